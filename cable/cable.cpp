@@ -1,0 +1,82 @@
+#include "cable.h"
+#include "port.h"
+
+namespace {
+
+// What the data register is meant to hold: TDI, TMS and enable. TCK is never kept here.
+BYTE g_shadow = 0;
+CPort* g_pPort = nullptr;
+
+void SetShadowBit(BYTE mask, BYTE level)
+{
+    if (level != 0)
+        g_shadow = static_cast<BYTE>(g_shadow | mask);
+    else
+        g_shadow = static_cast<BYTE>(g_shadow & ~mask);
+}
+
+} // namespace
+
+CPort& CablePort()
+{
+    return g_pPort != nullptr ? *g_pPort : BuildPort();
+}
+
+void SetCablePort(CPort* pPort)
+{
+    g_pPort = pPort;
+}
+
+void PortPower(BYTE on)
+{
+    g_shadow = on != 0 ? PIN_ENABLE : 0;
+    CablePort().Write(DATA_PORT, g_shadow);
+}
+
+BOOL CableOn()
+{
+    PortPower(1);
+    return TRUE;
+}
+
+BOOL CableOff()
+{
+    PortPower(0);
+    return TRUE;
+}
+
+void SetTms(BYTE level)
+{
+    SetShadowBit(PIN_TMS, level);
+}
+
+void SetTdi(BYTE level)
+{
+    SetShadowBit(PIN_TDI, level);
+}
+
+BYTE GetTms()
+{
+    return (g_shadow & PIN_TMS) != 0 ? 1 : 0;
+}
+
+BYTE GetTdi()
+{
+    return (g_shadow & PIN_TDI) != 0 ? 1 : 0;
+}
+
+void PulseTck()
+{
+    const BYTE v = g_shadow;
+    CPort& port = CablePort();
+    // Two writes per level are the only settling time; TCK stays high until the next write.
+    port.Write(DATA_PORT, static_cast<BYTE>(v & ~PIN_TCK));
+    port.Write(DATA_PORT, static_cast<BYTE>(v & ~PIN_TCK));
+    port.Write(DATA_PORT, static_cast<BYTE>(v | PIN_TCK));
+    port.Write(DATA_PORT, static_cast<BYTE>(v | PIN_TCK));
+}
+
+BYTE GetTdo()
+{
+    return (CablePort().Read(STATUS_PORT) & STATUS_TDO) != 0 ? 1 : 0;
+}

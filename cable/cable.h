@@ -1,0 +1,23 @@
+// Parallel-port JTAG cable: TDI, TCK, TMS and cable enable on the data register, TDO on status bit 4.
+#pragma once
+
+#include <windows.h>
+
+const unsigned short DATA_PORT = 0x378;
+const unsigned short STATUS_PORT = 0x379;
+
+const BYTE PIN_TDI = 0x01;
+const BYTE PIN_TCK = 0x02;
+const BYTE PIN_TMS = 0x04;
+const BYTE PIN_ENABLE = 0x10;
+const BYTE STATUS_TDO = 0x10;
+
+void PortPower(BYTE on);
+BOOL CableOn();
+BOOL CableOff();
+void SetTms(BYTE level);
+void SetTdi(BYTE level);
+BYTE GetTms();
+BYTE GetTdi();
+void PulseTck();
+BYTE GetTdo();

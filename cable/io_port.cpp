@@ -1,0 +1,30 @@
+// MORVA.EXE: the registers through the processor's own IN and OUT instructions. On the NT family
+// this needs the I/O permission that the start-up check makes sure of.
+#include "port.h"
+
+namespace {
+
+class CIoPort : public CPort
+{
+public:
+    void Write(unsigned short address, unsigned char value) override
+    {
+        __asm__ __volatile__("outb %0, %1" : : "a"(value), "Nd"(address));
+    }
+
+    unsigned char Read(unsigned short address) override
+    {
+        unsigned char value;
+        __asm__ __volatile__("inb %1, %0" : "=a"(value) : "Nd"(address));
+        return value;
+    }
+};
+
+CIoPort g_ioPort;
+
+} // namespace
+
+CPort& BuildPort()
+{
+    return g_ioPort;
+}

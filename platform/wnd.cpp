@@ -1,0 +1,311 @@
+#include "wnd.h"
+
+#include <cstring>
+#include <iterator>
+#include <vector>
+
+namespace {
+
+const char WND_PROPERTY[] = "MORVA.CWnd";
+
+// Resource type of a dialog's initialisation data: entries of control ID, message, length, data.
+const WORD RT_DLGINIT_DATA = 240;
+// The list-filling messages as that data names them (their 16-bit numbers).
+const WORD DLGINIT_LB_ADDSTRING = 0x0401;
+const WORD DLGINIT_CB_ADDSTRING = 0x0403;
+
+} // namespace
+
+LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    CWnd* pWnd = CWnd::FromHandlePermanent(hWnd);
+    if (pWnd == nullptr)
+        return ::DefWindowProcA(hWnd, message, wParam, lParam);
+
+    const MSG saved = pWnd->m_msgCur;
+    pWnd->m_msgCur.hwnd = hWnd;
+    pWnd->m_msgCur.message = message;
+    pWnd->m_msgCur.wParam = wParam;
+    pWnd->m_msgCur.lParam = lParam;
+    const LRESULT lResult = pWnd->WindowProc(message, wParam, lParam);
+    pWnd->m_msgCur = saved;
+
+    if (message == WM_NCDESTROY)
+    {
+        pWnd->Detach();
+        pWnd->m_pfnSuper = nullptr;
+    }
+    return lResult;
+}
+
+CWnd::~CWnd()
+{
+    if (m_hWnd != nullptr)
+    {
+        if (m_pfnSuper != nullptr)
+        {
+            if (m_bUnicode)
+                ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+            else
+                ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+        }
+        Detach();
+    }
+}
+
+CWnd* CWnd::FromHandlePermanent(HWND hWnd)
+{
+    if (hWnd == nullptr)
+        return nullptr;
+    return static_cast<CWnd*>(::GetPropA(hWnd, WND_PROPERTY));
+}
+
+BOOL CWnd::Attach(HWND hWnd)
+{
+    if (hWnd == nullptr || m_hWnd != nullptr)
+        return FALSE;
+    m_hWnd = hWnd;
+    m_bUnicode = ::IsWindowUnicode(hWnd) != FALSE;
+    ::SetPropA(hWnd, WND_PROPERTY, this);
+    return TRUE;
+}
+
+HWND CWnd::Detach()
+{
+    HWND hWnd = m_hWnd;
+    if (hWnd != nullptr)
+        ::RemovePropA(hWnd, WND_PROPERTY);
+    m_hWnd = nullptr;
+    return hWnd;
+}
+
+BOOL CWnd::SubclassWindow(HWND hWnd)
+{
+    if (!Attach(hWnd))
+        return FALSE;
+    PreSubclassWindow();
+    const LONG_PTR newProc = reinterpret_cast<LONG_PTR>(&AfxWndProc);
+    const LONG_PTR oldProc = m_bUnicode ? ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, newProc)
+                                        : ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, newProc);
+    m_pfnSuper = reinterpret_cast<WNDPROC>(oldProc);
+    return TRUE;
+}
+
+LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT lResult = 0;
+    if (!OnWndMsg(message, wParam, lParam, &lResult))
+        lResult = DefWindowProc(message, wParam, lParam);
+    return lResult;
+}
+
+LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (m_pfnSuper != nullptr)
+    {
+        return m_bUnicode ? ::CallWindowProcW(m_pfnSuper, m_hWnd, message, wParam, lParam)
+                          : ::CallWindowProcA(m_pfnSuper, m_hWnd, message, wParam, lParam);
+    }
+    return m_bUnicode ? ::DefWindowProcW(m_hWnd, message, wParam, lParam)
+                      : ::DefWindowProcA(m_hWnd, message, wParam, lParam);
+}
+
+LRESULT CWnd::Default()
+{
+    return DefWindowProc(m_msgCur.message, m_msgCur.wParam, m_msgCur.lParam);
+}
+
+LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const
+{
+    return ::SendMessageA(m_hWnd, message, wParam, lParam);
+}
+
+void CWnd::GetWindowText(CString& rString) const
+{
+    const int nLength = ::GetWindowTextLengthA(m_hWnd);
+    std::vector<char> buffer(static_cast<size_t>(nLength) + 1, '\0');
+    ::GetWindowTextA(m_hWnd, buffer.data(), nLength + 1);
+    rString = CString(buffer.data());
+}
+
+BOOL CWnd::ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags)
+{
+    const DWORD dwStyle = GetStyle();
+    const DWORD dwNewStyle = (dwStyle & ~dwRemove) | dwAdd;
+    if (dwStyle == dwNewStyle)
+        return FALSE;
+    ::SetWindowLongA(m_hWnd, GWL_STYLE, static_cast<LONG>(dwNewStyle));
+    if (nFlags != 0)
+    {
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
+                       SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | nFlags);
+    }
+    return TRUE;
+}
+
+BOOL CWnd::RedrawWindow(LPCRECT lpRectUpdate, HRGN hrgnUpdate, UINT flags)
+{
+    return ::RedrawWindow(m_hWnd, lpRectUpdate, hrgnUpdate, flags);
+}
+
+BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
+{
+    if (message == WM_COMMAND)
+    {
+        if (!OnCommand(wParam, lParam))
+            return FALSE;
+        *pResult = 0;
+        return TRUE;
+    }
+    if (message == WM_DRAWITEM)
+    {
+        const DRAWITEMSTRUCT* pDis = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        CWnd* pChild = FromHandlePermanent(pDis->hwndItem);
+        if (pChild != nullptr && pChild->OnChildNotify(message, wParam, lParam, pResult))
+            return TRUE;
+    }
+    const UINT nKey =
+        message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC ? WM_CTLCOLOR : message;
+    const AFX_MSGMAP_ENTRY* pEntry = FindEntry(nKey, 0, 0);
+    if (pEntry == nullptr)
+        return FALSE;
+    *pResult = pEntry->pfnDispatch(this, message, wParam, lParam);
+    return TRUE;
+}
+
+BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    const AFX_MSGMAP_ENTRY* pEntry = FindEntry(WM_COMMAND, HIWORD(wParam), LOWORD(wParam));
+    if (pEntry == nullptr)
+        return FALSE;
+    pEntry->pfnDispatch(this, WM_COMMAND, wParam, lParam);
+    return TRUE;
+}
+
+BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*)
+{
+    return FALSE;
+}
+
+const AFX_MSGMAP_ENTRY* CWnd::FindEntry(UINT message, UINT nCode, UINT nID) const
+{
+    for (const AFX_MSGMAP* pMap = GetMessageMap(); pMap != nullptr; pMap = pMap->pBaseMap)
+    {
+        for (size_t i = 0; i < pMap->nEntries; ++i)
+        {
+            const AFX_MSGMAP_ENTRY& entry = pMap->pEntries[i];
+            if (entry.nMessage != message)
+                continue;
+            if (message != WM_COMMAND)
+                return &entry;
+            if (entry.nCode == nCode && nID >= entry.nID && nID <= entry.nLastID)
+                return &entry;
+        }
+    }
+    return nullptr;
+}
+
+void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
+{
+    if (rControl.m_hWnd != nullptr)
+        return;
+    rControl.SubclassWindow(::GetDlgItem(pDX->m_pDlgWnd->m_hWnd, nIDC));
+}
+
+// CDialog
+
+const AFX_MSGMAP_ENTRY CDialog::s_messageEntries[] = {
+    CommandEntry<&CDialog::OnOK>(BN_CLICKED, IDOK),
+    CommandEntry<&CDialog::OnCancel>(BN_CLICKED, IDCANCEL),
+};
+
+const AFX_MSGMAP CDialog::s_messageMap = {nullptr, s_messageEntries, std::size(s_messageEntries)};
+
+INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_INITDIALOG)
+        return FALSE;
+    // From here on the dialog's messages reach its object; the dialog manager's own procedure
+    // stays underneath as the default.
+    CDialog* pDlg = reinterpret_cast<CDialog*>(lParam);
+    pDlg->SubclassWindow(hWnd);
+    return static_cast<INT_PTR>(pDlg->WindowProc(message, wParam, lParam));
+}
+
+INT_PTR CDialog::DoModal()
+{
+    HWND hParent = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
+    return ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), hParent,
+                             &AfxDlgProc, reinterpret_cast<LPARAM>(this));
+}
+
+BOOL CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
+{
+    if (message == WM_INITDIALOG)
+    {
+        *pResult = OnInitDialog();
+        return TRUE;
+    }
+    return CWnd::OnWndMsg(message, wParam, lParam, pResult);
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    ExecuteDlgInit();
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+BOOL CDialog::UpdateData(BOOL bSaveAndValidate)
+{
+    CDataExchange dx(this, bSaveAndValidate);
+    DoDataExchange(&dx);
+    return TRUE;
+}
+
+void CDialog::ExecuteDlgInit()
+{
+    HMODULE hModule = ::GetModuleHandleA(nullptr);
+    HRSRC hResource =
+        ::FindResourceA(hModule, MAKEINTRESOURCEA(m_nIDTemplate), MAKEINTRESOURCEA(RT_DLGINIT_DATA));
+    if (hResource == nullptr)
+        return;
+    const BYTE* p = static_cast<const BYTE*>(::LockResource(::LoadResource(hModule, hResource)));
+    const BYTE* pEnd = p + ::SizeofResource(hModule, hResource);
+    if (p == nullptr)
+        return;
+    // Each entry: WORD control ID (0 ends the list), WORD message, DWORD length, the text.
+    while (pEnd - p >= 8)
+    {
+        WORD nIDC, nMsg;
+        DWORD nLength;
+        memcpy(&nIDC, p, sizeof(nIDC));
+        if (nIDC == 0)
+            break;
+        memcpy(&nMsg, p + 2, sizeof(nMsg));
+        memcpy(&nLength, p + 4, sizeof(nLength));
+        p += 8;
+        if (nLength > static_cast<DWORD>(pEnd - p))
+            break;
+        // The text is kept as stored; it must end within its entry.
+        const char* pszText = reinterpret_cast<const char*>(p);
+        const bool bTerminated = nLength > 0 && memchr(pszText, '\0', nLength) != nullptr;
+        const UINT nAddMessage = nMsg == DLGINIT_CB_ADDSTRING   ? CB_ADDSTRING
+                                 : nMsg == DLGINIT_LB_ADDSTRING ? LB_ADDSTRING
+                                                                : 0;
+        if (bTerminated && nAddMessage != 0)
+            ::SendDlgItemMessageA(m_hWnd, nIDC, nAddMessage, 0, reinterpret_cast<LPARAM>(pszText));
+        p += nLength;
+    }
+}
+
+// CButton
+
+BOOL CButton::OnChildNotify(UINT message, WPARAM, LPARAM lParam, LRESULT* pResult)
+{
+    if (message != WM_DRAWITEM)
+        return FALSE;
+    DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
+    *pResult = TRUE;
+    return TRUE;
+}

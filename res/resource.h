@@ -1,0 +1,57 @@
+// Resource and control IDs.
+#pragma once
+
+// Dialogs
+#define IDD_MORVA_DIALOG 102
+
+// Icons
+#define IDR_MAINFRAME 128
+
+// Main dialog: state buttons
+#define IDC_TEST_LOGIC_RESET 1000
+#define IDC_RUN_TEST_IDLE 1001
+#define IDC_SELECT_DR 1002
+#define IDC_SELECT_IR 1003
+#define IDC_CAPTURE_DR 1004
+#define IDC_SHIFT_DR 1005
+#define IDC_EXIT1_DR 1006
+#define IDC_PAUSE_DR 1007
+#define IDC_EXIT2_DR 1008
+#define IDC_UPDATE_DR 1009
+#define IDC_CAPTURE_IR 1010
+#define IDC_SHIFT_IR 1011
+#define IDC_EXIT1_IR 1012
+#define IDC_PAUSE_IR 1013
+#define IDC_EXIT2_IR 1014
+#define IDC_UPDATE_IR 1015
+#define IDC_SHIFT_DR_1 1036
+#define IDC_EXIT1_DR_1 1037
+#define IDC_SHIFT_IR_1 1038
+#define IDC_EXIT1_IR_1 1039
+
+// Main dialog: hidden pin controls
+#define IDC_TCK 1018
+#define IDC_TMS 1020
+#define IDC_TDI 1021
+#define IDC_TDO 1022
+
+// Main dialog: value lists and SEND buttons (inert)
+#define IDC_DR_VALUE 1023
+#define IDC_IR_VALUE 1024
+#define IDC_SEND_DR 1025
+#define IDC_SEND_IR 1026
+#define IDC_VALUE_EDIT 1043
+#define IDC_DEVICE 1042
+
+// Main dialog: history and trace rows
+#define IDC_HISTORY 1027
+#define IDC_TRACE_NAME1 1028
+#define IDC_TRACE_TMS 1029
+#define IDC_TRACE_TDI 1030
+#define IDC_TRACE_TDO 1031
+#define IDC_TRACE_NAME2 1032
+#define IDC_TRACE_NAME3 1033
+#define IDC_TITLE 1040
+
+// Dialog initialisation data (resource type)
+#define RT_DLGINIT_DATA 240

@@ -1,0 +1,25 @@
+#!/bin/sh
+# Runs a Windows program under Wine in the given prefix, creating the prefix on first use.
+# Usage: wine-run.sh PREFIX PROGRAM [ARGS...]
+set -e
+prefix=$1
+shift
+export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+here=$(cd "$(dirname "$0")" && pwd)
+if [ ! -f "$prefix/.morva-ready" ]; then
+    mkdir -p "$(dirname "$prefix")"
+    (
+        flock 9
+        if [ ! -f "$prefix/.morva-ready" ]; then
+            wineboot -i >/dev/null 2>&1 || true
+            wineserver -w
+            # The dialogs' font, "ＭＳ Ｐゴシック", shown with the IPA font where it is missing.
+            wine regedit /S "$(winepath -w "$here/wine-fonts.reg" 2>/dev/null)" >/dev/null 2>&1 || true
+            wineserver -w
+            touch "$prefix/.morva-ready"
+        fi
+    ) 9>"$prefix.lock"
+fi
+# Keep one wineserver for the whole run instead of starting one per program.
+wineserver -p30 >/dev/null 2>&1 || true
+exec wine "$@"

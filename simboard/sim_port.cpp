@@ -1,0 +1,38 @@
+#include "sim_port.h"
+
+#include "../cable/cable.h"
+#include "../cable/port.h"
+
+namespace {
+
+class CSimPort : public CPort
+{
+public:
+    void Write(unsigned short address, unsigned char value) override
+    {
+        if (address == DATA_PORT)
+            m_board.WriteData(value);
+    }
+
+    unsigned char Read(unsigned short address) override
+    {
+        // An unused I/O address reads as a floating bus.
+        return address == STATUS_PORT ? m_board.ReadStatus() : 0xFF;
+    }
+
+    CJtagDevice m_board;
+};
+
+CSimPort g_simPort;
+
+} // namespace
+
+CPort& BuildPort()
+{
+    return g_simPort;
+}
+
+CJtagDevice& SimulatedBoard()
+{
+    return g_simPort.m_board;
+}

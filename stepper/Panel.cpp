@@ -1,0 +1,80 @@
+// The state-button panel: which buttons are enabled, which are highlighted.
+#include "StepperDlg.h"
+
+#include "TapTable.h"
+
+namespace {
+
+const UINT REDRAW_FLAGS = RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW;
+
+void Paint(CColorButton* pButton, int nFaceColor, int nTextColor)
+{
+    pButton->m_crFace = ::GetSysColor(nFaceColor);
+    pButton->m_crText = ::GetSysColor(nTextColor);
+    pButton->RedrawWindow(nullptr, nullptr, REDRAW_FLAGS);
+}
+
+void Restore(CColorButton* pButton)
+{
+    Paint(pButton, COLOR_BTNFACE, COLOR_BTNTEXT);
+}
+
+void Highlight(CColorButton* pButton)
+{
+    Paint(pButton, COLOR_ACTIVECAPTION, COLOR_CAPTIONTEXT);
+}
+
+bool Contains(const UINT (&anIDs)[6], UINT nID)
+{
+    for (UINT nEntry : anIDs)
+    {
+        if (nEntry == nID)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+BOOL CStepperDlg::ShowState(int nIndex)
+{
+    m_pSecondary = nullptr;
+    const TapStateRow* pRow = FindTapState(nIndex);
+    if (pRow == nullptr)
+        return TRUE;
+    if (pRow->nPrimary != 0)
+        m_pPrimary = StateButton(pRow->nPrimary);
+    if (pRow->nCompanion != 0)
+        m_pSecondary = StateButton(pRow->nCompanion);
+
+    // Setting the whole row each time gives the same picture as changing only what differs.
+    for (UINT nID : STATE_BUTTONS)
+    {
+        StateButton(nID)->EnableWindow(Contains(pRow->anEnabled, nID) ? TRUE : FALSE);
+    }
+    if (nIndex == STATE_UNKNOWN)
+        m_btnTck.EnableWindow(FALSE);
+
+    if (m_pPrimaryShown != nullptr && m_pPrimaryShown != m_pPrimary)
+        Restore(m_pPrimaryShown);
+    if (m_pPrimary != nullptr && m_pPrimary != m_pPrimaryShown)
+    {
+        Highlight(m_pPrimary);
+        m_pPrimaryShown = m_pPrimary;
+    }
+    if (m_pSecondaryShown != nullptr && m_pSecondaryShown != m_pSecondary)
+        Restore(m_pSecondaryShown);
+    if (m_pSecondary != nullptr)
+    {
+        if (m_pSecondary != m_pSecondaryShown)
+        {
+            Highlight(m_pSecondary);
+            m_pSecondaryShown = m_pSecondary;
+        }
+    }
+    else
+    {
+        m_pSecondaryShown = nullptr;
+    }
+    return TRUE;
+}

@@ -1,0 +1,209 @@
+#include "StepperDlg.h"
+
+#include <iterator>
+
+#include "../cable/cable.h"
+#include "TapTable.h"
+
+const AFX_MSGMAP_ENTRY CStepperDlg::s_messageEntries[] = {
+    MessageEntry<&CStepperDlg::OnPaint>(WM_PAINT),
+    MessageEntry<&CStepperDlg::OnQueryDragIcon>(WM_QUERYDRAGICON),
+    MessageEntry<&CStepperDlg::OnClose>(WM_CLOSE),
+    MessageEntry<&CStepperDlg::OnDestroy>(WM_DESTROY),
+    CommandEntry<&CStepperDlg::OnTestLogicReset>(BN_CLICKED, IDC_TEST_LOGIC_RESET),
+    CommandRangeEntry<&CStepperDlg::OnStateButton>(BN_CLICKED, IDC_RUN_TEST_IDLE, IDC_UPDATE_IR),
+    CommandRangeEntry<&CStepperDlg::OnStateButton>(BN_CLICKED, IDC_SHIFT_DR_1, IDC_EXIT1_IR_1),
+    CommandEntry<&CStepperDlg::OnSendButton>(BN_CLICKED, IDC_SEND_DR),
+    CommandEntry<&CStepperDlg::OnSendButton>(BN_CLICKED, IDC_SEND_IR),
+    CommandEntry<&CStepperDlg::OnTck>(BN_CLICKED, IDC_TCK),
+    CommandEntry<&CStepperDlg::OnTms>(BN_CLICKED, IDC_TMS),
+    CommandEntry<&CStepperDlg::OnTdi>(BN_CLICKED, IDC_TDI),
+    // The buttons that stay enabled after their own step: a double click is one step, not two.
+    CommandEntry<&CStepperDlg::OnStateDoubleClicked>(BN_DOUBLECLICKED, IDC_TEST_LOGIC_RESET),
+    CommandEntry<&CStepperDlg::OnStateDoubleClicked>(BN_DOUBLECLICKED, IDC_RUN_TEST_IDLE),
+    CommandEntry<&CStepperDlg::OnStateDoubleClicked>(BN_DOUBLECLICKED, IDC_SHIFT_DR),
+    CommandEntry<&CStepperDlg::OnStateDoubleClicked>(BN_DOUBLECLICKED, IDC_SHIFT_DR_1),
+    CommandEntry<&CStepperDlg::OnStateDoubleClicked>(BN_DOUBLECLICKED, IDC_SHIFT_IR),
+    CommandEntry<&CStepperDlg::OnStateDoubleClicked>(BN_DOUBLECLICKED, IDC_SHIFT_IR_1),
+    CommandEntry<&CStepperDlg::OnStateDoubleClicked>(BN_DOUBLECLICKED, IDC_PAUSE_DR),
+    CommandEntry<&CStepperDlg::OnStateDoubleClicked>(BN_DOUBLECLICKED, IDC_PAUSE_IR),
+    MessageEntry<&CStepperDlg::OnCtlColor>(WM_CTLCOLOR),
+};
+
+const AFX_MSGMAP CStepperDlg::s_messageMap = {&CDialog::s_messageMap, s_messageEntries,
+                                              std::size(s_messageEntries)};
+
+const CStepperDlg::ButtonMember CStepperDlg::s_stateButtons[] = {
+    {IDC_TEST_LOGIC_RESET, &CStepperDlg::m_btnTestLogicReset},
+    {IDC_RUN_TEST_IDLE, &CStepperDlg::m_btnRunTestIdle},
+    {IDC_SELECT_DR, &CStepperDlg::m_btnSelectDr},
+    {IDC_SELECT_IR, &CStepperDlg::m_btnSelectIr},
+    {IDC_CAPTURE_DR, &CStepperDlg::m_btnCaptureDr},
+    {IDC_SHIFT_DR, &CStepperDlg::m_btnShiftDr},
+    {IDC_EXIT1_DR, &CStepperDlg::m_btnExit1Dr},
+    {IDC_PAUSE_DR, &CStepperDlg::m_btnPauseDr},
+    {IDC_EXIT2_DR, &CStepperDlg::m_btnExit2Dr},
+    {IDC_UPDATE_DR, &CStepperDlg::m_btnUpdateDr},
+    {IDC_CAPTURE_IR, &CStepperDlg::m_btnCaptureIr},
+    {IDC_SHIFT_IR, &CStepperDlg::m_btnShiftIr},
+    {IDC_EXIT1_IR, &CStepperDlg::m_btnExit1Ir},
+    {IDC_PAUSE_IR, &CStepperDlg::m_btnPauseIr},
+    {IDC_EXIT2_IR, &CStepperDlg::m_btnExit2Ir},
+    {IDC_UPDATE_IR, &CStepperDlg::m_btnUpdateIr},
+    {IDC_SHIFT_DR_1, &CStepperDlg::m_btnShiftDr1},
+    {IDC_EXIT1_DR_1, &CStepperDlg::m_btnExit1Dr1},
+    {IDC_SHIFT_IR_1, &CStepperDlg::m_btnShiftIr1},
+    {IDC_EXIT1_IR_1, &CStepperDlg::m_btnExit1Ir1},
+};
+
+CStepperDlg::CStepperDlg(CWnd* pParent) : CDialog(IDD, pParent)
+{
+    m_hIcon = ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
+}
+
+CColorButton* CStepperDlg::StateButton(UINT nID)
+{
+    for (const ButtonMember& member : s_stateButtons)
+    {
+        if (member.nID == nID)
+            return &(this->*member.pButton);
+    }
+    return nullptr;
+}
+
+void CStepperDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_VALUE_EDIT, m_editValue);
+    DDX_Control(pDX, IDC_SEND_IR, m_btnSendIr);
+    DDX_Control(pDX, IDC_SEND_DR, m_btnSendDr);
+    DDX_Control(pDX, IDC_IR_VALUE, m_cbIrValue);
+    DDX_Control(pDX, IDC_DR_VALUE, m_cbDrValue);
+    DDX_Control(pDX, IDC_HISTORY, m_listHistory);
+    DDX_Control(pDX, IDC_TITLE, m_stTitle);
+    DDX_Control(pDX, IDC_TRACE_NAME3, m_stName3);
+    DDX_Control(pDX, IDC_TRACE_NAME2, m_stName2);
+    DDX_Control(pDX, IDC_TRACE_TMS, m_stTms);
+    DDX_Control(pDX, IDC_TRACE_TDO, m_stTdo);
+    DDX_Control(pDX, IDC_TRACE_TDI, m_stTdi);
+    DDX_Control(pDX, IDC_TRACE_NAME1, m_stName1);
+    DDX_Control(pDX, IDC_TCK, m_btnTck);
+    DDX_Control(pDX, IDC_SHIFT_IR_1, m_btnShiftIr1);
+    DDX_Control(pDX, IDC_SHIFT_DR_1, m_btnShiftDr1);
+    DDX_Control(pDX, IDC_EXIT1_IR_1, m_btnExit1Ir1);
+    DDX_Control(pDX, IDC_EXIT1_DR_1, m_btnExit1Dr1);
+    DDX_Control(pDX, IDC_UPDATE_IR, m_btnUpdateIr);
+    DDX_Control(pDX, IDC_UPDATE_DR, m_btnUpdateDr);
+    DDX_Control(pDX, IDC_TEST_LOGIC_RESET, m_btnTestLogicReset);
+    DDX_Control(pDX, IDC_SELECT_IR, m_btnSelectIr);
+    DDX_Control(pDX, IDC_SHIFT_IR, m_btnShiftIr);
+    DDX_Control(pDX, IDC_SELECT_DR, m_btnSelectDr);
+    DDX_Control(pDX, IDC_SHIFT_DR, m_btnShiftDr);
+    DDX_Control(pDX, IDC_RUN_TEST_IDLE, m_btnRunTestIdle);
+    DDX_Control(pDX, IDC_PAUSE_IR, m_btnPauseIr);
+    DDX_Control(pDX, IDC_PAUSE_DR, m_btnPauseDr);
+    DDX_Control(pDX, IDC_EXIT2_IR, m_btnExit2Ir);
+    DDX_Control(pDX, IDC_EXIT2_DR, m_btnExit2Dr);
+    DDX_Control(pDX, IDC_EXIT1_IR, m_btnExit1Ir);
+    DDX_Control(pDX, IDC_EXIT1_DR, m_btnExit1Dr);
+    DDX_Control(pDX, IDC_TMS, m_btnTms);
+    DDX_Control(pDX, IDC_TDO, m_btnTdo);
+    DDX_Control(pDX, IDC_TDI, m_btnTdi);
+    DDX_Control(pDX, IDC_CAPTURE_IR, m_btnCaptureIr);
+    DDX_Control(pDX, IDC_CAPTURE_DR, m_btnCaptureDr);
+}
+
+LRESULT CStepperDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // Enter arrives as IDOK with notification 0; it must never close the window.
+    if (message == WM_COMMAND && wParam == IDOK)
+        return 0;
+    return CDialog::WindowProc(message, wParam, lParam);
+}
+
+BOOL CStepperDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    RECT rcTitle;
+    m_stTitle.GetClientRect(&rcTitle);
+    LOGFONTA lf = {};
+    lf.lfHeight = (rcTitle.bottom - rcTitle.top) - 2;
+    lf.lfWidth = 0;
+    lf.lfWeight = 900;
+    lf.lfCharSet = 1;
+    lf.lfOutPrecision = 0;
+    lf.lfClipPrecision = 0;
+    lf.lfQuality = 0;
+    lf.lfPitchAndFamily = 0x42;
+    lstrcpyA(lf.lfFaceName, "Arial");
+    m_fontTitle.CreateFontIndirect(&lf);
+    m_stTitle.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_fontTitle.m_hObject), TRUE);
+
+    CableOn();
+
+    m_pPrimaryShown = nullptr;
+    m_pPrimary = nullptr;
+    m_pSecondaryShown = nullptr;
+    m_pSecondary = nullptr;
+    m_nState = STATE_UNKNOWN;
+    ShowState(STATE_UNKNOWN);
+
+    InitTrace();
+
+    const COLORREF crDisabledFace = ::GetSysColor(COLOR_BTNSHADOW);
+    for (const ButtonMember& member : s_stateButtons)
+        (this->*member.pButton).m_crDisabledFace = crDisabledFace;
+    m_btnSendDr.m_crDisabledFace = crDisabledFace;
+    m_btnSendIr.m_crDisabledFace = crDisabledFace;
+
+    return TRUE;
+}
+
+void CStepperDlg::OnPaint()
+{
+    if (!::IsIconic(m_hWnd))
+    {
+        Default();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.m_hDC), 0);
+    RECT rect;
+    GetClientRect(&rect);
+    const int x = (rect.right - rect.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (rect.bottom - rect.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+    dc.DrawIcon(x, y, m_hIcon);
+}
+
+HCURSOR CStepperDlg::OnQueryDragIcon()
+{
+    return reinterpret_cast<HCURSOR>(m_hIcon);
+}
+
+void CStepperDlg::OnClose()
+{
+    Default();
+}
+
+void CStepperDlg::OnDestroy()
+{
+    Default();
+    m_fontTitle.DeleteObject();
+    m_fontName1.DeleteObject();
+    m_fontName2.DeleteObject();
+    m_fontName3.DeleteObject();
+    m_fontTms.DeleteObject();
+    m_fontTdo.DeleteObject();
+    m_fontTdi.DeleteObject();
+    // The cable goes off last, after everything else of the window is gone.
+    CableOff();
+}
+
+HBRUSH CStepperDlg::OnCtlColor(CDC*, CWnd*, UINT)
+{
+    return reinterpret_cast<HBRUSH>(Default());
+}

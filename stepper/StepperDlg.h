@@ -1,0 +1,119 @@
+// The main window: the TAP state diagram as buttons, the signal trace and the history list.
+#pragma once
+
+#include "../controls/ColorButton.h"
+#include "../platform/wnd.h"
+#include "../res/resource.h"
+#include "TapTable.h"
+
+class CStepperDlg : public CDialog
+{
+public:
+    enum { IDD = IDD_MORVA_DIALOG };
+
+    explicit CStepperDlg(CWnd* pParent = nullptr);
+
+    // Panel: enable the buttons one clock can reach from nIndex and highlight its buttons.
+    BOOL ShowState(int nIndex);
+    // One TCK clock: wait, pulse, record it in the trace and the history.
+    BOOL Step();
+    BOOL RecordStep();
+    BOOL RefreshTrace();
+
+    // Trace fonts, in the order of the rows 1028, 1032, 1033, 1031, 1030, 1029.
+    CFont m_fontName1;
+    CFont m_fontName2;
+    CFont m_fontName3;
+    CFont m_fontTdo;
+    CFont m_fontTdi;
+    CFont m_fontTms;
+    CString m_strName1;
+    CString m_strName2;
+    CString m_strName3;
+    CString m_strTdo;
+    CString m_strTdi;
+    CString m_strTms;
+    int m_nTraceWidth;
+    CColorButton* m_pPrimaryShown;
+    CColorButton* m_pPrimary;
+    CColorButton* m_pSecondaryShown;
+    CColorButton* m_pSecondary;
+    CEdit m_editValue;
+    CColorButton m_btnSendIr;
+    CColorButton m_btnSendDr;
+    CComboBox m_cbIrValue;
+    CComboBox m_cbDrValue;
+    CListBox m_listHistory;
+    CStatic m_stTitle;
+    CStatic m_stName3;
+    CStatic m_stName2;
+    CStatic m_stTms;
+    CStatic m_stTdo;
+    CStatic m_stTdi;
+    CStatic m_stName1;
+    CButton m_btnTck;
+    CColorButton m_btnShiftIr1;
+    CColorButton m_btnShiftDr1;
+    CColorButton m_btnExit1Ir1;
+    CColorButton m_btnExit1Dr1;
+    CColorButton m_btnUpdateIr;
+    CColorButton m_btnUpdateDr;
+    CColorButton m_btnTestLogicReset;
+    CColorButton m_btnSelectIr;
+    CColorButton m_btnShiftIr;
+    CColorButton m_btnSelectDr;
+    CColorButton m_btnShiftDr;
+    CColorButton m_btnRunTestIdle;
+    CColorButton m_btnPauseIr;
+    CColorButton m_btnPauseDr;
+    CColorButton m_btnExit2Ir;
+    CColorButton m_btnExit2Dr;
+    CColorButton m_btnExit1Ir;
+    CColorButton m_btnExit1Dr;
+    CColorButton m_btnTms;
+    CColorButton m_btnTdo;
+    CColorButton m_btnTdi;
+    CColorButton m_btnCaptureIr;
+    CColorButton m_btnCaptureDr;
+    HICON m_hIcon;
+    int m_nState;
+    CFont m_fontTitle;
+
+    // The state button with this control ID, or null.
+    CColorButton* StateButton(UINT nID);
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    BOOL OnInitDialog() override;
+    const AFX_MSGMAP* GetMessageMap() const override { return &s_messageMap; }
+
+    // Message map handlers, in the order of the map.
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    void OnClose();
+    void OnDestroy();
+    void OnTestLogicReset();
+    void OnStateButton(UINT nID);
+    void OnSendButton();
+    void OnTck();
+    void OnTms();
+    void OnTdi();
+    void OnStateDoubleClicked();
+    HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor);
+
+    static const AFX_MSGMAP s_messageMap;
+
+private:
+    static void CreateRowFont(CFont& font);
+    void InitTrace();
+
+    static const AFX_MSGMAP_ENTRY s_messageEntries[];
+
+    struct ButtonMember
+    {
+        UINT nID;
+        CColorButton CStepperDlg::*pButton;
+    };
+    static const ButtonMember s_stateButtons[STATE_BUTTON_COUNT];
+};

@@ -1,0 +1,120 @@
+// The signal trace (three code rows, then TMS, TDI and TDO) and the history list.
+#include "StepperDlg.h"
+
+#include "../cable/cable.h"
+#include "TapTable.h"
+
+namespace {
+
+// The list grows to one line more than this, then stays there.
+const int HISTORY_LIMIT = 100;
+
+void SetRowFont(CStatic& row, CFont& font)
+{
+    row.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font.m_hObject), TRUE);
+}
+
+// Drops the oldest column and appends the newest.
+void Shift(CString& row, int nWidth, LPCSTR pszColumn)
+{
+    row = row.Mid(1, nWidth);
+    row += pszColumn;
+}
+
+} // namespace
+
+void CStepperDlg::CreateRowFont(CFont& font)
+{
+    LOGFONTA lf = {};
+    lf.lfHeight = 8;
+    lf.lfWidth = 0;
+    lf.lfWeight = 400;
+    lf.lfCharSet = 1;
+    lf.lfOutPrecision = 0;
+    lf.lfClipPrecision = 0;
+    lf.lfQuality = 0;
+    lf.lfPitchAndFamily = 0x41;
+    lstrcpyA(lf.lfFaceName, "FixedSys");
+    font.CreateFontIndirect(&lf);
+}
+
+void CStepperDlg::InitTrace()
+{
+    CreateRowFont(m_fontName1);
+    SetRowFont(m_stName1, m_fontName1);
+    CreateRowFont(m_fontName2);
+    SetRowFont(m_stName2, m_fontName2);
+    CreateRowFont(m_fontName3);
+    SetRowFont(m_stName3, m_fontName3);
+
+    CreateRowFont(m_fontTms);
+    SetRowFont(m_stTms, m_fontTms);
+    {
+        // Measured with the row font itself, so that N columns always fit the control.
+        CClientDC dc(&m_stTms);
+        const HFONT hOldFont = dc.SelectObject(&m_fontTms);
+        TEXTMETRICA tm = {};
+        dc.GetTextMetrics(&tm);
+        dc.SelectObject(hOldFont);
+        RECT rect;
+        m_stTms.GetClientRect(&rect);
+        m_nTraceWidth = tm.tmAveCharWidth > 0 ? rect.right / tm.tmAveCharWidth : 0;
+    }
+
+    CreateRowFont(m_fontTdo);
+    SetRowFont(m_stTdo, m_fontTdo);
+    CreateRowFont(m_fontTdi);
+    SetRowFont(m_stTdi, m_fontTdi);
+
+    for (int i = 0; i < m_nTraceWidth; ++i)
+    {
+        m_strName1 += "-";
+        m_strName2 += "-";
+        m_strName3 += "-";
+        m_strTms += "-";
+        m_strTdi += "-";
+        m_strTdo += "-";
+    }
+    RefreshTrace();
+}
+
+BOOL CStepperDlg::RecordStep()
+{
+    m_strName1 = m_strName1.Mid(1, m_nTraceWidth);
+    m_strName2 = m_strName2.Mid(1, m_nTraceWidth);
+    m_strName3 = m_strName3.Mid(1, m_nTraceWidth);
+    const TapStateRow* pRow = FindTapState(m_nState);
+    const CString code(pRow != nullptr ? pRow->pszCode : "***");
+    m_strName1 += code.Mid(0, 1);
+    m_strName2 += code.Mid(1, 1);
+    m_strName3 += code.Mid(2, 1);
+
+    const BYTE tms = GetTms();
+    const BYTE tdi = GetTdi();
+    const BYTE tdo = GetTdo();  // the step's one port read
+    Shift(m_strTms, m_nTraceWidth, tms != 0 ? "1" : "0");
+    Shift(m_strTdi, m_nTraceWidth, tdi != 0 ? "1" : "0");
+    Shift(m_strTdo, m_nTraceWidth, tdo != 0 ? "1" : "0");
+
+    CString line;
+    line.Format("%d%d%d-%s", tms, tdi, tdo, static_cast<LPCSTR>(code));
+    if (m_listHistory.GetCount() > HISTORY_LIMIT)
+        m_listHistory.DeleteString(0);
+    m_listHistory.AddString(line);
+    m_listHistory.SetTopIndex(m_listHistory.GetCount() - 1);
+
+    // The hidden TDO control is owner-drawn, so this has no visible effect.
+    m_btnTdo.SetCheck(tdo != 0 ? 1 : 0);
+    return TRUE;
+}
+
+BOOL CStepperDlg::RefreshTrace()
+{
+    m_stName1.SetWindowText(m_strName1);
+    m_stName2.SetWindowText(m_strName2);
+    m_stName3.SetWindowText(m_strName3);
+    m_stTms.SetWindowText(m_strTms);
+    m_stTdi.SetWindowText(m_strTdi);
+    m_stTdo.SetWindowText(m_strTdo);
+    return TRUE;
+}

@@ -1,0 +1,171 @@
+// Every state button, from every state in which one clock can take it, on the simulated board.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "cable/cable.h"
+#include "dialog_runner.h"
+#include "simboard/sim_port.h"
+#include "tap_expectations.h"
+
+namespace {
+
+int BoardTdo()
+{
+    return (SimulatedBoard().ReadStatus() & 0x10) != 0 ? 1 : 0;
+}
+
+std::string LastLine(CStepperDlg& dlg)
+{
+    const std::vector<std::string> lines = HistoryLines(dlg);
+    return lines.empty() ? std::string() : lines.back();
+}
+
+std::string Line(int tms, int tdi, int tdo, const char* code)
+{
+    char buffer[32];
+    snprintf(buffer, sizeof(buffer), "%d%d%d-%s", tms, tdi, tdo, code);
+    return buffer;
+}
+
+// Resets, then walks to the state, checking the board against the window after every click.
+void WalkTo(CStepperDlg& dlg, const ExpectedState& target)
+{
+    Click(dlg, IDC_TEST_LOGIC_RESET);
+    ASSERT_EQ(0, dlg.m_nState);
+    ASSERT_EQ(TapState::TestLogicReset, SimulatedBoard().State());
+    for (UINT nID : target.path)
+    {
+        Click(dlg, nID);
+        const ExpectedState* pNow = ExpectedStateFor(dlg.m_nState);
+        ASSERT_NE(nullptr, pNow) << "index " << dlg.m_nState;
+        ASSERT_EQ(pNow->board, SimulatedBoard().State()) << "after button " << nID;
+    }
+    ASSERT_EQ(target.nIndex, dlg.m_nState);
+}
+
+} // namespace
+
+TEST(StepCommandTest, EveryButtonFromEveryStateItCanBeReachedFrom)
+{
+    CStepperDlg dlg;
+    int nChecked = 0;
+    RunDialog(dlg, [&] {
+        for (const ExpectedState& from : ExpectedStates())
+        {
+            for (const ExpectedCommand& command : EXPECTED_COMMANDS)
+            {
+                const ExpectedState* pTo = ExpectedStateFor(command.nState);
+                ASSERT_NE(nullptr, pTo);
+                if (NextTapState(from.board, command.nTms != 0) != pTo->board)
+                    continue;  // one clock cannot take this button from here
+                // Commands that keep TDI are tried after both levels.
+                for (int nTdiBefore = 0; nTdiBefore < 2; ++nTdiBefore)
+                {
+                    if (command.nTdi != -1 && nTdiBefore == 1)
+                        break;
+                    WalkTo(dlg, from);
+                    if (::testing::Test::HasFatalFailure())
+                        return;
+                    SetTdi(static_cast<BYTE>(nTdiBefore));
+                    Click(dlg, command.nID);
+                    const int nTdi = command.nTdi == -1 ? nTdiBefore : command.nTdi;
+                    const std::string where =
+                        std::string("button ") + std::to_string(command.nID) + " from " + from.pszCode;
+                    EXPECT_EQ(command.nState, dlg.m_nState) << where;
+                    EXPECT_EQ(pTo->board, SimulatedBoard().State()) << where;
+                    EXPECT_EQ(command.nTms, GetTms()) << where;
+                    EXPECT_EQ(nTdi, GetTdi()) << where;
+                    EXPECT_EQ(Line(command.nTms, nTdi, BoardTdo(), pTo->pszCode), LastLine(dlg)) << where;
+                    ++nChecked;
+                }
+            }
+        }
+    });
+    // 30 transitions lead elsewhere than Test-Logic-Reset; the 10 into Shift and Exit1 have two
+    // buttons each, and the 8 made by TDI-keeping buttons are tried twice.
+    EXPECT_EQ(48, nChecked);
+}
+
+TEST(StepCommandTest, ResetFromAnyStateGivesSixClocksWithTmsAndTdiHigh)
+{
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        for (const ExpectedState& from : ExpectedStates())
+        {
+            WalkTo(dlg, from);
+            if (::testing::Test::HasFatalFailure())
+                return;
+            SetTdi(0);
+            const size_t nBefore = HistoryLines(dlg).size();
+            Click(dlg, IDC_TEST_LOGIC_RESET);
+            const std::vector<std::string> lines = HistoryLines(dlg);
+            ASSERT_GE(lines.size(), 6u);
+            if (nBefore < 95)
+            {
+                EXPECT_EQ(nBefore + 6, lines.size());
+            }
+            for (size_t i = lines.size() - 6; i < lines.size(); ++i)
+            {
+                const bool bLast = i == lines.size() - 1;
+                EXPECT_EQ(bLast ? "111-TLR" : "111-***", lines[i]) << "reset from " << from.pszCode;
+            }
+            EXPECT_EQ(0, dlg.m_nState);
+            EXPECT_EQ(TapState::TestLogicReset, SimulatedBoard().State());
+        }
+    });
+}
+
+TEST(StepCommandTest, HiddenPinCommandsAndSendButtonsDoNothing)
+{
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        WalkTo(dlg, *ExpectedStateFor(4));
+        const std::vector<std::string> before = HistoryLines(dlg);
+        const BYTE tms = GetTms();
+        const BYTE tdi = GetTdi();
+        for (UINT nID : {IDC_TCK, IDC_TMS, IDC_TDI, IDC_SEND_DR, IDC_SEND_IR})
+            Click(dlg, nID);
+        EXPECT_EQ(before, HistoryLines(dlg));
+        EXPECT_EQ(tms, GetTms());
+        EXPECT_EQ(tdi, GetTdi());
+        EXPECT_EQ(4, dlg.m_nState);
+        EXPECT_EQ(TapState::ShiftDr, SimulatedBoard().State());
+    });
+}
+
+TEST(StepCommandTest, DoubleClickNotificationIsNotAStep)
+{
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        WalkTo(dlg, *ExpectedStateFor(1));
+        const size_t nBefore = HistoryLines(dlg).size();
+        Click(dlg, IDC_RUN_TEST_IDLE);
+        Click(dlg, IDC_RUN_TEST_IDLE, BN_DOUBLECLICKED);
+        EXPECT_EQ(nBefore + 1, HistoryLines(dlg).size());
+    });
+}
+
+TEST(StepCommandTest, TdiKeepingSequenceRecordsAsDriven)
+{
+    // SHIFT-DR, EXIT1-DR, PAUSE-DR, EXIT2-DR: 0, 0, 1, and EXIT2-DR keeps the 1.
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        WalkTo(dlg, *ExpectedStateFor(3));
+        for (UINT nID : {IDC_SHIFT_DR, IDC_EXIT1_DR, IDC_PAUSE_DR, IDC_EXIT2_DR})
+            Click(dlg, nID);
+        EXPECT_EQ("0011", std::string(dlg.m_strTdi.Mid(dlg.m_strTdi.GetLength() - 4, 4)));
+    });
+}
+
+TEST(StepCommandTest, EnterDoesNotCloseTheWindowAndEscapeDoes)
+{
+    CStepperDlg dlg;
+    bool bStillOpen = false;
+    const INT_PTR nResult = RunDialog(dlg, [&] {
+        dlg.SendMessage(WM_COMMAND, IDOK, 0);
+        bStillOpen = ::IsWindow(dlg.m_hWnd) != FALSE && ::IsWindowVisible(dlg.m_hWnd) != FALSE;
+    });
+    EXPECT_TRUE(bStillOpen);
+    EXPECT_EQ(IDCANCEL, nResult);
+}

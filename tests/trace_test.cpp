@@ -1,0 +1,188 @@
+// The six trace rows and the history list.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "dialog_runner.h"
+#include "simboard/sim_port.h"
+#include "stepper/TapTable.h"
+#include "tap_expectations.h"
+
+namespace {
+
+struct Row
+{
+    UINT nID;
+    CString CStepperDlg::*pText;
+};
+
+const Row ROWS[] = {
+    {IDC_TRACE_NAME1, &CStepperDlg::m_strName1}, {IDC_TRACE_NAME2, &CStepperDlg::m_strName2},
+    {IDC_TRACE_NAME3, &CStepperDlg::m_strName3}, {IDC_TRACE_TMS, &CStepperDlg::m_strTms},
+    {IDC_TRACE_TDI, &CStepperDlg::m_strTdi},     {IDC_TRACE_TDO, &CStepperDlg::m_strTdo},
+};
+
+// Every row holds exactly N characters, and the control shows the row.
+void ExpectRowsIntact(CStepperDlg& dlg)
+{
+    for (const Row& row : ROWS)
+    {
+        const CString& text = dlg.*row.pText;
+        EXPECT_EQ(dlg.m_nTraceWidth, text.GetLength()) << "row " << row.nID;
+        EXPECT_EQ(std::string(text), WindowText(::GetDlgItem(dlg.m_hWnd, static_cast<int>(row.nID))));
+    }
+}
+
+// The newest column of the six rows, as "code/tms tdi tdo", e.g. "SDR/011".
+std::string NewestColumn(CStepperDlg& dlg)
+{
+    std::string column;
+    for (const Row& row : ROWS)
+    {
+        const CString& text = dlg.*row.pText;
+        column += text.Mid(text.GetLength() - 1, 1);
+        if (row.nID == IDC_TRACE_NAME3)
+            column += "/";
+    }
+    return column;
+}
+
+} // namespace
+
+TEST(TraceTest, StartsWithDashesAndAnEmptyHistory)
+{
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        ASSERT_GT(dlg.m_nTraceWidth, 10);
+        ExpectRowsIntact(dlg);
+        EXPECT_EQ(std::string(static_cast<size_t>(dlg.m_nTraceWidth), '-'), std::string(dlg.m_strTms));
+        EXPECT_EQ(0, dlg.m_listHistory.GetCount());
+    });
+}
+
+TEST(TraceTest, WidthIsMeasuredWithTheRowFontAndEveryColumnFits)
+{
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        for (const Row& row : ROWS)
+        {
+            HWND hRow = ::GetDlgItem(dlg.m_hWnd, static_cast<int>(row.nID));
+            HFONT hFont = reinterpret_cast<HFONT>(::SendMessageA(hRow, WM_GETFONT, 0, 0));
+            ASSERT_NE(nullptr, hFont);
+            LOGFONTA lf = {};
+            ::GetObjectA(hFont, sizeof(lf), &lf);
+            EXPECT_STREQ("FixedSys", lf.lfFaceName);
+
+            HDC hDC = ::GetDC(hRow);
+            HGDIOBJ hOld = ::SelectObject(hDC, hFont);
+            TEXTMETRICA tm = {};
+            ::GetTextMetricsA(hDC, &tm);
+            const std::string full(static_cast<size_t>(dlg.m_nTraceWidth), '0');
+            SIZE extent = {};
+            ::GetTextExtentPoint32A(hDC, full.c_str(), static_cast<int>(full.size()), &extent);
+            ::SelectObject(hDC, hOld);
+            ::ReleaseDC(hRow, hDC);
+
+            RECT client;
+            ::GetClientRect(hRow, &client);
+            EXPECT_EQ(client.right / tm.tmAveCharWidth, dlg.m_nTraceWidth) << "row " << row.nID;
+            EXPECT_LE(extent.cx, client.right) << "row " << row.nID << ": the newest clock is cut off";
+        }
+    });
+}
+
+TEST(TraceTest, ResetSpellsItsCodesDownTheThreeRows)
+{
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        ExpectRowsIntact(dlg);
+        auto tail = [&](const CString& row) { return std::string(row.Mid(row.GetLength() - 6, 6)); };
+        EXPECT_EQ("*****T", tail(dlg.m_strName1));
+        EXPECT_EQ("*****L", tail(dlg.m_strName2));
+        EXPECT_EQ("*****R", tail(dlg.m_strName3));
+        EXPECT_EQ("111111", tail(dlg.m_strTms));
+        EXPECT_EQ("111111", tail(dlg.m_strTdi));
+        EXPECT_EQ("111111", tail(dlg.m_strTdo)) << "TDO is not driven outside the Shift states";
+        EXPECT_EQ('-', dlg.m_strName1.operator LPCSTR()[dlg.m_nTraceWidth - 7]);
+        const std::vector<std::string> expected = {"111-***", "111-***", "111-***",
+                                                   "111-***", "111-***", "111-TLR"};
+        EXPECT_EQ(expected, HistoryLines(dlg));
+    });
+}
+
+TEST(TraceTest, EachClockIsOneColumnMatchingItsHistoryLine)
+{
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        const UINT walk[] = {IDC_RUN_TEST_IDLE, IDC_SELECT_DR,  IDC_SELECT_IR,   IDC_CAPTURE_IR,
+                             IDC_SHIFT_IR_1,    IDC_SHIFT_IR,   IDC_EXIT1_IR,    IDC_PAUSE_IR,
+                             IDC_PAUSE_IR,      IDC_EXIT2_IR,   IDC_UPDATE_IR,   IDC_SELECT_DR,
+                             IDC_CAPTURE_DR,    IDC_EXIT1_DR_1, IDC_UPDATE_DR,   IDC_RUN_TEST_IDLE};
+        for (UINT nID : walk)
+        {
+            Click(dlg, nID);
+            ExpectRowsIntact(dlg);
+            const std::string line = HistoryLines(dlg).back();
+            const TapStateRow* pRow = FindTapState(dlg.m_nState);
+            ASSERT_NE(nullptr, pRow);
+            ASSERT_EQ(7u, line.size());
+            EXPECT_EQ(std::string(pRow->pszCode) + "/" + line.substr(0, 3), NewestColumn(dlg));
+            EXPECT_EQ(std::string(pRow->pszCode), line.substr(4));
+        }
+        const std::vector<std::string> lines = HistoryLines(dlg);
+        EXPECT_EQ("011-SIR", lines[6 + 4]);  // the "1" beside SHIFT-IR
+        EXPECT_EQ("011-RIR", lines[6 + 7]);  // Pause-IR's code
+    });
+}
+
+TEST(TraceTest, HistorySettlesAt101LinesWithTheNewestInView)
+{
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        std::vector<std::string> expected;
+        auto record = [&] { expected.push_back(HistoryLines(dlg).back()); };
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        for (const std::string& line : HistoryLines(dlg))
+            expected.push_back(line);
+        // A loop through the DR column, so that neighbouring lines differ.
+        const UINT loop[] = {IDC_RUN_TEST_IDLE, IDC_SELECT_DR, IDC_CAPTURE_DR, IDC_SHIFT_DR_1,
+                             IDC_SHIFT_DR,      IDC_EXIT1_DR,  IDC_UPDATE_DR};
+        for (size_t i = 0; expected.size() < 150; ++i)
+        {
+            Click(dlg, loop[i % std::size(loop)]);
+            record();
+            EXPECT_LE(dlg.m_listHistory.GetCount(), 101);
+            ExpectRowsIntact(dlg);
+        }
+        const std::vector<std::string> lines = HistoryLines(dlg);
+        ASSERT_EQ(101u, lines.size());
+        EXPECT_EQ(std::vector<std::string>(expected.begin() + 49, expected.end()), lines);
+
+        RECT client, item;
+        dlg.m_listHistory.GetClientRect(&client);
+        dlg.m_listHistory.SendMessage(LB_GETITEMRECT, 100, reinterpret_cast<LPARAM>(&item));
+        EXPECT_GE(item.top, client.top);
+        EXPECT_LE(item.bottom, client.bottom) << "the newest line is not in view";
+    });
+}
+
+TEST(TraceTest, IdcodeReadsOffTheTdoRow)
+{
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        for (UINT nID : {IDC_RUN_TEST_IDLE, IDC_SELECT_DR, IDC_CAPTURE_DR, IDC_SHIFT_DR})
+            Click(dlg, nID);
+        for (int bit = 0; bit < 31; ++bit)
+            Click(dlg, IDC_SHIFT_DR);
+        Click(dlg, IDC_EXIT1_DR);
+        const std::string tdo(dlg.m_strTdo.Mid(dlg.m_strTdo.GetLength() - 32, 32));
+        uint32_t value = 0;
+        for (int bit = 0; bit < 32; ++bit)
+            value |= static_cast<uint32_t>(tdo[static_cast<size_t>(bit)] == '1') << bit;
+        EXPECT_EQ(CJtagDevice::IDCODE, value) << tdo;
+    });
+}
