@@ -22,4 +22,12 @@ if [ ! -f "$prefix/.morva-ready" ]; then
 fi
 # Keep one wineserver for the whole run instead of starting one per program.
 wineserver -p30 >/dev/null 2>&1 || true
-exec wine "$@"
+# Wine's helper processes (the desktop among them) outlive the program and inherit its output:
+# give them files, not the caller's pipe, so the caller sees the end as soon as the program ends.
+out=$(mktemp) err=$(mktemp)
+status=0
+wine "$@" >"$out" 2>"$err" </dev/null || status=$?
+cat "$out"
+cat "$err" >&2
+rm -f "$out" "$err"
+exit $status
