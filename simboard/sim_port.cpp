@@ -11,7 +11,10 @@ public:
     void Write(unsigned short address, unsigned char value) override
     {
         if (address == DATA_PORT)
+        {
+            m_data = value;
             m_board.WriteData(value);
+        }
     }
 
     unsigned char Read(unsigned short address) override
@@ -21,6 +24,7 @@ public:
     }
 
     CJtagDevice m_board;
+    unsigned char m_data = 0;
 };
 
 CSimPort g_simPort;
@@ -35,4 +39,9 @@ CPort& BuildPort()
 CJtagDevice& SimulatedBoard()
 {
     return g_simPort.m_board;
+}
+
+unsigned char SimulatedDataRegister()
+{
+    return g_simPort.m_data;
 }

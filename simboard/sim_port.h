@@ -5,3 +5,6 @@
 #include "jtag_device.h"
 
 CJtagDevice& SimulatedBoard();
+
+// The byte last written to the data register (0 before any write).
+unsigned char SimulatedDataRegister();
