@@ -1,0 +1,283 @@
+#!/usr/bin/env python3
+"""End-to-end tests: MORVASIM.EXE under Wine on the current (virtual) display, clicked with a
+real mouse through xdotool, and read back with the probe program and screenshots.
+
+Usage: e2e.py --build BUILD_DIR --source SOURCE_DIR CASE
+"""
+import argparse
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+# What each state button must do: TMS, TDI (None: left as it was) and the state it enters.
+COMMANDS = {
+    1001: (0, 1, "RTI"), 1002: (1, None, "SDS"), 1004: (0, None, "CDR"), 1005: (0, 0, "SDR"),
+    1036: (0, 1, "SDR"), 1006: (1, 0, "E1D"), 1037: (1, 1, "E1D"), 1007: (0, 1, "PDR"),
+    1008: (1, None, "E2D"), 1009: (1, 1, "UDR"), 1003: (1, None, "SIS"), 1010: (0, None, "CIR"),
+    1011: (0, 0, "SIR"), 1038: (0, 1, "SIR"), 1012: (1, 0, "E1I"), 1039: (1, 1, "E1I"),
+    1013: (0, 1, "RIR"), 1014: (1, None, "E2I"), 1015: (1, 1, "UIR"),
+}
+# Buttons one clock can reach from each state, with TEST-LOGIC-RESET; and the highlighted ones.
+ENABLED = {
+    "***": {1000}, "TLR": {1000, 1001}, "RTI": {1000, 1001, 1002}, "SDS": {1000, 1004, 1003},
+    "CDR": {1000, 1005, 1036, 1006, 1037}, "SDR": {1000, 1005, 1036, 1006, 1037},
+    "E1D": {1000, 1007, 1009}, "PDR": {1000, 1007, 1008}, "E2D": {1000, 1005, 1036, 1009},
+    "UDR": {1000, 1001, 1002}, "SIS": {1000, 1010}, "CIR": {1000, 1011, 1038, 1012, 1039},
+    "SIR": {1000, 1011, 1038, 1012, 1039}, "E1I": {1000, 1013, 1015},
+    "RIR": {1000, 1013, 1014}, "E2I": {1000, 1011, 1038, 1015}, "UIR": {1000, 1001, 1002},
+}
+HIGHLIGHTED = {
+    "***": set(), "TLR": {1000}, "RTI": {1001}, "SDS": {1002}, "CDR": {1004}, "SDR": {1005, 1036},
+    "E1D": {1006, 1037}, "PDR": {1007}, "E2D": {1008}, "UDR": {1009}, "SIS": {1003},
+    "CIR": {1010}, "SIR": {1011, 1038}, "E1I": {1012, 1039}, "RIR": {1013}, "E2I": {1014},
+    "UIR": {1015},
+}
+STATE_BUTTONS = sorted(set(COMMANDS) | {1000})
+ROWS = [1028, 1032, 1033, 1029, 1030, 1031]  # three code rows, then TMS, TDI, TDO
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+class Window:
+    """What the probe saw of the running window."""
+
+    def __init__(self, text):
+        self.visible = False
+        self.controls, self.rows, self.colours = {}, {}, {}
+        self.count, self.top, self.last_line = 0, 0, ""
+        for line in text.splitlines():
+            kind, _, rest = line.partition(" ")
+            if kind == "window":
+                fields = rest.split()
+                self.visible = fields[0] == "1"
+                if self.visible:
+                    self.rect = tuple(int(v) for v in fields[1:5])
+            elif kind == "control":
+                v = [int(f) for f in rest.split()]
+                self.controls[v[0]] = {"enabled": v[1] == 1, "visible": v[2] == 1, "rect": tuple(v[3:7])}
+            elif kind == "row":
+                ident, _, text_ = rest.partition(" ")
+                self.rows[int(ident)] = text_
+            elif kind == "history":
+                fields = rest.split(" ", 2)
+                self.count, self.top = int(fields[0]), int(fields[1])
+                self.last_line = fields[2] if len(fields) > 2 else ""
+            elif kind == "colour":
+                name, value = rest.split()
+                self.colours[name] = tuple(int(value[i:i + 2], 16) for i in (0, 2, 4))
+
+    def enabled_buttons(self):
+        return {i for i in STATE_BUTTONS if self.controls[i]["enabled"]}
+
+
+class Session:
+    def __init__(self, build, source):
+        self.build, self.source = build, source
+        self.prefix = os.path.join(build, "wineprefix")
+        self.wine = [os.path.join(source, "scripts", "wine-run.sh"), self.prefix]
+        self.process = None
+        self.last_click = (None, 0.0)
+
+    def start(self):
+        check(not self.probe().visible, "a MORVA window is already open")
+        # A session of its own, so that stopping ends Wine's process too, not only the wrapper.
+        self.process = subprocess.Popen(self.wine + [os.path.join(self.build, "MORVASIM.EXE")],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                        start_new_session=True)
+        deadline = time.time() + 60
+        while time.time() < deadline:
+            window = self.probe()
+            if window.visible:
+                return window
+            time.sleep(0.3)
+        raise Failure("the window did not appear within 60 s")
+
+    def stop(self):
+        if self.process is None:
+            return
+        try:
+            os.killpg(self.process.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        self.process.wait()
+
+    def probe(self):
+        out = subprocess.run(self.wine + [os.path.join(self.build, "tests", "e2e_probe.exe")],
+                             capture_output=True, text=True, timeout=60).stdout
+        return Window(out)
+
+    def click(self, window, ident, double=False):
+        left, top, right, bottom = window.controls[ident]["rect"]
+        x, y = (left + right) // 2, (top + bottom) // 2
+        # A second click on the same button soon after the first would be a double click.
+        previous, when = self.last_click
+        if previous == ident and not double:
+            x += 3
+            time.sleep(max(0.0, 0.7 - (time.time() - when)))
+        command = ["xdotool", "mousemove", str(x), str(y), "click"]
+        if double:
+            command += ["--repeat", "2", "--delay", "80"]
+        subprocess.run(command + ["1"], check=True)
+        self.last_click = (ident, time.time())
+
+    def key(self, name):
+        subprocess.run(["xdotool", "key", name], check=True)
+
+    def wait_for_count(self, count, line_changes_from=None, timeout=10):
+        deadline = time.time() + timeout
+        while True:
+            window = self.probe()
+            done = window.count >= count if line_changes_from is None else window.last_line != line_changes_from
+            if done or time.time() > deadline:
+                return window
+            time.sleep(0.1)
+
+    def screenshot(self, path):
+        subprocess.run(["import", "-window", "root", "-depth", "8", path], check=True)
+
+
+def read_ppm(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    parts, pos = [], 0
+    while len(parts) < 4:
+        while data[pos:pos + 1].isspace():
+            pos += 1
+        end = pos
+        while not data[end:end + 1].isspace():
+            end += 1
+        parts.append(data[pos:end])
+        pos = end
+    width, height = int(parts[1]), int(parts[2])
+    pixels = data[pos + 1:]
+    return lambda x, y: tuple(pixels[(y * width + x) * 3:(y * width + x) * 3 + 3])
+
+
+def check_window(session, window, code, tms, tdi, shot_path):
+    """After a clock into `code`: enabled set, highlight colours, history line and trace rows."""
+    check(window.enabled_buttons() == ENABLED[code],
+          f"{code}: enabled {sorted(window.enabled_buttons())}, expected {sorted(ENABLED[code])}")
+    session.screenshot(shot_path)
+    pixel = read_ppm(shot_path)
+    caption = window.colours["activecaption"]
+    for ident in STATE_BUTTONS:
+        left, top, _, _ = window.controls[ident]["rect"]
+        # Just inside the frame: face colour, clear of the caption and the focus rectangle.
+        colour = pixel(left + 2, top + 2)
+        if ident in HIGHLIGHTED[code]:
+            check(colour == caption, f"{code}: button {ident} shows {colour}, not the caption colour {caption}")
+        else:
+            check(colour != caption, f"{code}: button {ident} is highlighted but should not be")
+            if window.controls[ident]["enabled"]:
+                check(colour == window.colours["btnface"], f"{code}: button {ident} face {colour}")
+
+    line = window.last_line
+    check(len(line) == 7 and line[3] == "-" and line[4:] == code, f"history line {line!r} for {code}")
+    check(line[0] == str(tms), f"{code}: TMS {line[0]} in {line!r}, expected {tms}")
+    if tdi is not None:
+        check(line[1] == str(tdi), f"{code}: TDI {line[1]} in {line!r}, expected {tdi}")
+    check(line[2] in "01", f"TDO digit in {line!r}")
+    rows = [window.rows[i] for i in ROWS]
+    width = len(rows[0])
+    check(width > 32 and all(len(r) == width for r in rows), f"rows of unequal width: {[len(r) for r in rows]}")
+    newest = "".join(r[-1] for r in rows)
+    check(newest == code + line[:3], f"newest trace column {newest!r}, history {line!r}")
+    return line
+
+
+def case_walk(session, build):
+    """Every state of the diagram, clicked in turn, checked after every click."""
+    window = session.start()
+    check(window.enabled_buttons() == ENABLED["***"], "at start only TEST-LOGIC-RESET is enabled")
+    check(window.count == 0, "the history starts empty")
+    shot = os.path.join(build, "e2e-probe.ppm")
+
+    session.click(window, 1000)
+    window = session.wait_for_count(6)
+    check(window.count == 6, f"a reset gives six clocks, history has {window.count}")
+    tdi = 1
+    check_window(session, window, "TLR", 1, 1, shot)
+    check(window.rows[1029].endswith("111111") and window.rows[1030].endswith("111111"),
+          "the reset drives TMS and TDI high on all six clocks")
+    check(window.rows[1028].endswith("*****T"), f"code row 1 after reset: {window.rows[1028][-6:]}")
+
+    walk = [1001, 1001, 1002, 1004, 1005, 1036, 1006, 1007, 1007, 1008, 1005, 1037, 1009, 1002, 1003,
+            1010, 1038, 1011, 1012, 1013, 1013, 1014, 1011, 1039, 1015, 1001]
+    seen = {"TLR"}
+    for ident in walk:
+        tms, drive, code = COMMANDS[ident]
+        tdi = tdi if drive is None else drive
+        before = window.count
+        session.click(window, ident)
+        window = session.wait_for_count(before + 1)
+        check(window.count == before + 1, f"button {ident} gave {window.count - before} clocks")
+        check_window(session, window, code, tms, tdi, shot)
+        seen.add(code)
+        if len(seen) == 8:
+            left, top, right, bottom = window.rect
+            subprocess.run(["import", "-window", "root", "-crop", f"{right - left}x{bottom - top}+{left}+{top}",
+                            "+repage", os.path.join(build, "e2e-walk.png")], check=True)
+    check(seen == set(HIGHLIGHTED) - {"***"}, f"states not visited: {set(HIGHLIGHTED) - seen - {'***'}}")
+
+    # A double click on RUN-TEST/IDLE is one step.
+    before = window.count
+    time.sleep(0.7)
+    session.click(window, 1001, double=True)
+    time.sleep(1.0)
+    window = session.probe()
+    check(window.count == before + 1, f"a double click gave {window.count - before} clocks")
+    check(window.top + 1 <= window.count, "the newest history line is in view")
+    print("walk: every state visited, panel, colours, history and trace checked after each click")
+
+
+def case_keys(session, build):
+    """Enter does not close the window; Escape does."""
+    window = session.start()
+    session.click(window, 1000)
+    window = session.wait_for_count(6)
+    left, top, right, bottom = window.rect
+    subprocess.run(["xdotool", "mousemove", str((left + right) // 2), str(bottom - 20)], check=True)
+    time.sleep(0.3)
+    session.key("Return")
+    time.sleep(1.0)
+    window = session.probe()
+    check(window.visible, "Enter closed the window")
+    check(window.count == 6, f"Enter made {window.count - 6} clocks")
+    session.key("Escape")
+    deadline = time.time() + 15
+    while session.process.poll() is None and time.time() < deadline:
+        time.sleep(0.2)
+    check(session.process.poll() is not None, "Escape did not end the program")
+    check(not session.probe().visible, "the window is still there after Escape")
+    print("keys: Enter ignored, Escape closes")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--source", required=True)
+    parser.add_argument("case", choices=["walk", "keys"])
+    args = parser.parse_args()
+    session = Session(args.build, args.source)
+    try:
+        {"walk": case_walk, "keys": case_keys}[args.case](session, args.build)
+    except Failure as failure:
+        print(f"FAILED: {failure}")
+        return 1
+    finally:
+        session.stop()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
