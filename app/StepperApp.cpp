@@ -1,15 +1,67 @@
 #include "StepperApp.h"
 
+#include <iterator>
+
+#include "../cable/port.h"
+#include "../platform/codepage.h"
 #include "../stepper/StepperDlg.h"
 
+namespace {
+
+// Texts in code page 932.
+// "MORVA JTAG簡易操作ツール": the name every instance looks for.
+const char MUTEX_NAME[] = "MORVA JTAG\x8a\xc8\x88\xd5\x91\x80\x8d\xec\x83\x63\x81\x5b\x83\x8b";
+// "ＮＴ系なのでGIVEIO.SYSが必要です。"
+const char NEED_GIVEIO[] =
+    "\x82\x6d\x82\x73\x8c\x6e\x82\xc8\x82\xcc\x82\xc5\x47IVEIO.SYS\x82\xaa\x95\x4b\x97\x76\x82\xc5\x82\xb7\x81\x42";
+// "エラー"
+const char ERROR_CAPTION[] = "\x83\x47\x83\x89\x81\x5b";
+
+const char MAIN_CAPTION[] = "MORVA";
+const DWORD OSVERSIONINFO_SIZE = 148;
+
+} // namespace
+
 CStepperApp theApp;
+
+const AFX_MSGMAP_ENTRY CStepperApp::s_messageEntries[] = {
+    CommandEntry<&CStepperApp::OnHelp>(0, ID_HELP),
+};
+
+const AFX_MSGMAP CStepperApp::s_messageMap = {nullptr, s_messageEntries, std::size(s_messageEntries)};
 
 CStepperApp::CStepperApp() : CWinApp(nullptr)
 {
 }
 
+bool IsPortAccessible()
+{
+    return CablePort().IsAccessible();
+}
+
 BOOL CStepperApp::InitInstance()
 {
+    // The handle stays open until the process ends: that is what keeps later instances out.
+    if (::CreateMutexA(nullptr, FALSE, MUTEX_NAME) == nullptr)
+        return FALSE;
+    if (::GetLastError() == ERROR_ALREADY_EXISTS)
+    {
+        ::SetForegroundWindow(::FindWindowA(nullptr, MAIN_CAPTION));
+        return FALSE;
+    }
+
+    OSVERSIONINFOA version;
+    version.dwOSVersionInfoSize = OSVERSIONINFO_SIZE;
+    ::GetVersionExA(&version);
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT && !IsPortAccessible())
+    {
+        MessageBoxCp932(nullptr, NEED_GIVEIO, ERROR_CAPTION, MB_ICONHAND);
+        return FALSE;
+    }
+
+    AfxEnableControlContainer();
+    Enable3dControls();
+
     CStepperDlg dlg;
     m_pMainWnd = &dlg;
     dlg.DoModal();

@@ -1,4 +1,4 @@
-// The application: runs the main window modally and ends with it.
+// The application: one instance at a time, port access checked, the main window run modally.
 #pragma once
 
 #include "../platform/app.h"
@@ -9,4 +9,15 @@ public:
     CStepperApp();
 
     BOOL InitInstance() override;
+
+protected:
+    const AFX_MSGMAP* GetMessageMap() const override { return &s_messageMap; }
+
+    static const AFX_MSGMAP s_messageMap;
+
+private:
+    static const AFX_MSGMAP_ENTRY s_messageEntries[];
 };
+
+// Whether the cable's port can be used by this process.
+bool IsPortAccessible();

@@ -2,6 +2,10 @@
 // this needs the I/O permission that the start-up check makes sure of.
 #include "port.h"
 
+#include <windows.h>
+
+#include <cstdio>
+
 namespace {
 
 class CIoPort : public CPort
@@ -17,6 +21,20 @@ public:
         unsigned char value;
         __asm__ __volatile__("inb %1, %0" : "=a"(value) : "Nd"(address));
         return value;
+    }
+
+    // On the NT family the GIVEIO driver grants this process port I/O when its device is opened.
+    bool IsAccessible() override
+    {
+        HANDLE hDevice = ::CreateFileA("\\\\.\\giveio", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (hDevice == INVALID_HANDLE_VALUE)
+        {
+            printf("Couldn't access giveio device\n");
+            return false;
+        }
+        ::CloseHandle(hDevice);
+        return true;
     }
 };
 

@@ -9,6 +9,8 @@ public:
     virtual ~CPort() {}
     virtual void Write(unsigned short address, unsigned char value) = 0;
     virtual unsigned char Read(unsigned short address) = 0;
+    // Whether this process may use the port at all; asked once, before any access.
+    virtual bool IsAccessible() { return true; }
 };
 
 // The port this build drives: defined once per program (real I/O or simulated board).

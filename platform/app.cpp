@@ -21,3 +21,4 @@ CWinApp* AfxGetApp()
 {
     return g_pApp;
 }
+

@@ -3,9 +3,9 @@
 
 #include <windows.h>
 
-class CWnd;
+#include "wnd.h"
 
-class CWinApp
+class CWinApp : public CCmdTarget
 {
 public:
     explicit CWinApp(LPCSTR lpszAppName = nullptr);
@@ -15,10 +15,22 @@ public:
 
     // FALSE ends the program at once, as this program's start-up always does after its window.
     virtual BOOL InitInstance() { return FALSE; }
+    // Windows 95 and NT 4.0 draw dialog controls in 3D themselves: nothing to switch on.
+    BOOL Enable3dControls() { return TRUE; }
 
     LPCSTR m_pszAppName;
     HINSTANCE m_hInstance = nullptr;
     CWnd* m_pMainWnd = nullptr;
+
+protected:
+    // The program ships no help file, so there is no help to open.
+    void OnHelp() {}
 };
+
+// The framework's command for the help key.
+const UINT ID_HELP = 0xE146;
+
+// The program hosts no ActiveX controls: nothing to prepare.
+inline void AfxEnableControlContainer() {}
 
 CWinApp* AfxGetApp();

@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "codepage.h"
+
 CString CString::Mid(int nFirst, int nCount) const
 {
     const int nLength = GetLength();
@@ -44,4 +46,24 @@ void CString::Format(LPCSTR pszFormat, ...)
         m_str.swap(text);
     }
     va_end(args);
+}
+
+BOOL CString::LoadString(UINT nID)
+{
+    HINSTANCE hInstance = ::GetModuleHandleA(nullptr);
+    if (UsesWideWindows())
+    {
+        wchar_t buffer[256] = {};
+        if (::LoadStringW(hInstance, nID, buffer, 256) <= 0)
+        {
+            m_str.clear();
+            return FALSE;
+        }
+        m_str = CodePage932FromWide(buffer);
+        return TRUE;
+    }
+    char buffer[256] = {};
+    const int nLength = ::LoadStringA(hInstance, nID, buffer, sizeof(buffer));
+    m_str.assign(buffer, nLength > 0 ? static_cast<size_t>(nLength) : 0);
+    return nLength > 0;
 }

@@ -20,6 +20,8 @@ public:
 
     CString& operator+=(LPCSTR psz);
     void Format(LPCSTR pszFormat, ...);
+    // The string table's text in code page 932.
+    BOOL LoadString(UINT nID);
 
 private:
     std::string m_str;

@@ -1,5 +1,8 @@
 #include "wnd.h"
 
+#include "app.h"
+#include "codepage.h"
+
 #include <cstring>
 #include <iterator>
 #include <vector>
@@ -175,11 +178,13 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
 
 BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam)
 {
-    const AFX_MSGMAP_ENTRY* pEntry = FindEntry(WM_COMMAND, HIWORD(wParam), LOWORD(wParam));
-    if (pEntry == nullptr)
-        return FALSE;
-    pEntry->pfnDispatch(this, WM_COMMAND, wParam, lParam);
-    return TRUE;
+    const UINT nID = LOWORD(wParam);
+    const UINT nCode = HIWORD(wParam);
+    if (OnCmdMsg(nID, nCode, wParam, lParam))
+        return TRUE;
+    // What no window takes goes to the application.
+    CWinApp* pApp = AfxGetApp();
+    return pApp != nullptr && pApp->OnCmdMsg(nID, nCode, wParam, lParam);
 }
 
 BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*)
@@ -187,7 +192,16 @@ BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*)
     return FALSE;
 }
 
-const AFX_MSGMAP_ENTRY* CWnd::FindEntry(UINT message, UINT nCode, UINT nID) const
+BOOL CCmdTarget::OnCmdMsg(UINT nID, UINT nCode, WPARAM wParam, LPARAM lParam)
+{
+    const AFX_MSGMAP_ENTRY* pEntry = FindEntry(WM_COMMAND, nCode, nID);
+    if (pEntry == nullptr)
+        return FALSE;
+    pEntry->pfnDispatch(this, WM_COMMAND, wParam, lParam);
+    return TRUE;
+}
+
+const AFX_MSGMAP_ENTRY* CCmdTarget::FindEntry(UINT message, UINT nCode, UINT nID) const
 {
     for (const AFX_MSGMAP* pMap = GetMessageMap(); pMap != nullptr; pMap = pMap->pBaseMap)
     {
@@ -203,6 +217,15 @@ const AFX_MSGMAP_ENTRY* CWnd::FindEntry(UINT message, UINT nCode, UINT nID) cons
         }
     }
     return nullptr;
+}
+
+BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, LPCSTR lpszNewItem)
+{
+    if ((nFlags & (MF_SEPARATOR | MF_BITMAP | MF_OWNERDRAW)) != 0 || lpszNewItem == nullptr)
+        return ::AppendMenuA(m_hMenu, nFlags, nIDNewItem, lpszNewItem);
+    if (!UsesWideWindows())
+        return ::AppendMenuA(m_hMenu, nFlags, nIDNewItem, lpszNewItem);
+    return ::AppendMenuW(m_hMenu, nFlags, nIDNewItem, WideFromCodePage932(lpszNewItem).c_str());
 }
 
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
@@ -234,9 +257,18 @@ INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
 
 INT_PTR CDialog::DoModal()
 {
-    HWND hParent = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
-    return ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), hParent,
-                             &AfxDlgProc, reinterpret_cast<LPARAM>(this));
+    // Without a parent of its own, a dialog other than the main window belongs to the main window.
+    CWnd* pParent = m_pParentWnd;
+    CWinApp* pApp = AfxGetApp();
+    if (pParent == nullptr && pApp != nullptr && pApp->m_pMainWnd != this)
+        pParent = pApp->m_pMainWnd;
+    HWND hParent = pParent != nullptr ? pParent->m_hWnd : nullptr;
+    HINSTANCE hInstance = ::GetModuleHandleA(nullptr);
+    const LPARAM lParam = reinterpret_cast<LPARAM>(this);
+    // Made from the wide-character template on the NT family, so its texts keep their Unicode form.
+    if (UsesWideWindows())
+        return ::DialogBoxParamW(hInstance, MAKEINTRESOURCEW(m_nIDTemplate), hParent, &AfxDlgProc, lParam);
+    return ::DialogBoxParamA(hInstance, MAKEINTRESOURCEA(m_nIDTemplate), hParent, &AfxDlgProc, lParam);
 }
 
 BOOL CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
@@ -293,8 +325,15 @@ void CDialog::ExecuteDlgInit()
         const UINT nAddMessage = nMsg == DLGINIT_CB_ADDSTRING   ? CB_ADDSTRING
                                  : nMsg == DLGINIT_LB_ADDSTRING ? LB_ADDSTRING
                                                                 : 0;
-        if (bTerminated && nAddMessage != 0)
+        if (bTerminated && nAddMessage != 0 && UsesWideWindows())
+        {
+            const std::wstring text = WideFromCodePage932(pszText);
+            ::SendDlgItemMessageW(m_hWnd, nIDC, nAddMessage, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        }
+        else if (bTerminated && nAddMessage != 0)
+        {
             ::SendDlgItemMessageA(m_hWnd, nIDC, nAddMessage, 0, reinterpret_cast<LPARAM>(pszText));
+        }
         p += nLength;
     }
 }

@@ -9,12 +9,13 @@
 #include "cstring.h"
 #include "gdi.h"
 
+class CCmdTarget;
 class CWnd;
 
 // The message-map key of the control-colour handler, for all of WM_CTLCOLORMSGBOX..STATIC.
 const UINT WM_CTLCOLOR = 0x0019;
 
-typedef LRESULT (*AFX_DISPATCH)(CWnd* pWnd, UINT nMessage, WPARAM wParam, LPARAM lParam);
+typedef LRESULT (*AFX_DISPATCH)(CCmdTarget* pTarget, UINT nMessage, WPARAM wParam, LPARAM lParam);
 
 // One handler: a window message, or a WM_COMMAND notification code from a range of control IDs.
 struct AFX_MSGMAP_ENTRY
@@ -33,42 +34,56 @@ struct AFX_MSGMAP
     size_t nEntries;
 };
 
+// Anything with a message map: windows, and the application for the commands no window takes.
+class CCmdTarget
+{
+public:
+    virtual ~CCmdTarget() {}
+
+    // Runs the handler of a WM_COMMAND notification; FALSE when the map has none.
+    BOOL OnCmdMsg(UINT nID, UINT nCode, WPARAM wParam, LPARAM lParam);
+
+protected:
+    virtual const AFX_MSGMAP* GetMessageMap() const { return nullptr; }
+    const AFX_MSGMAP_ENTRY* FindEntry(UINT message, UINT nCode, UINT nID) const;
+};
+
 // Handler signatures the maps accept, each turned into a call with the message's arguments.
 template <class T>
-LRESULT AfxInvoke(void (T::*pfn)(), CWnd* pWnd, UINT, WPARAM, LPARAM)
+LRESULT AfxInvoke(void (T::*pfn)(), CCmdTarget* pTarget, UINT, WPARAM, LPARAM)
 {
-    (static_cast<T*>(pWnd)->*pfn)();
+    (static_cast<T*>(pTarget)->*pfn)();
     return 0;
 }
 
 template <class T>
-LRESULT AfxInvoke(void (T::*pfn)(UINT), CWnd* pWnd, UINT, WPARAM wParam, LPARAM)
+LRESULT AfxInvoke(void (T::*pfn)(UINT), CCmdTarget* pTarget, UINT, WPARAM wParam, LPARAM)
 {
-    (static_cast<T*>(pWnd)->*pfn)(LOWORD(wParam));
+    (static_cast<T*>(pTarget)->*pfn)(LOWORD(wParam));
     return 0;
 }
 
 template <class T>
-LRESULT AfxInvoke(void (T::*pfn)(UINT, LPARAM), CWnd* pWnd, UINT, WPARAM wParam, LPARAM lParam)
+LRESULT AfxInvoke(void (T::*pfn)(UINT, LPARAM), CCmdTarget* pTarget, UINT, WPARAM wParam, LPARAM lParam)
 {
-    (static_cast<T*>(pWnd)->*pfn)(static_cast<UINT>(wParam), lParam);
+    (static_cast<T*>(pTarget)->*pfn)(static_cast<UINT>(wParam), lParam);
     return 0;
 }
 
 template <class T>
-LRESULT AfxInvoke(HCURSOR (T::*pfn)(), CWnd* pWnd, UINT, WPARAM, LPARAM)
+LRESULT AfxInvoke(HCURSOR (T::*pfn)(), CCmdTarget* pTarget, UINT, WPARAM, LPARAM)
 {
-    return reinterpret_cast<LRESULT>((static_cast<T*>(pWnd)->*pfn)());
+    return reinterpret_cast<LRESULT>((static_cast<T*>(pTarget)->*pfn)());
 }
 
 template <class T>
-LRESULT AfxInvoke(HBRUSH (T::*pfn)(CDC*, CWnd*, UINT), CWnd* pWnd, UINT nMessage, WPARAM wParam,
+LRESULT AfxInvoke(HBRUSH (T::*pfn)(CDC*, CWnd*, UINT), CCmdTarget* pTarget, UINT nMessage, WPARAM wParam,
                   LPARAM lParam);
 
 template <auto pfn>
-LRESULT AfxDispatch(CWnd* pWnd, UINT nMessage, WPARAM wParam, LPARAM lParam)
+LRESULT AfxDispatch(CCmdTarget* pTarget, UINT nMessage, WPARAM wParam, LPARAM lParam)
 {
-    return AfxInvoke(pfn, pWnd, nMessage, wParam, lParam);
+    return AfxInvoke(pfn, pTarget, nMessage, wParam, lParam);
 }
 
 template <auto pfn>
@@ -90,7 +105,19 @@ constexpr AFX_MSGMAP_ENTRY CommandRangeEntry(UINT nCode, UINT nID, UINT nLastID)
     return {WM_COMMAND, nCode, nID, nLastID, &AfxDispatch<pfn>};
 }
 
-class CWnd
+// A menu this program does not own, such as a window's system menu.
+class CMenu
+{
+public:
+    explicit CMenu(HMENU hMenu = nullptr) : m_hMenu(hMenu) {}
+
+    // Texts are in code page 932.
+    BOOL AppendMenu(UINT nFlags, UINT_PTR nIDNewItem = 0, LPCSTR lpszNewItem = nullptr);
+
+    HMENU m_hMenu;
+};
+
+class CWnd : public CCmdTarget
 {
 public:
     CWnd() {}
@@ -119,6 +146,7 @@ public:
     BOOL ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags = 0);
     BOOL RedrawWindow(LPCRECT lpRectUpdate = nullptr, HRGN hrgnUpdate = nullptr,
                       UINT flags = RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
+    CMenu GetSystemMenu(BOOL bRevert) const { return CMenu(::GetSystemMenu(m_hWnd, bRevert)); }
 
     HWND m_hWnd = nullptr;
 
@@ -128,11 +156,9 @@ protected:
     virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
     // A notification the parent passes back to the control that caused it (owner drawing).
     virtual BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
-    virtual const AFX_MSGMAP* GetMessageMap() const { return nullptr; }
 
 private:
     friend LRESULT CALLBACK AfxWndProc(HWND, UINT, WPARAM, LPARAM);
-    const AFX_MSGMAP_ENTRY* FindEntry(UINT message, UINT nCode, UINT nID) const;
 
     WNDPROC m_pfnSuper = nullptr;
     bool m_bUnicode = false;
@@ -140,13 +166,13 @@ private:
 };
 
 template <class T>
-LRESULT AfxInvoke(HBRUSH (T::*pfn)(CDC*, CWnd*, UINT), CWnd* pWnd, UINT nMessage, WPARAM wParam,
+LRESULT AfxInvoke(HBRUSH (T::*pfn)(CDC*, CWnd*, UINT), CCmdTarget* pTarget, UINT nMessage, WPARAM wParam,
                   LPARAM lParam)
 {
     CDC dc(reinterpret_cast<HDC>(wParam));
     CWnd* pCtl = CWnd::FromHandlePermanent(reinterpret_cast<HWND>(lParam));
     return reinterpret_cast<LRESULT>(
-        (static_cast<T*>(pWnd)->*pfn)(&dc, pCtl, nMessage - WM_CTLCOLORMSGBOX));
+        (static_cast<T*>(pTarget)->*pfn)(&dc, pCtl, nMessage - WM_CTLCOLORMSGBOX));
 }
 
 class CDataExchange

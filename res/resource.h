@@ -2,7 +2,17 @@
 #pragma once
 
 // Dialogs
+#define IDD_ABOUTBOX 100
 #define IDD_MORVA_DIALOG 102
+
+// Strings
+#define IDS_ABOUTBOX 101
+
+// System menu command
+#define IDM_ABOUTBOX 0x0010
+
+// About box
+#define IDC_HOMEPAGE 1041
 
 // Icons
 #define IDR_MAINFRAME 128

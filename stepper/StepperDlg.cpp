@@ -2,10 +2,12 @@
 
 #include <iterator>
 
+#include "../app/AboutDlg.h"
 #include "../cable/cable.h"
 #include "TapTable.h"
 
 const AFX_MSGMAP_ENTRY CStepperDlg::s_messageEntries[] = {
+    MessageEntry<&CStepperDlg::OnSysCommand>(WM_SYSCOMMAND),
     MessageEntry<&CStepperDlg::OnPaint>(WM_PAINT),
     MessageEntry<&CStepperDlg::OnQueryDragIcon>(WM_QUERYDRAGICON),
     MessageEntry<&CStepperDlg::OnClose>(WM_CLOSE),
@@ -125,6 +127,18 @@ BOOL CStepperDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
 
+    CMenu systemMenu = GetSystemMenu(FALSE);
+    if (systemMenu.m_hMenu != nullptr)
+    {
+        CString strAboutMenu;
+        strAboutMenu.LoadString(IDS_ABOUTBOX);
+        if (!strAboutMenu.IsEmpty())
+        {
+            systemMenu.AppendMenu(MF_SEPARATOR);
+            systemMenu.AppendMenu(MF_STRING, IDM_ABOUTBOX, strAboutMenu);
+        }
+    }
+
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
@@ -161,6 +175,17 @@ BOOL CStepperDlg::OnInitDialog()
     m_btnSendIr.m_crDisabledFace = crDisabledFace;
 
     return TRUE;
+}
+
+void CStepperDlg::OnSysCommand(UINT nID, LPARAM)
+{
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX)
+    {
+        CAboutDlg dlgAbout;
+        dlgAbout.DoModal();
+        return;
+    }
+    Default();
 }
 
 void CStepperDlg::OnPaint()

@@ -89,6 +89,7 @@ protected:
     const AFX_MSGMAP* GetMessageMap() const override { return &s_messageMap; }
 
     // Message map handlers, in the order of the map.
+    void OnSysCommand(UINT nID, LPARAM lParam);
     void OnPaint();
     HCURSOR OnQueryDragIcon();
     void OnClose();

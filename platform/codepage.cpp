@@ -1,0 +1,45 @@
+#include "codepage.h"
+
+#include <vector>
+
+namespace {
+
+const UINT CP_JAPANESE = 932;
+
+} // namespace
+
+bool UsesWideWindows()
+{
+    OSVERSIONINFOA info = {};
+    info.dwOSVersionInfoSize = sizeof(info);
+    ::GetVersionExA(&info);
+    return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+std::wstring WideFromCodePage932(LPCSTR psz)
+{
+    const int nLength = ::MultiByteToWideChar(CP_JAPANESE, 0, psz, -1, nullptr, 0);
+    if (nLength <= 0)
+        return std::wstring();
+    std::vector<wchar_t> buffer(static_cast<size_t>(nLength));
+    ::MultiByteToWideChar(CP_JAPANESE, 0, psz, -1, buffer.data(), nLength);
+    return std::wstring(buffer.data());
+}
+
+std::string CodePage932FromWide(LPCWSTR psz)
+{
+    const int nLength = ::WideCharToMultiByte(CP_JAPANESE, 0, psz, -1, nullptr, 0, nullptr, nullptr);
+    if (nLength <= 0)
+        return std::string();
+    std::vector<char> buffer(static_cast<size_t>(nLength));
+    ::WideCharToMultiByte(CP_JAPANESE, 0, psz, -1, buffer.data(), nLength, nullptr, nullptr);
+    return std::string(buffer.data());
+}
+
+int MessageBoxCp932(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
+{
+    if (!UsesWideWindows())
+        return ::MessageBoxA(hWnd, lpText, lpCaption, uType);
+    return ::MessageBoxW(hWnd, WideFromCodePage932(lpText).c_str(), WideFromCodePage932(lpCaption).c_str(),
+                         uType);
+}

@@ -1,0 +1,15 @@
+// The program keeps its Japanese texts in code page 932. On the NT family they are shown through
+// the wide-character calls, converted from 932 whatever the system's code page is; the 95/98
+// family, which lacks most wide-character calls, shows them through the ANSI calls as they are.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+bool UsesWideWindows();
+
+std::wstring WideFromCodePage932(LPCSTR psz);
+std::string CodePage932FromWide(LPCWSTR psz);
+
+int MessageBoxCp932(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
