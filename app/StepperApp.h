@@ -19,5 +19,8 @@ private:
     static const AFX_MSGMAP_ENTRY s_messageEntries[];
 };
 
+// The one application object.
+extern CStepperApp theApp;
+
 // Whether the cable's port can be used by this process.
 bool IsPortAccessible();

@@ -1,0 +1,232 @@
+// Start-up: one instance at a time, the port check, the system menu and the About box.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "app/StepperApp.h"
+#include "dialog_runner.h"
+#include "platform/codepage.h"
+#include "recording_port.h"
+
+namespace {
+
+std::wstring Wide(const char* utf8)
+{
+    wchar_t buffer[256] = {};
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, buffer, 256);
+    return buffer;
+}
+
+std::wstring WideText(HWND hWnd)
+{
+    wchar_t buffer[256] = {};
+    ::GetWindowTextW(hWnd, buffer, 256);
+    return buffer;
+}
+
+// Runs a check from inside whatever modal loop is running when the timer fires.
+std::function<void()> g_pending;
+
+void CALLBACK RunPending(HWND, UINT, UINT_PTR nTimer, DWORD)
+{
+    ::KillTimer(nullptr, nTimer);
+    std::function<void()> pending;
+    pending.swap(g_pending);
+    pending();
+}
+
+void WhenModal(std::function<void()> check)
+{
+    g_pending = std::move(check);
+    ::SetTimer(nullptr, 0, 50, &RunPending);
+}
+
+// All static texts of a dialog, in order.
+std::vector<std::wstring> ChildTexts(HWND hDlg)
+{
+    std::vector<std::wstring> texts;
+    for (HWND hChild = ::GetWindow(hDlg, GW_CHILD); hChild != nullptr; hChild = ::GetWindow(hChild, GW_HWNDNEXT))
+        texts.push_back(WideText(hChild));
+    return texts;
+}
+
+class CInaccessiblePort : public CRecordingPort
+{
+public:
+    bool IsAccessible() override
+    {
+        ++nChecks;
+        return false;
+    }
+    int nChecks = 0;
+};
+
+} // namespace
+
+TEST(StartUpTest, WithoutPortAccessShowsTheErrorAndNoWindowAndTouchesNoPort)
+{
+    CInaccessiblePort port;
+    CPortScope scope(&port);
+    std::wstring caption, text;
+    bool bMainWindow = true;
+    WhenModal([&] {
+        HWND hBox = ::FindWindowW(nullptr, Wide("エラー").c_str());
+        ASSERT_NE(nullptr, hBox);
+        caption = WideText(hBox);
+        for (const std::wstring& child : ChildTexts(hBox))
+            if (child.find(L"GIVEIO") != std::wstring::npos)
+                text = child;
+        bMainWindow = ::FindWindowA(nullptr, "MORVA") != nullptr;
+        ::PostMessageW(hBox, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_EQ(FALSE, theApp.InitInstance());
+    EXPECT_EQ(1, port.nChecks);
+    EXPECT_EQ(Wide("エラー"), caption);
+    EXPECT_EQ(Wide("ＮＴ系なのでGIVEIO.SYSが必要です。"), text);
+    EXPECT_FALSE(bMainWindow);
+    EXPECT_TRUE(port.accesses.empty()) << "the port was used before the check";
+    EXPECT_EQ(nullptr, theApp.m_pMainWnd);
+
+    // The instance guard is the code-page-932 name, byte for byte.
+    const std::string name = CodePage932FromWide(Wide("MORVA JTAG簡易操作ツール").c_str());
+    EXPECT_EQ(24u, name.size());
+    HANDLE hMutex = ::OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
+    EXPECT_NE(nullptr, hMutex);
+    ::CloseHandle(hMutex);
+}
+
+TEST(StartUpTest, SecondInstanceBringsTheFirstToTheFrontAndEnds)
+{
+    const std::string name = CodePage932FromWide(Wide("MORVA JTAG簡易操作ツール").c_str());
+    HANDLE hFirst = ::CreateMutexA(nullptr, FALSE, name.c_str());
+    ASSERT_NE(nullptr, hFirst);
+    HWND hRunning = ::CreateWindowExA(0, "STATIC", "MORVA", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
+                                      nullptr, nullptr, nullptr);
+    HWND hOther = ::CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 60, 0, 50, 50, nullptr,
+                                    nullptr, nullptr, nullptr);
+    ::SetForegroundWindow(hOther);
+    CRecordingPort port;
+    CPortScope scope(&port);
+
+    EXPECT_EQ(FALSE, theApp.InitInstance());
+    EXPECT_EQ(hRunning, ::GetForegroundWindow());
+    EXPECT_EQ(nullptr, theApp.m_pMainWnd);
+    EXPECT_TRUE(port.accesses.empty());
+    ::DestroyWindow(hOther);
+    ::DestroyWindow(hRunning);
+    ::CloseHandle(hFirst);
+}
+
+TEST(SystemMenuTest, EndsWithASeparatorAndTheVersionEntry)
+{
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        HMENU hMenu = ::GetSystemMenu(dlg.m_hWnd, FALSE);
+        const int nItems = ::GetMenuItemCount(hMenu);
+        ASSERT_GE(nItems, 2);
+        MENUITEMINFOW separator = {};
+        separator.cbSize = sizeof(separator);
+        separator.fMask = MIIM_FTYPE;
+        ::GetMenuItemInfoW(hMenu, static_cast<UINT>(nItems - 2), TRUE, &separator);
+        EXPECT_NE(0u, separator.fType & MFT_SEPARATOR);
+        EXPECT_EQ(0x0010u, ::GetMenuItemID(hMenu, nItems - 1));
+        wchar_t text[64] = {};
+        ::GetMenuStringW(hMenu, static_cast<UINT>(nItems - 1), text, 64, MF_BYPOSITION);
+        EXPECT_EQ(Wide("ﾊﾞｰｼﾞｮﾝ情報(MORVA) (&A)..."), std::wstring(text));
+    });
+}
+
+TEST(SystemMenuTest, VersionEntryOpensTheAboutBoxAndLeavesTheTraceAlone)
+{
+    CStepperDlg dlg;
+    theApp.m_pMainWnd = &dlg;
+    RunDialog(dlg, [&] {
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        const std::string tms(dlg.m_strTms);
+        const int nLines = dlg.m_listHistory.GetCount();
+        std::vector<std::wstring> texts;
+        bool bOwned = false, bStillOpen = false, bIcon = false;
+        WhenModal([&] {
+            HWND hAbout = ::FindWindowW(nullptr, Wide("ﾊﾞｰｼﾞｮﾝ情報 MORVA").c_str());
+            ASSERT_NE(nullptr, hAbout);
+            texts = ChildTexts(hAbout);
+            bIcon = ::SendMessageW(::GetWindow(hAbout, GW_CHILD), STM_GETICON, 0, 0) != 0;
+            bOwned = ::GetWindow(hAbout, GW_OWNER) == dlg.m_hWnd;
+            // The maker's page has no address yet: the button does nothing and the box stays.
+            ::SendMessageW(hAbout, WM_COMMAND, MAKEWPARAM(IDC_HOMEPAGE, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(::GetDlgItem(hAbout, IDC_HOMEPAGE)));
+            bStillOpen = ::IsWindow(hAbout) != FALSE;
+            ::SendMessageW(hAbout, WM_COMMAND, IDOK, 0);
+        });
+        dlg.SendMessage(WM_SYSCOMMAND, 0x0010, 0);
+        EXPECT_TRUE(bOwned);
+        EXPECT_TRUE(bStillOpen);
+        EXPECT_TRUE(bIcon);
+        ASSERT_FALSE(texts.empty());
+        texts.erase(texts.begin());  // the icon
+        const std::vector<std::wstring> expected = {L"MORVA Version 0.0",
+                                                    L"Copyright (C) 2026 the MORVA developers",
+                                                    L"OK",
+                                                    Wide("作者のホームページへ"),
+                                                    Wide("JTAG簡易操作ツール")};
+        EXPECT_EQ(expected, texts);
+        EXPECT_EQ(tms, std::string(dlg.m_strTms));
+        EXPECT_EQ(nLines, dlg.m_listHistory.GetCount());
+    });
+}
+
+TEST(SystemMenuTest, OtherCommandsGetTheDefaultHandling)
+{
+    CStepperDlg dlg;
+    bool bMinimised = false;
+    const INT_PTR nResult = RunDialog(dlg, [&] {
+        dlg.SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        bMinimised = ::IsIconic(dlg.m_hWnd) != FALSE;
+        dlg.SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
+        dlg.SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
+    });
+    EXPECT_TRUE(bMinimised);
+    EXPECT_EQ(IDCANCEL, nResult);
+}
+
+TEST(VersionTest, BothProgramsCarryTheirVersionResource)
+{
+    char path[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path);
+    folder = folder.substr(0, folder.find_last_of("\\/"));
+    folder = folder.substr(0, folder.find_last_of("\\/") + 1);  // the programs lie one folder up
+
+    for (const char* program : {"MORVA.EXE", "MORVASIM.EXE"})
+    {
+        const std::string file = folder + program;
+        DWORD handle = 0;
+        const DWORD nSize = ::GetFileVersionInfoSizeA(file.c_str(), &handle);
+        ASSERT_GT(nSize, 0u) << file;
+        std::vector<char> data(nSize);
+        ASSERT_TRUE(::GetFileVersionInfoA(file.c_str(), 0, nSize, data.data()));
+
+        WORD* pTranslation = nullptr;
+        UINT nLength = 0;
+        ASSERT_TRUE(::VerQueryValueA(data.data(), "\\VarFileInfo\\Translation",
+                                     reinterpret_cast<void**>(&pTranslation), &nLength));
+        EXPECT_EQ(0x0411, pTranslation[0]);
+        EXPECT_EQ(0x04B0, pTranslation[1]);
+
+        auto value = [&](const char* name) {
+            const std::wstring key = L"\\StringFileInfo\\041104b0\\" + Wide(name);
+            wchar_t* pValue = nullptr;
+            UINT nChars = 0;
+            if (!::VerQueryValueW(data.data(), key.c_str(), reinterpret_cast<void**>(&pValue), &nChars))
+                return std::wstring(L"(missing)");
+            return std::wstring(pValue);
+        };
+        EXPECT_EQ(L"MORVA", value("FileDescription"));
+        EXPECT_EQ(L"MORVA", value("InternalName"));
+        EXPECT_EQ(L"MORVA", value("ProductName"));
+        EXPECT_EQ(Wide(program), value("OriginalFilename"));
+        EXPECT_EQ(Wide("JTAG簡易操作ツール"), value("Comments"));
+        EXPECT_EQ(0u, value("FileVersion").find(L"0.0.")) << "the About box says Version 0.0";
+    }
+}
