@@ -1,7 +1,17 @@
 #!/bin/sh
 # Installs what building and testing need, on Debian 12 as root; does nothing when all is there.
 set -e
-packages="cmake make python3 g++-mingw-w64-i686 wine wine32:i386 xvfb xauth xdotool imagemagick googletest fonts-ipafont-gothic"
+packages="cmake make python3 locales g++-mingw-w64-i686 wine wine32:i386 xvfb xauth xdotool imagemagick googletest fonts-ipafont-gothic"
+
+ensure_japanese_locale() {
+    # The tests also run the programs under a Japanese locale (code page 932 under Wine).
+    if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf-\?8$'; then
+        [ "$(id -u)" -eq 0 ] || { echo "Run as root to generate the ja_JP.UTF-8 locale" >&2; exit 1; }
+        sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+        grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
+        locale-gen >/dev/null
+    fi
+}
 
 missing=""
 for package in $packages; do
@@ -9,7 +19,10 @@ for package in $packages; do
         missing="$missing $package"
     fi
 done
-[ -z "$missing" ] && exit 0
+if [ -z "$missing" ]; then
+    ensure_japanese_locale
+    exit 0
+fi
 
 echo "Installing:$missing"
 if [ "$(id -u)" -ne 0 ]; then
@@ -23,3 +36,4 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -q
 apt-get install -y -q --no-install-recommends $missing
+ensure_japanese_locale

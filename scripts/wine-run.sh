@@ -6,17 +6,20 @@ prefix=$1
 shift
 export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 here=$(cd "$(dirname "$0")" && pwd)
-if [ ! -f "$prefix/.morva-ready" ]; then
+# The prefix is ready once it exists with the current font settings.
+stamp=$(md5sum <"$here/wine-fonts.reg" | cut -c1-32)
+if [ "$(cat "$prefix/.morva-ready" 2>/dev/null)" != "$stamp" ]; then
     mkdir -p "$(dirname "$prefix")"
     (
         flock 9
-        if [ ! -f "$prefix/.morva-ready" ]; then
-            wineboot -i >/dev/null 2>&1 || true
+        if [ "$(cat "$prefix/.morva-ready" 2>/dev/null)" != "$stamp" ]; then
+            [ -f "$prefix/system.reg" ] || { wineboot -i >/dev/null 2>&1 || true; }
             wineserver -w
-            # The dialogs' font, "ＭＳ Ｐゴシック", shown with the IPA font where it is missing.
+            # The dialogs' font, "ＭＳ Ｐゴシック", shown with the IPA font where it is missing, and
+            # a Japanese fallback for the system's message font, as Windows links one itself.
             wine regedit /S "$(winepath -w "$here/wine-fonts.reg" 2>/dev/null)" >/dev/null 2>&1 || true
             wineserver -w
-            touch "$prefix/.morva-ready"
+            echo "$stamp" >"$prefix/.morva-ready"
         fi
     ) 9>"$prefix.lock"
 fi

@@ -166,7 +166,7 @@ TEST(SystemMenuTest, VersionEntryOpensTheAboutBoxAndLeavesTheTraceAlone)
         ASSERT_FALSE(texts.empty());
         texts.erase(texts.begin());  // the icon
         const std::vector<std::wstring> expected = {L"MORVA Version 0.0",
-                                                    L"Copyright (C) 2026 the MORVA developers",
+                                                    L"Copyright (C) 2026 MORVA",
                                                     L"OK",
                                                     Wide("作者のホームページへ"),
                                                     Wide("JTAG簡易操作ツール")};

@@ -55,6 +55,7 @@ class Window:
         self.visible = False
         self.controls, self.rows, self.colours = {}, {}, {}
         self.count, self.top, self.last_line = 0, 0, ""
+        self.mains, self.main_in_front, self.boxes = 0, False, {}
         for line in text.splitlines():
             kind, _, rest = line.partition(" ")
             if kind == "window":
@@ -72,6 +73,13 @@ class Window:
                 fields = rest.split(" ", 2)
                 self.count, self.top = int(fields[0]), int(fields[1])
                 self.last_line = fields[2] if len(fields) > 2 else ""
+            elif kind == "windows":
+                count, front = rest.split()
+                self.mains, self.main_in_front = int(count), front == "1"
+            elif kind == "box":
+                fields = rest.split(" ", 6)
+                self.boxes[fields[0]] = {"count": int(fields[1]), "rect": tuple(int(v) for v in fields[2:6]),
+                                         "texts": fields[6].split("|")[:-1] if len(fields) > 6 else []}
             elif kind == "colour":
                 name, value = rest.split()
                 self.colours[name] = tuple(int(value[i:i + 2], 16) for i in (0, 2, 4))
@@ -86,14 +94,19 @@ class Session:
         self.prefix = os.path.join(build, "wineprefix")
         self.wine = [os.path.join(source, "scripts", "wine-run.sh"), self.prefix]
         self.process = None
+        self.others = []
         self.last_click = (None, 0.0)
 
-    def start(self):
-        check(not self.probe().visible, "a MORVA window is already open")
+    def launch(self, program="MORVASIM.EXE", env=None, stdout=subprocess.DEVNULL):
         # A session of its own, so that stopping ends Wine's process too, not only the wrapper.
-        self.process = subprocess.Popen(self.wine + [os.path.join(self.build, "MORVASIM.EXE")],
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                        start_new_session=True)
+        process = subprocess.Popen(self.wine + [os.path.join(self.build, program)], env=env,
+                                   stdout=stdout, stderr=subprocess.DEVNULL, start_new_session=True)
+        self.others.append(process)
+        return process
+
+    def start(self, env=None):
+        check(not self.probe().visible, "a MORVA window is already open")
+        self.process = self.launch(env=env)
         deadline = time.time() + 60
         while time.time() < deadline:
             window = self.probe()
@@ -103,17 +116,29 @@ class Session:
         raise Failure("the window did not appear within 60 s")
 
     def stop(self):
-        if self.process is None:
-            return
-        try:
-            os.killpg(self.process.pid, signal.SIGKILL)
-        except ProcessLookupError:
-            pass
-        self.process.wait()
+        for process in self.others:
+            try:
+                os.killpg(process.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            process.wait()
+        # Wine takes a moment to drop the windows of a process that was killed.
+        deadline = time.time() + 15
+        while self.others and time.time() < deadline and self.probe().mains > 0:
+            time.sleep(0.2)
 
-    def probe(self):
-        out = subprocess.run(self.wine + [os.path.join(self.build, "tests", "e2e_probe.exe")],
-                             capture_output=True, text=True, timeout=60).stdout
+    def wait_until(self, condition, what, timeout=30, action=""):
+        deadline = time.time() + timeout
+        while True:
+            window = self.probe(action)
+            if condition(window):
+                return window
+            check(time.time() < deadline, f"timed out waiting for {what}")
+            time.sleep(0.3)
+
+    def probe(self, action=""):
+        out = subprocess.run(self.wine + [os.path.join(self.build, "tests", "e2e_probe.exe")] + ([action] if action else []),
+                             capture_output=True, timeout=60).stdout.decode("utf-8", "replace")
         return Window(out)
 
     def click(self, window, ident, double=False):
@@ -142,8 +167,9 @@ class Session:
                 return window
             time.sleep(0.1)
 
-    def screenshot(self, path):
-        subprocess.run(["import", "-window", "root", "-depth", "8", path], check=True)
+    def screenshot(self, path, rect=None):
+        crop = ["-crop", f"{rect[2] - rect[0]}x{rect[3] - rect[1]}+{rect[0]}+{rect[1]}", "+repage"] if rect else []
+        subprocess.run(["import", "-window", "root", "-depth", "8"] + crop + [path], check=True)
 
 
 def read_ppm(path):
@@ -262,15 +288,102 @@ def case_keys(session, build):
     print("keys: Enter ignored, Escape closes")
 
 
+NEED_GIVEIO = "ＮＴ系なのでGIVEIO.SYSが必要です。"
+ABOUT_TEXTS = ["MORVA Version 0.0", "作者のホームページへ", "JTAG簡易操作ツール"]
+
+
+def ended(process, timeout):
+    try:
+        process.wait(timeout=timeout)
+        return True
+    except subprocess.TimeoutExpired:
+        return False
+
+
+def case_single(session, build):
+    """A second start while the first runs opens no window and brings the first to the front."""
+    session.start()
+    second = session.launch()
+    check(ended(second, 30), "the second instance did not end")
+    window = session.probe()
+    check(window.mains == 1, f"{window.mains} main windows after a second start")
+    check(window.main_in_front, "the first instance is not in front")
+    print("single: the second start ended and left the first in front")
+
+
+def case_error(session, build):
+    """MORVA.EXE without GIVEIO: the message box, the diagnostic line, no main window, and a
+    second start while the box shows ends quietly."""
+    with tempfile.TemporaryFile() as out:
+        first = session.launch("MORVA.EXE", stdout=out)
+        window = session.wait_until(lambda w: w.boxes["error"]["count"] == 1, "the error box")
+        check(NEED_GIVEIO in window.boxes["error"]["texts"], f"error box texts {window.boxes['error']['texts']}")
+        check(window.mains == 0, "a main window opened")
+        second = session.launch("MORVA.EXE")
+        check(ended(second, 30), "a second start during the error box did not end")
+        window = session.probe()
+        check(window.boxes["error"]["count"] == 1, f"{window.boxes['error']['count']} error boxes")
+        session.probe("close-error")
+        check(ended(first, 30), "MORVA.EXE did not end after its error box")
+        check(session.probe().mains == 0, "a main window opened after the error box")
+        out.seek(0)
+        printed = out.read().decode("utf-8", "replace")
+        check("Couldn't access giveio device\n" in printed.replace("\r\n", "\n"),
+              f"standard output was {printed!r}")
+    print("error: message box, diagnostic line, no window; the second start ended quietly")
+
+
+def case_screens(session, build):
+    """Screenshots of the main window, the About box and the error box in the default locale
+    and in Japanese; the Japanese texts must arrive as themselves, not as question marks."""
+    folder = os.path.join(build, "screens")
+    os.makedirs(folder, exist_ok=True)
+    for name, overrides in (("default", {}), ("ja", {"LANG": "ja_JP.UTF-8", "LC_ALL": "ja_JP.UTF-8"})):
+        env = dict(os.environ)
+        for key in ("LANG", "LC_ALL", "LC_CTYPE", "LANGUAGE"):
+            env.pop(key, None)
+        env.update(overrides)
+        window = session.start(env=env)
+        session.click(window, 1000)
+        window = session.wait_for_count(6)
+        for ident in (1001, 1002, 1004, 1005):
+            before = window.count
+            session.click(window, ident)
+            window = session.wait_for_count(before + 1)
+        session.screenshot(os.path.join(folder, f"{name}-main.png"), window.rect)
+
+        window = session.wait_until(lambda w: w.boxes["about"]["count"] == 1, "the About box", action="about")
+        texts = window.boxes["about"]["texts"]
+        check(all(t in texts for t in ABOUT_TEXTS), f"{name}: About box texts {texts}")
+        time.sleep(0.5)
+        session.screenshot(os.path.join(folder, f"{name}-about.png"), window.boxes["about"]["rect"])
+        session.wait_until(lambda w: w.boxes["about"]["count"] == 0, "the About box to close", action="close-about")
+        session.stop()
+        session.others = []
+
+        error = session.launch("MORVA.EXE", env=env)
+        window = session.wait_until(lambda w: w.boxes["error"]["count"] == 1, "the error box")
+        check(NEED_GIVEIO in window.boxes["error"]["texts"], f"{name}: error box texts {window.boxes['error']['texts']}")
+        time.sleep(0.5)
+        session.screenshot(os.path.join(folder, f"{name}-error.png"), window.boxes["error"]["rect"])
+        session.probe("close-error")
+        check(ended(error, 30), "MORVA.EXE did not end after its error box")
+    print(f"screens: saved in {folder}")
+
+
+CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": case_error,
+         "screens": case_screens}
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
     parser.add_argument("--source", required=True)
-    parser.add_argument("case", choices=["walk", "keys"])
+    parser.add_argument("case", choices=list(CASES))
     args = parser.parse_args()
     session = Session(args.build, args.source)
     try:
-        {"walk": case_walk, "keys": case_keys}[args.case](session, args.build)
+        CASES[args.case](session, args.build)
     except Failure as failure:
         print(f"FAILED: {failure}")
         return 1

@@ -5,9 +5,16 @@
 //   row <id> <text>
 //   history <count> <top index> <last line>
 //   colour <name> <rrggbb>
+//   windows <top-level windows captioned MORVA> <one of them is in front>
+//   box <error|about> <count> <left> <top> <right> <bottom> <texts, UTF-8, joined by |>
+// With "about" it first asks the main window for its About box (as the system menu does); with
+// "close-error" or "close-about" it first presses OK in that box.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -15,6 +22,66 @@ const int CONTROLS[] = {1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 10
                         1011, 1012, 1013, 1014, 1015, 1036, 1037, 1038, 1039, 1018, 1020,
                         1021, 1022, 1023, 1024, 1025, 1026, 1027, 1040, 1042, 1043};
 const int ROWS[] = {1028, 1032, 1033, 1029, 1030, 1031};
+
+// "エラー" and "ﾊﾞｰｼﾞｮﾝ情報 MORVA"
+const wchar_t ERROR_CAPTION[] = L"\x30a8\x30e9\x30fc";
+const wchar_t ABOUT_CAPTION[] = L"\xff8a\xff9e\xff70\xff7c\xff9e\xff6e\xff9d\x60c5\x5831 MORVA";
+
+std::string Utf8(const wchar_t* text)
+{
+    char buffer[512] = {};
+    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof(buffer), nullptr, nullptr);
+    return buffer;
+}
+
+struct Search
+{
+    const wchar_t* caption;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK Collect(HWND hWnd, LPARAM lParam)
+{
+    Search* pSearch = reinterpret_cast<Search*>(lParam);
+    wchar_t text[128] = {};
+    ::GetWindowTextW(hWnd, text, 128);
+    if (wcscmp(text, pSearch->caption) == 0 && ::IsWindowVisible(hWnd))
+        pSearch->found.push_back(hWnd);
+    return TRUE;
+}
+
+std::vector<HWND> TopLevel(const wchar_t* caption)
+{
+    Search search = {caption, {}};
+    ::EnumWindows(&Collect, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void PrintBox(const char* name, const wchar_t* caption)
+{
+    const std::vector<HWND> boxes = TopLevel(caption);
+    RECT rect = {};
+    std::string texts;
+    if (!boxes.empty())
+    {
+        ::GetWindowRect(boxes[0], &rect);
+        for (HWND hChild = ::GetWindow(boxes[0], GW_CHILD); hChild != nullptr;
+             hChild = ::GetWindow(hChild, GW_HWNDNEXT))
+        {
+            wchar_t text[256] = {};
+            ::GetWindowTextW(hChild, text, 256);
+            texts += Utf8(text) + "|";
+        }
+    }
+    printf("box %s %u %ld %ld %ld %ld %s\n", name, static_cast<unsigned>(boxes.size()), rect.left, rect.top,
+           rect.right, rect.bottom, texts.c_str());
+}
+
+void PressOk(const wchar_t* caption)
+{
+    for (HWND hBox : TopLevel(caption))
+        ::PostMessageW(hBox, WM_COMMAND, IDOK, 0);
+}
 
 void PrintColour(const char* name, int index)
 {
@@ -24,14 +91,31 @@ void PrintColour(const char* name, int index)
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    const std::string action = argc > 1 ? argv[1] : "";
+    if (action == "close-error")
+        PressOk(ERROR_CAPTION);
+    if (action == "close-about")
+        PressOk(ABOUT_CAPTION);
+
+    const std::vector<HWND> mains = TopLevel(L"MORVA");
+    HWND hFront = ::GetForegroundWindow();
+    bool bFront = false;
+    for (HWND hWnd : mains)
+        bFront = bFront || hWnd == hFront;
+    printf("windows %u %d\n", static_cast<unsigned>(mains.size()), bFront ? 1 : 0);
+    PrintBox("error", ERROR_CAPTION);
+    PrintBox("about", ABOUT_CAPTION);
+
     HWND hDlg = ::FindWindowA(nullptr, "MORVA");
     if (hDlg == nullptr)
     {
         printf("window none\n");
         return 0;
     }
+    if (action == "about")
+        ::PostMessageW(hDlg, WM_SYSCOMMAND, 0x0010, 0);
     RECT rect;
     ::GetWindowRect(hDlg, &rect);
     printf("window %d %ld %ld %ld %ld\n", ::IsWindowVisible(hDlg) ? 1 : 0, rect.left, rect.top, rect.right,
