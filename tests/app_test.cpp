@@ -25,6 +25,30 @@ std::wstring WideText(HWND hWnd)
     return buffer;
 }
 
+// A top-level window of this thread with the caption, or null; other test programs on the same
+// display have windows of their own.
+HWND OwnWindow(const std::wstring& caption)
+{
+    struct Search
+    {
+        std::wstring caption;
+        HWND hFound;
+    } search = {caption, nullptr};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            Search* pSearch = reinterpret_cast<Search*>(lParam);
+            if (WideText(hWnd) == pSearch->caption)
+            {
+                pSearch->hFound = hWnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.hFound;
+}
+
 // Runs a check from inside whatever modal loop is running when the timer fires.
 std::function<void()> g_pending;
 
@@ -71,13 +95,13 @@ TEST(StartUpTest, WithoutPortAccessShowsTheErrorAndNoWindowAndTouchesNoPort)
     std::wstring caption, text;
     bool bMainWindow = true;
     WhenModal([&] {
-        HWND hBox = ::FindWindowW(nullptr, Wide("エラー").c_str());
+        HWND hBox = OwnWindow(Wide("エラー"));
         ASSERT_NE(nullptr, hBox);
         caption = WideText(hBox);
         for (const std::wstring& child : ChildTexts(hBox))
             if (child.find(L"GIVEIO") != std::wstring::npos)
                 text = child;
-        bMainWindow = ::FindWindowA(nullptr, "MORVA") != nullptr;
+        bMainWindow = OwnWindow(L"MORVA") != nullptr;
         ::PostMessageW(hBox, WM_COMMAND, IDOK, 0);
     });
     EXPECT_EQ(FALSE, theApp.InitInstance());
@@ -148,7 +172,7 @@ TEST(SystemMenuTest, VersionEntryOpensTheAboutBoxAndLeavesTheTraceAlone)
         std::vector<std::wstring> texts;
         bool bOwned = false, bStillOpen = false, bIcon = false;
         WhenModal([&] {
-            HWND hAbout = ::FindWindowW(nullptr, Wide("ﾊﾞｰｼﾞｮﾝ情報 MORVA").c_str());
+            HWND hAbout = OwnWindow(Wide("ﾊﾞｰｼﾞｮﾝ情報 MORVA"));
             ASSERT_NE(nullptr, hAbout);
             texts = ChildTexts(hAbout);
             bIcon = ::SendMessageW(::GetWindow(hAbout, GW_CHILD), STM_GETICON, 0, 0) != 0;
