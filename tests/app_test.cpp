@@ -27,25 +27,25 @@ std::wstring WideText(HWND hWnd)
 
 // A top-level window of this thread with the caption, or null; other test programs on the same
 // display have windows of their own.
+struct CaptionSearch
+{
+    std::wstring caption;
+    HWND hFound;
+};
+
+BOOL CALLBACK MatchCaption(HWND hWnd, LPARAM lParam)
+{
+    CaptionSearch* pSearch = reinterpret_cast<CaptionSearch*>(lParam);
+    if (WideText(hWnd) != pSearch->caption)
+        return TRUE;
+    pSearch->hFound = hWnd;
+    return FALSE;
+}
+
 HWND OwnWindow(const std::wstring& caption)
 {
-    struct Search
-    {
-        std::wstring caption;
-        HWND hFound;
-    } search = {caption, nullptr};
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND hWnd, LPARAM lParam) -> BOOL {
-            Search* pSearch = reinterpret_cast<Search*>(lParam);
-            if (WideText(hWnd) == pSearch->caption)
-            {
-                pSearch->hFound = hWnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    CaptionSearch search = {caption, nullptr};
+    ::EnumThreadWindows(::GetCurrentThreadId(), &MatchCaption, reinterpret_cast<LPARAM>(&search));
     return search.hFound;
 }
 
