@@ -6,6 +6,7 @@ Usage: e2e.py --build BUILD_DIR --source SOURCE_DIR CASE
 """
 import argparse
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -371,8 +372,136 @@ def case_screens(session, build):
     print(f"screens: saved in {folder}")
 
 
+# --- The InpOut way to the port -------------------------------------------------------------
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def standin_env(log, **extra):
+    env = dict(os.environ)
+    env["MORVA_STANDIN_LOG"] = windows_path(log)
+    env.update(extra)
+    return env
+
+
+def read_log(log):
+    if not os.path.exists(log):
+        return []
+    with open(log, encoding="ascii", errors="replace") as f:
+        return [line.rstrip("\r\n") for line in f]
+
+
+def expected_bytes(walk):
+    """The data-register writes of power-on, a reset, the walk and power-off."""
+    writes, shadow = [0x10], 0x10
+
+    def clock():
+        writes.extend([shadow & ~0x02, shadow & ~0x02, shadow | 0x02, shadow | 0x02])
+
+    shadow = 0x10 | 0x04 | 0x01
+    for _ in range(6):
+        clock()
+    for ident in walk:
+        tms, tdi, _ = COMMANDS[ident]
+        shadow = (shadow & ~0x04) | (0x04 if tms else 0)
+        if tdi is not None:
+            shadow = (shadow & ~0x01) | tdi
+        clock()
+    return writes + [0x00]
+
+
+TEMPORARY = []
+
+
+def temporary_folder(prefix):
+    folder = tempfile.mkdtemp(prefix=prefix)
+    TEMPORARY.append(folder)
+    return folder
+
+
+def program_folder(build, standin=None):
+    folder = temporary_folder("morva-")
+    shutil.copy(os.path.join(build, "MORVA.EXE"), folder)
+    if standin:
+        shutil.copy(os.path.join(build, "tests", "standin", standin, "inpout32.dll"), folder)
+    return folder
+
+
+def expect_refusal(session, folder, env, cwd=None):
+    """The error box, no main window, then the end."""
+    process = subprocess.Popen(session.wine + [os.path.join(folder, "MORVA.EXE")], env=env, cwd=cwd,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+    session.others.append(process)
+    window = session.wait_until(lambda w: w.boxes["error"]["count"] == 1, "the error box")
+    check(NEED_GIVEIO in window.boxes["error"]["texts"], f"error box texts {window.boxes['error']['texts']}")
+    check(window.mains == 0, "a main window opened")
+    session.probe("close-error")
+    check(ended(process, 30), "MORVA.EXE did not end after its error box")
+
+
+def case_inpout(session, build):
+    """With the library next to MORVA.EXE: the program runs, and a reset and a walk clicked with the
+    mouse give the library exactly the bytes the cable driver prescribes."""
+    folder = program_folder(build, "whole")
+    log = os.path.join(folder, "standin.log")
+    process = subprocess.Popen(session.wine + [os.path.join(folder, "MORVA.EXE")], env=standin_env(log),
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+    session.others.append(process)
+    window = session.wait_until(lambda w: w.visible, "the main window")
+    session.click(window, 1000)
+    window = session.wait_for_count(6)
+    walk = [1001, 1002, 1004, 1005, 1036, 1006, 1009, 1001]
+    for ident in walk:
+        before = window.count
+        session.click(window, ident)
+        window = session.wait_for_count(before + 1)
+    check(window.count == 6 + len(walk), f"{window.count} clocks in the history")
+    left, top, right, bottom = window.rect
+    subprocess.run(["xdotool", "mousemove", str((left + right) // 2), str(bottom - 20)], check=True)
+    time.sleep(0.3)
+    session.key("Escape")
+    check(ended(process, 30), "MORVA.EXE did not end on Escape")
+
+    lines = read_log(log)
+    check(lines and lines[0].startswith("loaded ") and lines[0].lower().endswith(
+        windows_path(os.path.join(folder, "inpout32.dll")).lower()), f"first log line {lines[:1]}")
+    writes = [int(line.split()[2], 16) for line in lines if line.startswith("W ")]
+    check(all(line.split()[1] == "0378" for line in lines if line.startswith("W ")), "a write not to 0x378")
+    reads = [line for line in lines if line.startswith("R ")]
+    check(all(line.split()[1] == "0379" for line in reads), "a read not from 0x379")
+    check(len(reads) == 6 + len(walk), f"{len(reads)} status reads for {6 + len(walk)} clocks")
+    expected = expected_bytes(walk)
+    check(writes == expected, f"writes {[hex(b) for b in writes]}\nexpected {[hex(b) for b in expected]}")
+    print(f"inpout: {len(writes)} writes as prescribed, 0x10 first and 0x00 last")
+
+
+def case_inpout_refused(session, build):
+    """A library without one of its calls, or with its driver closed, is not used: the error box,
+    no main window, no port access."""
+    for standin, extra in (("partial", {}), ("whole", {"MORVA_STANDIN_CLOSED": "1"})):
+        folder = program_folder(build, standin)
+        log = os.path.join(folder, "standin.log")
+        expect_refusal(session, folder, standin_env(log, **extra))
+        accesses = [line for line in read_log(log) if not line.startswith("loaded ")]
+        check(accesses == [], f"{standin} {extra}: port accessed: {accesses}")
+    print("inpout-refused: missing export and closed driver both refused, no port access")
+
+
+def case_inpout_planted(session, build):
+    """A library in the current folder but not next to the program is never loaded."""
+    folder = program_folder(build)
+    planted = temporary_folder("morva-planted-")
+    shutil.copy(os.path.join(build, "tests", "standin", "whole", "inpout32.dll"), planted)
+    log = os.path.join(planted, "standin.log")
+    expect_refusal(session, folder, standin_env(log), cwd=planted)
+    check(read_log(log) == [], f"the planted library was loaded: {read_log(log)}")
+    print("inpout-planted: the library in the current folder was not loaded")
+
+
 CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": case_error,
-         "screens": case_screens}
+         "screens": case_screens, "inpout": case_inpout, "inpout-refused": case_inpout_refused,
+         "inpout-planted": case_inpout_planted}
 
 
 def main():
@@ -389,6 +518,8 @@ def main():
         return 1
     finally:
         session.stop()
+        for folder in TEMPORARY:
+            shutil.rmtree(folder, ignore_errors=True)
     return 0
 
 
