@@ -11,6 +11,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import zipfile
 import time
 
 # What each state button must do: TMS, TDI (None: left as it was) and the state it enters.
@@ -499,9 +500,32 @@ def case_inpout_planted(session, build):
     print("inpout-planted: the library in the current folder was not loaded")
 
 
+def case_package(session, build):
+    """The release package, made here, unpacked elsewhere, and its MORVASIM.EXE started there."""
+    subprocess.run(["cpack", "-G", "ZIP"], cwd=build, check=True, stdout=subprocess.DEVNULL)
+    packages = [name for name in os.listdir(build) if name.startswith("MORVA-") and name.endswith("-win32.zip")]
+    check(len(packages) == 1, f"packages in the build folder: {packages}")
+    folder = temporary_folder("morva-package-")
+    with zipfile.ZipFile(os.path.join(build, packages[0])) as archive:
+        names = sorted(archive.namelist())
+        archive.extractall(folder)
+    check(names == ["MORVA.EXE", "MORVA.TXT", "MORVASIM.EXE"], f"package holds {names}")
+    with open(os.path.join(folder, "MORVA.TXT"), "rb") as guide:
+        text = guide.read()
+    check(b"0x14D5654B" in text and b"inpout32.dll" in text and b"GIVEIO" in text, "the guide lacks a topic")
+    process = subprocess.Popen(session.wine + [os.path.join(folder, "MORVASIM.EXE")], cwd=folder,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+    session.others.append(process)
+    window = session.wait_until(lambda w: w.visible, "the unpacked program's window")
+    session.click(window, 1000)
+    window = session.wait_for_count(6)
+    check(window.last_line == "111-TLR", f"after a reset the history ends with {window.last_line!r}")
+    print(f"package: {packages[0]} holds {names}; its MORVASIM.EXE runs from {folder}")
+
+
 CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": case_error,
          "screens": case_screens, "inpout": case_inpout, "inpout-refused": case_inpout_refused,
-         "inpout-planted": case_inpout_planted}
+         "inpout-planted": case_inpout_planted, "package": case_package}
 
 
 def main():
