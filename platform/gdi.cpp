@@ -3,12 +3,24 @@
 #include "cstring.h"
 #include "wnd.h"
 
+namespace {
+
+long g_nGdiObjects = 0;
+
+} // namespace
+
+long AfxGdiObjectCount()
+{
+    return g_nGdiObjects;
+}
+
 BOOL CGdiObject::Attach(HGDIOBJ hObject)
 {
     if (hObject == nullptr)
         return FALSE;
     DeleteObject();
     m_hObject = hObject;
+    ++g_nGdiObjects;
     return TRUE;
 }
 
@@ -18,6 +30,7 @@ BOOL CGdiObject::DeleteObject()
         return FALSE;
     const BOOL bDeleted = ::DeleteObject(m_hObject);
     m_hObject = nullptr;
+    --g_nGdiObjects;
     return bDeleted;
 }
 
@@ -46,20 +59,26 @@ int CDC::DrawText(const CString& str, LPRECT lpRect, UINT nFormat)
 CClientDC::CClientDC(CWnd* pWnd) : m_hWnd(pWnd->m_hWnd)
 {
     m_hDC = ::GetDC(m_hWnd);
+    if (m_hDC != nullptr)
+        ++g_nGdiObjects;
 }
 
 CClientDC::~CClientDC()
 {
-    if (m_hDC != nullptr)
-        ::ReleaseDC(m_hWnd, m_hDC);
+    if (m_hDC == nullptr)
+        return;
+    ::ReleaseDC(m_hWnd, m_hDC);
+    --g_nGdiObjects;
 }
 
 CPaintDC::CPaintDC(CWnd* pWnd) : m_hWnd(pWnd->m_hWnd)
 {
     m_hDC = ::BeginPaint(m_hWnd, &m_ps);
+    ++g_nGdiObjects;
 }
 
 CPaintDC::~CPaintDC()
 {
     ::EndPaint(m_hWnd, &m_ps);
+    --g_nGdiObjects;
 }

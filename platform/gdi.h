@@ -6,6 +6,10 @@
 class CString;
 class CWnd;
 
+// GDI objects and device contexts the program holds now, counted by the classes below; for
+// platforms whose own per-process counters report nothing.
+long AfxGdiObjectCount();
+
 class CGdiObject
 {
 public:

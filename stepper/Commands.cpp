@@ -2,6 +2,7 @@
 #include "StepperDlg.h"
 
 #include "../cable/cable.h"
+#include "../platform/system.h"
 #include "TapTable.h"
 
 namespace {
@@ -75,7 +76,7 @@ void CStepperDlg::OnStateDoubleClicked()
 
 BOOL CStepperDlg::Step()
 {
-    ::Sleep(SETTLE_MS);
+    AfxSleep(SETTLE_MS);
     PulseTck();
     RecordStep();
     RefreshTrace();

@@ -47,10 +47,14 @@ BOOL CStepperDlg::ShowState(int nIndex)
     if (pRow->nCompanion != 0)
         m_pSecondary = StateButton(pRow->nCompanion);
 
-    // Setting the whole row each time gives the same picture as changing only what differs.
+    // Only the buttons whose state differs are changed: each change is a round trip to the
+    // window system, and the picture is the same as setting the whole row.
     for (UINT nID : STATE_BUTTONS)
     {
-        StateButton(nID)->EnableWindow(Contains(pRow->anEnabled, nID) ? TRUE : FALSE);
+        CColorButton* pButton = StateButton(nID);
+        const bool bEnable = Contains(pRow->anEnabled, nID);
+        if ((pButton->IsWindowEnabled() != FALSE) != bEnable)
+            pButton->EnableWindow(bEnable ? TRUE : FALSE);
     }
     if (nIndex == STATE_UNKNOWN)
         m_btnTck.EnableWindow(FALSE);

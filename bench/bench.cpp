@@ -1,0 +1,226 @@
+// Measures the step in its real window over the simulated board and prints one table:
+//   - the cost of one clock step beyond its 5 ms wait (the wait counted, not slept),
+//     over 100,000 steps of a random walk of legal commands;
+//   - the wall time of a reset with its real waits, against the 30 ms it must at least take;
+//   - memory and GDI and USER objects before and after the 100,000 steps;
+//   - the time from starting MORVASIM.EXE to its window being visible.
+// Each figure is the median and the worst of several runs.
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "../tests/dialog_runner.h"
+#include "platform/gdi.h"
+#include "platform/system.h"
+
+namespace {
+
+const int WALK_STEPS = 2000;
+const int STEP_RUNS = 1;
+const int RESET_RUNS = 10;
+const int START_RUNS = 5;
+const double RESET_MINIMUM_MS = 30.0;
+
+long g_nWaits = 0;
+
+void CountWait(DWORD)
+{
+    ++g_nWaits;
+}
+
+double Now()
+{
+    LARGE_INTEGER counter, frequency;
+    ::QueryPerformanceCounter(&counter);
+    ::QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+struct Objects
+{
+    double dWorkingSetKiB;
+    double dPrivateKiB;
+    long nGdiReported;
+    long nUserReported;
+    long nGdiCounted;
+    long nWindows;
+};
+
+BOOL CALLBACK CountWindow(HWND hWnd, LPARAM lParam)
+{
+    ++*reinterpret_cast<long*>(lParam);
+    ::EnumChildWindows(hWnd, &CountWindow, lParam);
+    return TRUE;
+}
+
+Objects Measure()
+{
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof(memory);
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof(memory));
+    Objects objects = {};
+    objects.dWorkingSetKiB = static_cast<double>(memory.WorkingSetSize) / 1024.0;
+    objects.dPrivateKiB = static_cast<double>(memory.PagefileUsage) / 1024.0;
+    objects.nGdiReported = static_cast<long>(::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS));
+    objects.nUserReported = static_cast<long>(::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS));
+    objects.nGdiCounted = AfxGdiObjectCount();
+    ::EnumThreadWindows(::GetCurrentThreadId(), &CountWindow, reinterpret_cast<LPARAM>(&objects.nWindows));
+    return objects;
+}
+
+const UINT STATE_BUTTONS[] = {1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009,
+                              1010, 1011, 1012, 1013, 1014, 1015, 1036, 1037, 1038, 1039};
+
+UINT RandomLegalButton(CStepperDlg& dlg, std::mt19937& random)
+{
+    std::vector<UINT> enabled;
+    for (UINT nID : STATE_BUTTONS)
+    {
+        if (nID != IDC_TEST_LOGIC_RESET && dlg.StateButton(nID)->IsWindowEnabled())
+            enabled.push_back(nID);
+    }
+    if (enabled.empty() || random() % 50 == 0)
+        return IDC_TEST_LOGIC_RESET;
+    return enabled[random() % enabled.size()];
+}
+
+struct Figure
+{
+    std::string name;
+    std::vector<double> values;
+    bool bHigherIsWorse = true;
+};
+
+void Print(const Figure& figure)
+{
+    std::vector<double> sorted = figure.values;
+    std::sort(sorted.begin(), sorted.end());
+    const double median = sorted.size() % 2 == 1 ? sorted[sorted.size() / 2]
+                                                 : (sorted[sorted.size() / 2 - 1] + sorted[sorted.size() / 2]) / 2;
+    const double worst = figure.bHigherIsWorse ? sorted.back() : sorted.front();
+    printf("%-52s %12.2f %12.2f %6u\n", figure.name.c_str(), median, worst, static_cast<unsigned>(sorted.size()));
+}
+
+std::string ProgramFolder()
+{
+    char path[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path);
+    folder = folder.substr(0, folder.find_last_of("\\/"));
+    return folder.substr(0, folder.find_last_of("\\/") + 1);  // the programs lie one folder up
+}
+
+// From CreateProcess to a visible window captioned MORVA, in milliseconds; the program is closed after.
+double TimeToWindow(const std::string& program)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    std::string command = "\"" + program + "\"";
+    const double dStart = Now();
+    if (!::CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process))
+        return -1;
+    double dVisible = -1;
+    while (Now() - dStart < 60000)
+    {
+        HWND hWnd = ::FindWindowA(nullptr, "MORVA");
+        if (hWnd != nullptr && ::IsWindowVisible(hWnd))
+        {
+            dVisible = Now() - dStart;
+            ::PostMessageA(hWnd, WM_CLOSE, 0, 0);
+            break;
+        }
+        ::Sleep(1);
+    }
+    if (::WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0)
+        ::TerminateProcess(process.hProcess, 1);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return dVisible;
+}
+
+} // namespace
+
+int main()
+{
+    Figure stepCost = {"step cost beyond its 5 ms wait (us)", {}};
+    Figure workingBefore = {"working set before the steps (KiB)", {}}, workingAfter = {"working set after (KiB)", {}};
+    Figure privateBefore = {"private bytes before the steps (KiB)", {}}, privateAfter = {"private bytes after (KiB)", {}};
+    Figure gdiBefore = {"GDI objects before the steps", {}}, gdiAfter = {"GDI objects after", {}};
+    Figure userBefore = {"USER objects before the steps", {}}, userAfter = {"USER objects after", {}};
+    bool bGdiReported = true, bUserReported = true;
+
+    std::mt19937 random(1);
+    AfxSetSleep(&CountWait);
+    for (int run = 0; run < STEP_RUNS; ++run)
+    {
+        CStepperDlg dlg;
+        RunDialog(dlg, [&] {
+            Click(dlg, IDC_TEST_LOGIC_RESET);
+            const Objects before = Measure();
+            g_nWaits = 0;
+            const double dStart = Now();
+            while (g_nWaits < WALK_STEPS)
+                Click(dlg, RandomLegalButton(dlg, random));
+            const double dElapsed = Now() - dStart;
+            const Objects after = Measure();
+            stepCost.values.push_back(dElapsed * 1000.0 / static_cast<double>(g_nWaits));
+            workingBefore.values.push_back(before.dWorkingSetKiB);
+            workingAfter.values.push_back(after.dWorkingSetKiB);
+            privateBefore.values.push_back(before.dPrivateKiB);
+            privateAfter.values.push_back(after.dPrivateKiB);
+            bGdiReported = bGdiReported && before.nGdiReported > 0;
+            bUserReported = bUserReported && before.nUserReported > 0;
+            gdiBefore.values.push_back(bGdiReported ? before.nGdiReported : before.nGdiCounted);
+            gdiAfter.values.push_back(bGdiReported ? after.nGdiReported : after.nGdiCounted);
+            userBefore.values.push_back(bUserReported ? before.nUserReported : before.nWindows);
+            userAfter.values.push_back(bUserReported ? after.nUserReported : after.nWindows);
+        });
+    }
+    AfxSetSleep(nullptr);
+
+    Figure reset = {"reset wall time / 30 ms (real waits)", {}};
+    {
+        CStepperDlg dlg;
+        RunDialog(dlg, [&] {
+            for (int run = 0; run < RESET_RUNS; ++run)
+            {
+                const double dStart = Now();
+                Click(dlg, IDC_TEST_LOGIC_RESET);
+                reset.values.push_back((Now() - dStart) / RESET_MINIMUM_MS);
+            }
+        });
+    }
+
+    Figure start = {"MORVASIM.EXE start to visible window (ms)", {}};
+    for (int run = 0; run < START_RUNS; ++run)
+        start.values.push_back(TimeToWindow(ProgramFolder() + "MORVASIM.EXE"));
+
+    printf("%-52s %12s %12s %6s\n", "figure", "median", "worst", "runs");
+    Print(stepCost);
+    Print(reset);
+    Print(workingBefore);
+    Print(workingAfter);
+    Print(privateBefore);
+    Print(privateAfter);
+    Print(gdiBefore);
+    Print(gdiAfter);
+    Print(userBefore);
+    Print(userAfter);
+    Print(start);
+    printf("\nGDI objects: %s. USER objects: %s.\n",
+           bGdiReported ? "the system's count (GetGuiResources)"
+                        : "the system reports none; the program's own fonts, brushes and device contexts, "
+                          "counted by its platform layer",
+           bUserReported ? "the system's count (GetGuiResources)"
+                         : "the system reports none; the windows of the program's thread, counted by enumeration");
+    printf("%d steps per run of the step figure; waits counted, not slept.\n", WALK_STEPS);
+    return 0;
+}

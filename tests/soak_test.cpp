@@ -1,0 +1,258 @@
+// Long use and hostile input: random legal walks, a dead cable, and messages from anywhere.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "cable/cable.h"
+#include "cable/port.h"
+#include "dialog_runner.h"
+#include "platform/system.h"
+#include "simboard/sim_port.h"
+#include "stepper/TapTable.h"
+#include "tap_expectations.h"
+
+namespace {
+
+long g_nWaits = 0;
+
+void CountWait(DWORD)
+{
+    ++g_nWaits;
+}
+
+// Counts the waits instead of sleeping, for the life of the object.
+class CCountedWaits
+{
+public:
+    CCountedWaits() { AfxSetSleep(&CountWait); }
+    ~CCountedWaits() { AfxSetSleep(nullptr); }
+};
+
+const UINT ALL_STATE_BUTTONS[] = {1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009,
+                                  1010, 1011, 1012, 1013, 1014, 1015, 1036, 1037, 1038, 1039};
+
+// A button one clock can reach now, chosen at random; the reset only now and then.
+UINT RandomLegalButton(CStepperDlg& dlg, std::mt19937& random)
+{
+    std::vector<UINT> enabled;
+    for (UINT nID : ALL_STATE_BUTTONS)
+    {
+        if (nID != IDC_TEST_LOGIC_RESET && dlg.StateButton(nID)->IsWindowEnabled())
+            enabled.push_back(nID);
+    }
+    if (enabled.empty() || random() % 50 == 0)
+        return IDC_TEST_LOGIC_RESET;
+    return enabled[random() % enabled.size()];
+}
+
+// Whether the window and the board agree, and the trace keeps its shape.
+::testing::AssertionResult Consistent(CStepperDlg& dlg)
+{
+    const ExpectedState* pState = ExpectedStateFor(dlg.m_nState);
+    if (pState == nullptr)
+        return ::testing::AssertionFailure() << "state index " << dlg.m_nState;
+    if (pState->board != SimulatedBoard().State())
+        return ::testing::AssertionFailure() << "window shows " << pState->pszCode << ", board is in state "
+                                             << static_cast<int>(SimulatedBoard().State());
+    for (const CString* pRow : {&dlg.m_strName1, &dlg.m_strName2, &dlg.m_strName3, &dlg.m_strTms,
+                                &dlg.m_strTdi, &dlg.m_strTdo})
+    {
+        if (pRow->GetLength() != dlg.m_nTraceWidth)
+            return ::testing::AssertionFailure() << "a row of " << pRow->GetLength() << " characters";
+    }
+    const int nLines = dlg.m_listHistory.GetCount();
+    if (nLines > 101)
+        return ::testing::AssertionFailure() << nLines << " history lines";
+    return ::testing::AssertionSuccess();
+}
+
+// Forwards to the board; reads the status register as a dead cable would, if asked to.
+class CFaultyCable : public CPort
+{
+public:
+    enum Mode { Stuck, Random };
+
+    CFaultyCable(Mode mode, unsigned char status) : m_mode(mode), m_status(status) {}
+
+    void Write(unsigned short address, unsigned char value) override { BuildPort().Write(address, value); }
+
+    unsigned char Read(unsigned short address) override
+    {
+        BuildPort().Read(address);
+        lastRead = m_mode == Stuck ? m_status : static_cast<unsigned char>(m_random());
+        return lastRead;
+    }
+
+    unsigned char lastRead = 0;
+
+private:
+    Mode m_mode;
+    unsigned char m_status;
+    std::mt19937 m_random{7};
+};
+
+// Forwards to the board and keeps every access that a cable must never see.
+class CGuardedPort : public CPort
+{
+public:
+    void Write(unsigned short address, unsigned char value) override
+    {
+        if (address != DATA_PORT || (value & 0xE8) != 0)
+            faults.push_back("write " + std::to_string(value) + " to " + std::to_string(address));
+        BuildPort().Write(address, value);
+    }
+
+    unsigned char Read(unsigned short address) override
+    {
+        if (address != STATUS_PORT)
+            faults.push_back("read from " + std::to_string(address));
+        return BuildPort().Read(address);
+    }
+
+    std::vector<std::string> faults;
+};
+
+BOOL CALLBACK FindAboutBox(HWND hWnd, LPARAM lParam)
+{
+    wchar_t text[64] = {};
+    ::GetWindowTextW(hWnd, text, 64);
+    if (wcsstr(text, L" MORVA") != nullptr && ::IsWindowVisible(hWnd))
+        *reinterpret_cast<HWND*>(lParam) = hWnd;
+    return TRUE;
+}
+
+// While a message runs a modal loop of its own (the About box, moving, the system menu), this
+// ends it again from inside.
+void CALLBACK EndNestedLoop(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND hAbout = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &FindAboutBox, reinterpret_cast<LPARAM>(&hAbout));
+    if (hAbout != nullptr)
+        ::PostMessageW(hAbout, WM_COMMAND, IDOK, 0);
+    HWND hFocus = ::GetFocus();
+    ::PostMessageW(hFocus, WM_KEYDOWN, VK_ESCAPE, 0);
+    ::PostMessageW(hFocus, WM_KEYUP, VK_ESCAPE, 0);
+    ::SendMessageW(::GetActiveWindow(), WM_CANCELMODE, 0, 0);
+}
+
+} // namespace
+
+// 100,000 random legal commands, as four walks of their own that CTest can run side by side.
+// The window is hidden: this checks the logic, and Wine would otherwise repaint every control
+// through X11 on every clock (the benchmark measures that).
+class RandomWalkTest : public ::testing::TestWithParam<unsigned>
+{
+};
+
+TEST_P(RandomWalkTest, KeepsWindowAndBoardTogether)
+{
+    CCountedWaits waits;
+    CStepperDlg dlg;
+    std::mt19937 random(GetParam());
+    RunDialog(dlg, [&] {
+        ::ShowWindow(dlg.m_hWnd, SW_HIDE);
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        for (int i = 0; i < 25000; ++i)
+        {
+            const UINT nID = RandomLegalButton(dlg, random);
+            Click(dlg, nID);
+            ASSERT_TRUE(Consistent(dlg)) << "after command " << i << ", button " << nID;
+        }
+        EXPECT_EQ(101, dlg.m_listHistory.GetCount());
+    });
+    EXPECT_GE(g_nWaits, 25000);
+}
+
+INSTANTIATE_TEST_SUITE_P(SoakTest, RandomWalkTest, ::testing::Values(1u, 2u, 3u, 4u));
+
+TEST(SoakTest, DeadCableKeepsTheProgramWorkingAndTheTdoRowShowsWhatWasRead)
+{
+    CCountedWaits waits;
+    const struct
+    {
+        CFaultyCable::Mode mode;
+        unsigned char status;
+    } cables[] = {{CFaultyCable::Stuck, 0x00}, {CFaultyCable::Stuck, 0xFF}, {CFaultyCable::Random, 0}};
+    for (const auto& kind : cables)
+    {
+        CFaultyCable cable(kind.mode, kind.status);
+        SetCablePort(&cable);
+        CStepperDlg dlg;
+        std::mt19937 random(kind.status + 1);
+        RunDialog(dlg, [&] {
+            ::ShowWindow(dlg.m_hWnd, SW_HIDE);
+            Click(dlg, IDC_TEST_LOGIC_RESET);
+            for (int i = 0; i < 2000; ++i)
+            {
+                Click(dlg, RandomLegalButton(dlg, random));
+                ASSERT_TRUE(Consistent(dlg)) << "command " << i;
+                const char tdo = (cable.lastRead & 0x10) != 0 ? '1' : '0';
+                ASSERT_EQ(tdo, dlg.m_strTdo.operator LPCSTR()[dlg.m_nTraceWidth - 1]) << "command " << i;
+                ASSERT_EQ(tdo, HistoryLines(dlg).back()[2]) << "command " << i;
+            }
+        });
+        SetCablePort(nullptr);
+    }
+}
+
+TEST(SoakTest, CommandsFromAnywhereNeverBreakTheWindowOrTheCable)
+{
+    CCountedWaits waits;
+    CGuardedPort port;
+    SetCablePort(&port);
+    CStepperDlg dlg;
+    std::mt19937 random(42);
+    RunDialog(dlg, [&] {
+        ::ShowWindow(dlg.m_hWnd, SW_HIDE);
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        // Every control ID with every notification a button sends, in random order; IDCANCEL
+        // ends the window as Escape does and stays out.
+        std::vector<DWORD> commands;
+        for (DWORD nID = 0; nID <= 0xFFFF; ++nID)
+        {
+            for (DWORD nCode = BN_CLICKED; nCode <= BN_KILLFOCUS; ++nCode)
+            {
+                if (nID != IDCANCEL)
+                    commands.push_back(MAKELONG(nID, nCode));
+            }
+        }
+        std::shuffle(commands.begin(), commands.end(), random);
+        for (size_t i = 0; i < commands.size(); ++i)
+        {
+            const UINT nID = LOWORD(commands[i]);
+            const LPARAM lParam = reinterpret_cast<LPARAM>(random() % 2 == 0 ? ::GetDlgItem(dlg.m_hWnd, nID) : nullptr);
+            dlg.SendMessage(WM_COMMAND, commands[i], lParam);
+            ASSERT_TRUE(Consistent(dlg)) << "after command " << nID << " code " << HIWORD(commands[i]);
+        }
+        ASSERT_TRUE(::IsWindow(dlg.m_hWnd));
+
+        // System commands other than close, any that open a loop of their own ended from inside.
+        const UINT_PTR nTimer = ::SetTimer(nullptr, 0, 20, &EndNestedLoop);
+        std::vector<UINT> sysCommands = {SC_SIZE,     SC_MOVE,         SC_MINIMIZE, SC_MAXIMIZE, SC_NEXTWINDOW,
+                                         SC_PREVWINDOW, SC_VSCROLL,    SC_HSCROLL,  SC_MOUSEMENU, SC_KEYMENU,
+                                         SC_ARRANGE,  SC_RESTORE,      SC_HOTKEY,   SC_DEFAULT,  0x0010,
+                                         0x0013};
+        for (int i = 0; i < 300; ++i)
+            sysCommands.push_back(random() & 0xFFFF);
+        for (UINT nCommand : sysCommands)
+        {
+            if ((nCommand & 0xFFF0) == SC_CLOSE)
+                continue;
+            dlg.SendMessage(WM_SYSCOMMAND, nCommand, 0);
+            ASSERT_TRUE(::IsWindow(dlg.m_hWnd)) << "system command " << nCommand << " closed the window";
+            ASSERT_TRUE(Consistent(dlg)) << "after system command " << nCommand;
+        }
+        ::KillTimer(nullptr, nTimer);
+        dlg.SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
+
+        // Still a working tool.
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        Click(dlg, IDC_RUN_TEST_IDLE);
+        EXPECT_EQ(1, dlg.m_nState);
+        EXPECT_TRUE(Consistent(dlg));
+    });
+    SetCablePort(nullptr);
+    EXPECT_EQ(std::vector<std::string>(), port.faults);
+    EXPECT_EQ(0x00, SimulatedDataRegister());
+}
