@@ -58,6 +58,7 @@ class Window:
         self.controls, self.rows, self.colours = {}, {}, {}
         self.count, self.top, self.last_line = 0, 0, ""
         self.mains, self.main_in_front, self.boxes = 0, False, {}
+        self.lines = []
         for line in text.splitlines():
             kind, _, rest = line.partition(" ")
             if kind == "window":
@@ -75,6 +76,8 @@ class Window:
                 fields = rest.split(" ", 2)
                 self.count, self.top = int(fields[0]), int(fields[1])
                 self.last_line = fields[2] if len(fields) > 2 else ""
+            elif kind == "line":
+                self.lines.append(rest)
             elif kind == "windows":
                 count, front = rest.split()
                 self.mains, self.main_in_front = int(count), front == "1"
@@ -523,9 +526,64 @@ def case_package(session, build):
     print(f"package: {packages[0]} holds {names}; its MORVASIM.EXE runs from {folder}")
 
 
+# The TAP state diagram by state code: the successor on TMS 0 and on TMS 1.
+DIAGRAM = {
+    "TLR": ("RTI", "TLR"), "RTI": ("RTI", "SDS"), "SDS": ("CDR", "SIS"), "CDR": ("SDR", "E1D"),
+    "SDR": ("SDR", "E1D"), "E1D": ("PDR", "UDR"), "PDR": ("PDR", "E2D"), "E2D": ("SDR", "UDR"),
+    "UDR": ("RTI", "SDS"), "SIS": ("CIR", "TLR"), "CIR": ("SIR", "E1I"), "SIR": ("SIR", "E1I"),
+    "E1I": ("RIR", "UIR"), "RIR": ("RIR", "E2I"), "E2I": ("SIR", "UIR"), "UIR": ("RTI", "SDS"),
+}
+
+
+def check_path(lines):
+    """Each line's state follows from the one before with the TMS it records."""
+    for before, after in zip(lines, lines[1:]):
+        tms, code = int(after[0]), after[4:]
+        if code == "***":
+            check(tms == 1, f"a reset clock with TMS 0: {after!r}")
+        elif before[4:] == "***":
+            check(code == "TLR" and tms == 1, f"{before!r} then {after!r}")
+        else:
+            check(DIAGRAM[before[4:]][tms] == code, f"{before!r} then {after!r}: not one clock of the diagram")
+
+
+def case_burst(session, build):
+    """A person clicking fast: bursts of real clicks 10 ms apart across several buttons. The
+    history stays a path through the diagram, and the panel matches its last line."""
+    window = session.start()
+    session.click(window, 1000)
+    window = session.wait_for_count(6)
+    rects = window.controls
+    bursts = [[1001, 1002, 1004, 1005, 1005, 1006, 1007, 1008, 1005, 1037, 1009],
+              [1002, 1003, 1010, 1038, 1011, 1039, 1013, 1014, 1011, 1012, 1015],
+              [1001, 1001, 1002, 1003, 1010, 1012, 1015, 1000, 1001, 1002, 1004, 1036, 1006],
+              [1036, 1005, 1006, 1009, 1001, 1002, 1003, 1000, 1001, 1002, 1004, 1005]]
+    for burst in bursts:
+        command = ["xdotool"]
+        for i, ident in enumerate(burst):
+            left, top, right, bottom = rects[ident]["rect"]
+            # A few pixels apart each time, so that no two clicks make a double click.
+            x, y = (left + right) // 2 + (i % 3) * 2 - 2, (top + bottom) // 2
+            command += ["mousemove", str(x), str(y), "click", "--delay", "0", "1", "sleep", "0.01"]
+        subprocess.run(command, check=True)
+        # Let the window work through the clicks it took.
+        seen, stable_since = None, time.time()
+        while time.time() - stable_since < 1.5:
+            window = session.probe()
+            if (window.count, window.last_line) != seen:
+                seen, stable_since = (window.count, window.last_line), time.time()
+            time.sleep(0.2)
+    window = session.probe("lines")
+    check(len(window.lines) == window.count and window.count > 6, f"history of {window.count} lines")
+    check_path(window.lines)
+    code = window.lines[-1][4:]
+    check_window(session, window, code, int(window.lines[-1][0]), None, os.path.join(build, "e2e-probe.ppm"))
+    print(f"burst: {window.count} history lines form a path through the diagram, ending in {code}")
+
+
 CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": case_error,
          "screens": case_screens, "inpout": case_inpout, "inpout-refused": case_inpout_refused,
-         "inpout-planted": case_inpout_planted, "package": case_package}
+         "inpout-planted": case_inpout_planted, "package": case_package, "burst": case_burst}
 
 
 def main():

@@ -4,6 +4,7 @@
 //   control <id> <enabled> <visible> <left> <top> <right> <bottom>
 //   row <id> <text>
 //   history <count> <top index> <last line>
+//   line <text>                                          (with "lines": every history line)
 //   colour <name> <rrggbb>
 //   windows <top-level windows captioned MORVA> <one of them is in front>
 //   box <error|about> <count> <left> <top> <right> <bottom> <texts, UTF-8, joined by |>
@@ -143,6 +144,14 @@ int main(int argc, char** argv)
     char narrow[64] = {};
     ::WideCharToMultiByte(CP_ACP, 0, line, -1, narrow, sizeof(narrow), nullptr, nullptr);
     printf("history %ld %ld %s\n", static_cast<long>(nCount), static_cast<long>(nTop), narrow);
+    for (LRESULT i = 0; action == "lines" && i < nCount; ++i)
+    {
+        wchar_t text[64] = {};
+        char lineText[64] = {};
+        ::SendMessageW(hList, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+        ::WideCharToMultiByte(CP_ACP, 0, text, -1, lineText, sizeof(lineText), nullptr, nullptr);
+        printf("line %s\n", lineText);
+    }
     PrintColour("activecaption", COLOR_ACTIVECAPTION);
     PrintColour("btnface", COLOR_BTNFACE);
     PrintColour("btnshadow", COLOR_BTNSHADOW);
