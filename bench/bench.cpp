@@ -18,7 +18,6 @@
 
 #include "../tests/dialog_runner.h"
 #include "platform/gdi.h"
-#include "platform/system.h"
 
 namespace {
 
@@ -29,13 +28,6 @@ const int VISIBLE_STEPS = 1000;
 const int RESET_RUNS = 10;
 const int START_RUNS = 5;
 const double RESET_MINIMUM_MS = 30.0;
-
-long g_nWaits = 0;
-
-void CountWait(DWORD)
-{
-    ++g_nWaits;
-}
 
 double Now()
 {
@@ -75,22 +67,6 @@ Objects Measure()
     objects.nGdiCounted = AfxGdiObjectCount();
     ::EnumThreadWindows(::GetCurrentThreadId(), &CountWindow, reinterpret_cast<LPARAM>(&objects.nWindows));
     return objects;
-}
-
-const UINT STATE_BUTTONS[] = {1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009,
-                              1010, 1011, 1012, 1013, 1014, 1015, 1036, 1037, 1038, 1039};
-
-UINT RandomLegalButton(CStepperDlg& dlg, std::mt19937& random)
-{
-    std::vector<UINT> enabled;
-    for (UINT nID : STATE_BUTTONS)
-    {
-        if (nID != IDC_TEST_LOGIC_RESET && dlg.StateButton(nID)->IsWindowEnabled())
-            enabled.push_back(nID);
-    }
-    if (enabled.empty() || random() % 50 == 0)
-        return IDC_TEST_LOGIC_RESET;
-    return enabled[random() % enabled.size()];
 }
 
 struct Figure
@@ -162,17 +138,17 @@ int main()
 
     Figure visibleCost = {"step cost, window visible (us)", {}};
     std::mt19937 random(1);
-    AfxSetSleep(&CountWait);
     // Steps of a random walk of legal commands; returns microseconds per clock beyond the wait.
     auto walk = [&](CStepperDlg& dlg, int nSteps) {
-        g_nWaits = 0;
+        CCountedWaits::Reset();
         const double dStart = Now();
-        while (g_nWaits < nSteps)
+        while (CCountedWaits::Count() < nSteps)
             Click(dlg, RandomLegalButton(dlg, random));
-        return (Now() - dStart) * 1000.0 / static_cast<double>(g_nWaits);
+        return (Now() - dStart) * 1000.0 / static_cast<double>(CCountedWaits::Count());
     };
     for (int run = 0; run < STEP_RUNS; ++run)
     {
+        CCountedWaits waits;
         CStepperDlg dlg;
         RunDialog(dlg, [&] {
             Click(dlg, IDC_TEST_LOGIC_RESET);
@@ -193,7 +169,6 @@ int main()
             userAfter.values.push_back(bUserReported ? after.nUserReported : after.nWindows);
         });
     }
-    AfxSetSleep(nullptr);
 
     Figure reset = {"reset wall time / 30 ms (real waits)", {}};
     {

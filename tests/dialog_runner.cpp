@@ -1,5 +1,8 @@
 #include "dialog_runner.h"
 
+#include "platform/system.h"
+#include "stepper/TapTable.h"
+
 namespace {
 
 struct PendingRun
@@ -10,6 +13,12 @@ struct PendingRun
 };
 
 PendingRun g_run;
+long g_nWaits = 0;
+
+void CountWait(DWORD)
+{
+    ++g_nWaits;
+}
 
 void CALLBACK RunBody(HWND, UINT, UINT_PTR, DWORD)
 {
@@ -53,4 +62,37 @@ std::vector<std::string> HistoryLines(CStepperDlg& dlg)
         lines.push_back(buffer);
     }
     return lines;
+}
+
+UINT RandomLegalButton(CStepperDlg& dlg, std::mt19937& random)
+{
+    std::vector<UINT> enabled;
+    for (UINT nID : STATE_BUTTONS)
+    {
+        if (nID != IDC_TEST_LOGIC_RESET && dlg.StateButton(nID)->IsWindowEnabled())
+            enabled.push_back(nID);
+    }
+    if (enabled.empty() || random() % 50 == 0)
+        return IDC_TEST_LOGIC_RESET;
+    return enabled[random() % enabled.size()];
+}
+
+CCountedWaits::CCountedWaits()
+{
+    AfxSetSleep(&CountWait);
+}
+
+CCountedWaits::~CCountedWaits()
+{
+    AfxSetSleep(nullptr);
+}
+
+long CCountedWaits::Count()
+{
+    return g_nWaits;
+}
+
+void CCountedWaits::Reset()
+{
+    g_nWaits = 0;
 }

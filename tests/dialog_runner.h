@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,19 @@ INT_PTR RunDialog(CStepperDlg& dlg, const std::function<void()>& body);
 
 // A button's notification as the button itself sends it.
 void Click(CStepperDlg& dlg, UINT nID, UINT nCode = BN_CLICKED);
+
+// A state button one clock can reach now, chosen at random; the reset only now and then.
+UINT RandomLegalButton(CStepperDlg& dlg, std::mt19937& random);
+
+// Counts the 5 ms waits instead of sleeping them, for the life of the object.
+class CCountedWaits
+{
+public:
+    CCountedWaits();
+    ~CCountedWaits();
+    static long Count();
+    static void Reset();
+};
 
 std::string WindowText(HWND hWnd);
 std::vector<std::string> HistoryLines(CStepperDlg& dlg);

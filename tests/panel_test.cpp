@@ -43,13 +43,10 @@ const std::map<int, std::pair<UINT, UINT>> HIGHLIGHT = {
     {15, {1012, 1039}}, {16, {1013, 0}},   {17, {1014, 0}},    {18, {1015, 0}},
 };
 
-const UINT ALL_STATE_BUTTONS[] = {1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009,
-                                  1010, 1011, 1012, 1013, 1014, 1015, 1036, 1037, 1038, 1039};
-
 std::set<UINT> EnabledButtons(CStepperDlg& dlg)
 {
     std::set<UINT> enabled;
-    for (UINT nID : ALL_STATE_BUTTONS)
+    for (UINT nID : STATE_BUTTONS)
     {
         if (::IsWindowEnabled(::GetDlgItem(dlg.m_hWnd, static_cast<int>(nID))))
             enabled.insert(nID);
@@ -60,7 +57,7 @@ std::set<UINT> EnabledButtons(CStepperDlg& dlg)
 std::set<UINT> HighlightedButtons(CStepperDlg& dlg)
 {
     std::set<UINT> highlighted;
-    for (UINT nID : ALL_STATE_BUTTONS)
+    for (UINT nID : STATE_BUTTONS)
     {
         const CColorButton* pButton = dlg.StateButton(nID);
         if (pButton->m_crFace == ::GetSysColor(COLOR_ACTIVECAPTION) &&
@@ -88,7 +85,7 @@ public:
     explicit CPaintLog(CStepperDlg& dlg) : m_dlg(dlg)
     {
         s_pLog = this;
-        for (UINT nID : ALL_STATE_BUTTONS)
+        for (UINT nID : STATE_BUTTONS)
         {
             HWND hButton = ::GetDlgItem(dlg.m_hWnd, static_cast<int>(nID));
             m_procs[hButton] = reinterpret_cast<WNDPROC>(
@@ -135,7 +132,7 @@ CPaintLog* CPaintLog::s_pLog = nullptr;
 void Settle(CStepperDlg& dlg)
 {
     ::UpdateWindow(dlg.m_hWnd);
-    for (UINT nID : ALL_STATE_BUTTONS)
+    for (UINT nID : STATE_BUTTONS)
         ::UpdateWindow(::GetDlgItem(dlg.m_hWnd, static_cast<int>(nID)));
 }
 

@@ -7,44 +7,11 @@
 #include "cable/cable.h"
 #include "cable/port.h"
 #include "dialog_runner.h"
-#include "platform/system.h"
 #include "simboard/sim_port.h"
 #include "stepper/TapTable.h"
 #include "tap_expectations.h"
 
 namespace {
-
-long g_nWaits = 0;
-
-void CountWait(DWORD)
-{
-    ++g_nWaits;
-}
-
-// Counts the waits instead of sleeping, for the life of the object.
-class CCountedWaits
-{
-public:
-    CCountedWaits() { AfxSetSleep(&CountWait); }
-    ~CCountedWaits() { AfxSetSleep(nullptr); }
-};
-
-const UINT ALL_STATE_BUTTONS[] = {1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009,
-                                  1010, 1011, 1012, 1013, 1014, 1015, 1036, 1037, 1038, 1039};
-
-// A button one clock can reach now, chosen at random; the reset only now and then.
-UINT RandomLegalButton(CStepperDlg& dlg, std::mt19937& random)
-{
-    std::vector<UINT> enabled;
-    for (UINT nID : ALL_STATE_BUTTONS)
-    {
-        if (nID != IDC_TEST_LOGIC_RESET && dlg.StateButton(nID)->IsWindowEnabled())
-            enabled.push_back(nID);
-    }
-    if (enabled.empty() || random() % 50 == 0)
-        return IDC_TEST_LOGIC_RESET;
-    return enabled[random() % enabled.size()];
-}
 
 // Whether the window and the board agree, and the trace keeps its shape.
 ::testing::AssertionResult Consistent(CStepperDlg& dlg)
@@ -161,7 +128,7 @@ TEST_P(RandomWalkTest, KeepsWindowAndBoardTogether)
         }
         EXPECT_EQ(101, dlg.m_listHistory.GetCount());
     });
-    EXPECT_GE(g_nWaits, 25000);
+    EXPECT_GE(CCountedWaits::Count(), 25000);
 }
 
 INSTANTIATE_TEST_SUITE_P(SoakTest, RandomWalkTest, ::testing::Values(1u, 2u, 3u, 4u));
