@@ -136,6 +136,15 @@ void Settle(CStepperDlg& dlg)
         ::UpdateWindow(::GetDlgItem(dlg.m_hWnd, static_cast<int>(nID)));
 }
 
+// Resets and walks to a state, then lets pending paints finish.
+void GoTo(CStepperDlg& dlg, int nIndex)
+{
+    Click(dlg, IDC_TEST_LOGIC_RESET);
+    for (UINT nID : ExpectedStateFor(nIndex)->path)
+        Click(dlg, nID);
+    Settle(dlg);
+}
+
 } // namespace
 
 TEST(PanelTest, AfterStartOnlyResetIsEnabledAndNothingIsHighlighted)
@@ -178,10 +187,7 @@ TEST(PanelTest, ShiftWithOneHighlightsBothThenExitRestoresBothBeforeHighlighting
 {
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
-        Click(dlg, IDC_TEST_LOGIC_RESET);
-        for (UINT nID : ExpectedStateFor(3)->path)
-            Click(dlg, nID);
-        Settle(dlg);
+        GoTo(dlg, 3);
 
         CPaintLog log(dlg);
         Click(dlg, IDC_SHIFT_DR_1);
@@ -215,10 +221,7 @@ TEST(PanelTest, StayingInShiftRedrawsNothing)
 {
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
-        Click(dlg, IDC_TEST_LOGIC_RESET);
-        for (UINT nID : ExpectedStateFor(4)->path)
-            Click(dlg, nID);
-        Settle(dlg);
+        GoTo(dlg, 4);
         CPaintLog log(dlg);
         Click(dlg, IDC_SHIFT_DR);
         Click(dlg, IDC_SHIFT_DR_1);
@@ -232,9 +235,7 @@ TEST(PanelTest, ExitToPauseRestoresBothExitButtons)
 {
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
-        Click(dlg, IDC_TEST_LOGIC_RESET);
-        for (UINT nID : ExpectedStateFor(5)->path)
-            Click(dlg, nID);
+        GoTo(dlg, 5);
         EXPECT_EQ(Expected(5), HighlightedButtons(dlg));
         Click(dlg, IDC_PAUSE_DR);
         EXPECT_EQ(Expected(6), HighlightedButtons(dlg));
@@ -246,10 +247,7 @@ TEST(PanelTest, ResetKeepsTheOldHighlightForFiveClocksThenMovesIt)
 {
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
-        Click(dlg, IDC_TEST_LOGIC_RESET);
-        for (UINT nID : ExpectedStateFor(18)->path)
-            Click(dlg, nID);
-        Settle(dlg);
+        GoTo(dlg, 18);
         // Watch the highlight on every clock the reset gives, from the port's point of view.
         struct CWatchingPort : CPort
         {
