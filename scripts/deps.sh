@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs what building and testing need, on Debian 12 as root; does nothing when all is there.
 set -e
-packages="cmake make python3 locales g++-mingw-w64-i686 wine wine32:i386 xvfb xauth xdotool imagemagick googletest fonts-ipafont-gothic"
+packages="cmake make python3 locales fonts-wine g++-mingw-w64-i686 wine wine32:i386 xvfb xauth xdotool imagemagick googletest fonts-ipafont-gothic"
 
 ensure_japanese_locale() {
     # The tests also run the programs under a Japanese locale (code page 932 under Wine).
@@ -35,5 +35,5 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -q
-apt-get install -y -q --no-install-recommends $missing
+apt-get install -y -q $missing
 ensure_japanese_locale
