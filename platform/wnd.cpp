@@ -221,9 +221,8 @@ const AFX_MSGMAP_ENTRY* CCmdTarget::FindEntry(UINT message, UINT nCode, UINT nID
 
 BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, LPCSTR lpszNewItem)
 {
-    if ((nFlags & (MF_SEPARATOR | MF_BITMAP | MF_OWNERDRAW)) != 0 || lpszNewItem == nullptr)
-        return ::AppendMenuA(m_hMenu, nFlags, nIDNewItem, lpszNewItem);
-    if (!UsesWideWindows())
+    const bool bText = (nFlags & (MF_SEPARATOR | MF_BITMAP | MF_OWNERDRAW)) == 0 && lpszNewItem != nullptr;
+    if (!bText || !UsesWideWindows())
         return ::AppendMenuA(m_hMenu, nFlags, nIDNewItem, lpszNewItem);
     return ::AppendMenuW(m_hMenu, nFlags, nIDNewItem, WideFromCodePage932(lpszNewItem).c_str());
 }
