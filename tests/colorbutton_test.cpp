@@ -1,6 +1,8 @@
 // The colour push button's drawing, on real owner-draw requests into a bitmap.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "dialog_runner.h"
 
 namespace {
@@ -109,6 +111,18 @@ void Prepare(CColorButton& button, LPCSTR caption, COLORREF face)
     button.m_crDisabledFace = MARKER_DISABLED;
 }
 
+// Opens the main window and hands its SHIFT-DR button, with the caption and face given and the
+// marker colours for text and disabled face, and a fresh canvas to draw it into.
+void WithButton(LPCSTR caption, COLORREF face, const std::function<void(CColorButton&, CCanvas&)>& body)
+{
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        CCanvas canvas(CANVAS_CX, CANVAS_CY);
+        Prepare(dlg.m_btnShiftDr, caption, face);
+        body(dlg.m_btnShiftDr, canvas);
+    });
+}
+
 } // namespace
 
 TEST(ColorButtonTest, BindingMakesEveryBoundButtonOwnerDrawn)
@@ -123,13 +137,10 @@ TEST(ColorButtonTest, BindingMakesEveryBoundButtonOwnerDrawn)
 
 TEST(ColorButtonTest, FullDrawFillsTheFaceInsideTheFrameAndCentresTheCaption)
 {
-    CStepperDlg dlg;
-    RunDialog(dlg, [&] {
-        CCanvas canvas(CANVAS_CX, CANVAS_CY);
-        Prepare(dlg.m_btnShiftDr, "SHIFT-DR", MARKER_FACE);
-        canvas.Draw(dlg.m_btnShiftDr, ODA_DRAWENTIRE, 0);
+    WithButton("SHIFT-DR", MARKER_FACE, [&](CColorButton& button, CCanvas& canvas) {
+        canvas.Draw(button, ODA_DRAWENTIRE, 0);
         const RECT inside = FrameInside();
-        EXPECT_TRUE(::EqualRect(&inside, &dlg.m_btnShiftDr.m_rcInner));
+        EXPECT_TRUE(::EqualRect(&inside, &button.m_rcInner));
         EXPECT_EQ(MARKER_FACE, canvas.Pixel(inside.left, inside.top));
         EXPECT_EQ(MARKER_FACE, canvas.Pixel(inside.right - 1, inside.bottom - 1));
         EXPECT_NE(MARKER_FACE, canvas.Pixel(0, 0)) << "the frame is not filled";
@@ -147,14 +158,11 @@ TEST(ColorButtonTest, FullDrawFillsTheFaceInsideTheFrameAndCentresTheCaption)
 
 TEST(ColorButtonTest, PressedMovesFaceAndCaptionOnePixel)
 {
-    CStepperDlg dlg;
-    RunDialog(dlg, [&] {
-        CCanvas canvas(CANVAS_CX, CANVAS_CY);
-        Prepare(dlg.m_btnShiftDr, "SHIFT-DR", MARKER_FACE);
-        canvas.Draw(dlg.m_btnShiftDr, ODA_SELECT, ODS_SELECTED);
+    WithButton("SHIFT-DR", MARKER_FACE, [&](CColorButton& button, CCanvas& canvas) {
+        canvas.Draw(button, ODA_SELECT, ODS_SELECTED);
         RECT inside = FrameInside();
         ::OffsetRect(&inside, 1, 1);
-        EXPECT_TRUE(::EqualRect(&inside, &dlg.m_btnShiftDr.m_rcInner));
+        EXPECT_TRUE(::EqualRect(&inside, &button.m_rcInner));
         EXPECT_EQ(MARKER_FACE, canvas.Pixel(inside.left, inside.top));
         EXPECT_NE(MARKER_FACE, canvas.Pixel(inside.left - 1, inside.top - 1));
     });
@@ -162,36 +170,30 @@ TEST(ColorButtonTest, PressedMovesFaceAndCaptionOnePixel)
 
 TEST(ColorButtonTest, DisabledTurnsOnlyTheClassicGreyFaceToTheDisabledFace)
 {
-    CStepperDlg dlg;
-    RunDialog(dlg, [&] {
-        CCanvas canvas(CANVAS_CX, CANVAS_CY);
+    WithButton("SHIFT-DR", RGB(0xC0, 0xC0, 0xC0), [&](CColorButton& button, CCanvas& canvas) {
         const RECT inside = FrameInside();
-        Prepare(dlg.m_btnShiftDr, "SHIFT-DR", RGB(0xC0, 0xC0, 0xC0));
-        canvas.Draw(dlg.m_btnShiftDr, ODA_DRAWENTIRE, ODS_DISABLED);
+        canvas.Draw(button, ODA_DRAWENTIRE, ODS_DISABLED);
         EXPECT_EQ(MARKER_DISABLED, canvas.Pixel(inside.left, inside.top));
         EXPECT_EQ(0, canvas.Count(MARKER_TEXT, canvas.All())) << "a disabled caption is embossed";
 
-        Prepare(dlg.m_btnShiftDr, "SHIFT-DR", MARKER_FACE);
-        canvas.Draw(dlg.m_btnShiftDr, ODA_DRAWENTIRE, ODS_DISABLED);
+        Prepare(button, "SHIFT-DR", MARKER_FACE);
+        canvas.Draw(button, ODA_DRAWENTIRE, ODS_DISABLED);
         EXPECT_EQ(MARKER_FACE, canvas.Pixel(inside.left, inside.top));
 
-        Prepare(dlg.m_btnShiftDr, "SHIFT-DR", RGB(0xC0, 0xC0, 0xC1));
-        canvas.Draw(dlg.m_btnShiftDr, ODA_DRAWENTIRE, ODS_DISABLED);
+        Prepare(button, "SHIFT-DR", RGB(0xC0, 0xC0, 0xC1));
+        canvas.Draw(button, ODA_DRAWENTIRE, ODS_DISABLED);
         EXPECT_EQ(RGB(0xC0, 0xC0, 0xC1), canvas.Pixel(inside.left, inside.top));
     });
 }
 
 TEST(ColorButtonTest, FocusOnlyTogglesTheInsetRectangleAndNothingElse)
 {
-    CStepperDlg dlg;
-    RunDialog(dlg, [&] {
-        CCanvas canvas(CANVAS_CX, CANVAS_CY);
-        Prepare(dlg.m_btnShiftDr, "SHIFT-DR", MARKER_FACE);
-        canvas.Draw(dlg.m_btnShiftDr, ODA_DRAWENTIRE, 0);
+    WithButton("SHIFT-DR", MARKER_FACE, [&](CColorButton& button, CCanvas& canvas) {
+        canvas.Draw(button, ODA_DRAWENTIRE, 0);
         const int nFace = canvas.Count(MARKER_FACE, canvas.All());
 
-        canvas.Draw(dlg.m_btnShiftDr, ODA_FOCUS, ODS_FOCUS);
-        RECT focus = dlg.m_btnShiftDr.m_rcInner;
+        canvas.Draw(button, ODA_FOCUS, ODS_FOCUS);
+        RECT focus = button.m_rcInner;
         ::InflateRect(&focus, -::GetSystemMetrics(SM_CXBORDER), -::GetSystemMetrics(SM_CYBORDER));
         const int nChanged = nFace - canvas.Count(MARKER_FACE, canvas.All());
         EXPECT_GT(nChanged, 0);
@@ -204,18 +206,15 @@ TEST(ColorButtonTest, FocusOnlyTogglesTheInsetRectangleAndNothingElse)
         EXPECT_GT(nOnEdge, 0);
 
         // Drawn by inversion: the same request again takes it away.
-        canvas.Draw(dlg.m_btnShiftDr, ODA_FOCUS, 0);
+        canvas.Draw(button, ODA_FOCUS, 0);
         EXPECT_EQ(nFace, canvas.Count(MARKER_FACE, canvas.All()));
     });
 }
 
 TEST(ColorButtonTest, EmptyCaptionDrawsFrameAndFaceOnly)
 {
-    CStepperDlg dlg;
-    RunDialog(dlg, [&] {
-        CCanvas canvas(CANVAS_CX, CANVAS_CY);
-        Prepare(dlg.m_btnShiftDr, "", MARKER_FACE);
-        canvas.Draw(dlg.m_btnShiftDr, ODA_DRAWENTIRE, 0);
+    WithButton("", MARKER_FACE, [&](CColorButton& button, CCanvas& canvas) {
+        canvas.Draw(button, ODA_DRAWENTIRE, 0);
         const RECT inside = FrameInside();
         const int nInside = (inside.right - inside.left) * (inside.bottom - inside.top);
         EXPECT_EQ(nInside, canvas.Count(MARKER_FACE, inside));
@@ -226,15 +225,12 @@ TEST(ColorButtonTest, EmptyCaptionDrawsFrameAndFaceOnly)
 
 TEST(ColorButtonTest, ColourChangeShowsOnlyAtTheNextDraw)
 {
-    CStepperDlg dlg;
-    RunDialog(dlg, [&] {
-        CCanvas canvas(CANVAS_CX, CANVAS_CY);
-        Prepare(dlg.m_btnShiftDr, "SHIFT-DR", MARKER_FACE);
-        canvas.Draw(dlg.m_btnShiftDr, ODA_DRAWENTIRE, 0);
+    WithButton("SHIFT-DR", MARKER_FACE, [&](CColorButton& button, CCanvas& canvas) {
+        canvas.Draw(button, ODA_DRAWENTIRE, 0);
         const RECT inside = FrameInside();
-        dlg.m_btnShiftDr.m_crFace = MARKER_DISABLED;
+        button.m_crFace = MARKER_DISABLED;
         EXPECT_EQ(MARKER_FACE, canvas.Pixel(inside.left, inside.top));
-        canvas.Draw(dlg.m_btnShiftDr, ODA_DRAWENTIRE, 0);
+        canvas.Draw(button, ODA_DRAWENTIRE, 0);
         EXPECT_EQ(MARKER_DISABLED, canvas.Pixel(inside.left, inside.top));
     });
 }
