@@ -3,6 +3,9 @@
 #include <shellapi.h>
 
 #include <iterator>
+#include <string>
+
+#include "../cable/port.h"
 
 namespace {
 
@@ -20,6 +23,14 @@ const AFX_MSGMAP CAboutDlg::s_messageMap = {&CDialog::s_messageMap, s_messageEnt
 
 CAboutDlg::CAboutDlg() : CDialog(IDD)
 {
+}
+
+BOOL CAboutDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    const std::string text = "Cable: " + CablePort().Description();
+    ::SetDlgItemTextA(m_hWnd, IDC_ABOUT_CABLE, text.c_str());
+    return TRUE;
 }
 
 void CAboutDlg::OnHomePage()

@@ -13,6 +13,8 @@ public:
 
 protected:
     const AFX_MSGMAP* GetMessageMap() const override { return &s_messageMap; }
+    // Names the cable in use.
+    BOOL OnInitDialog() override;
 
     void OnHomePage();
 

@@ -1,10 +1,12 @@
 #include "StepperApp.h"
 
 #include <iterator>
+#include <string>
 
 #include "../cable/port.h"
 #include "../platform/codepage.h"
 #include "../stepper/StepperDlg.h"
+#include "CableChoice.h"
 
 namespace {
 
@@ -50,12 +52,22 @@ BOOL CStepperApp::InitInstance()
         return FALSE;
     }
 
+    // Nothing touches a port before the cable is chosen and found usable.
+    std::string strProblem;
+    if (!ChooseCable(m_lpCmdLine, strProblem))
+    {
+        MessageBoxCp932(nullptr, strProblem.c_str(), ERROR_CAPTION, MB_ICONHAND);
+        return FALSE;
+    }
+
     OSVERSIONINFOA version;
     version.dwOSVersionInfoSize = OSVERSIONINFO_SIZE;
     ::GetVersionExA(&version);
-    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT && !IsPortAccessible())
+    if ((version.dwPlatformId == VER_PLATFORM_WIN32_NT || CablePort().IsCheckedEverywhere()) && !IsPortAccessible())
     {
-        MessageBoxCp932(nullptr, NEED_GIVEIO, ERROR_CAPTION, MB_ICONHAND);
+        // The parallel port's own message stays as it always was; other cables say what they lack.
+        strProblem = CablePort().AccessProblem();
+        MessageBoxCp932(nullptr, strProblem.empty() ? NEED_GIVEIO : strProblem.c_str(), ERROR_CAPTION, MB_ICONHAND);
         return FALSE;
     }
 

@@ -6,6 +6,7 @@ namespace {
 // What the data register is meant to hold: TDI, TMS and enable. TCK is never kept here.
 BYTE g_shadow = 0;
 CPort* g_pPort = nullptr;
+unsigned short g_wDataPort = DATA_PORT;
 
 void SetShadowBit(BYTE mask, BYTE level)
 {
@@ -30,7 +31,8 @@ void SetCablePort(CPort* pPort)
 void PortPower(BYTE on)
 {
     g_shadow = on != 0 ? PIN_ENABLE : 0;
-    CablePort().Write(DATA_PORT, g_shadow);
+    CablePort().Write(g_wDataPort, g_shadow);
+    CablePort().Flush();
 }
 
 BOOL CableOn()
@@ -70,13 +72,28 @@ void PulseTck()
     const BYTE v = g_shadow;
     CPort& port = CablePort();
     // Two writes per level are the only settling time; TCK stays high until the next write.
-    port.Write(DATA_PORT, static_cast<BYTE>(v & ~PIN_TCK));
-    port.Write(DATA_PORT, static_cast<BYTE>(v & ~PIN_TCK));
-    port.Write(DATA_PORT, static_cast<BYTE>(v | PIN_TCK));
-    port.Write(DATA_PORT, static_cast<BYTE>(v | PIN_TCK));
+    port.Write(g_wDataPort, static_cast<BYTE>(v & ~PIN_TCK));
+    port.Write(g_wDataPort, static_cast<BYTE>(v & ~PIN_TCK));
+    port.Write(g_wDataPort, static_cast<BYTE>(v | PIN_TCK));
+    port.Write(g_wDataPort, static_cast<BYTE>(v | PIN_TCK));
 }
 
 BYTE GetTdo()
 {
-    return (CablePort().Read(STATUS_PORT) & STATUS_TDO) != 0 ? 1 : 0;
+    return (CablePort().Read(static_cast<unsigned short>(g_wDataPort + 1)) & STATUS_TDO) != 0 ? 1 : 0;
+}
+
+void SetCableAddress(unsigned short wDataPort)
+{
+    g_wDataPort = wDataPort;
+}
+
+unsigned short CableDataAddress()
+{
+    return g_wDataPort;
+}
+
+std::string CableFailure()
+{
+    return CablePort().Failure();
 }

@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <string>
+
+// The first parallel port's registers, where the cable is unless another port is chosen.
 const unsigned short DATA_PORT = 0x378;
 const unsigned short STATUS_PORT = 0x379;
 
@@ -21,3 +24,10 @@ BYTE GetTms();
 BYTE GetTdi();
 void PulseTck();
 BYTE GetTdo();
+
+// Moves the cable to the parallel port whose data register is at wDataPort (status at the next
+// address). Chosen once at start, before the cable is switched on.
+void SetCableAddress(unsigned short wDataPort);
+unsigned short CableDataAddress();
+// Empty while every access reached the cable; otherwise what failed, for the person to read.
+std::string CableFailure();

@@ -1,7 +1,9 @@
 // The one seam between the cable driver and the hardware: write a register, read a register.
-// MORVA.EXE plugs in the processor's I/O instructions, MORVASIM.EXE a simulated board, tests a
-// recording fake. Only the cable driver calls it.
+// MORVA.EXE plugs in the processor's I/O instructions or an FTDI chip in bit-bang mode,
+// MORVASIM.EXE a simulated board, tests a recording fake. Only the cable driver calls it.
 #pragma once
+
+#include <string>
 
 class CPort
 {
@@ -11,9 +13,22 @@ public:
     virtual unsigned char Read(unsigned short address) = 0;
     // Whether this process may use the port at all; asked once, before any access.
     virtual bool IsAccessible() { return true; }
+    // Whether IsAccessible must be asked on every Windows; a port on the processor's own I/O
+    // instructions needs asking only on the NT family.
+    virtual bool IsCheckedEverywhere() const { return false; }
+    // Why IsAccessible said no and what to do, for the start-up message; empty when the
+    // program's own message about the port driver says it.
+    virtual std::string AccessProblem() const { return std::string(); }
+    // A port that holds writes back, to send a whole clock in one transfer, sends them now.
+    virtual void Flush() {}
+    // Non-empty from an access that did not reach the cable until one that does: what failed
+    // and what to do. A port on the processor's own I/O instructions never fails.
+    virtual std::string Failure() const { return std::string(); }
+    // What the About box says of the cable.
+    virtual std::string Description() const { return std::string(); }
 };
 
-// The port this build drives: defined once per program (real I/O or simulated board).
+// The port this build drives: defined once per program (the chosen cable, or the simulated board).
 CPort& BuildPort();
 
 // The port the cable driver uses now. Tests install a fake; null restores the build's port.

@@ -20,6 +20,7 @@ public:
 
     LPCSTR m_pszAppName;
     HINSTANCE m_hInstance = nullptr;
+    LPSTR m_lpCmdLine = nullptr;
     CWnd* m_pMainWnd = nullptr;
 
 protected:

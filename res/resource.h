@@ -13,6 +13,7 @@
 
 // About box
 #define IDC_HOMEPAGE 1041
+#define IDC_ABOUT_CABLE 1044
 
 // Icons
 #define IDR_MAINFRAME 128

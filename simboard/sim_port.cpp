@@ -23,6 +23,8 @@ public:
         return address == STATUS_PORT ? m_board.ReadStatus() : 0xFF;
     }
 
+    std::string Description() const override { return "simulated board"; }
+
     CJtagDevice m_board;
     unsigned char m_data = 0;
 };
@@ -31,7 +33,7 @@ CSimPort g_simPort;
 
 } // namespace
 
-CPort& BuildPort()
+CPort& SimulatedPort()
 {
     return g_simPort;
 }

@@ -1,9 +1,11 @@
-// MORVASIM.EXE's port: the data and status registers of a parallel port with the simulated
-// board on its cable. Nothing answers at any other address.
+// The simulated board on a parallel port at 0x378: its data and status registers. Nothing
+// answers at any other address.
 #pragma once
 
+#include "../cable/port.h"
 #include "jtag_device.h"
 
+CPort& SimulatedPort();
 CJtagDevice& SimulatedBoard();
 
 // The byte last written to the data register (0 before any write).

@@ -1,7 +1,10 @@
 // What each state button drives, the reset sequence and the clock step.
 #include "StepperDlg.h"
 
+#include <string>
+
 #include "../cable/cable.h"
+#include "../platform/codepage.h"
 #include "../platform/system.h"
 #include "TapTable.h"
 
@@ -10,6 +13,8 @@ namespace {
 // Five clocks with TMS high reach Test-Logic-Reset from any state.
 const int RESET_CLOCKS = 5;
 const DWORD SETTLE_MS = 5;
+// "エラー"
+const char ERROR_CAPTION[] = "\x83\x47\x83\x89\x81\x5b";
 
 } // namespace
 
@@ -22,7 +27,10 @@ void CStepperDlg::OnTestLogicReset()
     SetTdi(1);
     // The panel keeps showing the state from before the click until the sixth clock.
     for (int i = 0; i < RESET_CLOCKS; ++i)
-        Step();
+    {
+        if (Step() == FALSE)
+            return;
+    }
     m_nState = STATE_TEST_LOGIC_RESET;
     ShowState(m_nState);
     Step();
@@ -74,11 +82,28 @@ void CStepperDlg::OnStateDoubleClicked()
 {
 }
 
+// FALSE when the cable did not take the clock: nothing is recorded of it.
 BOOL CStepperDlg::Step()
 {
     AfxSleep(SETTLE_MS);
     PulseTck();
-    RecordStep();
+    if (RecordStep() == FALSE)
+    {
+        OnCableLost();
+        return FALSE;
+    }
     RefreshTrace();
     return TRUE;
+}
+
+void CStepperDlg::OnCableLost()
+{
+    const std::string strFailure = CableFailure();
+    m_nState = STATE_UNKNOWN;
+    ShowUnknownState();
+    const std::string strText =
+        "The cable stopped answering, so the last clock did not reach the device. Its TAP state is now "
+        "unknown.\n\n" +
+        strFailure + "\n\nCheck the cable and its connection, then click TEST-LOGIC-RESET.";
+    MessageBoxCp932(m_hWnd, strText.c_str(), ERROR_CAPTION, MB_ICONHAND);
 }

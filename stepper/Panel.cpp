@@ -82,3 +82,10 @@ BOOL CStepperDlg::ShowState(int nIndex)
     }
     return TRUE;
 }
+
+void CStepperDlg::ShowUnknownState()
+{
+    m_pPrimary = nullptr;
+    ShowState(STATE_UNKNOWN);
+    m_pPrimaryShown = nullptr;
+}

@@ -15,6 +15,8 @@ public:
 
     // Panel: enable the buttons one clock can reach from nIndex and highlight its buttons.
     BOOL ShowState(int nIndex);
+    // Panel for a state nobody knows: only TEST-LOGIC-RESET enabled, nothing highlighted.
+    void ShowUnknownState();
     // One TCK clock: wait, pulse, record it in the trace and the history.
     BOOL Step();
     BOOL RecordStep();
@@ -81,6 +83,8 @@ public:
 
     // The state button with this control ID, or null.
     CColorButton* StateButton(UINT nID);
+    // A clock that did not reach the device: the state is unknown until the next reset.
+    void OnCableLost();
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

@@ -78,8 +78,13 @@ void CStepperDlg::InitTrace()
     RefreshTrace();
 }
 
+// FALSE, with nothing recorded, when the clock's TDO could not be read from the cable.
 BOOL CStepperDlg::RecordStep()
 {
+    const BYTE tdo = GetTdo();  // the step's one port read
+    if (!CableFailure().empty())
+        return FALSE;
+
     m_strName1 = m_strName1.Mid(1, m_nTraceWidth);
     m_strName2 = m_strName2.Mid(1, m_nTraceWidth);
     m_strName3 = m_strName3.Mid(1, m_nTraceWidth);
@@ -91,7 +96,6 @@ BOOL CStepperDlg::RecordStep()
 
     const BYTE tms = GetTms();
     const BYTE tdi = GetTdi();
-    const BYTE tdo = GetTdo();  // the step's one port read
     Shift(m_strTms, m_nTraceWidth, tms != 0 ? "1" : "0");
     Shift(m_strTdi, m_nTraceWidth, tdi != 0 ? "1" : "0");
     Shift(m_strTdo, m_nTraceWidth, tdo != 0 ? "1" : "0");

@@ -193,7 +193,8 @@ TEST(SystemMenuTest, VersionEntryOpensTheAboutBoxAndLeavesTheTraceAlone)
                                                     L"Copyright (C) 2026 MORVA",
                                                     L"OK",
                                                     Wide("作者のホームページへ"),
-                                                    Wide("JTAG簡易操作ツール")};
+                                                    Wide("JTAG簡易操作ツール"),
+                                                    L"Cable: simulated board"};
         EXPECT_EQ(expected, texts);
         EXPECT_EQ(tms, std::string(dlg.m_strTms));
         EXPECT_EQ(nLines, dlg.m_listHistory.GetCount());

@@ -102,9 +102,9 @@ class Session:
         self.others = []
         self.last_click = (None, 0.0)
 
-    def launch(self, program="MORVASIM.EXE", env=None, stdout=subprocess.DEVNULL):
+    def launch(self, program="MORVASIM.EXE", env=None, stdout=subprocess.DEVNULL, args=(), cwd=None):
         # A session of its own, so that stopping ends Wine's process too, not only the wrapper.
-        process = subprocess.Popen(self.wine + [os.path.join(self.build, program)], env=env,
+        process = subprocess.Popen(self.wine + [os.path.join(self.build, program)] + list(args), env=env, cwd=cwd,
                                    stdout=stdout, stderr=subprocess.DEVNULL, start_new_session=True)
         self.others.append(process)
         return process
@@ -366,13 +366,16 @@ def case_screens(session, build):
         session.stop()
         session.others = []
 
-        error = session.launch("MORVA.EXE", env=env)
-        window = session.wait_until(lambda w: w.boxes["error"]["count"] == 1, "the error box")
-        check(NEED_GIVEIO in window.boxes["error"]["texts"], f"{name}: error box texts {window.boxes['error']['texts']}")
-        time.sleep(0.5)
-        session.screenshot(os.path.join(folder, f"{name}-error.png"), window.boxes["error"]["rect"])
-        session.probe("close-error")
-        check(ended(error, 30), "MORVA.EXE did not end after its error box")
+        for shot, args, text in (("error", [], NEED_GIVEIO), ("cable-error", ["/cable:lpt:0x3F8"], "0x3F8 cannot be"),
+                                 ("ftdi-error", ["/cable:ftdi"], "ftd2xx.dll")):
+            error = session.launch("MORVA.EXE", env=env, args=args)
+            window = session.wait_until(lambda w: w.boxes["error"]["count"] == 1, "the error box")
+            texts = " ".join(window.boxes["error"]["texts"])
+            check(text in texts, f"{name}: error box texts {texts}")
+            time.sleep(0.5)
+            session.screenshot(os.path.join(folder, f"{name}-{shot}.png"), window.boxes["error"]["rect"])
+            session.probe("close-error")
+            check(ended(error, 30), "MORVA.EXE did not end after its error box")
     print(f"screens: saved in {folder}")
 
 
@@ -503,6 +506,246 @@ def case_inpout_planted(session, build):
     print("inpout-planted: the library in the current folder was not loaded")
 
 
+def start_in(session, folder, args=(), env=None, cwd=None):
+    """MORVA.EXE from its folder; returns the process and, once its window shows, the window."""
+    process = subprocess.Popen(session.wine + [os.path.join(folder, "MORVA.EXE")] + list(args), env=env, cwd=cwd,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+    session.others.append(process)
+    return process
+
+
+def escape(session, window, process):
+    left, top, right, bottom = window.rect
+    subprocess.run(["xdotool", "mousemove", str((left + right) // 2), str(bottom - 20)], check=True)
+    time.sleep(0.3)
+    session.key("Escape")
+    check(ended(process, 30), "MORVA.EXE did not end on Escape")
+
+
+def register_accesses(log):
+    """(kind, address, value) of every port access the InpOut stand-in saw."""
+    return [(line.split()[0], int(line.split()[1], 16), int(line.split()[2], 16))
+            for line in read_log(log) if line[:2] in ("W ", "R ")]
+
+
+def case_lpt_address(session, build):
+    """A parallel port at 0xD010 through InpOut: the same bytes as at 0x378, at 0xD010/0xD011 only."""
+    folder = program_folder(build, "whole")
+    log = os.path.join(folder, "standin.log")
+    process = start_in(session, folder, ["/cable:lpt:0xD010"], standin_env(log))
+    window = session.wait_until(lambda w: w.visible, "the main window")
+    session.click(window, 1000)
+    window = session.wait_for_count(6)
+    walk = [1001, 1002, 1004, 1005, 1036, 1006, 1009, 1001]
+    for ident in walk:
+        before = window.count
+        session.click(window, ident)
+        window = session.wait_for_count(before + 1)
+    escape(session, window, process)
+    accesses = register_accesses(log)
+    writes = [value for kind, address, value in accesses if kind == "W"]
+    check({address for kind, address, _ in accesses if kind == "W"} == {0xD010}, "a write not to 0xD010")
+    check({address for kind, address, _ in accesses if kind == "R"} == {0xD011}, "a read not from 0xD011")
+    expected = expected_bytes(walk)
+    check(writes == expected, f"writes {[hex(b) for b in writes]}\nexpected {[hex(b) for b in expected]}")
+    print(f"lpt-address: {len(writes)} writes at 0xD010 as at 0x378, reads at 0xD011")
+
+
+def case_cable_choice(session, build):
+    """MORVA.INI and the command line, alone and together; malformed choices touch no port."""
+    for ini, args, address in (("cable=lpt:0xD010", [], 0xD010), ("cable=lpt:0xD010", ["/cable:lpt:0xE800"], 0xE800),
+                               (None, ["--cable", "lpt:0x278"], 0x278), (None, ["--cable=LPT"], 0x378)):
+        folder = program_folder(build, "whole")
+        if ini:
+            with open(os.path.join(folder, "MORVA.INI"), "w") as f:
+                f.write(f"[cable]\r\n{ini}\r\n")
+        log = os.path.join(folder, "standin.log")
+        process = start_in(session, folder, args, standin_env(log))
+        window = session.wait_until(lambda w: w.visible, "the main window")
+        escape(session, window, process)
+        accesses = register_accesses(log)
+        check(accesses == [("W", address, 0x10), ("W", address, 0x00)],
+              f"{ini} {args}: accesses {accesses}, expected on {address:#x}")
+    for ini, args, text in ((None, ["/cable:lpt:0x3F8"], "0x3F8 cannot be"), (None, ["/cabel:ftdi"], "/cabel:ftdi"),
+                            ("cable=usb", [], "MORVA.INI"), ("cable=lpt:0xD012", [], "0xD012 cannot be"),
+                            ("cable=ftdi\r\n[ftdi]\r\ntdo=1", [], "tdi and tdo are on the same pin")):
+        folder = program_folder(build, "whole")
+        if ini:
+            with open(os.path.join(folder, "MORVA.INI"), "w") as f:
+                f.write(f"[cable]\r\n{ini}\r\n")
+        log = os.path.join(folder, "standin.log")
+        process = start_in(session, folder, args, standin_env(log))
+        window = session.wait_until(lambda w: w.boxes["error"]["count"] == 1, "the error box")
+        texts = " ".join(window.boxes["error"]["texts"])
+        check(text in texts and ("lpt:ADDRESS" in texts or "[ftdi]" in texts), f"{ini} {args}: error box says {texts}")
+        check(window.mains == 0, "a main window opened")
+        session.probe("close-error")
+        check(ended(process, 30), "MORVA.EXE did not end after its error box")
+        check(register_accesses(log) == [], f"{ini} {args}: the port was touched")
+    print("cable-choice: file alone, command line over file, command line alone; malformed choices refused")
+
+
+# --- FTDI cables through the stand-in D2XX library -------------------------------------------
+
+def system_folder(build):
+    return os.path.join(build, "wineprefix", "drive_c", "windows", "system32")
+
+
+class InstalledD2xx:
+    """The stand-in ftd2xx.dll in the Wine prefix's system folder, where FTDI's driver puts it;
+    with no variant, none there."""
+
+    def __init__(self, build, variant):
+        self.source = os.path.join(build, "tests", "standin", variant, "ftd2xx.dll") if variant else None
+        self.target = os.path.join(system_folder(build), "ftd2xx.dll")
+
+    def __enter__(self):
+        if self.source:
+            shutil.copy(self.source, self.target)
+        elif os.path.exists(self.target):
+            os.remove(self.target)
+        return self
+
+    def __exit__(self, *args):
+        if os.path.exists(self.target):
+            os.remove(self.target)
+
+
+def ftdi_env(folder, plugged=True):
+    log, plug = os.path.join(folder, "ftdi.log"), os.path.join(folder, "plugged")
+    if plugged:
+        open(plug, "w").close()
+    env = dict(os.environ)
+    env.update({"MORVA_FTDI_LOG": windows_path(log), "MORVA_FTDI_PLUG": windows_path(plug)})
+    return env, log, plug
+
+
+def pin_levels(data):
+    """The default pin map: TCK on pin 0, TDI on 1, TMS on 3."""
+    return (1 if data & 0x02 else 0) | (2 if data & 0x01 else 0) | (8 if data & 0x04 else 0)
+
+
+def case_ftdi(session, build):
+    """An FTDI cable: the exact pin sequence of a reset and a walk, the IDCODE off the TDO row, and
+    every pin an input once the window closes."""
+    with InstalledD2xx(build, "whole"):
+        folder = program_folder(build)
+        env, log, _ = ftdi_env(folder)
+        process = start_in(session, folder, ["/cable:ftdi"], env)
+        window = session.wait_until(lambda w: w.visible, "the main window")
+        session.click(window, 1000)
+        window = session.wait_for_count(6)
+        walk = [1001, 1002, 1004, 1005, 1036, 1006, 1009, 1001]
+        for ident in walk:
+            before = window.count
+            session.click(window, ident)
+            window = session.wait_for_count(before + 1)
+        idcode_walk = [1002, 1004] + [1005] * 32 + [1006]
+        for ident in idcode_walk:
+            before = window.count
+            session.click(window, ident)
+            window = session.wait_for_count(before + 1)
+        check(window.count == 6 + len(walk) + len(idcode_walk), f"{window.count} clocks in the history")
+        bits = window.rows[1031][-32:]
+        idcode = sum(1 << i for i, digit in enumerate(bits) if digit == "1")
+        check(idcode == 0x14D5654B, f"the TDO row gives {idcode:#010x}")
+        window = session.wait_until(lambda w: w.boxes["about"]["count"] == 1, "the About box", action="about")
+        about = window.boxes["about"]["texts"]
+        check("Cable: FTDI cable (first found) (D2XX)" in about, f"About box texts {about}")
+        session.wait_until(lambda w: w.boxes["about"]["count"] == 0, "the About box to close", action="close-about")
+        escape(session, window, process)
+
+    lines = read_log(log)
+    check(lines[0].lower() == "loaded c:\\windows\\system32\\ftd2xx.dll", f"first log line {lines[:1]}")
+    writes = [line for line in lines if line.startswith("write")]
+    expected = [f"write {pin_levels(0x10):02X}"]
+    data = expected_bytes(walk + idcode_walk)[1:-1]
+    for i in range(0, len(data), 4):
+        expected.append("write " + " ".join(f"{pin_levels(b):02X}" for b in data[i:i + 4]))
+    check(writes == expected, f"pin writes {writes[:8]}...\nexpected {expected[:8]}...")
+    reads = [line for line in lines if line.startswith("read")]
+    check(reads == ["read 1"] + ["read 4"] * (len(expected) - 1), "one read a clock, of four samples")
+    modes = [line for line in lines if line.startswith("bitmode")]
+    check(modes == ["bitmode 00 04", "bitmode 0B 04", "bitmode 00 04"], f"bit modes {modes}")
+    last = len(lines) - 1
+    check(lines[last] == "bitmode 00 04" or lines[last - 1] == "bitmode 00 04",
+          f"the pins are not made inputs at the end: {lines[-3:]}")
+    print(f"ftdi: {len(writes)} transfers as prescribed, IDCODE {idcode:#010x}, pins inputs at close")
+
+
+def case_ftdi_unplug(session, build):
+    """Unplugged mid-session: the message, the unknown state, nothing false in the trace; a reset
+    recovers once the cable is back."""
+    with InstalledD2xx(build, "whole"):
+        folder = program_folder(build)
+        env, log, plug = ftdi_env(folder)
+        start_in(session, folder, ["--cable", "ftdi:MV232H01"], env)
+        window = session.wait_until(lambda w: w.visible, "the main window")
+        session.click(window, 1000)
+        window = session.wait_for_count(6)
+        for ident in (1001, 1002):
+            before = window.count
+            session.click(window, ident)
+            window = session.wait_for_count(before + 1)
+        rows_before, count_before = dict(window.rows), window.count
+
+        os.remove(plug)
+        session.click(window, 1004)
+        window = session.wait_until(lambda w: w.boxes["error"]["count"] == 1, "the cable's error box")
+        texts = " ".join(window.boxes["error"]["texts"])
+        check("stopped answering" in texts and "TEST-LOGIC-RESET" in texts and "FT_Write" in texts,
+              f"error box says {texts}")
+        session.screenshot(os.path.join(build, "e2e-ftdi-unplugged.png"), window.boxes["error"]["rect"])
+        window = session.probe("close-error")
+        window = session.wait_until(lambda w: w.boxes["error"]["count"] == 0, "the box to close")
+        check(window.enabled_buttons() == ENABLED["***"], f"enabled {sorted(window.enabled_buttons())} after the loss")
+        check(window.count == count_before and window.rows == rows_before, "the lost clock was recorded")
+
+        session.click(window, 1000)
+        window = session.wait_until(lambda w: w.boxes["error"]["count"] == 1, "the error box of a reset unplugged")
+        check("No FTDI cable was found" in " ".join(window.boxes["error"]["texts"]), "a reset unplugged: wrong text")
+        session.probe("close-error")
+        window = session.wait_until(lambda w: w.boxes["error"]["count"] == 0, "the box to close")
+        check(window.count == count_before, "a reset without a cable recorded clocks")
+
+        open(plug, "w").close()
+        session.click(window, 1000)
+        window = session.wait_for_count(count_before + 6)
+        check(window.count == count_before + 6 and window.last_line == "111-TLR", f"recovery: {window.last_line}")
+        check(window.enabled_buttons() == ENABLED["TLR"], "after recovery the panel shows TEST-LOGIC-RESET")
+        before = window.count
+        session.click(window, 1001)
+        window = session.wait_for_count(before + 1)
+        check(window.last_line[4:] == "RTI", f"after recovery: {window.last_line}")
+    print("ftdi-unplug: message, unknown state, nothing recorded; reset recovers once plugged back in")
+
+
+def case_ftdi_refused(session, build):
+    """No device, an old library, and no library where FTDI's driver puts it (copies in the current
+    folder and the program's folder are never loaded): a message that says what, and no window."""
+    planted = temporary_folder("morva-planted-")
+    for variant, plugged, text in (("whole", False, "No FTDI cable was found"), ("old", True, "has no FT_SetBitMode"),
+                                   (None, True, "ftd2xx.dll and could not load it")):
+        folder = program_folder(build)
+        env, log, _ = ftdi_env(folder, plugged)
+        if variant is None:
+            for place in (folder, planted):
+                shutil.copy(os.path.join(build, "tests", "standin", "whole", "ftd2xx.dll"), place)
+        with InstalledD2xx(build, variant):
+            process = start_in(session, folder, ["/cable:ftdi"], env, cwd=planted)
+            window = session.wait_until(lambda w: w.boxes["error"]["count"] == 1, "the error box")
+            texts = " ".join(window.boxes["error"]["texts"])
+            check(text in texts, f"{variant}: error box says {texts}")
+            check(window.mains == 0, "a main window opened")
+            session.probe("close-error")
+            check(ended(process, 30), "MORVA.EXE did not end after its error box")
+        lines = read_log(log)
+        check(not any(line.startswith("write") for line in lines), f"{variant}: pins written: {lines}")
+        if variant is None:
+            check(lines == [], f"a planted library was loaded: {lines}")
+    print("ftdi-refused: no device, old library, missing library (planted copies ignored)")
+
+
 def case_package(session, build):
     """The release package, made here, unpacked elsewhere, and its MORVASIM.EXE started there."""
     subprocess.run(["cpack", "-G", "ZIP"], cwd=build, check=True, stdout=subprocess.DEVNULL)
@@ -583,7 +826,9 @@ def case_burst(session, build):
 
 CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": case_error,
          "screens": case_screens, "inpout": case_inpout, "inpout-refused": case_inpout_refused,
-         "inpout-planted": case_inpout_planted, "package": case_package, "burst": case_burst}
+         "inpout-planted": case_inpout_planted, "package": case_package, "burst": case_burst,
+         "lpt-address": case_lpt_address, "cable-choice": case_cable_choice, "ftdi": case_ftdi,
+         "ftdi-unplug": case_ftdi_unplug, "ftdi-refused": case_ftdi_refused}
 
 
 def main():

@@ -28,10 +28,13 @@ const int ROWS[] = {1028, 1032, 1033, 1029, 1030, 1031};
 const wchar_t ERROR_CAPTION[] = L"\x30a8\x30e9\x30fc";
 const wchar_t ABOUT_CAPTION[] = L"\xff8a\xff9e\xff70\xff7c\xff9e\xff6e\xff9d\x60c5\x5831 MORVA";
 
+// One line of UTF-8: a message's line breaks become spaces.
 std::string Utf8(const wchar_t* text)
 {
-    char buffer[512] = {};
+    char buffer[4096] = {};
     ::WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof(buffer), nullptr, nullptr);
+    for (char& c : buffer)
+        c = c == '\r' || c == '\n' ? ' ' : c;
     return buffer;
 }
 
@@ -69,8 +72,8 @@ void PrintBox(const char* name, const wchar_t* caption)
         for (HWND hChild = ::GetWindow(boxes[0], GW_CHILD); hChild != nullptr;
              hChild = ::GetWindow(hChild, GW_HWNDNEXT))
         {
-            wchar_t text[256] = {};
-            ::GetWindowTextW(hChild, text, 256);
+            wchar_t text[2048] = {};
+            ::GetWindowTextW(hChild, text, 2048);
             texts += Utf8(text) + "|";
         }
     }

@@ -1,0 +1,187 @@
+#include "CableOptions.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+const char SETTINGS_FILE[] = "MORVA.INI";
+
+// The command line split as Windows programs split it: spaces apart, double quotes around.
+std::vector<std::string> SplitCommandLine(LPCSTR pszCommandLine)
+{
+    std::vector<std::string> words;
+    std::string word;
+    bool bInWord = false;
+    bool bQuoted = false;
+    for (LPCSTR p = pszCommandLine != nullptr ? pszCommandLine : ""; *p != '\0'; ++p)
+    {
+        if (*p == '"')
+        {
+            bQuoted = !bQuoted;
+            bInWord = true;
+        }
+        else if ((*p == ' ' || *p == '\t') && !bQuoted)
+        {
+            if (bInWord)
+                words.push_back(word);
+            word.clear();
+            bInWord = false;
+        }
+        else
+        {
+            word += *p;
+            bInWord = true;
+        }
+    }
+    if (bInWord)
+        words.push_back(word);
+    return words;
+}
+
+bool StartsWithNoCase(const std::string& text, const char* pszPrefix)
+{
+    const size_t nLength = strlen(pszPrefix);
+    return text.size() >= nLength && _strnicmp(text.c_str(), pszPrefix, nLength) == 0;
+}
+
+std::string Setting(const std::string& strIniPath, const char* pszSection, const char* pszKey)
+{
+    char value[256] = {};
+    ::GetPrivateProfileStringA(pszSection, pszKey, "", value, sizeof(value), strIniPath.c_str());
+    return value;
+}
+
+// A whole number from 0 to nMax, in decimal or with 0x in hex.
+bool ParseNumber(const std::string& text, unsigned long nMax, unsigned long& value)
+{
+    if (text.empty())
+        return false;
+    char* pEnd = nullptr;
+    const bool bHex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    value = strtoul(text.c_str(), &pEnd, bHex ? 16 : 10);
+    return *pEnd == '\0' && text[0] != '-' && text[0] != '+' && value <= nMax;
+}
+
+bool ReadPinSetting(const std::string& strIniPath, const char* pszKey, unsigned long nMax, int& nValue,
+                    std::string& strError)
+{
+    const std::string text = Setting(strIniPath, "ftdi", pszKey);
+    if (text.empty())
+        return true;
+    unsigned long value = 0;
+    if (!ParseNumber(text, nMax, value))
+    {
+        strError = std::string(pszKey) + "=" + text + " in the [ftdi] section is not a number from 0 to " +
+                   std::to_string(nMax) + ".";
+        return false;
+    }
+    nValue = static_cast<int>(value);
+    return true;
+}
+
+} // namespace
+
+bool FindCableOption(LPCSTR pszCommandLine, std::string& strSpec, bool& bGiven, std::string& strError)
+{
+    bGiven = false;
+    const std::vector<std::string> words = SplitCommandLine(pszCommandLine);
+    for (size_t i = 0; i < words.size(); ++i)
+    {
+        const std::string& word = words[i];
+        std::string spec;
+        if (StartsWithNoCase(word, "/cable:"))
+            spec = word.substr(7);
+        else if (StartsWithNoCase(word, "--cable="))
+            spec = word.substr(8);
+        else if (_stricmp(word.c_str(), "--cable") == 0 && i + 1 < words.size())
+            spec = words[++i];
+        else
+        {
+            strError = "MORVA does not know the command-line word \"" + word +
+                       "\". It takes one option: /cable:SPEC (or --cable=SPEC, --cable SPEC).";
+            return false;
+        }
+        if (spec.empty())
+        {
+            strError = "The cable option \"" + word + "\" names no cable.";
+            return false;
+        }
+        if (bGiven)
+        {
+            strError = "The cable is given twice on the command line; give it once.";
+            return false;
+        }
+        strSpec = spec;
+        bGiven = true;
+    }
+    return true;
+}
+
+bool ReadCableSettings(const std::string& strIniPath, std::string& strSpec, FtdiPinMap& map, std::string& strError)
+{
+    strSpec = Setting(strIniPath, "cable", "cable");
+    int nValue = map.value;
+    int nDirection = map.direction;
+    if (!ReadPinSetting(strIniPath, "tck", 7, map.nTck, strError) ||
+        !ReadPinSetting(strIniPath, "tdi", 7, map.nTdi, strError) ||
+        !ReadPinSetting(strIniPath, "tdo", 7, map.nTdo, strError) ||
+        !ReadPinSetting(strIniPath, "tms", 7, map.nTms, strError) ||
+        !ReadPinSetting(strIniPath, "value", 0xFF, nValue, strError) ||
+        !ReadPinSetting(strIniPath, "direction", 0xFF, nDirection, strError))
+        return false;
+    map.value = static_cast<unsigned char>(nValue);
+    map.direction = static_cast<unsigned char>(nDirection);
+    if (!map.IsValid(strError))
+    {
+        strError = "The FTDI pin map in the [ftdi] section is wrong: " + strError;
+        return false;
+    }
+    return true;
+}
+
+bool ResolveCable(LPCSTR pszCommandLine, const std::string& strIniPath, CableSpec& spec, FtdiPinMap& map,
+                  std::string& strError)
+{
+    const std::string strHow =
+        "\n\nChoose the cable with /cable:SPEC on the command line, or with cable=SPEC in the [cable] section "
+        "of MORVA.INI beside the program. SPEC is one of:\n" +
+        std::string(CABLE_SPEC_FORMS);
+    std::string strCommandSpec;
+    bool bGiven = false;
+    if (!FindCableOption(pszCommandLine, strCommandSpec, bGiven, strError))
+    {
+        strError += strHow;
+        return false;
+    }
+    std::string strFileSpec;
+    if (!ReadCableSettings(strIniPath, strFileSpec, map, strError))
+    {
+        strError = strIniPath + ": " + strError;
+        return false;
+    }
+    const std::string strText = bGiven ? strCommandSpec : strFileSpec;
+    spec = CableSpec();
+    if (strText.empty())
+        return true;
+    std::string strWhy;
+    if (!ParseCableSpec(strText, spec, strWhy))
+    {
+        strError = "MORVA cannot use the cable \"" + strText + "\" " +
+                   (bGiven ? std::string("given on the command line") : "given in " + strIniPath) + ".\n" + strWhy +
+                   strHow;
+        return false;
+    }
+    return true;
+}
+
+std::string SettingsPath()
+{
+    char path[MAX_PATH] = {};
+    const DWORD nLength = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path, nLength < MAX_PATH ? nLength : 0);
+    const size_t slash = folder.rfind('\\');
+    folder = slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
+    return folder + SETTINGS_FILE;
+}

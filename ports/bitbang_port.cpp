@@ -1,0 +1,153 @@
+#include "bitbang_port.h"
+
+#include <cstdio>
+
+#include "../cable/cable.h"
+
+namespace {
+
+unsigned char Bit(int nPin)
+{
+    return static_cast<unsigned char>(1u << nPin);
+}
+
+} // namespace
+
+bool FtdiPinMap::IsValid(std::string& strError) const
+{
+    const int anPins[] = {nTck, nTdi, nTdo, nTms};
+    const char* const apszNames[] = {"tck", "tdi", "tdo", "tms"};
+    for (int i = 0; i < 4; ++i)
+    {
+        if (anPins[i] < 0 || anPins[i] > 7)
+        {
+            strError = std::string(apszNames[i]) + " must be a pin number from 0 to 7.";
+            return false;
+        }
+        for (int j = 0; j < i; ++j)
+        {
+            if (anPins[i] == anPins[j])
+            {
+                strError = std::string(apszNames[j]) + " and " + apszNames[i] + " are on the same pin.";
+                return false;
+            }
+        }
+    }
+    if ((direction & Bit(nTdo)) != 0)
+    {
+        strError = "direction makes the TDO pin an output; TDO is the device's to drive.";
+        return false;
+    }
+    return true;
+}
+
+unsigned char FtdiPinMap::Outputs() const
+{
+    return static_cast<unsigned char>((direction | Bit(nTck) | Bit(nTdi) | Bit(nTms)) & ~Bit(nTdo));
+}
+
+unsigned char FtdiPinMap::Levels(unsigned char data) const
+{
+    unsigned char levels = static_cast<unsigned char>(value & ~(Bit(nTck) | Bit(nTdi) | Bit(nTms) | Bit(nTdo)));
+    if ((data & PIN_TCK) != 0)
+        levels |= Bit(nTck);
+    if ((data & PIN_TDI) != 0)
+        levels |= Bit(nTdi);
+    if ((data & PIN_TMS) != 0)
+        levels |= Bit(nTms);
+    return levels;
+}
+
+void CBitBangPort::Write(unsigned short, unsigned char value)
+{
+    const bool bDrive = (value & PIN_ENABLE) != 0;
+    if (bDrive != m_bDriving)
+    {
+        // The clocks written before the cable is switched go out as they were.
+        Flush();
+        m_bDriving = bDrive;
+        std::string strError;
+        if (m_bOpen && !SetOutputs(bDrive ? m_map.Outputs() : 0, strError))
+            Fail(strError);
+        else if (!m_bOpen && bDrive)
+            Reconnect();
+    }
+    // A switched-off cable drives nothing: its pins are inputs.
+    if (m_bDriving)
+        m_pending.push_back(m_map.Levels(value));
+}
+
+unsigned char CBitBangPort::Read(unsigned short)
+{
+    // TDO read twice without a clock between: sample the pins as they are held now.
+    if (m_pending.empty())
+        m_pending.push_back(m_lastLevels);
+    if (!Send())
+        return 0xFF;
+    return (m_lastSample & Bit(m_map.nTdo)) != 0 ? STATUS_TDO : 0;
+}
+
+void CBitBangPort::Flush()
+{
+    if (!m_pending.empty())
+        Send();
+}
+
+bool CBitBangPort::IsAccessible()
+{
+    if (!OpenChip(m_strProblem))
+        return false;
+    m_bOpen = true;
+    return true;
+}
+
+// A cable that stopped answering is opened anew at its next access, so that a reset after it
+// is plugged back in finds it.
+bool CBitBangPort::Reconnect()
+{
+    if (m_bOpen)
+        return true;
+    std::string strError;
+    if (!OpenChip(strError))
+    {
+        Fail(strError);
+        return false;
+    }
+    m_bOpen = true;
+    if (m_bDriving && !SetOutputs(m_map.Outputs(), strError))
+    {
+        Fail(strError);
+        return false;
+    }
+    return true;
+}
+
+bool CBitBangPort::Send()
+{
+    std::vector<unsigned char> out;
+    out.swap(m_pending);
+    if (!Reconnect())
+        return false;
+    std::vector<unsigned char> in(out.size());
+    std::string strError;
+    if (!Transfer(out.data(), in.data(), out.size(), strError))
+    {
+        Fail(strError);
+        return false;
+    }
+    m_lastLevels = out.back();
+    // In synchronous bit-bang mode the chip reads the pins just before it puts each byte out,
+    // so the last sample of a clock (TCK low, low, high, high) is taken while TCK is high after
+    // the rising edge, as the parallel port's read after the pulse is.
+    m_lastSample = in.back();
+    m_strFailure.clear();
+    return true;
+}
+
+void CBitBangPort::Fail(const std::string& strWhat)
+{
+    m_strFailure = strWhat;
+    if (m_bOpen)
+        CloseChip();
+    m_bOpen = false;
+}

@@ -1,0 +1,162 @@
+#include "cable_spec.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+const char CABLE_SPEC_FORMS[] =
+    "  lpt                 the parallel port at 0x378\n"
+    "  lpt:ADDRESS         a parallel port whose data register is at ADDRESS (hex, e.g. lpt:0xD010)\n"
+    "  ftdi                the first FTDI cable found\n"
+    "  ftdi:SERIAL         the FTDI cable with that serial number\n"
+    "  ftdi:SERIAL/B       channel B (A to D) of a two- or four-channel FTDI chip\n"
+    "  sim                 the simulated board";
+
+namespace {
+
+const size_t MAX_SERIAL = 15;  // D2XX and libftdi keep serial numbers in 16 bytes
+
+std::string Lower(const std::string& text)
+{
+    std::string lower(text);
+    for (char& c : lower)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+bool ParseHex(const std::string& text, unsigned long& value)
+{
+    std::string digits = text;
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
+        digits = digits.substr(2);
+    if (digits.empty() || digits.size() > 4)
+        return false;
+    value = 0;
+    for (char c : digits)
+    {
+        if (!isxdigit(static_cast<unsigned char>(c)))
+            return false;
+        value = value * 16 + static_cast<unsigned long>(isdigit(static_cast<unsigned char>(c)) ? c - '0'
+                                                                                             : tolower(c) - 'a' + 10);
+    }
+    return true;
+}
+
+bool IsParallelPortAddress(unsigned long address)
+{
+    if (address < 0x400)
+        return address == 0x378 || address == 0x278 || address == 0x3BC;
+    return address <= 0xFFF8 && address % 8 == 0;
+}
+
+bool ParseLpt(const std::string& rest, CableSpec& spec, std::string& strError)
+{
+    spec.kind = CableKind::Lpt;
+    if (rest.empty())
+        return true;
+    unsigned long address = 0;
+    if (!ParseHex(rest, address))
+    {
+        strError = "\"" + rest + "\" is not a port address: give it in hex, as in lpt:0xD010.";
+        return false;
+    }
+    if (!IsParallelPortAddress(address))
+    {
+        char text[200];
+        snprintf(text, sizeof(text),
+                 "0x%lX cannot be a parallel port's data register. Below 0x400 only 0x378, 0x278 and 0x3BC "
+                 "are parallel ports; from 0x400 on the address is a multiple of 8 (0x400 to 0xFFF8).",
+                 address);
+        strError = text;
+        return false;
+    }
+    spec.address = static_cast<unsigned short>(address);
+    return true;
+}
+
+bool ParseFtdi(const std::string& rest, CableSpec& spec, std::string& strError)
+{
+    spec.kind = CableKind::Ftdi;
+    std::string serial = rest;
+    const size_t slash = rest.find('/');
+    if (slash != std::string::npos)
+    {
+        const std::string channel = rest.substr(slash + 1);
+        serial = rest.substr(0, slash);
+        if (channel.size() != 1 || toupper(static_cast<unsigned char>(channel[0])) < 'A' ||
+            toupper(static_cast<unsigned char>(channel[0])) > 'D')
+        {
+            strError = "\"" + channel + "\" is not a channel: give one letter from A to D, as in ftdi:SERIAL/B.";
+            return false;
+        }
+        if (serial.empty())
+        {
+            strError = "A channel needs the cable's serial number, as in ftdi:SERIAL/B.";
+            return false;
+        }
+        spec.channel = static_cast<char>(toupper(static_cast<unsigned char>(channel[0])));
+    }
+    if (serial.size() > MAX_SERIAL)
+    {
+        strError = "\"" + serial + "\" is too long for an FTDI serial number (15 characters at most).";
+        return false;
+    }
+    for (char c : serial)
+    {
+        if (!isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_')
+        {
+            strError = "\"" + serial + "\" is not a serial number: use letters, digits, - and _ only.";
+            return false;
+        }
+    }
+    spec.serial = serial;
+    return true;
+}
+
+} // namespace
+
+bool ParseCableSpec(const std::string& strText, CableSpec& spec, std::string& strError)
+{
+    spec = CableSpec();
+    const size_t colon = strText.find(':');
+    const std::string kind = Lower(strText.substr(0, colon));
+    const bool bHasRest = colon != std::string::npos;
+    const std::string rest = bHasRest ? strText.substr(colon + 1) : std::string();
+    if (bHasRest && rest.empty())
+    {
+        strError = "\"" + strText + "\" ends at its colon: give what follows it, or leave the colon out.";
+        return false;
+    }
+    if (kind == "lpt")
+        return ParseLpt(rest, spec, strError);
+    if (kind == "ftdi")
+        return ParseFtdi(rest, spec, strError);
+    if (kind == "sim" && !bHasRest)
+    {
+        spec.kind = CableKind::Sim;
+        return true;
+    }
+    strError = "\"" + strText + "\" is not a cable MORVA knows.";
+    return false;
+}
+
+std::string DescribeCable(const CableSpec& spec)
+{
+    char text[80];
+    switch (spec.kind)
+    {
+    case CableKind::Sim:
+        return "simulated board";
+    case CableKind::Ftdi:
+        if (spec.serial.empty())
+            return "FTDI cable (first found)";
+        snprintf(text, sizeof(text), "FTDI cable %s", spec.serial.c_str());
+        if (spec.channel != 0)
+            snprintf(text + strlen(text), sizeof(text) - strlen(text), " channel %c", spec.channel);
+        return text;
+    case CableKind::Lpt:
+    default:
+        snprintf(text, sizeof(text), "parallel port at 0x%X", spec.address);
+        return text;
+    }
+}

@@ -1,0 +1,31 @@
+// An FTDI cable on Windows, through FTDI's D2XX library.
+#pragma once
+
+#include "bitbang_port.h"
+#include "cable_spec.h"
+#include "d2xx.h"
+
+class CD2xxPort : public CBitBangPort
+{
+public:
+    // pApi: the library's calls; null loads ftd2xx.dll from the system folder when the cable is
+    // first opened.
+    CD2xxPort(const CableSpec& spec, const FtdiPinMap& map, const D2xxApi* pApi = nullptr);
+    ~CD2xxPort() override;
+
+    std::string Description() const override;
+
+protected:
+    bool OpenChip(std::string& strError) override;
+    void CloseChip() override;
+    bool SetOutputs(unsigned char mask, std::string& strError) override;
+    bool Transfer(const unsigned char* pOut, unsigned char* pIn, size_t nCount, std::string& strError) override;
+
+private:
+    bool Check(FT_STATUS status, const char* pszCall, std::string& strError) const;
+
+    CableSpec m_spec;
+    D2xxApi m_api = {};
+    bool m_bLoaded = false;
+    FT_HANDLE m_hDevice = nullptr;
+};

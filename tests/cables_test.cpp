@@ -1,0 +1,405 @@
+// Choosing a cable (specs, command line, settings file) and the FTDI cable over the stand-in
+// D2XX library with the simulated board on its pins.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "app/CableOptions.h"
+#include "cable/cable.h"
+#include "dialog_runner.h"
+#include "ports/d2xx_port.h"
+#include "recording_port.h"
+#include "simboard/ftdi_chip.h"
+
+// The stand-in library's calls, compiled into this program (tests/standin/ftd2xx.cpp).
+extern "C" {
+FT_STATUS WINAPI FT_Open(int, FT_HANDLE*);
+FT_STATUS WINAPI FT_OpenEx(PVOID, DWORD, FT_HANDLE*);
+FT_STATUS WINAPI FT_Close(FT_HANDLE);
+FT_STATUS WINAPI FT_ResetDevice(FT_HANDLE);
+FT_STATUS WINAPI FT_SetTimeouts(FT_HANDLE, ULONG, ULONG);
+FT_STATUS WINAPI FT_SetLatencyTimer(FT_HANDLE, UCHAR);
+FT_STATUS WINAPI FT_SetBaudRate(FT_HANDLE, ULONG);
+FT_STATUS WINAPI FT_SetBitMode(FT_HANDLE, UCHAR, UCHAR);
+FT_STATUS WINAPI FT_Purge(FT_HANDLE, ULONG);
+FT_STATUS WINAPI FT_Write(FT_HANDLE, LPVOID, DWORD, LPDWORD);
+FT_STATUS WINAPI FT_Read(FT_HANDLE, LPVOID, DWORD, LPDWORD);
+}
+CFtdiChip& StandinChip();
+
+namespace {
+
+// --- Cable specs ----------------------------------------------------------------------------
+
+struct GoodSpec
+{
+    const char* pszText;
+    CableKind kind;
+    unsigned short address;
+    const char* pszSerial;
+    char channel;
+};
+
+const GoodSpec GOOD_SPECS[] = {
+    {"lpt", CableKind::Lpt, 0x378, "", 0},
+    {"LPT:0xD010", CableKind::Lpt, 0xD010, "", 0},
+    {"lpt:e800", CableKind::Lpt, 0xE800, "", 0},
+    {"lpt:0x3BC", CableKind::Lpt, 0x3BC, "", 0},
+    {"lpt:0x278", CableKind::Lpt, 0x278, "", 0},
+    {"lpt:0xFFF8", CableKind::Lpt, 0xFFF8, "", 0},
+    {"ftdi", CableKind::Ftdi, 0x378, "", 0},
+    {"ftdi:FT4ABC12", CableKind::Ftdi, 0x378, "FT4ABC12", 0},
+    {"ftdi:FT4ABC12/b", CableKind::Ftdi, 0x378, "FT4ABC12", 'B'},
+    {"sim", CableKind::Sim, 0x378, "", 0},
+};
+
+TEST(CableSpecTest, AcceptsEveryDocumentedForm)
+{
+    for (const GoodSpec& good : GOOD_SPECS)
+    {
+        CableSpec spec;
+        std::string strError;
+        ASSERT_TRUE(ParseCableSpec(good.pszText, spec, strError)) << good.pszText << ": " << strError;
+        EXPECT_EQ(good.kind, spec.kind) << good.pszText;
+        EXPECT_EQ(good.address, spec.address) << good.pszText;
+        EXPECT_EQ(good.pszSerial, spec.serial) << good.pszText;
+        EXPECT_EQ(good.channel, spec.channel) << good.pszText;
+    }
+}
+
+// A typing slip must never reach another device's registers, nor be read as something else.
+TEST(CableSpecTest, RefusesMalformedSpecsAndAddressesNoParallelPortHas)
+{
+    const char* const apszBad[] = {
+        "",          "lpt:",       "lpt:0x3F8",  "lpt:0x2F8", "lpt:0x3C0",    "lpt:0x0",       "lpt:0xD011",
+        "lpt:0xD014", "lpt:0x10000", "lpt:0xG00", "lpt:378h",  "lpt:0x",       "ftdi:",         "ftdi:/B",
+        "ftdi:AB/E", "ftdi:AB/",   "ftdi:A B",   "ftdi:0123456789ABCDEF", "sim:1", "usb", "parport",
+    };
+    for (const char* pszBad : apszBad)
+    {
+        CableSpec spec;
+        std::string strError;
+        EXPECT_FALSE(ParseCableSpec(pszBad, spec, strError)) << pszBad;
+        EXPECT_FALSE(strError.empty()) << pszBad;
+    }
+}
+
+// --- Command line and settings file ---------------------------------------------------------
+
+TEST(CableOptionTest, FindsEachSpellingOfTheOption)
+{
+    const char* const apszLines[] = {"/cable:ftdi:A1/B", "--cable=ftdi:A1/B", "--cable ftdi:A1/B",
+                                     "  \"/cable:ftdi:A1/B\"  ", "/CABLE:ftdi:A1/B"};
+    for (const char* pszLine : apszLines)
+    {
+        std::string strSpec, strError;
+        bool bGiven = false;
+        ASSERT_TRUE(FindCableOption(pszLine, strSpec, bGiven, strError)) << pszLine << ": " << strError;
+        EXPECT_TRUE(bGiven) << pszLine;
+        EXPECT_EQ("ftdi:A1/B", strSpec) << pszLine;
+    }
+    std::string strSpec, strError;
+    bool bGiven = true;
+    EXPECT_TRUE(FindCableOption("", strSpec, bGiven, strError));
+    EXPECT_FALSE(bGiven);
+}
+
+TEST(CableOptionTest, RefusesUnknownWordsMissingSpecsAndTwoCables)
+{
+    const char* const apszLines[] = {"/cabel:ftdi", "--cable", "/cable:", "--cable=", "ftdi",
+                                     "/cable:sim /cable:lpt"};
+    for (const char* pszLine : apszLines)
+    {
+        std::string strSpec, strError;
+        bool bGiven = false;
+        EXPECT_FALSE(FindCableOption(pszLine, strSpec, bGiven, strError)) << pszLine;
+        EXPECT_FALSE(strError.empty()) << pszLine;
+    }
+}
+
+class SettingsFileTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char folder[MAX_PATH] = {};
+        ::GetTempPathA(MAX_PATH, folder);
+        char file[MAX_PATH] = {};
+        ::GetTempFileNameA(folder, "mva", 0, file);
+        m_path = file;
+    }
+    void TearDown() override { ::DeleteFileA(m_path.c_str()); }
+
+    void Write(const std::string& text) { std::ofstream(m_path) << text; }
+
+    std::string m_path;
+};
+
+TEST_F(SettingsFileTest, CommandLineWinsOverTheFileAndTheFileOverTheDefault)
+{
+    CableSpec spec;
+    FtdiPinMap map;
+    std::string strError;
+    ASSERT_TRUE(ResolveCable("", m_path, spec, map, strError)) << strError;
+    EXPECT_EQ(CableKind::Lpt, spec.kind);
+    EXPECT_EQ(0x378, spec.address);
+
+    Write("[cable]\ncable=lpt:0xD010\n");
+    ASSERT_TRUE(ResolveCable("", m_path, spec, map, strError)) << strError;
+    EXPECT_EQ(0xD010, spec.address);
+    ASSERT_TRUE(ResolveCable("/cable:lpt:0xE800", m_path, spec, map, strError)) << strError;
+    EXPECT_EQ(0xE800, spec.address);
+}
+
+TEST_F(SettingsFileTest, ReadsThePinMapAndRefusesOneThatCannotWork)
+{
+    Write("[cable]\ncable=ftdi\n[ftdi]\ntck=4\ntdi=5\ntdo=6\ntms=7\nvalue=0x02\ndirection=0x03\n");
+    CableSpec spec;
+    FtdiPinMap map;
+    std::string strError;
+    ASSERT_TRUE(ResolveCable("", m_path, spec, map, strError)) << strError;
+    EXPECT_EQ(CableKind::Ftdi, spec.kind);
+    EXPECT_EQ(4, map.nTck);
+    EXPECT_EQ(7, map.nTms);
+    EXPECT_EQ(0xB3, map.Outputs());
+    EXPECT_EQ(0x02 | 0x10 | 0x20 | 0x80, map.Levels(0x17));
+
+    // Against the default map: TCK 0, TDI 1, TDO 2, TMS 3.
+    const char* const apszBad[] = {"tck=8", "tdi=0", "tdo=-1", "value=0x100", "direction=0x04", "tms=x"};
+    for (const char* pszBad : apszBad)
+    {
+        Write(std::string("[ftdi]\n") + pszBad + "\n");
+        FtdiPinMap fresh;
+        EXPECT_FALSE(ResolveCable("", m_path, spec, fresh, strError)) << pszBad;
+        EXPECT_NE(std::string::npos, strError.find(m_path)) << pszBad << ": " << strError;
+    }
+}
+
+TEST_F(SettingsFileTest, AMalformedSpecSaysWhereItCameFromAndListsTheForms)
+{
+    Write("[cable]\ncable=lpt:0x3F8\n");
+    CableSpec spec;
+    FtdiPinMap map;
+    std::string strError;
+    EXPECT_FALSE(ResolveCable("", m_path, spec, map, strError));
+    EXPECT_NE(std::string::npos, strError.find(m_path)) << strError;
+    EXPECT_NE(std::string::npos, strError.find("ftdi:SERIAL/B")) << strError;
+    EXPECT_FALSE(ResolveCable("/cable:bogus", m_path, spec, map, strError));
+    EXPECT_NE(std::string::npos, strError.find("command line")) << strError;
+}
+
+// --- The FTDI cable -------------------------------------------------------------------------
+
+const D2xxApi STANDIN_API = {&FT_Open,      &FT_OpenEx,       &FT_Close,       &FT_ResetDevice,
+                             &FT_SetTimeouts, &FT_SetLatencyTimer, &FT_SetBaudRate, &FT_SetBitMode,
+                             &FT_Purge,     &FT_Write,        &FT_Read};
+
+std::string TempPath(const char* pszPrefix)
+{
+    char folder[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, folder);
+    char file[MAX_PATH] = {};
+    ::GetTempFileNameA(folder, pszPrefix, 0, file);
+    return file;
+}
+
+class FtdiCableTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_log = TempPath("log");
+        m_plug = TempPath("plg");
+        ::SetEnvironmentVariableA("MORVA_FTDI_LOG", m_log.c_str());
+        ::SetEnvironmentVariableA("MORVA_FTDI_PLUG", m_plug.c_str());
+        ::SetEnvironmentVariableA("MORVA_FTDI_SERIAL", "MV2232A");
+    }
+    void TearDown() override
+    {
+        ::DeleteFileA(m_log.c_str());
+        ::DeleteFileA(m_plug.c_str());
+    }
+
+    void Unplug() { ::DeleteFileA(m_plug.c_str()); }
+    void Plug() { std::ofstream(m_plug) << "plugged"; }
+
+    // The log since the last call, one call a line.
+    std::vector<std::string> TakeLog()
+    {
+        std::vector<std::string> lines;
+        std::ifstream file(m_log);
+        std::string line;
+        while (std::getline(file, line))
+            lines.push_back(line);
+        file.close();
+        std::ofstream(m_log, std::ios::trunc);
+        return lines;
+    }
+
+    std::string m_log;
+    std::string m_plug;
+};
+
+CableSpec Spec(const char* pszText)
+{
+    CableSpec spec;
+    std::string strError;
+    ParseCableSpec(pszText, spec, strError);
+    return spec;
+}
+
+TEST_F(FtdiCableTest, OneClockIsOneTransferAndThePinsAreInputsWhenTheCableIsOff)
+{
+    CD2xxPort port(Spec("ftdi:MV2232/A"), FtdiPinMap(), &STANDIN_API);
+    CPortScope scope(&port);
+    ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
+    EXPECT_EQ((std::vector<std::string>{"openex MV2232A", "reset", "timeouts 500 500", "latency 2", "baud 9600",
+                                        "bitmode 00 04", "purge 3"}),
+              TakeLog());
+
+    CableOn();
+    SetTms(1);
+    SetTdi(1);
+    PulseTck();
+    EXPECT_TRUE(TakeLog() == (std::vector<std::string>{"bitmode 0B 04", "write 00", "read 1"}))
+        << "a clock is sent only with its TDO read";
+    EXPECT_EQ(1, GetTdo());
+    // TMS on pin 3, TDI on pin 1, TCK on pin 0: low, low, high, high.
+    EXPECT_EQ((std::vector<std::string>{"write 0A 0A 0B 0B", "read 4"}), TakeLog());
+    SetTms(0);
+    PulseTck();
+    GetTdo();
+    EXPECT_EQ((std::vector<std::string>{"write 02 02 03 03", "read 4"}), TakeLog());
+    EXPECT_EQ(TapState::RunTestIdle, StandinChip().Board().State());
+    CableOff();
+    EXPECT_EQ((std::vector<std::string>{"bitmode 00 04"}), TakeLog());
+    EXPECT_EQ(0, StandinChip().Outputs());
+    EXPECT_TRUE(port.Failure().empty());
+}
+
+TEST_F(FtdiCableTest, TheIdcodeComesOffTheTdoRowOfTheWindow)
+{
+    CD2xxPort port(Spec("ftdi"), FtdiPinMap(), &STANDIN_API);
+    CPortScope scope(&port);
+    ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
+    CStepperDlg dlg;
+    std::string tdo;
+    RunDialog(dlg, [&] {
+        CCountedWaits waits;
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        for (UINT nID : {IDC_RUN_TEST_IDLE, IDC_SELECT_DR, IDC_CAPTURE_DR})
+            Click(dlg, nID);
+        for (int i = 0; i < 32; ++i)
+            Click(dlg, IDC_SHIFT_DR);
+        Click(dlg, IDC_EXIT1_DR);
+        tdo = std::string(dlg.m_strTdo);
+    });
+    // The clock into Shift-DR shows the bit before the shift; the next 32 show the IDCODE.
+    uint32_t idcode = 0;
+    for (int bit = 0; bit < 32; ++bit)
+        idcode |= static_cast<uint32_t>(tdo[tdo.size() - 32 + static_cast<size_t>(bit)] == '1') << bit;
+    EXPECT_EQ(CJtagDevice::IDCODE, idcode);
+    EXPECT_EQ(0, StandinChip().Outputs()) << "the pins drive nothing once the window is closed";
+}
+
+TEST_F(FtdiCableTest, AnUnpluggedCableFailsItsClockAndAReconnectedOneWorksAgain)
+{
+    CD2xxPort port(Spec("ftdi"), FtdiPinMap(), &STANDIN_API);
+    CPortScope scope(&port);
+    ASSERT_TRUE(port.IsAccessible());
+    CableOn();
+    SetTms(1);
+    PulseTck();
+    GetTdo();
+    ASSERT_TRUE(CableFailure().empty());
+
+    Unplug();
+    TakeLog();
+    PulseTck();
+    GetTdo();
+    EXPECT_NE(std::string::npos, CableFailure().find("FT_Write")) << CableFailure();
+    EXPECT_EQ((std::vector<std::string>{"write 08 08 09 09", "close"}), TakeLog());
+
+    // Still unplugged: every clock fails at once, with what was looked for.
+    PulseTck();
+    GetTdo();
+    EXPECT_NE(std::string::npos, CableFailure().find("No FTDI cable was found")) << CableFailure();
+
+    Plug();
+    TakeLog();
+    PulseTck();
+    EXPECT_EQ(1, GetTdo());
+    EXPECT_TRUE(CableFailure().empty()) << CableFailure();
+    EXPECT_EQ((std::vector<std::string>{"open 0", "reset", "timeouts 500 500", "latency 2", "baud 9600",
+                                        "bitmode 00 04", "purge 3", "bitmode 0B 04", "write 08 08 09 09", "read 4"}),
+              TakeLog());
+    CableOff();
+}
+
+TEST_F(FtdiCableTest, ACableThatIsNotThereSaysWhatWasLookedFor)
+{
+    Unplug();
+    CD2xxPort port(Spec("ftdi:MV2232/A"), FtdiPinMap(), &STANDIN_API);
+    EXPECT_FALSE(port.IsAccessible());
+    EXPECT_NE(std::string::npos, port.AccessProblem().find("serial number MV2232A")) << port.AccessProblem();
+
+    Plug();
+    CD2xxPort other(Spec("ftdi:OTHER"), FtdiPinMap(), &STANDIN_API);
+    EXPECT_FALSE(other.IsAccessible());
+    EXPECT_NE(std::string::npos, other.AccessProblem().find("OTHER")) << other.AccessProblem();
+}
+
+TEST_F(FtdiCableTest, ThePinMapDecidesWhichPinsMove)
+{
+    FtdiPinMap map;
+    map.nTck = 4;
+    map.nTdi = 5;
+    map.nTdo = 6;
+    map.nTms = 7;
+    map.value = 0x01;      // a buffer enable held high
+    map.direction = 0x01;
+    CD2xxPort port(Spec("ftdi"), map, &STANDIN_API);
+    CPortScope scope(&port);
+    ASSERT_TRUE(port.IsAccessible());
+    TakeLog();
+    CableOn();
+    SetTdi(1);
+    PulseTck();
+    GetTdo();
+    EXPECT_EQ((std::vector<std::string>{"bitmode B1 04", "write 01", "read 1", "write 21 21 31 31", "read 4"}),
+              TakeLog());
+    CableOff();
+}
+
+// --- Loading the library ----------------------------------------------------------------------
+
+std::string StandinPath(const char* pszVariant)
+{
+    std::string path = std::string("Z:") + MORVA_STANDIN_DIR + "/" + pszVariant + "/ftd2xx.dll";
+    for (char& c : path)
+        c = c == '/' ? '\\' : c;
+    return path;
+}
+
+TEST(D2xxLibraryTest, AMissingOrOldLibraryIsNamedWithWhatToDo)
+{
+    D2xxApi api = {};
+    std::string strError;
+    EXPECT_TRUE(LoadD2xx(StandinPath("whole"), api, strError)) << strError;
+    EXPECT_NE(nullptr, api.pfnSetBitMode);
+
+    EXPECT_FALSE(LoadD2xx(StandinPath("old"), api, strError));
+    EXPECT_NE(std::string::npos, strError.find("has no FT_SetBitMode")) << strError;
+
+    EXPECT_FALSE(LoadD2xx("C:\\nowhere\\ftd2xx.dll", api, strError));
+    EXPECT_NE(std::string::npos, strError.find("C:\\nowhere\\ftd2xx.dll")) << strError;
+    EXPECT_NE(std::string::npos, strError.find("D2XX driver")) << strError;
+
+    char system[MAX_PATH] = {};
+    ::GetSystemDirectoryA(system, MAX_PATH);
+    EXPECT_EQ(std::string(system) + "\\ftd2xx.dll", SystemD2xxPath());
+}
+
+} // namespace
