@@ -5,12 +5,12 @@
 #include <cstring>
 
 const char CABLE_SPEC_FORMS[] =
-    "  lpt                 the parallel port at 0x378\n"
-    "  lpt:ADDRESS         a parallel port whose data register is at ADDRESS (hex, e.g. lpt:0xD010)\n"
-    "  ftdi                the first FTDI cable found\n"
-    "  ftdi:SERIAL         the FTDI cable with that serial number\n"
-    "  ftdi:SERIAL/B       channel B (A to D) of a two- or four-channel FTDI chip\n"
-    "  sim                 the simulated board";
+    "lpt\tthe parallel port at 0x378\n"
+    "lpt:ADDRESS\ta parallel port whose data register is at ADDRESS (hex, e.g. lpt:0xD010)\n"
+    "ftdi\tthe first FTDI cable found\n"
+    "ftdi:SERIAL\tthe FTDI cable with that serial number\n"
+    "ftdi:SERIAL/B\tchannel B (A to D) of a two- or four-channel FTDI chip\n"
+    "sim\tthe simulated board";
 
 namespace {
 

@@ -7,8 +7,8 @@ namespace {
 
 const char D2XX_DLL[] = "ftd2xx.dll";
 
-// A failed transfer must not freeze the window: a USB cable pulled out answers within this.
-const ULONG TIMEOUT_MS = 500;
+// A clock is a write and a read: a cable that stops answering holds the window under a second.
+const ULONG TIMEOUT_MS = 400;
 // The chip sends what it sampled when this many milliseconds pass without a full buffer; the
 // default 16 ms would dominate every clock.
 const UCHAR LATENCY_MS = 2;

@@ -11,23 +11,8 @@
 #include "dialog_runner.h"
 #include "ports/d2xx_port.h"
 #include "recording_port.h"
-#include "simboard/ftdi_chip.h"
+#include "standin/ftd2xx_standin.h"
 
-// The stand-in library's calls, compiled into this program (tests/standin/ftd2xx.cpp).
-extern "C" {
-FT_STATUS WINAPI FT_Open(int, FT_HANDLE*);
-FT_STATUS WINAPI FT_OpenEx(PVOID, DWORD, FT_HANDLE*);
-FT_STATUS WINAPI FT_Close(FT_HANDLE);
-FT_STATUS WINAPI FT_ResetDevice(FT_HANDLE);
-FT_STATUS WINAPI FT_SetTimeouts(FT_HANDLE, ULONG, ULONG);
-FT_STATUS WINAPI FT_SetLatencyTimer(FT_HANDLE, UCHAR);
-FT_STATUS WINAPI FT_SetBaudRate(FT_HANDLE, ULONG);
-FT_STATUS WINAPI FT_SetBitMode(FT_HANDLE, UCHAR, UCHAR);
-FT_STATUS WINAPI FT_Purge(FT_HANDLE, ULONG);
-FT_STATUS WINAPI FT_Write(FT_HANDLE, LPVOID, DWORD, LPDWORD);
-FT_STATUS WINAPI FT_Read(FT_HANDLE, LPVOID, DWORD, LPDWORD);
-}
-CFtdiChip& StandinChip();
 
 namespace {
 
@@ -192,10 +177,6 @@ TEST_F(SettingsFileTest, AMalformedSpecSaysWhereItCameFromAndListsTheForms)
 
 // --- The FTDI cable -------------------------------------------------------------------------
 
-const D2xxApi STANDIN_API = {&FT_Open,      &FT_OpenEx,       &FT_Close,       &FT_ResetDevice,
-                             &FT_SetTimeouts, &FT_SetLatencyTimer, &FT_SetBaudRate, &FT_SetBitMode,
-                             &FT_Purge,     &FT_Write,        &FT_Read};
-
 std::string TempPath(const char* pszPrefix)
 {
     char folder[MAX_PATH] = {};
@@ -252,10 +233,10 @@ CableSpec Spec(const char* pszText)
 
 TEST_F(FtdiCableTest, OneClockIsOneTransferAndThePinsAreInputsWhenTheCableIsOff)
 {
-    CD2xxPort port(Spec("ftdi:MV2232/A"), FtdiPinMap(), &STANDIN_API);
+    CD2xxPort port(Spec("ftdi:MV2232/A"), FtdiPinMap(), &StandinD2xx());
     CPortScope scope(&port);
     ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
-    EXPECT_EQ((std::vector<std::string>{"openex MV2232A", "reset", "timeouts 500 500", "latency 2", "baud 9600",
+    EXPECT_EQ((std::vector<std::string>{"openex MV2232A", "reset", "timeouts 400 400", "latency 2", "baud 9600",
                                         "bitmode 00 04", "purge 3"}),
               TakeLog());
 
@@ -281,7 +262,7 @@ TEST_F(FtdiCableTest, OneClockIsOneTransferAndThePinsAreInputsWhenTheCableIsOff)
 
 TEST_F(FtdiCableTest, TheIdcodeComesOffTheTdoRowOfTheWindow)
 {
-    CD2xxPort port(Spec("ftdi"), FtdiPinMap(), &STANDIN_API);
+    CD2xxPort port(Spec("ftdi"), FtdiPinMap(), &StandinD2xx());
     CPortScope scope(&port);
     ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
     CStepperDlg dlg;
@@ -306,7 +287,7 @@ TEST_F(FtdiCableTest, TheIdcodeComesOffTheTdoRowOfTheWindow)
 
 TEST_F(FtdiCableTest, AnUnpluggedCableFailsItsClockAndAReconnectedOneWorksAgain)
 {
-    CD2xxPort port(Spec("ftdi"), FtdiPinMap(), &STANDIN_API);
+    CD2xxPort port(Spec("ftdi"), FtdiPinMap(), &StandinD2xx());
     CPortScope scope(&port);
     ASSERT_TRUE(port.IsAccessible());
     CableOn();
@@ -332,7 +313,7 @@ TEST_F(FtdiCableTest, AnUnpluggedCableFailsItsClockAndAReconnectedOneWorksAgain)
     PulseTck();
     EXPECT_EQ(1, GetTdo());
     EXPECT_TRUE(CableFailure().empty()) << CableFailure();
-    EXPECT_EQ((std::vector<std::string>{"open 0", "reset", "timeouts 500 500", "latency 2", "baud 9600",
+    EXPECT_EQ((std::vector<std::string>{"open 0", "reset", "timeouts 400 400", "latency 2", "baud 9600",
                                         "bitmode 00 04", "purge 3", "bitmode 0B 04", "write 08 08 09 09", "read 4"}),
               TakeLog());
     CableOff();
@@ -341,12 +322,12 @@ TEST_F(FtdiCableTest, AnUnpluggedCableFailsItsClockAndAReconnectedOneWorksAgain)
 TEST_F(FtdiCableTest, ACableThatIsNotThereSaysWhatWasLookedFor)
 {
     Unplug();
-    CD2xxPort port(Spec("ftdi:MV2232/A"), FtdiPinMap(), &STANDIN_API);
+    CD2xxPort port(Spec("ftdi:MV2232/A"), FtdiPinMap(), &StandinD2xx());
     EXPECT_FALSE(port.IsAccessible());
     EXPECT_NE(std::string::npos, port.AccessProblem().find("serial number MV2232A")) << port.AccessProblem();
 
     Plug();
-    CD2xxPort other(Spec("ftdi:OTHER"), FtdiPinMap(), &STANDIN_API);
+    CD2xxPort other(Spec("ftdi:OTHER"), FtdiPinMap(), &StandinD2xx());
     EXPECT_FALSE(other.IsAccessible());
     EXPECT_NE(std::string::npos, other.AccessProblem().find("OTHER")) << other.AccessProblem();
 }
@@ -360,7 +341,7 @@ TEST_F(FtdiCableTest, ThePinMapDecidesWhichPinsMove)
     map.nTms = 7;
     map.value = 0x01;      // a buffer enable held high
     map.direction = 0x01;
-    CD2xxPort port(Spec("ftdi"), map, &STANDIN_API);
+    CD2xxPort port(Spec("ftdi"), map, &StandinD2xx());
     CPortScope scope(&port);
     ASSERT_TRUE(port.IsAccessible());
     TakeLog();

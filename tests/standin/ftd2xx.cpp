@@ -11,8 +11,7 @@
 #include <cstdio>
 #include <string>
 
-#include "ports/d2xx.h"
-#include "simboard/ftdi_chip.h"
+#include "ftd2xx_standin.h"
 
 #ifdef STANDIN_IN_PROCESS
 #define STANDIN_EXPORT
@@ -216,3 +215,13 @@ STANDIN_EXPORT FT_STATUS WINAPI FT_Read(FT_HANDLE ftHandle, LPVOID lpBuffer, DWO
     return FT_OK;
 }
 }
+
+#ifdef STANDIN_IN_PROCESS
+const D2xxApi& StandinD2xx()
+{
+    static const D2xxApi s_api = {&FT_Open,        &FT_OpenEx,      &FT_Close,      &FT_ResetDevice,
+                                  &FT_SetTimeouts, &FT_SetLatencyTimer, &FT_SetBaudRate, &FT_SetBitMode,
+                                  &FT_Purge,       &FT_Write,       &FT_Read};
+    return s_api;
+}
+#endif
