@@ -48,13 +48,25 @@ BOOL CStepperDlg::ShowState(int nIndex)
         m_pSecondary = StateButton(pRow->nCompanion);
 
     // Only the buttons whose state differs are changed: each change is a round trip to the
-    // window system, and the picture is the same as setting the whole row.
+    // window system, and the picture is the same as setting the whole row. The buttons to enable
+    // come first, so that the focus can move on to one of them.
     for (UINT nID : STATE_BUTTONS)
     {
         CColorButton* pButton = StateButton(nID);
-        const bool bEnable = Contains(pRow->anEnabled, nID);
-        if ((pButton->IsWindowEnabled() != FALSE) != bEnable)
-            pButton->EnableWindow(bEnable ? TRUE : FALSE);
+        if (pButton->IsWindowEnabled() == FALSE && Contains(pRow->anEnabled, nID))
+            pButton->EnableWindow(TRUE);
+    }
+    for (UINT nID : STATE_BUTTONS)
+    {
+        CColorButton* pButton = StateButton(nID);
+        if (pButton->IsWindowEnabled() != FALSE && !Contains(pRow->anEnabled, nID))
+        {
+            // A disabled control that keeps the focus leaves the keyboard dead to the window:
+            // the dialog manager moves it on first, to an enabled control (the reset always is).
+            if (::GetFocus() == pButton->m_hWnd)
+                SendMessage(WM_NEXTDLGCTL, 0, FALSE);
+            pButton->EnableWindow(FALSE);
+        }
     }
     if (nIndex == STATE_UNKNOWN)
         m_btnTck.EnableWindow(FALSE);

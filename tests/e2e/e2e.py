@@ -59,6 +59,7 @@ class Window:
         self.count, self.top, self.last_line = 0, 0, ""
         self.mains, self.main_in_front, self.boxes = 0, False, {}
         self.lines = []
+        self.focus = (0, False)
         for line in text.splitlines():
             kind, _, rest = line.partition(" ")
             if kind == "window":
@@ -85,6 +86,9 @@ class Window:
                 fields = rest.split(" ", 6)
                 self.boxes[fields[0]] = {"count": int(fields[1]), "rect": tuple(int(v) for v in fields[2:6]),
                                          "texts": fields[6].split("|")[:-1] if len(fields) > 6 else []}
+            elif kind == "focus":
+                ident, enabled = rest.split()
+                self.focus = (int(ident), enabled == "1")
             elif kind == "colour":
                 name, value = rest.split()
                 self.colours[name] = tuple(int(value[i:i + 2], 16) for i in (0, 2, 4))
@@ -746,6 +750,27 @@ def case_ftdi_refused(session, build):
     print("ftdi-refused: no device, old library, missing library (planted copies ignored)")
 
 
+def case_focus(session, build):
+    """After a click whose own step disables its button, the focus is on an enabled control and a
+    real Escape closes the window."""
+    paths = [[1001, 1002], [1001, 1002, 1004], [1001, 1002, 1003, 1010, 1012, 1015], [1001, 1002, 1004, 1037]]
+    for path in paths:
+        window = session.start()
+        session.click(window, 1000)
+        window = session.wait_for_count(6)
+        for ident in path:
+            before = window.count
+            session.click(window, ident)
+            window = session.wait_for_count(before + 1)
+        check(not window.controls[path[-1]]["enabled"], f"{path[-1]} stays enabled after its own step")
+        ident, enabled = window.focus
+        check(ident != 0 and enabled, f"after {path}: the focus is on {ident}, enabled {enabled}")
+        escape(session, window, session.process)
+        session.stop()
+        session.others = []
+    print("focus: after clicks that disable their own button, the focus is on an enabled control; Escape closes")
+
+
 def case_package(session, build):
     """The release package, made here, unpacked elsewhere, and its MORVASIM.EXE started there."""
     subprocess.run(["cpack", "-G", "ZIP"], cwd=build, check=True, stdout=subprocess.DEVNULL)
@@ -828,7 +853,7 @@ CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": c
          "screens": case_screens, "inpout": case_inpout, "inpout-refused": case_inpout_refused,
          "inpout-planted": case_inpout_planted, "package": case_package, "burst": case_burst,
          "lpt-address": case_lpt_address, "cable-choice": case_cable_choice, "ftdi": case_ftdi,
-         "ftdi-unplug": case_ftdi_unplug, "ftdi-refused": case_ftdi_refused}
+         "ftdi-unplug": case_ftdi_unplug, "ftdi-refused": case_ftdi_refused, "focus": case_focus}
 
 
 def main():

@@ -7,6 +7,7 @@
 //   line <text>                                          (with "lines": every history line)
 //   colour <name> <rrggbb>
 //   windows <top-level windows captioned MORVA> <one of them is in front>
+//   focus <control id, 0 for none> <enabled>
 //   box <error|about> <count> <left> <top> <right> <bottom> <texts, UTF-8, joined by |>
 // With "about" it first asks the main window for its About box (as the system menu does); with
 // "close-error" or "close-about" it first presses OK in that box.
@@ -155,6 +156,11 @@ int main(int argc, char** argv)
         ::WideCharToMultiByte(CP_ACP, 0, text, -1, lineText, sizeof(lineText), nullptr, nullptr);
         printf("line %s\n", lineText);
     }
+    GUITHREADINFO thread = {};
+    thread.cbSize = sizeof(thread);
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(hDlg, nullptr), &thread);
+    printf("focus %d %d\n", thread.hwndFocus != nullptr ? ::GetDlgCtrlID(thread.hwndFocus) : 0,
+           thread.hwndFocus != nullptr && ::IsWindowEnabled(thread.hwndFocus) ? 1 : 0);
     PrintColour("activecaption", COLOR_ACTIVECAPTION);
     PrintColour("btnface", COLOR_BTNFACE);
     PrintColour("btnshadow", COLOR_BTNSHADOW);
