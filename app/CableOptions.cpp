@@ -95,8 +95,8 @@ bool FindCableOption(LPCSTR pszCommandLine, std::string& strSpec, bool& bGiven, 
             spec = word.substr(7);
         else if (StartsWithNoCase(word, "--cable="))
             spec = word.substr(8);
-        else if (_stricmp(word.c_str(), "--cable") == 0 && i + 1 < words.size())
-            spec = words[++i];
+        else if (_stricmp(word.c_str(), "--cable") == 0)
+            spec = i + 1 < words.size() ? words[++i] : std::string();
         else
         {
             strError = "MORVA does not know the command-line word \"" + word +

@@ -73,6 +73,16 @@ TEST(CableSpecTest, RefusesMalformedSpecsAndAddressesNoParallelPortHas)
 
 // --- Command line and settings file ---------------------------------------------------------
 
+std::string TempPath(const char* pszPrefix)
+{
+    char folder[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, folder);
+    char file[MAX_PATH] = {};
+    ::GetTempFileNameA(folder, pszPrefix, 0, file);
+    return file;
+}
+
+
 TEST(CableOptionTest, FindsEachSpellingOfTheOption)
 {
     const char* const apszLines[] = {"/cable:ftdi:A1/B", "--cable=ftdi:A1/B", "--cable ftdi:A1/B",
@@ -107,14 +117,7 @@ TEST(CableOptionTest, RefusesUnknownWordsMissingSpecsAndTwoCables)
 class SettingsFileTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char folder[MAX_PATH] = {};
-        ::GetTempPathA(MAX_PATH, folder);
-        char file[MAX_PATH] = {};
-        ::GetTempFileNameA(folder, "mva", 0, file);
-        m_path = file;
-    }
+    void SetUp() override { m_path = TempPath("ini"); }
     void TearDown() override { ::DeleteFileA(m_path.c_str()); }
 
     void Write(const std::string& text) { std::ofstream(m_path) << text; }
@@ -176,15 +179,6 @@ TEST_F(SettingsFileTest, AMalformedSpecSaysWhereItCameFromAndListsTheForms)
 }
 
 // --- The FTDI cable -------------------------------------------------------------------------
-
-std::string TempPath(const char* pszPrefix)
-{
-    char folder[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, folder);
-    char file[MAX_PATH] = {};
-    ::GetTempFileNameA(folder, pszPrefix, 0, file);
-    return file;
-}
 
 class FtdiCableTest : public ::testing::Test
 {

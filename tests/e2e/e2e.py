@@ -181,6 +181,15 @@ class Session:
         subprocess.run(["import", "-window", "root", "-depth", "8"] + crop + [path], check=True)
 
 
+def click_through(session, window, buttons):
+    """Clicks each button in turn and waits for its clocks in the history (six for a reset)."""
+    for ident in buttons:
+        before = window.count
+        session.click(window, ident)
+        window = session.wait_for_count(before + (6 if ident == 1000 else 1))
+    return window
+
+
 def read_ppm(path):
     with open(path, "rb") as f:
         data = f.read()
@@ -460,19 +469,10 @@ def case_inpout(session, build):
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
     session.others.append(process)
     window = session.wait_until(lambda w: w.visible, "the main window")
-    session.click(window, 1000)
-    window = session.wait_for_count(6)
     walk = [1001, 1002, 1004, 1005, 1036, 1006, 1009, 1001]
-    for ident in walk:
-        before = window.count
-        session.click(window, ident)
-        window = session.wait_for_count(before + 1)
+    window = click_through(session, window, [1000] + walk)
     check(window.count == 6 + len(walk), f"{window.count} clocks in the history")
-    left, top, right, bottom = window.rect
-    subprocess.run(["xdotool", "mousemove", str((left + right) // 2), str(bottom - 20)], check=True)
-    time.sleep(0.3)
-    session.key("Escape")
-    check(ended(process, 30), "MORVA.EXE did not end on Escape")
+    escape(session, window, process)
 
     lines = read_log(log)
     check(lines and lines[0].startswith("loaded ") and lines[0].lower().endswith(
@@ -538,13 +538,8 @@ def case_lpt_address(session, build):
     log = os.path.join(folder, "standin.log")
     process = start_in(session, folder, ["/cable:lpt:0xD010"], standin_env(log))
     window = session.wait_until(lambda w: w.visible, "the main window")
-    session.click(window, 1000)
-    window = session.wait_for_count(6)
     walk = [1001, 1002, 1004, 1005, 1036, 1006, 1009, 1001]
-    for ident in walk:
-        before = window.count
-        session.click(window, ident)
-        window = session.wait_for_count(before + 1)
+    window = click_through(session, window, [1000] + walk)
     escape(session, window, process)
     accesses = register_accesses(log)
     writes = [value for kind, address, value in accesses if kind == "W"]
@@ -586,7 +581,14 @@ def case_cable_choice(session, build):
         session.probe("close-error")
         check(ended(process, 30), "MORVA.EXE did not end after its error box")
         check(register_accesses(log) == [], f"{ini} {args}: the port was touched")
-    print("cable-choice: file alone, command line over file, command line alone; malformed choices refused")
+    # MORVASIM.EXE drives its board whatever it is told.
+    process = session.launch("MORVASIM.EXE", args=["/cable:lpt:0x3F8"])
+    window = session.wait_until(lambda w: w.visible, "MORVASIM.EXE's window")
+    window = session.wait_until(lambda w: w.boxes["about"]["count"] == 1, "the About box", action="about")
+    check("Cable: simulated board" in window.boxes["about"]["texts"], f"About box {window.boxes['about']['texts']}")
+    session.wait_until(lambda w: w.boxes["about"]["count"] == 0, "the About box to close", action="close-about")
+    print("cable-choice: file alone, command line over file, command line alone; malformed choices refused; "
+          "MORVASIM.EXE ignores the choice")
 
 
 # --- FTDI cables through the stand-in D2XX library -------------------------------------------
@@ -637,18 +639,9 @@ def case_ftdi(session, build):
         env, log, _ = ftdi_env(folder)
         process = start_in(session, folder, ["/cable:ftdi"], env)
         window = session.wait_until(lambda w: w.visible, "the main window")
-        session.click(window, 1000)
-        window = session.wait_for_count(6)
         walk = [1001, 1002, 1004, 1005, 1036, 1006, 1009, 1001]
-        for ident in walk:
-            before = window.count
-            session.click(window, ident)
-            window = session.wait_for_count(before + 1)
         idcode_walk = [1002, 1004] + [1005] * 32 + [1006]
-        for ident in idcode_walk:
-            before = window.count
-            session.click(window, ident)
-            window = session.wait_for_count(before + 1)
+        window = click_through(session, window, [1000] + walk + idcode_walk)
         check(window.count == 6 + len(walk) + len(idcode_walk), f"{window.count} clocks in the history")
         bits = window.rows[1031][-32:]
         idcode = sum(1 << i for i, digit in enumerate(bits) if digit == "1")
@@ -685,12 +678,7 @@ def case_ftdi_unplug(session, build):
         env, log, plug = ftdi_env(folder)
         start_in(session, folder, ["--cable", "ftdi:MV232H01"], env)
         window = session.wait_until(lambda w: w.visible, "the main window")
-        session.click(window, 1000)
-        window = session.wait_for_count(6)
-        for ident in (1001, 1002):
-            before = window.count
-            session.click(window, ident)
-            window = session.wait_for_count(before + 1)
+        window = click_through(session, window, [1000, 1001, 1002])
         rows_before, count_before = dict(window.rows), window.count
 
         os.remove(plug)
@@ -717,9 +705,7 @@ def case_ftdi_unplug(session, build):
         window = session.wait_for_count(count_before + 6)
         check(window.count == count_before + 6 and window.last_line == "111-TLR", f"recovery: {window.last_line}")
         check(window.enabled_buttons() == ENABLED["TLR"], "after recovery the panel shows TEST-LOGIC-RESET")
-        before = window.count
-        session.click(window, 1001)
-        window = session.wait_for_count(before + 1)
+        window = click_through(session, window, [1001])
         check(window.last_line[4:] == "RTI", f"after recovery: {window.last_line}")
     print("ftdi-unplug: message, unknown state, nothing recorded; reset recovers once plugged back in")
 
@@ -755,13 +741,7 @@ def case_focus(session, build):
     real Escape closes the window."""
     paths = [[1001, 1002], [1001, 1002, 1004], [1001, 1002, 1003, 1010, 1012, 1015], [1001, 1002, 1004, 1037]]
     for path in paths:
-        window = session.start()
-        session.click(window, 1000)
-        window = session.wait_for_count(6)
-        for ident in path:
-            before = window.count
-            session.click(window, ident)
-            window = session.wait_for_count(before + 1)
+        window = click_through(session, session.start(), [1000] + path)
         check(not window.controls[path[-1]]["enabled"], f"{path[-1]} stays enabled after its own step")
         ident, enabled = window.focus
         check(ident != 0 and enabled, f"after {path}: the focus is on {ident}, enabled {enabled}")
