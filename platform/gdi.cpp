@@ -56,7 +56,7 @@ int CDC::DrawText(const CString& str, LPRECT lpRect, UINT nFormat)
     return ::DrawTextA(m_hDC, str, str.GetLength(), lpRect, nFormat);
 }
 
-CClientDC::CClientDC(CWnd* pWnd) : m_hWnd(pWnd->m_hWnd)
+CClientDC::CClientDC(CWnd* pWnd) : m_hWnd(pWnd != nullptr ? pWnd->m_hWnd : nullptr)
 {
     m_hDC = ::GetDC(m_hWnd);
     if (m_hDC != nullptr)

@@ -67,6 +67,7 @@ public:
 class CClientDC : public CDC
 {
 public:
+    // Null: the screen's device context.
     explicit CClientDC(CWnd* pWnd);
     ~CClientDC() override;
 

@@ -17,6 +17,9 @@ if [ "$(cat "$prefix/.morva-ready" 2>/dev/null)" != "$stamp" ]; then
             wineserver -w
             # The dialogs' font, "ＭＳ Ｐゴシック", shown with the IPA font where it is missing, and
             # a Japanese fallback for the system's message font, as Windows links one itself.
+            # "Arial" as Liberation Sans: without an Arial, Wine falls back to the first Swiss face
+            # with the locale's character set, under code page 932 a wide Japanese font that cuts
+            # the title.
             wine regedit /S "$(winepath -w "$here/wine-fonts.reg" 2>/dev/null)" >/dev/null 2>&1 || true
             wineserver -w
             echo "$stamp" >"$prefix/.morva-ready"

@@ -9,6 +9,20 @@ namespace {
 // The list grows to one line more than this, then stays there.
 const int HISTORY_LIMIT = 100;
 
+// The bitmap Fixedsys has one size: cells 8 pixels wide and 15 high.
+const LONG FIXEDSYS_CELL_WIDTH = 8;
+const LONG FIXEDSYS_CELL_HEIGHT = 15;
+
+bool IsScalable(CFont& font)
+{
+    CClientDC dc(nullptr);
+    const HFONT hOldFont = dc.SelectObject(&font);
+    TEXTMETRICA tm = {};
+    dc.GetTextMetrics(&tm);
+    dc.SelectObject(hOldFont);
+    return (tm.tmPitchAndFamily & (TMPF_VECTOR | TMPF_TRUETYPE)) != 0;
+}
+
 void SetRowFont(CStatic& row, CFont& font)
 {
     row.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font.m_hObject), TRUE);
@@ -36,6 +50,15 @@ void CStepperDlg::CreateRowFont(CFont& font)
     lf.lfPitchAndFamily = 0x41;
     lstrcpyA(lf.lfFaceName, "FixedSys");
     font.CreateFontIndirect(&lf);
+    // Windows answers with the bitmap Fixedsys at its only size. A scalable font in its place
+    // (Wine has no bitmap Fixedsys) would be drawn 8 pixels high: ask it for the bitmap's cell.
+    if (IsScalable(font))
+    {
+        font.DeleteObject();
+        lf.lfHeight = FIXEDSYS_CELL_HEIGHT;
+        lf.lfWidth = FIXEDSYS_CELL_WIDTH;
+        font.CreateFontIndirect(&lf);
+    }
 }
 
 void CStepperDlg::InitTrace()
