@@ -1,6 +1,7 @@
 // What each state button drives, the reset sequence and the clock step.
 #include "StepperDlg.h"
 
+#include <algorithm>
 #include <string>
 
 #include "../cable/cable.h"
@@ -13,6 +14,8 @@ namespace {
 // Five clocks with TMS high reach Test-Logic-Reset from any state.
 const int RESET_CLOCKS = 5;
 const DWORD SETTLE_MS = 5;
+// A push button's raised frame, as DrawFrameControl draws it.
+const int FRAME_WIDTH = 2;
 // "エラー"
 const char ERROR_CAPTION[] = "\x83\x47\x83\x89\x81\x5b";
 
@@ -22,6 +25,7 @@ void CStepperDlg::OnTestLogicReset()
 {
     if (!m_btnTestLogicReset.IsWindowEnabled())
         return;
+    CRedrawHold hold(*this);
     m_nState = STATE_UNKNOWN;
     SetTms(1);
     SetTdi(1);
@@ -43,6 +47,7 @@ void CStepperDlg::OnStateButton(UINT nID)
     // program, would move the device to a state one clock cannot reach from the one shown.
     if (pRow == nullptr || !StateButton(nID)->IsWindowEnabled())
         return;
+    CRedrawHold hold(*this);
     SetTms(pRow->nTms);
     if (pRow->nTdi != KEEP_TDI)
         SetTdi(static_cast<BYTE>(pRow->nTdi));
@@ -61,6 +66,7 @@ void CStepperDlg::OnTck()
 {
     if (!m_btnTck.IsWindowEnabled())
         return;
+    CRedrawHold hold(*this);
     Step();
 }
 
@@ -101,9 +107,68 @@ void CStepperDlg::OnCableLost()
     const std::string strFailure = CableFailure();
     m_nState = STATE_UNKNOWN;
     ShowUnknownState();
+    // The message must find the window painted.
+    ReleaseRedraw();
     const std::string strText =
         "The cable stopped answering, so the last clock did not reach the device. Its TAP state is now "
         "unknown.\n\n" +
         strFailure + "\n\nCheck the cable and its connection, then click TEST-LOGIC-RESET.";
     MessageBoxCp932(m_hWnd, strText.c_str(), ERROR_CAPTION, MB_ICONHAND);
+}
+
+void CStepperDlg::HoldRedraw()
+{
+#ifdef MORVA_PAINT_EACH_CHANGE
+    // The tests' reference program paints every change at once, as the window system does.
+    return;
+#endif
+    if (m_bRedrawHeld)
+        return;
+    m_bRedrawHeld = true;
+    m_hFocusBeforeHold = ::GetFocus();
+    // Holding drops what waits to be painted (the button that lost the focus to the click, say):
+    // paint it first.
+    RedrawWindow(nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    SendMessage(WM_SETREDRAW, FALSE);
+}
+
+void CStepperDlg::MarkChanged(CWnd& control)
+{
+    if (m_bRedrawHeld)
+        m_changed.push_back(control.m_hWnd);
+}
+
+void CStepperDlg::ReleaseRedraw()
+{
+    if (!m_bRedrawHeld)
+        return;
+    m_bRedrawHeld = false;
+    SendMessage(WM_SETREDRAW, TRUE);
+    // Each control once, in the order of its last change, as painting every change at once
+    // would leave them: a restored button before the new highlight, and where two buttons
+    // share an edge, the one changed last on top.
+    std::vector<HWND> order;
+    for (auto it = m_changed.rbegin(); it != m_changed.rend(); ++it)
+    {
+        if (*it != nullptr && std::find(order.begin(), order.end(), *it) == order.end())
+            order.push_back(*it);
+    }
+    m_changed.clear();
+    for (auto it = order.rbegin(); it != order.rend(); ++it)
+    {
+        if (::IsChild(m_hWnd, *it))
+            ::RedrawWindow(*it, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+    }
+    // A focus that moved on while held took its rectangle along unseen. Where nothing else of
+    // the two buttons changed, only their insides are drawn again: their frames stay as they are.
+    for (HWND hEnd : {m_hFocusBeforeHold, ::GetFocus()})
+    {
+        if (::GetFocus() == m_hFocusBeforeHold || hEnd == nullptr || !::IsChild(m_hWnd, hEnd) ||
+            std::find(order.begin(), order.end(), hEnd) != order.end())
+            continue;
+        RECT inside;
+        ::GetClientRect(hEnd, &inside);
+        ::InflateRect(&inside, -FRAME_WIDTH, -FRAME_WIDTH);
+        ::RedrawWindow(hEnd, &inside, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    }
 }

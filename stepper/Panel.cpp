@@ -7,21 +7,22 @@ namespace {
 
 const UINT REDRAW_FLAGS = RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW;
 
-void Paint(CColorButton* pButton, int nFaceColor, int nTextColor)
+void Paint(CStepperDlg& dlg, CColorButton* pButton, int nFaceColor, int nTextColor)
 {
     pButton->m_crFace = ::GetSysColor(nFaceColor);
     pButton->m_crText = ::GetSysColor(nTextColor);
     pButton->RedrawWindow(nullptr, nullptr, REDRAW_FLAGS);
+    dlg.MarkChanged(*pButton);
 }
 
-void Restore(CColorButton* pButton)
+void Restore(CStepperDlg& dlg, CColorButton* pButton)
 {
-    Paint(pButton, COLOR_BTNFACE, COLOR_BTNTEXT);
+    Paint(dlg, pButton, COLOR_BTNFACE, COLOR_BTNTEXT);
 }
 
-void Highlight(CColorButton* pButton)
+void Highlight(CStepperDlg& dlg, CColorButton* pButton)
 {
-    Paint(pButton, COLOR_ACTIVECAPTION, COLOR_CAPTIONTEXT);
+    Paint(dlg, pButton, COLOR_ACTIVECAPTION, COLOR_CAPTIONTEXT);
 }
 
 bool Contains(const UINT (&anIDs)[6], UINT nID)
@@ -54,7 +55,10 @@ BOOL CStepperDlg::ShowState(int nIndex)
     {
         CColorButton* pButton = StateButton(nID);
         if (pButton->IsWindowEnabled() == FALSE && Contains(pRow->anEnabled, nID))
+        {
             pButton->EnableWindow(TRUE);
+            MarkChanged(*pButton);
+        }
     }
     for (UINT nID : STATE_BUTTONS)
     {
@@ -66,25 +70,26 @@ BOOL CStepperDlg::ShowState(int nIndex)
             if (::GetFocus() == pButton->m_hWnd)
                 SendMessage(WM_NEXTDLGCTL, 0, FALSE);
             pButton->EnableWindow(FALSE);
+            MarkChanged(*pButton);
         }
     }
     if (nIndex == STATE_UNKNOWN)
         m_btnTck.EnableWindow(FALSE);
 
     if (m_pPrimaryShown != nullptr && m_pPrimaryShown != m_pPrimary)
-        Restore(m_pPrimaryShown);
+        Restore(*this, m_pPrimaryShown);
     if (m_pPrimary != nullptr && m_pPrimary != m_pPrimaryShown)
     {
-        Highlight(m_pPrimary);
+        Highlight(*this, m_pPrimary);
         m_pPrimaryShown = m_pPrimary;
     }
     if (m_pSecondaryShown != nullptr && m_pSecondaryShown != m_pSecondary)
-        Restore(m_pSecondaryShown);
+        Restore(*this, m_pSecondaryShown);
     if (m_pSecondary != nullptr)
     {
         if (m_pSecondary != m_pSecondaryShown)
         {
-            Highlight(m_pSecondary);
+            Highlight(*this, m_pSecondary);
             m_pSecondaryShown = m_pSecondary;
         }
     }

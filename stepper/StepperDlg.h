@@ -1,6 +1,8 @@
 // The main window: the TAP state diagram as buttons, the signal trace and the history list.
 #pragma once
 
+#include <vector>
+
 #include "../controls/ColorButton.h"
 #include "../platform/wnd.h"
 #include "../res/resource.h"
@@ -80,11 +82,21 @@ public:
     HICON m_hIcon;
     int m_nState;
     CFont m_fontTitle;
+    bool m_bRedrawHeld = false;
+    HWND m_hFocusBeforeHold = nullptr;
+    std::vector<HWND> m_changed;
 
     // The state button with this control ID, or null.
     CColorButton* StateButton(UINT nID);
     // A clock that did not reach the device: the state is unknown until the next reset.
     void OnCableLost();
+
+    // A click changes up to twenty buttons, six rows and the list; the window system would paint
+    // each change at once. Held, the window paints nothing until the hold ends, and then each
+    // changed control once.
+    void HoldRedraw();
+    void MarkChanged(CWnd& control);
+    void ReleaseRedraw();
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -110,6 +122,19 @@ protected:
     static const AFX_MSGMAP s_messageMap;
 
 private:
+    // Holds the window's painting for the life of a command.
+    class CRedrawHold
+    {
+    public:
+        explicit CRedrawHold(CStepperDlg& dlg) : m_dlg(dlg) { m_dlg.HoldRedraw(); }
+        ~CRedrawHold() { m_dlg.ReleaseRedraw(); }
+        CRedrawHold(const CRedrawHold&) = delete;
+        CRedrawHold& operator=(const CRedrawHold&) = delete;
+
+    private:
+        CStepperDlg& m_dlg;
+    };
+
     static void CreateRowFont(CFont& font);
     void InitTrace();
 

@@ -129,6 +129,7 @@ BOOL CStepperDlg::RecordStep()
         m_listHistory.DeleteString(0);
     m_listHistory.AddString(line);
     m_listHistory.SetTopIndex(m_listHistory.GetCount() - 1);
+    MarkChanged(m_listHistory);
 
     // The hidden TDO control is owner-drawn, so this has no visible effect.
     m_btnTdo.SetCheck(tdo != 0 ? 1 : 0);
@@ -143,5 +144,7 @@ BOOL CStepperDlg::RefreshTrace()
     m_stTms.SetWindowText(m_strTms);
     m_stTdi.SetWindowText(m_strTdi);
     m_stTdo.SetWindowText(m_strTdo);
+    for (CStatic* pRow : {&m_stName1, &m_stName2, &m_stName3, &m_stTms, &m_stTdi, &m_stTdo})
+        MarkChanged(*pRow);
     return TRUE;
 }

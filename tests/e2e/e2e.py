@@ -176,6 +176,17 @@ class Session:
                 return window
             time.sleep(0.1)
 
+    def wait_until_settled(self):
+        """Lets the window work through the clicks it took: the history unchanged for 1.5 s."""
+        seen, stable_since = None, time.time()
+        while True:
+            window = self.probe()
+            if (window.count, window.last_line) != seen:
+                seen, stable_since = (window.count, window.last_line), time.time()
+            elif time.time() - stable_since >= 1.5:
+                return window
+            time.sleep(0.2)
+
     def screenshot(self, path, rect=None):
         crop = ["-crop", f"{rect[2] - rect[0]}x{rect[3] - rect[1]}+{rect[0]}+{rect[1]}", "+repage"] if rect else []
         subprocess.run(["import", "-window", "root", "-depth", "8"] + crop + [path], check=True)
@@ -751,6 +762,72 @@ def case_focus(session, build):
     print("focus: after clicks that disable their own button, the focus is on an enabled control; Escape closes")
 
 
+def case_pixels(session, build):
+    """A click leaves on screen the same pixels as when every change was painted at once: the
+    program against a reference build that paints so, through every state and a full list."""
+    walk = [1000, 1001, 1002, 1004, 1005, 1036, 1006, 1007, 1008, 1005, 1037, 1009, 1002, 1003, 1010, 1038,
+            1011, 1012, 1013, 1014, 1011, 1039, 1015, 1001]
+    # Then over a hundred clocks more: the list is full and scrolls on every clock.
+    fill = [1002, 1004, 1006, 1009, 1001] * 22
+    shots = {}
+    for name, program in (("reference", os.path.join("tests", "eager", "MORVASIM.EXE")), ("program", "MORVASIM.EXE")):
+        session.process = session.launch(program)
+        window = session.wait_until(lambda w: w.visible, f"the {name}'s window")
+        shots[name] = []
+
+        def shoot():
+            path = os.path.join(build, f"e2e-{name}-{len(shots[name]):03d}.png")
+            session.screenshot(path, window.rect)
+            shots[name].append(path)
+
+        shoot()
+        for ident in walk:
+            window = click_through(session, window, [ident])
+            shoot()
+        for ident in fill:
+            before = window.last_line
+            session.click(window, ident)
+            window = session.wait_for_count(0, line_changes_from=before)
+        check(window.count == 101, f"{name}: the list holds {window.count} lines")
+        shoot()
+        # The list as it shows after the clicks, and as it shows painted afresh.
+        left, top, right, bottom = window.controls[1027]["rect"]
+        list_rect = (left - window.rect[0], top - window.rect[1], right - window.rect[0], bottom - window.rect[1])
+        session.probe("repaint-list")
+        repainted = os.path.join(build, f"e2e-{name}-list-repainted.png")
+        session.screenshot(repainted, window.controls[1027]["rect"])
+        shown = os.path.join(build, f"e2e-{name}-list-shown.png")
+        crop = f"{list_rect[2] - list_rect[0]}x{list_rect[3] - list_rect[1]}+{list_rect[0]}+{list_rect[1]}"
+        subprocess.run(["convert", shots[name][-1], "-crop", crop, "+repage", shown], check=True)
+        shots[name + "-list"] = (shown, repainted)
+        escape(session, window, session.process)
+        session.stop()
+        session.others = []
+    def differing(first, second, mask=None):
+        masked = []
+        for path in (first, second):
+            if mask:
+                out = path.replace(".png", "-masked.png")
+                subprocess.run(["convert", path, "-fill", "black", "-draw", "rectangle %d,%d %d,%d" % mask, out], check=True)
+                path = out
+            masked.append(path)
+        return subprocess.run(["compare", "-metric", "AE"] + masked + ["null:"], capture_output=True,
+                              text=True).stderr.strip()
+
+    for reference, shot in zip(shots["reference"][:-1], shots["program"][:-1]):
+        count = differing(reference, shot)
+        check(count == "0", f"{shot} differs from {reference} in {count} pixels")
+    # With the list full the old way of painting can leave the list's lines out of step with
+    # what it holds (the reference's list is compared with itself painted afresh, for the record).
+    count = differing(shots["reference"][-1], shots["program"][-1], list_rect)
+    check(count == "0", f"with the list full, the window outside the list differs in {count} pixels")
+    count = differing(*shots["program-list"])
+    check(count == "0", f"with the list full, the list differs from itself painted afresh in {count} pixels")
+    stale = differing(*shots["reference-list"])
+    print(f"pixels: {len(shots['program'])} screens equal to the reference's; the full list shows what it holds "
+          f"(the reference's list differs from a fresh paint of it in {stale} pixels)")
+
+
 def case_package(session, build):
     """The release package, made here, unpacked elsewhere, and its MORVASIM.EXE started there."""
     subprocess.run(["cpack", "-G", "ZIP"], cwd=build, check=True, stdout=subprocess.DEVNULL)
@@ -814,13 +891,7 @@ def case_burst(session, build):
             x, y = (left + right) // 2 + (i % 3) * 2 - 2, (top + bottom) // 2
             command += ["mousemove", str(x), str(y), "click", "--delay", "0", "1", "sleep", "0.01"]
         subprocess.run(command, check=True)
-        # Let the window work through the clicks it took.
-        seen, stable_since = None, time.time()
-        while time.time() - stable_since < 1.5:
-            window = session.probe()
-            if (window.count, window.last_line) != seen:
-                seen, stable_since = (window.count, window.last_line), time.time()
-            time.sleep(0.2)
+        window = session.wait_until_settled()
     window = session.probe("lines")
     check(len(window.lines) == window.count and window.count > 6, f"history of {window.count} lines")
     check_path(window.lines)
@@ -833,7 +904,8 @@ CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": c
          "screens": case_screens, "inpout": case_inpout, "inpout-refused": case_inpout_refused,
          "inpout-planted": case_inpout_planted, "package": case_package, "burst": case_burst,
          "lpt-address": case_lpt_address, "cable-choice": case_cable_choice, "ftdi": case_ftdi,
-         "ftdi-unplug": case_ftdi_unplug, "ftdi-refused": case_ftdi_refused, "focus": case_focus}
+         "ftdi-unplug": case_ftdi_unplug, "ftdi-refused": case_ftdi_refused, "focus": case_focus,
+         "pixels": case_pixels}
 
 
 def main():

@@ -9,7 +9,7 @@
 //   windows <top-level windows captioned MORVA> <one of them is in front>
 //   focus <control id, 0 for none> <enabled>
 //   box <error|about> <count> <left> <top> <right> <bottom> <texts, UTF-8, joined by |>
-// With "about" it first asks the main window for its About box (as the system menu does); with
+// With "repaint-list" it first has the history list painted afresh. With "about" it first asks the main window for its About box (as the system menu does); with
 // "close-error" or "close-about" it first presses OK in that box.
 #include <windows.h>
 
@@ -121,6 +121,9 @@ int main(int argc, char** argv)
     }
     if (action == "about")
         ::PostMessageW(hDlg, WM_SYSCOMMAND, 0x0010, 0);
+    if (action == "repaint-list")
+        ::RedrawWindow(::GetDlgItem(hDlg, 1027), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+
     RECT rect;
     ::GetWindowRect(hDlg, &rect);
     printf("window %d %ld %ld %ld %ld\n", ::IsWindowVisible(hDlg) ? 1 : 0, rect.left, rect.top, rect.right,
