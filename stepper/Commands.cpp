@@ -122,7 +122,8 @@ void CStepperDlg::HoldRedraw()
     // The tests' reference program paints every change at once, as the window system does.
     return;
 #endif
-    if (m_bRedrawHeld)
+    // A hidden window paints nothing anyway.
+    if (m_bRedrawHeld || ::IsWindowVisible(m_hWnd) == FALSE)
         return;
     m_bRedrawHeld = true;
     m_hFocusBeforeHold = ::GetFocus();
