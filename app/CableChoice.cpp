@@ -23,11 +23,11 @@ CPort& BuildPort()
     return *g_pChosenPort;
 }
 
-bool ChooseCable(LPCSTR pszCommandLine, std::string& strError)
+bool ChooseCable(const CommandLine& options, std::string& strError)
 {
     CableSpec spec;
     FtdiPinMap map;
-    if (!ResolveCable(pszCommandLine, SettingsPath(), spec, map, strError))
+    if (!ResolveCable(options, SettingsPath(), spec, map, strError))
         return false;
     switch (spec.kind)
     {

@@ -5,6 +5,8 @@
 
 #include <string>
 
+struct CommandLine;
+
 // False, with what was wrong and how to choose, when the choice cannot be used. MORVASIM.EXE
 // always drives its simulated board and chooses nothing.
-bool ChooseCable(LPCSTR pszCommandLine, std::string& strError);
+bool ChooseCable(const CommandLine& options, std::string& strError);

@@ -83,38 +83,53 @@ bool ReadPinSetting(const std::string& strIniPath, const char* pszKey, unsigned 
 
 } // namespace
 
-bool FindCableOption(LPCSTR pszCommandLine, std::string& strSpec, bool& bGiven, std::string& strError)
+bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& strError)
 {
-    bGiven = false;
+    options = CommandLine();
+    bool bTrace = false;
     const std::vector<std::string> words = SplitCommandLine(pszCommandLine);
     for (size_t i = 0; i < words.size(); ++i)
     {
         const std::string& word = words[i];
-        std::string spec;
-        if (StartsWithNoCase(word, "/cable:"))
-            spec = word.substr(7);
-        else if (StartsWithNoCase(word, "--cable="))
-            spec = word.substr(8);
-        else if (_stricmp(word.c_str(), "--cable") == 0)
-            spec = i + 1 < words.size() ? words[++i] : std::string();
-        else
+        const bool bCable = StartsWithNoCase(word, "/cable:") || StartsWithNoCase(word, "--cable=") ||
+                            _stricmp(word.c_str(), "--cable") == 0;
+        const bool bTraceWord = StartsWithNoCase(word, "/trace:") || StartsWithNoCase(word, "--trace=") ||
+                                _stricmp(word.c_str(), "--trace") == 0;
+        if (!bCable && !bTraceWord)
         {
             strError = "MORVA does not know the command-line word \"" + word +
-                       "\". It takes one option: /cable:SPEC (or --cable=SPEC, --cable SPEC).";
+                       "\". It takes /cable:SPEC (or --cable=SPEC, --cable SPEC) and /trace:FILE (or --trace=FILE, "
+                       "--trace FILE).";
             return false;
         }
-        if (spec.empty())
+        std::string value;
+        if (word[0] == '/')
+            value = word.substr(7);
+        else if (word.find('=') != std::string::npos)
+            value = word.substr(word.find('=') + 1);
+        else if (i + 1 < words.size())
+            value = words[++i];
+        if (value.empty())
         {
-            strError = "The cable option \"" + word + "\" names no cable.";
+            strError = "The option \"" + word + "\" names no " + (bCable ? "cable." : "file.");
             return false;
         }
-        if (bGiven)
+        if ((bCable && options.bCable) || (bTraceWord && bTrace))
         {
-            strError = "The cable is given twice on the command line; give it once.";
+            strError = std::string("The ") + (bCable ? "cable" : "trace file") + " is given twice on the command "
+                       "line; give it once.";
             return false;
         }
-        strSpec = spec;
-        bGiven = true;
+        if (bCable)
+        {
+            options.bCable = true;
+            options.strCable = value;
+        }
+        else
+        {
+            bTrace = true;
+            options.strTrace = value;
+        }
     }
     return true;
 }
@@ -141,20 +156,15 @@ bool ReadCableSettings(const std::string& strIniPath, std::string& strSpec, Ftdi
     return true;
 }
 
-bool ResolveCable(LPCSTR pszCommandLine, const std::string& strIniPath, CableSpec& spec, FtdiPinMap& map,
+bool ResolveCable(const CommandLine& options, const std::string& strIniPath, CableSpec& spec, FtdiPinMap& map,
                   std::string& strError)
 {
     const std::string strHow =
         "\n\nChoose the cable with /cable:SPEC on the command line, or with cable=SPEC in the [cable] section "
         "of MORVA.INI beside the program. SPEC is one of:\n" +
         std::string(CABLE_SPEC_FORMS);
-    std::string strCommandSpec;
-    bool bGiven = false;
-    if (!FindCableOption(pszCommandLine, strCommandSpec, bGiven, strError))
-    {
-        strError += strHow;
-        return false;
-    }
+    const bool bGiven = options.bCable;
+    const std::string& strCommandSpec = options.strCable;
     std::string strFileSpec;
     if (!ReadCableSettings(strIniPath, strFileSpec, map, strError))
     {

@@ -5,8 +5,11 @@
 
 #include "../cable/port.h"
 #include "../platform/codepage.h"
+#include "../res/texts.h"
 #include "../stepper/StepperDlg.h"
+#include "../session/Vcd.h"
 #include "CableChoice.h"
+#include "CableOptions.h"
 
 namespace {
 
@@ -16,8 +19,6 @@ const char MUTEX_NAME[] = "MORVA JTAG\x8a\xc8\x88\xd5\x91\x80\x8d\xec\x83\x63\x8
 // "ＮＴ系なのでGIVEIO.SYSが必要です。"
 const char NEED_GIVEIO[] =
     "\x82\x6d\x82\x73\x8c\x6e\x82\xc8\x82\xcc\x82\xc5\x47IVEIO.SYS\x82\xaa\x95\x4b\x97\x76\x82\xc5\x82\xb7\x81\x42";
-// "エラー"
-const char ERROR_CAPTION[] = "\x83\x47\x83\x89\x81\x5b";
 
 const char MAIN_CAPTION[] = "MORVA";
 const DWORD OSVERSIONINFO_SIZE = 148;
@@ -54,7 +55,8 @@ BOOL CStepperApp::InitInstance()
 
     // Nothing touches a port before the cable is chosen and found usable.
     std::string strProblem;
-    if (!ChooseCable(m_lpCmdLine, strProblem))
+    CommandLine options;
+    if (!ParseCommandLine(m_lpCmdLine, options, strProblem) || !ChooseCable(options, strProblem))
     {
         MessageBoxCp932(nullptr, strProblem.c_str(), ERROR_CAPTION, MB_ICONHAND);
         return FALSE;
@@ -75,6 +77,16 @@ BOOL CStepperApp::InitInstance()
     Enable3dControls();
 
     CStepperDlg dlg;
+    CLiveVcd trace;
+    if (!options.strTrace.empty())
+    {
+        if (!trace.Open(options.strTrace, dlg.m_strSessionDate, strProblem))
+        {
+            MessageBoxCp932(nullptr, strProblem.c_str(), ERROR_CAPTION, MB_ICONHAND);
+            return FALSE;
+        }
+        dlg.m_pLiveTrace = &trace;
+    }
     m_pMainWnd = &dlg;
     dlg.DoModal();
     // FALSE: the process ends here, with no message loop of its own.

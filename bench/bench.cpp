@@ -6,7 +6,11 @@
 //   - memory and GDI and USER objects before and after the 100,000 steps;
 //   - the time from starting MORVASIM.EXE to its window being visible;
 //   - the step cost with the window hidden over an FTDI cable: the stand-in D2XX library in
-//     this process, so the figure is MORVA's own work around a clock's USB transfer.
+//     this process, so the figure is MORVA's own work around a clock's USB transfer;
+//   - a floor, measured in the same run: a window from the same template that does only the
+//     Win32 calls a clock's visible result needs (six row texts, a list line, two enabled
+//     changes, one repaint of what changed), with none of MORVA's logic; MORVA's step and reset
+//     figures are also given as ratios to it.
 // Each figure is the median and the worst of several runs.
 #include <windows.h>
 
@@ -41,6 +45,120 @@ double Now()
     ::QueryPerformanceCounter(&counter);
     ::QueryPerformanceFrequency(&frequency);
     return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+// The floor: template 102 as a plain dialog, and a clock's visible result done by hand.
+INT_PTR CALLBACK FloorProc(HWND, UINT message, WPARAM, LPARAM)
+{
+    return message == WM_INITDIALOG ? TRUE : FALSE;
+}
+
+class CFloorWindow
+{
+public:
+    CFloorWindow()
+    {
+        m_hDlg = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MORVA_DIALOG), nullptr,
+                                      &FloorProc, 0);
+        LOGFONTA lf = {};
+        lf.lfHeight = 15;
+        lf.lfWidth = 8;
+        lf.lfWeight = 400;
+        lf.lfCharSet = 1;
+        lf.lfPitchAndFamily = 0x41;
+        lstrcpyA(lf.lfFaceName, "FixedSys");
+        m_hFont = ::CreateFontIndirectA(&lf);
+        for (int i = 0; i < 6; ++i)
+        {
+            m_rows[i] = ::GetDlgItem(m_hDlg, ROW_IDS[i]);
+            ::SendMessageA(m_rows[i], WM_SETFONT, reinterpret_cast<WPARAM>(m_hFont), TRUE);
+            m_text[i] = std::string(48, '-');
+        }
+        m_hList = ::GetDlgItem(m_hDlg, IDC_HISTORY);
+        ::UpdateWindow(m_hDlg);
+    }
+    ~CFloorWindow()
+    {
+        ::DestroyWindow(m_hDlg);
+        ::DeleteObject(m_hFont);
+    }
+    CFloorWindow(const CFloorWindow&) = delete;
+    CFloorWindow& operator=(const CFloorWindow&) = delete;
+
+    HWND Window() const { return m_hDlg; }
+
+    void Clock(int n)
+    {
+        // A hidden window paints nothing: it needs no hold and no repaint.
+        const bool bVisible = ::IsWindowVisible(m_hDlg) != FALSE;
+        if (bVisible)
+            ::SendMessageA(m_hDlg, WM_SETREDRAW, FALSE, 0);
+        for (int i = 0; i < 6; ++i)
+        {
+            m_text[i] = m_text[i].substr(1) + static_cast<char>('0' + (n + i) % 2);
+            ::SetWindowTextA(m_rows[i], m_text[i].c_str());
+        }
+        if (::SendMessageA(m_hList, LB_GETCOUNT, 0, 0) > 100)
+            ::SendMessageA(m_hList, LB_DELETESTRING, 0, 0);
+        ::SendMessageA(m_hList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(n % 2 != 0 ? "011-RTI" : "111-SDS"));
+        ::SendMessageA(m_hList, LB_SETTOPINDEX, static_cast<WPARAM>(::SendMessageA(m_hList, LB_GETCOUNT, 0, 0) - 1), 0);
+        HWND hButtons[] = {::GetDlgItem(m_hDlg, IDC_SELECT_DR), ::GetDlgItem(m_hDlg, IDC_CAPTURE_DR)};
+        for (HWND hButton : hButtons)
+            ::EnableWindow(hButton, n % 2 != 0 ? TRUE : FALSE);
+        if (!bVisible)
+            return;
+        ::SendMessageA(m_hDlg, WM_SETREDRAW, TRUE, 0);
+        for (HWND hControl : m_rows)
+            Repaint(hControl);
+        Repaint(m_hList);
+        for (HWND hButton : hButtons)
+            Repaint(hButton);
+    }
+
+    static void Repaint(HWND hControl)
+    {
+        ::RedrawWindow(hControl, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+    }
+
+private:
+    static constexpr int ROW_IDS[6] = {IDC_TRACE_NAME1, IDC_TRACE_NAME2, IDC_TRACE_NAME3,
+                                       IDC_TRACE_TMS,   IDC_TRACE_TDI,   IDC_TRACE_TDO};
+    HWND m_hDlg;
+    HFONT m_hFont;
+    HWND m_rows[6];
+    std::string m_text[6];
+    HWND m_hList;
+};
+
+// Microseconds per clock of the floor, visible or hidden.
+double FloorStep(bool bVisible, int nClocks)
+{
+    CFloorWindow floor;
+    ::ShowWindow(floor.Window(), bVisible ? SW_SHOW : SW_HIDE);
+    ::UpdateWindow(floor.Window());
+    const double dStart = Now();
+    for (int n = 0; n < nClocks; ++n)
+        floor.Clock(n);
+    return (Now() - dStart) * 1000.0 / nClocks;
+}
+
+// Milliseconds for one repaint of what a clock changes, in the visible floor window.
+double FloorRepaint(int nRuns)
+{
+    CFloorWindow floor;
+    ::ShowWindow(floor.Window(), SW_SHOW);
+    ::UpdateWindow(floor.Window());
+    double dTotal = 0;
+    for (int n = 0; n < nRuns; ++n)
+    {
+        floor.Clock(n);
+        const double dStart = Now();
+        for (int id : {IDC_TRACE_NAME1, IDC_TRACE_NAME2, IDC_TRACE_NAME3, IDC_TRACE_TMS, IDC_TRACE_TDI, IDC_TRACE_TDO,
+                       IDC_HISTORY, IDC_SELECT_DR, IDC_CAPTURE_DR})
+            CFloorWindow::Repaint(::GetDlgItem(floor.Window(), id));
+        dTotal += Now() - dStart;
+    }
+    return dTotal / nRuns;
 }
 
 struct Objects
@@ -82,12 +200,18 @@ struct Figure
     bool bHigherIsWorse = true;
 };
 
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.size() % 2 == 1 ? values[values.size() / 2]
+                                  : (values[values.size() / 2 - 1] + values[values.size() / 2]) / 2;
+}
+
 void Print(const Figure& figure)
 {
     std::vector<double> sorted = figure.values;
     std::sort(sorted.begin(), sorted.end());
-    const double median = sorted.size() % 2 == 1 ? sorted[sorted.size() / 2]
-                                                 : (sorted[sorted.size() / 2 - 1] + sorted[sorted.size() / 2]) / 2;
+    const double median = Median(sorted);
     const double worst = figure.bHigherIsWorse ? sorted.back() : sorted.front();
     printf("%-52s %12.2f %12.2f %6u\n", figure.name.c_str(), median, worst, static_cast<unsigned>(sorted.size()));
 }
@@ -143,6 +267,7 @@ int main()
     bool bGdiReported = true, bUserReported = true;
 
     Figure visibleCost = {"step cost, window visible (us)", {}};
+    Figure recordPerClock = {"session record, bytes a clock (private bytes growth)", {}};
     std::mt19937 random(1);
     // Steps of a random walk of legal commands; returns microseconds per clock beyond the wait.
     auto walk = [&](CStepperDlg& dlg, int nSteps) {
@@ -167,6 +292,7 @@ int main()
             workingAfter.values.push_back(after.dWorkingSetKiB);
             privateBefore.values.push_back(before.dPrivateKiB);
             privateAfter.values.push_back(after.dPrivateKiB);
+            recordPerClock.values.push_back((after.dPrivateKiB - before.dPrivateKiB) * 1024.0 / WALK_STEPS);
             bGdiReported = bGdiReported && before.nGdiReported > 0;
             bUserReported = bUserReported && before.nUserReported > 0;
             gdiBefore.values.push_back(bGdiReported ? before.nGdiReported : before.nGdiCounted);
@@ -187,6 +313,16 @@ int main()
                 reset.values.push_back((Now() - dStart) / RESET_MINIMUM_MS);
             }
         });
+    }
+
+    Figure floorVisible = {"floor: clock, window visible (us)", {}};
+    Figure floorHidden = {"floor: clock, window hidden (us)", {}};
+    Figure floorRepaint = {"floor: one repaint of a clock's changes (ms)", {}};
+    for (int run = 0; run < STEP_RUNS; ++run)
+    {
+        floorVisible.values.push_back(FloorStep(true, VISIBLE_STEPS));
+        floorHidden.values.push_back(FloorStep(false, WALK_STEPS / 10));
+        floorRepaint.values.push_back(FloorRepaint(100));
     }
 
     Figure ftdiCost = {"step cost over FTDI stand-in, window hidden (us)", {}};
@@ -219,12 +355,27 @@ int main()
     Print(workingAfter);
     Print(privateBefore);
     Print(privateAfter);
+    Print(recordPerClock);
     Print(gdiBefore);
     Print(gdiAfter);
     Print(userBefore);
     Print(userAfter);
     Print(start);
     Print(ftdiCost);
+    Print(floorVisible);
+    Print(floorHidden);
+    Print(floorRepaint);
+
+    const double dFloorVisible = Median(floorVisible.values), dFloorHidden = Median(floorHidden.values);
+    const double dResetAllowed = 1.2 * RESET_MINIMUM_MS + Median(floorRepaint.values);
+    const double dVisibleRatio = Median(visibleCost.values) / dFloorVisible;
+    const double dHiddenRatio = Median(stepCost.values) / dFloorHidden;
+    const double dResetRatio = Median(reset.values) * RESET_MINIMUM_MS / dResetAllowed;
+    printf("\n%-52s %12s %12s %s\n", "against the floor", "ratio", "target", "met");
+    printf("%-52s %12.2f %12.2f %s\n", "step, window visible / floor", dVisibleRatio, 1.5, dVisibleRatio <= 1.5 ? "yes" : "no");
+    printf("%-52s %12.2f %12.2f %s\n", "step, window hidden / floor", dHiddenRatio, 1.2, dHiddenRatio <= 1.2 ? "yes" : "no");
+    printf("%-52s %12.2f %12.2f %s\n", "reset / (1.2 x 30 ms + one floor repaint)", dResetRatio, 1.0,
+           dResetRatio <= 1.0 ? "yes" : "no");
     printf("\nGDI objects: %s. USER objects: %s.\n",
            bGdiReported ? "the system's count (GetGuiResources)"
                         : "the system reports none; the program's own fonts, brushes and device contexts, "
@@ -235,6 +386,9 @@ int main()
            "hidden (no painting), then %d in the visible window. Memory and objects: before and after the\n"
            "%d hidden clocks.\n",
            WALK_STEPS, VISIBLE_STEPS, WALK_STEPS);
+    printf("Session record: %u bytes a clock kept; the growth also counts the record's spare capacity,\n"
+           "which doubles as it grows.\n",
+           static_cast<unsigned>(sizeof(ClockRecord)));
     printf("FTDI: %d hidden clocks a run through the D2XX calls to a simulated chip in this process; a real\n"
            "cable adds its USB round trip to each clock, which no machine here can measure.\n",
            FTDI_STEPS);

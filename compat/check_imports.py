@@ -10,7 +10,7 @@ with a comment saying in which Windows release it first appeared.
 import struct
 import sys
 
-ALLOWED_DLLS = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "SHELL32.DLL", "MSVCRT.DLL"}
+ALLOWED_DLLS = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "SHELL32.DLL", "MSVCRT.DLL", "COMDLG32.DLL"}
 IMAGE_FILE_MACHINE_I386 = 0x14C
 PE32_MAGIC = 0x10B
 SUBSYSTEM_WINDOWS_GUI = 2

@@ -7,9 +7,11 @@
 
 // Strings
 #define IDS_ABOUTBOX 101
+#define IDS_SAVETRACE 103
 
-// System menu command
+// System menu commands
 #define IDM_ABOUTBOX 0x0010
+#define IDM_SAVETRACE 0x0020
 
 // About box
 #define IDC_HOMEPAGE 1041

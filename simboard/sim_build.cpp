@@ -7,7 +7,7 @@ CPort& BuildPort()
     return SimulatedPort();
 }
 
-bool ChooseCable(LPCSTR, std::string&)
+bool ChooseCable(const CommandLine&, std::string&)
 {
     return true;
 }

@@ -6,6 +6,7 @@
 
 #include "../cable/cable.h"
 #include "../platform/codepage.h"
+#include "../res/texts.h"
 #include "../platform/system.h"
 #include "TapTable.h"
 
@@ -16,8 +17,7 @@ const int RESET_CLOCKS = 5;
 const DWORD SETTLE_MS = 5;
 // A push button's raised frame, as DrawFrameControl draws it.
 const int FRAME_WIDTH = 2;
-// "エラー"
-const char ERROR_CAPTION[] = "\x83\x47\x83\x89\x81\x5b";
+
 
 } // namespace
 
@@ -92,7 +92,9 @@ void CStepperDlg::OnStateDoubleClicked()
 BOOL CStepperDlg::Step()
 {
     AfxSleep(SETTLE_MS);
+    m_nClockFallUs = SessionMicroseconds();
     PulseTck();
+    m_nClockRiseUs = SessionMicroseconds();
     if (RecordStep() == FALSE)
     {
         OnCableLost();

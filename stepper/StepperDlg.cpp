@@ -1,9 +1,14 @@
 #include "StepperDlg.h"
 
+#include <commdlg.h>
+
+#include <cstdio>
 #include <iterator>
 
 #include "../app/AboutDlg.h"
 #include "../cable/cable.h"
+#include "../platform/codepage.h"
+#include "../res/texts.h"
 #include "TapTable.h"
 
 const AFX_MSGMAP_ENTRY CStepperDlg::s_messageEntries[] = {
@@ -61,6 +66,45 @@ const CStepperDlg::ButtonMember CStepperDlg::s_stateButtons[] = {
 CStepperDlg::CStepperDlg(CWnd* pParent) : CDialog(IDD, pParent)
 {
     m_hIcon = ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    ::QueryPerformanceCounter(&m_sessionStart);
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    char date[32];
+    snprintf(date, sizeof(date), "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+             now.wMinute, now.wSecond);
+    m_strSessionDate = date;
+}
+
+uint64_t CStepperDlg::SessionMicroseconds() const
+{
+    LARGE_INTEGER now, frequency;
+    ::QueryPerformanceCounter(&now);
+    ::QueryPerformanceFrequency(&frequency);
+    const uint64_t nTicks = static_cast<uint64_t>(now.QuadPart - m_sessionStart.QuadPart);
+    const uint64_t nPerSecond = static_cast<uint64_t>(frequency.QuadPart);
+    return nTicks / nPerSecond * 1000000 + nTicks % nPerSecond * 1000000 / nPerSecond;
+}
+
+void CStepperDlg::OnSaveTrace()
+{
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    char file[MAX_PATH];
+    snprintf(file, sizeof(file), "morva-%04u%02u%02u-%02u%02u%02u.vcd", now.wYear, now.wMonth, now.wDay, now.wHour,
+             now.wMinute, now.wSecond);
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = m_hWnd;
+    ofn.lpstrFilter = "Waveform (*.vcd)\0*.vcd\0All files (*.*)\0*.*\0";
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = sizeof(file);
+    ofn.lpstrDefExt = "vcd";
+    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (::GetSaveFileNameA(&ofn) == FALSE)
+        return;
+    std::string strError;
+    if (!SaveVcd(m_session, m_strSessionDate, file, strError))
+        MessageBoxCp932(m_hWnd, strError.c_str(), ERROR_CAPTION, MB_ICONHAND);
 }
 
 CColorButton* CStepperDlg::StateButton(UINT nID)
@@ -137,6 +181,10 @@ BOOL CStepperDlg::OnInitDialog()
             systemMenu.AppendMenu(MF_SEPARATOR);
             systemMenu.AppendMenu(MF_STRING, IDM_ABOUTBOX, strAboutMenu);
         }
+        CString strSaveMenu;
+        strSaveMenu.LoadString(IDS_SAVETRACE);
+        if (!strSaveMenu.IsEmpty())
+            systemMenu.AppendMenu(MF_STRING, IDM_SAVETRACE, strSaveMenu);
     }
 
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
@@ -183,6 +231,11 @@ void CStepperDlg::OnSysCommand(UINT nID, LPARAM)
     {
         CAboutDlg dlgAbout;
         dlgAbout.DoModal();
+        return;
+    }
+    if ((nID & 0xFFF0) == IDM_SAVETRACE)
+    {
+        OnSaveTrace();
         return;
     }
     Default();

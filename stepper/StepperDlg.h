@@ -4,6 +4,9 @@
 #include <vector>
 
 #include "../controls/ColorButton.h"
+#include "../controls/HistoryListBox.h"
+#include "../session/SessionRecord.h"
+#include "../session/Vcd.h"
 #include "../platform/wnd.h"
 #include "../res/resource.h"
 #include "TapTable.h"
@@ -47,7 +50,7 @@ public:
     CColorButton m_btnSendDr;
     CComboBox m_cbIrValue;
     CComboBox m_cbDrValue;
-    CListBox m_listHistory;
+    CHistoryListBox m_listHistory;
     CStatic m_stTitle;
     CStatic m_stName3;
     CStatic m_stName2;
@@ -83,6 +86,9 @@ public:
     int m_nState;
     CFont m_fontTitle;
     bool m_bRedrawHeld = false;
+    LARGE_INTEGER m_sessionStart;
+    uint64_t m_nClockFallUs = 0;
+    uint64_t m_nClockRiseUs = 0;
     HWND m_hFocusBeforeHold = nullptr;
     std::vector<HWND> m_changed;
 
@@ -90,6 +96,16 @@ public:
     CColorButton* StateButton(UINT nID);
     // A clock that did not reach the device: the state is unknown until the next reset.
     void OnCableLost();
+
+    // Every clock since the window was made, the date it was made, and the file that gets each
+    // clock as it happens (/trace:FILE), if any.
+    CSessionRecord m_session;
+    std::string m_strSessionDate;
+    CLiveVcd* m_pLiveTrace = nullptr;
+    // Microseconds since the window was made.
+    uint64_t SessionMicroseconds() const;
+    // Asks where, then writes the session as a waveform file.
+    void OnSaveTrace();
 
     // A click changes up to twenty buttons, six rows and the list; the window system would paint
     // each change at once. Held, the window paints nothing until the hold ends, and then each

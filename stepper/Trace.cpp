@@ -2,6 +2,8 @@
 #include "StepperDlg.h"
 
 #include "../cable/cable.h"
+#include "../platform/codepage.h"
+#include "../res/texts.h"
 #include "TapTable.h"
 
 namespace {
@@ -122,6 +124,16 @@ BOOL CStepperDlg::RecordStep()
     Shift(m_strTms, m_nTraceWidth, tms != 0 ? "1" : "0");
     Shift(m_strTdi, m_nTraceWidth, tdi != 0 ? "1" : "0");
     Shift(m_strTdo, m_nTraceWidth, tdo != 0 ? "1" : "0");
+
+    const ClockRecord clock = MakeClockRecord(m_nClockFallUs, m_nClockRiseUs, tms, tdi, tdo, m_nState);
+    m_session.Add(clock);
+    std::string strError;
+    if (m_pLiveTrace != nullptr && !m_pLiveTrace->Append(clock, strError))
+    {
+        m_pLiveTrace = nullptr;
+        ReleaseRedraw();
+        MessageBoxCp932(m_hWnd, strError.c_str(), ERROR_CAPTION, MB_ICONHAND);
+    }
 
     CString line;
     line.Format("%d%d%d-%s", tms, tdi, tdo, static_cast<LPCSTR>(code));

@@ -83,35 +83,47 @@ std::string TempPath(const char* pszPrefix)
 }
 
 
-TEST(CableOptionTest, FindsEachSpellingOfTheOption)
+TEST(CommandLineTest, FindsEachSpellingOfTheOptions)
 {
     const char* const apszLines[] = {"/cable:ftdi:A1/B", "--cable=ftdi:A1/B", "--cable ftdi:A1/B",
                                      "  \"/cable:ftdi:A1/B\"  ", "/CABLE:ftdi:A1/B"};
     for (const char* pszLine : apszLines)
     {
-        std::string strSpec, strError;
-        bool bGiven = false;
-        ASSERT_TRUE(FindCableOption(pszLine, strSpec, bGiven, strError)) << pszLine << ": " << strError;
-        EXPECT_TRUE(bGiven) << pszLine;
-        EXPECT_EQ("ftdi:A1/B", strSpec) << pszLine;
+        CommandLine options;
+        std::string strError;
+        ASSERT_TRUE(ParseCommandLine(pszLine, options, strError)) << pszLine << ": " << strError;
+        EXPECT_TRUE(options.bCable) << pszLine;
+        EXPECT_EQ("ftdi:A1/B", options.strCable) << pszLine;
     }
-    std::string strSpec, strError;
-    bool bGiven = true;
-    EXPECT_TRUE(FindCableOption("", strSpec, bGiven, strError));
-    EXPECT_FALSE(bGiven);
+    CommandLine options;
+    std::string strError;
+    EXPECT_TRUE(ParseCommandLine("", options, strError));
+    EXPECT_FALSE(options.bCable);
+    EXPECT_TRUE(options.strTrace.empty());
+    ASSERT_TRUE(ParseCommandLine("--trace \"C:\\my files\\s.vcd\" /cable:sim", options, strError)) << strError;
+    EXPECT_EQ("C:\\my files\\s.vcd", options.strTrace);
+    EXPECT_EQ("sim", options.strCable);
 }
 
-TEST(CableOptionTest, RefusesUnknownWordsMissingSpecsAndTwoCables)
+TEST(CommandLineTest, RefusesUnknownWordsMissingValuesAndOptionsGivenTwice)
 {
     const char* const apszLines[] = {"/cabel:ftdi", "--cable", "/cable:", "--cable=", "ftdi",
-                                     "/cable:sim /cable:lpt"};
+                                     "/cable:sim /cable:lpt", "--trace", "/trace:a.vcd --trace=b.vcd"};
     for (const char* pszLine : apszLines)
     {
-        std::string strSpec, strError;
-        bool bGiven = false;
-        EXPECT_FALSE(FindCableOption(pszLine, strSpec, bGiven, strError)) << pszLine;
+        CommandLine options;
+        std::string strError;
+        EXPECT_FALSE(ParseCommandLine(pszLine, options, strError)) << pszLine;
         EXPECT_FALSE(strError.empty()) << pszLine;
     }
+}
+
+CommandLine Parsed(const char* pszLine)
+{
+    CommandLine options;
+    std::string strError;
+    ParseCommandLine(pszLine, options, strError);
+    return options;
 }
 
 class SettingsFileTest : public ::testing::Test
@@ -130,14 +142,14 @@ TEST_F(SettingsFileTest, CommandLineWinsOverTheFileAndTheFileOverTheDefault)
     CableSpec spec;
     FtdiPinMap map;
     std::string strError;
-    ASSERT_TRUE(ResolveCable("", m_path, spec, map, strError)) << strError;
+    ASSERT_TRUE(ResolveCable(Parsed(""), m_path, spec, map, strError)) << strError;
     EXPECT_EQ(CableKind::Lpt, spec.kind);
     EXPECT_EQ(0x378, spec.address);
 
     Write("[cable]\ncable=lpt:0xD010\n");
-    ASSERT_TRUE(ResolveCable("", m_path, spec, map, strError)) << strError;
+    ASSERT_TRUE(ResolveCable(Parsed(""), m_path, spec, map, strError)) << strError;
     EXPECT_EQ(0xD010, spec.address);
-    ASSERT_TRUE(ResolveCable("/cable:lpt:0xE800", m_path, spec, map, strError)) << strError;
+    ASSERT_TRUE(ResolveCable(Parsed("/cable:lpt:0xE800"), m_path, spec, map, strError)) << strError;
     EXPECT_EQ(0xE800, spec.address);
 }
 
@@ -147,7 +159,7 @@ TEST_F(SettingsFileTest, ReadsThePinMapAndRefusesOneThatCannotWork)
     CableSpec spec;
     FtdiPinMap map;
     std::string strError;
-    ASSERT_TRUE(ResolveCable("", m_path, spec, map, strError)) << strError;
+    ASSERT_TRUE(ResolveCable(Parsed(""), m_path, spec, map, strError)) << strError;
     EXPECT_EQ(CableKind::Ftdi, spec.kind);
     EXPECT_EQ(4, map.nTck);
     EXPECT_EQ(7, map.nTms);
@@ -160,7 +172,7 @@ TEST_F(SettingsFileTest, ReadsThePinMapAndRefusesOneThatCannotWork)
     {
         Write(std::string("[ftdi]\n") + pszBad + "\n");
         FtdiPinMap fresh;
-        EXPECT_FALSE(ResolveCable("", m_path, spec, fresh, strError)) << pszBad;
+        EXPECT_FALSE(ResolveCable(Parsed(""), m_path, spec, fresh, strError)) << pszBad;
         EXPECT_NE(std::string::npos, strError.find(m_path)) << pszBad << ": " << strError;
     }
 }
@@ -171,10 +183,10 @@ TEST_F(SettingsFileTest, AMalformedSpecSaysWhereItCameFromAndListsTheForms)
     CableSpec spec;
     FtdiPinMap map;
     std::string strError;
-    EXPECT_FALSE(ResolveCable("", m_path, spec, map, strError));
+    EXPECT_FALSE(ResolveCable(Parsed(""), m_path, spec, map, strError));
     EXPECT_NE(std::string::npos, strError.find(m_path)) << strError;
     EXPECT_NE(std::string::npos, strError.find("ftdi:SERIAL/B")) << strError;
-    EXPECT_FALSE(ResolveCable("/cable:bogus", m_path, spec, map, strError));
+    EXPECT_FALSE(ResolveCable(Parsed("/cable:bogus"), m_path, spec, map, strError));
     EXPECT_NE(std::string::npos, strError.find("command line")) << strError;
 }
 

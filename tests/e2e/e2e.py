@@ -828,6 +828,75 @@ def case_pixels(session, build):
           f"(the reference's list differs from a fresh paint of it in {stale} pixels)")
 
 
+# The state names of sigrok's JTAG decoder, by the history's codes.
+DECODER_NAMES = {
+    "TLR": "TEST-LOGIC-RESET", "RTI": "RUN-TEST/IDLE", "SDS": "SELECT-DR-SCAN", "CDR": "CAPTURE-DR",
+    "SDR": "SHIFT-DR", "E1D": "EXIT1-DR", "PDR": "PAUSE-DR", "E2D": "EXIT2-DR", "UDR": "UPDATE-DR",
+    "SIS": "SELECT-IR-SCAN", "CIR": "CAPTURE-IR", "SIR": "SHIFT-IR", "E1I": "EXIT1-IR", "RIR": "PAUSE-IR",
+    "E2I": "EXIT2-IR", "UIR": "UPDATE-IR",
+}
+
+
+def case_session(session, build):
+    """A session of several hundred clicks kept whole: the file written as it goes equals the one
+    saved from the system menu, and sigrok's JTAG decoder reads from it the states of the history,
+    clock by clock, and the board's IDCODE."""
+    folder = temporary_folder("morva-session-")
+    live, saved = os.path.join(folder, "live.vcd"), os.path.join(folder, "saved.vcd")
+    session.process = session.launch(args=["/trace:" + windows_path(live)])
+    window = session.wait_until(lambda w: w.visible, "the main window")
+    idcode = [1000, 1001, 1002, 1004] + [1005] * 32 + [1006, 1009]
+    window = click_through(session, window, idcode)
+    lines = session.probe("lines").lines
+    cycle = [1002, 1004, 1006, 1009, 1001] * 52
+    for ident in cycle:
+        before = window.last_line
+        session.click(window, ident)
+        window = session.wait_for_count(0, line_changes_from=before)
+        lines.append(window.last_line)
+        # The file is complete after every click: its last state is the history's.
+        if len(lines) % 50 == 0:
+            with open(live) as f:
+                last = [line for line in f.read().splitlines() if line.startswith("s")][-1]
+            check(last == "s" + DECODER_NAMES[window.last_line[4:]] + " %", f"the trace file ends with {last!r}")
+    check(len(lines) > 300, f"{len(lines)} clocks")
+    check(session.probe("lines").lines == lines[-101:], "the history is not the clocks clicked")
+
+    # Asked once: every request queued while the dialog is on its way would open another.
+    session.probe("save-trace")
+    window = session.wait_until(lambda w: w.boxes["save"]["count"] == 1, "the Save dialog")
+    time.sleep(0.5)
+    session.screenshot(os.path.join(build, "e2e-save-dialog.png"), window.boxes["save"]["rect"])
+    # The keyboard follows the pointer: over the dialog, then the name typed over the one offered.
+    left, top, right, bottom = window.boxes["save"]["rect"]
+    subprocess.run(["xdotool", "mousemove", str((left + right) // 2), str(top + 30)], check=True)
+    time.sleep(0.3)
+    subprocess.run(["xdotool", "key", "ctrl+a", "type", "--delay", "20", windows_path(saved)], check=True)
+    session.key("Return")
+    deadline = time.time() + 30
+    while not os.path.exists(saved) and time.time() < deadline:
+        time.sleep(0.2)
+    session.wait_until(lambda w: w.boxes["save"]["count"] == 0, "the Save dialog to close")
+    with open(live, "rb") as a, open(saved, "rb") as b:
+        check(a.read() == b.read(), "the saved file differs from the one written as the session went")
+    check(not [name for name in os.listdir(folder) if name.endswith(".part")], "a temporary file was left")
+
+    decoded = subprocess.run(["sigrok-cli", "-I", "vcd", "-i", saved, "-P", "jtag:tdi=TDI:tdo=TDO:tck=TCK:tms=TMS"],
+                             capture_output=True, text=True, check=True).stdout.splitlines()
+    # One state a clock, named once the next rising edge ends it: all but the last clock. The
+    # decoder starts from RUN-TEST/IDLE, the history from "***": compare from the reset's last clock.
+    states = [line.split(": ", 1)[1] for line in decoded if line.split(": ", 1)[-1] in DECODER_NAMES.values()]
+    check(len(states) == len(lines) - 1, f"the decoder names {len(states)} states for {len(lines)} clocks")
+    expected = [DECODER_NAMES[line[4:]] for line in lines[5:-1]]
+    differ = [i for i, (a, b) in enumerate(zip(states[5:], expected)) if a != b]
+    check(not differ, f"the decoder's states differ from the history from clock {differ[:1]}")
+    # "DR TDO: 0001...1011 (0x14d5654b), 32 bits": the first register shifted out is the IDCODE.
+    tdo = [line.split("DR TDO: ", 1)[1].split()[0] for line in decoded if "DR TDO: " in line]
+    check(tdo and int(tdo[0], 2) == 0x14D5654B, f"the decoder's first DR TDO is {tdo[:1]}")
+    print(f"session: {len(lines)} clocks saved whole; trace file equals the saved one; sigrok decodes the same states "
+          f"and the IDCODE")
+
+
 def case_package(session, build):
     """The release package, made here, unpacked elsewhere, and its MORVASIM.EXE started there."""
     subprocess.run(["cpack", "-G", "ZIP"], cwd=build, check=True, stdout=subprocess.DEVNULL)
@@ -905,7 +974,7 @@ CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": c
          "inpout-planted": case_inpout_planted, "package": case_package, "burst": case_burst,
          "lpt-address": case_lpt_address, "cable-choice": case_cable_choice, "ftdi": case_ftdi,
          "ftdi-unplug": case_ftdi_unplug, "ftdi-refused": case_ftdi_refused, "focus": case_focus,
-         "pixels": case_pixels}
+         "pixels": case_pixels, "session": case_session}
 
 
 def main():

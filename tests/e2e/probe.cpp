@@ -8,8 +8,8 @@
 //   colour <name> <rrggbb>
 //   windows <top-level windows captioned MORVA> <one of them is in front>
 //   focus <control id, 0 for none> <enabled>
-//   box <error|about> <count> <left> <top> <right> <bottom> <texts, UTF-8, joined by |>
-// With "repaint-list" it first has the history list painted afresh. With "about" it first asks the main window for its About box (as the system menu does); with
+//   box <error|about|save> <count> <left> <top> <right> <bottom> <texts, UTF-8, joined by |>
+// With "save-trace" it first chooses "Save trace..." from the system menu. With "repaint-list" it first has the history list painted afresh. With "about" it first asks the main window for its About box (as the system menu does); with
 // "close-error" or "close-about" it first presses OK in that box.
 #include <windows.h>
 
@@ -112,6 +112,7 @@ int main(int argc, char** argv)
     printf("windows %u %d\n", static_cast<unsigned>(mains.size()), bFront ? 1 : 0);
     PrintBox("error", ERROR_CAPTION);
     PrintBox("about", ABOUT_CAPTION);
+    PrintBox("save", L"Save As");
 
     HWND hDlg = ::FindWindowA(nullptr, "MORVA");
     if (hDlg == nullptr)
@@ -121,6 +122,8 @@ int main(int argc, char** argv)
     }
     if (action == "about")
         ::PostMessageW(hDlg, WM_SYSCOMMAND, 0x0010, 0);
+    if (action == "save-trace")
+        ::PostMessageW(hDlg, WM_SYSCOMMAND, 0x0020, 0);
     if (action == "repaint-list")
         ::RedrawWindow(::GetDlgItem(hDlg, 1027), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
 

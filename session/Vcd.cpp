@@ -1,0 +1,198 @@
+#include "Vcd.h"
+
+#include <windows.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "../platform/codepage.h"
+#include "version.h"
+
+namespace {
+
+struct StateName
+{
+    int nState;
+    const char* pszName;
+};
+
+// The names sigrok's JTAG decoder uses.
+const StateName STATE_NAMES[] = {
+    {0, "TEST-LOGIC-RESET"}, {1, "RUN-TEST/IDLE"}, {2, "SELECT-DR-SCAN"}, {3, "CAPTURE-DR"},
+    {4, "SHIFT-DR"},         {5, "EXIT1-DR"},      {6, "PAUSE-DR"},       {7, "EXIT2-DR"},
+    {8, "UPDATE-DR"},        {12, "SELECT-IR-SCAN"}, {13, "CAPTURE-IR"},  {14, "SHIFT-IR"},
+    {15, "EXIT1-IR"},        {16, "PAUSE-IR"},     {17, "EXIT2-IR"},      {18, "UPDATE-IR"},
+};
+
+std::string Describe(const char* pszWhat, const std::string& strPath)
+{
+    const DWORD dwError = ::GetLastError();
+    char text[256] = {};
+    ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwError, 0, text,
+                     sizeof(text), nullptr);
+    std::string reason(text);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
+        reason.pop_back();
+    if (reason.empty())
+        reason = "error " + std::to_string(dwError);
+    return std::string(pszWhat) + " " + strPath + ": " + reason + ".";
+}
+
+bool WriteAll(HANDLE hFile, const std::string& text)
+{
+    DWORD dwWritten = 0;
+    return ::WriteFile(hFile, text.data(), static_cast<DWORD>(text.size()), &dwWritten, nullptr) != FALSE &&
+           dwWritten == text.size();
+}
+
+} // namespace
+
+const char* TapStateName(int nState)
+{
+    for (const StateName& name : STATE_NAMES)
+    {
+        if (name.nState == nState)
+            return name.pszName;
+    }
+    return "UNKNOWN";
+}
+
+std::string CVcdWriter::Header(const std::string& strDate, uint64_t nFirstClock)
+{
+    return "$date " + strDate + " $end\n" + "$version MORVA " + MORVA_VERSION_STRING + " $end\n" +
+           "$comment the session from clock " + std::to_string(nFirstClock) + " on $end\n" +
+           "$timescale 1 us $end\n"
+           "$scope module jtag $end\n"
+           "$var wire 1 ! TCK $end\n"
+           "$var wire 1 \" TMS $end\n"
+           "$var wire 1 # TDI $end\n"
+           "$var wire 1 $ TDO $end\n"
+           "$var string 1 % STATE $end\n"
+           "$upscope $end\n"
+           "$enddefinitions $end\n"
+           // TCK rests low; what the pins held before the first clock written is not known.
+           "#0\n"
+           "$dumpvars\n0!\nx\"\nx#\nx$\nsUNKNOWN %\n$end\n";
+}
+
+std::string CVcdWriter::Clock(const ClockRecord& clock)
+{
+    // Times only move forward, a microsecond at least between changes.
+    uint64_t nFall = clock.FallUs();
+    if (nFall <= m_nLastTime)
+        nFall = m_nLastTime + 1;
+    const uint64_t nRise = nFall + (clock.nRiseUs > 0 ? clock.nRiseUs : 1);
+    // A last time stamp after the rise: readers that sample the file see the level TCK rose to.
+    m_nLastTime = nRise + 1;
+
+    // TMS and TDI go out with TCK low; the device drives TDO on the falling edge, and the state
+    // changes on the rising one.
+    std::string text = "#" + std::to_string(nFall) + "\n0!\n";
+    if (!m_bStarted || clock.Tms() != m_nTms)
+        text += std::to_string(clock.Tms()) + "\"\n";
+    if (!m_bStarted || clock.Tdi() != m_nTdi)
+        text += std::to_string(clock.Tdi()) + "#\n";
+    if (!m_bStarted || clock.Tdo() != m_nTdo)
+        text += std::to_string(clock.Tdo()) + "$\n";
+    text += "#" + std::to_string(nRise) + "\n1!\ns" + TapStateName(clock.nState) + " %\n#" +
+            std::to_string(m_nLastTime) + "\n";
+    m_bStarted = true;
+    m_nTms = clock.Tms();
+    m_nTdi = clock.Tdi();
+    m_nTdo = clock.Tdo();
+    return text;
+}
+
+bool SaveVcd(const CSessionRecord& record, const std::string& strDate, const std::string& strPath,
+             std::string& strError)
+{
+    const std::string strTemporary = strPath + ".part";
+    HANDLE hFile = ::CreateFileA(strTemporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+    {
+        strError = Describe("Could not create", strTemporary);
+        return false;
+    }
+    CVcdWriter writer;
+    bool bWritten = WriteAll(hFile, CVcdWriter::Header(strDate, record.FirstClock()));
+    std::string chunk;
+    for (size_t i = 0; bWritten && i < record.Count(); ++i)
+    {
+        chunk += writer.Clock(record.At(i));
+        if (chunk.size() > 60000 || i + 1 == record.Count())
+        {
+            bWritten = WriteAll(hFile, chunk);
+            chunk.clear();
+        }
+    }
+    if (!bWritten)
+        strError = Describe("Could not write", strTemporary);
+    if (::CloseHandle(hFile) == FALSE && bWritten)
+    {
+        strError = Describe("Could not write", strTemporary);
+        bWritten = false;
+    }
+    if (!bWritten)
+    {
+        ::DeleteFileA(strTemporary.c_str());
+        return false;
+    }
+    // Windows 95 has no MoveFileEx: the old file goes first there.
+    BOOL bMoved;
+    if (UsesWideWindows())
+        bMoved = ::MoveFileExA(strTemporary.c_str(), strPath.c_str(), MOVEFILE_REPLACE_EXISTING);
+    else
+    {
+        ::DeleteFileA(strPath.c_str());
+        bMoved = ::MoveFileA(strTemporary.c_str(), strPath.c_str());
+    }
+    if (bMoved == FALSE)
+    {
+        strError = Describe("Could not replace", strPath);
+        ::DeleteFileA(strTemporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool CLiveVcd::Open(const std::string& strPath, const std::string& strDate, std::string& strError)
+{
+    m_pFile = fopen(strPath.c_str(), "wb");
+    if (m_pFile == nullptr)
+    {
+        strError = "Could not create the trace file " + strPath + ": " + strerror(errno) + ".";
+        return false;
+    }
+    m_strPath = strPath;
+    const std::string header = CVcdWriter::Header(strDate, 0);
+    if (fwrite(header.data(), 1, header.size(), m_pFile) != header.size() || fflush(m_pFile) != 0)
+    {
+        strError = "Could not write the trace file " + strPath + ": " + strerror(errno) + ".";
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool CLiveVcd::Append(const ClockRecord& clock, std::string& strError)
+{
+    if (m_pFile == nullptr)
+        return true;
+    const std::string text = m_writer.Clock(clock);
+    if (fwrite(text.data(), 1, text.size(), m_pFile) != text.size() || fflush(m_pFile) != 0)
+    {
+        strError = "Could not write the trace file " + m_strPath + ": " + strerror(errno) +
+                   ". It holds the session up to the clock before; nothing more is written to it.";
+        Close();
+        return false;
+    }
+    return true;
+}
+
+void CLiveVcd::Close()
+{
+    if (m_pFile != nullptr)
+        fclose(m_pFile);
+    m_pFile = nullptr;
+}

@@ -1,0 +1,54 @@
+// The session as a value change dump (IEEE 1364 VCD): wires TCK, TMS, TDI and TDO under the
+// scope "jtag", and the TAP state by name as a string variable, which GTKWave shows as text
+// (sigrok's VCD input skips it). One microsecond a time unit: only changes are written, so the
+// 5 ms between clocks costs a number, not lines.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "SessionRecord.h"
+
+class CVcdWriter
+{
+public:
+    // The header: the date the session began and the number of the first clock written.
+    static std::string Header(const std::string& strDate, uint64_t nFirstClock);
+    // What changes on one clock, after the clocks written before it.
+    std::string Clock(const ClockRecord& clock);
+
+private:
+    bool m_bStarted = false;
+    int m_nTms = 0;
+    int m_nTdi = 0;
+    int m_nTdo = 0;
+    uint64_t m_nLastTime = 0;
+};
+
+// The name a viewer shows for a state index ("SHIFT-DR"; "UNKNOWN" for -1).
+const char* TapStateName(int nState);
+
+// The whole record as one file, written under a temporary name beside the target and renamed,
+// so that a failed save leaves nothing behind. False with what failed.
+bool SaveVcd(const CSessionRecord& record, const std::string& strDate, const std::string& strPath,
+             std::string& strError);
+
+// The same file written while the session goes on, complete and flushed after every clock.
+class CLiveVcd
+{
+public:
+    CLiveVcd() = default;
+    ~CLiveVcd() { Close(); }
+    CLiveVcd(const CLiveVcd&) = delete;
+    CLiveVcd& operator=(const CLiveVcd&) = delete;
+
+    bool Open(const std::string& strPath, const std::string& strDate, std::string& strError);
+    bool Append(const ClockRecord& clock, std::string& strError);
+    bool IsOpen() const { return m_pFile != nullptr; }
+    void Close();
+
+private:
+    std::string m_strPath;
+    FILE* m_pFile = nullptr;
+    CVcdWriter m_writer;
+};

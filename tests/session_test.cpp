@@ -1,0 +1,160 @@
+// The session record, the waveform file saved and written as it goes, and copying the history.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "dialog_runner.h"
+#include "session/Vcd.h"
+
+namespace {
+
+std::string TempPath(const char* pszPrefix)
+{
+    char folder[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, folder);
+    char file[MAX_PATH] = {};
+    ::GetTempFileNameA(folder, pszPrefix, 0, file);
+    return file;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+bool Exists(const std::string& path)
+{
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A walk through both columns: reset, IDCODE out, an instruction in.
+const UINT WALK[] = {IDC_TEST_LOGIC_RESET, IDC_RUN_TEST_IDLE, IDC_SELECT_DR, IDC_CAPTURE_DR, IDC_SHIFT_DR,
+                     IDC_SHIFT_DR_1,       IDC_EXIT1_DR,      IDC_UPDATE_DR, IDC_SELECT_DR,  IDC_SELECT_IR,
+                     IDC_CAPTURE_IR,       IDC_SHIFT_IR_1,    IDC_EXIT1_IR,  IDC_PAUSE_IR,   IDC_EXIT2_IR,
+                     IDC_UPDATE_IR,        IDC_RUN_TEST_IDLE};
+
+} // namespace
+
+TEST(SessionRecordTest, KeepsEveryClockUpToItsBoundThenDropsTheOldestAndCountsThem)
+{
+    CSessionRecord record(3);
+    for (int i = 0; i < 5; ++i)
+        record.Add(MakeClockRecord(1000u * static_cast<unsigned>(i), 1000u * static_cast<unsigned>(i) + 2, i & 1, 0, 1, i));
+    ASSERT_EQ(3u, record.Count());
+    EXPECT_EQ(2u, record.FirstClock());
+    EXPECT_EQ(2, record.At(0).nState);
+    EXPECT_EQ(4, record.At(2).nState);
+    EXPECT_EQ(4000u, record.At(2).FallUs());
+    EXPECT_EQ(2, record.At(2).nRiseUs);
+
+    // Times past 32 bits, and a rise that came before the fall, keep their order.
+    const ClockRecord late = MakeClockRecord(0x123456789ull, 0x123456000ull, 1, 1, 0, -1);
+    EXPECT_EQ(0x123456789ull, late.FallUs());
+    EXPECT_EQ(1, late.nRiseUs);
+    EXPECT_EQ(1, late.Tms());
+    EXPECT_EQ(1, late.Tdi());
+    EXPECT_EQ(0, late.Tdo());
+}
+
+TEST(VcdTest, NamesTheWiresAndWritesOnlyWhatChanges)
+{
+    CVcdWriter writer;
+    const std::string header = CVcdWriter::Header("2026-12-08 10:00:00", 7);
+    EXPECT_NE(std::string::npos, header.find("$timescale 1 us $end"));
+    EXPECT_NE(std::string::npos, header.find("$var wire 1 ! TCK $end"));
+    EXPECT_NE(std::string::npos, header.find("$var string 1 % STATE $end"));
+    EXPECT_NE(std::string::npos, header.find("from clock 7"));
+    EXPECT_NE(std::string::npos, header.find("#0\n$dumpvars\n0!\n"));
+    EXPECT_EQ("#5000\n0!\n1\"\n1#\n1$\n#5002\n1!\nsUNKNOWN %\n#5003\n",
+              writer.Clock(MakeClockRecord(5000, 5002, 1, 1, 1, -1)));
+    // Same TMS and TDI; TDO changes; the next clock at the same time still comes later.
+    EXPECT_EQ("#5004\n0!\n0$\n#5005\n1!\nsTEST-LOGIC-RESET %\n#5006\n",
+              writer.Clock(MakeClockRecord(5000, 5000, 1, 1, 0, 0)));
+    EXPECT_STREQ("PAUSE-IR", TapStateName(16));
+}
+
+TEST(VcdTest, TheLiveFileEqualsTheSavedOneAfterEveryClick)
+{
+    const std::string live = TempPath("liv"), saved = TempPath("sav");
+    CStepperDlg dlg;
+    CLiveVcd trace;
+    std::string strError;
+    ASSERT_TRUE(trace.Open(live, dlg.m_strSessionDate, strError)) << strError;
+    dlg.m_pLiveTrace = &trace;
+    RunDialog(dlg, [&] {
+        CCountedWaits waits;
+        for (UINT nID : WALK)
+        {
+            Click(dlg, nID);
+            ASSERT_TRUE(SaveVcd(dlg.m_session, dlg.m_strSessionDate, saved, strError)) << strError;
+            ASSERT_EQ(ReadFile(saved), ReadFile(live)) << "after " << nID;
+        }
+        EXPECT_EQ(6u + std::size(WALK) - 1, dlg.m_session.Count());
+    });
+    const std::string text = ReadFile(saved);
+    EXPECT_NE(std::string::npos, text.find("sSHIFT-IR %"));
+    EXPECT_FALSE(Exists(saved + ".part"));
+    trace.Close();
+    ::DeleteFileA(live.c_str());
+    ::DeleteFileA(saved.c_str());
+}
+
+TEST(VcdTest, AFailedSaveLeavesNothingAndSaysWhy)
+{
+    CSessionRecord record;
+    record.Add(MakeClockRecord(10, 12, 1, 1, 1, -1));
+    std::string strError;
+    const std::string missing = "C:\\no such folder\\s.vcd";
+    EXPECT_FALSE(SaveVcd(record, "now", missing, strError));
+    EXPECT_NE(std::string::npos, strError.find("no such folder")) << strError;
+    EXPECT_FALSE(Exists(missing + ".part"));
+
+    // A target that cannot be replaced (a folder): the written part is removed again.
+    char folder[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, folder);
+    const std::string target = std::string(folder) + "morva-folder.vcd";
+    ::CreateDirectoryA(target.c_str(), nullptr);
+    EXPECT_FALSE(SaveVcd(record, "now", target, strError));
+    EXPECT_NE(std::string::npos, strError.find(target)) << strError;
+    EXPECT_FALSE(Exists(target + ".part"));
+    ::RemoveDirectoryA(target.c_str());
+
+    CLiveVcd trace;
+    EXPECT_FALSE(trace.Open(missing, "now", strError));
+    EXPECT_NE(std::string::npos, strError.find("no such folder")) << strError;
+}
+
+TEST(HistoryCopyTest, CopiesTheChosenLinesOrEveryLineAsText)
+{
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        CCountedWaits waits;
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        Click(dlg, IDC_RUN_TEST_IDLE);
+        EXPECT_EQ("111-***\r\n111-***\r\n111-***\r\n111-***\r\n111-***\r\n111-TLR\r\n011-RTI\r\n",
+                  dlg.m_listHistory.CopyText());
+        dlg.m_listHistory.SendMessage(LB_SELITEMRANGE, TRUE, MAKELPARAM(5, 6));
+        EXPECT_EQ("111-TLR\r\n011-RTI\r\n", dlg.m_listHistory.CopyText());
+
+        // A real Ctrl+C in the list puts the text on the clipboard.
+        ::SetFocus(dlg.m_listHistory.m_hWnd);
+        BYTE keys[256] = {};
+        ::GetKeyboardState(keys);
+        keys[VK_CONTROL] = 0x80;
+        ::SetKeyboardState(keys);
+        dlg.m_listHistory.SendMessage(WM_KEYDOWN, 'C', 0);
+        keys[VK_CONTROL] = 0;
+        ::SetKeyboardState(keys);
+        ASSERT_NE(FALSE, ::OpenClipboard(nullptr));
+        HANDLE hText = ::GetClipboardData(CF_TEXT);
+        const std::string copied = hText != nullptr ? static_cast<const char*>(::GlobalLock(hText)) : "";
+        if (hText != nullptr)
+            ::GlobalUnlock(hText);
+        ::CloseClipboard();
+        EXPECT_EQ("111-TLR\r\n011-RTI\r\n", copied);
+    });
+}
