@@ -142,22 +142,25 @@ TEST(StartUpTest, SecondInstanceBringsTheFirstToTheFrontAndEnds)
     ::CloseHandle(hFirst);
 }
 
-TEST(SystemMenuTest, EndsWithASeparatorAndTheVersionEntry)
+TEST(SystemMenuTest, EndsWithASeparatorTheVersionEntryAndSaveTrace)
 {
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
         HMENU hMenu = ::GetSystemMenu(dlg.m_hWnd, FALSE);
         const int nItems = ::GetMenuItemCount(hMenu);
-        ASSERT_GE(nItems, 2);
+        ASSERT_GE(nItems, 3);
         MENUITEMINFOW separator = {};
         separator.cbSize = sizeof(separator);
         separator.fMask = MIIM_FTYPE;
-        ::GetMenuItemInfoW(hMenu, static_cast<UINT>(nItems - 2), TRUE, &separator);
+        ::GetMenuItemInfoW(hMenu, static_cast<UINT>(nItems - 3), TRUE, &separator);
         EXPECT_NE(0u, separator.fType & MFT_SEPARATOR);
-        EXPECT_EQ(0x0010u, ::GetMenuItemID(hMenu, nItems - 1));
+        EXPECT_EQ(0x0010u, ::GetMenuItemID(hMenu, nItems - 2));
         wchar_t text[64] = {};
-        ::GetMenuStringW(hMenu, static_cast<UINT>(nItems - 1), text, 64, MF_BYPOSITION);
+        ::GetMenuStringW(hMenu, static_cast<UINT>(nItems - 2), text, 64, MF_BYPOSITION);
         EXPECT_EQ(Wide("ﾊﾞｰｼﾞｮﾝ情報(MORVA) (&A)..."), std::wstring(text));
+        EXPECT_EQ(0x0020u, ::GetMenuItemID(hMenu, nItems - 1));
+        ::GetMenuStringW(hMenu, static_cast<UINT>(nItems - 1), text, 64, MF_BYPOSITION);
+        EXPECT_EQ(Wide("ﾄﾚｰｽを保存(&S)..."), std::wstring(text));
     });
 }
 
