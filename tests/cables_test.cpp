@@ -73,16 +73,6 @@ TEST(CableSpecTest, RefusesMalformedSpecsAndAddressesNoParallelPortHas)
 
 // --- Command line and settings file ---------------------------------------------------------
 
-std::string TempPath(const char* pszPrefix)
-{
-    char folder[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, folder);
-    char file[MAX_PATH] = {};
-    ::GetTempFileNameA(folder, pszPrefix, 0, file);
-    return file;
-}
-
-
 TEST(CommandLineTest, FindsEachSpellingOfTheOptions)
 {
     const char* const apszLines[] = {"/cable:ftdi:A1/B", "--cable=ftdi:A1/B", "--cable ftdi:A1/B",

@@ -44,6 +44,15 @@ void Click(CStepperDlg& dlg, UINT nID, UINT nCode)
     dlg.SendMessage(WM_COMMAND, MAKEWPARAM(nID, nCode), reinterpret_cast<LPARAM>(hButton));
 }
 
+std::string TempPath(const char* pszPrefix)
+{
+    char folder[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, folder);
+    char file[MAX_PATH] = {};
+    ::GetTempFileNameA(folder, pszPrefix, 0, file);
+    return file;
+}
+
 std::string WindowText(HWND hWnd)
 {
     char buffer[1024] = {};

@@ -28,4 +28,6 @@ public:
 };
 
 std::string WindowText(HWND hWnd);
+// A new empty file in the temporary folder, its name starting with the prefix.
+std::string TempPath(const char* pszPrefix);
 std::vector<std::string> HistoryLines(CStepperDlg& dlg);

@@ -9,15 +9,6 @@
 
 namespace {
 
-std::string TempPath(const char* pszPrefix)
-{
-    char folder[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, folder);
-    char file[MAX_PATH] = {};
-    ::GetTempFileNameA(folder, pszPrefix, 0, file);
-    return file;
-}
-
 std::string ReadFile(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);

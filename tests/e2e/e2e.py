@@ -561,16 +561,22 @@ def case_lpt_address(session, build):
     print(f"lpt-address: {len(writes)} writes at 0xD010 as at 0x378, reads at 0xD011")
 
 
+def start_choosing(session, build, ini, args):
+    """MORVA.EXE with the InpOut stand-in, a MORVA.INI holding `ini` in its [cable] section (none
+    if None) and the command line `args`; returns the process and the stand-in's log."""
+    folder = program_folder(build, "whole")
+    if ini:
+        with open(os.path.join(folder, "MORVA.INI"), "w") as f:
+            f.write(f"[cable]\r\n{ini}\r\n")
+    log = os.path.join(folder, "standin.log")
+    return start_in(session, folder, args, standin_env(log)), log
+
+
 def case_cable_choice(session, build):
     """MORVA.INI and the command line, alone and together; malformed choices touch no port."""
     for ini, args, address in (("cable=lpt:0xD010", [], 0xD010), ("cable=lpt:0xD010", ["/cable:lpt:0xE800"], 0xE800),
                                (None, ["--cable", "lpt:0x278"], 0x278), (None, ["--cable=LPT"], 0x378)):
-        folder = program_folder(build, "whole")
-        if ini:
-            with open(os.path.join(folder, "MORVA.INI"), "w") as f:
-                f.write(f"[cable]\r\n{ini}\r\n")
-        log = os.path.join(folder, "standin.log")
-        process = start_in(session, folder, args, standin_env(log))
+        process, log = start_choosing(session, build, ini, args)
         window = session.wait_until(lambda w: w.visible, "the main window")
         escape(session, window, process)
         accesses = register_accesses(log)
@@ -579,12 +585,7 @@ def case_cable_choice(session, build):
     for ini, args, text in ((None, ["/cable:lpt:0x3F8"], "0x3F8 cannot be"), (None, ["/cabel:ftdi"], "/cabel:ftdi"),
                             ("cable=usb", [], "MORVA.INI"), ("cable=lpt:0xD012", [], "0xD012 cannot be"),
                             ("cable=ftdi\r\n[ftdi]\r\ntdo=1", [], "tdi and tdo are on the same pin")):
-        folder = program_folder(build, "whole")
-        if ini:
-            with open(os.path.join(folder, "MORVA.INI"), "w") as f:
-                f.write(f"[cable]\r\n{ini}\r\n")
-        log = os.path.join(folder, "standin.log")
-        process = start_in(session, folder, args, standin_env(log))
+        process, log = start_choosing(session, build, ini, args)
         window = session.wait_until(lambda w: w.boxes["error"]["count"] == 1, "the error box")
         texts = " ".join(window.boxes["error"]["texts"])
         # Each says how to put it right: the forms, the section, or the options.
