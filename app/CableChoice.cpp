@@ -25,18 +25,18 @@ CPort& BuildPort()
 
 bool ChooseCable(const CommandLine& options, std::string& strError)
 {
-    CableSpec spec;
+    CableSpec cable;
     FtdiPinMap map;
-    if (!ResolveCable(options, SettingsPath(), spec, map, strError))
+    if (!ResolveCable(options, SettingsPath(), cable, map, strError))
         return false;
-    switch (spec.kind)
+    switch (cable.kind)
     {
     case CableKind::Lpt:
-        SetCableAddress(spec.address);
+        SetCableAddress(cable.address);
         g_pChosenPort = &g_ioPort;
         break;
     case CableKind::Ftdi:
-        g_pFtdiPort.reset(new CD2xxPort(spec, map));
+        g_pFtdiPort.reset(new CD2xxPort(cable, map));
         g_pChosenPort = g_pFtdiPort.get();
         break;
     case CableKind::Sim:

@@ -156,7 +156,7 @@ bool ReadCableSettings(const std::string& strIniPath, std::string& strSpec, Ftdi
     return true;
 }
 
-bool ResolveCable(const CommandLine& options, const std::string& strIniPath, CableSpec& spec, FtdiPinMap& map,
+bool ResolveCable(const CommandLine& options, const std::string& strIniPath, CableSpec& cable, FtdiPinMap& map,
                   std::string& strError)
 {
     const std::string strHow =
@@ -172,11 +172,11 @@ bool ResolveCable(const CommandLine& options, const std::string& strIniPath, Cab
         return false;
     }
     const std::string strText = bGiven ? strCommandSpec : strFileSpec;
-    spec = CableSpec();
+    cable = CableSpec();
     if (strText.empty())
         return true;
     std::string strWhy;
-    if (!ParseCableSpec(strText, spec, strWhy))
+    if (!ParseCableSpec(strText, cable, strWhy))
     {
         strError = "MORVA cannot use the cable \"" + strText + "\" " +
                    (bGiven ? std::string("given on the command line") : "given in " + strIniPath) + ".\n" + strWhy +

@@ -27,7 +27,7 @@ bool ReadCableSettings(const std::string& strIniPath, std::string& strSpec, Ftdi
 
 // The command line over the settings file over the default. False with a message for the person:
 // what was wrong, where it came from, and the accepted forms.
-bool ResolveCable(const CommandLine& options, const std::string& strIniPath, CableSpec& spec, FtdiPinMap& map,
+bool ResolveCable(const CommandLine& options, const std::string& strIniPath, CableSpec& cable, FtdiPinMap& map,
                   std::string& strError);
 
 // MORVA.INI in the program's own folder.

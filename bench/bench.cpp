@@ -328,9 +328,9 @@ int main()
     Figure ftdiCost = {"step cost over FTDI stand-in, window hidden (us)", {}};
     for (int run = 0; run < STEP_RUNS; ++run)
     {
-        CableSpec spec;
-        spec.kind = CableKind::Ftdi;
-        CD2xxPort port(spec, FtdiPinMap(), &StandinD2xx());
+        CableSpec cable;
+        cable.kind = CableKind::Ftdi;
+        CD2xxPort port(cable, FtdiPinMap(), &StandinD2xx());
         CPortScope scope(&port);
         if (!port.IsAccessible())
             break;

@@ -49,9 +49,9 @@ bool IsParallelPortAddress(unsigned long address)
     return address <= 0xFFF8 && address % 8 == 0;
 }
 
-bool ParseLpt(const std::string& rest, CableSpec& spec, std::string& strError)
+bool ParseLpt(const std::string& rest, CableSpec& cable, std::string& strError)
 {
-    spec.kind = CableKind::Lpt;
+    cable.kind = CableKind::Lpt;
     if (rest.empty())
         return true;
     unsigned long address = 0;
@@ -70,13 +70,13 @@ bool ParseLpt(const std::string& rest, CableSpec& spec, std::string& strError)
         strError = text;
         return false;
     }
-    spec.address = static_cast<unsigned short>(address);
+    cable.address = static_cast<unsigned short>(address);
     return true;
 }
 
-bool ParseFtdi(const std::string& rest, CableSpec& spec, std::string& strError)
+bool ParseFtdi(const std::string& rest, CableSpec& cable, std::string& strError)
 {
-    spec.kind = CableKind::Ftdi;
+    cable.kind = CableKind::Ftdi;
     std::string serial = rest;
     const size_t slash = rest.find('/');
     if (slash != std::string::npos)
@@ -94,7 +94,7 @@ bool ParseFtdi(const std::string& rest, CableSpec& spec, std::string& strError)
             strError = "A channel needs the cable's serial number, as in ftdi:SERIAL/B.";
             return false;
         }
-        spec.channel = static_cast<char>(toupper(static_cast<unsigned char>(channel[0])));
+        cable.channel = static_cast<char>(toupper(static_cast<unsigned char>(channel[0])));
     }
     if (serial.size() > MAX_SERIAL)
     {
@@ -109,15 +109,15 @@ bool ParseFtdi(const std::string& rest, CableSpec& spec, std::string& strError)
             return false;
         }
     }
-    spec.serial = serial;
+    cable.serial = serial;
     return true;
 }
 
 } // namespace
 
-bool ParseCableSpec(const std::string& strText, CableSpec& spec, std::string& strError)
+bool ParseCableSpec(const std::string& strText, CableSpec& cable, std::string& strError)
 {
-    spec = CableSpec();
+    cable = CableSpec();
     const size_t colon = strText.find(':');
     const std::string kind = Lower(strText.substr(0, colon));
     const bool bHasRest = colon != std::string::npos;
@@ -128,35 +128,35 @@ bool ParseCableSpec(const std::string& strText, CableSpec& spec, std::string& st
         return false;
     }
     if (kind == "lpt")
-        return ParseLpt(rest, spec, strError);
+        return ParseLpt(rest, cable, strError);
     if (kind == "ftdi")
-        return ParseFtdi(rest, spec, strError);
+        return ParseFtdi(rest, cable, strError);
     if (kind == "sim" && !bHasRest)
     {
-        spec.kind = CableKind::Sim;
+        cable.kind = CableKind::Sim;
         return true;
     }
     strError = "\"" + strText + "\" is not a cable MORVA knows.";
     return false;
 }
 
-std::string DescribeCable(const CableSpec& spec)
+std::string DescribeCable(const CableSpec& cable)
 {
     char text[80];
-    switch (spec.kind)
+    switch (cable.kind)
     {
     case CableKind::Sim:
         return "simulated board";
     case CableKind::Ftdi:
-        if (spec.serial.empty())
+        if (cable.serial.empty())
             return "FTDI cable (first found)";
-        snprintf(text, sizeof(text), "FTDI cable %s", spec.serial.c_str());
-        if (spec.channel != 0)
-            snprintf(text + strlen(text), sizeof(text) - strlen(text), " channel %c", spec.channel);
+        snprintf(text, sizeof(text), "FTDI cable %s", cable.serial.c_str());
+        if (cable.channel != 0)
+            snprintf(text + strlen(text), sizeof(text) - strlen(text), " channel %c", cable.channel);
         return text;
     case CableKind::Lpt:
     default:
-        snprintf(text, sizeof(text), "parallel port at 0x%X", spec.address);
+        snprintf(text, sizeof(text), "parallel port at 0x%X", cable.address);
         return text;
     }
 }

@@ -26,7 +26,7 @@ extern const char CABLE_SPEC_FORMS[];
 // address is accepted only where a parallel port can be: 0x378, 0x278 or 0x3BC below 0x400
 // (the rest of that range belongs to the PC's own devices), and from 0x400 to 0xFFF8 a multiple
 // of 8, as add-in cards decode eight registers.
-bool ParseCableSpec(const std::string& strText, CableSpec& spec, std::string& strError);
+bool ParseCableSpec(const std::string& strText, CableSpec& cable, std::string& strError);
 
 // "parallel port at 0x378", "FTDI cable MV1234 channel B", "simulated board".
-std::string DescribeCable(const CableSpec& spec);
+std::string DescribeCable(const CableSpec& cable);

@@ -98,8 +98,8 @@ std::string D2xxStatusName(FT_STATUS status)
     return text;
 }
 
-CD2xxPort::CD2xxPort(const CableSpec& spec, const FtdiPinMap& map, const D2xxApi* pApi)
-    : CBitBangPort(map), m_spec(spec)
+CD2xxPort::CD2xxPort(const CableSpec& cable, const FtdiPinMap& map, const D2xxApi* pApi)
+    : CBitBangPort(map), m_spec(cable)
 {
     if (pApi != nullptr)
     {

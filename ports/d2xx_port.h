@@ -10,7 +10,7 @@ class CD2xxPort : public CBitBangPort
 public:
     // pApi: the library's calls; null loads ftd2xx.dll from the system folder when the cable is
     // first opened.
-    CD2xxPort(const CableSpec& spec, const FtdiPinMap& map, const D2xxApi* pApi = nullptr);
+    CD2xxPort(const CableSpec& cable, const FtdiPinMap& map, const D2xxApi* pApi = nullptr);
     ~CD2xxPort() override;
 
     std::string Description() const override;

@@ -44,13 +44,13 @@ TEST(CableSpecTest, AcceptsEveryDocumentedForm)
 {
     for (const GoodSpec& good : GOOD_SPECS)
     {
-        CableSpec spec;
+        CableSpec cable;
         std::string strError;
-        ASSERT_TRUE(ParseCableSpec(good.pszText, spec, strError)) << good.pszText << ": " << strError;
-        EXPECT_EQ(good.kind, spec.kind) << good.pszText;
-        EXPECT_EQ(good.address, spec.address) << good.pszText;
-        EXPECT_EQ(good.pszSerial, spec.serial) << good.pszText;
-        EXPECT_EQ(good.channel, spec.channel) << good.pszText;
+        ASSERT_TRUE(ParseCableSpec(good.pszText, cable, strError)) << good.pszText << ": " << strError;
+        EXPECT_EQ(good.kind, cable.kind) << good.pszText;
+        EXPECT_EQ(good.address, cable.address) << good.pszText;
+        EXPECT_EQ(good.pszSerial, cable.serial) << good.pszText;
+        EXPECT_EQ(good.channel, cable.channel) << good.pszText;
     }
 }
 
@@ -64,9 +64,9 @@ TEST(CableSpecTest, RefusesMalformedSpecsAndAddressesNoParallelPortHas)
     };
     for (const char* pszBad : apszBad)
     {
-        CableSpec spec;
+        CableSpec cable;
         std::string strError;
-        EXPECT_FALSE(ParseCableSpec(pszBad, spec, strError)) << pszBad;
+        EXPECT_FALSE(ParseCableSpec(pszBad, cable, strError)) << pszBad;
         EXPECT_FALSE(strError.empty()) << pszBad;
     }
 }
@@ -129,28 +129,28 @@ protected:
 
 TEST_F(SettingsFileTest, CommandLineWinsOverTheFileAndTheFileOverTheDefault)
 {
-    CableSpec spec;
+    CableSpec cable;
     FtdiPinMap map;
     std::string strError;
-    ASSERT_TRUE(ResolveCable(Parsed(""), m_path, spec, map, strError)) << strError;
-    EXPECT_EQ(CableKind::Lpt, spec.kind);
-    EXPECT_EQ(0x378, spec.address);
+    ASSERT_TRUE(ResolveCable(Parsed(""), m_path, cable, map, strError)) << strError;
+    EXPECT_EQ(CableKind::Lpt, cable.kind);
+    EXPECT_EQ(0x378, cable.address);
 
     Write("[cable]\ncable=lpt:0xD010\n");
-    ASSERT_TRUE(ResolveCable(Parsed(""), m_path, spec, map, strError)) << strError;
-    EXPECT_EQ(0xD010, spec.address);
-    ASSERT_TRUE(ResolveCable(Parsed("/cable:lpt:0xE800"), m_path, spec, map, strError)) << strError;
-    EXPECT_EQ(0xE800, spec.address);
+    ASSERT_TRUE(ResolveCable(Parsed(""), m_path, cable, map, strError)) << strError;
+    EXPECT_EQ(0xD010, cable.address);
+    ASSERT_TRUE(ResolveCable(Parsed("/cable:lpt:0xE800"), m_path, cable, map, strError)) << strError;
+    EXPECT_EQ(0xE800, cable.address);
 }
 
 TEST_F(SettingsFileTest, ReadsThePinMapAndRefusesOneThatCannotWork)
 {
     Write("[cable]\ncable=ftdi\n[ftdi]\ntck=4\ntdi=5\ntdo=6\ntms=7\nvalue=0x02\ndirection=0x03\n");
-    CableSpec spec;
+    CableSpec cable;
     FtdiPinMap map;
     std::string strError;
-    ASSERT_TRUE(ResolveCable(Parsed(""), m_path, spec, map, strError)) << strError;
-    EXPECT_EQ(CableKind::Ftdi, spec.kind);
+    ASSERT_TRUE(ResolveCable(Parsed(""), m_path, cable, map, strError)) << strError;
+    EXPECT_EQ(CableKind::Ftdi, cable.kind);
     EXPECT_EQ(4, map.nTck);
     EXPECT_EQ(7, map.nTms);
     EXPECT_EQ(0xB3, map.Outputs());
@@ -162,7 +162,7 @@ TEST_F(SettingsFileTest, ReadsThePinMapAndRefusesOneThatCannotWork)
     {
         Write(std::string("[ftdi]\n") + pszBad + "\n");
         FtdiPinMap fresh;
-        EXPECT_FALSE(ResolveCable(Parsed(""), m_path, spec, fresh, strError)) << pszBad;
+        EXPECT_FALSE(ResolveCable(Parsed(""), m_path, cable, fresh, strError)) << pszBad;
         EXPECT_NE(std::string::npos, strError.find(m_path)) << pszBad << ": " << strError;
     }
 }
@@ -170,13 +170,13 @@ TEST_F(SettingsFileTest, ReadsThePinMapAndRefusesOneThatCannotWork)
 TEST_F(SettingsFileTest, AMalformedSpecSaysWhereItCameFromAndListsTheForms)
 {
     Write("[cable]\ncable=lpt:0x3F8\n");
-    CableSpec spec;
+    CableSpec cable;
     FtdiPinMap map;
     std::string strError;
-    EXPECT_FALSE(ResolveCable(Parsed(""), m_path, spec, map, strError));
+    EXPECT_FALSE(ResolveCable(Parsed(""), m_path, cable, map, strError));
     EXPECT_NE(std::string::npos, strError.find(m_path)) << strError;
     EXPECT_NE(std::string::npos, strError.find("ftdi:SERIAL/B")) << strError;
-    EXPECT_FALSE(ResolveCable(Parsed("/cable:bogus"), m_path, spec, map, strError));
+    EXPECT_FALSE(ResolveCable(Parsed("/cable:bogus"), m_path, cable, map, strError));
     EXPECT_NE(std::string::npos, strError.find("command line")) << strError;
 }
 
@@ -219,17 +219,17 @@ protected:
     std::string m_plug;
 };
 
-CableSpec Spec(const char* pszText)
+CableSpec ParsedCable(const char* pszText)
 {
-    CableSpec spec;
+    CableSpec cable;
     std::string strError;
-    ParseCableSpec(pszText, spec, strError);
-    return spec;
+    ParseCableSpec(pszText, cable, strError);
+    return cable;
 }
 
 TEST_F(FtdiCableTest, OneClockIsOneTransferAndThePinsAreInputsWhenTheCableIsOff)
 {
-    CD2xxPort port(Spec("ftdi:MV2232/A"), FtdiPinMap(), &StandinD2xx());
+    CD2xxPort port(ParsedCable("ftdi:MV2232/A"), FtdiPinMap(), &StandinD2xx());
     CPortScope scope(&port);
     ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
     EXPECT_EQ((std::vector<std::string>{"openex MV2232A", "reset", "timeouts 400 400", "latency 2", "baud 9600",
@@ -258,7 +258,7 @@ TEST_F(FtdiCableTest, OneClockIsOneTransferAndThePinsAreInputsWhenTheCableIsOff)
 
 TEST_F(FtdiCableTest, TheIdcodeComesOffTheTdoRowOfTheWindow)
 {
-    CD2xxPort port(Spec("ftdi"), FtdiPinMap(), &StandinD2xx());
+    CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
     CPortScope scope(&port);
     ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
     CStepperDlg dlg;
@@ -283,7 +283,7 @@ TEST_F(FtdiCableTest, TheIdcodeComesOffTheTdoRowOfTheWindow)
 
 TEST_F(FtdiCableTest, AnUnpluggedCableFailsItsClockAndAReconnectedOneWorksAgain)
 {
-    CD2xxPort port(Spec("ftdi"), FtdiPinMap(), &StandinD2xx());
+    CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
     CPortScope scope(&port);
     ASSERT_TRUE(port.IsAccessible());
     CableOn();
@@ -318,12 +318,12 @@ TEST_F(FtdiCableTest, AnUnpluggedCableFailsItsClockAndAReconnectedOneWorksAgain)
 TEST_F(FtdiCableTest, ACableThatIsNotThereSaysWhatWasLookedFor)
 {
     Unplug();
-    CD2xxPort port(Spec("ftdi:MV2232/A"), FtdiPinMap(), &StandinD2xx());
+    CD2xxPort port(ParsedCable("ftdi:MV2232/A"), FtdiPinMap(), &StandinD2xx());
     EXPECT_FALSE(port.IsAccessible());
     EXPECT_NE(std::string::npos, port.AccessProblem().find("serial number MV2232A")) << port.AccessProblem();
 
     Plug();
-    CD2xxPort other(Spec("ftdi:OTHER"), FtdiPinMap(), &StandinD2xx());
+    CD2xxPort other(ParsedCable("ftdi:OTHER"), FtdiPinMap(), &StandinD2xx());
     EXPECT_FALSE(other.IsAccessible());
     EXPECT_NE(std::string::npos, other.AccessProblem().find("OTHER")) << other.AccessProblem();
 }
@@ -337,7 +337,7 @@ TEST_F(FtdiCableTest, ThePinMapDecidesWhichPinsMove)
     map.nTms = 7;
     map.value = 0x01;      // a buffer enable held high
     map.direction = 0x01;
-    CD2xxPort port(Spec("ftdi"), map, &StandinD2xx());
+    CD2xxPort port(ParsedCable("ftdi"), map, &StandinD2xx());
     CPortScope scope(&port);
     ASSERT_TRUE(port.IsAccessible());
     TakeLog();
