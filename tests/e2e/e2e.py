@@ -150,7 +150,7 @@ class Session:
                              capture_output=True, timeout=60).stdout.decode("utf-8", "replace")
         return Window(out)
 
-    def click(self, window, ident, double=False):
+    def click(self, window, ident, double=False, hold=None):
         left, top, right, bottom = window.controls[ident]["rect"]
         x, y = (left + right) // 2, (top + bottom) // 2
         # A second click on the same button soon after the first would be a double click.
@@ -158,6 +158,12 @@ class Session:
         if previous == ident and not double:
             x += 3
             time.sleep(max(0.0, 0.7 - (time.time() - when)))
+        if hold is not None:
+            # Pressed for a while, as a person does: what the press itself paints is done before the release.
+            command = ["xdotool", "mousemove", str(x), str(y), "mousedown", "1", "sleep", str(hold), "mouseup", "1"]
+            subprocess.run(command, check=True)
+            self.last_click = (ident, time.time())
+            return
         command = ["xdotool", "mousemove", str(x), str(y), "click"]
         if double:
             command += ["--repeat", "2", "--delay", "80"]
@@ -192,11 +198,11 @@ class Session:
         subprocess.run(["import", "-window", "root", "-depth", "8"] + crop + [path], check=True)
 
 
-def click_through(session, window, buttons):
+def click_through(session, window, buttons, hold=None):
     """Clicks each button in turn and waits for its clocks in the history (six for a reset)."""
     for ident in buttons:
         before = window.count
-        session.click(window, ident)
+        session.click(window, ident, hold=hold)
         window = session.wait_for_count(before + (6 if ident == 1000 else 1))
     return window
 
@@ -784,12 +790,14 @@ def case_pixels(session, build):
             shots[name].append(path)
 
         shoot()
+        # Each click held a moment: the button that loses the focus to it repaints before the
+        # release in both programs, so that the two runs paint in the same order.
         for ident in walk:
-            window = click_through(session, window, [ident])
+            window = click_through(session, window, [ident], hold=0.2)
             shoot()
         for ident in fill:
             before = window.last_line
-            session.click(window, ident)
+            session.click(window, ident, hold=0.05)
             window = session.wait_for_count(0, line_changes_from=before)
         check(window.count == 101, f"{name}: the list holds {window.count} lines")
         shoot()
