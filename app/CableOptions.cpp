@@ -98,7 +98,7 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
         if (!bCable && !bTraceWord)
         {
             strError = "MORVA does not know the command-line word \"" + word +
-                       "\". It takes /cable:SPEC (or --cable=SPEC, --cable SPEC) and /trace:FILE (or --trace=FILE, "
+                       "\". It takes /cable:CABLE (or --cable=CABLE, --cable CABLE) and /trace:FILE (or --trace=FILE, "
                        "--trace FILE).";
             return false;
         }
@@ -160,8 +160,8 @@ bool ResolveCable(const CommandLine& options, const std::string& strIniPath, Cab
                   std::string& strError)
 {
     const std::string strHow =
-        "\n\nChoose the cable with /cable:SPEC on the command line, or with cable=SPEC in the [cable] section "
-        "of MORVA.INI beside the program. SPEC is one of:\n" +
+        "\n\nChoose the cable with /cable:CABLE on the command line, or with cable=CABLE in the [cable] section "
+        "of MORVA.INI beside the program. CABLE is one of:\n" +
         std::string(CABLE_SPEC_FORMS);
     const bool bGiven = options.bCable;
     const std::string& strCommandSpec = options.strCable;

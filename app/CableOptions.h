@@ -1,5 +1,5 @@
 // What the person says on the command line and in MORVA.INI beside the program. The cable:
-// /cable:SPEC (or --cable=SPEC, --cable SPEC) on the command line, else cable=SPEC in the [cable]
+// /cable:CABLE (or --cable=CABLE, --cable CABLE) on the command line, else cable=CABLE in the [cable]
 // section of the file, else the parallel port at 0x378; the FTDI pin map in the [ftdi] section.
 // A file that gets every clock as it happens: /trace:FILE (or --trace=FILE, --trace FILE).
 #pragma once

@@ -595,7 +595,7 @@ def case_cable_choice(session, build):
         window = session.wait_until(lambda w: w.boxes["error"]["count"] == 1, "the error box")
         texts = " ".join(window.boxes["error"]["texts"])
         # Each says how to put it right: the forms, the section, or the options.
-        check(text in texts and any(how in texts for how in ("lpt:ADDRESS", "[ftdi]", "/cable:SPEC")),
+        check(text in texts and any(how in texts for how in ("lpt:ADDRESS", "[ftdi]", "/cable:CABLE")),
               f"{ini} {args}: error box says {texts}")
         check(window.mains == 0, "a main window opened")
         session.probe("close-error")
