@@ -1,6 +1,7 @@
 #include "CableOptions.h"
 
 #include <cstdlib>
+#include <cctype>
 #include <cstring>
 #include <vector>
 
@@ -40,10 +41,23 @@ std::vector<std::string> SplitCommandLine(LPCSTR pszCommandLine)
     return words;
 }
 
+// The options are ASCII words: compared letter by letter, whatever the locale.
 bool StartsWithNoCase(const std::string& text, const char* pszPrefix)
 {
     const size_t nLength = strlen(pszPrefix);
-    return text.size() >= nLength && _strnicmp(text.c_str(), pszPrefix, nLength) == 0;
+    if (text.size() < nLength)
+        return false;
+    for (size_t i = 0; i < nLength; ++i)
+    {
+        if (tolower(static_cast<unsigned char>(text[i])) != tolower(static_cast<unsigned char>(pszPrefix[i])))
+            return false;
+    }
+    return true;
+}
+
+bool EqualsNoCase(const std::string& text, const char* pszWord)
+{
+    return text.size() == strlen(pszWord) && StartsWithNoCase(text, pszWord);
 }
 
 std::string Setting(const std::string& strIniPath, const char* pszSection, const char* pszKey)
@@ -92,9 +106,9 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
     {
         const std::string& word = words[i];
         const bool bCable = StartsWithNoCase(word, "/cable:") || StartsWithNoCase(word, "--cable=") ||
-                            _stricmp(word.c_str(), "--cable") == 0;
+                            EqualsNoCase(word, "--cable");
         const bool bTraceWord = StartsWithNoCase(word, "/trace:") || StartsWithNoCase(word, "--trace=") ||
-                                _stricmp(word.c_str(), "--trace") == 0;
+                                EqualsNoCase(word, "--trace");
         if (!bCable && !bTraceWord)
         {
             strError = "MORVA does not know the command-line word \"" + word +

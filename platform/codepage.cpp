@@ -16,14 +16,14 @@ bool UsesWideWindows()
     return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
-std::wstring WideFromCodePage932(LPCSTR psz)
+CWideText WideFromCodePage932(LPCSTR psz)
 {
     const int nLength = ::MultiByteToWideChar(CP_JAPANESE, 0, psz, -1, nullptr, 0);
     if (nLength <= 0)
-        return std::wstring();
-    std::vector<wchar_t> buffer(static_cast<size_t>(nLength));
+        return CWideText();
+    std::vector<WCHAR> buffer(static_cast<size_t>(nLength));
     ::MultiByteToWideChar(CP_JAPANESE, 0, psz, -1, buffer.data(), nLength);
-    return std::wstring(buffer.data());
+    return CWideText(buffer.data());
 }
 
 std::string CodePage932FromWide(LPCWSTR psz)

@@ -9,7 +9,10 @@
 
 bool UsesWideWindows();
 
-std::wstring WideFromCodePage932(LPCSTR psz);
+// A text in the wide characters Windows calls take (WCHAR: 16 bits on every build).
+typedef std::basic_string<WCHAR> CWideText;
+
+CWideText WideFromCodePage932(LPCSTR psz);
 std::string CodePage932FromWide(LPCWSTR psz);
 
 int MessageBoxCp932(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);

@@ -53,7 +53,7 @@ BOOL CString::LoadString(UINT nID)
     HINSTANCE hInstance = ::GetModuleHandleA(nullptr);
     if (UsesWideWindows())
     {
-        wchar_t buffer[256] = {};
+        WCHAR buffer[256] = {};
         if (::LoadStringW(hInstance, nID, buffer, 256) <= 0)
         {
             m_str.clear();

@@ -326,7 +326,7 @@ void CDialog::ExecuteDlgInit()
                                                                 : 0;
         if (bTerminated && nAddMessage != 0 && UsesWideWindows())
         {
-            const std::wstring text = WideFromCodePage932(pszText);
+            const CWideText text = WideFromCodePage932(pszText);
             ::SendDlgItemMessageW(m_hWnd, nIDC, nAddMessage, 0, reinterpret_cast<LPARAM>(text.c_str()));
         }
         else if (bTerminated && nAddMessage != 0)

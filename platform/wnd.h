@@ -13,7 +13,10 @@ class CCmdTarget;
 class CWnd;
 
 // The message-map key of the control-colour handler, for all of WM_CTLCOLORMSGBOX..STATIC.
-const UINT WM_CTLCOLOR = 0x0019;
+// (Wine's headers already define it.)
+#ifndef WM_CTLCOLOR
+#define WM_CTLCOLOR 0x0019
+#endif
 
 typedef LRESULT (*AFX_DISPATCH)(CCmdTarget* pTarget, UINT nMessage, WPARAM wParam, LPARAM lParam);
 

@@ -4,7 +4,9 @@
 set -e
 prefix=$1
 shift
-export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# wine64-run.sh sets the 64-bit loader and prefix for the Linux program.
+loader=${MORVA_WINE_LOADER:-wine}
+export WINEPREFIX="$prefix" WINEARCH=${MORVA_WINEARCH:-win32} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 here=$(cd "$(dirname "$0")" && pwd)
 # The prefix is ready once it exists with the current font settings.
 stamp=$(md5sum <"$here/wine-fonts.reg" | cut -c1-32)
@@ -13,14 +15,14 @@ if [ "$(cat "$prefix/.morva-ready" 2>/dev/null)" != "$stamp" ]; then
     (
         flock 9
         if [ "$(cat "$prefix/.morva-ready" 2>/dev/null)" != "$stamp" ]; then
-            [ -f "$prefix/system.reg" ] || { wineboot -i >/dev/null 2>&1 || true; }
+            [ -f "$prefix/system.reg" ] || { "$loader" wineboot -i >/dev/null 2>&1 || true; }
             wineserver -w
             # The dialogs' font, "ＭＳ Ｐゴシック", shown with the IPA font where it is missing, and
             # a Japanese fallback for the system's message font, as Windows links one itself.
             # "Arial" as Liberation Sans: without an Arial, Wine falls back to the first Swiss face
             # with the locale's character set, under code page 932 a wide Japanese font that cuts
             # the title.
-            wine regedit /S "$(winepath -w "$here/wine-fonts.reg" 2>/dev/null)" >/dev/null 2>&1 || true
+            "$loader" regedit /S "$("$loader" winepath -w "$here/wine-fonts.reg" 2>/dev/null)" >/dev/null 2>&1 || true
             wineserver -w
             echo "$stamp" >"$prefix/.morva-ready"
         fi
@@ -32,7 +34,7 @@ wineserver -p30 >/dev/null 2>&1 || true
 # give them files, not the caller's pipe, so the caller sees the end as soon as the program ends.
 out=$(mktemp) err=$(mktemp)
 status=0
-wine "$@" >"$out" 2>"$err" </dev/null || status=$?
+"$loader" "$@" >"$out" 2>"$err" </dev/null || status=$?
 cat "$out"
 cat "$err" >&2
 rm -f "$out" "$err"

@@ -69,7 +69,7 @@ CStepperDlg::CStepperDlg(CWnd* pParent) : CDialog(IDD, pParent)
     ::QueryPerformanceCounter(&m_sessionStart);
     SYSTEMTIME now;
     ::GetLocalTime(&now);
-    char date[32];
+    char date[48];
     snprintf(date, sizeof(date), "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
              now.wMinute, now.wSecond);
     m_strSessionDate = date;
