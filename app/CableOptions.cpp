@@ -5,9 +5,9 @@
 #include <cstring>
 #include <vector>
 
-namespace {
+#include "SystemCables.h"
 
-const char SETTINGS_FILE[] = "MORVA.INI";
+namespace {
 
 // The command line split as Windows programs split it: spaces apart, double quotes around.
 std::vector<std::string> SplitCommandLine(LPCSTR pszCommandLine)
@@ -173,16 +173,13 @@ bool ReadCableSettings(const std::string& strIniPath, std::string& strSpec, Ftdi
 bool ResolveCable(const CommandLine& options, const std::string& strIniPath, CableSpec& cable, FtdiPinMap& map,
                   std::string& strError)
 {
-    const std::string strHow =
-        "\n\nChoose the cable with /cable:CABLE on the command line, or with cable=CABLE in the [cable] section "
-        "of MORVA.INI beside the program. CABLE is one of:\n" +
-        std::string(CABLE_SPEC_FORMS);
+    const std::string strHow = "\n\n" + std::string(CABLE_CHOICE_HOW) + " CABLE is one of:\n" + CABLE_SPEC_FORMS;
     const bool bGiven = options.bCable;
     const std::string& strCommandSpec = options.strCable;
     std::string strFileSpec;
     if (!ReadCableSettings(strIniPath, strFileSpec, map, strError))
     {
-        strError = strIniPath + ": " + strError;
+        strError = ShownPath(strIniPath) + ": " + strError;
         return false;
     }
     const std::string strText = bGiven ? strCommandSpec : strFileSpec;
@@ -190,22 +187,13 @@ bool ResolveCable(const CommandLine& options, const std::string& strIniPath, Cab
     if (strText.empty())
         return true;
     std::string strWhy;
-    if (!ParseCableSpec(strText, cable, strWhy))
+    if (!ParseCableSpec(strText, cable, strWhy) || !IsCableReachable(cable, strWhy))
     {
         strError = "MORVA cannot use the cable \"" + strText + "\" " +
-                   (bGiven ? std::string("given on the command line") : "given in " + strIniPath) + ".\n" + strWhy +
+                   (bGiven ? std::string("given on the command line") : "given in " + ShownPath(strIniPath)) + ".\n" + strWhy +
                    strHow;
         return false;
     }
+    cable.bChosen = true;
     return true;
-}
-
-std::string SettingsPath()
-{
-    char path[MAX_PATH] = {};
-    const DWORD nLength = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path, nLength < MAX_PATH ? nLength : 0);
-    const size_t slash = folder.rfind('\\');
-    folder = slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
-    return folder + SETTINGS_FILE;
 }

@@ -1,6 +1,6 @@
-// What the person says on the command line and in MORVA.INI beside the program. The cable:
+// What the person says on the command line and in the settings file (SystemCables.h). The cable:
 // /cable:CABLE (or --cable=CABLE, --cable CABLE) on the command line, else cable=CABLE in the [cable]
-// section of the file, else the parallel port at 0x378; the FTDI pin map in the [ftdi] section.
+// section of the file, else the system's default; the FTDI pin map in the [ftdi] section.
 // A file that gets every clock as it happens: /trace:FILE (or --trace=FILE, --trace FILE).
 #pragma once
 
@@ -10,6 +10,7 @@
 
 #include "../ports/bitbang_port.h"
 #include "../ports/cable_spec.h"
+#include "SystemCables.h"
 
 struct CommandLine
 {
@@ -29,6 +30,3 @@ bool ReadCableSettings(const std::string& strIniPath, std::string& strSpec, Ftdi
 // what was wrong, where it came from, and the accepted forms.
 bool ResolveCable(const CommandLine& options, const std::string& strIniPath, CableSpec& cable, FtdiPinMap& map,
                   std::string& strError);
-
-// MORVA.INI in the program's own folder.
-std::string SettingsPath();

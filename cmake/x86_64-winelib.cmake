@@ -3,6 +3,7 @@
 # 64-bit loader starts (see scripts/wine64-run.sh).
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_LIBRARY_ARCHITECTURE x86_64-linux-gnu)
 
 set(CMAKE_C_COMPILER   winegcc)
 set(CMAKE_CXX_COMPILER wineg++)

@@ -4,14 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-const char CABLE_SPEC_FORMS[] =
-    "lpt\tthe parallel port at 0x378\n"
-    "lpt:ADDRESS\ta parallel port whose data register is at ADDRESS (hex, e.g. lpt:0xD010)\n"
-    "ftdi\tthe first FTDI cable found\n"
-    "ftdi:SERIAL\tthe FTDI cable with that serial number\n"
-    "ftdi:SERIAL/B\tchannel B (A to D) of a two- or four-channel FTDI chip\n"
-    "sim\tthe simulated board";
-
 namespace {
 
 const size_t MAX_SERIAL = 15;  // D2XX and libftdi keep serial numbers in 16 bytes
@@ -54,6 +46,11 @@ bool ParseLpt(const std::string& rest, CableSpec& cable, std::string& strError)
     cable.kind = CableKind::Lpt;
     if (rest.empty())
         return true;
+    if (rest[0] == '/')
+    {
+        cable.device = rest;
+        return true;
+    }
     unsigned long address = 0;
     if (!ParseHex(rest, address))
     {
@@ -156,6 +153,8 @@ std::string DescribeCable(const CableSpec& cable)
         return text;
     case CableKind::Lpt:
     default:
+        if (!cable.device.empty())
+            return "parallel port " + cable.device;
         snprintf(text, sizeof(text), "parallel port at 0x%X", cable.address);
         return text;
     }

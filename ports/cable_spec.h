@@ -1,5 +1,5 @@
-// Which cable the program drives, as a person writes it: "lpt", "lpt:0xD010", "ftdi",
-// "ftdi:SERIAL", "ftdi:SERIAL/B" or "sim".
+// Which cable the program drives, as a person writes it: "lpt", "lpt:0xD010" (Windows),
+// "lpt:/dev/parport1" (Linux), "ftdi", "ftdi:SERIAL", "ftdi:SERIAL/B" or "sim".
 #pragma once
 
 #include <string>
@@ -15,18 +15,18 @@ struct CableSpec
 {
     CableKind kind = CableKind::Lpt;
     unsigned short address = 0x378;  // data register; status is the next address
+    std::string device;              // a parallel port's device file; empty: by address
     std::string serial;              // empty: the first FTDI device found
     char channel = 0;                // 'A' to 'D' on two- and four-channel chips; 0: not given
+    bool bChosen = false;            // false: nobody chose, the system's default applies
 };
-
-// The forms accepted, one a line, for messages and the guide.
-extern const char CABLE_SPEC_FORMS[];
 
 // False, with the reason in strError, for anything that is not one of the forms above. An
 // address is accepted only where a parallel port can be: 0x378, 0x278 or 0x3BC below 0x400
 // (the rest of that range belongs to the PC's own devices), and from 0x400 to 0xFFF8 a multiple
-// of 8, as add-in cards decode eight registers.
+// of 8, as add-in cards decode eight registers. A device file is an absolute path.
 bool ParseCableSpec(const std::string& strText, CableSpec& cable, std::string& strError);
 
-// "parallel port at 0x378", "FTDI cable MV1234 channel B", "simulated board".
+// "parallel port at 0x378", "parallel port /dev/parport0", "FTDI cable MV1234 channel B",
+// "simulated board".
 std::string DescribeCable(const CableSpec& cable);

@@ -92,9 +92,9 @@ std::string D2xxStatusName(FT_STATUS status)
     };
     char text[64];
     if (status < sizeof(s_apszNames) / sizeof(s_apszNames[0]))
-        snprintf(text, sizeof(text), "%s (%lu)", s_apszNames[status], status);
+        snprintf(text, sizeof(text), "%s (%lu)", s_apszNames[status], static_cast<unsigned long>(status));
     else
-        snprintf(text, sizeof(text), "status %lu", status);
+        snprintf(text, sizeof(text), "status %lu", static_cast<unsigned long>(status));
     return text;
 }
 

@@ -1,7 +1,10 @@
 #!/bin/sh
-# Configures and builds everything in build/ with the MinGW-w64 cross compiler.
+# Configures and builds everything: the Windows programs in build/ with the MinGW-w64 cross
+# compiler, the Linux program in build-linux/ with Winelib.
 set -e
 top=$(cd "$(dirname "$0")/.." && pwd)
 sh "$top/scripts/deps.sh"
 cmake -S "$top" -B "$top/build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/i686-w64-mingw32.cmake" >/dev/null
 cmake --build "$top/build" -j"$(nproc)"
+cmake -S "$top" -B "$top/build-linux" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/x86_64-winelib.cmake" >/dev/null
+cmake --build "$top/build-linux" -j"$(nproc)"

@@ -1,20 +1,30 @@
 #!/bin/sh
-# Builds MORVASIM.EXE and opens it under Wine. Without a display it runs on a virtual one,
-# saves a screenshot of the window and ends.
+# Builds everything and opens the Linux program, morva, on the simulated board; with --windows,
+# MORVASIM.EXE under Wine. Without a display it runs on a virtual one, saves a screenshot of the
+# window and ends.
 set -e
 top=$(cd "$(dirname "$0")/.." && pwd)
 sh "$top/scripts/build.sh"
-run="$top/scripts/wine-run.sh $top/build/wineprefix"
-
-if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
-    exec $run "$top/build/MORVASIM.EXE"
+if [ "${1:-}" = "--windows" ]; then
+    prefix="$top/build/wineprefix"
+    run="$top/scripts/wine-run.sh $prefix $top/build/MORVASIM.EXE"
+    shot="$top/build/morvasim-window.png"
+    name=MORVASIM.EXE
+else
+    prefix="$top/build-linux/wineprefix"
+    run="$top/scripts/wine64-run.sh $prefix $top/build-linux/morva.exe --cable sim"
+    shot="$top/build-linux/morva-window.png"
+    name=morva
 fi
 
-shot="$top/build/morvasim-window.png"
-export WINEPREFIX="$top/build/wineprefix"
+if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
+    exec $run
+fi
+
+export WINEPREFIX="$prefix"
 wineserver -k >/dev/null 2>&1 || true
 xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
-    '"$run"' "'"$top"'/build/MORVASIM.EXE" &
+    '"$run"' &
     for i in $(seq 1 120); do
         window=$(xdotool search --onlyvisible --name "^MORVA\$" 2>/dev/null | head -n 1)
         [ -n "$window" ] && break
@@ -25,4 +35,4 @@ xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
     wineserver -k
 '
 wineserver -k >/dev/null 2>&1 || true
-echo "No display: MORVASIM.EXE ran on a virtual display; its window is in $shot"
+echo "No display: $name ran on a virtual display; its window is in $shot"

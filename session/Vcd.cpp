@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <cerrno>
-#include <cstring>
 
 #include "../platform/codepage.h"
 #include "version.h"
@@ -156,19 +154,21 @@ bool SaveVcd(const CSessionRecord& record, const std::string& strDate, const std
     return true;
 }
 
+// Written through the system's own file calls, as the saved file is, so that a name means the
+// same file to both; each clock is handed to the system at once.
 bool CLiveVcd::Open(const std::string& strPath, const std::string& strDate, std::string& strError)
 {
-    m_pFile = fopen(strPath.c_str(), "wb");
-    if (m_pFile == nullptr)
+    m_hFile = ::CreateFileA(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (m_hFile == INVALID_HANDLE_VALUE)
     {
-        strError = "Could not create the trace file " + strPath + ": " + strerror(errno) + ".";
+        strError = Describe("Could not create the trace file", strPath);
         return false;
     }
     m_strPath = strPath;
-    const std::string header = CVcdWriter::Header(strDate, 0);
-    if (fwrite(header.data(), 1, header.size(), m_pFile) != header.size() || fflush(m_pFile) != 0)
+    if (!WriteAll(m_hFile, CVcdWriter::Header(strDate, 0)))
     {
-        strError = "Could not write the trace file " + strPath + ": " + strerror(errno) + ".";
+        strError = Describe("Could not write the trace file", strPath);
         Close();
         return false;
     }
@@ -177,13 +177,12 @@ bool CLiveVcd::Open(const std::string& strPath, const std::string& strDate, std:
 
 bool CLiveVcd::Append(const ClockRecord& clock, std::string& strError)
 {
-    if (m_pFile == nullptr)
+    if (m_hFile == INVALID_HANDLE_VALUE)
         return true;
-    const std::string text = m_writer.Clock(clock);
-    if (fwrite(text.data(), 1, text.size(), m_pFile) != text.size() || fflush(m_pFile) != 0)
+    if (!WriteAll(m_hFile, m_writer.Clock(clock)))
     {
-        strError = "Could not write the trace file " + m_strPath + ": " + strerror(errno) +
-                   ". It holds the session up to the clock before; nothing more is written to it.";
+        strError = Describe("Could not write the trace file", m_strPath) +
+                   " It holds the session up to the clock before; nothing more is written to it.";
         Close();
         return false;
     }
@@ -192,7 +191,7 @@ bool CLiveVcd::Append(const ClockRecord& clock, std::string& strError)
 
 void CLiveVcd::Close()
 {
-    if (m_pFile != nullptr)
-        fclose(m_pFile);
-    m_pFile = nullptr;
+    if (m_hFile != INVALID_HANDLE_VALUE)
+        ::CloseHandle(m_hFile);
+    m_hFile = INVALID_HANDLE_VALUE;
 }

@@ -4,7 +4,8 @@
 // 5 ms between clocks costs a number, not lines.
 #pragma once
 
-#include <cstdio>
+#include <windows.h>
+
 #include <string>
 
 #include "SessionRecord.h"
@@ -44,11 +45,11 @@ public:
 
     bool Open(const std::string& strPath, const std::string& strDate, std::string& strError);
     bool Append(const ClockRecord& clock, std::string& strError);
-    bool IsOpen() const { return m_pFile != nullptr; }
+    bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
     void Close();
 
 private:
     std::string m_strPath;
-    FILE* m_pFile = nullptr;
+    HANDLE m_hFile = INVALID_HANDLE_VALUE;
     CVcdWriter m_writer;
 };

@@ -178,6 +178,11 @@ TEST_F(SettingsFileTest, AMalformedSpecSaysWhereItCameFromAndListsTheForms)
     EXPECT_NE(std::string::npos, strError.find("ftdi:SERIAL/B")) << strError;
     EXPECT_FALSE(ResolveCable(Parsed("/cable:bogus"), m_path, cable, map, strError));
     EXPECT_NE(std::string::npos, strError.find("command line")) << strError;
+
+    // The Linux program's device form is read, and refused here with the form that works.
+    EXPECT_FALSE(ResolveCable(Parsed("/cable:lpt:/dev/parport0"), m_path, cable, map, strError));
+    EXPECT_NE(std::string::npos, strError.find("Linux device file")) << strError;
+    EXPECT_NE(std::string::npos, strError.find("lpt:ADDRESS")) << strError;
 }
 
 // --- The FTDI cable -------------------------------------------------------------------------

@@ -1,20 +1,26 @@
 // The session record, the waveform file saved and written as it goes, and copying the history.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 
 #include "dialog_runner.h"
 #include "session/Vcd.h"
 
 namespace {
 
+// Through the system's file calls, which take the program's own names on every build.
 std::string ReadFile(const std::string& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
+    std::string text;
+    HANDLE hFile = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return text;
+    char buffer[4096];
+    DWORD dwRead = 0;
+    while (::ReadFile(hFile, buffer, sizeof(buffer), &dwRead, nullptr) && dwRead > 0)
+        text.append(buffer, dwRead);
+    ::CloseHandle(hFile);
+    return text;
 }
 
 bool Exists(const std::string& path)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dialog_runner.h"
+#include "platform/codepage.h"
 #include "res/resource.h"
 
 namespace {
@@ -98,9 +99,9 @@ public:
             return std::string();
         if (first == 0xFFFF)
             return "#" + std::to_string(Word());
-        std::wstring text(1, static_cast<wchar_t>(first));
+        CWideText text(1, static_cast<WCHAR>(first));
         for (WORD w = Word(); w != 0; w = Word())
-            text += static_cast<wchar_t>(w);
+            text += static_cast<WCHAR>(w);
         return Utf8(text);
     }
 
@@ -110,7 +111,7 @@ public:
             ++m_p;
     }
 
-    static std::string Utf8(const std::wstring& text)
+    static std::string Utf8(const CWideText& text)
     {
         char buffer[512] = {};
         ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, buffer, sizeof(buffer), nullptr, nullptr);
@@ -177,7 +178,12 @@ TEST(TemplateTest, MainWindowTemplateHoldsEveryControlInOrder)
     EXPECT_EQ(9, reader.Word());
     EXPECT_EQ(0, reader.Word()) << "weight";
     EXPECT_EQ(0, reader.Byte()) << "italic";
+#ifdef __WINE__
+    // wrc leaves the character set of a DIALOGEX font out (0).
+    EXPECT_EQ(0, reader.Byte()) << "character set";
+#else
     EXPECT_EQ(1, reader.Byte()) << "character set";
+#endif
     EXPECT_EQ("ＭＳ Ｐゴシック", reader.StringOrOrdinal());
 
     ASSERT_EQ(std::size(EXPECTED), nItems);
@@ -217,10 +223,11 @@ TEST(TemplateTest, DeviceListHoldsItsOneEntry)
     RunDialog(dlg, [&] {
         HWND hCombo = ::GetDlgItem(dlg.m_hWnd, IDC_DEVICE);
         ASSERT_EQ(1, ::SendMessageA(hCombo, CB_GETCOUNT, 0, 0));
-        wchar_t text[32] = {};
+        WCHAR text[32] = {};
         ::SendMessageW(hCombo, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
         // Stored in code page 932, shown as "JTAG選択" whatever the system's code page.
-        EXPECT_EQ(std::wstring(L"JTAG\x9078\x629e"), std::wstring(text));
+        const WCHAR expected[] = {'J', 'T', 'A', 'G', 0x9078, 0x629e, 0};
+        EXPECT_EQ(CWideText(expected), CWideText(text));
         EXPECT_FALSE(::IsWindowEnabled(hCombo));
     });
 }

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """End-to-end tests: MORVASIM.EXE under Wine on the current (virtual) display, clicked with a
-real mouse through xdotool, and read back with the probe program and screenshots.
+real mouse through xdotool, and read back with the probe program and screenshots. With --native,
+the Linux program (morva --cable sim) of a Winelib build folder takes MORVASIM.EXE's place.
 
-Usage: e2e.py --build BUILD_DIR --source SOURCE_DIR CASE
+Usage: e2e.py --build BUILD_DIR --source SOURCE_DIR [--native --windows-build DIR] CASE
 """
 import argparse
 import os
@@ -98,15 +99,19 @@ class Window:
 
 
 class Session:
-    def __init__(self, build, source):
-        self.build, self.source = build, source
+    def __init__(self, build, source, native=False):
+        self.build, self.source, self.native = build, source, native
         self.prefix = os.path.join(build, "wineprefix")
-        self.wine = [os.path.join(source, "scripts", "wine-run.sh"), self.prefix]
+        # The Linux program and its probe are 64-bit Winelib programs in a 64-bit prefix.
+        runner = "wine64-run.sh" if native else "wine-run.sh"
+        self.wine = [os.path.join(source, "scripts", runner), self.prefix]
         self.process = None
         self.others = []
         self.last_click = (None, 0.0)
 
-    def launch(self, program="MORVASIM.EXE", env=None, stdout=subprocess.DEVNULL, args=(), cwd=None):
+    def launch(self, program=None, env=None, stdout=subprocess.DEVNULL, args=(), cwd=None):
+        if program is None:
+            program, args = ("morva.exe", ["--cable", "sim"] + list(args)) if self.native else ("MORVASIM.EXE", args)
         # A session of its own, so that stopping ends Wine's process too, not only the wrapper.
         process = subprocess.Popen(self.wine + [os.path.join(self.build, program)] + list(args), env=env, cwd=cwd,
                                    stdout=stdout, stderr=subprocess.DEVNULL, start_new_session=True)
@@ -980,6 +985,39 @@ def case_burst(session, build):
     print(f"burst: {window.count} history lines form a path through the diagram, ending in {code}")
 
 
+def case_native(session, build, windows_build):
+    """The Linux program on the simulated board: every state walked and checked as MORVASIM.EXE's
+    window is, then its window against MORVASIM.EXE's after the same clicks, pixel for pixel."""
+    case_walk(session, build)
+    escape(session, session.probe(), session.process)
+    session.stop()
+    session.others = []
+
+    clicks = [1000, 1001, 1002, 1004, 1005, 1036, 1006, 1007, 1008, 1005, 1037, 1009, 1002, 1003, 1010]
+    screens = os.path.join(build, "screens")
+    os.makedirs(screens, exist_ok=True)
+    shots = {}
+    for name, runner in (("linux", session), ("windows", Session(windows_build, session.source))):
+        runner.process = runner.launch()
+        window = runner.wait_until(lambda w: w.visible, f"the {name} program's window")
+        try:
+            # Held a moment, as in the pixels case: both programs paint in the same order.
+            window = click_through(runner, window, clicks, hold=0.2)
+            shots[name] = os.path.join(screens, f"{name}-window.png")
+            runner.screenshot(shots[name], window.rect)
+            escape(runner, window, runner.process)
+        finally:
+            runner.stop()
+            runner.others = []
+    subprocess.run(["convert", shots["linux"], shots["windows"], "-background", "white", "-splice", "12x0",
+                    "+append", os.path.join(screens, "linux-and-windows.png")], check=True)
+    count = subprocess.run(["compare", "-metric", "AE", shots["linux"], shots["windows"], "null:"],
+                           capture_output=True, text=True).stderr.strip()
+    check(count == "0", f"the Linux program's window differs from MORVASIM.EXE's in {count} pixels")
+    print(f"native: the walk checked after every click; after {len(clicks)} clicks the window equals MORVASIM.EXE's "
+          "pixel for pixel")
+
+
 CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": case_error,
          "screens": case_screens, "inpout": case_inpout, "inpout-refused": case_inpout_refused,
          "inpout-planted": case_inpout_planted, "package": case_package, "burst": case_burst,
@@ -992,11 +1030,16 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
     parser.add_argument("--source", required=True)
-    parser.add_argument("case", choices=list(CASES))
+    parser.add_argument("--native", action="store_true")
+    parser.add_argument("--windows-build")
+    parser.add_argument("case", choices=list(CASES) + ["native"])
     args = parser.parse_args()
-    session = Session(args.build, args.source)
+    session = Session(args.build, args.source, args.native)
     try:
-        CASES[args.case](session, args.build)
+        if args.case == "native":
+            case_native(session, args.build, args.windows_build)
+        else:
+            CASES[args.case](session, args.build)
     except Failure as failure:
         print(f"FAILED: {failure}")
         return 1

@@ -25,12 +25,20 @@ const int CONTROLS[] = {1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 10
                         1021, 1022, 1023, 1024, 1025, 1026, 1027, 1040, 1042, 1043};
 const int ROWS[] = {1028, 1032, 1033, 1029, 1030, 1031};
 
-// "エラー" and "ﾊﾞｰｼﾞｮﾝ情報 MORVA"
-const wchar_t ERROR_CAPTION[] = L"\x30a8\x30e9\x30fc";
-const wchar_t ABOUT_CAPTION[] = L"\xff8a\xff9e\xff70\xff7c\xff9e\xff6e\xff9d\x60c5\x5831 MORVA";
+typedef std::basic_string<WCHAR> Wide;
+
+Wide FromUtf8(const char* text)
+{
+    WCHAR buffer[256] = {};
+    ::MultiByteToWideChar(CP_UTF8, 0, text, -1, buffer, 256);
+    return buffer;
+}
+
+const Wide ERROR_CAPTION = FromUtf8("エラー");
+const Wide ABOUT_CAPTION = FromUtf8("ﾊﾞｰｼﾞｮﾝ情報 MORVA");
 
 // One line of UTF-8: a message's line breaks become spaces.
-std::string Utf8(const wchar_t* text)
+std::string Utf8(const WCHAR* text)
 {
     char buffer[4096] = {};
     ::WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof(buffer), nullptr, nullptr);
@@ -41,28 +49,28 @@ std::string Utf8(const wchar_t* text)
 
 struct Search
 {
-    const wchar_t* caption;
+    Wide caption;
     std::vector<HWND> found;
 };
 
 BOOL CALLBACK Collect(HWND hWnd, LPARAM lParam)
 {
     Search* pSearch = reinterpret_cast<Search*>(lParam);
-    wchar_t text[128] = {};
+    WCHAR text[128] = {};
     ::GetWindowTextW(hWnd, text, 128);
-    if (wcscmp(text, pSearch->caption) == 0 && ::IsWindowVisible(hWnd))
+    if (pSearch->caption == text && ::IsWindowVisible(hWnd))
         pSearch->found.push_back(hWnd);
     return TRUE;
 }
 
-std::vector<HWND> TopLevel(const wchar_t* caption)
+std::vector<HWND> TopLevel(const Wide& caption)
 {
     Search search = {caption, {}};
     ::EnumWindows(&Collect, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
-void PrintBox(const char* name, const wchar_t* caption)
+void PrintBox(const char* name, const Wide& caption)
 {
     const std::vector<HWND> boxes = TopLevel(caption);
     RECT rect = {};
@@ -73,16 +81,16 @@ void PrintBox(const char* name, const wchar_t* caption)
         for (HWND hChild = ::GetWindow(boxes[0], GW_CHILD); hChild != nullptr;
              hChild = ::GetWindow(hChild, GW_HWNDNEXT))
         {
-            wchar_t text[2048] = {};
+            WCHAR text[2048] = {};
             ::GetWindowTextW(hChild, text, 2048);
             texts += Utf8(text) + "|";
         }
     }
-    printf("box %s %u %ld %ld %ld %ld %s\n", name, static_cast<unsigned>(boxes.size()), rect.left, rect.top,
-           rect.right, rect.bottom, texts.c_str());
+    printf("box %s %u %ld %ld %ld %ld %s\n", name, static_cast<unsigned>(boxes.size()), static_cast<long>(rect.left),
+           static_cast<long>(rect.top), static_cast<long>(rect.right), static_cast<long>(rect.bottom), texts.c_str());
 }
 
-void PressOk(const wchar_t* caption)
+void PressOk(const Wide& caption)
 {
     for (HWND hBox : TopLevel(caption))
         ::PostMessageW(hBox, WM_COMMAND, IDOK, 0);
@@ -104,7 +112,7 @@ int main(int argc, char** argv)
     if (action == "close-about")
         PressOk(ABOUT_CAPTION);
 
-    const std::vector<HWND> mains = TopLevel(L"MORVA");
+    const std::vector<HWND> mains = TopLevel(FromUtf8("MORVA"));
     HWND hFront = ::GetForegroundWindow();
     bool bFront = false;
     for (HWND hWnd : mains)
@@ -112,7 +120,7 @@ int main(int argc, char** argv)
     printf("windows %u %d\n", static_cast<unsigned>(mains.size()), bFront ? 1 : 0);
     PrintBox("error", ERROR_CAPTION);
     PrintBox("about", ABOUT_CAPTION);
-    PrintBox("save", L"Save As");
+    PrintBox("save", FromUtf8("Save As"));
 
     HWND hDlg = ::FindWindowA(nullptr, "MORVA");
     if (hDlg == nullptr)
@@ -129,14 +137,15 @@ int main(int argc, char** argv)
 
     RECT rect;
     ::GetWindowRect(hDlg, &rect);
-    printf("window %d %ld %ld %ld %ld\n", ::IsWindowVisible(hDlg) ? 1 : 0, rect.left, rect.top, rect.right,
-           rect.bottom);
+    printf("window %d %ld %ld %ld %ld\n", ::IsWindowVisible(hDlg) ? 1 : 0, static_cast<long>(rect.left),
+           static_cast<long>(rect.top), static_cast<long>(rect.right), static_cast<long>(rect.bottom));
     for (int nID : CONTROLS)
     {
         HWND hControl = ::GetDlgItem(hDlg, nID);
         ::GetWindowRect(hControl, &rect);
         printf("control %d %d %d %ld %ld %ld %ld\n", nID, ::IsWindowEnabled(hControl) ? 1 : 0,
-               ::IsWindowVisible(hControl) ? 1 : 0, rect.left, rect.top, rect.right, rect.bottom);
+               ::IsWindowVisible(hControl) ? 1 : 0, static_cast<long>(rect.left), static_cast<long>(rect.top),
+               static_cast<long>(rect.right), static_cast<long>(rect.bottom));
     }
     for (int nID : ROWS)
     {
@@ -148,7 +157,7 @@ int main(int argc, char** argv)
     HWND hList = ::GetDlgItem(hDlg, 1027);
     const LRESULT nCount = ::SendMessageW(hList, LB_GETCOUNT, 0, 0);
     const LRESULT nTop = ::SendMessageW(hList, LB_GETTOPINDEX, 0, 0);
-    wchar_t line[64] = {};
+    WCHAR line[64] = {};
     if (nCount > 0)
         ::SendMessageW(hList, LB_GETTEXT, static_cast<WPARAM>(nCount - 1), reinterpret_cast<LPARAM>(line));
     char narrow[64] = {};
@@ -156,7 +165,7 @@ int main(int argc, char** argv)
     printf("history %ld %ld %s\n", static_cast<long>(nCount), static_cast<long>(nTop), narrow);
     for (LRESULT i = 0; action == "lines" && i < nCount; ++i)
     {
-        wchar_t text[64] = {};
+        WCHAR text[64] = {};
         char lineText[64] = {};
         ::SendMessageW(hList, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
         ::WideCharToMultiByte(CP_ACP, 0, text, -1, lineText, sizeof(lineText), nullptr, nullptr);

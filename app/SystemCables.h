@@ -1,0 +1,22 @@
+// What choosing a cable says and checks differently on Windows and on Linux: the forms a person
+// may write, where the settings file is, and which cables the system can reach. One file a
+// system gives these: SystemCables.cpp here for Windows, linux/SystemCables.cpp for Linux.
+#pragma once
+
+#include <string>
+
+#include "../ports/cable_spec.h"
+
+// The forms accepted, one a line ("FORM\tmeaning"), for messages.
+extern const char CABLE_SPEC_FORMS[];
+// Where a cable is chosen, one sentence for messages.
+extern const char CABLE_CHOICE_HOW[];
+
+// The settings file, as the program opens it.
+std::string SettingsPath();
+// A path the program opens, as the person knows it, for messages.
+std::string ShownPath(const std::string& strPath);
+
+// False, with why, for a cable this system has no way to: a port address on Linux, a device
+// file on Windows.
+bool IsCableReachable(const CableSpec& cable, std::string& strWhy);

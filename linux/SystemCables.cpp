@@ -1,0 +1,65 @@
+// Linux: parallel ports through ppdev by their device files, FTDI cables through libftdi, and
+// the settings in ~/.config/morva/morva.ini (or under $XDG_CONFIG_HOME).
+#include "../app/SystemCables.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+
+const char CABLE_SPEC_FORMS[] =
+    "lpt\tthe parallel port /dev/parport0\n"
+    "lpt:DEVICE\ta parallel port by its ppdev device file (e.g. lpt:/dev/parport1)\n"
+    "ftdi\tthe first FTDI cable found\n"
+    "ftdi:SERIAL\tthe FTDI cable with that serial number\n"
+    "ftdi:SERIAL/B\tchannel B (A to D) of a two- or four-channel FTDI chip\n"
+    "sim\tthe simulated board";
+
+const char CABLE_CHOICE_HOW[] = "Choose the cable with --cable CABLE on the command line, or with cable=CABLE in "
+                                "the [cable] section of ~/.config/morva/morva.ini.";
+
+// The file's Linux path, as the person knows it.
+std::string SettingsFile()
+{
+    const char* pszConfig = getenv("XDG_CONFIG_HOME");
+    if (pszConfig != nullptr && pszConfig[0] == '/')
+        return std::string(pszConfig) + "/morva/morva.ini";
+    const char* pszHome = getenv("HOME");
+    return std::string(pszHome != nullptr ? pszHome : "") + "/.config/morva/morva.ini";
+}
+
+std::string SettingsPath()
+{
+    // The profile calls take a Windows path: Wine gives the one that reaches the Linux file.
+    const std::string strFile = SettingsFile();
+    WCHAR* pszDos = wine_get_dos_file_name(strFile.c_str());
+    if (pszDos == nullptr)
+        return strFile;
+    char path[MAX_PATH * 2] = {};
+    const int nLength = ::WideCharToMultiByte(CP_ACP, 0, pszDos, -1, path, sizeof(path), nullptr, nullptr);
+    ::HeapFree(::GetProcessHeap(), 0, pszDos);
+    return nLength > 0 ? std::string(path) : strFile;
+}
+
+std::string ShownPath(const std::string& strPath)
+{
+    WCHAR wide[MAX_PATH * 2] = {};
+    if (::MultiByteToWideChar(CP_ACP, 0, strPath.c_str(), -1, wide, MAX_PATH * 2) <= 0)
+        return strPath;
+    char* pszUnix = wine_get_unix_file_name(wide);
+    if (pszUnix == nullptr)
+        return strPath;
+    const std::string strUnix(pszUnix);
+    ::HeapFree(::GetProcessHeap(), 0, pszUnix);
+    return strUnix;
+}
+
+bool IsCableReachable(const CableSpec& cable, std::string& strWhy)
+{
+    if (cable.kind == CableKind::Lpt && cable.device.empty() && cable.address != CableSpec().address)
+    {
+        strWhy = "On Linux MORVA reaches parallel ports through the kernel's ppdev driver, by device file, not "
+                 "by address: give the port as in lpt:/dev/parport0.";
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,42 @@
+// The calls of libftdi1 (Intra2net's open-source library for FTDI chips, over libusb) that the
+// FTDI cable makes on Linux, as a table, so that tests can put a simulated chip behind them.
+// Declared from the library's API documentation; the table of the real library is filled in
+// libftdi_system.cpp, where the compiler checks every entry against the library's own header.
+#pragma once
+
+struct ftdi_context;
+
+// Values from the documentation of enum ftdi_interface and enum ftdi_mpsse_mode.
+const int FTDI_INTERFACE_ANY = 0;  // INTERFACE_A is 1, B 2, C 3, D 4
+const unsigned char FTDI_BITMODE_RESET = 0x00;
+const unsigned char FTDI_BITMODE_SYNCBB = 0x04;
+// ftdi_usb_open_desc: no device with that vendor, product and serial number.
+const int FTDI_DEVICE_NOT_FOUND = -3;
+const int FTDI_UNABLE_TO_OPEN = -4;
+const int FTDI_UNABLE_TO_CLAIM = -5;
+const int FTDI_NO_PERMISSION = -8;  // with "inappropriate permissions on device!"
+const int FTDI_VENDOR = 0x0403;
+
+struct LibftdiApi
+{
+    ftdi_context* (*pfnNew)();
+    void (*pfnFree)(ftdi_context* pFtdi);
+    int (*pfnSetInterface)(ftdi_context* pFtdi, int nInterface);
+    int (*pfnUsbOpenDesc)(ftdi_context* pFtdi, int nVendor, int nProduct, const char* pszDescription,
+                          const char* pszSerial);
+    int (*pfnUsbClose)(ftdi_context* pFtdi);
+    int (*pfnUsbReset)(ftdi_context* pFtdi);
+    int (*pfnSetLatencyTimer)(ftdi_context* pFtdi, unsigned char latency);
+    int (*pfnSetBaudrate)(ftdi_context* pFtdi, int nBaudrate);
+    int (*pfnSetBitmode)(ftdi_context* pFtdi, unsigned char bitmask, unsigned char mode);
+    int (*pfnTcioflush)(ftdi_context* pFtdi);
+    int (*pfnWriteData)(ftdi_context* pFtdi, const unsigned char* pBuffer, int nSize);
+    // 0 when nothing has arrived yet, else the bytes read; negative on failure.
+    int (*pfnReadData)(ftdi_context* pFtdi, unsigned char* pBuffer, int nSize);
+    const char* (*pfnGetErrorString)(ftdi_context* pFtdi);
+    // Sets the context's usb_read_timeout and usb_write_timeout (fields, not calls, in the library).
+    void (*pfnSetTimeouts)(ftdi_context* pFtdi, int nReadMs, int nWriteMs);
+};
+
+// The real library, linked in.
+const LibftdiApi& SystemLibftdi();

@@ -1,0 +1,30 @@
+// An FTDI cable on Linux, through libftdi1: the same chip in synchronous bit-bang mode, pin map,
+// settings and fault handling as the D2XX cable on Windows (ports/bitbang_port.h).
+#pragma once
+
+#include "../ports/bitbang_port.h"
+#include "../ports/cable_spec.h"
+#include "libftdi.h"
+
+class CLibftdiPort : public CBitBangPort
+{
+public:
+    CLibftdiPort(const CableSpec& cable, const FtdiPinMap& map, const LibftdiApi& api = SystemLibftdi());
+    ~CLibftdiPort() override;
+
+    std::string Description() const override;
+
+protected:
+    bool OpenChip(std::string& strError) override;
+    void CloseChip() override;
+    bool SetOutputs(unsigned char mask, std::string& strError) override;
+    bool Transfer(const unsigned char* pOut, unsigned char* pIn, size_t nCount, std::string& strError) override;
+
+private:
+    bool Check(int nResult, const char* pszCall, std::string& strError) const;
+    std::string OpenProblem(int nResult, const std::string& strLooked) const;
+
+    CableSpec m_spec;
+    LibftdiApi m_api;
+    ftdi_context* m_pFtdi = nullptr;
+};

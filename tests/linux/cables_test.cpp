@@ -1,0 +1,318 @@
+// The Linux cables: a parallel port through ppdev and an FTDI cable through libftdi, each with
+// the simulated board behind the same calls the real driver or library takes.
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "cable/cable.h"
+#include "dialog_runner.h"
+#include "libftdi_standin.h"
+#include "linux/libftdi_port.h"
+#include "linux/ppdev_port.h"
+#include "ppdev_standin.h"
+#include "recording_port.h"
+#include "simboard/jtag_device.h"
+
+namespace {
+
+typedef std::vector<std::string> Lines;
+
+CableSpec ParsedCable(const char* pszText)
+{
+    CableSpec cable;
+    std::string strError;
+    EXPECT_TRUE(ParseCableSpec(pszText, cable, strError)) << strError;
+    return cable;
+}
+
+// A reset, then the IDCODE shifted out through the window, as a person clicks it.
+std::string ResetAndReadIdcode()
+{
+    CStepperDlg dlg;
+    std::string tdo;
+    RunDialog(dlg, [&] {
+        CCountedWaits waits;
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        for (UINT nID : {IDC_RUN_TEST_IDLE, IDC_SELECT_DR, IDC_CAPTURE_DR})
+            Click(dlg, nID);
+        for (int i = 0; i < 32; ++i)
+            Click(dlg, IDC_SHIFT_DR);
+        Click(dlg, IDC_EXIT1_DR);
+        tdo = std::string(dlg.m_strTdo);
+    });
+    return tdo;
+}
+
+uint32_t IdcodeOffTheTdoRow(const std::string& tdo)
+{
+    // The clock into Shift-DR shows the bit before the shift; the next 32 show the IDCODE.
+    uint32_t idcode = 0;
+    for (int bit = 0; bit < 32; ++bit)
+        idcode |= static_cast<uint32_t>(tdo[tdo.size() - 32 + static_cast<size_t>(bit)] == '1') << bit;
+    return idcode;
+}
+
+// The Windows program's port: every data-register write and status read, with a board behind.
+class CBoardRecorder : public CPort
+{
+public:
+    void Write(unsigned short address, unsigned char value) override
+    {
+        char line[20];
+        snprintf(line, sizeof(line), "%04X <- %02X", address, value);
+        log.push_back(line);
+        if (address == DATA_PORT)
+            m_board.WriteData(value);
+    }
+    unsigned char Read(unsigned short address) override
+    {
+        const unsigned char value = address == STATUS_PORT ? m_board.ReadStatus() : 0xFF;
+        char line[20];
+        snprintf(line, sizeof(line), "%04X -> %02X", address, value);
+        log.push_back(line);
+        return value;
+    }
+    Lines log;
+
+private:
+    CJtagDevice m_board;
+};
+
+// The ppdev log in the same words: PPWDATA is the data register, PPRSTATUS the status register.
+Lines AsPortAccesses(const Lines& ppdev)
+{
+    Lines accesses;
+    for (const std::string& line : ppdev)
+    {
+        if (line.compare(0, 8, "PPWDATA ") == 0)
+            accesses.push_back("0378 <- " + line.substr(8));
+        else if (line.compare(0, 10, "PPRSTATUS ") == 0)
+            accesses.push_back("0379 -> " + line.substr(10));
+    }
+    return accesses;
+}
+
+// --- ppdev ------------------------------------------------------------------------------------
+
+TEST(PpdevCableTest, ClaimsThePortAloneAndLeavesItZeroedAndReleased)
+{
+    const PpdevCalls& calls = StandinPpdevCalls();
+    {
+        CPpdevPort port("/dev/parport0", DATA_PORT, calls);
+        ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
+        EXPECT_EQ((Lines{"open /dev/parport0", "PPEXCL", "PPCLAIM"}), Ppdev().Take());
+        EXPECT_EQ("parallel port /dev/parport0 (ppdev)", port.Description());
+    }
+    EXPECT_EQ((Lines{"PPWDATA 00", "PPRELEASE", "close"}), Ppdev().Take());
+    EXPECT_EQ(0, Ppdev().nOpenFiles);
+}
+
+// The same clicks give the same register accesses, in the same order, as the Windows program's
+// port I/O: one ioctl for each.
+TEST(PpdevCableTest, AResetAndAWalkAreTheWindowsProgramsBytesOneIoctlEach)
+{
+    CBoardRecorder windows;
+    {
+        CPortScope scope(&windows);
+        EXPECT_EQ(CJtagDevice::IDCODE, IdcodeOffTheTdoRow(ResetAndReadIdcode()));
+    }
+    CPpdevPort port("/dev/parport0", DATA_PORT, StandinPpdevCalls());
+    CPortScope scope(&port);
+    ASSERT_TRUE(port.IsAccessible());
+    Ppdev().Take();
+    EXPECT_EQ(CJtagDevice::IDCODE, IdcodeOffTheTdoRow(ResetAndReadIdcode()));
+    const Lines ppdev = Ppdev().Take();
+    EXPECT_EQ(AsPortAccesses(ppdev).size(), ppdev.size()) << "nothing but data writes and status reads";
+    EXPECT_EQ(windows.log, AsPortAccesses(ppdev));
+    EXPECT_GT(windows.log.size(), 200u);
+}
+
+struct OpenFault
+{
+    int nOpenErrno;
+    int nClaimErrno;
+    const char* pszSays;
+};
+
+TEST(PpdevCableTest, EachWayOfNotGettingThePortSaysWhatToDo)
+{
+    const OpenFault faults[] = {
+        {EACCES, 0, "join it with\n    sudo usermod -aG lp $USER"},
+        {ENOENT, 0, "There is no parallel port /dev/parport0"},
+        {0, EBUSY, "/dev/parport0 is held by another program or driver"},
+        {0, ENXIO, "sudo rmmod lp"},
+        {EIO, 0, "could not open /dev/parport0"},
+    };
+    for (const OpenFault& fault : faults)
+    {
+        const PpdevCalls& calls = StandinPpdevCalls();
+        Ppdev().nOpenErrno = fault.nOpenErrno;
+        Ppdev().nClaimErrno = fault.nClaimErrno;
+        {
+            CPpdevPort port("/dev/parport0", DATA_PORT, calls);
+            EXPECT_FALSE(port.IsAccessible());
+            EXPECT_NE(std::string::npos, port.AccessProblem().find(fault.pszSays)) << port.AccessProblem();
+        }
+        EXPECT_EQ(0, Ppdev().nOpenFiles) << fault.pszSays << ": nothing left open";
+        for (const std::string& line : Ppdev().log)
+            EXPECT_TRUE(line.find("PPRELEASE") == std::string::npos && line.find("PPWDATA") == std::string::npos)
+                << fault.pszSays << ": " << line << " on a port never claimed";
+    }
+}
+
+TEST(PpdevCableTest, APortThatGoesAwayFailsItsClockAndTheNextClockOpensItAgain)
+{
+    CPpdevPort port("/dev/parport0", DATA_PORT, StandinPpdevCalls());
+    CPortScope scope(&port);
+    ASSERT_TRUE(port.IsAccessible());
+    CableOn();
+    SetTms(1);
+    PulseTck();
+    GetTdo();
+    ASSERT_TRUE(CableFailure().empty());
+
+    Ppdev().bPresent = false;
+    Ppdev().Take();
+    PulseTck();
+    GetTdo();
+    EXPECT_NE(std::string::npos, CableFailure().find("PPWDATA failed")) << CableFailure();
+    EXPECT_EQ((Lines{"PPWDATA 14", "close"}), Ppdev().Take()) << "the rest of a failed clock is not sent";
+
+    // Still gone: the next clock tries once and fails with why.
+    PulseTck();
+    GetTdo();
+    EXPECT_NE(std::string::npos, CableFailure().find("There is no parallel port")) << CableFailure();
+    EXPECT_EQ((Lines{"open /dev/parport0"}), Ppdev().Take());
+
+    Ppdev().bPresent = true;
+    SetTms(1);
+    PulseTck();
+    GetTdo();
+    EXPECT_TRUE(CableFailure().empty()) << CableFailure();
+    const Lines reopened = Ppdev().Take();
+    ASSERT_GT(reopened.size(), 4u);
+    EXPECT_EQ((Lines{"open /dev/parport0", "PPEXCL", "PPCLAIM"}), Lines(reopened.begin(), reopened.begin() + 3));
+    EXPECT_EQ(0u, reopened.back().find("PPRSTATUS"));
+    CableOff();
+}
+
+// --- libftdi ----------------------------------------------------------------------------------
+
+TEST(LibftdiCableTest, OpensLikeTheD2xxCableAndSendsAClockInOneTransfer)
+{
+    const LibftdiApi& api = StandinLibftdi();
+    {
+        CLibftdiPort port(ParsedCable("ftdi:MV2232/B"), FtdiPinMap(), api);
+        CPortScope scope(&port);
+        ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
+        // Channel B is interface 2; the serial number goes without the channel letter D2XX adds.
+        EXPECT_EQ((Lines{"new", "timeouts 400 400", "interface 2", "open 6001 MV2232", "open 6010 MV2232", "reset",
+                         "latency 2", "baud 9600", "bitmode 00 04", "flush"}),
+                  Libftdi().Take());
+        EXPECT_EQ("FTDI cable MV2232 channel B (libftdi)", port.Description());
+
+        CableOn();
+        SetTms(1);
+        SetTdi(1);
+        PulseTck();
+        EXPECT_EQ((Lines{"bitmode 0B 04", "write 00", "read 1 -> 1"}), Libftdi().Take())
+            << "a clock is sent only with its TDO read";
+        EXPECT_EQ(1, GetTdo());
+        EXPECT_EQ((Lines{"write 0A 0A 0B 0B", "read 4 -> 4"}), Libftdi().Take());
+        EXPECT_EQ(TapState::TestLogicReset, Libftdi().chip.Board().State());
+        CableOff();
+        EXPECT_EQ((Lines{"bitmode 00 04"}), Libftdi().Take());
+        EXPECT_EQ(0, Libftdi().chip.Outputs());
+    }
+    EXPECT_EQ((Lines{"close", "free"}), Libftdi().Take());
+    EXPECT_EQ(0, Libftdi().nContexts);
+}
+
+TEST(LibftdiCableTest, TheIdcodeComesOffTheTdoRowWhenSamplesArriveInPieces)
+{
+    CLibftdiPort port(ParsedCable("ftdi"), FtdiPinMap(), StandinLibftdi());
+    Libftdi().nPiece = 3;
+    CPortScope scope(&port);
+    ASSERT_TRUE(port.IsAccessible());
+    EXPECT_EQ(CJtagDevice::IDCODE, IdcodeOffTheTdoRow(ResetAndReadIdcode()));
+    EXPECT_EQ(0, Libftdi().chip.Outputs()) << "the pins drive nothing once the window is closed";
+}
+
+struct LibftdiFault
+{
+    bool bPresent;
+    int nOpenResult;
+    const char* pszSays;
+};
+
+TEST(LibftdiCableTest, EachWayOfNotGettingTheCableSaysWhatToDo)
+{
+    const LibftdiFault faults[] = {
+        {false, 0, "No FTDI cable was found (MORVA looked for the FTDI device with serial number MV2232"},
+        {true, FTDI_UNABLE_TO_OPEN, "/etc/udev/rules.d/60-morva-ftdi.rules"},
+        {true, FTDI_NO_PERMISSION, "ATTR{idVendor}==\"0403\""},
+        {true, FTDI_UNABLE_TO_CLAIM, "held by another program or driver"},
+    };
+    for (const LibftdiFault& fault : faults)
+    {
+        const LibftdiApi& api = StandinLibftdi();
+        Libftdi().bPresent = fault.bPresent;
+        Libftdi().nOpenResult = fault.nOpenResult;
+        {
+            CLibftdiPort port(ParsedCable("ftdi:MV2232"), FtdiPinMap(), api);
+            EXPECT_FALSE(port.IsAccessible());
+            EXPECT_NE(std::string::npos, port.AccessProblem().find(fault.pszSays)) << port.AccessProblem();
+        }
+        EXPECT_EQ(0, Libftdi().nContexts) << fault.pszSays;
+        EXPECT_FALSE(Libftdi().bOpen);
+    }
+}
+
+TEST(LibftdiCableTest, AnUnpluggedCableFailsItsClockAndAReconnectedOneWorksAgain)
+{
+    CLibftdiPort port(ParsedCable("ftdi"), FtdiPinMap(), StandinLibftdi());
+    CPortScope scope(&port);
+    ASSERT_TRUE(port.IsAccessible());
+    CableOn();
+    SetTms(1);
+    PulseTck();
+    GetTdo();
+    ASSERT_TRUE(CableFailure().empty());
+
+    Libftdi().bPresent = false;
+    Libftdi().Take();
+    PulseTck();
+    GetTdo();
+    EXPECT_NE(std::string::npos, CableFailure().find("ftdi_write_data failed with -1")) << CableFailure();
+    EXPECT_EQ((Lines{"write 08 08 09 09", "close", "free"}), Libftdi().Take());
+
+    PulseTck();
+    GetTdo();
+    EXPECT_NE(std::string::npos, CableFailure().find("No FTDI cable was found")) << CableFailure();
+
+    Libftdi().bPresent = true;
+    Libftdi().Take();
+    PulseTck();
+    EXPECT_EQ(1, GetTdo());
+    EXPECT_TRUE(CableFailure().empty()) << CableFailure();
+    const Lines reopened = Libftdi().Take();
+    EXPECT_EQ((Lines{"bitmode 0B 04", "write 08 08 09 09", "read 4 -> 4"}), Lines(reopened.end() - 3, reopened.end()));
+    CableOff();
+}
+
+// A chip that takes the clock but sends no samples back fails the clock after the time-out, as
+// D2XX's read does, instead of holding the window.
+TEST(LibftdiCableTest, AChipThatSendsNothingBackFailsTheClockAfterItsTimeout)
+{
+    CLibftdiPort port(ParsedCable("ftdi"), FtdiPinMap(), StandinLibftdi());
+    CPortScope scope(&port);
+    ASSERT_TRUE(port.IsAccessible());
+    CableOn();
+    Libftdi().bSilent = true;
+    PulseTck();
+    GetTdo();
+    EXPECT_NE(std::string::npos, CableFailure().find("ftdi_read_data gave 0 of 4 samples within 400 ms"))
+        << CableFailure();
+}
+
+} // namespace

@@ -1,0 +1,204 @@
+#include "libftdi_standin.h"
+
+#include <cstdio>
+
+namespace {
+
+LibftdiStandin* g_pStandin = nullptr;
+// The library's context, as far as the cable sees it: an address and the last error.
+struct Context
+{
+    const char* pszError = "all fine";
+    int nInterface = 0;
+};
+
+Context* Of(ftdi_context* pFtdi)
+{
+    return reinterpret_cast<Context*>(pFtdi);
+}
+
+std::string Hex(const unsigned char* pData, int nCount)
+{
+    std::string text;
+    char byte[4];
+    for (int i = 0; i < nCount; ++i)
+    {
+        snprintf(byte, sizeof(byte), " %02X", pData[i]);
+        text += byte;
+    }
+    return text;
+}
+
+void Log(const std::string& line)
+{
+    Libftdi().log.push_back(line);
+}
+
+// A call on an open device: fails as libusb does once the device is gone.
+int Usable(ftdi_context* pFtdi)
+{
+    LibftdiStandin& standin = Libftdi();
+    if (!standin.bOpen)
+    {
+        Of(pFtdi)->pszError = "USB device unavailable";
+        return -666;
+    }
+    if (!standin.bPresent)
+    {
+        Of(pFtdi)->pszError = "usb bulk write failed";
+        return -1;
+    }
+    return 0;
+}
+
+ftdi_context* New()
+{
+    Log("new");
+    ++Libftdi().nContexts;
+    return reinterpret_cast<ftdi_context*>(new Context);
+}
+
+void Free(ftdi_context* pFtdi)
+{
+    Log("free");
+    --Libftdi().nContexts;
+    delete Of(pFtdi);
+}
+
+int SetInterface(ftdi_context* pFtdi, int nInterface)
+{
+    Log("interface " + std::to_string(nInterface));
+    Of(pFtdi)->nInterface = nInterface;
+    return 0;
+}
+
+int UsbOpenDesc(ftdi_context* pFtdi, int nVendor, int nProduct, const char* pszDescription, const char* pszSerial)
+{
+    char line[80];
+    snprintf(line, sizeof(line), "open %04X %s", static_cast<unsigned>(nProduct), pszSerial != nullptr ? pszSerial : "-");
+    Log(line);
+    LibftdiStandin& standin = Libftdi();
+    if (nVendor != FTDI_VENDOR || nProduct != standin.nProduct || pszDescription != nullptr || !standin.bPresent ||
+        (pszSerial != nullptr && standin.serial != pszSerial))
+    {
+        Of(pFtdi)->pszError = "device not found";
+        return FTDI_DEVICE_NOT_FOUND;
+    }
+    if (standin.nOpenResult != 0)
+    {
+        Of(pFtdi)->pszError = standin.nOpenResult == FTDI_NO_PERMISSION ? "inappropriate permissions on device!"
+                              : standin.nOpenResult == FTDI_UNABLE_TO_CLAIM
+                                  ? "unable to claim usb device. Make sure the default FTDI driver is not in use"
+                                  : "usb_open() failed";
+        return standin.nOpenResult;
+    }
+    standin.bOpen = true;
+    return 0;
+}
+
+int UsbClose(ftdi_context*)
+{
+    Log("close");
+    Libftdi().bOpen = false;
+    return 0;
+}
+
+int UsbReset(ftdi_context* pFtdi)
+{
+    Log("reset");
+    const int nResult = Usable(pFtdi);
+    if (nResult == 0)
+        Libftdi().chip.SetBitMode(0, CFtdiChip::MODE_RESET);
+    return nResult;
+}
+
+int SetLatencyTimer(ftdi_context* pFtdi, unsigned char latency)
+{
+    Log("latency " + std::to_string(latency));
+    return Usable(pFtdi);
+}
+
+int SetBaudrate(ftdi_context* pFtdi, int nBaudrate)
+{
+    Log("baud " + std::to_string(nBaudrate));
+    return Usable(pFtdi);
+}
+
+int SetBitmode(ftdi_context* pFtdi, unsigned char bitmask, unsigned char mode)
+{
+    Log("bitmode" + Hex(&bitmask, 1) + Hex(&mode, 1));
+    const int nResult = Usable(pFtdi);
+    if (nResult == 0)
+        Libftdi().chip.SetBitMode(bitmask, mode);
+    return nResult;
+}
+
+int Tcioflush(ftdi_context* pFtdi)
+{
+    Log("flush");
+    const int nResult = Usable(pFtdi);
+    if (nResult == 0)
+        Libftdi().chip.Purge();
+    return nResult;
+}
+
+int WriteData(ftdi_context* pFtdi, const unsigned char* pBuffer, int nSize)
+{
+    Log("write" + Hex(pBuffer, nSize));
+    const int nResult = Usable(pFtdi);
+    if (nResult != 0)
+        return nResult;
+    if (!Libftdi().bSilent)
+        Libftdi().chip.Write(pBuffer, static_cast<size_t>(nSize));
+    return nSize;
+}
+
+int ReadData(ftdi_context* pFtdi, unsigned char* pBuffer, int nSize)
+{
+    const int nResult = Usable(pFtdi);
+    int nGot = nResult;
+    if (nResult == 0)
+    {
+        LibftdiStandin& standin = Libftdi();
+        const size_t nWant = static_cast<size_t>(nSize) < standin.nPiece ? static_cast<size_t>(nSize) : standin.nPiece;
+        nGot = static_cast<int>(standin.chip.Read(pBuffer, nWant));
+    }
+    Log("read " + std::to_string(nSize) + " -> " + std::to_string(nGot));
+    return nGot;
+}
+
+const char* GetErrorString(ftdi_context* pFtdi)
+{
+    return Of(pFtdi)->pszError;
+}
+
+void SetTimeouts(ftdi_context*, int nReadMs, int nWriteMs)
+{
+    Log("timeouts " + std::to_string(nReadMs) + " " + std::to_string(nWriteMs));
+}
+
+} // namespace
+
+std::vector<std::string> LibftdiStandin::Take()
+{
+    std::vector<std::string> lines;
+    lines.swap(log);
+    return lines;
+}
+
+LibftdiStandin& Libftdi()
+{
+    if (g_pStandin == nullptr)
+        g_pStandin = new LibftdiStandin;
+    return *g_pStandin;
+}
+
+const LibftdiApi& StandinLibftdi()
+{
+    delete g_pStandin;
+    g_pStandin = new LibftdiStandin;
+    static const LibftdiApi s_api = {&New,        &Free,       &SetInterface,    &UsbOpenDesc, &UsbClose,
+                                     &UsbReset,   &SetLatencyTimer, &SetBaudrate, &SetBitmode, &Tcioflush,
+                                     &WriteData,  &ReadData,   &GetErrorString,  &SetTimeouts};
+    return s_api;
+}

@@ -1,0 +1,32 @@
+// A stand-in for libftdi1, for tests: one FTDI chip in synchronous bit-bang mode with the
+// simulated board on its pins, behind the same calls as the real library takes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "linux/libftdi.h"
+#include "simboard/ftdi_chip.h"
+
+struct LibftdiStandin
+{
+    // The calls, one line each: "new", "timeouts 400 400", "interface 2", "open 6010 MV2232",
+    // "reset", "latency 2", "baud 9600", "bitmode 00 04", "flush", "write 0A 0A 0B 0B",
+    // "read 4 -> 4", "close", "free".
+    std::vector<std::string> log;
+    int nProduct = 0x6010;           // the chip on the bus (FT2232)
+    std::string serial = "MV2232";
+    bool bPresent = true;            // false: unplugged
+    int nOpenResult = 0;             // what opening a present device answers (-4, -5, -8: refused)
+    size_t nPiece = 64;              // the most one read gives
+    bool bSilent = false;            // the chip takes writes but sends nothing back
+    int nContexts = 0;               // contexts made and not yet freed
+    bool bOpen = false;
+    CFtdiChip chip;
+
+    std::vector<std::string> Take();
+};
+
+LibftdiStandin& Libftdi();
+// Starts the stand-in afresh and gives its calls.
+const LibftdiApi& StandinLibftdi();

@@ -1,0 +1,30 @@
+// A stand-in for the kernel's ppdev driver, for tests: one parallel port with the simulated
+// board on its data and status registers, behind the same open, ioctl and close calls.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "linux/ppdev_port.h"
+#include "simboard/jtag_device.h"
+
+struct PpdevStandin
+{
+    // The calls, one line each: "open /dev/parport0", "PPEXCL", "PPCLAIM", "PPWDATA 14",
+    // "PPRSTATUS 7F", "PPRELEASE", "close".
+    std::vector<std::string> log;
+    std::string device = "/dev/parport0";
+    int nOpenErrno = 0;     // open fails with this
+    int nClaimErrno = 0;    // PPCLAIM fails with this
+    bool bPresent = true;   // false: the port is gone (open ENODEV; ioctls on an open one ENODEV)
+    bool bClaimed = false;
+    int nOpenFiles = 0;
+    CJtagDevice board;
+
+    // The log since the last call.
+    std::vector<std::string> Take();
+};
+
+PpdevStandin& Ppdev();
+// Starts the stand-in afresh and gives its calls.
+const PpdevCalls& StandinPpdevCalls();
