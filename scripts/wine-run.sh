@@ -2,7 +2,11 @@
 # Runs a Windows program under Wine in the given prefix, creating the prefix on first use.
 # Usage: wine-run.sh PREFIX PROGRAM [ARGS...]
 set -e
-prefix=$1
+# Wine takes only an absolute prefix.
+case $1 in
+    /*) prefix=$1 ;;
+    *) prefix=$(pwd)/$1 ;;
+esac
 shift
 # wine64-run.sh sets the 64-bit loader and prefix for the Linux program.
 loader=${MORVA_WINE_LOADER:-wine}

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 
 #include "cable/cable.h"
@@ -82,9 +83,10 @@ public:
 
 BOOL CALLBACK FindAboutBox(HWND hWnd, LPARAM lParam)
 {
-    wchar_t text[64] = {};
-    ::GetWindowTextW(hWnd, text, 64);
-    if (wcsstr(text, L" MORVA") != nullptr && ::IsWindowVisible(hWnd))
+    // The caption ends in " MORVA" after its Japanese words: ASCII, as the 932 text shows it.
+    char text[64] = {};
+    ::GetWindowTextA(hWnd, text, 64);
+    if (strstr(text, " MORVA") != nullptr && ::IsWindowVisible(hWnd))
         *reinterpret_cast<HWND*>(lParam) = hWnd;
     return TRUE;
 }
