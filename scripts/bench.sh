@@ -24,8 +24,10 @@ else
 fi
 stop_wine
 # The Linux program's rows go at the end of the first table, before its first blank line.
+# Both programs print Windows line ends.
 awk -v rows="$linux_rows" '
-    !done && $0 == "" { while ((getline line < rows) > 0) print line; done = 1 }
+    { sub(/\r$/, "") }
+    !done && $0 == "" { while ((getline line < rows) > 0) { sub(/\r$/, "", line); print line }; done = 1 }
     { print }
 ' "$linux_rows.out"
 rm -f "$linux_rows" "$linux_rows.sh" "$linux_rows.out"

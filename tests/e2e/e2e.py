@@ -1014,8 +1014,23 @@ def case_native(session, build, windows_build):
     count = subprocess.run(["compare", "-metric", "AE", shots["linux"], shots["windows"], "null:"],
                            capture_output=True, text=True).stderr.strip()
     check(count == "0", f"the Linux program's window differs from MORVASIM.EXE's in {count} pixels")
+
+    # A cable the Linux program cannot reach, and no cable where there is no /dev/parport0: a
+    # message that says what to give, no window, and the end once it is read.
+    refusals = [(["--cable", "lpt:0xD010"], "give the port as in lpt:/dev/parport0", "linux-cable-error.png")]
+    if not os.path.exists("/dev/parport0"):
+        refusals.append(([], "this computer has no parallel port /dev/parport0", "linux-no-cable.png"))
+    for args, text, shot in refusals:
+        process = session.launch("morva.exe", args=args)
+        window = session.wait_until(lambda w: w.boxes["error"]["count"] == 1, f"the error box for {args}")
+        texts = " ".join(window.boxes["error"]["texts"])
+        check(text in texts and "lpt:DEVICE" in texts, f"error box for {args}: {texts!r}")
+        check(window.mains == 0, "a main window opened")
+        session.screenshot(os.path.join(screens, shot), window.boxes["error"]["rect"])
+        session.probe("close-error")
+        check(ended(process, 30), f"morva {args} did not end after its error box")
     print(f"native: the walk checked after every click; after {len(clicks)} clicks the window equals MORVASIM.EXE's "
-          "pixel for pixel")
+          f"pixel for pixel; {len(refusals)} refused cable choices said what to give")
 
 
 CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": case_error,
