@@ -266,23 +266,7 @@ TEST_F(FtdiCableTest, TheIdcodeComesOffTheTdoRowOfTheWindow)
     CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
     CPortScope scope(&port);
     ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
-    CStepperDlg dlg;
-    std::string tdo;
-    RunDialog(dlg, [&] {
-        CCountedWaits waits;
-        Click(dlg, IDC_TEST_LOGIC_RESET);
-        for (UINT nID : {IDC_RUN_TEST_IDLE, IDC_SELECT_DR, IDC_CAPTURE_DR})
-            Click(dlg, nID);
-        for (int i = 0; i < 32; ++i)
-            Click(dlg, IDC_SHIFT_DR);
-        Click(dlg, IDC_EXIT1_DR);
-        tdo = std::string(dlg.m_strTdo);
-    });
-    // The clock into Shift-DR shows the bit before the shift; the next 32 show the IDCODE.
-    uint32_t idcode = 0;
-    for (int bit = 0; bit < 32; ++bit)
-        idcode |= static_cast<uint32_t>(tdo[tdo.size() - 32 + static_cast<size_t>(bit)] == '1') << bit;
-    EXPECT_EQ(CJtagDevice::IDCODE, idcode);
+    EXPECT_EQ(CJtagDevice::IDCODE, ClickOutIdcode());
     EXPECT_EQ(0, StandinChip().Outputs()) << "the pins drive nothing once the window is closed";
 }
 

@@ -60,6 +60,27 @@ std::string WindowText(HWND hWnd)
     return buffer;
 }
 
+uint32_t ClickOutIdcode()
+{
+    CStepperDlg dlg;
+    std::string tdo;
+    RunDialog(dlg, [&] {
+        CCountedWaits waits;
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        for (UINT nID : {IDC_RUN_TEST_IDLE, IDC_SELECT_DR, IDC_CAPTURE_DR})
+            Click(dlg, nID);
+        for (int i = 0; i < 32; ++i)
+            Click(dlg, IDC_SHIFT_DR);
+        Click(dlg, IDC_EXIT1_DR);
+        tdo = std::string(dlg.m_strTdo);
+    });
+    // The clock into Shift-DR shows the bit before the shift; the next 32 show the IDCODE.
+    uint32_t idcode = 0;
+    for (int bit = 0; bit < 32; ++bit)
+        idcode |= static_cast<uint32_t>(tdo[tdo.size() - 32 + static_cast<size_t>(bit)] == '1') << bit;
+    return idcode;
+}
+
 std::vector<std::string> HistoryLines(CStepperDlg& dlg)
 {
     std::vector<std::string> lines;

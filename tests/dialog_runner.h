@@ -1,6 +1,7 @@
 // Runs the main window modally, as the program does, and a test body inside its message loop.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <random>
 #include <string>
@@ -31,3 +32,7 @@ std::string WindowText(HWND hWnd);
 // A new empty file in the temporary folder, its name starting with the prefix.
 std::string TempPath(const char* pszPrefix);
 std::vector<std::string> HistoryLines(CStepperDlg& dlg);
+
+// A reset, then the data register shifted out through the window as a person clicks it (32
+// clocks in Shift-DR); gives the device's IDCODE as the TDO row shows it.
+uint32_t ClickOutIdcode();

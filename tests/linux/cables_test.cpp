@@ -25,33 +25,6 @@ CableSpec ParsedCable(const char* pszText)
     return cable;
 }
 
-// A reset, then the IDCODE shifted out through the window, as a person clicks it.
-std::string ResetAndReadIdcode()
-{
-    CStepperDlg dlg;
-    std::string tdo;
-    RunDialog(dlg, [&] {
-        CCountedWaits waits;
-        Click(dlg, IDC_TEST_LOGIC_RESET);
-        for (UINT nID : {IDC_RUN_TEST_IDLE, IDC_SELECT_DR, IDC_CAPTURE_DR})
-            Click(dlg, nID);
-        for (int i = 0; i < 32; ++i)
-            Click(dlg, IDC_SHIFT_DR);
-        Click(dlg, IDC_EXIT1_DR);
-        tdo = std::string(dlg.m_strTdo);
-    });
-    return tdo;
-}
-
-uint32_t IdcodeOffTheTdoRow(const std::string& tdo)
-{
-    // The clock into Shift-DR shows the bit before the shift; the next 32 show the IDCODE.
-    uint32_t idcode = 0;
-    for (int bit = 0; bit < 32; ++bit)
-        idcode |= static_cast<uint32_t>(tdo[tdo.size() - 32 + static_cast<size_t>(bit)] == '1') << bit;
-    return idcode;
-}
-
 // The Windows program's port: every data-register write and status read, with a board behind.
 class CBoardRecorder : public CPort
 {
@@ -114,13 +87,13 @@ TEST(PpdevCableTest, AResetAndAWalkAreTheWindowsProgramsBytesOneIoctlEach)
     CBoardRecorder windows;
     {
         CPortScope scope(&windows);
-        EXPECT_EQ(CJtagDevice::IDCODE, IdcodeOffTheTdoRow(ResetAndReadIdcode()));
+        EXPECT_EQ(CJtagDevice::IDCODE, ClickOutIdcode());
     }
     CPpdevPort port("/dev/parport0", DATA_PORT, StandinPpdevCalls());
     CPortScope scope(&port);
     ASSERT_TRUE(port.IsAccessible());
     Ppdev().Take();
-    EXPECT_EQ(CJtagDevice::IDCODE, IdcodeOffTheTdoRow(ResetAndReadIdcode()));
+    EXPECT_EQ(CJtagDevice::IDCODE, ClickOutIdcode());
     const Lines ppdev = Ppdev().Take();
     EXPECT_EQ(AsPortAccesses(ppdev).size(), ppdev.size()) << "nothing but data writes and status reads";
     EXPECT_EQ(windows.log, AsPortAccesses(ppdev));
@@ -234,7 +207,7 @@ TEST(LibftdiCableTest, TheIdcodeComesOffTheTdoRowWhenSamplesArriveInPieces)
     Libftdi().nPiece = 3;
     CPortScope scope(&port);
     ASSERT_TRUE(port.IsAccessible());
-    EXPECT_EQ(CJtagDevice::IDCODE, IdcodeOffTheTdoRow(ResetAndReadIdcode()));
+    EXPECT_EQ(CJtagDevice::IDCODE, ClickOutIdcode());
     EXPECT_EQ(0, Libftdi().chip.Outputs()) << "the pins drive nothing once the window is closed";
 }
 
