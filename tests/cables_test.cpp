@@ -251,8 +251,7 @@ TEST_F(FtdiCableTest, OneClockIsOneTransferAndThePinsAreInputsWhenTheCableIsOff)
     // TMS on pin 3, TDI on pin 1, TCK on pin 0: low, low, high, high.
     EXPECT_EQ((std::vector<std::string>{"write 0A 0A 0B 0B", "read 4"}), TakeLog());
     SetTms(0);
-    PulseTck();
-    GetTdo();
+    Clock();
     EXPECT_EQ((std::vector<std::string>{"write 02 02 03 03", "read 4"}), TakeLog());
     EXPECT_EQ(TapState::RunTestIdle, StandinChip().Board().State());
     CableOff();
@@ -277,20 +276,17 @@ TEST_F(FtdiCableTest, AnUnpluggedCableFailsItsClockAndAReconnectedOneWorksAgain)
     ASSERT_TRUE(port.IsAccessible());
     CableOn();
     SetTms(1);
-    PulseTck();
-    GetTdo();
+    Clock();
     ASSERT_TRUE(CableFailure().empty());
 
     Unplug();
     TakeLog();
-    PulseTck();
-    GetTdo();
+    Clock();
     EXPECT_NE(std::string::npos, CableFailure().find("FT_Write")) << CableFailure();
     EXPECT_EQ((std::vector<std::string>{"write 08 08 09 09", "close"}), TakeLog());
 
     // Still unplugged: every clock fails at once, with what was looked for.
-    PulseTck();
-    GetTdo();
+    Clock();
     EXPECT_NE(std::string::npos, CableFailure().find("No FTDI cable was found")) << CableFailure();
 
     Plug();
@@ -332,8 +328,7 @@ TEST_F(FtdiCableTest, ThePinMapDecidesWhichPinsMove)
     TakeLog();
     CableOn();
     SetTdi(1);
-    PulseTck();
-    GetTdo();
+    Clock();
     EXPECT_EQ((std::vector<std::string>{"bitmode B1 04", "write 01", "read 1", "write 21 21 31 31", "read 4"}),
               TakeLog());
     CableOff();

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "cable/cable.h"
 #include "cable/port.h"
 
 class CRecordingPort : public CPort
@@ -57,3 +58,11 @@ public:
     explicit CPortScope(CPort* pPort) { SetCablePort(pPort); }
     ~CPortScope() { SetCablePort(nullptr); }
 };
+
+// One clock as a step makes it: the pulse, then TDO read once (a cable that holds a clock's
+// writes back sends them with that read).
+inline BYTE Clock()
+{
+    PulseTck();
+    return GetTdo();
+}

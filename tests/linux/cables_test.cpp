@@ -140,27 +140,23 @@ TEST(PpdevCableTest, APortThatGoesAwayFailsItsClockAndTheNextClockOpensItAgain)
     ASSERT_TRUE(port.IsAccessible());
     CableOn();
     SetTms(1);
-    PulseTck();
-    GetTdo();
+    Clock();
     ASSERT_TRUE(CableFailure().empty());
 
     Ppdev().bPresent = false;
     Ppdev().Take();
-    PulseTck();
-    GetTdo();
+    Clock();
     EXPECT_NE(std::string::npos, CableFailure().find("PPWDATA failed")) << CableFailure();
     EXPECT_EQ((Lines{"PPWDATA 14", "close"}), Ppdev().Take()) << "the rest of a failed clock is not sent";
 
     // Still gone: the next clock tries once and fails with why.
-    PulseTck();
-    GetTdo();
+    Clock();
     EXPECT_NE(std::string::npos, CableFailure().find("There is no parallel port")) << CableFailure();
     EXPECT_EQ((Lines{"open /dev/parport0"}), Ppdev().Take());
 
     Ppdev().bPresent = true;
     SetTms(1);
-    PulseTck();
-    GetTdo();
+    Clock();
     EXPECT_TRUE(CableFailure().empty()) << CableFailure();
     const Lines reopened = Ppdev().Take();
     ASSERT_GT(reopened.size(), 4u);
@@ -248,19 +244,16 @@ TEST(LibftdiCableTest, AnUnpluggedCableFailsItsClockAndAReconnectedOneWorksAgain
     ASSERT_TRUE(port.IsAccessible());
     CableOn();
     SetTms(1);
-    PulseTck();
-    GetTdo();
+    Clock();
     ASSERT_TRUE(CableFailure().empty());
 
     Libftdi().bPresent = false;
     Libftdi().Take();
-    PulseTck();
-    GetTdo();
+    Clock();
     EXPECT_NE(std::string::npos, CableFailure().find("ftdi_write_data failed with -1")) << CableFailure();
     EXPECT_EQ((Lines{"write 08 08 09 09", "close", "free"}), Libftdi().Take());
 
-    PulseTck();
-    GetTdo();
+    Clock();
     EXPECT_NE(std::string::npos, CableFailure().find("No FTDI cable was found")) << CableFailure();
 
     Libftdi().bPresent = true;
@@ -282,8 +275,7 @@ TEST(LibftdiCableTest, AChipThatSendsNothingBackFailsTheClockAfterItsTimeout)
     ASSERT_TRUE(port.IsAccessible());
     CableOn();
     Libftdi().bSilent = true;
-    PulseTck();
-    GetTdo();
+    Clock();
     EXPECT_NE(std::string::npos, CableFailure().find("ftdi_read_data gave 0 of 4 samples within 400 ms"))
         << CableFailure();
 }
