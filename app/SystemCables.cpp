@@ -24,6 +24,12 @@ std::string SettingsPath()
     return folder + "MORVA.INI";
 }
 
+bool PrepareSettingsFolder()
+{
+    // MORVA.INI lives beside the program, whose folder is there.
+    return true;
+}
+
 std::string ShownPath(const std::string& strPath)
 {
     return strPath;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class CPort
 {
@@ -26,6 +27,10 @@ public:
     virtual std::string Failure() const { return std::string(); }
     // What the About box says of the cable.
     virtual std::string Description() const { return std::string(); }
+    // Values worth offering in the window's value lists before any was sent: the instructions
+    // of the device behind the port (bInstruction) or a register's length in zeros. Only a port
+    // that knows its device gives any.
+    virtual std::vector<std::string> ExampleValues(bool /*bInstruction*/) const { return {}; }
 };
 
 // The port this build drives: defined once per program (the chosen cable, or the simulated board).

@@ -35,3 +35,8 @@ const UINT ID_HELP = 0xE146;
 inline void AfxEnableControlContainer() {}
 
 CWinApp* AfxGetApp();
+
+// Handles every message waiting in the thread's queue, through the dialog manager of hDialog, so
+// that a window busy with a long command still answers. FALSE when the queue held WM_QUIT (put
+// back for the loop that ends on it).
+BOOL AfxPumpWaitingMessages(HWND hDialog);

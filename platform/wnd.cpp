@@ -131,6 +131,19 @@ void CWnd::GetWindowText(CString& rString) const
     rString = CString(buffer.data());
 }
 
+void CComboBox::GetLBText(int nIndex, CString& rString) const
+{
+    const LRESULT nLength = SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(nIndex));
+    if (nLength == CB_ERR)
+    {
+        rString = CString("");
+        return;
+    }
+    std::vector<char> buffer(static_cast<size_t>(nLength) + 1, '\0');
+    SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(nIndex), reinterpret_cast<LPARAM>(buffer.data()));
+    rString = CString(buffer.data());
+}
+
 BOOL CWnd::ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags)
 {
     const DWORD dwStyle = GetStyle();

@@ -245,6 +245,17 @@ class CEdit : public CWnd
 
 class CComboBox : public CWnd
 {
+public:
+    int GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
+    int GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
+    int SetCurSel(int nSelect) { return static_cast<int>(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(nSelect))); }
+    int AddString(LPCSTR lpszString)
+    {
+        return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lpszString)));
+    }
+    void ResetContent() { SendMessage(CB_RESETCONTENT); }
+    void GetLBText(int nIndex, CString& rString) const;
+    BOOL GetDroppedState() const { return SendMessage(CB_GETDROPPEDSTATE) != 0; }
 };
 
 class CListBox : public CWnd

@@ -48,7 +48,7 @@
 #define IDC_TDI 1021
 #define IDC_TDO 1022
 
-// Main dialog: value lists and SEND buttons (inert)
+// Main dialog: value lists, SEND buttons and the value display
 #define IDC_DR_VALUE 1023
 #define IDC_IR_VALUE 1024
 #define IDC_SEND_DR 1025

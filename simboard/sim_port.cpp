@@ -25,6 +25,14 @@ public:
 
     std::string Description() const override { return "simulated board"; }
 
+    // IDCODE and BYPASS, and a zero as long as the IDCODE register.
+    std::vector<std::string> ExampleValues(bool bInstruction) const override
+    {
+        if (bInstruction)
+            return {"4'b0010", "4'b1111"};
+        return {"32'h0"};
+    }
+
     CJtagDevice m_board;
     unsigned char m_data = 0;
 };

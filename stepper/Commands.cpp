@@ -23,7 +23,8 @@ const int FRAME_WIDTH = 2;
 
 void CStepperDlg::OnTestLogicReset()
 {
-    if (!m_btnTestLogicReset.IsWindowEnabled())
+    // A click taken while a SEND pumps the window's messages waits for nothing: it is dropped.
+    if (!m_btnTestLogicReset.IsWindowEnabled() || m_pSending != nullptr)
         return;
     CRedrawHold hold(*this);
     m_nState = STATE_UNKNOWN;
@@ -45,26 +46,30 @@ void CStepperDlg::OnStateButton(UINT nID)
     const StepCommandRow* pRow = FindStepCommand(nID);
     // A click queued before the last step disabled this button, or a command sent by another
     // program, would move the device to a state one clock cannot reach from the one shown.
-    if (pRow == nullptr || !StateButton(nID)->IsWindowEnabled())
+    if (pRow == nullptr || !StateButton(nID)->IsWindowEnabled() || m_pSending != nullptr)
         return;
     CRedrawHold hold(*this);
+    StepButton(nID);
+}
+
+BOOL CStepperDlg::StepButton(UINT nID)
+{
+    const StepCommandRow* pRow = FindStepCommand(nID);
+    if (pRow == nullptr)
+        return FALSE;
     SetTms(pRow->nTms);
     if (pRow->nTdi != KEEP_TDI)
         SetTdi(static_cast<BYTE>(pRow->nTdi));
     m_nState = pRow->nNewState;
     ShowState(m_nState);
-    Step();
-}
-
-void CStepperDlg::OnSendButton()
-{
+    return Step();
 }
 
 // The pin controls are hidden and disabled; a clock behind the panel's back would move the
 // device without moving the state shown, so none of these runs while its control is disabled.
 void CStepperDlg::OnTck()
 {
-    if (!m_btnTck.IsWindowEnabled())
+    if (!m_btnTck.IsWindowEnabled() || m_pSending != nullptr)
         return;
     CRedrawHold hold(*this);
     Step();
@@ -72,14 +77,14 @@ void CStepperDlg::OnTck()
 
 void CStepperDlg::OnTms()
 {
-    if (!m_btnTms.IsWindowEnabled())
+    if (!m_btnTms.IsWindowEnabled() || m_pSending != nullptr)
         return;
     SetTms(m_btnTms.GetCheck() != 0 ? 1 : 0);
 }
 
 void CStepperDlg::OnTdi()
 {
-    if (!m_btnTdi.IsWindowEnabled())
+    if (!m_btnTdi.IsWindowEnabled() || m_pSending != nullptr)
         return;
     SetTdi(m_btnTdi.GetCheck() != 0 ? 1 : 0);
 }
@@ -107,7 +112,14 @@ BOOL CStepperDlg::Step()
 void CStepperDlg::OnCableLost()
 {
     const std::string strFailure = CableFailure();
+    // What a SEND kept back goes to the window first: the message must find it as it is.
+    if (m_bDeferred)
+    {
+        m_bDeferred = false;
+        ApplyDeferred();
+    }
     m_nState = STATE_UNKNOWN;
+    m_nStateBefore = STATE_UNKNOWN;
     ShowUnknownState();
     // The message must find the window painted.
     ReleaseRedraw();

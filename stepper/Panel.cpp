@@ -39,6 +39,9 @@ bool Contains(const UINT (&anIDs)[6], UINT nID)
 
 BOOL CStepperDlg::ShowState(int nIndex)
 {
+    // A SEND shows its last state when it shows how far it is, and at its end.
+    if (m_bDeferred)
+        return TRUE;
     m_pSecondary = nullptr;
     const TapStateRow* pRow = FindTapState(nIndex);
     if (pRow == nullptr)
@@ -97,6 +100,7 @@ BOOL CStepperDlg::ShowState(int nIndex)
     {
         m_pSecondaryShown = nullptr;
     }
+    ShowSendButtons();
     return TRUE;
 }
 

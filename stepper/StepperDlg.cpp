@@ -6,10 +6,19 @@
 #include <iterator>
 
 #include "../app/AboutDlg.h"
+#include "../app/SystemCables.h"
 #include "../cable/cable.h"
+#include "../cable/port.h"
 #include "../platform/codepage.h"
 #include "../res/texts.h"
 #include "TapTable.h"
+
+namespace {
+
+// "32'h14D5654B" fits the value display's 50 dialog units in Arial of this size.
+const int VALUE_FONT_PIXELS = 11;
+
+} // namespace
 
 const AFX_MSGMAP_ENTRY CStepperDlg::s_messageEntries[] = {
     MessageEntry<&CStepperDlg::OnSysCommand>(WM_SYSCOMMAND),
@@ -20,8 +29,10 @@ const AFX_MSGMAP_ENTRY CStepperDlg::s_messageEntries[] = {
     CommandEntry<&CStepperDlg::OnTestLogicReset>(BN_CLICKED, IDC_TEST_LOGIC_RESET),
     CommandRangeEntry<&CStepperDlg::OnStateButton>(BN_CLICKED, IDC_RUN_TEST_IDLE, IDC_UPDATE_IR),
     CommandRangeEntry<&CStepperDlg::OnStateButton>(BN_CLICKED, IDC_SHIFT_DR_1, IDC_EXIT1_IR_1),
-    CommandEntry<&CStepperDlg::OnSendButton>(BN_CLICKED, IDC_SEND_DR),
-    CommandEntry<&CStepperDlg::OnSendButton>(BN_CLICKED, IDC_SEND_IR),
+    CommandEntry<&CStepperDlg::OnSendDr>(BN_CLICKED, IDC_SEND_DR),
+    CommandEntry<&CStepperDlg::OnSendIr>(BN_CLICKED, IDC_SEND_IR),
+    CommandRangeEntry<&CStepperDlg::OnValueEdited>(CBN_EDITCHANGE, IDC_DR_VALUE, IDC_IR_VALUE),
+    CommandRangeEntry<&CStepperDlg::OnValuePicked>(CBN_SELCHANGE, IDC_DR_VALUE, IDC_IR_VALUE),
     CommandEntry<&CStepperDlg::OnTck>(BN_CLICKED, IDC_TCK),
     CommandEntry<&CStepperDlg::OnTms>(BN_CLICKED, IDC_TMS),
     CommandEntry<&CStepperDlg::OnTdi>(BN_CLICKED, IDC_TDI),
@@ -73,6 +84,7 @@ CStepperDlg::CStepperDlg(CWnd* pParent) : CDialog(IDD, pParent)
     snprintf(date, sizeof(date), "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
              now.wMinute, now.wSecond);
     m_strSessionDate = date;
+    m_strSettingsPath = SettingsPath();
 }
 
 uint64_t CStepperDlg::SessionMicroseconds() const
@@ -161,9 +173,24 @@ void CStepperDlg::DoDataExchange(CDataExchange* pDX)
 
 LRESULT CStepperDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    // Enter arrives as IDOK with notification 0; it must never close the window.
+    // Enter arrives as IDOK with notification 0; it must never close the window. In a value
+    // list's edit field it presses that list's SEND.
     if (message == WM_COMMAND && wParam == IDOK)
+    {
+        const HWND hFocus = ::GetFocus();
+        if (hFocus != nullptr && ::IsChild(m_cbDrValue.m_hWnd, hFocus) != FALSE)
+            Send(SCAN_DR);
+        else if (hFocus != nullptr && ::IsChild(m_cbIrValue.m_hWnd, hFocus) != FALSE)
+            Send(SCAN_IR);
         return 0;
+    }
+    // Escape or the close box while a SEND runs: stop it where the TAP can be left, then close.
+    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL && m_pSending != nullptr)
+    {
+        m_bStopRequested = true;
+        m_bCloseAfterSend = true;
+        return 0;
+    }
     return CDialog::WindowProc(message, wParam, lParam);
 }
 
@@ -215,6 +242,19 @@ BOOL CStepperDlg::OnInitDialog()
     ShowState(STATE_UNKNOWN);
 
     InitTrace();
+
+    LOGFONTA lfValue = {};
+    lfValue.lfHeight = -VALUE_FONT_PIXELS;
+    lfValue.lfWeight = FW_NORMAL;
+    lfValue.lfCharSet = ANSI_CHARSET;
+    lfValue.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
+    lstrcpyA(lfValue.lfFaceName, "Arial");
+    m_fontValue.CreateFontIndirect(&lfValue);
+    m_editValue.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_fontValue.m_hObject), TRUE);
+    m_irValues.Load(m_strSettingsPath, CablePort().ExampleValues(true));
+    m_drValues.Load(m_strSettingsPath, CablePort().ExampleValues(false));
+    FillValueList(m_cbIrValue, m_irValues);
+    FillValueList(m_cbDrValue, m_drValues);
 
     const COLORREF crDisabledFace = ::GetSysColor(COLOR_BTNSHADOW);
     for (const ButtonMember& member : s_stateButtons)
@@ -271,6 +311,7 @@ void CStepperDlg::OnDestroy()
 {
     Default();
     m_fontTitle.DeleteObject();
+    m_fontValue.DeleteObject();
     m_fontName1.DeleteObject();
     m_fontName2.DeleteObject();
     m_fontName3.DeleteObject();

@@ -9,6 +9,8 @@
 #include "../session/Vcd.h"
 #include "../platform/wnd.h"
 #include "../res/resource.h"
+#include "../scan/ScanPath.h"
+#include "../scan/ValueLists.h"
 #include "TapTable.h"
 
 class CStepperDlg : public CDialog
@@ -94,6 +96,9 @@ public:
 
     // The state button with this control ID, or null.
     CColorButton* StateButton(UINT nID);
+    // A state button's command, as its click runs it: TMS, TDI, the new state, the panel, the
+    // clock. FALSE when the cable did not take the clock.
+    BOOL StepButton(UINT nID);
     // A clock that did not reach the device: the state is unknown until the next reset.
     void OnCableLost();
 
@@ -114,6 +119,35 @@ public:
     void MarkChanged(CWnd& control);
     void ReleaseRedraw();
 
+    // SEND-IR and SEND-DR: the values sent with each, newest first; the bits that came out of
+    // TDO since each register's Capture, shown in the value display.
+    std::string m_strSettingsPath;  // where the lists are kept; the system's settings file
+    CValueList m_irValues{"ir"};
+    CValueList m_drValues{"dr"};
+    CShiftOut m_shiftOut;
+    CFont m_fontValue;  // narrow enough for a 32-bit value in the display's width
+    int m_nStateBefore = STATE_UNKNOWN;  // the state the last recorded clock entered
+    bool m_bIrValueValid = false;
+    bool m_bDrValueValid = false;
+    // The register a SEND is shifting now, or null; what a click on its STOP asked for.
+    const ScanRegister* m_pSending = nullptr;
+    bool m_bStopRequested = false;
+    bool m_bCloseAfterSend = false;
+    // While a SEND runs, the clocks go to the trace strings, the session and the trace file at
+    // once, and to the window's controls only when the SEND shows how far it is and at its end.
+    bool m_bDeferred = false;
+    std::vector<CString> m_pendingLines;
+    BYTE m_nPendingTdo = 0;
+    bool m_bValuePending = false;
+
+    // Shifts the value in the register's list through the register; a second press stops it.
+    void Send(const ScanRegister& reg);
+    // SEND enabled where a SEND may start, with a valid value in its list; STOP while it runs.
+    void ShowSendButtons();
+    void ApplyDeferred();
+    void AddHistoryLine(const CString& line);
+    void FillValueList(CComboBox& list, const CValueList& values);
+
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -128,7 +162,10 @@ protected:
     void OnDestroy();
     void OnTestLogicReset();
     void OnStateButton(UINT nID);
-    void OnSendButton();
+    void OnSendDr();
+    void OnSendIr();
+    void OnValueEdited(UINT nID);
+    void OnValuePicked(UINT nID);
     void OnTck();
     void OnTms();
     void OnTdi();

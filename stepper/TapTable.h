@@ -7,6 +7,17 @@
 // -1 until a reset has established the state; 9 to 11 name nothing.
 const int STATE_UNKNOWN = -1;
 const int STATE_TEST_LOGIC_RESET = 0;
+const int STATE_RUN_TEST_IDLE = 1;
+const int STATE_CAPTURE_DR = 3;
+const int STATE_SHIFT_DR = 4;
+const int STATE_EXIT1_DR = 5;
+const int STATE_PAUSE_DR = 6;
+const int STATE_UPDATE_DR = 8;
+const int STATE_CAPTURE_IR = 13;
+const int STATE_SHIFT_IR = 14;
+const int STATE_EXIT1_IR = 15;
+const int STATE_PAUSE_IR = 16;
+const int STATE_UPDATE_IR = 18;
 
 struct TapStateRow
 {

@@ -135,21 +135,69 @@ BOOL CStepperDlg::RecordStep()
         MessageBoxCp932(m_hWnd, strError.c_str(), ERROR_CAPTION, MB_ICONHAND);
     }
 
+    const bool bValueOut = m_shiftOut.OnClock(m_nStateBefore, m_nState, tdo);
+    m_nStateBefore = m_nState;
+
     CString line;
     line.Format("%d%d%d-%s", tms, tdi, tdo, static_cast<LPCSTR>(code));
-    if (m_listHistory.GetCount() > HISTORY_LIMIT)
-        m_listHistory.DeleteString(0);
-    m_listHistory.AddString(line);
+    if (m_bDeferred)
+    {
+        m_pendingLines.push_back(line);
+        m_nPendingTdo = tdo;
+        m_bValuePending = m_bValuePending || bValueOut;
+        return TRUE;
+    }
+    AddHistoryLine(line);
     m_listHistory.SetTopIndex(m_listHistory.GetCount() - 1);
     MarkChanged(m_listHistory);
 
     // The hidden TDO control is owner-drawn, so this has no visible effect.
     m_btnTdo.SetCheck(tdo != 0 ? 1 : 0);
+    if (bValueOut)
+    {
+        m_editValue.SetWindowText(m_shiftOut.Shown().c_str());
+        MarkChanged(m_editValue);
+    }
     return TRUE;
+}
+
+void CStepperDlg::AddHistoryLine(const CString& line)
+{
+    if (m_listHistory.GetCount() > HISTORY_LIMIT)
+        m_listHistory.DeleteString(0);
+    m_listHistory.AddString(line);
+}
+
+void CStepperDlg::ApplyDeferred()
+{
+    if (!m_pendingLines.empty())
+    {
+        // Of the lines kept back, only those the list keeps are added: it ends as if each had been.
+        const size_t nKeep = static_cast<size_t>(HISTORY_LIMIT) + 1;
+        const size_t nFirst = m_pendingLines.size() > nKeep ? m_pendingLines.size() - nKeep : 0;
+        if (nFirst > 0)
+            m_listHistory.SendMessage(LB_RESETCONTENT);
+        for (size_t i = nFirst; i < m_pendingLines.size(); ++i)
+            AddHistoryLine(m_pendingLines[i]);
+        m_pendingLines.clear();
+        m_listHistory.SetTopIndex(m_listHistory.GetCount() - 1);
+        MarkChanged(m_listHistory);
+        m_btnTdo.SetCheck(m_nPendingTdo != 0 ? 1 : 0);
+    }
+    if (m_bValuePending)
+    {
+        m_editValue.SetWindowText(m_shiftOut.Shown().c_str());
+        MarkChanged(m_editValue);
+        m_bValuePending = false;
+    }
+    RefreshTrace();
+    ShowState(m_nState);
 }
 
 BOOL CStepperDlg::RefreshTrace()
 {
+    if (m_bDeferred)
+        return TRUE;
     m_stName1.SetWindowText(m_strName1);
     m_stName2.SetWindowText(m_strName2);
     m_stName3.SetWindowText(m_strName3);

@@ -154,10 +154,12 @@ TEST(PanelTest, AfterStartOnlyResetIsEnabledAndNothingIsHighlighted)
         EXPECT_EQ(ENABLED.at(-1), EnabledButtons(dlg));
         EXPECT_TRUE(HighlightedButtons(dlg).empty());
         EXPECT_EQ(-1, dlg.m_nState);
-        for (UINT nID : {IDC_TCK, IDC_TMS, IDC_TDI, IDC_TDO, IDC_SEND_DR, IDC_SEND_IR, IDC_DR_VALUE,
-                         IDC_IR_VALUE, IDC_DEVICE})
+        // Nothing can be sent before a reset establishes the state; values can be typed.
+        for (UINT nID : {IDC_TCK, IDC_TMS, IDC_TDI, IDC_TDO, IDC_SEND_DR, IDC_SEND_IR, IDC_DEVICE})
             EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dlg.m_hWnd, static_cast<int>(nID)))) << nID;
-        EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(dlg.m_hWnd, IDC_VALUE_EDIT)));
+        for (UINT nID : {IDC_DR_VALUE, IDC_IR_VALUE, IDC_VALUE_EDIT})
+            EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dlg.m_hWnd, static_cast<int>(nID)))) << nID;
+        EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(dlg.m_hWnd, IDC_VALUE_EDIT)));
         EXPECT_EQ(::GetSysColor(COLOR_BTNSHADOW), dlg.m_btnSendDr.m_crDisabledFace);
     });
 }

@@ -26,6 +26,8 @@ const DWORD HIDDEN = WS_CHILD;
 const DWORD PUSH = CHILD | BS_PUSHBUTTON | WS_TABSTOP;
 const DWORD ROW = CHILD | SS_LEFTNOWORDWRAP;
 const DWORD DROPLIST = CHILD | CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_DISABLED;
+// The value lists take typed values as well as picked ones.
+const DWORD VALUE_LIST = CHILD | CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP;
 
 const Control EXPECTED[] = {
     {1000, "Button", "TEST-LOGIC-RESET", 10, 10, 65, 15, PUSH},
@@ -50,8 +52,8 @@ const Control EXPECTED[] = {
     {1015, "Button", "UPDATE-IR", 170, 165, 65, 15, PUSH},
     {1025, "Button", "SEND-DR", 90, 205, 65, 15, PUSH | WS_DISABLED},
     {1026, "Button", "SEND-IR", 170, 205, 65, 15, PUSH | WS_DISABLED},
-    {1023, "ComboBox", "", 90, 190, 65, 120, DROPLIST},
-    {1024, "ComboBox", "", 170, 190, 65, 120, DROPLIST},
+    {1023, "ComboBox", "", 90, 190, 65, 120, VALUE_LIST},
+    {1024, "ComboBox", "", 170, 190, 65, 120, VALUE_LIST},
     {-1, "Button", "IDLE", 5, 0, 75, 55, CHILD | BS_GROUPBOX},
     {-1, "Button", "DATA", 85, 25, 75, 200, CHILD | BS_GROUPBOX},
     {-1, "Button", "INSTRUCTION", 165, 25, 75, 200, CHILD | BS_GROUPBOX},
@@ -66,12 +68,12 @@ const Control EXPECTED[] = {
     {1029, "Static", "-", 20, 270, 220, 10, ROW},
     {1030, "Static", "-", 20, 280, 220, 10, ROW},
     {1031, "Static", "-", 20, 296, 220, 10, ROW},
-    {1027, "ListBox", "", 30, 60, 50, 165,
+    {1027, "ListBox", "", 30, 60, 50, 153,
      CHILD | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_EXTENDEDSEL | WS_VSCROLL | WS_BORDER | WS_TABSTOP},
     {-1, "Static", "", 5, 230, 235, 1, CHILD | SS_ETCHEDHORZ},
     {-1, "Static", "", 90, 185, 65, 1, CHILD | SS_ETCHEDHORZ},
     {-1, "Static", "", 170, 185, 65, 1, CHILD | SS_ETCHEDHORZ},
-    {1043, "Edit", "", 30, 215, 50, 14, HIDDEN | WS_BORDER | ES_AUTOHSCROLL | ES_UPPERCASE | ES_READONLY},
+    {1043, "Edit", "", 30, 215, 50, 14, CHILD | WS_BORDER | ES_AUTOHSCROLL | ES_READONLY},
     {1018, "Button", "TCK", 5, 155, 25, 15, HIDDEN | BS_PUSHBUTTON | WS_TABSTOP | WS_DISABLED},
     {1020, "Button", "TMS", 5, 170, 25, 15,
      HIDDEN | BS_AUTOCHECKBOX | BS_PUSHLIKE | WS_TABSTOP | WS_DISABLED},

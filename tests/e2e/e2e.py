@@ -61,6 +61,7 @@ class Window:
         self.mains, self.main_in_front, self.boxes = 0, False, {}
         self.lines = []
         self.focus = (0, False)
+        self.texts, self.items = {}, {}
         for line in text.splitlines():
             kind, _, rest = line.partition(" ")
             if kind == "window":
@@ -87,6 +88,12 @@ class Window:
                 fields = rest.split(" ", 6)
                 self.boxes[fields[0]] = {"count": int(fields[1]), "rect": tuple(int(v) for v in fields[2:6]),
                                          "texts": fields[6].split("|")[:-1] if len(fields) > 6 else []}
+            elif kind == "text":
+                ident, _, text_ = rest.partition(" ")
+                self.texts[int(ident)] = text_
+            elif kind == "item":
+                ident, _, text_ = rest.partition(" ")
+                self.items.setdefault(int(ident), []).append(text_)
             elif kind == "focus":
                 ident, enabled = rest.split()
                 self.focus = (int(ident), enabled == "1")
@@ -913,6 +920,159 @@ def case_session(session, build):
           f"and the IDCODE")
 
 
+# --- SEND-IR and SEND-DR --------------------------------------------------------------------
+
+IDCODE = 0x14D5654B
+
+
+def expected_send_lines(buttons, tdi, outs):
+    """History lines of these buttons clicked from TEST-LOGIC-RESET: TMS, TDI and state from the
+    buttons' table; TDO the next of `outs` for a clock that starts in a Shift state, else 1."""
+    lines, state, outs = [], "TLR", list(outs)
+    for ident in buttons:
+        tms, drive, code = COMMANDS[ident]
+        tdi = tdi if drive is None else drive
+        tdo = outs.pop(0) if state in ("SDR", "SIR") else 1
+        lines.append(f"{tms}{tdi}{tdo}-{code}")
+        state = code
+    return lines, tdi
+
+
+def type_value(session, window, ident, text, enter=True):
+    """Clicks into a value list's edit field, types the value over what it holds, and Enter."""
+    left, top, right, bottom = window.controls[ident]["rect"]
+    subprocess.run(["xdotool", "mousemove", str(left + 12), str((top + bottom) // 2), "click", "1"], check=True)
+    subprocess.run(["xdotool", "key", "End", "shift+Home", "BackSpace", "type", "--delay", "30", text], check=True)
+    session.wait_until(lambda w: w.texts[ident] == text, f"{text!r} in list {ident}")
+    if enter:
+        session.key("Return")
+
+
+def bits(value, count):
+    return [(value >> i) & 1 for i in range(count)]
+
+
+def click_to_new_states(session, window, buttons):
+    """Clicks each button and waits for its line; each enters a state other than the one before,
+    so this works with the history full too."""
+    for ident in buttons:
+        before = window.last_line
+        session.click(window, ident)
+        window = session.wait_until(lambda w: w.last_line != before, f"the clock of button {ident}")
+    return window
+
+
+def case_send(session, build):
+    """IR 4'b0010 then DR 32'h0 typed and sent with real keys and clicks: the IDCODE in the value
+    display, every clock in the history, the trace rows and the trace file; the IDCODE clicked by
+    hand; BYPASS; bad values refused; a SEND from PAUSE-DR; a 4096-bit SEND stopped half-way; the
+    lists kept across a restart."""
+    folder = temporary_folder("morva-send-")
+    shutil.copy(os.path.join(build, "MORVASIM.EXE"), folder)
+    program, live = os.path.join(folder, "MORVASIM.EXE"), os.path.join(folder, "live.vcd")
+    session.process = session.launch(program, args=["/trace:" + windows_path(live)])
+    window = session.wait_until(lambda w: w.visible, "the main window")
+    check(window.texts[1024] == "4'b0010" and window.items.get(1024) == ["4'b0010", "4'b1111"],
+          f"IR list at start: {window.texts[1024]!r} {window.items.get(1024)}")
+    check(window.texts[1023] == "32'h0", f"DR list at start: {window.texts[1023]!r}")
+    check(window.controls[1043]["visible"], "the value display is hidden")
+    check(not window.controls[1025]["enabled"] and not window.controls[1026]["enabled"],
+          "a SEND is offered before the state is known")
+    window = click_through(session, window, [1000])
+    check(window.controls[1025]["enabled"] and window.controls[1026]["enabled"], "no SEND after a reset")
+
+    # The IDCODE clicked by hand shows in the display as it leaves Shift-DR.
+    window = click_through(session, window, [1001, 1002, 1004] + [1005] * 32 + [1006])
+    check(window.texts[1043] == "32'h14D5654B", f"clicked by hand the display shows {window.texts[1043]!r}")
+    window = click_through(session, window, [1009, 1001])
+    clicked = window.count
+
+    ir = [1002, 1003, 1010, 1011, 1011, 1038, 1011, 1012, 1015, 1001]
+    dr = [1002, 1004, 1005] + [1005] * 31 + [1006, 1009, 1001]
+    expected, _ = expected_send_lines([1001] + ir + dr, 1, [1, 0, 0, 0] + bits(IDCODE, 32))
+    expected = expected[1:]
+    type_value(session, window, 1024, "4'b0010")
+    # The display changes last of all a SEND shows: wait for it, then for the lines.
+    window = session.wait_until(lambda w: w.texts[1043] == "4'h1" and w.count == clicked + len(ir),
+                                "the instruction register's capture, 0001, after the IR SEND's clocks")
+    type_value(session, window, 1023, "32'h0", enter=False)
+    session.click(window, 1025)
+    window = session.wait_until(lambda w: w.texts[1043] == "32'h14D5654B" and w.texts[1025] == "SEND-DR",
+                                "the IDCODE in the value display")
+    check(window.count == clicked + len(ir) + len(dr), f"{window.count - clicked} clocks for the two SENDs")
+    check_window(session, window, "RTI", 0, 1, os.path.join(build, "e2e-probe.ppm"))
+    lines = session.probe("lines").lines
+    check(lines[clicked:] == expected, f"history {lines[clicked:]}\nexpected {expected}")
+    rows = [window.rows[i] for i in ROWS]
+    width = len(rows[0])
+    columns = ["".join(r[i] for r in rows) for i in range(width)]
+    check(columns == [line[4:] + line[:3] for line in lines[-width:]], "the trace rows differ from the history")
+    session.screenshot(os.path.join(build, "e2e-send-idcode.png"), window.rect)
+
+    # BYPASS: one bit that captures 0, so the data comes back one clock late.
+    type_value(session, window, 1024, "4'hF")
+    window = session.wait_until(lambda w: w.texts[1043] == "4'h1" and w.texts[1026] == "SEND-IR", "the IR SEND")
+    type_value(session, window, 1023, "8'hA5")
+    window = session.wait_until(lambda w: w.texts[1043] == "8'h4A", "8'h4A out of BYPASS")
+
+    # A bad value: SEND disabled, Enter says what is accepted, nothing clocked.
+    last = session.probe("lines").lines
+    type_value(session, window, 1023, "12x", enter=False)
+    window = session.wait_until(lambda w: not w.controls[1025]["enabled"], "SEND-DR disabled for 12x")
+    session.key("Return")
+    window = session.wait_until(lambda w: w.boxes["error"]["count"] == 1, "the message for 12x")
+    texts = " ".join(window.boxes["error"]["texts"])
+    check("12x" in texts and "4'b0010, 6'h09" in texts, f"the message for 12x: {texts!r}")
+    session.probe("close-error")
+    window = session.wait_until(lambda w: w.boxes["error"]["count"] == 0, "the message to close")
+    check(session.probe("lines").lines == last, "a refused value was clocked")
+
+    # From PAUSE-DR the shift goes on through EXIT2-DR: 2 + 8 + 2 clocks.
+    window = click_to_new_states(session, window, [1002, 1004, 1006, 1007])
+    type_value(session, window, 1023, "8'h0F", enter=False)
+    session.click(window, 1025)
+    window = session.wait_until(lambda w: w.texts[1043] == "8'h1E", "8'h1E out of BYPASS")
+    tail = session.probe("lines").lines[-13:]
+    check([line[4:] for line in tail] == ["PDR", "E2D"] + ["SDR"] * 8 + ["E1D", "UDR", "RTI"],
+          f"the SEND from PAUSE-DR: {tail}")
+
+    # 4096 bits: stopped by a click on its own button, which reads STOP meanwhile.
+    type_value(session, window, 1023, "4096'h0", enter=False)
+    session.click(window, 1025)
+    window = session.wait_until(lambda w: w.texts[1025] == "STOP" and w.last_line.endswith("SDR"),
+                                "the long SEND under way")
+    check(not window.controls[1026]["enabled"], "SEND-IR stays enabled during a SEND")
+    session.click(window, 1025)
+    window = session.wait_until(lambda w: w.boxes["send-dr"]["count"] == 1, "the message of the stopped SEND")
+    check("not updated" in " ".join(window.boxes["send-dr"]["texts"]), f"{window.boxes['send-dr']['texts']}")
+    session.screenshot(os.path.join(build, "e2e-send-stopped.png"), window.boxes["send-dr"]["rect"])
+    session.probe("close-send")
+    window = session.wait_until(lambda w: w.boxes["send-dr"]["count"] == 0, "the message to close")
+    lines = session.probe("lines").lines
+    check(lines[-1] == "011-PDR" and lines[-2][4:] == "E1D", f"the stopped SEND ends {lines[-2:]}")
+    check(not any(line.endswith("UDR") for line in lines), "an Update after the stop")
+    check(window.texts[1025] == "SEND-DR" and window.controls[1025]["enabled"], "SEND-DR after the stop")
+    size, _, digits = window.texts[1043].partition("'h")
+    check(size.isdigit() and 1 < int(size) < 4096 and digits == "0" * ((int(size) + 3) // 4),
+          f"the display after the stop: {window.texts[1043][:20]!r}")
+    escape(session, window, session.process)
+
+    # The next start offers what was sent, newest first, each value once.
+    session.process = session.launch(program)
+    window = session.wait_until(lambda w: w.visible, "the main window again")
+    check(window.items.get(1023) == ["4096'h0", "8'h0F", "8'hA5", "32'h0"], f"DR list kept: {window.items.get(1023)}")
+    check(window.items.get(1024) == ["4'hF", "4'b0010"], f"IR list kept: {window.items.get(1024)}")
+    escape(session, window, session.process)
+
+    decoded = subprocess.run(["sigrok-cli", "-I", "vcd", "-i", live, "-P", "jtag:tdi=TDI:tdo=TDO:tck=TCK:tms=TMS"],
+                             capture_output=True, text=True, check=True).stdout.splitlines()
+    found = [line.split(": ", 1)[1] for line in decoded if "IR TDI: " in line or "DR TDO: " in line]
+    check(any(line.startswith("IR TDI: 0010 ") for line in found), f"the decoder saw no IR 0010: {found[:6]}")
+    check(sum("(0x14d5654b)" in line for line in found) == 2, f"the decoder saw no two IDCODEs: {found[:6]}")
+    check(any("(0x4a)" in line for line in found), f"the decoder saw no 0x4A out of BYPASS: {found}")
+    print(f"send: IDCODE by hand and by SEND, BYPASS, every clock in history, rows and trace file; a bad value "
+          f"refused; a SEND from PAUSE-DR; a 4096-bit SEND stopped after {size} bits; the lists kept")
+
 def case_package(session, build):
     """The release package, made here, unpacked elsewhere, and its MORVASIM.EXE started there."""
     subprocess.run(["cpack", "-G", "ZIP"], cwd=build, check=True, stdout=subprocess.DEVNULL)
@@ -1038,7 +1198,7 @@ CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": c
          "inpout-planted": case_inpout_planted, "package": case_package, "burst": case_burst,
          "lpt-address": case_lpt_address, "cable-choice": case_cable_choice, "ftdi": case_ftdi,
          "ftdi-unplug": case_ftdi_unplug, "ftdi-refused": case_ftdi_refused, "focus": case_focus,
-         "pixels": case_pixels, "session": case_session}
+         "pixels": case_pixels, "session": case_session, "send": case_send}
 
 
 def main():

@@ -8,9 +8,11 @@
 //   colour <name> <rrggbb>
 //   windows <top-level windows captioned MORVA> <one of them is in front>
 //   focus <control id, 0 for none> <enabled>
-//   box <error|about|save> <count> <left> <top> <right> <bottom> <texts, UTF-8, joined by |>
+//   text <id> <text>                                     (value display, value lists, SEND buttons)
+//   item <id> <text>                                     (each line of the value lists, in order)
+//   box <error|about|save|send-dr|send-ir> <count> <left> <top> <right> <bottom> <texts, UTF-8, joined by |>
 // With "save-trace" it first chooses "Save trace..." from the system menu. With "repaint-list" it first has the history list painted afresh. With "about" it first asks the main window for its About box (as the system menu does); with
-// "close-error" or "close-about" it first presses OK in that box.
+// "close-error", "close-about" or "close-send" it first presses OK in that box (both SEND boxes).
 #include <windows.h>
 
 #include <cstdio>
@@ -111,6 +113,11 @@ int main(int argc, char** argv)
         PressOk(ERROR_CAPTION);
     if (action == "close-about")
         PressOk(ABOUT_CAPTION);
+    if (action == "close-send")
+    {
+        PressOk(FromUtf8("SEND-DR"));
+        PressOk(FromUtf8("SEND-IR"));
+    }
 
     const std::vector<HWND> mains = TopLevel(FromUtf8("MORVA"));
     HWND hFront = ::GetForegroundWindow();
@@ -121,6 +128,8 @@ int main(int argc, char** argv)
     PrintBox("error", ERROR_CAPTION);
     PrintBox("about", ABOUT_CAPTION);
     PrintBox("save", FromUtf8("Save As"));
+    PrintBox("send-dr", FromUtf8("SEND-DR"));
+    PrintBox("send-ir", FromUtf8("SEND-IR"));
 
     HWND hDlg = ::FindWindowA(nullptr, "MORVA");
     if (hDlg == nullptr)
@@ -152,6 +161,26 @@ int main(int argc, char** argv)
         char text[512] = {};
         ::GetWindowTextA(::GetDlgItem(hDlg, nID), text, sizeof(text));
         printf("row %d %s\n", nID, text);
+    }
+    for (int nID : {1043, 1023, 1024, 1025, 1026})
+    {
+        // Asked by message: for another process's edit fields GetWindowText answers from the
+        // window's caption, which they do not keep their text in.
+        WCHAR text[2048] = {};
+        ::SendMessageW(::GetDlgItem(hDlg, nID), WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text));
+        printf("text %d %s\n", nID, Utf8(text).c_str());
+    }
+    for (int nID : {1023, 1024})
+    {
+        HWND hCombo = ::GetDlgItem(hDlg, nID);
+        const LRESULT nItems = ::SendMessageW(hCombo, CB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < nItems; ++i)
+        {
+            WCHAR text[2048] = {};
+            if (::SendMessageW(hCombo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) < 2048)
+                ::SendMessageW(hCombo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+            printf("item %d %s\n", nID, Utf8(text).c_str());
+        }
     }
     // Another process reads list lines only with the wide-character message.
     HWND hList = ::GetDlgItem(hDlg, 1027);

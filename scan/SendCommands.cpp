@@ -1,0 +1,222 @@
+// SEND-IR and SEND-DR: a value shifted through a register by the state buttons' own commands,
+// one clock at a time, from where the TAP is to Run-Test/Idle.
+#include "../stepper/StepperDlg.h"
+
+#include <string>
+
+#include "../platform/app.h"
+#include "../platform/codepage.h"
+#include "../res/texts.h"
+#include "ScanValue.h"
+
+namespace {
+
+// A long SEND shows how far it is this often; a short one paints once, at its end.
+const DWORD PROGRESS_MS = 250;
+const char STOP_TEXT[] = "STOP";
+const char SEND_STARTS_TEXT[] =
+    "TEST-LOGIC-RESET, RUN-TEST/IDLE, PAUSE-DR, PAUSE-IR, UPDATE-DR or UPDATE-IR";
+
+bool IsValidValue(CComboBox& list)
+{
+    CString text;
+    list.GetWindowText(text);
+    std::vector<unsigned char> bits;
+    std::string strError;
+    return ParseScanValue(static_cast<LPCSTR>(text), bits, strError);
+}
+
+} // namespace
+
+void CStepperDlg::OnSendDr()
+{
+    if (m_btnSendDr.IsWindowEnabled())
+        Send(SCAN_DR);
+}
+
+void CStepperDlg::OnSendIr()
+{
+    if (m_btnSendIr.IsWindowEnabled())
+        Send(SCAN_IR);
+}
+
+void CStepperDlg::OnValueEdited(UINT nID)
+{
+    if (nID == IDC_DR_VALUE)
+        m_bDrValueValid = IsValidValue(m_cbDrValue);
+    else
+        m_bIrValueValid = IsValidValue(m_cbIrValue);
+    ShowSendButtons();
+}
+
+void CStepperDlg::OnValuePicked(UINT nID)
+{
+    // The edit field takes the picked line only after this notification: give it now.
+    CComboBox& list = nID == IDC_DR_VALUE ? m_cbDrValue : m_cbIrValue;
+    const int nPicked = list.GetCurSel();
+    if (nPicked >= 0)
+    {
+        CString text;
+        list.GetLBText(nPicked, text);
+        list.SetWindowText(text);
+    }
+    OnValueEdited(nID);
+}
+
+void CStepperDlg::FillValueList(CComboBox& list, const CValueList& values)
+{
+    CString typed;
+    list.GetWindowText(typed);
+    list.ResetContent();
+    for (const std::string& strValue : values.Values())
+        list.AddString(strValue.c_str());
+    if (!typed.IsEmpty())
+        list.SetWindowText(typed);
+    else if (list.GetCount() > 0)
+        list.SetCurSel(0);
+    if (&list == &m_cbDrValue)
+        m_bDrValueValid = IsValidValue(list);
+    else
+        m_bIrValueValid = IsValidValue(list);
+    ShowSendButtons();
+}
+
+void CStepperDlg::ShowSendButtons()
+{
+    const bool bCanStart = m_nState != STATE_UNKNOWN && IsSendStart(m_nState);
+    struct Target
+    {
+        CColorButton& button;
+        const ScanRegister& reg;
+        bool bEnable;
+    };
+    const Target targets[] = {
+        {m_btnSendDr, SCAN_DR, m_pSending == nullptr ? bCanStart && m_bDrValueValid : m_pSending == &SCAN_DR},
+        {m_btnSendIr, SCAN_IR, m_pSending == nullptr ? bCanStart && m_bIrValueValid : m_pSending == &SCAN_IR},
+    };
+    for (const Target& target : targets)
+    {
+        if ((target.button.IsWindowEnabled() != FALSE) == target.bEnable)
+            continue;
+        // As for the state buttons: the focus moves on before its control is disabled.
+        if (!target.bEnable && ::GetFocus() == target.button.m_hWnd)
+            SendMessage(WM_NEXTDLGCTL, 0, FALSE);
+        target.button.EnableWindow(target.bEnable ? TRUE : FALSE);
+        MarkChanged(target.button);
+    }
+}
+
+void CStepperDlg::Send(const ScanRegister& reg)
+{
+    if (m_pSending != nullptr)
+    {
+        // The running SEND's button reads STOP; the other one is disabled meanwhile.
+        if (m_pSending == &reg)
+            m_bStopRequested = true;
+        return;
+    }
+    const bool bDr = &reg == &SCAN_DR;
+    CComboBox& list = bDr ? m_cbDrValue : m_cbIrValue;
+    CValueList& values = bDr ? m_drValues : m_irValues;
+    CColorButton& button = bDr ? m_btnSendDr : m_btnSendIr;
+
+    CString text;
+    list.GetWindowText(text);
+    std::vector<unsigned char> bits;
+    std::string strError;
+    if (!ParseScanValue(static_cast<LPCSTR>(text), bits, strError))
+    {
+        MessageBoxCp932(m_hWnd, strError.c_str(), ERROR_CAPTION, MB_ICONHAND);
+        return;
+    }
+    if (m_nState == STATE_UNKNOWN || !IsSendStart(m_nState))
+    {
+        const std::string strText = std::string(reg.pszName) + " starts from " + SEND_STARTS_TEXT +
+                                    ". Click one of these first (TEST-LOGIC-RESET when the state is unknown).";
+        MessageBoxCp932(m_hWnd, strText.c_str(), ERROR_CAPTION, MB_ICONHAND);
+        return;
+    }
+    // The list keeps the value even where the settings file cannot be written.
+    values.Remember(static_cast<LPCSTR>(text));
+    FillValueList(list, values);
+
+    m_pSending = &reg;
+    m_bStopRequested = false;
+    button.SetWindowText(STOP_TEXT);
+    button.RedrawWindow();
+    ShowSendButtons();
+    m_bDeferred = true;
+
+    DWORD dwShown = ::GetTickCount();
+    size_t nShifted = 0;
+    bool bCableOk = true;
+    bool bStopped = false;
+    // One clock through the state button's own command; now and then the window shows how far
+    // the SEND is. The window's waiting messages (a click on STOP among them) are handled
+    // before each clock.
+    auto clock = [&](UINT nID) {
+        bCableOk = StepButton(nID) != FALSE;
+        if (bCableOk && ::GetTickCount() - dwShown >= PROGRESS_MS)
+        {
+            CRedrawHold hold(*this);
+            m_bDeferred = false;
+            ApplyDeferred();
+            m_editValue.SetWindowText((std::to_string(nShifted) + "/" + std::to_string(bits.size())).c_str());
+            MarkChanged(m_editValue);
+            m_bDeferred = true;
+            dwShown = ::GetTickCount();
+        }
+        return bCableOk;
+    };
+    auto pump = [&] {
+        if (AfxPumpWaitingMessages(m_hWnd) == FALSE)
+            m_bStopRequested = true;
+    };
+
+    for (UINT nID : ShortestPath(m_nState, reg.nShift))
+    {
+        pump();
+        if (!clock(nID))
+            break;
+    }
+    for (; bCableOk && nShifted < bits.size(); ++nShifted)
+    {
+        pump();
+        // Stopped, the shift ends with this bit into Exit1 and waits in Pause: no Update.
+        bStopped = m_bStopRequested;
+        const bool bLast = bStopped || nShifted + 1 == bits.size();
+        const UINT nID = (bLast ? reg.anExit1 : reg.anShift)[bits[nShifted] != 0 ? 1 : 0];
+        if (!clock(nID) || bStopped)
+            break;
+    }
+    if (bCableOk)
+    {
+        pump();
+        if (bStopped)
+            clock(reg.nPauseButton);
+        else if (clock(reg.nUpdateButton))
+            clock(IDC_RUN_TEST_IDLE);
+    }
+
+    m_pSending = nullptr;
+    button.SetWindowText(reg.pszName);
+    {
+        CRedrawHold hold(*this);
+        m_bDeferred = false;
+        ApplyDeferred();
+        MarkChanged(button);
+    }
+    if (m_bCloseAfterSend)
+    {
+        m_bCloseAfterSend = false;
+        EndDialog(IDCANCEL);
+        return;
+    }
+    if (bStopped && bCableOk)
+    {
+        const std::string strText = std::string(reg.pszName) + " stopped: the register was not updated, and the "
+                                                               "TAP waits in " +
+                                    (bDr ? "PAUSE-DR" : "PAUSE-IR") + ".";
+        MessageBoxCp932(m_hWnd, strText.c_str(), reg.pszName, MB_ICONINFORMATION);
+    }
+}

@@ -1,0 +1,79 @@
+#include "ValueLists.h"
+
+#include <windows.h>
+
+#include "../app/SystemCables.h"
+#include "ScanValue.h"
+
+namespace {
+
+const char SECTION[] = "values";
+// Longer than any value: 4096 binary digits with a separator after each.
+const DWORD VALUE_TEXT_LIMIT = 16384;
+
+std::string Key(const char* pszKey, size_t nIndex)
+{
+    return pszKey + std::to_string(nIndex + 1);
+}
+
+bool SameValue(const std::string& strA, const std::string& strB)
+{
+    std::vector<unsigned char> a, b;
+    std::string strError;
+    if (!ParseScanValue(strA, a, strError) || !ParseScanValue(strB, b, strError))
+        return strA == strB;
+    return a == b;
+}
+
+std::string Trimmed(const std::string& strText)
+{
+    const size_t nBegin = strText.find_first_not_of(" \t");
+    const size_t nEnd = strText.find_last_not_of(" \t");
+    return nBegin == std::string::npos ? std::string() : strText.substr(nBegin, nEnd - nBegin + 1);
+}
+
+} // namespace
+
+void CValueList::Load(const std::string& strIniPath, const std::vector<std::string>& examples)
+{
+    m_strIniPath = strIniPath;
+    m_values.clear();
+    for (size_t i = 0; i < VALUE_LIST_LIMIT; ++i)
+    {
+        std::vector<char> value(VALUE_TEXT_LIMIT + 2, '\0');
+        const DWORD nLength = ::GetPrivateProfileStringA(SECTION, Key(m_pszKey, i).c_str(), "", value.data(),
+                                                         static_cast<DWORD>(value.size()), strIniPath.c_str());
+        std::vector<unsigned char> bits;
+        std::string strError;
+        // A line cut short by the buffer, or edited by hand into something that is no value,
+        // is left out rather than offered as another value.
+        if (nLength > 0 && nLength <= VALUE_TEXT_LIMIT && ParseScanValue(value.data(), bits, strError))
+            m_values.push_back(Trimmed(value.data()));
+    }
+    if (m_values.empty())
+        m_values = examples;
+}
+
+bool CValueList::Remember(const std::string& strValue)
+{
+    const std::string strText = Trimmed(strValue);
+    for (auto it = m_values.begin(); it != m_values.end();)
+        it = SameValue(*it, strText) ? m_values.erase(it) : it + 1;
+    m_values.insert(m_values.begin(), strText);
+    if (m_values.size() > VALUE_LIST_LIMIT)
+        m_values.resize(VALUE_LIST_LIMIT);
+    return Save();
+}
+
+bool CValueList::Save() const
+{
+    if (m_strIniPath.empty() || !PrepareSettingsFolder())
+        return false;
+    for (size_t i = 0; i < VALUE_LIST_LIMIT; ++i)
+    {
+        const char* pszValue = i < m_values.size() ? m_values[i].c_str() : nullptr;
+        if (::WritePrivateProfileStringA(SECTION, Key(m_pszKey, i).c_str(), pszValue, m_strIniPath.c_str()) == FALSE)
+            return false;
+    }
+    return true;
+}

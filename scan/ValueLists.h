@@ -1,0 +1,31 @@
+// The values sent with SEND-IR and SEND-DR, newest first, kept in the settings file's [values]
+// section (ir1=..., dr1=...) for the next start.
+#pragma once
+
+#include <string>
+#include <vector>
+
+const size_t VALUE_LIST_LIMIT = 20;
+
+class CValueList
+{
+public:
+    // pszKey names the list in the file: "ir" or "dr".
+    explicit CValueList(const char* pszKey) : m_pszKey(pszKey) {}
+
+    // The values kept in the file; the examples where it keeps none.
+    void Load(const std::string& strIniPath, const std::vector<std::string>& examples);
+    // Puts the value first, once (the same bits written another way count as the same value),
+    // at most VALUE_LIST_LIMIT of them. False when the file could not be written: the list
+    // still holds the value for this session.
+    bool Remember(const std::string& strValue);
+
+    const std::vector<std::string>& Values() const { return m_values; }
+
+private:
+    bool Save() const;
+
+    const char* m_pszKey;
+    std::string m_strIniPath;
+    std::vector<std::string> m_values;
+};

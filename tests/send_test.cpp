@@ -1,0 +1,363 @@
+// SEND-IR and SEND-DR on the simulated board: every clock through a state button's own command,
+// the value display, the lists and what they keep, a SEND stopped half-way.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cable/cable.h"
+#include "dialog_runner.h"
+#include "platform/system.h"
+#include "simboard/sim_port.h"
+
+namespace {
+
+// Answers the message box a command opens inside its own loop, keeping its caption and text.
+struct AnsweredBox
+{
+    std::string strCaption;
+    std::string strText;
+};
+std::vector<AnsweredBox> g_boxes;
+HWND g_hMain = nullptr;
+
+BOOL CALLBACK FindBox(HWND hWnd, LPARAM lParam)
+{
+    if (hWnd != g_hMain && ::IsWindowVisible(hWnd) != FALSE && ::GetDlgItem(hWnd, 0xFFFF) != nullptr)
+        *reinterpret_cast<HWND*>(lParam) = hWnd;
+    return TRUE;
+}
+
+void CALLBACK AnswerBox(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND hBox = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &FindBox, reinterpret_cast<LPARAM>(&hBox));
+    if (hBox == nullptr)
+        return;
+    g_boxes.push_back({WindowText(hBox), WindowText(::GetDlgItem(hBox, 0xFFFF))});
+    ::PostMessageW(hBox, WM_COMMAND, IDOK, 0);
+}
+
+class CBoxAnswerer
+{
+public:
+    explicit CBoxAnswerer(CStepperDlg& dlg)
+    {
+        g_boxes.clear();
+        g_hMain = dlg.m_hWnd;
+        m_nTimer = ::SetTimer(nullptr, 0, 20, &AnswerBox);
+    }
+    ~CBoxAnswerer() { ::KillTimer(nullptr, m_nTimer); }
+
+private:
+    UINT_PTR m_nTimer;
+};
+
+// A dialog whose lists are kept in a file of its own.
+class SendTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { m_strIni = TempPath("ini"); }
+    void TearDown() override { ::DeleteFileA(m_strIni.c_str()); }
+
+    void Prepare(CStepperDlg& dlg) { dlg.m_strSettingsPath = m_strIni; }
+
+    CCountedWaits m_waits;
+    std::string m_strIni;
+};
+
+void SendValue(CStepperDlg& dlg, UINT nList, const char* pszValue)
+{
+    CComboBox& list = nList == IDC_DR_VALUE ? dlg.m_cbDrValue : dlg.m_cbIrValue;
+    list.SetWindowText(pszValue);
+    // The notification the edit field sends as a person types.
+    dlg.SendMessage(WM_COMMAND, MAKEWPARAM(nList, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(list.m_hWnd));
+    Click(dlg, nList == IDC_DR_VALUE ? IDC_SEND_DR : IDC_SEND_IR);
+}
+
+std::vector<std::string> NewLines(CStepperDlg& dlg, size_t nBefore)
+{
+    const std::vector<std::string> lines = HistoryLines(dlg);
+    return std::vector<std::string>(lines.begin() + static_cast<long>(nBefore), lines.end());
+}
+
+// What clicking these buttons by hand puts in the history, from a fresh reset on the board.
+std::vector<std::string> ClickedLines(const std::vector<std::vector<UINT>>& runs)
+{
+    CStepperDlg dlg;
+    std::vector<std::string> lines;
+    RunDialog(dlg, [&] {
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        for (const std::vector<UINT>& run : runs)
+            for (UINT nID : run)
+                Click(dlg, nID);
+        lines = NewLines(dlg, 6);
+    });
+    return lines;
+}
+
+std::vector<UINT> Repeat(UINT nID, size_t nCount)
+{
+    return std::vector<UINT>(nCount, nID);
+}
+
+} // namespace
+
+TEST_F(SendTest, InstructionThenIdcodeAreTheClocksAPersonWouldClick)
+{
+    // IR 0010, bit 0 first: 0, 1, 0, then the last 0 into Exit1-IR. DR: 32 zeros.
+    const std::vector<std::vector<UINT>> byHand = {
+        {IDC_RUN_TEST_IDLE, IDC_SELECT_DR, IDC_SELECT_IR, IDC_CAPTURE_IR, IDC_SHIFT_IR, IDC_SHIFT_IR,
+         IDC_SHIFT_IR_1, IDC_SHIFT_IR, IDC_EXIT1_IR, IDC_UPDATE_IR, IDC_RUN_TEST_IDLE},
+        {IDC_SELECT_DR, IDC_CAPTURE_DR, IDC_SHIFT_DR},
+        Repeat(IDC_SHIFT_DR, 31),
+        {IDC_EXIT1_DR, IDC_UPDATE_DR, IDC_RUN_TEST_IDLE},
+    };
+    const std::vector<std::string> expected = ClickedLines(byHand);
+
+    CStepperDlg dlg;
+    Prepare(dlg);
+    RunDialog(dlg, [&] {
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        Click(dlg, IDC_RUN_TEST_IDLE);
+        const size_t nRecorded = dlg.m_session.Count();
+        SendValue(dlg, IDC_IR_VALUE, "4'b0010");
+        EXPECT_EQ(4u + 6u, dlg.m_session.Count() - nRecorded) << "an N-bit IR value from RUN-TEST/IDLE";
+        EXPECT_EQ("4'h1", WindowText(dlg.m_editValue.m_hWnd)) << "the instruction register's capture, 0001";
+        EXPECT_EQ(CJtagDevice::IR_IDCODE, SimulatedBoard().Instruction());
+        SendValue(dlg, IDC_DR_VALUE, "32'h0");
+        EXPECT_EQ(4u + 6u + 32u + 5u, dlg.m_session.Count() - nRecorded) << "an N-bit DR value";
+        EXPECT_EQ("32'h14D5654B", WindowText(dlg.m_editValue.m_hWnd));
+        EXPECT_EQ(1, dlg.m_nState);
+        EXPECT_EQ(TapState::RunTestIdle, SimulatedBoard().State());
+        EXPECT_TRUE(dlg.m_btnRunTestIdle.IsWindowEnabled());
+        EXPECT_EQ(dlg.m_pPrimaryShown, &dlg.m_btnRunTestIdle) << "RUN-TEST/IDLE is highlighted";
+        const std::vector<std::string> lines = NewLines(dlg, 6);
+        EXPECT_EQ(expected, lines);
+        EXPECT_EQ(expected.back(), "011-RTI");
+        // The trace rows end with the same clocks as the history.
+        std::string strTdo;
+        for (const std::string& line : lines)
+            strTdo += line[2];
+        const std::string strRow(dlg.m_strTdo);
+        EXPECT_EQ(strTdo.substr(strTdo.size() - 40), strRow.substr(strRow.size() - 40));
+        EXPECT_EQ("SEND-DR", WindowText(dlg.m_btnSendDr.m_hWnd));
+    });
+}
+
+TEST_F(SendTest, BypassDelaysTheDataByOneBit)
+{
+    CStepperDlg dlg;
+    Prepare(dlg);
+    RunDialog(dlg, [&] {
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        SendValue(dlg, IDC_IR_VALUE, "4'hF");
+        EXPECT_EQ(CJtagDevice::IR_BYPASS, SimulatedBoard().Instruction());
+        SendValue(dlg, IDC_DR_VALUE, "8'hA5");
+        EXPECT_EQ("8'h4A", WindowText(dlg.m_editValue.m_hWnd));
+        EXPECT_EQ(1, dlg.m_nState);
+    });
+}
+
+TEST_F(SendTest, FromPauseTheShiftGoesOnThroughExit2)
+{
+    CStepperDlg dlg;
+    Prepare(dlg);
+    RunDialog(dlg, [&] {
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        for (UINT nID : {IDC_RUN_TEST_IDLE, IDC_SELECT_DR, IDC_CAPTURE_DR, IDC_SHIFT_DR, IDC_EXIT1_DR, IDC_PAUSE_DR})
+            Click(dlg, nID);
+        ASSERT_TRUE(dlg.m_btnSendDr.IsWindowEnabled());
+        const size_t nBefore = HistoryLines(dlg).size();
+        SendValue(dlg, IDC_DR_VALUE, "0011");
+        const std::vector<std::string> lines = NewLines(dlg, nBefore);
+        ASSERT_EQ(2u + 4u + 2u, lines.size());
+        EXPECT_EQ((std::vector<std::string>{"111-E2D", "001-SDR", "011-SDR", "010-SDR", "001-SDR", "100-E1D",
+                                            "111-UDR", "011-RTI"}),
+                  lines);
+        // One bit before the pause, four after: one value of five bits, IDCODE's low bits first.
+        EXPECT_EQ("5'h0B", WindowText(dlg.m_editValue.m_hWnd));
+    });
+}
+
+TEST_F(SendTest, ClickedByHandTheIdcodeShowsInTheDisplay)
+{
+    CStepperDlg dlg;
+    Prepare(dlg);
+    RunDialog(dlg, [&] {
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        for (UINT nID : {IDC_RUN_TEST_IDLE, IDC_SELECT_DR, IDC_CAPTURE_DR})
+            Click(dlg, nID);
+        for (int i = 0; i < 20; ++i)
+            Click(dlg, IDC_SHIFT_DR);
+        Click(dlg, IDC_EXIT1_DR);
+        EXPECT_EQ("20'h5654B", WindowText(dlg.m_editValue.m_hWnd));
+        Click(dlg, IDC_PAUSE_DR);
+        Click(dlg, IDC_EXIT2_DR);
+        // The first click only enters Shift-DR again; the next eleven shift.
+        for (int i = 0; i < 12; ++i)
+            Click(dlg, IDC_SHIFT_DR);
+        Click(dlg, IDC_EXIT1_DR);
+        EXPECT_EQ("32'h14D5654B", WindowText(dlg.m_editValue.m_hWnd));
+    });
+}
+
+TEST_F(SendTest, BadValuesAndWrongStatesClockNothing)
+{
+    CStepperDlg dlg;
+    Prepare(dlg);
+    RunDialog(dlg, [&] {
+        CBoxAnswerer answerer(dlg);
+        EXPECT_FALSE(dlg.m_btnSendDr.IsWindowEnabled()) << "before a reset the state is unknown";
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        EXPECT_TRUE(dlg.m_btnSendDr.IsWindowEnabled());
+        const size_t nRecorded = dlg.m_session.Count();
+        for (const char* pszBad : {"4'h1F", "12x", "", "0x"})
+        {
+            dlg.m_cbDrValue.SetWindowText(pszBad);
+            dlg.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_DR_VALUE, CBN_EDITCHANGE),
+                            reinterpret_cast<LPARAM>(dlg.m_cbDrValue.m_hWnd));
+            EXPECT_FALSE(dlg.m_btnSendDr.IsWindowEnabled()) << pszBad;
+            // Enter in the list's edit field asks for it all the same, and is told why not.
+            ::SetFocus(dlg.m_cbDrValue.m_hWnd);
+            dlg.SendMessage(WM_COMMAND, IDOK, 0);
+        }
+        EXPECT_EQ(nRecorded, dlg.m_session.Count());
+        ASSERT_EQ(4u, g_boxes.size());
+        EXPECT_NE(std::string::npos, g_boxes[0].strText.find("does not fit in 4 bits")) << g_boxes[0].strText;
+        EXPECT_NE(std::string::npos, g_boxes[1].strText.find("4'b0010, 6'h09")) << g_boxes[1].strText;
+
+        // A valid value where a SEND cannot start: disabled, and Enter says from where it can.
+        dlg.m_cbDrValue.SetWindowText("1");
+        dlg.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_DR_VALUE, CBN_EDITCHANGE),
+                        reinterpret_cast<LPARAM>(dlg.m_cbDrValue.m_hWnd));
+        Click(dlg, IDC_RUN_TEST_IDLE);
+        Click(dlg, IDC_SELECT_DR);
+        EXPECT_FALSE(dlg.m_btnSendDr.IsWindowEnabled());
+        Click(dlg, IDC_SEND_DR);
+        ::SetFocus(dlg.m_cbDrValue.m_hWnd);
+        dlg.SendMessage(WM_COMMAND, IDOK, 0);
+        EXPECT_EQ(nRecorded + 2, dlg.m_session.Count());
+        ASSERT_EQ(5u, g_boxes.size());
+        EXPECT_NE(std::string::npos, g_boxes[4].strText.find("SEND-DR starts from")) << g_boxes[4].strText;
+        // Enter anywhere else does nothing at all.
+        ::SetFocus(dlg.m_listHistory.m_hWnd);
+        dlg.SendMessage(WM_COMMAND, IDOK, 0);
+        EXPECT_EQ(5u, g_boxes.size());
+        EXPECT_EQ(nRecorded + 2, dlg.m_session.Count());
+    });
+}
+
+TEST_F(SendTest, EnterInAListPressesItsSend)
+{
+    CStepperDlg dlg;
+    Prepare(dlg);
+    RunDialog(dlg, [&] {
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        dlg.m_cbIrValue.SetWindowText("1111");
+        ::SetFocus(dlg.m_cbIrValue.m_hWnd);
+        const size_t nRecorded = dlg.m_session.Count();
+        dlg.SendMessage(WM_COMMAND, IDOK, 0);
+        EXPECT_EQ(nRecorded + 4 + 5 + 2, dlg.m_session.Count()) << "from TEST-LOGIC-RESET: one clock more";
+        EXPECT_EQ(CJtagDevice::IR_BYPASS, SimulatedBoard().Instruction());
+    });
+}
+
+TEST_F(SendTest, TheListsKeepTheValuesSentNewestFirstAcrossAStart)
+{
+    {
+        CStepperDlg dlg;
+        Prepare(dlg);
+        RunDialog(dlg, [&] {
+            // With nothing kept, the board's own instructions and a register's zero are offered.
+            EXPECT_EQ((std::vector<std::string>{"4'b0010", "4'b1111"}), dlg.m_irValues.Values());
+            EXPECT_EQ("4'b0010", WindowText(dlg.m_cbIrValue.m_hWnd));
+            EXPECT_EQ((std::vector<std::string>{"32'h0"}), dlg.m_drValues.Values());
+            Click(dlg, IDC_TEST_LOGIC_RESET);
+            for (int i = 0; i < 25; ++i)
+                SendValue(dlg, IDC_DR_VALUE, ("8'd" + std::to_string(i)).c_str());
+            SendValue(dlg, IDC_DR_VALUE, "0x03");  // the same value as 8'd3: kept once, newest
+            SendValue(dlg, IDC_IR_VALUE, "4'hF");   // the same as 4'b1111
+        });
+    }
+    CStepperDlg dlg;
+    Prepare(dlg);
+    RunDialog(dlg, [&] {
+        const std::vector<std::string>& dr = dlg.m_drValues.Values();
+        ASSERT_EQ(20u, dr.size());
+        EXPECT_EQ("0x03", dr[0]);
+        EXPECT_EQ("8'd24", dr[1]);
+        EXPECT_EQ("8'd6", dr[19]);
+        EXPECT_EQ(20, dlg.m_cbDrValue.GetCount());
+        EXPECT_EQ("0x03", WindowText(dlg.m_cbDrValue.m_hWnd));
+        EXPECT_EQ((std::vector<std::string>{"4'hF", "4'b0010"}), dlg.m_irValues.Values());
+    });
+}
+
+TEST_F(SendTest, AnUnwritableSettingsFileLeavesTheListsWorking)
+{
+    CStepperDlg dlg;
+    // A folder that does not exist stands for one the user may not write to.
+    dlg.m_strSettingsPath = m_strIni + ".missing\\MORVA.INI";
+    RunDialog(dlg, [&] {
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        SendValue(dlg, IDC_DR_VALUE, "8'hA5");
+        SendValue(dlg, IDC_DR_VALUE, "8'h5A");
+        EXPECT_EQ((std::vector<std::string>{"8'h5A", "8'hA5", "32'h0"}), dlg.m_drValues.Values());
+        EXPECT_EQ("8'h4B", WindowText(dlg.m_editValue.m_hWnd)) << "the second SEND shifted like the first";
+    });
+}
+
+namespace {
+
+// Presses the running SEND's button (STOP) once this many waits have passed.
+long g_nStopAt = 0;
+HWND g_hStopDlg = nullptr;
+UINT g_nStopButton = 0;
+
+void StopAfterWaits(DWORD)
+{
+    if (--g_nStopAt == 0)
+        ::PostMessageW(g_hStopDlg, WM_COMMAND, MAKEWPARAM(g_nStopButton, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(g_hStopDlg, static_cast<int>(g_nStopButton))));
+}
+
+} // namespace
+
+TEST_F(SendTest, AStoppedSendWaitsInPauseWithoutUpdating)
+{
+    CStepperDlg dlg;
+    Prepare(dlg);
+    RunDialog(dlg, [&] {
+        CBoxAnswerer answerer(dlg);
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        SendValue(dlg, IDC_IR_VALUE, "4'hF");
+        const size_t nRecorded = dlg.m_session.Count();
+        const size_t nLines = HistoryLines(dlg).size();
+        g_nStopAt = 3 + 2048;
+        g_hStopDlg = dlg.m_hWnd;
+        g_nStopButton = IDC_SEND_DR;
+        AfxSetSleep(&StopAfterWaits);
+        SendValue(dlg, IDC_DR_VALUE, "4096'h0");
+        AfxSetSleep(nullptr);
+        // Three clocks into Shift-DR, 2048 bits, the bit after the click into Exit1, then Pause.
+        EXPECT_EQ(3u + 2048u + 1u + 1u, dlg.m_session.Count() - nRecorded);
+        const std::vector<std::string> lines = HistoryLines(dlg);
+        EXPECT_EQ(101u, lines.size()) << "the list kept as many lines as clicking would have";
+        EXPECT_GT(lines.size(), nLines);
+        EXPECT_EQ("100-E1D", lines[99]);
+        EXPECT_EQ("011-PDR", lines[100]);
+        for (const std::string& line : lines)
+            EXPECT_EQ(std::string::npos, line.find("UDR")) << "an Update after the stop";
+        EXPECT_EQ(6, dlg.m_nState);
+        EXPECT_EQ(TapState::PauseDr, SimulatedBoard().State());
+        EXPECT_EQ("SEND-DR", WindowText(dlg.m_btnSendDr.m_hWnd));
+        EXPECT_TRUE(dlg.m_btnSendDr.IsWindowEnabled()) << "a SEND may start again from PAUSE-DR";
+        EXPECT_TRUE(dlg.m_btnSendIr.IsWindowEnabled());
+        ASSERT_EQ(1u, g_boxes.size());
+        EXPECT_EQ("SEND-DR", g_boxes[0].strCaption);
+        EXPECT_NE(std::string::npos, g_boxes[0].strText.find("not updated")) << g_boxes[0].strText;
+        // BYPASS: the 0 captured, then 2048 zeros shifted through.
+        EXPECT_EQ("2049'h" + std::string(513, '0'), WindowText(dlg.m_editValue.m_hWnd));
+    });
+}
