@@ -7,6 +7,8 @@
 //   - the time from starting MORVASIM.EXE to its window being visible;
 //   - the step cost with the window hidden over an FTDI cable: the stand-in D2XX library in
 //     this process, so the figure is MORVA's own work around a clock's USB transfer;
+//   - the wall time of a 32-bit and a 1024-bit SEND-DR in the visible window, with real waits,
+//     against their pacing floor: (N + 5) clocks of 5 ms and one repaint of the floor window;
 //   - a floor, measured in the same run: a window from the same template that does only the
 //     Win32 calls a clock's visible result needs (six row texts, a list line, two enabled
 //     changes, one repaint of what changed), with none of MORVA's logic; MORVA's step and reset
@@ -46,6 +48,8 @@ const int RESET_RUNS = 10;
 const int START_RUNS = 5;
 const int FTDI_STEPS = 20000;
 const double RESET_MINIMUM_MS = 30.0;
+const int SEND_RUNS = 3;
+const double CLOCK_WAIT_MS = 5.0;
 
 double Now()
 {
@@ -333,6 +337,29 @@ int main(int argc, char** argv)
         });
     }
 
+    // SENDs of N bits from RUN-TEST/IDLE: N + 5 clocks, each with its real 5 ms wait.
+    Figure send32 = {"SEND-DR of 32 bits, wall time (ms)", {}};
+    Figure send1024 = {"SEND-DR of 1024 bits, wall time (ms)", {}};
+    {
+        const std::string strIni = TempPath("ini");
+        CStepperDlg dlg;
+        dlg.m_strSettingsPath = strIni;
+        RunDialog(dlg, [&] {
+            Click(dlg, IDC_TEST_LOGIC_RESET);
+            Click(dlg, IDC_RUN_TEST_IDLE);
+            for (int run = 0; run < SEND_RUNS; ++run)
+            {
+                for (Figure* pFigure : {&send32, &send1024})
+                {
+                    const double dStart = Now();
+                    SendValue(dlg, IDC_DR_VALUE, pFigure == &send32 ? "32'h0" : "1024'h0");
+                    pFigure->values.push_back(Now() - dStart);
+                }
+            }
+        });
+        ::DeleteFileA(strIni.c_str());
+    }
+
     Figure floorVisible = {"floor: clock, window visible (us)", {}};
     Figure floorHidden = {"floor: clock, window hidden (us)", {}};
     Figure floorRepaint = {"floor: one repaint of a clock's changes (ms)", {}};
@@ -380,6 +407,8 @@ int main(int argc, char** argv)
     Print(userAfter);
     Print(start);
     Print(ftdiCost);
+    Print(send32);
+    Print(send1024);
     Print(floorVisible);
     Print(floorHidden);
     Print(floorRepaint);
@@ -394,6 +423,14 @@ int main(int argc, char** argv)
     printf("%-52s %12.2f %12.2f %s\n", "step, window hidden / floor", dHiddenRatio, 1.2, dHiddenRatio <= 1.2 ? "yes" : "no");
     printf("%-52s %12.2f %12.2f %s\n", "reset / (1.2 x 30 ms + one floor repaint)", dResetRatio, 1.0,
            dResetRatio <= 1.0 ? "yes" : "no");
+    for (const Figure* pFigure : {&send32, &send1024})
+    {
+        const int nBits = pFigure == &send32 ? 32 : 1024;
+        const double dPacing = (nBits + 5) * CLOCK_WAIT_MS + Median(floorRepaint.values);
+        const double dRatio = Median(pFigure->values) / dPacing;
+        const std::string strName = "SEND-DR " + std::to_string(nBits) + " bits / ((N + 5) x 5 ms + repaint)";
+        printf("%-52s %12.2f %12.2f %s\n", strName.c_str(), dRatio, 1.1, dRatio <= 1.1 ? "yes" : "no");
+    }
     printf("\nGDI objects: %s. USER objects: %s.\n",
            bGdiReported ? "the system's count (GetGuiResources)"
                         : "the system reports none; the program's own fonts, brushes and device contexts, "

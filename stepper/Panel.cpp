@@ -25,6 +25,28 @@ void Highlight(CStepperDlg& dlg, CColorButton* pButton)
     Paint(dlg, pButton, COLOR_ACTIVECAPTION, COLOR_CAPTIONTEXT);
 }
 
+bool IsValueControl(HWND hWnd)
+{
+    const int nID = ::GetDlgCtrlID(hWnd);
+    return nID == IDC_DR_VALUE || nID == IDC_IR_VALUE || nID == IDC_SEND_DR || nID == IDC_SEND_IR;
+}
+
+// To the next tab stop, as the dialog manager moves it, past the value lists and SEND buttons:
+// the focus lands where it did before they could take it, and never in an edit field that would
+// take the next keys typed as text.
+void MoveFocusOn(CStepperDlg& dlg, CWnd& from)
+{
+    HWND hNext = from.m_hWnd;
+    for (int i = 0; i < STATE_BUTTON_COUNT + 8; ++i)
+    {
+        hNext = ::GetNextDlgTabItem(dlg.m_hWnd, hNext, FALSE);
+        if (hNext == nullptr || !IsValueControl(hNext))
+            break;
+    }
+    if (hNext != nullptr && hNext != from.m_hWnd)
+        dlg.SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hNext), TRUE);
+}
+
 bool Contains(const UINT (&anIDs)[6], UINT nID)
 {
     for (UINT nEntry : anIDs)
@@ -69,9 +91,9 @@ BOOL CStepperDlg::ShowState(int nIndex)
         if (pButton->IsWindowEnabled() != FALSE && !Contains(pRow->anEnabled, nID))
         {
             // A disabled control that keeps the focus leaves the keyboard dead to the window:
-            // the dialog manager moves it on first, to an enabled control (the reset always is).
+            // it moves on first, to an enabled control (the reset always is).
             if (::GetFocus() == pButton->m_hWnd)
-                SendMessage(WM_NEXTDLGCTL, 0, FALSE);
+                MoveFocusOn(*this, *pButton);
             pButton->EnableWindow(FALSE);
             MarkChanged(*pButton);
         }

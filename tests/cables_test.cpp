@@ -9,9 +9,11 @@
 #include "app/CableOptions.h"
 #include "cable/cable.h"
 #include "dialog_runner.h"
+#include "platform/system.h"
 #include "ports/d2xx_port.h"
 #include "recording_port.h"
 #include "standin/ftd2xx_standin.h"
+#include "stepper/TapTable.h"
 
 
 namespace {
@@ -267,6 +269,109 @@ TEST_F(FtdiCableTest, TheIdcodeComesOffTheTdoRowOfTheWindow)
     ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
     EXPECT_EQ(CJtagDevice::IDCODE, ClickOutIdcode());
     EXPECT_EQ(0, StandinChip().Outputs()) << "the pins drive nothing once the window is closed";
+}
+
+TEST_F(FtdiCableTest, SendsDriveThePinsAsTheSameClocksClickedOneByOne)
+{
+    const std::string strIni = TempPath("ini");
+    std::vector<std::string> sent;
+    std::vector<std::string> clicked;
+    {
+        CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
+        CPortScope scope(&port);
+        ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
+        CCountedWaits waits;
+        CStepperDlg dlg;
+        dlg.m_strSettingsPath = strIni;
+        RunDialog(dlg, [&] {
+            Click(dlg, IDC_TEST_LOGIC_RESET);
+            Click(dlg, IDC_RUN_TEST_IDLE);
+            TakeLog();
+            SendValue(dlg, IDC_IR_VALUE, "4'b0010");
+            SendValue(dlg, IDC_DR_VALUE, "32'h0");
+            sent = TakeLog();
+            EXPECT_EQ("32'h14D5654B", WindowText(dlg.m_editValue.m_hWnd));
+        });
+    }
+    {
+        CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
+        CPortScope scope(&port);
+        ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
+        CCountedWaits waits;
+        CStepperDlg dlg;
+        dlg.m_strSettingsPath = strIni;
+        RunDialog(dlg, [&] {
+            Click(dlg, IDC_TEST_LOGIC_RESET);
+            Click(dlg, IDC_RUN_TEST_IDLE);
+            TakeLog();
+            for (UINT nID : {IDC_SELECT_DR, IDC_SELECT_IR, IDC_CAPTURE_IR, IDC_SHIFT_IR, IDC_SHIFT_IR, IDC_SHIFT_IR_1,
+                             IDC_SHIFT_IR, IDC_EXIT1_IR, IDC_UPDATE_IR, IDC_RUN_TEST_IDLE, IDC_SELECT_DR,
+                             IDC_CAPTURE_DR})
+                Click(dlg, nID);
+            for (int i = 0; i < 32; ++i)
+                Click(dlg, IDC_SHIFT_DR);
+            for (UINT nID : {IDC_EXIT1_DR, IDC_UPDATE_DR, IDC_RUN_TEST_IDLE})
+                Click(dlg, nID);
+            clicked = TakeLog();
+        });
+    }
+    ::DeleteFileA(strIni.c_str());
+    // One transfer and one read a clock: 10 clocks of the IR value, 37 of the DR value.
+    EXPECT_EQ(2u * (10 + 37), sent.size());
+    EXPECT_EQ(clicked, sent);
+}
+
+namespace {
+
+// Pulls the cable out during the wait before a given clock.
+long g_nUnplugAt = 0;
+std::string g_strPlug;
+
+void UnplugAtWait(DWORD)
+{
+    if (--g_nUnplugAt == 0)
+        ::DeleteFileA(g_strPlug.c_str());
+}
+
+} // namespace
+
+TEST_F(FtdiCableTest, ACableLostDuringASendEndsItWithNothingFalseRecorded)
+{
+    const std::string strIni = TempPath("ini");
+    CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
+    CPortScope scope(&port);
+    ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
+    CStepperDlg dlg;
+    dlg.m_strSettingsPath = strIni;
+    RunDialog(dlg, [&] {
+        CBoxAnswerer answerer(dlg);
+        CCountedWaits waits;
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        const size_t nRecorded = dlg.m_session.Count();
+        g_nUnplugAt = 20;
+        g_strPlug = m_plug;
+        AfxSetSleep(&UnplugAtWait);
+        SendValue(dlg, IDC_DR_VALUE, "32'h0");
+        AfxSetSleep(nullptr);
+        // 19 clocks went through; the 20th did not and is not recorded.
+        EXPECT_EQ(19u, dlg.m_session.Count() - nRecorded);
+        EXPECT_EQ(6u + 19u, HistoryLines(dlg).size());
+        EXPECT_EQ(-1, dlg.m_nState);
+        for (UINT nID : STATE_BUTTONS)
+            EXPECT_EQ(nID == IDC_TEST_LOGIC_RESET, dlg.StateButton(nID)->IsWindowEnabled() != FALSE) << nID;
+        EXPECT_FALSE(dlg.m_btnSendDr.IsWindowEnabled());
+        EXPECT_EQ("SEND-DR", WindowText(dlg.m_btnSendDr.m_hWnd));
+        ASSERT_EQ(1u, AnsweredBoxes().size());
+        EXPECT_NE(std::string::npos, AnsweredBoxes()[0].strText.find("stopped answering"));
+
+        // Back in: a reset and the same SEND give the IDCODE.
+        Plug();
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        SendValue(dlg, IDC_DR_VALUE, "32'h0");
+        EXPECT_EQ("32'h14D5654B", WindowText(dlg.m_editValue.m_hWnd));
+        EXPECT_EQ(1, dlg.m_nState);
+    });
+    ::DeleteFileA(strIni.c_str());
 }
 
 TEST_F(FtdiCableTest, AnUnpluggedCableFailsItsClockAndAReconnectedOneWorksAgain)

@@ -14,6 +14,26 @@ struct PendingRun
 
 PendingRun g_run;
 long g_nWaits = 0;
+std::vector<AnsweredBox> g_boxes;
+HWND g_hMain = nullptr;
+
+BOOL CALLBACK FindBox(HWND hWnd, LPARAM lParam)
+{
+    // A message box's text is the control 0xFFFF; the main window has statics of that ID too.
+    if (hWnd != g_hMain && ::IsWindowVisible(hWnd) != FALSE && ::GetDlgItem(hWnd, 0xFFFF) != nullptr)
+        *reinterpret_cast<HWND*>(lParam) = hWnd;
+    return TRUE;
+}
+
+void CALLBACK AnswerBox(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND hBox = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &FindBox, reinterpret_cast<LPARAM>(&hBox));
+    if (hBox == nullptr)
+        return;
+    g_boxes.push_back({WindowText(hBox), WindowText(::GetDlgItem(hBox, 0xFFFF))});
+    ::PostMessageW(hBox, WM_COMMAND, IDOK, 0);
+}
 
 void CountWait(DWORD)
 {
@@ -42,6 +62,14 @@ void Click(CStepperDlg& dlg, UINT nID, UINT nCode)
 {
     HWND hButton = ::GetDlgItem(dlg.m_hWnd, static_cast<int>(nID));
     dlg.SendMessage(WM_COMMAND, MAKEWPARAM(nID, nCode), reinterpret_cast<LPARAM>(hButton));
+}
+
+void SendValue(CStepperDlg& dlg, UINT nList, const char* pszValue)
+{
+    CComboBox& list = nList == IDC_DR_VALUE ? dlg.m_cbDrValue : dlg.m_cbIrValue;
+    list.SetWindowText(pszValue);
+    dlg.SendMessage(WM_COMMAND, MAKEWPARAM(nList, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(list.m_hWnd));
+    Click(dlg, nList == IDC_DR_VALUE ? IDC_SEND_DR : IDC_SEND_IR);
 }
 
 std::string TempPath(const char* pszPrefix)
@@ -105,6 +133,23 @@ UINT RandomLegalButton(CStepperDlg& dlg, std::mt19937& random)
     if (enabled.empty() || random() % 50 == 0)
         return IDC_TEST_LOGIC_RESET;
     return enabled[random() % enabled.size()];
+}
+
+CBoxAnswerer::CBoxAnswerer(CStepperDlg& dlg)
+{
+    g_boxes.clear();
+    g_hMain = dlg.m_hWnd;
+    m_nTimer = ::SetTimer(nullptr, 0, 20, &AnswerBox);
+}
+
+CBoxAnswerer::~CBoxAnswerer()
+{
+    ::KillTimer(nullptr, m_nTimer);
+}
+
+std::vector<AnsweredBox>& AnsweredBoxes()
+{
+    return g_boxes;
 }
 
 CCountedWaits::CCountedWaits()

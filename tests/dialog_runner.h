@@ -15,6 +15,31 @@ INT_PTR RunDialog(CStepperDlg& dlg, const std::function<void()>& body);
 // A button's notification as the button itself sends it.
 void Click(CStepperDlg& dlg, UINT nID, UINT nCode = BN_CLICKED);
 
+// Types the value into a value list (IDC_DR_VALUE or IDC_IR_VALUE), as the edit field tells of
+// it, and clicks that list's SEND.
+void SendValue(CStepperDlg& dlg, UINT nList, const char* pszValue);
+
+// While it lives, answers each message box that a command opens inside its own loop with OK, and
+// keeps the box's caption and text.
+struct AnsweredBox
+{
+    std::string strCaption;
+    std::string strText;
+};
+class CBoxAnswerer
+{
+public:
+    explicit CBoxAnswerer(CStepperDlg& dlg);
+    ~CBoxAnswerer();
+    CBoxAnswerer(const CBoxAnswerer&) = delete;
+    CBoxAnswerer& operator=(const CBoxAnswerer&) = delete;
+
+private:
+    UINT_PTR m_nTimer;
+};
+// The boxes answered since the last CBoxAnswerer was made.
+std::vector<AnsweredBox>& AnsweredBoxes();
+
 // A state button one clock can reach now, chosen at random; the reset only now and then.
 UINT RandomLegalButton(CStepperDlg& dlg, std::mt19937& random);
 

@@ -12,47 +12,6 @@
 
 namespace {
 
-// Answers the message box a command opens inside its own loop, keeping its caption and text.
-struct AnsweredBox
-{
-    std::string strCaption;
-    std::string strText;
-};
-std::vector<AnsweredBox> g_boxes;
-HWND g_hMain = nullptr;
-
-BOOL CALLBACK FindBox(HWND hWnd, LPARAM lParam)
-{
-    if (hWnd != g_hMain && ::IsWindowVisible(hWnd) != FALSE && ::GetDlgItem(hWnd, 0xFFFF) != nullptr)
-        *reinterpret_cast<HWND*>(lParam) = hWnd;
-    return TRUE;
-}
-
-void CALLBACK AnswerBox(HWND, UINT, UINT_PTR, DWORD)
-{
-    HWND hBox = nullptr;
-    ::EnumThreadWindows(::GetCurrentThreadId(), &FindBox, reinterpret_cast<LPARAM>(&hBox));
-    if (hBox == nullptr)
-        return;
-    g_boxes.push_back({WindowText(hBox), WindowText(::GetDlgItem(hBox, 0xFFFF))});
-    ::PostMessageW(hBox, WM_COMMAND, IDOK, 0);
-}
-
-class CBoxAnswerer
-{
-public:
-    explicit CBoxAnswerer(CStepperDlg& dlg)
-    {
-        g_boxes.clear();
-        g_hMain = dlg.m_hWnd;
-        m_nTimer = ::SetTimer(nullptr, 0, 20, &AnswerBox);
-    }
-    ~CBoxAnswerer() { ::KillTimer(nullptr, m_nTimer); }
-
-private:
-    UINT_PTR m_nTimer;
-};
-
 // A dialog whose lists are kept in a file of its own.
 class SendTest : public ::testing::Test
 {
@@ -65,15 +24,6 @@ protected:
     CCountedWaits m_waits;
     std::string m_strIni;
 };
-
-void SendValue(CStepperDlg& dlg, UINT nList, const char* pszValue)
-{
-    CComboBox& list = nList == IDC_DR_VALUE ? dlg.m_cbDrValue : dlg.m_cbIrValue;
-    list.SetWindowText(pszValue);
-    // The notification the edit field sends as a person types.
-    dlg.SendMessage(WM_COMMAND, MAKEWPARAM(nList, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(list.m_hWnd));
-    Click(dlg, nList == IDC_DR_VALUE ? IDC_SEND_DR : IDC_SEND_IR);
-}
 
 std::vector<std::string> NewLines(CStepperDlg& dlg, size_t nBefore)
 {
@@ -208,6 +158,7 @@ TEST_F(SendTest, BadValuesAndWrongStatesClockNothing)
     Prepare(dlg);
     RunDialog(dlg, [&] {
         CBoxAnswerer answerer(dlg);
+        const std::vector<AnsweredBox>& boxes = AnsweredBoxes();
         EXPECT_FALSE(dlg.m_btnSendDr.IsWindowEnabled()) << "before a reset the state is unknown";
         Click(dlg, IDC_TEST_LOGIC_RESET);
         EXPECT_TRUE(dlg.m_btnSendDr.IsWindowEnabled());
@@ -223,9 +174,9 @@ TEST_F(SendTest, BadValuesAndWrongStatesClockNothing)
             dlg.SendMessage(WM_COMMAND, IDOK, 0);
         }
         EXPECT_EQ(nRecorded, dlg.m_session.Count());
-        ASSERT_EQ(4u, g_boxes.size());
-        EXPECT_NE(std::string::npos, g_boxes[0].strText.find("does not fit in 4 bits")) << g_boxes[0].strText;
-        EXPECT_NE(std::string::npos, g_boxes[1].strText.find("4'b0010, 6'h09")) << g_boxes[1].strText;
+        ASSERT_EQ(4u, boxes.size());
+        EXPECT_NE(std::string::npos, boxes[0].strText.find("does not fit in 4 bits")) << boxes[0].strText;
+        EXPECT_NE(std::string::npos, boxes[1].strText.find("4'b0010, 6'h09")) << boxes[1].strText;
 
         // A valid value where a SEND cannot start: disabled, and Enter says from where it can.
         dlg.m_cbDrValue.SetWindowText("1");
@@ -238,12 +189,12 @@ TEST_F(SendTest, BadValuesAndWrongStatesClockNothing)
         ::SetFocus(dlg.m_cbDrValue.m_hWnd);
         dlg.SendMessage(WM_COMMAND, IDOK, 0);
         EXPECT_EQ(nRecorded + 2, dlg.m_session.Count());
-        ASSERT_EQ(5u, g_boxes.size());
-        EXPECT_NE(std::string::npos, g_boxes[4].strText.find("SEND-DR starts from")) << g_boxes[4].strText;
+        ASSERT_EQ(5u, boxes.size());
+        EXPECT_NE(std::string::npos, boxes[4].strText.find("SEND-DR starts from")) << boxes[4].strText;
         // Enter anywhere else does nothing at all.
         ::SetFocus(dlg.m_listHistory.m_hWnd);
         dlg.SendMessage(WM_COMMAND, IDOK, 0);
-        EXPECT_EQ(5u, g_boxes.size());
+        EXPECT_EQ(5u, boxes.size());
         EXPECT_EQ(nRecorded + 2, dlg.m_session.Count());
     });
 }
@@ -330,6 +281,7 @@ TEST_F(SendTest, AStoppedSendWaitsInPauseWithoutUpdating)
     Prepare(dlg);
     RunDialog(dlg, [&] {
         CBoxAnswerer answerer(dlg);
+        const std::vector<AnsweredBox>& boxes = AnsweredBoxes();
         Click(dlg, IDC_TEST_LOGIC_RESET);
         SendValue(dlg, IDC_IR_VALUE, "4'hF");
         const size_t nRecorded = dlg.m_session.Count();
@@ -354,9 +306,9 @@ TEST_F(SendTest, AStoppedSendWaitsInPauseWithoutUpdating)
         EXPECT_EQ("SEND-DR", WindowText(dlg.m_btnSendDr.m_hWnd));
         EXPECT_TRUE(dlg.m_btnSendDr.IsWindowEnabled()) << "a SEND may start again from PAUSE-DR";
         EXPECT_TRUE(dlg.m_btnSendIr.IsWindowEnabled());
-        ASSERT_EQ(1u, g_boxes.size());
-        EXPECT_EQ("SEND-DR", g_boxes[0].strCaption);
-        EXPECT_NE(std::string::npos, g_boxes[0].strText.find("not updated")) << g_boxes[0].strText;
+        ASSERT_EQ(1u, boxes.size());
+        EXPECT_EQ("SEND-DR", boxes[0].strCaption);
+        EXPECT_NE(std::string::npos, boxes[0].strText.find("not updated")) << boxes[0].strText;
         // BYPASS: the 0 captured, then 2048 zeros shifted through.
         EXPECT_EQ("2049'h" + std::string(513, '0'), WindowText(dlg.m_editValue.m_hWnd));
     });

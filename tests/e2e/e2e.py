@@ -801,7 +801,18 @@ def case_pixels(session, build):
             session.screenshot(path, window.rect)
             shots[name].append(path)
 
-        shoot()
+        # The window shows before it has painted all of itself: wait until two shots agree.
+        settled = os.path.join(build, f"e2e-{name}-settled.png")
+        session.screenshot(settled, window.rect)
+        deadline = time.time() + 30
+        while True:
+            shoot()
+            same = subprocess.run(["compare", "-metric", "AE", settled, shots[name][-1], "null:"],
+                                  capture_output=True, text=True).stderr.strip() == "0"
+            if same:
+                break
+            check(time.time() < deadline, f"the {name}'s window did not settle")
+            shutil.copy(shots[name].pop(), settled)
         # Each click held a moment: the button that loses the focus to it repaints before the
         # release in both programs, so that the two runs paint in the same order.
         for ident in walk:
