@@ -95,6 +95,12 @@ bool ReadPinSetting(const std::string& strIniPath, const char* pszKey, unsigned 
     return true;
 }
 
+bool IsOptionWord(const std::string& word)
+{
+    return StartsWithNoCase(word, "/cable:") || StartsWithNoCase(word, "--cable") ||
+           StartsWithNoCase(word, "/trace:") || StartsWithNoCase(word, "--trace");
+}
+
 } // namespace
 
 bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& strError)
@@ -123,6 +129,13 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
             value = word.substr(word.find('=') + 1);
         else if (i + 1 < words.size())
             value = words[++i];
+        // "--trace --cable=sim" has no file name: the next word is an option of its own.
+        if (IsOptionWord(value))
+        {
+            strError = "The option \"" + word + "\" names no " + (bCable ? "cable" : "file") + ": \"" + value +
+                       "\" is an option of its own. Give the " + (bCable ? "cable" : "file") + " right after it.";
+            return false;
+        }
         if (value.empty())
         {
             strError = "The option \"" + word + "\" names no " + (bCable ? "cable." : "file.");
@@ -176,13 +189,7 @@ bool ResolveCable(const CommandLine& options, const std::string& strIniPath, Cab
     const std::string strHow = "\n\n" + std::string(CABLE_CHOICE_HOW) + " CABLE is one of:\n" + CABLE_SPEC_FORMS;
     const bool bGiven = options.bCable;
     const std::string& strCommandSpec = options.strCable;
-    std::string strFileSpec;
-    if (!ReadCableSettings(strIniPath, strFileSpec, map, strError))
-    {
-        strError = ShownPath(strIniPath) + ": " + strError;
-        return false;
-    }
-    const std::string strText = bGiven ? strCommandSpec : strFileSpec;
+    const std::string strText = bGiven ? strCommandSpec : Setting(strIniPath, "cable", "cable");
     cable = CableSpec();
     if (strText.empty())
         return true;
@@ -192,6 +199,13 @@ bool ResolveCable(const CommandLine& options, const std::string& strIniPath, Cab
         strError = "MORVA cannot use the cable \"" + strText + "\" " +
                    (bGiven ? std::string("given on the command line") : "given in " + ShownPath(strIniPath)) + ".\n" + strWhy +
                    strHow;
+        return false;
+    }
+    // The [ftdi] section is the FTDI cable's: a mistake there stops no other cable.
+    std::string strFileSpec;
+    if (cable.kind == CableKind::Ftdi && !ReadCableSettings(strIniPath, strFileSpec, map, strError))
+    {
+        strError = ShownPath(strIniPath) + ": " + strError;
         return false;
     }
     cable.bChosen = true;

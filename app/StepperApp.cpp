@@ -10,6 +10,7 @@
 #include "../session/Vcd.h"
 #include "CableChoice.h"
 #include "CableOptions.h"
+#include "SystemCables.h"
 
 namespace {
 
@@ -77,6 +78,7 @@ BOOL CStepperApp::InitInstance()
     Enable3dControls();
 
     CStepperDlg dlg;
+    dlg.m_strSettingsPath = SettingsPath();
     CLiveVcd trace;
     if (!options.strTrace.empty())
     {

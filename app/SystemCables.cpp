@@ -5,7 +5,7 @@
 
 const char CABLE_SPEC_FORMS[] =
     "lpt\tthe parallel port at 0x378\n"
-    "lpt:ADDRESS\ta parallel port whose data register is at ADDRESS (hex, e.g. lpt:0xD010)\n"
+    "lpt:ADDRESS\ta parallel port whose data register is at ADDRESS (hex with 0x, e.g. lpt:0xD010)\n"
     "ftdi\tthe first FTDI cable found\n"
     "ftdi:SERIAL\tthe FTDI cable with that serial number\n"
     "ftdi:SERIAL/B\tchannel B (A to D) of a two- or four-channel FTDI chip\n"
@@ -22,12 +22,6 @@ std::string SettingsPath()
     const size_t slash = folder.rfind('\\');
     folder = slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
     return folder + "MORVA.INI";
-}
-
-bool PrepareSettingsFolder()
-{
-    // MORVA.INI lives beside the program, whose folder is there.
-    return true;
 }
 
 std::string ShownPath(const std::string& strPath)

@@ -14,9 +14,6 @@ extern const char CABLE_CHOICE_HOW[];
 
 // The settings file, as the program opens it.
 std::string SettingsPath();
-// Makes the settings file's folder where the system keeps it apart from the program; false when
-// it cannot be made.
-bool PrepareSettingsFolder();
 // A path the program opens, as the person knows it, for messages.
 std::string ShownPath(const std::string& strPath);
 

@@ -4,9 +4,6 @@
 
 #include <windows.h>
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdlib>
 
 const char CABLE_SPEC_FORMS[] =
@@ -41,18 +38,6 @@ std::string SettingsPath()
     const int nLength = ::WideCharToMultiByte(CP_ACP, 0, pszDos, -1, path, sizeof(path), nullptr, nullptr);
     ::HeapFree(::GetProcessHeap(), 0, pszDos);
     return nLength > 0 ? std::string(path) : strFile;
-}
-
-bool PrepareSettingsFolder()
-{
-    // ~/.config may not exist yet either.
-    const std::string strFile = SettingsFile();
-    for (size_t nSlash = strFile.find('/', 1); nSlash != std::string::npos; nSlash = strFile.find('/', nSlash + 1))
-    {
-        if (mkdir(strFile.substr(0, nSlash).c_str(), 0700) != 0 && errno != EEXIST)
-            return false;
-    }
-    return true;
 }
 
 std::string ShownPath(const std::string& strPath)

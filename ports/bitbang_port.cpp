@@ -67,7 +67,14 @@ void CBitBangPort::Write(unsigned short, unsigned char value)
         Flush();
         m_bDriving = bDrive;
         std::string strError;
-        if (m_bOpen && !SetOutputs(bDrive ? m_map.Outputs() : 0, strError))
+        if (m_bOpen && bDrive)
+        {
+            // This write's levels are out already, ahead of the outputs.
+            if (!DriveFrom(m_map.Levels(value), strError))
+                Fail(strError);
+            return;
+        }
+        if (m_bOpen && !SetOutputs(0, strError))
             Fail(strError);
         else if (!m_bOpen && bDrive)
             Reconnect();
@@ -114,11 +121,24 @@ bool CBitBangPort::Reconnect()
         return false;
     }
     m_bOpen = true;
-    if (m_bDriving && !SetOutputs(m_map.Outputs(), strError))
+    if (m_bDriving && !DriveFrom(m_lastLevels, strError))
     {
         Fail(strError);
         return false;
     }
+    return true;
+}
+
+// The levels go to the chip while every pin is still an input; only then are the outputs made
+// outputs, so that they start at these levels and never at what the chip's latch held before
+// (TCK high, say, from another program).
+bool CBitBangPort::DriveFrom(unsigned char levels, std::string& strError)
+{
+    unsigned char sample = 0;
+    if (!Transfer(&levels, &sample, 1, strError) || !SetOutputs(m_map.Outputs(), strError))
+        return false;
+    m_lastLevels = levels;
+    m_lastSample = sample;
     return true;
 }
 

@@ -53,6 +53,7 @@ protected:
 
 private:
     bool Reconnect();
+    bool DriveFrom(unsigned char levels, std::string& strError);
     bool Send();
     void Fail(const std::string& strWhat);
 

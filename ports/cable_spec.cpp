@@ -51,10 +51,12 @@ bool ParseLpt(const std::string& rest, CableSpec& cable, std::string& strError)
         cable.device = rest;
         return true;
     }
+    // Only with 0x: lpt:888, LPT1's address written in decimal, would otherwise be read as 0x888.
+    const bool bPrefixed = rest.size() > 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X');
     unsigned long address = 0;
-    if (!ParseHex(rest, address))
+    if (!bPrefixed || !ParseHex(rest, address))
     {
-        strError = "\"" + rest + "\" is not a port address: give it in hex, as in lpt:0xD010.";
+        strError = "\"" + rest + "\" is not a port address: give it in hex with 0x, as in lpt:0x378 or lpt:0xD010.";
         return false;
     }
     if (!IsParallelPortAddress(address))

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "../app/SystemCables.h"
 #include "ScanValue.h"
 
 namespace {
@@ -25,6 +24,15 @@ bool SameValue(const std::string& strA, const std::string& strB)
     return a == b;
 }
 
+// Makes the folders of a path that do not exist yet (the settings file's may not, where it is
+// kept apart from the program); those that exist are left as they are.
+void MakeFolders(const std::string& strPath)
+{
+    for (size_t nSlash = strPath.find_first_of("\\/", 3); nSlash != std::string::npos;
+         nSlash = strPath.find_first_of("\\/", nSlash + 1))
+        ::CreateDirectoryA(strPath.substr(0, nSlash).c_str(), nullptr);
+}
+
 std::string Trimmed(const std::string& strText)
 {
     const size_t nBegin = strText.find_first_not_of(" \t");
@@ -38,7 +46,7 @@ void CValueList::Load(const std::string& strIniPath, const std::vector<std::stri
 {
     m_strIniPath = strIniPath;
     m_values.clear();
-    for (size_t i = 0; i < VALUE_LIST_LIMIT; ++i)
+    for (size_t i = 0; !strIniPath.empty() && i < VALUE_LIST_LIMIT; ++i)
     {
         std::vector<char> value(VALUE_TEXT_LIMIT + 2, '\0');
         const DWORD nLength = ::GetPrivateProfileStringA(SECTION, Key(m_pszKey, i).c_str(), "", value.data(),
@@ -67,8 +75,9 @@ bool CValueList::Remember(const std::string& strValue)
 
 bool CValueList::Save() const
 {
-    if (m_strIniPath.empty() || !PrepareSettingsFolder())
+    if (m_strIniPath.empty())
         return false;
+    MakeFolders(m_strIniPath);
     for (size_t i = 0; i < VALUE_LIST_LIMIT; ++i)
     {
         const char* pszValue = i < m_values.size() ? m_values[i].c_str() : nullptr;

@@ -6,7 +6,6 @@
 #include <iterator>
 
 #include "../app/AboutDlg.h"
-#include "../app/SystemCables.h"
 #include "../cable/cable.h"
 #include "../cable/port.h"
 #include "../platform/codepage.h"
@@ -84,7 +83,6 @@ CStepperDlg::CStepperDlg(CWnd* pParent) : CDialog(IDD, pParent)
     snprintf(date, sizeof(date), "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
              now.wMinute, now.wSecond);
     m_strSessionDate = date;
-    m_strSettingsPath = SettingsPath();
 }
 
 uint64_t CStepperDlg::SessionMicroseconds() const

@@ -121,7 +121,7 @@ public:
 
     // SEND-IR and SEND-DR: the values sent with each, newest first; the bits that came out of
     // TDO since each register's Capture, shown in the value display.
-    std::string m_strSettingsPath;  // where the lists are kept; the system's settings file
+    std::string m_strSettingsPath;  // the settings file that keeps the lists; none when empty
     CValueList m_irValues{"ir"};
     CValueList m_drValues{"dr"};
     CShiftOut m_shiftOut;

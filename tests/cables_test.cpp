@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "app/CableOptions.h"
@@ -32,7 +33,7 @@ struct GoodSpec
 const GoodSpec GOOD_SPECS[] = {
     {"lpt", CableKind::Lpt, 0x378, "", 0},
     {"LPT:0xD010", CableKind::Lpt, 0xD010, "", 0},
-    {"lpt:e800", CableKind::Lpt, 0xE800, "", 0},
+    {"lpt:0Xe800", CableKind::Lpt, 0xE800, "", 0},
     {"lpt:0x3BC", CableKind::Lpt, 0x3BC, "", 0},
     {"lpt:0x278", CableKind::Lpt, 0x278, "", 0},
     {"lpt:0xFFF8", CableKind::Lpt, 0xFFF8, "", 0},
@@ -63,6 +64,8 @@ TEST(CableSpecTest, RefusesMalformedSpecsAndAddressesNoParallelPortHas)
         "",          "lpt:",       "lpt:0x3F8",  "lpt:0x2F8", "lpt:0x3C0",    "lpt:0x0",       "lpt:0xD011",
         "lpt:0xD014", "lpt:0x10000", "lpt:0xG00", "lpt:378h",  "lpt:0x",       "ftdi:",         "ftdi:/B",
         "ftdi:AB/E", "ftdi:AB/",   "ftdi:A B",   "ftdi:0123456789ABCDEF", "sim:1", "usb", "parport",
+        // Digits without 0x: lpt:888 is LPT1's address in decimal, and must not reach 0x888.
+        "lpt:888",   "lpt:e800",   "lpt:378",    "lpt:D010",
     };
     for (const char* pszBad : apszBad)
     {
@@ -100,7 +103,9 @@ TEST(CommandLineTest, FindsEachSpellingOfTheOptions)
 TEST(CommandLineTest, RefusesUnknownWordsMissingValuesAndOptionsGivenTwice)
 {
     const char* const apszLines[] = {"/cabel:ftdi", "--cable", "/cable:", "--cable=", "ftdi",
-                                     "/cable:sim /cable:lpt", "--trace", "/trace:a.vcd --trace=b.vcd"};
+                                     "/cable:sim /cable:lpt", "--trace", "/trace:a.vcd --trace=b.vcd",
+                                     // An option word is no value: the trace would be named "--cable=sim".
+                                     "--trace --cable=sim", "--cable /trace:a.vcd", "--trace --cable sim"};
     for (const char* pszLine : apszLines)
     {
         CommandLine options;
@@ -162,10 +167,17 @@ TEST_F(SettingsFileTest, ReadsThePinMapAndRefusesOneThatCannotWork)
     const char* const apszBad[] = {"tck=8", "tdi=0", "tdo=-1", "value=0x100", "direction=0x04", "tms=x"};
     for (const char* pszBad : apszBad)
     {
-        Write(std::string("[ftdi]\n") + pszBad + "\n");
+        Write(std::string("[cable]\ncable=ftdi\n[ftdi]\n") + pszBad + "\n");
         FtdiPinMap fresh;
         EXPECT_FALSE(ResolveCable(Parsed(""), m_path, cable, fresh, strError)) << pszBad;
         EXPECT_NE(std::string::npos, strError.find(m_path)) << pszBad << ": " << strError;
+        EXPECT_FALSE(ResolveCable(Parsed("--cable ftdi:A1"), m_path, cable, fresh, strError)) << pszBad;
+        // The section is the FTDI cable's alone: the other cables do not read it.
+        for (const char* pszOther : {"", "--cable sim", "--cable lpt", "--cable=lpt:0xD010"})
+        {
+            EXPECT_TRUE(ResolveCable(Parsed(pszOther), m_path, cable, fresh, strError))
+                << pszBad << " with \"" << pszOther << "\": " << strError;
+        }
     }
 }
 
@@ -247,7 +259,8 @@ TEST_F(FtdiCableTest, OneClockIsOneTransferAndThePinsAreInputsWhenTheCableIsOff)
     SetTms(1);
     SetTdi(1);
     PulseTck();
-    EXPECT_TRUE(TakeLog() == (std::vector<std::string>{"bitmode 0B 04", "write 00", "read 1"}))
+    // The idle levels go out while every pin is still an input; then the outputs start at them.
+    EXPECT_TRUE(TakeLog() == (std::vector<std::string>{"write 00", "read 1", "bitmode 0B 04"}))
         << "a clock is sent only with its TDO read";
     EXPECT_EQ(1, GetTdo());
     // TMS on pin 3, TDI on pin 1, TCK on pin 0: low, low, high, high.
@@ -274,12 +287,12 @@ TEST_F(FtdiCableTest, TheIdcodeComesOffTheTdoRowOfTheWindow)
 TEST_F(FtdiCableTest, SendsDriveThePinsAsTheSameClocksClickedOneByOne)
 {
     const std::string strIni = TempPath("ini");
-    std::vector<std::string> sent;
-    std::vector<std::string> clicked;
-    {
+    // The chip's log of what the clicks after a reset and RUN-TEST/IDLE sent.
+    auto logOf = [&](const std::function<void(CStepperDlg&)>& clicks) {
+        std::vector<std::string> log;
         CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
         CPortScope scope(&port);
-        ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
+        EXPECT_TRUE(port.IsAccessible()) << port.AccessProblem();
         CCountedWaits waits;
         CStepperDlg dlg;
         dlg.m_strSettingsPath = strIni;
@@ -287,34 +300,25 @@ TEST_F(FtdiCableTest, SendsDriveThePinsAsTheSameClocksClickedOneByOne)
             Click(dlg, IDC_TEST_LOGIC_RESET);
             Click(dlg, IDC_RUN_TEST_IDLE);
             TakeLog();
-            SendValue(dlg, IDC_IR_VALUE, "4'b0010");
-            SendValue(dlg, IDC_DR_VALUE, "32'h0");
-            sent = TakeLog();
-            EXPECT_EQ("32'h14D5654B", WindowText(dlg.m_editValue.m_hWnd));
+            clicks(dlg);
+            log = TakeLog();
         });
-    }
-    {
-        CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
-        CPortScope scope(&port);
-        ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
-        CCountedWaits waits;
-        CStepperDlg dlg;
-        dlg.m_strSettingsPath = strIni;
-        RunDialog(dlg, [&] {
-            Click(dlg, IDC_TEST_LOGIC_RESET);
-            Click(dlg, IDC_RUN_TEST_IDLE);
-            TakeLog();
-            for (UINT nID : {IDC_SELECT_DR, IDC_SELECT_IR, IDC_CAPTURE_IR, IDC_SHIFT_IR, IDC_SHIFT_IR, IDC_SHIFT_IR_1,
-                             IDC_SHIFT_IR, IDC_EXIT1_IR, IDC_UPDATE_IR, IDC_RUN_TEST_IDLE, IDC_SELECT_DR,
-                             IDC_CAPTURE_DR})
-                Click(dlg, nID);
-            for (int i = 0; i < 32; ++i)
-                Click(dlg, IDC_SHIFT_DR);
-            for (UINT nID : {IDC_EXIT1_DR, IDC_UPDATE_DR, IDC_RUN_TEST_IDLE})
-                Click(dlg, nID);
-            clicked = TakeLog();
-        });
-    }
+        return log;
+    };
+    const std::vector<std::string> sent = logOf([](CStepperDlg& dlg) {
+        SendValue(dlg, IDC_IR_VALUE, "4'b0010");
+        SendValue(dlg, IDC_DR_VALUE, "32'h0");
+        EXPECT_EQ("32'h14D5654B", WindowText(dlg.m_editValue.m_hWnd));
+    });
+    const std::vector<std::string> clicked = logOf([](CStepperDlg& dlg) {
+        for (UINT nID : {IDC_SELECT_DR, IDC_SELECT_IR, IDC_CAPTURE_IR, IDC_SHIFT_IR, IDC_SHIFT_IR, IDC_SHIFT_IR_1,
+                         IDC_SHIFT_IR, IDC_EXIT1_IR, IDC_UPDATE_IR, IDC_RUN_TEST_IDLE, IDC_SELECT_DR, IDC_CAPTURE_DR})
+            Click(dlg, nID);
+        for (int i = 0; i < 32; ++i)
+            Click(dlg, IDC_SHIFT_DR);
+        for (UINT nID : {IDC_EXIT1_DR, IDC_UPDATE_DR, IDC_RUN_TEST_IDLE})
+            Click(dlg, nID);
+    });
     ::DeleteFileA(strIni.c_str());
     // One transfer and one read a clock: 10 clocks of the IR value, 37 of the DR value.
     EXPECT_EQ(2u * (10 + 37), sent.size());
@@ -400,7 +404,8 @@ TEST_F(FtdiCableTest, AnUnpluggedCableFailsItsClockAndAReconnectedOneWorksAgain)
     EXPECT_EQ(1, GetTdo());
     EXPECT_TRUE(CableFailure().empty()) << CableFailure();
     EXPECT_EQ((std::vector<std::string>{"open 0", "reset", "timeouts 400 400", "latency 2", "baud 9600",
-                                        "bitmode 00 04", "purge 3", "bitmode 0B 04", "write 08 08 09 09", "read 4"}),
+                                        "bitmode 00 04", "purge 3", "write 09", "read 1", "bitmode 0B 04",
+                                        "write 08 08 09 09", "read 4"}),
               TakeLog());
     CableOff();
 }

@@ -216,6 +216,10 @@ TEST_F(SendTest, EnterInAListPressesItsSend)
 
 TEST_F(SendTest, TheListsKeepTheValuesSentNewestFirstAcrossAStart)
 {
+    // In folders not made yet, as ~/.config/morva may not be on Linux.
+    const std::string strFolder = m_strIni + ".d";
+    ::DeleteFileA(m_strIni.c_str());
+    m_strIni = strFolder + "\\morva\\morva.ini";
     {
         CStepperDlg dlg;
         Prepare(dlg);
@@ -243,13 +247,17 @@ TEST_F(SendTest, TheListsKeepTheValuesSentNewestFirstAcrossAStart)
         EXPECT_EQ("0x03", WindowText(dlg.m_cbDrValue.m_hWnd));
         EXPECT_EQ((std::vector<std::string>{"4'hF", "4'b0010"}), dlg.m_irValues.Values());
     });
+    ::DeleteFileA(m_strIni.c_str());
+    ::RemoveDirectoryA((strFolder + "\\morva").c_str());
+    ::RemoveDirectoryA(strFolder.c_str());
 }
 
 TEST_F(SendTest, AnUnwritableSettingsFileLeavesTheListsWorking)
 {
     CStepperDlg dlg;
-    // A folder that does not exist stands for one the user may not write to.
-    dlg.m_strSettingsPath = m_strIni + ".missing\\MORVA.INI";
+    // A folder that cannot be made (a file holds its name) stands for one the user may not
+    // write to.
+    dlg.m_strSettingsPath = m_strIni + "\\MORVA.INI";
     RunDialog(dlg, [&] {
         Click(dlg, IDC_TEST_LOGIC_RESET);
         SendValue(dlg, IDC_DR_VALUE, "8'hA5");

@@ -1,0 +1,26 @@
+# Makes a Wine prefix ready for MORVA's programs on first use: created, and given the font
+# settings of the registry file named. Sourced by wine-run.sh and by the Linux program's
+# launcher, with WINEPREFIX and WINEARCH exported.
+# Usage: morva_prepare_prefix LOADER PREFIX FONT_SETTINGS
+morva_prepare_prefix() {
+    _loader=$1 _prefix=$2 _fonts=$3
+    # The prefix is ready once it exists with the current font settings.
+    _stamp=$(md5sum <"$_fonts" | cut -c1-32)
+    [ "$(cat "$_prefix/.morva-ready" 2>/dev/null)" != "$_stamp" ] || return 0
+    mkdir -p "$(dirname "$_prefix")"
+    (
+        flock 9
+        if [ "$(cat "$_prefix/.morva-ready" 2>/dev/null)" != "$_stamp" ]; then
+            [ -f "$_prefix/system.reg" ] || { "$_loader" wineboot -i >/dev/null 2>&1 || true; }
+            wineserver -w
+            # The dialogs' font, "ＭＳ Ｐゴシック", shown with the IPA font where it is missing, and
+            # a Japanese fallback for the system's message font, as Windows links one itself.
+            # "Arial" as Liberation Sans: without an Arial, Wine falls back to the first Swiss face
+            # with the locale's character set, under code page 932 a wide Japanese font that cuts
+            # the title.
+            "$_loader" regedit /S "$("$_loader" winepath -w "$_fonts" 2>/dev/null)" >/dev/null 2>&1 || true
+            wineserver -w
+            echo "$_stamp" >"$_prefix/.morva-ready"
+        fi
+    ) 9>"$_prefix.lock"
+}
