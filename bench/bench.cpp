@@ -267,10 +267,62 @@ double TimeToWindow(const std::string& program)
     return dVisible;
 }
 
+// SENDs of N bits from RUN-TEST/IDLE in the visible window: N + 5 clocks, each with its real
+// 5 ms wait. Milliseconds of wall time, one value a run.
+void MeasureSends(Figure& send32, Figure& send1024)
+{
+    const std::string strIni = TempPath("ini");
+    CStepperDlg dlg;
+    dlg.m_strSettingsPath = strIni;
+    RunDialog(dlg, [&] {
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        Click(dlg, IDC_RUN_TEST_IDLE);
+        for (int run = 0; run < SEND_RUNS; ++run)
+        {
+            for (Figure* pFigure : {&send32, &send1024})
+            {
+                const double dStart = Now();
+                SendValue(dlg, IDC_DR_VALUE, pFigure == &send32 ? "32'h0" : "1024'h0");
+                pFigure->values.push_back(Now() - dStart);
+            }
+        }
+    });
+    ::DeleteFileA(strIni.c_str());
+}
+
+void PrintSendRatios(const Figure& send32, const Figure& send1024, const Figure& floorRepaint)
+{
+    for (const Figure* pFigure : {&send32, &send1024})
+    {
+        const int nBits = pFigure == &send32 ? 32 : 1024;
+        const double dPacing = (nBits + 5) * CLOCK_WAIT_MS + Median(floorRepaint.values);
+        const double dRatio = Median(pFigure->values) / dPacing;
+        const std::string strName = "SEND-DR " + std::to_string(nBits) + " bits / ((N + 5) x 5 ms + repaint)";
+        printf("%-52s %12.2f %12.2f %s\n", strName.c_str(), dRatio, 1.1, dRatio <= 1.1 ? "yes" : "no");
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // --send: only the SEND rows and the repaint of the floor they are held against.
+    if (argc > 1 && std::string(argv[1]) == "--send")
+    {
+        Figure send32 = {"SEND-DR of 32 bits, wall time (ms)", {}};
+        Figure send1024 = {"SEND-DR of 1024 bits, wall time (ms)", {}};
+        Figure floorRepaint = {"floor: one repaint of a clock's changes (ms)", {}};
+        MeasureSends(send32, send1024);
+        for (int run = 0; run < STEP_RUNS; ++run)
+            floorRepaint.values.push_back(FloorRepaint(100));
+        printf("%-52s %12s %12s %6s\n", "figure", "median", "worst", "runs");
+        Print(send32);
+        Print(send1024);
+        Print(floorRepaint);
+        printf("\n");
+        PrintSendRatios(send32, send1024, floorRepaint);
+        return 0;
+    }
     const bool bStepsOnly = argc > 2 && std::string(argv[1]) == "--steps";
     Figure stepCost = {"step cost, window hidden (us)", {}};
     Figure workingBefore = {"working set before the steps (KiB)", {}}, workingAfter = {"working set after (KiB)", {}};
@@ -337,28 +389,9 @@ int main(int argc, char** argv)
         });
     }
 
-    // SENDs of N bits from RUN-TEST/IDLE: N + 5 clocks, each with its real 5 ms wait.
     Figure send32 = {"SEND-DR of 32 bits, wall time (ms)", {}};
     Figure send1024 = {"SEND-DR of 1024 bits, wall time (ms)", {}};
-    {
-        const std::string strIni = TempPath("ini");
-        CStepperDlg dlg;
-        dlg.m_strSettingsPath = strIni;
-        RunDialog(dlg, [&] {
-            Click(dlg, IDC_TEST_LOGIC_RESET);
-            Click(dlg, IDC_RUN_TEST_IDLE);
-            for (int run = 0; run < SEND_RUNS; ++run)
-            {
-                for (Figure* pFigure : {&send32, &send1024})
-                {
-                    const double dStart = Now();
-                    SendValue(dlg, IDC_DR_VALUE, pFigure == &send32 ? "32'h0" : "1024'h0");
-                    pFigure->values.push_back(Now() - dStart);
-                }
-            }
-        });
-        ::DeleteFileA(strIni.c_str());
-    }
+    MeasureSends(send32, send1024);
 
     Figure floorVisible = {"floor: clock, window visible (us)", {}};
     Figure floorHidden = {"floor: clock, window hidden (us)", {}};
@@ -423,14 +456,7 @@ int main(int argc, char** argv)
     printf("%-52s %12.2f %12.2f %s\n", "step, window hidden / floor", dHiddenRatio, 1.2, dHiddenRatio <= 1.2 ? "yes" : "no");
     printf("%-52s %12.2f %12.2f %s\n", "reset / (1.2 x 30 ms + one floor repaint)", dResetRatio, 1.0,
            dResetRatio <= 1.0 ? "yes" : "no");
-    for (const Figure* pFigure : {&send32, &send1024})
-    {
-        const int nBits = pFigure == &send32 ? 32 : 1024;
-        const double dPacing = (nBits + 5) * CLOCK_WAIT_MS + Median(floorRepaint.values);
-        const double dRatio = Median(pFigure->values) / dPacing;
-        const std::string strName = "SEND-DR " + std::to_string(nBits) + " bits / ((N + 5) x 5 ms + repaint)";
-        printf("%-52s %12.2f %12.2f %s\n", strName.c_str(), dRatio, 1.1, dRatio <= 1.1 ? "yes" : "no");
-    }
+    PrintSendRatios(send32, send1024, floorRepaint);
     printf("\nGDI objects: %s. USER objects: %s.\n",
            bGdiReported ? "the system's count (GetGuiResources)"
                         : "the system reports none; the program's own fonts, brushes and device contexts, "

@@ -11,8 +11,9 @@
 
 namespace {
 
-// A long SEND shows how far it is this often; a short one paints once, at its end.
-const DWORD PROGRESS_MS = 250;
+// A long SEND shows how far it is this often; a short one paints once, at its end. Each showing
+// repaints the trace and the list, some tens of milliseconds under Wine.
+const DWORD PROGRESS_MS = 1000;
 const char STOP_TEXT[] = "STOP";
 const char SEND_STARTS_TEXT[] =
     "TEST-LOGIC-RESET, RUN-TEST/IDLE, PAUSE-DR, PAUSE-IR, UPDATE-DR or UPDATE-IR";

@@ -6,13 +6,12 @@
 
 namespace {
 
-const char SECTION[] = "values";
 // Longer than any value: 4096 binary digits with a separator after each.
 const DWORD VALUE_TEXT_LIMIT = 16384;
 
-std::string Key(const char* pszKey, size_t nIndex)
+std::string Key(size_t nIndex)
 {
-    return pszKey + std::to_string(nIndex + 1);
+    return "value" + std::to_string(nIndex + 1);
 }
 
 bool SameValue(const std::string& strA, const std::string& strB)
@@ -49,7 +48,7 @@ void CValueList::Load(const std::string& strIniPath, const std::vector<std::stri
     for (size_t i = 0; !strIniPath.empty() && i < VALUE_LIST_LIMIT; ++i)
     {
         std::vector<char> value(VALUE_TEXT_LIMIT + 2, '\0');
-        const DWORD nLength = ::GetPrivateProfileStringA(SECTION, Key(m_pszKey, i).c_str(), "", value.data(),
+        const DWORD nLength = ::GetPrivateProfileStringA(m_pszSection, Key(i).c_str(), "", value.data(),
                                                          static_cast<DWORD>(value.size()), strIniPath.c_str());
         std::vector<unsigned char> bits;
         std::string strError;
@@ -58,6 +57,7 @@ void CValueList::Load(const std::string& strIniPath, const std::vector<std::stri
         if (nLength > 0 && nLength <= VALUE_TEXT_LIMIT && ParseScanValue(value.data(), bits, strError))
             m_values.push_back(Trimmed(value.data()));
     }
+    m_bSaved = !m_values.empty();
     if (m_values.empty())
         m_values = examples;
 }
@@ -65,24 +65,26 @@ void CValueList::Load(const std::string& strIniPath, const std::vector<std::stri
 bool CValueList::Remember(const std::string& strValue)
 {
     const std::string strText = Trimmed(strValue);
+    const std::vector<std::string> before = m_values;
     for (auto it = m_values.begin(); it != m_values.end();)
         it = SameValue(*it, strText) ? m_values.erase(it) : it + 1;
     m_values.insert(m_values.begin(), strText);
     if (m_values.size() > VALUE_LIST_LIMIT)
         m_values.resize(VALUE_LIST_LIMIT);
-    return Save();
+    // The same value sent again changes nothing to keep.
+    return (m_bSaved && m_values == before) || Save();
 }
 
-bool CValueList::Save() const
+bool CValueList::Save()
 {
     if (m_strIniPath.empty())
         return false;
     MakeFolders(m_strIniPath);
-    for (size_t i = 0; i < VALUE_LIST_LIMIT; ++i)
-    {
-        const char* pszValue = i < m_values.size() ? m_values[i].c_str() : nullptr;
-        if (::WritePrivateProfileStringA(SECTION, Key(m_pszKey, i).c_str(), pszValue, m_strIniPath.c_str()) == FALSE)
-            return false;
-    }
-    return true;
+    // The whole section in one write: "value1=...", "value2=...", each ended by a NUL, then a NUL.
+    std::string strSection;
+    for (size_t i = 0; i < m_values.size(); ++i)
+        strSection += Key(i) + "=" + m_values[i] + '\0';
+    strSection += '\0';
+    m_bSaved = ::WritePrivateProfileSectionA(m_pszSection, strSection.c_str(), m_strIniPath.c_str()) != FALSE;
+    return m_bSaved;
 }

@@ -1,5 +1,5 @@
-// The values sent with SEND-IR and SEND-DR, newest first, kept in the settings file's [values]
-// section (ir1=..., dr1=...) for the next start.
+// The values sent with SEND-IR and SEND-DR, newest first, kept in the settings file for the next
+// start: a section a list ([ir values], [dr values]), value1=... the newest.
 #pragma once
 
 #include <string>
@@ -10,8 +10,8 @@ const size_t VALUE_LIST_LIMIT = 20;
 class CValueList
 {
 public:
-    // pszKey names the list in the file: "ir" or "dr".
-    explicit CValueList(const char* pszKey) : m_pszKey(pszKey) {}
+    // pszSection names the list's section in the file.
+    explicit CValueList(const char* pszSection) : m_pszSection(pszSection) {}
 
     // The values kept in the file; the examples where it keeps none.
     void Load(const std::string& strIniPath, const std::vector<std::string>& examples);
@@ -23,9 +23,10 @@ public:
     const std::vector<std::string>& Values() const { return m_values; }
 
 private:
-    bool Save() const;
+    bool Save();
 
-    const char* m_pszKey;
+    const char* m_pszSection;
+    bool m_bSaved = false;  // the file holds the list as it is
     std::string m_strIniPath;
     std::vector<std::string> m_values;
 };

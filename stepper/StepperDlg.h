@@ -122,8 +122,8 @@ public:
     // SEND-IR and SEND-DR: the values sent with each, newest first; the bits that came out of
     // TDO since each register's Capture, shown in the value display.
     std::string m_strSettingsPath;  // the settings file that keeps the lists; none when empty
-    CValueList m_irValues{"ir"};
-    CValueList m_drValues{"dr"};
+    CValueList m_irValues{"ir values"};
+    CValueList m_drValues{"dr values"};
     CShiftOut m_shiftOut;
     CFont m_fontValue;  // narrow enough for a 32-bit value in the display's width
     int m_nStateBefore = STATE_UNKNOWN;  // the state the last recorded clock entered

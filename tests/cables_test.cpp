@@ -173,11 +173,13 @@ TEST_F(SettingsFileTest, ReadsThePinMapAndRefusesOneThatCannotWork)
         EXPECT_NE(std::string::npos, strError.find(m_path)) << pszBad << ": " << strError;
         EXPECT_FALSE(ResolveCable(Parsed("--cable ftdi:A1"), m_path, cable, fresh, strError)) << pszBad;
         // The section is the FTDI cable's alone: the other cables do not read it.
-        for (const char* pszOther : {"", "--cable sim", "--cable lpt", "--cable=lpt:0xD010"})
+        for (const char* pszOther : {"--cable sim", "--cable lpt", "--cable=lpt:0xD010"})
         {
             EXPECT_TRUE(ResolveCable(Parsed(pszOther), m_path, cable, fresh, strError))
                 << pszBad << " with \"" << pszOther << "\": " << strError;
         }
+        Write(std::string("[ftdi]\n") + pszBad + "\n");
+        EXPECT_TRUE(ResolveCable(Parsed(""), m_path, cable, fresh, strError)) << pszBad << ": " << strError;
     }
 }
 
@@ -439,7 +441,7 @@ TEST_F(FtdiCableTest, ThePinMapDecidesWhichPinsMove)
     CableOn();
     SetTdi(1);
     Clock();
-    EXPECT_EQ((std::vector<std::string>{"bitmode B1 04", "write 01", "read 1", "write 21 21 31 31", "read 4"}),
+    EXPECT_EQ((std::vector<std::string>{"write 01", "read 1", "bitmode B1 04", "write 21 21 31 31", "read 4"}),
               TakeLog());
     CableOff();
 }
