@@ -23,5 +23,10 @@ status=0
 "$loader" "$@" >"$out" 2>"$err" </dev/null || status=$?
 cat "$out"
 cat "$err" >&2
+# A program that ends in failure without a word was most likely never started by Wine: say so,
+# so that the failure does not pass for the program's own.
+if [ $status -ne 0 ] && [ ! -s "$out" ] && [ ! -s "$err" ]; then
+    echo "wine-run.sh: $loader $1 ended with status $status and printed nothing (WINEPREFIX=$prefix)" >&2
+fi
 rm -f "$out" "$err"
 exit $status
