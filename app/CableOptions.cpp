@@ -161,9 +161,8 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
     return true;
 }
 
-bool ReadCableSettings(const std::string& strIniPath, std::string& strSpec, FtdiPinMap& map, std::string& strError)
+bool ReadFtdiSettings(const std::string& strIniPath, FtdiPinMap& map, std::string& strError)
 {
-    strSpec = Setting(strIniPath, "cable", "cable");
     int nValue = map.value;
     int nDirection = map.direction;
     if (!ReadPinSetting(strIniPath, "tck", 7, map.nTck, strError) ||
@@ -202,8 +201,7 @@ bool ResolveCable(const CommandLine& options, const std::string& strIniPath, Cab
         return false;
     }
     // The [ftdi] section is the FTDI cable's: a mistake there stops no other cable.
-    std::string strFileSpec;
-    if (cable.kind == CableKind::Ftdi && !ReadCableSettings(strIniPath, strFileSpec, map, strError))
+    if (cable.kind == CableKind::Ftdi && !ReadFtdiSettings(strIniPath, map, strError))
     {
         strError = ShownPath(strIniPath) + ": " + strError;
         return false;

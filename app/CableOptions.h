@@ -23,8 +23,8 @@ struct CommandLine
 // option given twice.
 bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& strError);
 
-// Reads the cable and the FTDI pin map from the settings file; what it lacks stays as it was.
-bool ReadCableSettings(const std::string& strIniPath, std::string& strSpec, FtdiPinMap& map, std::string& strError);
+// Reads the FTDI pin map from the settings file's [ftdi] section; what it lacks stays as it was.
+bool ReadFtdiSettings(const std::string& strIniPath, FtdiPinMap& map, std::string& strError);
 
 // The command line over the settings file over the default. False with a message for the person:
 // what was wrong, where it came from, and the accepted forms.

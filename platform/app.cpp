@@ -22,7 +22,6 @@ CWinApp* AfxGetApp()
     return g_pApp;
 }
 
-
 BOOL AfxPumpWaitingMessages(HWND hDialog)
 {
     // A dialog made from the wide-character template gets its messages in that form.

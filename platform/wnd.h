@@ -255,7 +255,6 @@ public:
     }
     void ResetContent() { SendMessage(CB_RESETCONTENT); }
     void GetLBText(int nIndex, CString& rString) const;
-    BOOL GetDroppedState() const { return SendMessage(CB_GETDROPPEDSTATE) != 0; }
 };
 
 class CListBox : public CWnd

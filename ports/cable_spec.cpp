@@ -16,12 +16,13 @@ std::string Lower(const std::string& text)
     return lower;
 }
 
+// Only with 0x: lpt:888, LPT1's address written in decimal, would otherwise be read as 0x888.
 bool ParseHex(const std::string& text, unsigned long& value)
 {
-    std::string digits = text;
-    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
-        digits = digits.substr(2);
-    if (digits.empty() || digits.size() > 4)
+    if (text.size() < 3 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X'))
+        return false;
+    const std::string digits = text.substr(2);
+    if (digits.size() > 4)
         return false;
     value = 0;
     for (char c : digits)
@@ -51,10 +52,8 @@ bool ParseLpt(const std::string& rest, CableSpec& cable, std::string& strError)
         cable.device = rest;
         return true;
     }
-    // Only with 0x: lpt:888, LPT1's address written in decimal, would otherwise be read as 0x888.
-    const bool bPrefixed = rest.size() > 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X');
     unsigned long address = 0;
-    if (!bPrefixed || !ParseHex(rest, address))
+    if (!ParseHex(rest, address))
     {
         strError = "\"" + rest + "\" is not a port address: give it in hex with 0x, as in lpt:0x378 or lpt:0xD010.";
         return false;

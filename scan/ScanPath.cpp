@@ -1,26 +1,21 @@
 #include "ScanPath.h"
 
 #include <algorithm>
-#include <deque>
 
 #include "../res/resource.h"
 #include "../stepper/TapTable.h"
 #include "ScanValue.h"
 
 const ScanRegister SCAN_DR = {"SEND-DR",
-                              STATE_CAPTURE_DR,
+                              "PAUSE-DR",
                               STATE_SHIFT_DR,
-                              STATE_EXIT1_DR,
-                              STATE_PAUSE_DR,
                               {IDC_SHIFT_DR, IDC_SHIFT_DR_1},
                               {IDC_EXIT1_DR, IDC_EXIT1_DR_1},
                               IDC_PAUSE_DR,
                               IDC_UPDATE_DR};
 const ScanRegister SCAN_IR = {"SEND-IR",
-                              STATE_CAPTURE_IR,
+                              "PAUSE-IR",
                               STATE_SHIFT_IR,
-                              STATE_EXIT1_IR,
-                              STATE_PAUSE_IR,
                               {IDC_SHIFT_IR, IDC_SHIFT_IR_1},
                               {IDC_EXIT1_IR, IDC_EXIT1_IR_1},
                               IDC_PAUSE_IR,

@@ -10,11 +10,9 @@
 // The two registers a SEND can shift, with the states and buttons of their column.
 struct ScanRegister
 {
-    const char* pszName;  // "SEND-DR"
-    int nCapture;
+    const char* pszName;   // "SEND-DR"
+    const char* pszPause;  // "PAUSE-DR", where a stopped SEND leaves the TAP
     int nShift;
-    int nExit1;
-    int nPause;
     UINT anShift[2];  // the button that shifts a 0, and its "1"
     UINT anExit1[2];  // the same, leaving Shift with the last bit
     UINT nPauseButton;

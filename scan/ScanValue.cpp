@@ -1,21 +1,20 @@
 #include "ScanValue.h"
 
-
 const char SCAN_VALUE_FORMS[] =
     "0010\tbinary digits, the last one bit 0 (four bits here)\n"
     "0x09\thex, four bits a digit (eight bits here)\n"
     "4'b0010, 6'h09, 8'd255, 32'h0\ta sized literal: bits, then b, h, d or o and the digits\n"
     "'_' may separate digits; a value has 1 to 4096 bits.";
 
-namespace {
-
-std::string Trim(const std::string& strText)
+std::string TrimValue(const std::string& strText)
 {
     const char SPACE[] = " \t\r\n";
     const size_t nBegin = strText.find_first_not_of(SPACE);
     const size_t nEnd = strText.find_last_not_of(SPACE);
     return nBegin == std::string::npos ? std::string() : strText.substr(nBegin, nEnd - nBegin + 1);
 }
+
+namespace {
 
 // The digit's value in the base, or -1.
 int DigitValue(char c, int nBase)
@@ -95,7 +94,7 @@ bool Refuse(const std::string& strText, const std::string& strWhy, std::string& 
 
 bool ParseScanValue(const std::string& strInput, std::vector<unsigned char>& bits, std::string& strError)
 {
-    const std::string strText = Trim(strInput);
+    const std::string strText = TrimValue(strInput);
     if (strText.empty())
         return Refuse(strText, "it is empty.", strError);
     std::string strDigits;

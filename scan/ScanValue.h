@@ -16,5 +16,8 @@ extern const char SCAN_VALUE_FORMS[];
 // literal whose value does not fit its size.
 bool ParseScanValue(const std::string& strText, std::vector<unsigned char>& bits, std::string& strError);
 
+// The text without the white space around it, as values are read and kept.
+std::string TrimValue(const std::string& strText);
+
 // The bits as a sized hex literal of the same length: "32'h14D5654B", "4'h1".
 std::string FormatSizedHex(const std::vector<unsigned char>& bits);

@@ -75,11 +75,7 @@ void CStepperDlg::FillValueList(CComboBox& list, const CValueList& values)
         list.SetWindowText(typed);
     else if (list.GetCount() > 0)
         list.SetCurSel(0);
-    if (&list == &m_cbDrValue)
-        m_bDrValueValid = IsValidValue(list);
-    else
-        m_bIrValueValid = IsValidValue(list);
-    ShowSendButtons();
+    OnValueEdited(&list == &m_cbDrValue ? IDC_DR_VALUE : IDC_IR_VALUE);
 }
 
 void CStepperDlg::ShowSendButtons()
@@ -88,12 +84,11 @@ void CStepperDlg::ShowSendButtons()
     struct Target
     {
         CColorButton& button;
-        const ScanRegister& reg;
         bool bEnable;
     };
     const Target targets[] = {
-        {m_btnSendDr, SCAN_DR, m_pSending == nullptr ? bCanStart && m_bDrValueValid : m_pSending == &SCAN_DR},
-        {m_btnSendIr, SCAN_IR, m_pSending == nullptr ? bCanStart && m_bIrValueValid : m_pSending == &SCAN_IR},
+        {m_btnSendDr, m_pSending == nullptr ? bCanStart && m_bDrValueValid : m_pSending == &SCAN_DR},
+        {m_btnSendIr, m_pSending == nullptr ? bCanStart && m_bIrValueValid : m_pSending == &SCAN_IR},
     };
     for (const Target& target : targets)
     {
@@ -215,9 +210,9 @@ void CStepperDlg::Send(const ScanRegister& reg)
     }
     if (bStopped && bCableOk)
     {
-        const std::string strText = std::string(reg.pszName) + " stopped: the register was not updated, and the "
-                                                               "TAP waits in " +
-                                    (bDr ? "PAUSE-DR" : "PAUSE-IR") + ".";
+        const std::string strText = std::string(reg.pszName) +
+                                    " stopped: the register was not updated, and the TAP waits in " + reg.pszPause +
+                                    ".";
         MessageBoxCp932(m_hWnd, strText.c_str(), reg.pszName, MB_ICONINFORMATION);
     }
 }

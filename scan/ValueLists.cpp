@@ -32,13 +32,6 @@ void MakeFolders(const std::string& strPath)
         ::CreateDirectoryA(strPath.substr(0, nSlash).c_str(), nullptr);
 }
 
-std::string Trimmed(const std::string& strText)
-{
-    const size_t nBegin = strText.find_first_not_of(" \t");
-    const size_t nEnd = strText.find_last_not_of(" \t");
-    return nBegin == std::string::npos ? std::string() : strText.substr(nBegin, nEnd - nBegin + 1);
-}
-
 } // namespace
 
 void CValueList::Load(const std::string& strIniPath, const std::vector<std::string>& examples)
@@ -55,7 +48,7 @@ void CValueList::Load(const std::string& strIniPath, const std::vector<std::stri
         // A line cut short by the buffer, or edited by hand into something that is no value,
         // is left out rather than offered as another value.
         if (nLength > 0 && nLength <= VALUE_TEXT_LIMIT && ParseScanValue(value.data(), bits, strError))
-            m_values.push_back(Trimmed(value.data()));
+            m_values.push_back(TrimValue(value.data()));
     }
     m_bSaved = !m_values.empty();
     if (m_values.empty())
@@ -64,7 +57,7 @@ void CValueList::Load(const std::string& strIniPath, const std::vector<std::stri
 
 bool CValueList::Remember(const std::string& strValue)
 {
-    const std::string strText = Trimmed(strValue);
+    const std::string strText = TrimValue(strValue);
     const std::vector<std::string> before = m_values;
     for (auto it = m_values.begin(); it != m_values.end();)
         it = SameValue(*it, strText) ? m_values.erase(it) : it + 1;

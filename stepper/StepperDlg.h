@@ -133,8 +133,9 @@ public:
     const ScanRegister* m_pSending = nullptr;
     bool m_bStopRequested = false;
     bool m_bCloseAfterSend = false;
-    // While a SEND runs, the clocks go to the trace strings, the session and the trace file at
-    // once, and to the window's controls only when the SEND shows how far it is and at its end.
+    // Each clock goes to the trace strings, the session and the trace file at once, and to the
+    // history, the TDO control and the value display through these; while a SEND runs
+    // (deferred) only when it shows how far it is and at its end.
     bool m_bDeferred = false;
     std::vector<CString> m_pendingLines;
     BYTE m_nPendingTdo = 0;
@@ -144,7 +145,9 @@ public:
     void Send(const ScanRegister& reg);
     // SEND enabled where a SEND may start, with a valid value in its list; STOP while it runs.
     void ShowSendButtons();
+    // What a SEND kept back: the clocks' lines, the rows and the panel.
     void ApplyDeferred();
+    void ShowRecordedClocks();
     void AddHistoryLine(const CString& line);
     void FillValueList(CComboBox& list, const CValueList& values);
 

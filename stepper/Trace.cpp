@@ -140,24 +140,11 @@ BOOL CStepperDlg::RecordStep()
 
     CString line;
     line.Format("%d%d%d-%s", tms, tdi, tdo, static_cast<LPCSTR>(code));
-    if (m_bDeferred)
-    {
-        m_pendingLines.push_back(line);
-        m_nPendingTdo = tdo;
-        m_bValuePending = m_bValuePending || bValueOut;
-        return TRUE;
-    }
-    AddHistoryLine(line);
-    m_listHistory.SetTopIndex(m_listHistory.GetCount() - 1);
-    MarkChanged(m_listHistory);
-
-    // The hidden TDO control is owner-drawn, so this has no visible effect.
-    m_btnTdo.SetCheck(tdo != 0 ? 1 : 0);
-    if (bValueOut)
-    {
-        m_editValue.SetWindowText(m_shiftOut.Shown().c_str());
-        MarkChanged(m_editValue);
-    }
+    m_pendingLines.push_back(line);
+    m_nPendingTdo = tdo;
+    m_bValuePending = m_bValuePending || bValueOut;
+    if (!m_bDeferred)
+        ShowRecordedClocks();
     return TRUE;
 }
 
@@ -169,6 +156,13 @@ void CStepperDlg::AddHistoryLine(const CString& line)
 }
 
 void CStepperDlg::ApplyDeferred()
+{
+    ShowRecordedClocks();
+    RefreshTrace();
+    ShowState(m_nState);
+}
+
+void CStepperDlg::ShowRecordedClocks()
 {
     if (!m_pendingLines.empty())
     {
@@ -182,6 +176,7 @@ void CStepperDlg::ApplyDeferred()
         m_pendingLines.clear();
         m_listHistory.SetTopIndex(m_listHistory.GetCount() - 1);
         MarkChanged(m_listHistory);
+        // The hidden TDO control is owner-drawn, so this has no visible effect.
         m_btnTdo.SetCheck(m_nPendingTdo != 0 ? 1 : 0);
     }
     if (m_bValuePending)
@@ -190,8 +185,6 @@ void CStepperDlg::ApplyDeferred()
         MarkChanged(m_editValue);
         m_bValuePending = false;
     }
-    RefreshTrace();
-    ShowState(m_nState);
 }
 
 BOOL CStepperDlg::RefreshTrace()
