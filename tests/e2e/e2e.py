@@ -66,9 +66,10 @@ class Window:
             kind, _, rest = line.partition(" ")
             if kind == "window":
                 fields = rest.split()
+                # A window that holds its painting reads as hidden for that moment: its place
+                # is still its place.
                 self.visible = fields[0] == "1"
-                if self.visible:
-                    self.rect = tuple(int(v) for v in fields[1:5])
+                self.rect = tuple(int(v) for v in fields[1:5])
             elif kind == "control":
                 v = [int(f) for f in rest.split()]
                 self.controls[v[0]] = {"enabled": v[1] == 1, "visible": v[2] == 1, "rect": tuple(v[3:7])}
@@ -1007,7 +1008,7 @@ def case_send(session, build):
                                 "the instruction register's capture, 0001, after the IR SEND's clocks")
     type_value(session, window, 1023, "32'h0", enter=False)
     session.click(window, 1025)
-    window = session.wait_until(lambda w: w.texts[1043] == "32'h14D5654B" and w.texts[1025] == "SEND-DR",
+    window = session.wait_until(lambda w: w.visible and w.texts[1043] == "32'h14D5654B" and w.texts[1025] == "SEND-DR",
                                 "the IDCODE in the value display")
     check(window.count == clicked + len(ir) + len(dr), f"{window.count - clicked} clocks for the two SENDs")
     check_window(session, window, "RTI", 0, 1, os.path.join(build, "e2e-probe.ppm"))
