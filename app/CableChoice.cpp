@@ -1,47 +1,163 @@
-// MORVA.EXE's cable: the parallel port at 0x378 unless the command line or MORVA.INI says
-// otherwise.
 #include "CableChoice.h"
 
-#include <memory>
+#include <windows.h>
 
 #include "../cable/cable.h"
-#include "../cable/io_port.h"
-#include "../ports/d2xx_port.h"
-#include "../simboard/sim_port.h"
+#include "../ports/port_factory.h"
 #include "CableOptions.h"
+#include "SystemCables.h"
 
 namespace {
 
-CIoPort g_ioPort;
-std::unique_ptr<CD2xxPort> g_pFtdiPort;
-CPort* g_pChosenPort = &g_ioPort;
+// "ＮＴ系なのでGIVEIO.SYSが必要です。" in code page 932: the parallel port's own message.
+const char NEED_GIVEIO[] =
+    "\x82\x6d\x82\x73\x8c\x6e\x82\xc8\x82\xcc\x82\xc5\x47IVEIO.SYS\x82\xaa\x95\x4b\x97\x76\x82\xc5\x82\xb7\x81\x42";
+
+const DWORD OSVERSIONINFO_SIZE = 148;
+
+bool IsNtFamily()
+{
+    OSVERSIONINFOA version;
+    version.dwOSVersionInfoSize = OSVERSIONINFO_SIZE;
+    ::GetVersionExA(&version);
+    return version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+CCableList::Entry EntryOf(const std::string& strSpec, const CableSpec& cable)
+{
+    return {strSpec, DescribeCable(cable)};
+}
 
 } // namespace
 
-CPort& BuildPort()
+CCableChoice::CCableChoice(const std::string& strSettingsPath) : m_strSettingsPath(strSettingsPath)
 {
-    return *g_pChosenPort;
 }
 
-bool ChooseCable(const CommandLine& options, std::string& strError)
+CCableChoice::~CCableChoice()
+{
+    Close();
+}
+
+bool CCableChoice::Start(const CommandLine& options, std::string& strError)
 {
     CableSpec cable;
     FtdiPinMap map;
-    if (!ResolveCable(options, SettingsPath(), cable, map, strError))
+    if (ONLY_THE_SIMULATED_BOARD)
+        cable.kind = CableKind::Sim;
+    else if (!ResolveCable(options, m_strSettingsPath, cable, map, strError) ||
+             (!cable.bChosen && !CheckDefaultCable(strError)))
         return false;
-    switch (cable.kind)
+    m_strSpec = ONLY_THE_SIMULATED_BOARD ? "sim" : options.bCable ? options.strCable : SettingsCable(m_strSettingsPath);
+    if (m_strSpec.empty())
+        m_strSpec = "lpt";
+    Make(cable, map);
+    return true;
+}
+
+bool IsPortAccessible()
+{
+    return CablePort().IsAccessible();
+}
+
+void CCableChoice::Make(const CableSpec& cable, const FtdiPinMap& map)
+{
+    SetCableAddress(cable.address);
+    m_pPort = MakePort(cable, map);
+    m_cable = cable;
+    m_map = map;
+    SetProgramPort(m_pPort.get());
+}
+
+bool CCableChoice::CheckAccess(std::string& strProblem)
+{
+    // A port on the processor's own instructions needs asking only on the NT family.
+    if ((!IsNtFamily() && !CablePort().IsCheckedEverywhere()) || IsPortAccessible())
+        return true;
+    // The parallel port's own message stays as it always was; other cables say what they lack.
+    strProblem = CablePort().AccessProblem();
+    if (strProblem.empty())
+        strProblem = NEED_GIVEIO;
+    return false;
+}
+
+void CCableChoice::Close()
+{
+    SetProgramPort(nullptr);
+    // The last owner's going releases the cable: pins made inputs, claims released.
+    m_pPort.reset();
+}
+
+std::vector<CCableList::Entry> CCableChoice::Cables()
+{
+    std::vector<Entry> entries;
+    if (!ONLY_THE_SIMULATED_BOARD)
     {
-    case CableKind::Lpt:
-        SetCableAddress(cable.address);
-        g_pChosenPort = &g_ioPort;
-        break;
-    case CableKind::Ftdi:
-        g_pFtdiPort.reset(new CD2xxPort(cable, map));
-        g_pChosenPort = g_pFtdiPort.get();
-        break;
-    case CableKind::Sim:
-        g_pChosenPort = &SimulatedPort();
-        break;
+        for (const FoundCable& found : FindCables())
+            entries.push_back({found.strSpec, found.strWhat});
     }
+    CableSpec sim;
+    sim.kind = CableKind::Sim;
+    entries.push_back(EntryOf("sim", sim));
+    // The cable the settings file names, where the system did not list it.
+    const std::string strKept = ONLY_THE_SIMULATED_BOARD ? std::string() : SettingsCable(m_strSettingsPath);
+    CableSpec kept;
+    std::string strWhy;
+    if (!strKept.empty() && ParseCableSpec(strKept, kept, strWhy) && IsCableReachable(kept, strWhy))
+    {
+        bool bListed = false;
+        for (const Entry& entry : entries)
+            bListed = bListed || entry.strSpec == strKept;
+        if (!bListed)
+            entries.push_back(EntryOf(strKept, kept));
+    }
+    return entries;
+}
+
+CCableList::Entry CCableChoice::InUse() const
+{
+    return EntryOf(m_strSpec, m_cable);
+}
+
+bool CCableChoice::Use(const std::string& strSpec, std::string& strError)
+{
+    CableSpec cable;
+    FtdiPinMap map;
+    std::string strWhy;
+    if (ONLY_THE_SIMULATED_BOARD && strSpec != "sim")
+    {
+        strError = "MORVASIM drives its simulated board only.";
+        return false;
+    }
+    if (!ParseCableSpec(strSpec, cable, strWhy) || !IsCableReachable(cable, strWhy))
+    {
+        strError = "MORVA cannot use the cable \"" + strSpec + "\".\n" + strWhy;
+        return false;
+    }
+    if (cable.kind == CableKind::Ftdi && !ReadFtdiSettings(m_strSettingsPath, map, strError))
+    {
+        strError = ShownPath(m_strSettingsPath) + ": " + strError;
+        return false;
+    }
+    const CableSpec oldCable = m_cable;
+    const FtdiPinMap oldMap = m_map;
+    // The cable in use is released before the new one is touched.
+    Close();
+    std::string strProblem;
+    Make(cable, map);
+    if (!CheckAccess(strProblem))
+    {
+        Close();
+        strError = "MORVA could not open " + DescribeCable(cable) + ", so " + DescribeCable(oldCable) +
+                   " stays in use.\n\n" + strProblem;
+        std::string strAgain;
+        Make(oldCable, oldMap);
+        if (!CheckAccess(strAgain))
+            strError += "\n\n" + DescribeCable(oldCable) + " could not be opened again either: " + strAgain;
+        return false;
+    }
+    m_strSpec = strSpec;
+    if (!m_strSettingsPath.empty() && !ONLY_THE_SIMULATED_BOARD)
+        ::WritePrivateProfileStringA("cable", "cable", strSpec.c_str(), m_strSettingsPath.c_str());
     return true;
 }

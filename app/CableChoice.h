@@ -1,12 +1,48 @@
-// The cable a program drives, chosen once at start, before anything touches a port.
+// The cable the program drives: chosen at start from the command line, the settings file or the
+// system's default, before anything touches a port, and chosen again from the window's list.
 #pragma once
 
-#include <windows.h>
-
+#include <memory>
 #include <string>
+
+#include "../chooser/CableList.h"
+#include "../ports/bitbang_port.h"
+#include "../ports/cable_spec.h"
 
 struct CommandLine;
 
-// False, with what was wrong and how to choose, when the choice cannot be used. MORVASIM.EXE
-// always drives its simulated board and chooses nothing.
-bool ChooseCable(const CommandLine& options, std::string& strError);
+// Whether the cable's port can be used by this process.
+bool IsPortAccessible();
+
+// MORVASIM.EXE has its simulated board and nothing else; MORVA.EXE and the Linux program
+// choose. Each program links the file that says which it is.
+extern const bool ONLY_THE_SIMULATED_BOARD;
+
+class CCableChoice : public CCableList
+{
+public:
+    // strSettingsPath: where a choice made in the window is kept; empty keeps none.
+    explicit CCableChoice(const std::string& strSettingsPath);
+    ~CCableChoice() override;
+
+    // Chooses the cable and makes its port the cable driver's; nothing touches it yet. False,
+    // with what was wrong and how to choose, when the choice cannot be used.
+    bool Start(const CommandLine& options, std::string& strError);
+    // Whether this process may use the cable's port, asked where it must be; false with what
+    // to do.
+    bool CheckAccess(std::string& strProblem);
+
+    std::vector<Entry> Cables() override;
+    Entry InUse() const override;
+    bool Use(const std::string& strSpec, std::string& strError) override;
+
+private:
+    void Make(const CableSpec& cable, const FtdiPinMap& map);
+    void Close();
+
+    std::string m_strSettingsPath;
+    std::string m_strSpec;  // as the person wrote it, or "lpt" for the default
+    CableSpec m_cable;
+    FtdiPinMap m_map;
+    std::shared_ptr<CPort> m_pPort;
+};

@@ -60,11 +60,24 @@ bool EqualsNoCase(const std::string& text, const char* pszWord)
     return text.size() == strlen(pszWord) && StartsWithNoCase(text, pszWord);
 }
 
-std::string Setting(const std::string& strIniPath, const char* pszSection, const char* pszKey)
+// The longest value MORVA reads; the profile call cuts a longer one without a word.
+const DWORD MAX_SETTING = 1023;
+
+// False, with what to do, for a value too long to be read whole: cut, a device path would name
+// another file.
+bool Setting(const std::string& strIniPath, const char* pszSection, const char* pszKey, std::string& value,
+             std::string& strError)
 {
-    char value[256] = {};
-    ::GetPrivateProfileStringA(pszSection, pszKey, "", value, sizeof(value), strIniPath.c_str());
-    return value;
+    char text[MAX_SETTING + 2] = {};
+    const DWORD nLength = ::GetPrivateProfileStringA(pszSection, pszKey, "", text, sizeof(text), strIniPath.c_str());
+    if (nLength > MAX_SETTING)
+    {
+        strError = std::string(pszKey) + "= in the [" + pszSection + "] section is longer than " +
+                   std::to_string(MAX_SETTING) + " characters, more than MORVA reads. Shorten it.";
+        return false;
+    }
+    value.assign(text, nLength);
+    return true;
 }
 
 // A whole number from 0 to nMax, in decimal or with 0x in hex.
@@ -81,7 +94,9 @@ bool ParseNumber(const std::string& text, unsigned long nMax, unsigned long& val
 bool ReadPinSetting(const std::string& strIniPath, const char* pszKey, unsigned long nMax, int& nValue,
                     std::string& strError)
 {
-    const std::string text = Setting(strIniPath, "ftdi", pszKey);
+    std::string text;
+    if (!Setting(strIniPath, "ftdi", pszKey, text, strError))
+        return false;
     if (text.empty())
         return true;
     unsigned long value = 0;
@@ -161,6 +176,13 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
     return true;
 }
 
+std::string SettingsCable(const std::string& strIniPath)
+{
+    std::string text;
+    std::string strError;
+    return Setting(strIniPath, "cable", "cable", text, strError) ? text : std::string();
+}
+
 bool ReadFtdiSettings(const std::string& strIniPath, FtdiPinMap& map, std::string& strError)
 {
     int nValue = map.value;
@@ -188,8 +210,13 @@ bool ResolveCable(const CommandLine& options, const std::string& strIniPath, Cab
     const std::string strHow = "\n\n" + std::string(CABLE_CHOICE_HOW) + " CABLE is one of:\n" + CABLE_SPEC_FORMS;
     const bool bGiven = options.bCable;
     const std::string& strCommandSpec = options.strCable;
-    const std::string strText = bGiven ? strCommandSpec : Setting(strIniPath, "cable", "cable");
+    std::string strText = strCommandSpec;
     cable = CableSpec();
+    if (!bGiven && !Setting(strIniPath, "cable", "cable", strText, strError))
+    {
+        strError = ShownPath(strIniPath) + ": " + strError;
+        return false;
+    }
     if (strText.empty())
         return true;
     std::string strWhy;

@@ -23,6 +23,9 @@ struct CommandLine
 // option given twice.
 bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& strError);
 
+// The cable the settings file names (the [cable] section's cable=), or empty.
+std::string SettingsCable(const std::string& strIniPath);
+
 // Reads the FTDI pin map from the settings file's [ftdi] section; what it lacks stays as it was.
 bool ReadFtdiSettings(const std::string& strIniPath, FtdiPinMap& map, std::string& strError);
 

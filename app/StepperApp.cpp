@@ -3,7 +3,7 @@
 #include <iterator>
 #include <string>
 
-#include "../cable/port.h"
+#include "AboutDlg.h"
 #include "../platform/codepage.h"
 #include "../res/texts.h"
 #include "../stepper/StepperDlg.h"
@@ -17,12 +17,13 @@ namespace {
 // Texts in code page 932.
 // "MORVA JTAG簡易操作ツール": the name every instance looks for.
 const char MUTEX_NAME[] = "MORVA JTAG\x8a\xc8\x88\xd5\x91\x80\x8d\xec\x83\x63\x81\x5b\x83\x8b";
-// "ＮＴ系なのでGIVEIO.SYSが必要です。"
-const char NEED_GIVEIO[] =
-    "\x82\x6d\x82\x73\x8c\x6e\x82\xc8\x82\xcc\x82\xc5\x47IVEIO.SYS\x82\xaa\x95\x4b\x97\x76\x82\xc5\x82\xb7\x81\x42";
-
 const char MAIN_CAPTION[] = "MORVA";
-const DWORD OSVERSIONINFO_SIZE = 148;
+
+void ShowAbout()
+{
+    CAboutDlg dlgAbout;
+    dlgAbout.DoModal();
+}
 
 } // namespace
 
@@ -36,11 +37,7 @@ const AFX_MSGMAP CStepperApp::s_messageMap = {nullptr, s_messageEntries, std::si
 
 CStepperApp::CStepperApp() : CWinApp(nullptr)
 {
-}
-
-bool IsPortAccessible()
-{
-    return CablePort().IsAccessible();
+    CStepperDlg::s_pfnShowAbout = &ShowAbout;
 }
 
 BOOL CStepperApp::InitInstance()
@@ -57,20 +54,11 @@ BOOL CStepperApp::InitInstance()
     // Nothing touches a port before the cable is chosen and found usable.
     std::string strProblem;
     CommandLine options;
-    if (!ParseCommandLine(m_lpCmdLine, options, strProblem) || !ChooseCable(options, strProblem))
+    CCableChoice cables(SettingsPath());
+    if (!ParseCommandLine(m_lpCmdLine, options, strProblem) || !cables.Start(options, strProblem) ||
+        !cables.CheckAccess(strProblem))
     {
         MessageBoxCp932(nullptr, strProblem.c_str(), ERROR_CAPTION, MB_ICONHAND);
-        return FALSE;
-    }
-
-    OSVERSIONINFOA version;
-    version.dwOSVersionInfoSize = OSVERSIONINFO_SIZE;
-    ::GetVersionExA(&version);
-    if ((version.dwPlatformId == VER_PLATFORM_WIN32_NT || CablePort().IsCheckedEverywhere()) && !IsPortAccessible())
-    {
-        // The parallel port's own message stays as it always was; other cables say what they lack.
-        strProblem = CablePort().AccessProblem();
-        MessageBoxCp932(nullptr, strProblem.empty() ? NEED_GIVEIO : strProblem.c_str(), ERROR_CAPTION, MB_ICONHAND);
         return FALSE;
     }
 
@@ -79,6 +67,7 @@ BOOL CStepperApp::InitInstance()
 
     CStepperDlg dlg;
     dlg.m_strSettingsPath = SettingsPath();
+    dlg.m_pCables = &cables;
     CLiveVcd trace;
     if (!options.strTrace.empty())
     {

@@ -22,5 +22,3 @@ private:
 // The one application object.
 extern CStepperApp theApp;
 
-// Whether the cable's port can be used by this process.
-bool IsPortAccessible();

@@ -1,6 +1,6 @@
 // What choosing a cable says and checks differently on Windows and on Linux: the forms a person
 // may write, where the settings file is, and which cables the system can reach. One file a
-// system gives these: SystemCables.cpp here for Windows, linux/SystemCables.cpp for Linux.
+// system gives these, SystemCables_windows.cpp or SystemCables_linux.cpp, picked by the build.
 #pragma once
 
 #include <string>
@@ -20,3 +20,6 @@ std::string ShownPath(const std::string& strPath);
 // False, with why, for a cable this system has no way to: a port address on Linux, a device
 // file on Windows.
 bool IsCableReachable(const CableSpec& cable, std::string& strWhy);
+
+// False, with what to give, when nobody chose a cable and the system's default is not there.
+bool CheckDefaultCable(std::string& strError);

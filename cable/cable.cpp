@@ -6,6 +6,7 @@ namespace {
 // What the data register is meant to hold: TDI, TMS and enable. TCK is never kept here.
 BYTE g_shadow = 0;
 CPort* g_pPort = nullptr;
+CPort* g_pProgramPort = nullptr;
 unsigned short g_wDataPort = DATA_PORT;
 
 void SetShadowBit(BYTE mask, BYTE level)
@@ -16,11 +17,32 @@ void SetShadowBit(BYTE mask, BYTE level)
         g_shadow = static_cast<BYTE>(g_shadow & ~mask);
 }
 
+// Where no cable is chosen: nothing is written, and every read says so.
+class CNoPort : public CPort
+{
+public:
+    void Write(unsigned short, unsigned char) override {}
+    unsigned char Read(unsigned short) override { return 0xFF; }
+    bool IsAccessible() override { return false; }
+    std::string AccessProblem() const override { return Failure(); }
+    std::string Failure() const override { return "No cable is chosen."; }
+    std::string Description() const override { return "none"; }
+};
+
+CNoPort g_noPort;
+
 } // namespace
+
+void SetProgramPort(CPort* pPort)
+{
+    g_pProgramPort = pPort;
+}
 
 CPort& CablePort()
 {
-    return g_pPort != nullptr ? *g_pPort : BuildPort();
+    if (g_pPort != nullptr)
+        return *g_pPort;
+    return g_pProgramPort != nullptr ? *g_pProgramPort : g_noPort;
 }
 
 void SetCablePort(CPort* pPort)

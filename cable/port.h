@@ -33,9 +33,10 @@ public:
     virtual std::vector<std::string> ExampleValues(bool /*bInstruction*/) const { return {}; }
 };
 
-// The port this build drives: defined once per program (the chosen cable, or the simulated board).
-CPort& BuildPort();
+// The port of the cable the program chose, kept by the program; null while none is chosen, when
+// every access fails.
+void SetProgramPort(CPort* pPort);
 
-// The port the cable driver uses now. Tests install a fake; null restores the build's port.
+// The port the cable driver uses now. Tests install a fake; null restores the program's port.
 CPort& CablePort();
 void SetCablePort(CPort* pPort);

@@ -60,6 +60,7 @@ unsigned char FtdiPinMap::Levels(unsigned char data) const
 
 void CBitBangPort::Write(unsigned short, unsigned char value)
 {
+    m_bClockFailed = false;
     const bool bDrive = (value & PIN_ENABLE) != 0;
     if (bDrive != m_bDriving)
     {
@@ -86,11 +87,18 @@ void CBitBangPort::Write(unsigned short, unsigned char value)
 
 unsigned char CBitBangPort::Read(unsigned short)
 {
-    // TDO read twice without a clock between: sample the pins as they are held now.
     if (m_pending.empty())
-        m_pending.push_back(m_lastLevels);
-    if (!Send())
+    {
+        // A clock whose transfer failed is not sent again within it.
+        if (m_bClockFailed)
+            return 0xFF;
+        // TDO read twice without a clock between: sample the pins as they are held now.
+        if (!m_bSampleUnread)
+            m_pending.push_back(m_lastLevels);
+    }
+    if (!m_pending.empty() && !Send())
         return 0xFF;
+    m_bSampleUnread = false;
     return (m_lastSample & Bit(m_map.nTdo)) != 0 ? STATUS_TDO : 0;
 }
 
@@ -98,6 +106,82 @@ void CBitBangPort::Flush()
 {
     if (!m_pending.empty())
         Send();
+}
+
+std::string DescribeDevice(const FtdiDevice& device)
+{
+    std::string text;
+    if (!device.serial.empty())
+        text = device.serial;
+    else
+    {
+        char location[40];
+        snprintf(location, sizeof(location), "at location 0x%lX", device.location);
+        text = std::string("a device without serial number ") + location;
+    }
+    if (device.channel != 0)
+        text += std::string(" channel ") + device.channel;
+    if (!device.description.empty())
+        text += " (" + device.description + ")";
+    return text;
+}
+
+std::string CBitBangPort::Looked() const
+{
+    if (m_bFirstOpened)
+        return "the FTDI device first opened, " + DescribeDevice(m_first);
+    if (m_spec.serial.empty())
+        return "any FTDI device";
+    std::string looked = "the FTDI device with serial number " + m_spec.serial;
+    if (m_spec.channel != 0)
+        looked += std::string(", channel ") + m_spec.channel;
+    return looked;
+}
+
+bool CBitBangPort::OpenChip(std::string& strError)
+{
+    OpenResult result = OpenResult::NotFound;
+    if (m_bFirstOpened)
+        result = OpenDevice(&m_first, strError);
+    else if (!m_spec.serial.empty())
+        result = OpenDevice(nullptr, strError);
+    else
+    {
+        // Which device is "the first" is decided once, here, and kept.
+        std::vector<FtdiDevice> devices;
+        if (!ListDevices(devices, strError))
+            return false;
+        if (!devices.empty())
+        {
+            result = OpenDevice(&devices.front(), strError);
+            if (result == OpenResult::Opened)
+            {
+                m_first = devices.front();
+                m_bFirstOpened = true;
+            }
+        }
+    }
+    if (result == OpenResult::NotFound)
+    {
+        strError = "No FTDI cable was found (MORVA looked for " + Looked() + ").";
+        std::vector<FtdiDevice> devices;
+        std::string strListError;
+        if (m_bFirstOpened && ListDevices(devices, strListError) && !devices.empty())
+        {
+            strError += " MORVA opens no other device; it found instead:";
+            for (const FtdiDevice& device : devices)
+                strError += "\n    " + DescribeDevice(device);
+        }
+        strError += "\n\n" + NotFoundAdvice();
+        return false;
+    }
+    if (result == OpenResult::Failed)
+        return false;
+    if (ResetChip(strError) && SetTimeouts(strError) && SetLatency(strError) && SetBaud(strError) &&
+        SetOutputs(0, strError) && Purge(strError))
+        return true;
+    CloseChip();
+    return false;
 }
 
 bool CBitBangPort::IsAccessible()
@@ -147,14 +231,19 @@ bool CBitBangPort::Send()
     std::vector<unsigned char> out;
     out.swap(m_pending);
     if (!Reconnect())
+    {
+        m_bClockFailed = true;
         return false;
+    }
     std::vector<unsigned char> in(out.size());
     std::string strError;
     if (!Transfer(out.data(), in.data(), out.size(), strError))
     {
         Fail(strError);
+        m_bClockFailed = true;
         return false;
     }
+    m_bSampleUnread = true;
     m_lastLevels = out.back();
     // In synchronous bit-bang mode the chip reads the pins just before it puts each byte out,
     // so the last sample of a clock (TCK low, low, high, high) is taken while TCK is high after

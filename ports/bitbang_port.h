@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../cable/port.h"
+#include "cable_spec.h"
 
 // Which of the chip's eight pins (ADBUS0 to 7, or DBUS on FT232R) carries which signal, and the
 // level and direction of the pins that carry none (buffer enables on some cables).
@@ -27,10 +28,26 @@ struct FtdiPinMap
     unsigned char Levels(unsigned char data) const;
 };
 
+// An FTDI device as its library lists it. A multi-channel chip's channels are devices of their
+// own, each with its letter in the serial number (D2XX) or in channel (libftdi).
+struct FtdiDevice
+{
+    std::string serial;       // empty where the chip has none
+    std::string description;  // the product string, "FT232R USB UART"
+    unsigned long location = 0;
+    char channel = 0;         // libftdi: the interface's letter; D2XX: in the serial number
+    int nChannels = 1;        // how many channels the chip has
+};
+
+// "MV232H01 (FT232R USB UART)", or the location where the chip has no serial number.
+std::string DescribeDevice(const FtdiDevice& device);
+
+// The FTDI library's side of a cable: the few operations the open sequence, the clocks and the
+// device list take. Written once per library; the sequence itself is CBitBangPort's.
 class CBitBangPort : public CPort
 {
 public:
-    explicit CBitBangPort(const FtdiPinMap& map) : m_map(map) {}
+    CBitBangPort(const CableSpec& cable, const FtdiPinMap& map) : m_spec(cable), m_map(map) {}
 
     void Write(unsigned short address, unsigned char value) override;
     unsigned char Read(unsigned short address) override;
@@ -40,26 +57,67 @@ public:
     std::string AccessProblem() const override { return m_strProblem; }
     std::string Failure() const override { return m_strFailure; }
 
+    // The devices the library finds now; false, with why, when it cannot look.
+    virtual bool ListDevices(std::vector<FtdiDevice>& devices, std::string& strError) = 0;
+
 protected:
-    // The chip's own operations, each false with what failed. OpenChip leaves the chip in
-    // synchronous bit-bang mode with every pin an input.
-    virtual bool OpenChip(std::string& strError) = 0;
-    virtual void CloseChip() = 0;
+    // A clock is a write and a read: a cable that stops answering holds the window under a
+    // second.
+    static constexpr int TIMEOUT_MS = 400;
+    // The chip sends what it sampled when this many milliseconds pass without a full buffer;
+    // the default 16 ms would dominate every clock.
+    static constexpr unsigned char LATENCY_MS = 2;
+    // A modest rate: the chip clocks its pins at a small multiple of it (tens of kHz here), slow
+    // enough for long flying leads and any target, and a clock's four bytes still take far less
+    // than its USB round trip.
+    static constexpr int BIT_BANG_BAUD = 9600;
+
+    enum class OpenResult
+    {
+        Opened,
+        NotFound,
+        Failed,  // strError says why
+    };
+    // Opens the device with that serial number and channel letter, or at that location where
+    // pDevice has no serial number; null: the one the cable spec names.
+    virtual OpenResult OpenDevice(const FtdiDevice* pDevice, std::string& strError) = 0;
+    // Where to look for a cable that is not found, in the system's words.
+    virtual std::string NotFoundAdvice() const = 0;
+    // The steps of the open sequence, each a call of the library, in this order.
+    virtual bool ResetChip(std::string& strError) = 0;
+    virtual bool SetTimeouts(std::string& strError) = 0;
+    virtual bool SetLatency(std::string& strError) = 0;
+    virtual bool SetBaud(std::string& strError) = 0;
+    // Synchronous bit-bang mode with these pins outputs.
     virtual bool SetOutputs(unsigned char mask, std::string& strError) = 0;
+    virtual bool Purge(std::string& strError) = 0;
+    virtual void CloseChip() = 0;
     // Puts out[i] on the pins one after another and gives back what the pins read before each.
     virtual bool Transfer(const unsigned char* pOut, unsigned char* pIn, size_t nCount, std::string& strError) = 0;
 
     bool IsChipOpen() const { return m_bOpen; }
 
+    CableSpec m_spec;
+
 private:
+    // Leaves the chip in synchronous bit-bang mode with every pin an input.
+    bool OpenChip(std::string& strError);
+    std::string Looked() const;
     bool Reconnect();
     bool DriveFrom(unsigned char levels, std::string& strError);
     bool Send();
     void Fail(const std::string& strWhat);
 
     FtdiPinMap m_map;
+    // "ftdi" names whatever device is found first; after the first open it means that one
+    // device, and a reconnect opens no other (a USB-serial adapter plugged in beside it, say).
+    bool m_bFirstOpened = false;
+    FtdiDevice m_first;
     bool m_bOpen = false;
     bool m_bDriving = false;
+    // The last transfer's samples, not yet read: a flushed clock's TDO is read without another.
+    bool m_bSampleUnread = false;
+    bool m_bClockFailed = false;
     std::vector<unsigned char> m_pending;
     unsigned char m_lastLevels = 0;
     unsigned char m_lastSample = 0xFF;

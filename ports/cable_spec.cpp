@@ -94,9 +94,11 @@ bool ParseFtdi(const std::string& rest, CableSpec& cable, std::string& strError)
         }
         cable.channel = static_cast<char>(toupper(static_cast<unsigned char>(channel[0])));
     }
-    if (serial.size() > MAX_SERIAL)
+    // D2XX names a channel by the serial number with its letter added, in the same 16 bytes.
+    if (serial.size() > MAX_SERIAL - (cable.channel != 0 ? 1 : 0))
     {
-        strError = "\"" + serial + "\" is too long for an FTDI serial number (15 characters at most).";
+        strError = "\"" + serial + "\" is too long for an FTDI serial number (15 characters at most, 14 with a "
+                   "channel letter).";
         return false;
     }
     for (char c : serial)

@@ -12,13 +12,13 @@ typedef ULONG FT_STATUS;
 const FT_STATUS FT_OK = 0;
 const FT_STATUS FT_DEVICE_NOT_FOUND = 2;
 const DWORD FT_OPEN_BY_SERIAL_NUMBER = 1;
+const DWORD FT_OPEN_BY_LOCATION = 4;
 const UCHAR FT_BITMODE_SYNC_BITBANG = 0x04;
 const ULONG FT_PURGE_RX = 1;
 const ULONG FT_PURGE_TX = 2;
 
 struct D2xxApi
 {
-    FT_STATUS(WINAPI* pfnOpen)(int deviceNumber, FT_HANDLE* pHandle);
     FT_STATUS(WINAPI* pfnOpenEx)(PVOID pArg1, DWORD dwFlags, FT_HANDLE* pHandle);
     FT_STATUS(WINAPI* pfnClose)(FT_HANDLE ftHandle);
     FT_STATUS(WINAPI* pfnResetDevice)(FT_HANDLE ftHandle);
@@ -29,6 +29,11 @@ struct D2xxApi
     FT_STATUS(WINAPI* pfnPurge)(FT_HANDLE ftHandle, ULONG ulMask);
     FT_STATUS(WINAPI* pfnWrite)(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToWrite, LPDWORD lpBytesWritten);
     FT_STATUS(WINAPI* pfnRead)(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToRead, LPDWORD lpBytesReturned);
+    FT_STATUS(WINAPI* pfnCreateDeviceInfoList)(LPDWORD lpdwNumDevs);
+    // lpSerialNumber: 16 bytes; lpDescription: 64 bytes.
+    FT_STATUS(WINAPI* pfnGetDeviceInfoDetail)(DWORD dwIndex, LPDWORD lpdwFlags, LPDWORD lpdwType, LPDWORD lpdwID,
+                                              LPDWORD lpdwLocId, LPVOID lpSerialNumber, LPVOID lpDescription,
+                                              FT_HANDLE* pftHandle);
 };
 
 // Where FTDI's driver installs the library: the Windows system folder, and nowhere else that

@@ -7,17 +7,6 @@ namespace {
 
 const char D2XX_DLL[] = "ftd2xx.dll";
 
-// A clock is a write and a read: a cable that stops answering holds the window under a second.
-const ULONG TIMEOUT_MS = 400;
-// The chip sends what it sampled when this many milliseconds pass without a full buffer; the
-// default 16 ms would dominate every clock.
-const UCHAR LATENCY_MS = 2;
-// A modest rate: the chip clocks its pins at a small multiple of it (tens of kHz here), slow
-// enough for long flying leads and any target, and a clock's four bytes still take far less
-// than its USB round trip.
-const ULONG BIT_BANG_BAUD = 9600;
-
-
 template <typename F>
 void Assign(D2xxApi& api, F D2xxApi::*pMember, FARPROC pfn)
 {
@@ -52,10 +41,11 @@ bool LoadD2xx(const std::string& strPath, D2xxApi& api, std::string& strError)
     {
         const char* pszName;
         FARPROC pfn;
-    } calls[] = {{"FT_Open", nullptr},        {"FT_OpenEx", nullptr},    {"FT_Close", nullptr},
+    } calls[] = {{"FT_OpenEx", nullptr},    {"FT_Close", nullptr},
                  {"FT_ResetDevice", nullptr}, {"FT_SetTimeouts", nullptr}, {"FT_SetLatencyTimer", nullptr},
                  {"FT_SetBaudRate", nullptr}, {"FT_SetBitMode", nullptr}, {"FT_Purge", nullptr},
-                 {"FT_Write", nullptr},       {"FT_Read", nullptr}};
+                 {"FT_Write", nullptr},       {"FT_Read", nullptr},      {"FT_CreateDeviceInfoList", nullptr},
+                 {"FT_GetDeviceInfoDetail", nullptr}};
     for (auto& call : calls)
     {
         call.pfn = ::GetProcAddress(hLibrary, call.pszName);
@@ -68,17 +58,18 @@ bool LoadD2xx(const std::string& strPath, D2xxApi& api, std::string& strError)
             return false;
         }
     }
-    Assign(api, &D2xxApi::pfnOpen, calls[0].pfn);
-    Assign(api, &D2xxApi::pfnOpenEx, calls[1].pfn);
-    Assign(api, &D2xxApi::pfnClose, calls[2].pfn);
-    Assign(api, &D2xxApi::pfnResetDevice, calls[3].pfn);
-    Assign(api, &D2xxApi::pfnSetTimeouts, calls[4].pfn);
-    Assign(api, &D2xxApi::pfnSetLatencyTimer, calls[5].pfn);
-    Assign(api, &D2xxApi::pfnSetBaudRate, calls[6].pfn);
-    Assign(api, &D2xxApi::pfnSetBitMode, calls[7].pfn);
-    Assign(api, &D2xxApi::pfnPurge, calls[8].pfn);
-    Assign(api, &D2xxApi::pfnWrite, calls[9].pfn);
-    Assign(api, &D2xxApi::pfnRead, calls[10].pfn);
+    Assign(api, &D2xxApi::pfnOpenEx, calls[0].pfn);
+    Assign(api, &D2xxApi::pfnClose, calls[1].pfn);
+    Assign(api, &D2xxApi::pfnResetDevice, calls[2].pfn);
+    Assign(api, &D2xxApi::pfnSetTimeouts, calls[3].pfn);
+    Assign(api, &D2xxApi::pfnSetLatencyTimer, calls[4].pfn);
+    Assign(api, &D2xxApi::pfnSetBaudRate, calls[5].pfn);
+    Assign(api, &D2xxApi::pfnSetBitMode, calls[6].pfn);
+    Assign(api, &D2xxApi::pfnPurge, calls[7].pfn);
+    Assign(api, &D2xxApi::pfnWrite, calls[8].pfn);
+    Assign(api, &D2xxApi::pfnRead, calls[9].pfn);
+    Assign(api, &D2xxApi::pfnCreateDeviceInfoList, calls[10].pfn);
+    Assign(api, &D2xxApi::pfnGetDeviceInfoDetail, calls[11].pfn);
     // The library stays loaded for the rest of the process.
     return true;
 }
@@ -99,7 +90,7 @@ std::string D2xxStatusName(FT_STATUS status)
 }
 
 CD2xxPort::CD2xxPort(const CableSpec& cable, const FtdiPinMap& map, const D2xxApi* pApi)
-    : CBitBangPort(map), m_spec(cable)
+    : CBitBangPort(cable, map)
 {
     if (pApi != nullptr)
     {
@@ -127,45 +118,99 @@ bool CD2xxPort::Check(FT_STATUS status, const char* pszCall, std::string& strErr
     return false;
 }
 
-bool CD2xxPort::OpenChip(std::string& strError)
+bool CD2xxPort::Load(std::string& strError)
 {
-    if (!m_bLoaded)
-    {
-        if (!LoadD2xx(SystemD2xxPath(), m_api, strError))
-            return false;
+    if (!m_bLoaded && LoadD2xx(SystemD2xxPath(), m_api, strError))
         m_bLoaded = true;
+    return m_bLoaded;
+}
+
+bool CD2xxPort::ListDevices(std::vector<FtdiDevice>& devices, std::string& strError)
+{
+    devices.clear();
+    DWORD dwCount = 0;
+    if (!Load(strError) || !Check(m_api.pfnCreateDeviceInfoList(&dwCount), "FT_CreateDeviceInfoList", strError))
+        return false;
+    for (DWORD i = 0; i < dwCount; ++i)
+    {
+        DWORD dwFlags = 0, dwType = 0, dwId = 0, dwLocation = 0;
+        char serial[16] = {};
+        char description[64] = {};
+        FT_HANDLE hDevice = nullptr;
+        if (m_api.pfnGetDeviceInfoDetail(i, &dwFlags, &dwType, &dwId, &dwLocation, serial, description,
+                                         &hDevice) != FT_OK)
+            continue;
+        FtdiDevice device;
+        device.serial.assign(serial, strnlen(serial, sizeof(serial)));
+        device.description.assign(description, strnlen(description, sizeof(description)));
+        device.location = dwLocation;
+        // A channel of a multi-channel chip is listed as "Dual RS232-HS A" with serial "FT1234A".
+        const size_t n = device.description.size();
+        if (n > 2 && device.description[n - 2] == ' ' && device.description[n - 1] >= 'A' &&
+            device.description[n - 1] <= 'D' && !device.serial.empty() &&
+            device.serial.back() == device.description[n - 1])
+        {
+            device.nChannels = 2;
+        }
+        devices.push_back(device);
     }
+    return true;
+}
+
+CBitBangPort::OpenResult CD2xxPort::OpenDevice(const FtdiDevice* pDevice, std::string& strError)
+{
+    if (!Load(strError))
+        return OpenResult::Failed;
     // D2XX names each channel of a multi-channel chip by the serial number and the channel letter.
-    std::string serial = m_spec.serial;
-    if (m_spec.channel != 0)
+    std::string serial = pDevice != nullptr ? pDevice->serial : m_spec.serial;
+    if (pDevice == nullptr && m_spec.channel != 0)
         serial += m_spec.channel;
     FT_STATUS status;
     if (serial.empty())
-        status = m_api.pfnOpen(0, &m_hDevice);
+        status = m_api.pfnOpenEx(reinterpret_cast<PVOID>(static_cast<ULONG_PTR>(pDevice->location)),
+                                 FT_OPEN_BY_LOCATION, &m_hDevice);
     else
         status = m_api.pfnOpenEx(const_cast<char*>(serial.c_str()), FT_OPEN_BY_SERIAL_NUMBER, &m_hDevice);
-    if (status != FT_OK)
-    {
-        m_hDevice = nullptr;
-        const std::string looked = serial.empty() ? "any FTDI device" : "the FTDI device with serial number " + serial;
-        if (status == FT_DEVICE_NOT_FOUND)
-            strError = "No FTDI cable was found (MORVA looked for " + looked +
-                       ").\n\nPlug the cable in. If it is plugged in, check in Device Manager that it is listed "
-                       "under USB controllers with FTDI's driver, and that the serial number is right.";
-        else
-            strError = "The FTDI cable could not be opened (MORVA looked for " + looked + "; FT_Open said " +
-                       D2xxStatusName(status) + ").\n\nAnother program may be using it: close that program.";
-        return false;
-    }
-    if (Check(m_api.pfnResetDevice(m_hDevice), "FT_ResetDevice", strError) &&
-        Check(m_api.pfnSetTimeouts(m_hDevice, TIMEOUT_MS, TIMEOUT_MS), "FT_SetTimeouts", strError) &&
-        Check(m_api.pfnSetLatencyTimer(m_hDevice, LATENCY_MS), "FT_SetLatencyTimer", strError) &&
-        Check(m_api.pfnSetBaudRate(m_hDevice, BIT_BANG_BAUD), "FT_SetBaudRate", strError) &&
-        Check(m_api.pfnSetBitMode(m_hDevice, 0, FT_BITMODE_SYNC_BITBANG), "FT_SetBitMode", strError) &&
-        Check(m_api.pfnPurge(m_hDevice, FT_PURGE_RX | FT_PURGE_TX), "FT_Purge", strError))
-        return true;
-    CloseChip();
-    return false;
+    if (status == FT_OK)
+        return OpenResult::Opened;
+    m_hDevice = nullptr;
+    if (status == FT_DEVICE_NOT_FOUND)
+        return OpenResult::NotFound;
+    strError = "The FTDI cable " + (serial.empty() ? DescribeDevice(*pDevice) : serial) +
+               " could not be opened (FT_OpenEx said " + D2xxStatusName(status) +
+               ").\n\nAnother program may be using it: close that program.";
+    return OpenResult::Failed;
+}
+
+std::string CD2xxPort::NotFoundAdvice() const
+{
+    return "Plug the cable in. If it is plugged in, check in Device Manager that it is listed under USB "
+           "controllers with FTDI's driver, and that the serial number is right.";
+}
+
+bool CD2xxPort::ResetChip(std::string& strError)
+{
+    return Check(m_api.pfnResetDevice(m_hDevice), "FT_ResetDevice", strError);
+}
+
+bool CD2xxPort::SetTimeouts(std::string& strError)
+{
+    return Check(m_api.pfnSetTimeouts(m_hDevice, TIMEOUT_MS, TIMEOUT_MS), "FT_SetTimeouts", strError);
+}
+
+bool CD2xxPort::SetLatency(std::string& strError)
+{
+    return Check(m_api.pfnSetLatencyTimer(m_hDevice, LATENCY_MS), "FT_SetLatencyTimer", strError);
+}
+
+bool CD2xxPort::SetBaud(std::string& strError)
+{
+    return Check(m_api.pfnSetBaudRate(m_hDevice, BIT_BANG_BAUD), "FT_SetBaudRate", strError);
+}
+
+bool CD2xxPort::Purge(std::string& strError)
+{
+    return Check(m_api.pfnPurge(m_hDevice, FT_PURGE_RX | FT_PURGE_TX), "FT_Purge", strError);
 }
 
 void CD2xxPort::CloseChip()

@@ -15,16 +15,24 @@ public:
 
     std::string Description() const override;
 
+    bool ListDevices(std::vector<FtdiDevice>& devices, std::string& strError) override;
+
 protected:
-    bool OpenChip(std::string& strError) override;
-    void CloseChip() override;
+    OpenResult OpenDevice(const FtdiDevice* pDevice, std::string& strError) override;
+    std::string NotFoundAdvice() const override;
+    bool ResetChip(std::string& strError) override;
+    bool SetTimeouts(std::string& strError) override;
+    bool SetLatency(std::string& strError) override;
+    bool SetBaud(std::string& strError) override;
     bool SetOutputs(unsigned char mask, std::string& strError) override;
+    bool Purge(std::string& strError) override;
+    void CloseChip() override;
     bool Transfer(const unsigned char* pOut, unsigned char* pIn, size_t nCount, std::string& strError) override;
 
 private:
+    bool Load(std::string& strError);
     bool Check(FT_STATUS status, const char* pszCall, std::string& strError) const;
 
-    CableSpec m_spec;
     D2xxApi m_api = {};
     bool m_bLoaded = false;
     FT_HANDLE m_hDevice = nullptr;

@@ -136,21 +136,32 @@ bool SaveVcd(const CSessionRecord& record, const std::string& strDate, const std
         ::DeleteFileA(strTemporary.c_str());
         return false;
     }
-    // Windows 95 has no MoveFileEx: the old file goes first there.
-    BOOL bMoved;
-    if (UsesWideWindows())
-        bMoved = ::MoveFileExA(strTemporary.c_str(), strPath.c_str(), MOVEFILE_REPLACE_EXISTING);
-    else
-    {
-        ::DeleteFileA(strPath.c_str());
-        bMoved = ::MoveFileA(strTemporary.c_str(), strPath.c_str());
-    }
-    if (bMoved == FALSE)
+    if (!MoveOver(strTemporary, strPath, UsesWideWindows()))
     {
         strError = Describe("Could not replace", strPath);
         ::DeleteFileA(strTemporary.c_str());
         return false;
     }
+    return true;
+}
+
+bool MoveOver(const std::string& strFrom, const std::string& strTo, bool bHasMoveFileEx)
+{
+    if (bHasMoveFileEx)
+        return ::MoveFileExA(strFrom.c_str(), strTo.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    // Windows 95 has no MoveFileEx, and MoveFile moves onto no file: the old file steps aside
+    // until the new one is in place, and comes back if it cannot be.
+    const std::string strAside = strFrom + ".old";
+    ::DeleteFileA(strAside.c_str());
+    const bool bAside = ::MoveFileA(strTo.c_str(), strAside.c_str()) != FALSE;
+    if (::MoveFileA(strFrom.c_str(), strTo.c_str()) == FALSE)
+    {
+        if (bAside)
+            ::MoveFileA(strAside.c_str(), strTo.c_str());
+        return false;
+    }
+    if (bAside)
+        ::DeleteFileA(strAside.c_str());
     return true;
 }
 

@@ -53,3 +53,7 @@ private:
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
     CVcdWriter m_writer;
 };
+
+// Moves the file strFrom over strTo, replacing it. Without MoveFileEx (Windows 95 to Me) the old
+// file is kept until the new one is in place: false leaves strTo as it was.
+bool MoveOver(const std::string& strFrom, const std::string& strTo, bool bHasMoveFileEx);

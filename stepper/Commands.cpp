@@ -5,6 +5,7 @@
 #include <string>
 
 #include "../cable/cable.h"
+#include "../cable/port.h"
 #include "../platform/codepage.h"
 #include "../res/texts.h"
 #include "../platform/system.h"
@@ -97,8 +98,11 @@ void CStepperDlg::OnStateDoubleClicked()
 BOOL CStepperDlg::Step()
 {
     AfxSleep(SETTLE_MS);
+    // A port that holds a clock's writes back sends them here, so that the edges are stamped
+    // around the moment they reach the cable.
     m_nClockFallUs = SessionMicroseconds();
     PulseTck();
+    CablePort().Flush();
     m_nClockRiseUs = SessionMicroseconds();
     if (RecordStep() == FALSE)
     {
@@ -132,12 +136,8 @@ void CStepperDlg::OnCableLost()
 
 void CStepperDlg::HoldRedraw()
 {
-#ifdef MORVA_PAINT_EACH_CHANGE
-    // The tests' reference program paints every change at once, as the window system does.
-    return;
-#endif
     // A hidden window paints nothing anyway.
-    if (m_bRedrawHeld || ::IsWindowVisible(m_hWnd) == FALSE)
+    if (!s_bHoldPainting || m_bRedrawHeld || ::IsWindowVisible(m_hWnd) == FALSE)
         return;
     m_bRedrawHeld = true;
     m_hFocusBeforeHold = ::GetFocus();

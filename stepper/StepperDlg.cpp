@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <iterator>
 
-#include "../app/AboutDlg.h"
 #include "../cable/cable.h"
 #include "../cable/port.h"
 #include "../platform/codepage.h"
@@ -18,6 +17,9 @@ namespace {
 const int VALUE_FONT_PIXELS = 11;
 
 } // namespace
+
+void (*CStepperDlg::s_pfnShowAbout)() = nullptr;
+bool CStepperDlg::s_bHoldPainting = true;
 
 const AFX_MSGMAP_ENTRY CStepperDlg::s_messageEntries[] = {
     MessageEntry<&CStepperDlg::OnSysCommand>(WM_SYSCOMMAND),
@@ -32,6 +34,9 @@ const AFX_MSGMAP_ENTRY CStepperDlg::s_messageEntries[] = {
     CommandEntry<&CStepperDlg::OnSendIr>(BN_CLICKED, IDC_SEND_IR),
     CommandRangeEntry<&CStepperDlg::OnValueEdited>(CBN_EDITCHANGE, IDC_DR_VALUE, IDC_IR_VALUE),
     CommandRangeEntry<&CStepperDlg::OnValuePicked>(CBN_SELCHANGE, IDC_DR_VALUE, IDC_IR_VALUE),
+    CommandEntry<&CStepperDlg::OnCableListDropped>(CBN_DROPDOWN, IDC_DEVICE),
+    CommandEntry<&CStepperDlg::OnCableListClosed>(CBN_CLOSEUP, IDC_DEVICE),
+    MessageEntry<&CStepperDlg::OnCablePicked>(WM_CABLE_PICKED),
     CommandEntry<&CStepperDlg::OnTck>(BN_CLICKED, IDC_TCK),
     CommandEntry<&CStepperDlg::OnTms>(BN_CLICKED, IDC_TMS),
     CommandEntry<&CStepperDlg::OnTdi>(BN_CLICKED, IDC_TDI),
@@ -231,6 +236,11 @@ BOOL CStepperDlg::OnInitDialog()
     m_stTitle.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_fontTitle.m_hObject), TRUE);
 
     CableOn();
+    if (m_pCables != nullptr)
+    {
+        ::EnableWindow(::GetDlgItem(m_hWnd, IDC_DEVICE), TRUE);
+        FillCableList(false);
+    }
 
     m_pPrimaryShown = nullptr;
     m_pPrimary = nullptr;
@@ -267,8 +277,8 @@ void CStepperDlg::OnSysCommand(UINT nID, LPARAM)
 {
     if ((nID & 0xFFF0) == IDM_ABOUTBOX)
     {
-        CAboutDlg dlgAbout;
-        dlgAbout.DoModal();
+        if (s_pfnShowAbout != nullptr)
+            s_pfnShowAbout();
         return;
     }
     if ((nID & 0xFFF0) == IDM_SAVETRACE)

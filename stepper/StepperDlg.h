@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "../chooser/CableList.h"
 #include "../controls/ColorButton.h"
 #include "../controls/HistoryListBox.h"
 #include "../session/SessionRecord.h"
@@ -12,6 +13,9 @@
 #include "../scan/ScanPath.h"
 #include "../scan/ValueLists.h"
 #include "TapTable.h"
+
+// Posted when the cable list has closed: a pick is acted on once the list is out of the way.
+const UINT WM_CABLE_PICKED = WM_APP + 1;
 
 class CStepperDlg : public CDialog
 {
@@ -151,6 +155,18 @@ public:
     void AddHistoryLine(const CString& line);
     void FillValueList(CComboBox& list, const CValueList& values);
 
+    // The cables the window's list offers, given by the program; null: the list stays disabled.
+    CCableList* m_pCables = nullptr;
+    std::vector<CCableList::Entry> m_cableEntries;  // as the list holds them now
+    // The list holds the cable in use, or (bAll) every cable there is now.
+    void FillCableList(bool bAll);
+
+    // The About box: the program's to give. None: the menu entry does nothing.
+    static void (*s_pfnShowAbout)();
+    // Whether a click holds painting until it is done (HoldRedraw). Off, every change paints at
+    // once, as the window system paints it: a reference for how the window must look.
+    static bool s_bHoldPainting;
+
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -169,6 +185,9 @@ protected:
     void OnSendIr();
     void OnValueEdited(UINT nID);
     void OnValuePicked(UINT nID);
+    void OnCableListDropped();
+    void OnCableListClosed();
+    void OnCablePicked();
     void OnTck();
     void OnTms();
     void OnTdi();

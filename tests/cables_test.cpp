@@ -7,6 +7,7 @@
 #include <functional>
 #include <sstream>
 
+#include "app/CableChoice.h"
 #include "app/CableOptions.h"
 #include "cable/cable.h"
 #include "dialog_runner.h"
@@ -199,6 +200,58 @@ TEST_F(SettingsFileTest, AMalformedSpecSaysWhereItCameFromAndListsTheForms)
     EXPECT_FALSE(ResolveCable(Parsed("/cable:lpt:/dev/parport0"), m_path, cable, map, strError));
     EXPECT_NE(std::string::npos, strError.find("Linux device file")) << strError;
     EXPECT_NE(std::string::npos, strError.find("lpt:ADDRESS")) << strError;
+}
+
+// A value longer than the profile call reads would be cut without a word: a device path would
+// then name another file.
+TEST_F(SettingsFileTest, AValueTooLongToReadWholeIsRefused)
+{
+    Write("[cable]\ncable=ftdi:" + std::string(1100, 'A') + "\n");
+    CableSpec cable;
+    FtdiPinMap map;
+    std::string strError;
+    EXPECT_FALSE(ResolveCable(Parsed(""), m_path, cable, map, strError));
+    EXPECT_NE(std::string::npos, strError.find("longer than 1023 characters")) << strError;
+}
+
+// The choice made in the window: the cable in use is released first; one that cannot be opened
+// leaves the old in use; a good one is kept in the settings file for the next start.
+TEST_F(SettingsFileTest, AChosenCableIsKeptAndOneThatCannotBeOpenedLeavesTheOldInUse)
+{
+    Write("[cable]\ncable=lpt:0x278\n");
+    std::string strError;
+    {
+        CCableChoice cables(m_path);
+        ASSERT_TRUE(cables.Start(Parsed(""), strError)) << strError;
+        EXPECT_EQ("lpt:0x278", cables.InUse().strSpec);
+        ASSERT_TRUE(cables.Use("sim", strError)) << strError;
+        EXPECT_EQ("simulated board", CablePort().Description());
+        char kept[64] = {};
+        ::GetPrivateProfileStringA("cable", "cable", "", kept, sizeof(kept), m_path.c_str());
+        EXPECT_STREQ("sim", kept);
+
+        // No InpOut or GIVEIO here, nor this FTDI device: neither opens.
+        for (const char* pszCable : {"lpt:0xD010", "ftdi:NOSUCH"})
+        {
+            EXPECT_FALSE(cables.Use(pszCable, strError)) << pszCable;
+            EXPECT_NE(std::string::npos, strError.find("simulated board stays in use")) << strError;
+            EXPECT_EQ("sim", cables.InUse().strSpec);
+            EXPECT_EQ("simulated board", CablePort().Description());
+            ::GetPrivateProfileStringA("cable", "cable", "", kept, sizeof(kept), m_path.c_str());
+            EXPECT_STREQ("sim", kept);
+        }
+        EXPECT_FALSE(cables.Use("lpt:/dev/parport0", strError));
+        EXPECT_NE(std::string::npos, strError.find("Linux device file")) << strError;
+
+        const std::vector<CCableList::Entry> offered = cables.Cables();
+        ASSERT_FALSE(offered.empty());
+        EXPECT_EQ("lpt", offered.front().strSpec);
+        bool bSim = false;
+        for (const CCableList::Entry& entry : offered)
+            bSim = bSim || entry.strSpec == "sim";
+        EXPECT_TRUE(bSim);
+    }
+    EXPECT_EQ("none", CablePort().Description()) << "the cable goes with its choice";
 }
 
 // --- The FTDI cable -------------------------------------------------------------------------
@@ -405,11 +458,57 @@ TEST_F(FtdiCableTest, AnUnpluggedCableFailsItsClockAndAReconnectedOneWorksAgain)
     PulseTck();
     EXPECT_EQ(1, GetTdo());
     EXPECT_TRUE(CableFailure().empty()) << CableFailure();
-    EXPECT_EQ((std::vector<std::string>{"open 0", "reset", "timeouts 400 400", "latency 2", "baud 9600",
+    // "ftdi" now means the device first opened: by its serial number.
+    EXPECT_EQ((std::vector<std::string>{"openex MV2232A", "reset", "timeouts 400 400", "latency 2", "baud 9600",
                                         "bitmode 00 04", "purge 3", "write 09", "read 1", "bitmode 0B 04",
                                         "write 08 08 09 09", "read 4"}),
               TakeLog());
     CableOff();
+}
+
+// With a USB-serial adapter beside the cable, a reconnect after the cable is gone must not put
+// the adapter into bit-bang mode: it opens the device first opened or nothing.
+TEST_F(FtdiCableTest, AReconnectOpensOnlyTheDeviceFirstOpened)
+{
+    ::SetEnvironmentVariableA("MORVA_FTDI_UART", "1");
+    {
+        CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
+        CPortScope scope(&port);
+        Plug();
+        ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
+        const std::vector<std::string> opened = TakeLog();
+        ASSERT_GE(opened.size(), 2u);
+        EXPECT_EQ("list 2", opened[0]);
+        EXPECT_EQ("openex MV2232A", opened[1]);
+        CableOn();
+        Clock();
+
+        Unplug();
+        Clock();
+        Clock();
+        const std::string failure = CableFailure();
+        EXPECT_NE(std::string::npos, failure.find("first opened, MV2232A (MV232H JTAG)")) << failure;
+        EXPECT_NE(std::string::npos, failure.find("opens no other device")) << failure;
+        EXPECT_NE(std::string::npos, failure.find("MVUART01 (FT232R USB UART)")) << failure;
+        for (const std::string& line : TakeLog())
+        {
+            EXPECT_NE("openex MVUART01", line);
+            EXPECT_NE(0u, line.rfind("uart ", 0)) << "the adapter was driven: " << line;
+        }
+        CableOff();
+    }
+    ::SetEnvironmentVariableA("MORVA_FTDI_UART", nullptr);
+}
+
+// D2XX adds the channel letter to the serial number, and keeps 16 bytes with the NUL.
+TEST(CableSpecTest, ASerialNumberLeavesRoomForItsChannelLetter)
+{
+    CableSpec cable;
+    std::string strError;
+    EXPECT_TRUE(ParseCableSpec("ftdi:ABCDEFGHIJKLMNO", cable, strError)) << strError;
+    EXPECT_TRUE(ParseCableSpec("ftdi:ABCDEFGHIJKLMN/B", cable, strError)) << strError;
+    EXPECT_FALSE(ParseCableSpec("ftdi:ABCDEFGHIJKLMNO/B", cable, strError));
+    EXPECT_NE(std::string::npos, strError.find("14 with a channel letter")) << strError;
 }
 
 TEST_F(FtdiCableTest, ACableThatIsNotThereSaysWhatWasLookedFor)
@@ -417,7 +516,7 @@ TEST_F(FtdiCableTest, ACableThatIsNotThereSaysWhatWasLookedFor)
     Unplug();
     CD2xxPort port(ParsedCable("ftdi:MV2232/A"), FtdiPinMap(), &StandinD2xx());
     EXPECT_FALSE(port.IsAccessible());
-    EXPECT_NE(std::string::npos, port.AccessProblem().find("serial number MV2232A")) << port.AccessProblem();
+    EXPECT_NE(std::string::npos, port.AccessProblem().find("serial number MV2232, channel A")) << port.AccessProblem();
 
     Plug();
     CD2xxPort other(ParsedCable("ftdi:OTHER"), FtdiPinMap(), &StandinD2xx());

@@ -1,9 +1,14 @@
 #include "dialog_runner.h"
 
+#include "cable/port.h"
 #include "platform/system.h"
+#include "ports/sim_port.h"
 #include "stepper/TapTable.h"
 
 namespace {
+
+// The windows the tests open drive the simulated board unless a test installs another port.
+const bool s_bSimulatedBoard = (SetProgramPort(&SimulatedPort()), true);
 
 struct PendingRun
 {

@@ -8,7 +8,7 @@
 #include "cable/cable.h"
 #include "cable/port.h"
 #include "dialog_runner.h"
-#include "simboard/sim_port.h"
+#include "ports/sim_port.h"
 #include "stepper/TapTable.h"
 #include "tap_expectations.h"
 
@@ -255,11 +255,11 @@ TEST(PanelTest, ResetKeepsTheOldHighlightForFiveClocksThenMovesIt)
         {
             CStepperDlg* pDlg;
             std::vector<bool> updateIrShown;
-            void Write(unsigned short address, unsigned char value) override { BuildPort().Write(address, value); }
+            void Write(unsigned short address, unsigned char value) override { SimulatedPort().Write(address, value); }
             unsigned char Read(unsigned short address) override
             {
                 updateIrShown.push_back(pDlg->m_btnUpdateIr.m_crFace == ::GetSysColor(COLOR_ACTIVECAPTION));
-                return BuildPort().Read(address);
+                return SimulatedPort().Read(address);
             }
         } port;
         port.pDlg = &dlg;

@@ -8,7 +8,7 @@
 #include "cable/cable.h"
 #include "dialog_runner.h"
 #include "platform/system.h"
-#include "simboard/sim_port.h"
+#include "ports/sim_port.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 
 
 #include "dialog_runner.h"
+#include "recording_port.h"
 #include "session/Vcd.h"
 
 namespace {
@@ -21,6 +22,14 @@ std::string ReadFile(const std::string& path)
         text.append(buffer, dwRead);
     ::CloseHandle(hFile);
     return text;
+}
+
+void WriteText(const std::string& path, const std::string& text)
+{
+    HANDLE hFile = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD dwWritten = 0;
+    ::WriteFile(hFile, text.data(), static_cast<DWORD>(text.size()), &dwWritten, nullptr);
+    ::CloseHandle(hFile);
 }
 
 bool Exists(const std::string& path)
@@ -100,6 +109,53 @@ TEST(VcdTest, TheLiveFileEqualsTheSavedOneAfterEveryClick)
     ::DeleteFileA(saved.c_str());
 }
 
+// A port that sends a clock's writes in one transfer when asked, or at the TDO read (as an FTDI
+// chip does), and takes a millisecond over it.
+class CHeldPort : public CPort
+{
+public:
+    explicit CHeldPort(CStepperDlg& dlg) : m_dlg(dlg) {}
+    void Write(unsigned short, unsigned char) override { m_bPending = true; }
+    unsigned char Read(unsigned short) override
+    {
+        Flush();
+        return 0x00;
+    }
+    void Flush() override
+    {
+        if (!m_bPending)
+            return;
+        m_bPending = false;
+        nSentUs = m_dlg.SessionMicroseconds();
+        while (m_dlg.SessionMicroseconds() < nSentUs + 1000)
+        {
+        }
+        nDoneUs = m_dlg.SessionMicroseconds();
+    }
+
+    uint64_t nSentUs = 0;
+    uint64_t nDoneUs = 0;
+
+private:
+    CStepperDlg& m_dlg;
+    bool m_bPending = false;
+};
+
+TEST(SessionRecordTest, AClockHeldBackByItsPortIsStampedAroundItsTransfer)
+{
+    CStepperDlg dlg;
+    CHeldPort port(dlg);
+    CPortScope scope(&port);
+    RunDialog(dlg, [&] {
+        CCountedWaits waits;
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        ASSERT_GT(dlg.m_session.Count(), 0u);
+        const ClockRecord& clock = dlg.m_session.At(dlg.m_session.Count() - 1);
+        EXPECT_LE(clock.FallUs(), port.nSentUs);
+        EXPECT_GE(clock.FallUs() + clock.nRiseUs, port.nDoneUs) << "the rise is stamped before the clock left";
+    });
+}
+
 TEST(VcdTest, AFailedSaveLeavesNothingAndSaysWhy)
 {
     CSessionRecord record;
@@ -123,6 +179,23 @@ TEST(VcdTest, AFailedSaveLeavesNothingAndSaysWhy)
     CLiveVcd trace;
     EXPECT_FALSE(trace.Open(missing, "now", strError));
     EXPECT_NE(std::string::npos, strError.find("no such folder")) << strError;
+}
+
+// Windows 95's way of replacing a file: a failed move must not cost the old file.
+TEST(VcdTest, WithoutMoveFileExTheOldFileStaysUntilTheNewIsInPlace)
+{
+    const std::string target = TempPath("vcd");
+    WriteText(target, "old trace");
+    EXPECT_FALSE(MoveOver(target + ".missing", target, false));
+    EXPECT_EQ("old trace", ReadFile(target));
+
+    const std::string written = TempPath("new");
+    WriteText(written, "new trace");
+    EXPECT_TRUE(MoveOver(written, target, false));
+    EXPECT_EQ("new trace", ReadFile(target));
+    EXPECT_FALSE(Exists(written));
+    EXPECT_FALSE(Exists(written + ".old"));
+    ::DeleteFileA(target.c_str());
 }
 
 TEST(HistoryCopyTest, CopiesTheChosenLinesOrEveryLineAsText)

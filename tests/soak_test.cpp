@@ -8,7 +8,7 @@
 #include "cable/cable.h"
 #include "cable/port.h"
 #include "dialog_runner.h"
-#include "simboard/sim_port.h"
+#include "ports/sim_port.h"
 #include "stepper/TapTable.h"
 #include "tap_expectations.h"
 
@@ -43,11 +43,11 @@ public:
 
     CFaultyCable(Mode mode, unsigned char status) : m_mode(mode), m_status(status) {}
 
-    void Write(unsigned short address, unsigned char value) override { BuildPort().Write(address, value); }
+    void Write(unsigned short address, unsigned char value) override { SimulatedPort().Write(address, value); }
 
     unsigned char Read(unsigned short address) override
     {
-        BuildPort().Read(address);
+        SimulatedPort().Read(address);
         lastRead = m_mode == Stuck ? m_status : static_cast<unsigned char>(m_random());
         return lastRead;
     }
@@ -68,14 +68,14 @@ public:
     {
         if (address != DATA_PORT || (value & 0xE8) != 0)
             faults.push_back("write " + std::to_string(value) + " to " + std::to_string(address));
-        BuildPort().Write(address, value);
+        SimulatedPort().Write(address, value);
     }
 
     unsigned char Read(unsigned short address) override
     {
         if (address != STATUS_PORT)
             faults.push_back("read from " + std::to_string(address));
-        return BuildPort().Read(address);
+        return SimulatedPort().Read(address);
     }
 
     std::vector<std::string> faults;

@@ -5,7 +5,7 @@
 
 #include "cable/cable.h"
 #include "dialog_runner.h"
-#include "simboard/sim_port.h"
+#include "ports/sim_port.h"
 #include "tap_expectations.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "dialog_runner.h"
-#include "simboard/sim_port.h"
+#include "ports/sim_port.h"
 #include "stepper/TapTable.h"
 #include "tap_expectations.h"
 

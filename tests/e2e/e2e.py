@@ -1204,12 +1204,114 @@ def case_native(session, build, windows_build):
           f"pixel for pixel; {len(refusals)} refused cable choices said what to give")
 
 
+def pick_cable(session, window, spec):
+    """Drops the cable list down with a click, moves to the cable with the arrow keys and takes it
+    with Enter, as a person does; returns the window once the list has closed."""
+    session.click(window, 1042)
+    window = session.wait_until(lambda w: len(w.items.get(1042, [])) > 1, "the cable list dropped down")
+    items = window.items[1042]
+    wanted = [i for i, item in enumerate(items) if item.split("  ")[0] == spec]
+    check(len(wanted) == 1, f"{spec} not once in the list {items}")
+    current = items.index(window.texts[1042])
+    steps = wanted[0] - current
+    for _ in range(abs(steps)):
+        session.key("Down" if steps > 0 else "Up")
+    session.key("Return")
+    return window
+
+
+def case_cable_list(session, build):
+    """The cable list: dropped down it shows what there is now (the board, the stand-in's two FTDI
+    devices, the cable the settings file names); a pick releases the cable in use and opens the
+    new one with its state unknown; one that cannot be opened leaves the old in use; the choice
+    is kept for the next start."""
+    with InstalledD2xx(build, "whole"):
+        folder = program_folder(build)
+        env, log, plug = ftdi_env(folder)
+        env["MORVA_FTDI_UART"] = "1"
+        with open(os.path.join(folder, "MORVA.INI"), "w") as ini:
+            ini.write("[cable]\ncable=ftdi:GONE01\n")
+        screens = os.path.join(build, "screens")
+        os.makedirs(screens, exist_ok=True)
+        for name, overrides in (("default", {}), ("ja", {"LANG": "ja_JP.UTF-8", "LC_ALL": "ja_JP.UTF-8"})):
+            shown = dict(env)
+            for key in ("LANG", "LC_ALL", "LC_CTYPE", "LANGUAGE"):
+                shown.pop(key, None)
+            shown.update(overrides)
+            process = start_in(session, folder, ["/cable:sim"], shown)
+            window = session.wait_until(lambda w: w.visible, "the main window")
+            check(window.controls[1042]["enabled"], "the cable list is disabled")
+            check(window.texts[1042] == "sim  simulated board", f"the list shows {window.texts[1042]!r}")
+            session.click(window, 1042)
+            window = session.wait_until(lambda w: len(w.items.get(1042, [])) > 1, "the cable list dropped down")
+            expected = ["lpt  parallel port at 0x378 (LPT1)", "ftdi:MV232H01  FTDI MV232H JTAG (D2XX)",
+                        "ftdi:MVUART01  FTDI FT232R USB UART (D2XX)", "sim  simulated board",
+                        "ftdi:GONE01  FTDI cable GONE01"]
+            check(window.items[1042] == expected, f"the list holds {window.items[1042]}")
+            left, top, right, bottom = window.rect
+            session.screenshot(os.path.join(screens, f"cable-list-{name}.png"),
+                               (left, top, max(right, window.controls[1042]["rect"][0] + 380), bottom))
+            session.key("Escape")
+            window = session.wait_until(lambda w: len(w.items.get(1042, [])) == 1, "the list closed on Escape")
+            check(window.texts[1042] == "sim  simulated board", "Escape in the list changed the cable")
+            check(window.mains == 1, "Escape in the dropped list closed the window")
+            escape(session, window, process)
+
+        process = start_in(session, folder, ["/cable:sim"], env)
+        window = session.wait_until(lambda w: w.visible, "the main window")
+        window = click_through(session, window, [1000, 1001])
+        clicks = window.count
+
+        # The settings file's cable is not plugged in: the message, and the board stays.
+        pick_cable(session, window, "ftdi:GONE01")
+        window = session.wait_until(lambda w: w.boxes["error"]["count"] == 1, "the error box")
+        text = window.boxes["error"]["texts"]
+        check("could not open FTDI cable GONE01, so simulated board stays in use" in text, f"error box {text}")
+        window = session.wait_until(lambda w: w.boxes["error"]["count"] == 0, "the box to close", action="close-error")
+        check(window.texts[1042] == "sim  simulated board", f"after the failure the list shows {window.texts[1042]!r}")
+        check(read_log(log).count("openex GONE01") == 1, "the missing cable was not looked for once")
+
+        # To the FTDI cable: nothing of it was driven before, its state is unknown until a reset.
+        before = len(read_log(log))
+        pick_cable(session, window, "ftdi:MV232H01")
+        window = session.wait_until(lambda w: w.texts[1042].startswith("ftdi:MV232H01"), "the FTDI cable in use")
+        check(window.controls[1000]["enabled"] and not window.controls[1001]["enabled"],
+              "the state is not unknown after the change of cable")
+        opened = read_log(log)[before:]
+        check(opened[:2] == ["list 2", "openex MV232H01"] or opened[:1] == ["openex MV232H01"],
+              f"the FTDI cable opened with {opened[:3]}")
+        check(not any(line.startswith("uart ") or line == "openex MVUART01" for line in read_log(log)),
+              "the adapter was opened")
+        window = click_through(session, window, [1000, 1001])
+        check(window.count == clicks + 7, f"{window.count - clicks} clocks on the FTDI cable")
+        escape(session, window, process)
+        with open(os.path.join(folder, "MORVA.INI")) as ini:
+            kept = ini.read()
+        check("cable=ftdi:MV232H01" in kept, f"the choice was not kept: {kept!r}")
+
+        # The next start takes the kept cable; back to the board: the FTDI pins are inputs and
+        # its handle closed before the board is touched.
+        process = start_in(session, folder, [], env)
+        window = session.wait_until(lambda w: w.visible, "the main window")
+        check(window.texts[1042].startswith("ftdi:MV232H01"), f"after a restart the list shows {window.texts[1042]!r}")
+        window = click_through(session, window, [1000])
+        pick_cable(session, window, "sim")
+        window = session.wait_until(lambda w: w.texts[1042] == "sim  simulated board", "the board in use")
+        lines = read_log(log)
+        check(lines[-2:] == ["bitmode 00 04", "close"], f"the FTDI cable was left with {lines[-3:]}")
+        window = click_through(session, window, [1000, 1001])
+        check(read_log(log) == lines, "the FTDI cable was touched after the change")
+        escape(session, window, process)
+    print("cable-list: the list dropped down in both locales, a cable that would not open left the board in use, "
+          "the FTDI cable chosen, kept across a restart and released for the board")
+
+
 CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": case_error,
          "screens": case_screens, "inpout": case_inpout, "inpout-refused": case_inpout_refused,
          "inpout-planted": case_inpout_planted, "package": case_package, "burst": case_burst,
          "lpt-address": case_lpt_address, "cable-choice": case_cable_choice, "ftdi": case_ftdi,
          "ftdi-unplug": case_ftdi_unplug, "ftdi-refused": case_ftdi_refused, "focus": case_focus,
-         "pixels": case_pixels, "session": case_session, "send": case_send}
+         "pixels": case_pixels, "session": case_session, "send": case_send, "cable-list": case_cable_list}
 
 
 def main():

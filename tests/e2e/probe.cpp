@@ -162,7 +162,7 @@ int main(int argc, char** argv)
         ::GetWindowTextA(::GetDlgItem(hDlg, nID), text, sizeof(text));
         printf("row %d %s\n", nID, text);
     }
-    for (int nID : {1043, 1023, 1024, 1025, 1026})
+    for (int nID : {1043, 1023, 1024, 1025, 1026, 1042})
     {
         // Asked by message: for another process's edit fields GetWindowText answers from the
         // window's caption, which they do not keep their text in.
@@ -170,7 +170,7 @@ int main(int argc, char** argv)
         ::SendMessageW(::GetDlgItem(hDlg, nID), WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text));
         printf("text %d %s\n", nID, Utf8(text).c_str());
     }
-    for (int nID : {1023, 1024})
+    for (int nID : {1023, 1024, 1042})
     {
         HWND hCombo = ::GetDlgItem(hDlg, nID);
         const LRESULT nItems = ::SendMessageW(hCombo, CB_GETCOUNT, 0, 0);

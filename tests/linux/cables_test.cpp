@@ -7,8 +7,8 @@
 #include "cable/cable.h"
 #include "dialog_runner.h"
 #include "libftdi_standin.h"
-#include "linux/libftdi_port.h"
-#include "linux/ppdev_port.h"
+#include "ports/libftdi_port.h"
+#include "ports/ppdev_port.h"
 #include "ppdev_standin.h"
 #include "recording_port.h"
 #include "simboard/jtag_device.h"
@@ -75,6 +75,24 @@ TEST(PpdevCableTest, ClaimsThePortAloneAndLeavesItZeroedAndReleased)
         ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
         EXPECT_EQ((Lines{"open /dev/parport0", "PPEXCL", "PPCLAIM"}), Ppdev().Take());
         EXPECT_EQ("parallel port /dev/parport0 (ppdev)", port.Description());
+    }
+    EXPECT_EQ((Lines{"PPWDATA 00", "PPRELEASE", "close"}), Ppdev().Take());
+    EXPECT_EQ(0, Ppdev().nOpenFiles);
+}
+
+// With the printer driver lp loaded the kernel refuses the exclusive claim: the port is claimed
+// shared, as other programs claim it, and the About box says so.
+TEST(PpdevCableTest, WhereTheExclusiveClaimIsRefusedThePortIsClaimedShared)
+{
+    const PpdevCalls& calls = StandinPpdevCalls();
+    Ppdev().bLpLoaded = true;
+    {
+        CPpdevPort port("/dev/parport0", DATA_PORT, calls);
+        ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
+        EXPECT_EQ((Lines{"open /dev/parport0", "PPEXCL", "PPCLAIM", "close", "open /dev/parport0", "PPCLAIM"}),
+                  Ppdev().Take());
+        EXPECT_EQ(1, Ppdev().nOpenFiles);
+        EXPECT_EQ("parallel port /dev/parport0 (ppdev, claim shared with other drivers)", port.Description());
     }
     EXPECT_EQ((Lines{"PPWDATA 00", "PPRELEASE", "close"}), Ppdev().Take());
     EXPECT_EQ(0, Ppdev().nOpenFiles);
@@ -264,6 +282,34 @@ TEST(LibftdiCableTest, AnUnpluggedCableFailsItsClockAndAReconnectedOneWorksAgain
     const Lines reopened = Libftdi().Take();
     EXPECT_EQ((Lines{"write 09", "read 1 -> 1", "bitmode 0B 04", "write 08 08 09 09", "read 4 -> 4"}),
               Lines(reopened.end() - 5, reopened.end()));
+    CableOff();
+}
+
+// "ftdi" is whatever device is found first, once: a reconnect opens only that device, never the
+// USB-serial adapter beside it.
+TEST(LibftdiCableTest, AReconnectOpensOnlyTheDeviceFirstOpened)
+{
+    CLibftdiPort port(ParsedCable("ftdi"), FtdiPinMap(), StandinLibftdi());
+    Libftdi().bUart = true;
+    CPortScope scope(&port);
+    ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
+    EXPECT_FALSE(Libftdi().bUartOpened);
+    CableOn();
+    Clock();
+    ASSERT_TRUE(CableFailure().empty()) << CableFailure();
+
+    Libftdi().bPresent = false;
+    Clock();
+    Clock();
+    const std::string failure = CableFailure();
+    EXPECT_NE(std::string::npos, failure.find("first opened, MV2232 channel A (MV2232 JTAG)")) << failure;
+    EXPECT_NE(std::string::npos, failure.find("MVUART01 (FT232R USB UART)")) << failure;
+    EXPECT_FALSE(Libftdi().bUartOpened) << "the adapter was opened";
+
+    Libftdi().bPresent = true;
+    Clock();
+    EXPECT_TRUE(CableFailure().empty()) << CableFailure();
+    EXPECT_FALSE(Libftdi().bUartOpened);
     CableOff();
 }
 

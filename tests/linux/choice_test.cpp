@@ -1,6 +1,7 @@
 // Choosing a cable in the Linux program: its settings file, its forms, and its default.
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 #include "app/CableChoice.h"
 #include "app/CableOptions.h"
 #include "cable/cable.h"
+#include "cable/port.h"
 
 namespace {
 
@@ -55,33 +57,56 @@ TEST_F(LinuxChoiceTest, ReadsTheCableAndPinMapFromTheConfigFolder)
     EXPECT_EQ("MV2232", cable.serial);
     EXPECT_EQ(4, map.nTck);
     EXPECT_EQ(m_folder + "/morva/morva.ini", ShownPath(SettingsPath())) << "messages name the Linux file";
-    ASSERT_TRUE(ChooseCable(CommandLine(), strError)) << strError;
-    EXPECT_EQ("FTDI cable MV2232 channel B (libftdi)", BuildPort().Description());
+    CCableChoice cables(SettingsPath());
+    ASSERT_TRUE(cables.Start(CommandLine(), strError)) << strError;
+    EXPECT_EQ("FTDI cable MV2232 channel B (libftdi)", CablePort().Description());
 }
 
 TEST_F(LinuxChoiceTest, APortIsADeviceFileNotAnAddress)
 {
     std::string strError;
-    ASSERT_TRUE(ChooseCable(Parsed("--cable lpt:/dev/parport3"), strError)) << strError;
-    EXPECT_EQ("parallel port /dev/parport3 (ppdev)", BuildPort().Description());
+    CCableChoice cables(SettingsPath());
+    ASSERT_TRUE(cables.Start(Parsed("--cable lpt:/dev/parport3"), strError)) << strError;
+    EXPECT_EQ("parallel port /dev/parport3 (ppdev)", CablePort().Description());
 
-    EXPECT_FALSE(ChooseCable(Parsed("--cable lpt:0xD010"), strError));
+    CCableChoice refused(SettingsPath());
+    EXPECT_FALSE(refused.Start(Parsed("--cable lpt:0xD010"), strError));
     EXPECT_NE(std::string::npos, strError.find("give the port as in lpt:/dev/parport0")) << strError;
     EXPECT_NE(std::string::npos, strError.find("lpt:DEVICE\ta parallel port by its ppdev device file")) << strError;
     EXPECT_NE(std::string::npos, strError.find("~/.config/morva/morva.ini")) << strError;
 
-    ASSERT_TRUE(ChooseCable(Parsed("--cable=sim"), strError)) << strError;
-    EXPECT_EQ("simulated board", BuildPort().Description());
+    CCableChoice sim(SettingsPath());
+    ASSERT_TRUE(sim.Start(Parsed("--cable=sim"), strError)) << strError;
+    EXPECT_EQ("simulated board", CablePort().Description());
+}
+
+// Chosen in the window: kept in the config file; one that cannot be opened leaves the old in use.
+TEST_F(LinuxChoiceTest, AChosenCableIsKeptAndOneThatCannotBeOpenedLeavesTheOldInUse)
+{
+    std::string strError;
+    CCableChoice cables(SettingsPath());
+    ASSERT_TRUE(cables.Start(Parsed("--cable=sim"), strError)) << strError;
+    EXPECT_FALSE(cables.Use("lpt:/dev/morva-no-such-port", strError));
+    EXPECT_NE(std::string::npos, strError.find("simulated board stays in use")) << strError;
+    EXPECT_NE(std::string::npos, strError.find("/dev/morva-no-such-port")) << strError;
+    EXPECT_EQ("simulated board", CablePort().Description());
+    EXPECT_FALSE(cables.Use("lpt:0xD010", strError)) << "an address is no Linux port";
+
+    ASSERT_TRUE(cables.Use("sim", strError)) << strError;
+    std::ifstream file(m_folder + "/morva/morva.ini");
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_NE(std::string::npos, text.find("cable=sim")) << text;
 }
 
 TEST_F(LinuxChoiceTest, WithNothingChosenTheFirstParallelPortOrAListOfChoices)
 {
     std::string strError;
-    const bool bChosen = ChooseCable(CommandLine(), strError);
+    CCableChoice cables(SettingsPath());
+    const bool bChosen = cables.Start(CommandLine(), strError);
     if (access("/dev/parport0", F_OK) == 0)
     {
         ASSERT_TRUE(bChosen) << strError;
-        EXPECT_EQ("parallel port /dev/parport0 (ppdev)", BuildPort().Description());
+        EXPECT_EQ("parallel port /dev/parport0 (ppdev)", CablePort().Description());
     }
     else
     {

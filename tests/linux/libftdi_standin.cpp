@@ -5,6 +5,9 @@
 namespace {
 
 LibftdiStandin* g_pStandin = nullptr;
+const char UART_SERIAL[] = "MVUART01";
+const unsigned char CHIP_ADDRESS = 5;
+const unsigned char UART_ADDRESS = 6;
 // The library's context, as far as the cable sees it: an address and the last error.
 struct Context
 {
@@ -78,6 +81,14 @@ int UsbOpenDesc(ftdi_context* pFtdi, int nVendor, int nProduct, const char* pszD
     snprintf(line, sizeof(line), "open %04X %s", static_cast<unsigned>(nProduct), pszSerial != nullptr ? pszSerial : "-");
     Log(line);
     LibftdiStandin& standin = Libftdi();
+    // The adapter is an FT232R: found first by a search that names no serial number.
+    if (standin.bUart && nVendor == FTDI_VENDOR && nProduct == 0x6001 &&
+        (pszSerial == nullptr || std::string(pszSerial) == UART_SERIAL))
+    {
+        standin.bUartOpened = true;
+        standin.bOpen = true;
+        return 0;
+    }
     if (nVendor != FTDI_VENDOR || nProduct != standin.nProduct || pszDescription != nullptr || !standin.bPresent ||
         (pszSerial != nullptr && standin.serial != pszSerial))
     {
@@ -94,6 +105,46 @@ int UsbOpenDesc(ftdi_context* pFtdi, int nVendor, int nProduct, const char* pszD
     }
     standin.bOpen = true;
     return 0;
+}
+
+int UsbOpenBusAddr(ftdi_context* pFtdi, unsigned char bus, unsigned char address)
+{
+    Log("open bus " + std::to_string(bus) + " address " + std::to_string(address));
+    LibftdiStandin& standin = Libftdi();
+    if (bus != 1 || (address != CHIP_ADDRESS && address != UART_ADDRESS) || (address == CHIP_ADDRESS && !standin.bPresent) ||
+        (address == UART_ADDRESS && !standin.bUart))
+    {
+        Of(pFtdi)->pszError = "device not found";
+        return FTDI_DEVICE_NOT_FOUND;
+    }
+    standin.bUartOpened = standin.bUartOpened || address == UART_ADDRESS;
+    standin.bOpen = true;
+    return 0;
+}
+
+int FindAll(ftdi_context*, std::vector<FtdiDevice>& devices)
+{
+    LibftdiStandin& standin = Libftdi();
+    devices.clear();
+    if (standin.bPresent)
+    {
+        FtdiDevice chip;
+        chip.serial = standin.serial;
+        chip.description = "MV2232 JTAG";
+        chip.location = 1 << 8 | CHIP_ADDRESS;
+        chip.nChannels = standin.nProduct == 0x6010 ? 2 : 1;
+        devices.push_back(chip);
+    }
+    if (standin.bUart)
+    {
+        FtdiDevice uart;
+        uart.serial = UART_SERIAL;
+        uart.description = "FT232R USB UART";
+        uart.location = 1 << 8 | UART_ADDRESS;
+        devices.push_back(uart);
+    }
+    Log("find " + std::to_string(devices.size()));
+    return static_cast<int>(devices.size());
 }
 
 int UsbClose(ftdi_context*)
@@ -197,7 +248,7 @@ const LibftdiApi& StandinLibftdi()
 {
     delete g_pStandin;
     g_pStandin = new LibftdiStandin;
-    static const LibftdiApi s_api = {&New,        &Free,       &SetInterface,    &UsbOpenDesc, &UsbClose,
+    static const LibftdiApi s_api = {&New,        &Free,       &SetInterface,    &UsbOpenDesc, &UsbOpenBusAddr, &FindAll, &UsbClose,
                                      &UsbReset,   &SetLatencyTimer, &SetBaudrate, &SetBitmode, &Tcioflush,
                                      &WriteData,  &ReadData,   &GetErrorString,  &SetTimeouts};
     return s_api;

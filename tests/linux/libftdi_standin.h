@@ -5,18 +5,20 @@
 #include <string>
 #include <vector>
 
-#include "linux/libftdi.h"
+#include "ports/libftdi.h"
 #include "simboard/ftdi_chip.h"
 
 struct LibftdiStandin
 {
     // The calls, one line each: "new", "timeouts 400 400", "interface 2", "open 6010 MV2232",
     // "reset", "latency 2", "baud 9600", "bitmode 00 04", "flush", "write 0A 0A 0B 0B",
-    // "read 4 -> 4", "close", "free".
+    // "read 4 -> 4", "close", "free"; "find 2", "open bus 1 address 5".
     std::vector<std::string> log;
     int nProduct = 0x6010;           // the chip on the bus (FT2232)
     std::string serial = "MV2232";
     bool bPresent = true;            // false: unplugged
+    bool bUart = false;              // an FT232R USB UART (MVUART01) is plugged in beside it
+    bool bUartOpened = false;        // something opened the adapter
     int nOpenResult = 0;             // what opening a present device answers (-4, -5, -8: refused)
     size_t nPiece = 64;              // the most one read gives
     bool bSilent = false;            // the chip takes writes but sends nothing back

@@ -37,6 +37,7 @@ int Open(const char* pszPath, int)
     if (!port.bPresent)
         return Fail(ENODEV);
     ++port.nOpenFiles;
+    port.bExclusive = false;
     return PORT_FD;
 }
 
@@ -71,10 +72,14 @@ int Ioctl(int fd, unsigned long request, void* pArg)
     port.log.push_back(line);
     if (!port.bPresent)
         return Fail(ENODEV);
+    if (request == PPEXCL)
+        port.bExclusive = true;
     if (request == PPCLAIM)
     {
         if (port.nClaimErrno != 0)
             return Fail(port.nClaimErrno);
+        if (port.bLpLoaded && port.bExclusive)
+            return Fail(ENXIO);
         port.bClaimed = true;
         return 0;
     }

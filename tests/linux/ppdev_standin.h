@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "linux/ppdev_port.h"
+#include "ports/ppdev_port.h"
 #include "simboard/jtag_device.h"
 
 struct PpdevStandin
@@ -17,6 +17,8 @@ struct PpdevStandin
     int nOpenErrno = 0;     // open fails with this
     int nClaimErrno = 0;    // PPCLAIM fails with this
     bool bPresent = true;   // false: the port is gone (open ENODEV; ioctls on an open one ENODEV)
+    bool bLpLoaded = false; // the printer driver has the port: PPCLAIM after PPEXCL gives ENXIO
+    bool bExclusive = false;
     bool bClaimed = false;
     int nOpenFiles = 0;
     CJtagDevice board;

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "port.h"
+#include "../cable/port.h"
 
 class CIoPort : public CPort
 {

@@ -4,12 +4,6 @@
 
 namespace {
 
-// As on Windows (ports/d2xx_port.cpp): a dead cable holds the window under a second, the chip
-// answers 2 ms after a clock, and the pins move at tens of kHz.
-const int TIMEOUT_MS = 400;
-const unsigned char LATENCY_MS = 2;
-const int BIT_BANG_BAUD = 9600;
-
 // The product IDs of FTDI's chips with a bit-bang mode: FT232R/FT245R, FT2232, FT4232, FT232H,
 // and the FT-X series.
 const int FTDI_PRODUCTS[] = {0x6001, 0x6010, 0x6011, 0x6014, 0x6015};
@@ -23,7 +17,7 @@ const char UDEV_ADVICE[] =
 } // namespace
 
 CLibftdiPort::CLibftdiPort(const CableSpec& cable, const FtdiPinMap& map, const LibftdiApi& api)
-    : CBitBangPort(map), m_spec(cable), m_api(api)
+    : CBitBangPort(cable, map), m_api(api)
 {
 }
 
@@ -47,13 +41,10 @@ bool CLibftdiPort::Check(int nResult, const char* pszCall, std::string& strError
     return false;
 }
 
-std::string CLibftdiPort::OpenProblem(int nResult, const std::string& strLooked) const
+std::string CLibftdiPort::OpenProblem(int nResult) const
 {
     const std::string strSaid = std::string(" (libftdi said ") + std::to_string(nResult) + ": " +
                                 m_api.pfnGetErrorString(m_pFtdi) + ")";
-    if (nResult == FTDI_DEVICE_NOT_FOUND)
-        return "No FTDI cable was found (MORVA looked for " + strLooked + ").\n\nPlug the cable in. If it is "
-               "plugged in, check that lsusb lists it with ID 0403 and that the serial number is right.";
     if (nResult == FTDI_UNABLE_TO_OPEN || nResult == FTDI_NO_PERMISSION)
         return "MORVA found the FTDI cable but may not open it" + strSaid + ".\n\n" + UDEV_ADVICE;
     if (nResult == FTDI_UNABLE_TO_CLAIM)
@@ -63,50 +54,107 @@ std::string CLibftdiPort::OpenProblem(int nResult, const std::string& strLooked)
     return "The FTDI cable could not be opened" + strSaid + ".";
 }
 
-bool CLibftdiPort::OpenChip(std::string& strError)
+bool CLibftdiPort::ListDevices(std::vector<FtdiDevice>& devices, std::string& strError)
+{
+    devices.clear();
+    ftdi_context* pFtdi = m_api.pfnNew();
+    if (pFtdi == nullptr)
+    {
+        strError = "libftdi could not make a context (ftdi_new failed): out of memory.";
+        return false;
+    }
+    std::vector<FtdiDevice> chips;
+    const int nFound = m_api.pfnFindAll(pFtdi, chips);
+    if (nFound < 0)
+        strError = "libftdi could not list the USB devices (ftdi_usb_find_all said " + std::to_string(nFound) +
+                   ": " + m_api.pfnGetErrorString(pFtdi) + ").";
+    m_api.pfnFree(pFtdi);
+    // A channel of a two- or four-channel chip is a cable of its own.
+    for (const FtdiDevice& chip : chips)
+    {
+        for (int i = 0; i < chip.nChannels; ++i)
+        {
+            devices.push_back(chip);
+            if (chip.nChannels > 1)
+                devices.back().channel = static_cast<char>('A' + i);
+        }
+    }
+    return nFound >= 0;
+}
+
+CBitBangPort::OpenResult CLibftdiPort::OpenDevice(const FtdiDevice* pDevice, std::string& strError)
 {
     m_pFtdi = m_api.pfnNew();
     if (m_pFtdi == nullptr)
     {
         strError = "libftdi could not make a context (ftdi_new failed): out of memory.";
-        return false;
+        return OpenResult::Failed;
     }
     // libftdi names a channel by the interface and the chip by its serial number alone.
-    const int nInterface = m_spec.channel != 0 ? m_spec.channel - 'A' + 1 : FTDI_INTERFACE_ANY;
-    const char* pszSerial = m_spec.serial.empty() ? nullptr : m_spec.serial.c_str();
+    const char channel = pDevice != nullptr ? pDevice->channel : m_spec.channel;
+    const std::string serial = pDevice != nullptr ? pDevice->serial : m_spec.serial;
+    const int nInterface = channel != 0 ? channel - 'A' + 1 : FTDI_INTERFACE_ANY;
     m_api.pfnSetTimeouts(m_pFtdi, TIMEOUT_MS, TIMEOUT_MS);
     int nResult = m_api.pfnSetInterface(m_pFtdi, nInterface);
-    if (!Check(nResult, "ftdi_set_interface", strError))
-    {
-        m_api.pfnFree(m_pFtdi);
-        m_pFtdi = nullptr;
-        return false;
-    }
-    for (int nProduct : FTDI_PRODUCTS)
-    {
-        nResult = m_api.pfnUsbOpenDesc(m_pFtdi, FTDI_VENDOR, nProduct, nullptr, pszSerial);
-        if (nResult != FTDI_DEVICE_NOT_FOUND)
-            break;
-    }
     if (nResult < 0)
     {
-        std::string strLooked = pszSerial == nullptr ? "any FTDI device" : "the FTDI device with serial number " +
-                                                                             m_spec.serial;
-        if (m_spec.channel != 0)
-            strLooked += std::string(", channel ") + m_spec.channel;
-        strError = OpenProblem(nResult, strLooked);
+        Check(nResult, "ftdi_set_interface", strError);
         m_api.pfnFree(m_pFtdi);
         m_pFtdi = nullptr;
-        return false;
+        return OpenResult::Failed;
     }
-    if (Check(m_api.pfnUsbReset(m_pFtdi), "ftdi_usb_reset", strError) &&
-        Check(m_api.pfnSetLatencyTimer(m_pFtdi, LATENCY_MS), "ftdi_set_latency_timer", strError) &&
-        Check(m_api.pfnSetBaudrate(m_pFtdi, BIT_BANG_BAUD), "ftdi_set_baudrate", strError) &&
-        Check(m_api.pfnSetBitmode(m_pFtdi, 0, FTDI_BITMODE_SYNCBB), "ftdi_set_bitmode", strError) &&
-        Check(m_api.pfnTcioflush(m_pFtdi), "ftdi_tcioflush", strError))
-        return true;
-    CloseChip();
-    return false;
+    if (serial.empty() && pDevice != nullptr)
+        nResult = m_api.pfnUsbOpenBusAddr(m_pFtdi, static_cast<unsigned char>(pDevice->location >> 8),
+                                          static_cast<unsigned char>(pDevice->location & 0xFF));
+    else
+    {
+        for (int nProduct : FTDI_PRODUCTS)
+        {
+            nResult = m_api.pfnUsbOpenDesc(m_pFtdi, FTDI_VENDOR, nProduct, nullptr,
+                                           serial.empty() ? nullptr : serial.c_str());
+            if (nResult != FTDI_DEVICE_NOT_FOUND)
+                break;
+        }
+    }
+    if (nResult >= 0)
+        return OpenResult::Opened;
+    if (nResult != FTDI_DEVICE_NOT_FOUND)
+        strError = OpenProblem(nResult);
+    m_api.pfnFree(m_pFtdi);
+    m_pFtdi = nullptr;
+    return nResult == FTDI_DEVICE_NOT_FOUND ? OpenResult::NotFound : OpenResult::Failed;
+}
+
+std::string CLibftdiPort::NotFoundAdvice() const
+{
+    return "Plug the cable in. If it is plugged in, check that lsusb lists it with ID 0403 and that the serial "
+           "number is right.";
+}
+
+bool CLibftdiPort::ResetChip(std::string& strError)
+{
+    return Check(m_api.pfnUsbReset(m_pFtdi), "ftdi_usb_reset", strError);
+}
+
+// Set with the context, before the device is opened (OpenDevice).
+bool CLibftdiPort::SetTimeouts(std::string&)
+{
+    return true;
+}
+
+bool CLibftdiPort::SetLatency(std::string& strError)
+{
+    return Check(m_api.pfnSetLatencyTimer(m_pFtdi, LATENCY_MS), "ftdi_set_latency_timer", strError);
+}
+
+bool CLibftdiPort::SetBaud(std::string& strError)
+{
+    return Check(m_api.pfnSetBaudrate(m_pFtdi, BIT_BANG_BAUD), "ftdi_set_baudrate", strError);
+}
+
+bool CLibftdiPort::Purge(std::string& strError)
+{
+    return Check(m_api.pfnTcioflush(m_pFtdi), "ftdi_tcioflush", strError);
 }
 
 void CLibftdiPort::CloseChip()

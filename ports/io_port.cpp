@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cable.h"
+#include "../cable/cable.h"
 
 namespace {
 

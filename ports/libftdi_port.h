@@ -2,8 +2,8 @@
 // settings and fault handling as the D2XX cable on Windows (ports/bitbang_port.h).
 #pragma once
 
-#include "../ports/bitbang_port.h"
-#include "../ports/cable_spec.h"
+#include "bitbang_port.h"
+#include "cable_spec.h"
 #include "libftdi.h"
 
 class CLibftdiPort : public CBitBangPort
@@ -14,17 +14,24 @@ public:
 
     std::string Description() const override;
 
+    bool ListDevices(std::vector<FtdiDevice>& devices, std::string& strError) override;
+
 protected:
-    bool OpenChip(std::string& strError) override;
-    void CloseChip() override;
+    OpenResult OpenDevice(const FtdiDevice* pDevice, std::string& strError) override;
+    std::string NotFoundAdvice() const override;
+    bool ResetChip(std::string& strError) override;
+    bool SetTimeouts(std::string& strError) override;
+    bool SetLatency(std::string& strError) override;
+    bool SetBaud(std::string& strError) override;
     bool SetOutputs(unsigned char mask, std::string& strError) override;
+    bool Purge(std::string& strError) override;
+    void CloseChip() override;
     bool Transfer(const unsigned char* pOut, unsigned char* pIn, size_t nCount, std::string& strError) override;
 
 private:
     bool Check(int nResult, const char* pszCall, std::string& strError) const;
-    std::string OpenProblem(int nResult, const std::string& strLooked) const;
+    std::string OpenProblem(int nResult) const;
 
-    CableSpec m_spec;
     LibftdiApi m_api;
     ftdi_context* m_pFtdi = nullptr;
 };

@@ -1,5 +1,6 @@
 // A parallel port on Linux, through the kernel's ppdev driver (/dev/parportN): the port is
-// claimed for this process alone, the data register written and the status register read with
+// claimed for this process alone where the kernel allows it (shared where another driver such
+// as lp keeps it registered), the data register written and the status register read with
 // one ioctl each, so the bytes and their order are those of the Windows program's port I/O.
 #pragma once
 
@@ -47,6 +48,8 @@ private:
     unsigned short m_wData;
     PpdevCalls m_calls;
     int m_fd = -1;
+    // The kernel refused the exclusive claim (another driver has the port registered).
+    bool m_bShared = false;
     std::string m_strProblem;
     std::string m_strFailure;
     // A failure holds until the read that ends the failed clock has reported it: only the next

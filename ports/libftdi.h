@@ -4,6 +4,10 @@
 // libftdi_system.cpp, where the compiler checks every entry against the library's own header.
 #pragma once
 
+#include <vector>
+
+#include "bitbang_port.h"
+
 struct ftdi_context;
 
 // Values from the documentation of enum ftdi_interface and enum ftdi_mpsse_mode.
@@ -24,6 +28,12 @@ struct LibftdiApi
     int (*pfnSetInterface)(ftdi_context* pFtdi, int nInterface);
     int (*pfnUsbOpenDesc)(ftdi_context* pFtdi, int nVendor, int nProduct, const char* pszDescription,
                           const char* pszSerial);
+    // ftdi_usb_open_bus_addr: the device at that USB bus and address.
+    int (*pfnUsbOpenBusAddr)(ftdi_context* pFtdi, unsigned char bus, unsigned char address);
+    // Every FTDI chip with a bit-bang mode on the USB (ftdi_usb_find_all), with its strings
+    // (ftdi_usb_get_strings; empty where the device may not be opened), its location as bus and
+    // address (bus << 8 | address) and its channels. The count, or negative on failure.
+    int (*pfnFindAll)(ftdi_context* pFtdi, std::vector<FtdiDevice>& devices);
     int (*pfnUsbClose)(ftdi_context* pFtdi);
     int (*pfnUsbReset)(ftdi_context* pFtdi);
     int (*pfnSetLatencyTimer)(ftdi_context* pFtdi, unsigned char latency);

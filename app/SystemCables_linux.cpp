@@ -1,10 +1,12 @@
 // Linux: parallel ports through ppdev by their device files, FTDI cables through libftdi, and
 // the settings in ~/.config/morva/morva.ini (or under $XDG_CONFIG_HOME).
-#include "../app/SystemCables.h"
+#include "SystemCables.h"
 
 #include <windows.h>
 
 #include <cstdlib>
+
+#include <unistd.h>
 
 const char CABLE_SPEC_FORMS[] =
     "lpt\tthe parallel port /dev/parport0\n"
@@ -62,4 +64,15 @@ bool IsCableReachable(const CableSpec& cable, std::string& strWhy)
         return false;
     }
     return true;
+}
+
+bool CheckDefaultCable(std::string& strError)
+{
+    const char DEFAULT_DEVICE[] = "/dev/parport0";
+    if (access(DEFAULT_DEVICE, F_OK) == 0)
+        return true;
+    strError = std::string("No cable is chosen, and this computer has no parallel port ") + DEFAULT_DEVICE +
+               ".\n\n" + CABLE_CHOICE_HOW + " CABLE is one of:\n" + CABLE_SPEC_FORMS +
+               "\n\nTo try MORVA without a cable: morva --cable sim";
+    return false;
 }

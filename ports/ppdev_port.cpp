@@ -56,7 +56,7 @@ CPpdevPort::~CPpdevPort()
 
 std::string CPpdevPort::Description() const
 {
-    return "parallel port " + m_strDevice + " (ppdev)";
+    return "parallel port " + m_strDevice + (m_bShared ? " (ppdev, claim shared with other drivers)" : " (ppdev)");
 }
 
 bool CPpdevPort::IsAccessible()
@@ -69,7 +69,7 @@ bool CPpdevPort::IsAccessible()
 
 bool CPpdevPort::Open(std::string& strError)
 {
-    const int fd = m_calls.pfnOpen(m_strDevice.c_str(), O_RDWR | O_CLOEXEC);
+    int fd = m_calls.pfnOpen(m_strDevice.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0)
     {
         const int nError = errno;
@@ -85,12 +85,24 @@ bool CPpdevPort::Open(std::string& strError)
             strError = "MORVA could not open " + m_strDevice + " (" + ErrorText(nError) + ").";
         return false;
     }
-    // Exclusive: no other driver (the printer's lp among them) may share the port while MORVA
-    // drives the cable.
-    if (m_calls.pfnIoctl(fd, PPEXCL, nullptr) < 0 || m_calls.pfnIoctl(fd, PPCLAIM, nullptr) < 0)
+    // Exclusive where the kernel allows it: no other driver may use the port while MORVA drives
+    // the cable. With the printer driver lp loaded (as on many desktops) the kernel refuses an
+    // exclusive claim (ENXIO); the port is then claimed as other programs claim it, and shared.
+    m_bShared = false;
+    int nClaim = m_calls.pfnIoctl(fd, PPEXCL, nullptr) < 0 ? -1 : m_calls.pfnIoctl(fd, PPCLAIM, nullptr);
+    if (nClaim < 0 && errno == ENXIO)
+    {
+        // The refused wish for exclusivity stays with the open file: claim through a new one.
+        m_calls.pfnClose(fd);
+        fd = m_calls.pfnOpen(m_strDevice.c_str(), O_RDWR | O_CLOEXEC);
+        nClaim = fd < 0 ? -1 : m_calls.pfnIoctl(fd, PPCLAIM, nullptr);
+        m_bShared = nClaim == 0;
+    }
+    if (nClaim < 0)
     {
         const int nError = errno;
-        m_calls.pfnClose(fd);
+        if (fd >= 0)
+            m_calls.pfnClose(fd);
         if (nError == EBUSY || nError == ENXIO)
             strError = m_strDevice + " is held by another program or driver (" + ErrorText(nError) +
                        ").\n\nClose the other program (another MORVA, a printer spooler), or unload the printer "

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "../cable/port.h"
-#include "jtag_device.h"
+#include "../simboard/jtag_device.h"
 
 CPort& SimulatedPort();
 CJtagDevice& SimulatedBoard();

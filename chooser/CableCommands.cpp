@@ -1,0 +1,77 @@
+// The window's cable list: it shows the cable in use; dropped down, the cables there are now.
+// A pick closes the cable in use and opens the new one, whose TAP state nobody knows yet.
+#include "CableList.h"
+
+#include "../cable/cable.h"
+#include "../platform/codepage.h"
+#include "../res/texts.h"
+#include "../stepper/StepperDlg.h"
+
+std::string CableListText(const CCableList::Entry& entry)
+{
+    return entry.strSpec + "  " + entry.strWhat;
+}
+
+void CStepperDlg::FillCableList(bool bAll)
+{
+    const HWND hList = ::GetDlgItem(m_hWnd, IDC_DEVICE);
+    m_cableEntries = bAll ? m_pCables->Cables() : std::vector<CCableList::Entry>();
+    const CCableList::Entry inUse = m_pCables->InUse();
+    int nInUse = -1;
+    for (size_t i = 0; i < m_cableEntries.size(); ++i)
+    {
+        if (m_cableEntries[i].strSpec == inUse.strSpec)
+            nInUse = static_cast<int>(i);
+    }
+    if (nInUse < 0)
+    {
+        m_cableEntries.insert(m_cableEntries.begin(), inUse);
+        nInUse = 0;
+    }
+    ::SendMessageA(hList, CB_RESETCONTENT, 0, 0);
+    for (const CCableList::Entry& entry : m_cableEntries)
+        ::SendMessageA(hList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(CableListText(entry).c_str()));
+    ::SendMessageA(hList, CB_SETCURSEL, static_cast<WPARAM>(nInUse), 0);
+}
+
+void CStepperDlg::OnCableListDropped()
+{
+    if (m_pCables == nullptr)
+        return;
+    // The drawn width is the spec's; the entries need more.
+    ::SendMessageA(::GetDlgItem(m_hWnd, IDC_DEVICE), CB_SETDROPPEDWIDTH, 360, 0);
+    FillCableList(true);
+}
+
+void CStepperDlg::OnCableListClosed()
+{
+    if (m_pCables == nullptr)
+        return;
+    // After the list has closed, so that a message finds it closed: see OnCablePicked.
+    ::PostMessageA(m_hWnd, WM_CABLE_PICKED, 0, 0);
+}
+
+void CStepperDlg::OnCablePicked()
+{
+    if (m_pCables == nullptr)
+        return;
+    const LRESULT nPicked = ::SendMessageA(::GetDlgItem(m_hWnd, IDC_DEVICE), CB_GETCURSEL, 0, 0);
+    if (nPicked < 0 || static_cast<size_t>(nPicked) >= m_cableEntries.size() || m_pSending != nullptr ||
+        m_cableEntries[nPicked].strSpec == m_pCables->InUse().strSpec)
+    {
+        FillCableList(false);
+        return;
+    }
+    // Closed as closing the window closes it; the new one starts as the window's start does.
+    CableOff();
+    std::string strError;
+    const bool bUsed = m_pCables->Use(m_cableEntries[nPicked].strSpec, strError);
+    CableOn();
+    FillCableList(false);
+    // Even the old cable, released and taken again, may have moved its pins meanwhile.
+    m_nState = STATE_UNKNOWN;
+    m_nStateBefore = STATE_UNKNOWN;
+    ShowUnknownState();
+    if (!bUsed)
+        MessageBoxCp932(m_hWnd, strError.c_str(), ERROR_CAPTION, MB_ICONHAND);
+}

@@ -1,0 +1,28 @@
+// What the window's cable list (1042) asks of the program: the cables there are, the one in use,
+// and a change of cable. The program gives it; a window without one keeps the list as it was
+// drawn, disabled.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class CCableList
+{
+public:
+    struct Entry
+    {
+        std::string strSpec;  // as a person writes it: "sim", "ftdi:MV2232/B"
+        std::string strWhat;  // "simulated board"
+    };
+
+    virtual ~CCableList() {}
+    // The cables to offer, looked up now.
+    virtual std::vector<Entry> Cables() = 0;
+    virtual Entry InUse() const = 0;
+    // Closes the cable in use and opens that one. False, with why, when it cannot be opened:
+    // the cable in use before is in use again.
+    virtual bool Use(const std::string& strSpec, std::string& strError) = 0;
+};
+
+// "sim  simulated board": how an entry reads in the list.
+std::string CableListText(const CCableList::Entry& entry);

@@ -1,0 +1,36 @@
+#include "port_factory.h"
+
+#include "sim_port.h"
+
+std::shared_ptr<CPort> MakePort(const CableSpec& cable, const FtdiPinMap& map)
+{
+    if (cable.kind == CableKind::Sim)
+        return std::shared_ptr<CPort>(&SimulatedPort(), [](CPort*) {});
+    return MakeSystemPort(cable, map);
+}
+
+void AddFtdiCables(const std::vector<FtdiDevice>& devices, const char* pszLibrary, std::vector<FoundCable>& cables)
+{
+    for (size_t i = 0; i < devices.size(); ++i)
+    {
+        const FtdiDevice& device = devices[i];
+        std::string serial = device.serial;
+        char channel = device.channel;
+        // D2XX gives a channel's serial number with its letter.
+        if (channel == 0 && device.nChannels > 1 && !serial.empty())
+        {
+            channel = serial.back();
+            serial.pop_back();
+        }
+        FoundCable cable;
+        if (!serial.empty())
+            cable.strSpec = "ftdi:" + serial + (channel != 0 ? std::string("/") + channel : std::string());
+        else if (i == 0)
+            cable.strSpec = "ftdi";
+        else
+            continue;
+        cable.strWhat = "FTDI " + (device.description.empty() ? std::string("device") : device.description) +
+                        " (" + pszLibrary + ")";
+        cables.push_back(cable);
+    }
+}

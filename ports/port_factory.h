@@ -1,0 +1,33 @@
+// Every way to a cable, made from a cable choice: the one place any program gets its port.
+// The build picks the system's half (system_windows.cpp or system_linux.cpp).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../cable/port.h"
+#include "bitbang_port.h"
+#include "cable_spec.h"
+
+// The port of that cable, not yet opened: it opens when first asked (IsAccessible) or used.
+// The simulated board is one for the whole process, so its port is shared, never owned.
+std::shared_ptr<CPort> MakePort(const CableSpec& cable, const FtdiPinMap& map);
+
+// A cable this computer has: its spec as a person writes it, and what it is.
+struct FoundCable
+{
+    std::string strSpec;
+    std::string strWhat;
+};
+
+// The cables the system names now: parallel ports, then FTDI devices when their library is
+// there. Looked up afresh at every call.
+std::vector<FoundCable> FindCables();
+
+// The system's half of the factory: a parallel port or an FTDI cable.
+std::shared_ptr<CPort> MakeSystemPort(const CableSpec& cable, const FtdiPinMap& map);
+
+// The FTDI devices a library lists, as cables: one with a serial number by it (and its channel
+// letter), one without only as the first found ("ftdi").
+void AddFtdiCables(const std::vector<FtdiDevice>& devices, const char* pszLibrary, std::vector<FoundCable>& cables);

@@ -1,0 +1,48 @@
+// Linux's ways to a cable: parallel ports through ppdev by their device files, FTDI cables
+// through libftdi.
+#include "port_factory.h"
+
+#include <dirent.h>
+
+#include <algorithm>
+
+#include "../cable/cable.h"
+#include "libftdi_port.h"
+#include "ppdev_port.h"
+
+namespace {
+
+const char DEFAULT_DEVICE[] = "/dev/parport0";
+
+} // namespace
+
+std::shared_ptr<CPort> MakeSystemPort(const CableSpec& cable, const FtdiPinMap& map)
+{
+    if (cable.kind == CableKind::Ftdi)
+        return std::make_shared<CLibftdiPort>(cable, map);
+    return std::make_shared<CPpdevPort>(cable.device.empty() ? DEFAULT_DEVICE : cable.device, CableDataAddress());
+}
+
+std::vector<FoundCable> FindCables()
+{
+    std::vector<std::string> ports;
+    if (DIR* pDir = opendir("/dev"))
+    {
+        while (const dirent* pEntry = readdir(pDir))
+        {
+            const std::string name = pEntry->d_name;
+            if (name.compare(0, 7, "parport") == 0 && name.size() > 7)
+                ports.push_back("/dev/" + name);
+        }
+        closedir(pDir);
+    }
+    std::sort(ports.begin(), ports.end());
+    std::vector<FoundCable> cables;
+    for (const std::string& device : ports)
+        cables.push_back({"lpt:" + device, "parallel port (ppdev)"});
+    std::vector<FtdiDevice> devices;
+    std::string strError;
+    if (CLibftdiPort(CableSpec(), FtdiPinMap()).ListDevices(devices, strError))
+        AddFtdiCables(devices, "libftdi", cables);
+    return cables;
+}
