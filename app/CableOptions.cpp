@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "../platform/profile.h"
 #include "SystemCables.h"
 
 namespace {
@@ -61,23 +62,19 @@ bool EqualsNoCase(const std::string& text, const char* pszWord)
 }
 
 // The longest value MORVA reads; the profile call cuts a longer one without a word.
-const DWORD MAX_SETTING = 1023;
+const size_t MAX_SETTING = 1023;
 
 // False, with what to do, for a value too long to be read whole: cut, a device path would name
 // another file.
 bool Setting(const std::string& strIniPath, const char* pszSection, const char* pszKey, std::string& value,
              std::string& strError)
 {
-    char text[MAX_SETTING + 2] = {};
-    const DWORD nLength = ::GetPrivateProfileStringA(pszSection, pszKey, "", text, sizeof(text), strIniPath.c_str());
-    if (nLength > MAX_SETTING)
-    {
-        strError = std::string(pszKey) + "= in the [" + pszSection + "] section is longer than " +
-                   std::to_string(MAX_SETTING) + " characters, more than MORVA reads. Shorten it.";
-        return false;
-    }
-    value.assign(text, nLength);
-    return true;
+    if (ReadProfileValue(strIniPath, pszSection, pszKey, MAX_SETTING, value))
+        return true;
+    strError = std::string(pszKey) + "= in the [" + pszSection + "] section is longer than " +
+               std::to_string(MAX_SETTING) + " characters, more than MORVA reads. Shorten it, as in\n    [" +
+               pszSection + "]\n    " + pszKey + "=" + (std::string(pszKey) == "cable" ? "ftdi" : "0");
+    return false;
 }
 
 // A whole number from 0 to nMax, in decimal or with 0x in hex.
@@ -103,7 +100,8 @@ bool ReadPinSetting(const std::string& strIniPath, const char* pszKey, unsigned 
     if (!ParseNumber(text, nMax, value))
     {
         strError = std::string(pszKey) + "=" + text + " in the [ftdi] section is not a number from 0 to " +
-                   std::to_string(nMax) + ".";
+                   std::to_string(nMax) + ". Write it as in\n    [ftdi]\n    " + pszKey + "=" +
+                   (nMax == 7 ? "3" : "0x10");
         return false;
     }
     nValue = static_cast<int>(value);
@@ -198,7 +196,8 @@ bool ReadFtdiSettings(const std::string& strIniPath, FtdiPinMap& map, std::strin
     map.direction = static_cast<unsigned char>(nDirection);
     if (!map.IsValid(strError))
     {
-        strError = "The FTDI pin map in the [ftdi] section is wrong: " + strError;
+        strError = "The FTDI pin map in the [ftdi] section is wrong: " + strError +
+                   " The usual wiring is\n    [ftdi]\n    tck=0\n    tdi=1\n    tdo=2\n    tms=3";
         return false;
     }
     return true;
@@ -224,7 +223,7 @@ bool ResolveCable(const CommandLine& options, const std::string& strIniPath, Cab
     {
         strError = "MORVA cannot use the cable \"" + strText + "\" " +
                    (bGiven ? std::string("given on the command line") : "given in " + ShownPath(strIniPath)) + ".\n" + strWhy +
-                   strHow;
+                   strHow + (bGiven ? "" : "\n\nThe file's line is written as in\n    [cable]\n    cable=ftdi");
         return false;
     }
     // The [ftdi] section is the FTDI cable's: a mistake there stops no other cable.

@@ -2,12 +2,13 @@
 
 #include <windows.h>
 
+#include "../platform/profile.h"
 #include "ScanValue.h"
 
 namespace {
 
 // Longer than any value: 4096 binary digits with a separator after each.
-const DWORD VALUE_TEXT_LIMIT = 16384;
+const size_t VALUE_TEXT_LIMIT = 16384;
 
 std::string Key(size_t nIndex)
 {
@@ -40,15 +41,14 @@ void CValueList::Load(const std::string& strIniPath, const std::vector<std::stri
     m_values.clear();
     for (size_t i = 0; !strIniPath.empty() && i < VALUE_LIST_LIMIT; ++i)
     {
-        std::vector<char> value(VALUE_TEXT_LIMIT + 2, '\0');
-        const DWORD nLength = ::GetPrivateProfileStringA(m_pszSection, Key(i).c_str(), "", value.data(),
-                                                         static_cast<DWORD>(value.size()), strIniPath.c_str());
+        std::string value;
         std::vector<unsigned char> bits;
         std::string strError;
-        // A line cut short by the buffer, or edited by hand into something that is no value,
+        // A line too long to be read whole, or edited by hand into something that is no value,
         // is left out rather than offered as another value.
-        if (nLength > 0 && nLength <= VALUE_TEXT_LIMIT && ParseScanValue(value.data(), bits, strError))
-            m_values.push_back(TrimValue(value.data()));
+        if (ReadProfileValue(strIniPath, m_pszSection, Key(i).c_str(), VALUE_TEXT_LIMIT, value) && !value.empty() &&
+            ParseScanValue(value, bits, strError))
+            m_values.push_back(TrimValue(value));
     }
     m_bSaved = !m_values.empty();
     if (m_values.empty())

@@ -11,9 +11,12 @@
 #include "app/CableOptions.h"
 #include "cable/cable.h"
 #include "dialog_runner.h"
+#include "platform/profile.h"
 #include "platform/system.h"
 #include "ports/d2xx_port.h"
 #include "recording_port.h"
+#include "scan/ValueLists.h"
+#include "settings_examples.h"
 #include "standin/ftd2xx_standin.h"
 #include "stepper/TapTable.h"
 
@@ -252,6 +255,59 @@ TEST_F(SettingsFileTest, AChosenCableIsKeptAndOneThatCannotBeOpenedLeavesTheOldI
         EXPECT_TRUE(bSim);
     }
     EXPECT_EQ("none", CablePort().Description()) << "the cable goes with its choice";
+}
+
+// Every settings example of the README, the guide and the manual page, copied as it stands into
+// MORVA.INI, is read as start-up reads it: comments and all.
+TEST_F(SettingsFileTest, EveryExampleOfTheGuidesIsReadAsItStands)
+{
+    const std::vector<SettingsExample> examples = SettingsExamples(MORVA_SOURCE_DIR);
+    ASSERT_GE(examples.size(), 4u);
+    int nTried = 0;
+    for (const SettingsExample& example : examples)
+    {
+        // The Linux program's device files are the Linux test's.
+        if (example.strText.find("/dev/") != std::string::npos)
+            continue;
+        Write(example.strText);
+        CableSpec cable;
+        FtdiPinMap map;
+        std::string strError;
+        EXPECT_TRUE(ResolveCable(Parsed(""), m_path, cable, map, strError)) << example.strWhere << ": " << strError;
+        EXPECT_TRUE(ReadFtdiSettings(m_path, map, strError)) << example.strWhere << ": " << strError;
+        for (const char* pszSection : {"ir values", "dr values"})
+        {
+            if (example.strText.find(std::string("[") + pszSection + "]") == std::string::npos)
+                continue;
+            CValueList list(pszSection);
+            list.Load(m_path, {});
+            EXPECT_EQ(1u, list.Values().size()) << example.strWhere << ": " << pszSection;
+        }
+        ++nTried;
+    }
+    EXPECT_GE(nTried, 4);
+}
+
+TEST(SettingsValueTest, ACommentAfterAValueIsNotPartOfIt)
+{
+    EXPECT_EQ("0x10", WithoutComment("0x10      ; levels of the pins that carry no signal"));
+    EXPECT_EQ("0x10", WithoutComment("0x10\t;comment"));
+    EXPECT_EQ("a;b", WithoutComment("a;b")) << "a semicolon inside a value stays";
+    EXPECT_EQ("", WithoutComment("; only a comment"));
+    EXPECT_EQ("lpt:0xD010", WithoutComment("lpt:0xD010 ; PCIe card"));
+}
+
+TEST_F(SettingsFileTest, AWrongValueShowsTheLineToWrite)
+{
+    Write("[cable]\ncable=ftdi\n[ftdi]\ntck=9\n");
+    CableSpec cable;
+    FtdiPinMap map;
+    std::string strError;
+    EXPECT_FALSE(ResolveCable(Parsed(""), m_path, cable, map, strError));
+    EXPECT_NE(std::string::npos, strError.find("[ftdi]\n    tck=3")) << strError;
+    Write("[cable]\ncable=usb\n");
+    EXPECT_FALSE(ResolveCable(Parsed(""), m_path, cable, map, strError));
+    EXPECT_NE(std::string::npos, strError.find("[cable]\n    cable=ftdi")) << strError;
 }
 
 // --- The FTDI cable -------------------------------------------------------------------------

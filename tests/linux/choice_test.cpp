@@ -11,6 +11,7 @@
 #include "app/CableOptions.h"
 #include "cable/cable.h"
 #include "cable/port.h"
+#include "settings_examples.h"
 
 namespace {
 
@@ -96,6 +97,27 @@ TEST_F(LinuxChoiceTest, AChosenCableIsKeptAndOneThatCannotBeOpenedLeavesTheOldIn
     std::ifstream file(m_folder + "/morva/morva.ini");
     const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     EXPECT_NE(std::string::npos, text.find("cable=sim")) << text;
+}
+
+// The guides' settings examples, copied as they stand into the config file, as start-up reads them.
+TEST_F(LinuxChoiceTest, EveryExampleOfTheGuidesIsReadAsItStands)
+{
+    int nTried = 0;
+    for (const SettingsExample& example : SettingsExamples(MORVA_SOURCE_DIR))
+    {
+        // Port addresses are the Windows program's.
+        if (example.strText.find("lpt:0x") != std::string::npos)
+            continue;
+        WriteSettings(example.strText.c_str());
+        CableSpec cable;
+        FtdiPinMap map;
+        std::string strError;
+        EXPECT_TRUE(ResolveCable(CommandLine(), SettingsPath(), cable, map, strError)) << example.strWhere << ": "
+                                                                                       << strError;
+        EXPECT_TRUE(ReadFtdiSettings(SettingsPath(), map, strError)) << example.strWhere << ": " << strError;
+        ++nTried;
+    }
+    EXPECT_GE(nTried, 3);
 }
 
 TEST_F(LinuxChoiceTest, WithNothingChosenTheFirstParallelPortOrAListOfChoices)
