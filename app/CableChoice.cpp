@@ -3,15 +3,13 @@
 #include <windows.h>
 
 #include "../cable/cable.h"
+#include "../platform/language.h"
+#include "../res/resource.h"
 #include "../ports/port_factory.h"
 #include "CableOptions.h"
 #include "SystemCables.h"
 
 namespace {
-
-// "ＮＴ系なのでGIVEIO.SYSが必要です。" in code page 932: the parallel port's own message.
-const char NEED_GIVEIO[] =
-    "\x82\x6d\x82\x73\x8c\x6e\x82\xc8\x82\xcc\x82\xc5\x47IVEIO.SYS\x82\xaa\x95\x4b\x97\x76\x82\xc5\x82\xb7\x81\x42";
 
 const DWORD OSVERSIONINFO_SIZE = 148;
 
@@ -77,7 +75,12 @@ bool CCableChoice::CheckAccess(std::string& strProblem)
     // The parallel port's own message stays as it always was; other cables say what they lack.
     strProblem = CablePort().AccessProblem();
     if (strProblem.empty())
-        strProblem = NEED_GIVEIO;
+    {
+        strProblem = LoadText(IDS_NEED_GIVEIO);
+        // Nobody chose this port: say how to choose another, or none at all.
+        if (!m_cable.bChosen && !ONLY_THE_SIMULATED_BOARD)
+            strProblem += LoadText(IDS_CHOOSE_CABLE);
+    }
     return false;
 }
 
@@ -139,6 +142,7 @@ bool CCableChoice::Use(const std::string& strSpec, std::string& strError)
         strError = ShownPath(m_strSettingsPath) + ": " + strError;
         return false;
     }
+    cable.bChosen = true;
     const CableSpec oldCable = m_cable;
     const FtdiPinMap oldMap = m_map;
     // The cable in use is released before the new one is touched.

@@ -58,7 +58,7 @@ BOOL CStepperApp::InitInstance()
     if (!ParseCommandLine(m_lpCmdLine, options, strProblem) || !cables.Start(options, strProblem) ||
         !cables.CheckAccess(strProblem))
     {
-        MessageBoxCp932(nullptr, strProblem.c_str(), ERROR_CAPTION, MB_ICONHAND);
+        MessageBoxCp932(nullptr, strProblem.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
         return FALSE;
     }
 
@@ -73,7 +73,7 @@ BOOL CStepperApp::InitInstance()
     {
         if (!trace.Open(options.strTrace, dlg.m_strSessionDate, strProblem))
         {
-            MessageBoxCp932(nullptr, strProblem.c_str(), ERROR_CAPTION, MB_ICONHAND);
+            MessageBoxCp932(nullptr, strProblem.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
             return FALSE;
         }
         dlg.m_pLiveTrace = &trace;

@@ -73,5 +73,5 @@ void CStepperDlg::OnCablePicked()
     m_nStateBefore = STATE_UNKNOWN;
     ShowUnknownState();
     if (!bUsed)
-        MessageBoxCp932(m_hWnd, strError.c_str(), ERROR_CAPTION, MB_ICONHAND);
+        MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "codepage.h"
+#include "language.h"
 
 CString CString::Mid(int nFirst, int nCount) const
 {
@@ -50,20 +51,6 @@ void CString::Format(LPCSTR pszFormat, ...)
 
 BOOL CString::LoadString(UINT nID)
 {
-    HINSTANCE hInstance = ::GetModuleHandleA(nullptr);
-    if (UsesWideWindows())
-    {
-        WCHAR buffer[256] = {};
-        if (::LoadStringW(hInstance, nID, buffer, 256) <= 0)
-        {
-            m_str.clear();
-            return FALSE;
-        }
-        m_str = CodePage932FromWide(buffer);
-        return TRUE;
-    }
-    char buffer[256] = {};
-    const int nLength = ::LoadStringA(hInstance, nID, buffer, sizeof(buffer));
-    m_str.assign(buffer, nLength > 0 ? static_cast<size_t>(nLength) : 0);
-    return nLength > 0;
+    m_str = LoadText(nID);
+    return m_str.empty() ? FALSE : TRUE;
 }

@@ -2,6 +2,7 @@
 
 #include "app.h"
 #include "codepage.h"
+#include "language.h"
 
 #include <cstring>
 #include <iterator>
@@ -277,10 +278,14 @@ INT_PTR CDialog::DoModal()
     HWND hParent = pParent != nullptr ? pParent->m_hWnd : nullptr;
     HINSTANCE hInstance = ::GetModuleHandleA(nullptr);
     const LPARAM lParam = reinterpret_cast<LPARAM>(this);
-    // Made from the wide-character template on the NT family, so its texts keep their Unicode form.
+    // The template in the program's language. Made through the wide-character call on the NT
+    // family, so that its texts keep their Unicode form.
+    LPCDLGTEMPLATE pTemplate = FindDialogTemplate(m_nIDTemplate);
+    if (pTemplate == nullptr)
+        return -1;
     if (UsesWideWindows())
-        return ::DialogBoxParamW(hInstance, MAKEINTRESOURCEW(m_nIDTemplate), hParent, &AfxDlgProc, lParam);
-    return ::DialogBoxParamA(hInstance, MAKEINTRESOURCEA(m_nIDTemplate), hParent, &AfxDlgProc, lParam);
+        return ::DialogBoxIndirectParamW(hInstance, pTemplate, hParent, &AfxDlgProc, lParam);
+    return ::DialogBoxIndirectParamA(hInstance, pTemplate, hParent, &AfxDlgProc, lParam);
 }
 
 BOOL CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult)

@@ -8,6 +8,9 @@
 // Strings
 #define IDS_ABOUTBOX 101
 #define IDS_SAVETRACE 103
+#define IDS_ERROR_CAPTION 104
+#define IDS_NEED_GIVEIO 105
+#define IDS_CHOOSE_CABLE 106
 
 // System menu commands
 #define IDM_ABOUTBOX 0x0010

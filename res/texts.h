@@ -1,5 +1,14 @@
-// The program's own texts in code page 932, shared by the windows that show them.
+// The program's texts that differ by language: in the resources' string tables, one for each
+// language (morva.rc), named here by ID.
 #pragma once
 
-// "エラー": the caption of every error message.
-inline constexpr char ERROR_CAPTION[] = "\x83\x47\x83\x89\x81\x5b";
+#include <string>
+
+#include "../platform/language.h"
+#include "resource.h"
+
+// The caption of every error message ("エラー" in Japanese).
+inline std::string ErrorCaption()
+{
+    return LoadText(IDS_ERROR_CAPTION);
+}

@@ -122,14 +122,14 @@ void CStepperDlg::Send(const ScanRegister& reg)
     std::string strError;
     if (!ParseScanValue(static_cast<LPCSTR>(text), bits, strError))
     {
-        MessageBoxCp932(m_hWnd, strError.c_str(), ERROR_CAPTION, MB_ICONHAND);
+        MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
         return;
     }
     if (m_nState == STATE_UNKNOWN || !IsSendStart(m_nState))
     {
         const std::string strText = std::string(reg.pszName) + " starts from " + SEND_STARTS_TEXT +
                                     ". Click one of these first (TEST-LOGIC-RESET when the state is unknown).";
-        MessageBoxCp932(m_hWnd, strText.c_str(), ERROR_CAPTION, MB_ICONHAND);
+        MessageBoxCp932(m_hWnd, strText.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
         return;
     }
     // The list keeps the value even where the settings file cannot be written.

@@ -131,7 +131,7 @@ void CStepperDlg::OnCableLost()
         "The cable stopped answering, so the last clock did not reach the device. Its TAP state is now "
         "unknown.\n\n" +
         strFailure + "\n\nCheck the cable and its connection, then click TEST-LOGIC-RESET.";
-    MessageBoxCp932(m_hWnd, strText.c_str(), ERROR_CAPTION, MB_ICONHAND);
+    MessageBoxCp932(m_hWnd, strText.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
 }
 
 void CStepperDlg::HoldRedraw()

@@ -119,7 +119,7 @@ void CStepperDlg::OnSaveTrace()
         return;
     std::string strError;
     if (!SaveVcd(m_session, m_strSessionDate, file, strError))
-        MessageBoxCp932(m_hWnd, strError.c_str(), ERROR_CAPTION, MB_ICONHAND);
+        MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
 }
 
 CColorButton* CStepperDlg::StateButton(UINT nID)

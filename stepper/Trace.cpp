@@ -132,7 +132,7 @@ BOOL CStepperDlg::RecordStep()
     {
         m_pLiveTrace = nullptr;
         ReleaseRedraw();
-        MessageBoxCp932(m_hWnd, strError.c_str(), ERROR_CAPTION, MB_ICONHAND);
+        MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
     }
 
     const bool bValueOut = m_shiftOut.OnClock(m_nStateBefore, m_nState, tdo);

@@ -7,6 +7,7 @@
 #include "app/StepperApp.h"
 #include "dialog_runner.h"
 #include "platform/codepage.h"
+#include "platform/language.h"
 #include "recording_port.h"
 
 namespace {
@@ -16,6 +17,13 @@ std::wstring Wide(const char* utf8)
     wchar_t buffer[256] = {};
     ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, buffer, 256);
     return buffer;
+}
+
+// The program's text in the language it speaks here: Japanese under a Japanese locale (the
+// app.ja.* runs), English under any other.
+std::wstring Text(const char* pszJapanese, const char* pszEnglish)
+{
+    return Wide(PRIMARYLANGID(ProgramLanguage()) == LANG_JAPANESE ? pszJapanese : pszEnglish);
 }
 
 std::wstring WideText(HWND hWnd)
@@ -95,7 +103,7 @@ TEST(StartUpTest, WithoutPortAccessShowsTheErrorAndNoWindowAndTouchesNoPort)
     std::wstring caption, text;
     bool bMainWindow = true;
     WhenModal([&] {
-        HWND hBox = OwnWindow(Wide("エラー"));
+        HWND hBox = OwnWindow(Text("エラー", "Error"));
         ASSERT_NE(nullptr, hBox);
         caption = WideText(hBox);
         for (const std::wstring& child : ChildTexts(hBox))
@@ -106,8 +114,12 @@ TEST(StartUpTest, WithoutPortAccessShowsTheErrorAndNoWindowAndTouchesNoPort)
     });
     EXPECT_EQ(FALSE, theApp.InitInstance());
     EXPECT_EQ(1, port.nChecks);
-    EXPECT_EQ(Wide("エラー"), caption);
-    EXPECT_EQ(Wide("ＮＴ系なのでGIVEIO.SYSが必要です。"), text);
+    EXPECT_EQ(Text("エラー", "Error"), caption);
+    // MORVASIM.EXE's own start: it has no other cable to offer.
+    EXPECT_EQ(Text("ＮＴ系なのでGIVEIO.SYSが必要です。",
+                   "On Windows NT, 2000, XP and later, MORVA reaches the parallel port only through the GIVEIO.SYS "
+                   "driver or the InpOut library (inpout32.dll beside MORVA.EXE), and neither is there."),
+              text);
     EXPECT_FALSE(bMainWindow);
     EXPECT_TRUE(port.accesses.empty()) << "the port was used before the check";
     EXPECT_EQ(nullptr, theApp.m_pMainWnd);
@@ -157,10 +169,10 @@ TEST(SystemMenuTest, EndsWithASeparatorTheVersionEntryAndSaveTrace)
         EXPECT_EQ(0x0010u, ::GetMenuItemID(hMenu, nItems - 2));
         wchar_t text[64] = {};
         ::GetMenuStringW(hMenu, static_cast<UINT>(nItems - 2), text, 64, MF_BYPOSITION);
-        EXPECT_EQ(Wide("ﾊﾞｰｼﾞｮﾝ情報(MORVA) (&A)..."), std::wstring(text));
+        EXPECT_EQ(Text("ﾊﾞｰｼﾞｮﾝ情報(MORVA) (&A)...", "&About MORVA..."), std::wstring(text));
         EXPECT_EQ(0x0020u, ::GetMenuItemID(hMenu, nItems - 1));
         ::GetMenuStringW(hMenu, static_cast<UINT>(nItems - 1), text, 64, MF_BYPOSITION);
-        EXPECT_EQ(Wide("ﾄﾚｰｽを保存(&S)..."), std::wstring(text));
+        EXPECT_EQ(Text("ﾄﾚｰｽを保存(&S)...", "&Save trace..."), std::wstring(text));
     });
 }
 
@@ -175,7 +187,7 @@ TEST(SystemMenuTest, VersionEntryOpensTheAboutBoxAndLeavesTheTraceAlone)
         std::vector<std::wstring> texts;
         bool bOwned = false, bStillOpen = false, bIcon = false;
         WhenModal([&] {
-            HWND hAbout = OwnWindow(Wide("ﾊﾞｰｼﾞｮﾝ情報 MORVA"));
+            HWND hAbout = OwnWindow(Text("ﾊﾞｰｼﾞｮﾝ情報 MORVA", "About MORVA"));
             ASSERT_NE(nullptr, hAbout);
             texts = ChildTexts(hAbout);
             bIcon = ::SendMessageW(::GetWindow(hAbout, GW_CHILD), STM_GETICON, 0, 0) != 0;
@@ -195,8 +207,8 @@ TEST(SystemMenuTest, VersionEntryOpensTheAboutBoxAndLeavesTheTraceAlone)
         const std::vector<std::wstring> expected = {L"MORVA Version 0.0",
                                                     L"Copyright (C) 2026 MORVA",
                                                     L"OK",
-                                                    Wide("作者のホームページへ"),
-                                                    Wide("JTAG簡易操作ツール"),
+                                                    Text("作者のホームページへ", "Author's home page"),
+                                                    Text("JTAG簡易操作ツール", "JTAG stepping tool"),
                                                     L"Cable: simulated board"};
         EXPECT_EQ(expected, texts);
         EXPECT_EQ(tms, std::string(dlg.m_strTms));

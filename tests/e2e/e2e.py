@@ -336,8 +336,24 @@ def case_keys(session, build):
     print("keys: Enter ignored, Escape closes")
 
 
-NEED_GIVEIO = "ＮＴ系なのでGIVEIO.SYSが必要です。"
-ABOUT_TEXTS = ["MORVA Version 0.0", "作者のホームページへ", "JTAG簡易操作ツール"]
+# The program speaks Japanese where the user's language is Japanese, English elsewhere (the
+# tests' default locale).
+NEED_GIVEIO = {"ja": "ＮＴ系なのでGIVEIO.SYSが必要です。",
+               "en": "MORVA reaches the parallel port only through the GIVEIO.SYS driver or the InpOut library"}
+CHOOSE_CABLE = {"ja": "MORVA.EXE /cable:ftdi で起動するか", "en": "start MORVA.EXE with /cable:ftdi"}
+ABOUT_TEXTS = {"ja": ["MORVA Version 0.0", "作者のホームページへ", "JTAG簡易操作ツール"],
+               "en": ["MORVA Version 0.0", "Author's home page", "JTAG stepping tool"]}
+LOCALES = (("default", "en", {}), ("ja", "ja", {"LANG": "ja_JP.UTF-8", "LC_ALL": "ja_JP.UTF-8"}))
+
+
+def says(window, box, phrase):
+    """Whether a line of the box holds the phrase."""
+    return any(phrase in text for text in window.boxes[box]["texts"])
+
+
+def same_picture(path, reference):
+    result = subprocess.run(["compare", "-metric", "AE", path, reference, "null:"], capture_output=True, text=True)
+    return result.returncode == 0 and result.stderr.strip() == "0"
 
 
 def ended(process, timeout):
@@ -365,7 +381,8 @@ def case_error(session, build):
     with tempfile.TemporaryFile() as out:
         first = session.launch("MORVA.EXE", stdout=out)
         window = session.wait_until(lambda w: w.boxes["error"]["count"] == 1, "the error box")
-        check(NEED_GIVEIO in window.boxes["error"]["texts"], f"error box texts {window.boxes['error']['texts']}")
+        check(says(window, "error", NEED_GIVEIO["en"]) and says(window, "error", CHOOSE_CABLE["en"])
+              and says(window, "error", "/cable:sim"), f"error box texts {window.boxes['error']['texts']}")
         check(window.mains == 0, "a main window opened")
         second = session.launch("MORVA.EXE")
         check(ended(second, 30), "a second start during the error box did not end")
@@ -382,11 +399,13 @@ def case_error(session, build):
 
 
 def case_screens(session, build):
-    """Screenshots of the main window, the About box and the error box in the default locale
-    and in Japanese; the Japanese texts must arrive as themselves, not as question marks."""
+    """Screenshots of the main window, the About box and the error boxes in the default locale
+    (English) and in Japanese; the Japanese texts must arrive as themselves, not as question
+    marks, and the Japanese windows are as they always were."""
     folder = os.path.join(build, "screens")
     os.makedirs(folder, exist_ok=True)
-    for name, overrides in (("default", {}), ("ja", {"LANG": "ja_JP.UTF-8", "LC_ALL": "ja_JP.UTF-8"})):
+    reference = os.path.join(os.path.dirname(os.path.abspath(__file__)), "reference")
+    for name, language, overrides in LOCALES:
         env = dict(os.environ)
         for key in ("LANG", "LC_ALL", "LC_CTYPE", "LANGUAGE"):
             env.pop(key, None)
@@ -402,24 +421,29 @@ def case_screens(session, build):
 
         window = session.wait_until(lambda w: w.boxes["about"]["count"] == 1, "the About box", action="about")
         texts = window.boxes["about"]["texts"]
-        check(all(t in texts for t in ABOUT_TEXTS), f"{name}: About box texts {texts}")
+        check(all(t in texts for t in ABOUT_TEXTS[language]), f"{name}: About box texts {texts}")
         time.sleep(0.5)
         session.screenshot(os.path.join(folder, f"{name}-about.png"), window.boxes["about"]["rect"])
         session.wait_until(lambda w: w.boxes["about"]["count"] == 0, "the About box to close", action="close-about")
         session.stop()
         session.others = []
 
-        for shot, args, text in (("error", [], NEED_GIVEIO), ("cable-error", ["/cable:lpt:0x3F8"], "0x3F8 cannot be"),
+        for shot, args, text in (("error", [], NEED_GIVEIO[language]), ("cable-error", ["/cable:lpt:0x3F8"], "0x3F8 cannot be"),
                                  ("ftdi-error", ["/cable:ftdi"], "ftd2xx.dll")):
             error = session.launch("MORVA.EXE", env=env, args=args)
             window = session.wait_until(lambda w: w.boxes["error"]["count"] == 1, "the error box")
             texts = " ".join(window.boxes["error"]["texts"])
             check(text in texts, f"{name}: error box texts {texts}")
+            if shot == "error":
+                check(CHOOSE_CABLE[language] in texts, f"{name}: no word of choosing a cable in {texts}")
             time.sleep(0.5)
             session.screenshot(os.path.join(folder, f"{name}-{shot}.png"), window.boxes["error"]["rect"])
             session.probe("close-error")
             check(ended(error, 30), "MORVA.EXE did not end after its error box")
-    print(f"screens: saved in {folder}")
+    for shot in ("main", "about", "cable-error", "ftdi-error"):
+        check(same_picture(os.path.join(folder, f"ja-{shot}.png"), os.path.join(reference, f"ja-{shot}.png")),
+              f"the Japanese {shot} differs from tests/e2e/reference/ja-{shot}.png")
+    print(f"screens: saved in {folder}; the Japanese main window, About box and cable messages as they were")
 
 
 # --- The InpOut way to the port -------------------------------------------------------------
@@ -484,7 +508,7 @@ def expect_refusal(session, folder, env, cwd=None):
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
     session.others.append(process)
     window = session.wait_until(lambda w: w.boxes["error"]["count"] == 1, "the error box")
-    check(NEED_GIVEIO in window.boxes["error"]["texts"], f"error box texts {window.boxes['error']['texts']}")
+    check(says(window, "error", NEED_GIVEIO["en"]), f"error box texts {window.boxes['error']['texts']}")
     check(window.mains == 0, "a main window opened")
     session.probe("close-error")
     check(ended(process, 30), "MORVA.EXE did not end after its error box")

@@ -15,6 +15,7 @@
 // "close-error", "close-about" or "close-send" it first presses OK in that box (both SEND boxes).
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -36,8 +37,9 @@ Wide FromUtf8(const char* text)
     return buffer;
 }
 
-const Wide ERROR_CAPTION = FromUtf8("エラー");
-const Wide ABOUT_CAPTION = FromUtf8("ﾊﾞｰｼﾞｮﾝ情報 MORVA");
+// The boxes' captions in Japanese and in English: either is the box.
+const Wide ERROR_CAPTION = FromUtf8("エラー") + Wide(1, '\n') + FromUtf8("Error");
+const Wide ABOUT_CAPTION = FromUtf8("ﾊﾞｰｼﾞｮﾝ情報 MORVA") + Wide(1, '\n') + FromUtf8("About MORVA");
 
 // One line of UTF-8: a message's line breaks become spaces.
 std::string Utf8(const WCHAR* text)
@@ -51,16 +53,29 @@ std::string Utf8(const WCHAR* text)
 
 struct Search
 {
-    Wide caption;
+    Wide captions;  // one or more, a line each
     std::vector<HWND> found;
 };
+
+bool IsOneOf(const Wide& captions, const WCHAR* text)
+{
+    size_t start = 0;
+    while (start <= captions.size())
+    {
+        const size_t end = std::min(captions.find('\n', start), captions.size());
+        if (captions.compare(start, end - start, text) == 0)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
 
 BOOL CALLBACK Collect(HWND hWnd, LPARAM lParam)
 {
     Search* pSearch = reinterpret_cast<Search*>(lParam);
     WCHAR text[128] = {};
     ::GetWindowTextW(hWnd, text, 128);
-    if (pSearch->caption == text && ::IsWindowVisible(hWnd))
+    if (IsOneOf(pSearch->captions, text) && ::IsWindowVisible(hWnd))
         pSearch->found.push_back(hWnd);
     return TRUE;
 }

@@ -1,0 +1,72 @@
+#include "language.h"
+
+#include <vector>
+
+#include "codepage.h"
+
+namespace {
+
+typedef LANGID(WINAPI* GET_UI_LANGUAGE)();
+
+LANGID FindLanguage()
+{
+    // Windows 2000 and later say which language the user reads menus in; earlier systems have
+    // one language for everything, their locale's.
+    LANGID language = 0;
+    HMODULE hKernel = ::GetModuleHandleA("kernel32.dll");
+    GET_UI_LANGUAGE pfnUiLanguage = hKernel != nullptr ? reinterpret_cast<GET_UI_LANGUAGE>(reinterpret_cast<void*>(
+                                                             ::GetProcAddress(hKernel, "GetUserDefaultUILanguage")))
+                                                       : nullptr;
+    if (pfnUiLanguage != nullptr)
+        language = pfnUiLanguage();
+    if (language == 0)
+        language = ::GetUserDefaultLangID();
+    if (PRIMARYLANGID(language) == LANG_JAPANESE)
+        return MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
+    return MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+}
+
+HRSRC FindInLanguage(LPCSTR pszType, LPCSTR pszName)
+{
+    HMODULE hModule = ::GetModuleHandleA(nullptr);
+    HRSRC hResource = ::FindResourceExA(hModule, pszType, pszName, ProgramLanguage());
+    return hResource != nullptr ? hResource : ::FindResourceA(hModule, pszName, pszType);
+}
+
+} // namespace
+
+LANGID ProgramLanguage()
+{
+    static const LANGID s_language = FindLanguage();
+    return s_language;
+}
+
+std::string LoadText(UINT nID)
+{
+    // Strings are kept sixteen to a block, each as its length and its UTF-16 characters.
+    HRSRC hResource = FindInLanguage(MAKEINTRESOURCEA(6), MAKEINTRESOURCEA(nID / 16 + 1));
+    HGLOBAL hData = hResource != nullptr ? ::LoadResource(::GetModuleHandleA(nullptr), hResource) : nullptr;
+    const WCHAR* pText = hData != nullptr ? static_cast<const WCHAR*>(::LockResource(hData)) : nullptr;
+    if (pText == nullptr)
+        return std::string();
+    for (UINT i = 0; i < nID % 16; ++i)
+        pText += 1 + *pText;
+    const CWideText text(pText + 1, *pText);
+    std::string converted = CodePage932FromWide(text.c_str());
+    if (converted.empty() && !text.empty())
+    {
+        // A system without the Japanese code page still shows an English text in its own.
+        std::vector<char> buffer(text.size() * 2 + 1, '\0');
+        ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), buffer.data(),
+                              static_cast<int>(buffer.size() - 1), nullptr, nullptr);
+        converted = buffer.data();
+    }
+    return converted;
+}
+
+LPCDLGTEMPLATE FindDialogTemplate(UINT nID)
+{
+    HRSRC hResource = FindInLanguage(MAKEINTRESOURCEA(5), MAKEINTRESOURCEA(nID));
+    HGLOBAL hData = hResource != nullptr ? ::LoadResource(::GetModuleHandleA(nullptr), hResource) : nullptr;
+    return hData != nullptr ? static_cast<LPCDLGTEMPLATE>(::LockResource(hData)) : nullptr;
+}
