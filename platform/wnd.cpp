@@ -268,6 +268,52 @@ INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
     return static_cast<INT_PTR>(pDlg->WindowProc(message, wParam, lParam));
 }
 
+namespace {
+
+// The dialogs whose modal loops run now, the innermost last, and the hook that shows them their
+// messages first: the dialog manager's loop is the system's, so a filter is the way in.
+std::vector<CDialog*> g_modalDialogs;
+HHOOK g_hMessageFilter = nullptr;
+
+LRESULT CALLBACK MessageFilter(int nCode, WPARAM wParam, LPARAM lParam)
+{
+    MSG* pMsg = reinterpret_cast<MSG*>(lParam);
+    if (nCode == MSGF_DIALOGBOX && !g_modalDialogs.empty())
+    {
+        CDialog* pDialog = g_modalDialogs.back();
+        if (pDialog->m_hWnd != nullptr &&
+            (pMsg->hwnd == pDialog->m_hWnd || ::IsChild(pDialog->m_hWnd, pMsg->hwnd) != FALSE) &&
+            pDialog->PreTranslateMessage(pMsg) != FALSE)
+            return 1;
+    }
+    return ::CallNextHookEx(g_hMessageFilter, nCode, wParam, lParam);
+}
+
+// For the life of a modal loop.
+class CModalScope
+{
+public:
+    explicit CModalScope(CDialog* pDialog)
+    {
+        if (g_modalDialogs.empty())
+            g_hMessageFilter = ::SetWindowsHookExA(WH_MSGFILTER, &MessageFilter, nullptr, ::GetCurrentThreadId());
+        g_modalDialogs.push_back(pDialog);
+    }
+    ~CModalScope()
+    {
+        g_modalDialogs.pop_back();
+        if (g_modalDialogs.empty() && g_hMessageFilter != nullptr)
+        {
+            ::UnhookWindowsHookEx(g_hMessageFilter);
+            g_hMessageFilter = nullptr;
+        }
+    }
+    CModalScope(const CModalScope&) = delete;
+    CModalScope& operator=(const CModalScope&) = delete;
+};
+
+} // namespace
+
 INT_PTR CDialog::DoModal()
 {
     // Without a parent of its own, a dialog other than the main window belongs to the main window.
@@ -283,6 +329,7 @@ INT_PTR CDialog::DoModal()
     LPCDLGTEMPLATE pTemplate = FindDialogTemplate(m_nIDTemplate);
     if (pTemplate == nullptr)
         return -1;
+    CModalScope modal(this);
     if (UsesWideWindows())
         return ::DialogBoxIndirectParamW(hInstance, pTemplate, hParent, &AfxDlgProc, lParam);
     return ::DialogBoxIndirectParamA(hInstance, pTemplate, hParent, &AfxDlgProc, lParam);

@@ -138,6 +138,9 @@ public:
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Default();
+    // A modal dialog's loop offers it each message for it or its controls before the dialog
+    // manager and the control see it; TRUE keeps it from them.
+    virtual BOOL PreTranslateMessage(MSG*) { return FALSE; }
 
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
     BOOL EnableWindow(BOOL bEnable = TRUE) { return ::EnableWindow(m_hWnd, bEnable); }

@@ -6,6 +6,7 @@
 #include "../chooser/CableList.h"
 #include "../controls/ColorButton.h"
 #include "../controls/HistoryListBox.h"
+#include "../keys/StepKeys.h"
 #include "../session/SessionRecord.h"
 #include "../session/Vcd.h"
 #include "../platform/wnd.h"
@@ -160,6 +161,10 @@ public:
     std::vector<CCableList::Entry> m_cableEntries;  // as the list holds them now
     // The list holds the cable in use, or (bAll) every cable there is now.
     void FillCableList(bool bAll);
+
+    // A step key's button now, or 0 where its button is disabled.
+    UINT StepKeyButton(const StepKey& key);
+    BOOL PreTranslateMessage(MSG* pMsg) override;
 
     // The About box: the program's to give. None: the menu entry does nothing.
     static void (*s_pfnShowAbout)();

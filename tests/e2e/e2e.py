@@ -1331,12 +1331,51 @@ def case_cable_list(session, build):
           "the FTDI cable chosen, kept across a restart and released for the board")
 
 
+def case_step_keys(session, build):
+    """Keys alone, as a keyboard presses them: nothing before a reset but R; the IDCODE read with
+    0 and 1, its history that of the same clicks; a held key one step a repeat."""
+    window = session.start()
+    left, top, right, bottom = window.rect
+    subprocess.run(["xdotool", "mousemove", str((left + right) // 2), str(bottom - 20)], check=True)
+    session.key("0")
+    session.key("1")
+    session.key("r")
+    window = session.wait_until(lambda w: w.count >= 6, "the reset's six clocks")
+    lines = session.probe("lines").lines
+    check(lines[-1] == "111-TLR" and len(lines) == 6, f"0 and 1 before the reset stepped: {lines}")
+
+    keys = ["0", "1", "0", "0"] + ["0"] * 31 + ["1"]
+    subprocess.run(["xdotool", "key", "--delay", "80"] + keys, check=True)
+    window = session.wait_until(lambda w: w.count >= 6 + len(keys) and w.texts[1043] != "", "the keyed clocks")
+    check(window.texts[1043] == "32'h14D5654B", f"the value display shows {window.texts[1043]!r}")
+    clicked = [1001, 1002, 1004] + [1005] * 32 + [1006]
+    expected = expected_send_lines(clicked, 1, bits(IDCODE, 32))
+    lines = session.probe("lines").lines
+    check(lines[6:] == expected, f"keyed history {lines[6:]}\nexpected {expected}")
+
+    # Held down in PAUSE-DR: every repeat one clock into PAUSE-DR, none other.
+    session.key("0")
+    window = session.wait_until(lambda w: w.count >= len(lines) + 1, "the step into PAUSE-DR")
+    before = window.count
+    subprocess.run(["xdotool", "keydown", "0"], check=True)
+    try:
+        window = session.wait_until(lambda w: w.count >= before + 5, "five repeats of a held key")
+    finally:
+        subprocess.run(["xdotool", "keyup", "0"], check=True)
+    window = session.wait_until_settled()
+    held = session.probe("lines").lines[before:]
+    check(held and all(line == "011-PDR" for line in held), f"the held key gave {held}")
+    print(f"step-keys: the IDCODE read with {len(keys) + 1} keys equals the clicked walk; a held key gave "
+          f"{len(held)} steps, each into PAUSE-DR")
+
+
 CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": case_error,
          "screens": case_screens, "inpout": case_inpout, "inpout-refused": case_inpout_refused,
          "inpout-planted": case_inpout_planted, "package": case_package, "burst": case_burst,
          "lpt-address": case_lpt_address, "cable-choice": case_cable_choice, "ftdi": case_ftdi,
          "ftdi-unplug": case_ftdi_unplug, "ftdi-refused": case_ftdi_refused, "focus": case_focus,
-         "pixels": case_pixels, "session": case_session, "send": case_send, "cable-list": case_cable_list}
+         "pixels": case_pixels, "session": case_session, "send": case_send, "cable-list": case_cable_list,
+         "step-keys": case_step_keys}
 
 
 def main():

@@ -1,0 +1,148 @@
+// Keys for the steps: which key presses which button, through the same path as a click; never a
+// disabled button; text typed into a value list stays text.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "dialog_runner.h"
+#include "keys/StepKeys.h"
+
+namespace {
+
+// A key-down message as the dialog's loop offers it: to the control with the focus.
+BOOL Press(CStepperDlg& dlg, WPARAM nKey, int nRepeats = 1, bool bExtended = false)
+{
+    MSG msg = {};
+    msg.hwnd = ::GetFocus() != nullptr ? ::GetFocus() : dlg.m_hWnd;
+    msg.message = WM_KEYDOWN;
+    msg.wParam = nKey;
+    msg.lParam = nRepeats | (bExtended ? (1L << 24) : 0);
+    return dlg.PreTranslateMessage(&msg);
+}
+
+// Shift held, as the thread's keyboard state says, for the life of the object.
+class CShiftHeld
+{
+public:
+    CShiftHeld() { Set(0x80); }
+    ~CShiftHeld() { Set(0x00); }
+
+private:
+    static void Set(BYTE state)
+    {
+        BYTE keys[256] = {};
+        ::GetKeyboardState(keys);
+        keys[VK_SHIFT] = state;
+        keys[VK_LSHIFT] = state;
+        ::SetKeyboardState(keys);
+    }
+};
+
+TEST(StepKeyTest, KeyCodesNotCharactersAndTheKeypadAsWell)
+{
+    EXPECT_EQ(StepKey::Tms, ReadStepKey('0', 1, false).kind);
+    EXPECT_EQ(1, ReadStepKey('1', 1, false).nTms);
+    EXPECT_EQ(1, ReadStepKey(VK_NUMPAD1, 1, false).nTms);
+    EXPECT_TRUE(ReadStepKey('0', 1, true).bOne);
+    // Num Lock off, or Shift with it on: the keypad's 0 and 1 come as Insert and End.
+    EXPECT_TRUE(ReadStepKey(VK_INSERT, 1, false).bOne);
+    EXPECT_EQ(1, ReadStepKey(VK_END, 1, false).nTms);
+    // The Insert and End keys beside the keypad are no step keys.
+    EXPECT_EQ(StepKey::None, ReadStepKey(VK_INSERT, 1 | (1L << 24), false).kind);
+    EXPECT_EQ(StepKey::Reset, ReadStepKey('R', 1, false).kind);
+    EXPECT_EQ(StepKey::None, ReadStepKey('2', 1, false).kind);
+}
+
+// The IDCODE read with keys alone gives the history and the value of the same walk clicked.
+TEST(StepKeyTest, TheIdcodeReadWithKeysEqualsTheSameWalkClicked)
+{
+    std::vector<std::string> clicked;
+    {
+        CStepperDlg dlg;
+        RunDialog(dlg, [&] {
+            CCountedWaits waits;
+            Click(dlg, IDC_TEST_LOGIC_RESET);
+            for (UINT nID : {IDC_RUN_TEST_IDLE, IDC_SELECT_DR, IDC_CAPTURE_DR})
+                Click(dlg, nID);
+            for (int i = 0; i < 32; ++i)
+                Click(dlg, IDC_SHIFT_DR);
+            Click(dlg, IDC_EXIT1_DR);
+            clicked = HistoryLines(dlg);
+        });
+    }
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        CCountedWaits waits;
+        EXPECT_TRUE(Press(dlg, 'R'));
+        for (WPARAM nKey : {'0', '1', '0'})
+            EXPECT_TRUE(Press(dlg, nKey));
+        EXPECT_TRUE(Press(dlg, VK_NUMPAD0, 30));  // a held key: thirty repeats in one message
+        EXPECT_TRUE(Press(dlg, '0'));
+        EXPECT_TRUE(Press(dlg, VK_NUMPAD0));
+        EXPECT_TRUE(Press(dlg, '1'));
+        // The first reset clock reads TDO as the board was left by the clicked walk.
+        std::vector<std::string> pressed = HistoryLines(dlg);
+        ASSERT_EQ(clicked.size(), pressed.size());
+        EXPECT_EQ(std::vector<std::string>(clicked.begin() + 1, clicked.end()),
+                  std::vector<std::string>(pressed.begin() + 1, pressed.end()));
+        EXPECT_EQ("32'h14D5654B", WindowText(dlg.m_editValue.m_hWnd));
+        EXPECT_EQ(5, dlg.m_nState);
+    });
+}
+
+TEST(StepKeyTest, AKeyNeverPressesADisabledButton)
+{
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        CCountedWaits waits;
+        // Before a reset only TEST-LOGIC-RESET is enabled.
+        Press(dlg, '0');
+        Press(dlg, '1');
+        EXPECT_EQ(0, dlg.m_listHistory.GetCount());
+        Press(dlg, 'R');
+        EXPECT_EQ(6, dlg.m_listHistory.GetCount());
+        {
+            // No "1" button beside RUN-TEST/IDLE, and none from TEST-LOGIC-RESET with TMS 1.
+            CShiftHeld shift;
+            Press(dlg, '0');
+            Press(dlg, '1');
+        }
+        Press(dlg, '1');
+        EXPECT_EQ(6, dlg.m_listHistory.GetCount());
+        Press(dlg, '0');
+        Press(dlg, '1');
+        Press(dlg, '0');
+        Press(dlg, '0');
+        {
+            CShiftHeld shift;
+            Press(dlg, '0');  // SHIFT-DR's "1": TDI 1
+            Press(dlg, '1');  // EXIT1-DR's "1"
+        }
+        const std::vector<std::string> lines = HistoryLines(dlg);
+        EXPECT_EQ("01", lines[lines.size() - 2].substr(0, 2)) << lines[lines.size() - 2];
+        EXPECT_EQ("11", lines.back().substr(0, 2)) << lines.back();
+        EXPECT_EQ("E1D", lines.back().substr(4));
+    });
+}
+
+TEST(StepKeyTest, TextTypedIntoAValueListStaysText)
+{
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        CCountedWaits waits;
+        Press(dlg, 'R');
+        HWND hEdit = ::GetWindow(dlg.m_cbDrValue.m_hWnd, GW_CHILD);
+        ASSERT_NE(nullptr, hEdit);
+        ::SetFocus(hEdit);
+        EXPECT_FALSE(Press(dlg, '1'));
+        EXPECT_FALSE(Press(dlg, 'R'));
+        EXPECT_EQ(6, dlg.m_listHistory.GetCount());
+        // Any other control: the key steps.
+        ::SetFocus(dlg.m_listHistory.m_hWnd);
+        EXPECT_TRUE(Press(dlg, '0'));
+        EXPECT_EQ(7, dlg.m_listHistory.GetCount());
+    });
+}
+
+} // namespace
