@@ -100,6 +100,12 @@ void PulseTck()
     port.Write(g_wDataPort, static_cast<BYTE>(v | PIN_TCK));
 }
 
+void DriveLevels()
+{
+    CablePort().Write(g_wDataPort, g_shadow);
+    CablePort().Flush();
+}
+
 BYTE GetTdo()
 {
     return (CablePort().Read(static_cast<unsigned short>(g_wDataPort + 1)) & STATUS_TDO) != 0 ? 1 : 0;

@@ -24,6 +24,8 @@ BYTE GetTms();
 BYTE GetTdi();
 void PulseTck();
 BYTE GetTdo();
+// Puts TMS and TDI on the cable now with TCK low, and holds them: no clock.
+void DriveLevels();
 
 // Moves the cable to the parallel port whose data register is at wDataPort (status at the next
 // address). Chosen once at start, before the cable is switched on.

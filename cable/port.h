@@ -25,6 +25,9 @@ public:
     // Non-empty from an access that did not reach the cable until one that does: what failed
     // and what to do. A port on the processor's own I/O instructions never fails.
     virtual std::string Failure() const { return std::string(); }
+    // Whether the cable can hold TMS and TDI at a level, and read TDO, without a clock: the
+    // window's pin controls need it.
+    virtual bool HoldsLevels() const { return true; }
     // What the About box says of the cable.
     virtual std::string Description() const { return std::string(); }
     // Values worth offering in the window's value lists before any was sent: the instructions

@@ -68,6 +68,7 @@ void CStepperDlg::OnCablePicked()
     const bool bUsed = m_pCables->Use(m_cableEntries[nPicked].strSpec, strError);
     CableOn();
     FillCableList(false);
+    ShowPinControls();
     // Even the old cable, released and taken again, may have moved its pins meanwhile.
     m_nState = STATE_UNKNOWN;
     m_nStateBefore = STATE_UNKNOWN;

@@ -32,7 +32,7 @@ void CColorButton::DrawItem(LPDRAWITEMSTRUCT lpDIS)
 
     if ((lpDIS->itemAction & (ODA_DRAWENTIRE | ODA_SELECT)) != 0)
     {
-        const bool bSelected = (lpDIS->itemState & ODS_SELECTED) != 0;
+        const bool bSelected = (lpDIS->itemState & ODS_SELECTED) != 0 || m_bChecked;
         const bool bDisabled = (lpDIS->itemState & ODS_DISABLED) != 0;
         const UINT nFrame = DFCS_BUTTONPUSH | DFCS_ADJUSTRECT | (bSelected ? DFCS_PUSHED : 0);
         ::DrawFrameControl(lpDIS->hDC, &rect, DFC_BUTTON, nFrame);
@@ -66,4 +66,21 @@ void CColorButton::DrawItem(LPDRAWITEMSTRUCT lpDIS)
         dc.DrawFocusRect(&focus);
     }
     dc.RestoreDC(-1);
+}
+
+LRESULT CColorButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == BM_GETCHECK)
+        return m_bChecked ? BST_CHECKED : BST_UNCHECKED;
+    if (message == BM_SETCHECK)
+    {
+        const bool bChecked = wParam == BST_CHECKED;
+        if (bChecked != m_bChecked)
+        {
+            m_bChecked = bChecked;
+            ::InvalidateRect(m_hWnd, nullptr, FALSE);
+        }
+        return 0;
+    }
+    return CButton::WindowProc(message, wParam, lParam);
 }

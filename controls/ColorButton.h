@@ -9,6 +9,9 @@ public:
     CColorButton();
 
     void DrawItem(LPDRAWITEMSTRUCT lpDIS) override;
+    // An owner-drawn button keeps no check of its own: this one keeps it (BM_SETCHECK,
+    // BM_GETCHECK) and draws a checked button pushed in, as a push-like check box is drawn.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     // Written directly by the window that owns the button; a change shows at the next redraw.
     COLORREF m_crText;
@@ -19,4 +22,7 @@ public:
 
 protected:
     void PreSubclassWindow() override;
+
+private:
+    bool m_bChecked = false;
 };

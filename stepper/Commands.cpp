@@ -66,30 +66,6 @@ BOOL CStepperDlg::StepButton(UINT nID)
     return Step();
 }
 
-// The pin controls are hidden and disabled; a clock behind the panel's back would move the
-// device without moving the state shown, so none of these runs while its control is disabled.
-void CStepperDlg::OnTck()
-{
-    if (!m_btnTck.IsWindowEnabled() || m_pSending != nullptr)
-        return;
-    CRedrawHold hold(*this);
-    Step();
-}
-
-void CStepperDlg::OnTms()
-{
-    if (!m_btnTms.IsWindowEnabled() || m_pSending != nullptr)
-        return;
-    SetTms(m_btnTms.GetCheck() != 0 ? 1 : 0);
-}
-
-void CStepperDlg::OnTdi()
-{
-    if (!m_btnTdi.IsWindowEnabled() || m_pSending != nullptr)
-        return;
-    SetTdi(m_btnTdi.GetCheck() != 0 ? 1 : 0);
-}
-
 void CStepperDlg::OnStateDoubleClicked()
 {
 }

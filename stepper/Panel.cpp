@@ -98,8 +98,12 @@ BOOL CStepperDlg::ShowState(int nIndex)
             MarkChanged(*pButton);
         }
     }
-    if (nIndex == STATE_UNKNOWN)
-        m_btnTck.EnableWindow(FALSE);
+    // A clock by TCK needs a state to follow from.
+    if ((nIndex == STATE_UNKNOWN) == (m_btnTck.IsWindowEnabled() != FALSE))
+    {
+        m_btnTck.EnableWindow(nIndex != STATE_UNKNOWN ? TRUE : FALSE);
+        MarkChanged(m_btnTck);
+    }
 
     if (m_pPrimaryShown != nullptr && m_pPrimaryShown != m_pPrimary)
         Restore(*this, m_pPrimaryShown);

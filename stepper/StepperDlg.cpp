@@ -40,6 +40,7 @@ const AFX_MSGMAP_ENTRY CStepperDlg::s_messageEntries[] = {
     CommandEntry<&CStepperDlg::OnTck>(BN_CLICKED, IDC_TCK),
     CommandEntry<&CStepperDlg::OnTms>(BN_CLICKED, IDC_TMS),
     CommandEntry<&CStepperDlg::OnTdi>(BN_CLICKED, IDC_TDI),
+    CommandEntry<&CStepperDlg::OnTdo>(BN_CLICKED, IDC_TDO),
     // The buttons that stay enabled after their own step: a double click is one step, not two.
     CommandEntry<&CStepperDlg::OnStateDoubleClicked>(BN_DOUBLECLICKED, IDC_TEST_LOGIC_RESET),
     CommandEntry<&CStepperDlg::OnStateDoubleClicked>(BN_DOUBLECLICKED, IDC_RUN_TEST_IDLE),
@@ -236,6 +237,7 @@ BOOL CStepperDlg::OnInitDialog()
     m_stTitle.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_fontTitle.m_hObject), TRUE);
 
     CableOn();
+    ShowPinControls();
     if (m_pCables != nullptr)
     {
         ::EnableWindow(::GetDlgItem(m_hWnd, IDC_DEVICE), TRUE);

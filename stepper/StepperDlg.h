@@ -162,6 +162,11 @@ public:
     // The list holds the cable in use, or (bAll) every cable there is now.
     void FillCableList(bool bAll);
 
+    // The pin controls shown, enabled where the cable can hold a level, with the levels driven.
+    void ShowPinControls();
+    void ShowPinLevels();
+    void DrivePin(BYTE tms, BYTE tdi);
+
     // A step key's button now, or 0 where its button is disabled.
     UINT StepKeyButton(const StepKey& key);
     BOOL PreTranslateMessage(MSG* pMsg) override;
@@ -196,6 +201,7 @@ protected:
     void OnTck();
     void OnTms();
     void OnTdi();
+    void OnTdo();
     void OnStateDoubleClicked();
     HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor);
 

@@ -74,3 +74,19 @@ const StepCommandRow* FindStepCommand(UINT nID)
     }
     return nullptr;
 }
+
+int NextTapState(int nIndex, int nTms)
+{
+    const TapStateRow* pRow = FindTapState(nIndex);
+    if (pRow == nullptr || nIndex < 0)
+        return -1;
+    // Each state's buttons hold both of its successors, but for TMS high from TEST-LOGIC-RESET
+    // and SELECT-IR: that one is TEST-LOGIC-RESET, whose button is the reset sequence.
+    for (UINT nID : pRow->anEnabled)
+    {
+        const StepCommandRow* pStep = nID != 0 ? FindStepCommand(nID) : nullptr;
+        if (pStep != nullptr && pStep->nTms == nTms)
+            return pStep->nNewState;
+    }
+    return 0;
+}

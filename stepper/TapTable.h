@@ -34,6 +34,10 @@ extern const TapStateRow TAP_STATES[TAP_STATE_ROWS];
 // The row of a state index, or null for an index that names no state.
 const TapStateRow* FindTapState(int nIndex);
 
+// The state one clock with that TMS leads to from nIndex, as the diagram has it; an unknown
+// state stays unknown.
+int NextTapState(int nIndex, int nTms);
+
 const int KEEP_TDI = -1;
 
 struct StepCommandRow

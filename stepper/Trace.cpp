@@ -176,8 +176,10 @@ void CStepperDlg::ShowRecordedClocks()
         m_pendingLines.clear();
         m_listHistory.SetTopIndex(m_listHistory.GetCount() - 1);
         MarkChanged(m_listHistory);
-        // The hidden TDO control is owner-drawn, so this has no visible effect.
+        // The pin controls show the levels of the last clock.
         m_btnTdo.SetCheck(m_nPendingTdo != 0 ? 1 : 0);
+        MarkChanged(m_btnTdo);
+        ShowPinLevels();
     }
     if (m_bValuePending)
     {

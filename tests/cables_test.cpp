@@ -567,6 +567,30 @@ TEST(CableSpecTest, ASerialNumberLeavesRoomForItsChannelLetter)
     EXPECT_NE(std::string::npos, strError.find("14 with a channel letter")) << strError;
 }
 
+// The pin controls over an FTDI cable: a level held by hand is one transfer with TCK low, a TCK
+// clock the click's one transfer, and TDO read without a clock one sample of the pins as held.
+TEST_F(FtdiCableTest, PinsHeldByHandAreATransferEachAndTdoIsReadWithoutAClock)
+{
+    CD2xxPort port(ParsedCable("ftdi:MV2232/A"), FtdiPinMap(), &StandinD2xx());
+    CPortScope scope(&port);
+    ASSERT_TRUE(port.IsAccessible());
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        CCountedWaits waits;
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        TakeLog();
+        Click(dlg, IDC_TMS);  // TMS 0 with TDI 1 held: TDI's pin alone
+        EXPECT_EQ((std::vector<std::string>{"write 02", "read 1"}), TakeLog());
+        Click(dlg, IDC_TCK);
+        EXPECT_EQ((std::vector<std::string>{"write 02 02 03 03", "read 4"}), TakeLog());
+        EXPECT_EQ(1, dlg.m_nState);
+        Click(dlg, IDC_TDO);
+        EXPECT_EQ((std::vector<std::string>{"write 03", "read 1"}), TakeLog());
+        EXPECT_EQ(1, dlg.m_btnTdo.GetCheck());
+        EXPECT_TRUE(CableFailure().empty()) << CableFailure();
+    });
+}
+
 TEST_F(FtdiCableTest, ACableThatIsNotThereSaysWhatWasLookedFor)
 {
     Unplug();

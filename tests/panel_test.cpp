@@ -154,10 +154,11 @@ TEST(PanelTest, AfterStartOnlyResetIsEnabledAndNothingIsHighlighted)
         EXPECT_EQ(ENABLED.at(-1), EnabledButtons(dlg));
         EXPECT_TRUE(HighlightedButtons(dlg).empty());
         EXPECT_EQ(-1, dlg.m_nState);
-        // Nothing can be sent before a reset establishes the state; values can be typed.
-        for (UINT nID : {IDC_TCK, IDC_TMS, IDC_TDI, IDC_TDO, IDC_SEND_DR, IDC_SEND_IR, IDC_DEVICE})
+        // Nothing can be sent or clocked before a reset establishes the state; values can be
+        // typed and the pins held.
+        for (UINT nID : {IDC_TCK, IDC_SEND_DR, IDC_SEND_IR, IDC_DEVICE})
             EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dlg.m_hWnd, static_cast<int>(nID)))) << nID;
-        for (UINT nID : {IDC_DR_VALUE, IDC_IR_VALUE, IDC_VALUE_EDIT})
+        for (UINT nID : {IDC_DR_VALUE, IDC_IR_VALUE, IDC_VALUE_EDIT, IDC_TMS, IDC_TDI, IDC_TDO})
             EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dlg.m_hWnd, static_cast<int>(nID)))) << nID;
         EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(dlg.m_hWnd, IDC_VALUE_EDIT)));
         EXPECT_EQ(::GetSysColor(COLOR_BTNSHADOW), dlg.m_btnSendDr.m_crDisabledFace);
@@ -176,11 +177,12 @@ TEST(PanelTest, EveryStateEnablesWhatOneClockReachesAndHighlightsItsButtons)
             ASSERT_EQ(state.nIndex, dlg.m_nState);
             EXPECT_EQ(ENABLED.at(state.nIndex), EnabledButtons(dlg)) << state.pszCode;
             EXPECT_EQ(Expected(state.nIndex), HighlightedButtons(dlg)) << state.pszCode;
-            EXPECT_FALSE(dlg.m_btnTck.IsWindowEnabled());
+            EXPECT_TRUE(dlg.m_btnTck.IsWindowEnabled()) << state.pszCode;
         }
         // Index -1 keeps the highlight but enables only the reset.
         dlg.ShowState(-1);
         EXPECT_EQ(ENABLED.at(-1), EnabledButtons(dlg));
+        EXPECT_FALSE(dlg.m_btnTck.IsWindowEnabled());
         EXPECT_EQ(Expected(18), HighlightedButtons(dlg));
     });
 }

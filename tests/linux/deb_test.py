@@ -24,8 +24,9 @@ FILES = {"usr/bin/morva", "usr/lib/morva/morva.exe.so", "usr/share/morva/wine-pr
          "usr/lib/udev/rules.d/60-morva-ftdi.rules", "usr/share/man/man1/morva.1.gz",
          "usr/share/doc/morva/copyright", "usr/share/doc/morva/changelog.gz"} | {
     f"usr/share/icons/hicolor/{n}x{n}/apps/morva.png" for n in ICON_SIZES}
-# What the program needs at run time, each found by make-deb.sh from the program itself.
-NEEDED = {"libc6", "libftdi1-2", "libstdc++6", "wine64", "libwine", "fonts-liberation", "fonts-ipafont-gothic"}
+# What the program needs at run time, each found by make-deb.sh from the program itself (libusb
+# for the FTDI device list, beside libftdi).
+NEEDED = {"libc6", "libftdi1-2", "libusb-1.0-0", "libstdc++6", "wine64", "libwine", "fonts-liberation", "fonts-ipafont-gothic"}
 
 
 def run(command, **kwargs):
