@@ -206,7 +206,7 @@ bool ReadFtdiSettings(const std::string& strIniPath, FtdiPinMap& map, std::strin
 bool ResolveCable(const CommandLine& options, const std::string& strIniPath, CableSpec& cable, FtdiPinMap& map,
                   std::string& strError)
 {
-    const std::string strHow = "\n\n" + std::string(CABLE_CHOICE_HOW) + " CABLE is one of:\n" + CABLE_SPEC_FORMS;
+    const std::string strHow = "\n\n" + std::string(CABLE_CHOICE_HOW) + "CABLE is one of:\n" + CABLE_SPEC_FORMS;
     const bool bGiven = options.bCable;
     const std::string& strCommandSpec = options.strCable;
     std::string strText = strCommandSpec;
@@ -223,7 +223,7 @@ bool ResolveCable(const CommandLine& options, const std::string& strIniPath, Cab
     {
         strError = "MORVA cannot use the cable \"" + strText + "\" " +
                    (bGiven ? std::string("given on the command line") : "given in " + ShownPath(strIniPath)) + ".\n" + strWhy +
-                   strHow + (bGiven ? "" : "\n\nThe file's line is written as in\n    [cable]\n    cable=ftdi");
+                   strHow;
         return false;
     }
     // The [ftdi] section is the FTDI cable's: a mistake there stops no other cable.

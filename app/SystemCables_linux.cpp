@@ -16,8 +16,8 @@ const char CABLE_SPEC_FORMS[] =
     "ftdi:SERIAL/B\tchannel B (A to D) of a two- or four-channel FTDI chip\n"
     "sim\tthe simulated board";
 
-const char CABLE_CHOICE_HOW[] = "Choose the cable with --cable CABLE on the command line, or with cable=CABLE in "
-                                "the [cable] section of ~/.config/morva/morva.ini.";
+const char CABLE_CHOICE_HOW[] = "Choose the cable with --cable CABLE on the command line, or in "
+                                "~/.config/morva/morva.ini, as in\n    [cable]\n    cable=ftdi\n";
 
 // The file's Linux path, as the person knows it.
 std::string SettingsFile()
@@ -72,7 +72,7 @@ bool CheckDefaultCable(std::string& strError)
     if (access(DEFAULT_DEVICE, F_OK) == 0)
         return true;
     strError = std::string("No cable is chosen, and this computer has no parallel port ") + DEFAULT_DEVICE +
-               ".\n\n" + CABLE_CHOICE_HOW + " CABLE is one of:\n" + CABLE_SPEC_FORMS +
+               ".\n\n" + CABLE_CHOICE_HOW + "CABLE is one of:\n" + CABLE_SPEC_FORMS +
                "\n\nTo try MORVA without a cable: morva --cable sim";
     return false;
 }

@@ -11,8 +11,8 @@ const char CABLE_SPEC_FORMS[] =
     "ftdi:SERIAL/B\tchannel B (A to D) of a two- or four-channel FTDI chip\n"
     "sim\tthe simulated board";
 
-const char CABLE_CHOICE_HOW[] = "Choose the cable with /cable:CABLE on the command line, or with cable=CABLE in "
-                                "the [cable] section of MORVA.INI beside the program.";
+const char CABLE_CHOICE_HOW[] = "Choose the cable with /cable:CABLE on the command line, or in MORVA.INI beside "
+                                "the program, as in\n    [cable]\n    cable=ftdi\n";
 
 std::string SettingsPath()
 {
