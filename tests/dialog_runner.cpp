@@ -93,18 +93,23 @@ std::string WindowText(HWND hWnd)
     return buffer;
 }
 
+void ClickIdcodeWalk(CStepperDlg& dlg)
+{
+    Click(dlg, IDC_TEST_LOGIC_RESET);
+    for (UINT nID : {IDC_RUN_TEST_IDLE, IDC_SELECT_DR, IDC_CAPTURE_DR})
+        Click(dlg, nID);
+    for (int i = 0; i < 32; ++i)
+        Click(dlg, IDC_SHIFT_DR);
+    Click(dlg, IDC_EXIT1_DR);
+}
+
 uint32_t ClickOutIdcode()
 {
     CStepperDlg dlg;
     std::string tdo;
     RunDialog(dlg, [&] {
         CCountedWaits waits;
-        Click(dlg, IDC_TEST_LOGIC_RESET);
-        for (UINT nID : {IDC_RUN_TEST_IDLE, IDC_SELECT_DR, IDC_CAPTURE_DR})
-            Click(dlg, nID);
-        for (int i = 0; i < 32; ++i)
-            Click(dlg, IDC_SHIFT_DR);
-        Click(dlg, IDC_EXIT1_DR);
+        ClickIdcodeWalk(dlg);
         tdo = std::string(dlg.m_strTdo);
     });
     // The clock into Shift-DR shows the bit before the shift; the next 32 show the IDCODE.

@@ -58,6 +58,8 @@ std::string WindowText(HWND hWnd);
 std::string TempPath(const char* pszPrefix);
 std::vector<std::string> HistoryLines(CStepperDlg& dlg);
 
-// A reset, then the data register shifted out through the window as a person clicks it (32
-// clocks in Shift-DR); gives the device's IDCODE as the TDO row shows it.
+// A reset, then the data register shifted out as a person clicks it (32 clocks in Shift-DR),
+// ending in Exit1-DR.
+void ClickIdcodeWalk(CStepperDlg& dlg);
+// The same walk in a window of its own; gives the device's IDCODE as the TDO row shows it.
 uint32_t ClickOutIdcode();

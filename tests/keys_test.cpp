@@ -62,12 +62,7 @@ TEST(StepKeyTest, TheIdcodeReadWithKeysEqualsTheSameWalkClicked)
         CStepperDlg dlg;
         RunDialog(dlg, [&] {
             CCountedWaits waits;
-            Click(dlg, IDC_TEST_LOGIC_RESET);
-            for (UINT nID : {IDC_RUN_TEST_IDLE, IDC_SELECT_DR, IDC_CAPTURE_DR})
-                Click(dlg, nID);
-            for (int i = 0; i < 32; ++i)
-                Click(dlg, IDC_SHIFT_DR);
-            Click(dlg, IDC_EXIT1_DR);
+            ClickIdcodeWalk(dlg);
             clicked = HistoryLines(dlg);
         });
     }
