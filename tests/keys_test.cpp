@@ -7,6 +7,8 @@
 
 #include "dialog_runner.h"
 #include "keys/StepKeys.h"
+#include "recording_port.h"
+#include "tap_expectations.h"
 
 namespace {
 
@@ -84,6 +86,77 @@ TEST(StepKeyTest, TheIdcodeReadWithKeysEqualsTheSameWalkClicked)
         EXPECT_EQ("32'h14D5654B", WindowText(dlg.m_editValue.m_hWnd));
         EXPECT_EQ(5, dlg.m_nState);
     });
+}
+
+// Through all sixteen states and every "1" button: the keys give the clicks' history, trace rows
+// and cable bytes, clock for clock.
+TEST(StepKeyTest, AWalkThroughEveryStateByKeysEqualsTheSameWalkClicked)
+{
+    const UINT WALK[] = {IDC_RUN_TEST_IDLE, IDC_RUN_TEST_IDLE, IDC_SELECT_DR, IDC_CAPTURE_DR, IDC_SHIFT_DR,
+                         IDC_SHIFT_DR_1,    IDC_EXIT1_DR,      IDC_PAUSE_DR,  IDC_PAUSE_DR,   IDC_EXIT2_DR,
+                         IDC_SHIFT_DR_1,    IDC_EXIT1_DR_1,    IDC_UPDATE_DR, IDC_SELECT_DR,  IDC_SELECT_IR,
+                         IDC_CAPTURE_IR,    IDC_SHIFT_IR_1,    IDC_SHIFT_IR,  IDC_EXIT1_IR_1, IDC_PAUSE_IR,
+                         IDC_EXIT2_IR,      IDC_SHIFT_IR,      IDC_EXIT1_IR,  IDC_UPDATE_IR,  IDC_RUN_TEST_IDLE};
+    struct Walked
+    {
+        std::vector<std::string> lines;
+        std::vector<std::string> rows;
+        std::vector<unsigned char> writes;
+    };
+    auto walk = [&](bool bKeys) {
+        CRecordingPort port;
+        CPortScope scope(&port);
+        Walked walked;
+        CStepperDlg dlg;
+        RunDialog(dlg, [&] {
+            CCountedWaits waits;
+            if (bKeys)
+                Press(dlg, 'R');
+            else
+                Click(dlg, IDC_TEST_LOGIC_RESET);
+            for (UINT nID : WALK)
+            {
+                if (!bKeys)
+                {
+                    Click(dlg, nID);
+                    continue;
+                }
+                int nTms = -1;
+                for (const ExpectedCommand& command : EXPECTED_COMMANDS)
+                    nTms = command.nID == nID ? command.nTms : nTms;
+                ASSERT_NE(-1, nTms);
+                if (IsOneButton(nID))
+                {
+                    CShiftHeld shift;
+                    EXPECT_TRUE(Press(dlg, nTms == 1 ? '1' : '0'));
+                }
+                else
+                {
+                    EXPECT_TRUE(Press(dlg, nTms == 1 ? VK_NUMPAD1 : VK_NUMPAD0));
+                }
+            }
+            walked.lines = HistoryLines(dlg);
+            walked.rows = {std::string(dlg.m_strName1), std::string(dlg.m_strName2), std::string(dlg.m_strName3),
+                           std::string(dlg.m_strTms),   std::string(dlg.m_strTdi),   std::string(dlg.m_strTdo)};
+            walked.writes = port.DataWrites();
+        });
+        return walked;
+    };
+    const Walked clicked = walk(false);
+    const Walked keyed = walk(true);
+    ASSERT_EQ(6 + sizeof(WALK) / sizeof(WALK[0]), keyed.lines.size());
+    EXPECT_EQ(clicked.lines, keyed.lines);
+    EXPECT_EQ(clicked.rows, keyed.rows);
+    EXPECT_EQ(clicked.writes, keyed.writes);
+    // Every state the diagram has was entered.
+    for (const char* pszCode : {"TLR", "RTI", "SDS", "CDR", "SDR", "E1D", "PDR", "E2D", "UDR", "SIS", "CIR", "SIR",
+                                "E1I", "RIR", "E2I", "UIR"})
+    {
+        bool bSeen = false;
+        for (const std::string& line : keyed.lines)
+            bSeen = bSeen || line.substr(4) == pszCode;
+        EXPECT_TRUE(bSeen) << pszCode;
+    }
 }
 
 TEST(StepKeyTest, AKeyNeverPressesADisabledButton)
