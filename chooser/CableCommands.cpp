@@ -38,7 +38,7 @@ void CStepperDlg::OnCableListDropped()
 {
     if (m_pCables == nullptr)
         return;
-    // The drawn width is the spec's; the entries need more.
+    // The list is drawn narrower than its entries; dropped down it is wider.
     ::SendMessageA(::GetDlgItem(m_hWnd, IDC_DEVICE), CB_SETDROPPEDWIDTH, 360, 0);
     FillCableList(true);
 }

@@ -79,7 +79,7 @@ protected:
         Failed,  // strError says why
     };
     // Opens the device with that serial number and channel letter, or at that location where
-    // pDevice has no serial number; null: the one the cable spec names.
+    // pDevice has no serial number; null: the one the person chose.
     virtual OpenResult OpenDevice(const FtdiDevice* pDevice, std::string& strError) = 0;
     // Where to look for a cable that is not found, in the system's words.
     virtual std::string NotFoundAdvice() const = 0;

@@ -14,7 +14,7 @@
 // The simulated board is one for the whole process, so its port is shared, never owned.
 std::shared_ptr<CPort> MakePort(const CableSpec& cable, const FtdiPinMap& map);
 
-// A cable this computer has: its spec as a person writes it, and what it is.
+// A cable this computer has: as a person writes it, and what it is.
 struct FoundCable
 {
     std::string strSpec;

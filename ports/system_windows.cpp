@@ -105,16 +105,16 @@ void AddParallelPorts(std::vector<FoundCable>& cables)
         unsigned long address = 0;
         if (!FirstIoAddress(api, device.DevInst, address))
             continue;
-        char spec[24] = "lpt";
+        char text[24] = "lpt";
         char what[180];
         if (address != 0x378)
-            snprintf(spec, sizeof(spec), "lpt:0x%lX", address);
+            snprintf(text, sizeof(text), "lpt:0x%lX", address);
         snprintf(what, sizeof(what), "%s at 0x%lX", name, address);
         CableSpec parsed;
         std::string strWhy;
-        // Only where the cable driver can reach it: the address rule of every lpt spec.
-        if (ParseCableSpec(spec, parsed, strWhy))
-            cables.push_back({spec, what});
+        // Only where the cable driver can reach it: the address rule of every parallel port.
+        if (ParseCableSpec(text, parsed, strWhy))
+            cables.push_back({text, what});
     }
     api.pfnDestroyDeviceInfoList(hDevices);
 }
