@@ -24,3 +24,18 @@ morva_prepare_prefix() {
         fi
     ) 9>"$_prefix.lock"
 }
+
+# Gives a prepared prefix a screen of the given dots per inch (Wine's LogPixels), once.
+# Usage: morva_set_dpi LOADER PREFIX DPI
+morva_set_dpi() {
+    _loader=$1 _prefix=$2 _dpi=$3
+    [ "$(cat "$_prefix/.morva-dpi" 2>/dev/null)" != "$_dpi" ] || return 0
+    (
+        flock 9
+        if [ "$(cat "$_prefix/.morva-dpi" 2>/dev/null)" != "$_dpi" ]; then
+            "$_loader" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$_dpi" /f >/dev/null 2>&1
+            wineserver -w
+            echo "$_dpi" >"$_prefix/.morva-dpi"
+        fi
+    ) 9>"$_prefix.lock"
+}

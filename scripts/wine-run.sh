@@ -8,12 +8,15 @@ case $1 in
     *) prefix=$(pwd)/$1 ;;
 esac
 shift
+# MORVA_LOGPIXELS: a prefix of its own, beside the one named, whose screen has that many dots per inch.
+[ -z "${MORVA_LOGPIXELS:-}" ] || prefix=$prefix-dpi$MORVA_LOGPIXELS
 # wine64-run.sh sets the 64-bit loader and prefix for the Linux program.
 loader=${MORVA_WINE_LOADER:-wine}
 export WINEPREFIX="$prefix" WINEARCH=${MORVA_WINEARCH:-win32} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-prefix.sh"
 morva_prepare_prefix "$loader" "$prefix" "$here/wine-fonts.reg"
+[ -z "${MORVA_LOGPIXELS:-}" ] || morva_set_dpi "$loader" "$prefix" "$MORVA_LOGPIXELS"
 # Keep one wineserver for the whole run instead of starting one per program.
 wineserver -p30 >/dev/null 2>&1 || true
 # Wine's helper processes (the desktop among them) outlive the program and inherit its output:

@@ -8,6 +8,7 @@
 #include "../cable/cable.h"
 #include "../cable/port.h"
 #include "../platform/codepage.h"
+#include "../platform/dpi.h"
 #include "../res/texts.h"
 #include "TapTable.h"
 
@@ -51,6 +52,7 @@ const AFX_MSGMAP_ENTRY CStepperDlg::s_messageEntries[] = {
     CommandEntry<&CStepperDlg::OnStateDoubleClicked>(BN_DOUBLECLICKED, IDC_PAUSE_DR),
     CommandEntry<&CStepperDlg::OnStateDoubleClicked>(BN_DOUBLECLICKED, IDC_PAUSE_IR),
     MessageEntry<&CStepperDlg::OnCtlColor>(WM_CTLCOLOR),
+    MessageEntry<&CStepperDlg::OnDpiChanged>(WM_DPICHANGED),
 };
 
 const AFX_MSGMAP CStepperDlg::s_messageMap = {&CDialog::s_messageMap, s_messageEntries,
@@ -221,20 +223,8 @@ BOOL CStepperDlg::OnInitDialog()
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
-    RECT rcTitle;
-    m_stTitle.GetClientRect(&rcTitle);
-    LOGFONTA lf = {};
-    lf.lfHeight = (rcTitle.bottom - rcTitle.top) - 2;
-    lf.lfWidth = 0;
-    lf.lfWeight = 900;
-    lf.lfCharSet = 1;
-    lf.lfOutPrecision = 0;
-    lf.lfClipPrecision = 0;
-    lf.lfQuality = 0;
-    lf.lfPitchAndFamily = 0x42;
-    lstrcpyA(lf.lfFaceName, "Arial");
-    m_fontTitle.CreateFontIndirect(&lf);
-    m_stTitle.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_fontTitle.m_hObject), TRUE);
+    m_nDpi = WindowDpi(m_hWnd);
+    SetTitleFont();
 
     CableOn();
     ShowPinControls();
@@ -253,14 +243,7 @@ BOOL CStepperDlg::OnInitDialog()
 
     InitTrace();
 
-    LOGFONTA lfValue = {};
-    lfValue.lfHeight = -VALUE_FONT_PIXELS;
-    lfValue.lfWeight = FW_NORMAL;
-    lfValue.lfCharSet = ANSI_CHARSET;
-    lfValue.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
-    lstrcpyA(lfValue.lfFaceName, "Arial");
-    m_fontValue.CreateFontIndirect(&lfValue);
-    m_editValue.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_fontValue.m_hObject), TRUE);
+    SetValueFont();
     m_irValues.Load(m_strSettingsPath, CablePort().ExampleValues(true));
     m_drValues.Load(m_strSettingsPath, CablePort().ExampleValues(false));
     FillValueList(m_cbIrValue, m_irValues);
@@ -328,8 +311,103 @@ void CStepperDlg::OnDestroy()
     m_fontTms.DeleteObject();
     m_fontTdo.DeleteObject();
     m_fontTdi.DeleteObject();
+    if (m_hScaledIcon != nullptr)
+        ::DestroyIcon(m_hScaledIcon);
     // The cable goes off last, after everything else of the window is gone.
     CableOff();
+}
+
+// The title in Arial Black, as high as its label allows and no wider.
+void CStepperDlg::SetTitleFont()
+{
+    RECT rcTitle;
+    m_stTitle.GetClientRect(&rcTitle);
+    CString title;
+    m_stTitle.GetWindowText(title);
+    LOGFONTA lf = {};
+    lf.lfHeight = (rcTitle.bottom - rcTitle.top) - 2;
+    lf.lfWidth = 0;
+    lf.lfWeight = 900;
+    lf.lfCharSet = 1;
+    lf.lfOutPrecision = 0;
+    lf.lfClipPrecision = 0;
+    lf.lfQuality = 0;
+    lf.lfPitchAndFamily = 0x42;
+    lstrcpyA(lf.lfFaceName, "Arial");
+    // A font's width does not grow in step with its height: at a higher DPI the title may come
+    // out wider than its label, which grew with the dialog font.
+    for (;;)
+    {
+        const HGDIOBJ hOld = m_fontTitle.m_hObject;
+        m_fontTitle.m_hObject = nullptr;
+        m_fontTitle.CreateFontIndirect(&lf);
+        m_stTitle.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_fontTitle.m_hObject), TRUE);
+        if (hOld != nullptr)
+            ::DeleteObject(hOld);
+        CClientDC dc(&m_stTitle);
+        const HFONT hOldFont = dc.SelectObject(&m_fontTitle);
+        SIZE extent = {};
+        ::GetTextExtentPoint32A(dc.m_hDC, title, title.GetLength(), &extent);
+        // What is inked: the blank before the first glyph and after the last may overhang.
+        ABC first = {}, last = {};
+        const LPCSTR pszTitle = title;
+        const UINT nFirst = static_cast<BYTE>(pszTitle[0]);
+        const UINT nLast = static_cast<BYTE>(pszTitle[title.IsEmpty() ? 0 : title.GetLength() - 1]);
+        if (title.IsEmpty() || ::GetCharABCWidthsA(dc.m_hDC, nFirst, nFirst, &first) == FALSE ||
+            ::GetCharABCWidthsA(dc.m_hDC, nLast, nLast, &last) == FALSE)
+            first.abcA = last.abcC = 0;
+        dc.SelectObject(hOldFont);
+        // Ink one pixel wider than the label loses only the edges of its outermost strokes' shading.
+        if (extent.cx - first.abcA - last.abcC <= rcTitle.right - rcTitle.left + 1 || lf.lfHeight <= 8)
+            break;
+        --lf.lfHeight;
+    }
+}
+
+// Narrow enough for "32'h14D5654B" in the display's width.
+void CStepperDlg::SetValueFont()
+{
+    LOGFONTA lfValue = {};
+    lfValue.lfHeight = -ScaleToDpi(VALUE_FONT_PIXELS, m_nDpi);
+    lfValue.lfWeight = FW_NORMAL;
+    lfValue.lfCharSet = ANSI_CHARSET;
+    lfValue.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
+    lstrcpyA(lfValue.lfFaceName, "Arial");
+    const HGDIOBJ hOld = m_fontValue.m_hObject;
+    m_fontValue.m_hObject = nullptr;
+    m_fontValue.CreateFontIndirect(&lfValue);
+    m_editValue.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_fontValue.m_hObject), TRUE);
+    if (hOld != nullptr)
+        ::DeleteObject(hOld);
+}
+
+// The window moved to a monitor of another DPI (Windows 10 and later). The dialog manager has
+// scaled the controls and the dialog font; the fonts of the program's own choosing follow here.
+void CStepperDlg::OnDpiChanged(UINT nDpis, LPARAM lParam)
+{
+    Default();
+    const RECT* pSuggested = reinterpret_cast<const RECT*>(lParam);
+    if (pSuggested != nullptr)
+        ::SetWindowPos(m_hWnd, nullptr, pSuggested->left, pSuggested->top, pSuggested->right - pSuggested->left,
+                       pSuggested->bottom - pSuggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    m_nDpi = HIWORD(nDpis);
+    SetTitleFont();
+    SetValueFont();
+    SetTraceFonts();
+    const int nIcon = ScaleToDpi(32, m_nDpi);
+    const HICON hIcon = static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME),
+                                                        IMAGE_ICON, nIcon, nIcon, 0));
+    if (hIcon != nullptr)
+    {
+        // The one icon loaded at the start is shared and stays; one loaded for a DPI goes with the next.
+        SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(hIcon));
+        SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(hIcon));
+        if (m_hScaledIcon != nullptr)
+            ::DestroyIcon(m_hScaledIcon);
+        m_hScaledIcon = hIcon;
+        m_hIcon = hIcon;
+    }
+    RefreshTrace();
 }
 
 HBRUSH CStepperDlg::OnCtlColor(CDC*, CWnd*, UINT)

@@ -90,6 +90,8 @@ public:
     CColorButton m_btnCaptureIr;
     CColorButton m_btnCaptureDr;
     HICON m_hIcon;
+    HICON m_hScaledIcon = nullptr;  // loaded for a DPI the window moved to
+    int m_nDpi = 96;  // the DPI the window is laid out for
     int m_nState;
     CFont m_fontTitle;
     bool m_bRedrawHeld = false;
@@ -221,7 +223,11 @@ private:
         CStepperDlg& m_dlg;
     };
 
-    static void CreateRowFont(CFont& font);
+    static void CreateRowFont(CFont& font, int nDpi, SIZE cell);
+    void SetTraceFonts();
+    void SetTitleFont();
+    void SetValueFont();
+    void OnDpiChanged(UINT nDpis, LPARAM lParam);
     void InitTrace();
 
     static const AFX_MSGMAP_ENTRY s_messageEntries[];

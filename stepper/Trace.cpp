@@ -1,8 +1,12 @@
 // The signal trace (three code rows, then TMS, TDI and TDO) and the history list.
 #include "StepperDlg.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "../cable/cable.h"
 #include "../platform/codepage.h"
+#include "../platform/dpi.h"
 #include "../res/texts.h"
 #include "TapTable.h"
 
@@ -39,7 +43,7 @@ void Shift(CString& row, int nWidth, LPCSTR pszColumn)
 
 } // namespace
 
-void CStepperDlg::CreateRowFont(CFont& font)
+void CStepperDlg::CreateRowFont(CFont& font, int nDpi, SIZE cell)
 {
     LOGFONTA lf = {};
     lf.lfHeight = 8;
@@ -51,29 +55,67 @@ void CStepperDlg::CreateRowFont(CFont& font)
     lf.lfQuality = 0;
     lf.lfPitchAndFamily = 0x41;
     lstrcpyA(lf.lfFaceName, "FixedSys");
-    font.CreateFontIndirect(&lf);
-    // Windows answers with the bitmap Fixedsys at its only size. A scalable font in its place
-    // (Wine has no bitmap Fixedsys) would be drawn 8 pixels high: ask it for the bitmap's cell.
-    if (IsScalable(font))
+    if (nDpi != BASE_DPI)
     {
+        // The bitmap's cell grown with the DPI, from a scalable font.
+        lf.lfHeight = cell.cy;
+        lf.lfWidth = cell.cx;
+    }
+    font.CreateFontIndirect(&lf);
+    if (nDpi == BASE_DPI)
+    {
+        // Windows answers with the bitmap Fixedsys at its only size. A scalable font in its place
+        // (Wine has no bitmap Fixedsys) would be drawn 8 pixels high: ask it for the bitmap's cell.
+        if (IsScalable(font))
+        {
+            font.DeleteObject();
+            lf.lfHeight = FIXEDSYS_CELL_HEIGHT;
+            lf.lfWidth = FIXEDSYS_CELL_WIDTH;
+            font.CreateFontIndirect(&lf);
+        }
+        return;
+    }
+    if (!IsScalable(font))
+    {
+        // Windows keeps the bitmap Fixedsys at its one size: a TrueType face every Windows has,
+        // bold, as heavy as the bitmap's strokes.
         font.DeleteObject();
-        lf.lfHeight = FIXEDSYS_CELL_HEIGHT;
-        lf.lfWidth = FIXEDSYS_CELL_WIDTH;
+        lf.lfWeight = FW_BOLD;
+        lf.lfOutPrecision = OUT_TT_PRECIS;
+        lf.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+        lstrcpyA(lf.lfFaceName, "Courier New");
         font.CreateFontIndirect(&lf);
+    }
+}
+
+void CStepperDlg::SetTraceFonts()
+{
+    const std::pair<CStatic*, CFont*> rows[] = {{&m_stName1, &m_fontName1}, {&m_stName2, &m_fontName2},
+                                                {&m_stName3, &m_fontName3}, {&m_stTms, &m_fontTms},
+                                                {&m_stTdo, &m_fontTdo},     {&m_stTdi, &m_fontTdi}};
+    for (const auto& row : rows)
+    {
+        // The bitmap's cell, scaled, and no higher than the row. Once the rows have their number
+        // of columns (at the first DPI), they keep it: no wider than that many fit.
+        RECT client;
+        row.first->GetClientRect(&client);
+        SIZE cell = {ScaleToDpi(FIXEDSYS_CELL_WIDTH, m_nDpi), ScaleToDpi(FIXEDSYS_CELL_HEIGHT, m_nDpi)};
+        cell.cy = std::min(cell.cy, client.bottom);
+        if (m_nTraceWidth > 0)
+            cell.cx = std::min(cell.cx, client.right / m_nTraceWidth);
+        const HGDIOBJ hOld = row.second->m_hObject;
+        row.second->m_hObject = nullptr;
+        CreateRowFont(*row.second, m_nDpi, cell);
+        SetRowFont(*row.first, *row.second);
+        if (hOld != nullptr)
+            ::DeleteObject(hOld);
     }
 }
 
 void CStepperDlg::InitTrace()
 {
-    CreateRowFont(m_fontName1);
-    SetRowFont(m_stName1, m_fontName1);
-    CreateRowFont(m_fontName2);
-    SetRowFont(m_stName2, m_fontName2);
-    CreateRowFont(m_fontName3);
-    SetRowFont(m_stName3, m_fontName3);
-
-    CreateRowFont(m_fontTms);
-    SetRowFont(m_stTms, m_fontTms);
+    m_nDpi = WindowDpi(m_hWnd);
+    SetTraceFonts();
     {
         // Measured with the row font itself, so that N columns always fit the control.
         CClientDC dc(&m_stTms);
@@ -84,12 +126,18 @@ void CStepperDlg::InitTrace()
         RECT rect;
         m_stTms.GetClientRect(&rect);
         m_nTraceWidth = tm.tmAveCharWidth > 0 ? rect.right / tm.tmAveCharWidth : 0;
+        // At another DPI the rows hold as many columns as at 96 DPI. The dialog's layout does not
+        // grow in step with the DPI (it follows its font's width), so the row's width at 96 DPI
+        // comes from its width in dialog units.
+        const int nBaseWidth = DialogBaseWidthAt(m_hWnd, m_nDpi, m_nDpi);
+        const int nBaseWidth96 = DialogBaseWidthAt(m_hWnd, m_nDpi, BASE_DPI);
+        if (m_nDpi != BASE_DPI && nBaseWidth > 0 && nBaseWidth96 > 0)
+        {
+            const int nWidthUnits = ::MulDiv(rect.right, 4, nBaseWidth);
+            m_nTraceWidth = ::MulDiv(nWidthUnits, nBaseWidth96, 4) / FIXEDSYS_CELL_WIDTH;
+            SetTraceFonts();  // no wider than that many columns fit
+        }
     }
-
-    CreateRowFont(m_fontTdo);
-    SetRowFont(m_stTdo, m_fontTdo);
-    CreateRowFont(m_fontTdi);
-    SetRowFont(m_stTdi, m_fontTdi);
 
     for (int i = 0; i < m_nTraceWidth; ++i)
     {

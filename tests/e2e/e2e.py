@@ -158,9 +158,9 @@ class Session:
             check(time.time() < deadline, f"timed out waiting for {what}")
             time.sleep(0.3)
 
-    def probe(self, action=""):
+    def probe(self, action="", timeout=60):
         out = subprocess.run(self.wine + [os.path.join(self.build, "tests", "e2e_probe.exe")] + ([action] if action else []),
-                             capture_output=True, timeout=60).stdout.decode("utf-8", "replace")
+                             capture_output=True, timeout=timeout).stdout.decode("utf-8", "replace")
         return Window(out)
 
     def click(self, window, ident, double=False, hold=None):
@@ -444,6 +444,56 @@ def case_screens(session, build):
         check(same_picture(os.path.join(folder, f"ja-{shot}.png"), os.path.join(reference, f"ja-{shot}.png")),
               f"the Japanese {shot} differs from tests/e2e/reference/ja-{shot}.png")
     print(f"screens: saved in {folder}; the Japanese main window, About box and cable messages as they were")
+
+
+def case_dpi(session, build):
+    """The main window on screens of 96, 144 and 192 DPI (a prefix each), in both languages: at
+    every DPI the same clocks in the history and the same trace columns, in a window grown with
+    the DPI; at 96 DPI the Japanese window is as it always was. Screenshots to look at."""
+    folder = os.path.join(build, "screens")
+    os.makedirs(folder, exist_ok=True)
+    reference = os.path.join(os.path.dirname(os.path.abspath(__file__)), "reference")
+    seen = {}
+    try:
+        for dpi in (96, 144, 192):
+            # The probe runs in the same prefix as the program: it takes the setting from here.
+            if dpi == 96:
+                os.environ.pop("MORVA_LOGPIXELS", None)
+            else:
+                os.environ["MORVA_LOGPIXELS"] = str(dpi)
+            session.probe(timeout=600)  # a new prefix is made on first use
+            for name, _, overrides in LOCALES:
+                env = dict(os.environ)
+                for key in ("LANG", "LC_ALL", "LC_CTYPE", "LANGUAGE"):
+                    env.pop(key, None)
+                env.update(overrides)
+                window = session.start(env=env)
+                session.click(window, 1000)
+                window = session.wait_for_count(6)
+                for ident in (1001, 1002, 1004, 1005):
+                    before = window.count
+                    session.click(window, ident)
+                    window = session.wait_for_count(before + 1)
+                screen = subprocess.run(["xdotool", "getdisplaygeometry"], capture_output=True, text=True).stdout.split()
+                check(window.rect[2] <= int(screen[0]) and window.rect[3] <= int(screen[1]),
+                      f"at {dpi} DPI the window {window.rect} does not fit the screen {screen}")
+                session.screenshot(os.path.join(folder, f"dpi{dpi}-{name}-main.png"), window.rect)
+                seen[(dpi, name)] = (window, [window.rows[r] for r in ROWS])
+                session.stop()
+                session.others = []
+    finally:
+        os.environ.pop("MORVA_LOGPIXELS", None)
+    for (dpi, name), (window, rows) in seen.items():
+        base, base_rows = seen[(96, name)]
+        check(rows == base_rows, f"{name} at {dpi} DPI: trace rows {rows}, at 96 DPI {base_rows}")
+        check((window.count, window.last_line) == (base.count, base.last_line),
+              f"{name} at {dpi} DPI: history ends {window.count} {window.last_line!r}")
+        width, base_width = window.rect[2] - window.rect[0], base.rect[2] - base.rect[0]
+        check(width * 96 >= base_width * dpi * 0.95, f"{name} at {dpi} DPI: the window is {width} pixels wide")
+    check(len(seen[(96, "ja")][1][0]) >= 40, f"only {len(seen[(96, 'ja')][1][0])} trace columns")
+    check(same_picture(os.path.join(folder, "dpi96-ja-main.png"), os.path.join(reference, "ja-main.png")),
+          "the Japanese window at 96 DPI differs from tests/e2e/reference/ja-main.png")
+    print(f"dpi: saved in {folder}; {len(seen[(96, 'ja')][1][0])} trace columns at every DPI")
 
 
 # --- The InpOut way to the port -------------------------------------------------------------
@@ -1375,7 +1425,7 @@ CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": c
          "lpt-address": case_lpt_address, "cable-choice": case_cable_choice, "ftdi": case_ftdi,
          "ftdi-unplug": case_ftdi_unplug, "ftdi-refused": case_ftdi_refused, "focus": case_focus,
          "pixels": case_pixels, "session": case_session, "send": case_send, "cable-list": case_cable_list,
-         "step-keys": case_step_keys}
+         "step-keys": case_step_keys, "dpi": case_dpi}
 
 
 def main():
