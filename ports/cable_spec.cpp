@@ -113,6 +113,33 @@ bool ParseFtdi(const std::string& rest, CableSpec& cable, std::string& strError)
     return true;
 }
 
+// HOST:PORT, the port in decimal.
+bool ParseServer(const std::string& rest, const char* pszKind, const char* pszExample, CableSpec& cable,
+                 std::string& strError)
+{
+    const size_t colon = rest.rfind(':');
+    const std::string host = rest.substr(0, colon);
+    const std::string port = colon != std::string::npos ? rest.substr(colon + 1) : std::string();
+    bool bGood = colon != std::string::npos && !host.empty() && !port.empty() && port.size() <= 5;
+    for (char c : host)
+        bGood = bGood && (isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-');
+    unsigned long nPort = 0;
+    for (char c : port)
+    {
+        bGood = bGood && isdigit(static_cast<unsigned char>(c));
+        nPort = nPort * 10 + static_cast<unsigned long>(c - '0');
+    }
+    if (!bGood || nPort == 0 || nPort > 65535)
+    {
+        strError = "\"" + rest + "\" is not a server: give its host name or IPv4 address and its TCP port (1 to " +
+                   "65535), as in " + pszKind + ":" + pszExample + ".";
+        return false;
+    }
+    cable.host = host;
+    cable.port = static_cast<unsigned short>(nPort);
+    return true;
+}
+
 } // namespace
 
 bool ParseCableSpec(const std::string& strText, CableSpec& cable, std::string& strError)
@@ -131,6 +158,21 @@ bool ParseCableSpec(const std::string& strText, CableSpec& cable, std::string& s
         return ParseLpt(rest, cable, strError);
     if (kind == "ftdi")
         return ParseFtdi(rest, cable, strError);
+    if (kind == "rbb")
+    {
+        cable.kind = CableKind::RemoteBitbang;
+        if (!rest.empty() && rest[0] == '/')
+        {
+            cable.device = rest;
+            return true;
+        }
+        return ParseServer(rest, "rbb", "localhost:44853", cable, strError);
+    }
+    if (kind == "xvc")
+    {
+        cable.kind = CableKind::Xvc;
+        return ParseServer(rest, "xvc", "192.168.1.10:2542", cable, strError);
+    }
     if (kind == "sim" && !bHasRest)
     {
         cable.kind = CableKind::Sim;
@@ -154,6 +196,12 @@ std::string DescribeCable(const CableSpec& cable)
         if (cable.channel != 0)
             snprintf(text + strlen(text), sizeof(text) - strlen(text), " channel %c", cable.channel);
         return text;
+    case CableKind::RemoteBitbang:
+        if (!cable.device.empty())
+            return "remote_bitbang server at " + cable.device;
+        return "remote_bitbang server at " + cable.host + ":" + std::to_string(cable.port);
+    case CableKind::Xvc:
+        return "XVC server at " + cable.host + ":" + std::to_string(cable.port);
     case CableKind::Lpt:
     default:
         if (!cable.device.empty())

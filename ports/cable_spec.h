@@ -1,5 +1,7 @@
 // Which cable the program drives, as a person writes it: "lpt", "lpt:0xD010" (Windows),
-// "lpt:/dev/parport1" (Linux), "ftdi", "ftdi:SERIAL", "ftdi:SERIAL/B" or "sim".
+// "lpt:/dev/parport1" (Linux), "ftdi", "ftdi:SERIAL", "ftdi:SERIAL/B", "sim", or a JTAG server
+// on the network: "rbb:HOST:PORT" (OpenOCD's remote_bitbang; on Linux also "rbb:/path/to/socket")
+// and "xvc:HOST:PORT" (Xilinx Virtual Cable 1.0).
 #pragma once
 
 #include <string>
@@ -9,13 +11,17 @@ enum class CableKind
     Lpt,
     Ftdi,
     Sim,
+    RemoteBitbang,
+    Xvc,
 };
 
 struct CableSpec
 {
     CableKind kind = CableKind::Lpt;
     unsigned short address = 0x378;  // data register; status is the next address
-    std::string device;              // a parallel port's device file; empty: by address
+    std::string device;              // a parallel port's device file, or remote_bitbang's UNIX socket
+    std::string host;                // a network server's host name or IPv4 address
+    unsigned short port = 0;         // and its TCP port
     std::string serial;              // empty: the first FTDI device found
     char channel = 0;                // 'A' to 'D' on two- and four-channel chips; 0: not given
     bool bChosen = false;            // false: nobody chose, the system's default applies
@@ -28,5 +34,5 @@ struct CableSpec
 bool ParseCableSpec(const std::string& strText, CableSpec& cable, std::string& strError);
 
 // "parallel port at 0x378", "parallel port /dev/parport0", "FTDI cable MV1234 channel B",
-// "simulated board".
+// "simulated board", "remote_bitbang server at localhost:44853", "XVC server at 10.0.0.2:2542".
 std::string DescribeCable(const CableSpec& cable);

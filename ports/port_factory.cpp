@@ -1,11 +1,16 @@
 #include "port_factory.h"
 
+#include "net_port.h"
 #include "sim_port.h"
 
 std::shared_ptr<CPort> MakePort(const CableSpec& cable, const FtdiPinMap& map)
 {
     if (cable.kind == CableKind::Sim)
         return std::shared_ptr<CPort>(&SimulatedPort(), [](CPort*) {});
+    if (cable.kind == CableKind::RemoteBitbang)
+        return std::make_shared<CRemoteBitbangPort>(cable, MakeNetLink());
+    if (cable.kind == CableKind::Xvc)
+        return std::make_shared<CXvcPort>(cable, MakeNetLink());
     return MakeSystemPort(cable, map);
 }
 

@@ -1,0 +1,37 @@
+// A stream connection to a JTAG server on the network (or, on Linux, a UNIX socket), in which a
+// connect, a send and a receive each wait at most NET_TIMEOUT_MS. The system's half is
+// net_link_windows.cpp (Winsock 1.1, loaded only when it is needed) or net_link_linux.cpp.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+const int NET_TIMEOUT_MS = 1000;
+
+enum class NetResult
+{
+    Done,
+    Refused,   // nothing listens there
+    TimedOut,  // no answer within NET_TIMEOUT_MS
+    Closed,    // the server closed the connection
+    Failed,    // anything else: the text says what
+};
+
+class CNetLink
+{
+public:
+    virtual ~CNetLink() {}
+    // A host name or a dotted IPv4 address, and a TCP port; TCP_NODELAY is set.
+    virtual NetResult Connect(const std::string& host, unsigned short port, std::string& strError) = 0;
+    // A UNIX socket's path.
+    virtual NetResult ConnectLocal(const std::string& path, std::string& strError) = 0;
+    virtual NetResult Send(const void* pData, size_t nSize, std::string& strError) = 0;
+    // Exactly nSize bytes, or fewer (nReceived) when the time runs out or the server closes.
+    virtual NetResult Receive(void* pData, size_t nSize, size_t& nReceived, std::string& strError) = 0;
+    virtual void Close() = 0;
+    virtual bool IsConnected() const = 0;
+};
+
+// A link of this system, not connected.
+std::unique_ptr<CNetLink> MakeNetLink();

@@ -1,0 +1,16 @@
+// The few socket calls the test server makes, for each build: Winsock 2 in the Windows tests,
+// BSD sockets in the Linux program's (server_socket_winsock.cpp, server_socket_bsd.cpp).
+#pragma once
+
+#include <cstddef>
+
+// A socket listening on the loopback at nPort (0: any free port); gives the port it has.
+long long ServerListen(unsigned short nPort, unsigned short& nBound);
+// A port on the loopback where nothing listens.
+unsigned short ServerUnusedPort();
+// Whether the socket can be read (or accepted on) within nMilliseconds.
+bool ServerReadable(long long nSocket, int nMilliseconds);
+long long ServerAccept(long long nListener);  // negative when none
+int ServerReceive(long long nSocket, char* pData, size_t nSize);  // 0: closed; negative: failed
+void ServerSend(long long nSocket, const char* pData, size_t nSize);
+void ServerClose(long long nSocket);

@@ -1,0 +1,235 @@
+// The network cables against a remote_bitbang and an XVC server on the loopback, each with a
+// simulated board behind it: the bytes on the wire, the IDCODE read through the window, and
+// every fault with its message and the reset that reconnects.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "dialog_runner.h"
+#include "net/jtag_server.h"
+#include "ports/port_factory.h"
+#include "recording_port.h"
+
+namespace {
+
+std::shared_ptr<CPort> NetworkCable(const std::string& strSpec)
+{
+    CableSpec cable;
+    std::string strError;
+    EXPECT_TRUE(ParseCableSpec(strSpec, cable, strError)) << strError;
+    return MakePort(cable, FtdiPinMap());
+}
+
+std::string Repeated(const std::string& text, int nTimes)
+{
+    std::string all;
+    for (int i = 0; i < nTimes; ++i)
+        all += text;
+    return all;
+}
+
+// "shift:", one bit, TMS and TDI.
+std::string XvcClock(int nTms, int nTdi)
+{
+    return std::string("shift:\x01\x00\x00\x00", 10) + static_cast<char>(nTms) + static_cast<char>(nTdi);
+}
+
+TEST(NetCableTest, RemoteBitbangSendsEachClocksLevelsAndRInOneMessage)
+{
+    CJtagServer server(ServerProtocol::RemoteBitbang);
+    std::shared_ptr<CPort> port = NetworkCable(server.Spec());
+    ASSERT_TRUE(port->IsAccessible()) << port->AccessProblem();
+    CPortScope scope(port.get());
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        CCountedWaits waits;
+        // Switching the cable on sends nothing; a reset is six clocks of TMS 1 and TDI 1.
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        EXPECT_EQ(Repeated("37R", 6), server.TakeReceived());
+        Click(dlg, IDC_RUN_TEST_IDLE);     // TMS 0, TDI 1
+        Click(dlg, IDC_SELECT_DR);         // TMS 1
+        Click(dlg, IDC_CAPTURE_DR);        // TMS 0
+        Click(dlg, IDC_SHIFT_DR);          // TMS 0, TDI 0
+        EXPECT_EQ("15R37R15R04R", server.TakeReceived());
+        // The pins by hand: a level held is one character with TCK low; TDO now is R alone.
+        // (The R's answer also says that the level before it has arrived.)
+        Click(dlg, IDC_TDI);
+        Click(dlg, IDC_TDO);
+        EXPECT_EQ("1R", server.TakeReceived());
+        EXPECT_TRUE(CableFailure().empty()) << CableFailure();
+    });
+    port.reset();
+    EXPECT_EQ("Q", server.WaitForReceived(1)) << "the session ends with Q";
+}
+
+TEST(NetCableTest, XvcAsksForTheServersLimitSetsTheClockAndShiftsOneBitAClock)
+{
+    CJtagServer server(ServerProtocol::Xvc);
+    std::shared_ptr<CPort> port = NetworkCable(server.Spec());
+    ASSERT_TRUE(port->IsAccessible()) << port->AccessProblem();
+    // 10000 ns, little-endian.
+    EXPECT_EQ(std::string("getinfo:settck:\x10\x27\x00\x00", 19), server.TakeReceived());
+    EXPECT_NE(std::string::npos, port->Description().find("xvcServer_v1.0, TCK period 10000 ns")) << port->Description();
+    EXPECT_FALSE(port->HoldsLevels());
+    CPortScope scope(port.get());
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        CCountedWaits waits;
+        EXPECT_FALSE(dlg.m_btnTms.IsWindowEnabled()) << "no level is held without a clock";
+        EXPECT_FALSE(dlg.m_btnTdo.IsWindowEnabled());
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        Click(dlg, IDC_RUN_TEST_IDLE);
+        EXPECT_EQ(Repeated(XvcClock(1, 1), 6) + XvcClock(0, 1), server.TakeReceived());
+    });
+}
+
+// Each protocol and fault: the connection's end, or an answer the protocol does not allow.
+struct FaultCase
+{
+    ServerProtocol protocol;
+    ServerFaults faults;
+    const char* pszSaid;  // in the message
+    const char* pszName;
+};
+
+class NetFaultTest : public ::testing::TestWithParam<FaultCase>
+{
+};
+
+TEST_P(NetFaultTest, AFaultFailsTheClockRecordsNothingAndAResetReconnects)
+{
+    CJtagServer server(GetParam().protocol);
+    std::shared_ptr<CPort> port = NetworkCable(server.Spec());
+    ASSERT_TRUE(port->IsAccessible()) << port->AccessProblem();
+    CPortScope scope(port.get());
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        CBoxAnswerer answerer(dlg);
+        CCountedWaits waits;
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        Click(dlg, IDC_RUN_TEST_IDLE);
+        ServerFaults faults = GetParam().faults;
+        if (faults.nCloseAfterClocks >= 0)
+            faults.nCloseAfterClocks += 7;  // counted from the connection's start
+        server.SetFaults(faults);
+        Click(dlg, IDC_SELECT_DR);
+        ASSERT_EQ(1u, AnsweredBoxes().size());
+        const std::string text = AnsweredBoxes()[0].strText;
+        EXPECT_NE(std::string::npos, text.find("server at 127.0.0.1:" + std::to_string(server.Port()))) << text;
+        EXPECT_NE(std::string::npos, text.find(GetParam().pszSaid)) << text;
+        EXPECT_EQ(-1, dlg.m_nState);
+        EXPECT_EQ(7u, HistoryLines(dlg).size()) << "the failed clock is not recorded";
+        EXPECT_EQ(7u, dlg.m_session.Count());
+
+        server.SetFaults(ServerFaults());
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        EXPECT_EQ(0, dlg.m_nState);
+        EXPECT_EQ(1u, AnsweredBoxes().size()) << (AnsweredBoxes().size() > 1 ? AnsweredBoxes()[1].strText : "");
+        EXPECT_EQ(13u, HistoryLines(dlg).size());
+        EXPECT_EQ(2, server.Connections()) << "the reset connects again";
+    });
+}
+
+ServerFaults Closing()
+{
+    ServerFaults faults;
+    faults.nCloseAfterClocks = 0;
+    return faults;
+}
+
+ServerFaults Silent()
+{
+    ServerFaults faults;
+    faults.bSilent = true;
+    return faults;
+}
+
+ServerFaults Answering(char c)
+{
+    ServerFaults faults;
+    faults.badAnswer = c;
+    return faults;
+}
+
+ServerFaults Short()
+{
+    ServerFaults faults;
+    faults.bShortAnswer = true;
+    return faults;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryFault, NetFaultTest,
+    ::testing::Values(FaultCase{ServerProtocol::RemoteBitbang, Closing(), "closed the connection", "RbbClosed"},
+                      FaultCase{ServerProtocol::RemoteBitbang, Silent(), "no answer within a second", "RbbSilent"},
+                      FaultCase{ServerProtocol::RemoteBitbang, Answering('x'), "answered R with 'x' (0x78)", "RbbBadAnswer"},
+                      FaultCase{ServerProtocol::Xvc, Closing(), "closed the connection", "XvcClosed"},
+                      FaultCase{ServerProtocol::Xvc, Silent(), "no answer within a second", "XvcSilent"},
+                      FaultCase{ServerProtocol::Xvc, Short(), "answered 0 of the 1 byte that shift: takes", "XvcShort"}),
+    [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.pszName); });
+
+TEST(NetCableTest, AServerNobodyRunsIsNamedWithWhatToCheck)
+{
+    const unsigned short nPort = CJtagServer::UnusedPort();
+    for (const char* pszKind : {"rbb", "xvc"})
+    {
+        std::shared_ptr<CPort> port = NetworkCable(std::string(pszKind) + ":127.0.0.1:" + std::to_string(nPort));
+        EXPECT_FALSE(port->IsAccessible());
+        const std::string problem = port->AccessProblem();
+        EXPECT_NE(std::string::npos, problem.find("at 127.0.0.1:" + std::to_string(nPort) + " could not be reached"))
+            << problem;
+        EXPECT_NE(std::string::npos, problem.find("listens on port " + std::to_string(nPort) + " of 127.0.0.1"))
+            << problem;
+    }
+}
+
+TEST(NetCableTest, AnXvcServerThatTakesNoWholeClockIsRefused)
+{
+    CJtagServer server(ServerProtocol::Xvc);
+    ServerFaults faults;
+    faults.nVectorLimit = 0;
+    server.SetFaults(faults);
+    std::shared_ptr<CPort> port = NetworkCable(server.Spec());
+    EXPECT_FALSE(port->IsAccessible());
+    EXPECT_NE(std::string::npos, port->AccessProblem().find("at most 0 bytes")) << port->AccessProblem();
+}
+
+// The value lists over each protocol: the board's IDCODE comes back through the server.
+TEST(NetCableTest, TheIdcodeIsReadThroughEitherServer)
+{
+    for (ServerProtocol protocol : {ServerProtocol::RemoteBitbang, ServerProtocol::Xvc})
+    {
+        CJtagServer server(protocol);
+        std::shared_ptr<CPort> port = NetworkCable(server.Spec());
+        ASSERT_TRUE(port->IsAccessible()) << port->AccessProblem();
+        CPortScope scope(port.get());
+        CStepperDlg dlg;
+        RunDialog(dlg, [&] {
+            CCountedWaits waits;
+            Click(dlg, IDC_TEST_LOGIC_RESET);
+            SendValue(dlg, IDC_IR_VALUE, "4'b0010");
+            SendValue(dlg, IDC_DR_VALUE, "32'h0");
+            EXPECT_EQ("32'h14D5654B", WindowText(dlg.m_editValue.m_hWnd)) << server.Spec();
+        });
+    }
+}
+
+TEST(NetCableTest, SpecsNameAServerAndItsPort)
+{
+    CableSpec cable;
+    std::string strError;
+    ASSERT_TRUE(ParseCableSpec("rbb:localhost:44853", cable, strError)) << strError;
+    EXPECT_EQ("remote_bitbang server at localhost:44853", DescribeCable(cable));
+    ASSERT_TRUE(ParseCableSpec("rbb:/tmp/jtag.sock", cable, strError)) << strError;
+    EXPECT_EQ("/tmp/jtag.sock", cable.device);
+    ASSERT_TRUE(ParseCableSpec("xvc:192.168.1.10:2542", cable, strError)) << strError;
+    EXPECT_EQ("XVC server at 192.168.1.10:2542", DescribeCable(cable));
+    for (const char* pszBad : {"rbb", "xvc:host", "xvc:host:0", "rbb:host:65536", "rbb::44853", "xvc:ho st:2542"})
+    {
+        EXPECT_FALSE(ParseCableSpec(pszBad, cable, strError)) << pszBad;
+        EXPECT_NE(std::string::npos, strError.find("TCP port")) << pszBad << ": " << strError;
+    }
+}
+
+} // namespace
