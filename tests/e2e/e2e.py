@@ -269,16 +269,13 @@ def check_window(session, window, code, tms, tdi, shot_path):
     return line
 
 
-def case_walk(session, build):
-    """Every state of the diagram, clicked in turn, checked after every click."""
-    window = session.start()
-    check(window.enabled_buttons() == ENABLED["***"], "at start only TEST-LOGIC-RESET is enabled")
-    check(window.count == 0, "the history starts empty")
+def walk_every_state(session, window, build):
+    """A reset, then every state of the diagram clicked in turn, checked after every click."""
     shot = os.path.join(build, "e2e-probe.ppm")
-
+    before = window.count
     session.click(window, 1000)
-    window = session.wait_for_count(6)
-    check(window.count == 6, f"a reset gives six clocks, history has {window.count}")
+    window = session.wait_for_count(before + 6)
+    check(window.count == before + 6, f"a reset gives six clocks, history has {window.count - before} more")
     tdi = 1
     check_window(session, window, "TLR", 1, 1, shot)
     check(window.rows[1029].endswith("111111") and window.rows[1030].endswith("111111"),
@@ -302,6 +299,17 @@ def case_walk(session, build):
             subprocess.run(["import", "-window", "root", "-crop", f"{right - left}x{bottom - top}+{left}+{top}",
                             "+repage", os.path.join(build, "e2e-walk.png")], check=True)
     check(seen == set(HIGHLIGHTED) - {"***"}, f"states not visited: {set(HIGHLIGHTED) - seen - {'***'}}")
+    return window
+
+
+
+def case_walk(session, build):
+    """Every state of the diagram, clicked in turn, checked after every click."""
+    window = session.start()
+    check(window.enabled_buttons() == ENABLED["***"], "at start only TEST-LOGIC-RESET is enabled")
+    check(window.count == 0, "the history starts empty")
+
+    window = walk_every_state(session, window, build)
 
     # A double click on RUN-TEST/IDLE is one step.
     before = window.count
@@ -1230,6 +1238,39 @@ def case_burst(session, build):
     print(f"burst: {window.count} history lines form a path through the diagram, ending in {code}")
 
 
+def case_verilator(session, build):
+    """The example's Verilog TAP, built with Verilator and served over remote_bitbang: the program
+    (MORVA.EXE, or with --native the Linux program) walks it through all sixteen states by real
+    clicks, checked after every click, and reads its IDCODE by clicks alone."""
+    example = os.path.join(session.source, "examples", "verilator-tap")
+    out = os.path.join(build, "example-verilator")
+    subprocess.run(["make", "-s", "-C", example, f"OBJ_DIR={out}"], check=True, stdout=subprocess.DEVNULL)
+    server = subprocess.Popen([os.path.join(out, "rbb_server"), "0"], stdout=subprocess.PIPE, text=True)
+    try:
+        address = server.stdout.readline().split()[-1]  # "remote_bitbang on 127.0.0.1:PORT"
+        spec = f"rbb:{address}"
+        program, args = ("morva.exe", ["--cable", spec]) if session.native else ("MORVA.EXE", [f"/cable:{spec}"])
+        check(not session.probe().visible, "a MORVA window is already open")
+        session.process = session.launch(program, args=args)
+        window = session.wait_until(lambda w: w.visible, "the window", timeout=60)
+        check(any(spec[4:] in item for item in window.items.get(1042, [])) or spec[4:] in window.texts.get(1042, ""),
+              f"the cable list does not show {spec}: {window.texts.get(1042)!r}")
+        # The IDCODE first: both walks' 74 lines stay below the history's limit of 101.
+        idcode_walk = [1000, 1001, 1002, 1004, 1005] + [1005] * 31 + [1006]
+        window = click_through(session, window, idcode_walk)
+        value = window.texts.get(1043, "")
+        check(value == "32'h3C0FFEE1", f"the value display shows {value!r}, not the example's IDCODE 32'h3C0FFEE1")
+        tdo = "".join(window.rows[1031][-32:])
+        check(int(tdo[::-1], 2) == 0x3C0FFEE1, f"the TDO row's last 32 digits {tdo} are not the IDCODE")
+        window = walk_every_state(session, window, build)
+        session.screenshot(os.path.join(build, "e2e-verilator.png"), window.rect)
+        escape(session, window, session.process)
+    finally:
+        server.kill()
+        server.wait()
+    print(f"verilator: the example's TAP over {spec}: every state walked and checked, IDCODE 32'h3C0FFEE1 read")
+
+
 def case_native(session, build, windows_build):
     """The Linux program on the simulated board: every state walked and checked as MORVASIM.EXE's
     window is, then its window against MORVASIM.EXE's after the same clicks, pixel for pixel."""
@@ -1425,7 +1466,7 @@ CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": c
          "lpt-address": case_lpt_address, "cable-choice": case_cable_choice, "ftdi": case_ftdi,
          "ftdi-unplug": case_ftdi_unplug, "ftdi-refused": case_ftdi_refused, "focus": case_focus,
          "pixels": case_pixels, "session": case_session, "send": case_send, "cable-list": case_cable_list,
-         "step-keys": case_step_keys, "dpi": case_dpi}
+         "step-keys": case_step_keys, "dpi": case_dpi, "verilator": case_verilator}
 
 
 def main():
