@@ -29,6 +29,8 @@
 #include "../tests/dialog_runner.h"
 #include "../tests/recording_port.h"
 #include "../tests/standin/ftd2xx_standin.h"
+#include "../tests/net/jtag_server.h"
+#include "../ports/port_factory.h"
 #include "platform/gdi.h"
 #include "ports/d2xx_port.h"
 
@@ -47,6 +49,8 @@ const int VISIBLE_STEPS = 1000;
 const int RESET_RUNS = 10;
 const int START_RUNS = 5;
 const int FTDI_STEPS = 20000;
+// A clock over the loopback costs some round trips through Wine's server: fewer clocks a run.
+const int NET_STEPS = 2000;
 const double RESET_MINIMUM_MS = 30.0;
 const int SEND_RUNS = 3;
 const double CLOCK_WAIT_MS = 5.0;
@@ -421,6 +425,31 @@ int main(int argc, char** argv)
         });
     }
 
+    // The network cables against servers on the loopback, the simulated board behind each.
+    Figure rbbCost = {"step cost over remote_bitbang, loopback, hidden (us)", {}};
+    Figure xvcCost = {"step cost over XVC, loopback, hidden (us)", {}};
+    for (Figure* pFigure : {&rbbCost, &xvcCost})
+    {
+        CJtagServer server(pFigure == &rbbCost ? ServerProtocol::RemoteBitbang : ServerProtocol::Xvc);
+        CableSpec cable;
+        std::string strError;
+        ParseCableSpec(server.Spec(), cable, strError);
+        for (int run = 0; run < STEP_RUNS; ++run)
+        {
+            std::shared_ptr<CPort> pPort = MakePort(cable, FtdiPinMap());
+            CPortScope scope(pPort.get());
+            if (!pPort->IsAccessible())
+                break;
+            CCountedWaits waits;
+            CStepperDlg dlg;
+            RunDialog(dlg, [&] {
+                ::ShowWindow(dlg.m_hWnd, SW_HIDE);
+                Click(dlg, IDC_TEST_LOGIC_RESET);
+                pFigure->values.push_back(walk(dlg, NET_STEPS));
+            });
+        }
+    }
+
     Figure start = {"MORVASIM.EXE start to visible window (ms)", {}};
     for (int run = 0; run < START_RUNS; ++run)
         start.values.push_back(TimeToWindow(ProgramFolder() + "MORVASIM.EXE"));
@@ -440,6 +469,8 @@ int main(int argc, char** argv)
     Print(userAfter);
     Print(start);
     Print(ftdiCost);
+    Print(rbbCost);
+    Print(xvcCost);
     Print(send32);
     Print(send1024);
     Print(floorVisible);
@@ -473,5 +504,9 @@ int main(int argc, char** argv)
     printf("FTDI: %d hidden clocks a run through the D2XX calls to a simulated chip in this process; a real\n"
            "cable adds its USB round trip to each clock, which no machine here can measure.\n",
            FTDI_STEPS);
+    printf("Network: %d hidden clocks a run through remote_bitbang and XVC servers on the loopback (a thread of\n"
+           "this process, the simulated board behind it), beside the parallel port's step cost above. A server\n"
+           "across a network adds its round trip to each clock.\n",
+           NET_STEPS);
     return 0;
 }
