@@ -7,6 +7,9 @@
 #include "cable/cable.h"
 #include "dialog_runner.h"
 #include "libftdi_standin.h"
+#include "net/jtag_server.h"
+#include "net/server_socket.h"
+#include "ports/port_factory.h"
 #include "ports/libftdi_port.h"
 #include "ports/ppdev_port.h"
 #include "ppdev_standin.h"
@@ -328,3 +331,36 @@ TEST(LibftdiCableTest, AChipThatSendsNothingBackFailsTheClockAfterItsTimeout)
 }
 
 } // namespace
+
+// remote_bitbang on a UNIX socket, as simulations on the same machine often serve it.
+TEST(RemoteBitbangCableTest, AUnixSocketServesAsTcpDoes)
+{
+    const std::string path = "/tmp/morva-rbb-" + std::to_string(::GetCurrentProcessId()) + ".sock";
+    std::shared_ptr<CPort> port;
+    {
+        CJtagServer server(ServerProtocol::RemoteBitbang, ServerListenLocal(path.c_str()));
+        CableSpec cable;
+        std::string strError;
+        ASSERT_TRUE(ParseCableSpec("rbb:" + path, cable, strError)) << strError;
+        port = MakePort(cable, FtdiPinMap());
+        ASSERT_TRUE(port->IsAccessible()) << port->AccessProblem();
+        CPortScope scope(port.get());
+        CStepperDlg dlg;
+        RunDialog(dlg, [&] {
+            CCountedWaits waits;
+            Click(dlg, IDC_TEST_LOGIC_RESET);
+            Click(dlg, IDC_RUN_TEST_IDLE);
+            EXPECT_EQ("37R37R37R37R37R37R15R", server.TakeReceived());
+            EXPECT_EQ(1, dlg.m_nState);
+        });
+    }
+    // The server has gone: the name in the message is the socket's.
+    port = nullptr;
+    CableSpec cable;
+    std::string strError;
+    ParseCableSpec("rbb:" + path, cable, strError);
+    std::shared_ptr<CPort> gone = MakePort(cable, FtdiPinMap());
+    ::unlink(path.c_str());
+    EXPECT_FALSE(gone->IsAccessible());
+    EXPECT_NE(std::string::npos, gone->AccessProblem().find("listens on " + path)) << gone->AccessProblem();
+}

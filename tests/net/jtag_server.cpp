@@ -31,6 +31,12 @@ CJtagServer::CJtagServer(ServerProtocol protocol) : m_protocol(protocol)
     m_hThread = ::CreateThread(nullptr, 0, &CJtagServer::ThreadMain, this, 0, nullptr);
 }
 
+CJtagServer::CJtagServer(ServerProtocol protocol, long long nListener) : m_protocol(protocol), m_nListener(nListener)
+{
+    ::InitializeCriticalSection(&m_lock);
+    m_hThread = ::CreateThread(nullptr, 0, &CJtagServer::ThreadMain, this, 0, nullptr);
+}
+
 CJtagServer::~CJtagServer()
 {
     ::InterlockedExchange(&m_bStop, 1);

@@ -28,6 +28,8 @@ class CJtagServer
 {
 public:
     explicit CJtagServer(ServerProtocol protocol);
+    // Serving on a listening socket made elsewhere (a UNIX socket's, say); closed with the server.
+    CJtagServer(ServerProtocol protocol, long long nListener);
     ~CJtagServer();
     CJtagServer(const CJtagServer&) = delete;
     CJtagServer& operator=(const CJtagServer&) = delete;

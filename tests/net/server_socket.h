@@ -6,6 +6,8 @@
 
 // A socket listening on the loopback at nPort (0: any free port); gives the port it has.
 long long ServerListen(unsigned short nPort, unsigned short& nBound);
+// A socket listening on a UNIX socket's path (BSD sockets only: the Linux program's tests).
+long long ServerListenLocal(const char* pszPath);
 // A port on the loopback where nothing listens.
 unsigned short ServerUnusedPort();
 // Whether the socket can be read (or accepted on) within nMilliseconds.

@@ -2,7 +2,9 @@
 
 #include <netinet/in.h>
 #include <poll.h>
+#include <cstring>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -26,6 +28,18 @@ int Bound(unsigned short nPort, unsigned short& nBound)
 long long ServerListen(unsigned short nPort, unsigned short& nBound)
 {
     const int fd = Bound(nPort, nBound);
+    ::listen(fd, 4);
+    return fd;
+}
+
+long long ServerListenLocal(const char* pszPath)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    strncpy(address.sun_path, pszPath, sizeof(address.sun_path) - 1);
+    ::unlink(pszPath);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
     ::listen(fd, 4);
     return fd;
 }
