@@ -14,7 +14,10 @@ const char CABLE_SPEC_FORMS[] =
     "ftdi\tthe first FTDI cable found\n"
     "ftdi:SERIAL\tthe FTDI cable with that serial number\n"
     "ftdi:SERIAL/B\tchannel B (A to D) of a two- or four-channel FTDI chip\n"
-    "sim\tthe simulated board";
+    "sim\tthe simulated board\n"
+    "rbb:HOST:PORT\ta remote_bitbang JTAG server (e.g. rbb:localhost:44853)\n"
+    "rbb:SOCKET\tthe same on a UNIX socket (e.g. rbb:/tmp/jtag.sock)\n"
+    "xvc:HOST:PORT\ta Xilinx Virtual Cable server (e.g. xvc:192.168.1.10:2542)";
 
 const char CABLE_CHOICE_HOW[] = "Choose the cable with --cable CABLE on the command line, or in "
                                 "~/.config/morva/morva.ini, as in\n    [cable]\n    cable=ftdi\n";

@@ -406,6 +406,27 @@ def case_error(session, build):
     print("error: message box, diagnostic line, no window; the second start ended quietly")
 
 
+def locale_env(overrides):
+    """The environment with the locale of LOCALES' overrides alone."""
+    env = dict(os.environ)
+    for key in ("LANG", "LC_ALL", "LC_CTYPE", "LANGUAGE"):
+        env.pop(key, None)
+    env.update(overrides)
+    return env
+
+
+def start_in_shift_dr(session, env):
+    """The program started, then a reset and the four clicks that lead to SHIFT-DR."""
+    window = session.start(env=env)
+    session.click(window, 1000)
+    window = session.wait_for_count(6)
+    for ident in (1001, 1002, 1004, 1005):
+        before = window.count
+        session.click(window, ident)
+        window = session.wait_for_count(before + 1)
+    return window
+
+
 def case_screens(session, build):
     """Screenshots of the main window, the About box and the error boxes in the default locale
     (English) and in Japanese; the Japanese texts must arrive as themselves, not as question
@@ -414,17 +435,8 @@ def case_screens(session, build):
     os.makedirs(folder, exist_ok=True)
     reference = os.path.join(os.path.dirname(os.path.abspath(__file__)), "reference")
     for name, language, overrides in LOCALES:
-        env = dict(os.environ)
-        for key in ("LANG", "LC_ALL", "LC_CTYPE", "LANGUAGE"):
-            env.pop(key, None)
-        env.update(overrides)
-        window = session.start(env=env)
-        session.click(window, 1000)
-        window = session.wait_for_count(6)
-        for ident in (1001, 1002, 1004, 1005):
-            before = window.count
-            session.click(window, ident)
-            window = session.wait_for_count(before + 1)
+        env = locale_env(overrides)
+        window = start_in_shift_dr(session, env)
         session.screenshot(os.path.join(folder, f"{name}-main.png"), window.rect)
 
         window = session.wait_until(lambda w: w.boxes["about"]["count"] == 1, "the About box", action="about")
@@ -471,17 +483,7 @@ def case_dpi(session, build):
                 os.environ["MORVA_LOGPIXELS"] = str(dpi)
             session.probe(timeout=600)  # a new prefix is made on first use
             for name, _, overrides in LOCALES:
-                env = dict(os.environ)
-                for key in ("LANG", "LC_ALL", "LC_CTYPE", "LANGUAGE"):
-                    env.pop(key, None)
-                env.update(overrides)
-                window = session.start(env=env)
-                session.click(window, 1000)
-                window = session.wait_for_count(6)
-                for ident in (1001, 1002, 1004, 1005):
-                    before = window.count
-                    session.click(window, ident)
-                    window = session.wait_for_count(before + 1)
+                window = start_in_shift_dr(session, locale_env(overrides))
                 screen = subprocess.run(["xdotool", "getdisplaygeometry"], capture_output=True, text=True).stdout.split()
                 check(window.rect[2] <= int(screen[0]) and window.rect[3] <= int(screen[1]),
                       f"at {dpi} DPI the window {window.rect} does not fit the screen {screen}")
