@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <iterator>
+#include <utility>
 
 #include "../cable/cable.h"
 #include "../cable/port.h"
@@ -317,7 +318,13 @@ void CStepperDlg::OnDestroy()
     CableOff();
 }
 
-// The title in Arial Black, as high as its label allows and no wider.
+void CStepperDlg::ReplaceFont(CWnd& control, CFont& font, CFont& fresh)
+{
+    control.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(fresh.m_hObject), TRUE);
+    std::swap(font.m_hObject, fresh.m_hObject);
+}
+
+// The title in heavy Arial, as high as its label allows and no wider.
 void CStepperDlg::SetTitleFont()
 {
     RECT rcTitle;
@@ -338,12 +345,9 @@ void CStepperDlg::SetTitleFont()
     // out wider than its label, which grew with the dialog font.
     for (;;)
     {
-        const HGDIOBJ hOld = m_fontTitle.m_hObject;
-        m_fontTitle.m_hObject = nullptr;
-        m_fontTitle.CreateFontIndirect(&lf);
-        m_stTitle.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_fontTitle.m_hObject), TRUE);
-        if (hOld != nullptr)
-            ::DeleteObject(hOld);
+        CFont fresh;
+        fresh.CreateFontIndirect(&lf);
+        ReplaceFont(m_stTitle, m_fontTitle, fresh);
         CClientDC dc(&m_stTitle);
         const HFONT hOldFont = dc.SelectObject(&m_fontTitle);
         SIZE extent = {};
@@ -373,12 +377,9 @@ void CStepperDlg::SetValueFont()
     lfValue.lfCharSet = ANSI_CHARSET;
     lfValue.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
     lstrcpyA(lfValue.lfFaceName, "Arial");
-    const HGDIOBJ hOld = m_fontValue.m_hObject;
-    m_fontValue.m_hObject = nullptr;
-    m_fontValue.CreateFontIndirect(&lfValue);
-    m_editValue.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_fontValue.m_hObject), TRUE);
-    if (hOld != nullptr)
-        ::DeleteObject(hOld);
+    CFont fresh;
+    fresh.CreateFontIndirect(&lfValue);
+    ReplaceFont(m_editValue, m_fontValue, fresh);
 }
 
 // The window moved to a monitor of another DPI (Windows 10 and later). The dialog manager has

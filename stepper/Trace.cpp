@@ -29,11 +29,6 @@ bool IsScalable(CFont& font)
     return (tm.tmPitchAndFamily & (TMPF_VECTOR | TMPF_TRUETYPE)) != 0;
 }
 
-void SetRowFont(CStatic& row, CFont& font)
-{
-    row.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font.m_hObject), TRUE);
-}
-
 // Drops the oldest column and appends the newest.
 void Shift(CString& row, int nWidth, LPCSTR pszColumn)
 {
@@ -103,12 +98,9 @@ void CStepperDlg::SetTraceFonts()
         cell.cy = std::min(cell.cy, client.bottom);
         if (m_nTraceWidth > 0)
             cell.cx = std::min(cell.cx, client.right / m_nTraceWidth);
-        const HGDIOBJ hOld = row.second->m_hObject;
-        row.second->m_hObject = nullptr;
-        CreateRowFont(*row.second, m_nDpi, cell);
-        SetRowFont(*row.first, *row.second);
-        if (hOld != nullptr)
-            ::DeleteObject(hOld);
+        CFont fresh;
+        CreateRowFont(fresh, m_nDpi, cell);
+        ReplaceFont(*row.first, *row.second, fresh);
     }
 }
 
