@@ -21,9 +21,9 @@ bool IsNtFamily()
     return version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
-CCableList::Entry EntryOf(const std::string& strSpec, const CableSpec& cable)
+CCableList::Entry EntryOf(const std::string& strName, const CableName& cable)
 {
-    return {strSpec, DescribeCable(cable)};
+    return {strName, DescribeCable(cable)};
 }
 
 } // namespace
@@ -39,16 +39,16 @@ CCableChoice::~CCableChoice()
 
 bool CCableChoice::Start(const CommandLine& options, std::string& strError)
 {
-    CableSpec cable;
+    CableName cable;
     FtdiPinMap map;
     if (ONLY_THE_SIMULATED_BOARD)
         cable.kind = CableKind::Sim;
     else if (!ResolveCable(options, m_strSettingsPath, cable, map, strError) ||
              (!cable.bChosen && !CheckDefaultCable(strError)))
         return false;
-    m_strSpec = ONLY_THE_SIMULATED_BOARD ? "sim" : options.bCable ? options.strCable : SettingsCable(m_strSettingsPath);
-    if (m_strSpec.empty())
-        m_strSpec = "lpt";
+    m_strCableName = ONLY_THE_SIMULATED_BOARD ? "sim" : options.bCable ? options.strCable : SettingsCable(m_strSettingsPath);
+    if (m_strCableName.empty())
+        m_strCableName = "lpt";
     Make(cable, map);
     return true;
 }
@@ -58,7 +58,7 @@ bool IsPortAccessible()
     return CablePort().IsAccessible();
 }
 
-void CCableChoice::Make(const CableSpec& cable, const FtdiPinMap& map)
+void CCableChoice::Make(const CableName& cable, const FtdiPinMap& map)
 {
     SetCableAddress(cable.address);
     m_pPort = MakePort(cable, map);
@@ -97,20 +97,20 @@ std::vector<CCableList::Entry> CCableChoice::Cables()
     if (!ONLY_THE_SIMULATED_BOARD)
     {
         for (const FoundCable& found : FindCables())
-            entries.push_back({found.strSpec, found.strWhat});
+            entries.push_back({found.strName, found.strWhat});
     }
-    CableSpec sim;
+    CableName sim;
     sim.kind = CableKind::Sim;
     entries.push_back(EntryOf("sim", sim));
     // The cable the settings file names, where the system did not list it.
     const std::string strKept = ONLY_THE_SIMULATED_BOARD ? std::string() : SettingsCable(m_strSettingsPath);
-    CableSpec kept;
+    CableName kept;
     std::string strWhy;
-    if (!strKept.empty() && ParseCableSpec(strKept, kept, strWhy) && IsCableReachable(kept, strWhy))
+    if (!strKept.empty() && ParseCableName(strKept, kept, strWhy) && IsCableReachable(kept, strWhy))
     {
         bool bListed = false;
         for (const Entry& entry : entries)
-            bListed = bListed || entry.strSpec == strKept;
+            bListed = bListed || entry.strName == strKept;
         if (!bListed)
             entries.push_back(EntryOf(strKept, kept));
     }
@@ -119,22 +119,22 @@ std::vector<CCableList::Entry> CCableChoice::Cables()
 
 CCableList::Entry CCableChoice::InUse() const
 {
-    return EntryOf(m_strSpec, m_cable);
+    return EntryOf(m_strCableName, m_cable);
 }
 
-bool CCableChoice::Use(const std::string& strSpec, std::string& strError)
+bool CCableChoice::Use(const std::string& strName, std::string& strError)
 {
-    CableSpec cable;
+    CableName cable;
     FtdiPinMap map;
     std::string strWhy;
-    if (ONLY_THE_SIMULATED_BOARD && strSpec != "sim")
+    if (ONLY_THE_SIMULATED_BOARD && strName != "sim")
     {
         strError = "MORVASIM drives its simulated board only.";
         return false;
     }
-    if (!ParseCableSpec(strSpec, cable, strWhy) || !IsCableReachable(cable, strWhy))
+    if (!ParseCableName(strName, cable, strWhy) || !IsCableReachable(cable, strWhy))
     {
-        strError = "MORVA cannot use the cable \"" + strSpec + "\".\n" + strWhy;
+        strError = "MORVA cannot use the cable \"" + strName + "\".\n" + strWhy;
         return false;
     }
     if (cable.kind == CableKind::Ftdi && !ReadFtdiSettings(m_strSettingsPath, map, strError))
@@ -143,7 +143,7 @@ bool CCableChoice::Use(const std::string& strSpec, std::string& strError)
         return false;
     }
     cable.bChosen = true;
-    const CableSpec oldCable = m_cable;
+    const CableName oldCable = m_cable;
     const FtdiPinMap oldMap = m_map;
     // The cable in use is released before the new one is touched.
     Close();
@@ -160,8 +160,8 @@ bool CCableChoice::Use(const std::string& strSpec, std::string& strError)
             strError += "\n\n" + DescribeCable(oldCable) + " could not be opened again either: " + strAgain;
         return false;
     }
-    m_strSpec = strSpec;
+    m_strCableName = strName;
     if (!m_strSettingsPath.empty() && !ONLY_THE_SIMULATED_BOARD)
-        ::WritePrivateProfileStringA("cable", "cable", strSpec.c_str(), m_strSettingsPath.c_str());
+        ::WritePrivateProfileStringA("cable", "cable", strName.c_str(), m_strSettingsPath.c_str());
     return true;
 }

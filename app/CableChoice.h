@@ -7,7 +7,7 @@
 
 #include "../chooser/CableList.h"
 #include "../ports/bitbang_port.h"
-#include "../ports/cable_spec.h"
+#include "../ports/cable_name.h"
 
 struct CommandLine;
 
@@ -34,15 +34,15 @@ public:
 
     std::vector<Entry> Cables() override;
     Entry InUse() const override;
-    bool Use(const std::string& strSpec, std::string& strError) override;
+    bool Use(const std::string& strName, std::string& strError) override;
 
 private:
-    void Make(const CableSpec& cable, const FtdiPinMap& map);
+    void Make(const CableName& cable, const FtdiPinMap& map);
     void Close();
 
     std::string m_strSettingsPath;
-    std::string m_strSpec;  // as the person wrote it, or "lpt" for the default
-    CableSpec m_cable;
+    std::string m_strCableName;  // as the person wrote it, or "lpt" for the default
+    CableName m_cable;
     FtdiPinMap m_map;
     std::shared_ptr<CPort> m_pPort;
 };

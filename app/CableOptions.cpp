@@ -203,14 +203,14 @@ bool ReadFtdiSettings(const std::string& strIniPath, FtdiPinMap& map, std::strin
     return true;
 }
 
-bool ResolveCable(const CommandLine& options, const std::string& strIniPath, CableSpec& cable, FtdiPinMap& map,
+bool ResolveCable(const CommandLine& options, const std::string& strIniPath, CableName& cable, FtdiPinMap& map,
                   std::string& strError)
 {
-    const std::string strHow = "\n\n" + std::string(CABLE_CHOICE_HOW) + "CABLE is one of:\n" + CABLE_SPEC_FORMS;
+    const std::string strHow = "\n\n" + std::string(CABLE_CHOICE_HOW) + "CABLE is one of:\n" + CABLE_NAME_FORMS;
     const bool bGiven = options.bCable;
-    const std::string& strCommandSpec = options.strCable;
-    std::string strText = strCommandSpec;
-    cable = CableSpec();
+    const std::string& strCommandCable = options.strCable;
+    std::string strText = strCommandCable;
+    cable = CableName();
     if (!bGiven && !Setting(strIniPath, "cable", "cable", strText, strError))
     {
         strError = ShownPath(strIniPath) + ": " + strError;
@@ -219,7 +219,7 @@ bool ResolveCable(const CommandLine& options, const std::string& strIniPath, Cab
     if (strText.empty())
         return true;
     std::string strWhy;
-    if (!ParseCableSpec(strText, cable, strWhy) || !IsCableReachable(cable, strWhy))
+    if (!ParseCableName(strText, cable, strWhy) || !IsCableReachable(cable, strWhy))
     {
         strError = "MORVA cannot use the cable \"" + strText + "\" " +
                    (bGiven ? std::string("given on the command line") : "given in " + ShownPath(strIniPath)) + ".\n" + strWhy +

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "../ports/bitbang_port.h"
-#include "../ports/cable_spec.h"
+#include "../ports/cable_name.h"
 #include "SystemCables.h"
 
 struct CommandLine
@@ -31,5 +31,5 @@ bool ReadFtdiSettings(const std::string& strIniPath, FtdiPinMap& map, std::strin
 
 // The command line over the settings file over the default. False with a message for the person:
 // what was wrong, where it came from, and the accepted forms.
-bool ResolveCable(const CommandLine& options, const std::string& strIniPath, CableSpec& cable, FtdiPinMap& map,
+bool ResolveCable(const CommandLine& options, const std::string& strIniPath, CableName& cable, FtdiPinMap& map,
                   std::string& strError);

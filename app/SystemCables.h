@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "../ports/cable_spec.h"
+#include "../ports/cable_name.h"
 
 // The forms accepted, one a line ("FORM\tmeaning"), for messages.
-extern const char CABLE_SPEC_FORMS[];
+extern const char CABLE_NAME_FORMS[];
 // Where a cable is chosen, one sentence for messages.
 extern const char CABLE_CHOICE_HOW[];
 
@@ -19,7 +19,7 @@ std::string ShownPath(const std::string& strPath);
 
 // False, with why, for a cable this system has no way to: a port address on Linux, a device
 // file on Windows.
-bool IsCableReachable(const CableSpec& cable, std::string& strWhy);
+bool IsCableReachable(const CableName& cable, std::string& strWhy);
 
 // False, with what to give, when nobody chose a cable and the system's default is not there.
 bool CheckDefaultCable(std::string& strError);

@@ -8,7 +8,7 @@
 
 #include <unistd.h>
 
-const char CABLE_SPEC_FORMS[] =
+const char CABLE_NAME_FORMS[] =
     "lpt\tthe parallel port /dev/parport0\n"
     "lpt:DEVICE\ta parallel port by its ppdev device file (e.g. lpt:/dev/parport1)\n"
     "ftdi\tthe first FTDI cable found\n"
@@ -58,9 +58,9 @@ std::string ShownPath(const std::string& strPath)
     return strUnix;
 }
 
-bool IsCableReachable(const CableSpec& cable, std::string& strWhy)
+bool IsCableReachable(const CableName& cable, std::string& strWhy)
 {
-    if (cable.kind == CableKind::Lpt && cable.device.empty() && cable.address != CableSpec().address)
+    if (cable.kind == CableKind::Lpt && cable.device.empty() && cable.address != CableName().address)
     {
         strWhy = "On Linux MORVA reaches parallel ports through the kernel's ppdev driver, by device file, not "
                  "by address: give the port as in lpt:/dev/parport0.";
@@ -75,7 +75,7 @@ bool CheckDefaultCable(std::string& strError)
     if (access(DEFAULT_DEVICE, F_OK) == 0)
         return true;
     strError = std::string("No cable is chosen, and this computer has no parallel port ") + DEFAULT_DEVICE +
-               ".\n\n" + CABLE_CHOICE_HOW + "CABLE is one of:\n" + CABLE_SPEC_FORMS +
+               ".\n\n" + CABLE_CHOICE_HOW + "CABLE is one of:\n" + CABLE_NAME_FORMS +
                "\n\nTo try MORVA without a cable: morva --cable sim";
     return false;
 }

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-const char CABLE_SPEC_FORMS[] =
+const char CABLE_NAME_FORMS[] =
     "lpt\tthe parallel port at 0x378\n"
     "lpt:ADDRESS\ta parallel port whose data register is at ADDRESS (hex with 0x, e.g. lpt:0xD010)\n"
     "ftdi\tthe first FTDI cable found\n"
@@ -31,7 +31,7 @@ std::string ShownPath(const std::string& strPath)
     return strPath;
 }
 
-bool IsCableReachable(const CableSpec& cable, std::string& strWhy)
+bool IsCableReachable(const CableName& cable, std::string& strWhy)
 {
     if (cable.kind == CableKind::Lpt && !cable.device.empty())
     {

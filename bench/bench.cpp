@@ -407,22 +407,30 @@ int main(int argc, char** argv)
         floorRepaint.values.push_back(FloorRepaint(100));
     }
 
-    Figure ftdiCost = {"step cost over FTDI stand-in, window hidden (us)", {}};
-    for (int run = 0; run < STEP_RUNS; ++run)
-    {
-        CableSpec cable;
-        cable.kind = CableKind::Ftdi;
-        CD2xxPort port(cable, FtdiPinMap(), &StandinD2xx());
+    // A reset, then that many clocks in the hidden window over another cable; false where the
+    // cable cannot be opened.
+    auto hiddenWalkOver = [&](CPort& port, int nSteps, Figure& figure) {
         CPortScope scope(&port);
         if (!port.IsAccessible())
-            break;
+            return false;
         CCountedWaits waits;
         CStepperDlg dlg;
         RunDialog(dlg, [&] {
             ::ShowWindow(dlg.m_hWnd, SW_HIDE);
             Click(dlg, IDC_TEST_LOGIC_RESET);
-            ftdiCost.values.push_back(walk(dlg, FTDI_STEPS));
+            figure.values.push_back(walk(dlg, nSteps));
         });
+        return true;
+    };
+
+    Figure ftdiCost = {"step cost over FTDI stand-in, window hidden (us)", {}};
+    for (int run = 0; run < STEP_RUNS; ++run)
+    {
+        CableName cable;
+        cable.kind = CableKind::Ftdi;
+        CD2xxPort port(cable, FtdiPinMap(), &StandinD2xx());
+        if (!hiddenWalkOver(port, FTDI_STEPS, ftdiCost))
+            break;
     }
 
     // The network cables against servers on the loopback, the simulated board behind each.
@@ -431,22 +439,13 @@ int main(int argc, char** argv)
     for (Figure* pFigure : {&rbbCost, &xvcCost})
     {
         CJtagServer server(pFigure == &rbbCost ? ServerProtocol::RemoteBitbang : ServerProtocol::Xvc);
-        CableSpec cable;
+        CableName cable;
         std::string strError;
-        ParseCableSpec(server.Spec(), cable, strError);
+        ParseCableName(server.Cable(), cable, strError);
         for (int run = 0; run < STEP_RUNS; ++run)
         {
-            std::shared_ptr<CPort> pPort = MakePort(cable, FtdiPinMap());
-            CPortScope scope(pPort.get());
-            if (!pPort->IsAccessible())
+            if (!hiddenWalkOver(*MakePort(cable, FtdiPinMap()), NET_STEPS, *pFigure))
                 break;
-            CCountedWaits waits;
-            CStepperDlg dlg;
-            RunDialog(dlg, [&] {
-                ::ShowWindow(dlg.m_hWnd, SW_HIDE);
-                Click(dlg, IDC_TEST_LOGIC_RESET);
-                pFigure->values.push_back(walk(dlg, NET_STEPS));
-            });
         }
     }
 

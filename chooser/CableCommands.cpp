@@ -9,7 +9,7 @@
 
 std::string CableListText(const CCableList::Entry& entry)
 {
-    return entry.strSpec + "  " + entry.strWhat;
+    return entry.strName + "  " + entry.strWhat;
 }
 
 void CStepperDlg::FillCableList(bool bAll)
@@ -20,7 +20,7 @@ void CStepperDlg::FillCableList(bool bAll)
     int nInUse = -1;
     for (size_t i = 0; i < m_cableEntries.size(); ++i)
     {
-        if (m_cableEntries[i].strSpec == inUse.strSpec)
+        if (m_cableEntries[i].strName == inUse.strName)
             nInUse = static_cast<int>(i);
     }
     if (nInUse < 0)
@@ -57,7 +57,7 @@ void CStepperDlg::OnCablePicked()
         return;
     const LRESULT nPicked = ::SendMessageA(::GetDlgItem(m_hWnd, IDC_DEVICE), CB_GETCURSEL, 0, 0);
     if (nPicked < 0 || static_cast<size_t>(nPicked) >= m_cableEntries.size() || m_pSending != nullptr ||
-        m_cableEntries[nPicked].strSpec == m_pCables->InUse().strSpec)
+        m_cableEntries[nPicked].strName == m_pCables->InUse().strName)
     {
         FillCableList(false);
         return;
@@ -65,7 +65,7 @@ void CStepperDlg::OnCablePicked()
     // Closed as closing the window closes it; the new one starts as the window's start does.
     CableOff();
     std::string strError;
-    const bool bUsed = m_pCables->Use(m_cableEntries[nPicked].strSpec, strError);
+    const bool bUsed = m_pCables->Use(m_cableEntries[nPicked].strName, strError);
     CableOn();
     FillCableList(false);
     ShowPinControls();

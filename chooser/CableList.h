@@ -11,7 +11,7 @@ class CCableList
 public:
     struct Entry
     {
-        std::string strSpec;  // as a person writes it: "sim", "ftdi:MV2232/B"
+        std::string strName;  // as a person writes it: "sim", "ftdi:MV2232/B"
         std::string strWhat;  // "simulated board"
     };
 
@@ -21,7 +21,7 @@ public:
     virtual Entry InUse() const = 0;
     // Closes the cable in use and opens that one. False, with why, when it cannot be opened:
     // the cable in use before is in use again.
-    virtual bool Use(const std::string& strSpec, std::string& strError) = 0;
+    virtual bool Use(const std::string& strName, std::string& strError) = 0;
 };
 
 // "sim  simulated board": how an entry reads in the list.

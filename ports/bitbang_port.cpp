@@ -130,11 +130,11 @@ std::string CBitBangPort::Looked() const
 {
     if (m_bFirstOpened)
         return "the FTDI device first opened, " + DescribeDevice(m_first);
-    if (m_spec.serial.empty())
+    if (m_cable.serial.empty())
         return "any FTDI device";
-    std::string looked = "the FTDI device with serial number " + m_spec.serial;
-    if (m_spec.channel != 0)
-        looked += std::string(", channel ") + m_spec.channel;
+    std::string looked = "the FTDI device with serial number " + m_cable.serial;
+    if (m_cable.channel != 0)
+        looked += std::string(", channel ") + m_cable.channel;
     return looked;
 }
 
@@ -143,7 +143,7 @@ bool CBitBangPort::OpenChip(std::string& strError)
     OpenResult result = OpenResult::NotFound;
     if (m_bFirstOpened)
         result = OpenDevice(&m_first, strError);
-    else if (!m_spec.serial.empty())
+    else if (!m_cable.serial.empty())
         result = OpenDevice(nullptr, strError);
     else
     {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "../cable/port.h"
-#include "cable_spec.h"
+#include "cable_name.h"
 
 // Which of the chip's eight pins (ADBUS0 to 7, or DBUS on FT232R) carries which signal, and the
 // level and direction of the pins that carry none (buffer enables on some cables).
@@ -47,7 +47,7 @@ std::string DescribeDevice(const FtdiDevice& device);
 class CBitBangPort : public CPort
 {
 public:
-    CBitBangPort(const CableSpec& cable, const FtdiPinMap& map) : m_spec(cable), m_map(map) {}
+    CBitBangPort(const CableName& cable, const FtdiPinMap& map) : m_cable(cable), m_map(map) {}
 
     void Write(unsigned short address, unsigned char value) override;
     unsigned char Read(unsigned short address) override;
@@ -97,7 +97,7 @@ protected:
 
     bool IsChipOpen() const { return m_bOpen; }
 
-    CableSpec m_spec;
+    CableName m_cable;
 
 private:
     // Leaves the chip in synchronous bit-bang mode with every pin an input.

@@ -1,4 +1,4 @@
-#include "cable_spec.h"
+#include "cable_name.h"
 
 #include <cctype>
 #include <cstdio>
@@ -42,7 +42,7 @@ bool IsParallelPortAddress(unsigned long address)
     return address <= 0xFFF8 && address % 8 == 0;
 }
 
-bool ParseLpt(const std::string& rest, CableSpec& cable, std::string& strError)
+bool ParseLpt(const std::string& rest, CableName& cable, std::string& strError)
 {
     cable.kind = CableKind::Lpt;
     if (rest.empty())
@@ -72,7 +72,7 @@ bool ParseLpt(const std::string& rest, CableSpec& cable, std::string& strError)
     return true;
 }
 
-bool ParseFtdi(const std::string& rest, CableSpec& cable, std::string& strError)
+bool ParseFtdi(const std::string& rest, CableName& cable, std::string& strError)
 {
     cable.kind = CableKind::Ftdi;
     std::string serial = rest;
@@ -114,7 +114,7 @@ bool ParseFtdi(const std::string& rest, CableSpec& cable, std::string& strError)
 }
 
 // HOST:PORT, the port in decimal.
-bool ParseServer(const std::string& rest, const char* pszKind, const char* pszExample, CableSpec& cable,
+bool ParseServer(const std::string& rest, const char* pszKind, const char* pszExample, CableName& cable,
                  std::string& strError)
 {
     const size_t colon = rest.rfind(':');
@@ -142,9 +142,9 @@ bool ParseServer(const std::string& rest, const char* pszKind, const char* pszEx
 
 } // namespace
 
-bool ParseCableSpec(const std::string& strText, CableSpec& cable, std::string& strError)
+bool ParseCableName(const std::string& strText, CableName& cable, std::string& strError)
 {
-    cable = CableSpec();
+    cable = CableName();
     const size_t colon = strText.find(':');
     const std::string kind = Lower(strText.substr(0, colon));
     const bool bHasRest = colon != std::string::npos;
@@ -182,7 +182,7 @@ bool ParseCableSpec(const std::string& strText, CableSpec& cable, std::string& s
     return false;
 }
 
-std::string DescribeCable(const CableSpec& cable)
+std::string DescribeCable(const CableName& cable)
 {
     char text[80];
     switch (cable.kind)

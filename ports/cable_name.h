@@ -15,7 +15,7 @@ enum class CableKind
     Xvc,
 };
 
-struct CableSpec
+struct CableName
 {
     CableKind kind = CableKind::Lpt;
     unsigned short address = 0x378;  // data register; status is the next address
@@ -31,8 +31,8 @@ struct CableSpec
 // address is accepted only where a parallel port can be: 0x378, 0x278 or 0x3BC below 0x400
 // (the rest of that range belongs to the PC's own devices), and from 0x400 to 0xFFF8 a multiple
 // of 8, as add-in cards decode eight registers. A device file is an absolute path.
-bool ParseCableSpec(const std::string& strText, CableSpec& cable, std::string& strError);
+bool ParseCableName(const std::string& strText, CableName& cable, std::string& strError);
 
 // "parallel port at 0x378", "parallel port /dev/parport0", "FTDI cable MV1234 channel B",
 // "simulated board", "remote_bitbang server at localhost:44853", "XVC server at 10.0.0.2:2542".
-std::string DescribeCable(const CableSpec& cable);
+std::string DescribeCable(const CableName& cable);

@@ -89,7 +89,7 @@ std::string D2xxStatusName(FT_STATUS status)
     return text;
 }
 
-CD2xxPort::CD2xxPort(const CableSpec& cable, const FtdiPinMap& map, const D2xxApi* pApi)
+CD2xxPort::CD2xxPort(const CableName& cable, const FtdiPinMap& map, const D2xxApi* pApi)
     : CBitBangPort(cable, map)
 {
     if (pApi != nullptr)
@@ -107,14 +107,14 @@ CD2xxPort::~CD2xxPort()
 
 std::string CD2xxPort::Description() const
 {
-    return DescribeCable(m_spec) + " (D2XX)";
+    return DescribeCable(m_cable) + " (D2XX)";
 }
 
 bool CD2xxPort::Check(FT_STATUS status, const char* pszCall, std::string& strError) const
 {
     if (status == FT_OK)
         return true;
-    strError = DescribeCable(m_spec) + ": " + pszCall + " failed with " + D2xxStatusName(status) + ".";
+    strError = DescribeCable(m_cable) + ": " + pszCall + " failed with " + D2xxStatusName(status) + ".";
     return false;
 }
 
@@ -162,9 +162,9 @@ CBitBangPort::OpenResult CD2xxPort::OpenDevice(const FtdiDevice* pDevice, std::s
     if (!Load(strError))
         return OpenResult::Failed;
     // D2XX names each channel of a multi-channel chip by the serial number and the channel letter.
-    std::string serial = pDevice != nullptr ? pDevice->serial : m_spec.serial;
-    if (pDevice == nullptr && m_spec.channel != 0)
-        serial += m_spec.channel;
+    std::string serial = pDevice != nullptr ? pDevice->serial : m_cable.serial;
+    if (pDevice == nullptr && m_cable.channel != 0)
+        serial += m_cable.channel;
     FT_STATUS status;
     if (serial.empty())
         status = m_api.pfnOpenEx(reinterpret_cast<PVOID>(static_cast<ULONG_PTR>(pDevice->location)),
@@ -233,7 +233,7 @@ bool CD2xxPort::Transfer(const unsigned char* pOut, unsigned char* pIn, size_t n
         return false;
     if (dwDone != dwCount)
     {
-        strError = DescribeCable(m_spec) + ": FT_Write took " + std::to_string(dwDone) + " of " +
+        strError = DescribeCable(m_cable) + ": FT_Write took " + std::to_string(dwDone) + " of " +
                    std::to_string(dwCount) + " bytes within its time-out.";
         return false;
     }
@@ -242,7 +242,7 @@ bool CD2xxPort::Transfer(const unsigned char* pOut, unsigned char* pIn, size_t n
         return false;
     if (dwDone != dwCount)
     {
-        strError = DescribeCable(m_spec) + ": FT_Read gave " + std::to_string(dwDone) + " of " +
+        strError = DescribeCable(m_cable) + ": FT_Read gave " + std::to_string(dwDone) + " of " +
                    std::to_string(dwCount) + " samples within its time-out.";
         return false;
     }

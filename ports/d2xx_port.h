@@ -2,7 +2,7 @@
 #pragma once
 
 #include "bitbang_port.h"
-#include "cable_spec.h"
+#include "cable_name.h"
 #include "d2xx.h"
 
 class CD2xxPort : public CBitBangPort
@@ -10,7 +10,7 @@ class CD2xxPort : public CBitBangPort
 public:
     // pApi: the library's calls; null loads ftd2xx.dll from the system folder when the cable is
     // first opened.
-    CD2xxPort(const CableSpec& cable, const FtdiPinMap& map, const D2xxApi* pApi = nullptr);
+    CD2xxPort(const CableName& cable, const FtdiPinMap& map, const D2xxApi* pApi = nullptr);
     ~CD2xxPort() override;
 
     std::string Description() const override;

@@ -16,7 +16,7 @@ const char UDEV_ADVICE[] =
 
 } // namespace
 
-CLibftdiPort::CLibftdiPort(const CableSpec& cable, const FtdiPinMap& map, const LibftdiApi& api)
+CLibftdiPort::CLibftdiPort(const CableName& cable, const FtdiPinMap& map, const LibftdiApi& api)
     : CBitBangPort(cable, map), m_api(api)
 {
 }
@@ -29,14 +29,14 @@ CLibftdiPort::~CLibftdiPort()
 
 std::string CLibftdiPort::Description() const
 {
-    return DescribeCable(m_spec) + " (libftdi)";
+    return DescribeCable(m_cable) + " (libftdi)";
 }
 
 bool CLibftdiPort::Check(int nResult, const char* pszCall, std::string& strError) const
 {
     if (nResult >= 0)
         return true;
-    strError = DescribeCable(m_spec) + ": " + pszCall + " failed with " + std::to_string(nResult) + " (" +
+    strError = DescribeCable(m_cable) + ": " + pszCall + " failed with " + std::to_string(nResult) + " (" +
                m_api.pfnGetErrorString(m_pFtdi) + ").";
     return false;
 }
@@ -91,8 +91,8 @@ CBitBangPort::OpenResult CLibftdiPort::OpenDevice(const FtdiDevice* pDevice, std
         return OpenResult::Failed;
     }
     // libftdi names a channel by the interface and the chip by its serial number alone.
-    const char channel = pDevice != nullptr ? pDevice->channel : m_spec.channel;
-    const std::string serial = pDevice != nullptr ? pDevice->serial : m_spec.serial;
+    const char channel = pDevice != nullptr ? pDevice->channel : m_cable.channel;
+    const std::string serial = pDevice != nullptr ? pDevice->serial : m_cable.serial;
     const int nInterface = channel != 0 ? channel - 'A' + 1 : FTDI_INTERFACE_ANY;
     m_api.pfnSetTimeouts(m_pFtdi, TIMEOUT_MS, TIMEOUT_MS);
     int nResult = m_api.pfnSetInterface(m_pFtdi, nInterface);
@@ -179,7 +179,7 @@ bool CLibftdiPort::Transfer(const unsigned char* pOut, unsigned char* pIn, size_
         return false;
     if (nWritten != nSize)
     {
-        strError = DescribeCable(m_spec) + ": ftdi_write_data took " + std::to_string(nWritten) + " of " +
+        strError = DescribeCable(m_cable) + ": ftdi_write_data took " + std::to_string(nWritten) + " of " +
                    std::to_string(nSize) + " bytes.";
         return false;
     }
@@ -195,7 +195,7 @@ bool CLibftdiPort::Transfer(const unsigned char* pOut, unsigned char* pIn, size_
         nRead += nGot;
         if (nRead < nSize && std::chrono::steady_clock::now() >= deadline)
         {
-            strError = DescribeCable(m_spec) + ": ftdi_read_data gave " + std::to_string(nRead) + " of " +
+            strError = DescribeCable(m_cable) + ": ftdi_read_data gave " + std::to_string(nRead) + " of " +
                        std::to_string(nSize) + " samples within " + std::to_string(TIMEOUT_MS) + " ms.";
             return false;
         }

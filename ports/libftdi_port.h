@@ -3,13 +3,13 @@
 #pragma once
 
 #include "bitbang_port.h"
-#include "cable_spec.h"
+#include "cable_name.h"
 #include "libftdi.h"
 
 class CLibftdiPort : public CBitBangPort
 {
 public:
-    CLibftdiPort(const CableSpec& cable, const FtdiPinMap& map, const LibftdiApi& api = SystemLibftdi());
+    CLibftdiPort(const CableName& cable, const FtdiPinMap& map, const LibftdiApi& api = SystemLibftdi());
     ~CLibftdiPort() override;
 
     std::string Description() const override;

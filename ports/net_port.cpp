@@ -4,29 +4,29 @@
 
 #include "../cable/cable.h"
 
-CNetPort::CNetPort(const CableSpec& cable, std::unique_ptr<CNetLink> pLink) : m_spec(cable), m_pLink(std::move(pLink))
+CNetPort::CNetPort(const CableName& cable, std::unique_ptr<CNetLink> pLink) : m_cable(cable), m_pLink(std::move(pLink))
 {
 }
 
 std::string CNetPort::Server() const
 {
-    return "The " + DescribeCable(m_spec);
+    return "The " + DescribeCable(m_cable);
 }
 
 bool CNetPort::Connect(std::string& strError)
 {
     std::string strWhy;
-    const NetResult result = m_spec.device.empty() ? m_pLink->Connect(m_spec.host, m_spec.port, strWhy)
-                                                   : m_pLink->ConnectLocal(m_spec.device, strWhy);
+    const NetResult result = m_cable.device.empty() ? m_pLink->Connect(m_cable.host, m_cable.port, strWhy)
+                                                   : m_pLink->ConnectLocal(m_cable.device, strWhy);
     if (result == NetResult::Done)
         return Greet(strError);
-    const std::string where = m_spec.device.empty() ? "port " + std::to_string(m_spec.port) + " of " + m_spec.host
-                                                    : m_spec.device;
+    const std::string where = m_cable.device.empty() ? "port " + std::to_string(m_cable.port) + " of " + m_cable.host
+                                                    : m_cable.device;
     strError = Server() + " could not be reached: " + strWhy + ".";
     if (result == NetResult::Refused)
         strError += " Check that the server is running and listens on " + where + ".";
     else if (result == NetResult::TimedOut)
-        strError += " Check that " + (m_spec.device.empty() ? m_spec.host : where) +
+        strError += " Check that " + (m_cable.device.empty() ? m_cable.host : where) +
                     " is the right machine and is up, and that no firewall drops the connection.";
     else
         strError += " Check the host name and the network.";

@@ -9,13 +9,13 @@
 #include <string>
 
 #include "../cable/port.h"
-#include "cable_spec.h"
+#include "cable_name.h"
 #include "net_link.h"
 
 class CNetPort : public CPort
 {
 public:
-    CNetPort(const CableSpec& cable, std::unique_ptr<CNetLink> pLink);
+    CNetPort(const CableName& cable, std::unique_ptr<CNetLink> pLink);
 
     void Write(unsigned short address, unsigned char value) override;
     unsigned char Read(unsigned short address) override;
@@ -24,7 +24,7 @@ public:
     bool IsCheckedEverywhere() const override { return true; }
     std::string AccessProblem() const override { return m_strProblem; }
     std::string Failure() const override { return m_strFailure; }
-    std::string Description() const override { return DescribeCable(m_spec) + m_strAbout; }
+    std::string Description() const override { return DescribeCable(m_cable) + m_strAbout; }
 
 protected:
     // What the protocol says first on a new connection.
@@ -49,7 +49,7 @@ protected:
     // "The remote_bitbang server at localhost:44853"
     std::string Server() const;
 
-    CableSpec m_spec;
+    CableName m_cable;
     std::string m_strAbout;  // added to the description once the server has said what it is
 
 private:

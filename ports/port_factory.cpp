@@ -3,7 +3,7 @@
 #include "net_port.h"
 #include "sim_port.h"
 
-std::shared_ptr<CPort> MakePort(const CableSpec& cable, const FtdiPinMap& map)
+std::shared_ptr<CPort> MakePort(const CableName& cable, const FtdiPinMap& map)
 {
     if (cable.kind == CableKind::Sim)
         return std::shared_ptr<CPort>(&SimulatedPort(), [](CPort*) {});
@@ -29,9 +29,9 @@ void AddFtdiCables(const std::vector<FtdiDevice>& devices, const char* pszLibrar
         }
         FoundCable cable;
         if (!serial.empty())
-            cable.strSpec = "ftdi:" + serial + (channel != 0 ? std::string("/") + channel : std::string());
+            cable.strName = "ftdi:" + serial + (channel != 0 ? std::string("/") + channel : std::string());
         else if (i == 0)
-            cable.strSpec = "ftdi";
+            cable.strName = "ftdi";
         else
             continue;
         cable.strWhat = "FTDI " + (device.description.empty() ? std::string("device") : device.description) +

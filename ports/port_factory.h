@@ -8,16 +8,16 @@
 
 #include "../cable/port.h"
 #include "bitbang_port.h"
-#include "cable_spec.h"
+#include "cable_name.h"
 
 // The port of that cable, not yet opened: it opens when first asked (IsAccessible) or used.
 // The simulated board is one for the whole process, so its port is shared, never owned.
-std::shared_ptr<CPort> MakePort(const CableSpec& cable, const FtdiPinMap& map);
+std::shared_ptr<CPort> MakePort(const CableName& cable, const FtdiPinMap& map);
 
 // A cable this computer has: as a person writes it, and what it is.
 struct FoundCable
 {
-    std::string strSpec;
+    std::string strName;
     std::string strWhat;
 };
 
@@ -26,7 +26,7 @@ struct FoundCable
 std::vector<FoundCable> FindCables();
 
 // The system's half of the factory: a parallel port or an FTDI cable.
-std::shared_ptr<CPort> MakeSystemPort(const CableSpec& cable, const FtdiPinMap& map);
+std::shared_ptr<CPort> MakeSystemPort(const CableName& cable, const FtdiPinMap& map);
 
 // The FTDI devices a library lists, as cables: one with a serial number by it (and its channel
 // letter), one without only as the first found ("ftdi").

@@ -16,7 +16,7 @@ const char DEFAULT_DEVICE[] = "/dev/parport0";
 
 } // namespace
 
-std::shared_ptr<CPort> MakeSystemPort(const CableSpec& cable, const FtdiPinMap& map)
+std::shared_ptr<CPort> MakeSystemPort(const CableName& cable, const FtdiPinMap& map)
 {
     if (cable.kind == CableKind::Ftdi)
         return std::make_shared<CLibftdiPort>(cable, map);
@@ -42,7 +42,7 @@ std::vector<FoundCable> FindCables()
         cables.push_back({"lpt:" + device, "parallel port (ppdev)"});
     std::vector<FtdiDevice> devices;
     std::string strError;
-    if (CLibftdiPort(CableSpec(), FtdiPinMap()).ListDevices(devices, strError))
+    if (CLibftdiPort(CableName(), FtdiPinMap()).ListDevices(devices, strError))
         AddFtdiCables(devices, "libftdi", cables);
     return cables;
 }

@@ -110,10 +110,10 @@ void AddParallelPorts(std::vector<FoundCable>& cables)
         if (address != 0x378)
             snprintf(text, sizeof(text), "lpt:0x%lX", address);
         snprintf(what, sizeof(what), "%s at 0x%lX", name, address);
-        CableSpec parsed;
+        CableName parsed;
         std::string strWhy;
         // Only where the cable driver can reach it: the address rule of every parallel port.
-        if (ParseCableSpec(text, parsed, strWhy))
+        if (ParseCableName(text, parsed, strWhy))
             cables.push_back({text, what});
     }
     api.pfnDestroyDeviceInfoList(hDevices);
@@ -121,7 +121,7 @@ void AddParallelPorts(std::vector<FoundCable>& cables)
 
 } // namespace
 
-std::shared_ptr<CPort> MakeSystemPort(const CableSpec& cable, const FtdiPinMap& map)
+std::shared_ptr<CPort> MakeSystemPort(const CableName& cable, const FtdiPinMap& map)
 {
     if (cable.kind == CableKind::Ftdi)
         return std::make_shared<CD2xxPort>(cable, map);
@@ -138,7 +138,7 @@ std::vector<FoundCable> FindCables()
     std::vector<FtdiDevice> devices;
     std::string strError;
     // Only when FTDI's library is installed: without it there is nothing to list.
-    if (CD2xxPort(CableSpec(), FtdiPinMap()).ListDevices(devices, strError))
+    if (CD2xxPort(CableName(), FtdiPinMap()).ListDevices(devices, strError))
         AddFtdiCables(devices, "D2XX", cables);
     return cables;
 }

@@ -1,4 +1,4 @@
-// Choosing a cable (specs, command line, settings file) and the FTDI cable over the stand-in
+// Choosing a cable (names, command line, settings file) and the FTDI cable over the stand-in
 // D2XX library with the simulated board on its pins.
 #include <gtest/gtest.h>
 
@@ -23,9 +23,9 @@
 
 namespace {
 
-// --- Cable specs ----------------------------------------------------------------------------
+// --- Cable names ----------------------------------------------------------------------------
 
-struct GoodSpec
+struct GoodName
 {
     const char* pszText;
     CableKind kind;
@@ -34,7 +34,7 @@ struct GoodSpec
     char channel;
 };
 
-const GoodSpec GOOD_SPECS[] = {
+const GoodName GOOD_NAMES[] = {
     {"lpt", CableKind::Lpt, 0x378, "", 0},
     {"LPT:0xD010", CableKind::Lpt, 0xD010, "", 0},
     {"lpt:0Xe800", CableKind::Lpt, 0xE800, "", 0},
@@ -47,13 +47,13 @@ const GoodSpec GOOD_SPECS[] = {
     {"sim", CableKind::Sim, 0x378, "", 0},
 };
 
-TEST(CableSpecTest, AcceptsEveryDocumentedForm)
+TEST(CableNameTest, AcceptsEveryDocumentedForm)
 {
-    for (const GoodSpec& good : GOOD_SPECS)
+    for (const GoodName& good : GOOD_NAMES)
     {
-        CableSpec cable;
+        CableName cable;
         std::string strError;
-        ASSERT_TRUE(ParseCableSpec(good.pszText, cable, strError)) << good.pszText << ": " << strError;
+        ASSERT_TRUE(ParseCableName(good.pszText, cable, strError)) << good.pszText << ": " << strError;
         EXPECT_EQ(good.kind, cable.kind) << good.pszText;
         EXPECT_EQ(good.address, cable.address) << good.pszText;
         EXPECT_EQ(good.pszSerial, cable.serial) << good.pszText;
@@ -62,7 +62,7 @@ TEST(CableSpecTest, AcceptsEveryDocumentedForm)
 }
 
 // A typing slip must never reach another device's registers, nor be read as something else.
-TEST(CableSpecTest, RefusesMalformedSpecsAndAddressesNoParallelPortHas)
+TEST(CableNameTest, RefusesMalformedNamesAndAddressesNoParallelPortHas)
 {
     const char* const apszBad[] = {
         "",          "lpt:",       "lpt:0x3F8",  "lpt:0x2F8", "lpt:0x3C0",    "lpt:0x0",       "lpt:0xD011",
@@ -73,9 +73,9 @@ TEST(CableSpecTest, RefusesMalformedSpecsAndAddressesNoParallelPortHas)
     };
     for (const char* pszBad : apszBad)
     {
-        CableSpec cable;
+        CableName cable;
         std::string strError;
-        EXPECT_FALSE(ParseCableSpec(pszBad, cable, strError)) << pszBad;
+        EXPECT_FALSE(ParseCableName(pszBad, cable, strError)) << pszBad;
         EXPECT_FALSE(strError.empty()) << pszBad;
     }
 }
@@ -140,7 +140,7 @@ protected:
 
 TEST_F(SettingsFileTest, CommandLineWinsOverTheFileAndTheFileOverTheDefault)
 {
-    CableSpec cable;
+    CableName cable;
     FtdiPinMap map;
     std::string strError;
     ASSERT_TRUE(ResolveCable(Parsed(""), m_path, cable, map, strError)) << strError;
@@ -157,7 +157,7 @@ TEST_F(SettingsFileTest, CommandLineWinsOverTheFileAndTheFileOverTheDefault)
 TEST_F(SettingsFileTest, ReadsThePinMapAndRefusesOneThatCannotWork)
 {
     Write("[cable]\ncable=ftdi\n[ftdi]\ntck=4\ntdi=5\ntdo=6\ntms=7\nvalue=0x02\ndirection=0x03\n");
-    CableSpec cable;
+    CableName cable;
     FtdiPinMap map;
     std::string strError;
     ASSERT_TRUE(ResolveCable(Parsed(""), m_path, cable, map, strError)) << strError;
@@ -187,10 +187,10 @@ TEST_F(SettingsFileTest, ReadsThePinMapAndRefusesOneThatCannotWork)
     }
 }
 
-TEST_F(SettingsFileTest, AMalformedSpecSaysWhereItCameFromAndListsTheForms)
+TEST_F(SettingsFileTest, AMalformedNameSaysWhereItCameFromAndListsTheForms)
 {
     Write("[cable]\ncable=lpt:0x3F8\n");
-    CableSpec cable;
+    CableName cable;
     FtdiPinMap map;
     std::string strError;
     EXPECT_FALSE(ResolveCable(Parsed(""), m_path, cable, map, strError));
@@ -210,7 +210,7 @@ TEST_F(SettingsFileTest, AMalformedSpecSaysWhereItCameFromAndListsTheForms)
 TEST_F(SettingsFileTest, AValueTooLongToReadWholeIsRefused)
 {
     Write("[cable]\ncable=ftdi:" + std::string(1100, 'A') + "\n");
-    CableSpec cable;
+    CableName cable;
     FtdiPinMap map;
     std::string strError;
     EXPECT_FALSE(ResolveCable(Parsed(""), m_path, cable, map, strError));
@@ -226,7 +226,7 @@ TEST_F(SettingsFileTest, AChosenCableIsKeptAndOneThatCannotBeOpenedLeavesTheOldI
     {
         CCableChoice cables(m_path);
         ASSERT_TRUE(cables.Start(Parsed(""), strError)) << strError;
-        EXPECT_EQ("lpt:0x278", cables.InUse().strSpec);
+        EXPECT_EQ("lpt:0x278", cables.InUse().strName);
         ASSERT_TRUE(cables.Use("sim", strError)) << strError;
         EXPECT_EQ("simulated board", CablePort().Description());
         char kept[64] = {};
@@ -238,7 +238,7 @@ TEST_F(SettingsFileTest, AChosenCableIsKeptAndOneThatCannotBeOpenedLeavesTheOldI
         {
             EXPECT_FALSE(cables.Use(pszCable, strError)) << pszCable;
             EXPECT_NE(std::string::npos, strError.find("simulated board stays in use")) << strError;
-            EXPECT_EQ("sim", cables.InUse().strSpec);
+            EXPECT_EQ("sim", cables.InUse().strName);
             EXPECT_EQ("simulated board", CablePort().Description());
             ::GetPrivateProfileStringA("cable", "cable", "", kept, sizeof(kept), m_path.c_str());
             EXPECT_STREQ("sim", kept);
@@ -248,10 +248,10 @@ TEST_F(SettingsFileTest, AChosenCableIsKeptAndOneThatCannotBeOpenedLeavesTheOldI
 
         const std::vector<CCableList::Entry> offered = cables.Cables();
         ASSERT_FALSE(offered.empty());
-        EXPECT_EQ("lpt", offered.front().strSpec);
+        EXPECT_EQ("lpt", offered.front().strName);
         bool bSim = false;
         for (const CCableList::Entry& entry : offered)
-            bSim = bSim || entry.strSpec == "sim";
+            bSim = bSim || entry.strName == "sim";
         EXPECT_TRUE(bSim);
     }
     EXPECT_EQ("none", CablePort().Description()) << "the cable goes with its choice";
@@ -270,7 +270,7 @@ TEST_F(SettingsFileTest, EveryExampleOfTheGuidesIsReadAsItStands)
         if (example.strText.find("/dev/") != std::string::npos)
             continue;
         Write(example.strText);
-        CableSpec cable;
+        CableName cable;
         FtdiPinMap map;
         std::string strError;
         EXPECT_TRUE(ResolveCable(Parsed(""), m_path, cable, map, strError)) << example.strWhere << ": " << strError;
@@ -300,7 +300,7 @@ TEST(SettingsValueTest, ACommentAfterAValueIsNotPartOfIt)
 TEST_F(SettingsFileTest, AWrongValueShowsTheLineToWrite)
 {
     Write("[cable]\ncable=ftdi\n[ftdi]\ntck=9\n");
-    CableSpec cable;
+    CableName cable;
     FtdiPinMap map;
     std::string strError;
     EXPECT_FALSE(ResolveCable(Parsed(""), m_path, cable, map, strError));
@@ -349,11 +349,11 @@ protected:
     std::string m_plug;
 };
 
-CableSpec ParsedCable(const char* pszText)
+CableName ParsedCable(const char* pszText)
 {
-    CableSpec cable;
+    CableName cable;
     std::string strError;
-    ParseCableSpec(pszText, cable, strError);
+    ParseCableName(pszText, cable, strError);
     return cable;
 }
 
@@ -557,13 +557,13 @@ TEST_F(FtdiCableTest, AReconnectOpensOnlyTheDeviceFirstOpened)
 }
 
 // D2XX adds the channel letter to the serial number, and keeps 16 bytes with the NUL.
-TEST(CableSpecTest, ASerialNumberLeavesRoomForItsChannelLetter)
+TEST(CableNameTest, ASerialNumberLeavesRoomForItsChannelLetter)
 {
-    CableSpec cable;
+    CableName cable;
     std::string strError;
-    EXPECT_TRUE(ParseCableSpec("ftdi:ABCDEFGHIJKLMNO", cable, strError)) << strError;
-    EXPECT_TRUE(ParseCableSpec("ftdi:ABCDEFGHIJKLMN/B", cable, strError)) << strError;
-    EXPECT_FALSE(ParseCableSpec("ftdi:ABCDEFGHIJKLMNO/B", cable, strError));
+    EXPECT_TRUE(ParseCableName("ftdi:ABCDEFGHIJKLMNO", cable, strError)) << strError;
+    EXPECT_TRUE(ParseCableName("ftdi:ABCDEFGHIJKLMN/B", cable, strError)) << strError;
+    EXPECT_FALSE(ParseCableName("ftdi:ABCDEFGHIJKLMNO/B", cable, strError));
     EXPECT_NE(std::string::npos, strError.find("14 with a channel letter")) << strError;
 }
 

@@ -43,16 +43,16 @@ public:
         return {{"a", "cable A"}, {"b", "cable B"}};
     }
     Entry InUse() const override { return m_inUse; }
-    bool Use(const std::string& strSpec, std::string& strError) override
+    bool Use(const std::string& strName, std::string& strError) override
     {
-        m_events.lines.push_back("use " + strSpec);
+        m_events.lines.push_back("use " + strName);
         if (!bOpens)
         {
             strError = "cable B is not there";
             return false;
         }
-        SetProgramPort(strSpec == "a" ? &m_a : &m_b);
-        m_inUse = {strSpec, strSpec == "a" ? "cable A" : "cable B"};
+        SetProgramPort(strName == "a" ? &m_a : &m_b);
+        m_inUse = {strName, strName == "a" ? "cable A" : "cable B"};
         return true;
     }
 

@@ -13,11 +13,11 @@
 
 namespace {
 
-std::shared_ptr<CPort> NetworkCable(const std::string& strSpec)
+std::shared_ptr<CPort> NetworkCable(const std::string& strName)
 {
-    CableSpec cable;
+    CableName cable;
     std::string strError;
-    EXPECT_TRUE(ParseCableSpec(strSpec, cable, strError)) << strError;
+    EXPECT_TRUE(ParseCableName(strName, cable, strError)) << strError;
     return MakePort(cable, FtdiPinMap());
 }
 
@@ -38,7 +38,7 @@ std::string XvcClock(int nTms, int nTdi)
 TEST(NetCableTest, RemoteBitbangSendsEachClocksLevelsAndRInOneMessage)
 {
     CJtagServer server(ServerProtocol::RemoteBitbang);
-    std::shared_ptr<CPort> port = NetworkCable(server.Spec());
+    std::shared_ptr<CPort> port = NetworkCable(server.Cable());
     ASSERT_TRUE(port->IsAccessible()) << port->AccessProblem();
     CPortScope scope(port.get());
     CStepperDlg dlg;
@@ -66,7 +66,7 @@ TEST(NetCableTest, RemoteBitbangSendsEachClocksLevelsAndRInOneMessage)
 TEST(NetCableTest, XvcAsksForTheServersLimitSetsTheClockAndShiftsOneBitAClock)
 {
     CJtagServer server(ServerProtocol::Xvc);
-    std::shared_ptr<CPort> port = NetworkCable(server.Spec());
+    std::shared_ptr<CPort> port = NetworkCable(server.Cable());
     ASSERT_TRUE(port->IsAccessible()) << port->AccessProblem();
     // 10000 ns, little-endian.
     EXPECT_EQ(std::string("getinfo:settck:\x10\x27\x00\x00", 19), server.TakeReceived());
@@ -100,7 +100,7 @@ class NetFaultTest : public ::testing::TestWithParam<FaultCase>
 TEST_P(NetFaultTest, AFaultFailsTheClockRecordsNothingAndAResetReconnects)
 {
     CJtagServer server(GetParam().protocol);
-    std::shared_ptr<CPort> port = NetworkCable(server.Spec());
+    std::shared_ptr<CPort> port = NetworkCable(server.Cable());
     ASSERT_TRUE(port->IsAccessible()) << port->AccessProblem();
     CPortScope scope(port.get());
     CStepperDlg dlg;
@@ -190,7 +190,7 @@ TEST(NetCableTest, AnXvcServerThatTakesNoWholeClockIsRefused)
     ServerFaults faults;
     faults.nVectorLimit = 0;
     server.SetFaults(faults);
-    std::shared_ptr<CPort> port = NetworkCable(server.Spec());
+    std::shared_ptr<CPort> port = NetworkCable(server.Cable());
     EXPECT_FALSE(port->IsAccessible());
     EXPECT_NE(std::string::npos, port->AccessProblem().find("at most 0 bytes")) << port->AccessProblem();
 }
@@ -201,7 +201,7 @@ TEST(NetCableTest, TheIdcodeIsReadThroughEitherServer)
     for (ServerProtocol protocol : {ServerProtocol::RemoteBitbang, ServerProtocol::Xvc})
     {
         CJtagServer server(protocol);
-        std::shared_ptr<CPort> port = NetworkCable(server.Spec());
+        std::shared_ptr<CPort> port = NetworkCable(server.Cable());
         ASSERT_TRUE(port->IsAccessible()) << port->AccessProblem();
         CPortScope scope(port.get());
         CStepperDlg dlg;
@@ -210,24 +210,24 @@ TEST(NetCableTest, TheIdcodeIsReadThroughEitherServer)
             Click(dlg, IDC_TEST_LOGIC_RESET);
             SendValue(dlg, IDC_IR_VALUE, "4'b0010");
             SendValue(dlg, IDC_DR_VALUE, "32'h0");
-            EXPECT_EQ("32'h14D5654B", WindowText(dlg.m_editValue.m_hWnd)) << server.Spec();
+            EXPECT_EQ("32'h14D5654B", WindowText(dlg.m_editValue.m_hWnd)) << server.Cable();
         });
     }
 }
 
-TEST(NetCableTest, SpecsNameAServerAndItsPort)
+TEST(NetCableTest, NamesGiveAServerAndItsPort)
 {
-    CableSpec cable;
+    CableName cable;
     std::string strError;
-    ASSERT_TRUE(ParseCableSpec("rbb:localhost:44853", cable, strError)) << strError;
+    ASSERT_TRUE(ParseCableName("rbb:localhost:44853", cable, strError)) << strError;
     EXPECT_EQ("remote_bitbang server at localhost:44853", DescribeCable(cable));
-    ASSERT_TRUE(ParseCableSpec("rbb:/tmp/jtag.sock", cable, strError)) << strError;
+    ASSERT_TRUE(ParseCableName("rbb:/tmp/jtag.sock", cable, strError)) << strError;
     EXPECT_EQ("/tmp/jtag.sock", cable.device);
-    ASSERT_TRUE(ParseCableSpec("xvc:192.168.1.10:2542", cable, strError)) << strError;
+    ASSERT_TRUE(ParseCableName("xvc:192.168.1.10:2542", cable, strError)) << strError;
     EXPECT_EQ("XVC server at 192.168.1.10:2542", DescribeCable(cable));
     for (const char* pszBad : {"rbb", "xvc:host", "xvc:host:0", "rbb:host:65536", "rbb::44853", "xvc:ho st:2542"})
     {
-        EXPECT_FALSE(ParseCableSpec(pszBad, cable, strError)) << pszBad;
+        EXPECT_FALSE(ParseCableName(pszBad, cable, strError)) << pszBad;
         EXPECT_NE(std::string::npos, strError.find("TCP port")) << pszBad << ": " << strError;
     }
 }

@@ -1250,13 +1250,13 @@ def case_verilator(session, build):
     server = subprocess.Popen([os.path.join(out, "rbb_server"), "0"], stdout=subprocess.PIPE, text=True)
     try:
         address = server.stdout.readline().split()[-1]  # "remote_bitbang on 127.0.0.1:PORT"
-        spec = f"rbb:{address}"
-        program, args = ("morva.exe", ["--cable", spec]) if session.native else ("MORVA.EXE", [f"/cable:{spec}"])
+        cable = f"rbb:{address}"
+        program, args = ("morva.exe", ["--cable", cable]) if session.native else ("MORVA.EXE", [f"/cable:{cable}"])
         check(not session.probe().visible, "a MORVA window is already open")
         session.process = session.launch(program, args=args)
         window = session.wait_until(lambda w: w.visible, "the window", timeout=60)
-        check(any(spec[4:] in item for item in window.items.get(1042, [])) or spec[4:] in window.texts.get(1042, ""),
-              f"the cable list does not show {spec}: {window.texts.get(1042)!r}")
+        check(any(address in item for item in window.items.get(1042, [])) or address in window.texts.get(1042, ""),
+              f"the cable list does not show {cable}: {window.texts.get(1042)!r}")
         # The IDCODE first: both walks' 74 lines stay below the history's limit of 101.
         idcode_walk = [1000, 1001, 1002, 1004, 1005] + [1005] * 31 + [1006]
         window = click_through(session, window, idcode_walk)
@@ -1270,7 +1270,7 @@ def case_verilator(session, build):
     finally:
         server.kill()
         server.wait()
-    print(f"verilator: the example's TAP over {spec}: every state walked and checked, IDCODE 32'h3C0FFEE1 read")
+    print(f"verilator: the example's TAP over {cable}: every state walked and checked, IDCODE 32'h3C0FFEE1 read")
 
 
 def case_native(session, build, windows_build):
@@ -1321,14 +1321,14 @@ def case_native(session, build, windows_build):
           f"pixel for pixel; {len(refusals)} refused cable choices said what to give")
 
 
-def pick_cable(session, window, spec):
+def pick_cable(session, window, cable):
     """Drops the cable list down with a click, moves to the cable with the arrow keys and takes it
     with Enter, as a person does; returns the window once the list has closed."""
     session.click(window, 1042)
     window = session.wait_until(lambda w: len(w.items.get(1042, [])) > 1, "the cable list dropped down")
     items = window.items[1042]
-    wanted = [i for i, item in enumerate(items) if item.split("  ")[0] == spec]
-    check(len(wanted) == 1, f"{spec} not once in the list {items}")
+    wanted = [i for i, item in enumerate(items) if item.split("  ")[0] == cable]
+    check(len(wanted) == 1, f"{cable} not once in the list {items}")
     current = items.index(window.texts[1042])
     steps = wanted[0] - current
     for _ in range(abs(steps)):

@@ -20,11 +20,11 @@ namespace {
 
 typedef std::vector<std::string> Lines;
 
-CableSpec ParsedCable(const char* pszText)
+CableName ParsedCable(const char* pszText)
 {
-    CableSpec cable;
+    CableName cable;
     std::string strError;
-    EXPECT_TRUE(ParseCableSpec(pszText, cable, strError)) << strError;
+    EXPECT_TRUE(ParseCableName(pszText, cable, strError)) << strError;
     return cable;
 }
 
@@ -339,9 +339,9 @@ TEST(RemoteBitbangCableTest, AUnixSocketServesAsTcpDoes)
     std::shared_ptr<CPort> port;
     {
         CJtagServer server(ServerProtocol::RemoteBitbang, ServerListenLocal(path.c_str()));
-        CableSpec cable;
+        CableName cable;
         std::string strError;
-        ASSERT_TRUE(ParseCableSpec("rbb:" + path, cable, strError)) << strError;
+        ASSERT_TRUE(ParseCableName("rbb:" + path, cable, strError)) << strError;
         port = MakePort(cable, FtdiPinMap());
         ASSERT_TRUE(port->IsAccessible()) << port->AccessProblem();
         CPortScope scope(port.get());
@@ -356,9 +356,9 @@ TEST(RemoteBitbangCableTest, AUnixSocketServesAsTcpDoes)
     }
     // The server has gone: the name in the message is the socket's.
     port = nullptr;
-    CableSpec cable;
+    CableName cable;
     std::string strError;
-    ParseCableSpec("rbb:" + path, cable, strError);
+    ParseCableName("rbb:" + path, cable, strError);
     std::shared_ptr<CPort> gone = MakePort(cable, FtdiPinMap());
     ::unlink(path.c_str());
     EXPECT_FALSE(gone->IsAccessible());

@@ -50,7 +50,7 @@ protected:
 TEST_F(LinuxChoiceTest, ReadsTheCableAndPinMapFromTheConfigFolder)
 {
     WriteSettings("[cable]\ncable=ftdi:MV2232/B\n[ftdi]\ntck=4\n");
-    CableSpec cable;
+    CableName cable;
     FtdiPinMap map;
     std::string strError;
     ASSERT_TRUE(ResolveCable(CommandLine(), SettingsPath(), cable, map, strError)) << strError;
@@ -109,7 +109,7 @@ TEST_F(LinuxChoiceTest, EveryExampleOfTheGuidesIsReadAsItStands)
         if (example.strText.find("lpt:0x") != std::string::npos)
             continue;
         WriteSettings(example.strText.c_str());
-        CableSpec cable;
+        CableName cable;
         FtdiPinMap map;
         std::string strError;
         EXPECT_TRUE(ResolveCable(CommandLine(), SettingsPath(), cable, map, strError)) << example.strWhere << ": "

@@ -51,7 +51,7 @@ unsigned short CJtagServer::UnusedPort()
     return ServerUnusedPort();
 }
 
-std::string CJtagServer::Spec() const
+std::string CJtagServer::Cable() const
 {
     return std::string(m_protocol == ServerProtocol::Xvc ? "xvc" : "rbb") + ":127.0.0.1:" + std::to_string(m_nPort);
 }

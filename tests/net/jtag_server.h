@@ -36,7 +36,7 @@ public:
 
     unsigned short Port() const { return m_nPort; }
     // "rbb:127.0.0.1:PORT" or "xvc:127.0.0.1:PORT"
-    std::string Spec() const;
+    std::string Cable() const;
     void SetFaults(const ServerFaults& faults);
     // Every byte received since the last call, over every connection.
     std::string TakeReceived();
