@@ -4,6 +4,7 @@
 
 #include "../cable/cable.h"
 #include "../platform/language.h"
+#include "../platform/profile.h"
 #include "../res/resource.h"
 #include "../ports/port_factory.h"
 #include "CableOptions.h"
@@ -28,7 +29,8 @@ CCableList::Entry EntryOf(const std::string& strName, const CableName& cable)
 
 } // namespace
 
-CCableChoice::CCableChoice(const std::string& strSettingsPath) : m_strSettingsPath(strSettingsPath)
+CCableChoice::CCableChoice(const std::string& strSettingsPath, MAKE_PORT pfnMakePort)
+    : m_strSettingsPath(strSettingsPath), m_pfnMakePort(pfnMakePort != nullptr ? pfnMakePort : &MakePort)
 {
 }
 
@@ -61,7 +63,7 @@ bool IsPortAccessible()
 void CCableChoice::Make(const CableName& cable, const FtdiPinMap& map)
 {
     SetCableAddress(cable.address);
-    m_pPort = MakePort(cable, map);
+    m_pPort = m_pfnMakePort(cable, map);
     m_cable = cable;
     m_map = map;
     SetProgramPort(m_pPort.get());
@@ -143,10 +145,13 @@ bool CCableChoice::Use(const std::string& strName, std::string& strError)
         return false;
     }
     cable.bChosen = true;
+    // The cable in use lets go of its device before the new one is touched, and is kept: where
+    // the new one cannot be opened, the very device that was in use is taken again, never
+    // another that its name would find now (another FTDI chip listed first, say).
+    const std::shared_ptr<CPort> pOld = m_pPort;
     const CableName oldCable = m_cable;
     const FtdiPinMap oldMap = m_map;
-    // The cable in use is released before the new one is touched.
-    Close();
+    pOld->Release();
     std::string strProblem;
     Make(cable, map);
     if (!CheckAccess(strProblem))
@@ -154,14 +159,19 @@ bool CCableChoice::Use(const std::string& strName, std::string& strError)
         Close();
         strError = "MORVA could not open " + DescribeCable(cable) + ", so " + DescribeCable(oldCable) +
                    " stays in use.\n\n" + strProblem;
+        SetCableAddress(oldCable.address);
+        m_pPort = pOld;
+        m_cable = oldCable;
+        m_map = oldMap;
+        SetProgramPort(m_pPort.get());
         std::string strAgain;
-        Make(oldCable, oldMap);
         if (!CheckAccess(strAgain))
             strError += "\n\n" + DescribeCable(oldCable) + " could not be opened again either: " + strAgain;
         return false;
     }
     m_strCableName = strName;
-    if (!m_strSettingsPath.empty() && !ONLY_THE_SIMULATED_BOARD)
-        ::WritePrivateProfileStringA("cable", "cable", strName.c_str(), m_strSettingsPath.c_str());
+    if (!m_strSettingsPath.empty() && !ONLY_THE_SIMULATED_BOARD &&
+        !WriteProfileValue(m_strSettingsPath, "cable", "cable", strName, strError))
+        strError += "\n\n" + DescribeCable(cable) + " is in use now, but MORVA will not start with it next time.";
     return true;
 }

@@ -21,8 +21,11 @@ extern const bool ONLY_THE_SIMULATED_BOARD;
 class CCableChoice : public CCableList
 {
 public:
-    // strSettingsPath: where a choice made in the window is kept; empty keeps none.
-    explicit CCableChoice(const std::string& strSettingsPath);
+    typedef std::shared_ptr<CPort> (*MAKE_PORT)(const CableName& cable, const FtdiPinMap& map);
+
+    // strSettingsPath: where a choice made in the window is kept; empty keeps none. pfnMakePort
+    // makes the ports (tests put stand-ins behind them).
+    explicit CCableChoice(const std::string& strSettingsPath, MAKE_PORT pfnMakePort = nullptr);
     ~CCableChoice() override;
 
     // Chooses the cable and makes its port the cable driver's; nothing touches it yet. False,
@@ -41,6 +44,7 @@ private:
     void Close();
 
     std::string m_strSettingsPath;
+    MAKE_PORT m_pfnMakePort;
     std::string m_strCableName;  // as the person wrote it, or "lpt" for the default
     CableName m_cable;
     FtdiPinMap m_map;

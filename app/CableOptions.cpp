@@ -124,6 +124,16 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
     for (size_t i = 0; i < words.size(); ++i)
     {
         const std::string& word = words[i];
+        if (EqualsNoCase(word, "--help") || EqualsNoCase(word, "-h") || EqualsNoCase(word, "/?"))
+        {
+            options.bHelp = true;
+            continue;
+        }
+        if (EqualsNoCase(word, "--version"))
+        {
+            options.bVersion = true;
+            continue;
+        }
         const bool bCable = StartsWithNoCase(word, "/cable:") || StartsWithNoCase(word, "--cable=") ||
                             EqualsNoCase(word, "--cable");
         const bool bTraceWord = StartsWithNoCase(word, "/trace:") || StartsWithNoCase(word, "--trace=") ||
@@ -132,7 +142,7 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
         {
             strError = "MORVA does not know the command-line word \"" + word +
                        "\". It takes /cable:CABLE (or --cable=CABLE, --cable CABLE) and /trace:FILE (or --trace=FILE, "
-                       "--trace FILE).";
+                       "--trace FILE); --help lists them.";
             return false;
         }
         std::string value;
@@ -234,4 +244,19 @@ bool ResolveCable(const CommandLine& options, const std::string& strIniPath, Cab
     }
     cable.bChosen = true;
     return true;
+}
+
+std::string CommandLineHelp()
+{
+    std::string forms;
+    for (const char* p = CABLE_NAME_FORMS; *p != '\0'; ++p)
+        forms += *p == '\t' ? std::string("  ") : *p == '\n' ? std::string("\n    ") : std::string(1, *p);
+    return "MORVA steps a JTAG TAP by hand, one TCK clock a click.\n\n"
+           "Options:\n"
+           "  --cable CABLE    the cable (also /cable:CABLE, --cable=CABLE)\n"
+           "  --trace FILE     write every clock to FILE as it happens (also /trace:FILE, --trace=FILE)\n"
+           "  --help           this text\n"
+           "  --version        the version\n\n"
+           "CABLE is one of:\n    " +
+           forms + "\n\n" + CABLE_CHOICE_HOW;
 }

@@ -14,6 +14,8 @@
 
 struct CommandLine
 {
+    bool bHelp = false;     // --help, -h, /?: what the program takes, and nothing else
+    bool bVersion = false;  // --version
     bool bCable = false;
     std::string strCable;
     std::string strTrace;  // empty: no trace file
@@ -22,6 +24,9 @@ struct CommandLine
 // False, with the reason, for a word MORVA does not know, an option without its value, or an
 // option given twice.
 bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& strError);
+
+// What --help says: the options and the cable forms.
+std::string CommandLineHelp();
 
 // The cable the settings file names (the [cable] section's cable=), or empty.
 std::string SettingsCable(const std::string& strIniPath);

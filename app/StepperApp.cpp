@@ -4,6 +4,7 @@
 #include <string>
 
 #include "AboutDlg.h"
+#include "version.h"
 #include "../platform/codepage.h"
 #include "../res/texts.h"
 #include "../stepper/StepperDlg.h"
@@ -40,8 +41,37 @@ CStepperApp::CStepperApp() : CWinApp(nullptr)
     CStepperDlg::s_pfnShowAbout = &ShowAbout;
 }
 
+void CStepperApp::Refuse(const std::string& strProblem)
+{
+    m_nExitCode = 1;
+    if (!SayOnTerminal(strProblem, true) && NoDisplayProblem().empty())
+        MessageBoxCp932(nullptr, strProblem.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
+}
+
 BOOL CStepperApp::InitInstance()
 {
+    std::string strProblem;
+    CommandLine options;
+    if (!ParseCommandLine(m_lpCmdLine, options, strProblem))
+    {
+        Refuse(strProblem);
+        return FALSE;
+    }
+    if (options.bHelp || options.bVersion)
+    {
+        const std::string strText =
+            options.bHelp ? CommandLineHelp() : std::string("MORVA ") + MORVA_VERSION_STRING;
+        if (!SayOnTerminal(strText, false))
+            MessageBoxCp932(nullptr, strText.c_str(), MAIN_CAPTION, MB_ICONINFORMATION);
+        return FALSE;
+    }
+    const std::string strNoDisplay = NoDisplayProblem();
+    if (!strNoDisplay.empty())
+    {
+        Refuse(strNoDisplay);
+        return FALSE;
+    }
+
     // The handle stays open until the process ends: that is what keeps later instances out.
     if (::CreateMutexA(nullptr, FALSE, MUTEX_NAME) == nullptr)
         return FALSE;
@@ -52,13 +82,10 @@ BOOL CStepperApp::InitInstance()
     }
 
     // Nothing touches a port before the cable is chosen and found usable.
-    std::string strProblem;
-    CommandLine options;
     CCableChoice cables(SettingsPath());
-    if (!ParseCommandLine(m_lpCmdLine, options, strProblem) || !cables.Start(options, strProblem) ||
-        !cables.CheckAccess(strProblem))
+    if (!cables.Start(options, strProblem) || !cables.CheckAccess(strProblem))
     {
-        MessageBoxCp932(nullptr, strProblem.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
+        Refuse(strProblem);
         return FALSE;
     }
 
@@ -73,13 +100,14 @@ BOOL CStepperApp::InitInstance()
     {
         if (!trace.Open(options.strTrace, dlg.m_strSessionDate, strProblem))
         {
-            MessageBoxCp932(nullptr, strProblem.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
+            Refuse(strProblem);
             return FALSE;
         }
         dlg.m_pLiveTrace = &trace;
     }
     m_pMainWnd = &dlg;
-    dlg.DoModal();
+    if (dlg.DoModal() == -1)
+        Refuse("MORVA's window could not be made.");
     // FALSE: the process ends here, with no message loop of its own.
     return FALSE;
 }

@@ -1,6 +1,8 @@
 // The application: one instance at a time, port access checked, the main window run modally.
 #pragma once
 
+#include <string>
+
 #include "../platform/app.h"
 
 class CStepperApp : public CWinApp
@@ -9,6 +11,7 @@ public:
     CStepperApp();
 
     BOOL InitInstance() override;
+    int ExitInstance() override { return m_nExitCode; }
 
 protected:
     const AFX_MSGMAP* GetMessageMap() const override { return &s_messageMap; }
@@ -16,7 +19,11 @@ protected:
     static const AFX_MSGMAP s_messageMap;
 
 private:
+    // The start-up failed: said on the terminal where there is one, in a box otherwise.
+    void Refuse(const std::string& strProblem);
+
     static const AFX_MSGMAP_ENTRY s_messageEntries[];
+    int m_nExitCode = 0;
 };
 
 // The one application object.

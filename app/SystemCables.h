@@ -23,3 +23,11 @@ bool IsCableReachable(const CableName& cable, std::string& strWhy);
 
 // False, with what to give, when nobody chose a cable and the system's default is not there.
 bool CheckDefaultCable(std::string& strError);
+
+// Says the text on the terminal the program was started from (standard error where bError,
+// standard output otherwise) and gives true; false where there is none (Windows, a desktop's
+// menu), and a box must say it.
+bool SayOnTerminal(const std::string& text, bool bError);
+
+// Why no window can be shown (no display to show it on), or empty.
+std::string NoDisplayProblem();

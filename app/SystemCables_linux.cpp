@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 const char CABLE_NAME_FORMS[] =
@@ -34,8 +35,12 @@ std::string SettingsFile()
 
 std::string SettingsPath()
 {
-    // The profile calls take a Windows path: Wine gives the one that reaches the Linux file.
+    // The folders are made here, before anything is written, as the XDG rules ask: for this
+    // user alone (0700). Wine would make them readable by all, and its profile calls make none.
     const std::string strFile = SettingsFile();
+    for (size_t nSlash = strFile.find('/', 1); nSlash != std::string::npos; nSlash = strFile.find('/', nSlash + 1))
+        mkdir(strFile.substr(0, nSlash).c_str(), 0700);
+    // The profile calls take a Windows path: Wine gives the one that reaches the Linux file.
     WCHAR* pszDos = wine_get_dos_file_name(strFile.c_str());
     if (pszDos == nullptr)
         return strFile;
@@ -78,4 +83,29 @@ bool CheckDefaultCable(std::string& strError)
                ".\n\n" + CABLE_CHOICE_HOW + "CABLE is one of:\n" + CABLE_NAME_FORMS +
                "\n\nTo try MORVA without a cable: morva --cable sim";
     return false;
+}
+
+bool SayOnTerminal(const std::string& text, bool bError)
+{
+    // Said on the stream in any case (a desktop keeps it in its log); a box is still needed where
+    // no terminal shows it.
+    const int fd = bError ? STDERR_FILENO : STDOUT_FILENO;
+    const std::string line = (bError ? "morva: " : "") + text + "\n";
+    for (size_t nDone = 0; nDone < line.size();)
+    {
+        const ssize_t nWritten = write(fd, line.data() + nDone, line.size() - nDone);
+        if (nWritten <= 0)
+            break;
+        nDone += static_cast<size_t>(nWritten);
+    }
+    return isatty(STDIN_FILENO) != 0 || isatty(STDOUT_FILENO) != 0 || isatty(STDERR_FILENO) != 0;
+}
+
+std::string NoDisplayProblem()
+{
+    const char* pszDisplay = getenv("DISPLAY");
+    if (pszDisplay != nullptr && pszDisplay[0] != '\0')
+        return std::string();
+    return "there is no display to show the window on (DISPLAY is not set). Start MORVA on a desktop, or "
+           "over ssh -X, or on a virtual display: xvfb-run morva";
 }

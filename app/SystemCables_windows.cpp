@@ -47,3 +47,14 @@ bool CheckDefaultCable(std::string&)
 {
     return true;
 }
+
+bool SayOnTerminal(const std::string&, bool)
+{
+    // A Windows program of the GUI subsystem has no terminal to write to.
+    return false;
+}
+
+std::string NoDisplayProblem()
+{
+    return std::string();
+}

@@ -28,6 +28,9 @@ public:
     // Whether the cable can hold TMS and TDI at a level, and read TDO, without a clock: the
     // window's pin controls need it.
     virtual bool HoldsLevels() const { return true; }
+    // Lets go of the device (its claim, its connection) until the next access or IsAccessible,
+    // which take the very same device again, never another one of its kind.
+    virtual void Release() {}
     // What the About box says of the cable.
     virtual std::string Description() const { return std::string(); }
     // Values worth offering in the window's value lists before any was sent: the instructions

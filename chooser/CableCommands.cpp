@@ -67,12 +67,21 @@ void CStepperDlg::OnCablePicked()
     std::string strError;
     const bool bUsed = m_pCables->Use(m_cableEntries[nPicked].strName, strError);
     CableOn();
+    // Opened, and then lost at once as its pins were driven: said as a lost cable is.
+    const std::string strLost = CableFailure();
+    if (!strLost.empty())
+    {
+        if (!strError.empty())
+            strError += "\n\n";
+        strError += "The cable stopped answering as MORVA switched it on: " + strLost;
+    }
     FillCableList(false);
     ShowPinControls();
     // Even the old cable, released and taken again, may have moved its pins meanwhile.
     m_nState = STATE_UNKNOWN;
     m_nStateBefore = STATE_UNKNOWN;
     ShowUnknownState();
-    if (!bUsed)
-        MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
+    if (!strError.empty())
+        MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(),
+                        bUsed && strLost.empty() ? MB_ICONEXCLAMATION : MB_ICONHAND);
 }

@@ -20,7 +20,8 @@ public:
     virtual std::vector<Entry> Cables() = 0;
     virtual Entry InUse() const = 0;
     // Closes the cable in use and opens that one. False, with why, when it cannot be opened:
-    // the cable in use before is in use again.
+    // the cable in use before is in use again. True with strError set: in use, but the choice
+    // could not be kept for the next start.
     virtual bool Use(const std::string& strName, std::string& strError) = 0;
 };
 

@@ -6,7 +6,7 @@
 namespace {
 
 // A key of the keypad rather than of the block beside it: Insert and End there are the keypad's
-// 0 and 1 with Num Lock off, or with Shift held and Num Lock on.
+// 0 and 1 with Shift held and Num Lock on (Windows lets Shift go for them), or with Num Lock off.
 bool IsKeypadKey(LPARAM lParam)
 {
     return (lParam & (1L << 24)) == 0;
@@ -14,7 +14,7 @@ bool IsKeypadKey(LPARAM lParam)
 
 } // namespace
 
-StepKey ReadStepKey(WPARAM nVirtualKey, LPARAM lParam, bool bShift)
+StepKey ReadStepKey(WPARAM nVirtualKey, LPARAM lParam, bool bShift, bool bNumLock)
 {
     StepKey key;
     switch (nVirtualKey)
@@ -33,7 +33,8 @@ StepKey ReadStepKey(WPARAM nVirtualKey, LPARAM lParam, bool bShift)
         break;
     case VK_INSERT:
     case VK_END:
-        if (IsKeypadKey(lParam))
+        // With Num Lock off they are the keys they say, whose TDI would be a guess.
+        if (IsKeypadKey(lParam) && bNumLock)
         {
             key.kind = StepKey::Tms;
             key.nTms = nVirtualKey == VK_END ? 1 : 0;
@@ -79,7 +80,8 @@ BOOL CStepperDlg::PreTranslateMessage(MSG* pMsg)
     // Ctrl and Alt with a key are the controls' and the menus' (Ctrl+C in the history list).
     if (pMsg->message != WM_KEYDOWN || ::GetKeyState(VK_CONTROL) < 0)
         return FALSE;
-    const StepKey key = ReadStepKey(pMsg->wParam, pMsg->lParam, ::GetKeyState(VK_SHIFT) < 0);
+    const StepKey key = ReadStepKey(pMsg->wParam, pMsg->lParam, ::GetKeyState(VK_SHIFT) < 0,
+                                    (::GetKeyState(VK_NUMLOCK) & 1) != 0);
     if (key.kind == StepKey::None)
         return FALSE;
     // Text typed into a value list's edit field is text.

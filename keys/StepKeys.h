@@ -18,8 +18,9 @@ struct StepKey
     bool bOne = false;  // the "1" button beside the plain one
 };
 
-// What a key-down message asks for. bShift: whether Shift is held.
-StepKey ReadStepKey(WPARAM nVirtualKey, LPARAM lParam, bool bShift);
+// What a key-down message asks for. bShift: whether Shift is held; bNumLock: whether Num Lock
+// is on. With Num Lock off the keypad's keys are Insert, End and the arrows, no step keys.
+StepKey ReadStepKey(WPARAM nVirtualKey, LPARAM lParam, bool bShift, bool bNumLock);
 
 // Whether the button is one of the "1" buttons (TDI 1 beside a Shift or Exit1 button).
 bool IsOneButton(UINT nID);

@@ -15,6 +15,8 @@ public:
 
     // FALSE ends the program at once, as this program's start-up always does after its window.
     virtual BOOL InitInstance() { return FALSE; }
+    // The process's exit code, asked once InitInstance has returned.
+    virtual int ExitInstance() { return 0; }
     // Windows 95 and NT 4.0 draw dialog controls in 3D themselves: nothing to switch on.
     BOOL Enable3dControls() { return TRUE; }
 

@@ -4,6 +4,34 @@
 
 #include <vector>
 
+namespace {
+
+// Makes the folders of a path that do not exist yet (the settings file's may not, where it is
+// kept apart from the program); those that exist are left as they are.
+void MakeFolders(const std::string& strPath)
+{
+    for (size_t nSlash = strPath.find_first_of("\\/", 3); nSlash != std::string::npos;
+         nSlash = strPath.find_first_of("\\/", nSlash + 1))
+        ::CreateDirectoryA(strPath.substr(0, nSlash).c_str(), nullptr);
+}
+
+std::string WriteFailure(const std::string& strPath)
+{
+    const DWORD dwError = ::GetLastError();
+    char text[256] = {};
+    ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwError, 0, text,
+                     sizeof(text), nullptr);
+    std::string reason(text);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ' ||
+                               reason.back() == '.'))
+        reason.pop_back();
+    if (reason.empty())
+        reason = "error " + std::to_string(dwError);
+    return "The settings file " + strPath + " could not be written (" + reason + ").";
+}
+
+} // namespace
+
 std::string WithoutComment(const std::string& value)
 {
     size_t end = value.size();
@@ -32,4 +60,24 @@ bool ReadProfileValue(const std::string& strPath, const char* pszSection, const 
         return false;
     value = WithoutComment(std::string(text.data(), nLength));
     return true;
+}
+
+bool WriteProfileValue(const std::string& strPath, const char* pszSection, const char* pszKey, const std::string& value,
+                       std::string& strError)
+{
+    MakeFolders(strPath);
+    if (::WritePrivateProfileStringA(pszSection, pszKey, value.c_str(), strPath.c_str()) != FALSE)
+        return true;
+    strError = WriteFailure(strPath);
+    return false;
+}
+
+bool WriteProfileSectionText(const std::string& strPath, const char* pszSection, const std::string& text,
+                             std::string& strError)
+{
+    MakeFolders(strPath);
+    if (::WritePrivateProfileSectionA(pszSection, text.c_str(), strPath.c_str()) != FALSE)
+        return true;
+    strError = WriteFailure(strPath);
+    return false;
 }

@@ -12,3 +12,11 @@ std::string WithoutComment(const std::string& value);
 // characters: the profile call would cut it without a word.
 bool ReadProfileValue(const std::string& strPath, const char* pszSection, const char* pszKey, size_t nMax,
                       std::string& value);
+
+// Writes KEY=VALUE into [SECTION] of the file, making the folders it lies in where they are
+// missing. False, with the file and the system's reason, when the file could not be written.
+bool WriteProfileValue(const std::string& strPath, const char* pszSection, const char* pszKey, const std::string& value,
+                       std::string& strError);
+// The whole section at once: "key=value" lines, each ended by a NUL, then a NUL.
+bool WriteProfileSectionText(const std::string& strPath, const char* pszSection, const std::string& text,
+                             std::string& strError);

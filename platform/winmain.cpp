@@ -10,5 +10,5 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int)
     pApp->m_lpCmdLine = lpCmdLine;
     // The application runs its window modally inside InitInstance; there is no loop of our own.
     pApp->InitInstance();
-    return 0;
+    return pApp->ExitInstance();
 }

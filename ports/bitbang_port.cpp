@@ -214,10 +214,12 @@ bool CBitBangPort::Reconnect()
 }
 
 // The levels go to the chip while every pin is still an input; only then are the outputs made
-// outputs, so that they start at these levels and never at what the chip's latch held before
-// (TCK high, say, from another program).
+// outputs, so that they start at these levels and never at what the chip's latch held before.
+// TCK starts low whatever the last clock left, so that making it an output is never a rising
+// edge: a TAP that stayed powered while the cable was out takes no clock from the reconnect.
 bool CBitBangPort::DriveFrom(unsigned char levels, std::string& strError)
 {
+    levels = static_cast<unsigned char>(levels & ~Bit(m_map.nTck));
     unsigned char sample = 0;
     if (!Transfer(&levels, &sample, 1, strError) || !SetOutputs(m_map.Outputs(), strError))
         return false;
@@ -243,7 +245,9 @@ bool CBitBangPort::Send()
         m_bClockFailed = true;
         return false;
     }
-    m_bSampleUnread = true;
+    // A level held alone is sampled before the chip puts it out: TDO as it reads after the level
+    // takes another sample.
+    m_bSampleUnread = out.size() > 1;
     m_lastLevels = out.back();
     // In synchronous bit-bang mode the chip reads the pins just before it puts each byte out,
     // so the last sample of a clock (TCK low, low, high, high) is taken while TCK is high after
@@ -251,6 +255,20 @@ bool CBitBangPort::Send()
     m_lastSample = in.back();
     m_strFailure.clear();
     return true;
+}
+
+void CBitBangPort::Release()
+{
+    Flush();
+    if (m_bOpen)
+    {
+        std::string strError;
+        SetOutputs(0, strError);
+        CloseChip();
+    }
+    m_bOpen = false;
+    m_bDriving = false;
+    m_bSampleUnread = false;
 }
 
 void CBitBangPort::Fail(const std::string& strWhat)

@@ -56,6 +56,7 @@ public:
     bool IsCheckedEverywhere() const override { return true; }
     std::string AccessProblem() const override { return m_strProblem; }
     std::string Failure() const override { return m_strFailure; }
+    void Release() override;
 
     // The devices the library finds now; false, with why, when it cannot look.
     virtual bool ListDevices(std::vector<FtdiDevice>& devices, std::string& strError) = 0;

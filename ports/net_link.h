@@ -1,5 +1,5 @@
 // A stream connection to a JTAG server on the network (or, on Linux, a UNIX socket), in which a
-// connect, a send and a receive each wait at most NET_TIMEOUT_MS. The system's half is
+// host name's look-up, a connect, a send and a receive each wait at most NET_TIMEOUT_MS. The system's half is
 // net_link_windows.cpp (Winsock 1.1, loaded only when it is needed) or net_link_linux.cpp.
 #pragma once
 
@@ -29,9 +29,15 @@ public:
     virtual NetResult Send(const void* pData, size_t nSize, std::string& strError) = 0;
     // Exactly nSize bytes, or fewer (nReceived) when the time runs out or the server closes.
     virtual NetResult Receive(void* pData, size_t nSize, size_t& nReceived, std::string& strError) = 0;
+    // Bytes up to and with a '\n', at most nMax of them, all within NET_TIMEOUT_MS.
+    virtual NetResult ReceiveLine(std::string& line, size_t nMax, std::string& strError) = 0;
     virtual void Close() = 0;
     virtual bool IsConnected() const = 0;
 };
 
-// A link of this system, not connected.
-std::unique_ptr<CNetLink> MakeNetLink();
+// The IPv4 address of a host name in network order, or false with why.
+typedef bool (*HOST_LOOKUP)(const std::string& host, unsigned long& ulAddress, std::string& strError);
+
+// A link of this system, not connected; pfnLookup looks host names up in place of the system's
+// name service (tests).
+std::unique_ptr<CNetLink> MakeNetLink(HOST_LOOKUP pfnLookup = nullptr);

@@ -1,9 +1,12 @@
 // BSD sockets, non-blocking, with poll() for every wait.
 #include "net_link.h"
 
+#include <chrono>
+
 #include <cerrno>
 #include <cstring>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -13,7 +16,32 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "net_lookup.h"
+
 namespace {
+
+bool SystemLookup(const std::string& host, unsigned long& ulAddress, std::string& strError)
+{
+    addrinfo hints = {};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* pFound = nullptr;
+    const int nLookup = ::getaddrinfo(host.c_str(), nullptr, &hints, &pFound);
+    if (nLookup != 0 || pFound == nullptr)
+    {
+        strError = "the host name \"" + host + "\" is not known (" + ::gai_strerror(nLookup) + ")";
+        return false;
+    }
+    ulAddress = reinterpret_cast<const sockaddr_in*>(pFound->ai_addr)->sin_addr.s_addr;
+    ::freeaddrinfo(pFound);
+    return true;
+}
+
+int MillisecondsSince(std::chrono::steady_clock::time_point start)
+{
+    return static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+}
 
 std::string ErrorText(int nError)
 {
@@ -23,24 +51,29 @@ std::string ErrorText(int nError)
 class CSocketLink : public CNetLink
 {
 public:
+    explicit CSocketLink(HOST_LOOKUP pfnLookup) : m_pfnLookup(pfnLookup != nullptr ? pfnLookup : &SystemLookup) {}
     ~CSocketLink() override { Close(); }
 
     NetResult Connect(const std::string& host, unsigned short port, std::string& strError) override
     {
         Close();
-        addrinfo hints = {};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo* pFound = nullptr;
-        const int nLookup = ::getaddrinfo(host.c_str(), nullptr, &hints, &pFound);
-        if (nLookup != 0 || pFound == nullptr)
-        {
-            strError = "the host name \"" + host + "\" is not known (" + ::gai_strerror(nLookup) + ")";
-            return NetResult::Failed;
-        }
-        sockaddr_in address = *reinterpret_cast<const sockaddr_in*>(pFound->ai_addr);
-        ::freeaddrinfo(pFound);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
         address.sin_port = htons(port);
+        // A name is looked up once and kept: a reconnect waits for no name server.
+        if (::inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1)
+        {
+            if (host != m_strKnownHost)
+            {
+                unsigned long ulAddress = 0;
+                const NetResult found = LookUpHost(m_pfnLookup, host, ulAddress, strError);
+                if (found != NetResult::Done)
+                    return found;
+                m_strKnownHost = host;
+                m_ulKnownAddress = ulAddress;
+            }
+            address.sin_addr.s_addr = static_cast<in_addr_t>(m_ulKnownAddress);
+        }
         m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
         if (m_fd < 0)
         {
@@ -93,9 +126,10 @@ public:
     {
         nReceived = 0;
         char* p = static_cast<char*>(pData);
+        const auto start = std::chrono::steady_clock::now();
         while (nReceived < nSize)
         {
-            const NetResult ready = Wait(POLLIN, strError);
+            const NetResult ready = Wait(POLLIN, strError, NET_TIMEOUT_MS - MillisecondsSince(start));
             if (ready != NetResult::Done)
                 return ready;
             const ssize_t nGot = ::recv(m_fd, p + nReceived, nSize - nReceived, 0);
@@ -107,6 +141,29 @@ public:
             if (nGot < 0)
                 return Failure(errno, strError);
             nReceived += static_cast<size_t>(nGot);
+        }
+        return NetResult::Done;
+    }
+
+    NetResult ReceiveLine(std::string& line, size_t nMax, std::string& strError) override
+    {
+        line.clear();
+        const auto start = std::chrono::steady_clock::now();
+        while (line.size() < nMax && (line.empty() || line.back() != '\n'))
+        {
+            const NetResult ready = Wait(POLLIN, strError, NET_TIMEOUT_MS - MillisecondsSince(start));
+            if (ready != NetResult::Done)
+                return ready;
+            char c = 0;
+            const ssize_t nGot = ::recv(m_fd, &c, 1, 0);
+            if (nGot == 0)
+            {
+                strError = "the server closed the connection";
+                return NetResult::Closed;
+            }
+            if (nGot < 0)
+                return Failure(errno, strError);
+            line += c;
         }
         return NetResult::Done;
     }
@@ -140,7 +197,7 @@ private:
         return result;
     }
 
-    NetResult Wait(short nEvents, std::string& strError)
+    NetResult Wait(short nEvents, std::string& strError, int nMs = NET_TIMEOUT_MS)
     {
         if (m_fd < 0)
         {
@@ -150,7 +207,7 @@ private:
         pollfd entry = {m_fd, nEvents, 0};
         int nReady;
         do
-            nReady = ::poll(&entry, 1, NET_TIMEOUT_MS);
+            nReady = ::poll(&entry, 1, nMs > 0 ? nMs : 0);
         while (nReady < 0 && errno == EINTR);
         if (nReady == 0)
         {
@@ -175,12 +232,15 @@ private:
         return NetResult::Failed;
     }
 
+    HOST_LOOKUP m_pfnLookup;
+    std::string m_strKnownHost;
+    unsigned long m_ulKnownAddress = 0;
     int m_fd = -1;
 };
 
 } // namespace
 
-std::unique_ptr<CNetLink> MakeNetLink()
+std::unique_ptr<CNetLink> MakeNetLink(HOST_LOOKUP pfnLookup)
 {
-    return std::make_unique<CSocketLink>();
+    return std::make_unique<CSocketLink>(pfnLookup);
 }

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <winsock.h>
 
+#include "net_lookup.h"
+
 namespace {
 
 typedef int(PASCAL* WSA_STARTUP)(WORD, LPWSADATA);
@@ -127,9 +129,29 @@ std::string ErrorText(int nError)
     }
 }
 
+// gethostbyname's answer lives in the calling thread's own buffer: it is copied out there.
+bool SystemLookup(const std::string& host, unsigned long& ulAddress, std::string& strError)
+{
+    const hostent* pHost = LoadWinsock().pfnHostByName(host.c_str());
+    if (pHost == nullptr || pHost->h_addrtype != AF_INET || pHost->h_addr_list[0] == nullptr)
+    {
+        strError = "the host name \"" + host + "\" is not known";
+        return false;
+    }
+    memcpy(&ulAddress, pHost->h_addr_list[0], sizeof(in_addr));
+    return true;
+}
+
+int MillisecondsLeft(DWORD dwStart)
+{
+    const DWORD dwSpent = ::GetTickCount() - dwStart;
+    return dwSpent >= static_cast<DWORD>(NET_TIMEOUT_MS) ? 0 : NET_TIMEOUT_MS - static_cast<int>(dwSpent);
+}
+
 class CWinsockLink : public CNetLink
 {
 public:
+    explicit CWinsockLink(HOST_LOOKUP pfnLookup) : m_pfnLookup(pfnLookup != nullptr ? pfnLookup : &SystemLookup) {}
     ~CWinsockLink() override { Close(); }
 
     NetResult Connect(const std::string& host, unsigned short port, std::string& strError) override
@@ -145,15 +167,19 @@ public:
         address.sin_family = AF_INET;
         address.sin_port = NetworkOrder(port);
         address.sin_addr.s_addr = w.pfnInetAddr(host.c_str());
+        // A name is looked up once and kept: a reconnect waits for no name server.
         if (address.sin_addr.s_addr == INADDR_NONE)
         {
-            const hostent* pHost = w.pfnHostByName(host.c_str());
-            if (pHost == nullptr || pHost->h_addrtype != AF_INET || pHost->h_addr_list[0] == nullptr)
+            if (host != m_strKnownHost)
             {
-                strError = "the host name \"" + host + "\" is not known";
-                return NetResult::Failed;
+                unsigned long ulAddress = 0;
+                const NetResult found = LookUpHost(m_pfnLookup, host, ulAddress, strError);
+                if (found != NetResult::Done)
+                    return found;
+                m_strKnownHost = host;
+                m_ulKnownAddress = ulAddress;
             }
-            memcpy(&address.sin_addr, pHost->h_addr_list[0], sizeof(address.sin_addr));
+            address.sin_addr.s_addr = m_ulKnownAddress;
         }
         m_socket = w.pfnSocket(AF_INET, SOCK_STREAM, 0);
         if (m_socket == INVALID_SOCKET)
@@ -218,9 +244,10 @@ public:
         const Winsock& w = LoadWinsock();
         nReceived = 0;
         char* p = static_cast<char*>(pData);
+        const DWORD dwStart = ::GetTickCount();
         while (nReceived < nSize)
         {
-            const NetResult ready = Wait(true, strError);
+            const NetResult ready = Wait(true, strError, MillisecondsLeft(dwStart));
             if (ready != NetResult::Done)
                 return ready;
             const int nGot = w.pfnRecv(m_socket, p + nReceived, static_cast<int>(nSize - nReceived), 0);
@@ -236,6 +263,30 @@ public:
         return NetResult::Done;
     }
 
+    NetResult ReceiveLine(std::string& line, size_t nMax, std::string& strError) override
+    {
+        const Winsock& w = LoadWinsock();
+        line.clear();
+        const DWORD dwStart = ::GetTickCount();
+        while (line.size() < nMax && (line.empty() || line.back() != '\n'))
+        {
+            const NetResult ready = Wait(true, strError, MillisecondsLeft(dwStart));
+            if (ready != NetResult::Done)
+                return ready;
+            char c = 0;
+            const int nGot = w.pfnRecv(m_socket, &c, 1, 0);
+            if (nGot == 0)
+            {
+                strError = "the server closed the connection";
+                return NetResult::Closed;
+            }
+            if (nGot == SOCKET_ERROR)
+                return Fail(w.pfnLastError(), strError);
+            line += c;
+        }
+        return NetResult::Done;
+    }
+
     void Close() override
     {
         if (m_socket != INVALID_SOCKET)
@@ -246,7 +297,7 @@ public:
     bool IsConnected() const override { return m_socket != INVALID_SOCKET; }
 
 private:
-    NetResult Wait(bool bRead, std::string& strError)
+    NetResult Wait(bool bRead, std::string& strError, int nMs = NET_TIMEOUT_MS)
     {
         if (m_socket == INVALID_SOCKET)
         {
@@ -254,7 +305,7 @@ private:
             return NetResult::Failed;
         }
         fd_set ready = {1, {m_socket}};
-        const timeval timeout = {NET_TIMEOUT_MS / 1000, (NET_TIMEOUT_MS % 1000) * 1000};
+        const timeval timeout = {nMs / 1000, (nMs % 1000) * 1000};
         const int nReady = LoadWinsock().pfnSelect(0, bRead ? &ready : nullptr, bRead ? nullptr : &ready, nullptr,
                                                    &timeout);
         if (nReady == 0)
@@ -280,12 +331,15 @@ private:
         return NetResult::Failed;
     }
 
+    HOST_LOOKUP m_pfnLookup;
+    std::string m_strKnownHost;
+    unsigned long m_ulKnownAddress = 0;
     SOCKET m_socket = INVALID_SOCKET;
 };
 
 } // namespace
 
-std::unique_ptr<CNetLink> MakeNetLink()
+std::unique_ptr<CNetLink> MakeNetLink(HOST_LOOKUP pfnLookup)
 {
-    return std::make_unique<CWinsockLink>();
+    return std::make_unique<CWinsockLink>(pfnLookup);
 }

@@ -48,6 +48,17 @@ bool CNetPort::IsAccessible()
     return m_strProblem.empty();
 }
 
+void CNetPort::Release()
+{
+    m_pLink->Close();
+    m_bTried = false;
+    m_strProblem.clear();
+    m_bDriving = false;
+    m_bClockPending = false;
+    m_bLevelsPending = false;
+    m_bSampleUnread = false;
+}
+
 bool CNetPort::Reconnect()
 {
     m_bTried = true;
@@ -97,10 +108,12 @@ void CNetPort::Write(unsigned short, unsigned char value)
     const bool bDrive = (value & PIN_ENABLE) != 0;
     const unsigned char last = m_lastWrite;
     m_lastWrite = value;
-    // Switching the cable on or off drives nothing at the server: it holds its own levels.
+    // Switched on, the cable drives the levels the window shows, with TCK low; switched off, it
+    // leaves the server holding what it had.
     if (bDrive != m_bDriving)
     {
         m_bDriving = bDrive;
+        m_bLevelsPending = bDrive;
         return;
     }
     if (!bDrive)
@@ -260,14 +273,8 @@ bool CXvcPort::Greet(std::string& strError)
     std::string strWhy;
     NetResult result = Link().Send("getinfo:", 8, strWhy);
     std::string info;
-    while (result == NetResult::Done && info.size() < 64 && (info.empty() || info.back() != '\n'))
-    {
-        char c = 0;
-        size_t nReceived = 0;
-        result = Link().Receive(&c, 1, nReceived, strWhy);
-        if (result == NetResult::Done)
-            info += c;
-    }
+    if (result == NetResult::Done)
+        result = Link().ReceiveLine(info, 64, strWhy);
     if (result != NetResult::Done)
     {
         strError = Server() + " did not answer getinfo: whole: " + strWhy + ".";

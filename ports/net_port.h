@@ -25,6 +25,7 @@ public:
     std::string AccessProblem() const override { return m_strProblem; }
     std::string Failure() const override { return m_strFailure; }
     std::string Description() const override { return DescribeCable(m_cable) + m_strAbout; }
+    void Release() override;
 
 protected:
     // What the protocol says first on a new connection.

@@ -46,6 +46,11 @@ CPpdevPort::CPpdevPort(const std::string& strDevice, unsigned short wDataAddress
 
 CPpdevPort::~CPpdevPort()
 {
+    Release();
+}
+
+void CPpdevPort::Release()
+{
     if (m_fd < 0)
         return;
     unsigned char zero = 0x00;

@@ -37,6 +37,7 @@ public:
     std::string AccessProblem() const override { return m_strProblem; }
     std::string Failure() const override { return m_strFailure; }
     std::string Description() const override;
+    void Release() override;
 
 private:
     bool Open(std::string& strError);

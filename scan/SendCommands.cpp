@@ -132,8 +132,14 @@ void CStepperDlg::Send(const ScanRegister& reg)
         MessageBoxCp932(m_hWnd, strText.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
         return;
     }
-    // The list keeps the value even where the settings file cannot be written.
-    values.Remember(static_cast<LPCSTR>(text));
+    // The list keeps the value even where the settings file cannot be written; that is said once.
+    std::string strNotKept;
+    if (!values.Remember(static_cast<LPCSTR>(text), strNotKept) && !m_bValuesNotKeptShown)
+    {
+        m_bValuesNotKeptShown = true;
+        strNotKept += "\n\nThe value lists keep their values until MORVA closes, but not for its next start.";
+        MessageBoxCp932(m_hWnd, strNotKept.c_str(), ErrorCaption().c_str(), MB_ICONEXCLAMATION);
+    }
     FillValueList(list, values);
 
     m_pSending = &reg;

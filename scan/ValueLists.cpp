@@ -24,15 +24,6 @@ bool SameValue(const std::string& strA, const std::string& strB)
     return a == b;
 }
 
-// Makes the folders of a path that do not exist yet (the settings file's may not, where it is
-// kept apart from the program); those that exist are left as they are.
-void MakeFolders(const std::string& strPath)
-{
-    for (size_t nSlash = strPath.find_first_of("\\/", 3); nSlash != std::string::npos;
-         nSlash = strPath.find_first_of("\\/", nSlash + 1))
-        ::CreateDirectoryA(strPath.substr(0, nSlash).c_str(), nullptr);
-}
-
 } // namespace
 
 void CValueList::Load(const std::string& strIniPath, const std::vector<std::string>& examples)
@@ -55,7 +46,7 @@ void CValueList::Load(const std::string& strIniPath, const std::vector<std::stri
         m_values = examples;
 }
 
-bool CValueList::Remember(const std::string& strValue)
+bool CValueList::Remember(const std::string& strValue, std::string& strError)
 {
     const std::string strText = TrimValue(strValue);
     const std::vector<std::string> before = m_values;
@@ -65,19 +56,18 @@ bool CValueList::Remember(const std::string& strValue)
     if (m_values.size() > VALUE_LIST_LIMIT)
         m_values.resize(VALUE_LIST_LIMIT);
     // The same value sent again changes nothing to keep.
-    return (m_bSaved && m_values == before) || Save();
+    return (m_bSaved && m_values == before) || Save(strError);
 }
 
-bool CValueList::Save()
+bool CValueList::Save(std::string& strError)
 {
     if (m_strIniPath.empty())
-        return false;
-    MakeFolders(m_strIniPath);
+        return true;
     // The whole section in one write: "value1=...", "value2=...", each ended by a NUL, then a NUL.
     std::string strSection;
     for (size_t i = 0; i < m_values.size(); ++i)
         strSection += Key(i) + "=" + m_values[i] + '\0';
     strSection += '\0';
-    m_bSaved = ::WritePrivateProfileSectionA(m_pszSection, strSection.c_str(), m_strIniPath.c_str()) != FALSE;
+    m_bSaved = WriteProfileSectionText(m_strIniPath, m_pszSection, strSection, strError);
     return m_bSaved;
 }

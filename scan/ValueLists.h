@@ -16,14 +16,14 @@ public:
     // The values kept in the file; the examples where it keeps none.
     void Load(const std::string& strIniPath, const std::vector<std::string>& examples);
     // Puts the value first, once (the same bits written another way count as the same value),
-    // at most VALUE_LIST_LIMIT of them. False when the file could not be written: the list
-    // still holds the value for this session.
-    bool Remember(const std::string& strValue);
+    // at most VALUE_LIST_LIMIT of them. False, with why, when the file could not be written:
+    // the list still holds the value for this session.
+    bool Remember(const std::string& strValue, std::string& strError);
 
     const std::vector<std::string>& Values() const { return m_values; }
 
 private:
-    bool Save();
+    bool Save(std::string& strError);
 
     const char* m_pszSection;
     bool m_bSaved = false;  // the file holds the list as it is

@@ -46,9 +46,10 @@ TapState NextTapState(TapState state, bool tms)
 void CJtagDevice::WriteData(uint8_t value)
 {
     const bool enabled = (value & PIN_ENABLE) != 0;
-    const bool tck = (value & PIN_TCK) != 0;
-    // Edges count only between two writes that both have the cable's drivers switched on.
-    if (enabled && m_enabled && tck != m_tck)
+    // The board pulls TCK low while the cable drives nothing: drivers switched on with TCK high
+    // are a rising edge, as on a real board.
+    const bool tck = enabled && (value & PIN_TCK) != 0;
+    if (enabled && tck != m_tck)
     {
         if (tck)
             RisingEdge((value & PIN_TMS) != 0, (value & PIN_TDI) != 0);

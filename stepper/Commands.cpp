@@ -101,6 +101,12 @@ void CStepperDlg::OnCableLost()
     m_nState = STATE_UNKNOWN;
     m_nStateBefore = STATE_UNKNOWN;
     ShowUnknownState();
+    // A SEND's progress ("123/4096") is no value: the SEND read none.
+    if (m_pSending != nullptr)
+    {
+        m_editValue.SetWindowText("");
+        MarkChanged(m_editValue);
+    }
     // The message must find the window painted.
     ReleaseRedraw();
     const std::string strText =

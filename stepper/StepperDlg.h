@@ -140,6 +140,7 @@ public:
     const ScanRegister* m_pSending = nullptr;
     bool m_bStopRequested = false;
     bool m_bCloseAfterSend = false;
+    bool m_bValuesNotKeptShown = false;  // a failed write of the value lists was said
     // Each clock goes to the trace strings, the session and the trace file at once, and to the
     // history, the TDO control and the value display through these; while a SEND runs
     // (deferred) only when it shows how far it is and at its end.

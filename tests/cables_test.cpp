@@ -14,6 +14,7 @@
 #include "platform/profile.h"
 #include "platform/system.h"
 #include "ports/d2xx_port.h"
+#include "ports/port_factory.h"
 #include "recording_port.h"
 #include "scan/ValueLists.h"
 #include "settings_examples.h"
@@ -514,12 +515,99 @@ TEST_F(FtdiCableTest, AnUnpluggedCableFailsItsClockAndAReconnectedOneWorksAgain)
     PulseTck();
     EXPECT_EQ(1, GetTdo());
     EXPECT_TRUE(CableFailure().empty()) << CableFailure();
-    // "ftdi" now means the device first opened: by its serial number.
+    // "ftdi" now means the device first opened: by its serial number. The pins start with TCK
+    // low, whatever the last clock left.
     EXPECT_EQ((std::vector<std::string>{"openex MV2232A", "reset", "timeouts 400 400", "latency 2", "baud 9600",
-                                        "bitmode 00 04", "purge 3", "write 09", "read 1", "bitmode 0B 04",
+                                        "bitmode 00 04", "purge 3", "write 08", "read 1", "bitmode 0B 04",
                                         "write 08 08 09 09", "read 4"}),
               TakeLog());
     CableOff();
+}
+
+// The TAP stays powered while the cable is out: plugged back, the cable's outputs come on with
+// TCK low, so that the TAP takes no clock (an UPDATE-IR of a half-shifted register) before the
+// clocks the person asks for.
+TEST_F(FtdiCableTest, AReplugMakesNoClockOfItsOwn)
+{
+    CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
+    CPortScope scope(&port);
+    ASSERT_TRUE(port.IsAccessible());
+    CableOn();
+    for (BYTE tms : {1, 1, 1, 1, 1, 0, 1, 1, 0, 0, 1})
+    {
+        SetTms(tms);
+        Clock();
+    }
+    ASSERT_EQ(TapState::Exit1Ir, StandinChip().Board().State());
+    Unplug();
+    Clock();
+    ASSERT_FALSE(CableFailure().empty());
+    // The failed clock reached nothing: the board is where it was.
+    ASSERT_EQ(TapState::Exit1Ir, StandinChip().Board().State());
+    Plug();
+    SetTms(1);
+    DriveLevels();
+    EXPECT_TRUE(CableFailure().empty()) << CableFailure();
+    EXPECT_EQ(TapState::Exit1Ir, StandinChip().Board().State());
+    CableOff();
+}
+
+// A level held by hand moves TCK low, where the board drives its next TDO bit: TDO read then is
+// the pin's level after the held level, not the sample the chip took before putting it out.
+TEST_F(FtdiCableTest, TdoAfterAHeldLevelIsThePinsLevelThen)
+{
+    CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
+    CPortScope scope(&port);
+    ASSERT_TRUE(port.IsAccessible());
+    CableOn();
+    // Reset, to SHIFT-DR with the IDCODE captured, and two bits shifted: bit 2 (0) comes next.
+    for (BYTE tms : {1, 1, 1, 1, 1, 0, 1, 0, 0, 0, 0})
+    {
+        SetTms(tms);
+        Clock();
+    }
+    ASSERT_EQ(TapState::ShiftDr, StandinChip().Board().State());
+    SetTdi(1);
+    DriveLevels();
+    const BYTE pin = (StandinChip().Board().ReadStatus() & STATUS_TDO) != 0 ? 1 : 0;
+    EXPECT_EQ(0, pin) << "bit 2 of the IDCODE";
+    EXPECT_EQ(pin, GetTdo());
+    CableOff();
+}
+
+std::shared_ptr<CPort> StandinPort(const CableName& cable, const FtdiPinMap& map)
+{
+    if (cable.kind == CableKind::Ftdi)
+        return std::make_shared<CD2xxPort>(cable, map, &StandinD2xx());
+    return MakePort(cable, map);
+}
+
+// A failed switch of cables gives back the very device that was in use, even where its name
+// ("ftdi", the first device listed) would now find a USB-serial adapter first.
+TEST_F(FtdiCableTest, AFailedSwitchTakesBackTheVeryDeviceInUse)
+{
+    CCableChoice cables("", &StandinPort);
+    std::string strError;
+    ASSERT_TRUE(cables.Start(Parsed("--cable ftdi"), strError)) << strError;
+    ASSERT_TRUE(cables.CheckAccess(strError)) << strError;
+    CableOn();
+    Clock();
+    CableOff();
+    ::SetEnvironmentVariableA("MORVA_FTDI_UART", "first");
+    TakeLog();
+    EXPECT_FALSE(cables.Use("ftdi:NOSUCH", strError));
+    CableOn();
+    Clock();
+    EXPECT_TRUE(CableFailure().empty()) << CableFailure();
+    bool bOpened = false;
+    for (const std::string& line : TakeLog())
+    {
+        bOpened = bOpened || line == "openex MV2232A";
+        EXPECT_NE(0u, line.rfind("uart ", 0)) << "the adapter was touched: " << line;
+    }
+    EXPECT_TRUE(bOpened);
+    CableOff();
+    ::SetEnvironmentVariableA("MORVA_FTDI_UART", nullptr);
 }
 
 // With a USB-serial adapter beside the cable, a reconnect after the cable is gone must not put

@@ -43,17 +43,20 @@ private:
 
 TEST(StepKeyTest, KeyCodesNotCharactersAndTheKeypadAsWell)
 {
-    EXPECT_EQ(StepKey::Tms, ReadStepKey('0', 1, false).kind);
-    EXPECT_EQ(1, ReadStepKey('1', 1, false).nTms);
-    EXPECT_EQ(1, ReadStepKey(VK_NUMPAD1, 1, false).nTms);
-    EXPECT_TRUE(ReadStepKey('0', 1, true).bOne);
-    // Num Lock off, or Shift with it on: the keypad's 0 and 1 come as Insert and End.
-    EXPECT_TRUE(ReadStepKey(VK_INSERT, 1, false).bOne);
-    EXPECT_EQ(1, ReadStepKey(VK_END, 1, false).nTms);
+    EXPECT_EQ(StepKey::Tms, ReadStepKey('0', 1, false, true).kind);
+    EXPECT_EQ(1, ReadStepKey('1', 1, false, true).nTms);
+    EXPECT_EQ(1, ReadStepKey(VK_NUMPAD1, 1, false, true).nTms);
+    EXPECT_TRUE(ReadStepKey('0', 1, true, false).bOne);
+    // Shift with Num Lock on: the keypad's 0 and 1 come as Insert and End, Shift let go.
+    EXPECT_TRUE(ReadStepKey(VK_INSERT, 1, false, true).bOne);
+    EXPECT_EQ(1, ReadStepKey(VK_END, 1, false, true).nTms);
+    // Num Lock off: the same keys are Insert and End and step nothing, never a TDI of 1 for a 0.
+    EXPECT_EQ(StepKey::None, ReadStepKey(VK_INSERT, 1, false, false).kind);
+    EXPECT_EQ(StepKey::None, ReadStepKey(VK_END, 1, false, false).kind);
     // The Insert and End keys beside the keypad are no step keys.
-    EXPECT_EQ(StepKey::None, ReadStepKey(VK_INSERT, 1 | (1L << 24), false).kind);
-    EXPECT_EQ(StepKey::Reset, ReadStepKey('R', 1, false).kind);
-    EXPECT_EQ(StepKey::None, ReadStepKey('2', 1, false).kind);
+    EXPECT_EQ(StepKey::None, ReadStepKey(VK_INSERT, 1 | (1L << 24), false, true).kind);
+    EXPECT_EQ(StepKey::Reset, ReadStepKey('R', 1, false, true).kind);
+    EXPECT_EQ(StepKey::None, ReadStepKey('2', 1, false, true).kind);
 }
 
 // The IDCODE read with keys alone gives the history and the value of the same walk clicked.

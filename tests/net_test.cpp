@@ -8,6 +8,7 @@
 
 #include "dialog_runner.h"
 #include "net/jtag_server.h"
+#include "ports/net_link.h"
 #include "ports/port_factory.h"
 #include "recording_port.h"
 
@@ -44,9 +45,10 @@ TEST(NetCableTest, RemoteBitbangSendsEachClocksLevelsAndRInOneMessage)
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
         CCountedWaits waits;
-        // Switching the cable on sends nothing; a reset is six clocks of TMS 1 and TDI 1.
+        // Switching the cable on drives the levels shown (TMS 0, TDI 0) with TCK low; a reset is
+        // six clocks of TMS 1 and TDI 1.
         Click(dlg, IDC_TEST_LOGIC_RESET);
-        EXPECT_EQ(Repeated("37R", 6), server.TakeReceived());
+        EXPECT_EQ("0" + Repeated("37R", 6), server.TakeReceived());
         Click(dlg, IDC_RUN_TEST_IDLE);     // TMS 0, TDI 1
         Click(dlg, IDC_SELECT_DR);         // TMS 1
         Click(dlg, IDC_CAPTURE_DR);        // TMS 0
@@ -193,6 +195,70 @@ TEST(NetCableTest, AnXvcServerThatTakesNoWholeClockIsRefused)
     std::shared_ptr<CPort> port = NetworkCable(server.Cable());
     EXPECT_FALSE(port->IsAccessible());
     EXPECT_NE(std::string::npos, port->AccessProblem().find("at most 0 bytes")) << port->AccessProblem();
+}
+
+// A server that answers getinfo: a byte every 100 ms takes two seconds for it: refused within the
+// second that any network wait may take, not after a second a byte.
+TEST(NetWaitTest, AGreetingThatDripsIsRefusedWithinASecond)
+{
+    CJtagServer server(ServerProtocol::Xvc);
+    ServerFaults faults;
+    faults.bDripAnswers = true;
+    server.SetFaults(faults);
+    std::shared_ptr<CPort> port = NetworkCable(server.Cable());
+    EXPECT_FALSE(port->IsAccessible());
+    EXPECT_NE(std::string::npos, port->AccessProblem().find("did not answer getinfo: whole: no answer within a second"))
+        << port->AccessProblem();
+}
+
+// A name server that never answers: the connect gives up after its second, and the look-up left
+// running ends on its own when the name server (here the test) lets it.
+HANDLE g_hNameServer = nullptr;
+LONG g_nLookups = 0;
+
+bool SilentLookup(const std::string&, unsigned long&, std::string& strError)
+{
+    ::WaitForSingleObject(g_hNameServer, INFINITE);
+    strError = "the name server gave up";
+    return false;
+}
+
+bool LoopbackLookup(const std::string& host, unsigned long& ulAddress, std::string& strError)
+{
+    ::InterlockedIncrement(&g_nLookups);
+    if (host != "board.test")
+    {
+        strError = "the host name \"" + host + "\" is not known";
+        return false;
+    }
+    ulAddress = 0x0100007FUL;  // 127.0.0.1 in network order
+    return true;
+}
+
+TEST(NetWaitTest, ANameServerThatNeverAnswersHoldsAConnectASecondAtMost)
+{
+    g_hNameServer = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::unique_ptr<CNetLink> pLink = MakeNetLink(&SilentLookup);
+    std::string strError;
+    EXPECT_EQ(NetResult::TimedOut, pLink->Connect("jtag.test", 2542, strError));
+    EXPECT_NE(std::string::npos, strError.find("was not looked up within a second")) << strError;
+    ::SetEvent(g_hNameServer);
+}
+
+TEST(NetWaitTest, ANameIsLookedUpOnceAndKeptForEveryReconnect)
+{
+    CJtagServer server(ServerProtocol::RemoteBitbang);
+    std::unique_ptr<CNetLink> pLink = MakeNetLink(&LoopbackLookup);
+    std::string strError;
+    g_nLookups = 0;
+    for (int i = 0; i < 3; ++i)
+    {
+        ASSERT_EQ(NetResult::Done, pLink->Connect("board.test", server.Port(), strError)) << strError;
+        pLink->Close();
+    }
+    EXPECT_EQ(1, g_nLookups);
+    EXPECT_EQ(NetResult::Failed, pLink->Connect("other.test", server.Port(), strError));
+    EXPECT_NE(std::string::npos, strError.find("\"other.test\" is not known")) << strError;
 }
 
 // The value lists over each protocol: the board's IDCODE comes back through the server.

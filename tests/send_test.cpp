@@ -259,11 +259,16 @@ TEST_F(SendTest, AnUnwritableSettingsFileLeavesTheListsWorking)
     // write to.
     dlg.m_strSettingsPath = m_strIni + "\\MORVA.INI";
     RunDialog(dlg, [&] {
+        CBoxAnswerer answerer(dlg);
         Click(dlg, IDC_TEST_LOGIC_RESET);
         SendValue(dlg, IDC_DR_VALUE, "8'hA5");
         SendValue(dlg, IDC_DR_VALUE, "8'h5A");
         EXPECT_EQ((std::vector<std::string>{"8'h5A", "8'hA5", "32'h0"}), dlg.m_drValues.Values());
         EXPECT_EQ("8'h4B", WindowText(dlg.m_editValue.m_hWnd)) << "the second SEND shifted like the first";
+        // Said once, with the file, not at every SEND.
+        ASSERT_EQ(1u, AnsweredBoxes().size());
+        EXPECT_NE(std::string::npos, AnsweredBoxes()[0].strText.find("MORVA.INI could not be written"))
+            << AnsweredBoxes()[0].strText;
     });
 }
 

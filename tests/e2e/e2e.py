@@ -7,6 +7,7 @@ Usage: e2e.py --build BUILD_DIR --source SOURCE_DIR [--native --windows-build DI
 """
 import argparse
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -121,8 +122,10 @@ class Session:
         if program is None:
             program, args = ("morva.exe", ["--cable", "sim"] + list(args)) if self.native else ("MORVASIM.EXE", args)
         # A session of its own, so that stopping ends Wine's process too, not only the wrapper.
+        # No terminal, as from a desktop's menu: the Linux program says its errors in a box then.
         process = subprocess.Popen(self.wine + [os.path.join(self.build, program)] + list(args), env=env, cwd=cwd,
-                                   stdout=stdout, stderr=subprocess.DEVNULL, start_new_session=True)
+                                   stdin=subprocess.DEVNULL, stdout=stdout, stderr=subprocess.DEVNULL,
+                                   start_new_session=True)
         self.others.append(process)
         return process
 
@@ -827,6 +830,87 @@ def case_ftdi_unplug(session, build):
     print("ftdi-unplug: message, unknown state, nothing recorded; reset recovers once plugged back in")
 
 
+def case_ftdi_replug(session, build):
+    """The cable pulled in EXIT1-IR with the TAP powered, and plugged back: the reset after it is
+    its six clocks at the pins and no other TCK edge, the outputs switched on with TCK low."""
+    with InstalledD2xx(build, "whole"):
+        folder = program_folder(build)
+        env, log, plug = ftdi_env(folder)
+        process = start_in(session, folder, ["--cable", "ftdi:MV232H01"], env)
+        window = session.wait_until(lambda w: w.visible, "the main window")
+        window = click_through(session, window, [1000, 1001, 1002, 1003, 1010, 1011, 1012])
+        check(window.last_line[4:] == "E1I", f"not in EXIT1-IR: {window.last_line}")
+        os.remove(plug)
+        session.click(window, 1000)
+        window = session.wait_until(lambda w: w.boxes["error"]["count"] == 1, "the cable's error box")
+        session.probe("close-error")
+        window = session.wait_until(lambda w: w.boxes["error"]["count"] == 0, "the box to close")
+        count = window.count
+        open(plug, "w").close()
+        with open(log, "a") as marker:
+            marker.write("replugged\n")
+        session.click(window, 1000)
+        window = session.wait_for_count(count + 6)
+        check(window.count == count + 6 and window.last_line == "111-TLR", f"the reset gave {window.last_line}")
+        escape(session, window, process)
+
+    lines = read_log(log)
+    lines = lines[lines.index("replugged") + 1:]
+    # TCK's level at the pins from the moment they drive: pin 0 of each byte written once the
+    # outputs are on, starting from the level written while they were inputs.
+    enable = next(i for i, line in enumerate(lines) if line == "bitmode 0B 04")
+    before = [line for line in lines[:enable] if line.startswith("write")]
+    check(len(before) == 1, f"writes before the outputs came on: {before}")
+    levels = [int(before[0].split()[1], 16) & 1]
+    for line in lines[enable + 1:]:
+        if line.startswith("write"):
+            levels += [int(byte, 16) & 1 for byte in line.split()[1:]]
+        elif line.startswith("bitmode 00"):
+            break
+    # The board pulls TCK low while nothing drives it.
+    rising = sum(1 for a, b in zip([0] + levels, levels) if a == 0 and b == 1)
+    check(levels[0] == 0, f"the outputs came on with TCK high: {before[0]}")
+    check(rising == 6, f"{rising} rising TCK edges after the replug, not the reset's six")
+    print(f"ftdi-replug: after the replug the outputs came on with TCK low; {rising} TCK edges, the reset's six")
+
+
+def num_lock():
+    """Whether the X server's Num Lock is on, as xset reads it."""
+    report = subprocess.run(["xset", "q"], capture_output=True, text=True, check=True).stdout
+    return re.search(r"Num Lock:\s+on", report) is not None
+
+
+def case_numlock_keys(session, build):
+    """The keypad's 0 in SHIFT-DR: with Num Lock on a step with TDI 0, as the main row's 0; with
+    Num Lock off (Insert) no step at all, never a TDI of 1."""
+    window = session.start()
+    left, top, right, bottom = window.rect
+    subprocess.run(["xdotool", "mousemove", str((left + right) // 2), str(bottom - 20)], check=True)
+    session.key("r")
+    window = session.wait_until(lambda w: w.count >= 6, "the reset's six clocks")
+    subprocess.run(["xdotool", "key", "--delay", "80", "0", "1", "0", "0"], check=True)
+    window = session.wait_until(lambda w: w.count >= 10, "the walk into SHIFT-DR")
+    check(window.last_line[4:] == "SDR", f"not in SHIFT-DR: {window.last_line}")
+    numlock_on = num_lock()
+    if not numlock_on:
+        session.key("Num_Lock")
+    session.key("KP_0")
+    window = session.wait_until(lambda w: w.count >= 11, "the keypad's 0 with Num Lock on")
+    check(window.last_line[:2] == "00" and window.last_line[4:] == "SDR", f"Num Lock on: {window.last_line}")
+    session.key("Num_Lock")
+    check(not num_lock(), "Num Lock did not go off")
+    # The main row's 1 after it: its step shows that the keypad's key went before it, stepping nothing.
+    session.key("KP_0")
+    session.key("1")
+    window = session.wait_until(lambda w: w.count >= 12, "the main row's 1")
+    lines = session.probe("lines").lines
+    check(len(lines) == 12 and lines[-1][0] == "1" and lines[-1][4:] == "E1D",
+          f"Num Lock off: the keypad's 0 stepped: {lines[-3:]}")
+    if numlock_on:
+        session.key("Num_Lock")
+    print("numlock-keys: keypad 0 shifts a 0 with Num Lock on, and steps nothing with it off")
+
+
 def case_ftdi_refused(session, build):
     """No device, an old library, and no library where FTDI's driver puts it (copies in the current
     folder and the program's folder are never loaded): a message that says what, and no window."""
@@ -1321,6 +1405,68 @@ def case_native(session, build, windows_build):
           f"pixel for pixel; {len(refusals)} refused cable choices said what to give")
 
 
+class TinyRemoteBitbang:
+    """A remote_bitbang server on the loopback whose TDO is always 1: a cable the Linux program
+    opens here beside its simulated board."""
+
+    def __init__(self):
+        import socket
+        import threading
+        self.listener = socket.socket()
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(4)
+        self.port = self.listener.getsockname()[1]
+        self.thread = threading.Thread(target=self.serve, daemon=True)
+        self.thread.start()
+
+    def serve(self):
+        while True:
+            try:
+                connection, _ = self.listener.accept()
+            except OSError:
+                return
+            with connection:
+                while True:
+                    data = connection.recv(4096)
+                    if not data or b"Q" in data:
+                        break
+                    if data.count(b"R"):
+                        connection.sendall(b"1" * data.count(b"R"))
+
+    def close(self):
+        self.listener.close()
+
+
+def case_kept_choice(session, build):
+    """A new user's Linux program, its home without a config folder: a cable picked in the
+    window is kept, and the next start without a cable on the command line opens it."""
+    home = temporary_folder("morva-home-")
+    env = dict(os.environ, HOME=home)
+    env.pop("XDG_CONFIG_HOME", None)
+    server = TinyRemoteBitbang()
+    try:
+        process = session.launch("morva.exe", env=env, args=["--cable", f"rbb:127.0.0.1:{server.port}"])
+        window = session.wait_until(lambda w: w.visible, "the main window")
+        check(window.texts[1042].startswith("rbb:"), f"the cable list shows {window.texts[1042]!r}")
+        pick_cable(session, window, "sim")
+        window = session.wait_until(lambda w: w.texts[1042].startswith("sim"), "the simulated board in use")
+        escape(session, window, process)
+    finally:
+        server.close()
+    folder = os.path.join(home, ".config", "morva")
+    check(os.path.isfile(os.path.join(folder, "morva.ini")), "no settings file was written")
+    check(os.stat(folder).st_mode & 0o777 == 0o700, f"the folder's mode is {os.stat(folder).st_mode & 0o777:o}")
+    process = session.launch("morva.exe", env=env, args=[])
+    window = session.wait_until(lambda w: w.visible or w.boxes["error"]["count"] == 1, "the restarted program")
+    check(window.visible, f"the restart without a cable did not open the window: {window.boxes['error']['texts']}")
+    check(window.texts[1042].startswith("sim"), f"after the restart the cable list shows {window.texts[1042]!r}")
+    session.click(window, 1000)
+    window = session.wait_for_count(6)
+    check(window.last_line == "111-TLR", f"the kept cable's reset gave {window.last_line}")
+    escape(session, window, process)
+    print("kept-choice: a cable picked from an empty home is kept in ~/.config/morva (0700) and opened at the restart")
+
+
 def pick_cable(session, window, cable):
     """Drops the cable list down with a click, moves to the cable with the arrow keys and takes it
     with Enter, as a person does; returns the window once the list has closed."""
@@ -1466,7 +1612,8 @@ CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": c
          "screens": case_screens, "inpout": case_inpout, "inpout-refused": case_inpout_refused,
          "inpout-planted": case_inpout_planted, "package": case_package, "burst": case_burst,
          "lpt-address": case_lpt_address, "cable-choice": case_cable_choice, "ftdi": case_ftdi,
-         "ftdi-unplug": case_ftdi_unplug, "ftdi-refused": case_ftdi_refused, "focus": case_focus,
+         "ftdi-unplug": case_ftdi_unplug, "ftdi-replug": case_ftdi_replug,
+         "numlock-keys": case_numlock_keys, "kept-choice": case_kept_choice, "ftdi-refused": case_ftdi_refused, "focus": case_focus,
          "pixels": case_pixels, "session": case_session, "send": case_send, "cable-list": case_cable_list,
          "step-keys": case_step_keys, "dpi": case_dpi, "verilator": case_verilator}
 

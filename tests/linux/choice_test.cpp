@@ -99,6 +99,38 @@ TEST_F(LinuxChoiceTest, AChosenCableIsKeptAndOneThatCannotBeOpenedLeavesTheOldIn
     EXPECT_NE(std::string::npos, text.find("cable=sim")) << text;
 }
 
+// A new user's home has no config folder: the choice made in the window is kept all the same,
+// in folders for the user alone, and a file that cannot be written is said.
+TEST_F(LinuxChoiceTest, AChoiceIsKeptFromAHomeWithoutAConfigFolderAndAFailedWriteIsSaid)
+{
+    const std::string strHome = m_folder + "/home";
+    setenv("XDG_CONFIG_HOME", (strHome + "/.config").c_str(), 1);
+    std::string strError;
+    {
+        CCableChoice cables(SettingsPath());
+        ASSERT_TRUE(cables.Start(Parsed("--cable=sim"), strError)) << strError;
+        ASSERT_TRUE(cables.Use("sim", strError));
+        EXPECT_EQ("", strError);
+    }
+    struct stat info = {};
+    ASSERT_EQ(0, stat((strHome + "/.config/morva").c_str(), &info));
+    EXPECT_EQ(0700u, info.st_mode & 0777u);
+    EXPECT_EQ("sim", SettingsCable(SettingsPath()));
+    unlink((strHome + "/.config/morva/morva.ini").c_str());
+    rmdir((strHome + "/.config/morva").c_str());
+
+    // A file where the folder should be: nothing can be written there, not even by root.
+    std::ofstream(strHome + "/.config/morva") << "not a folder";
+    CCableChoice cables(SettingsPath());
+    ASSERT_TRUE(cables.Start(Parsed("--cable=sim"), strError)) << strError;
+    EXPECT_TRUE(cables.Use("sim", strError)) << "the cable is in use even so";
+    EXPECT_NE(std::string::npos, strError.find("could not be written")) << strError;
+    EXPECT_NE(std::string::npos, strError.find("not start with it next time")) << strError;
+    unlink((strHome + "/.config/morva").c_str());
+    rmdir((strHome + "/.config").c_str());
+    rmdir(strHome.c_str());
+}
+
 // The guides' settings examples, copied as they stand into the config file, as start-up reads them.
 TEST_F(LinuxChoiceTest, EveryExampleOfTheGuidesIsReadAsItStands)
 {

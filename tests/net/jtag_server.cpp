@@ -129,6 +129,7 @@ void CJtagServer::ServeConnection(long long nSocket)
             return;
         std::string answer;
         bool bKeep;
+        bool bDrip;
         {
             CLock lock(m_lock);
             m_received.append(bytes, static_cast<size_t>(nGot));
@@ -136,8 +137,14 @@ void CJtagServer::ServeConnection(long long nSocket)
                 continue;
             buffer.append(bytes, static_cast<size_t>(nGot));
             bKeep = Process(buffer, answer);
+            bDrip = m_faults.bDripAnswers;
         }
-        if (!answer.empty())
+        for (size_t i = 0; bDrip && i < answer.size() && m_bStop == 0; ++i)
+        {
+            ServerSend(nSocket, answer.data() + i, 1);
+            ::Sleep(100);
+        }
+        if (!answer.empty() && !bDrip)
             ServerSend(nSocket, answer.data(), answer.size());
         if (!bKeep)
             return;
