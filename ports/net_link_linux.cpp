@@ -51,7 +51,7 @@ std::string ErrorText(int nError)
 class CSocketLink : public CNetLink
 {
 public:
-    explicit CSocketLink(HOST_LOOKUP pfnLookup) : m_pfnLookup(pfnLookup != nullptr ? pfnLookup : &SystemLookup) {}
+    explicit CSocketLink(HOST_LOOKUP pfnLookup) : m_knownHost(pfnLookup != nullptr ? pfnLookup : &SystemLookup) {}
     ~CSocketLink() override { Close(); }
 
     NetResult Connect(const std::string& host, unsigned short port, std::string& strError) override
@@ -60,19 +60,13 @@ public:
         sockaddr_in address = {};
         address.sin_family = AF_INET;
         address.sin_port = htons(port);
-        // A name is looked up once and kept: a reconnect waits for no name server.
         if (::inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1)
         {
-            if (host != m_strKnownHost)
-            {
-                unsigned long ulAddress = 0;
-                const NetResult found = LookUpHost(m_pfnLookup, host, ulAddress, strError);
-                if (found != NetResult::Done)
-                    return found;
-                m_strKnownHost = host;
-                m_ulKnownAddress = ulAddress;
-            }
-            address.sin_addr.s_addr = static_cast<in_addr_t>(m_ulKnownAddress);
+            unsigned long ulAddress = 0;
+            const NetResult found = m_knownHost.Address(host, ulAddress, strError);
+            if (found != NetResult::Done)
+                return found;
+            address.sin_addr.s_addr = static_cast<in_addr_t>(ulAddress);
         }
         m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
         if (m_fd < 0)
@@ -232,9 +226,7 @@ private:
         return NetResult::Failed;
     }
 
-    HOST_LOOKUP m_pfnLookup;
-    std::string m_strKnownHost;
-    unsigned long m_ulKnownAddress = 0;
+    CKnownHost m_knownHost;
     int m_fd = -1;
 };
 

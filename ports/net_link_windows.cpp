@@ -151,7 +151,7 @@ int MillisecondsLeft(DWORD dwStart)
 class CWinsockLink : public CNetLink
 {
 public:
-    explicit CWinsockLink(HOST_LOOKUP pfnLookup) : m_pfnLookup(pfnLookup != nullptr ? pfnLookup : &SystemLookup) {}
+    explicit CWinsockLink(HOST_LOOKUP pfnLookup) : m_knownHost(pfnLookup != nullptr ? pfnLookup : &SystemLookup) {}
     ~CWinsockLink() override { Close(); }
 
     NetResult Connect(const std::string& host, unsigned short port, std::string& strError) override
@@ -167,19 +167,13 @@ public:
         address.sin_family = AF_INET;
         address.sin_port = NetworkOrder(port);
         address.sin_addr.s_addr = w.pfnInetAddr(host.c_str());
-        // A name is looked up once and kept: a reconnect waits for no name server.
         if (address.sin_addr.s_addr == INADDR_NONE)
         {
-            if (host != m_strKnownHost)
-            {
-                unsigned long ulAddress = 0;
-                const NetResult found = LookUpHost(m_pfnLookup, host, ulAddress, strError);
-                if (found != NetResult::Done)
-                    return found;
-                m_strKnownHost = host;
-                m_ulKnownAddress = ulAddress;
-            }
-            address.sin_addr.s_addr = m_ulKnownAddress;
+            unsigned long ulAddress = 0;
+            const NetResult found = m_knownHost.Address(host, ulAddress, strError);
+            if (found != NetResult::Done)
+                return found;
+            address.sin_addr.s_addr = ulAddress;
         }
         m_socket = w.pfnSocket(AF_INET, SOCK_STREAM, 0);
         if (m_socket == INVALID_SOCKET)
@@ -331,9 +325,7 @@ private:
         return NetResult::Failed;
     }
 
-    HOST_LOOKUP m_pfnLookup;
-    std::string m_strKnownHost;
-    unsigned long m_ulKnownAddress = 0;
+    CKnownHost m_knownHost;
     SOCKET m_socket = INVALID_SOCKET;
 };
 

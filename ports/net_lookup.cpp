@@ -63,3 +63,16 @@ NetResult LookUpHost(HOST_LOOKUP pfnLookup, const std::string& host, unsigned lo
     LetGo(pLookup);
     return result;
 }
+
+NetResult CKnownHost::Address(const std::string& host, unsigned long& ulAddress, std::string& strError)
+{
+    if (host != m_host || m_host.empty())
+    {
+        const NetResult found = LookUpHost(m_pfnLookup, host, m_ulAddress, strError);
+        if (found != NetResult::Done)
+            return found;
+        m_host = host;
+    }
+    ulAddress = m_ulAddress;
+    return NetResult::Done;
+}

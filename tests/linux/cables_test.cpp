@@ -283,7 +283,7 @@ TEST(LibftdiCableTest, AnUnpluggedCableFailsItsClockAndAReconnectedOneWorksAgain
     EXPECT_EQ(1, GetTdo());
     EXPECT_TRUE(CableFailure().empty()) << CableFailure();
     const Lines reopened = Libftdi().Take();
-    EXPECT_EQ((Lines{"write 09", "read 1 -> 1", "bitmode 0B 04", "write 08 08 09 09", "read 4 -> 4"}),
+    EXPECT_EQ((Lines{"write 08", "read 1 -> 1", "bitmode 0B 04", "write 08 08 09 09", "read 4 -> 4"}),
               Lines(reopened.end() - 5, reopened.end()));
     CableOff();
 }
@@ -350,7 +350,7 @@ TEST(RemoteBitbangCableTest, AUnixSocketServesAsTcpDoes)
             CCountedWaits waits;
             Click(dlg, IDC_TEST_LOGIC_RESET);
             Click(dlg, IDC_RUN_TEST_IDLE);
-            EXPECT_EQ("37R37R37R37R37R37R15R", server.TakeReceived());
+            EXPECT_EQ("037R37R37R37R37R37R15R", server.TakeReceived());
             EXPECT_EQ(1, dlg.m_nState);
         });
     }
