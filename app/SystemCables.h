@@ -17,9 +17,10 @@ std::string SettingsPath();
 // A path the program opens, as the person knows it, for messages.
 std::string ShownPath(const std::string& strPath);
 
-// False, with why, for a cable this system has no way to: a port address on Linux, a device
-// file on Windows.
-bool IsCableReachable(const CableName& cable, std::string& strWhy);
+// False, with why, for a cable this system has no way to: a port address no port of Linux has,
+// a device file on Windows. A port address on Linux becomes the device file of the port that
+// has it.
+bool IsCableReachable(CableName& cable, std::string& strWhy);
 
 // False, with what to give, when nobody chose a cable and the system's default is not there.
 bool CheckDefaultCable(std::string& strError);

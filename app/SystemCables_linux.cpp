@@ -2,6 +2,8 @@
 // the settings in ~/.config/morva/morva.ini (or under $XDG_CONFIG_HOME).
 #include "SystemCables.h"
 
+#include "../ports/ppdev_port.h"
+
 #include <windows.h>
 
 #include <cstdlib>
@@ -12,6 +14,7 @@
 const char CABLE_NAME_FORMS[] =
     "lpt\tthe parallel port /dev/parport0\n"
     "lpt:DEVICE\ta parallel port by its ppdev device file (e.g. lpt:/dev/parport1)\n"
+    "lpt:0xADDR\ta parallel port by its base address, as the kernel lists it (e.g. lpt:0xD010)\n"
     "ftdi\tthe first FTDI cable found\n"
     "ftdi:SERIAL\tthe FTDI cable with that serial number\n"
     "ftdi:SERIAL/B\tchannel B (A to D) of a two- or four-channel FTDI chip\n"
@@ -63,13 +66,16 @@ std::string ShownPath(const std::string& strPath)
     return strUnix;
 }
 
-bool IsCableReachable(const CableName& cable, std::string& strWhy)
+bool IsCableReachable(CableName& cable, std::string& strWhy)
 {
+    // ppdev reaches ports by device file: the kernel says which one has the address.
     if (cable.kind == CableKind::Lpt && cable.device.empty() && cable.address != CableName().address)
     {
-        strWhy = "On Linux MORVA reaches parallel ports through the kernel's ppdev driver, by device file, not "
-                 "by address: give the port as in lpt:/dev/parport0.";
-        return false;
+        std::string strDevice;
+        if (!FindParportAt(cable.address, PARPORT_PROC_FOLDER, strDevice, strWhy))
+            return false;
+        cable.device = strDevice;
+        cable.address = CableName().address;
     }
     return true;
 }

@@ -31,7 +31,7 @@ std::string ShownPath(const std::string& strPath)
     return strPath;
 }
 
-bool IsCableReachable(const CableName& cable, std::string& strWhy)
+bool IsCableReachable(CableName& cable, std::string& strWhy)
 {
     if (cable.kind == CableKind::Lpt && !cable.device.empty())
     {

@@ -1,7 +1,13 @@
 #include "ppdev_port.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+
+#include <algorithm>
+#include <vector>
+
+#include <dirent.h>
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -37,6 +43,55 @@ const PpdevCalls& SystemPpdevCalls()
 {
     static const PpdevCalls s_calls = {&SystemOpen, &SystemIoctl, &SystemClose};
     return s_calls;
+}
+
+bool FindParportAt(unsigned short wAddress, const std::string& strProcFolder, std::string& strDevice,
+                   std::string& strError)
+{
+    // "parport0/base-addr" holds the base and the upper base in decimal: "888\t1912".
+    std::vector<std::pair<std::string, unsigned long>> ports;
+    if (DIR* pDir = opendir(strProcFolder.c_str()))
+    {
+        while (const dirent* pEntry = readdir(pDir))
+        {
+            const std::string name = pEntry->d_name;
+            if (name.compare(0, 7, "parport") != 0 || name.size() == 7)
+                continue;
+            unsigned long base = 0;
+            if (FILE* pFile = fopen((strProcFolder + "/" + name + "/base-addr").c_str(), "r"))
+            {
+                if (fscanf(pFile, "%lu", &base) == 1)
+                    ports.push_back({name, base});
+                fclose(pFile);
+            }
+        }
+        closedir(pDir);
+    }
+    std::sort(ports.begin(), ports.end());
+    for (const auto& port : ports)
+    {
+        if (port.second == wAddress)
+        {
+            strDevice = "/dev/" + port.first;
+            return true;
+        }
+    }
+    char address[16];
+    snprintf(address, sizeof(address), "0x%X", wAddress);
+    strError = std::string("No parallel port of this computer has the address ") + address + ".";
+    if (ports.empty())
+        strError += " The kernel lists none (in " + strProcFolder +
+                    "): load its drivers with\n    sudo modprobe parport_pc ppdev\nand start MORVA again.";
+    else
+    {
+        strError += " The kernel lists:";
+        for (const auto& port : ports)
+        {
+            snprintf(address, sizeof(address), "0x%lX", port.second);
+            strError += "\n    lpt:/dev/" + port.first + "  at " + address;
+        }
+    }
+    return false;
 }
 
 CPpdevPort::CPpdevPort(const std::string& strDevice, unsigned short wDataAddress, const PpdevCalls& calls)

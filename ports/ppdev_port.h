@@ -20,6 +20,14 @@ struct PpdevCalls
 // open, ioctl and close themselves.
 const PpdevCalls& SystemPpdevCalls();
 
+// Where the kernel says each parallel port's base address: parportN/base-addr.
+const char PARPORT_PROC_FOLDER[] = "/proc/sys/dev/parport";
+
+// The ppdev device file of the port whose base address (its data register) is wAddress, as the
+// kernel lists them in strProcFolder. False, with the ports there are, when none has it.
+bool FindParportAt(unsigned short wAddress, const std::string& strProcFolder, std::string& strDevice,
+                   std::string& strError);
+
 class CPpdevPort : public CPort
 {
 public:

@@ -477,6 +477,7 @@ TEST_F(FtdiCableTest, ACableLostDuringASendEndsItWithNothingFalseRecorded)
             EXPECT_EQ(nID == IDC_TEST_LOGIC_RESET, dlg.StateButton(nID)->IsWindowEnabled() != FALSE) << nID;
         EXPECT_FALSE(dlg.m_btnSendDr.IsWindowEnabled());
         EXPECT_EQ("SEND-DR", WindowText(dlg.m_btnSendDr.m_hWnd));
+        EXPECT_EQ("", WindowText(dlg.m_editValue.m_hWnd)) << "no value was read";
         ASSERT_EQ(1u, AnsweredBoxes().size());
         EXPECT_NE(std::string::npos, AnsweredBoxes()[0].strText.find("stopped answering"));
 

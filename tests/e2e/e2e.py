@@ -1384,7 +1384,8 @@ def case_native(session, build, windows_build):
 
     # A cable the Linux program cannot reach, and no cable where there is no /dev/parport0: a
     # message that says what to give, no window, and the end once it is read.
-    refusals = [(["--cable", "lpt:0xD010"], "give the port as in lpt:/dev/parport0", "linux-cable-error.png")]
+    refusals = [(["--cable", "lpt:0xD010"], "No parallel port of this computer has the address 0xD010",
+                 "linux-cable-error.png")]
     if not os.path.exists("/dev/parport0"):
         refusals.append(([], "this computer has no parallel port /dev/parport0", "linux-no-cable.png"))
     for args, text, shot in refusals:

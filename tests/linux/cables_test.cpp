@@ -1,8 +1,12 @@
 // The Linux cables: a parallel port through ppdev and an FTDI cable through libftdi, each with
 // the simulated board behind the same calls the real driver or library takes.
 #include <cerrno>
+#include <fstream>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "cable/cable.h"
 #include "dialog_runner.h"
@@ -127,6 +131,41 @@ struct OpenFault
     int nClaimErrno;
     const char* pszSays;
 };
+
+// A port by its address, as a Windows user knows it (lpt:0xD010 for a PCIe card): the kernel's
+// list of ports gives its device file, and the port opened is that one.
+TEST(PpdevCableTest, APortAddressIsTheDeviceFileOfThePortThatHasIt)
+{
+    char folder[] = "/tmp/morva-parport-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(folder));
+    const std::string proc = folder;
+    for (const auto& port : {std::make_pair("parport0", "888\t1912\n"), std::make_pair("parport1", "53264\t53272\n")})
+    {
+        mkdir((proc + "/" + port.first).c_str(), 0700);
+        std::ofstream(proc + "/" + port.first + "/base-addr") << port.second;
+    }
+    std::string strDevice, strError;
+    ASSERT_TRUE(FindParportAt(0xD010, proc, strDevice, strError)) << strError;
+    EXPECT_EQ("/dev/parport1", strDevice);
+    EXPECT_FALSE(FindParportAt(0xE800, proc, strDevice, strError));
+    EXPECT_NE(std::string::npos, strError.find("address 0xE800")) << strError;
+    EXPECT_NE(std::string::npos, strError.find("lpt:/dev/parport0  at 0x378")) << strError;
+    EXPECT_NE(std::string::npos, strError.find("lpt:/dev/parport1  at 0xD010")) << strError;
+    EXPECT_FALSE(FindParportAt(0xD010, proc + "/none", strDevice, strError));
+    EXPECT_NE(std::string::npos, strError.find("lists none")) << strError;
+    for (const char* pszPort : {"parport0", "parport1"})
+    {
+        unlink((proc + "/" + pszPort + "/base-addr").c_str());
+        rmdir((proc + "/" + pszPort).c_str());
+    }
+    rmdir(proc.c_str());
+
+    const PpdevCalls& calls = StandinPpdevCalls();
+    Ppdev().device = "/dev/parport1";
+    CPpdevPort port(strDevice, DATA_PORT, calls);
+    ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
+    EXPECT_EQ("open /dev/parport1", Ppdev().Take().front());
+}
 
 TEST(PpdevCableTest, EachWayOfNotGettingThePortSaysWhatToDo)
 {
