@@ -1,4 +1,4 @@
-// The About box, opened from the main window's system menu.
+// The About box, opened from the main window's system menu or its right-click menu.
 #pragma once
 
 #include "../platform/wnd.h"
@@ -12,14 +12,6 @@ public:
     CAboutDlg();
 
 protected:
-    const AFX_MSGMAP* GetMessageMap() const override { return &s_messageMap; }
     // Names the cable in use.
     BOOL OnInitDialog() override;
-
-    void OnHomePage();
-
-    static const AFX_MSGMAP s_messageMap;
-
-private:
-    static const AFX_MSGMAP_ENTRY s_messageEntries[];
 };

@@ -233,6 +233,24 @@ const AFX_MSGMAP_ENTRY* CCmdTarget::FindEntry(UINT message, UINT nCode, UINT nID
     return nullptr;
 }
 
+BOOL CMenu::CreatePopupMenu()
+{
+    m_hMenu = ::CreatePopupMenu();
+    return m_hMenu != nullptr;
+}
+
+BOOL CMenu::DestroyMenu()
+{
+    const BOOL bDone = m_hMenu != nullptr && ::DestroyMenu(m_hMenu) != FALSE;
+    m_hMenu = nullptr;
+    return bDone;
+}
+
+BOOL CMenu::TrackPopupMenu(UINT nFlags, int x, int y, CWnd* pWnd)
+{
+    return ::TrackPopupMenu(m_hMenu, nFlags, x, y, 0, pWnd->m_hWnd, nullptr);
+}
+
 BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, LPCSTR lpszNewItem)
 {
     const bool bText = (nFlags & (MF_SEPARATOR | MF_BITMAP | MF_OWNERDRAW)) == 0 && lpszNewItem != nullptr;

@@ -108,14 +108,19 @@ constexpr AFX_MSGMAP_ENTRY CommandRangeEntry(UINT nCode, UINT nID, UINT nLastID)
     return {WM_COMMAND, nCode, nID, nLastID, &AfxDispatch<pfn>};
 }
 
-// A menu this program does not own, such as a window's system menu.
+// A menu: a window's system menu, which the program does not own, or a popup menu it makes
+// (CreatePopupMenu) and destroys (DestroyMenu).
 class CMenu
 {
 public:
     explicit CMenu(HMENU hMenu = nullptr) : m_hMenu(hMenu) {}
 
+    BOOL CreatePopupMenu();
+    BOOL DestroyMenu();
     // Texts are in code page 932.
     BOOL AppendMenu(UINT nFlags, UINT_PTR nIDNewItem = 0, LPCSTR lpszNewItem = nullptr);
+    // With TPM_RETURNCMD: the command chosen, or 0.
+    BOOL TrackPopupMenu(UINT nFlags, int x, int y, CWnd* pWnd);
 
     HMENU m_hMenu;
 };

@@ -17,7 +17,6 @@
 #define IDM_SAVETRACE 0x0020
 
 // About box
-#define IDC_HOMEPAGE 1041
 #define IDC_ABOUT_CABLE 1044
 
 // Icons

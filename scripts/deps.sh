@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs what building and testing need, on Debian 12 as root; does nothing when all is there.
 set -e
-packages="cmake make python3 locales fonts-wine g++-mingw-w64-i686 wine wine32:i386 wine64 wine64-tools libftdi1-dev xvfb xauth xdotool imagemagick googletest fonts-ipafont-gothic fonts-liberation sigrok-cli dpkg-dev lintian fontconfig verilator x11-xserver-utils"
+packages="cmake make python3 locales fonts-wine g++-mingw-w64-i686 wine wine32:i386 wine64 wine64-tools libftdi1-dev xvfb xauth xdotool imagemagick googletest fonts-ipafont-gothic fonts-liberation sigrok-cli dpkg-dev lintian fontconfig verilator x11-xserver-utils openbox x11-utils"
 
 ensure_japanese_locale() {
     # The tests also run the programs under a Japanese locale (code page 932 under Wine).

@@ -8,6 +8,7 @@
 
 #include "../cable/cable.h"
 #include "../cable/port.h"
+#include "../menu/WindowMenu.h"
 #include "../platform/codepage.h"
 #include "../platform/dpi.h"
 #include "../res/texts.h"
@@ -25,6 +26,7 @@ bool CStepperDlg::s_bHoldPainting = true;
 
 const AFX_MSGMAP_ENTRY CStepperDlg::s_messageEntries[] = {
     MessageEntry<&CStepperDlg::OnSysCommand>(WM_SYSCOMMAND),
+    MessageEntry<&CStepperDlg::OnContextMenu>(WM_CONTEXTMENU),
     MessageEntry<&CStepperDlg::OnPaint>(WM_PAINT),
     MessageEntry<&CStepperDlg::OnQueryDragIcon>(WM_QUERYDRAGICON),
     MessageEntry<&CStepperDlg::OnClose>(WM_CLOSE),
@@ -207,19 +209,7 @@ BOOL CStepperDlg::OnInitDialog()
 
     CMenu systemMenu = GetSystemMenu(FALSE);
     if (systemMenu.m_hMenu != nullptr)
-    {
-        CString strAboutMenu;
-        strAboutMenu.LoadString(IDS_ABOUTBOX);
-        if (!strAboutMenu.IsEmpty())
-        {
-            systemMenu.AppendMenu(MF_SEPARATOR);
-            systemMenu.AppendMenu(MF_STRING, IDM_ABOUTBOX, strAboutMenu);
-        }
-        CString strSaveMenu;
-        strSaveMenu.LoadString(IDS_SAVETRACE);
-        if (!strSaveMenu.IsEmpty())
-            systemMenu.AppendMenu(MF_STRING, IDM_SAVETRACE, strSaveMenu);
-    }
+        CWindowMenu::AppendCommands(systemMenu, true);
 
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
@@ -273,6 +263,13 @@ void CStepperDlg::OnSysCommand(UINT nID, LPARAM)
         return;
     }
     Default();
+}
+
+void CStepperDlg::OnContextMenu(UINT, LPARAM lParam)
+{
+    const UINT nCommand = CWindowMenu::TrackContextMenu(*this, lParam);
+    if (nCommand != 0)
+        OnSysCommand(nCommand, 0);
 }
 
 void CStepperDlg::OnPaint()

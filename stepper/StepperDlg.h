@@ -188,6 +188,8 @@ protected:
 
     // Message map handlers, in the order of the map.
     void OnSysCommand(UINT nID, LPARAM lParam);
+    // A right click anywhere in the window but a value list's edit field: its own commands.
+    void OnContextMenu(UINT nWnd, LPARAM lParam);
     void OnPaint();
     HCURSOR OnQueryDragIcon();
     void OnClose();

@@ -63,6 +63,7 @@ class Window:
         self.lines = []
         self.focus = (0, False)
         self.texts, self.items = {}, {}
+        self.menu = {"open": False, "rect": (0, 0, 0, 0)}
         for line in text.splitlines():
             kind, _, rest = line.partition(" ")
             if kind == "window":
@@ -90,6 +91,9 @@ class Window:
                 fields = rest.split(" ", 6)
                 self.boxes[fields[0]] = {"count": int(fields[1]), "rect": tuple(int(v) for v in fields[2:6]),
                                          "texts": fields[6].split("|")[:-1] if len(fields) > 6 else []}
+            elif kind == "menu":
+                v = [int(f) for f in rest.split()]
+                self.menu = {"open": v[0] == 1, "rect": tuple(v[1:5])}
             elif kind == "text":
                 ident, _, text_ = rest.partition(" ")
                 self.texts[int(ident)] = text_
@@ -352,8 +356,8 @@ def case_keys(session, build):
 NEED_GIVEIO = {"ja": "ＮＴ系なのでGIVEIO.SYSが必要です。",
                "en": "MORVA reaches the parallel port only through the GIVEIO.SYS driver or the InpOut library"}
 CHOOSE_CABLE = {"ja": "MORVA.EXE /cable:ftdi で起動するか", "en": "start MORVA.EXE with /cable:ftdi"}
-ABOUT_TEXTS = {"ja": ["MORVA Version 0.0", "作者のホームページへ", "JTAG簡易操作ツール"],
-               "en": ["MORVA Version 0.0", "Author's home page", "JTAG stepping tool"]}
+ABOUT_TEXTS = {"ja": ["MORVA Version 0.0.1", "JTAG簡易操作ツール"],
+               "en": ["MORVA Version 0.0.1", "JTAG stepping tool"]}
 LOCALES = (("default", "en", {}), ("ja", "ja", {"LANG": "ja_JP.UTF-8", "LC_ALL": "ja_JP.UTF-8"}))
 
 
@@ -433,7 +437,8 @@ def start_in_shift_dr(session, env):
 def case_screens(session, build):
     """Screenshots of the main window, the About box and the error boxes in the default locale
     (English) and in Japanese; the Japanese texts must arrive as themselves, not as question
-    marks, and the Japanese windows are as they always were."""
+    marks, and the Japanese windows are as they always were (the About box with its version whole and
+    without the button to a home page there is none of)."""
     folder = os.path.join(build, "screens")
     os.makedirs(folder, exist_ok=True)
     reference = os.path.join(os.path.dirname(os.path.abspath(__file__)), "reference")
@@ -1466,6 +1471,68 @@ def case_kept_choice(session, build):
     print("kept-choice: a cable picked from an empty home is kept in ~/.config/morva (0700) and opened at the restart")
 
 
+class WindowManager:
+    """Openbox on the test's display, as a desktop has a window manager: it draws the title bars
+    and their menus itself, so the program's system menu is never shown."""
+
+    def __enter__(self):
+        self.process = subprocess.Popen(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                        start_new_session=True)
+        deadline = time.time() + 30
+        while "window id" not in subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], capture_output=True,
+                                                text=True).stdout:
+            check(time.time() < deadline and self.process.poll() is None, "openbox did not start")
+            time.sleep(0.2)
+        return self
+
+    def __exit__(self, *args):
+        os.killpg(self.process.pid, signal.SIGTERM)
+        self.process.wait()
+
+
+def context_command(session, window, index, what):
+    """A right click on the window's title label (free of controls that take it), then a click
+    on the menu's item at that index."""
+    left, top, right, bottom = window.controls[1040]["rect"]
+    subprocess.run(["xdotool", "mousemove", str((left + right) // 2), str((top + bottom) // 2), "click", "3"], check=True)
+    window = session.wait_until(lambda w: w.menu["open"], f"the menu of a right click, for {what}")
+    session.screenshot(os.path.join(session.build, f"e2e-context-menu-{index}.png"))
+    left, top, right, bottom = window.menu["rect"]
+    y = top + (bottom - top) * (2 * index + 1) // 4
+    subprocess.run(["xdotool", "mousemove", str(left + 20), str(y), "click", "1"], check=True)
+    return session.wait_until(lambda w: not w.menu["open"], "the menu to close")
+
+
+def case_context_menu(session, build):
+    """Under a window manager, in both languages: a right click in the Linux program's window
+    opens its own commands; "Save trace..." saves the session, "About" opens the About box."""
+    folder = temporary_folder("morva-context-")
+    with WindowManager():
+        for name, language, overrides in LOCALES:
+            env = locale_env(overrides)
+            process = session.launch("morva.exe", env=env, args=["--cable", "sim"])
+            window = session.wait_until(lambda w: w.visible, f"the {name} window")
+            window = click_through(session, window, [1000, 1001])
+            saved = os.path.join(folder, f"{name}.vcd")
+            window = context_command(session, window, 1, "Save trace")
+            window = session.wait_until(lambda w: w.boxes["save"]["count"] == 1, "the Save dialog")
+            subprocess.run(["xdotool", "key", "ctrl+a", "type", "--delay", "20", windows_path(saved)], check=True)
+            session.key("Return")
+            window = session.wait_until(lambda w: w.boxes["save"]["count"] == 0 and os.path.exists(saved),
+                                        "the trace saved")
+            with open(saved) as trace:
+                check("RUN-TEST/IDLE" in trace.read(), f"{name}: the saved trace lacks the session")
+            window = context_command(session, window, 0, "About")
+            window = session.wait_until(lambda w: w.boxes["about"]["count"] == 1, "the About box")
+            texts = window.boxes["about"]["texts"]
+            check(all(t in texts for t in ABOUT_TEXTS[language]), f"{name}: About box texts {texts}")
+            session.screenshot(os.path.join(build, f"e2e-context-about-{name}.png"), window.boxes["about"]["rect"])
+            session.probe("close-about")
+            window = session.wait_until(lambda w: w.boxes["about"]["count"] == 0, "the About box to close")
+            escape(session, window, process)
+    print("context-menu: under openbox, in both languages, a right click saved the trace and opened the About box")
+
+
 def pick_cable(session, window, cable):
     """Drops the cable list down with a click, moves to the cable with the arrow keys and takes it
     with Enter, as a person does; returns the window once the list has closed."""
@@ -1612,7 +1679,8 @@ CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": c
          "inpout-planted": case_inpout_planted, "package": case_package, "burst": case_burst,
          "lpt-address": case_lpt_address, "cable-choice": case_cable_choice, "ftdi": case_ftdi,
          "ftdi-unplug": case_ftdi_unplug, "ftdi-replug": case_ftdi_replug,
-         "numlock-keys": case_numlock_keys, "kept-choice": case_kept_choice, "ftdi-refused": case_ftdi_refused, "focus": case_focus,
+         "numlock-keys": case_numlock_keys, "kept-choice": case_kept_choice,
+         "context-menu": case_context_menu, "ftdi-refused": case_ftdi_refused, "focus": case_focus,
          "pixels": case_pixels, "session": case_session, "send": case_send, "cable-list": case_cable_list,
          "step-keys": case_step_keys, "dpi": case_dpi, "verilator": case_verilator}
 

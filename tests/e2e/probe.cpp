@@ -11,6 +11,7 @@
 //   text <id> <text>                                     (value display, value lists, SEND buttons)
 //   item <id> <text>                                     (each line of the value lists, in order)
 //   box <error|about|save|send-dr|send-ir> <count> <left> <top> <right> <bottom> <texts, UTF-8, joined by |>
+//   menu <open> <left> <top> <right> <bottom>             (a popup menu open on the screen)
 // With "save-trace" it first chooses "Save trace..." from the system menu. With "repaint-list" it first has the history list painted afresh. With "about" it first asks the main window for its About box (as the system menu does); with
 // "close-error", "close-about" or "close-send" it first presses OK in that box (both SEND boxes).
 #include <windows.h>
@@ -142,7 +143,15 @@ int main(int argc, char** argv)
     printf("windows %u %d\n", static_cast<unsigned>(mains.size()), bFront ? 1 : 0);
     PrintBox("error", ERROR_CAPTION);
     PrintBox("about", ABOUT_CAPTION);
-    PrintBox("save", FromUtf8("Save As"));
+    PrintBox("save", FromUtf8("Save As") + Wide(1, '\n') + FromUtf8("名前を付けて保存"));
+    // A popup menu is a window of the system's menu class while it is open.
+    HWND hMenu = ::FindWindowA("#32768", nullptr);
+    RECT menuRect = {};
+    const bool bMenu = hMenu != nullptr && ::IsWindowVisible(hMenu);
+    if (bMenu)
+        ::GetWindowRect(hMenu, &menuRect);
+    printf("menu %d %ld %ld %ld %ld\n", bMenu ? 1 : 0, static_cast<long>(menuRect.left),
+           static_cast<long>(menuRect.top), static_cast<long>(menuRect.right), static_cast<long>(menuRect.bottom));
     PrintBox("send-dr", FromUtf8("SEND-DR"));
     PrintBox("send-ir", FromUtf8("SEND-IR"));
 
