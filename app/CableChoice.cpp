@@ -45,8 +45,10 @@ bool CCableChoice::Start(const CommandLine& options, std::string& strError)
     FtdiPinMap map;
     if (ONLY_THE_SIMULATED_BOARD)
         cable.kind = CableKind::Sim;
-    else if (!ResolveCable(options, m_strSettingsPath, cable, map, strError) ||
-             (!cable.bChosen && !CheckDefaultCable(strError)))
+    else if (!ResolveCable(options, m_strSettingsPath, cable, map, strError))
+        return false;
+    m_strAsked = DescribeCable(cable);
+    if (!ONLY_THE_SIMULATED_BOARD && !cable.bChosen && !CheckDefaultCable(strError))
         return false;
     m_strCableName = ONLY_THE_SIMULATED_BOARD ? "sim" : options.bCable ? options.strCable : SettingsCable(m_strSettingsPath);
     if (m_strCableName.empty())
@@ -84,6 +86,16 @@ bool CCableChoice::CheckAccess(std::string& strProblem)
             strProblem += LoadText(IDS_CHOOSE_CABLE);
     }
     return false;
+}
+
+void CCableChoice::UseSimulatedBoard()
+{
+    Close();
+    CableName sim;
+    sim.kind = CableKind::Sim;
+    Make(sim, FtdiPinMap());
+    m_strCableName = "sim";
+    m_strNote = m_strAsked.empty() ? "the cable named could not be used" : m_strAsked + " could not be opened";
 }
 
 void CCableChoice::Close()
@@ -170,6 +182,7 @@ bool CCableChoice::Use(const std::string& strName, std::string& strError)
         return false;
     }
     m_strCableName = strName;
+    m_strNote.clear();
     if (!m_strSettingsPath.empty() && !ONLY_THE_SIMULATED_BOARD &&
         !WriteProfileValue(m_strSettingsPath, "cable", "cable", strName, strError))
         strError += "\n\n" + DescribeCable(cable) + " is in use now, but MORVA will not start with it next time.";

@@ -35,9 +35,13 @@ public:
     // to do.
     bool CheckAccess(std::string& strProblem);
 
+    // The start could not open its cable and the person chose the simulated board instead.
+    void UseSimulatedBoard();
+
     std::vector<Entry> Cables() override;
     Entry InUse() const override;
     bool Use(const std::string& strName, std::string& strError) override;
+    std::string Note() const override { return m_strNote; }
 
 private:
     void Make(const CableName& cable, const FtdiPinMap& map);
@@ -46,6 +50,8 @@ private:
     std::string m_strSettingsPath;
     MAKE_PORT m_pfnMakePort;
     std::string m_strCableName;  // as the person wrote it, or "lpt" for the default
+    std::string m_strAsked;      // the cable the start asked for, described; empty: none usable named
+    std::string m_strNote;
     CableName m_cable;
     FtdiPinMap m_map;
     std::shared_ptr<CPort> m_pPort;

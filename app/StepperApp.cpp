@@ -6,6 +6,7 @@
 #include "AboutDlg.h"
 #include "version.h"
 #include "../platform/codepage.h"
+#include "../platform/language.h"
 #include "../res/texts.h"
 #include "../stepper/StepperDlg.h"
 #include "../session/Vcd.h"
@@ -48,6 +49,19 @@ void CStepperApp::Refuse(const std::string& strProblem)
         MessageBoxCp932(nullptr, strProblem.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
 }
 
+bool CStepperApp::OfferSimulatedBoard(CCableChoice& cables, const std::string& strProblem)
+{
+    m_nExitCode = 1;
+    if (ONLY_THE_SIMULATED_BOARD || SayOnTerminal(strProblem, true) || !NoDisplayProblem().empty())
+        return false;
+    const std::string strText = strProblem + LoadText(IDS_OPEN_ANYWAY);
+    if (MessageBoxCp932(nullptr, strText.c_str(), ErrorCaption().c_str(), MB_ICONHAND | MB_YESNO) != IDYES)
+        return false;
+    m_nExitCode = 0;
+    cables.UseSimulatedBoard();
+    return true;
+}
+
 BOOL CStepperApp::InitInstance()
 {
     std::string strProblem;
@@ -83,11 +97,9 @@ BOOL CStepperApp::InitInstance()
 
     // Nothing touches a port before the cable is chosen and found usable.
     CCableChoice cables(SettingsPath());
-    if (!cables.Start(options, strProblem) || !cables.CheckAccess(strProblem))
-    {
-        Refuse(strProblem);
+    if ((!cables.Start(options, strProblem) || !cables.CheckAccess(strProblem)) &&
+        !OfferSimulatedBoard(cables, strProblem))
         return FALSE;
-    }
 
     AfxEnableControlContainer();
     Enable3dControls();

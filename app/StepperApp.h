@@ -5,6 +5,8 @@
 
 #include "../platform/app.h"
 
+class CCableChoice;
+
 class CStepperApp : public CWinApp
 {
 public:
@@ -21,6 +23,9 @@ protected:
 private:
     // The start-up failed: said on the terminal where there is one, in a box otherwise.
     void Refuse(const std::string& strProblem);
+    // The start's cable cannot be used: the box that says so asks whether to open the window on
+    // the simulated board instead, whose cable list offers the others. False: the program ends.
+    bool OfferSimulatedBoard(CCableChoice& cables, const std::string& strProblem);
 
     static const AFX_MSGMAP_ENTRY s_messageEntries[];
     int m_nExitCode = 0;

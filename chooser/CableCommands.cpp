@@ -34,6 +34,13 @@ void CStepperDlg::FillCableList(bool bAll)
     ::SendMessageA(hList, CB_SETCURSEL, static_cast<WPARAM>(nInUse), 0);
 }
 
+void CStepperDlg::ShowCableNote()
+{
+    // The title says when the cable in use is not the one the start asked for.
+    const std::string strNote = m_pCables != nullptr ? m_pCables->Note() : std::string();
+    SetWindowText(strNote.empty() ? "MORVA" : ("MORVA - simulated board: " + strNote).c_str());
+}
+
 void CStepperDlg::OnCableListDropped()
 {
     if (m_pCables == nullptr)
@@ -76,6 +83,7 @@ void CStepperDlg::OnCablePicked()
         strError += "The cable stopped answering as MORVA switched it on: " + strLost;
     }
     FillCableList(false);
+    ShowCableNote();
     ShowPinControls();
     // Even the old cable, released and taken again, may have moved its pins meanwhile.
     m_nState = STATE_UNKNOWN;

@@ -23,6 +23,9 @@ public:
     // the cable in use before is in use again. True with strError set: in use, but the choice
     // could not be kept for the next start.
     virtual bool Use(const std::string& strName, std::string& strError) = 0;
+    // Why the cable in use is not the one the start asked for ("parallel port /dev/parport0
+    // could not be opened"), for the window's title; empty when it is.
+    virtual std::string Note() const { return std::string(); }
 };
 
 // "sim  simulated board": how an entry reads in the list.

@@ -11,6 +11,7 @@
 #define IDS_ERROR_CAPTION 104
 #define IDS_NEED_GIVEIO 105
 #define IDS_CHOOSE_CABLE 106
+#define IDS_OPEN_ANYWAY 107
 
 // System menu commands
 #define IDM_ABOUTBOX 0x0010

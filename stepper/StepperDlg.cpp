@@ -223,6 +223,7 @@ BOOL CStepperDlg::OnInitDialog()
     {
         ::EnableWindow(::GetDlgItem(m_hWnd, IDC_DEVICE), TRUE);
         FillCableList(false);
+        ShowCableNote();
     }
 
     m_pPrimaryShown = nullptr;

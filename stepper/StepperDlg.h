@@ -164,6 +164,7 @@ public:
     std::vector<CCableList::Entry> m_cableEntries;  // as the list holds them now
     // The list holds the cable in use, or (bAll) every cable there is now.
     void FillCableList(bool bAll);
+    void ShowCableNote();
 
     // The pin controls shown, enabled where the cable can hold a level, with the levels driven.
     void ShowPinControls();

@@ -64,6 +64,7 @@ class Window:
         self.focus = (0, False)
         self.texts, self.items = {}, {}
         self.menu = {"open": False, "rect": (0, 0, 0, 0)}
+        self.title, self.box_buttons = "", {}
         for line in text.splitlines():
             kind, _, rest = line.partition(" ")
             if kind == "window":
@@ -91,6 +92,11 @@ class Window:
                 fields = rest.split(" ", 6)
                 self.boxes[fields[0]] = {"count": int(fields[1]), "rect": tuple(int(v) for v in fields[2:6]),
                                          "texts": fields[6].split("|")[:-1] if len(fields) > 6 else []}
+            elif kind == "boxbutton":
+                fields = rest.split()
+                self.box_buttons.setdefault(fields[0], {})[int(fields[1])] = tuple(int(v) for v in fields[2:6])
+            elif kind == "title":
+                self.title = rest
             elif kind == "menu":
                 v = [int(f) for f in rest.split()]
                 self.menu = {"open": v[0] == 1, "rect": tuple(v[1:5])}

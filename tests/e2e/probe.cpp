@@ -11,6 +11,8 @@
 //   text <id> <text>                                     (value display, value lists, SEND buttons)
 //   item <id> <text>                                     (each line of the value lists, in order)
 //   box <error|about|save|send-dr|send-ir> <count> <left> <top> <right> <bottom> <texts, UTF-8, joined by |>
+//   boxbutton <box> <id> <left> <top> <right> <bottom>    (each button of a box above)
+//   title <text>                                         (the main window's caption)
 //   menu <open> <left> <top> <right> <bottom>             (a popup menu open on the screen)
 // With "save-trace" it first chooses "Save trace..." from the system menu. With "repaint-list" it first has the history list painted afresh. With "about" it first asks the main window for its About box (as the system menu does); with
 // "close-error", "close-about" or "close-send" it first presses OK in that box (both SEND boxes).
@@ -58,8 +60,15 @@ struct Search
     std::vector<HWND> found;
 };
 
+// The main window is captioned "MORVA", or "MORVA - ..." where it says why its cable is not the
+// one asked for.
+const Wide MAIN_CAPTION = FromUtf8("MORVA");
+const Wide MAIN_PREFIX = FromUtf8("MORVA - ");
+
 bool IsOneOf(const Wide& captions, const WCHAR* text)
 {
+    if (captions == MAIN_CAPTION && Wide(text).compare(0, MAIN_PREFIX.size(), MAIN_PREFIX) == 0)
+        return true;
     size_t start = 0;
     while (start <= captions.size())
     {
@@ -79,6 +88,16 @@ BOOL CALLBACK Collect(HWND hWnd, LPARAM lParam)
     if (IsOneOf(pSearch->captions, text) && ::IsWindowVisible(hWnd))
         pSearch->found.push_back(hWnd);
     return TRUE;
+}
+
+BOOL CALLBACK FindRetitled(HWND hWnd, LPARAM lParam)
+{
+    WCHAR text[128] = {};
+    ::GetWindowTextW(hWnd, text, 128);
+    if (Wide(text).compare(0, MAIN_PREFIX.size(), MAIN_PREFIX) != 0)
+        return TRUE;
+    *reinterpret_cast<HWND*>(lParam) = hWnd;
+    return FALSE;
 }
 
 std::vector<HWND> TopLevel(const Wide& caption)
@@ -102,6 +121,13 @@ void PrintBox(const char* name, const Wide& caption)
             WCHAR text[2048] = {};
             ::GetWindowTextW(hChild, text, 2048);
             texts += Utf8(text) + "|";
+            WCHAR className[16] = {};
+            ::GetClassNameW(hChild, className, 16);
+            RECT button = {};
+            if (Wide(className) == FromUtf8("Button") && ::GetWindowRect(hChild, &button) != FALSE)
+                printf("boxbutton %s %d %ld %ld %ld %ld\n", name, ::GetDlgCtrlID(hChild), static_cast<long>(button.left),
+                       static_cast<long>(button.top), static_cast<long>(button.right),
+                       static_cast<long>(button.bottom));
         }
     }
     printf("box %s %u %ld %ld %ld %ld %s\n", name, static_cast<unsigned>(boxes.size()), static_cast<long>(rect.left),
@@ -135,7 +161,7 @@ int main(int argc, char** argv)
         PressOk(FromUtf8("SEND-IR"));
     }
 
-    const std::vector<HWND> mains = TopLevel(FromUtf8("MORVA"));
+    const std::vector<HWND> mains = TopLevel(MAIN_CAPTION);
     HWND hFront = ::GetForegroundWindow();
     bool bFront = false;
     for (HWND hWnd : mains)
@@ -155,7 +181,10 @@ int main(int argc, char** argv)
     PrintBox("send-dr", FromUtf8("SEND-DR"));
     PrintBox("send-ir", FromUtf8("SEND-IR"));
 
+    // Found shown or not: a window that holds its painting reads as hidden for that moment.
     HWND hDlg = ::FindWindowA(nullptr, "MORVA");
+    if (hDlg == nullptr)
+        ::EnumWindows(&FindRetitled, reinterpret_cast<LPARAM>(&hDlg));
     if (hDlg == nullptr)
     {
         printf("window none\n");
@@ -168,6 +197,9 @@ int main(int argc, char** argv)
     if (action == "repaint-list")
         ::RedrawWindow(::GetDlgItem(hDlg, 1027), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
 
+    WCHAR title[256] = {};
+    ::GetWindowTextW(hDlg, title, 256);
+    printf("title %s\n", Utf8(title).c_str());
     RECT rect;
     ::GetWindowRect(hDlg, &rect);
     printf("window %d %ld %ld %ld %ld\n", ::IsWindowVisible(hDlg) ? 1 : 0, static_cast<long>(rect.left),

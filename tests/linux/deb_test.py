@@ -83,8 +83,10 @@ def check_package(deb, source, build):
 
 
 def start_installed(build, source, root, screenshot):
-    """morva --cable sim from a folder outside the tree with a fresh home: its prefix is made
-    there; a reset clicked; the window screenshotted; Escape closes it."""
+    """morva as the desktop's menu starts it, with no cable chosen and no terminal, from a folder
+    outside the tree with a fresh home: its prefix is made there; where the computer has no
+    parallel port, the box that says so takes one real click on Yes to the simulated board; a
+    reset clicked; the window screenshotted; Escape closes it."""
     home, elsewhere = tempfile.mkdtemp(prefix="morva-home-"), tempfile.mkdtemp(prefix="morva-cwd-")
     session = e2e.Session(build, source, native=True)
     session.prefix = os.path.join(home, ".local", "share", "morva", "wine")
@@ -92,11 +94,24 @@ def start_installed(build, source, root, screenshot):
     env = {k: v for k, v in os.environ.items() if not k.startswith("XDG_") and k != "MORVA_WINEPREFIX"}
     env["HOME"] = home
     try:
-        process = subprocess.Popen([os.path.join(root, "usr", "bin", "morva"), "--cable", "sim"], cwd=elsewhere,
-                                   env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+        no_port = not os.path.exists("/dev/parport0")
+        args = [] if no_port else ["--cable", "sim"]
+        process = subprocess.Popen([os.path.join(root, "usr", "bin", "morva")] + args, cwd=elsewhere, env=env,
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                    start_new_session=True)
         session.others.append(process)
+        if no_port:
+            window = session.wait_until(lambda w: w.boxes["error"]["count"] == 1, "the box of a start without a cable",
+                                        timeout=180)
+            texts = " ".join(window.boxes["error"]["texts"])
+            check("no parallel port" in texts and "Open MORVA on the simulated board?" in texts, f"the box says {texts!r}")
+            left, top, right, bottom = window.box_buttons["error"][6]  # IDYES
+            subprocess.run(["xdotool", "mousemove", str((left + right) // 2), str((top + bottom) // 2), "click", "1"],
+                           check=True)
         window = session.wait_until(lambda w: w.visible, "the installed program's window", timeout=180)
+        if no_port:
+            check(window.title.startswith("MORVA - simulated board:"), f"the title reads {window.title!r}")
+            check(window.texts[1042].startswith("sim"), f"the cable list shows {window.texts[1042]!r}")
         window = e2e.click_through(session, window, [1000])
         check(window.last_line == "111-TLR", f"after a reset the history ends with {window.last_line!r}")
         session.screenshot(screenshot, window.rect)
