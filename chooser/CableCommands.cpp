@@ -29,8 +29,10 @@ void CStepperDlg::FillCableList(bool bAll)
         nInUse = 0;
     }
     ::SendMessageA(hList, CB_RESETCONTENT, 0, 0);
+    // Closed, the box is too narrow for what a cable is: it shows the name alone.
     for (const CCableList::Entry& entry : m_cableEntries)
-        ::SendMessageA(hList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(CableListText(entry).c_str()));
+        ::SendMessageA(hList, CB_ADDSTRING, 0,
+                       reinterpret_cast<LPARAM>(bAll ? CableListText(entry).c_str() : entry.strName.c_str()));
     ::SendMessageA(hList, CB_SETCURSEL, static_cast<WPARAM>(nInUse), 0);
 }
 

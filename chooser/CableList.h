@@ -28,5 +28,5 @@ public:
     virtual std::string Note() const { return std::string(); }
 };
 
-// "sim  simulated board": how an entry reads in the list.
+// "sim  simulated board": how an entry reads in the list dropped down; closed, it reads "sim".
 std::string CableListText(const CCableList::Entry& entry);

@@ -23,16 +23,27 @@ fi
 
 export WINEPREFIX="$prefix"
 wineserver -k >/dev/null 2>&1 || true
+rm -f "$shot"
+# The program is ended once its window is saved: what Wine says of that end is no failure of it.
+log=$(mktemp)
 xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
-    '"$run"' &
+    '"$run"' >"'"$log"'" 2>&1 &
     for i in $(seq 1 120); do
         window=$(xdotool search --onlyvisible --name "^MORVA\$" 2>/dev/null | head -n 1)
         [ -n "$window" ] && break
         sleep 0.5
     done
+    [ -n "$window" ] || exit 1
     sleep 1
-    import -window "${window:-root}" "'"$shot"'"
+    import -window "$window" "'"$shot"'"
     wineserver -k
-'
+' || true
 wineserver -k >/dev/null 2>&1 || true
+if [ ! -f "$shot" ]; then
+    echo "No display: $name ran on a virtual display, but its window did not appear. It said:" >&2
+    cat "$log" >&2
+    rm -f "$log"
+    exit 1
+fi
+rm -f "$log"
 echo "No display: $name ran on a virtual display; its window is in $shot"

@@ -183,14 +183,23 @@ void CStepperDlg::DoDataExchange(CDataExchange* pDX)
 LRESULT CStepperDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     // Enter arrives as IDOK with notification 0; it must never close the window. In a value
-    // list's edit field it presses that list's SEND.
+    // list's edit field it presses that list's SEND, and the focus goes to its button: the keys
+    // step again, where the field would take them as text.
     if (message == WM_COMMAND && wParam == IDOK)
     {
         const HWND hFocus = ::GetFocus();
-        if (hFocus != nullptr && ::IsChild(m_cbDrValue.m_hWnd, hFocus) != FALSE)
-            Send(SCAN_DR);
-        else if (hFocus != nullptr && ::IsChild(m_cbIrValue.m_hWnd, hFocus) != FALSE)
-            Send(SCAN_IR);
+        const bool bDr = hFocus != nullptr && ::IsChild(m_cbDrValue.m_hWnd, hFocus) != FALSE;
+        const bool bIr = hFocus != nullptr && ::IsChild(m_cbIrValue.m_hWnd, hFocus) != FALSE;
+        if (bDr || bIr)
+        {
+            Send(bDr ? SCAN_DR : SCAN_IR);
+            if (::IsWindow(m_hWnd) != FALSE && ::IsChild(m_hWnd, ::GetFocus()) != FALSE)
+            {
+                const CColorButton& button = bDr ? m_btnSendDr : m_btnSendIr;
+                const HWND hNext = button.IsWindowEnabled() ? button.m_hWnd : m_btnTestLogicReset.m_hWnd;
+                SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hNext), TRUE);
+            }
+        }
         return 0;
     }
     // Escape or the close box while a SEND runs: stop it where the TAP can be left, then close.

@@ -109,7 +109,7 @@ TEST(CableListTest, APickReleasesTheCableInUseBeforeTheNewOneAndForgetsTheState)
         CCountedWaits waits;
         const HWND hList = ::GetDlgItem(dlg.m_hWnd, IDC_DEVICE);
         EXPECT_TRUE(::IsWindowEnabled(hList));
-        EXPECT_EQ((std::vector<std::string>{"a  cable A"}), Items(hList)) << "shows the cable in use";
+        EXPECT_EQ((std::vector<std::string>{"a"}), Items(hList)) << "shows the cable in use";
         EXPECT_EQ(0, cables.nLookups) << "nothing is looked up before the list drops down";
         Click(dlg, IDC_TEST_LOGIC_RESET);
         Click(dlg, IDC_RUN_TEST_IDLE);
@@ -128,7 +128,7 @@ TEST(CableListTest, APickReleasesTheCableInUseBeforeTheNewOneAndForgetsTheState)
         EXPECT_EQ(-1, dlg.m_nState) << "the new cable's TAP state is unknown until a reset";
         EXPECT_FALSE(dlg.m_btnRunTestIdle.IsWindowEnabled());
         EXPECT_TRUE(dlg.m_btnTestLogicReset.IsWindowEnabled());
-        EXPECT_EQ((std::vector<std::string>{"b  cable B"}), Items(hList));
+        EXPECT_EQ((std::vector<std::string>{"b"}), Items(hList));
 
         // A reset and a clock go to the new cable.
         events.lines.clear();
@@ -154,7 +154,8 @@ TEST(CableListTest, ACableThatCannotBeOpenedLeavesTheOldInUseAndSaysWhy)
         ASSERT_EQ(1u, AnsweredBoxes().size());
         EXPECT_EQ("cable B is not there", AnsweredBoxes()[0].strText);
         EXPECT_EQ((std::vector<std::string>{"a write 0", "use b", "a write 16"}), events.lines);
-        EXPECT_EQ((std::vector<std::string>{"a  cable A"}), Items(::GetDlgItem(dlg.m_hWnd, IDC_DEVICE)));
+        EXPECT_EQ((std::vector<std::string>{"a"}), Items(::GetDlgItem(dlg.m_hWnd, IDC_DEVICE)))
+            << "closed, the name alone: the box is too narrow for more";
         // Released and taken again: no clock of it can be trusted to have left the TAP alone.
         EXPECT_EQ(-1, dlg.m_nState);
     });
