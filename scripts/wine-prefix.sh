@@ -2,15 +2,10 @@
 # settings of the registry file named. Sourced by wine-run.sh and by the Linux program's
 # launcher, with WINEPREFIX and WINEARCH exported.
 # Usage: morva_prepare_prefix LOADER PREFIX FONT_SETTINGS
-# Wine's own Tahoma, the face behind "MS Shell Dlg" (message boxes, menus): Debian's fonts-wine
-# holds it where this Wine does not look, and without it Wine fell back to the first face with
-# the character set, a Japanese one, whose backslash and tilde are the yen sign and an overline.
-MORVA_WINE_FONTS="/usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf"
-
 morva_prepare_prefix() {
     _loader=$1 _prefix=$2 _fonts=$3
-    # The prefix is ready once it exists with the current font settings and fonts.
-    _stamp=$( (cat "$_fonts"; echo "$MORVA_WINE_FONTS") | md5sum | cut -c1-32)
+    # The prefix is ready once it exists with the current font settings.
+    _stamp=$(md5sum <"$_fonts" | cut -c1-32)
     [ "$(cat "$_prefix/.morva-ready" 2>/dev/null)" != "$_stamp" ] || return 0
     mkdir -p "$(dirname "$_prefix")"
     (
@@ -25,9 +20,6 @@ morva_prepare_prefix() {
             # the title.
             "$_loader" regedit /S "$("$_loader" winepath -w "$_fonts" 2>/dev/null)" >/dev/null 2>&1 || true
             wineserver -w
-            for _font in $MORVA_WINE_FONTS; do
-                [ ! -f "$_font" ] || cp "$_font" "$_prefix/drive_c/windows/Fonts/"
-            done
             echo "$_stamp" >"$_prefix/.morva-ready"
         fi
     ) 9>"$_prefix.lock"

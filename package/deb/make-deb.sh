@@ -59,8 +59,6 @@ for family in $(iconv -f UTF-16 -t UTF-8 "$top/scripts/wine-fonts.reg" | sed -n 
     fi
     packages="$packages $(owner "$(fc-match -f '%{file}' "$family")")"
 done
-# Wine's Tahoma, which the prefix's preparation gives the message boxes.
-packages="$packages $(owner /usr/share/wine/fonts/tahoma.ttf)"
 for package in $packages; do
     [ -n "$package" ] || { echo "make-deb: a file the program needs belongs to no package" >&2; exit 1; }
 done
