@@ -1,10 +1,30 @@
 #!/bin/sh
-# Installs what building and testing need, on Debian 12 as root; does nothing when all is there.
+# Installs what a purpose needs, on Debian 12; does nothing when all is there. As a normal user it
+# only checks, and names what to install.
+# Usage: deps.sh [PURPOSE]
+#   test     (the default) building both builds and running every test: the README's commands
+#   package  scripts/package.sh: the Windows programs, the Linux program, the zip and the .deb
+#   linux    building the Linux program alone
 set -e
-packages="cmake make python3 locales fonts-wine g++-mingw-w64-i686 wine wine32:i386 wine64 wine64-tools libftdi1-dev xvfb xauth xdotool imagemagick googletest fonts-ipafont-gothic fonts-liberation sigrok-cli dpkg-dev lintian fontconfig verilator x11-xserver-utils openbox x11-utils"
+purpose=${1:-test}
+linux="cmake make wine64 wine64-tools libftdi1-dev"
+# The zip: the cross compiler. The .deb: dpkg-shlibdeps, the icons' conversion, and the fonts the
+# program's Wine settings name (the package depends on them, so they must be found here).
+package="$linux g++-mingw-w64-i686 dpkg-dev imagemagick fontconfig fonts-ipafont-gothic fonts-liberation"
+# The tests: 32-bit Wine for the Windows programs, a virtual display and real input, GoogleTest,
+# the peers and tools the tests drive, the Japanese locale's fonts, a window manager.
+test="$package python3 locales fonts-wine wine wine32:i386 xvfb xauth xdotool x11-xserver-utils x11-utils openbox
+      googletest sigrok-cli lintian verilator"
+case $purpose in
+    test) packages=$test ;;
+    package) packages=$package ;;
+    linux) packages=$linux ;;
+    *) echo "deps.sh: no purpose \"$purpose\"; give test, package or linux" >&2; exit 2 ;;
+esac
 
 ensure_japanese_locale() {
     # The tests also run the programs under a Japanese locale (code page 932 under Wine).
+    [ "$purpose" = test ] || return 0
     if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf-\?8$'; then
         [ "$(id -u)" -eq 0 ] || { echo "Run as root to generate the ja_JP.UTF-8 locale" >&2; exit 1; }
         sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen

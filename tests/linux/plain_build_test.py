@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """A plain build of the Linux program as a normal user: a copy of the tree, CMake configured with
-the tests off, built, and the program there; nothing of the tests' packages needed, no root.
+the tests off, built, and the program there; nothing of the tests' packages needed, no root. Then
+scripts/package.sh as the same user in the same copy: the zip and the .deb made.
 Run as root, the build runs as a user made for it (removed again); run as another user, as that
 user.
 
@@ -70,7 +71,17 @@ def main():
                 fail(f"{name} was not built by {owner.pw_name}")
         if os.path.exists(os.path.join(build, "tests")) or os.path.exists(os.path.join(build, "googletest")):
             fail("the tests were configured although they are off")
-        print(f"plain build: configured and built as {owner.pw_name} (uid {owner.pw_uid}) with the tests off")
+        result = subprocess.run(as_user + ["sh", os.path.join(tree, "scripts", "package.sh")], capture_output=True,
+                                text=True, env=env, cwd=tree)
+        if result.returncode != 0:
+            fail(f"package.sh as {owner.pw_name}:\n{result.stdout[-3000:]}\n{result.stderr[-3000:]}")
+        made = result.stdout.split()
+        for suffix in ("-win32.zip", "_amd64.deb"):
+            found = [path for path in made if path.endswith(suffix) and os.path.isfile(path)]
+            if len(found) != 1 or os.stat(found[0]).st_uid != owner.pw_uid:
+                fail(f"package.sh made no {suffix} of {owner.pw_name}'s: {result.stdout!r}")
+        print(f"plain build: configured and built as {owner.pw_name} (uid {owner.pw_uid}) with the tests off; "
+              f"package.sh made the zip and the .deb as {owner.pw_name}")
     finally:
         shutil.rmtree(folder, ignore_errors=True)
         if made_user:
