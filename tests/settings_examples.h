@@ -1,5 +1,6 @@
-// The settings examples of the README, the user guide and the manual page, as a person copies
-// them: each run of "[section]" and "key=value" lines, blank lines between sections included.
+// The settings examples of the README, the user's and developers' guides and the manual page, as
+// a person copies them: each run of "[section]" and "key=value" lines, blank lines between
+// sections included.
 #pragma once
 
 #include <fstream>
@@ -34,7 +35,7 @@ inline bool IsKeyLine(const std::string& text)
 inline std::vector<SettingsExample> SettingsExamples(const std::string& strSourceDir)
 {
     std::vector<SettingsExample> examples;
-    for (const char* pszFile : {"README.md", "package/MORVA.TXT", "package/deb/morva.1"})
+    for (const char* pszFile : {"README.md", "docs/guide.md", "docs/developers.md", "package/deb/morva.1"})
     {
         std::ifstream file(strSourceDir + "/" + pszFile);
         std::vector<std::string> lines;
