@@ -43,3 +43,10 @@ int MessageBoxCp932(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
     return ::MessageBoxW(hWnd, WideFromCodePage932(lpText).c_str(), WideFromCodePage932(lpCaption).c_str(),
                          uType);
 }
+
+BOOL SetWindowTextCp932(HWND hWnd, LPCSTR lpText)
+{
+    if (!UsesWideWindows())
+        return ::SetWindowTextA(hWnd, lpText);
+    return ::SetWindowTextW(hWnd, WideFromCodePage932(lpText).c_str());
+}

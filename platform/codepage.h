@@ -16,3 +16,6 @@ CWideText WideFromCodePage932(LPCSTR psz);
 std::string CodePage932FromWide(LPCWSTR psz);
 
 int MessageBoxCp932(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
+
+// A control's text in code page 932, shown as MessageBoxCp932 shows a message.
+BOOL SetWindowTextCp932(HWND hWnd, LPCSTR lpText);

@@ -12,6 +12,7 @@
 #define IDS_NEED_GIVEIO 105
 #define IDS_CHOOSE_CABLE 106
 #define IDS_OPEN_ANYWAY 107
+#define IDS_ABOUT_CABLE 108
 
 // System menu commands
 #define IDM_ABOUTBOX 0x0010

@@ -205,7 +205,7 @@ TEST(SystemMenuTest, VersionEntryOpensTheAboutBoxAndLeavesTheTraceAlone)
                                                     L"Copyright (C) 2026 MORVA",
                                                     L"OK",
                                                     Text("JTAG簡易操作ツール", "JTAG stepping tool"),
-                                                    L"Cable: simulated board"};
+                                                    Text("ケーブル: simulated board", "Cable: simulated board")};
         EXPECT_EQ(expected, texts);
         EXPECT_EQ(tms, std::string(dlg.m_strTms));
         EXPECT_EQ(nLines, dlg.m_listHistory.GetCount());
