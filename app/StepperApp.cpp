@@ -52,8 +52,14 @@ void CStepperApp::Refuse(const std::string& strProblem)
 bool CStepperApp::OfferSimulatedBoard(CCableChoice& cables, const std::string& strProblem)
 {
     m_nExitCode = 1;
-    if (ONLY_THE_SIMULATED_BOARD || SayOnTerminal(strProblem, true) || !NoDisplayProblem().empty())
+    // From a terminal it is said there; MORVASIM.EXE has no other cable to offer.
+    if (SayOnTerminal(strProblem, true) || !NoDisplayProblem().empty())
         return false;
+    if (ONLY_THE_SIMULATED_BOARD)
+    {
+        MessageBoxCp932(nullptr, strProblem.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
+        return false;
+    }
     const std::string strText = strProblem + LoadText(IDS_OPEN_ANYWAY);
     if (MessageBoxCp932(nullptr, strText.c_str(), ErrorCaption().c_str(), MB_ICONHAND | MB_YESNO) != IDYES)
         return false;
