@@ -25,6 +25,9 @@ public:
         m_events.lines.push_back(m_strName + " write " + std::to_string(value));
     }
     unsigned char Read(unsigned short) override { return 0x00; }
+    std::string Failure() const override { return strFailure; }
+
+    std::string strFailure;  // what every access says once the cable is gone
 
 private:
     std::string m_strName;
@@ -55,6 +58,8 @@ public:
         m_inUse = {strName, strName == "a" ? "cable A" : "cable B"};
         return true;
     }
+
+    CLoggedPort& B() { return m_b; }
 
     bool bOpens = true;
     int nLookups = 0;
@@ -157,6 +162,26 @@ TEST(CableListTest, ACableThatCannotBeOpenedLeavesTheOldInUseAndSaysWhy)
         EXPECT_EQ((std::vector<std::string>{"a"}), Items(::GetDlgItem(dlg.m_hWnd, IDC_DEVICE)))
             << "closed, the name alone: the box is too narrow for more";
         // Released and taken again: no clock of it can be trusted to have left the TAP alone.
+        EXPECT_EQ(-1, dlg.m_nState);
+    });
+}
+
+// Opened, then gone as its pins are first driven: said at once, not at the next click.
+TEST(CableListTest, ACableLostAsItIsSwitchedOnIsSaid)
+{
+    Events events;
+    CFakeCables cables(events);
+    cables.B().strFailure = "cable B went away";
+    CStepperDlg dlg;
+    dlg.m_pCables = &cables;
+    RunDialog(dlg, [&] {
+        CCountedWaits waits;
+        CBoxAnswerer answerer(dlg);
+        Pick(dlg, 1);
+        ASSERT_EQ(1u, AnsweredBoxes().size());
+        EXPECT_NE(std::string::npos,
+                  AnsweredBoxes()[0].strText.find("stopped answering as MORVA switched it on: cable B went away"))
+            << AnsweredBoxes()[0].strText;
         EXPECT_EQ(-1, dlg.m_nState);
     });
 }
