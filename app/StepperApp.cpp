@@ -116,12 +116,12 @@ BOOL CStepperApp::InitInstance()
     CLiveVcd trace;
     if (!options.strTrace.empty())
     {
-        if (!trace.Open(options.strTrace, dlg.m_strSessionDate, strProblem))
+        if (!trace.Open(options.strTrace, dlg.m_tap.SessionDate(), strProblem))
         {
             Refuse(strProblem);
             return FALSE;
         }
-        dlg.m_pLiveTrace = &trace;
+        dlg.m_tap.SetLiveTrace(&trace);
     }
     m_pMainWnd = &dlg;
     if (dlg.DoModal() == -1)

@@ -88,8 +88,7 @@ void CStepperDlg::OnCablePicked()
     ShowCableNote();
     ShowPinControls();
     // Even the old cable, released and taken again, may have moved its pins meanwhile.
-    m_nState = STATE_UNKNOWN;
-    m_nStateBefore = STATE_UNKNOWN;
+    m_tap.ForgetState();
     ShowUnknownState();
     if (!strError.empty())
         MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(),

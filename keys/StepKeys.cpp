@@ -68,7 +68,7 @@ UINT CStepperDlg::StepKeyButton(const StepKey& key)
     for (const StepCommandRow& row : STEP_COMMANDS)
     {
         CColorButton* pButton = StateButton(row.nID);
-        if (row.nTms == key.nTms && IsOneButton(row.nID) == key.bOne && pButton != nullptr &&
+        if (row.step.nTms == key.nTms && IsOneButton(row.nID) == key.bOne && pButton != nullptr &&
             pButton->IsWindowEnabled())
             return row.nID;
     }

@@ -36,15 +36,8 @@ void CStepperDlg::ShowPinLevels()
 // A level held by hand: no clock, so the state stays as it is.
 void CStepperDlg::DrivePin(BYTE tms, BYTE tdi)
 {
-    SetTms(tms);
-    SetTdi(tdi);
-    DriveLevels();
-    if (!CableFailure().empty())
-    {
-        OnCableLost();
-        return;
-    }
-    ShowPinLevels();
+    if (m_tap.DriveLevels(tms, tdi))
+        ShowPinLevels();
 }
 
 void CStepperDlg::OnTck()
@@ -53,9 +46,7 @@ void CStepperDlg::OnTck()
         return;
     CRedrawHold hold(*this);
     // The clock moves the TAP as the diagram says for TMS; the panel goes with it.
-    m_nState = NextTapState(m_nState, GetTms());
-    ShowState(m_nState);
-    Step();
+    m_tap.ClockHeld();
 }
 
 void CStepperDlg::OnTms()
@@ -76,11 +67,7 @@ void CStepperDlg::OnTdo()
 {
     if (!m_btnTdo.IsWindowEnabled() || m_pSending != nullptr)
         return;
-    const BYTE tdo = GetTdo();
-    if (!CableFailure().empty())
-    {
-        OnCableLost();
-        return;
-    }
-    m_btnTdo.SetCheck(tdo);
+    BYTE tdo = 0;
+    if (m_tap.ReadTdo(tdo))
+        m_btnTdo.SetCheck(tdo);
 }

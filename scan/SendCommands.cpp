@@ -7,7 +7,7 @@
 #include "../platform/app.h"
 #include "../platform/codepage.h"
 #include "../res/texts.h"
-#include "ScanValue.h"
+#include "../tap/ScanValue.h"
 
 namespace {
 
@@ -32,13 +32,13 @@ bool IsValidValue(CComboBox& list)
 void CStepperDlg::OnSendDr()
 {
     if (m_btnSendDr.IsWindowEnabled())
-        Send(SCAN_DR);
+        Send(TAP_DR);
 }
 
 void CStepperDlg::OnSendIr()
 {
     if (m_btnSendIr.IsWindowEnabled())
-        Send(SCAN_IR);
+        Send(TAP_IR);
 }
 
 void CStepperDlg::OnValueEdited(UINT nID)
@@ -80,15 +80,15 @@ void CStepperDlg::FillValueList(CComboBox& list, const CValueList& values)
 
 void CStepperDlg::ShowSendButtons()
 {
-    const bool bCanStart = m_nState != STATE_UNKNOWN && IsSendStart(m_nState);
+    const bool bCanStart = m_tap.State() != STATE_UNKNOWN && IsShiftStart(m_tap.State());
     struct Target
     {
         CColorButton& button;
         bool bEnable;
     };
     const Target targets[] = {
-        {m_btnSendDr, m_pSending == nullptr ? bCanStart && m_bDrValueValid : m_pSending == &SCAN_DR},
-        {m_btnSendIr, m_pSending == nullptr ? bCanStart && m_bIrValueValid : m_pSending == &SCAN_IR},
+        {m_btnSendDr, m_pSending == nullptr ? bCanStart && m_bDrValueValid : m_pSending == &TAP_DR},
+        {m_btnSendIr, m_pSending == nullptr ? bCanStart && m_bIrValueValid : m_pSending == &TAP_IR},
     };
     for (const Target& target : targets)
     {
@@ -102,7 +102,20 @@ void CStepperDlg::ShowSendButtons()
     }
 }
 
-void CStepperDlg::Send(const ScanRegister& reg)
+void CStepperDlg::ShowSendProgress()
+{
+    if (::GetTickCount() - m_dwSendShown < PROGRESS_MS)
+        return;
+    CRedrawHold hold(*this);
+    m_bDeferred = false;
+    ApplyDeferred();
+    m_editValue.SetWindowText((std::to_string(m_nSendShifted) + "/" + std::to_string(m_nSendLength)).c_str());
+    MarkChanged(m_editValue);
+    m_bDeferred = true;
+    m_dwSendShown = ::GetTickCount();
+}
+
+void CStepperDlg::Send(const TapRegister& reg)
 {
     if (m_pSending != nullptr)
     {
@@ -111,7 +124,7 @@ void CStepperDlg::Send(const ScanRegister& reg)
             m_bStopRequested = true;
         return;
     }
-    const bool bDr = &reg == &SCAN_DR;
+    const bool bDr = &reg == &TAP_DR;
     CComboBox& list = bDr ? m_cbDrValue : m_cbIrValue;
     CValueList& values = bDr ? m_drValues : m_irValues;
     CColorButton& button = bDr ? m_btnSendDr : m_btnSendIr;
@@ -125,7 +138,7 @@ void CStepperDlg::Send(const ScanRegister& reg)
         MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
         return;
     }
-    if (m_nState == STATE_UNKNOWN || !IsSendStart(m_nState))
+    if (m_tap.State() == STATE_UNKNOWN || !IsShiftStart(m_tap.State()))
     {
         const std::string strText = std::string(reg.pszName) + " starts from " + SEND_STARTS_TEXT +
                                     ". Click one of these first (TEST-LOGIC-RESET when the state is unknown).";
@@ -149,56 +162,16 @@ void CStepperDlg::Send(const ScanRegister& reg)
     ShowSendButtons();
     m_bDeferred = true;
 
-    DWORD dwShown = ::GetTickCount();
-    size_t nShifted = 0;
-    bool bCableOk = true;
-    bool bStopped = false;
-    // One clock through the state button's own command; now and then the window shows how far
-    // the SEND is. The window's waiting messages (a click on STOP among them) are handled
-    // before each clock.
-    auto clock = [&](UINT nID) {
-        bCableOk = StepButton(nID) != FALSE;
-        if (bCableOk && ::GetTickCount() - dwShown >= PROGRESS_MS)
-        {
-            CRedrawHold hold(*this);
-            m_bDeferred = false;
-            ApplyDeferred();
-            m_editValue.SetWindowText((std::to_string(nShifted) + "/" + std::to_string(bits.size())).c_str());
-            MarkChanged(m_editValue);
-            m_bDeferred = true;
-            dwShown = ::GetTickCount();
-        }
-        return bCableOk;
-    };
-    auto pump = [&] {
+    m_dwSendShown = ::GetTickCount();
+    m_nSendShifted = 0;
+    m_nSendLength = bits.size();
+    // The window's waiting messages (a click on STOP among them) are handled before each clock.
+    const CTapEngine::ShiftEnd end = m_tap.Shift(reg, bits, [this](size_t nShifted) {
+        m_nSendShifted = nShifted;
         if (AfxPumpWaitingMessages(m_hWnd) == FALSE)
             m_bStopRequested = true;
-    };
-
-    for (UINT nID : ShortestPath(m_nState, reg.nShift))
-    {
-        pump();
-        if (!clock(nID))
-            break;
-    }
-    for (; bCableOk && nShifted < bits.size(); ++nShifted)
-    {
-        pump();
-        // Stopped, the shift ends with this bit into Exit1 and waits in Pause: no Update.
-        bStopped = m_bStopRequested;
-        const bool bLast = bStopped || nShifted + 1 == bits.size();
-        const UINT nID = (bLast ? reg.anExit1 : reg.anShift)[bits[nShifted] != 0 ? 1 : 0];
-        if (!clock(nID) || bStopped)
-            break;
-    }
-    if (bCableOk)
-    {
-        pump();
-        if (bStopped)
-            clock(reg.nPauseButton);
-        else if (clock(reg.nUpdateButton))
-            clock(IDC_RUN_TEST_IDLE);
-    }
+        return m_bStopRequested;
+    });
 
     m_pSending = nullptr;
     button.SetWindowText(reg.pszName);
@@ -214,10 +187,10 @@ void CStepperDlg::Send(const ScanRegister& reg)
         EndDialog(IDCANCEL);
         return;
     }
-    if (bStopped && bCableOk)
+    if (end == CTapEngine::ShiftEnd::Stopped)
     {
         const std::string strText = std::string(reg.pszName) +
-                                    " stopped: the register was not updated, and the TAP waits in " + reg.pszPause +
+                                    " stopped: the register was not updated, and the TAP waits in " + TapStateName(reg.nPause) +
                                     ".";
         MessageBoxCp932(m_hWnd, strText.c_str(), reg.pszName, MB_ICONINFORMATION);
     }

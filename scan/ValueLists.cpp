@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "../platform/profile.h"
-#include "ScanValue.h"
+#include "../tap/ScanValue.h"
 
 namespace {
 

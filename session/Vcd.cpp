@@ -2,25 +2,11 @@
 
 #include <windows.h>
 
-
 #include "../platform/codepage.h"
+#include "../tap/TapStates.h"
 #include "version.h"
 
 namespace {
-
-struct StateName
-{
-    int nState;
-    const char* pszName;
-};
-
-// The names sigrok's JTAG decoder uses.
-const StateName STATE_NAMES[] = {
-    {0, "TEST-LOGIC-RESET"}, {1, "RUN-TEST/IDLE"}, {2, "SELECT-DR-SCAN"}, {3, "CAPTURE-DR"},
-    {4, "SHIFT-DR"},         {5, "EXIT1-DR"},      {6, "PAUSE-DR"},       {7, "EXIT2-DR"},
-    {8, "UPDATE-DR"},        {12, "SELECT-IR-SCAN"}, {13, "CAPTURE-IR"},  {14, "SHIFT-IR"},
-    {15, "EXIT1-IR"},        {16, "PAUSE-IR"},     {17, "EXIT2-IR"},      {18, "UPDATE-IR"},
-};
 
 std::string Describe(const char* pszWhat, const std::string& strPath)
 {
@@ -44,16 +30,6 @@ bool WriteAll(HANDLE hFile, const std::string& text)
 }
 
 } // namespace
-
-const char* TapStateName(int nState)
-{
-    for (const StateName& name : STATE_NAMES)
-    {
-        if (name.nState == nState)
-            return name.pszName;
-    }
-    return "UNKNOWN";
-}
 
 std::string CVcdWriter::Header(const std::string& strDate, uint64_t nFirstClock)
 {

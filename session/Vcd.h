@@ -26,9 +26,6 @@ private:
     uint64_t m_nLastTime = 0;
 };
 
-// The name a viewer shows for a state index ("SHIFT-DR"; "UNKNOWN" for -1).
-const char* TapStateName(int nState);
-
 // The whole record as one file, written under a temporary name beside the target and renamed,
 // so that a failed save leaves nothing behind. False with what failed.
 bool SaveVcd(const CSessionRecord& record, const std::string& strDate, const std::string& strPath,

@@ -4,21 +4,14 @@
 #include <algorithm>
 #include <string>
 
-#include "../cable/cable.h"
-#include "../cable/port.h"
 #include "../platform/codepage.h"
 #include "../res/texts.h"
-#include "../platform/system.h"
 #include "TapTable.h"
 
 namespace {
 
-// Five clocks with TMS high reach Test-Logic-Reset from any state.
-const int RESET_CLOCKS = 5;
-const DWORD SETTLE_MS = 5;
 // A push button's raised frame, as DrawFrameControl draws it.
 const int FRAME_WIDTH = 2;
-
 
 } // namespace
 
@@ -28,18 +21,8 @@ void CStepperDlg::OnTestLogicReset()
     if (!m_btnTestLogicReset.IsWindowEnabled() || m_pSending != nullptr)
         return;
     CRedrawHold hold(*this);
-    m_nState = STATE_UNKNOWN;
-    SetTms(1);
-    SetTdi(1);
     // The panel keeps showing the state from before the click until the sixth clock.
-    for (int i = 0; i < RESET_CLOCKS; ++i)
-    {
-        if (Step() == FALSE)
-            return;
-    }
-    m_nState = STATE_TEST_LOGIC_RESET;
-    ShowState(m_nState);
-    Step();
+    m_tap.Reset();
 }
 
 void CStepperDlg::OnStateButton(UINT nID)
@@ -56,50 +39,26 @@ void CStepperDlg::OnStateButton(UINT nID)
 BOOL CStepperDlg::StepButton(UINT nID)
 {
     const StepCommandRow* pRow = FindStepCommand(nID);
-    if (pRow == nullptr)
-        return FALSE;
-    SetTms(pRow->nTms);
-    if (pRow->nTdi != KEEP_TDI)
-        SetTdi(static_cast<BYTE>(pRow->nTdi));
-    m_nState = pRow->nNewState;
-    ShowState(m_nState);
-    return Step();
+    return pRow != nullptr && m_tap.Step(pRow->step) ? TRUE : FALSE;
 }
 
 void CStepperDlg::OnStateDoubleClicked()
 {
 }
 
-// FALSE when the cable did not take the clock: nothing is recorded of it.
-BOOL CStepperDlg::Step()
+void CStepperDlg::OnStateEntered(int nState)
 {
-    AfxSleep(SETTLE_MS);
-    // A port that holds a clock's writes back sends them here, so that the edges are stamped
-    // around the moment they reach the cable.
-    m_nClockFallUs = SessionMicroseconds();
-    PulseTck();
-    CablePort().Flush();
-    m_nClockRiseUs = SessionMicroseconds();
-    if (RecordStep() == FALSE)
-    {
-        OnCableLost();
-        return FALSE;
-    }
-    RefreshTrace();
-    return TRUE;
+    ShowState(nState);
 }
 
-void CStepperDlg::OnCableLost()
+void CStepperDlg::OnCableLost(const std::string& strFailure)
 {
-    const std::string strFailure = CableFailure();
     // What a SEND kept back goes to the window first: the message must find it as it is.
     if (m_bDeferred)
     {
         m_bDeferred = false;
         ApplyDeferred();
     }
-    m_nState = STATE_UNKNOWN;
-    m_nStateBefore = STATE_UNKNOWN;
     ShowUnknownState();
     // A SEND's progress ("123/4096") is no value: the SEND read none.
     if (m_pSending != nullptr)

@@ -87,23 +87,7 @@ const CStepperDlg::ButtonMember CStepperDlg::s_stateButtons[] = {
 CStepperDlg::CStepperDlg(CWnd* pParent) : CDialog(IDD, pParent)
 {
     m_hIcon = ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
-    ::QueryPerformanceCounter(&m_sessionStart);
-    SYSTEMTIME now;
-    ::GetLocalTime(&now);
-    char date[48];
-    snprintf(date, sizeof(date), "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
-             now.wMinute, now.wSecond);
-    m_strSessionDate = date;
-}
-
-uint64_t CStepperDlg::SessionMicroseconds() const
-{
-    LARGE_INTEGER now, frequency;
-    ::QueryPerformanceCounter(&now);
-    ::QueryPerformanceFrequency(&frequency);
-    const uint64_t nTicks = static_cast<uint64_t>(now.QuadPart - m_sessionStart.QuadPart);
-    const uint64_t nPerSecond = static_cast<uint64_t>(frequency.QuadPart);
-    return nTicks / nPerSecond * 1000000 + nTicks % nPerSecond * 1000000 / nPerSecond;
+    m_tap.SetListener(this);
 }
 
 void CStepperDlg::OnSaveTrace()
@@ -124,7 +108,7 @@ void CStepperDlg::OnSaveTrace()
     if (::GetSaveFileNameA(&ofn) == FALSE)
         return;
     std::string strError;
-    if (!SaveVcd(m_session, m_strSessionDate, file, strError))
+    if (!SaveVcd(m_tap.Session(), m_tap.SessionDate(), file, strError))
         MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
 }
 
@@ -192,7 +176,7 @@ LRESULT CStepperDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         const bool bIr = hFocus != nullptr && ::IsChild(m_cbIrValue.m_hWnd, hFocus) != FALSE;
         if (bDr || bIr)
         {
-            Send(bDr ? SCAN_DR : SCAN_IR);
+            Send(bDr ? TAP_DR : TAP_IR);
             if (::IsWindow(m_hWnd) != FALSE && ::IsChild(m_hWnd, ::GetFocus()) != FALSE)
             {
                 const CColorButton& button = bDr ? m_btnSendDr : m_btnSendIr;
@@ -239,7 +223,6 @@ BOOL CStepperDlg::OnInitDialog()
     m_pPrimary = nullptr;
     m_pSecondaryShown = nullptr;
     m_pSecondary = nullptr;
-    m_nState = STATE_UNKNOWN;
     ShowState(STATE_UNKNOWN);
 
     InitTrace();

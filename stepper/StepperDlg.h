@@ -7,18 +7,16 @@
 #include "../controls/ColorButton.h"
 #include "../controls/HistoryListBox.h"
 #include "../keys/StepKeys.h"
-#include "../session/SessionRecord.h"
-#include "../session/Vcd.h"
 #include "../platform/wnd.h"
 #include "../res/resource.h"
-#include "../scan/ScanPath.h"
 #include "../scan/ValueLists.h"
+#include "../engine/TapEngine.h"
 #include "TapTable.h"
 
 // Posted when the cable list has closed: a pick is acted on once the list is out of the way.
 const UINT WM_CABLE_PICKED = WM_APP + 1;
 
-class CStepperDlg : public CDialog
+class CStepperDlg : public CDialog, private ITapListener
 {
 public:
     enum { IDD = IDD_MORVA_DIALOG };
@@ -29,10 +27,10 @@ public:
     BOOL ShowState(int nIndex);
     // Panel for a state nobody knows: only TEST-LOGIC-RESET enabled, nothing highlighted.
     void ShowUnknownState();
-    // One TCK clock: wait, pulse, record it in the trace and the history.
-    BOOL Step();
-    BOOL RecordStep();
     BOOL RefreshTrace();
+
+    // The TAP the window shows and drives: its state, its clocks and their record.
+    CTapEngine m_tap;
 
     // Trace fonts, in the order of the rows 1028, 1032, 1033, 1031, 1030, 1029.
     CFont m_fontName1;
@@ -92,12 +90,8 @@ public:
     HICON m_hIcon;
     HICON m_hScaledIcon = nullptr;  // loaded for a DPI the window moved to
     int m_nDpi = 96;  // the DPI the window is laid out for
-    int m_nState;
     CFont m_fontTitle;
     bool m_bRedrawHeld = false;
-    LARGE_INTEGER m_sessionStart;
-    uint64_t m_nClockFallUs = 0;
-    uint64_t m_nClockRiseUs = 0;
     HWND m_hFocusBeforeHold = nullptr;
     std::vector<HWND> m_changed;
 
@@ -106,16 +100,6 @@ public:
     // A state button's command, as its click runs it: TMS, TDI, the new state, the panel, the
     // clock. FALSE when the cable did not take the clock.
     BOOL StepButton(UINT nID);
-    // A clock that did not reach the device: the state is unknown until the next reset.
-    void OnCableLost();
-
-    // Every clock since the window was made, the date it was made, and the file that gets each
-    // clock as it happens (/trace:FILE), if any.
-    CSessionRecord m_session;
-    std::string m_strSessionDate;
-    CLiveVcd* m_pLiveTrace = nullptr;
-    // Microseconds since the window was made.
-    uint64_t SessionMicroseconds() const;
     // Asks where, then writes the session as a waveform file.
     void OnSaveTrace();
 
@@ -131,13 +115,14 @@ public:
     std::string m_strSettingsPath;  // the settings file that keeps the lists; none when empty
     CValueList m_irValues{"ir values"};
     CValueList m_drValues{"dr values"};
-    CShiftOut m_shiftOut;
     CFont m_fontValue;  // narrow enough for a 32-bit value in the display's width
-    int m_nStateBefore = STATE_UNKNOWN;  // the state the last recorded clock entered
     bool m_bIrValueValid = false;
     bool m_bDrValueValid = false;
     // The register a SEND is shifting now, or null; what a click on its STOP asked for.
-    const ScanRegister* m_pSending = nullptr;
+    const TapRegister* m_pSending = nullptr;
+    size_t m_nSendShifted = 0;  // of the running SEND's m_nSendLength bits, shifted so far
+    size_t m_nSendLength = 0;
+    DWORD m_dwSendShown = 0;    // when the running SEND last showed how far it is
     bool m_bStopRequested = false;
     bool m_bCloseAfterSend = false;
     bool m_bValuesNotKeptShown = false;  // a failed write of the value lists was said
@@ -150,7 +135,7 @@ public:
     bool m_bValuePending = false;
 
     // Shifts the value in the register's list through the register; a second press stops it.
-    void Send(const ScanRegister& reg);
+    void Send(const TapRegister& reg);
     // SEND enabled where a SEND may start, with a valid value in its list; STOP while it runs.
     void ShowSendButtons();
     // What a SEND kept back: the clocks' lines, the rows and the panel.
@@ -214,6 +199,14 @@ protected:
     static const AFX_MSGMAP s_messageMap;
 
 private:
+    // What the TAP tells the window.
+    void OnStateEntered(int nState) override;
+    void OnClock(const ClockRecord& clock, bool bValueOut) override;
+    void OnCableLost(const std::string& strFailure) override;
+    void OnTraceFileFailed(const std::string& strError) override;
+    // A SEND that runs long shows how far it is, after a clock.
+    void ShowSendProgress();
+
     // Holds the window's painting for the life of a command.
     class CRedrawHold
     {

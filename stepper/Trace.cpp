@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "../cable/cable.h"
 #include "../platform/codepage.h"
 #include "../platform/dpi.h"
 #include "../res/texts.h"
@@ -143,49 +142,35 @@ void CStepperDlg::InitTrace()
     RefreshTrace();
 }
 
-// FALSE, with nothing recorded, when the clock's TDO could not be read from the cable.
-BOOL CStepperDlg::RecordStep()
+void CStepperDlg::OnClock(const ClockRecord& clock, bool bValueOut)
 {
-    const BYTE tdo = GetTdo();  // the step's one port read
-    if (!CableFailure().empty())
-        return FALSE;
-
     m_strName1 = m_strName1.Mid(1, m_nTraceWidth);
     m_strName2 = m_strName2.Mid(1, m_nTraceWidth);
     m_strName3 = m_strName3.Mid(1, m_nTraceWidth);
-    const TapStateRow* pRow = FindTapState(m_nState);
-    const CString code(pRow != nullptr ? pRow->pszCode : "***");
+    const CString code(TapStateCode(clock.nState));
     m_strName1 += code.Mid(0, 1);
     m_strName2 += code.Mid(1, 1);
     m_strName3 += code.Mid(2, 1);
-
-    const BYTE tms = GetTms();
-    const BYTE tdi = GetTdi();
-    Shift(m_strTms, m_nTraceWidth, tms != 0 ? "1" : "0");
-    Shift(m_strTdi, m_nTraceWidth, tdi != 0 ? "1" : "0");
-    Shift(m_strTdo, m_nTraceWidth, tdo != 0 ? "1" : "0");
-
-    const ClockRecord clock = MakeClockRecord(m_nClockFallUs, m_nClockRiseUs, tms, tdi, tdo, m_nState);
-    m_session.Add(clock);
-    std::string strError;
-    if (m_pLiveTrace != nullptr && !m_pLiveTrace->Append(clock, strError))
-    {
-        m_pLiveTrace = nullptr;
-        ReleaseRedraw();
-        MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
-    }
-
-    const bool bValueOut = m_shiftOut.OnClock(m_nStateBefore, m_nState, tdo);
-    m_nStateBefore = m_nState;
+    Shift(m_strTms, m_nTraceWidth, clock.Tms() != 0 ? "1" : "0");
+    Shift(m_strTdi, m_nTraceWidth, clock.Tdi() != 0 ? "1" : "0");
+    Shift(m_strTdo, m_nTraceWidth, clock.Tdo() != 0 ? "1" : "0");
 
     CString line;
-    line.Format("%d%d%d-%s", tms, tdi, tdo, static_cast<LPCSTR>(code));
+    line.Format("%d%d%d-%s", clock.Tms(), clock.Tdi(), clock.Tdo(), static_cast<LPCSTR>(code));
     m_pendingLines.push_back(line);
-    m_nPendingTdo = tdo;
+    m_nPendingTdo = static_cast<BYTE>(clock.Tdo());
     m_bValuePending = m_bValuePending || bValueOut;
     if (!m_bDeferred)
         ShowRecordedClocks();
-    return TRUE;
+    RefreshTrace();
+    if (m_pSending != nullptr)
+        ShowSendProgress();
+}
+
+void CStepperDlg::OnTraceFileFailed(const std::string& strError)
+{
+    ReleaseRedraw();
+    MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
 }
 
 void CStepperDlg::AddHistoryLine(const CString& line)
@@ -199,7 +184,7 @@ void CStepperDlg::ApplyDeferred()
 {
     ShowRecordedClocks();
     RefreshTrace();
-    ShowState(m_nState);
+    ShowState(m_tap.State());
 }
 
 void CStepperDlg::ShowRecordedClocks()
@@ -223,7 +208,7 @@ void CStepperDlg::ShowRecordedClocks()
     }
     if (m_bValuePending)
     {
-        m_editValue.SetWindowText(m_shiftOut.Shown().c_str());
+        m_editValue.SetWindowText(m_tap.ValueOut().c_str());
         MarkChanged(m_editValue);
         m_bValuePending = false;
     }

@@ -463,16 +463,16 @@ TEST_F(FtdiCableTest, ACableLostDuringASendEndsItWithNothingFalseRecorded)
         CBoxAnswerer answerer(dlg);
         CCountedWaits waits;
         Click(dlg, IDC_TEST_LOGIC_RESET);
-        const size_t nRecorded = dlg.m_session.Count();
+        const size_t nRecorded = dlg.m_tap.Session().Count();
         g_nUnplugAt = 20;
         g_strPlug = m_plug;
         AfxSetSleep(&UnplugAtWait);
         SendValue(dlg, IDC_DR_VALUE, "32'h0");
         AfxSetSleep(nullptr);
         // 19 clocks went through; the 20th did not and is not recorded.
-        EXPECT_EQ(19u, dlg.m_session.Count() - nRecorded);
+        EXPECT_EQ(19u, dlg.m_tap.Session().Count() - nRecorded);
         EXPECT_EQ(6u + 19u, HistoryLines(dlg).size());
-        EXPECT_EQ(-1, dlg.m_nState);
+        EXPECT_EQ(-1, dlg.m_tap.State());
         for (UINT nID : STATE_BUTTONS)
             EXPECT_EQ(nID == IDC_TEST_LOGIC_RESET, dlg.StateButton(nID)->IsWindowEnabled() != FALSE) << nID;
         EXPECT_FALSE(dlg.m_btnSendDr.IsWindowEnabled());
@@ -486,7 +486,7 @@ TEST_F(FtdiCableTest, ACableLostDuringASendEndsItWithNothingFalseRecorded)
         Click(dlg, IDC_TEST_LOGIC_RESET);
         SendValue(dlg, IDC_DR_VALUE, "32'h0");
         EXPECT_EQ("32'h14D5654B", WindowText(dlg.m_editValue.m_hWnd));
-        EXPECT_EQ(1, dlg.m_nState);
+        EXPECT_EQ(1, dlg.m_tap.State());
     });
     ::DeleteFileA(strIni.c_str());
 }
@@ -672,7 +672,7 @@ TEST_F(FtdiCableTest, PinsHeldByHandAreATransferEachAndTdoIsReadWithoutAClock)
         EXPECT_EQ((std::vector<std::string>{"write 02", "read 1"}), TakeLog());
         Click(dlg, IDC_TCK);
         EXPECT_EQ((std::vector<std::string>{"write 02 02 03 03", "read 4"}), TakeLog());
-        EXPECT_EQ(1, dlg.m_nState);
+        EXPECT_EQ(1, dlg.m_tap.State());
         Click(dlg, IDC_TDO);
         EXPECT_EQ((std::vector<std::string>{"write 03", "read 1"}), TakeLog());
         EXPECT_EQ(1, dlg.m_btnTdo.GetCheck());

@@ -118,19 +118,19 @@ TEST(CableListTest, APickReleasesTheCableInUseBeforeTheNewOneAndForgetsTheState)
         EXPECT_EQ(0, cables.nLookups) << "nothing is looked up before the list drops down";
         Click(dlg, IDC_TEST_LOGIC_RESET);
         Click(dlg, IDC_RUN_TEST_IDLE);
-        ASSERT_EQ(1, dlg.m_nState);
+        ASSERT_EQ(1, dlg.m_tap.State());
 
         Click(dlg, IDC_DEVICE, CBN_DROPDOWN);
         EXPECT_EQ((std::vector<std::string>{"a  cable A", "b  cable B"}), Items(hList));
         EXPECT_EQ(0, ::SendMessageA(hList, CB_GETCURSEL, 0, 0));
         Click(dlg, IDC_DEVICE, CBN_CLOSEUP);
         Pump();
-        EXPECT_EQ(1, dlg.m_nState) << "closed on the cable in use: nothing changes";
+        EXPECT_EQ(1, dlg.m_tap.State()) << "closed on the cable in use: nothing changes";
 
         events.lines.clear();
         Pick(dlg, 1);
         EXPECT_EQ((std::vector<std::string>{"a write 0", "use b", "b write 16"}), events.lines);
-        EXPECT_EQ(-1, dlg.m_nState) << "the new cable's TAP state is unknown until a reset";
+        EXPECT_EQ(-1, dlg.m_tap.State()) << "the new cable's TAP state is unknown until a reset";
         EXPECT_FALSE(dlg.m_btnRunTestIdle.IsWindowEnabled());
         EXPECT_TRUE(dlg.m_btnTestLogicReset.IsWindowEnabled());
         EXPECT_EQ((std::vector<std::string>{"b"}), Items(hList));
@@ -162,7 +162,7 @@ TEST(CableListTest, ACableThatCannotBeOpenedLeavesTheOldInUseAndSaysWhy)
         EXPECT_EQ((std::vector<std::string>{"a"}), Items(::GetDlgItem(dlg.m_hWnd, IDC_DEVICE)))
             << "closed, the name alone: the box is too narrow for more";
         // Released and taken again: no clock of it can be trusted to have left the TAP alone.
-        EXPECT_EQ(-1, dlg.m_nState);
+        EXPECT_EQ(-1, dlg.m_tap.State());
     });
 }
 
@@ -182,7 +182,7 @@ TEST(CableListTest, ACableLostAsItIsSwitchedOnIsSaid)
         EXPECT_NE(std::string::npos,
                   AnsweredBoxes()[0].strText.find("stopped answering as MORVA switched it on: cable B went away"))
             << AnsweredBoxes()[0].strText;
-        EXPECT_EQ(-1, dlg.m_nState);
+        EXPECT_EQ(-1, dlg.m_tap.State());
     });
 }
 

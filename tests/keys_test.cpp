@@ -87,7 +87,7 @@ TEST(StepKeyTest, TheIdcodeReadWithKeysEqualsTheSameWalkClicked)
         EXPECT_EQ(std::vector<std::string>(clicked.begin() + 1, clicked.end()),
                   std::vector<std::string>(pressed.begin() + 1, pressed.end()));
         EXPECT_EQ("32'h14D5654B", WindowText(dlg.m_editValue.m_hWnd));
-        EXPECT_EQ(5, dlg.m_nState);
+        EXPECT_EQ(5, dlg.m_tap.State());
     });
 }
 

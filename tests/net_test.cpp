@@ -120,13 +120,13 @@ TEST_P(NetFaultTest, AFaultFailsTheClockRecordsNothingAndAResetReconnects)
         const std::string text = AnsweredBoxes()[0].strText;
         EXPECT_NE(std::string::npos, text.find("server at 127.0.0.1:" + std::to_string(server.Port()))) << text;
         EXPECT_NE(std::string::npos, text.find(GetParam().pszSaid)) << text;
-        EXPECT_EQ(-1, dlg.m_nState);
+        EXPECT_EQ(-1, dlg.m_tap.State());
         EXPECT_EQ(7u, HistoryLines(dlg).size()) << "the failed clock is not recorded";
-        EXPECT_EQ(7u, dlg.m_session.Count());
+        EXPECT_EQ(7u, dlg.m_tap.Session().Count());
 
         server.SetFaults(ServerFaults());
         Click(dlg, IDC_TEST_LOGIC_RESET);
-        EXPECT_EQ(0, dlg.m_nState);
+        EXPECT_EQ(0, dlg.m_tap.State());
         EXPECT_EQ(1u, AnsweredBoxes().size()) << (AnsweredBoxes().size() > 1 ? AnsweredBoxes()[1].strText : "");
         EXPECT_EQ(13u, HistoryLines(dlg).size());
         EXPECT_EQ(2, server.Connections()) << "the reset connects again";

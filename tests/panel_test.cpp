@@ -153,7 +153,7 @@ TEST(PanelTest, AfterStartOnlyResetIsEnabledAndNothingIsHighlighted)
     RunDialog(dlg, [&] {
         EXPECT_EQ(ENABLED.at(-1), EnabledButtons(dlg));
         EXPECT_TRUE(HighlightedButtons(dlg).empty());
-        EXPECT_EQ(-1, dlg.m_nState);
+        EXPECT_EQ(-1, dlg.m_tap.State());
         // Nothing can be sent or clocked before a reset establishes the state; values can be
         // typed and the pins held.
         for (UINT nID : {IDC_TCK, IDC_SEND_DR, IDC_SEND_IR, IDC_DEVICE})
@@ -174,7 +174,7 @@ TEST(PanelTest, EveryStateEnablesWhatOneClockReachesAndHighlightsItsButtons)
             Click(dlg, IDC_TEST_LOGIC_RESET);
             for (UINT nID : state.path)
                 Click(dlg, nID);
-            ASSERT_EQ(state.nIndex, dlg.m_nState);
+            ASSERT_EQ(state.nIndex, dlg.m_tap.State());
             EXPECT_EQ(ENABLED.at(state.nIndex), EnabledButtons(dlg)) << state.pszCode;
             EXPECT_EQ(Expected(state.nIndex), HighlightedButtons(dlg)) << state.pszCode;
             EXPECT_TRUE(dlg.m_btnTck.IsWindowEnabled()) << state.pszCode;
@@ -291,7 +291,7 @@ TEST(PanelTest, CommandForADisabledButtonDoesNothing)
     RunDialog(dlg, [&] {
         // Before the first reset every state button but reset is disabled.
         Click(dlg, IDC_SHIFT_DR);
-        EXPECT_EQ(-1, dlg.m_nState);
+        EXPECT_EQ(-1, dlg.m_tap.State());
         EXPECT_EQ(0, dlg.m_listHistory.GetCount());
 
         Click(dlg, IDC_TEST_LOGIC_RESET);
@@ -301,7 +301,7 @@ TEST(PanelTest, CommandForADisabledButtonDoesNothing)
         for (UINT nID : {IDC_CAPTURE_DR, IDC_SHIFT_DR_1, IDC_EXIT1_IR, IDC_UPDATE_DR, IDC_SELECT_IR})
         {
             Click(dlg, nID);
-            EXPECT_EQ(1, dlg.m_nState) << nID;
+            EXPECT_EQ(1, dlg.m_tap.State()) << nID;
             EXPECT_EQ(TapState::RunTestIdle, SimulatedBoard().State()) << nID;
         }
         EXPECT_EQ(nLines, dlg.m_listHistory.GetCount());

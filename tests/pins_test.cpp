@@ -45,7 +45,7 @@ TEST(PinControlTest, ALevelHeldByHandIsOneWriteWithTckLow)
         EXPECT_EQ(0, dlg.m_btnTms.GetCheck());
         EXPECT_EQ(1, dlg.m_btnTdi.GetCheck());
         EXPECT_EQ(0, dlg.m_listHistory.GetCount()) << "no clock";
-        EXPECT_EQ(-1, dlg.m_nState);
+        EXPECT_EQ(-1, dlg.m_tap.State());
 
         // TDO now: one read, nothing written.
         port.status = 0x6F;
@@ -92,19 +92,19 @@ TEST(PinControlTest, TckIsAClicksClockAndTheStateFollowsTms)
         levelWrites.push_back(pinned.accesses.size());
         Click(dlg, IDC_TMS);
         Click(dlg, IDC_TCK);
-        EXPECT_EQ(1, dlg.m_nState);
+        EXPECT_EQ(1, dlg.m_tap.State());
         EXPECT_TRUE(dlg.m_btnSelectDr.IsWindowEnabled());
         levelWrites.push_back(pinned.accesses.size());
         Click(dlg, IDC_TMS);
         Click(dlg, IDC_TCK);
-        EXPECT_EQ(2, dlg.m_nState);
+        EXPECT_EQ(2, dlg.m_tap.State());
         EXPECT_EQ(clickedLines, HistoryLines(dlg));
         EXPECT_EQ(1, dlg.m_btnTms.GetCheck());
         // From SELECT-IR, TMS high leads to TEST-LOGIC-RESET.
         Click(dlg, IDC_TCK);
-        EXPECT_EQ(12, dlg.m_nState);
+        EXPECT_EQ(12, dlg.m_tap.State());
         Click(dlg, IDC_TCK);
-        EXPECT_EQ(0, dlg.m_nState);
+        EXPECT_EQ(0, dlg.m_tap.State());
     });
     // Without the two levels held by hand, the pins' clocks are the clicks' clocks, byte for byte
     // (power-on, the reset, RUN-TEST/IDLE, SELECT-DR).

@@ -70,15 +70,15 @@ TEST_F(SendTest, InstructionThenIdcodeAreTheClocksAPersonWouldClick)
     RunDialog(dlg, [&] {
         Click(dlg, IDC_TEST_LOGIC_RESET);
         Click(dlg, IDC_RUN_TEST_IDLE);
-        const size_t nRecorded = dlg.m_session.Count();
+        const size_t nRecorded = dlg.m_tap.Session().Count();
         SendValue(dlg, IDC_IR_VALUE, "4'b0010");
-        EXPECT_EQ(4u + 6u, dlg.m_session.Count() - nRecorded) << "an N-bit IR value from RUN-TEST/IDLE";
+        EXPECT_EQ(4u + 6u, dlg.m_tap.Session().Count() - nRecorded) << "an N-bit IR value from RUN-TEST/IDLE";
         EXPECT_EQ("4'h1", WindowText(dlg.m_editValue.m_hWnd)) << "the instruction register's capture, 0001";
         EXPECT_EQ(CJtagDevice::IR_IDCODE, SimulatedBoard().Instruction());
         SendValue(dlg, IDC_DR_VALUE, "32'h0");
-        EXPECT_EQ(4u + 6u + 32u + 5u, dlg.m_session.Count() - nRecorded) << "an N-bit DR value";
+        EXPECT_EQ(4u + 6u + 32u + 5u, dlg.m_tap.Session().Count() - nRecorded) << "an N-bit DR value";
         EXPECT_EQ("32'h14D5654B", WindowText(dlg.m_editValue.m_hWnd));
-        EXPECT_EQ(1, dlg.m_nState);
+        EXPECT_EQ(1, dlg.m_tap.State());
         EXPECT_EQ(TapState::RunTestIdle, SimulatedBoard().State());
         EXPECT_TRUE(dlg.m_btnRunTestIdle.IsWindowEnabled());
         EXPECT_EQ(dlg.m_pPrimaryShown, &dlg.m_btnRunTestIdle) << "RUN-TEST/IDLE is highlighted";
@@ -105,7 +105,7 @@ TEST_F(SendTest, BypassDelaysTheDataByOneBit)
         EXPECT_EQ(CJtagDevice::IR_BYPASS, SimulatedBoard().Instruction());
         SendValue(dlg, IDC_DR_VALUE, "8'hA5");
         EXPECT_EQ("8'h4A", WindowText(dlg.m_editValue.m_hWnd));
-        EXPECT_EQ(1, dlg.m_nState);
+        EXPECT_EQ(1, dlg.m_tap.State());
     });
 }
 
@@ -162,7 +162,7 @@ TEST_F(SendTest, BadValuesAndWrongStatesClockNothing)
         EXPECT_FALSE(dlg.m_btnSendDr.IsWindowEnabled()) << "before a reset the state is unknown";
         Click(dlg, IDC_TEST_LOGIC_RESET);
         EXPECT_TRUE(dlg.m_btnSendDr.IsWindowEnabled());
-        const size_t nRecorded = dlg.m_session.Count();
+        const size_t nRecorded = dlg.m_tap.Session().Count();
         for (const char* pszBad : {"4'h1F", "12x", "", "0x"})
         {
             dlg.m_cbDrValue.SetWindowText(pszBad);
@@ -173,7 +173,7 @@ TEST_F(SendTest, BadValuesAndWrongStatesClockNothing)
             ::SetFocus(dlg.m_cbDrValue.m_hWnd);
             dlg.SendMessage(WM_COMMAND, IDOK, 0);
         }
-        EXPECT_EQ(nRecorded, dlg.m_session.Count());
+        EXPECT_EQ(nRecorded, dlg.m_tap.Session().Count());
         ASSERT_EQ(4u, boxes.size());
         EXPECT_NE(std::string::npos, boxes[0].strText.find("does not fit in 4 bits")) << boxes[0].strText;
         EXPECT_NE(std::string::npos, boxes[1].strText.find("4'b0010, 6'h09")) << boxes[1].strText;
@@ -188,14 +188,14 @@ TEST_F(SendTest, BadValuesAndWrongStatesClockNothing)
         Click(dlg, IDC_SEND_DR);
         ::SetFocus(dlg.m_cbDrValue.m_hWnd);
         dlg.SendMessage(WM_COMMAND, IDOK, 0);
-        EXPECT_EQ(nRecorded + 2, dlg.m_session.Count());
+        EXPECT_EQ(nRecorded + 2, dlg.m_tap.Session().Count());
         ASSERT_EQ(5u, boxes.size());
         EXPECT_NE(std::string::npos, boxes[4].strText.find("SEND-DR starts from")) << boxes[4].strText;
         // Enter anywhere else does nothing at all.
         ::SetFocus(dlg.m_listHistory.m_hWnd);
         dlg.SendMessage(WM_COMMAND, IDOK, 0);
         EXPECT_EQ(5u, boxes.size());
-        EXPECT_EQ(nRecorded + 2, dlg.m_session.Count());
+        EXPECT_EQ(nRecorded + 2, dlg.m_tap.Session().Count());
     });
 }
 
@@ -207,9 +207,9 @@ TEST_F(SendTest, EnterInAListPressesItsSend)
         Click(dlg, IDC_TEST_LOGIC_RESET);
         dlg.m_cbIrValue.SetWindowText("1111");
         ::SetFocus(dlg.m_cbIrValue.m_hWnd);
-        const size_t nRecorded = dlg.m_session.Count();
+        const size_t nRecorded = dlg.m_tap.Session().Count();
         dlg.SendMessage(WM_COMMAND, IDOK, 0);
-        EXPECT_EQ(nRecorded + 4 + 5 + 2, dlg.m_session.Count()) << "from TEST-LOGIC-RESET: one clock more";
+        EXPECT_EQ(nRecorded + 4 + 5 + 2, dlg.m_tap.Session().Count()) << "from TEST-LOGIC-RESET: one clock more";
         EXPECT_EQ(CJtagDevice::IR_BYPASS, SimulatedBoard().Instruction());
     });
 }
@@ -297,7 +297,7 @@ TEST_F(SendTest, AStoppedSendWaitsInPauseWithoutUpdating)
         const std::vector<AnsweredBox>& boxes = AnsweredBoxes();
         Click(dlg, IDC_TEST_LOGIC_RESET);
         SendValue(dlg, IDC_IR_VALUE, "4'hF");
-        const size_t nRecorded = dlg.m_session.Count();
+        const size_t nRecorded = dlg.m_tap.Session().Count();
         const size_t nLines = HistoryLines(dlg).size();
         g_nStopAt = 3 + 2048;
         g_hStopDlg = dlg.m_hWnd;
@@ -306,7 +306,7 @@ TEST_F(SendTest, AStoppedSendWaitsInPauseWithoutUpdating)
         SendValue(dlg, IDC_DR_VALUE, "4096'h0");
         AfxSetSleep(nullptr);
         // Three clocks into Shift-DR, 2048 bits, the bit after the click into Exit1, then Pause.
-        EXPECT_EQ(3u + 2048u + 1u + 1u, dlg.m_session.Count() - nRecorded);
+        EXPECT_EQ(3u + 2048u + 1u + 1u, dlg.m_tap.Session().Count() - nRecorded);
         const std::vector<std::string> lines = HistoryLines(dlg);
         EXPECT_EQ(101u, lines.size()) << "the list kept as many lines as clicking would have";
         EXPECT_GT(lines.size(), nLines);
@@ -314,7 +314,7 @@ TEST_F(SendTest, AStoppedSendWaitsInPauseWithoutUpdating)
         EXPECT_EQ("011-PDR", lines[100]);
         for (const std::string& line : lines)
             EXPECT_EQ(std::string::npos, line.find("UDR")) << "an Update after the stop";
-        EXPECT_EQ(6, dlg.m_nState);
+        EXPECT_EQ(6, dlg.m_tap.State());
         EXPECT_EQ(TapState::PauseDr, SimulatedBoard().State());
         EXPECT_EQ("SEND-DR", WindowText(dlg.m_btnSendDr.m_hWnd));
         EXPECT_TRUE(dlg.m_btnSendDr.IsWindowEnabled()) << "a SEND may start again from PAUSE-DR";

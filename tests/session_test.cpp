@@ -5,6 +5,7 @@
 #include "dialog_runner.h"
 #include "recording_port.h"
 #include "session/Vcd.h"
+#include "tap/TapStates.h"
 
 namespace {
 
@@ -89,17 +90,17 @@ TEST(VcdTest, TheLiveFileEqualsTheSavedOneAfterEveryClick)
     CStepperDlg dlg;
     CLiveVcd trace;
     std::string strError;
-    ASSERT_TRUE(trace.Open(live, dlg.m_strSessionDate, strError)) << strError;
-    dlg.m_pLiveTrace = &trace;
+    ASSERT_TRUE(trace.Open(live, dlg.m_tap.SessionDate(), strError)) << strError;
+    dlg.m_tap.SetLiveTrace(&trace);
     RunDialog(dlg, [&] {
         CCountedWaits waits;
         for (UINT nID : WALK)
         {
             Click(dlg, nID);
-            ASSERT_TRUE(SaveVcd(dlg.m_session, dlg.m_strSessionDate, saved, strError)) << strError;
+            ASSERT_TRUE(SaveVcd(dlg.m_tap.Session(), dlg.m_tap.SessionDate(), saved, strError)) << strError;
             ASSERT_EQ(ReadFile(saved), ReadFile(live)) << "after " << nID;
         }
-        EXPECT_EQ(6u + std::size(WALK) - 1, dlg.m_session.Count());
+        EXPECT_EQ(6u + std::size(WALK) - 1, dlg.m_tap.Session().Count());
     });
     const std::string text = ReadFile(saved);
     EXPECT_NE(std::string::npos, text.find("sSHIFT-IR %"));
@@ -126,11 +127,11 @@ public:
         if (!m_bPending)
             return;
         m_bPending = false;
-        nSentUs = m_dlg.SessionMicroseconds();
-        while (m_dlg.SessionMicroseconds() < nSentUs + 1000)
+        nSentUs = m_dlg.m_tap.SessionMicroseconds();
+        while (m_dlg.m_tap.SessionMicroseconds() < nSentUs + 1000)
         {
         }
-        nDoneUs = m_dlg.SessionMicroseconds();
+        nDoneUs = m_dlg.m_tap.SessionMicroseconds();
     }
 
     uint64_t nSentUs = 0;
@@ -149,8 +150,8 @@ TEST(SessionRecordTest, AClockHeldBackByItsPortIsStampedAroundItsTransfer)
     RunDialog(dlg, [&] {
         CCountedWaits waits;
         Click(dlg, IDC_TEST_LOGIC_RESET);
-        ASSERT_GT(dlg.m_session.Count(), 0u);
-        const ClockRecord& clock = dlg.m_session.At(dlg.m_session.Count() - 1);
+        ASSERT_GT(dlg.m_tap.Session().Count(), 0u);
+        const ClockRecord& clock = dlg.m_tap.Session().At(dlg.m_tap.Session().Count() - 1);
         EXPECT_LE(clock.FallUs(), port.nSentUs);
         EXPECT_GE(clock.FallUs() + clock.nRiseUs, port.nDoneUs) << "the rise is stamped before the clock left";
     });

@@ -17,9 +17,9 @@ namespace {
 // Whether the window and the board agree, and the trace keeps its shape.
 ::testing::AssertionResult Consistent(CStepperDlg& dlg)
 {
-    const ExpectedState* pState = ExpectedStateFor(dlg.m_nState);
+    const ExpectedState* pState = ExpectedStateFor(dlg.m_tap.State());
     if (pState == nullptr)
-        return ::testing::AssertionFailure() << "state index " << dlg.m_nState;
+        return ::testing::AssertionFailure() << "state index " << dlg.m_tap.State();
     if (pState->board != SimulatedBoard().State())
         return ::testing::AssertionFailure() << "window shows " << pState->pszCode << ", board is in state "
                                              << static_cast<int>(SimulatedBoard().State());
@@ -218,7 +218,7 @@ TEST(SoakTest, CommandsFromAnywhereNeverBreakTheWindowOrTheCable)
         // Still a working tool.
         Click(dlg, IDC_TEST_LOGIC_RESET);
         Click(dlg, IDC_RUN_TEST_IDLE);
-        EXPECT_EQ(1, dlg.m_nState);
+        EXPECT_EQ(1, dlg.m_tap.State());
         EXPECT_TRUE(Consistent(dlg));
     });
     SetCablePort(nullptr);

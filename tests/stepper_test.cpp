@@ -32,16 +32,16 @@ std::string Line(int tms, int tdi, int tdo, const char* code)
 void WalkTo(CStepperDlg& dlg, const ExpectedState& target)
 {
     Click(dlg, IDC_TEST_LOGIC_RESET);
-    ASSERT_EQ(0, dlg.m_nState);
+    ASSERT_EQ(0, dlg.m_tap.State());
     ASSERT_EQ(TapState::TestLogicReset, SimulatedBoard().State());
     for (UINT nID : target.path)
     {
         Click(dlg, nID);
-        const ExpectedState* pNow = ExpectedStateFor(dlg.m_nState);
-        ASSERT_NE(nullptr, pNow) << "index " << dlg.m_nState;
+        const ExpectedState* pNow = ExpectedStateFor(dlg.m_tap.State());
+        ASSERT_NE(nullptr, pNow) << "index " << dlg.m_tap.State();
         ASSERT_EQ(pNow->board, SimulatedBoard().State()) << "after button " << nID;
     }
-    ASSERT_EQ(target.nIndex, dlg.m_nState);
+    ASSERT_EQ(target.nIndex, dlg.m_tap.State());
 }
 
 } // namespace
@@ -72,7 +72,7 @@ TEST(StepCommandTest, EveryButtonFromEveryStateItCanBeReachedFrom)
                     const int nTdi = command.nTdi == -1 ? nTdiBefore : command.nTdi;
                     const std::string where =
                         std::string("button ") + std::to_string(command.nID) + " from " + from.pszCode;
-                    EXPECT_EQ(command.nState, dlg.m_nState) << where;
+                    EXPECT_EQ(command.nState, dlg.m_tap.State()) << where;
                     EXPECT_EQ(pTo->board, SimulatedBoard().State()) << where;
                     EXPECT_EQ(command.nTms, GetTms()) << where;
                     EXPECT_EQ(nTdi, GetTdi()) << where;
@@ -110,7 +110,7 @@ TEST(StepCommandTest, ResetFromAnyStateGivesSixClocksWithTmsAndTdiHigh)
                 const bool bLast = i == lines.size() - 1;
                 EXPECT_EQ(bLast ? "111-TLR" : "111-***", lines[i]) << "reset from " << from.pszCode;
             }
-            EXPECT_EQ(0, dlg.m_nState);
+            EXPECT_EQ(0, dlg.m_tap.State());
             EXPECT_EQ(TapState::TestLogicReset, SimulatedBoard().State());
         }
     });
@@ -125,7 +125,7 @@ TEST(StepCommandTest, SendButtonsWhereNoSendMayStartDoNothing)
         for (UINT nID : {IDC_SEND_DR, IDC_SEND_IR})
             Click(dlg, nID);
         EXPECT_EQ(before, HistoryLines(dlg));
-        EXPECT_EQ(4, dlg.m_nState);
+        EXPECT_EQ(4, dlg.m_tap.State());
         EXPECT_EQ(TapState::ShiftDr, SimulatedBoard().State());
     });
 }

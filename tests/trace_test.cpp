@@ -126,11 +126,11 @@ TEST(TraceTest, EachClockIsOneColumnMatchingItsHistoryLine)
             Click(dlg, nID);
             ExpectRowsIntact(dlg);
             const std::string line = HistoryLines(dlg).back();
-            const TapStateRow* pRow = FindTapState(dlg.m_nState);
-            ASSERT_NE(nullptr, pRow);
+            const char* pszCode = TapStateCode(dlg.m_tap.State());
+            ASSERT_NE(nullptr, pszCode);
             ASSERT_EQ(7u, line.size());
-            EXPECT_EQ(std::string(pRow->pszCode) + "/" + line.substr(0, 3), NewestColumn(dlg));
-            EXPECT_EQ(std::string(pRow->pszCode), line.substr(4));
+            EXPECT_EQ(std::string(pszCode) + "/" + line.substr(0, 3), NewestColumn(dlg));
+            EXPECT_EQ(std::string(pszCode), line.substr(4));
         }
         const std::vector<std::string> lines = HistoryLines(dlg);
         EXPECT_EQ("011-SIR", lines[6 + 4]);  // the "1" beside SHIFT-IR

@@ -1,0 +1,171 @@
+#include "TapEngine.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "../cable/cable.h"
+#include "../cable/port.h"
+#include "../platform/system.h"
+
+const TapRegister TAP_DR = {"SEND-DR", STATE_SHIFT_DR, STATE_EXIT1_DR, STATE_PAUSE_DR, STATE_UPDATE_DR};
+const TapRegister TAP_IR = {"SEND-IR", STATE_SHIFT_IR, STATE_EXIT1_IR, STATE_PAUSE_IR, STATE_UPDATE_IR};
+
+namespace {
+
+// Five clocks with TMS high reach Test-Logic-Reset from any state.
+const int RESET_CLOCKS = 5;
+
+int64_t Ticks()
+{
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+} // namespace
+
+CTapEngine::CTapEngine() : m_nStartTicks(Ticks())
+{
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    char date[48];
+    snprintf(date, sizeof(date), "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+             now.wMinute, now.wSecond);
+    m_strSessionDate = date;
+}
+
+uint64_t CTapEngine::SessionMicroseconds() const
+{
+    LARGE_INTEGER frequency;
+    ::QueryPerformanceFrequency(&frequency);
+    const uint64_t nTicks = static_cast<uint64_t>(Ticks() - m_nStartTicks);
+    const uint64_t nPerSecond = static_cast<uint64_t>(frequency.QuadPart);
+    return nTicks / nPerSecond * 1000000 + nTicks % nPerSecond * 1000000 / nPerSecond;
+}
+
+void CTapEngine::ForgetState()
+{
+    m_nState = STATE_UNKNOWN;
+    m_nStateBefore = STATE_UNKNOWN;
+}
+
+bool CTapEngine::Reset()
+{
+    m_nState = STATE_UNKNOWN;
+    SetTms(1);
+    SetTdi(1);
+    // The state stays unknown until the sixth clock: only then is it told.
+    for (int i = 0; i < RESET_CLOCKS; ++i)
+    {
+        if (!Clock())
+            return false;
+    }
+    m_nState = STATE_TEST_LOGIC_RESET;
+    if (m_pListener != nullptr)
+        m_pListener->OnStateEntered(m_nState);
+    return Clock();
+}
+
+bool CTapEngine::Step(const TapStep& step)
+{
+    SetTms(step.nTms);
+    if (step.nTdi != KEEP_TDI)
+        SetTdi(static_cast<BYTE>(step.nTdi));
+    m_nState = step.nNewState;
+    if (m_pListener != nullptr)
+        m_pListener->OnStateEntered(m_nState);
+    return Clock();
+}
+
+bool CTapEngine::ClockHeld()
+{
+    m_nState = NextTapState(m_nState, GetTms());
+    if (m_pListener != nullptr)
+        m_pListener->OnStateEntered(m_nState);
+    return Clock();
+}
+
+bool CTapEngine::Clock()
+{
+    if (m_bPaced)
+        AfxSleep(SETTLE_MS);
+    // A port that holds a clock's writes back sends them here, so that the edges are stamped
+    // around the moment they reach the cable.
+    const uint64_t nFallUs = SessionMicroseconds();
+    PulseTck();
+    CablePort().Flush();
+    const uint64_t nRiseUs = SessionMicroseconds();
+    const BYTE tdo = GetTdo();  // the clock's one port read
+    if (!CableFailure().empty())
+        return Lost();
+
+    const ClockRecord clock = MakeClockRecord(nFallUs, nRiseUs, GetTms(), GetTdi(), tdo, m_nState);
+    m_session.Add(clock);
+    std::string strError;
+    if (m_pLiveTrace != nullptr && !m_pLiveTrace->Append(clock, strError))
+    {
+        m_pLiveTrace = nullptr;
+        if (m_pListener != nullptr)
+            m_pListener->OnTraceFileFailed(strError);
+    }
+    const bool bValueOut = m_shiftOut.OnClock(m_nStateBefore, m_nState, tdo);
+    m_nStateBefore = m_nState;
+    if (m_pListener != nullptr)
+        m_pListener->OnClock(clock, bValueOut);
+    return true;
+}
+
+bool CTapEngine::Lost()
+{
+    ForgetState();
+    if (m_pListener != nullptr)
+        m_pListener->OnCableLost(CableFailure());
+    return false;
+}
+
+CTapEngine::ShiftEnd CTapEngine::Shift(const TapRegister& reg, const std::vector<unsigned char>& bits,
+                                       const ShiftPoll& poll)
+{
+    if (m_nState == STATE_UNKNOWN || !IsShiftStart(m_nState) || bits.empty())
+        return ShiftEnd::Refused;
+    size_t nShifted = 0;
+    for (const TapStep& step : ShortestPath(m_nState, reg.nShift))
+    {
+        poll(nShifted);
+        if (!Step(step))
+            return ShiftEnd::Lost;
+    }
+    bool bStopped = false;
+    for (; nShifted < bits.size(); ++nShifted)
+    {
+        // Stopped, the shift ends with this bit into Exit1 and waits in Pause: no Update.
+        bStopped = poll(nShifted);
+        const bool bLast = bStopped || nShifted + 1 == bits.size();
+        const int nTdi = bits[nShifted] != 0 ? 1 : 0;
+        if (!Step({static_cast<unsigned char>(bLast ? 1 : 0), nTdi, bLast ? reg.nExit1 : reg.nShift}))
+            return ShiftEnd::Lost;
+        if (bStopped)
+            break;
+    }
+    poll(nShifted);
+    if (bStopped)
+        return Step(StepInto(reg.nExit1, reg.nPause)) ? ShiftEnd::Stopped : ShiftEnd::Lost;
+    if (!Step(StepInto(reg.nExit1, reg.nUpdate)) || !Step(StepInto(reg.nUpdate, STATE_RUN_TEST_IDLE)))
+        return ShiftEnd::Lost;
+    return ShiftEnd::Updated;
+}
+
+bool CTapEngine::DriveLevels(unsigned char nTms, unsigned char nTdi)
+{
+    SetTms(nTms);
+    SetTdi(nTdi);
+    ::DriveLevels();
+    return CableFailure().empty() || Lost();
+}
+
+bool CTapEngine::ReadTdo(unsigned char& nTdo)
+{
+    nTdo = GetTdo();
+    return CableFailure().empty() || Lost();
+}

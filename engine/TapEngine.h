@@ -1,0 +1,114 @@
+// The TAP as MORVA drives it: its state (known or not), one clock at a time on the cable, whole
+// shifts, the bits that came out, and the record of every clock. It paints nothing; whoever
+// shows it listens.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "../session/SessionRecord.h"
+#include "../session/Vcd.h"
+#include "../tap/ShiftOut.h"
+#include "../tap/TapStates.h"
+
+// What happened, told as it happens.
+class ITapListener
+{
+public:
+    virtual ~ITapListener() {}
+    // A step is about to clock the TAP into this state.
+    virtual void OnStateEntered(int /*nState*/) {}
+    // A clock reached the device and was recorded; bValueOut: it ended a shift, whose value is
+    // the engine's ValueOut() now.
+    virtual void OnClock(const ClockRecord& /*clock*/, bool /*bValueOut*/) {}
+    // The cable stopped answering: the clock or level did not reach the device, and the state
+    // is unknown. strFailure says what failed.
+    virtual void OnCableLost(const std::string& /*strFailure*/) {}
+    // The live trace file could not take a clock; it is given up.
+    virtual void OnTraceFileFailed(const std::string& /*strError*/) {}
+};
+
+// A register a whole shift goes through, by its column of the diagram.
+struct TapRegister
+{
+    const char* pszName;  // "SEND-DR"
+    int nShift;
+    int nExit1;
+    int nPause;
+    int nUpdate;
+};
+
+extern const TapRegister TAP_DR;
+extern const TapRegister TAP_IR;
+
+class CTapEngine
+{
+public:
+    // Clicks wait this long before their clock, so that a person sees each one on a scope.
+    static const unsigned SETTLE_MS = 5;
+
+    CTapEngine();
+
+    void SetListener(ITapListener* pListener) { m_pListener = pListener; }
+    int State() const { return m_nState; }
+    // The cable was switched, or its pins moved without a clock: nobody knows the state.
+    void ForgetState();
+
+    // Five clocks with TMS high, then one more into Test-Logic-Reset. False when the cable was
+    // lost on the way.
+    bool Reset();
+    // One clock: the step's TMS and TDI, the TAP into its state, recorded.
+    bool Step(const TapStep& step);
+    // One clock with the levels held now, into the state the diagram gives for them.
+    bool ClockHeld();
+
+    enum class ShiftEnd
+    {
+        Updated,  // the value is in, the TAP back in Run-Test/Idle
+        Stopped,  // asked to stop: the TAP waits in Pause, the register not updated
+        Lost,     // the cable was lost; what was clocked before is recorded
+        Refused,  // not from a state where a shift may start: no clock
+    };
+    // Between the clocks of a shift: bits shifted so far; true asks the shift to stop.
+    typedef std::function<bool(size_t nShifted)> ShiftPoll;
+    // The bits, bit 0 first, through the register from a state where a shift may start, by the
+    // fewest clocks to its Shift state, TMS high on the last bit, then Update and Run-Test/Idle.
+    // Polled before each clock; a stop is taken before a bit, which then ends the shift into
+    // Exit1 and Pause.
+    ShiftEnd Shift(const TapRegister& reg, const std::vector<unsigned char>& bits, const ShiftPoll& poll);
+
+    // Holds TMS and TDI at these levels with TCK low: no clock. False when the cable was lost.
+    bool DriveLevels(unsigned char nTms, unsigned char nTdi);
+    // TDO now, without a clock; false when the cable was lost.
+    bool ReadTdo(unsigned char& nTdo);
+
+    // The last value that came out of a register, as the value display shows it.
+    const std::string& ValueOut() const { return m_shiftOut.Shown(); }
+
+    // Every clock since the engine was made, and when it was made.
+    const CSessionRecord& Session() const { return m_session; }
+    const std::string& SessionDate() const { return m_strSessionDate; }
+    // The file that gets each clock as it happens, or null.
+    void SetLiveTrace(CLiveVcd* pTrace) { m_pLiveTrace = pTrace; }
+    uint64_t SessionMicroseconds() const;
+
+    // Whether each step waits SETTLE_MS first, as a click does.
+    void SetPaced(bool bPaced) { m_bPaced = bPaced; }
+
+private:
+    bool Clock();
+    bool Lost();
+
+    ITapListener* m_pListener = nullptr;
+    int m_nState = STATE_UNKNOWN;
+    int m_nStateBefore = STATE_UNKNOWN;  // the state the last recorded clock entered
+    bool m_bPaced = true;
+    CShiftOut m_shiftOut;
+    CSessionRecord m_session;
+    std::string m_strSessionDate;
+    int64_t m_nStartTicks = 0;
+    CLiveVcd* m_pLiveTrace = nullptr;
+};
