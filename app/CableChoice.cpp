@@ -68,7 +68,7 @@ void CCableChoice::Make(const CableName& cable, const FtdiPinMap& map)
     m_pPort = m_pfnMakePort(cable, map);
     m_cable = cable;
     m_map = map;
-    SetProgramPort(m_pPort.get());
+    SetCablePort(m_pPort.get());
 }
 
 bool CCableChoice::CheckAccess(std::string& strProblem)
@@ -100,7 +100,7 @@ void CCableChoice::UseSimulatedBoard()
 
 void CCableChoice::Close()
 {
-    SetProgramPort(nullptr);
+    SetCablePort(nullptr);
     // The last owner's going releases the cable: pins made inputs, claims released.
     m_pPort.reset();
 }
@@ -175,7 +175,7 @@ bool CCableChoice::Use(const std::string& strName, std::string& strError)
         m_pPort = pOld;
         m_cable = oldCable;
         m_map = oldMap;
-        SetProgramPort(m_pPort.get());
+        SetCablePort(m_pPort.get());
         std::string strAgain;
         if (!CheckAccess(strAgain))
             strError += "\n\n" + DescribeCable(oldCable) + " could not be opened again either: " + strAgain;

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "../platform/profile.h"
+#include "../ports/port_factory.h"
+#include "../tap/ScanValue.h"
 #include "SystemCables.h"
 
 namespace {
@@ -108,10 +110,32 @@ bool ReadPinSetting(const std::string& strIniPath, const char* pszKey, unsigned 
     return true;
 }
 
-bool IsOptionWord(const std::string& word)
+// The options that take a value: their names and what the value is.
+struct ValueOption
 {
-    return StartsWithNoCase(word, "/cable:") || StartsWithNoCase(word, "--cable") ||
-           StartsWithNoCase(word, "/trace:") || StartsWithNoCase(word, "--trace");
+    const char* pszName;  // "cable": /cable:X, --cable=X, --cable X
+    const char* pszWhat;
+    bool bSendsValue;  // a value sent without a window; may come again
+};
+
+const ValueOption VALUE_OPTIONS[] = {
+    {"cable", "cable", false},
+    {"trace", "file", false},
+    {"ir", "value", true},
+    {"dr", "value", true},
+};
+
+// The option the word is, with its value in it or after it; null for none.
+const ValueOption* FindValueOption(const std::string& word)
+{
+    for (const ValueOption& option : VALUE_OPTIONS)
+    {
+        const std::string name = option.pszName;
+        if (StartsWithNoCase(word, ("/" + name + ":").c_str()) || StartsWithNoCase(word, ("--" + name + "=").c_str()) ||
+            EqualsNoCase(word, ("--" + name).c_str()))
+            return &option;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -121,6 +145,11 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
     options = CommandLine();
     bool bTrace = false;
     const std::vector<std::string> words = SplitCommandLine(pszCommandLine);
+    for (const std::string& word : words)
+    {
+        const ValueOption* pOption = FindValueOption(word);
+        options.bNoWindow = options.bNoWindow || (pOption != nullptr && pOption->bSendsValue);
+    }
     for (size_t i = 0; i < words.size(); ++i)
     {
         const std::string& word = words[i];
@@ -134,51 +163,61 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
             options.bVersion = true;
             continue;
         }
-        const bool bCable = StartsWithNoCase(word, "/cable:") || StartsWithNoCase(word, "--cable=") ||
-                            EqualsNoCase(word, "--cable");
-        const bool bTraceWord = StartsWithNoCase(word, "/trace:") || StartsWithNoCase(word, "--trace=") ||
-                                EqualsNoCase(word, "--trace");
-        if (!bCable && !bTraceWord)
+        const ValueOption* pOption = FindValueOption(word);
+        if (pOption == nullptr)
         {
             strError = "MORVA does not know the command-line word \"" + word +
-                       "\". It takes /cable:CABLE (or --cable=CABLE, --cable CABLE) and /trace:FILE (or --trace=FILE, "
-                       "--trace FILE); --help lists them.";
+                       "\". It takes /cable:CABLE (or --cable=CABLE, --cable CABLE), /trace:FILE (or --trace=FILE, "
+                       "--trace FILE), --ir VALUE and --dr VALUE; --help lists them.";
             return false;
         }
+        const std::string what = pOption->pszWhat;
         std::string value;
         if (word[0] == '/')
-            value = word.substr(7);
+            value = word.substr(word.find(':') + 1);
         else if (word.find('=') != std::string::npos)
             value = word.substr(word.find('=') + 1);
         else if (i + 1 < words.size())
             value = words[++i];
         // "--trace --cable=sim" has no file name: the next word is an option of its own.
-        if (IsOptionWord(value))
+        if (FindValueOption(value) != nullptr)
         {
-            strError = "The option \"" + word + "\" names no " + (bCable ? "cable" : "file") + ": \"" + value +
-                       "\" is an option of its own. Give the " + (bCable ? "cable" : "file") + " right after it.";
+            strError = "The option \"" + word + "\" names no " + what + ": \"" + value +
+                       "\" is an option of its own. Give the " + what + " right after it.";
             return false;
         }
         if (value.empty())
         {
-            strError = "The option \"" + word + "\" names no " + (bCable ? "cable." : "file.");
+            strError = "The option \"" + word + "\" names no " + what + ".";
             return false;
         }
-        if ((bCable && options.bCable) || (bTraceWord && bTrace))
+        const std::string name = pOption->pszName;
+        if ((name == "cable" && options.bCable) || (name == "trace" && bTrace))
         {
-            strError = std::string("The ") + (bCable ? "cable" : "trace file") + " is given twice on the command "
-                       "line; give it once.";
+            strError = std::string("The ") + (name == "cable" ? "cable" : "trace file") + " is given twice on the "
+                       "command line; give it once.";
             return false;
         }
-        if (bCable)
+        if (name == "cable")
         {
             options.bCable = true;
             options.strCable = value;
         }
-        else
+        else if (name == "trace")
         {
             bTrace = true;
             options.strTrace = value;
+        }
+        else
+        {
+            ShiftRequest shift = {name == "ir", value, {}};
+            std::string strWhy;
+            if (!ParseScanValue(value, shift.bits, strWhy))
+            {
+                strError = "MORVA cannot send \"" + value + "\" given with " + word + ": " + strWhy;
+                return false;
+            }
+            options.shifts.push_back(shift);
         }
     }
     return true;
@@ -255,6 +294,8 @@ std::string CommandLineHelp()
            "Options:\n"
            "  --cable CABLE    the cable (also /cable:CABLE, --cable=CABLE)\n"
            "  --trace FILE     write every clock to FILE as it happens (also /trace:FILE, --trace=FILE)\n"
+           "  --ir VALUE       without a window: after a reset, SEND-IR the value and print what came out\n"
+           "  --dr VALUE       the same through the data register; any number of both, sent in order\n"
            "  --help           this text\n"
            "  --version        the version\n\n"
            "CABLE is one of:\n    " +

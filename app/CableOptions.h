@@ -1,13 +1,16 @@
 // What the person says on the command line and in the settings file (SystemCables.h). The cable:
 // /cable:CABLE (or --cable=CABLE, --cable CABLE) on the command line, else cable=CABLE in the [cable]
 // section of the file, else the system's default; the FTDI pin map in the [ftdi] section.
-// A file that gets every clock as it happens: /trace:FILE (or --trace=FILE, --trace FILE).
+// A file that gets every clock as it happens: /trace:FILE (or --trace=FILE, --trace FILE). Values to
+// send without a window: --ir VALUE and --dr VALUE (also /ir:VALUE, --ir=VALUE).
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
+#include "../cli/ShiftRun.h"
 #include "../ports/bitbang_port.h"
 #include "../ports/cable_name.h"
 #include "SystemCables.h"
@@ -19,6 +22,8 @@ struct CommandLine
     bool bCable = false;
     std::string strCable;
     std::string strTrace;  // empty: no trace file
+    std::vector<ShiftRequest> shifts;  // in the order given
+    bool bNoWindow = false;  // --ir or --dr is there, even where the line is refused
 };
 
 // False, with the reason, for a word MORVA does not know, an option without its value, or an

@@ -10,6 +10,7 @@
 #include "../res/texts.h"
 #include "../stepper/StepperDlg.h"
 #include "../session/Vcd.h"
+#include "../cli/ShiftRun.h"
 #include "CableChoice.h"
 #include "CableOptions.h"
 #include "SystemCables.h"
@@ -68,12 +69,30 @@ bool CStepperApp::OfferSimulatedBoard(CCableChoice& cables, const std::string& s
     return true;
 }
 
+int CStepperApp::SendFromCommandLine(const CommandLine& options)
+{
+    std::string strProblem;
+    CCableChoice cables(SettingsPath(), m_pfnMakePort);
+    if (!cables.Start(options, strProblem) || !cables.CheckAccess(strProblem))
+    {
+        SayOnConsole(strProblem, true);
+        return 1;
+    }
+    return RunShifts(options.shifts, options.strTrace, &SayOnConsole);
+}
+
 BOOL CStepperApp::InitInstance()
 {
     std::string strProblem;
     CommandLine options;
     if (!ParseCommandLine(m_lpCmdLine, options, strProblem))
     {
+        if (options.bNoWindow)
+        {
+            m_nExitCode = 1;
+            SayOnConsole(strProblem, true);
+            return FALSE;
+        }
         Refuse(strProblem);
         return FALSE;
     }
@@ -83,6 +102,12 @@ BOOL CStepperApp::InitInstance()
             options.bHelp ? CommandLineHelp() : std::string("MORVA ") + MORVA_VERSION_STRING;
         if (!SayOnTerminal(strText, false))
             MessageBoxCp932(nullptr, strText.c_str(), MAIN_CAPTION, MB_ICONINFORMATION);
+        return FALSE;
+    }
+    // Values to send: no window, and no box, whatever happens.
+    if (!options.shifts.empty())
+    {
+        m_nExitCode = SendFromCommandLine(options);
         return FALSE;
     }
     const std::string strNoDisplay = NoDisplayProblem();
@@ -102,7 +127,7 @@ BOOL CStepperApp::InitInstance()
     }
 
     // Nothing touches a port before the cable is chosen and found usable.
-    CCableChoice cables(SettingsPath());
+    CCableChoice cables(SettingsPath(), m_pfnMakePort);
     if ((!cables.Start(options, strProblem) || !cables.CheckAccess(strProblem)) &&
         !OfferSimulatedBoard(cables, strProblem))
         return FALSE;
@@ -112,7 +137,7 @@ BOOL CStepperApp::InitInstance()
 
     CStepperDlg dlg;
     dlg.m_strSettingsPath = SettingsPath();
-    dlg.m_pCables = &cables;
+    dlg.m_cables.m_pCables = &cables;
     CLiveVcd trace;
     if (!options.strTrace.empty())
     {

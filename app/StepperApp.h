@@ -4,8 +4,10 @@
 #include <string>
 
 #include "../platform/app.h"
+#include "../ports/port_factory.h"
+#include "CableChoice.h"
 
-class CCableChoice;
+struct CommandLine;
 
 class CStepperApp : public CWinApp
 {
@@ -14,6 +16,9 @@ public:
 
     BOOL InitInstance() override;
     int ExitInstance() override { return m_nExitCode; }
+
+    // What makes the port of the cable chosen: every way to a cable, or (tests) a stand-in.
+    CCableChoice::MAKE_PORT m_pfnMakePort = &MakePort;
 
 protected:
     const AFX_MSGMAP* GetMessageMap() const override { return &s_messageMap; }
@@ -26,6 +31,8 @@ private:
     // The start's cable cannot be used: the box that says so asks whether to open the window on
     // the simulated board instead, whose cable list offers the others. False: the program ends.
     bool OfferSimulatedBoard(CCableChoice& cables, const std::string& strProblem);
+    // --ir and --dr: the values sent on the cable chosen, without a window; the exit code.
+    int SendFromCommandLine(const CommandLine& options);
 
     static const AFX_MSGMAP_ENTRY s_messageEntries[];
     int m_nExitCode = 0;

@@ -17,11 +17,6 @@ std::string SettingsPath();
 // A path the program opens, as the person knows it, for messages.
 std::string ShownPath(const std::string& strPath);
 
-// False, with why, for a cable this system has no way to: a port address no port of Linux has,
-// a device file on Windows. A port address on Linux becomes the device file of the port that
-// has it.
-bool IsCableReachable(CableName& cable, std::string& strWhy);
-
 // False, with what to give, when nobody chose a cable and the system's default is not there.
 bool CheckDefaultCable(std::string& strError);
 
@@ -29,6 +24,10 @@ bool CheckDefaultCable(std::string& strError);
 // standard output otherwise) and gives true; false where there is none (Windows, a desktop's
 // menu), and a box must say it.
 bool SayOnTerminal(const std::string& text, bool bError);
+
+// Says a line on the console the program was started from, if any: on standard output, or on
+// standard error where bError. For the command line's own output, not for what a box says.
+void SayOnConsole(const std::string& line, bool bError);
 
 // Why no window can be shown (no display to show it on), or empty.
 std::string NoDisplayProblem();

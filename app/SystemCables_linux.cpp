@@ -2,7 +2,7 @@
 // the settings in ~/.config/morva/morva.ini (or under $XDG_CONFIG_HOME).
 #include "SystemCables.h"
 
-#include "../ports/ppdev_port.h"
+#include "../ports/port_factory.h"
 
 #include <windows.h>
 
@@ -66,35 +66,19 @@ std::string ShownPath(const std::string& strPath)
     return strUnix;
 }
 
-bool IsCableReachable(CableName& cable, std::string& strWhy)
-{
-    // ppdev reaches ports by device file: the kernel says which one has the address.
-    if (cable.kind == CableKind::Lpt && cable.device.empty() && cable.address != CableName().address)
-    {
-        std::string strDevice;
-        if (!FindParportAt(cable.address, PARPORT_PROC_FOLDER, strDevice, strWhy))
-            return false;
-        cable.device = strDevice;
-        cable.address = CableName().address;
-    }
-    return true;
-}
-
 bool CheckDefaultCable(std::string& strError)
 {
-    const char DEFAULT_DEVICE[] = "/dev/parport0";
-    if (access(DEFAULT_DEVICE, F_OK) == 0)
+    std::string strDevice;
+    if (IsDefaultCablePresent(strDevice))
         return true;
-    strError = std::string("No cable is chosen, and this computer has no parallel port ") + DEFAULT_DEVICE +
+    strError = "No cable is chosen, and this computer has no parallel port " + strDevice +
                ".\n\n" + CABLE_CHOICE_HOW + "CABLE is one of:\n" + CABLE_NAME_FORMS +
                "\n\nTo try MORVA without a cable: morva --cable sim";
     return false;
 }
 
-bool SayOnTerminal(const std::string& text, bool bError)
+void SayOnConsole(const std::string& text, bool bError)
 {
-    // Said on the stream in any case (a desktop keeps it in its log); a box is still needed where
-    // no terminal shows it.
     const int fd = bError ? STDERR_FILENO : STDOUT_FILENO;
     const std::string line = (bError ? "morva: " : "") + text + "\n";
     for (size_t nDone = 0; nDone < line.size();)
@@ -104,6 +88,13 @@ bool SayOnTerminal(const std::string& text, bool bError)
             break;
         nDone += static_cast<size_t>(nWritten);
     }
+}
+
+bool SayOnTerminal(const std::string& text, bool bError)
+{
+    // Said on the stream in any case (a desktop keeps it in its log); a box is still needed where
+    // no terminal shows it.
+    SayOnConsole(text, bError);
     return isatty(STDIN_FILENO) != 0 || isatty(STDOUT_FILENO) != 0 || isatty(STDERR_FILENO) != 0;
 }
 

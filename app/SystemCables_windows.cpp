@@ -3,6 +3,19 @@
 
 #include <windows.h>
 
+#include "../ports/port_factory.h"
+
+namespace {
+
+void WriteLine(HANDLE hOut, const std::string& text)
+{
+    const std::string line = text + "\r\n";
+    DWORD dwWritten = 0;
+    ::WriteFile(hOut, line.data(), static_cast<DWORD>(line.size()), &dwWritten, nullptr);
+}
+
+} // namespace
+
 const char CABLE_NAME_FORMS[] =
     "lpt\tthe parallel port at 0x378\n"
     "lpt:ADDRESS\ta parallel port whose data register is at ADDRESS (hex with 0x, e.g. lpt:0xD010)\n"
@@ -31,21 +44,36 @@ std::string ShownPath(const std::string& strPath)
     return strPath;
 }
 
-bool IsCableReachable(CableName& cable, std::string& strWhy)
-{
-    if (cable.kind == CableKind::Lpt && !cable.device.empty())
-    {
-        strWhy = "\"" + cable.device + "\" is a Linux device file; on Windows give the port's address in hex, as "
-                 "in lpt:0xD010.";
-        return false;
-    }
-    return true;
-}
-
-// The parallel port at 0x378: whether it answers is known only on opening it.
 bool CheckDefaultCable(std::string&)
 {
-    return true;
+    std::string strDevice;
+    return IsDefaultCablePresent(strDevice);
+}
+
+void SayOnConsole(const std::string& text, bool bError)
+{
+    // A GUI program has standard handles only where its starter gave it some (a pipe, a file);
+    // started from a console, it writes to that console once attached to it (Windows XP on).
+    HANDLE hOut = ::GetStdHandle(bError ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    if (hOut == nullptr || hOut == INVALID_HANDLE_VALUE)
+    {
+        typedef BOOL(WINAPI * ATTACH_CONSOLE)(DWORD dwProcessId);
+        const DWORD ATTACH_TO_PARENT = static_cast<DWORD>(-1);
+        const HMODULE hKernel = ::GetModuleHandleA("kernel32.dll");
+        const FARPROC pfn = hKernel != nullptr ? ::GetProcAddress(hKernel, "AttachConsole") : nullptr;
+        const auto pfnAttach = reinterpret_cast<ATTACH_CONSOLE>(reinterpret_cast<void*>(pfn));
+        // A second call fails once attached: the console is there all the same.
+        if (pfnAttach != nullptr)
+            pfnAttach(ATTACH_TO_PARENT);
+        hOut = ::CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                             nullptr);
+        if (hOut == INVALID_HANDLE_VALUE)
+            return;
+        WriteLine(hOut, text);
+        ::CloseHandle(hOut);
+        return;
+    }
+    WriteLine(hOut, text);
 }
 
 bool SayOnTerminal(const std::string&, bool)

@@ -6,7 +6,6 @@ namespace {
 // What the data register is meant to hold: TDI, TMS and enable. TCK is never kept here.
 BYTE g_shadow = 0;
 CPort* g_pPort = nullptr;
-CPort* g_pProgramPort = nullptr;
 unsigned short g_wDataPort = DATA_PORT;
 
 void SetShadowBit(BYTE mask, BYTE level)
@@ -33,21 +32,16 @@ CNoPort g_noPort;
 
 } // namespace
 
-void SetProgramPort(CPort* pPort)
-{
-    g_pProgramPort = pPort;
-}
-
 CPort& CablePort()
 {
-    if (g_pPort != nullptr)
-        return *g_pPort;
-    return g_pProgramPort != nullptr ? *g_pProgramPort : g_noPort;
+    return g_pPort != nullptr ? *g_pPort : g_noPort;
 }
 
-void SetCablePort(CPort* pPort)
+CPort* SetCablePort(CPort* pPort)
 {
+    CPort* pBefore = g_pPort;
     g_pPort = pPort;
+    return pBefore;
 }
 
 void PortPower(BYTE on)
@@ -114,11 +108,6 @@ BYTE GetTdo()
 void SetCableAddress(unsigned short wDataPort)
 {
     g_wDataPort = wDataPort;
-}
-
-unsigned short CableDataAddress()
-{
-    return g_wDataPort;
 }
 
 std::string CableFailure()

@@ -30,6 +30,5 @@ void DriveLevels();
 // Moves the cable to the parallel port whose data register is at wDataPort (status at the next
 // address). Chosen once at start, before the cable is switched on.
 void SetCableAddress(unsigned short wDataPort);
-unsigned short CableDataAddress();
 // Empty while every access reached the cable; otherwise what failed, for the person to read.
 std::string CableFailure();

@@ -39,10 +39,7 @@ public:
     virtual std::vector<std::string> ExampleValues(bool /*bInstruction*/) const { return {}; }
 };
 
-// The port of the cable the program chose, kept by the program; null while none is chosen, when
-// every access fails.
-void SetProgramPort(CPort* pPort);
-
-// The port the cable driver uses now. Tests install a fake; null restores the program's port.
+// The port the cable driver uses: the one of the cable the program chose. Null while none is
+// chosen, when every access fails. Gives the one before.
 CPort& CablePort();
-void SetCablePort(CPort* pPort);
+CPort* SetCablePort(CPort* pPort);

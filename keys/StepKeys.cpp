@@ -1,7 +1,5 @@
 #include "StepKeys.h"
 
-#include "../stepper/StepperDlg.h"
-#include "../stepper/TapTable.h"
 
 namespace {
 
@@ -50,52 +48,23 @@ StepKey ReadStepKey(WPARAM nVirtualKey, LPARAM lParam, bool bShift, bool bNumLoc
     return key;
 }
 
-bool IsOneButton(UINT nID)
-{
-    for (const TapStateRow& row : TAP_STATES)
-    {
-        if (row.nCompanion == nID)
-            return true;
-    }
-    return false;
-}
-
-// The button a key presses now: enabled, and the one a person would click for that TMS.
-UINT CStepperDlg::StepKeyButton(const StepKey& key)
-{
-    if (key.kind == StepKey::Reset)
-        return m_btnTestLogicReset.IsWindowEnabled() ? IDC_TEST_LOGIC_RESET : 0;
-    for (const StepCommandRow& row : STEP_COMMANDS)
-    {
-        CColorButton* pButton = StateButton(row.nID);
-        if (row.step.nTms == key.nTms && IsOneButton(row.nID) == key.bOne && pButton != nullptr &&
-            pButton->IsWindowEnabled())
-            return row.nID;
-    }
-    return 0;
-}
-
-BOOL CStepperDlg::PreTranslateMessage(MSG* pMsg)
+bool CStepKeys::PreTranslate(const MSG& msg)
 {
     // Ctrl and Alt with a key are the controls' and the menus' (Ctrl+C in the history list).
-    if (pMsg->message != WM_KEYDOWN || ::GetKeyState(VK_CONTROL) < 0)
-        return FALSE;
-    const StepKey key = ReadStepKey(pMsg->wParam, pMsg->lParam, ::GetKeyState(VK_SHIFT) < 0,
+    if (msg.message != WM_KEYDOWN || ::GetKeyState(VK_CONTROL) < 0)
+        return false;
+    const StepKey key = ReadStepKey(msg.wParam, msg.lParam, ::GetKeyState(VK_SHIFT) < 0,
                                     (::GetKeyState(VK_NUMLOCK) & 1) != 0);
-    if (key.kind == StepKey::None)
-        return FALSE;
-    // Text typed into a value list's edit field is text.
-    if (::IsChild(m_cbDrValue.m_hWnd, pMsg->hwnd) != FALSE || ::IsChild(m_cbIrValue.m_hWnd, pMsg->hwnd) != FALSE)
-        return FALSE;
+    if (key.kind == StepKey::None || m_target.TakesText(msg.hwnd))
+        return false;
     // A held key's repeats may arrive as one message: each is a step.
-    const int nRepeats = static_cast<int>(pMsg->lParam & 0xFFFF);
-    for (int i = 0; i < (nRepeats > 0 ? nRepeats : 1) && m_pSending == nullptr; ++i)
+    const int nRepeats = static_cast<int>(msg.lParam & 0xFFFF);
+    for (int i = 0; i < (nRepeats > 0 ? nRepeats : 1) && !m_target.IsBusy(); ++i)
     {
-        const UINT nID = StepKeyButton(key);
+        const UINT nID = m_target.StepKeyButton(key);
         if (nID == 0)
             break;
-        // Pressed as a click presses it.
-        SendMessage(WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(m_hWnd, nID)));
+        m_target.Press(nID);
     }
-    return TRUE;
+    return true;
 }

@@ -22,5 +22,29 @@ struct StepKey
 // is on. With Num Lock off the keypad's keys are Insert, End and the arrows, no step keys.
 StepKey ReadStepKey(WPARAM nVirtualKey, LPARAM lParam, bool bShift, bool bNumLock);
 
-// Whether the button is one of the "1" buttons (TDI 1 beside a Shift or Exit1 button).
-bool IsOneButton(UINT nID);
+// Key-down messages turned into the button presses they ask for, before any control sees them.
+class CStepKeys
+{
+public:
+    // What the keys ask of the window.
+    class ITarget
+    {
+    public:
+        virtual ~ITarget() {}
+        // The button the key presses now, or 0 where it presses none.
+        virtual UINT StepKeyButton(const StepKey& key) = 0;
+        // Pressed as a click presses it.
+        virtual void Press(UINT nID) = 0;
+        // Whether keys typed into this window are text (a value list's edit field).
+        virtual bool TakesText(HWND hWnd) = 0;
+        // Whether a command runs, which takes no key meanwhile.
+        virtual bool IsBusy() = 0;
+    };
+
+    explicit CStepKeys(ITarget& target) : m_target(target) {}
+    // True where the message was a step key: taken, whatever it pressed.
+    bool PreTranslate(const MSG& msg);
+
+private:
+    ITarget& m_target;
+};

@@ -3,28 +3,18 @@
 #include <cstdio>
 #include <cstring>
 
+#include "system_library.h"
+
 namespace {
 
 const char D2XX_DLL[] = "ftd2xx.dll";
-
-template <typename F>
-void Assign(D2xxApi& api, F D2xxApi::*pMember, FARPROC pfn)
-{
-    api.*pMember = reinterpret_cast<F>(reinterpret_cast<void*>(pfn));
-}
 
 } // namespace
 
 std::string SystemD2xxPath()
 {
-    char folder[MAX_PATH] = {};
-    const UINT nLength = ::GetSystemDirectoryA(folder, MAX_PATH);
-    if (nLength == 0 || nLength >= MAX_PATH)
-        return D2XX_DLL;
-    std::string path(folder);
-    if (path.back() != '\\')
-        path += '\\';
-    return path + D2XX_DLL;
+    const std::string strPath = SystemFolderFile(D2XX_DLL);
+    return strPath.empty() ? D2XX_DLL : strPath;
 }
 
 bool LoadD2xx(const std::string& strPath, D2xxApi& api, std::string& strError)
@@ -37,39 +27,28 @@ bool LoadD2xx(const std::string& strPath, D2xxApi& api, std::string& strError)
                    "package), which puts ftd2xx.dll there, then start MORVA again.";
         return false;
     }
-    struct
+    std::string strMissing;
+    FindCall(hLibrary, "FT_OpenEx", api.pfnOpenEx, strMissing);
+    FindCall(hLibrary, "FT_Close", api.pfnClose, strMissing);
+    FindCall(hLibrary, "FT_ResetDevice", api.pfnResetDevice, strMissing);
+    FindCall(hLibrary, "FT_SetTimeouts", api.pfnSetTimeouts, strMissing);
+    FindCall(hLibrary, "FT_SetLatencyTimer", api.pfnSetLatencyTimer, strMissing);
+    FindCall(hLibrary, "FT_SetBaudRate", api.pfnSetBaudRate, strMissing);
+    FindCall(hLibrary, "FT_SetBitMode", api.pfnSetBitMode, strMissing);
+    FindCall(hLibrary, "FT_Purge", api.pfnPurge, strMissing);
+    FindCall(hLibrary, "FT_Write", api.pfnWrite, strMissing);
+    FindCall(hLibrary, "FT_Read", api.pfnRead, strMissing);
+    FindCall(hLibrary, "FT_CreateDeviceInfoList", api.pfnCreateDeviceInfoList, strMissing);
+    FindCall(hLibrary, "FT_GetDeviceInfoDetail", api.pfnGetDeviceInfoDetail, strMissing);
+    if (!strMissing.empty())
     {
-        const char* pszName;
-        FARPROC pfn;
-    } calls[] = {{"FT_OpenEx", nullptr},    {"FT_Close", nullptr},
-                 {"FT_ResetDevice", nullptr}, {"FT_SetTimeouts", nullptr}, {"FT_SetLatencyTimer", nullptr},
-                 {"FT_SetBaudRate", nullptr}, {"FT_SetBitMode", nullptr}, {"FT_Purge", nullptr},
-                 {"FT_Write", nullptr},       {"FT_Read", nullptr},      {"FT_CreateDeviceInfoList", nullptr},
-                 {"FT_GetDeviceInfoDetail", nullptr}};
-    for (auto& call : calls)
-    {
-        call.pfn = ::GetProcAddress(hLibrary, call.pszName);
-        if (call.pfn == nullptr)
-        {
-            ::FreeLibrary(hLibrary);
-            strError = strPath + " has no " + call.pszName +
-                       ": it is older than MORVA needs.\n\nInstall FTDI's current D2XX driver, then start MORVA "
-                       "again.";
-            return false;
-        }
+        ::FreeLibrary(hLibrary);
+        api = D2xxApi();
+        strError = strPath + " has no " + strMissing +
+                   ": it is older than MORVA needs.\n\nInstall FTDI's current D2XX driver, then start MORVA "
+                   "again.";
+        return false;
     }
-    Assign(api, &D2xxApi::pfnOpenEx, calls[0].pfn);
-    Assign(api, &D2xxApi::pfnClose, calls[1].pfn);
-    Assign(api, &D2xxApi::pfnResetDevice, calls[2].pfn);
-    Assign(api, &D2xxApi::pfnSetTimeouts, calls[3].pfn);
-    Assign(api, &D2xxApi::pfnSetLatencyTimer, calls[4].pfn);
-    Assign(api, &D2xxApi::pfnSetBaudRate, calls[5].pfn);
-    Assign(api, &D2xxApi::pfnSetBitMode, calls[6].pfn);
-    Assign(api, &D2xxApi::pfnPurge, calls[7].pfn);
-    Assign(api, &D2xxApi::pfnWrite, calls[8].pfn);
-    Assign(api, &D2xxApi::pfnRead, calls[9].pfn);
-    Assign(api, &D2xxApi::pfnCreateDeviceInfoList, calls[10].pfn);
-    Assign(api, &D2xxApi::pfnGetDeviceInfoDetail, calls[11].pfn);
     // The library stays loaded for the rest of the process.
     return true;
 }

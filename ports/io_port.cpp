@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "../cable/cable.h"
 
 namespace {
 
@@ -45,7 +44,7 @@ bool CIoPort::IsAccessible()
 std::string CIoPort::Description() const
 {
     char text[40];
-    snprintf(text, sizeof(text), "parallel port at 0x%X", CableDataAddress());
+    snprintf(text, sizeof(text), "parallel port at 0x%X", m_wDataPort);
     return text;
 }
 

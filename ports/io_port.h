@@ -10,6 +10,9 @@
 class CIoPort : public CPort
 {
 public:
+    // wDataPort: the data register's address, as the cable's name gives it.
+    explicit CIoPort(unsigned short wDataPort) : m_wDataPort(wDataPort) {}
+
     void Write(unsigned short address, unsigned char value) override;
     unsigned char Read(unsigned short address) override;
     // On the NT family the GIVEIO driver grants this process port I/O when its device is opened;
@@ -24,6 +27,7 @@ private:
 
     bool OpenInpOut();
 
+    unsigned short m_wDataPort;
     OUT32 m_pfnOut32 = nullptr;
     INP32 m_pfnInp32 = nullptr;
 };

@@ -41,3 +41,23 @@ typedef bool (*HOST_LOOKUP)(const std::string& host, unsigned long& ulAddress, s
 // A link of this system, not connected; pfnLookup looks host names up in place of the system's
 // name service (tests).
 std::unique_ptr<CNetLink> MakeNetLink(HOST_LOOKUP pfnLookup = nullptr);
+
+// What both systems' links do alike: sends and receives in a loop of waits, each wait bounded
+// by what is left of NET_TIMEOUT_MS. Each system gives the socket's own calls.
+class CStreamLink : public CNetLink
+{
+public:
+    NetResult Send(const void* pData, size_t nSize, std::string& strError) override;
+    NetResult Receive(void* pData, size_t nSize, size_t& nReceived, std::string& strError) override;
+    NetResult ReceiveLine(std::string& line, size_t nMax, std::string& strError) override;
+
+protected:
+    // Until the socket can be read (bRead) or written, at most nMs milliseconds.
+    virtual NetResult Wait(bool bRead, int nMs, std::string& strError) = 0;
+    // Bytes sent or received by one call, 0 for a closed connection (receiving), or -1 with the
+    // system's error in nError.
+    virtual long SendSome(const char* pData, size_t nSize, int& nError) = 0;
+    virtual long ReceiveSome(char* pData, size_t nSize, int& nError) = 0;
+    // What the system's error means, said in strError.
+    virtual NetResult Failure(int nError, std::string& strError) = 0;
+};

@@ -1,7 +1,6 @@
 // BSD sockets, non-blocking, with poll() for every wait.
 #include "net_link.h"
 
-#include <chrono>
 
 #include <cerrno>
 #include <cstring>
@@ -37,18 +36,12 @@ bool SystemLookup(const std::string& host, unsigned long& ulAddress, std::string
     return true;
 }
 
-int MillisecondsSince(std::chrono::steady_clock::time_point start)
-{
-    return static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
-}
-
 std::string ErrorText(int nError)
 {
     return std::strerror(nError);
 }
 
-class CSocketLink : public CNetLink
+class CSocketLink : public CStreamLink
 {
 public:
     explicit CSocketLink(HOST_LOOKUP pfnLookup) : m_knownHost(pfnLookup != nullptr ? pfnLookup : &SystemLookup) {}
@@ -99,69 +92,6 @@ public:
         return Finish(reinterpret_cast<const sockaddr*>(&address), sizeof(address), strError);
     }
 
-    NetResult Send(const void* pData, size_t nSize, std::string& strError) override
-    {
-        const char* p = static_cast<const char*>(pData);
-        while (nSize > 0)
-        {
-            const NetResult ready = Wait(POLLOUT, strError);
-            if (ready != NetResult::Done)
-                return ready;
-            const ssize_t nSent = ::send(m_fd, p, nSize, MSG_NOSIGNAL);
-            if (nSent < 0)
-                return Failure(errno, strError);
-            p += nSent;
-            nSize -= static_cast<size_t>(nSent);
-        }
-        return NetResult::Done;
-    }
-
-    NetResult Receive(void* pData, size_t nSize, size_t& nReceived, std::string& strError) override
-    {
-        nReceived = 0;
-        char* p = static_cast<char*>(pData);
-        const auto start = std::chrono::steady_clock::now();
-        while (nReceived < nSize)
-        {
-            const NetResult ready = Wait(POLLIN, strError, NET_TIMEOUT_MS - MillisecondsSince(start));
-            if (ready != NetResult::Done)
-                return ready;
-            const ssize_t nGot = ::recv(m_fd, p + nReceived, nSize - nReceived, 0);
-            if (nGot == 0)
-            {
-                strError = "the server closed the connection";
-                return NetResult::Closed;
-            }
-            if (nGot < 0)
-                return Failure(errno, strError);
-            nReceived += static_cast<size_t>(nGot);
-        }
-        return NetResult::Done;
-    }
-
-    NetResult ReceiveLine(std::string& line, size_t nMax, std::string& strError) override
-    {
-        line.clear();
-        const auto start = std::chrono::steady_clock::now();
-        while (line.size() < nMax && (line.empty() || line.back() != '\n'))
-        {
-            const NetResult ready = Wait(POLLIN, strError, NET_TIMEOUT_MS - MillisecondsSince(start));
-            if (ready != NetResult::Done)
-                return ready;
-            char c = 0;
-            const ssize_t nGot = ::recv(m_fd, &c, 1, 0);
-            if (nGot == 0)
-            {
-                strError = "the server closed the connection";
-                return NetResult::Closed;
-            }
-            if (nGot < 0)
-                return Failure(errno, strError);
-            line += c;
-        }
-        return NetResult::Done;
-    }
-
     void Close() override
     {
         if (m_fd >= 0)
@@ -181,7 +111,7 @@ private:
             Close();
             return result;
         }
-        NetResult result = Wait(POLLOUT, strError);
+        NetResult result = Wait(false, NET_TIMEOUT_MS, strError);
         int nError = 0;
         socklen_t nSize = sizeof(nError);
         if (result == NetResult::Done && ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &nError, &nSize) == 0 && nError != 0)
@@ -191,14 +121,28 @@ private:
         return result;
     }
 
-    NetResult Wait(short nEvents, std::string& strError, int nMs = NET_TIMEOUT_MS)
+    long SendSome(const char* pData, size_t nSize, int& nError) override
+    {
+        const ssize_t nSent = ::send(m_fd, pData, nSize, MSG_NOSIGNAL);
+        nError = nSent < 0 ? errno : 0;
+        return static_cast<long>(nSent);
+    }
+
+    long ReceiveSome(char* pData, size_t nSize, int& nError) override
+    {
+        const ssize_t nGot = ::recv(m_fd, pData, nSize, 0);
+        nError = nGot < 0 ? errno : 0;
+        return static_cast<long>(nGot);
+    }
+
+    NetResult Wait(bool bRead, int nMs, std::string& strError) override
     {
         if (m_fd < 0)
         {
             strError = "not connected";
             return NetResult::Failed;
         }
-        pollfd entry = {m_fd, nEvents, 0};
+        pollfd entry = {m_fd, static_cast<short>(bRead ? POLLIN : POLLOUT), 0};
         int nReady;
         do
             nReady = ::poll(&entry, 1, nMs > 0 ? nMs : 0);
@@ -213,7 +157,7 @@ private:
         return NetResult::Done;
     }
 
-    static NetResult Failure(int nError, std::string& strError)
+    NetResult Failure(int nError, std::string& strError) override
     {
         strError = ErrorText(nError);
         if (nError == ECONNREFUSED || nError == ENOENT)

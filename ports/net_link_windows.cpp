@@ -7,6 +7,7 @@
 #include <winsock.h>
 
 #include "net_lookup.h"
+#include "system_library.h"
 
 namespace {
 
@@ -43,15 +44,6 @@ struct Winsock
     GETSOCKOPT_CALL pfnGetOption = nullptr;
 };
 
-template <class T>
-bool Find(HMODULE hLibrary, const char* pszName, T& pfn, std::string& strMissing)
-{
-    pfn = reinterpret_cast<T>(reinterpret_cast<void*>(::GetProcAddress(hLibrary, pszName)));
-    if (pfn == nullptr && strMissing.empty())
-        strMissing = pszName;
-    return pfn != nullptr;
-}
-
 // Loaded once for the process, and kept: a second cable finds it ready.
 const Winsock& LoadWinsock()
 {
@@ -60,14 +52,12 @@ const Winsock& LoadWinsock()
     if (s_bTried)
         return s_winsock;
     s_bTried = true;
-    char path[MAX_PATH];
-    const UINT nLength = ::GetSystemDirectoryA(path, MAX_PATH - 16);
-    if (nLength == 0 || nLength >= MAX_PATH - 16)
+    const std::string strPath = SystemFolderFile("wsock32.dll");
+    if (strPath.empty())
     {
         s_winsock.strProblem = "the system folder could not be found";
         return s_winsock;
     }
-    const std::string strPath = std::string(path, nLength) + "\\wsock32.dll";
     HMODULE hLibrary = ::LoadLibraryA(strPath.c_str());
     if (hLibrary == nullptr)
     {
@@ -77,19 +67,19 @@ const Winsock& LoadWinsock()
     }
     Winsock& w = s_winsock;
     std::string strMissing;
-    Find(hLibrary, "WSAStartup", w.pfnStartup, strMissing);
-    Find(hLibrary, "WSAGetLastError", w.pfnLastError, strMissing);
-    Find(hLibrary, "socket", w.pfnSocket, strMissing);
-    Find(hLibrary, "connect", w.pfnConnect, strMissing);
-    Find(hLibrary, "send", w.pfnSend, strMissing);
-    Find(hLibrary, "recv", w.pfnRecv, strMissing);
-    Find(hLibrary, "select", w.pfnSelect, strMissing);
-    Find(hLibrary, "closesocket", w.pfnClose, strMissing);
-    Find(hLibrary, "ioctlsocket", w.pfnIoctl, strMissing);
-    Find(hLibrary, "gethostbyname", w.pfnHostByName, strMissing);
-    Find(hLibrary, "inet_addr", w.pfnInetAddr, strMissing);
-    Find(hLibrary, "setsockopt", w.pfnSetOption, strMissing);
-    Find(hLibrary, "getsockopt", w.pfnGetOption, strMissing);
+    FindCall(hLibrary, "WSAStartup", w.pfnStartup, strMissing);
+    FindCall(hLibrary, "WSAGetLastError", w.pfnLastError, strMissing);
+    FindCall(hLibrary, "socket", w.pfnSocket, strMissing);
+    FindCall(hLibrary, "connect", w.pfnConnect, strMissing);
+    FindCall(hLibrary, "send", w.pfnSend, strMissing);
+    FindCall(hLibrary, "recv", w.pfnRecv, strMissing);
+    FindCall(hLibrary, "select", w.pfnSelect, strMissing);
+    FindCall(hLibrary, "closesocket", w.pfnClose, strMissing);
+    FindCall(hLibrary, "ioctlsocket", w.pfnIoctl, strMissing);
+    FindCall(hLibrary, "gethostbyname", w.pfnHostByName, strMissing);
+    FindCall(hLibrary, "inet_addr", w.pfnInetAddr, strMissing);
+    FindCall(hLibrary, "setsockopt", w.pfnSetOption, strMissing);
+    FindCall(hLibrary, "getsockopt", w.pfnGetOption, strMissing);
     if (!strMissing.empty())
     {
         w.strProblem = strPath + " has no " + strMissing;
@@ -142,13 +132,7 @@ bool SystemLookup(const std::string& host, unsigned long& ulAddress, std::string
     return true;
 }
 
-int MillisecondsLeft(DWORD dwStart)
-{
-    const DWORD dwSpent = ::GetTickCount() - dwStart;
-    return dwSpent >= static_cast<DWORD>(NET_TIMEOUT_MS) ? 0 : NET_TIMEOUT_MS - static_cast<int>(dwSpent);
-}
-
-class CWinsockLink : public CNetLink
+class CWinsockLink : public CStreamLink
 {
 public:
     explicit CWinsockLink(HOST_LOOKUP pfnLookup) : m_knownHost(pfnLookup != nullptr ? pfnLookup : &SystemLookup) {}
@@ -187,7 +171,7 @@ public:
         w.pfnIoctl(m_socket, static_cast<long>(FIONBIO), &nNonBlocking);
         if (w.pfnConnect(m_socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 &&
             w.pfnLastError() != WSAEWOULDBLOCK)
-            return Fail(w.pfnLastError(), strError);
+            return Failure(w.pfnLastError(), strError);
         // Connected: writable. Refused: an exception, with the reason in SO_ERROR.
         fd_set writable = {1, {m_socket}};
         fd_set failed = {1, {m_socket}};
@@ -204,7 +188,7 @@ public:
             int nError = 0;
             int nSize = sizeof(nError);
             w.pfnGetOption(m_socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&nError), &nSize);
-            return Fail(nError != 0 ? nError : w.pfnLastError(), strError);
+            return Failure(nError != 0 ? nError : w.pfnLastError(), strError);
         }
         return NetResult::Done;
     }
@@ -213,72 +197,6 @@ public:
     {
         strError = "UNIX sockets are reached only by the Linux program; give HOST:PORT here";
         return NetResult::Failed;
-    }
-
-    NetResult Send(const void* pData, size_t nSize, std::string& strError) override
-    {
-        const Winsock& w = LoadWinsock();
-        const char* p = static_cast<const char*>(pData);
-        while (nSize > 0)
-        {
-            const NetResult ready = Wait(false, strError);
-            if (ready != NetResult::Done)
-                return ready;
-            const int nSent = w.pfnSend(m_socket, p, static_cast<int>(nSize), 0);
-            if (nSent == SOCKET_ERROR)
-                return Fail(w.pfnLastError(), strError);
-            p += nSent;
-            nSize -= static_cast<size_t>(nSent);
-        }
-        return NetResult::Done;
-    }
-
-    NetResult Receive(void* pData, size_t nSize, size_t& nReceived, std::string& strError) override
-    {
-        const Winsock& w = LoadWinsock();
-        nReceived = 0;
-        char* p = static_cast<char*>(pData);
-        const DWORD dwStart = ::GetTickCount();
-        while (nReceived < nSize)
-        {
-            const NetResult ready = Wait(true, strError, MillisecondsLeft(dwStart));
-            if (ready != NetResult::Done)
-                return ready;
-            const int nGot = w.pfnRecv(m_socket, p + nReceived, static_cast<int>(nSize - nReceived), 0);
-            if (nGot == 0)
-            {
-                strError = "the server closed the connection";
-                return NetResult::Closed;
-            }
-            if (nGot == SOCKET_ERROR)
-                return Fail(w.pfnLastError(), strError);
-            nReceived += static_cast<size_t>(nGot);
-        }
-        return NetResult::Done;
-    }
-
-    NetResult ReceiveLine(std::string& line, size_t nMax, std::string& strError) override
-    {
-        const Winsock& w = LoadWinsock();
-        line.clear();
-        const DWORD dwStart = ::GetTickCount();
-        while (line.size() < nMax && (line.empty() || line.back() != '\n'))
-        {
-            const NetResult ready = Wait(true, strError, MillisecondsLeft(dwStart));
-            if (ready != NetResult::Done)
-                return ready;
-            char c = 0;
-            const int nGot = w.pfnRecv(m_socket, &c, 1, 0);
-            if (nGot == 0)
-            {
-                strError = "the server closed the connection";
-                return NetResult::Closed;
-            }
-            if (nGot == SOCKET_ERROR)
-                return Fail(w.pfnLastError(), strError);
-            line += c;
-        }
-        return NetResult::Done;
     }
 
     void Close() override
@@ -291,7 +209,21 @@ public:
     bool IsConnected() const override { return m_socket != INVALID_SOCKET; }
 
 private:
-    NetResult Wait(bool bRead, std::string& strError, int nMs = NET_TIMEOUT_MS)
+    long SendSome(const char* pData, size_t nSize, int& nError) override
+    {
+        const int nSent = LoadWinsock().pfnSend(m_socket, pData, static_cast<int>(nSize), 0);
+        nError = nSent == SOCKET_ERROR ? LoadWinsock().pfnLastError() : 0;
+        return nSent == SOCKET_ERROR ? -1 : nSent;
+    }
+
+    long ReceiveSome(char* pData, size_t nSize, int& nError) override
+    {
+        const int nGot = LoadWinsock().pfnRecv(m_socket, pData, static_cast<int>(nSize), 0);
+        nError = nGot == SOCKET_ERROR ? LoadWinsock().pfnLastError() : 0;
+        return nGot == SOCKET_ERROR ? -1 : nGot;
+    }
+
+    NetResult Wait(bool bRead, int nMs, std::string& strError) override
     {
         if (m_socket == INVALID_SOCKET)
         {
@@ -308,11 +240,11 @@ private:
             return NetResult::TimedOut;
         }
         if (nReady < 0)
-            return Fail(LoadWinsock().pfnLastError(), strError);
+            return Failure(LoadWinsock().pfnLastError(), strError);
         return NetResult::Done;
     }
 
-    NetResult Fail(int nError, std::string& strError)
+    NetResult Failure(int nError, std::string& strError) override
     {
         Close();
         strError = ErrorText(nError);

@@ -25,6 +25,14 @@ struct FoundCable
 // there. Looked up afresh at every call.
 std::vector<FoundCable> FindCables();
 
+// False, with why, for a cable this system has no way to: a port address no port of Linux has,
+// a device file on Windows. A port address on Linux becomes the device file of the port that
+// has it.
+bool IsCableReachable(CableName& cable, std::string& strWhy);
+// Whether the default cable's device is there, where the system can tell before opening it;
+// strDevice: which device that is.
+bool IsDefaultCablePresent(std::string& strDevice);
+
 // The system's half of the factory: a parallel port or an FTDI cable.
 std::shared_ptr<CPort> MakeSystemPort(const CableName& cable, const FtdiPinMap& map);
 

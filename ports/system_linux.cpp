@@ -3,10 +3,10 @@
 #include "port_factory.h"
 
 #include <dirent.h>
+#include <unistd.h>
 
 #include <algorithm>
 
-#include "../cable/cable.h"
 #include "libftdi_port.h"
 #include "ppdev_port.h"
 
@@ -20,7 +20,7 @@ std::shared_ptr<CPort> MakeSystemPort(const CableName& cable, const FtdiPinMap& 
 {
     if (cable.kind == CableKind::Ftdi)
         return std::make_shared<CLibftdiPort>(cable, map);
-    return std::make_shared<CPpdevPort>(cable.device.empty() ? DEFAULT_DEVICE : cable.device, CableDataAddress());
+    return std::make_shared<CPpdevPort>(cable.device.empty() ? DEFAULT_DEVICE : cable.device, cable.address);
 }
 
 std::vector<FoundCable> FindCables()
@@ -45,4 +45,24 @@ std::vector<FoundCable> FindCables()
     if (CLibftdiPort(CableName(), FtdiPinMap()).ListDevices(devices, strError))
         AddFtdiCables(devices, "libftdi", cables);
     return cables;
+}
+
+bool IsCableReachable(CableName& cable, std::string& strWhy)
+{
+    // ppdev reaches ports by device file: the kernel says which one has the address.
+    if (cable.kind == CableKind::Lpt && cable.device.empty() && cable.address != CableName().address)
+    {
+        std::string strDevice;
+        if (!FindParportAt(cable.address, PARPORT_PROC_FOLDER, strDevice, strWhy))
+            return false;
+        cable.device = strDevice;
+        cable.address = CableName().address;
+    }
+    return true;
+}
+
+bool IsDefaultCablePresent(std::string& strDevice)
+{
+    strDevice = "/dev/parport0";
+    return access(strDevice.c_str(), F_OK) == 0;
 }

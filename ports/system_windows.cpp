@@ -12,6 +12,7 @@
 
 #include "d2xx_port.h"
 #include "io_port.h"
+#include "system_library.h"
 
 namespace {
 
@@ -33,30 +34,23 @@ struct SetupApi
     CONFIGRET(WINAPI* pfnFreeLogConfHandle)(LOG_CONF);
 };
 
-template <typename F>
-bool Find(HMODULE hLibrary, const char* pszName, F& pfn)
-{
-    pfn = reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(hLibrary, pszName)));
-    return pfn != nullptr;
-}
-
 bool LoadSetupApi(SetupApi& api)
 {
-    char path[MAX_PATH] = {};
-    const UINT nLength = ::GetSystemDirectoryA(path, MAX_PATH - 16);
-    if (nLength == 0 || nLength >= MAX_PATH - 16)
+    const std::string strPath = SystemFolderFile("setupapi.dll");
+    HMODULE hLibrary = strPath.empty() ? nullptr : ::LoadLibraryA(strPath.c_str());
+    if (hLibrary == nullptr)
         return false;
-    strcat(path, "\\setupapi.dll");
-    HMODULE hLibrary = ::LoadLibraryA(path);
-    return hLibrary != nullptr && Find(hLibrary, "SetupDiGetClassDevsA", api.pfnGetClassDevs) &&
-           Find(hLibrary, "SetupDiEnumDeviceInfo", api.pfnEnumDeviceInfo) &&
-           Find(hLibrary, "SetupDiGetDeviceRegistryPropertyA", api.pfnGetDeviceRegistryProperty) &&
-           Find(hLibrary, "SetupDiDestroyDeviceInfoList", api.pfnDestroyDeviceInfoList) &&
-           Find(hLibrary, "CM_Get_First_Log_Conf", api.pfnGetFirstLogConf) &&
-           Find(hLibrary, "CM_Get_Next_Res_Des", api.pfnGetNextResDes) &&
-           Find(hLibrary, "CM_Get_Res_Des_Data", api.pfnGetResDesData) &&
-           Find(hLibrary, "CM_Free_Res_Des_Handle", api.pfnFreeResDesHandle) &&
-           Find(hLibrary, "CM_Free_Log_Conf_Handle", api.pfnFreeLogConfHandle);
+    std::string strMissing;
+    FindCall(hLibrary, "SetupDiGetClassDevsA", api.pfnGetClassDevs, strMissing);
+    FindCall(hLibrary, "SetupDiEnumDeviceInfo", api.pfnEnumDeviceInfo, strMissing);
+    FindCall(hLibrary, "SetupDiGetDeviceRegistryPropertyA", api.pfnGetDeviceRegistryProperty, strMissing);
+    FindCall(hLibrary, "SetupDiDestroyDeviceInfoList", api.pfnDestroyDeviceInfoList, strMissing);
+    FindCall(hLibrary, "CM_Get_First_Log_Conf", api.pfnGetFirstLogConf, strMissing);
+    FindCall(hLibrary, "CM_Get_Next_Res_Des", api.pfnGetNextResDes, strMissing);
+    FindCall(hLibrary, "CM_Get_Res_Des_Data", api.pfnGetResDesData, strMissing);
+    FindCall(hLibrary, "CM_Free_Res_Des_Handle", api.pfnFreeResDesHandle, strMissing);
+    FindCall(hLibrary, "CM_Free_Log_Conf_Handle", api.pfnFreeLogConfHandle, strMissing);
+    return strMissing.empty();
 }
 
 // The first I/O range the device was given: a parallel port's data register.
@@ -125,7 +119,7 @@ std::shared_ptr<CPort> MakeSystemPort(const CableName& cable, const FtdiPinMap& 
 {
     if (cable.kind == CableKind::Ftdi)
         return std::make_shared<CD2xxPort>(cable, map);
-    return std::make_shared<CIoPort>();
+    return std::make_shared<CIoPort>(cable.address);
 }
 
 std::vector<FoundCable> FindCables()
@@ -141,4 +135,22 @@ std::vector<FoundCable> FindCables()
     if (CD2xxPort(CableName(), FtdiPinMap()).ListDevices(devices, strError))
         AddFtdiCables(devices, "D2XX", cables);
     return cables;
+}
+
+bool IsCableReachable(CableName& cable, std::string& strWhy)
+{
+    if (cable.kind == CableKind::Lpt && !cable.device.empty())
+    {
+        strWhy = "\"" + cable.device + "\" is a Linux device file; on Windows give the port's address in hex, as "
+                 "in lpt:0xD010.";
+        return false;
+    }
+    return true;
+}
+
+// The parallel port at 0x378: whether it answers is known only on opening it.
+bool IsDefaultCablePresent(std::string& strDevice)
+{
+    strDevice = "lpt";
+    return true;
 }

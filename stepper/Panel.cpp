@@ -99,11 +99,7 @@ BOOL CStepperDlg::ShowState(int nIndex)
         }
     }
     // A clock by TCK needs a state to follow from.
-    if ((nIndex == STATE_UNKNOWN) == (m_btnTck.IsWindowEnabled() != FALSE))
-    {
-        m_btnTck.EnableWindow(nIndex != STATE_UNKNOWN ? TRUE : FALSE);
-        MarkChanged(m_btnTck);
-    }
+    m_pins.ShowStateKnown(nIndex != STATE_UNKNOWN);
 
     if (m_pPrimaryShown != nullptr && m_pPrimaryShown != m_pPrimary)
         Restore(*this, m_pPrimaryShown);
@@ -126,7 +122,7 @@ BOOL CStepperDlg::ShowState(int nIndex)
     {
         m_pSecondaryShown = nullptr;
     }
-    ShowSendButtons();
+    m_send.ShowButtons();
     return TRUE;
 }
 
@@ -135,4 +131,36 @@ void CStepperDlg::ShowUnknownState()
     m_pPrimary = nullptr;
     ShowState(STATE_UNKNOWN);
     m_pPrimaryShown = nullptr;
+}
+
+// The button a key presses now: enabled, and the one a person would click for that TMS.
+UINT CStepperDlg::StepKeyButton(const StepKey& key)
+{
+    if (key.kind == StepKey::Reset)
+        return m_btnTestLogicReset.IsWindowEnabled() ? IDC_TEST_LOGIC_RESET : 0;
+    for (const StepCommandRow& row : STEP_COMMANDS)
+    {
+        CColorButton* pButton = StateButton(row.nID);
+        if (row.step.nTms == key.nTms && IsOneButton(row.nID) == key.bOne && pButton != nullptr &&
+            pButton->IsWindowEnabled())
+            return row.nID;
+    }
+    return 0;
+}
+
+void CStepperDlg::Press(UINT nID)
+{
+    SendMessage(WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(m_hWnd, nID)));
+}
+
+bool CStepperDlg::TakesText(HWND hWnd)
+{
+    bool bDr = false;
+    return m_send.IsValueField(hWnd, bDr);
+}
+
+void CStepperDlg::OnCableSwitched()
+{
+    m_pins.Show();
+    ShowUnknownState();
 }

@@ -22,7 +22,6 @@ const int VALUE_FONT_PIXELS = 11;
 } // namespace
 
 void (*CStepperDlg::s_pfnShowAbout)() = nullptr;
-bool CStepperDlg::s_bHoldPainting = true;
 
 const AFX_MSGMAP_ENTRY CStepperDlg::s_messageEntries[] = {
     MessageEntry<&CStepperDlg::OnSysCommand>(WM_SYSCOMMAND),
@@ -126,10 +125,7 @@ void CStepperDlg::DoDataExchange(CDataExchange* pDX)
 {
     CDialog::DoDataExchange(pDX);
     DDX_Control(pDX, IDC_VALUE_EDIT, m_editValue);
-    DDX_Control(pDX, IDC_SEND_IR, m_btnSendIr);
-    DDX_Control(pDX, IDC_SEND_DR, m_btnSendDr);
-    DDX_Control(pDX, IDC_IR_VALUE, m_cbIrValue);
-    DDX_Control(pDX, IDC_DR_VALUE, m_cbDrValue);
+    m_send.Exchange(pDX);
     DDX_Control(pDX, IDC_HISTORY, m_listHistory);
     DDX_Control(pDX, IDC_TITLE, m_stTitle);
     DDX_Control(pDX, IDC_TRACE_NAME3, m_stName3);
@@ -138,7 +134,7 @@ void CStepperDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_TRACE_TDO, m_stTdo);
     DDX_Control(pDX, IDC_TRACE_TDI, m_stTdi);
     DDX_Control(pDX, IDC_TRACE_NAME1, m_stName1);
-    DDX_Control(pDX, IDC_TCK, m_btnTck);
+    DDX_Control(pDX, IDC_TCK, m_pins.m_btnTck);
     DDX_Control(pDX, IDC_SHIFT_IR_1, m_btnShiftIr1);
     DDX_Control(pDX, IDC_SHIFT_DR_1, m_btnShiftDr1);
     DDX_Control(pDX, IDC_EXIT1_IR_1, m_btnExit1Ir1);
@@ -157,11 +153,21 @@ void CStepperDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_EXIT2_DR, m_btnExit2Dr);
     DDX_Control(pDX, IDC_EXIT1_IR, m_btnExit1Ir);
     DDX_Control(pDX, IDC_EXIT1_DR, m_btnExit1Dr);
-    DDX_Control(pDX, IDC_TMS, m_btnTms);
-    DDX_Control(pDX, IDC_TDO, m_btnTdo);
-    DDX_Control(pDX, IDC_TDI, m_btnTdi);
+    m_pins.Exchange(pDX);
     DDX_Control(pDX, IDC_CAPTURE_IR, m_btnCaptureIr);
     DDX_Control(pDX, IDC_CAPTURE_DR, m_btnCaptureDr);
+}
+
+void CStepperDlg::OnSendDr()
+{
+    if (m_send.m_btnSendDr.IsWindowEnabled())
+        m_send.Send(TAP_DR);
+}
+
+void CStepperDlg::OnSendIr()
+{
+    if (m_send.m_btnSendIr.IsWindowEnabled())
+        m_send.Send(TAP_IR);
 }
 
 LRESULT CStepperDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
@@ -171,15 +177,13 @@ LRESULT CStepperDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     // step again, where the field would take them as text.
     if (message == WM_COMMAND && wParam == IDOK)
     {
-        const HWND hFocus = ::GetFocus();
-        const bool bDr = hFocus != nullptr && ::IsChild(m_cbDrValue.m_hWnd, hFocus) != FALSE;
-        const bool bIr = hFocus != nullptr && ::IsChild(m_cbIrValue.m_hWnd, hFocus) != FALSE;
-        if (bDr || bIr)
+        bool bDr = false;
+        if (m_send.IsValueField(::GetFocus(), bDr))
         {
-            Send(bDr ? TAP_DR : TAP_IR);
+            m_send.Send(bDr ? TAP_DR : TAP_IR);
             if (::IsWindow(m_hWnd) != FALSE && ::IsChild(m_hWnd, ::GetFocus()) != FALSE)
             {
-                const CColorButton& button = bDr ? m_btnSendDr : m_btnSendIr;
+                const CColorButton& button = bDr ? m_send.m_btnSendDr : m_send.m_btnSendIr;
                 const HWND hNext = button.IsWindowEnabled() ? button.m_hWnd : m_btnTestLogicReset.m_hWnd;
                 SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hNext), TRUE);
             }
@@ -187,10 +191,9 @@ LRESULT CStepperDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     // Escape or the close box while a SEND runs: stop it where the TAP can be left, then close.
-    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL && m_pSending != nullptr)
+    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL && m_send.IsSending())
     {
-        m_bStopRequested = true;
-        m_bCloseAfterSend = true;
+        m_send.StopAndClose();
         return 0;
     }
     return CDialog::WindowProc(message, wParam, lParam);
@@ -211,13 +214,8 @@ BOOL CStepperDlg::OnInitDialog()
     SetTitleFont();
 
     CableOn();
-    ShowPinControls();
-    if (m_pCables != nullptr)
-    {
-        ::EnableWindow(::GetDlgItem(m_hWnd, IDC_DEVICE), TRUE);
-        FillCableList(false);
-        ShowCableNote();
-    }
+    m_pins.Show();
+    m_cables.Show();
 
     m_pPrimaryShown = nullptr;
     m_pPrimary = nullptr;
@@ -228,16 +226,13 @@ BOOL CStepperDlg::OnInitDialog()
     InitTrace();
 
     SetValueFont();
-    m_irValues.Load(m_strSettingsPath, CablePort().ExampleValues(true));
-    m_drValues.Load(m_strSettingsPath, CablePort().ExampleValues(false));
-    FillValueList(m_cbIrValue, m_irValues);
-    FillValueList(m_cbDrValue, m_drValues);
+    m_send.Load(m_strSettingsPath);
 
     const COLORREF crDisabledFace = ::GetSysColor(COLOR_BTNSHADOW);
     for (const ButtonMember& member : s_stateButtons)
         (this->*member.pButton).m_crDisabledFace = crDisabledFace;
-    m_btnSendDr.m_crDisabledFace = crDisabledFace;
-    m_btnSendIr.m_crDisabledFace = crDisabledFace;
+    m_send.m_btnSendDr.m_crDisabledFace = crDisabledFace;
+    m_send.m_btnSendIr.m_crDisabledFace = crDisabledFace;
 
     return TRUE;
 }

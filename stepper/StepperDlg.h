@@ -3,20 +3,23 @@
 
 #include <vector>
 
-#include "../chooser/CableList.h"
+#include "../chooser/CableChooser.h"
 #include "../controls/ColorButton.h"
 #include "../controls/HistoryListBox.h"
+#include "../controls/PaintHold.h"
 #include "../keys/StepKeys.h"
+#include "../pins/PinControls.h"
 #include "../platform/wnd.h"
 #include "../res/resource.h"
-#include "../scan/ValueLists.h"
+#include "../scan/SendControls.h"
 #include "../engine/TapEngine.h"
 #include "TapTable.h"
 
-// Posted when the cable list has closed: a pick is acted on once the list is out of the way.
-const UINT WM_CABLE_PICKED = WM_APP + 1;
-
-class CStepperDlg : public CDialog, private ITapListener
+class CStepperDlg : public CDialog,
+                    private ITapListener,
+                    private CStepKeys::ITarget,
+                    private CCableChooser::ITarget,
+                    private CSendControls::ITarget
 {
 public:
     enum { IDD = IDD_MORVA_DIALOG };
@@ -51,10 +54,6 @@ public:
     CColorButton* m_pSecondaryShown;
     CColorButton* m_pSecondary;
     CEdit m_editValue;
-    CColorButton m_btnSendIr;
-    CColorButton m_btnSendDr;
-    CComboBox m_cbIrValue;
-    CComboBox m_cbDrValue;
     CHistoryListBox m_listHistory;
     CStatic m_stTitle;
     CStatic m_stName3;
@@ -63,7 +62,6 @@ public:
     CStatic m_stTdo;
     CStatic m_stTdi;
     CStatic m_stName1;
-    CButton m_btnTck;
     CColorButton m_btnShiftIr1;
     CColorButton m_btnShiftDr1;
     CColorButton m_btnExit1Ir1;
@@ -82,18 +80,12 @@ public:
     CColorButton m_btnExit2Dr;
     CColorButton m_btnExit1Ir;
     CColorButton m_btnExit1Dr;
-    CColorButton m_btnTms;
-    CColorButton m_btnTdo;
-    CColorButton m_btnTdi;
     CColorButton m_btnCaptureIr;
     CColorButton m_btnCaptureDr;
     HICON m_hIcon;
     HICON m_hScaledIcon = nullptr;  // loaded for a DPI the window moved to
     int m_nDpi = 96;  // the DPI the window is laid out for
     CFont m_fontTitle;
-    bool m_bRedrawHeld = false;
-    HWND m_hFocusBeforeHold = nullptr;
-    std::vector<HWND> m_changed;
 
     // The state button with this control ID, or null.
     CColorButton* StateButton(UINT nID);
@@ -103,29 +95,18 @@ public:
     // Asks where, then writes the session as a waveform file.
     void OnSaveTrace();
 
-    // A click changes up to twenty buttons, six rows and the list; the window system would paint
-    // each change at once. Held, the window paints nothing until the hold ends, and then each
-    // changed control once.
-    void HoldRedraw();
-    void MarkChanged(CWnd& control);
-    void ReleaseRedraw();
+    // Each command paints once, at its end.
+    CPaintHold m_paint{*this};
+    void MarkChanged(CWnd& control) { m_paint.MarkChanged(control); }
 
-    // SEND-IR and SEND-DR: the values sent with each, newest first; the bits that came out of
-    // TDO since each register's Capture, shown in the value display.
+    // TCK, TMS, TDI and TDO by hand.
+    CPinControls m_pins{m_tap, m_paint, [this] { return m_send.IsSending(); }};
+
+    // SEND-IR and SEND-DR with their value lists; the bits that came out of TDO since each
+    // register's Capture, shown in the value display.
+    CSendControls m_send{*this, m_tap, m_paint, *this};
     std::string m_strSettingsPath;  // the settings file that keeps the lists; none when empty
-    CValueList m_irValues{"ir values"};
-    CValueList m_drValues{"dr values"};
     CFont m_fontValue;  // narrow enough for a 32-bit value in the display's width
-    bool m_bIrValueValid = false;
-    bool m_bDrValueValid = false;
-    // The register a SEND is shifting now, or null; what a click on its STOP asked for.
-    const TapRegister* m_pSending = nullptr;
-    size_t m_nSendShifted = 0;  // of the running SEND's m_nSendLength bits, shifted so far
-    size_t m_nSendLength = 0;
-    DWORD m_dwSendShown = 0;    // when the running SEND last showed how far it is
-    bool m_bStopRequested = false;
-    bool m_bCloseAfterSend = false;
-    bool m_bValuesNotKeptShown = false;  // a failed write of the value lists was said
     // Each clock goes to the trace strings, the session and the trace file at once, and to the
     // history, the TDO control and the value display through these; while a SEND runs
     // (deferred) only when it shows how far it is and at its end.
@@ -134,37 +115,20 @@ public:
     BYTE m_nPendingTdo = 0;
     bool m_bValuePending = false;
 
-    // Shifts the value in the register's list through the register; a second press stops it.
-    void Send(const TapRegister& reg);
-    // SEND enabled where a SEND may start, with a valid value in its list; STOP while it runs.
-    void ShowSendButtons();
     // What a SEND kept back: the clocks' lines, the rows and the panel.
     void ApplyDeferred();
     void ShowRecordedClocks();
     void AddHistoryLine(const CString& line);
-    void FillValueList(CComboBox& list, const CValueList& values);
 
-    // The cables the window's list offers, given by the program; null: the list stays disabled.
-    CCableList* m_pCables = nullptr;
-    std::vector<CCableList::Entry> m_cableEntries;  // as the list holds them now
-    // The list holds the cable in use, or (bAll) every cable there is now.
-    void FillCableList(bool bAll);
-    void ShowCableNote();
-
-    // The pin controls shown, enabled where the cable can hold a level, with the levels driven.
-    void ShowPinControls();
-    void ShowPinLevels();
-    void DrivePin(BYTE tms, BYTE tdi);
+    // The cable list, with the cables the program offers.
+    CCableChooser m_cables{*this, m_tap, *this};
 
     // A step key's button now, or 0 where its button is disabled.
-    UINT StepKeyButton(const StepKey& key);
-    BOOL PreTranslateMessage(MSG* pMsg) override;
+    UINT StepKeyButton(const StepKey& key) override;
+    BOOL PreTranslateMessage(MSG* pMsg) override { return m_keys.PreTranslate(*pMsg) ? TRUE : FALSE; }
 
     // The About box: the program's to give. None: the menu entry does nothing.
     static void (*s_pfnShowAbout)();
-    // Whether a click holds painting until it is done (HoldRedraw). Off, every change paints at
-    // once, as the window system paints it: a reference for how the window must look.
-    static bool s_bHoldPainting;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -184,15 +148,15 @@ protected:
     void OnStateButton(UINT nID);
     void OnSendDr();
     void OnSendIr();
-    void OnValueEdited(UINT nID);
-    void OnValuePicked(UINT nID);
-    void OnCableListDropped();
-    void OnCableListClosed();
-    void OnCablePicked();
-    void OnTck();
-    void OnTms();
-    void OnTdi();
-    void OnTdo();
+    void OnValueEdited(UINT nID) { m_send.OnValueEdited(nID); }
+    void OnValuePicked(UINT nID) { m_send.OnValuePicked(nID); }
+    void OnCableListDropped() { m_cables.OnDropped(); }
+    void OnCableListClosed() { m_cables.OnClosed(); }
+    void OnCablePicked() { m_cables.OnPicked(); }
+    void OnTck() { m_pins.OnTck(); }
+    void OnTms() { m_pins.OnTms(); }
+    void OnTdi() { m_pins.OnTdi(); }
+    void OnTdo() { m_pins.OnTdo(); }
     void OnStateDoubleClicked();
     HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor);
 
@@ -204,21 +168,19 @@ private:
     void OnClock(const ClockRecord& clock, bool bValueOut) override;
     void OnCableLost(const std::string& strFailure) override;
     void OnTraceFileFailed(const std::string& strError) override;
-    // A SEND that runs long shows how far it is, after a clock.
-    void ShowSendProgress();
+    // What the step keys press.
+    void Press(UINT nID) override;
+    bool TakesText(HWND hWnd) override;
+    bool IsBusy() override { return m_send.IsSending(); }
+    // A cable switched from the list: its pins, and a state nobody knows.
+    void OnCableSwitched() override;
+    CStepKeys m_keys{*this};
 
-    // Holds the window's painting for the life of a command.
-    class CRedrawHold
-    {
-    public:
-        explicit CRedrawHold(CStepperDlg& dlg) : m_dlg(dlg) { m_dlg.HoldRedraw(); }
-        ~CRedrawHold() { m_dlg.ReleaseRedraw(); }
-        CRedrawHold(const CRedrawHold&) = delete;
-        CRedrawHold& operator=(const CRedrawHold&) = delete;
-
-    private:
-        CStepperDlg& m_dlg;
-    };
+    // What a SEND shows.
+    void HoldDisplay() override { m_bDeferred = true; }
+    void ShowDisplay() override;
+    void ShowValueText(const std::string& text) override;
+    void CloseWindow() override { EndDialog(IDCANCEL); }
 
     static void CreateRowFont(CFont& font, int nDpi, SIZE cell);
     // Gives the control the fresh font and keeps it in font; fresh is left with the one before,

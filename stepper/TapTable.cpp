@@ -74,3 +74,13 @@ const StepCommandRow* FindStepCommand(UINT nID)
     }
     return nullptr;
 }
+
+bool IsOneButton(UINT nID)
+{
+    for (const TapStateRow& row : TAP_STATES)
+    {
+        if (row.nCompanion == nID)
+            return true;
+    }
+    return false;
+}

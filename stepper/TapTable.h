@@ -32,6 +32,9 @@ extern const StepCommandRow STEP_COMMANDS[STEP_COMMAND_ROWS];
 
 const StepCommandRow* FindStepCommand(UINT nID);
 
+// Whether the button is one of the "1" buttons (TDI 1 beside a Shift or Exit1 button).
+bool IsOneButton(UINT nID);
+
 // The twenty state buttons, TEST-LOGIC-RESET first.
 const int STATE_BUTTON_COUNT = 20;
 extern const UINT STATE_BUTTONS[STATE_BUTTON_COUNT];

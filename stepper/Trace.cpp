@@ -163,13 +163,12 @@ void CStepperDlg::OnClock(const ClockRecord& clock, bool bValueOut)
     if (!m_bDeferred)
         ShowRecordedClocks();
     RefreshTrace();
-    if (m_pSending != nullptr)
-        ShowSendProgress();
+    m_send.OnClock();
 }
 
 void CStepperDlg::OnTraceFileFailed(const std::string& strError)
 {
-    ReleaseRedraw();
+    m_paint.Release();
     MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
 }
 
@@ -178,6 +177,18 @@ void CStepperDlg::AddHistoryLine(const CString& line)
     if (m_listHistory.GetCount() > HISTORY_LIMIT)
         m_listHistory.DeleteString(0);
     m_listHistory.AddString(line);
+}
+
+void CStepperDlg::ShowDisplay()
+{
+    m_bDeferred = false;
+    ApplyDeferred();
+}
+
+void CStepperDlg::ShowValueText(const std::string& text)
+{
+    m_editValue.SetWindowText(text.c_str());
+    MarkChanged(m_editValue);
 }
 
 void CStepperDlg::ApplyDeferred()
@@ -202,9 +213,7 @@ void CStepperDlg::ShowRecordedClocks()
         m_listHistory.SetTopIndex(m_listHistory.GetCount() - 1);
         MarkChanged(m_listHistory);
         // The pin controls show the levels of the last clock.
-        m_btnTdo.SetCheck(m_nPendingTdo != 0 ? 1 : 0);
-        MarkChanged(m_btnTdo);
-        ShowPinLevels();
+        m_pins.ShowClock(m_nPendingTdo);
     }
     if (m_bValuePending)
     {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/StepperApp.h"
@@ -95,12 +96,35 @@ public:
     int nChecks = 0;
 };
 
+// The start's cable is the port given, for the life of the object.
+class CStartPort
+{
+public:
+    explicit CStartPort(CPort& port)
+    {
+        s_pPort = &port;
+        theApp.m_pfnMakePort = &Make;
+    }
+    ~CStartPort() { theApp.m_pfnMakePort = &MakePort; }
+    CStartPort(const CStartPort&) = delete;
+    CStartPort& operator=(const CStartPort&) = delete;
+
+private:
+    static std::shared_ptr<CPort> Make(const CableName&, const FtdiPinMap&)
+    {
+        return std::shared_ptr<CPort>(s_pPort, [](CPort*) {});
+    }
+    static CPort* s_pPort;
+};
+
+CPort* CStartPort::s_pPort = nullptr;
+
 } // namespace
 
 TEST(StartUpTest, WithoutPortAccessShowsTheErrorAndNoWindowAndTouchesNoPort)
 {
     CInaccessiblePort port;
-    CPortScope scope(&port);
+    CStartPort start(port);
     std::wstring caption, text;
     bool bMainWindow = true;
     WhenModal([&] {
@@ -144,7 +168,7 @@ TEST(StartUpTest, SecondInstanceBringsTheFirstToTheFrontAndEnds)
                                     nullptr, nullptr, nullptr);
     ::SetForegroundWindow(hOther);
     CRecordingPort port;
-    CPortScope scope(&port);
+    CStartPort start(port);
 
     EXPECT_EQ(FALSE, theApp.InitInstance());
     EXPECT_EQ(hRunning, ::GetForegroundWindow());

@@ -475,8 +475,8 @@ TEST_F(FtdiCableTest, ACableLostDuringASendEndsItWithNothingFalseRecorded)
         EXPECT_EQ(-1, dlg.m_tap.State());
         for (UINT nID : STATE_BUTTONS)
             EXPECT_EQ(nID == IDC_TEST_LOGIC_RESET, dlg.StateButton(nID)->IsWindowEnabled() != FALSE) << nID;
-        EXPECT_FALSE(dlg.m_btnSendDr.IsWindowEnabled());
-        EXPECT_EQ("SEND-DR", WindowText(dlg.m_btnSendDr.m_hWnd));
+        EXPECT_FALSE(dlg.m_send.m_btnSendDr.IsWindowEnabled());
+        EXPECT_EQ("SEND-DR", WindowText(dlg.m_send.m_btnSendDr.m_hWnd));
         EXPECT_EQ("", WindowText(dlg.m_editValue.m_hWnd)) << "no value was read";
         ASSERT_EQ(1u, AnsweredBoxes().size());
         EXPECT_NE(std::string::npos, AnsweredBoxes()[0].strText.find("stopped answering"));
@@ -675,7 +675,7 @@ TEST_F(FtdiCableTest, PinsHeldByHandAreATransferEachAndTdoIsReadWithoutAClock)
         EXPECT_EQ(1, dlg.m_tap.State());
         Click(dlg, IDC_TDO);
         EXPECT_EQ((std::vector<std::string>{"write 03", "read 1"}), TakeLog());
-        EXPECT_EQ(1, dlg.m_btnTdo.GetCheck());
+        EXPECT_EQ(1, dlg.m_pins.m_btnTdo.GetCheck());
         EXPECT_TRUE(CableFailure().empty()) << CableFailure();
     });
 }

@@ -37,8 +37,8 @@ private:
 class CFakeCables : public CCableList
 {
 public:
-    explicit CFakeCables(Events& events) : m_events(events), m_a("a", events), m_b("b", events) { SetProgramPort(&m_a); }
-    ~CFakeCables() override { SetProgramPort(nullptr); }
+    explicit CFakeCables(Events& events) : m_events(events), m_a("a", events), m_b("b", events) { SetCablePort(&m_a); }
+    ~CFakeCables() override { SetCablePort(nullptr); }
 
     std::vector<Entry> Cables() override
     {
@@ -54,7 +54,7 @@ public:
             strError = "cable B is not there";
             return false;
         }
-        SetProgramPort(strName == "a" ? &m_a : &m_b);
+        SetCablePort(strName == "a" ? &m_a : &m_b);
         m_inUse = {strName, strName == "a" ? "cable A" : "cable B"};
         return true;
     }
@@ -109,7 +109,7 @@ TEST(CableListTest, APickReleasesTheCableInUseBeforeTheNewOneAndForgetsTheState)
     Events events;
     CFakeCables cables(events);
     CStepperDlg dlg;
-    dlg.m_pCables = &cables;
+    dlg.m_cables.m_pCables = &cables;
     RunDialog(dlg, [&] {
         CCountedWaits waits;
         const HWND hList = ::GetDlgItem(dlg.m_hWnd, IDC_DEVICE);
@@ -149,7 +149,7 @@ TEST(CableListTest, ACableThatCannotBeOpenedLeavesTheOldInUseAndSaysWhy)
     CFakeCables cables(events);
     cables.bOpens = false;
     CStepperDlg dlg;
-    dlg.m_pCables = &cables;
+    dlg.m_cables.m_pCables = &cables;
     RunDialog(dlg, [&] {
         CCountedWaits waits;
         CBoxAnswerer answerer(dlg);
@@ -173,7 +173,7 @@ TEST(CableListTest, ACableLostAsItIsSwitchedOnIsSaid)
     CFakeCables cables(events);
     cables.B().strFailure = "cable B went away";
     CStepperDlg dlg;
-    dlg.m_pCables = &cables;
+    dlg.m_cables.m_pCables = &cables;
     RunDialog(dlg, [&] {
         CCountedWaits waits;
         CBoxAnswerer answerer(dlg);

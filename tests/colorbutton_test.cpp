@@ -129,9 +129,9 @@ TEST(ColorButtonTest, BindingMakesEveryBoundButtonOwnerDrawn)
 {
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
-        for (CColorButton* pButton : {&dlg.m_btnShiftDr, &dlg.m_btnTms, &dlg.m_btnTdi, &dlg.m_btnTdo, &dlg.m_btnSendDr})
+        for (CColorButton* pButton : {&dlg.m_btnShiftDr, &dlg.m_pins.m_btnTms, &dlg.m_pins.m_btnTdi, &dlg.m_pins.m_btnTdo, &dlg.m_send.m_btnSendDr})
             EXPECT_EQ(static_cast<DWORD>(BS_OWNERDRAW), pButton->GetStyle() & 0x0F) << ::GetDlgCtrlID(pButton->m_hWnd);
-        EXPECT_EQ(static_cast<DWORD>(BS_PUSHBUTTON), dlg.m_btnTck.GetStyle() & 0x0F);
+        EXPECT_EQ(static_cast<DWORD>(BS_PUSHBUTTON), dlg.m_pins.m_btnTck.GetStyle() & 0x0F);
     });
 }
 

@@ -8,7 +8,7 @@
 namespace {
 
 // The windows the tests open drive the simulated board unless a test installs another port.
-const bool s_bSimulatedBoard = (SetProgramPort(&SimulatedPort()), true);
+const bool s_bSimulatedBoard = (SetCablePort(&SimulatedPort()), true);
 
 struct PendingRun
 {
@@ -71,7 +71,7 @@ void Click(CStepperDlg& dlg, UINT nID, UINT nCode)
 
 void SendValue(CStepperDlg& dlg, UINT nList, const char* pszValue)
 {
-    CComboBox& list = nList == IDC_DR_VALUE ? dlg.m_cbDrValue : dlg.m_cbIrValue;
+    CComboBox& list = nList == IDC_DR_VALUE ? dlg.m_send.m_cbDrValue : dlg.m_send.m_cbIrValue;
     list.SetWindowText(pszValue);
     dlg.SendMessage(WM_COMMAND, MAKEWPARAM(nList, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(list.m_hWnd));
     Click(dlg, nList == IDC_DR_VALUE ? IDC_SEND_DR : IDC_SEND_IR);

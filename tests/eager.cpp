@@ -1,9 +1,15 @@
 // The screenshots' reference: MORVASIM.EXE with every change painted at once, as the window
-// system paints it when nothing holds the painting.
-#include "stepper/StepperDlg.h"
+// system paints it when nothing holds the painting. Linked in place of the program's own hold.
+#include "controls/PaintHold.h"
 
-namespace {
+void CPaintHold::Hold()
+{
+}
 
-const bool s_bPaintEachChange = (CStepperDlg::s_bHoldPainting = false, true);
+void CPaintHold::MarkChanged(CWnd&)
+{
+}
 
-} // namespace
+void CPaintHold::Release()
+{
+}

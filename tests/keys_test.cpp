@@ -203,7 +203,7 @@ TEST(StepKeyTest, TextTypedIntoAValueListStaysText)
     RunDialog(dlg, [&] {
         CCountedWaits waits;
         Press(dlg, 'R');
-        HWND hEdit = ::GetWindow(dlg.m_cbDrValue.m_hWnd, GW_CHILD);
+        HWND hEdit = ::GetWindow(dlg.m_send.m_cbDrValue.m_hWnd, GW_CHILD);
         ASSERT_NE(nullptr, hEdit);
         ::SetFocus(hEdit);
         EXPECT_FALSE(Press(dlg, '1'));

@@ -78,8 +78,8 @@ TEST(NetCableTest, XvcAsksForTheServersLimitSetsTheClockAndShiftsOneBitAClock)
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
         CCountedWaits waits;
-        EXPECT_FALSE(dlg.m_btnTms.IsWindowEnabled()) << "no level is held without a clock";
-        EXPECT_FALSE(dlg.m_btnTdo.IsWindowEnabled());
+        EXPECT_FALSE(dlg.m_pins.m_btnTms.IsWindowEnabled()) << "no level is held without a clock";
+        EXPECT_FALSE(dlg.m_pins.m_btnTdo.IsWindowEnabled());
         Click(dlg, IDC_TEST_LOGIC_RESET);
         Click(dlg, IDC_RUN_TEST_IDLE);
         EXPECT_EQ(Repeated(XvcClock(1, 1), 6) + XvcClock(0, 1), server.TakeReceived());

@@ -161,7 +161,7 @@ TEST(PanelTest, AfterStartOnlyResetIsEnabledAndNothingIsHighlighted)
         for (UINT nID : {IDC_DR_VALUE, IDC_IR_VALUE, IDC_VALUE_EDIT, IDC_TMS, IDC_TDI, IDC_TDO})
             EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dlg.m_hWnd, static_cast<int>(nID)))) << nID;
         EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(dlg.m_hWnd, IDC_VALUE_EDIT)));
-        EXPECT_EQ(::GetSysColor(COLOR_BTNSHADOW), dlg.m_btnSendDr.m_crDisabledFace);
+        EXPECT_EQ(::GetSysColor(COLOR_BTNSHADOW), dlg.m_send.m_btnSendDr.m_crDisabledFace);
     });
 }
 
@@ -177,12 +177,12 @@ TEST(PanelTest, EveryStateEnablesWhatOneClockReachesAndHighlightsItsButtons)
             ASSERT_EQ(state.nIndex, dlg.m_tap.State());
             EXPECT_EQ(ENABLED.at(state.nIndex), EnabledButtons(dlg)) << state.pszCode;
             EXPECT_EQ(Expected(state.nIndex), HighlightedButtons(dlg)) << state.pszCode;
-            EXPECT_TRUE(dlg.m_btnTck.IsWindowEnabled()) << state.pszCode;
+            EXPECT_TRUE(dlg.m_pins.m_btnTck.IsWindowEnabled()) << state.pszCode;
         }
         // Index -1 keeps the highlight but enables only the reset.
         dlg.ShowState(-1);
         EXPECT_EQ(ENABLED.at(-1), EnabledButtons(dlg));
-        EXPECT_FALSE(dlg.m_btnTck.IsWindowEnabled());
+        EXPECT_FALSE(dlg.m_pins.m_btnTck.IsWindowEnabled());
         EXPECT_EQ(Expected(18), HighlightedButtons(dlg));
     });
 }
@@ -265,10 +265,10 @@ TEST(PanelTest, ResetKeepsTheOldHighlightForFiveClocksThenMovesIt)
             }
         } port;
         port.pDlg = &dlg;
-        SetCablePort(&port);
+        CPort* pBefore = SetCablePort(&port);
         CPaintLog log(dlg);
         Click(dlg, IDC_TEST_LOGIC_RESET);
-        SetCablePort(nullptr);
+        SetCablePort(pBefore);
 
         EXPECT_EQ((std::vector<bool>{true, true, true, true, true, false}), port.updateIrShown);
         std::vector<std::pair<UINT, bool>> changes;

@@ -30,20 +30,20 @@ TEST(PinControlTest, ALevelHeldByHandIsOneWriteWithTckLow)
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
         CCountedWaits waits;
-        EXPECT_TRUE(::IsWindowVisible(dlg.m_btnTms.m_hWnd));
-        EXPECT_EQ(0, dlg.m_btnTms.GetCheck());
+        EXPECT_TRUE(::IsWindowVisible(dlg.m_pins.m_btnTms.m_hWnd));
+        EXPECT_EQ(0, dlg.m_pins.m_btnTms.GetCheck());
         size_t nFrom = port.accesses.size();
         Click(dlg, IDC_TMS);
         EXPECT_EQ((std::vector<std::string>{"W 14"}), Accesses(port, nFrom)) << "enable and TMS, TCK low";
-        EXPECT_EQ(1, dlg.m_btnTms.GetCheck());
+        EXPECT_EQ(1, dlg.m_pins.m_btnTms.GetCheck());
         nFrom = port.accesses.size();
         Click(dlg, IDC_TDI);
         EXPECT_EQ((std::vector<std::string>{"W 15"}), Accesses(port, nFrom));
         nFrom = port.accesses.size();
         Click(dlg, IDC_TMS);
         EXPECT_EQ((std::vector<std::string>{"W 11"}), Accesses(port, nFrom));
-        EXPECT_EQ(0, dlg.m_btnTms.GetCheck());
-        EXPECT_EQ(1, dlg.m_btnTdi.GetCheck());
+        EXPECT_EQ(0, dlg.m_pins.m_btnTms.GetCheck());
+        EXPECT_EQ(1, dlg.m_pins.m_btnTdi.GetCheck());
         EXPECT_EQ(0, dlg.m_listHistory.GetCount()) << "no clock";
         EXPECT_EQ(-1, dlg.m_tap.State());
 
@@ -52,10 +52,10 @@ TEST(PinControlTest, ALevelHeldByHandIsOneWriteWithTckLow)
         nFrom = port.accesses.size();
         Click(dlg, IDC_TDO);
         EXPECT_EQ((std::vector<std::string>{"R"}), Accesses(port, nFrom));
-        EXPECT_EQ(0, dlg.m_btnTdo.GetCheck());
+        EXPECT_EQ(0, dlg.m_pins.m_btnTdo.GetCheck());
         port.status = 0x7F;
         Click(dlg, IDC_TDO);
-        EXPECT_EQ(1, dlg.m_btnTdo.GetCheck());
+        EXPECT_EQ(1, dlg.m_pins.m_btnTdo.GetCheck());
         EXPECT_EQ(0, dlg.m_listHistory.GetCount());
     });
 }
@@ -83,12 +83,12 @@ TEST(PinControlTest, TckIsAClicksClockAndTheStateFollowsTms)
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
         CCountedWaits waits;
-        EXPECT_FALSE(dlg.m_btnTck.IsWindowEnabled()) << "no clock by hand from an unknown state";
+        EXPECT_FALSE(dlg.m_pins.m_btnTck.IsWindowEnabled()) << "no clock by hand from an unknown state";
         Click(dlg, IDC_TEST_LOGIC_RESET);
         // The reset left TMS and TDI high. RUN-TEST/IDLE's levels by hand: TMS 0 (TDI stays 1);
         // then SELECT-DR's TMS 1.
-        EXPECT_EQ(1, dlg.m_btnTms.GetCheck());
-        EXPECT_EQ(1, dlg.m_btnTdi.GetCheck());
+        EXPECT_EQ(1, dlg.m_pins.m_btnTms.GetCheck());
+        EXPECT_EQ(1, dlg.m_pins.m_btnTdi.GetCheck());
         levelWrites.push_back(pinned.accesses.size());
         Click(dlg, IDC_TMS);
         Click(dlg, IDC_TCK);
@@ -99,7 +99,7 @@ TEST(PinControlTest, TckIsAClicksClockAndTheStateFollowsTms)
         Click(dlg, IDC_TCK);
         EXPECT_EQ(2, dlg.m_tap.State());
         EXPECT_EQ(clickedLines, HistoryLines(dlg));
-        EXPECT_EQ(1, dlg.m_btnTms.GetCheck());
+        EXPECT_EQ(1, dlg.m_pins.m_btnTms.GetCheck());
         // From SELECT-IR, TMS high leads to TEST-LOGIC-RESET.
         Click(dlg, IDC_TCK);
         EXPECT_EQ(12, dlg.m_tap.State());

@@ -55,8 +55,13 @@ public:
 class CPortScope
 {
 public:
-    explicit CPortScope(CPort* pPort) { SetCablePort(pPort); }
-    ~CPortScope() { SetCablePort(nullptr); }
+    explicit CPortScope(CPort* pPort) : m_pBefore(SetCablePort(pPort)) {}
+    ~CPortScope() { SetCablePort(m_pBefore); }
+    CPortScope(const CPortScope&) = delete;
+    CPortScope& operator=(const CPortScope&) = delete;
+
+private:
+    CPort* m_pBefore;
 };
 
 // One clock as a step makes it: the pulse, then TDO read once (a cable that holds a clock's

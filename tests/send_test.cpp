@@ -91,7 +91,7 @@ TEST_F(SendTest, InstructionThenIdcodeAreTheClocksAPersonWouldClick)
             strTdo += line[2];
         const std::string strRow(dlg.m_strTdo);
         EXPECT_EQ(strTdo.substr(strTdo.size() - 40), strRow.substr(strRow.size() - 40));
-        EXPECT_EQ("SEND-DR", WindowText(dlg.m_btnSendDr.m_hWnd));
+        EXPECT_EQ("SEND-DR", WindowText(dlg.m_send.m_btnSendDr.m_hWnd));
     });
 }
 
@@ -117,7 +117,7 @@ TEST_F(SendTest, FromPauseTheShiftGoesOnThroughExit2)
         Click(dlg, IDC_TEST_LOGIC_RESET);
         for (UINT nID : {IDC_RUN_TEST_IDLE, IDC_SELECT_DR, IDC_CAPTURE_DR, IDC_SHIFT_DR, IDC_EXIT1_DR, IDC_PAUSE_DR})
             Click(dlg, nID);
-        ASSERT_TRUE(dlg.m_btnSendDr.IsWindowEnabled());
+        ASSERT_TRUE(dlg.m_send.m_btnSendDr.IsWindowEnabled());
         const size_t nBefore = HistoryLines(dlg).size();
         SendValue(dlg, IDC_DR_VALUE, "0011");
         const std::vector<std::string> lines = NewLines(dlg, nBefore);
@@ -159,18 +159,18 @@ TEST_F(SendTest, BadValuesAndWrongStatesClockNothing)
     RunDialog(dlg, [&] {
         CBoxAnswerer answerer(dlg);
         const std::vector<AnsweredBox>& boxes = AnsweredBoxes();
-        EXPECT_FALSE(dlg.m_btnSendDr.IsWindowEnabled()) << "before a reset the state is unknown";
+        EXPECT_FALSE(dlg.m_send.m_btnSendDr.IsWindowEnabled()) << "before a reset the state is unknown";
         Click(dlg, IDC_TEST_LOGIC_RESET);
-        EXPECT_TRUE(dlg.m_btnSendDr.IsWindowEnabled());
+        EXPECT_TRUE(dlg.m_send.m_btnSendDr.IsWindowEnabled());
         const size_t nRecorded = dlg.m_tap.Session().Count();
         for (const char* pszBad : {"4'h1F", "12x", "", "0x"})
         {
-            dlg.m_cbDrValue.SetWindowText(pszBad);
+            dlg.m_send.m_cbDrValue.SetWindowText(pszBad);
             dlg.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_DR_VALUE, CBN_EDITCHANGE),
-                            reinterpret_cast<LPARAM>(dlg.m_cbDrValue.m_hWnd));
-            EXPECT_FALSE(dlg.m_btnSendDr.IsWindowEnabled()) << pszBad;
+                            reinterpret_cast<LPARAM>(dlg.m_send.m_cbDrValue.m_hWnd));
+            EXPECT_FALSE(dlg.m_send.m_btnSendDr.IsWindowEnabled()) << pszBad;
             // Enter in the list's edit field asks for it all the same, and is told why not.
-            ::SetFocus(dlg.m_cbDrValue.m_hWnd);
+            ::SetFocus(dlg.m_send.m_cbDrValue.m_hWnd);
             dlg.SendMessage(WM_COMMAND, IDOK, 0);
         }
         EXPECT_EQ(nRecorded, dlg.m_tap.Session().Count());
@@ -179,14 +179,14 @@ TEST_F(SendTest, BadValuesAndWrongStatesClockNothing)
         EXPECT_NE(std::string::npos, boxes[1].strText.find("4'b0010, 6'h09")) << boxes[1].strText;
 
         // A valid value where a SEND cannot start: disabled, and Enter says from where it can.
-        dlg.m_cbDrValue.SetWindowText("1");
+        dlg.m_send.m_cbDrValue.SetWindowText("1");
         dlg.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_DR_VALUE, CBN_EDITCHANGE),
-                        reinterpret_cast<LPARAM>(dlg.m_cbDrValue.m_hWnd));
+                        reinterpret_cast<LPARAM>(dlg.m_send.m_cbDrValue.m_hWnd));
         Click(dlg, IDC_RUN_TEST_IDLE);
         Click(dlg, IDC_SELECT_DR);
-        EXPECT_FALSE(dlg.m_btnSendDr.IsWindowEnabled());
+        EXPECT_FALSE(dlg.m_send.m_btnSendDr.IsWindowEnabled());
         Click(dlg, IDC_SEND_DR);
-        ::SetFocus(dlg.m_cbDrValue.m_hWnd);
+        ::SetFocus(dlg.m_send.m_cbDrValue.m_hWnd);
         dlg.SendMessage(WM_COMMAND, IDOK, 0);
         EXPECT_EQ(nRecorded + 2, dlg.m_tap.Session().Count());
         ASSERT_EQ(5u, boxes.size());
@@ -205,8 +205,8 @@ TEST_F(SendTest, EnterInAListPressesItsSend)
     Prepare(dlg);
     RunDialog(dlg, [&] {
         Click(dlg, IDC_TEST_LOGIC_RESET);
-        dlg.m_cbIrValue.SetWindowText("1111");
-        ::SetFocus(dlg.m_cbIrValue.m_hWnd);
+        dlg.m_send.m_cbIrValue.SetWindowText("1111");
+        ::SetFocus(dlg.m_send.m_cbIrValue.m_hWnd);
         const size_t nRecorded = dlg.m_tap.Session().Count();
         dlg.SendMessage(WM_COMMAND, IDOK, 0);
         EXPECT_EQ(nRecorded + 4 + 5 + 2, dlg.m_tap.Session().Count()) << "from TEST-LOGIC-RESET: one clock more";
@@ -225,9 +225,9 @@ TEST_F(SendTest, TheListsKeepTheValuesSentNewestFirstAcrossAStart)
         Prepare(dlg);
         RunDialog(dlg, [&] {
             // With nothing kept, the board's own instructions and a register's zero are offered.
-            EXPECT_EQ((std::vector<std::string>{"4'b0010", "4'b1111"}), dlg.m_irValues.Values());
-            EXPECT_EQ("4'b0010", WindowText(dlg.m_cbIrValue.m_hWnd));
-            EXPECT_EQ((std::vector<std::string>{"32'h0"}), dlg.m_drValues.Values());
+            EXPECT_EQ((std::vector<std::string>{"4'b0010", "4'b1111"}), dlg.m_send.m_irValues.Values());
+            EXPECT_EQ("4'b0010", WindowText(dlg.m_send.m_cbIrValue.m_hWnd));
+            EXPECT_EQ((std::vector<std::string>{"32'h0"}), dlg.m_send.m_drValues.Values());
             Click(dlg, IDC_TEST_LOGIC_RESET);
             for (int i = 0; i < 25; ++i)
                 SendValue(dlg, IDC_DR_VALUE, ("8'd" + std::to_string(i)).c_str());
@@ -238,14 +238,14 @@ TEST_F(SendTest, TheListsKeepTheValuesSentNewestFirstAcrossAStart)
     CStepperDlg dlg;
     Prepare(dlg);
     RunDialog(dlg, [&] {
-        const std::vector<std::string>& dr = dlg.m_drValues.Values();
+        const std::vector<std::string>& dr = dlg.m_send.m_drValues.Values();
         ASSERT_EQ(20u, dr.size());
         EXPECT_EQ("0x03", dr[0]);
         EXPECT_EQ("8'd24", dr[1]);
         EXPECT_EQ("8'd6", dr[19]);
-        EXPECT_EQ(20, dlg.m_cbDrValue.GetCount());
-        EXPECT_EQ("0x03", WindowText(dlg.m_cbDrValue.m_hWnd));
-        EXPECT_EQ((std::vector<std::string>{"4'hF", "4'b0010"}), dlg.m_irValues.Values());
+        EXPECT_EQ(20, dlg.m_send.m_cbDrValue.GetCount());
+        EXPECT_EQ("0x03", WindowText(dlg.m_send.m_cbDrValue.m_hWnd));
+        EXPECT_EQ((std::vector<std::string>{"4'hF", "4'b0010"}), dlg.m_send.m_irValues.Values());
     });
     ::DeleteFileA(m_strIni.c_str());
     ::RemoveDirectoryA((strFolder + "\\morva").c_str());
@@ -263,7 +263,7 @@ TEST_F(SendTest, AnUnwritableSettingsFileLeavesTheListsWorking)
         Click(dlg, IDC_TEST_LOGIC_RESET);
         SendValue(dlg, IDC_DR_VALUE, "8'hA5");
         SendValue(dlg, IDC_DR_VALUE, "8'h5A");
-        EXPECT_EQ((std::vector<std::string>{"8'h5A", "8'hA5", "32'h0"}), dlg.m_drValues.Values());
+        EXPECT_EQ((std::vector<std::string>{"8'h5A", "8'hA5", "32'h0"}), dlg.m_send.m_drValues.Values());
         EXPECT_EQ("8'h4B", WindowText(dlg.m_editValue.m_hWnd)) << "the second SEND shifted like the first";
         // Said once, with the file, not at every SEND.
         ASSERT_EQ(1u, AnsweredBoxes().size());
@@ -316,9 +316,9 @@ TEST_F(SendTest, AStoppedSendWaitsInPauseWithoutUpdating)
             EXPECT_EQ(std::string::npos, line.find("UDR")) << "an Update after the stop";
         EXPECT_EQ(6, dlg.m_tap.State());
         EXPECT_EQ(TapState::PauseDr, SimulatedBoard().State());
-        EXPECT_EQ("SEND-DR", WindowText(dlg.m_btnSendDr.m_hWnd));
-        EXPECT_TRUE(dlg.m_btnSendDr.IsWindowEnabled()) << "a SEND may start again from PAUSE-DR";
-        EXPECT_TRUE(dlg.m_btnSendIr.IsWindowEnabled());
+        EXPECT_EQ("SEND-DR", WindowText(dlg.m_send.m_btnSendDr.m_hWnd));
+        EXPECT_TRUE(dlg.m_send.m_btnSendDr.IsWindowEnabled()) << "a SEND may start again from PAUSE-DR";
+        EXPECT_TRUE(dlg.m_send.m_btnSendIr.IsWindowEnabled());
         ASSERT_EQ(1u, boxes.size());
         EXPECT_EQ("SEND-DR", boxes[0].strCaption);
         EXPECT_NE(std::string::npos, boxes[0].strText.find("not updated")) << boxes[0].strText;

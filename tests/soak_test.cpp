@@ -146,7 +146,7 @@ TEST(SoakTest, DeadCableKeepsTheProgramWorkingAndTheTdoRowShowsWhatWasRead)
     for (const auto& kind : cables)
     {
         CFaultyCable cable(kind.mode, kind.status);
-        SetCablePort(&cable);
+        CPort* pBefore = SetCablePort(&cable);
         CStepperDlg dlg;
         std::mt19937 random(kind.status + 1);
         RunDialog(dlg, [&] {
@@ -161,7 +161,7 @@ TEST(SoakTest, DeadCableKeepsTheProgramWorkingAndTheTdoRowShowsWhatWasRead)
                 ASSERT_EQ(tdo, HistoryLines(dlg).back()[2]) << "command " << i;
             }
         });
-        SetCablePort(nullptr);
+        SetCablePort(pBefore);
     }
 }
 
@@ -169,7 +169,7 @@ TEST(SoakTest, CommandsFromAnywhereNeverBreakTheWindowOrTheCable)
 {
     CCountedWaits waits;
     CGuardedPort port;
-    SetCablePort(&port);
+    CPort* pBefore = SetCablePort(&port);
     CStepperDlg dlg;
     std::mt19937 random(42);
     RunDialog(dlg, [&] {
@@ -221,7 +221,7 @@ TEST(SoakTest, CommandsFromAnywhereNeverBreakTheWindowOrTheCable)
         EXPECT_EQ(1, dlg.m_tap.State());
         EXPECT_TRUE(Consistent(dlg));
     });
-    SetCablePort(nullptr);
+    SetCablePort(pBefore);
     EXPECT_EQ(std::vector<std::string>(), port.faults);
     EXPECT_EQ(0x00, SimulatedDataRegister());
 }

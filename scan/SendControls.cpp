@@ -1,11 +1,11 @@
-// SEND-IR and SEND-DR: a value shifted through a register by the state buttons' own commands,
-// one clock at a time, from where the TAP is to Run-Test/Idle.
-#include "../stepper/StepperDlg.h"
+#include "SendControls.h"
 
 #include <string>
 
+#include "../cable/port.h"
 #include "../platform/app.h"
 #include "../platform/codepage.h"
+#include "../res/resource.h"
 #include "../res/texts.h"
 #include "../tap/ScanValue.h"
 
@@ -29,28 +29,45 @@ bool IsValidValue(CComboBox& list)
 
 } // namespace
 
-void CStepperDlg::OnSendDr()
+void CSendControls::Exchange(CDataExchange* pDX)
 {
-    if (m_btnSendDr.IsWindowEnabled())
-        Send(TAP_DR);
+    DDX_Control(pDX, IDC_SEND_IR, m_btnSendIr);
+    DDX_Control(pDX, IDC_SEND_DR, m_btnSendDr);
+    DDX_Control(pDX, IDC_IR_VALUE, m_cbIrValue);
+    DDX_Control(pDX, IDC_DR_VALUE, m_cbDrValue);
 }
 
-void CStepperDlg::OnSendIr()
+void CSendControls::Load(const std::string& strSettingsPath)
 {
-    if (m_btnSendIr.IsWindowEnabled())
-        Send(TAP_IR);
+    m_strSettingsPath = strSettingsPath;
+    m_irValues.Load(m_strSettingsPath, CablePort().ExampleValues(true));
+    m_drValues.Load(m_strSettingsPath, CablePort().ExampleValues(false));
+    FillValueList(m_cbIrValue, m_irValues);
+    FillValueList(m_cbDrValue, m_drValues);
 }
 
-void CStepperDlg::OnValueEdited(UINT nID)
+bool CSendControls::IsValueField(HWND hWnd, bool& bDr) const
+{
+    bDr = hWnd != nullptr && ::IsChild(m_cbDrValue.m_hWnd, hWnd) != FALSE;
+    return bDr || (hWnd != nullptr && ::IsChild(m_cbIrValue.m_hWnd, hWnd) != FALSE);
+}
+
+void CSendControls::StopAndClose()
+{
+    m_bStopRequested = true;
+    m_bCloseAfterSend = true;
+}
+
+void CSendControls::OnValueEdited(UINT nID)
 {
     if (nID == IDC_DR_VALUE)
         m_bDrValueValid = IsValidValue(m_cbDrValue);
     else
         m_bIrValueValid = IsValidValue(m_cbIrValue);
-    ShowSendButtons();
+    ShowButtons();
 }
 
-void CStepperDlg::OnValuePicked(UINT nID)
+void CSendControls::OnValuePicked(UINT nID)
 {
     // The edit field takes the picked line only after this notification: give it now.
     CComboBox& list = nID == IDC_DR_VALUE ? m_cbDrValue : m_cbIrValue;
@@ -64,7 +81,7 @@ void CStepperDlg::OnValuePicked(UINT nID)
     OnValueEdited(nID);
 }
 
-void CStepperDlg::FillValueList(CComboBox& list, const CValueList& values)
+void CSendControls::FillValueList(CComboBox& list, const CValueList& values)
 {
     CString typed;
     list.GetWindowText(typed);
@@ -78,7 +95,7 @@ void CStepperDlg::FillValueList(CComboBox& list, const CValueList& values)
     OnValueEdited(&list == &m_cbDrValue ? IDC_DR_VALUE : IDC_IR_VALUE);
 }
 
-void CStepperDlg::ShowSendButtons()
+void CSendControls::ShowButtons()
 {
     const bool bCanStart = m_tap.State() != STATE_UNKNOWN && IsShiftStart(m_tap.State());
     struct Target
@@ -96,26 +113,24 @@ void CStepperDlg::ShowSendButtons()
             continue;
         // As for the state buttons: the focus moves on before its control is disabled.
         if (!target.bEnable && ::GetFocus() == target.button.m_hWnd)
-            SendMessage(WM_NEXTDLGCTL, 0, FALSE);
+            m_dialog.SendMessage(WM_NEXTDLGCTL, 0, FALSE);
         target.button.EnableWindow(target.bEnable ? TRUE : FALSE);
-        MarkChanged(target.button);
+        m_paint.MarkChanged(target.button);
     }
 }
 
-void CStepperDlg::ShowSendProgress()
+void CSendControls::OnClock()
 {
-    if (::GetTickCount() - m_dwSendShown < PROGRESS_MS)
+    if (m_pSending == nullptr || ::GetTickCount() - m_dwShown < PROGRESS_MS)
         return;
-    CRedrawHold hold(*this);
-    m_bDeferred = false;
-    ApplyDeferred();
-    m_editValue.SetWindowText((std::to_string(m_nSendShifted) + "/" + std::to_string(m_nSendLength)).c_str());
-    MarkChanged(m_editValue);
-    m_bDeferred = true;
-    m_dwSendShown = ::GetTickCount();
+    CPaintHold::CScope hold(m_paint);
+    m_target.ShowDisplay();
+    m_target.ShowValueText(std::to_string(m_nShifted) + "/" + std::to_string(m_nLength));
+    m_target.HoldDisplay();
+    m_dwShown = ::GetTickCount();
 }
 
-void CStepperDlg::Send(const TapRegister& reg)
+void CSendControls::Send(const TapRegister& reg)
 {
     if (m_pSending != nullptr)
     {
@@ -135,14 +150,14 @@ void CStepperDlg::Send(const TapRegister& reg)
     std::string strError;
     if (!ParseScanValue(static_cast<LPCSTR>(text), bits, strError))
     {
-        MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
+        MessageBoxCp932(m_dialog.m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
         return;
     }
     if (m_tap.State() == STATE_UNKNOWN || !IsShiftStart(m_tap.State()))
     {
         const std::string strText = std::string(reg.pszName) + " starts from " + SEND_STARTS_TEXT +
                                     ". Click one of these first (TEST-LOGIC-RESET when the state is unknown).";
-        MessageBoxCp932(m_hWnd, strText.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
+        MessageBoxCp932(m_dialog.m_hWnd, strText.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
         return;
     }
     // The list keeps the value even where the settings file cannot be written; that is said once.
@@ -151,7 +166,7 @@ void CStepperDlg::Send(const TapRegister& reg)
     {
         m_bValuesNotKeptShown = true;
         strNotKept += "\n\nThe value lists keep their values until MORVA closes, but not for its next start.";
-        MessageBoxCp932(m_hWnd, strNotKept.c_str(), ErrorCaption().c_str(), MB_ICONEXCLAMATION);
+        MessageBoxCp932(m_dialog.m_hWnd, strNotKept.c_str(), ErrorCaption().c_str(), MB_ICONEXCLAMATION);
     }
     FillValueList(list, values);
 
@@ -159,16 +174,16 @@ void CStepperDlg::Send(const TapRegister& reg)
     m_bStopRequested = false;
     button.SetWindowText(STOP_TEXT);
     button.RedrawWindow();
-    ShowSendButtons();
-    m_bDeferred = true;
+    ShowButtons();
+    m_target.HoldDisplay();
 
-    m_dwSendShown = ::GetTickCount();
-    m_nSendShifted = 0;
-    m_nSendLength = bits.size();
+    m_dwShown = ::GetTickCount();
+    m_nShifted = 0;
+    m_nLength = bits.size();
     // The window's waiting messages (a click on STOP among them) are handled before each clock.
     const CTapEngine::ShiftEnd end = m_tap.Shift(reg, bits, [this](size_t nShifted) {
-        m_nSendShifted = nShifted;
-        if (AfxPumpWaitingMessages(m_hWnd) == FALSE)
+        m_nShifted = nShifted;
+        if (AfxPumpWaitingMessages(m_dialog.m_hWnd) == FALSE)
             m_bStopRequested = true;
         return m_bStopRequested;
     });
@@ -176,15 +191,14 @@ void CStepperDlg::Send(const TapRegister& reg)
     m_pSending = nullptr;
     button.SetWindowText(reg.pszName);
     {
-        CRedrawHold hold(*this);
-        m_bDeferred = false;
-        ApplyDeferred();
-        MarkChanged(button);
+        CPaintHold::CScope hold(m_paint);
+        m_target.ShowDisplay();
+        m_paint.MarkChanged(button);
     }
     if (m_bCloseAfterSend)
     {
         m_bCloseAfterSend = false;
-        EndDialog(IDCANCEL);
+        m_target.CloseWindow();
         return;
     }
     if (end == CTapEngine::ShiftEnd::Stopped)
@@ -192,6 +206,6 @@ void CStepperDlg::Send(const TapRegister& reg)
         const std::string strText = std::string(reg.pszName) +
                                     " stopped: the register was not updated, and the TAP waits in " + TapStateName(reg.nPause) +
                                     ".";
-        MessageBoxCp932(m_hWnd, strText.c_str(), reg.pszName, MB_ICONINFORMATION);
+        MessageBoxCp932(m_dialog.m_hWnd, strText.c_str(), reg.pszName, MB_ICONINFORMATION);
     }
 }

@@ -1,80 +1,87 @@
-// The window's cable list: it shows the cable in use; dropped down, the cables there are now.
-// A pick closes the cable in use and opens the new one, whose TAP state nobody knows yet.
-#include "CableList.h"
+#include "CableChooser.h"
 
 #include "../cable/cable.h"
 #include "../platform/codepage.h"
+#include "../res/resource.h"
 #include "../res/texts.h"
-#include "../stepper/StepperDlg.h"
+
+void CCableChooser::Show()
+{
+    if (m_pCables == nullptr)
+        return;
+    ::EnableWindow(::GetDlgItem(m_dialog.m_hWnd, IDC_DEVICE), TRUE);
+    Fill(false);
+    ShowNote();
+}
 
 std::string CableListText(const CCableList::Entry& entry)
 {
     return entry.strName + "  " + entry.strWhat;
 }
 
-void CStepperDlg::FillCableList(bool bAll)
+void CCableChooser::Fill(bool bAll)
 {
-    const HWND hList = ::GetDlgItem(m_hWnd, IDC_DEVICE);
-    m_cableEntries = bAll ? m_pCables->Cables() : std::vector<CCableList::Entry>();
+    const HWND hList = ::GetDlgItem(m_dialog.m_hWnd, IDC_DEVICE);
+    m_entries = bAll ? m_pCables->Cables() : std::vector<CCableList::Entry>();
     const CCableList::Entry inUse = m_pCables->InUse();
     int nInUse = -1;
-    for (size_t i = 0; i < m_cableEntries.size(); ++i)
+    for (size_t i = 0; i < m_entries.size(); ++i)
     {
-        if (m_cableEntries[i].strName == inUse.strName)
+        if (m_entries[i].strName == inUse.strName)
             nInUse = static_cast<int>(i);
     }
     if (nInUse < 0)
     {
-        m_cableEntries.insert(m_cableEntries.begin(), inUse);
+        m_entries.insert(m_entries.begin(), inUse);
         nInUse = 0;
     }
     ::SendMessageA(hList, CB_RESETCONTENT, 0, 0);
     // Closed, the box is too narrow for what a cable is: it shows the name alone.
-    for (const CCableList::Entry& entry : m_cableEntries)
+    for (const CCableList::Entry& entry : m_entries)
         ::SendMessageA(hList, CB_ADDSTRING, 0,
                        reinterpret_cast<LPARAM>(bAll ? CableListText(entry).c_str() : entry.strName.c_str()));
     ::SendMessageA(hList, CB_SETCURSEL, static_cast<WPARAM>(nInUse), 0);
 }
 
-void CStepperDlg::ShowCableNote()
+void CCableChooser::ShowNote()
 {
     // The title says when the cable in use is not the one the start asked for.
     const std::string strNote = m_pCables != nullptr ? m_pCables->Note() : std::string();
-    SetWindowText(strNote.empty() ? "MORVA" : ("MORVA - simulated board: " + strNote).c_str());
+    m_dialog.SetWindowText(strNote.empty() ? "MORVA" : ("MORVA - simulated board: " + strNote).c_str());
 }
 
-void CStepperDlg::OnCableListDropped()
+void CCableChooser::OnDropped()
 {
     if (m_pCables == nullptr)
         return;
     // The list is drawn narrower than its entries; dropped down it is wider.
-    ::SendMessageA(::GetDlgItem(m_hWnd, IDC_DEVICE), CB_SETDROPPEDWIDTH, 360, 0);
-    FillCableList(true);
+    ::SendMessageA(::GetDlgItem(m_dialog.m_hWnd, IDC_DEVICE), CB_SETDROPPEDWIDTH, 360, 0);
+    Fill(true);
 }
 
-void CStepperDlg::OnCableListClosed()
+void CCableChooser::OnClosed()
 {
     if (m_pCables == nullptr)
         return;
     // After the list has closed, so that a message finds it closed: see OnCablePicked.
-    ::PostMessageA(m_hWnd, WM_CABLE_PICKED, 0, 0);
+    ::PostMessageA(m_dialog.m_hWnd, WM_CABLE_PICKED, 0, 0);
 }
 
-void CStepperDlg::OnCablePicked()
+void CCableChooser::OnPicked()
 {
     if (m_pCables == nullptr)
         return;
-    const LRESULT nPicked = ::SendMessageA(::GetDlgItem(m_hWnd, IDC_DEVICE), CB_GETCURSEL, 0, 0);
-    if (nPicked < 0 || static_cast<size_t>(nPicked) >= m_cableEntries.size() || m_pSending != nullptr ||
-        m_cableEntries[nPicked].strName == m_pCables->InUse().strName)
+    const LRESULT nPicked = ::SendMessageA(::GetDlgItem(m_dialog.m_hWnd, IDC_DEVICE), CB_GETCURSEL, 0, 0);
+    if (nPicked < 0 || static_cast<size_t>(nPicked) >= m_entries.size() || m_target.IsBusy() ||
+        m_entries[nPicked].strName == m_pCables->InUse().strName)
     {
-        FillCableList(false);
+        Fill(false);
         return;
     }
     // Closed as closing the window closes it; the new one starts as the window's start does.
     CableOff();
     std::string strError;
-    const bool bUsed = m_pCables->Use(m_cableEntries[nPicked].strName, strError);
+    const bool bUsed = m_pCables->Use(m_entries[nPicked].strName, strError);
     CableOn();
     // Opened, and then lost at once as its pins were driven: said as a lost cable is.
     const std::string strLost = CableFailure();
@@ -84,13 +91,12 @@ void CStepperDlg::OnCablePicked()
             strError += "\n\n";
         strError += "The cable stopped answering as MORVA switched it on: " + strLost;
     }
-    FillCableList(false);
-    ShowCableNote();
-    ShowPinControls();
+    Fill(false);
+    ShowNote();
     // Even the old cable, released and taken again, may have moved its pins meanwhile.
     m_tap.ForgetState();
-    ShowUnknownState();
+    m_target.OnCableSwitched();
     if (!strError.empty())
-        MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(),
+        MessageBoxCp932(m_dialog.m_hWnd, strError.c_str(), ErrorCaption().c_str(),
                         bUsed && strLost.empty() ? MB_ICONEXCLAMATION : MB_ICONHAND);
 }

@@ -1,0 +1,93 @@
+#include "PinControls.h"
+
+#include "../cable/cable.h"
+#include "../cable/port.h"
+#include "../res/resource.h"
+
+void CPinControls::Exchange(CDataExchange* pDX)
+{
+    DDX_Control(pDX, IDC_TMS, m_btnTms);
+    DDX_Control(pDX, IDC_TDO, m_btnTdo);
+    DDX_Control(pDX, IDC_TDI, m_btnTdi);
+}
+
+void CPinControls::Show()
+{
+    // A cable that cannot hold a level or read TDO without a clock offers none of it.
+    const BOOL bHolds = CablePort().HoldsLevels() ? TRUE : FALSE;
+    for (CButton* pPin : {static_cast<CButton*>(&m_btnTck), static_cast<CButton*>(&m_btnTms),
+                          static_cast<CButton*>(&m_btnTdi), static_cast<CButton*>(&m_btnTdo)})
+        ::ShowWindow(pPin->m_hWnd, SW_SHOW);
+    m_btnTms.EnableWindow(bHolds);
+    m_btnTdi.EnableWindow(bHolds);
+    m_btnTdo.EnableWindow(bHolds);
+    ShowLevels();
+}
+
+void CPinControls::ShowLevels()
+{
+    if (m_btnTms.GetCheck() != GetTms())
+    {
+        m_btnTms.SetCheck(GetTms());
+        m_paint.MarkChanged(m_btnTms);
+    }
+    if (m_btnTdi.GetCheck() != GetTdi())
+    {
+        m_btnTdi.SetCheck(GetTdi());
+        m_paint.MarkChanged(m_btnTdi);
+    }
+}
+
+void CPinControls::ShowClock(unsigned char nTdo)
+{
+    m_btnTdo.SetCheck(nTdo != 0 ? 1 : 0);
+    m_paint.MarkChanged(m_btnTdo);
+    ShowLevels();
+}
+
+void CPinControls::ShowStateKnown(bool bKnown)
+{
+    if (bKnown == (m_btnTck.IsWindowEnabled() != FALSE))
+        return;
+    m_btnTck.EnableWindow(bKnown ? TRUE : FALSE);
+    m_paint.MarkChanged(m_btnTck);
+}
+
+// A level held by hand: no clock, so the state stays as it is.
+void CPinControls::Drive(unsigned char nTms, unsigned char nTdi)
+{
+    if (m_tap.DriveLevels(nTms, nTdi))
+        ShowLevels();
+}
+
+void CPinControls::OnTck()
+{
+    if (!m_btnTck.IsWindowEnabled() || m_busy())
+        return;
+    CPaintHold::CScope hold(m_paint);
+    // The clock moves the TAP as the diagram says for TMS; the panel goes with it.
+    m_tap.ClockHeld();
+}
+
+void CPinControls::OnTms()
+{
+    if (!m_btnTms.IsWindowEnabled() || m_busy())
+        return;
+    Drive(GetTms() != 0 ? 0 : 1, GetTdi());
+}
+
+void CPinControls::OnTdi()
+{
+    if (!m_btnTdi.IsWindowEnabled() || m_busy())
+        return;
+    Drive(GetTms(), GetTdi() != 0 ? 0 : 1);
+}
+
+void CPinControls::OnTdo()
+{
+    if (!m_btnTdo.IsWindowEnabled() || m_busy())
+        return;
+    unsigned char nTdo = 0;
+    if (m_tap.ReadTdo(nTdo))
+        m_btnTdo.SetCheck(nTdo);
+}

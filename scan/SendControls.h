@@ -1,0 +1,79 @@
+// SEND-IR and SEND-DR: a value from its list shifted through a register, one clock at a time,
+// from where the TAP is to Run-Test/Idle; the lists keep the values sent, newest first.
+#pragma once
+
+#include <string>
+
+#include "../controls/ColorButton.h"
+#include "../controls/PaintHold.h"
+#include "../engine/TapEngine.h"
+#include "../platform/wnd.h"
+#include "ValueLists.h"
+
+class CSendControls
+{
+public:
+    // What a SEND asks of the window around it.
+    class ITarget
+    {
+    public:
+        virtual ~ITarget() {}
+        // While a SEND runs the window keeps what each clock shows back; shown, it is up to date.
+        virtual void HoldDisplay() = 0;
+        virtual void ShowDisplay() = 0;
+        // The value display now: how far a SEND is.
+        virtual void ShowValueText(const std::string& text) = 0;
+        // The window was asked to close while the SEND ran: it closes now.
+        virtual void CloseWindow() = 0;
+    };
+
+    CSendControls(CWnd& dialog, CTapEngine& tap, CPaintHold& paint, ITarget& target)
+        : m_dialog(dialog), m_tap(tap), m_paint(paint), m_target(target)
+    {
+    }
+
+    void Exchange(CDataExchange* pDX);
+    // The lists as the settings file keeps them, or the cable's examples.
+    void Load(const std::string& strSettingsPath);
+    bool IsSending() const { return m_pSending != nullptr; }
+    // Whether the window is one of the value lists (or their edit fields), and which.
+    bool IsValueField(HWND hWnd, bool& bDr) const;
+
+    // Shifts the value in the register's list through the register; a second press stops it.
+    void Send(const TapRegister& reg);
+    void OnValueEdited(UINT nID);
+    void OnValuePicked(UINT nID);
+    // Escape or the close box while a SEND runs: it stops where the TAP can be left, then the
+    // window closes.
+    void StopAndClose();
+    // SEND enabled where a SEND may start, with a valid value in its list; STOP while it runs.
+    void ShowButtons();
+    // A clock of the running SEND: now and then it shows how far it is.
+    void OnClock();
+
+    CColorButton m_btnSendIr;
+    CColorButton m_btnSendDr;
+    CComboBox m_cbIrValue;
+    CComboBox m_cbDrValue;
+    CValueList m_irValues{"ir values"};
+    CValueList m_drValues{"dr values"};
+
+private:
+    void FillValueList(CComboBox& list, const CValueList& values);
+
+    CWnd& m_dialog;
+    CTapEngine& m_tap;
+    CPaintHold& m_paint;
+    ITarget& m_target;
+    std::string m_strSettingsPath;  // the settings file that keeps the lists; none when empty
+    bool m_bIrValueValid = false;
+    bool m_bDrValueValid = false;
+    // The register a SEND is shifting now, or null; what a click on its STOP asked for.
+    const TapRegister* m_pSending = nullptr;
+    bool m_bStopRequested = false;
+    bool m_bCloseAfterSend = false;
+    bool m_bValuesNotKeptShown = false;  // a failed write of the value lists was said
+    size_t m_nShifted = 0;               // of the running SEND's m_nLength bits, shifted so far
+    size_t m_nLength = 0;
+    DWORD m_dwShown = 0;  // when the running SEND last showed how far it is
+};

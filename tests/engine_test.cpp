@@ -1,0 +1,177 @@
+// The TAP engine on the simulated board, with no window and no message loop: clocks, whole
+// shifts and their stop, the bits out, a lost cable, and what it records and tells.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cable/cable.h"
+#include "engine/TapEngine.h"
+#include "ports/sim_port.h"
+#include "platform/system.h"
+#include "recording_port.h"
+
+namespace {
+
+// Bits, bit 0 first, of the low nBits of a number.
+std::vector<unsigned char> Bits(unsigned long value, size_t nBits)
+{
+    std::vector<unsigned char> bits;
+    for (size_t i = 0; i < nBits; ++i)
+        bits.push_back(static_cast<unsigned char>((value >> i) & 1));
+    return bits;
+}
+
+// The simulated board until a given status read, then a cable that answers nothing.
+class CUnpluggingPort : public CPort
+{
+public:
+    void Write(unsigned short address, unsigned char value) override
+    {
+        if (m_nReadsLeft > 0)
+            SimulatedPort().Write(address, value);
+    }
+    unsigned char Read(unsigned short address) override
+    {
+        if (m_nReadsLeft == 0)
+            return 0;
+        --m_nReadsLeft;
+        return SimulatedPort().Read(address);
+    }
+    std::string Failure() const override { return m_nReadsLeft == 0 ? "the cable was unplugged" : ""; }
+
+    int m_nReadsLeft = 1000000;
+};
+
+// Everything the engine tells, in order.
+class CHeard : public ITapListener
+{
+public:
+    void OnStateEntered(int nState) override { entered.push_back(nState); }
+    void OnClock(const ClockRecord& clock, bool bValueOut) override
+    {
+        clocks.push_back(clock);
+        valuesOut += bValueOut ? 1 : 0;
+    }
+    void OnCableLost(const std::string& strFailure) override { lost.push_back(strFailure); }
+
+    std::vector<int> entered;
+    std::vector<ClockRecord> clocks;
+    int valuesOut = 0;
+    std::vector<std::string> lost;
+};
+
+class EngineTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_pBefore = SetCablePort(&m_port);
+        CableOn();
+        m_engine.SetListener(&m_heard);
+        m_engine.SetPaced(false);
+    }
+    void TearDown() override
+    {
+        CableOff();
+        SetCablePort(m_pBefore);
+    }
+
+    static bool Never(size_t) { return false; }
+
+    CUnpluggingPort m_port;
+    CPort* m_pBefore = nullptr;
+    CTapEngine m_engine;
+    CHeard m_heard;
+};
+
+TEST_F(EngineTest, AResetAndTwoShiftsReadTheBoardsIdcodeClockByClock)
+{
+    ASSERT_EQ(STATE_UNKNOWN, m_engine.State());
+    ASSERT_TRUE(m_engine.Reset());
+    EXPECT_EQ(STATE_TEST_LOGIC_RESET, m_engine.State());
+    EXPECT_EQ(std::vector<int>{STATE_TEST_LOGIC_RESET}, m_heard.entered) << "unknown until the sixth clock";
+    EXPECT_EQ(6u, m_engine.Session().Count());
+
+    ASSERT_EQ(CTapEngine::ShiftEnd::Updated, m_engine.Shift(TAP_IR, Bits(CJtagDevice::IR_IDCODE, 4), Never));
+    EXPECT_EQ(CJtagDevice::IR_IDCODE, SimulatedBoard().Instruction());
+    EXPECT_EQ("4'h1", m_engine.ValueOut()) << "the IR capture, 0001";
+    ASSERT_EQ(CTapEngine::ShiftEnd::Updated, m_engine.Shift(TAP_DR, Bits(0, 32), Never));
+    EXPECT_EQ("32'h14D5654B", m_engine.ValueOut());
+    EXPECT_EQ(STATE_RUN_TEST_IDLE, m_engine.State());
+    EXPECT_EQ(TapState::RunTestIdle, SimulatedBoard().State());
+
+    // From Test-Logic-Reset five clocks to Shift-IR, four bits, Update and Idle; from Idle three
+    // clocks to Shift-DR, 32 bits, Update and Idle.
+    ASSERT_EQ(6u + 5u + 4u + 2u + 3u + 32u + 2u, m_engine.Session().Count());
+    ASSERT_EQ(m_engine.Session().Count(), m_heard.clocks.size());
+    EXPECT_EQ(2, m_heard.valuesOut);
+    // Every clock as recorded is the one told, with the state it entered.
+    for (size_t i = 0; i < m_heard.clocks.size(); ++i)
+    {
+        const ClockRecord& recorded = m_engine.Session().At(i);
+        EXPECT_EQ(recorded.bits, m_heard.clocks[i].bits) << i;
+        EXPECT_EQ(recorded.nState, m_heard.clocks[i].nState) << i;
+        EXPECT_EQ(i < 5 ? STATE_UNKNOWN : m_heard.entered[i - 5], recorded.nState) << i;
+    }
+    // The last IR bit leaves Shift with TMS high; the one before does not.
+    EXPECT_EQ(0, m_engine.Session().At(6 + 5 + 2).Tms());
+    EXPECT_EQ(1, m_engine.Session().At(6 + 5 + 3).Tms());
+    EXPECT_EQ(STATE_EXIT1_IR, m_engine.Session().At(6 + 5 + 3).nState);
+}
+
+TEST_F(EngineTest, AStopBetweenBitsEndsInPauseWithoutAnUpdate)
+{
+    ASSERT_TRUE(m_engine.Reset());
+    ASSERT_EQ(CTapEngine::ShiftEnd::Updated, m_engine.Shift(TAP_IR, Bits(CJtagDevice::IR_BYPASS, 4), Never));
+    const size_t nBefore = m_engine.Session().Count();
+    // Asked to stop before the third bit: that bit goes into Exit1, then Pause.
+    const auto poll = [](size_t nShifted) { return nShifted == 2; };
+    EXPECT_EQ(CTapEngine::ShiftEnd::Stopped, m_engine.Shift(TAP_IR, Bits(CJtagDevice::IR_IDCODE, 4), poll));
+    EXPECT_EQ(STATE_PAUSE_IR, m_engine.State());
+    EXPECT_EQ(TapState::PauseIr, SimulatedBoard().State());
+    EXPECT_EQ(CJtagDevice::IR_BYPASS, SimulatedBoard().Instruction()) << "no Update";
+    EXPECT_EQ(nBefore + 4 + 3 + 1, m_engine.Session().Count());
+    EXPECT_EQ("3'h1", m_engine.ValueOut());
+
+    // From Pause the next shift goes on through Exit2, with no new Capture.
+    ASSERT_EQ(CTapEngine::ShiftEnd::Updated, m_engine.Shift(TAP_IR, Bits(0, 1), Never));
+    EXPECT_EQ(STATE_RUN_TEST_IDLE, m_engine.State());
+}
+
+TEST_F(EngineTest, ACableLostInAShiftRecordsExactlyTheClocksBeforeIt)
+{
+    ASSERT_TRUE(m_engine.Reset());
+    m_port.m_nReadsLeft = 10;  // one status read a clock
+    EXPECT_EQ(CTapEngine::ShiftEnd::Lost, m_engine.Shift(TAP_DR, Bits(0, 32), Never));
+    EXPECT_EQ(6u + 9u, m_engine.Session().Count());
+    EXPECT_EQ(6u + 9u, m_heard.clocks.size());
+    EXPECT_EQ(std::vector<std::string>{"the cable was unplugged"}, m_heard.lost);
+    EXPECT_EQ(STATE_UNKNOWN, m_engine.State());
+    // Nobody knows the state: no shift starts, no clock is made.
+    EXPECT_EQ(CTapEngine::ShiftEnd::Refused, m_engine.Shift(TAP_DR, Bits(0, 32), Never));
+    EXPECT_EQ(6u + 9u, m_engine.Session().Count());
+    EXPECT_FALSE(m_engine.DriveLevels(1, 1));
+    EXPECT_EQ(2u, m_heard.lost.size());
+}
+
+TEST_F(EngineTest, AClickWaitsBeforeItsClockAndALevelHeldMakesNoClock)
+{
+    static std::vector<DWORD> waits;
+    waits.clear();
+    AfxSetSleep([](DWORD dwMilliseconds) { waits.push_back(dwMilliseconds); });
+    m_engine.SetPaced(true);
+    ASSERT_TRUE(m_engine.Reset());
+    ASSERT_TRUE(m_engine.DriveLevels(0, 1));
+    EXPECT_EQ(6u, m_engine.Session().Count());
+    EXPECT_EQ(TapState::TestLogicReset, SimulatedBoard().State());
+    // The held TMS low is what the next clock takes: into Run-Test/Idle.
+    ASSERT_TRUE(m_engine.ClockHeld());
+    AfxSetSleep(nullptr);
+    EXPECT_EQ(STATE_RUN_TEST_IDLE, m_engine.State());
+    EXPECT_EQ(TapState::RunTestIdle, SimulatedBoard().State());
+    EXPECT_EQ(std::vector<DWORD>(7, CTapEngine::SETTLE_MS), waits);
+    EXPECT_EQ(1, m_engine.Session().At(6).Tdi());
+}
+
+} // namespace
