@@ -1199,6 +1199,11 @@ def case_send(session, build):
     window = session.wait_until(lambda w: w.texts[1043] == "4'h1" and w.texts[1026] == "SEND-IR", "the IR SEND")
     type_value(session, window, 1023, "8'hA5")
     window = session.wait_until(lambda w: w.texts[1043] == "8'h4A", "8'h4A out of BYPASS")
+    # Enter sent it and took the focus out of the list: a key steps again (the history is full: its
+    # last line tells), and the list keeps its text.
+    session.key("1")
+    window = session.wait_until(lambda w: w.last_line.endswith("SDS"), "a step by the key 1 after a SEND by Enter")
+    check(window.texts[1023] == "8'hA5", f"after the key 1 the list holds {window.texts[1023]!r}")
 
     # A bad value: SEND disabled, Enter says what is accepted, nothing clocked.
     last = session.probe("lines").lines
@@ -1213,7 +1218,7 @@ def case_send(session, build):
     check(session.probe("lines").lines == last, "a refused value was clocked")
 
     # From PAUSE-DR the shift goes on through EXIT2-DR: 2 + 8 + 2 clocks.
-    window = click_to_new_states(session, window, [1002, 1004, 1006, 1007])
+    window = click_to_new_states(session, window, [1004, 1006, 1007])
     type_value(session, window, 1023, "8'h0F", enter=False)
     session.click(window, 1025)
     window = session.wait_until(lambda w: w.texts[1043] == "8'h1E", "8'h1E out of BYPASS")
