@@ -127,7 +127,7 @@ bool CTapEngine::Lost()
 CTapEngine::ShiftEnd CTapEngine::Shift(const TapRegister& reg, const std::vector<unsigned char>& bits,
                                        const ShiftPoll& poll)
 {
-    if (m_nState == STATE_UNKNOWN || !IsShiftStart(m_nState) || bits.empty())
+    if (!IsShiftStart(m_nState) || bits.empty())
         return ShiftEnd::Refused;
     size_t nShifted = 0;
     for (const TapStep& step : ShortestPath(m_nState, reg.nShift))

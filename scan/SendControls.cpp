@@ -97,7 +97,7 @@ void CSendControls::FillValueList(CComboBox& list, const CValueList& values)
 
 void CSendControls::ShowButtons()
 {
-    const bool bCanStart = m_tap.State() != STATE_UNKNOWN && IsShiftStart(m_tap.State());
+    const bool bCanStart = IsShiftStart(m_tap.State());
     struct Target
     {
         CColorButton& button;
@@ -153,7 +153,7 @@ void CSendControls::Send(const TapRegister& reg)
         MessageBoxCp932(m_dialog.m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
         return;
     }
-    if (m_tap.State() == STATE_UNKNOWN || !IsShiftStart(m_tap.State()))
+    if (!IsShiftStart(m_tap.State()))
     {
         const std::string strText = std::string(reg.pszName) + " starts from " + SEND_STARTS_TEXT +
                                     ". Click one of these first (TEST-LOGIC-RESET when the state is unknown).";

@@ -26,13 +26,7 @@ void CStepperDlg::OnStateButton(UINT nID)
     if (pRow == nullptr || !StateButton(nID)->IsWindowEnabled() || m_send.IsSending())
         return;
     CPaintHold::CScope hold(m_paint);
-    StepButton(nID);
-}
-
-BOOL CStepperDlg::StepButton(UINT nID)
-{
-    const StepCommandRow* pRow = FindStepCommand(nID);
-    return pRow != nullptr && m_tap.Step(pRow->step) ? TRUE : FALSE;
+    m_tap.Step(pRow->step);
 }
 
 void CStepperDlg::OnStateDoubleClicked()
@@ -48,10 +42,7 @@ void CStepperDlg::OnCableLost(const std::string& strFailure)
 {
     // What a SEND kept back goes to the window first: the message must find it as it is.
     if (m_bDeferred)
-    {
-        m_bDeferred = false;
-        ApplyDeferred();
-    }
+        ShowDisplay();
     ShowUnknownState();
     // A SEND's progress ("123/4096") is no value: the SEND read none.
     if (m_send.IsSending())

@@ -89,9 +89,6 @@ public:
 
     // The state button with this control ID, or null.
     CColorButton* StateButton(UINT nID);
-    // A state button's command, as its click runs it: TMS, TDI, the new state, the panel, the
-    // clock. FALSE when the cable did not take the clock.
-    BOOL StepButton(UINT nID);
     // Asks where, then writes the session as a waveform file.
     void OnSaveTrace();
 
