@@ -65,6 +65,8 @@ class Window:
         self.texts, self.items = {}, {}
         self.menu = {"open": False, "rect": (0, 0, 0, 0)}
         self.title, self.box_buttons = "", {}
+        # False when a command ran while the probe read: what it saw may mix two states.
+        self.settled = True
         for line in text.splitlines():
             kind, _, rest = line.partition(" ")
             if kind == "window":
@@ -85,6 +87,8 @@ class Window:
                 self.last_line = fields[2] if len(fields) > 2 else ""
             elif kind == "line":
                 self.lines.append(rest)
+            elif kind == "settled":
+                self.settled = rest == "1"
             elif kind == "windows":
                 count, front = rest.split()
                 self.mains, self.main_in_front = int(count), front == "1"
@@ -204,7 +208,7 @@ class Session:
         while True:
             window = self.probe()
             done = window.count >= count if line_changes_from is None else window.last_line != line_changes_from
-            if done or time.time() > deadline:
+            if (done and window.settled) or time.time() > deadline:
                 return window
             time.sleep(0.1)
 
@@ -213,7 +217,7 @@ class Session:
         seen, stable_since = None, time.time()
         while True:
             window = self.probe()
-            if (window.count, window.last_line) != seen:
+            if (window.count, window.last_line) != seen or not window.settled:
                 seen, stable_since = (window.count, window.last_line), time.time()
             elif time.time() - stable_since >= 1.5:
                 return window

@@ -197,6 +197,10 @@ int main(int argc, char** argv)
     if (action == "repaint-list")
         ::RedrawWindow(::GetDlgItem(hDlg, 1027), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
 
+    // Asked first by message, the count answers only between two of the window's commands: the
+    // state read after it is the one a command left, unless another command ran meanwhile, which
+    // the count asked again at the end shows.
+    const LRESULT nCountBefore = ::SendMessageW(::GetDlgItem(hDlg, 1027), LB_GETCOUNT, 0, 0);
     WCHAR title[256] = {};
     ::GetWindowTextW(hDlg, title, 256);
     printf("title %s\n", Utf8(title).c_str());
@@ -248,6 +252,7 @@ int main(int argc, char** argv)
     char narrow[64] = {};
     ::WideCharToMultiByte(CP_ACP, 0, line, -1, narrow, sizeof(narrow), nullptr, nullptr);
     printf("history %ld %ld %s\n", static_cast<long>(nCount), static_cast<long>(nTop), narrow);
+    printf("settled %d\n", nCount == nCountBefore ? 1 : 0);
     for (LRESULT i = 0; action == "lines" && i < nCount; ++i)
     {
         WCHAR text[64] = {};
