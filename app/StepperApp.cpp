@@ -136,17 +136,17 @@ BOOL CStepperApp::InitInstance()
     Enable3dControls();
 
     CStepperDlg dlg;
-    dlg.m_strSettingsPath = SettingsPath();
-    dlg.m_cables.m_pCables = &cables;
+    dlg.SetSettingsPath(SettingsPath());
+    dlg.OfferCables(&cables);
     CLiveVcd trace;
     if (!options.strTrace.empty())
     {
-        if (!trace.Open(options.strTrace, dlg.m_tap.SessionDate(), strProblem))
+        if (!trace.Open(options.strTrace, dlg.Tap().SessionDate(), strProblem))
         {
             Refuse(strProblem);
             return FALSE;
         }
-        dlg.m_tap.SetLiveTrace(&trace);
+        dlg.Tap().SetLiveTrace(&trace);
     }
     m_pMainWnd = &dlg;
     if (dlg.DoModal() == -1)

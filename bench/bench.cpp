@@ -277,7 +277,7 @@ void MeasureSends(Figure& send32, Figure& send1024)
 {
     const std::string strIni = TempPath("ini");
     CStepperDlg dlg;
-    dlg.m_strSettingsPath = strIni;
+    dlg.SetSettingsPath(strIni);
     RunDialog(dlg, [&] {
         Click(dlg, IDC_TEST_LOGIC_RESET);
         Click(dlg, IDC_RUN_TEST_IDLE);

@@ -30,7 +30,8 @@ public:
     CCableChooser(CWnd& dialog, CTapEngine& tap, ITarget& target) : m_dialog(dialog), m_tap(tap), m_target(target) {}
 
     // The cables the list offers, given by the program; null: the list stays disabled.
-    CCableList* m_pCables = nullptr;
+    // The cables the list offers; none: the list offers none.
+    void Offer(CCableList* pCables) { m_pCables = pCables; }
 
     // Enables the list where there are cables to offer, and shows the one in use.
     void Show();
@@ -39,6 +40,7 @@ public:
     void OnPicked();
 
 private:
+    CCableList* m_pCables = nullptr;
     // The list holds the cable in use, or (bAll) every cable there is now.
     void Fill(bool bAll);
     void ShowNote();

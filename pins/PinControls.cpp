@@ -6,6 +6,7 @@
 
 void CPinControls::Exchange(CDataExchange* pDX)
 {
+    DDX_Control(pDX, IDC_TCK, m_btnTck);
     DDX_Control(pDX, IDC_TMS, m_btnTms);
     DDX_Control(pDX, IDC_TDO, m_btnTdo);
     DDX_Control(pDX, IDC_TDI, m_btnTdi);

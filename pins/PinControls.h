@@ -34,12 +34,11 @@ public:
     void OnTdi();
     void OnTdo();
 
+private:
     CButton m_btnTck;
     CColorButton m_btnTms;
     CColorButton m_btnTdo;
     CColorButton m_btnTdi;
-
-private:
     void Drive(unsigned char nTms, unsigned char nTdi);
 
     CTapEngine& m_tap;

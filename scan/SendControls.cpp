@@ -37,6 +37,23 @@ void CSendControls::Exchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_DR_VALUE, m_cbDrValue);
 }
 
+void CSendControls::OnSendClicked(const TapRegister& reg)
+{
+    if (SendButton(reg).IsWindowEnabled())
+        Send(reg);
+}
+
+const CWnd& CSendControls::SendButton(const TapRegister& reg) const
+{
+    return &reg == &TAP_DR ? m_btnSendDr : m_btnSendIr;
+}
+
+void CSendControls::SetDisabledFace(COLORREF crFace)
+{
+    m_btnSendDr.m_crDisabledFace = crFace;
+    m_btnSendIr.m_crDisabledFace = crFace;
+}
+
 void CSendControls::Load(const std::string& strSettingsPath)
 {
     m_strSettingsPath = strSettingsPath;

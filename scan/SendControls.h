@@ -41,6 +41,10 @@ public:
 
     // Shifts the value in the register's list through the register; a second press stops it.
     void Send(const TapRegister& reg);
+    // The register's SEND button pressed: a SEND where the button takes one.
+    void OnSendClicked(const TapRegister& reg);
+    const CWnd& SendButton(const TapRegister& reg) const;
+    void SetDisabledFace(COLORREF crFace);
     void OnValueEdited(UINT nID);
     void OnValuePicked(UINT nID);
     // Escape or the close box while a SEND runs: it stops where the TAP can be left, then the
@@ -51,14 +55,13 @@ public:
     // A clock of the running SEND: now and then it shows how far it is.
     void OnClock();
 
+private:
     CColorButton m_btnSendIr;
     CColorButton m_btnSendDr;
     CComboBox m_cbIrValue;
     CComboBox m_cbDrValue;
     CValueList m_irValues{"ir values"};
     CValueList m_drValues{"dr values"};
-
-private:
     void FillValueList(CComboBox& list, const CValueList& values);
 
     CWnd& m_dialog;

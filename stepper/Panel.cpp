@@ -7,22 +7,22 @@ namespace {
 
 const UINT REDRAW_FLAGS = RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW;
 
-void Paint(CStepperDlg& dlg, CColorButton* pButton, int nFaceColor, int nTextColor)
+void Paint(CPaintHold& paint, CColorButton* pButton, int nFaceColor, int nTextColor)
 {
     pButton->m_crFace = ::GetSysColor(nFaceColor);
     pButton->m_crText = ::GetSysColor(nTextColor);
     pButton->RedrawWindow(nullptr, nullptr, REDRAW_FLAGS);
-    dlg.MarkChanged(*pButton);
+    paint.MarkChanged(*pButton);
 }
 
-void Restore(CStepperDlg& dlg, CColorButton* pButton)
+void Restore(CPaintHold& paint, CColorButton* pButton)
 {
-    Paint(dlg, pButton, COLOR_BTNFACE, COLOR_BTNTEXT);
+    Paint(paint, pButton, COLOR_BTNFACE, COLOR_BTNTEXT);
 }
 
-void Highlight(CStepperDlg& dlg, CColorButton* pButton)
+void Highlight(CPaintHold& paint, CColorButton* pButton)
 {
-    Paint(dlg, pButton, COLOR_ACTIVECAPTION, COLOR_CAPTIONTEXT);
+    Paint(paint, pButton, COLOR_ACTIVECAPTION, COLOR_CAPTIONTEXT);
 }
 
 bool IsValueControl(HWND hWnd)
@@ -102,19 +102,19 @@ BOOL CStepperDlg::ShowState(int nIndex)
     m_pins.ShowStateKnown(nIndex != STATE_UNKNOWN);
 
     if (m_pPrimaryShown != nullptr && m_pPrimaryShown != m_pPrimary)
-        Restore(*this, m_pPrimaryShown);
+        Restore(m_paint, m_pPrimaryShown);
     if (m_pPrimary != nullptr && m_pPrimary != m_pPrimaryShown)
     {
-        Highlight(*this, m_pPrimary);
+        Highlight(m_paint, m_pPrimary);
         m_pPrimaryShown = m_pPrimary;
     }
     if (m_pSecondaryShown != nullptr && m_pSecondaryShown != m_pSecondary)
-        Restore(*this, m_pSecondaryShown);
+        Restore(m_paint, m_pSecondaryShown);
     if (m_pSecondary != nullptr)
     {
         if (m_pSecondary != m_pSecondaryShown)
         {
-            Highlight(*this, m_pSecondary);
+            Highlight(m_paint, m_pSecondary);
             m_pSecondaryShown = m_pSecondary;
         }
     }

@@ -134,7 +134,6 @@ void CStepperDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_TRACE_TDO, m_stTdo);
     DDX_Control(pDX, IDC_TRACE_TDI, m_stTdi);
     DDX_Control(pDX, IDC_TRACE_NAME1, m_stName1);
-    DDX_Control(pDX, IDC_TCK, m_pins.m_btnTck);
     DDX_Control(pDX, IDC_SHIFT_IR_1, m_btnShiftIr1);
     DDX_Control(pDX, IDC_SHIFT_DR_1, m_btnShiftDr1);
     DDX_Control(pDX, IDC_EXIT1_IR_1, m_btnExit1Ir1);
@@ -160,14 +159,12 @@ void CStepperDlg::DoDataExchange(CDataExchange* pDX)
 
 void CStepperDlg::OnSendDr()
 {
-    if (m_send.m_btnSendDr.IsWindowEnabled())
-        m_send.Send(TAP_DR);
+    m_send.OnSendClicked(TAP_DR);
 }
 
 void CStepperDlg::OnSendIr()
 {
-    if (m_send.m_btnSendIr.IsWindowEnabled())
-        m_send.Send(TAP_IR);
+    m_send.OnSendClicked(TAP_IR);
 }
 
 LRESULT CStepperDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
@@ -183,7 +180,7 @@ LRESULT CStepperDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
             m_send.Send(bDr ? TAP_DR : TAP_IR);
             if (::IsWindow(m_hWnd) != FALSE && ::IsChild(m_hWnd, ::GetFocus()) != FALSE)
             {
-                const CColorButton& button = bDr ? m_send.m_btnSendDr : m_send.m_btnSendIr;
+                const CWnd& button = m_send.SendButton(bDr ? TAP_DR : TAP_IR);
                 const HWND hNext = button.IsWindowEnabled() ? button.m_hWnd : m_btnTestLogicReset.m_hWnd;
                 SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hNext), TRUE);
             }
@@ -231,8 +228,7 @@ BOOL CStepperDlg::OnInitDialog()
     const COLORREF crDisabledFace = ::GetSysColor(COLOR_BTNSHADOW);
     for (const ButtonMember& member : s_stateButtons)
         (this->*member.pButton).m_crDisabledFace = crDisabledFace;
-    m_send.m_btnSendDr.m_crDisabledFace = crDisabledFace;
-    m_send.m_btnSendIr.m_crDisabledFace = crDisabledFace;
+    m_send.SetDisabledFace(crDisabledFace);
 
     return TRUE;
 }

@@ -26,13 +26,24 @@ public:
 
     explicit CStepperDlg(CWnd* pParent = nullptr);
 
+    // The TAP the window shows and drives: its state, its clocks and their record.
+    CTapEngine& Tap() { return m_tap; }
+    // The settings file that keeps the value lists and the cable picked; none when empty.
+    void SetSettingsPath(const std::string& strPath) { m_strSettingsPath = strPath; }
+    // The cables the list offers; none: the list offers none.
+    void OfferCables(CCableList* pCables) { m_cables.Offer(pCables); }
+    BOOL PreTranslateMessage(MSG* pMsg) override { return m_keys.PreTranslate(*pMsg) ? TRUE : FALSE; }
+
+    // The About box: the program's to give. None: the menu entry does nothing.
+    static void (*s_pfnShowAbout)();
+
+private:
     // Panel: enable the buttons one clock can reach from nIndex and highlight its buttons.
     BOOL ShowState(int nIndex);
     // Panel for a state nobody knows: only TEST-LOGIC-RESET enabled, nothing highlighted.
     void ShowUnknownState();
     BOOL RefreshTrace();
 
-    // The TAP the window shows and drives: its state, its clocks and their record.
     CTapEngine m_tap;
 
     // Trace fonts, in the order of the rows 1028, 1032, 1033, 1031, 1030, 1029.
@@ -122,12 +133,7 @@ public:
 
     // A step key's button now, or 0 where its button is disabled.
     UINT StepKeyButton(const StepKey& key) override;
-    BOOL PreTranslateMessage(MSG* pMsg) override { return m_keys.PreTranslate(*pMsg) ? TRUE : FALSE; }
 
-    // The About box: the program's to give. None: the menu entry does nothing.
-    static void (*s_pfnShowAbout)();
-
-protected:
     void DoDataExchange(CDataExchange* pDX) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
@@ -159,7 +165,6 @@ protected:
 
     static const AFX_MSGMAP s_messageMap;
 
-private:
     // What the TAP tells the window.
     void OnStateEntered(int nState) override;
     void OnClock(const ClockRecord& clock, bool bValueOut) override;

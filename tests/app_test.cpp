@@ -207,8 +207,8 @@ TEST(SystemMenuTest, VersionEntryOpensTheAboutBoxAndLeavesTheTraceAlone)
     theApp.m_pMainWnd = &dlg;
     RunDialog(dlg, [&] {
         Click(dlg, IDC_TEST_LOGIC_RESET);
-        const std::string tms(dlg.m_strTms);
-        const int nLines = dlg.m_listHistory.GetCount();
+        const std::string tms(Row(dlg, IDC_TRACE_TMS));
+        const int nLines = Item<CHistoryListBox>(dlg, IDC_HISTORY).GetCount();
         std::vector<std::wstring> texts;
         bool bOwned = false, bIcon = false;
         WhenModal([&] {
@@ -231,8 +231,8 @@ TEST(SystemMenuTest, VersionEntryOpensTheAboutBoxAndLeavesTheTraceAlone)
                                                     Text("JTAG簡易操作ツール", "JTAG stepping tool"),
                                                     Text("ケーブル: simulated board", "Cable: simulated board")};
         EXPECT_EQ(expected, texts);
-        EXPECT_EQ(tms, std::string(dlg.m_strTms));
-        EXPECT_EQ(nLines, dlg.m_listHistory.GetCount());
+        EXPECT_EQ(tms, std::string(Row(dlg, IDC_TRACE_TMS)));
+        EXPECT_EQ(nLines, Item<CHistoryListBox>(dlg, IDC_HISTORY).GetCount());
     });
 }
 

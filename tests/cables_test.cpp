@@ -407,7 +407,7 @@ TEST_F(FtdiCableTest, SendsDriveThePinsAsTheSameClocksClickedOneByOne)
         EXPECT_TRUE(port.IsAccessible()) << port.AccessProblem();
         CCountedWaits waits;
         CStepperDlg dlg;
-        dlg.m_strSettingsPath = strIni;
+        dlg.SetSettingsPath(strIni);
         RunDialog(dlg, [&] {
             Click(dlg, IDC_TEST_LOGIC_RESET);
             Click(dlg, IDC_RUN_TEST_IDLE);
@@ -420,7 +420,7 @@ TEST_F(FtdiCableTest, SendsDriveThePinsAsTheSameClocksClickedOneByOne)
     const std::vector<std::string> sent = logOf([](CStepperDlg& dlg) {
         SendValue(dlg, IDC_IR_VALUE, "4'b0010");
         SendValue(dlg, IDC_DR_VALUE, "32'h0");
-        EXPECT_EQ("32'h14D5654B", WindowText(dlg.m_editValue.m_hWnd));
+        EXPECT_EQ("32'h14D5654B", WindowText(Item<CEdit>(dlg, IDC_VALUE_EDIT).m_hWnd));
     });
     const std::vector<std::string> clicked = logOf([](CStepperDlg& dlg) {
         for (UINT nID : {IDC_SELECT_DR, IDC_SELECT_IR, IDC_CAPTURE_IR, IDC_SHIFT_IR, IDC_SHIFT_IR, IDC_SHIFT_IR_1,
@@ -458,26 +458,26 @@ TEST_F(FtdiCableTest, ACableLostDuringASendEndsItWithNothingFalseRecorded)
     CPortScope scope(&port);
     ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
     CStepperDlg dlg;
-    dlg.m_strSettingsPath = strIni;
+    dlg.SetSettingsPath(strIni);
     RunDialog(dlg, [&] {
         CBoxAnswerer answerer(dlg);
         CCountedWaits waits;
         Click(dlg, IDC_TEST_LOGIC_RESET);
-        const size_t nRecorded = dlg.m_tap.Session().Count();
+        const size_t nRecorded = dlg.Tap().Session().Count();
         g_nUnplugAt = 20;
         g_strPlug = m_plug;
         AfxSetSleep(&UnplugAtWait);
         SendValue(dlg, IDC_DR_VALUE, "32'h0");
         AfxSetSleep(nullptr);
         // 19 clocks went through; the 20th did not and is not recorded.
-        EXPECT_EQ(19u, dlg.m_tap.Session().Count() - nRecorded);
+        EXPECT_EQ(19u, dlg.Tap().Session().Count() - nRecorded);
         EXPECT_EQ(6u + 19u, HistoryLines(dlg).size());
-        EXPECT_EQ(-1, dlg.m_tap.State());
+        EXPECT_EQ(-1, dlg.Tap().State());
         for (UINT nID : STATE_BUTTONS)
-            EXPECT_EQ(nID == IDC_TEST_LOGIC_RESET, dlg.StateButton(nID)->IsWindowEnabled() != FALSE) << nID;
-        EXPECT_FALSE(dlg.m_send.m_btnSendDr.IsWindowEnabled());
-        EXPECT_EQ("SEND-DR", WindowText(dlg.m_send.m_btnSendDr.m_hWnd));
-        EXPECT_EQ("", WindowText(dlg.m_editValue.m_hWnd)) << "no value was read";
+            EXPECT_EQ(nID == IDC_TEST_LOGIC_RESET, Item<CColorButton>(dlg, nID).IsWindowEnabled() != FALSE) << nID;
+        EXPECT_FALSE(Item<CButton>(dlg, IDC_SEND_DR).IsWindowEnabled());
+        EXPECT_EQ("SEND-DR", WindowText(Item<CButton>(dlg, IDC_SEND_DR).m_hWnd));
+        EXPECT_EQ("", WindowText(Item<CEdit>(dlg, IDC_VALUE_EDIT).m_hWnd)) << "no value was read";
         ASSERT_EQ(1u, AnsweredBoxes().size());
         EXPECT_NE(std::string::npos, AnsweredBoxes()[0].strText.find("stopped answering"));
 
@@ -485,8 +485,8 @@ TEST_F(FtdiCableTest, ACableLostDuringASendEndsItWithNothingFalseRecorded)
         Plug();
         Click(dlg, IDC_TEST_LOGIC_RESET);
         SendValue(dlg, IDC_DR_VALUE, "32'h0");
-        EXPECT_EQ("32'h14D5654B", WindowText(dlg.m_editValue.m_hWnd));
-        EXPECT_EQ(1, dlg.m_tap.State());
+        EXPECT_EQ("32'h14D5654B", WindowText(Item<CEdit>(dlg, IDC_VALUE_EDIT).m_hWnd));
+        EXPECT_EQ(1, dlg.Tap().State());
     });
     ::DeleteFileA(strIni.c_str());
 }
@@ -672,10 +672,10 @@ TEST_F(FtdiCableTest, PinsHeldByHandAreATransferEachAndTdoIsReadWithoutAClock)
         EXPECT_EQ((std::vector<std::string>{"write 02", "read 1"}), TakeLog());
         Click(dlg, IDC_TCK);
         EXPECT_EQ((std::vector<std::string>{"write 02 02 03 03", "read 4"}), TakeLog());
-        EXPECT_EQ(1, dlg.m_tap.State());
+        EXPECT_EQ(1, dlg.Tap().State());
         Click(dlg, IDC_TDO);
         EXPECT_EQ((std::vector<std::string>{"write 03", "read 1"}), TakeLog());
-        EXPECT_EQ(1, dlg.m_pins.m_btnTdo.GetCheck());
+        EXPECT_EQ(1, Item<CButton>(dlg, IDC_TDO).GetCheck());
         EXPECT_TRUE(CableFailure().empty()) << CableFailure();
     });
 }

@@ -109,7 +109,7 @@ TEST(CableListTest, APickReleasesTheCableInUseBeforeTheNewOneAndForgetsTheState)
     Events events;
     CFakeCables cables(events);
     CStepperDlg dlg;
-    dlg.m_cables.m_pCables = &cables;
+    dlg.OfferCables(&cables);
     RunDialog(dlg, [&] {
         CCountedWaits waits;
         const HWND hList = ::GetDlgItem(dlg.m_hWnd, IDC_DEVICE);
@@ -118,21 +118,21 @@ TEST(CableListTest, APickReleasesTheCableInUseBeforeTheNewOneAndForgetsTheState)
         EXPECT_EQ(0, cables.nLookups) << "nothing is looked up before the list drops down";
         Click(dlg, IDC_TEST_LOGIC_RESET);
         Click(dlg, IDC_RUN_TEST_IDLE);
-        ASSERT_EQ(1, dlg.m_tap.State());
+        ASSERT_EQ(1, dlg.Tap().State());
 
         Click(dlg, IDC_DEVICE, CBN_DROPDOWN);
         EXPECT_EQ((std::vector<std::string>{"a  cable A", "b  cable B"}), Items(hList));
         EXPECT_EQ(0, ::SendMessageA(hList, CB_GETCURSEL, 0, 0));
         Click(dlg, IDC_DEVICE, CBN_CLOSEUP);
         Pump();
-        EXPECT_EQ(1, dlg.m_tap.State()) << "closed on the cable in use: nothing changes";
+        EXPECT_EQ(1, dlg.Tap().State()) << "closed on the cable in use: nothing changes";
 
         events.lines.clear();
         Pick(dlg, 1);
         EXPECT_EQ((std::vector<std::string>{"a write 0", "use b", "b write 16"}), events.lines);
-        EXPECT_EQ(-1, dlg.m_tap.State()) << "the new cable's TAP state is unknown until a reset";
-        EXPECT_FALSE(dlg.m_btnRunTestIdle.IsWindowEnabled());
-        EXPECT_TRUE(dlg.m_btnTestLogicReset.IsWindowEnabled());
+        EXPECT_EQ(-1, dlg.Tap().State()) << "the new cable's TAP state is unknown until a reset";
+        EXPECT_FALSE(Item<CColorButton>(dlg, IDC_RUN_TEST_IDLE).IsWindowEnabled());
+        EXPECT_TRUE(Item<CColorButton>(dlg, IDC_TEST_LOGIC_RESET).IsWindowEnabled());
         EXPECT_EQ((std::vector<std::string>{"b"}), Items(hList));
 
         // A reset and a clock go to the new cable.
@@ -149,7 +149,7 @@ TEST(CableListTest, ACableThatCannotBeOpenedLeavesTheOldInUseAndSaysWhy)
     CFakeCables cables(events);
     cables.bOpens = false;
     CStepperDlg dlg;
-    dlg.m_cables.m_pCables = &cables;
+    dlg.OfferCables(&cables);
     RunDialog(dlg, [&] {
         CCountedWaits waits;
         CBoxAnswerer answerer(dlg);
@@ -162,7 +162,7 @@ TEST(CableListTest, ACableThatCannotBeOpenedLeavesTheOldInUseAndSaysWhy)
         EXPECT_EQ((std::vector<std::string>{"a"}), Items(::GetDlgItem(dlg.m_hWnd, IDC_DEVICE)))
             << "closed, the name alone: the box is too narrow for more";
         // Released and taken again: no clock of it can be trusted to have left the TAP alone.
-        EXPECT_EQ(-1, dlg.m_tap.State());
+        EXPECT_EQ(-1, dlg.Tap().State());
     });
 }
 
@@ -173,7 +173,7 @@ TEST(CableListTest, ACableLostAsItIsSwitchedOnIsSaid)
     CFakeCables cables(events);
     cables.B().strFailure = "cable B went away";
     CStepperDlg dlg;
-    dlg.m_cables.m_pCables = &cables;
+    dlg.OfferCables(&cables);
     RunDialog(dlg, [&] {
         CCountedWaits waits;
         CBoxAnswerer answerer(dlg);
@@ -182,7 +182,7 @@ TEST(CableListTest, ACableLostAsItIsSwitchedOnIsSaid)
         EXPECT_NE(std::string::npos,
                   AnsweredBoxes()[0].strText.find("stopped answering as MORVA switched it on: cable B went away"))
             << AnsweredBoxes()[0].strText;
-        EXPECT_EQ(-1, dlg.m_tap.State());
+        EXPECT_EQ(-1, dlg.Tap().State());
     });
 }
 

@@ -118,8 +118,9 @@ void WithButton(LPCSTR caption, COLORREF face, const std::function<void(CColorBu
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
         CCanvas canvas(CANVAS_CX, CANVAS_CY);
-        Prepare(dlg.m_btnShiftDr, caption, face);
-        body(dlg.m_btnShiftDr, canvas);
+        CColorButton& button = Item<CColorButton>(dlg, IDC_SHIFT_DR);
+        Prepare(button, caption, face);
+        body(button, canvas);
     });
 }
 
@@ -129,9 +130,9 @@ TEST(ColorButtonTest, BindingMakesEveryBoundButtonOwnerDrawn)
 {
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
-        for (CColorButton* pButton : {&dlg.m_btnShiftDr, &dlg.m_pins.m_btnTms, &dlg.m_pins.m_btnTdi, &dlg.m_pins.m_btnTdo, &dlg.m_send.m_btnSendDr})
-            EXPECT_EQ(static_cast<DWORD>(BS_OWNERDRAW), pButton->GetStyle() & 0x0F) << ::GetDlgCtrlID(pButton->m_hWnd);
-        EXPECT_EQ(static_cast<DWORD>(BS_PUSHBUTTON), dlg.m_pins.m_btnTck.GetStyle() & 0x0F);
+        for (UINT nID : {IDC_SHIFT_DR, IDC_TMS, IDC_TDI, IDC_TDO, IDC_SEND_DR})
+            EXPECT_EQ(static_cast<DWORD>(BS_OWNERDRAW), Item(dlg, nID).GetStyle() & 0x0F) << nID;
+        EXPECT_EQ(static_cast<DWORD>(BS_PUSHBUTTON), Item<CButton>(dlg, IDC_TCK).GetStyle() & 0x0F);
     });
 }
 

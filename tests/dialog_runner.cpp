@@ -71,7 +71,7 @@ void Click(CStepperDlg& dlg, UINT nID, UINT nCode)
 
 void SendValue(CStepperDlg& dlg, UINT nList, const char* pszValue)
 {
-    CComboBox& list = nList == IDC_DR_VALUE ? dlg.m_send.m_cbDrValue : dlg.m_send.m_cbIrValue;
+    CComboBox& list = nList == IDC_DR_VALUE ? Item<CComboBox>(dlg, IDC_DR_VALUE) : Item<CComboBox>(dlg, IDC_IR_VALUE);
     list.SetWindowText(pszValue);
     dlg.SendMessage(WM_COMMAND, MAKEWPARAM(nList, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(list.m_hWnd));
     Click(dlg, nList == IDC_DR_VALUE ? IDC_SEND_DR : IDC_SEND_IR);
@@ -93,6 +93,34 @@ std::string WindowText(HWND hWnd)
     return buffer;
 }
 
+CString Row(CStepperDlg& dlg, UINT nID)
+{
+    return CString(WindowText(::GetDlgItem(dlg.m_hWnd, nID)).c_str());
+}
+
+int TraceWidth(CStepperDlg& dlg)
+{
+    return Row(dlg, IDC_TRACE_TMS).GetLength();
+}
+
+std::vector<std::string> ListItems(CStepperDlg& dlg, UINT nID)
+{
+    std::vector<std::string> items;
+    CComboBox& list = Item<CComboBox>(dlg, nID);
+    for (int i = 0; i < list.GetCount(); ++i)
+    {
+        char buffer[1024] = {};
+        list.SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buffer));
+        items.push_back(buffer);
+    }
+    return items;
+}
+
+bool IsHighlighted(CStepperDlg& dlg, UINT nID)
+{
+    return Item<CColorButton>(dlg, nID).m_crFace == ::GetSysColor(COLOR_ACTIVECAPTION);
+}
+
 void ClickIdcodeWalk(CStepperDlg& dlg)
 {
     Click(dlg, IDC_TEST_LOGIC_RESET);
@@ -110,7 +138,7 @@ uint32_t ClickOutIdcode()
     RunDialog(dlg, [&] {
         CCountedWaits waits;
         ClickIdcodeWalk(dlg);
-        tdo = std::string(dlg.m_strTdo);
+        tdo = std::string(Row(dlg, IDC_TRACE_TDO));
     });
     // The clock into Shift-DR shows the bit before the shift; the next 32 show the IDCODE.
     uint32_t idcode = 0;
@@ -122,11 +150,11 @@ uint32_t ClickOutIdcode()
 std::vector<std::string> HistoryLines(CStepperDlg& dlg)
 {
     std::vector<std::string> lines;
-    const int nCount = dlg.m_listHistory.GetCount();
+    const int nCount = Item<CHistoryListBox>(dlg, IDC_HISTORY).GetCount();
     for (int i = 0; i < nCount; ++i)
     {
         char buffer[64] = {};
-        dlg.m_listHistory.SendMessage(LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buffer));
+        Item<CHistoryListBox>(dlg, IDC_HISTORY).SendMessage(LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buffer));
         lines.push_back(buffer);
     }
     return lines;
@@ -137,7 +165,7 @@ UINT RandomLegalButton(CStepperDlg& dlg, std::mt19937& random)
     std::vector<UINT> enabled;
     for (UINT nID : STATE_BUTTONS)
     {
-        if (nID != IDC_TEST_LOGIC_RESET && dlg.StateButton(nID)->IsWindowEnabled())
+        if (nID != IDC_TEST_LOGIC_RESET && Item<CColorButton>(dlg, nID).IsWindowEnabled())
             enabled.push_back(nID);
     }
     if (enabled.empty() || random() % 50 == 0)

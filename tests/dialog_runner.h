@@ -54,6 +54,21 @@ public:
 };
 
 std::string WindowText(HWND hWnd);
+
+// The window's controls found by their IDs, as the window made them.
+template <class T = CWnd>
+T& Item(CStepperDlg& dlg, UINT nID)
+{
+    return *static_cast<T*>(CWnd::FromHandlePermanent(::GetDlgItem(dlg.m_hWnd, nID)));
+}
+// A trace row as it is shown (IDC_TRACE_NAME1 ... IDC_TRACE_NAME3), one column a clock.
+CString Row(CStepperDlg& dlg, UINT nID);
+// How many clocks the trace rows show.
+int TraceWidth(CStepperDlg& dlg);
+// The values a value list (IDC_DR_VALUE or IDC_IR_VALUE) offers, in its order.
+std::vector<std::string> ListItems(CStepperDlg& dlg, UINT nID);
+// Whether the state button has the highlight colour.
+bool IsHighlighted(CStepperDlg& dlg, UINT nID);
 // A new empty file in the temporary folder, its name starting with the prefix.
 std::string TempPath(const char* pszPrefix);
 std::vector<std::string> HistoryLines(CStepperDlg& dlg);

@@ -7,11 +7,11 @@ TEST(DialogTest, SetsItsIconLargeAndSmall)
 {
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
-        ASSERT_NE(nullptr, dlg.m_hIcon);
-        EXPECT_EQ(reinterpret_cast<LRESULT>(dlg.m_hIcon), dlg.SendMessage(WM_GETICON, ICON_BIG));
-        EXPECT_EQ(reinterpret_cast<LRESULT>(dlg.m_hIcon), dlg.SendMessage(WM_GETICON, ICON_SMALL));
+        const HICON hIcon = reinterpret_cast<HICON>(dlg.SendMessage(WM_GETICON, ICON_BIG));
+        ASSERT_NE(nullptr, hIcon);
+        EXPECT_EQ(reinterpret_cast<LRESULT>(hIcon), dlg.SendMessage(WM_GETICON, ICON_SMALL));
         ICONINFO info = {};
-        ASSERT_TRUE(::GetIconInfo(dlg.m_hIcon, &info));
+        ASSERT_TRUE(::GetIconInfo(hIcon, &info));
         BITMAP bitmap = {};
         ::GetObjectA(info.hbmMask, sizeof(bitmap), &bitmap);
         EXPECT_EQ(32, bitmap.bmWidth);
@@ -24,16 +24,16 @@ TEST(DialogTest, TitleFontIsHeavyArialTwoPixelsShorterThanItsLabel)
 {
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
-        HFONT hFont = reinterpret_cast<HFONT>(dlg.m_stTitle.SendMessage(WM_GETFONT));
-        ASSERT_EQ(static_cast<HFONT>(dlg.m_fontTitle), hFont);
+        CWnd& title = Item(dlg, IDC_TITLE);
+        HFONT hFont = reinterpret_cast<HFONT>(title.SendMessage(WM_GETFONT));
         LOGFONTA lf = {};
-        ::GetObjectA(hFont, sizeof(lf), &lf);
+        ASSERT_NE(0, ::GetObjectA(hFont, sizeof(lf), &lf));
         RECT client;
-        dlg.m_stTitle.GetClientRect(&client);
+        title.GetClientRect(&client);
         EXPECT_EQ(client.bottom - client.top - 2, lf.lfHeight);
         EXPECT_EQ(900, lf.lfWeight);
         EXPECT_STREQ("Arial", lf.lfFaceName);
-        EXPECT_EQ(std::string("MORVA Ver 0.0"), WindowText(dlg.m_stTitle.m_hWnd));
+        EXPECT_EQ(std::string("MORVA Ver 0.0"), WindowText(title.m_hWnd));
     });
 }
 
@@ -45,7 +45,7 @@ TEST(DialogTest, MinimisedByOutsideMeansItShowsItsIcon)
         ::ShowWindow(dlg.m_hWnd, SW_MINIMIZE);
         EXPECT_TRUE(::IsIconic(dlg.m_hWnd));
         ::RedrawWindow(dlg.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-        EXPECT_EQ(reinterpret_cast<LRESULT>(dlg.m_hIcon), dlg.SendMessage(WM_QUERYDRAGICON));
+        EXPECT_EQ(dlg.SendMessage(WM_GETICON, ICON_BIG), dlg.SendMessage(WM_QUERYDRAGICON));
         ::ShowWindow(dlg.m_hWnd, SW_RESTORE);
         EXPECT_FALSE(::IsIconic(dlg.m_hWnd));
     });

@@ -86,8 +86,8 @@ TEST(StepKeyTest, TheIdcodeReadWithKeysEqualsTheSameWalkClicked)
         ASSERT_EQ(clicked.size(), pressed.size());
         EXPECT_EQ(std::vector<std::string>(clicked.begin() + 1, clicked.end()),
                   std::vector<std::string>(pressed.begin() + 1, pressed.end()));
-        EXPECT_EQ("32'h14D5654B", WindowText(dlg.m_editValue.m_hWnd));
-        EXPECT_EQ(5, dlg.m_tap.State());
+        EXPECT_EQ("32'h14D5654B", WindowText(Item<CEdit>(dlg, IDC_VALUE_EDIT).m_hWnd));
+        EXPECT_EQ(5, dlg.Tap().State());
     });
 }
 
@@ -139,8 +139,8 @@ TEST(StepKeyTest, AWalkThroughEveryStateByKeysEqualsTheSameWalkClicked)
                 }
             }
             walked.lines = HistoryLines(dlg);
-            walked.rows = {std::string(dlg.m_strName1), std::string(dlg.m_strName2), std::string(dlg.m_strName3),
-                           std::string(dlg.m_strTms),   std::string(dlg.m_strTdi),   std::string(dlg.m_strTdo)};
+            walked.rows = {std::string(Row(dlg, IDC_TRACE_NAME1)), std::string(Row(dlg, IDC_TRACE_NAME2)), std::string(Row(dlg, IDC_TRACE_NAME3)),
+                           std::string(Row(dlg, IDC_TRACE_TMS)),   std::string(Row(dlg, IDC_TRACE_TDI)),   std::string(Row(dlg, IDC_TRACE_TDO))};
             walked.writes = port.DataWrites();
         });
         return walked;
@@ -170,9 +170,9 @@ TEST(StepKeyTest, AKeyNeverPressesADisabledButton)
         // Before a reset only TEST-LOGIC-RESET is enabled.
         Press(dlg, '0');
         Press(dlg, '1');
-        EXPECT_EQ(0, dlg.m_listHistory.GetCount());
+        EXPECT_EQ(0, Item<CHistoryListBox>(dlg, IDC_HISTORY).GetCount());
         Press(dlg, 'R');
-        EXPECT_EQ(6, dlg.m_listHistory.GetCount());
+        EXPECT_EQ(6, Item<CHistoryListBox>(dlg, IDC_HISTORY).GetCount());
         {
             // No "1" button beside RUN-TEST/IDLE, and none from TEST-LOGIC-RESET with TMS 1.
             CShiftHeld shift;
@@ -180,7 +180,7 @@ TEST(StepKeyTest, AKeyNeverPressesADisabledButton)
             Press(dlg, '1');
         }
         Press(dlg, '1');
-        EXPECT_EQ(6, dlg.m_listHistory.GetCount());
+        EXPECT_EQ(6, Item<CHistoryListBox>(dlg, IDC_HISTORY).GetCount());
         Press(dlg, '0');
         Press(dlg, '1');
         Press(dlg, '0');
@@ -203,16 +203,16 @@ TEST(StepKeyTest, TextTypedIntoAValueListStaysText)
     RunDialog(dlg, [&] {
         CCountedWaits waits;
         Press(dlg, 'R');
-        HWND hEdit = ::GetWindow(dlg.m_send.m_cbDrValue.m_hWnd, GW_CHILD);
+        HWND hEdit = ::GetWindow(Item<CComboBox>(dlg, IDC_DR_VALUE).m_hWnd, GW_CHILD);
         ASSERT_NE(nullptr, hEdit);
         ::SetFocus(hEdit);
         EXPECT_FALSE(Press(dlg, '1'));
         EXPECT_FALSE(Press(dlg, 'R'));
-        EXPECT_EQ(6, dlg.m_listHistory.GetCount());
+        EXPECT_EQ(6, Item<CHistoryListBox>(dlg, IDC_HISTORY).GetCount());
         // Any other control: the key steps.
-        ::SetFocus(dlg.m_listHistory.m_hWnd);
+        ::SetFocus(Item<CHistoryListBox>(dlg, IDC_HISTORY).m_hWnd);
         EXPECT_TRUE(Press(dlg, '0'));
-        EXPECT_EQ(7, dlg.m_listHistory.GetCount());
+        EXPECT_EQ(7, Item<CHistoryListBox>(dlg, IDC_HISTORY).GetCount());
     });
 }
 

@@ -55,12 +55,12 @@ TEST(LegibilityTest, TraceRowsHaveTheCellsOfTheBitmapFixedsys)
             EXPECT_GE(row.tm.tmAveCharWidth, ScaleToDpi(7, nDpi)) << "row " << nID << " is drawn too narrow to read";
             EXPECT_GE(row.tm.tmHeight, ScaleToDpi(13, nDpi)) << "row " << nID << " is drawn too low to read";
             EXPECT_LE(row.tm.tmHeight, row.client.bottom) << "row " << nID << " is cut at the bottom";
-            EXPECT_LE(row.tm.tmAveCharWidth * dlg.m_nTraceWidth, row.client.right) << "row " << nID << " is cut";
+            EXPECT_LE(row.tm.tmAveCharWidth * TraceWidth(dlg), row.client.right) << "row " << nID << " is cut";
             if ((row.tm.tmPitchAndFamily & (TMPF_VECTOR | TMPF_TRUETYPE)) != 0 && nDpi == BASE_DPI)
             {
                 // A scalable stand-in gives the number of columns the bitmap font gives.
                 EXPECT_EQ(8, row.tm.tmAveCharWidth) << "row " << nID;
-                EXPECT_EQ(row.client.right / 8, dlg.m_nTraceWidth) << "row " << nID;
+                EXPECT_EQ(row.client.right / 8, TraceWidth(dlg)) << "row " << nID;
             }
         }
     });
@@ -101,7 +101,7 @@ TEST(LegibilityTest, AMoveToAnotherDpiRemakesTheProgramsOwnFonts)
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
         const int nDpi = WindowDpi(dlg.m_hWnd) * 2;
-        const int nColumns = dlg.m_nTraceWidth;
+        const int nColumns = TraceWidth(dlg);
         const HICON hIconBefore = reinterpret_cast<HICON>(dlg.SendMessage(WM_GETICON, ICON_BIG));
         RECT offered;
         ::GetWindowRect(dlg.m_hWnd, &offered);
@@ -116,7 +116,7 @@ TEST(LegibilityTest, AMoveToAnotherDpiRemakesTheProgramsOwnFonts)
         ::GetObjectA(reinterpret_cast<HFONT>(::SendMessageA(::GetDlgItem(dlg.m_hWnd, IDC_VALUE_EDIT), WM_GETFONT, 0, 0)),
                      sizeof(lfValue), &lfValue);
         EXPECT_EQ(-ScaleToDpi(11, nDpi), lfValue.lfHeight);
-        EXPECT_EQ(nColumns, dlg.m_nTraceWidth);
+        EXPECT_EQ(nColumns, TraceWidth(dlg));
         // The controls kept their size here, as no dialog manager scaled them: the rows still fit.
         const Measured row = Measure(::GetDlgItem(dlg.m_hWnd, IDC_TRACE_TDO), "0");
         EXPECT_LE(row.tm.tmAveCharWidth * nColumns, row.client.right);

@@ -78,8 +78,8 @@ TEST(NetCableTest, XvcAsksForTheServersLimitSetsTheClockAndShiftsOneBitAClock)
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
         CCountedWaits waits;
-        EXPECT_FALSE(dlg.m_pins.m_btnTms.IsWindowEnabled()) << "no level is held without a clock";
-        EXPECT_FALSE(dlg.m_pins.m_btnTdo.IsWindowEnabled());
+        EXPECT_FALSE(Item<CButton>(dlg, IDC_TMS).IsWindowEnabled()) << "no level is held without a clock";
+        EXPECT_FALSE(Item<CButton>(dlg, IDC_TDO).IsWindowEnabled());
         Click(dlg, IDC_TEST_LOGIC_RESET);
         Click(dlg, IDC_RUN_TEST_IDLE);
         EXPECT_EQ(Repeated(XvcClock(1, 1), 6) + XvcClock(0, 1), server.TakeReceived());
@@ -120,13 +120,13 @@ TEST_P(NetFaultTest, AFaultFailsTheClockRecordsNothingAndAResetReconnects)
         const std::string text = AnsweredBoxes()[0].strText;
         EXPECT_NE(std::string::npos, text.find("server at 127.0.0.1:" + std::to_string(server.Port()))) << text;
         EXPECT_NE(std::string::npos, text.find(GetParam().pszSaid)) << text;
-        EXPECT_EQ(-1, dlg.m_tap.State());
+        EXPECT_EQ(-1, dlg.Tap().State());
         EXPECT_EQ(7u, HistoryLines(dlg).size()) << "the failed clock is not recorded";
-        EXPECT_EQ(7u, dlg.m_tap.Session().Count());
+        EXPECT_EQ(7u, dlg.Tap().Session().Count());
 
         server.SetFaults(ServerFaults());
         Click(dlg, IDC_TEST_LOGIC_RESET);
-        EXPECT_EQ(0, dlg.m_tap.State());
+        EXPECT_EQ(0, dlg.Tap().State());
         EXPECT_EQ(1u, AnsweredBoxes().size()) << (AnsweredBoxes().size() > 1 ? AnsweredBoxes()[1].strText : "");
         EXPECT_EQ(13u, HistoryLines(dlg).size());
         EXPECT_EQ(2, server.Connections()) << "the reset connects again";
@@ -276,7 +276,7 @@ TEST(NetCableTest, TheIdcodeIsReadThroughEitherServer)
             Click(dlg, IDC_TEST_LOGIC_RESET);
             SendValue(dlg, IDC_IR_VALUE, "4'b0010");
             SendValue(dlg, IDC_DR_VALUE, "32'h0");
-            EXPECT_EQ("32'h14D5654B", WindowText(dlg.m_editValue.m_hWnd)) << server.Cable();
+            EXPECT_EQ("32'h14D5654B", WindowText(Item<CEdit>(dlg, IDC_VALUE_EDIT).m_hWnd)) << server.Cable();
         });
     }
 }

@@ -59,7 +59,7 @@ std::set<UINT> HighlightedButtons(CStepperDlg& dlg)
     std::set<UINT> highlighted;
     for (UINT nID : STATE_BUTTONS)
     {
-        const CColorButton* pButton = dlg.StateButton(nID);
+        const CColorButton* pButton = &Item<CColorButton>(dlg, nID);
         if (pButton->m_crFace == ::GetSysColor(COLOR_ACTIVECAPTION) &&
             pButton->m_crText == ::GetSysColor(COLOR_CAPTIONTEXT))
             highlighted.insert(nID);
@@ -115,7 +115,7 @@ private:
         {
             const UINT nID = static_cast<UINT>(::GetDlgCtrlID(hWnd));
             const bool bHighlighted =
-                pLog->m_dlg.StateButton(nID)->m_crFace == ::GetSysColor(COLOR_ACTIVECAPTION);
+                Item<CColorButton>(pLog->m_dlg, nID).m_crFace == ::GetSysColor(COLOR_ACTIVECAPTION);
             pLog->paints.push_back({nID, bHighlighted});
         }
         return ::CallWindowProcA(pLog->m_procs[hWnd], hWnd, message, wParam, lParam);
@@ -153,7 +153,7 @@ TEST(PanelTest, AfterStartOnlyResetIsEnabledAndNothingIsHighlighted)
     RunDialog(dlg, [&] {
         EXPECT_EQ(ENABLED.at(-1), EnabledButtons(dlg));
         EXPECT_TRUE(HighlightedButtons(dlg).empty());
-        EXPECT_EQ(-1, dlg.m_tap.State());
+        EXPECT_EQ(-1, dlg.Tap().State());
         // Nothing can be sent or clocked before a reset establishes the state; values can be
         // typed and the pins held.
         for (UINT nID : {IDC_TCK, IDC_SEND_DR, IDC_SEND_IR, IDC_DEVICE})
@@ -161,7 +161,7 @@ TEST(PanelTest, AfterStartOnlyResetIsEnabledAndNothingIsHighlighted)
         for (UINT nID : {IDC_DR_VALUE, IDC_IR_VALUE, IDC_VALUE_EDIT, IDC_TMS, IDC_TDI, IDC_TDO})
             EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dlg.m_hWnd, static_cast<int>(nID)))) << nID;
         EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(dlg.m_hWnd, IDC_VALUE_EDIT)));
-        EXPECT_EQ(::GetSysColor(COLOR_BTNSHADOW), dlg.m_send.m_btnSendDr.m_crDisabledFace);
+        EXPECT_EQ(::GetSysColor(COLOR_BTNSHADOW), Item<CColorButton>(dlg, IDC_SEND_DR).m_crDisabledFace);
     });
 }
 
@@ -174,16 +174,11 @@ TEST(PanelTest, EveryStateEnablesWhatOneClockReachesAndHighlightsItsButtons)
             Click(dlg, IDC_TEST_LOGIC_RESET);
             for (UINT nID : state.path)
                 Click(dlg, nID);
-            ASSERT_EQ(state.nIndex, dlg.m_tap.State());
+            ASSERT_EQ(state.nIndex, dlg.Tap().State());
             EXPECT_EQ(ENABLED.at(state.nIndex), EnabledButtons(dlg)) << state.pszCode;
             EXPECT_EQ(Expected(state.nIndex), HighlightedButtons(dlg)) << state.pszCode;
-            EXPECT_TRUE(dlg.m_pins.m_btnTck.IsWindowEnabled()) << state.pszCode;
+            EXPECT_TRUE(Item<CButton>(dlg, IDC_TCK).IsWindowEnabled()) << state.pszCode;
         }
-        // Index -1 keeps the highlight but enables only the reset.
-        dlg.ShowState(-1);
-        EXPECT_EQ(ENABLED.at(-1), EnabledButtons(dlg));
-        EXPECT_FALSE(dlg.m_pins.m_btnTck.IsWindowEnabled());
-        EXPECT_EQ(Expected(18), HighlightedButtons(dlg));
     });
 }
 
@@ -243,7 +238,9 @@ TEST(PanelTest, ExitToPauseRestoresBothExitButtons)
         EXPECT_EQ(Expected(5), HighlightedButtons(dlg));
         Click(dlg, IDC_PAUSE_DR);
         EXPECT_EQ(Expected(6), HighlightedButtons(dlg));
-        EXPECT_EQ(nullptr, dlg.m_pSecondaryShown);
+        // Nothing of the Exit1 pair is left to restore on the way on.
+        Click(dlg, IDC_EXIT2_DR);
+        EXPECT_EQ(Expected(7), HighlightedButtons(dlg));
     });
 }
 
@@ -260,7 +257,7 @@ TEST(PanelTest, ResetKeepsTheOldHighlightForFiveClocksThenMovesIt)
             void Write(unsigned short address, unsigned char value) override { SimulatedPort().Write(address, value); }
             unsigned char Read(unsigned short address) override
             {
-                updateIrShown.push_back(pDlg->m_btnUpdateIr.m_crFace == ::GetSysColor(COLOR_ACTIVECAPTION));
+                updateIrShown.push_back(IsHighlighted(*pDlg, IDC_UPDATE_IR));
                 return SimulatedPort().Read(address);
             }
         } port;
@@ -291,20 +288,20 @@ TEST(PanelTest, CommandForADisabledButtonDoesNothing)
     RunDialog(dlg, [&] {
         // Before the first reset every state button but reset is disabled.
         Click(dlg, IDC_SHIFT_DR);
-        EXPECT_EQ(-1, dlg.m_tap.State());
-        EXPECT_EQ(0, dlg.m_listHistory.GetCount());
+        EXPECT_EQ(-1, dlg.Tap().State());
+        EXPECT_EQ(0, Item<CHistoryListBox>(dlg, IDC_HISTORY).GetCount());
 
         Click(dlg, IDC_TEST_LOGIC_RESET);
         Click(dlg, IDC_RUN_TEST_IDLE);
-        const int nLines = dlg.m_listHistory.GetCount();
+        const int nLines = Item<CHistoryListBox>(dlg, IDC_HISTORY).GetCount();
         // From Run-Test/Idle, one clock cannot reach any of these.
         for (UINT nID : {IDC_CAPTURE_DR, IDC_SHIFT_DR_1, IDC_EXIT1_IR, IDC_UPDATE_DR, IDC_SELECT_IR})
         {
             Click(dlg, nID);
-            EXPECT_EQ(1, dlg.m_tap.State()) << nID;
+            EXPECT_EQ(1, dlg.Tap().State()) << nID;
             EXPECT_EQ(TapState::RunTestIdle, SimulatedBoard().State()) << nID;
         }
-        EXPECT_EQ(nLines, dlg.m_listHistory.GetCount());
+        EXPECT_EQ(nLines, Item<CHistoryListBox>(dlg, IDC_HISTORY).GetCount());
     });
 }
 
@@ -312,13 +309,18 @@ TEST(PanelTest, ClosingSwitchesTheCableOffLast)
 {
     {
         CStepperDlg dlg;
+        HGDIOBJ hTitleFont = nullptr;
+        HGDIOBJ hRowFont = nullptr;
         RunDialog(dlg, [&] {
             Click(dlg, IDC_TEST_LOGIC_RESET);
             Click(dlg, IDC_RUN_TEST_IDLE);
             EXPECT_EQ(0x11, SimulatedDataRegister() & ~0x02);
+            hTitleFont = reinterpret_cast<HGDIOBJ>(Item(dlg, IDC_TITLE).SendMessage(WM_GETFONT));
+            hRowFont = reinterpret_cast<HGDIOBJ>(Item(dlg, IDC_TRACE_TMS).SendMessage(WM_GETFONT));
         });
-        EXPECT_EQ(nullptr, dlg.m_fontTitle.m_hObject);
-        EXPECT_EQ(nullptr, dlg.m_fontTms.m_hObject);
+        // The window's own fonts go with it.
+        EXPECT_EQ(0u, ::GetObjectType(hTitleFont));
+        EXPECT_EQ(0u, ::GetObjectType(hRowFont));
     }
     EXPECT_EQ(0x00, SimulatedDataRegister());
 }

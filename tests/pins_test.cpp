@@ -30,33 +30,33 @@ TEST(PinControlTest, ALevelHeldByHandIsOneWriteWithTckLow)
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
         CCountedWaits waits;
-        EXPECT_TRUE(::IsWindowVisible(dlg.m_pins.m_btnTms.m_hWnd));
-        EXPECT_EQ(0, dlg.m_pins.m_btnTms.GetCheck());
+        EXPECT_TRUE(::IsWindowVisible(Item<CButton>(dlg, IDC_TMS).m_hWnd));
+        EXPECT_EQ(0, Item<CButton>(dlg, IDC_TMS).GetCheck());
         size_t nFrom = port.accesses.size();
         Click(dlg, IDC_TMS);
         EXPECT_EQ((std::vector<std::string>{"W 14"}), Accesses(port, nFrom)) << "enable and TMS, TCK low";
-        EXPECT_EQ(1, dlg.m_pins.m_btnTms.GetCheck());
+        EXPECT_EQ(1, Item<CButton>(dlg, IDC_TMS).GetCheck());
         nFrom = port.accesses.size();
         Click(dlg, IDC_TDI);
         EXPECT_EQ((std::vector<std::string>{"W 15"}), Accesses(port, nFrom));
         nFrom = port.accesses.size();
         Click(dlg, IDC_TMS);
         EXPECT_EQ((std::vector<std::string>{"W 11"}), Accesses(port, nFrom));
-        EXPECT_EQ(0, dlg.m_pins.m_btnTms.GetCheck());
-        EXPECT_EQ(1, dlg.m_pins.m_btnTdi.GetCheck());
-        EXPECT_EQ(0, dlg.m_listHistory.GetCount()) << "no clock";
-        EXPECT_EQ(-1, dlg.m_tap.State());
+        EXPECT_EQ(0, Item<CButton>(dlg, IDC_TMS).GetCheck());
+        EXPECT_EQ(1, Item<CButton>(dlg, IDC_TDI).GetCheck());
+        EXPECT_EQ(0, Item<CHistoryListBox>(dlg, IDC_HISTORY).GetCount()) << "no clock";
+        EXPECT_EQ(-1, dlg.Tap().State());
 
         // TDO now: one read, nothing written.
         port.status = 0x6F;
         nFrom = port.accesses.size();
         Click(dlg, IDC_TDO);
         EXPECT_EQ((std::vector<std::string>{"R"}), Accesses(port, nFrom));
-        EXPECT_EQ(0, dlg.m_pins.m_btnTdo.GetCheck());
+        EXPECT_EQ(0, Item<CButton>(dlg, IDC_TDO).GetCheck());
         port.status = 0x7F;
         Click(dlg, IDC_TDO);
-        EXPECT_EQ(1, dlg.m_pins.m_btnTdo.GetCheck());
-        EXPECT_EQ(0, dlg.m_listHistory.GetCount());
+        EXPECT_EQ(1, Item<CButton>(dlg, IDC_TDO).GetCheck());
+        EXPECT_EQ(0, Item<CHistoryListBox>(dlg, IDC_HISTORY).GetCount());
     });
 }
 
@@ -83,28 +83,28 @@ TEST(PinControlTest, TckIsAClicksClockAndTheStateFollowsTms)
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
         CCountedWaits waits;
-        EXPECT_FALSE(dlg.m_pins.m_btnTck.IsWindowEnabled()) << "no clock by hand from an unknown state";
+        EXPECT_FALSE(Item<CButton>(dlg, IDC_TCK).IsWindowEnabled()) << "no clock by hand from an unknown state";
         Click(dlg, IDC_TEST_LOGIC_RESET);
         // The reset left TMS and TDI high. RUN-TEST/IDLE's levels by hand: TMS 0 (TDI stays 1);
         // then SELECT-DR's TMS 1.
-        EXPECT_EQ(1, dlg.m_pins.m_btnTms.GetCheck());
-        EXPECT_EQ(1, dlg.m_pins.m_btnTdi.GetCheck());
+        EXPECT_EQ(1, Item<CButton>(dlg, IDC_TMS).GetCheck());
+        EXPECT_EQ(1, Item<CButton>(dlg, IDC_TDI).GetCheck());
         levelWrites.push_back(pinned.accesses.size());
         Click(dlg, IDC_TMS);
         Click(dlg, IDC_TCK);
-        EXPECT_EQ(1, dlg.m_tap.State());
-        EXPECT_TRUE(dlg.m_btnSelectDr.IsWindowEnabled());
+        EXPECT_EQ(1, dlg.Tap().State());
+        EXPECT_TRUE(Item<CColorButton>(dlg, IDC_SELECT_DR).IsWindowEnabled());
         levelWrites.push_back(pinned.accesses.size());
         Click(dlg, IDC_TMS);
         Click(dlg, IDC_TCK);
-        EXPECT_EQ(2, dlg.m_tap.State());
+        EXPECT_EQ(2, dlg.Tap().State());
         EXPECT_EQ(clickedLines, HistoryLines(dlg));
-        EXPECT_EQ(1, dlg.m_pins.m_btnTms.GetCheck());
+        EXPECT_EQ(1, Item<CButton>(dlg, IDC_TMS).GetCheck());
         // From SELECT-IR, TMS high leads to TEST-LOGIC-RESET.
         Click(dlg, IDC_TCK);
-        EXPECT_EQ(12, dlg.m_tap.State());
+        EXPECT_EQ(12, dlg.Tap().State());
         Click(dlg, IDC_TCK);
-        EXPECT_EQ(0, dlg.m_tap.State());
+        EXPECT_EQ(0, dlg.Tap().State());
     });
     // Without the two levels held by hand, the pins' clocks are the clicks' clocks, byte for byte
     // (power-on, the reset, RUN-TEST/IDLE, SELECT-DR).

@@ -37,7 +37,7 @@ private:
                 ++pSpy->counts[static_cast<UINT>(pMessage->wParam)];
             else if (pMessage->message == WM_CTLCOLORSTATIC && pMessage->hwnd == pSpy->m_dlg.m_hWnd)
                 ++pSpy->counts[static_cast<UINT>(::GetDlgCtrlID(reinterpret_cast<HWND>(pMessage->lParam)))];
-            else if (pMessage->message == WM_PAINT && pMessage->hwnd == pSpy->m_dlg.m_listHistory.m_hWnd)
+            else if (pMessage->message == WM_PAINT && pMessage->hwnd == Item<CHistoryListBox>(pSpy->m_dlg, IDC_HISTORY).m_hWnd)
                 ++pSpy->counts[IDC_HISTORY];
         }
         return ::CallNextHookEx(nullptr, nCode, wParam, lParam);

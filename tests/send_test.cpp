@@ -19,7 +19,7 @@ protected:
     void SetUp() override { m_strIni = TempPath("ini"); }
     void TearDown() override { ::DeleteFileA(m_strIni.c_str()); }
 
-    void Prepare(CStepperDlg& dlg) { dlg.m_strSettingsPath = m_strIni; }
+    void Prepare(CStepperDlg& dlg) { dlg.SetSettingsPath(m_strIni); }
 
     CCountedWaits m_waits;
     std::string m_strIni;
@@ -70,18 +70,18 @@ TEST_F(SendTest, InstructionThenIdcodeAreTheClocksAPersonWouldClick)
     RunDialog(dlg, [&] {
         Click(dlg, IDC_TEST_LOGIC_RESET);
         Click(dlg, IDC_RUN_TEST_IDLE);
-        const size_t nRecorded = dlg.m_tap.Session().Count();
+        const size_t nRecorded = dlg.Tap().Session().Count();
         SendValue(dlg, IDC_IR_VALUE, "4'b0010");
-        EXPECT_EQ(4u + 6u, dlg.m_tap.Session().Count() - nRecorded) << "an N-bit IR value from RUN-TEST/IDLE";
-        EXPECT_EQ("4'h1", WindowText(dlg.m_editValue.m_hWnd)) << "the instruction register's capture, 0001";
+        EXPECT_EQ(4u + 6u, dlg.Tap().Session().Count() - nRecorded) << "an N-bit IR value from RUN-TEST/IDLE";
+        EXPECT_EQ("4'h1", WindowText(Item<CEdit>(dlg, IDC_VALUE_EDIT).m_hWnd)) << "the instruction register's capture, 0001";
         EXPECT_EQ(CJtagDevice::IR_IDCODE, SimulatedBoard().Instruction());
         SendValue(dlg, IDC_DR_VALUE, "32'h0");
-        EXPECT_EQ(4u + 6u + 32u + 5u, dlg.m_tap.Session().Count() - nRecorded) << "an N-bit DR value";
-        EXPECT_EQ("32'h14D5654B", WindowText(dlg.m_editValue.m_hWnd));
-        EXPECT_EQ(1, dlg.m_tap.State());
+        EXPECT_EQ(4u + 6u + 32u + 5u, dlg.Tap().Session().Count() - nRecorded) << "an N-bit DR value";
+        EXPECT_EQ("32'h14D5654B", WindowText(Item<CEdit>(dlg, IDC_VALUE_EDIT).m_hWnd));
+        EXPECT_EQ(1, dlg.Tap().State());
         EXPECT_EQ(TapState::RunTestIdle, SimulatedBoard().State());
-        EXPECT_TRUE(dlg.m_btnRunTestIdle.IsWindowEnabled());
-        EXPECT_EQ(dlg.m_pPrimaryShown, &dlg.m_btnRunTestIdle) << "RUN-TEST/IDLE is highlighted";
+        EXPECT_TRUE(Item(dlg, IDC_RUN_TEST_IDLE).IsWindowEnabled());
+        EXPECT_TRUE(IsHighlighted(dlg, IDC_RUN_TEST_IDLE)) << "RUN-TEST/IDLE is highlighted";
         const std::vector<std::string> lines = NewLines(dlg, 6);
         EXPECT_EQ(expected, lines);
         EXPECT_EQ(expected.back(), "011-RTI");
@@ -89,9 +89,9 @@ TEST_F(SendTest, InstructionThenIdcodeAreTheClocksAPersonWouldClick)
         std::string strTdo;
         for (const std::string& line : lines)
             strTdo += line[2];
-        const std::string strRow(dlg.m_strTdo);
+        const std::string strRow(Row(dlg, IDC_TRACE_TDO));
         EXPECT_EQ(strTdo.substr(strTdo.size() - 40), strRow.substr(strRow.size() - 40));
-        EXPECT_EQ("SEND-DR", WindowText(dlg.m_send.m_btnSendDr.m_hWnd));
+        EXPECT_EQ("SEND-DR", WindowText(Item<CButton>(dlg, IDC_SEND_DR).m_hWnd));
     });
 }
 
@@ -104,8 +104,8 @@ TEST_F(SendTest, BypassDelaysTheDataByOneBit)
         SendValue(dlg, IDC_IR_VALUE, "4'hF");
         EXPECT_EQ(CJtagDevice::IR_BYPASS, SimulatedBoard().Instruction());
         SendValue(dlg, IDC_DR_VALUE, "8'hA5");
-        EXPECT_EQ("8'h4A", WindowText(dlg.m_editValue.m_hWnd));
-        EXPECT_EQ(1, dlg.m_tap.State());
+        EXPECT_EQ("8'h4A", WindowText(Item<CEdit>(dlg, IDC_VALUE_EDIT).m_hWnd));
+        EXPECT_EQ(1, dlg.Tap().State());
     });
 }
 
@@ -117,7 +117,7 @@ TEST_F(SendTest, FromPauseTheShiftGoesOnThroughExit2)
         Click(dlg, IDC_TEST_LOGIC_RESET);
         for (UINT nID : {IDC_RUN_TEST_IDLE, IDC_SELECT_DR, IDC_CAPTURE_DR, IDC_SHIFT_DR, IDC_EXIT1_DR, IDC_PAUSE_DR})
             Click(dlg, nID);
-        ASSERT_TRUE(dlg.m_send.m_btnSendDr.IsWindowEnabled());
+        ASSERT_TRUE(Item<CButton>(dlg, IDC_SEND_DR).IsWindowEnabled());
         const size_t nBefore = HistoryLines(dlg).size();
         SendValue(dlg, IDC_DR_VALUE, "0011");
         const std::vector<std::string> lines = NewLines(dlg, nBefore);
@@ -126,7 +126,7 @@ TEST_F(SendTest, FromPauseTheShiftGoesOnThroughExit2)
                                             "111-UDR", "011-RTI"}),
                   lines);
         // One bit before the pause, four after: one value of five bits, IDCODE's low bits first.
-        EXPECT_EQ("5'h0B", WindowText(dlg.m_editValue.m_hWnd));
+        EXPECT_EQ("5'h0B", WindowText(Item<CEdit>(dlg, IDC_VALUE_EDIT).m_hWnd));
     });
 }
 
@@ -141,14 +141,14 @@ TEST_F(SendTest, ClickedByHandTheIdcodeShowsInTheDisplay)
         for (int i = 0; i < 20; ++i)
             Click(dlg, IDC_SHIFT_DR);
         Click(dlg, IDC_EXIT1_DR);
-        EXPECT_EQ("20'h5654B", WindowText(dlg.m_editValue.m_hWnd));
+        EXPECT_EQ("20'h5654B", WindowText(Item<CEdit>(dlg, IDC_VALUE_EDIT).m_hWnd));
         Click(dlg, IDC_PAUSE_DR);
         Click(dlg, IDC_EXIT2_DR);
         // The first click only enters Shift-DR again; the next eleven shift.
         for (int i = 0; i < 12; ++i)
             Click(dlg, IDC_SHIFT_DR);
         Click(dlg, IDC_EXIT1_DR);
-        EXPECT_EQ("32'h14D5654B", WindowText(dlg.m_editValue.m_hWnd));
+        EXPECT_EQ("32'h14D5654B", WindowText(Item<CEdit>(dlg, IDC_VALUE_EDIT).m_hWnd));
     });
 }
 
@@ -159,43 +159,43 @@ TEST_F(SendTest, BadValuesAndWrongStatesClockNothing)
     RunDialog(dlg, [&] {
         CBoxAnswerer answerer(dlg);
         const std::vector<AnsweredBox>& boxes = AnsweredBoxes();
-        EXPECT_FALSE(dlg.m_send.m_btnSendDr.IsWindowEnabled()) << "before a reset the state is unknown";
+        EXPECT_FALSE(Item<CButton>(dlg, IDC_SEND_DR).IsWindowEnabled()) << "before a reset the state is unknown";
         Click(dlg, IDC_TEST_LOGIC_RESET);
-        EXPECT_TRUE(dlg.m_send.m_btnSendDr.IsWindowEnabled());
-        const size_t nRecorded = dlg.m_tap.Session().Count();
+        EXPECT_TRUE(Item<CButton>(dlg, IDC_SEND_DR).IsWindowEnabled());
+        const size_t nRecorded = dlg.Tap().Session().Count();
         for (const char* pszBad : {"4'h1F", "12x", "", "0x"})
         {
-            dlg.m_send.m_cbDrValue.SetWindowText(pszBad);
+            Item<CComboBox>(dlg, IDC_DR_VALUE).SetWindowText(pszBad);
             dlg.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_DR_VALUE, CBN_EDITCHANGE),
-                            reinterpret_cast<LPARAM>(dlg.m_send.m_cbDrValue.m_hWnd));
-            EXPECT_FALSE(dlg.m_send.m_btnSendDr.IsWindowEnabled()) << pszBad;
+                            reinterpret_cast<LPARAM>(Item<CComboBox>(dlg, IDC_DR_VALUE).m_hWnd));
+            EXPECT_FALSE(Item<CButton>(dlg, IDC_SEND_DR).IsWindowEnabled()) << pszBad;
             // Enter in the list's edit field asks for it all the same, and is told why not.
-            ::SetFocus(dlg.m_send.m_cbDrValue.m_hWnd);
+            ::SetFocus(Item<CComboBox>(dlg, IDC_DR_VALUE).m_hWnd);
             dlg.SendMessage(WM_COMMAND, IDOK, 0);
         }
-        EXPECT_EQ(nRecorded, dlg.m_tap.Session().Count());
+        EXPECT_EQ(nRecorded, dlg.Tap().Session().Count());
         ASSERT_EQ(4u, boxes.size());
         EXPECT_NE(std::string::npos, boxes[0].strText.find("does not fit in 4 bits")) << boxes[0].strText;
         EXPECT_NE(std::string::npos, boxes[1].strText.find("4'b0010, 6'h09")) << boxes[1].strText;
 
         // A valid value where a SEND cannot start: disabled, and Enter says from where it can.
-        dlg.m_send.m_cbDrValue.SetWindowText("1");
+        Item<CComboBox>(dlg, IDC_DR_VALUE).SetWindowText("1");
         dlg.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_DR_VALUE, CBN_EDITCHANGE),
-                        reinterpret_cast<LPARAM>(dlg.m_send.m_cbDrValue.m_hWnd));
+                        reinterpret_cast<LPARAM>(Item<CComboBox>(dlg, IDC_DR_VALUE).m_hWnd));
         Click(dlg, IDC_RUN_TEST_IDLE);
         Click(dlg, IDC_SELECT_DR);
-        EXPECT_FALSE(dlg.m_send.m_btnSendDr.IsWindowEnabled());
+        EXPECT_FALSE(Item<CButton>(dlg, IDC_SEND_DR).IsWindowEnabled());
         Click(dlg, IDC_SEND_DR);
-        ::SetFocus(dlg.m_send.m_cbDrValue.m_hWnd);
+        ::SetFocus(Item<CComboBox>(dlg, IDC_DR_VALUE).m_hWnd);
         dlg.SendMessage(WM_COMMAND, IDOK, 0);
-        EXPECT_EQ(nRecorded + 2, dlg.m_tap.Session().Count());
+        EXPECT_EQ(nRecorded + 2, dlg.Tap().Session().Count());
         ASSERT_EQ(5u, boxes.size());
         EXPECT_NE(std::string::npos, boxes[4].strText.find("SEND-DR starts from")) << boxes[4].strText;
         // Enter anywhere else does nothing at all.
-        ::SetFocus(dlg.m_listHistory.m_hWnd);
+        ::SetFocus(Item<CHistoryListBox>(dlg, IDC_HISTORY).m_hWnd);
         dlg.SendMessage(WM_COMMAND, IDOK, 0);
         EXPECT_EQ(5u, boxes.size());
-        EXPECT_EQ(nRecorded + 2, dlg.m_tap.Session().Count());
+        EXPECT_EQ(nRecorded + 2, dlg.Tap().Session().Count());
     });
 }
 
@@ -205,11 +205,11 @@ TEST_F(SendTest, EnterInAListPressesItsSend)
     Prepare(dlg);
     RunDialog(dlg, [&] {
         Click(dlg, IDC_TEST_LOGIC_RESET);
-        dlg.m_send.m_cbIrValue.SetWindowText("1111");
-        ::SetFocus(dlg.m_send.m_cbIrValue.m_hWnd);
-        const size_t nRecorded = dlg.m_tap.Session().Count();
+        Item<CComboBox>(dlg, IDC_IR_VALUE).SetWindowText("1111");
+        ::SetFocus(Item<CComboBox>(dlg, IDC_IR_VALUE).m_hWnd);
+        const size_t nRecorded = dlg.Tap().Session().Count();
         dlg.SendMessage(WM_COMMAND, IDOK, 0);
-        EXPECT_EQ(nRecorded + 4 + 5 + 2, dlg.m_tap.Session().Count()) << "from TEST-LOGIC-RESET: one clock more";
+        EXPECT_EQ(nRecorded + 4 + 5 + 2, dlg.Tap().Session().Count()) << "from TEST-LOGIC-RESET: one clock more";
         EXPECT_EQ(CJtagDevice::IR_BYPASS, SimulatedBoard().Instruction());
     });
 }
@@ -225,9 +225,9 @@ TEST_F(SendTest, TheListsKeepTheValuesSentNewestFirstAcrossAStart)
         Prepare(dlg);
         RunDialog(dlg, [&] {
             // With nothing kept, the board's own instructions and a register's zero are offered.
-            EXPECT_EQ((std::vector<std::string>{"4'b0010", "4'b1111"}), dlg.m_send.m_irValues.Values());
-            EXPECT_EQ("4'b0010", WindowText(dlg.m_send.m_cbIrValue.m_hWnd));
-            EXPECT_EQ((std::vector<std::string>{"32'h0"}), dlg.m_send.m_drValues.Values());
+            EXPECT_EQ((std::vector<std::string>{"4'b0010", "4'b1111"}), ListItems(dlg, IDC_IR_VALUE));
+            EXPECT_EQ("4'b0010", WindowText(Item<CComboBox>(dlg, IDC_IR_VALUE).m_hWnd));
+            EXPECT_EQ((std::vector<std::string>{"32'h0"}), ListItems(dlg, IDC_DR_VALUE));
             Click(dlg, IDC_TEST_LOGIC_RESET);
             for (int i = 0; i < 25; ++i)
                 SendValue(dlg, IDC_DR_VALUE, ("8'd" + std::to_string(i)).c_str());
@@ -238,14 +238,14 @@ TEST_F(SendTest, TheListsKeepTheValuesSentNewestFirstAcrossAStart)
     CStepperDlg dlg;
     Prepare(dlg);
     RunDialog(dlg, [&] {
-        const std::vector<std::string>& dr = dlg.m_send.m_drValues.Values();
+        const std::vector<std::string> dr = ListItems(dlg, IDC_DR_VALUE);
         ASSERT_EQ(20u, dr.size());
         EXPECT_EQ("0x03", dr[0]);
         EXPECT_EQ("8'd24", dr[1]);
         EXPECT_EQ("8'd6", dr[19]);
-        EXPECT_EQ(20, dlg.m_send.m_cbDrValue.GetCount());
-        EXPECT_EQ("0x03", WindowText(dlg.m_send.m_cbDrValue.m_hWnd));
-        EXPECT_EQ((std::vector<std::string>{"4'hF", "4'b0010"}), dlg.m_send.m_irValues.Values());
+        EXPECT_EQ(20, Item<CComboBox>(dlg, IDC_DR_VALUE).GetCount());
+        EXPECT_EQ("0x03", WindowText(Item<CComboBox>(dlg, IDC_DR_VALUE).m_hWnd));
+        EXPECT_EQ((std::vector<std::string>{"4'hF", "4'b0010"}), ListItems(dlg, IDC_IR_VALUE));
     });
     ::DeleteFileA(m_strIni.c_str());
     ::RemoveDirectoryA((strFolder + "\\morva").c_str());
@@ -257,14 +257,14 @@ TEST_F(SendTest, AnUnwritableSettingsFileLeavesTheListsWorking)
     CStepperDlg dlg;
     // A folder that cannot be made (a file holds its name) stands for one the user may not
     // write to.
-    dlg.m_strSettingsPath = m_strIni + "\\MORVA.INI";
+    dlg.SetSettingsPath(m_strIni + "\\MORVA.INI");
     RunDialog(dlg, [&] {
         CBoxAnswerer answerer(dlg);
         Click(dlg, IDC_TEST_LOGIC_RESET);
         SendValue(dlg, IDC_DR_VALUE, "8'hA5");
         SendValue(dlg, IDC_DR_VALUE, "8'h5A");
-        EXPECT_EQ((std::vector<std::string>{"8'h5A", "8'hA5", "32'h0"}), dlg.m_send.m_drValues.Values());
-        EXPECT_EQ("8'h4B", WindowText(dlg.m_editValue.m_hWnd)) << "the second SEND shifted like the first";
+        EXPECT_EQ((std::vector<std::string>{"8'h5A", "8'hA5", "32'h0"}), ListItems(dlg, IDC_DR_VALUE));
+        EXPECT_EQ("8'h4B", WindowText(Item<CEdit>(dlg, IDC_VALUE_EDIT).m_hWnd)) << "the second SEND shifted like the first";
         // Said once, with the file, not at every SEND.
         ASSERT_EQ(1u, AnsweredBoxes().size());
         EXPECT_NE(std::string::npos, AnsweredBoxes()[0].strText.find("MORVA.INI could not be written"))
@@ -297,7 +297,7 @@ TEST_F(SendTest, AStoppedSendWaitsInPauseWithoutUpdating)
         const std::vector<AnsweredBox>& boxes = AnsweredBoxes();
         Click(dlg, IDC_TEST_LOGIC_RESET);
         SendValue(dlg, IDC_IR_VALUE, "4'hF");
-        const size_t nRecorded = dlg.m_tap.Session().Count();
+        const size_t nRecorded = dlg.Tap().Session().Count();
         const size_t nLines = HistoryLines(dlg).size();
         g_nStopAt = 3 + 2048;
         g_hStopDlg = dlg.m_hWnd;
@@ -306,7 +306,7 @@ TEST_F(SendTest, AStoppedSendWaitsInPauseWithoutUpdating)
         SendValue(dlg, IDC_DR_VALUE, "4096'h0");
         AfxSetSleep(nullptr);
         // Three clocks into Shift-DR, 2048 bits, the bit after the click into Exit1, then Pause.
-        EXPECT_EQ(3u + 2048u + 1u + 1u, dlg.m_tap.Session().Count() - nRecorded);
+        EXPECT_EQ(3u + 2048u + 1u + 1u, dlg.Tap().Session().Count() - nRecorded);
         const std::vector<std::string> lines = HistoryLines(dlg);
         EXPECT_EQ(101u, lines.size()) << "the list kept as many lines as clicking would have";
         EXPECT_GT(lines.size(), nLines);
@@ -314,15 +314,15 @@ TEST_F(SendTest, AStoppedSendWaitsInPauseWithoutUpdating)
         EXPECT_EQ("011-PDR", lines[100]);
         for (const std::string& line : lines)
             EXPECT_EQ(std::string::npos, line.find("UDR")) << "an Update after the stop";
-        EXPECT_EQ(6, dlg.m_tap.State());
+        EXPECT_EQ(6, dlg.Tap().State());
         EXPECT_EQ(TapState::PauseDr, SimulatedBoard().State());
-        EXPECT_EQ("SEND-DR", WindowText(dlg.m_send.m_btnSendDr.m_hWnd));
-        EXPECT_TRUE(dlg.m_send.m_btnSendDr.IsWindowEnabled()) << "a SEND may start again from PAUSE-DR";
-        EXPECT_TRUE(dlg.m_send.m_btnSendIr.IsWindowEnabled());
+        EXPECT_EQ("SEND-DR", WindowText(Item<CButton>(dlg, IDC_SEND_DR).m_hWnd));
+        EXPECT_TRUE(Item<CButton>(dlg, IDC_SEND_DR).IsWindowEnabled()) << "a SEND may start again from PAUSE-DR";
+        EXPECT_TRUE(Item<CButton>(dlg, IDC_SEND_IR).IsWindowEnabled());
         ASSERT_EQ(1u, boxes.size());
         EXPECT_EQ("SEND-DR", boxes[0].strCaption);
         EXPECT_NE(std::string::npos, boxes[0].strText.find("not updated")) << boxes[0].strText;
         // BYPASS: the 0 captured, then 2048 zeros shifted through.
-        EXPECT_EQ("2049'h" + std::string(513, '0'), WindowText(dlg.m_editValue.m_hWnd));
+        EXPECT_EQ("2049'h" + std::string(513, '0'), WindowText(Item<CEdit>(dlg, IDC_VALUE_EDIT).m_hWnd));
     });
 }

@@ -90,17 +90,17 @@ TEST(VcdTest, TheLiveFileEqualsTheSavedOneAfterEveryClick)
     CStepperDlg dlg;
     CLiveVcd trace;
     std::string strError;
-    ASSERT_TRUE(trace.Open(live, dlg.m_tap.SessionDate(), strError)) << strError;
-    dlg.m_tap.SetLiveTrace(&trace);
+    ASSERT_TRUE(trace.Open(live, dlg.Tap().SessionDate(), strError)) << strError;
+    dlg.Tap().SetLiveTrace(&trace);
     RunDialog(dlg, [&] {
         CCountedWaits waits;
         for (UINT nID : WALK)
         {
             Click(dlg, nID);
-            ASSERT_TRUE(SaveVcd(dlg.m_tap.Session(), dlg.m_tap.SessionDate(), saved, strError)) << strError;
+            ASSERT_TRUE(SaveVcd(dlg.Tap().Session(), dlg.Tap().SessionDate(), saved, strError)) << strError;
             ASSERT_EQ(ReadFile(saved), ReadFile(live)) << "after " << nID;
         }
-        EXPECT_EQ(6u + std::size(WALK) - 1, dlg.m_tap.Session().Count());
+        EXPECT_EQ(6u + std::size(WALK) - 1, dlg.Tap().Session().Count());
     });
     const std::string text = ReadFile(saved);
     EXPECT_NE(std::string::npos, text.find("sSHIFT-IR %"));
@@ -127,11 +127,11 @@ public:
         if (!m_bPending)
             return;
         m_bPending = false;
-        nSentUs = m_dlg.m_tap.SessionMicroseconds();
-        while (m_dlg.m_tap.SessionMicroseconds() < nSentUs + 1000)
+        nSentUs = m_dlg.Tap().SessionMicroseconds();
+        while (m_dlg.Tap().SessionMicroseconds() < nSentUs + 1000)
         {
         }
-        nDoneUs = m_dlg.m_tap.SessionMicroseconds();
+        nDoneUs = m_dlg.Tap().SessionMicroseconds();
     }
 
     uint64_t nSentUs = 0;
@@ -150,8 +150,8 @@ TEST(SessionRecordTest, AClockHeldBackByItsPortIsStampedAroundItsTransfer)
     RunDialog(dlg, [&] {
         CCountedWaits waits;
         Click(dlg, IDC_TEST_LOGIC_RESET);
-        ASSERT_GT(dlg.m_tap.Session().Count(), 0u);
-        const ClockRecord& clock = dlg.m_tap.Session().At(dlg.m_tap.Session().Count() - 1);
+        ASSERT_GT(dlg.Tap().Session().Count(), 0u);
+        const ClockRecord& clock = dlg.Tap().Session().At(dlg.Tap().Session().Count() - 1);
         EXPECT_LE(clock.FallUs(), port.nSentUs);
         EXPECT_GE(clock.FallUs() + clock.nRiseUs, port.nDoneUs) << "the rise is stamped before the clock left";
     });
@@ -207,17 +207,17 @@ TEST(HistoryCopyTest, CopiesTheChosenLinesOrEveryLineAsText)
         Click(dlg, IDC_TEST_LOGIC_RESET);
         Click(dlg, IDC_RUN_TEST_IDLE);
         EXPECT_EQ("111-***\r\n111-***\r\n111-***\r\n111-***\r\n111-***\r\n111-TLR\r\n011-RTI\r\n",
-                  dlg.m_listHistory.CopyText());
-        dlg.m_listHistory.SendMessage(LB_SELITEMRANGE, TRUE, MAKELPARAM(5, 6));
-        EXPECT_EQ("111-TLR\r\n011-RTI\r\n", dlg.m_listHistory.CopyText());
+                  Item<CHistoryListBox>(dlg, IDC_HISTORY).CopyText());
+        Item<CHistoryListBox>(dlg, IDC_HISTORY).SendMessage(LB_SELITEMRANGE, TRUE, MAKELPARAM(5, 6));
+        EXPECT_EQ("111-TLR\r\n011-RTI\r\n", Item<CHistoryListBox>(dlg, IDC_HISTORY).CopyText());
 
         // A real Ctrl+C in the list puts the text on the clipboard.
-        ::SetFocus(dlg.m_listHistory.m_hWnd);
+        ::SetFocus(Item<CHistoryListBox>(dlg, IDC_HISTORY).m_hWnd);
         BYTE keys[256] = {};
         ::GetKeyboardState(keys);
         keys[VK_CONTROL] = 0x80;
         ::SetKeyboardState(keys);
-        dlg.m_listHistory.SendMessage(WM_KEYDOWN, 'C', 0);
+        Item<CHistoryListBox>(dlg, IDC_HISTORY).SendMessage(WM_KEYDOWN, 'C', 0);
         keys[VK_CONTROL] = 0;
         ::SetKeyboardState(keys);
         ASSERT_NE(FALSE, ::OpenClipboard(nullptr));

@@ -17,19 +17,18 @@ namespace {
 // Whether the window and the board agree, and the trace keeps its shape.
 ::testing::AssertionResult Consistent(CStepperDlg& dlg)
 {
-    const ExpectedState* pState = ExpectedStateFor(dlg.m_tap.State());
+    const ExpectedState* pState = ExpectedStateFor(dlg.Tap().State());
     if (pState == nullptr)
-        return ::testing::AssertionFailure() << "state index " << dlg.m_tap.State();
+        return ::testing::AssertionFailure() << "state index " << dlg.Tap().State();
     if (pState->board != SimulatedBoard().State())
         return ::testing::AssertionFailure() << "window shows " << pState->pszCode << ", board is in state "
                                              << static_cast<int>(SimulatedBoard().State());
-    for (const CString* pRow : {&dlg.m_strName1, &dlg.m_strName2, &dlg.m_strName3, &dlg.m_strTms,
-                                &dlg.m_strTdi, &dlg.m_strTdo})
+    for (UINT nRow : {IDC_TRACE_NAME1, IDC_TRACE_NAME2, IDC_TRACE_NAME3, IDC_TRACE_TMS, IDC_TRACE_TDI, IDC_TRACE_TDO})
     {
-        if (pRow->GetLength() != dlg.m_nTraceWidth)
-            return ::testing::AssertionFailure() << "a row of " << pRow->GetLength() << " characters";
+        if (Row(dlg, nRow).GetLength() != TraceWidth(dlg))
+            return ::testing::AssertionFailure() << "a row of " << Row(dlg, nRow).GetLength() << " characters";
     }
-    const int nLines = dlg.m_listHistory.GetCount();
+    const int nLines = Item<CHistoryListBox>(dlg, IDC_HISTORY).GetCount();
     if (nLines > 101)
         return ::testing::AssertionFailure() << nLines << " history lines";
     return ::testing::AssertionSuccess();
@@ -128,7 +127,7 @@ TEST_P(RandomWalkTest, KeepsWindowAndBoardTogether)
             Click(dlg, nID);
             ASSERT_TRUE(Consistent(dlg)) << "after command " << i << ", button " << nID;
         }
-        EXPECT_EQ(101, dlg.m_listHistory.GetCount());
+        EXPECT_EQ(101, Item<CHistoryListBox>(dlg, IDC_HISTORY).GetCount());
     });
     EXPECT_GE(CCountedWaits::Count(), 25000);
 }
@@ -157,7 +156,7 @@ TEST(SoakTest, DeadCableKeepsTheProgramWorkingAndTheTdoRowShowsWhatWasRead)
                 Click(dlg, RandomLegalButton(dlg, random));
                 ASSERT_TRUE(Consistent(dlg)) << "command " << i;
                 const char tdo = (cable.lastRead & 0x10) != 0 ? '1' : '0';
-                ASSERT_EQ(tdo, dlg.m_strTdo.operator LPCSTR()[dlg.m_nTraceWidth - 1]) << "command " << i;
+                ASSERT_EQ(tdo, Row(dlg, IDC_TRACE_TDO).operator LPCSTR()[TraceWidth(dlg) - 1]) << "command " << i;
                 ASSERT_EQ(tdo, HistoryLines(dlg).back()[2]) << "command " << i;
             }
         });
@@ -218,7 +217,7 @@ TEST(SoakTest, CommandsFromAnywhereNeverBreakTheWindowOrTheCable)
         // Still a working tool.
         Click(dlg, IDC_TEST_LOGIC_RESET);
         Click(dlg, IDC_RUN_TEST_IDLE);
-        EXPECT_EQ(1, dlg.m_tap.State());
+        EXPECT_EQ(1, dlg.Tap().State());
         EXPECT_TRUE(Consistent(dlg));
     });
     SetCablePort(pBefore);

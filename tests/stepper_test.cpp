@@ -32,16 +32,16 @@ std::string Line(int tms, int tdi, int tdo, const char* code)
 void WalkTo(CStepperDlg& dlg, const ExpectedState& target)
 {
     Click(dlg, IDC_TEST_LOGIC_RESET);
-    ASSERT_EQ(0, dlg.m_tap.State());
+    ASSERT_EQ(0, dlg.Tap().State());
     ASSERT_EQ(TapState::TestLogicReset, SimulatedBoard().State());
     for (UINT nID : target.path)
     {
         Click(dlg, nID);
-        const ExpectedState* pNow = ExpectedStateFor(dlg.m_tap.State());
-        ASSERT_NE(nullptr, pNow) << "index " << dlg.m_tap.State();
+        const ExpectedState* pNow = ExpectedStateFor(dlg.Tap().State());
+        ASSERT_NE(nullptr, pNow) << "index " << dlg.Tap().State();
         ASSERT_EQ(pNow->board, SimulatedBoard().State()) << "after button " << nID;
     }
-    ASSERT_EQ(target.nIndex, dlg.m_tap.State());
+    ASSERT_EQ(target.nIndex, dlg.Tap().State());
 }
 
 } // namespace
@@ -72,7 +72,7 @@ TEST(StepCommandTest, EveryButtonFromEveryStateItCanBeReachedFrom)
                     const int nTdi = command.nTdi == -1 ? nTdiBefore : command.nTdi;
                     const std::string where =
                         std::string("button ") + std::to_string(command.nID) + " from " + from.pszCode;
-                    EXPECT_EQ(command.nState, dlg.m_tap.State()) << where;
+                    EXPECT_EQ(command.nState, dlg.Tap().State()) << where;
                     EXPECT_EQ(pTo->board, SimulatedBoard().State()) << where;
                     EXPECT_EQ(command.nTms, GetTms()) << where;
                     EXPECT_EQ(nTdi, GetTdi()) << where;
@@ -110,7 +110,7 @@ TEST(StepCommandTest, ResetFromAnyStateGivesSixClocksWithTmsAndTdiHigh)
                 const bool bLast = i == lines.size() - 1;
                 EXPECT_EQ(bLast ? "111-TLR" : "111-***", lines[i]) << "reset from " << from.pszCode;
             }
-            EXPECT_EQ(0, dlg.m_tap.State());
+            EXPECT_EQ(0, dlg.Tap().State());
             EXPECT_EQ(TapState::TestLogicReset, SimulatedBoard().State());
         }
     });
@@ -125,7 +125,7 @@ TEST(StepCommandTest, SendButtonsWhereNoSendMayStartDoNothing)
         for (UINT nID : {IDC_SEND_DR, IDC_SEND_IR})
             Click(dlg, nID);
         EXPECT_EQ(before, HistoryLines(dlg));
-        EXPECT_EQ(4, dlg.m_tap.State());
+        EXPECT_EQ(4, dlg.Tap().State());
         EXPECT_EQ(TapState::ShiftDr, SimulatedBoard().State());
     });
 }
@@ -150,7 +150,7 @@ TEST(StepCommandTest, TdiKeepingSequenceRecordsAsDriven)
         WalkTo(dlg, *ExpectedStateFor(3));
         for (UINT nID : {IDC_SHIFT_DR, IDC_EXIT1_DR, IDC_PAUSE_DR, IDC_EXIT2_DR})
             Click(dlg, nID);
-        EXPECT_EQ("0011", std::string(dlg.m_strTdi.Mid(dlg.m_strTdi.GetLength() - 4, 4)));
+        EXPECT_EQ("0011", std::string(Row(dlg, IDC_TRACE_TDI).Mid(Row(dlg, IDC_TRACE_TDI).GetLength() - 4, 4)));
     });
 }
 

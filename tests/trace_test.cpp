@@ -11,38 +11,25 @@
 
 namespace {
 
-struct Row
-{
-    UINT nID;
-    CString CStepperDlg::*pText;
-};
+const UINT ROWS[] = {IDC_TRACE_NAME1, IDC_TRACE_NAME2, IDC_TRACE_NAME3,
+                     IDC_TRACE_TMS,   IDC_TRACE_TDI,   IDC_TRACE_TDO};
 
-const Row ROWS[] = {
-    {IDC_TRACE_NAME1, &CStepperDlg::m_strName1}, {IDC_TRACE_NAME2, &CStepperDlg::m_strName2},
-    {IDC_TRACE_NAME3, &CStepperDlg::m_strName3}, {IDC_TRACE_TMS, &CStepperDlg::m_strTms},
-    {IDC_TRACE_TDI, &CStepperDlg::m_strTdi},     {IDC_TRACE_TDO, &CStepperDlg::m_strTdo},
-};
-
-// Every row holds exactly N characters, and the control shows the row.
+// Every row holds exactly as many characters as the rows have columns.
 void ExpectRowsIntact(CStepperDlg& dlg)
 {
-    for (const Row& row : ROWS)
-    {
-        const CString& text = dlg.*row.pText;
-        EXPECT_EQ(dlg.m_nTraceWidth, text.GetLength()) << "row " << row.nID;
-        EXPECT_EQ(std::string(text), WindowText(::GetDlgItem(dlg.m_hWnd, static_cast<int>(row.nID))));
-    }
+    for (UINT nRow : ROWS)
+        EXPECT_EQ(TraceWidth(dlg), Row(dlg, nRow).GetLength()) << "row " << nRow;
 }
 
 // The newest column of the six rows, as "code/tms tdi tdo", e.g. "SDR/011".
 std::string NewestColumn(CStepperDlg& dlg)
 {
     std::string column;
-    for (const Row& row : ROWS)
+    for (UINT nRow : ROWS)
     {
-        const CString& text = dlg.*row.pText;
+        const CString text = Row(dlg, nRow);
         column += text.Mid(text.GetLength() - 1, 1);
-        if (row.nID == IDC_TRACE_NAME3)
+        if (nRow == IDC_TRACE_NAME3)
             column += "/";
     }
     return column;
@@ -54,10 +41,10 @@ TEST(TraceTest, StartsWithDashesAndAnEmptyHistory)
 {
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
-        ASSERT_GT(dlg.m_nTraceWidth, 10);
+        ASSERT_GT(TraceWidth(dlg), 10);
         ExpectRowsIntact(dlg);
-        EXPECT_EQ(std::string(static_cast<size_t>(dlg.m_nTraceWidth), '-'), std::string(dlg.m_strTms));
-        EXPECT_EQ(0, dlg.m_listHistory.GetCount());
+        EXPECT_EQ(std::string(static_cast<size_t>(TraceWidth(dlg)), '-'), std::string(Row(dlg, IDC_TRACE_TMS)));
+        EXPECT_EQ(0, Item<CHistoryListBox>(dlg, IDC_HISTORY).GetCount());
     });
 }
 
@@ -65,9 +52,9 @@ TEST(TraceTest, WidthIsMeasuredWithTheRowFontAndEveryColumnFits)
 {
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
-        for (const Row& row : ROWS)
+        for (UINT nRow : ROWS)
         {
-            HWND hRow = ::GetDlgItem(dlg.m_hWnd, static_cast<int>(row.nID));
+            HWND hRow = ::GetDlgItem(dlg.m_hWnd, static_cast<int>(nRow));
             HFONT hFont = reinterpret_cast<HFONT>(::SendMessageA(hRow, WM_GETFONT, 0, 0));
             ASSERT_NE(nullptr, hFont);
             LOGFONTA lf = {};
@@ -78,7 +65,7 @@ TEST(TraceTest, WidthIsMeasuredWithTheRowFontAndEveryColumnFits)
             HGDIOBJ hOld = ::SelectObject(hDC, hFont);
             TEXTMETRICA tm = {};
             ::GetTextMetricsA(hDC, &tm);
-            const std::string full(static_cast<size_t>(dlg.m_nTraceWidth), '0');
+            const std::string full(static_cast<size_t>(TraceWidth(dlg)), '0');
             SIZE extent = {};
             ::GetTextExtentPoint32A(hDC, full.c_str(), static_cast<int>(full.size()), &extent);
             ::SelectObject(hDC, hOld);
@@ -86,8 +73,8 @@ TEST(TraceTest, WidthIsMeasuredWithTheRowFontAndEveryColumnFits)
 
             RECT client;
             ::GetClientRect(hRow, &client);
-            EXPECT_EQ(client.right / tm.tmAveCharWidth, dlg.m_nTraceWidth) << "row " << row.nID;
-            EXPECT_LE(extent.cx, client.right) << "row " << row.nID << ": the newest clock is cut off";
+            EXPECT_EQ(client.right / tm.tmAveCharWidth, TraceWidth(dlg)) << "row " << nRow;
+            EXPECT_LE(extent.cx, client.right) << "row " << nRow << ": the newest clock is cut off";
         }
     });
 }
@@ -99,13 +86,13 @@ TEST(TraceTest, ResetSpellsItsCodesDownTheThreeRows)
         Click(dlg, IDC_TEST_LOGIC_RESET);
         ExpectRowsIntact(dlg);
         auto tail = [&](const CString& row) { return std::string(row.Mid(row.GetLength() - 6, 6)); };
-        EXPECT_EQ("*****T", tail(dlg.m_strName1));
-        EXPECT_EQ("*****L", tail(dlg.m_strName2));
-        EXPECT_EQ("*****R", tail(dlg.m_strName3));
-        EXPECT_EQ("111111", tail(dlg.m_strTms));
-        EXPECT_EQ("111111", tail(dlg.m_strTdi));
-        EXPECT_EQ("111111", tail(dlg.m_strTdo)) << "TDO is not driven outside the Shift states";
-        EXPECT_EQ('-', dlg.m_strName1.operator LPCSTR()[dlg.m_nTraceWidth - 7]);
+        EXPECT_EQ("*****T", tail(Row(dlg, IDC_TRACE_NAME1)));
+        EXPECT_EQ("*****L", tail(Row(dlg, IDC_TRACE_NAME2)));
+        EXPECT_EQ("*****R", tail(Row(dlg, IDC_TRACE_NAME3)));
+        EXPECT_EQ("111111", tail(Row(dlg, IDC_TRACE_TMS)));
+        EXPECT_EQ("111111", tail(Row(dlg, IDC_TRACE_TDI)));
+        EXPECT_EQ("111111", tail(Row(dlg, IDC_TRACE_TDO))) << "TDO is not driven outside the Shift states";
+        EXPECT_EQ('-', Row(dlg, IDC_TRACE_NAME1).operator LPCSTR()[TraceWidth(dlg) - 7]);
         const std::vector<std::string> expected = {"111-***", "111-***", "111-***",
                                                    "111-***", "111-***", "111-TLR"};
         EXPECT_EQ(expected, HistoryLines(dlg));
@@ -126,7 +113,7 @@ TEST(TraceTest, EachClockIsOneColumnMatchingItsHistoryLine)
             Click(dlg, nID);
             ExpectRowsIntact(dlg);
             const std::string line = HistoryLines(dlg).back();
-            const char* pszCode = TapStateCode(dlg.m_tap.State());
+            const char* pszCode = TapStateCode(dlg.Tap().State());
             ASSERT_NE(nullptr, pszCode);
             ASSERT_EQ(7u, line.size());
             EXPECT_EQ(std::string(pszCode) + "/" + line.substr(0, 3), NewestColumn(dlg));
@@ -154,7 +141,7 @@ TEST(TraceTest, HistorySettlesAt101LinesWithTheNewestInView)
         {
             Click(dlg, loop[i % std::size(loop)]);
             record();
-            EXPECT_LE(dlg.m_listHistory.GetCount(), 101);
+            EXPECT_LE(Item<CHistoryListBox>(dlg, IDC_HISTORY).GetCount(), 101);
             ExpectRowsIntact(dlg);
         }
         const std::vector<std::string> lines = HistoryLines(dlg);
@@ -162,8 +149,8 @@ TEST(TraceTest, HistorySettlesAt101LinesWithTheNewestInView)
         EXPECT_EQ(std::vector<std::string>(expected.begin() + 49, expected.end()), lines);
 
         RECT client, item;
-        dlg.m_listHistory.GetClientRect(&client);
-        dlg.m_listHistory.SendMessage(LB_GETITEMRECT, 100, reinterpret_cast<LPARAM>(&item));
+        Item<CHistoryListBox>(dlg, IDC_HISTORY).GetClientRect(&client);
+        Item<CHistoryListBox>(dlg, IDC_HISTORY).SendMessage(LB_GETITEMRECT, 100, reinterpret_cast<LPARAM>(&item));
         EXPECT_GE(item.top, client.top);
         EXPECT_LE(item.bottom, client.bottom) << "the newest line is not in view";
     });
@@ -179,7 +166,7 @@ TEST(TraceTest, IdcodeReadsOffTheTdoRow)
         for (int bit = 0; bit < 31; ++bit)
             Click(dlg, IDC_SHIFT_DR);
         Click(dlg, IDC_EXIT1_DR);
-        const std::string tdo(dlg.m_strTdo.Mid(dlg.m_strTdo.GetLength() - 32, 32));
+        const std::string tdo(Row(dlg, IDC_TRACE_TDO).Mid(Row(dlg, IDC_TRACE_TDO).GetLength() - 32, 32));
         uint32_t value = 0;
         for (int bit = 0; bit < 32; ++bit)
             value |= static_cast<uint32_t>(tdo[static_cast<size_t>(bit)] == '1') << bit;

@@ -390,7 +390,7 @@ TEST(RemoteBitbangCableTest, AUnixSocketServesAsTcpDoes)
             Click(dlg, IDC_TEST_LOGIC_RESET);
             Click(dlg, IDC_RUN_TEST_IDLE);
             EXPECT_EQ("037R37R37R37R37R37R15R", server.TakeReceived());
-            EXPECT_EQ(1, dlg.m_tap.State());
+            EXPECT_EQ(1, dlg.Tap().State());
         });
     }
     // The server has gone: the name in the message is the socket's.
