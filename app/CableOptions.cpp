@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "../chain/ChainScan.h"
 #include "../platform/profile.h"
 #include "../ports/port_factory.h"
 #include "../tap/ScanValue.h"
@@ -123,6 +124,7 @@ const ValueOption VALUE_OPTIONS[] = {
     {"trace", "file", false},
     {"ir", "value", true},
     {"dr", "value", true},
+    {"irlen", "list of IR lengths", false},
 };
 
 // The option the word is, with its value in it or after it; null for none.
@@ -148,7 +150,8 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
     for (const std::string& word : words)
     {
         const ValueOption* pOption = FindValueOption(word);
-        options.bNoWindow = options.bNoWindow || (pOption != nullptr && pOption->bSendsValue);
+        options.bNoWindow = options.bNoWindow || (pOption != nullptr && pOption->bSendsValue) ||
+                            EqualsNoCase(word, "--scan");
     }
     for (size_t i = 0; i < words.size(); ++i)
     {
@@ -163,12 +166,17 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
             options.bVersion = true;
             continue;
         }
+        if (EqualsNoCase(word, "--scan"))
+        {
+            options.bScan = true;
+            continue;
+        }
         const ValueOption* pOption = FindValueOption(word);
         if (pOption == nullptr)
         {
             strError = "MORVA does not know the command-line word \"" + word +
                        "\". It takes /cable:CABLE (or --cable=CABLE, --cable CABLE), /trace:FILE (or --trace=FILE, "
-                       "--trace FILE), --ir VALUE and --dr VALUE; --help lists them.";
+                       "--trace FILE), --scan, --irlen LENGTHS, --ir VALUE and --dr VALUE; --help lists them.";
             return false;
         }
         const std::string what = pOption->pszWhat;
@@ -192,10 +200,12 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
             return false;
         }
         const std::string name = pOption->pszName;
-        if ((name == "cable" && options.bCable) || (name == "trace" && bTrace))
+        if ((name == "cable" && options.bCable) || (name == "trace" && bTrace) ||
+            (name == "irlen" && !options.irLengths.empty()))
         {
-            strError = std::string("The ") + (name == "cable" ? "cable" : "trace file") + " is given twice on the "
-                       "command line; give it once.";
+            strError = name == "irlen" ? std::string("The IR lengths are given twice on the command line; give them once.")
+                                       : std::string("The ") + (name == "cable" ? "cable" : "trace file") +
+                                             " is given twice on the command line; give it once.";
             return false;
         }
         if (name == "cable")
@@ -207,6 +217,15 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
         {
             bTrace = true;
             options.strTrace = value;
+        }
+        else if (name == "irlen")
+        {
+            std::string strWhy;
+            if (!ParseIrLengths(value, options.irLengths, strWhy))
+            {
+                strError = "MORVA cannot take " + word + ": " + strWhy;
+                return false;
+            }
         }
         else
         {
@@ -228,6 +247,21 @@ std::string SettingsCable(const std::string& strIniPath)
     std::string text;
     std::string strError;
     return Setting(strIniPath, "cable", "cable", text, strError) ? text : std::string();
+}
+
+bool ReadChainSettings(const std::string& strIniPath, std::vector<int>& irLengths, std::string& strError)
+{
+    irLengths.clear();
+    std::string text;
+    std::string strWhy;
+    if (!Setting(strIniPath, "chain", "irlen", text, strError))
+        return false;
+    if (!text.empty() && !ParseIrLengths(text, irLengths, strWhy))
+    {
+        strError = strIniPath + ", [chain] irlen=" + text + ": " + strWhy;
+        return false;
+    }
+    return true;
 }
 
 bool ReadFtdiSettings(const std::string& strIniPath, FtdiPinMap& map, std::string& strError)
@@ -296,6 +330,8 @@ std::string CommandLineHelp()
            "  --trace FILE     write every clock to FILE as it happens (also /trace:FILE, --trace=FILE)\n"
            "  --ir VALUE       without a window: after a reset, SEND-IR the value and print what came out\n"
            "  --dr VALUE       the same through the data register; any number of both, sent in order\n"
+           "  --scan           without a window: list the devices on the chain, one a line, before any value\n"
+           "  --irlen 4,6,8    the devices' IR lengths from the one nearest TDI, where the scan cannot tell them\n"
            "  --help           this text\n"
            "  --version        the version\n\n"
            "CABLE is one of:\n    " +

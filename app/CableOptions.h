@@ -23,7 +23,9 @@ struct CommandLine
     std::string strCable;
     std::string strTrace;  // empty: no trace file
     std::vector<ShiftRequest> shifts;  // in the order given
-    bool bNoWindow = false;  // --ir or --dr is there, even where the line is refused
+    bool bScan = false;  // --scan: the chain listed, before any value is sent
+    std::vector<int> irLengths;  // --irlen 4,6,8: the devices' IR lengths from the TDI side
+    bool bNoWindow = false;  // --scan, --ir or --dr is there, even where the line is refused
 };
 
 // False, with the reason, for a word MORVA does not know, an option without its value, or an
@@ -35,6 +37,10 @@ std::string CommandLineHelp();
 
 // The cable the settings file names (the [cable] section's cable=), or empty.
 std::string SettingsCable(const std::string& strIniPath);
+
+// The devices' IR lengths the settings file gives ([chain] irlen=4,6,8); none where it gives
+// none. False, with what is wrong, for a value that is no list of lengths.
+bool ReadChainSettings(const std::string& strIniPath, std::vector<int>& irLengths, std::string& strError);
 
 // Reads the FTDI pin map from the settings file's [ftdi] section; what it lacks stays as it was.
 bool ReadFtdiSettings(const std::string& strIniPath, FtdiPinMap& map, std::string& strError);

@@ -78,7 +78,16 @@ int CStepperApp::SendFromCommandLine(const CommandLine& options)
         SayOnConsole(strProblem, true);
         return 1;
     }
-    return RunShifts(options.shifts, options.strTrace, &SayOnConsole);
+    CommandLineWork work;
+    work.bScan = options.bScan;
+    work.shifts = options.shifts;
+    work.irLengths = options.irLengths;
+    if (work.irLengths.empty() && !ReadChainSettings(SettingsPath(), work.irLengths, strProblem))
+    {
+        SayOnConsole(strProblem, true);
+        return 1;
+    }
+    return RunCommandLineWork(work, options.strTrace, &SayOnConsole);
 }
 
 BOOL CStepperApp::InitInstance()
@@ -105,7 +114,7 @@ BOOL CStepperApp::InitInstance()
         return FALSE;
     }
     // Values to send: no window, and no box, whatever happens.
-    if (!options.shifts.empty())
+    if (!options.shifts.empty() || options.bScan)
     {
         m_nExitCode = SendFromCommandLine(options);
         return FALSE;

@@ -1,6 +1,7 @@
 #include "ShiftRun.h"
 
 #include "../cable/cable.h"
+#include "../chain/ChainScan.h"
 #include "../engine/TapEngine.h"
 
 namespace {
@@ -20,6 +21,14 @@ public:
 
 int RunShifts(const std::vector<ShiftRequest>& shifts, const std::string& strTracePath, const SAY_LINE& say)
 {
+    CommandLineWork work;
+    work.shifts = shifts;
+    return RunCommandLineWork(work, strTracePath, say);
+}
+
+int RunCommandLineWork(const CommandLineWork& work, const std::string& strTracePath, const SAY_LINE& say)
+{
+    const std::vector<ShiftRequest>& shifts = work.shifts;
     CProblems problems;
     CTapEngine engine;
     engine.SetListener(&problems);
@@ -40,12 +49,29 @@ int RunShifts(const std::vector<ShiftRequest>& shifts, const std::string& strTra
     CableOn();
     std::string strLost = CableFailure();
     std::string strWhere = "as MORVA switched it on";
-    if (strLost.empty() && !engine.Reset())
+    if (strLost.empty() && !work.bScan && !engine.Reset())
     {
         strLost = problems.m_strLost;
         strWhere = "in the reset before the first value";
     }
-    for (size_t i = 0; strLost.empty() && i < shifts.size(); ++i)
+    std::string strBroken;
+    if (strLost.empty() && work.bScan)
+    {
+        ChainScan scan;
+        const ScanEnd end = ScanChain(engine, work.irLengths, scan);
+        for (size_t i = 0; i < scan.devices.size(); ++i)
+            say(FormatChainDevice(i + 1, scan.devices[i]), false);
+        if (end == ScanEnd::Lost)
+        {
+            strLost = problems.m_strLost;
+            strWhere = "while scanning the chain";
+        }
+        else if (end == ScanEnd::Broken)
+            strBroken = scan.strProblem;
+        else if (!scan.strProblem.empty())
+            say(scan.strProblem, true);
+    }
+    for (size_t i = 0; strLost.empty() && strBroken.empty() && i < shifts.size(); ++i)
     {
         const ShiftRequest& shift = shifts[i];
         if (engine.Shift(shift.bIr ? TAP_IR : TAP_DR, shift.bits, [](size_t) { return false; }) ==
@@ -61,6 +87,11 @@ int RunShifts(const std::vector<ShiftRequest>& shifts, const std::string& strTra
 
     if (!problems.m_strTrace.empty())
         say(problems.m_strTrace, true);
+    if (!strBroken.empty())
+    {
+        say(strBroken + (shifts.empty() ? "" : " No value was sent."), true);
+        return 1;
+    }
     if (!strLost.empty())
     {
         say("The cable stopped answering " + strWhere + ", so what was left was not sent. " + strLost, true);

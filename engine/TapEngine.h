@@ -87,6 +87,8 @@ public:
 
     // The last value that came out of a register, as the value display shows it.
     const std::string& ValueOut() const { return m_shiftOut.Shown(); }
+    // Its bits, the first out first.
+    const std::vector<unsigned char>& BitsOut() const { return m_shiftOut.BitsShown(); }
 
     // Every clock since the engine was made, and when it was made.
     const CSessionRecord& Session() const { return m_session; }

@@ -173,9 +173,10 @@ bool ParseCableName(const std::string& strText, CableName& cable, std::string& s
         cable.kind = CableKind::Xvc;
         return ParseServer(rest, "xvc", "192.168.1.10:2542", cable, strError);
     }
-    if (kind == "sim" && !bHasRest)
+    if (kind == "sim" && (!bHasRest || rest == "chain"))
     {
         cable.kind = CableKind::Sim;
+        cable.bChain = bHasRest;
         return true;
     }
     strError = "\"" + strText + "\" is not a cable MORVA knows.";
@@ -188,7 +189,7 @@ std::string DescribeCable(const CableName& cable)
     switch (cable.kind)
     {
     case CableKind::Sim:
-        return "simulated board";
+        return cable.bChain ? "simulated chain of three devices" : "simulated board";
     case CableKind::Ftdi:
         if (cable.serial.empty())
             return "FTDI cable (first found)";

@@ -1,5 +1,5 @@
 // Which cable the program drives, as a person writes it: "lpt", "lpt:0xD010" (Windows),
-// "lpt:/dev/parport1" (Linux), "ftdi", "ftdi:SERIAL", "ftdi:SERIAL/B", "sim", or a JTAG server
+// "lpt:/dev/parport1" (Linux), "ftdi", "ftdi:SERIAL", "ftdi:SERIAL/B", "sim", "sim:chain", or a JTAG server
 // on the network: "rbb:HOST:PORT" (OpenOCD's remote_bitbang; on Linux also "rbb:/path/to/socket")
 // and "xvc:HOST:PORT" (Xilinx Virtual Cable 1.0).
 #pragma once
@@ -25,6 +25,7 @@ struct CableName
     std::string serial;              // empty: the first FTDI device found
     char channel = 0;                // 'A' to 'D' on two- and four-channel chips; 0: not given
     bool bChosen = false;            // false: nobody chose, the system's default applies
+    bool bChain = false;             // sim:chain: the simulated chain of three devices
 };
 
 // False, with the reason in strError, for anything that is not one of the forms above. An

@@ -6,7 +6,7 @@
 std::shared_ptr<CPort> MakePort(const CableName& cable, const FtdiPinMap& map)
 {
     if (cable.kind == CableKind::Sim)
-        return std::shared_ptr<CPort>(&SimulatedPort(), [](CPort*) {});
+        return std::shared_ptr<CPort>(cable.bChain ? &SimulatedChainPort() : &SimulatedPort(), [](CPort*) {});
     if (cable.kind == CableKind::RemoteBitbang)
         return std::make_shared<CRemoteBitbangPort>(cable, MakeNetLink());
     if (cable.kind == CableKind::Xvc)

@@ -6,6 +6,9 @@
 #include "../simboard/jtag_device.h"
 
 CPort& SimulatedPort();
+// The same cable on a chain of three: device 1 (IR 4, an IDCODE), device 2 (IR 6, none) and
+// device 3 (IR 8, an IDCODE, capturing 00000101, which leaves the lengths open to a scan).
+CPort& SimulatedChainPort();
 CJtagDevice& SimulatedBoard();
 
 // The byte last written to the data register (0 before any write).

@@ -35,12 +35,34 @@ const Transition TRANSITIONS[] = {
 };
 static_assert(sizeof(TRANSITIONS) / sizeof(TRANSITIONS[0]) == TAP_STATE_COUNT, "one row per state");
 
+uint32_t AllOnes(int nBits)
+{
+    return nBits >= 32 ? 0xFFFFFFFFu : (1u << nBits) - 1;
+}
+
 } // namespace
 
 TapState NextTapState(TapState state, bool tms)
 {
     const Transition& t = TRANSITIONS[static_cast<int>(state)];
     return tms ? t.onTms1 : t.onTms0;
+}
+
+CJtagDevice::CJtagDevice() : CJtagDevice({{IR_LENGTH, IR_CAPTURE, IR_IDCODE, IDCODE}})
+{
+}
+
+CJtagDevice::CJtagDevice(const std::vector<SimTap>& chain)
+{
+    for (const SimTap& spec : chain)
+        m_taps.push_back({spec, 0, 0, 0, true, false});
+    Reset();
+}
+
+void CJtagDevice::Reset()
+{
+    for (Tap& tap : m_taps)
+        tap.instruction = tap.spec.nIdcode != 0 ? tap.spec.nIrIdcode : AllOnes(tap.spec.nIrLength);
 }
 
 void CJtagDevice::WriteData(uint8_t value)
@@ -62,55 +84,67 @@ void CJtagDevice::WriteData(uint8_t value)
 
 uint8_t CJtagDevice::ReadStatus() const
 {
-    const bool tdo = m_enabled && m_tdoDriven ? m_tdo : true;
+    const bool tdo = m_enabled && TdoDriven() ? m_taps.back().bTdo : true;
     return static_cast<uint8_t>(STATUS_IDLE | (tdo ? STATUS_TDO : 0));
 }
 
 void CJtagDevice::RisingEdge(bool tms, bool tdi)
 {
-    switch (m_state)
+    // Each device takes what the one before it drives, as it was before this edge: a TDO
+    // nobody drives is pulled up.
+    bool bIn = tdi;
+    for (Tap& tap : m_taps)
     {
-    case TapState::CaptureDr:
-        m_drShift = IdcodeSelected() ? IDCODE : 0;
-        break;
-    case TapState::ShiftDr:
-        if (IdcodeSelected())
-            m_drShift = (m_drShift >> 1) | (static_cast<uint32_t>(tdi) << 31);
-        else
-            m_drShift = tdi ? 1 : 0;
-        break;
-    case TapState::CaptureIr:
-        m_irShift = IR_CAPTURE;
-        break;
-    case TapState::ShiftIr:
-        m_irShift = static_cast<uint8_t>((m_irShift >> 1) | (tdi ? 1 << (IR_LENGTH - 1) : 0));
-        break;
-    default:
-        break;
+        const bool bNext = tap.bDriven ? tap.bTdo : true;
+        const int nIr = tap.spec.nIrLength;
+        switch (m_state)
+        {
+        case TapState::CaptureDr:
+            tap.dr = tap.IdcodeSelected() ? tap.spec.nIdcode : 0;
+            break;
+        case TapState::ShiftDr:
+            if (tap.IdcodeSelected())
+                tap.dr = (tap.dr >> 1) | (static_cast<uint32_t>(bIn) << 31);
+            else
+                tap.dr = bIn ? 1 : 0;
+            break;
+        case TapState::CaptureIr:
+            tap.ir = tap.spec.nIrCapture;
+            break;
+        case TapState::ShiftIr:
+            tap.ir = (tap.ir >> 1) | (bIn ? 1u << (nIr - 1) : 0);
+            break;
+        default:
+            break;
+        }
+        bIn = bNext;
     }
     m_state = NextTapState(m_state, tms);
     if (m_state == TapState::TestLogicReset)
-        m_instruction = IR_IDCODE;
+        Reset();
 }
 
 void CJtagDevice::FallingEdge()
 {
-    switch (m_state)
+    for (Tap& tap : m_taps)
     {
-    case TapState::ShiftDr:
-        m_tdoDriven = true;
-        m_tdo = (m_drShift & 1) != 0;
-        break;
-    case TapState::ShiftIr:
-        m_tdoDriven = true;
-        m_tdo = (m_irShift & 1) != 0;
-        break;
-    case TapState::UpdateIr:
-        m_instruction = m_irShift;
-        m_tdoDriven = false;
-        break;
-    default:
-        m_tdoDriven = false;
-        break;
+        switch (m_state)
+        {
+        case TapState::ShiftDr:
+            tap.bDriven = true;
+            tap.bTdo = (tap.dr & 1) != 0;
+            break;
+        case TapState::ShiftIr:
+            tap.bDriven = true;
+            tap.bTdo = (tap.ir & 1) != 0;
+            break;
+        case TapState::UpdateIr:
+            tap.instruction = tap.ir;
+            tap.bDriven = false;
+            break;
+        default:
+            tap.bDriven = false;
+            break;
+        }
     }
 }

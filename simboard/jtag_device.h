@@ -1,11 +1,14 @@
-// A simulated board: one IEEE 1149.1 device behind the parallel-port cable.
+// A simulated board: a chain of IEEE 1149.1 devices behind the parallel-port cable, one of them
+// unless told otherwise.
 //
-// The device sees the data register's pins only while the cable-enable bit is set. It changes
+// The devices see the data register's pins only while the cable-enable bit is set. It changes
 // TAP state on rising TCK edges, drives TDO on falling edges in Shift-IR and Shift-DR only, and
 // otherwise leaves TDO to its pull-up, so it reads 1.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 enum class TapState
 {
@@ -32,6 +35,15 @@ const int TAP_STATE_COUNT = 16;
 // The TAP controller's transition on one rising TCK edge.
 TapState NextTapState(TapState state, bool tms);
 
+// One TAP of a simulated chain.
+struct SimTap
+{
+    int nIrLength;         // 2 to 32 bits
+    uint32_t nIrCapture;   // what Capture-IR loads; bits 1..0 are 01 as 1149.1 asks
+    uint32_t nIrIdcode;    // the IDCODE instruction, selected by a reset; every other code is BYPASS
+    uint32_t nIdcode;      // 0: the device has no IDCODE register, and a reset selects BYPASS
+};
+
 class CJtagDevice
 {
 public:
@@ -47,24 +59,38 @@ public:
     // bits 0-3 (unused, nError) and 5-6 (paper out, nAck) high, bit 7 (inverted busy) low.
     static constexpr uint8_t STATUS_IDLE = 0x6F;
 
+    // The one device above.
+    CJtagDevice();
+    // These devices, the first one's TDI the cable's, the last one's TDO the cable's.
+    explicit CJtagDevice(const std::vector<SimTap>& chain);
+
     void WriteData(uint8_t value);
     uint8_t ReadStatus() const;
 
     TapState State() const { return m_state; }
-    uint8_t Instruction() const { return m_instruction; }
-    bool TdoDriven() const { return m_tdoDriven; }
+    // The instruction of a device, counted from the TDI side from 0.
+    uint32_t Instruction(size_t nDevice = 0) const { return m_taps[nDevice].instruction; }
+    // Whether the last device drives TDO.
+    bool TdoDriven() const { return m_taps.back().bDriven; }
 
 private:
+    struct Tap
+    {
+        SimTap spec;
+        uint32_t instruction;
+        uint32_t ir;
+        uint32_t dr;
+        bool bTdo;
+        bool bDriven;
+        bool IdcodeSelected() const { return spec.nIdcode != 0 && instruction == spec.nIrIdcode; }
+    };
+
     void RisingEdge(bool tms, bool tdi);
     void FallingEdge();
-    bool IdcodeSelected() const { return m_instruction == IR_IDCODE; }
+    void Reset();
 
     TapState m_state = TapState::TestLogicReset;
-    uint8_t m_instruction = IR_IDCODE;
-    uint8_t m_irShift = 0;
-    uint32_t m_drShift = 0;
+    std::vector<Tap> m_taps;
     bool m_enabled = false;
     bool m_tck = false;
-    bool m_tdoDriven = false;
-    bool m_tdo = true;
 };

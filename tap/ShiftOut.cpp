@@ -17,10 +17,11 @@ bool CShiftOut::OnClock(int nFrom, int nTo, unsigned char tdo)
         m_ir.clear();
 
     if (nTo == STATE_EXIT1_DR && !m_dr.empty())
-        m_strShown = FormatSizedHex(m_dr);
+        m_bitsShown = m_dr;
     else if (nTo == STATE_EXIT1_IR && !m_ir.empty())
-        m_strShown = FormatSizedHex(m_ir);
+        m_bitsShown = m_ir;
     else
         return false;
+    m_strShown = FormatSizedHex(m_bitsShown);
     return true;
 }

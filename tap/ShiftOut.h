@@ -12,9 +12,12 @@ public:
     // value that came out is then Shown().
     bool OnClock(int nFrom, int nTo, unsigned char tdo);
     const std::string& Shown() const { return m_strShown; }
+    // The same bits, the first out first.
+    const std::vector<unsigned char>& BitsShown() const { return m_bitsShown; }
 
 private:
     std::vector<unsigned char> m_dr;
     std::vector<unsigned char> m_ir;
     std::string m_strShown;
+    std::vector<unsigned char> m_bitsShown;
 };

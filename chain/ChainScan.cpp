@@ -1,0 +1,294 @@
+#include "ChainScan.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+
+#include "../engine/TapEngine.h"
+#include "Idcode.h"
+
+namespace {
+
+// Enough ones to fill every IR of the longest chain scanned: 32 devices of 32 bits.
+const size_t IR_ONES = MAX_CHAIN_DEVICES * 32;
+// More ones than the longest chain has BYPASS bits, so that a longer one is seen as such.
+const size_t DR_ONES = 2 * MAX_CHAIN_DEVICES;
+const int MAX_IR_LENGTH = 64;
+
+const char GIVE_LENGTHS[] =
+    "give every device's IR length, from the device nearest TDI, as irlen=4,6,8 under [chain] in the "
+    "settings file or as --irlen 4,6,8";
+
+// nOnes ones, a zero, then as many ones again: the zero measures the path, the ones after it leave
+// every IR holding BYPASS.
+std::vector<unsigned char> Flush(size_t nOnes)
+{
+    std::vector<unsigned char> bits(2 * nOnes + 1, 1);
+    bits[nOnes] = 0;
+    return bits;
+}
+
+ScanEnd Shift(CTapEngine& tap, const TapRegister& reg, const std::vector<unsigned char>& bits,
+              std::vector<unsigned char>& out)
+{
+    if (tap.Shift(reg, bits, [](size_t) { return false; }) != CTapEngine::ShiftEnd::Updated)
+        return ScanEnd::Lost;
+    out = tap.BitsOut();
+    return out.size() == bits.size() ? ScanEnd::Done : ScanEnd::Lost;
+}
+
+bool StartsCapture(const std::vector<unsigned char>& capture, size_t nAt, size_t nLength)
+{
+    return nLength >= 2 && nAt + nLength <= capture.size() && capture[nAt] == 1 && capture[nAt + 1] == 0;
+}
+
+std::string JoinNumbers(const std::vector<size_t>& numbers)
+{
+    std::string text;
+    for (size_t i = 0; i < numbers.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == numbers.size() ? " and " : ", ") + std::to_string(numbers[i]);
+    return text;
+}
+
+ScanEnd Broken(ChainScan& scan, const std::string& strProblem)
+{
+    scan.devices.clear();
+    scan.strProblem = strProblem;
+    return ScanEnd::Broken;
+}
+
+// The lengths the user gave, checked against the chain; or the scan's own where it can tell.
+void TellIrLengths(const std::vector<unsigned char>& capture, const std::vector<int>& given, ChainScan& scan)
+{
+    const size_t nDevices = scan.devices.size();
+    if (!given.empty())
+    {
+        std::ostringstream problem;
+        int nSum = 0;
+        for (int nLength : given)
+            nSum += nLength;
+        if (given.size() != nDevices)
+            problem << "The IR lengths given name " << given.size() << " devices; the chain has " << nDevices << ".";
+        else if (static_cast<size_t>(nSum) != capture.size())
+            problem << "The IR lengths given add up to " << nSum << " bits; the chain's IRs hold " << capture.size()
+                    << ".";
+        else
+        {
+            // The TDO side's device captures first.
+            size_t nAt = 0;
+            for (size_t i = nDevices; i-- > 0 && problem.tellp() == 0;)
+            {
+                if (!StartsCapture(capture, nAt, static_cast<size_t>(given[i])))
+                    problem << "Device " << i + 1 << "'s IR does not capture ..01 at the length given ("
+                            << given[i] << " bits).";
+                nAt += static_cast<size_t>(given[i]);
+            }
+        }
+        if (problem.tellp() == 0)
+        {
+            for (size_t i = 0; i < nDevices; ++i)
+                scan.devices[i].nIrLength = given[i];
+            return;
+        }
+        scan.strProblem = problem.str() + " Correct them, or leave them out to let the scan tell what it can.";
+    }
+    const std::vector<std::vector<int>> possible = PossibleIrLengths(capture, nDevices);
+    std::vector<size_t> untold;
+    for (size_t i = 0; i < nDevices; ++i)
+    {
+        if (possible[i].size() == 1)
+            scan.devices[i].nIrLength = possible[i][0];
+        else
+            untold.push_back(i + 1);
+    }
+    if (!untold.empty() && scan.strProblem.empty())
+        scan.strProblem = std::string("The scan cannot tell the IR length of ") +
+                          (untold.size() == 1 ? "device " : "devices ") + JoinNumbers(untold) + ": " + GIVE_LENGTHS + ".";
+}
+
+} // namespace
+
+bool FlushedLength(const std::vector<unsigned char>& out, size_t nOnes, size_t& nLength)
+{
+    for (size_t i = nOnes; i < out.size(); ++i)
+    {
+        if (out[i] == 0)
+        {
+            nLength = i - nOnes;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool SplitIdcodes(const std::vector<unsigned char>& out, size_t nDevices, std::vector<ChainDevice>& devices)
+{
+    devices.assign(nDevices, ChainDevice());
+    size_t nAt = 0;
+    for (size_t i = nDevices; i-- > 0;)
+    {
+        if (nAt >= out.size())
+            return false;
+        if (out[nAt] == 0)
+        {
+            ++nAt;
+            continue;
+        }
+        if (nAt + 32 > out.size())
+            return false;
+        uint32_t nIdcode = 0;
+        for (size_t bit = 0; bit < 32; ++bit)
+            nIdcode |= static_cast<uint32_t>(out[nAt + bit] != 0 ? 1 : 0) << bit;
+        if (!IsPlausibleIdcode(nIdcode))
+            return false;
+        devices[i].bIdcode = true;
+        devices[i].nIdcode = nIdcode;
+        nAt += 32;
+    }
+    return true;
+}
+
+std::vector<std::vector<int>> PossibleIrLengths(const std::vector<unsigned char>& capture, size_t nDevices)
+{
+    const size_t nBits = capture.size();
+    // reach[j][p]: the first j registers from the TDO side can end at bit p; rest[j][p]: the
+    // registers from j on can start at bit p and end at the last bit.
+    std::vector<std::vector<char>> reach(nDevices + 1, std::vector<char>(nBits + 1, 0));
+    std::vector<std::vector<char>> rest(nDevices + 1, std::vector<char>(nBits + 1, 0));
+    reach[0][0] = 1;
+    for (size_t j = 0; j < nDevices; ++j)
+    {
+        for (size_t p = 0; p < nBits; ++p)
+        {
+            if (reach[j][p] == 0)
+                continue;
+            for (size_t nLength = 2; nLength <= static_cast<size_t>(MAX_IR_LENGTH) && p + nLength <= nBits; ++nLength)
+            {
+                if (StartsCapture(capture, p, nLength))
+                    reach[j + 1][p + nLength] = 1;
+            }
+        }
+    }
+    rest[nDevices][nBits] = 1;
+    for (size_t j = nDevices; j-- > 0;)
+    {
+        for (size_t p = 0; p < nBits; ++p)
+        {
+            for (size_t nLength = 2; nLength <= static_cast<size_t>(MAX_IR_LENGTH) && p + nLength <= nBits; ++nLength)
+            {
+                if (rest[j + 1][p + nLength] != 0 && StartsCapture(capture, p, nLength))
+                {
+                    rest[j][p] = 1;
+                    break;
+                }
+            }
+        }
+    }
+    std::vector<std::vector<int>> possible(nDevices);
+    for (size_t j = 0; j < nDevices; ++j)
+    {
+        std::vector<int>& lengths = possible[nDevices - 1 - j];
+        for (size_t p = 0; p < nBits; ++p)
+        {
+            if (reach[j][p] == 0)
+                continue;
+            for (size_t nLength = 2; nLength <= static_cast<size_t>(MAX_IR_LENGTH) && p + nLength <= nBits; ++nLength)
+            {
+                if (rest[j + 1][p + nLength] != 0 && StartsCapture(capture, p, nLength))
+                    lengths.push_back(static_cast<int>(nLength));
+            }
+        }
+        std::sort(lengths.begin(), lengths.end());
+        lengths.erase(std::unique(lengths.begin(), lengths.end()), lengths.end());
+    }
+    return possible;
+}
+
+bool ParseIrLengths(const std::string& strText, std::vector<int>& lengths, std::string& strError)
+{
+    lengths.clear();
+    std::string strItem;
+    std::istringstream items(strText);
+    while (std::getline(items, strItem, ','))
+    {
+        const size_t nFirst = strItem.find_first_not_of(" \t");
+        const size_t nLast = strItem.find_last_not_of(" \t");
+        const std::string strDigits = nFirst == std::string::npos ? "" : strItem.substr(nFirst, nLast - nFirst + 1);
+        if (strDigits.empty() || strDigits.size() > 2 ||
+            strDigits.find_first_not_of("0123456789") != std::string::npos || std::stoi(strDigits) < 2 ||
+            std::stoi(strDigits) > MAX_IR_LENGTH)
+        {
+            strError = "\"" + strText + "\" is no list of IR lengths: give each device's length in bits (2 to " +
+                       std::to_string(MAX_IR_LENGTH) + "), from the device nearest TDI, separated by commas, as 4,6,8.";
+            return false;
+        }
+        lengths.push_back(std::stoi(strDigits));
+    }
+    if (lengths.empty() || lengths.size() > MAX_CHAIN_DEVICES || strText.back() == ',')
+    {
+        strError = "\"" + strText + "\" is no list of IR lengths: give one length for each device, at most " +
+                   std::to_string(MAX_CHAIN_DEVICES) + ", as 4,6,8.";
+        lengths.clear();
+        return false;
+    }
+    return true;
+}
+
+ScanEnd ScanChain(CTapEngine& tap, const std::vector<int>& givenIrLengths, ChainScan& scan)
+{
+    scan = ChainScan();
+    if (!tap.Reset())
+        return ScanEnd::Lost;
+
+    // Every IR: what it captured comes out first, then the ones sent, then the zero.
+    std::vector<unsigned char> ir;
+    if (Shift(tap, TAP_IR, Flush(IR_ONES), ir) != ScanEnd::Done)
+        return ScanEnd::Lost;
+    if (std::all_of(ir.begin(), ir.end(), [](unsigned char bit) { return bit == 1; }))
+        return Broken(scan, "TDO stays at 1: is the target powered, is TDO wired?");
+    if (std::all_of(ir.begin(), ir.end(), [](unsigned char bit) { return bit == 0; }))
+        return Broken(scan, "TDO stays at 0: is the target powered, is TDO wired?");
+    size_t nIrBits = 0;
+    if (!FlushedLength(ir, IR_ONES, nIrBits) || nIrBits < 2)
+        return Broken(scan, "What TDO gives is not what TDI was sent through an instruction register of " +
+                                std::to_string(IR_ONES) + " bits or fewer: is TDI wired, does the chain end at TDO?");
+
+    // Every device in BYPASS now: one bit each.
+    std::vector<unsigned char> dr;
+    if (Shift(tap, TAP_DR, Flush(DR_ONES), dr) != ScanEnd::Done)
+        return ScanEnd::Lost;
+    size_t nDevices = 0;
+    if (!FlushedLength(dr, DR_ONES, nDevices) || nDevices > MAX_CHAIN_DEVICES)
+        return Broken(scan, "The path from TDI to TDO is longer than " + std::to_string(MAX_CHAIN_DEVICES) +
+                                " devices in BYPASS: is TDO wired to the last device of the chain?");
+    if (nDevices == 0)
+        return Broken(scan, "TDI reaches TDO without a device between them: is the target powered?");
+
+    // After a reset each device shows its IDCODE, or BYPASS where it has none.
+    if (!tap.Reset())
+        return ScanEnd::Lost;
+    std::vector<unsigned char> ids;
+    if (Shift(tap, TAP_DR, std::vector<unsigned char>(32 * nDevices, 1), ids) != ScanEnd::Done)
+        return ScanEnd::Lost;
+    if (!SplitIdcodes(ids, nDevices, scan.devices))
+        return Broken(scan, "After a reset the data registers did not read as " + std::to_string(nDevices) +
+                                " IDCODEs or BYPASS bits: is the chain wired firmly, is its clock clean?");
+
+    const std::vector<unsigned char> capture(ir.begin(), ir.begin() + static_cast<std::ptrdiff_t>(nIrBits));
+    TellIrLengths(capture, givenIrLengths, scan);
+    return ScanEnd::Done;
+}
+
+std::string FormatChainDevice(size_t nNumber, const ChainDevice& device)
+{
+    std::string line = std::to_string(nNumber) + "  IR " +
+                       (device.nIrLength > 0 ? std::to_string(device.nIrLength) : std::string("?")) + "  IDCODE ";
+    if (!device.bIdcode)
+        return line + "none";
+    const IdcodeFields fields = SplitIdcode(device.nIdcode);
+    char text[96];
+    std::snprintf(text, sizeof(text), "0x%08X  ", static_cast<unsigned>(device.nIdcode));
+    line += text + MakerName(fields.nBank, fields.nCode);
+    std::snprintf(text, sizeof(text), "  part 0x%04X  version %u", fields.nPart, fields.nVersion);
+    return line + text;
+}

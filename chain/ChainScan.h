@@ -1,0 +1,60 @@
+// What is on the cable's chain: how many TAPs, each one's IR length and IDCODE, found by clocks
+// through the engine, each one recorded as a click's is.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CTapEngine;
+
+const size_t MAX_CHAIN_DEVICES = 32;
+
+struct ChainDevice
+{
+    int nIrLength = 0;     // 0: the scan cannot tell it
+    bool bIdcode = false;  // false: after a reset the device shows BYPASS, not an IDCODE
+    uint32_t nIdcode = 0;
+};
+
+struct ChainScan
+{
+    std::vector<ChainDevice> devices;  // device 1, whose TDI is the cable's, first
+    std::string strProblem;            // what kept devices or lengths from being told; empty: all told
+};
+
+// The bits below are as TDO gave them, the first out first.
+
+// A path of ones and then one zero was sent after nOnes ones: where the zero came out gives the
+// path's length. False when it did not come out.
+bool FlushedLength(const std::vector<unsigned char>& out, size_t nOnes, size_t& nLength);
+
+// The data registers right after a reset, nDevices of them from the TDO side: a 1 starts a
+// 32-bit IDCODE, a 0 is a one-bit BYPASS. Devices are given from the TDI side. False when the
+// bits run out or an IDCODE cannot be one.
+bool SplitIdcodes(const std::vector<unsigned char>& out, size_t nDevices, std::vector<ChainDevice>& devices);
+
+// Every way the whole chain's IR capture splits into nDevices registers that each capture ..01
+// (bit 0 a one, bit 1 a zero): for each device from the TDI side, the lengths it can have. A
+// device whose list holds one length is told; none at all: the capture fits no chain of nDevices.
+std::vector<std::vector<int>> PossibleIrLengths(const std::vector<unsigned char>& capture, size_t nDevices);
+
+// "4,6,8": lengths from the TDI side, 2 to 64 bits each.
+bool ParseIrLengths(const std::string& strText, std::vector<int>& lengths, std::string& strError);
+
+enum class ScanEnd
+{
+    Done,    // devices listed; strProblem may still name a length not told
+    Broken,  // no device listed: strProblem says why
+    Lost,    // the cable was lost; the engine has told its listener
+};
+
+// A reset from wherever the TAP is, then the chain's IR and DR paths and the IDCODEs read, the
+// TAP left in Test-Logic-Reset with every device's IDCODE (or BYPASS) selected. givenIrLengths:
+// the user's, from the TDI side; empty when none were given.
+ScanEnd ScanChain(CTapEngine& tap, const std::vector<int>& givenIrLengths, ChainScan& scan);
+
+// One device as --scan prints it:
+// "2  IR 6  IDCODE 0x14D5654B  Power-One  part 0x4D56  version 1", "IR ?", "IDCODE none".
+std::string FormatChainDevice(size_t nNumber, const ChainDevice& device);

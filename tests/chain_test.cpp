@@ -1,0 +1,241 @@
+// The chain scan over simulated chains of 1 to 32 devices, through the engine as the command line
+// and the window drive it: counts, IDCODEs, IR lengths told, not told and given, broken chains,
+// and the line each device is listed with.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cable/cable.h"
+#include "cable/port.h"
+#include "chain/ChainScan.h"
+#include "chain/Idcode.h"
+#include "cli/ShiftRun.h"
+#include "engine/TapEngine.h"
+#include "ports/cable_name.h"
+#include "ports/port_factory.h"
+#include "simboard/jtag_device.h"
+
+namespace {
+
+// A parallel-port cable on a board with the given chain; TDO held at a level where nStuck >= 0.
+class CChainPort : public CPort
+{
+public:
+    explicit CChainPort(const std::vector<SimTap>& chain, int nStuck = -1) : m_board(chain), m_nStuck(nStuck) {}
+    void Write(unsigned short address, unsigned char value) override
+    {
+        if (address == DATA_PORT)
+            m_board.WriteData(value);
+    }
+    unsigned char Read(unsigned short address) override
+    {
+        if (address != STATUS_PORT)
+            return 0xFF;
+        const unsigned char status = m_board.ReadStatus();
+        return m_nStuck < 0 ? status : static_cast<unsigned char>((status & ~0x10) | (m_nStuck != 0 ? 0x10 : 0));
+    }
+
+    CJtagDevice m_board;
+    int m_nStuck;
+};
+
+// Counts what the engine tells, so that every clock of a scan is seen to be told.
+class CClocks : public ITapListener
+{
+public:
+    void OnClock(const ClockRecord&, bool) override { ++nClocks; }
+    size_t nClocks = 0;
+};
+
+struct Scanned
+{
+    ScanEnd end;
+    ChainScan scan;
+    int nStateAfter;
+};
+
+Scanned Scan(CChainPort& port, const std::vector<int>& given = {})
+{
+    CPort* pBefore = SetCablePort(&port);
+    CableOn();
+    CTapEngine engine;
+    engine.SetPaced(false);
+    CClocks clocks;
+    engine.SetListener(&clocks);
+    Scanned result;
+    result.end = ScanChain(engine, given, result.scan);
+    result.nStateAfter = engine.State();
+    EXPECT_EQ(clocks.nClocks, engine.Session().Count()) << "every clock told and recorded";
+    CableOff();
+    SetCablePort(pBefore);
+    return result;
+}
+
+// IR capture 0...01: the only ones in the chain's capture start a register, so lengths are told.
+SimTap Plain(int nIrLength, uint32_t nIdcode)
+{
+    return {nIrLength, 0x1, 0x2, nIdcode};
+}
+
+uint32_t MadeUpIdcode(unsigned nPart)
+{
+    return 0x10000000u | (nPart << 12) | (0x49u << 1) | 1u;  // bank 1, code 0x49
+}
+
+} // namespace
+
+TEST(ChainScanTest, FindsEveryDeviceOfChainsOfOneTo32WithTheirLengthsAndIdcodes)
+{
+    for (size_t nDevices : {1u, 2u, 3u, 7u, 32u})
+    {
+        std::vector<SimTap> chain;
+        for (size_t i = 0; i < nDevices; ++i)
+            chain.push_back(Plain(2 + static_cast<int>(i * 5 % 31), i % 3 == 1 ? 0 : MadeUpIdcode(static_cast<unsigned>(i))));
+        CChainPort port(chain);
+        const Scanned scanned = Scan(port);
+        ASSERT_EQ(ScanEnd::Done, scanned.end) << nDevices << ": " << scanned.scan.strProblem;
+        EXPECT_EQ("", scanned.scan.strProblem);
+        ASSERT_EQ(nDevices, scanned.scan.devices.size());
+        for (size_t i = 0; i < nDevices; ++i)
+        {
+            const ChainDevice& device = scanned.scan.devices[i];
+            EXPECT_EQ(chain[i].nIrLength, device.nIrLength) << nDevices << " devices, device " << i + 1;
+            EXPECT_EQ(chain[i].nIdcode != 0, device.bIdcode) << nDevices << " devices, device " << i + 1;
+            EXPECT_EQ(chain[i].nIdcode, device.bIdcode ? device.nIdcode : 0u);
+        }
+        // Left where a SEND-DR reads every IDCODE.
+        EXPECT_EQ(STATE_RUN_TEST_IDLE, scanned.nStateAfter);
+        EXPECT_EQ(chain[0].nIdcode != 0 ? chain[0].nIrIdcode : 0x3u, port.m_board.Instruction(0));
+    }
+}
+
+TEST(ChainScanTest, LengthsTheCaptureLeavesOpenAreUnknownUntilGivenAndWrongGivenLengthsAreSaid)
+{
+    // The last device captures 00000101: from the TDO side the chain's capture reads
+    // 10100000 100000 1000, which splits as 8+6+4 or as 2+12+4 and 2+6+10.
+    const std::vector<SimTap> chain = {Plain(4, MadeUpIdcode(1)), Plain(6, 0), {8, 0x5, 0x2, MadeUpIdcode(3)}};
+    CChainPort port(chain);
+    Scanned scanned = Scan(port);
+    ASSERT_EQ(ScanEnd::Done, scanned.end);
+    ASSERT_EQ(3u, scanned.scan.devices.size());
+    for (const ChainDevice& device : scanned.scan.devices)
+        EXPECT_EQ(0, device.nIrLength);
+    EXPECT_NE(std::string::npos, scanned.scan.strProblem.find("of devices 1, 2 and 3: give")) << scanned.scan.strProblem;
+    EXPECT_NE(std::string::npos, scanned.scan.strProblem.find("irlen=4,6,8")) << scanned.scan.strProblem;
+    EXPECT_EQ("3  IR ?  IDCODE 0x10003093  Xilinx  part 0x0003  version 1", FormatChainDevice(3, scanned.scan.devices[2]));
+
+    scanned = Scan(port, {4, 6, 8});
+    EXPECT_EQ("", scanned.scan.strProblem);
+    EXPECT_EQ(4, scanned.scan.devices[0].nIrLength);
+    EXPECT_EQ(6, scanned.scan.devices[1].nIrLength);
+    EXPECT_EQ(8, scanned.scan.devices[2].nIrLength);
+
+    // Lengths that add up but put a register where the capture shows none: said, and not used.
+    scanned = Scan(port, {6, 6, 6});
+    EXPECT_NE(std::string::npos, scanned.scan.strProblem.find("Device 2's IR does not capture")) << scanned.scan.strProblem;
+    EXPECT_EQ(0, scanned.scan.devices[0].nIrLength);
+    scanned = Scan(port, {4, 6});
+    EXPECT_NE(std::string::npos, scanned.scan.strProblem.find("name 2 devices; the chain has 3")) << scanned.scan.strProblem;
+}
+
+TEST(ChainScanTest, ABrokenChainIsSaidAndListsNoDevice)
+{
+    CChainPort high({Plain(4, MadeUpIdcode(1))}, 1);
+    Scanned scanned = Scan(high);
+    EXPECT_EQ(ScanEnd::Broken, scanned.end);
+    EXPECT_EQ("TDO stays at 1: is the target powered, is TDO wired?", scanned.scan.strProblem);
+    EXPECT_TRUE(scanned.scan.devices.empty());
+
+    CChainPort low({Plain(4, MadeUpIdcode(1))}, 0);
+    scanned = Scan(low);
+    EXPECT_EQ(ScanEnd::Broken, scanned.end);
+    EXPECT_EQ("TDO stays at 0: is the target powered, is TDO wired?", scanned.scan.strProblem);
+
+    CChainPort longer(std::vector<SimTap>(MAX_CHAIN_DEVICES + 1, Plain(2, 0)));
+    scanned = Scan(longer);
+    EXPECT_EQ(ScanEnd::Broken, scanned.end);
+    EXPECT_NE(std::string::npos, scanned.scan.strProblem.find("longer than 32 devices")) << scanned.scan.strProblem;
+    EXPECT_TRUE(scanned.scan.devices.empty());
+}
+
+TEST(ChainScanTest, TheCommandLineListsTheDevicesAndFailsOnABrokenChain)
+{
+    std::vector<std::string> out, errors;
+    const SAY_LINE say = [&](const std::string& line, bool bError) { (bError ? errors : out).push_back(line); };
+    CommandLineWork work;
+    work.bScan = true;
+    work.shifts.push_back({false, "32'h0", std::vector<unsigned char>(32, 0)});
+    {
+        CChainPort port({Plain(4, 0), Plain(6, MadeUpIdcode(0x4D))});
+        CPort* pBefore = SetCablePort(&port);
+        EXPECT_EQ(0, RunCommandLineWork(work, "", say));
+        SetCablePort(pBefore);
+    }
+    // The value after the scan: device 2's IDCODE comes out first, then device 1's BYPASS bit.
+    EXPECT_EQ((std::vector<std::string>{"1  IR 4  IDCODE none", "2  IR 6  IDCODE 0x1004D093  Xilinx  part 0x004D  version 1",
+                                        "32'h1004D093"}),
+              out);
+    EXPECT_TRUE(errors.empty());
+
+    out.clear();
+    CChainPort stuck({Plain(4, 0)}, 1);
+    CPort* pBefore = SetCablePort(&stuck);
+    EXPECT_EQ(1, RunCommandLineWork(work, "", say));
+    SetCablePort(pBefore);
+    EXPECT_TRUE(out.empty()) << "no device and no value";
+    ASSERT_EQ(1u, errors.size());
+    EXPECT_EQ("TDO stays at 1: is the target powered, is TDO wired? No value was sent.", errors[0]);
+}
+
+TEST(ChainScanTest, TheSimulatedChainIsThreeDevicesWhoseLengthsMustBeGiven)
+{
+    CableName cable;
+    std::string strError;
+    ASSERT_TRUE(ParseCableName("sim:chain", cable, strError)) << strError;
+    EXPECT_EQ("simulated chain of three devices", DescribeCable(cable));
+    const std::shared_ptr<CPort> port = MakePort(cable, FtdiPinMap());
+    CPort* pBefore = SetCablePort(port.get());
+    CableOn();
+    CTapEngine engine;
+    engine.SetPaced(false);
+    ChainScan scan;
+    EXPECT_EQ(ScanEnd::Done, ScanChain(engine, {}, scan));
+    EXPECT_NE(std::string::npos, scan.strProblem.find("irlen=4,6,8"));
+    EXPECT_EQ(ScanEnd::Done, ScanChain(engine, {4, 6, 8}, scan));
+    CableOff();
+    SetCablePort(pBefore);
+    std::vector<std::string> lines;
+    for (size_t i = 0; i < scan.devices.size(); ++i)
+        lines.push_back(FormatChainDevice(i + 1, scan.devices[i]));
+    EXPECT_EQ((std::vector<std::string>{"1  IR 4  IDCODE 0x1ABCD093  Xilinx  part 0xABCD  version 1", "2  IR 6  IDCODE none",
+                                        "3  IR 8  IDCODE 0x212340DD  Altera  part 0x1234  version 2"}),
+              lines);
+}
+
+TEST(IdcodeTest, NamesTheMakerFromItsBankAndCode)
+{
+    const IdcodeFields fields = SplitIdcode(0x2BA01477);
+    EXPECT_EQ(2u, fields.nVersion);
+    EXPECT_EQ(0xBA01u, fields.nPart);
+    EXPECT_EQ(5u, fields.nBank);
+    EXPECT_EQ(0x3Bu, fields.nCode);
+    EXPECT_EQ("Xilinx", MakerName(1, 0x49));
+    EXPECT_EQ("Altera", MakerName(1, 0x6E));
+    EXPECT_EQ("unknown maker (bank 3, code 0x00)", MakerName(3, 0x00));
+    EXPECT_FALSE(IsPlausibleIdcode(0xFFFFFFFF));
+    EXPECT_FALSE(IsPlausibleIdcode(0x10003092));
+}
+
+TEST(IrLengthsTest, TakesLengthsFromTheTdiSideAndRefusesAnythingElse)
+{
+    std::vector<int> lengths;
+    std::string strError;
+    ASSERT_TRUE(ParseIrLengths("4, 6,8", lengths, strError));
+    EXPECT_EQ((std::vector<int>{4, 6, 8}), lengths);
+    for (const char* pszBad : {"", "4,,6", "4,6,", "1", "65", "4;6", "-4", "x"})
+    {
+        EXPECT_FALSE(ParseIrLengths(pszBad, lengths, strError)) << pszBad;
+        EXPECT_NE(std::string::npos, strError.find("4,6,8")) << pszBad;
+    }
+}
