@@ -125,6 +125,7 @@ const ValueOption VALUE_OPTIONS[] = {
     {"ir", "value", true},
     {"dr", "value", true},
     {"irlen", "list of IR lengths", false},
+    {"device", "device number", false},
 };
 
 // The option the word is, with its value in it or after it; null for none.
@@ -151,7 +152,8 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
     {
         const ValueOption* pOption = FindValueOption(word);
         options.bNoWindow = options.bNoWindow || (pOption != nullptr && pOption->bSendsValue) ||
-                            EqualsNoCase(word, "--scan");
+                            EqualsNoCase(word, "--scan") ||
+                            (pOption != nullptr && std::string(pOption->pszName) == "device");
     }
     for (size_t i = 0; i < words.size(); ++i)
     {
@@ -176,7 +178,7 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
         {
             strError = "MORVA does not know the command-line word \"" + word +
                        "\". It takes /cable:CABLE (or --cable=CABLE, --cable CABLE), /trace:FILE (or --trace=FILE, "
-                       "--trace FILE), --scan, --irlen LENGTHS, --ir VALUE and --dr VALUE; --help lists them.";
+                       "--trace FILE), --scan, --irlen LENGTHS, --device N, --ir VALUE and --dr VALUE; --help lists them.";
             return false;
         }
         const std::string what = pOption->pszWhat;
@@ -201,10 +203,10 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
         }
         const std::string name = pOption->pszName;
         if ((name == "cable" && options.bCable) || (name == "trace" && bTrace) ||
-            (name == "irlen" && !options.irLengths.empty()))
+            (name == "irlen" && !options.irLengths.empty()) || (name == "device" && options.nDevice > 0))
         {
             strError = name == "irlen" ? std::string("The IR lengths are given twice on the command line; give them once.")
-                                       : std::string("The ") + (name == "cable" ? "cable" : "trace file") +
+                                       : std::string("The ") + (name == "cable" ? "cable" : name == "trace" ? "trace file" : "device") +
                                              " is given twice on the command line; give it once.";
             return false;
         }
@@ -217,6 +219,17 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
         {
             bTrace = true;
             options.strTrace = value;
+        }
+        else if (name == "device")
+        {
+            unsigned long nDevice = 0;
+            if (!ParseNumber(value, MAX_CHAIN_DEVICES, nDevice) || nDevice == 0)
+            {
+                strError = "MORVA cannot take " + word + " " + value + ": give the device's number on the chain, 1 for "
+                           "the one nearest TDI, up to " + std::to_string(MAX_CHAIN_DEVICES) + ".";
+                return false;
+            }
+            options.nDevice = nDevice;
         }
         else if (name == "irlen")
         {
@@ -238,6 +251,11 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
             }
             options.shifts.push_back(shift);
         }
+    }
+    if (options.nDevice > 0 && options.shifts.empty())
+    {
+        strError = "--device names the device that --ir and --dr values go to: give the values to send as well.";
+        return false;
     }
     return true;
 }
@@ -332,6 +350,7 @@ std::string CommandLineHelp()
            "  --dr VALUE       the same through the data register; any number of both, sent in order\n"
            "  --scan           without a window: list the devices on the chain, one a line, before any value\n"
            "  --irlen 4,6,8    the devices' IR lengths from the one nearest TDI, where the scan cannot tell them\n"
+           "  --device N       --ir and --dr to device N alone (1: nearest TDI), the others in BYPASS\n"
            "  --help           this text\n"
            "  --version        the version\n\n"
            "CABLE is one of:\n    " +

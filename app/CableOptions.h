@@ -25,7 +25,8 @@ struct CommandLine
     std::vector<ShiftRequest> shifts;  // in the order given
     bool bScan = false;  // --scan: the chain listed, before any value is sent
     std::vector<int> irLengths;  // --irlen 4,6,8: the devices' IR lengths from the TDI side
-    bool bNoWindow = false;  // --scan, --ir or --dr is there, even where the line is refused
+    size_t nDevice = 0;  // --device N: values to that device alone; 0: the whole chain
+    bool bNoWindow = false;  // --scan, --device, --ir or --dr is there, even where the line is refused
 };
 
 // False, with the reason, for a word MORVA does not know, an option without its value, or an

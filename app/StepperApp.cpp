@@ -82,6 +82,7 @@ int CStepperApp::SendFromCommandLine(const CommandLine& options)
     work.bScan = options.bScan;
     work.shifts = options.shifts;
     work.irLengths = options.irLengths;
+    work.nDevice = options.nDevice;
     if (work.irLengths.empty() && !ReadChainSettings(SettingsPath(), work.irLengths, strProblem))
     {
         SayOnConsole(strProblem, true);

@@ -292,3 +292,64 @@ std::string FormatChainDevice(size_t nNumber, const ChainDevice& device)
     std::snprintf(text, sizeof(text), "  part 0x%04X  version %u", fields.nPart, fields.nVersion);
     return line + text;
 }
+
+CChainAddress::CChainAddress(const std::vector<ChainDevice>& devices, size_t nDevice) : m_nIndex(nDevice - 1)
+{
+    for (const ChainDevice& device : devices)
+    {
+        m_irLengths.push_back(static_cast<size_t>(device.nIrLength));
+        m_drLengths.push_back(device.bIdcode ? 32 : 1);
+    }
+}
+
+bool CChainAddress::CheckInstruction(size_t nBits, std::string& strError) const
+{
+    if (nBits == m_irLengths[m_nIndex])
+        return true;
+    strError = "Device " + std::to_string(m_nIndex + 1) + "'s IR is " + std::to_string(m_irLengths[m_nIndex]) +
+               " bits long; the instruction given has " + std::to_string(nBits) + ".";
+    return false;
+}
+
+size_t CChainAddress::BitsAfter(const std::vector<size_t>& lengths) const
+{
+    size_t nBits = 0;
+    for (size_t i = m_nIndex + 1; i < lengths.size(); ++i)
+        nBits += lengths[i];
+    return nBits;
+}
+
+size_t CChainAddress::BitsBefore(const std::vector<size_t>& lengths) const
+{
+    size_t nBits = 0;
+    for (size_t i = 0; i < m_nIndex; ++i)
+        nBits += lengths[i];
+    return nBits;
+}
+
+std::vector<unsigned char> CChainAddress::Wrap(bool bIr, const std::vector<unsigned char>& value) const
+{
+    // The first bit shifted in ends nearest TDO.
+    const std::vector<size_t>& lengths = bIr ? m_irLengths : m_drLengths;
+    const unsigned char nPad = bIr ? 1 : 0;
+    std::vector<unsigned char> bits(BitsAfter(lengths), nPad);
+    bits.insert(bits.end(), value.begin(), value.end());
+    bits.insert(bits.end(), BitsBefore(lengths), nPad);
+    return bits;
+}
+
+std::vector<unsigned char> CChainAddress::Unwrap(bool bIr, const std::vector<unsigned char>& out, size_t nBits) const
+{
+    // What the devices nearer TDO held comes out first.
+    const size_t nAt = BitsAfter(bIr ? m_irLengths : m_drLengths);
+    if (nAt + nBits > out.size())
+        return {};
+    return std::vector<unsigned char>(out.begin() + static_cast<std::ptrdiff_t>(nAt),
+                                      out.begin() + static_cast<std::ptrdiff_t>(nAt + nBits));
+}
+
+void CChainAddress::OnInstructionSent()
+{
+    for (size_t i = 0; i < m_drLengths.size(); ++i)
+        m_drLengths[i] = 1;
+}

@@ -58,3 +58,33 @@ ScanEnd ScanChain(CTapEngine& tap, const std::vector<int>& givenIrLengths, Chain
 // One device as --scan prints it:
 // "2  IR 6  IDCODE 0x14D5654B  Power-One  part 0x4D56  version 1", "IR ?", "IDCODE none".
 std::string FormatChainDevice(size_t nNumber, const ChainDevice& device);
+
+// One device of a scanned chain spoken to alone: its values wrapped in what the other devices
+// take, and its own bits picked out of what the chain gives back. The others hold what a reset
+// gave them (an IDCODE of 32 bits, or BYPASS) until the first instruction sent to the device,
+// which puts them in BYPASS, one bit each.
+class CChainAddress
+{
+public:
+    // nDevice: from 1, on the TDI side. Every IR length must be known.
+    CChainAddress(const std::vector<ChainDevice>& devices, size_t nDevice);
+
+    // False, with why, for an instruction that is not as long as the device's IR.
+    bool CheckInstruction(size_t nBits, std::string& strError) const;
+    // The bits for the whole chain, the first shifted first: ones into the other IRs, zeros into
+    // their data registers.
+    std::vector<unsigned char> Wrap(bool bIr, const std::vector<unsigned char>& value) const;
+    // The device's own nBits of what the whole chain gave back.
+    std::vector<unsigned char> Unwrap(bool bIr, const std::vector<unsigned char>& out, size_t nBits) const;
+    // An instruction went in: the other devices are in BYPASS now.
+    void OnInstructionSent();
+
+private:
+    // The bits of the other devices' registers nearer TDO than the device, and nearer TDI.
+    size_t BitsAfter(const std::vector<size_t>& lengths) const;
+    size_t BitsBefore(const std::vector<size_t>& lengths) const;
+
+    std::vector<size_t> m_irLengths;
+    std::vector<size_t> m_drLengths;  // of the other devices; the device's own is the value's
+    size_t m_nIndex;                  // from 0
+};

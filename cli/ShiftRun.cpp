@@ -1,8 +1,11 @@
 #include "ShiftRun.h"
 
+#include <memory>
+
 #include "../cable/cable.h"
 #include "../chain/ChainScan.h"
 #include "../engine/TapEngine.h"
+#include "../tap/ScanValue.h"
 
 namespace {
 
@@ -49,17 +52,18 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
     CableOn();
     std::string strLost = CableFailure();
     std::string strWhere = "as MORVA switched it on";
-    if (strLost.empty() && !work.bScan && !engine.Reset())
+    const bool bScan = work.bScan || work.nDevice > 0;
+    if (strLost.empty() && !bScan && !engine.Reset())
     {
         strLost = problems.m_strLost;
         strWhere = "in the reset before the first value";
     }
     std::string strBroken;
-    if (strLost.empty() && work.bScan)
+    ChainScan scan;
+    if (strLost.empty() && bScan)
     {
-        ChainScan scan;
         const ScanEnd end = ScanChain(engine, work.irLengths, scan);
-        for (size_t i = 0; i < scan.devices.size(); ++i)
+        for (size_t i = 0; work.bScan && i < scan.devices.size(); ++i)
             say(FormatChainDevice(i + 1, scan.devices[i]), false);
         if (end == ScanEnd::Lost)
         {
@@ -68,16 +72,33 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
         }
         else if (end == ScanEnd::Broken)
             strBroken = scan.strProblem;
+        else if (work.nDevice > scan.devices.size())
+            strBroken = "The chain has " + std::to_string(scan.devices.size()) + " device" +
+                        (scan.devices.size() == 1 ? "" : "s") + "; there is no device " + std::to_string(work.nDevice) +
+                        ".";
+        else if (work.nDevice > 0 && !scan.strProblem.empty())
+            strBroken = "Device " + std::to_string(work.nDevice) + " cannot be spoken to alone. " + scan.strProblem;
         else if (!scan.strProblem.empty())
             say(scan.strProblem, true);
     }
+    std::unique_ptr<CChainAddress> pAddress;
+    if (strLost.empty() && strBroken.empty() && work.nDevice > 0)
+        pAddress.reset(new CChainAddress(scan.devices, work.nDevice));
     for (size_t i = 0; strLost.empty() && strBroken.empty() && i < shifts.size(); ++i)
     {
         const ShiftRequest& shift = shifts[i];
-        if (engine.Shift(shift.bIr ? TAP_IR : TAP_DR, shift.bits, [](size_t) { return false; }) ==
+        if (pAddress != nullptr && shift.bIr && !pAddress->CheckInstruction(shift.bits.size(), strBroken))
+            break;
+        const std::vector<unsigned char> bits = pAddress == nullptr ? shift.bits : pAddress->Wrap(shift.bIr, shift.bits);
+        if (engine.Shift(shift.bIr ? TAP_IR : TAP_DR, bits, [](size_t) { return false; }) ==
             CTapEngine::ShiftEnd::Updated)
         {
-            say(engine.ValueOut(), false);
+            if (pAddress == nullptr)
+                say(engine.ValueOut(), false);
+            else
+                say(FormatSizedHex(pAddress->Unwrap(shift.bIr, engine.BitsOut(), shift.bits.size())), false);
+            if (pAddress != nullptr && shift.bIr)
+                pAddress->OnInstructionSent();
             continue;
         }
         strLost = problems.m_strLost;
@@ -89,7 +110,7 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
         say(problems.m_strTrace, true);
     if (!strBroken.empty())
     {
-        say(strBroken + (shifts.empty() ? "" : " No value was sent."), true);
+        say(strBroken + (shifts.empty() ? "" : " What was left was not sent."), true);
         return 1;
     }
     if (!strLost.empty())

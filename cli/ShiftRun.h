@@ -20,12 +20,14 @@ struct CommandLineWork
 {
     bool bScan = false;           // --scan: one line a device, first
     std::vector<int> irLengths;   // the devices' IR lengths the user gave, from the TDI side
+    size_t nDevice = 0;           // --device N: the values to that device alone; 0: the whole chain
     std::vector<ShiftRequest> shifts;
 };
 
 // The chain scanned where asked, one line a device (a length the scan cannot tell, said on
-// standard error), then the shifts as RunShifts sends them. 1, with what went wrong said, for a
-// broken chain as for a lost cable.
+// standard error), then the shifts as RunShifts sends them; to one device, the chain is scanned
+// first in any case, and only that device's bits are said. 1, with what went wrong said, for a
+// broken chain, a device that cannot be spoken to alone, or a lost cable.
 int RunCommandLineWork(const CommandLineWork& work, const std::string& strTracePath, const SAY_LINE& say);
 
 // Runs the shifts on the cable the program chose, switched on here and off at the end, and says

@@ -185,7 +185,44 @@ TEST(ChainScanTest, TheCommandLineListsTheDevicesAndFailsOnABrokenChain)
     SetCablePort(pBefore);
     EXPECT_TRUE(out.empty()) << "no device and no value";
     ASSERT_EQ(1u, errors.size());
-    EXPECT_EQ("TDO stays at 1: is the target powered, is TDO wired? No value was sent.", errors[0]);
+    EXPECT_EQ("TDO stays at 1: is the target powered, is TDO wired? What was left was not sent.", errors[0]);
+}
+
+TEST(ChainScanTest, ADeviceSpokenToAloneGetsItsOwnBitsAndTheOthersBypass)
+{
+    std::vector<std::string> out, errors;
+    const SAY_LINE say = [&](const std::string& line, bool bError) { (bError ? errors : out).push_back(line); };
+    const auto bits = [](uint32_t value, size_t nBits) {
+        std::vector<unsigned char> result;
+        for (size_t i = 0; i < nBits; ++i)
+            result.push_back(static_cast<unsigned char>((value >> i) & 1));
+        return result;
+    };
+    CChainPort port({Plain(4, MadeUpIdcode(1)), Plain(6, 0), {8, 0x5, 0x2, MadeUpIdcode(3)}});
+    CPort* pBefore = SetCablePort(&port);
+    CommandLineWork work;
+    work.irLengths = {4, 6, 8};
+    work.nDevice = 1;
+    // Before any instruction, device 3 still shows its IDCODE: 33 bits lie between device 1 and TDO.
+    work.shifts = {{false, "32'h0", bits(0, 32)}, {true, "4'hF", bits(0xF, 4)}, {false, "1'b0", bits(0, 1)}};
+    EXPECT_EQ(0, RunCommandLineWork(work, "", say));
+    EXPECT_EQ((std::vector<std::string>{"32'h10001093", "4'h1", "1'h0"}), out);
+    EXPECT_EQ(0xFu, port.m_board.Instruction(0));
+    EXPECT_EQ(0xFFu, port.m_board.Instruction(2)) << "the others put in BYPASS";
+
+    out.clear();
+    work.nDevice = 3;
+    work.shifts = {{true, "8'h02", bits(2, 8)}, {false, "32'h0", bits(0, 32)}, {true, "4'h2", bits(2, 4)}};
+    EXPECT_EQ(1, RunCommandLineWork(work, "", say));
+    EXPECT_EQ((std::vector<std::string>{"8'h05", "32'h10003093"}), out);
+    ASSERT_EQ(1u, errors.size());
+    EXPECT_EQ("Device 3's IR is 8 bits long; the instruction given has 4. What was left was not sent.", errors[0]);
+
+    errors.clear();
+    work.nDevice = 4;
+    EXPECT_EQ(1, RunCommandLineWork(work, "", say));
+    EXPECT_EQ("The chain has 3 devices; there is no device 4. What was left was not sent.", errors.at(0));
+    SetCablePort(pBefore);
 }
 
 TEST(ChainScanTest, TheSimulatedChainIsThreeDevicesWhoseLengthsMustBeGiven)
