@@ -3,22 +3,26 @@
 // 'u' and blink ('B', 'b') are taken and ignored (this TAP has no TRST). One client at a time,
 // on the loopback only.
 //
-// Usage: rbb_server [PORT]   (0 or none: any free port; the port is printed on the first line)
+// Usage: rbb_server [PORT [tdo=0|tdo=1]]   (PORT 0 or none: any free port; the port is printed on
+// the first line. tdo=: TDO held at that level whatever the TAP does, as a board without power
+// or with TDO unwired shows it.)
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "Vtap.h"
+#include "Vtop.h"
 #include "verilated.h"
 
 int main(int argc, char** argv)
 {
     Verilated::commandArgs(argc, argv);
-    Vtap tap;
+    const char stuck = argc > 2 && std::strncmp(argv[2], "tdo=", 4) == 0 ? argv[2][4] : 0;
+    Vtop tap;
     tap.tck = 0;
     tap.tms = 1;
     tap.tdi = 1;
@@ -67,7 +71,7 @@ int main(int argc, char** argv)
                     tap.eval();
                 }
                 else if (c == 'R')
-                    answers[answered++] = tap.tdo ? '1' : '0';
+                    answers[answered++] = stuck != 0 ? stuck : tap.tdo ? '1' : '0';
                 else if (c == 'Q')
                     quit = true;
             }
