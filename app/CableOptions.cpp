@@ -257,6 +257,11 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
         strError = "--device names the device that --ir and --dr values go to: give the values to send as well.";
         return false;
     }
+    if (!options.irLengths.empty() && !options.bScan && options.nDevice == 0)
+    {
+        strError = "--irlen gives the IR lengths to --scan and --device: give one of them as well.";
+        return false;
+    }
     return true;
 }
 

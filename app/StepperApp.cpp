@@ -83,7 +83,8 @@ int CStepperApp::SendFromCommandLine(const CommandLine& options)
     work.shifts = options.shifts;
     work.irLengths = options.irLengths;
     work.nDevice = options.nDevice;
-    if (work.irLengths.empty() && !ReadChainSettings(SettingsPath(), work.irLengths, strProblem))
+    if ((work.bScan || work.nDevice > 0) && work.irLengths.empty() &&
+        !ReadChainSettings(SettingsPath(), work.irLengths, strProblem))
     {
         SayOnConsole(strProblem, true);
         return 1;

@@ -110,7 +110,10 @@ TEST(CommandLineTest, RefusesUnknownWordsMissingValuesAndOptionsGivenTwice)
     const char* const apszLines[] = {"/cabel:ftdi", "--cable", "/cable:", "--cable=", "ftdi",
                                      "/cable:sim /cable:lpt", "--trace", "/trace:a.vcd --trace=b.vcd",
                                      // An option word is no value: the trace would be named "--cable=sim".
-                                     "--trace --cable=sim", "--cable /trace:a.vcd", "--trace --cable sim"};
+                                     "--trace --cable=sim", "--cable /trace:a.vcd", "--trace --cable sim",
+                                     // A device with nothing to send it, or none the chain can have; lengths for no scan.
+                                     "--device 2", "--device 0 --dr 1", "--device 33 --dr 1", "--irlen 4,6 --dr 1",
+                                     "--scan --irlen 4 --irlen 4", "--scan --irlen 1", "--scan --device 1 --device 2 --dr 1"};
     for (const char* pszLine : apszLines)
     {
         CommandLine options;
