@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <sstream>
 
 #include "../engine/TapEngine.h"
 #include "Idcode.h"
@@ -63,34 +62,35 @@ void TellIrLengths(const std::vector<unsigned char>& capture, const std::vector<
     const size_t nDevices = scan.devices.size();
     if (!given.empty())
     {
-        std::ostringstream problem;
+        std::string strProblem;
         int nSum = 0;
         for (int nLength : given)
             nSum += nLength;
         if (given.size() != nDevices)
-            problem << "The IR lengths given name " << given.size() << " devices; the chain has " << nDevices << ".";
+            strProblem = "The IR lengths given name " + std::to_string(given.size()) + " devices; the chain has " +
+                         std::to_string(nDevices) + ".";
         else if (static_cast<size_t>(nSum) != capture.size())
-            problem << "The IR lengths given add up to " << nSum << " bits; the chain's IRs hold " << capture.size()
-                    << ".";
+            strProblem = "The IR lengths given add up to " + std::to_string(nSum) + " bits; the chain's IRs hold " +
+                         std::to_string(capture.size()) + ".";
         else
         {
             // The TDO side's device captures first.
             size_t nAt = 0;
-            for (size_t i = nDevices; i-- > 0 && problem.tellp() == 0;)
+            for (size_t i = nDevices; i-- > 0 && strProblem.empty();)
             {
                 if (!StartsCapture(capture, nAt, static_cast<size_t>(given[i])))
-                    problem << "Device " << i + 1 << "'s IR does not capture ..01 at the length given ("
-                            << given[i] << " bits).";
+                    strProblem = "Device " + std::to_string(i + 1) + "'s IR does not capture ..01 at the length given (" +
+                                 std::to_string(given[i]) + " bits).";
                 nAt += static_cast<size_t>(given[i]);
             }
         }
-        if (problem.tellp() == 0)
+        if (strProblem.empty())
         {
             for (size_t i = 0; i < nDevices; ++i)
                 scan.devices[i].nIrLength = given[i];
             return;
         }
-        scan.strProblem = problem.str() + " Correct them, or leave them out to let the scan tell what it can.";
+        scan.strProblem = strProblem + " Correct them, or leave them out to let the scan tell what it can.";
     }
     const std::vector<std::vector<int>> possible = PossibleIrLengths(capture, nDevices);
     std::vector<size_t> untold;
@@ -207,24 +207,28 @@ std::vector<std::vector<int>> PossibleIrLengths(const std::vector<unsigned char>
 bool ParseIrLengths(const std::string& strText, std::vector<int>& lengths, std::string& strError)
 {
     lengths.clear();
-    std::string strItem;
-    std::istringstream items(strText);
-    while (std::getline(items, strItem, ','))
+    for (size_t nStart = 0; nStart <= strText.size();)
     {
+        size_t nEnd = strText.find(',', nStart);
+        if (nEnd == std::string::npos)
+            nEnd = strText.size();
+        const std::string strItem = strText.substr(nStart, nEnd - nStart);
+        nStart = nEnd + 1;
         const size_t nFirst = strItem.find_first_not_of(" \t");
         const size_t nLast = strItem.find_last_not_of(" \t");
         const std::string strDigits = nFirst == std::string::npos ? "" : strItem.substr(nFirst, nLast - nFirst + 1);
-        if (strDigits.empty() || strDigits.size() > 2 ||
-            strDigits.find_first_not_of("0123456789") != std::string::npos || std::stoi(strDigits) < 2 ||
-            std::stoi(strDigits) > MAX_IR_LENGTH)
+        int nLength = 0;
+        for (char c : strDigits)
+            nLength = c >= '0' && c <= '9' && nLength <= MAX_IR_LENGTH ? nLength * 10 + (c - '0') : MAX_IR_LENGTH + 1;
+        if (nLength < 2 || nLength > MAX_IR_LENGTH)
         {
             strError = "\"" + strText + "\" is no list of IR lengths: give each device's length in bits (2 to " +
                        std::to_string(MAX_IR_LENGTH) + "), from the device nearest TDI, separated by commas, as 4,6,8.";
             return false;
         }
-        lengths.push_back(std::stoi(strDigits));
+        lengths.push_back(nLength);
     }
-    if (lengths.empty() || lengths.size() > MAX_CHAIN_DEVICES || strText.back() == ',')
+    if (lengths.empty() || lengths.size() > MAX_CHAIN_DEVICES)
     {
         strError = "\"" + strText + "\" is no list of IR lengths: give one length for each device, at most " +
                    std::to_string(MAX_CHAIN_DEVICES) + ", as 4,6,8.";

@@ -51,7 +51,7 @@ enum class ScanEnd
 };
 
 // A reset from wherever the TAP is, then the chain's IR and DR paths and the IDCODEs read, the
-// TAP left in Test-Logic-Reset with every device's IDCODE (or BYPASS) selected. givenIrLengths:
+// TAP left in Run-Test/Idle with every device's IDCODE (or BYPASS) selected. givenIrLengths:
 // the user's, from the TDI side; empty when none were given.
 ScanEnd ScanChain(CTapEngine& tap, const std::vector<int>& givenIrLengths, ChainScan& scan);
 
