@@ -54,15 +54,15 @@ CJtagDevice::CJtagDevice() : CJtagDevice({{IR_LENGTH, IR_CAPTURE, IR_IDCODE, IDC
 
 CJtagDevice::CJtagDevice(const std::vector<SimTap>& chain)
 {
-    for (const SimTap& spec : chain)
-        m_taps.push_back({spec, 0, 0, 0, true, false});
+    for (const SimTap& chip : chain)
+        m_taps.push_back({chip, 0, 0, 0, true, false});
     Reset();
 }
 
 void CJtagDevice::Reset()
 {
     for (Tap& tap : m_taps)
-        tap.instruction = tap.spec.nIdcode != 0 ? tap.spec.nIrIdcode : AllOnes(tap.spec.nIrLength);
+        tap.instruction = tap.chip.nIdcode != 0 ? tap.chip.nIrIdcode : AllOnes(tap.chip.nIrLength);
 }
 
 void CJtagDevice::WriteData(uint8_t value)
@@ -96,11 +96,11 @@ void CJtagDevice::RisingEdge(bool tms, bool tdi)
     for (Tap& tap : m_taps)
     {
         const bool bNext = tap.bDriven ? tap.bTdo : true;
-        const int nIr = tap.spec.nIrLength;
+        const int nIr = tap.chip.nIrLength;
         switch (m_state)
         {
         case TapState::CaptureDr:
-            tap.dr = tap.IdcodeSelected() ? tap.spec.nIdcode : 0;
+            tap.dr = tap.IdcodeSelected() ? tap.chip.nIdcode : 0;
             break;
         case TapState::ShiftDr:
             if (tap.IdcodeSelected())
@@ -109,7 +109,7 @@ void CJtagDevice::RisingEdge(bool tms, bool tdi)
                 tap.dr = bIn ? 1 : 0;
             break;
         case TapState::CaptureIr:
-            tap.ir = tap.spec.nIrCapture;
+            tap.ir = tap.chip.nIrCapture;
             break;
         case TapState::ShiftIr:
             tap.ir = (tap.ir >> 1) | (bIn ? 1u << (nIr - 1) : 0);

@@ -76,13 +76,13 @@ public:
 private:
     struct Tap
     {
-        SimTap spec;
+        SimTap chip;
         uint32_t instruction;
         uint32_t ir;
         uint32_t dr;
         bool bTdo;
         bool bDriven;
-        bool IdcodeSelected() const { return spec.nIdcode != 0 && instruction == spec.nIrIdcode; }
+        bool IdcodeSelected() const { return chip.nIdcode != 0 && instruction == chip.nIrIdcode; }
     };
 
     void RisingEdge(bool tms, bool tdi);
