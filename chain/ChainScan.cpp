@@ -283,18 +283,34 @@ ScanEnd ScanChain(CTapEngine& tap, const std::vector<int>& givenIrLengths, Chain
     return ScanEnd::Done;
 }
 
+ChainDeviceColumns ChainDeviceRow(size_t nNumber, const ChainDevice& device)
+{
+    ChainDeviceColumns row;
+    row.strNumber = std::to_string(nNumber);
+    row.strIrLength = device.nIrLength > 0 ? std::to_string(device.nIrLength) : std::string("?");
+    if (!device.bIdcode)
+    {
+        row.strIdcode = "none";
+        return row;
+    }
+    const IdcodeFields fields = SplitIdcode(device.nIdcode);
+    char text[16];
+    std::snprintf(text, sizeof(text), "0x%08X", static_cast<unsigned>(device.nIdcode));
+    row.strIdcode = text;
+    row.strMaker = MakerName(fields.nBank, fields.nCode);
+    std::snprintf(text, sizeof(text), "0x%04X", fields.nPart);
+    row.strPart = text;
+    row.strVersion = std::to_string(fields.nVersion);
+    return row;
+}
+
 std::string FormatChainDevice(size_t nNumber, const ChainDevice& device)
 {
-    std::string line = std::to_string(nNumber) + "  IR " +
-                       (device.nIrLength > 0 ? std::to_string(device.nIrLength) : std::string("?")) + "  IDCODE ";
-    if (!device.bIdcode)
-        return line + "none";
-    const IdcodeFields fields = SplitIdcode(device.nIdcode);
-    char text[96];
-    std::snprintf(text, sizeof(text), "0x%08X  ", static_cast<unsigned>(device.nIdcode));
-    line += text + MakerName(fields.nBank, fields.nCode);
-    std::snprintf(text, sizeof(text), "  part 0x%04X  version %u", fields.nPart, fields.nVersion);
-    return line + text;
+    const ChainDeviceColumns row = ChainDeviceRow(nNumber, device);
+    std::string line = row.strNumber + "  IR " + row.strIrLength + "  IDCODE " + row.strIdcode;
+    if (device.bIdcode)
+        line += "  " + row.strMaker + "  part " + row.strPart + "  version " + row.strVersion;
+    return line;
 }
 
 CChainAddress::CChainAddress(const std::vector<ChainDevice>& devices, size_t nDevice) : m_nIndex(nDevice - 1)
@@ -304,6 +320,7 @@ CChainAddress::CChainAddress(const std::vector<ChainDevice>& devices, size_t nDe
         m_irLengths.push_back(static_cast<size_t>(device.nIrLength));
         m_drLengths.push_back(device.bIdcode ? 32 : 1);
     }
+    m_resetLengths = m_drLengths;
 }
 
 bool CChainAddress::CheckInstruction(size_t nBits, std::string& strError) const
@@ -350,6 +367,21 @@ std::vector<unsigned char> CChainAddress::Unwrap(bool bIr, const std::vector<uns
         return {};
     return std::vector<unsigned char>(out.begin() + static_cast<std::ptrdiff_t>(nAt),
                                       out.begin() + static_cast<std::ptrdiff_t>(nAt + nBits));
+}
+
+bool CChainAddress::Share(bool bIr, const std::vector<unsigned char>& out, std::vector<unsigned char>& bits) const
+{
+    const std::vector<size_t>& lengths = bIr ? m_irLengths : m_drLengths;
+    const size_t nOthers = BitsAfter(lengths) + BitsBefore(lengths);
+    if (out.size() <= nOthers)
+        return false;
+    bits = Unwrap(bIr, out, out.size() - nOthers);
+    return true;
+}
+
+void CChainAddress::OnReset()
+{
+    m_drLengths = m_resetLengths;
 }
 
 void CChainAddress::OnInstructionSent()

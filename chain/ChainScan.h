@@ -59,6 +59,14 @@ ScanEnd ScanChain(CTapEngine& tap, const std::vector<int>& givenIrLengths, Chain
 // "2  IR 6  IDCODE 0x14D5654B  Power-One  part 0x4D56  version 1", "IR ?", "IDCODE none".
 std::string FormatChainDevice(size_t nNumber, const ChainDevice& device);
 
+// The same device as columns of a list: number, IR length ("?"), IDCODE ("none"), maker, part and
+// version (the last three empty without an IDCODE).
+struct ChainDeviceColumns
+{
+    std::string strNumber, strIrLength, strIdcode, strMaker, strPart, strVersion;
+};
+ChainDeviceColumns ChainDeviceRow(size_t nNumber, const ChainDevice& device);
+
 // One device of a scanned chain spoken to alone: its values wrapped in what the other devices
 // take, and its own bits picked out of what the chain gives back. The others hold what a reset
 // gave them (an IDCODE of 32 bits, or BYPASS) until the first instruction sent to the device,
@@ -76,8 +84,15 @@ public:
     std::vector<unsigned char> Wrap(bool bIr, const std::vector<unsigned char>& value) const;
     // The device's own nBits of what the whole chain gave back.
     std::vector<unsigned char> Unwrap(bool bIr, const std::vector<unsigned char>& out, size_t nBits) const;
+    // The device's own bits of a shift of any length (clicked by hand, or a whole value): what
+    // came out after the other devices nearer TDO and before those nearer TDI. False when the
+    // shift was too short to reach them.
+    bool Share(bool bIr, const std::vector<unsigned char>& out, std::vector<unsigned char>& bits) const;
     // An instruction went in: the other devices are in BYPASS now.
     void OnInstructionSent();
+    // A reset: each of the other devices holds its IDCODE (or BYPASS) again.
+    void OnReset();
+    size_t Device() const { return m_nIndex + 1; }
 
 private:
     // The bits of the other devices' registers nearer TDO than the device, and nearer TDI.
@@ -85,6 +100,7 @@ private:
     size_t BitsBefore(const std::vector<size_t>& lengths) const;
 
     std::vector<size_t> m_irLengths;
-    std::vector<size_t> m_drLengths;  // of the other devices; the device's own is the value's
+    std::vector<size_t> m_drLengths;     // of the other devices; the device's own is the value's
+    std::vector<size_t> m_resetLengths;  // the same, as a reset leaves them
     size_t m_nIndex;                  // from 0
 };

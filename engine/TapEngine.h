@@ -99,6 +99,7 @@ public:
 
     // Whether each step waits SETTLE_MS first, as a click does.
     void SetPaced(bool bPaced) { m_bPaced = bPaced; }
+    bool IsPaced() const { return m_bPaced; }
 
 private:
     bool Clock();

@@ -17,6 +17,10 @@ void CWindowMenu::AppendCommands(CMenu& menu, bool bSeparated)
     strSaveMenu.LoadString(IDS_SAVETRACE);
     if (!strSaveMenu.IsEmpty())
         menu.AppendMenu(MF_STRING, IDM_SAVETRACE, strSaveMenu);
+    CString strChainMenu;
+    strChainMenu.LoadString(IDS_SCANCHAIN);
+    if (!strChainMenu.IsEmpty())
+        menu.AppendMenu(MF_STRING, IDM_SCANCHAIN, strChainMenu);
 }
 
 UINT CWindowMenu::TrackContextMenu(CWnd& window, LPARAM lParam)

@@ -4,6 +4,7 @@
 #include "codepage.h"
 #include "language.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <vector>
@@ -292,15 +293,29 @@ namespace {
 // messages first: the dialog manager's loop is the system's, so a filter is the way in.
 std::vector<CDialog*> g_modalDialogs;
 HHOOK g_hMessageFilter = nullptr;
+// The modeless dialogs there are; the modal loop gives them their dialog keys.
+std::vector<HWND> g_modelessDialogs;
+
+bool IsFor(HWND hDialog, const MSG& msg)
+{
+    return msg.hwnd == hDialog || ::IsChild(hDialog, msg.hwnd) != FALSE;
+}
 
 LRESULT CALLBACK MessageFilter(int nCode, WPARAM wParam, LPARAM lParam)
 {
     MSG* pMsg = reinterpret_cast<MSG*>(lParam);
+    for (HWND hDialog : g_modelessDialogs)
+    {
+        if (nCode == MSGF_DIALOGBOX && IsFor(hDialog, *pMsg) &&
+            (::IsWindowUnicode(hDialog) != FALSE ? ::IsDialogMessageW(hDialog, pMsg) : ::IsDialogMessageA(hDialog, pMsg)) !=
+                FALSE)
+            return 1;
+    }
     if (nCode == MSGF_DIALOGBOX && !g_modalDialogs.empty())
     {
         CDialog* pDialog = g_modalDialogs.back();
         if (pDialog->m_hWnd != nullptr &&
-            (pMsg->hwnd == pDialog->m_hWnd || ::IsChild(pDialog->m_hWnd, pMsg->hwnd) != FALSE) &&
+            IsFor(pDialog->m_hWnd, *pMsg) &&
             pDialog->PreTranslateMessage(pMsg) != FALSE)
             return 1;
     }
@@ -353,6 +368,24 @@ INT_PTR CDialog::DoModal()
     return ::DialogBoxIndirectParamA(hInstance, pTemplate, hParent, &AfxDlgProc, lParam);
 }
 
+BOOL CDialog::Create(CWnd* pParentWnd)
+{
+    m_pParentWnd = pParentWnd;
+    HWND hParent = pParentWnd != nullptr ? pParentWnd->m_hWnd : nullptr;
+    HINSTANCE hInstance = ::GetModuleHandleA(nullptr);
+    const LPARAM lParam = reinterpret_cast<LPARAM>(this);
+    LPCDLGTEMPLATE pTemplate = FindDialogTemplate(m_nIDTemplate);
+    if (pTemplate == nullptr)
+        return FALSE;
+    const HWND hDialog = UsesWideWindows()
+                             ? ::CreateDialogIndirectParamW(hInstance, pTemplate, hParent, &AfxDlgProc, lParam)
+                             : ::CreateDialogIndirectParamA(hInstance, pTemplate, hParent, &AfxDlgProc, lParam);
+    if (hDialog == nullptr)
+        return FALSE;
+    g_modelessDialogs.push_back(hDialog);
+    return TRUE;
+}
+
 BOOL CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
 {
     if (message == WM_INITDIALOG)
@@ -360,6 +393,9 @@ BOOL CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pRes
         *pResult = OnInitDialog();
         return TRUE;
     }
+    if (message == WM_NCDESTROY)
+        g_modelessDialogs.erase(std::remove(g_modelessDialogs.begin(), g_modelessDialogs.end(), m_hWnd),
+                                g_modelessDialogs.end());
     return CWnd::OnWndMsg(message, wParam, lParam, pResult);
 }
 

@@ -149,6 +149,7 @@ public:
 
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
     BOOL EnableWindow(BOOL bEnable = TRUE) { return ::EnableWindow(m_hWnd, bEnable); }
+    BOOL ShowWindow(int nCmdShow) { return ::ShowWindow(m_hWnd, nCmdShow); }
     BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
     void SetWindowText(LPCSTR lpszString) { ::SetWindowTextA(m_hWnd, lpszString); }
     void GetWindowText(CString& rString) const;
@@ -209,6 +210,9 @@ public:
     }
 
     virtual INT_PTR DoModal();
+    // A modeless dialog beside pParentWnd, which owns it; its keys (Tab, Enter, Escape) work
+    // as a dialog's while a modal loop runs. Gone with its owner.
+    BOOL Create(CWnd* pParentWnd);
     virtual BOOL OnInitDialog();
     void EndDialog(int nResult) { ::EndDialog(m_hWnd, nResult); }
     BOOL UpdateData(BOOL bSaveAndValidate = TRUE);

@@ -49,9 +49,9 @@ public:
 
 CSimPort g_simPort;
 
-// Makers' codes from JEP106 (Xilinx, Altera); the part numbers are made up.
-CSimPort g_simChainPort({{4, 0x1, 0x2, 0x1ABCD093}, {6, 0x1, 0x2, 0}, {8, 0x5, 0x2, 0x212340DD}},
-                        // every IR in BYPASS; after a reset, both IDCODEs and the BYPASS bit between
+// Makers' codes from JEP106 (Xilinx, Lattice); the part numbers are made up.
+CSimPort g_simChainPort({{4, 0x1, 0x2, 0x1ABCD093}, {6, 0x1, 0x2, 0x35678043}, {8, 0x5, 0x2, 0}},
+                        // every IR in BYPASS; after a reset, the BYPASS bit and both IDCODEs
                         {"18'h3FFFF"}, {"65'h0"});
 
 } // namespace
@@ -69,6 +69,11 @@ CPort& SimulatedChainPort()
 CJtagDevice& SimulatedBoard()
 {
     return g_simPort.m_board;
+}
+
+CJtagDevice& SimulatedChainBoard()
+{
+    return g_simChainPort.m_board;
 }
 
 unsigned char SimulatedDataRegister()

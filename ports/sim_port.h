@@ -10,6 +10,8 @@ CPort& SimulatedPort();
 // device 3 (IR 8, an IDCODE, capturing 00000101, which leaves the lengths open to a scan).
 CPort& SimulatedChainPort();
 CJtagDevice& SimulatedBoard();
+// The devices behind SimulatedChainPort().
+CJtagDevice& SimulatedChainBoard();
 
 // The byte last written to the data register (0 before any write).
 unsigned char SimulatedDataRegister();

@@ -4,6 +4,7 @@
 // Dialogs
 #define IDD_ABOUTBOX 100
 #define IDD_MORVA_DIALOG 102
+#define IDD_CHAIN 110
 
 // Strings
 #define IDS_ABOUTBOX 101
@@ -13,13 +14,22 @@
 #define IDS_CHOOSE_CABLE 106
 #define IDS_OPEN_ANYWAY 107
 #define IDS_ABOUT_CABLE 108
+#define IDS_SCANCHAIN 109
+#define IDS_WHOLE_CHAIN 111
 
 // System menu commands
 #define IDM_ABOUTBOX 0x0010
 #define IDM_SAVETRACE 0x0020
+#define IDM_SCANCHAIN 0x0030
 
 // About box
 #define IDC_ABOUT_CABLE 1044
+
+// Chain window
+#define IDC_CHAIN_SCAN 1050
+#define IDC_CHAIN_IRLEN 1051
+#define IDC_CHAIN_LIST 1052
+#define IDC_CHAIN_PROBLEM 1053
 
 // Icons
 #define IDR_MAINFRAME 128

@@ -147,6 +147,12 @@ void CSendControls::OnClock()
     m_dwShown = ::GetTickCount();
 }
 
+void CSendControls::OnReset()
+{
+    if (m_pAddress != nullptr)
+        m_pAddress->OnReset();
+}
+
 void CSendControls::Send(const TapRegister& reg)
 {
     if (m_pSending != nullptr)
@@ -166,6 +172,11 @@ void CSendControls::Send(const TapRegister& reg)
     std::vector<unsigned char> bits;
     std::string strError;
     if (!ParseScanValue(static_cast<LPCSTR>(text), bits, strError))
+    {
+        MessageBoxCp932(m_dialog.m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
+        return;
+    }
+    if (m_pAddress != nullptr && !bDr && !m_pAddress->CheckInstruction(bits.size(), strError))
     {
         MessageBoxCp932(m_dialog.m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
         return;
@@ -194,6 +205,8 @@ void CSendControls::Send(const TapRegister& reg)
     ShowButtons();
     m_target.HoldDisplay();
 
+    if (m_pAddress != nullptr)
+        bits = m_pAddress->Wrap(!bDr, bits);
     m_dwShown = ::GetTickCount();
     m_nShifted = 0;
     m_nLength = bits.size();
@@ -206,6 +219,8 @@ void CSendControls::Send(const TapRegister& reg)
     });
 
     m_pSending = nullptr;
+    if (end == CTapEngine::ShiftEnd::Updated && !bDr && m_pAddress != nullptr)
+        m_pAddress->OnInstructionSent();
     button.SetWindowText(reg.pszName);
     {
         CPaintHold::CScope hold(m_paint);

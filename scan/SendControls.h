@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "../chain/ChainScan.h"
 #include "../controls/ColorButton.h"
 #include "../controls/PaintHold.h"
 #include "../engine/TapEngine.h"
@@ -55,6 +56,13 @@ public:
     // A clock of the running SEND: now and then it shows how far it is.
     void OnClock();
 
+    // The one device of the chain that SEND-IR and SEND-DR speak to, the others padded; null:
+    // the whole chain, the value as it is.
+    void SpeakTo(CChainAddress* pAddress) { m_pAddress = pAddress; }
+    const CChainAddress* Address() const { return m_pAddress; }
+    // The TAP went through Test-Logic-Reset: the other devices hold their IDCODEs again.
+    void OnReset();
+
 private:
     CColorButton m_btnSendIr;
     CColorButton m_btnSendDr;
@@ -76,6 +84,7 @@ private:
     bool m_bStopRequested = false;
     bool m_bCloseAfterSend = false;
     bool m_bValuesNotKeptShown = false;  // a failed write of the value lists was said
+    CChainAddress* m_pAddress = nullptr;
     size_t m_nShifted = 0;               // of the running SEND's m_nLength bits, shifted so far
     size_t m_nLength = 0;
     DWORD m_dwShown = 0;  // when the running SEND last showed how far it is

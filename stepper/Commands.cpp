@@ -35,6 +35,8 @@ void CStepperDlg::OnStateDoubleClicked()
 
 void CStepperDlg::OnStateEntered(int nState)
 {
+    if (nState == STATE_TEST_LOGIC_RESET)
+        m_send.OnReset();
     ShowState(nState);
 }
 

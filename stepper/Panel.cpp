@@ -161,6 +161,7 @@ bool CStepperDlg::TakesText(HWND hWnd)
 
 void CStepperDlg::OnCableSwitched()
 {
+    m_chain.Forget();
     m_pins.Show();
     ShowUnknownState();
 }

@@ -246,6 +246,12 @@ void CStepperDlg::OnSysCommand(UINT nID, LPARAM)
         OnSaveTrace();
         return;
     }
+    if ((nID & 0xFFF0) == IDM_SCANCHAIN)
+    {
+        CPaintHold::CScope hold(m_paint);
+        m_chain.ScanBeside(*this);
+        return;
+    }
     Default();
 }
 

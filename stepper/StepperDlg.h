@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "../chainview/ChainDlg.h"
 #include "../chooser/CableChooser.h"
 #include "../controls/ColorButton.h"
 #include "../controls/HistoryListBox.h"
@@ -19,7 +20,8 @@ class CStepperDlg : public CDialog,
                     private ITapListener,
                     private CStepKeys::ITarget,
                     private CCableChooser::ITarget,
-                    private CSendControls::ITarget
+                    private CSendControls::ITarget,
+                    private CChainDlg::ITarget
 {
 public:
     enum { IDD = IDD_MORVA_DIALOG };
@@ -29,7 +31,11 @@ public:
     // The TAP the window shows and drives: its state, its clocks and their record.
     CTapEngine& Tap() { return m_tap; }
     // The settings file that keeps the value lists and the cable picked; none when empty.
-    void SetSettingsPath(const std::string& strPath) { m_strSettingsPath = strPath; }
+    void SetSettingsPath(const std::string& strPath)
+    {
+        m_strSettingsPath = strPath;
+        m_chain.SetSettingsPath(strPath);
+    }
     // The cables the list offers; none: the list offers none.
     void OfferCables(CCableList* pCables) { m_cables.Offer(pCables); }
     BOOL PreTranslateMessage(MSG* pMsg) override { return m_keys.PreTranslate(*pMsg) ? TRUE : FALSE; }
@@ -130,6 +136,13 @@ private:
 
     // The cable list, with the cables the program offers.
     CCableChooser m_cables{*this, m_tap, *this};
+
+    // The chain window: the devices scanned, and the one the values go to.
+    CChainDlg m_chain{m_tap, *this};
+    bool m_bLastOutIr = false;  // the value shown came out of the instruction register
+    // The value display's text: the value that came out, or the picked device's share of it.
+    std::string ShownValue() const;
+    void SpeakTo(CChainAddress* pAddress) override;
 
     // A step key's button now, or 0 where its button is disabled.
     UINT StepKeyButton(const StepKey& key) override;

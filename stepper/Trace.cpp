@@ -7,6 +7,7 @@
 #include "../platform/codepage.h"
 #include "../platform/dpi.h"
 #include "../res/texts.h"
+#include "../tap/ScanValue.h"
 #include "TapTable.h"
 
 namespace {
@@ -160,6 +161,8 @@ void CStepperDlg::OnClock(const ClockRecord& clock, bool bValueOut)
     m_pendingLines.push_back(line);
     m_nPendingTdo = static_cast<BYTE>(clock.Tdo());
     m_bValuePending = m_bValuePending || bValueOut;
+    if (bValueOut)
+        m_bLastOutIr = clock.nState == STATE_EXIT1_IR;
     if (!m_bDeferred)
         ShowRecordedClocks();
     RefreshTrace();
@@ -217,10 +220,26 @@ void CStepperDlg::ShowRecordedClocks()
     }
     if (m_bValuePending)
     {
-        m_editValue.SetWindowText(m_tap.ValueOut().c_str());
+        m_editValue.SetWindowText(ShownValue().c_str());
         MarkChanged(m_editValue);
         m_bValuePending = false;
     }
+}
+
+std::string CStepperDlg::ShownValue() const
+{
+    const CChainAddress* pAddress = m_send.Address();
+    if (pAddress == nullptr)
+        return m_tap.ValueOut();
+    std::vector<unsigned char> bits;
+    if (!pAddress->Share(m_bLastOutIr, m_tap.BitsOut(), bits))
+        return "";
+    return FormatSizedHex(bits);
+}
+
+void CStepperDlg::SpeakTo(CChainAddress* pAddress)
+{
+    m_send.SpeakTo(pAddress);
 }
 
 BOOL CStepperDlg::RefreshTrace()

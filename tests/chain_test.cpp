@@ -245,8 +245,9 @@ TEST(ChainScanTest, TheSimulatedChainIsThreeDevicesWhoseLengthsMustBeGiven)
     std::vector<std::string> lines;
     for (size_t i = 0; i < scan.devices.size(); ++i)
         lines.push_back(FormatChainDevice(i + 1, scan.devices[i]));
-    EXPECT_EQ((std::vector<std::string>{"1  IR 4  IDCODE 0x1ABCD093  Xilinx  part 0xABCD  version 1", "2  IR 6  IDCODE none",
-                                        "3  IR 8  IDCODE 0x212340DD  Altera  part 0x1234  version 2"}),
+    EXPECT_EQ((std::vector<std::string>{"1  IR 4  IDCODE 0x1ABCD093  Xilinx  part 0xABCD  version 1",
+                                        "2  IR 6  IDCODE 0x35678043  Lattice Semi.  part 0x5678  version 3",
+                                        "3  IR 8  IDCODE none"}),
               lines);
 }
 

@@ -24,8 +24,10 @@ HWND g_hMain = nullptr;
 
 BOOL CALLBACK FindBox(HWND hWnd, LPARAM lParam)
 {
-    // A message box's text is the control 0xFFFF; the main window has statics of that ID too.
-    if (hWnd != g_hMain && ::IsWindowVisible(hWnd) != FALSE && ::GetDlgItem(hWnd, 0xFFFF) != nullptr)
+    // A message box's text is the control 0xFFFF; the main window and the chain window have
+    // statics of that ID too.
+    if (hWnd != g_hMain && ::IsWindowVisible(hWnd) != FALSE && ::GetDlgItem(hWnd, 0xFFFF) != nullptr &&
+        ::GetDlgItem(hWnd, IDC_CHAIN_LIST) == nullptr)
         *reinterpret_cast<HWND*>(lParam) = hWnd;
     return TRUE;
 }

@@ -65,6 +65,7 @@ class Window:
         self.texts, self.items = {}, {}
         self.menu = {"open": False, "rect": (0, 0, 0, 0)}
         self.title, self.box_buttons = "", {}
+        self.chain = {"visible": False, "rect": (0, 0, 0, 0), "picked": -1, "controls": {}, "texts": {}, "items": []}
         # False when a command ran while the probe read: what it saw may mix two states.
         self.settled = True
         for line in text.splitlines():
@@ -110,6 +111,17 @@ class Window:
             elif kind == "item":
                 ident, _, text_ = rest.partition(" ")
                 self.items.setdefault(int(ident), []).append(text_)
+            elif kind == "chain" and rest != "none":
+                v = [int(f) for f in rest.split()]
+                self.chain.update(visible=v[0] == 1, rect=tuple(v[1:5]), picked=v[5], line_height=v[6])
+            elif kind == "chaincontrol":
+                v = [int(f) for f in rest.split()]
+                self.chain["controls"][v[0]] = tuple(v[1:5])
+            elif kind == "chaintext":
+                ident, _, text_ = rest.partition(" ")
+                self.chain["texts"][int(ident)] = text_
+            elif kind == "chainitem":
+                self.chain["items"].append(rest)
             elif kind == "focus":
                 ident, enabled = rest.split()
                 self.focus = (int(ident), enabled == "1")
@@ -166,13 +178,14 @@ class Session:
         while self.others and time.time() < deadline and self.probe().mains > 0:
             time.sleep(0.2)
 
-    def wait_until(self, condition, what, timeout=30, action=""):
+    def wait_until(self, condition, what, timeout=30, action="", on_timeout=None):
         deadline = time.time() + timeout
         while True:
             window = self.probe(action)
             if condition(window):
                 return window
-            check(time.time() < deadline, f"timed out waiting for {what}")
+            check(time.time() < deadline,
+                  f"timed out waiting for {what}" + (f": {on_timeout(window)}" if on_timeout else ""))
             time.sleep(0.3)
 
     def probe(self, action="", timeout=60):
@@ -1506,6 +1519,9 @@ class WindowManager:
         self.process.wait()
 
 
+MENU_ITEMS = 3  # About, Save trace, Scan chain
+
+
 def context_command(session, window, index, what):
     """A right click on the window's title label (free of controls that take it), then a click
     on the menu's item at that index."""
@@ -1514,7 +1530,7 @@ def context_command(session, window, index, what):
     window = session.wait_until(lambda w: w.menu["open"], f"the menu of a right click, for {what}")
     session.screenshot(os.path.join(session.build, f"e2e-context-menu-{index}.png"))
     left, top, right, bottom = window.menu["rect"]
-    y = top + (bottom - top) * (2 * index + 1) // 4
+    y = top + (bottom - top) * (2 * index + 1) // (2 * MENU_ITEMS)
     subprocess.run(["xdotool", "mousemove", str(left + 20), str(y), "click", "1"], check=True)
     return session.wait_until(lambda w: not w.menu["open"], "the menu to close")
 
@@ -1690,6 +1706,124 @@ def case_step_keys(session, build):
           f"{len(held)} steps, each into PAUSE-DR")
 
 
+# --- The chain window ------------------------------------------------------------------------
+
+SIM_CHAIN_IDCODE_2 = 0x35678043
+
+
+def vcd_changes(path):
+    """A trace file's value changes in order, without their times: two records of the same clocks
+    made at different speeds give the same list."""
+    with open(path) as f:
+        body = f.read().split("$enddefinitions $end", 1)[1]
+    return [line for line in body.splitlines() if line and not line.startswith("#")]
+
+
+def vcd_clocks(path):
+    """How many rising TCK edges a trace file holds: the clocks it recorded."""
+    with open(path) as f:
+        head, _, body = f.read().partition("$enddefinitions $end")
+    tck = next(line.split()[3] for line in head.splitlines() if line.split()[-2:] == ["TCK", "$end"])
+    return body.splitlines().count("1" + tck)
+
+
+def shift_bits(lines, state, column):
+    """The TDI (column 1) or TDO (column 2) of each clock that starts in a Shift state (by its
+    history code), the first shifted first."""
+    return [int(line[column]) for before, line in zip(lines, lines[1:]) if before[4:] == state]
+
+
+def case_chain(session, build):
+    """sim:chain in both languages, by real clicks: "Scan chain" from the window's menu lists the
+    three devices, lengths not told; the lengths typed and scanned again; device 2 picked in the
+    list; SEND-IR 6'h02 and SEND-DR 32'h0 show its IR capture and IDCODE, with every clock in the
+    history, the trace rows and the trace file."""
+    for name, language, overrides in LOCALES:
+        env = locale_env(overrides)
+        if session.native:
+            # The Linux program keeps its settings under the home folder.
+            folder = temporary_folder("morva-chain-")
+            env.update(HOME=folder)
+            env.pop("XDG_CONFIG_HOME", None)
+            program, settings = os.path.join(build, "morva.exe"), os.path.join(folder, ".config", "morva", "morva.ini")
+            live, alone = os.path.join(folder, "live.vcd"), os.path.join(folder, "alone.vcd")
+            args, cli = ["--cable", "sim:chain", "--trace", live], ["--trace", alone]
+        else:
+            folder = program_folder(build)
+            program, settings = os.path.join(folder, "MORVA.EXE"), os.path.join(folder, "MORVA.INI")
+            live, alone = os.path.join(folder, "live.vcd"), os.path.join(folder, "alone.vcd")
+            args, cli = ["/cable:sim:chain", "/trace:" + windows_path(live)], ["--trace", windows_path(alone)]
+        check(not session.probe().visible, "a MORVA window is already open")
+        session.process = session.launch(program, env=env, args=args)
+        window = session.wait_until(lambda w: w.visible, f"the {name} window", timeout=60)
+
+        window = context_command(session, window, 2, "Scan chain")
+        window = session.wait_until(lambda w: w.chain["visible"] and len(w.chain["items"]) == 4 and w.settled,
+                                    "the scan's list")
+        whole = {"en": "Whole chain", "ja": "チェーン全体"}[language]
+        check(window.chain["items"][0] == whole and window.chain["picked"] == 0, f"first line {window.chain['items']}")
+        check(window.chain["items"][1].startswith("1|?|0x1ABCD093|Xilinx|0xABCD|1"), f"{window.chain['items']}")
+        check("irlen=4,6,8" in window.chain["texts"][1053], f"the scan says {window.chain['texts'][1053]!r}")
+        # The scan's clocks are the command line's scan, clock for clock.
+        subprocess.run(session.wine + [program, "--cable", "sim:chain", "--scan"] + cli, env=env, check=True,
+                       stdout=subprocess.DEVNULL)
+        check(vcd_changes(live) == vcd_changes(alone), "the window's scan differs from the command line's")
+        check(window.last_line.endswith("-RTI"), f"the scan ended in {window.last_line}")
+
+        left, top, right, bottom = window.chain["controls"][1051]
+        subprocess.run(["xdotool", "mousemove", str(left + 10), str((top + bottom) // 2), "click", "1"], check=True)
+        subprocess.run(["xdotool", "key", "End", "shift+Home", "BackSpace", "type", "--delay", "30", "4,6,8"],
+                       check=True)
+        window = session.wait_until(lambda w: w.chain["texts"][1051] == "4,6,8", "the IR lengths typed")
+        left, top, right, bottom = window.chain["controls"][1050]
+        subprocess.run(["xdotool", "mousemove", str((left + right) // 2), str((top + bottom) // 2), "click", "1"],
+                       check=True)
+        window = session.wait_until(lambda w: len(w.chain["items"]) == 4 and w.chain["texts"][1053] == "",
+                                    "the lengths told")
+        check(window.chain["items"][2] == "2|6|0x35678043|Lattice Semi.|0x5678|3", f"{window.chain['items']}")
+        check(window.chain["items"][3] == "3|8|none|||", f"{window.chain['items']}")
+
+        # Device 2's line, by a click on it.
+        left, top, right, bottom = window.chain["controls"][1052]
+        y = top + 2 + window.chain["line_height"] * 2 + window.chain["line_height"] // 2
+        subprocess.run(["xdotool", "mousemove", str(left + 40), str(y), "click", "1"], check=True)
+        window = session.wait_until(lambda w: w.chain["picked"] == 2, "device 2 picked")
+
+        # The history is full after the scan: the trace file counts the clocks.
+        before = vcd_clocks(live)
+        type_value(session, window, 1024, "6'h02")
+        window = session.wait_until(lambda w: w.texts[1043] == "6'h01" and w.settled and vcd_clocks(live) == before + 24,
+                                    "device 2's IR capture after the 24 clocks of an 18-bit SEND-IR", timeout=10,
+                                    on_timeout=lambda w: f"{w.texts[1043]!r}, {vcd_clocks(live) - before} clocks")
+        ir_lines = session.probe("lines").lines[-25:]
+        check(shift_bits(ir_lines, "SIR", 1) == [1] * 8 + [0, 1, 0, 0, 0, 0] + [1] * 4,
+              f"SEND-IR shifted {shift_bits(ir_lines, 'SIR', 1)}")
+        type_value(session, window, 1023, "32'h0")
+        window = session.wait_until(lambda w: w.texts[1043] == "32'h%08X" % SIM_CHAIN_IDCODE_2 and w.settled and
+                                    vcd_clocks(live) == before + 24 + 39,
+                                    "device 2's IDCODE after the 39 clocks of a padded SEND-DR", timeout=10,
+                                    on_timeout=lambda w: f"{w.texts[1043]!r}, {vcd_clocks(live) - before} clocks")
+        lines = session.probe("lines").lines
+        dr_lines = lines[-40:]
+        tdo = shift_bits(dr_lines, "SDR", 2)
+        check(len(tdo) == 34 and tdo[1:33] == bits(SIM_CHAIN_IDCODE_2, 32),
+              f"SEND-DR read {tdo}: device 3's BYPASS bit, then device 2's IDCODE, then device 1's BYPASS bit")
+        rows = [window.rows[i] for i in ROWS]
+        columns = ["".join(r[i] for r in rows) for i in range(len(rows[0]))]
+        check(columns == [line[4:] + line[:3] for line in lines[-len(columns):]], "the trace rows differ from the history")
+        with open(live) as f:
+            states = [line for line in f.read().splitlines() if line.startswith("s")]
+        check(states[-1] == "s" + DECODER_NAMES["RTI"] + " %", f"the trace file ends with {states[-1]!r}")
+        session.screenshot(os.path.join(build, f"e2e-chain-{'linux-' if session.native else ''}{name}.png"),
+                           (window.rect[0], min(window.rect[1], window.chain["rect"][1]),
+                            window.chain["rect"][2], max(window.rect[3], window.chain["rect"][3])))
+        with open(settings) as f:
+            check("irlen=4,6,8" in f.read(), f"the IR lengths typed were not kept in {settings}")
+        escape(session, window, session.process)
+    print("chain: in both languages the menu's scan listed sim:chain's three devices; the lengths typed, device 2 "
+          "picked, SEND-IR and SEND-DR showed its IR capture 6'h01 and IDCODE 32'h35678043, every clock recorded")
+
+
 CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": case_error,
          "screens": case_screens, "inpout": case_inpout, "inpout-refused": case_inpout_refused,
          "inpout-planted": case_inpout_planted, "package": case_package, "burst": case_burst,
@@ -1698,7 +1832,7 @@ CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": c
          "numlock-keys": case_numlock_keys, "kept-choice": case_kept_choice,
          "context-menu": case_context_menu, "ftdi-refused": case_ftdi_refused, "focus": case_focus,
          "pixels": case_pixels, "session": case_session, "send": case_send, "cable-list": case_cable_list,
-         "step-keys": case_step_keys, "dpi": case_dpi, "verilator": case_verilator}
+         "step-keys": case_step_keys, "dpi": case_dpi, "verilator": case_verilator, "chain": case_chain}
 
 
 def main():

@@ -14,6 +14,10 @@
 //   boxbutton <box> <id> <left> <top> <right> <bottom>    (each button of a box above)
 //   title <text>                                         (the main window's caption)
 //   menu <open> <left> <top> <right> <bottom>             (a popup menu open on the screen)
+//   chain <visible> <left> <top> <right> <bottom> <picked line> <line height> (the chain window, or "chain none")
+//   chaincontrol <id> <left> <top> <right> <bottom>      (Scan, the IR lengths field, the list)
+//   chaintext <id> <text>                                (the IR lengths field, the scan's message)
+//   chainitem <text>                                     (each line of the device list, tabs as |)
 // With "save-trace" it first chooses "Save trace..." from the system menu. With "repaint-list" it first has the history list painted afresh. With "about" it first asks the main window for its About box (as the system menu does); with
 // "close-error", "close-about" or "close-send" it first presses OK in that box (both SEND boxes).
 #include <windows.h>
@@ -134,6 +138,46 @@ void PrintBox(const char* name, const Wide& caption)
            static_cast<long>(rect.top), static_cast<long>(rect.right), static_cast<long>(rect.bottom), texts.c_str());
 }
 
+void PrintChain()
+{
+    const std::vector<HWND> found = TopLevel(FromUtf8("チェーン") + Wide(1, '\n') + FromUtf8("Chain"));
+    if (found.empty())
+    {
+        printf("chain none\n");
+        return;
+    }
+    HWND hChain = found[0];
+    HWND hList = ::GetDlgItem(hChain, 1052);
+    RECT rect;
+    ::GetWindowRect(hChain, &rect);
+    printf("chain %d %ld %ld %ld %ld %ld %ld\n", ::IsWindowVisible(hChain) ? 1 : 0, static_cast<long>(rect.left),
+           static_cast<long>(rect.top), static_cast<long>(rect.right), static_cast<long>(rect.bottom),
+           static_cast<long>(::SendMessageW(hList, LB_GETCURSEL, 0, 0)),
+           static_cast<long>(::SendMessageW(hList, LB_GETITEMHEIGHT, 0, 0)));
+    for (int nID : {1050, 1051, 1052})
+    {
+        ::GetWindowRect(::GetDlgItem(hChain, nID), &rect);
+        printf("chaincontrol %d %ld %ld %ld %ld\n", nID, static_cast<long>(rect.left), static_cast<long>(rect.top),
+               static_cast<long>(rect.right), static_cast<long>(rect.bottom));
+    }
+    for (int nID : {1051, 1053})
+    {
+        WCHAR text[2048] = {};
+        ::SendMessageW(::GetDlgItem(hChain, nID), WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text));
+        printf("chaintext %d %s\n", nID, Utf8(text).c_str());
+    }
+    const LRESULT nItems = ::SendMessageW(hList, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < nItems; ++i)
+    {
+        WCHAR text[512] = {};
+        if (::SendMessageW(hList, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0) < 512)
+            ::SendMessageW(hList, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+        std::string line = Utf8(text);
+        std::replace(line.begin(), line.end(), '\t', '|');
+        printf("chainitem %s\n", line.c_str());
+    }
+}
+
 void PressOk(const Wide& caption)
 {
     for (HWND hBox : TopLevel(caption))
@@ -180,6 +224,7 @@ int main(int argc, char** argv)
            static_cast<long>(menuRect.top), static_cast<long>(menuRect.right), static_cast<long>(menuRect.bottom));
     PrintBox("send-dr", FromUtf8("SEND-DR"));
     PrintBox("send-ir", FromUtf8("SEND-IR"));
+    PrintChain();
 
     // Found shown or not: a window that holds its painting reads as hidden for that moment.
     HWND hDlg = ::FindWindowA(nullptr, "MORVA");

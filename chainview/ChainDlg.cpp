@@ -1,0 +1,213 @@
+#include "ChainDlg.h"
+
+#include <iterator>
+#include <vector>
+
+#include "../platform/codepage.h"
+#include "../platform/profile.h"
+#include "../res/texts.h"
+
+namespace {
+
+// Where each column of a device's line starts, in dialog units from the list's left edge; the
+// template's column headings stand over them.
+const int COLUMN_STOPS[] = {14, 32, 88, 218, 256};
+// A maker's name longer than its column is cut here, so that the part and version keep theirs.
+const size_t MAKER_COLUMN_CHARS = 30;
+const size_t IRLEN_TEXT_LIMIT = 512;
+
+void AddLine(HWND hList, const std::string& text)
+{
+    if (UsesWideWindows())
+    {
+        const CWideText wide = WideFromCodePage932(text.c_str());
+        ::SendMessageW(hList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+    }
+    else
+    {
+        ::SendMessageA(hList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+}
+
+std::string DeviceLine(size_t nNumber, const ChainDevice& device)
+{
+    ChainDeviceColumns row = ChainDeviceRow(nNumber, device);
+    if (row.strMaker.size() > MAKER_COLUMN_CHARS)
+        row.strMaker = row.strMaker.substr(0, MAKER_COLUMN_CHARS - 3) + "...";
+    return row.strNumber + "\t" + row.strIrLength + "\t" + row.strIdcode + "\t" + row.strMaker + "\t" + row.strPart +
+           "\t" + row.strVersion;
+}
+
+std::string FieldText(HWND hWnd)
+{
+    char text[IRLEN_TEXT_LIMIT];
+    ::GetWindowTextA(hWnd, text, static_cast<int>(sizeof(text)));
+    return text;
+}
+
+} // namespace
+
+const AFX_MSGMAP_ENTRY CChainDlg::s_messageEntries[] = {
+    CommandEntry<&CChainDlg::OnScan>(BN_CLICKED, IDC_CHAIN_SCAN),
+    CommandEntry<&CChainDlg::OnDevicePicked>(LBN_SELCHANGE, IDC_CHAIN_LIST),
+};
+
+const AFX_MSGMAP CChainDlg::s_messageMap = {&CDialog::s_messageMap, s_messageEntries, std::size(s_messageEntries)};
+
+BOOL CChainDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    ::SendDlgItemMessageA(m_hWnd, IDC_CHAIN_LIST, LB_SETTABSTOPS, std::size(COLUMN_STOPS),
+                          reinterpret_cast<LPARAM>(COLUMN_STOPS));
+    if (!m_strSettingsPath.empty())
+        ReadProfileValue(m_strSettingsPath, "chain", "irlen", IRLEN_TEXT_LIMIT, m_strKeptIrLengths);
+    ::SetDlgItemTextA(m_hWnd, IDC_CHAIN_IRLEN, m_strKeptIrLengths.c_str());
+    ShowDevices("");
+    return TRUE;
+}
+
+void CChainDlg::ScanBeside(CWnd& owner)
+{
+    if (m_target.IsBusy())
+        return;
+    if (m_hWnd == nullptr)
+    {
+        if (Create(&owner) == FALSE)
+            return;
+        // To the right of the main window, or as far right as the screen lets it be.
+        RECT main, own;
+        ::GetWindowRect(owner.m_hWnd, &main);
+        ::GetWindowRect(m_hWnd, &own);
+        const int nWidth = own.right - own.left;
+        int x = main.right + 4;
+        if (x + nWidth > ::GetSystemMetrics(SM_CXSCREEN))
+            x = ::GetSystemMetrics(SM_CXSCREEN) - nWidth;
+        ::SetWindowPos(m_hWnd, nullptr, x < 0 ? 0 : x, main.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    ShowWindow(SW_SHOWNA);
+    Scan();
+}
+
+void CChainDlg::Forget()
+{
+    m_scan = ChainScan();
+    m_bFound = false;
+    PickWholeChain();
+    if (m_hWnd != nullptr)
+        ShowDevices("");
+}
+
+size_t CChainDlg::Picked() const
+{
+    if (m_hWnd == nullptr)
+        return 0;
+    const LRESULT nLine = ::SendDlgItemMessageA(m_hWnd, IDC_CHAIN_LIST, LB_GETCURSEL, 0, 0);
+    return nLine == LB_ERR ? 0 : static_cast<size_t>(nLine);
+}
+
+void CChainDlg::OnCancel()
+{
+    PickWholeChain();
+    ShowWindow(SW_HIDE);
+}
+
+void CChainDlg::OnScan()
+{
+    if (!m_target.IsBusy())
+        Scan();
+}
+
+void CChainDlg::OnDevicePicked()
+{
+    const size_t nDevice = Picked();
+    if (m_target.IsBusy() || nDevice == 0 || !m_bFound)
+    {
+        PickWholeChain();
+        return;
+    }
+    if (!m_scan.strProblem.empty())
+    {
+        PickWholeChain();
+        const std::string strText =
+            "Device " + std::to_string(nDevice) + " cannot be spoken to alone. " + m_scan.strProblem;
+        MessageBoxCp932(m_hWnd, strText.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
+        return;
+    }
+    m_pAddress.reset(new CChainAddress(m_scan.devices, nDevice));
+    m_target.SpeakTo(m_pAddress.get());
+}
+
+void CChainDlg::Scan()
+{
+    const std::string strLengths = FieldText(::GetDlgItem(m_hWnd, IDC_CHAIN_IRLEN));
+    std::vector<int> lengths;
+    std::string strError;
+    if (!strLengths.empty() && !ParseIrLengths(strLengths, lengths, strError))
+    {
+        strError = "IR lengths " + strLengths + ": " + strError;
+        MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
+        return;
+    }
+    // The lengths given are kept for the next start, and for --scan; where they cannot be, the
+    // scan uses them all the same, and that is said once.
+    if (!m_strSettingsPath.empty() && strLengths != m_strKeptIrLengths)
+    {
+        if (WriteProfileValue(m_strSettingsPath, "chain", "irlen", strLengths, strError))
+            m_strKeptIrLengths = strLengths;
+        else if (!m_bKeepFailureShown)
+        {
+            m_bKeepFailureShown = true;
+            strError += "\n\nThe IR lengths are used until MORVA closes, but not for its next start.";
+            MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONEXCLAMATION);
+        }
+    }
+
+    PickWholeChain();
+    m_bFound = false;
+    m_scan = ChainScan();
+    // The scan's thousands of clocks are one command: no pause before each, as for a value.
+    const bool bPaced = m_tap.IsPaced();
+    m_tap.SetPaced(false);
+    m_target.HoldDisplay();
+    const ScanEnd end = ScanChain(m_tap, lengths, m_scan);
+    m_target.ShowDisplay();
+    m_tap.SetPaced(bPaced);
+    if (end == ScanEnd::Lost)
+    {
+        m_scan = ChainScan();
+        ShowDevices("The cable stopped answering while the chain was scanned.");
+        return;
+    }
+    m_bFound = end == ScanEnd::Done;
+    std::string strProblem = m_scan.strProblem;
+    for (const ChainDevice& device : m_scan.devices)
+    {
+        if (device.nIrLength == 0)
+        {
+            strProblem += " Here: type them into the IR lengths field and scan again.";
+            break;
+        }
+    }
+    ShowDevices(strProblem);
+}
+
+void CChainDlg::ShowDevices(const std::string& strProblem)
+{
+    const HWND hList = ::GetDlgItem(m_hWnd, IDC_CHAIN_LIST);
+    ::SendMessageA(hList, LB_RESETCONTENT, 0, 0);
+    AddLine(hList, LoadText(IDS_WHOLE_CHAIN));
+    for (size_t i = 0; i < m_scan.devices.size(); ++i)
+        AddLine(hList, DeviceLine(i + 1, m_scan.devices[i]));
+    ::SendMessageA(hList, LB_SETCURSEL, 0, 0);
+    ::SetDlgItemTextA(m_hWnd, IDC_CHAIN_PROBLEM, strProblem.c_str());
+}
+
+void CChainDlg::PickWholeChain()
+{
+    if (m_hWnd != nullptr)
+        ::SendDlgItemMessageA(m_hWnd, IDC_CHAIN_LIST, LB_SETCURSEL, 0, 0);
+    if (m_pAddress == nullptr)
+        return;
+    m_target.SpeakTo(nullptr);
+    m_pAddress.reset();
+}

@@ -1,0 +1,70 @@
+// The chain window: the devices a scan found, from the cable's TDI (1) to its TDO, and the one
+// device that SEND-IR and SEND-DR speak to, or the whole chain.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "../chain/ChainScan.h"
+#include "../engine/TapEngine.h"
+#include "../platform/wnd.h"
+#include "../res/resource.h"
+
+class CChainDlg : public CDialog
+{
+public:
+    enum { IDD = IDD_CHAIN };
+
+    // What the scan and a pick ask of the main window.
+    class ITarget
+    {
+    public:
+        virtual ~ITarget() {}
+        // A SEND runs: no scan, no other device meanwhile.
+        virtual bool IsBusy() = 0;
+        // The scan's clocks are shown once, at its end.
+        virtual void HoldDisplay() = 0;
+        virtual void ShowDisplay() = 0;
+        // The device the values go to from now on; null: the whole chain.
+        virtual void SpeakTo(CChainAddress* pAddress) = 0;
+    };
+
+    CChainDlg(CTapEngine& tap, ITarget& target) : CDialog(IDD), m_tap(tap), m_target(target) {}
+
+    // The settings file whose [chain] irlen= the IR lengths field starts with and keeps.
+    void SetSettingsPath(const std::string& strPath) { m_strSettingsPath = strPath; }
+    // Opens the window beside owner (made the first time) and scans the chain.
+    void ScanBeside(CWnd& owner);
+    // The cable was switched: the chain found is no longer there.
+    void Forget();
+    // Which line of the list is picked: 0 the whole chain, N device N.
+    size_t Picked() const;
+    const ChainScan& Found() const { return m_scan; }
+
+private:
+    const AFX_MSGMAP* GetMessageMap() const override { return &s_messageMap; }
+    BOOL OnInitDialog() override;
+    // Escape or the close box: the window hides and the values go to the whole chain again.
+    void OnCancel() override;
+    void OnOK() override {}
+
+    // Message map handlers, in the order of the map.
+    void OnScan();
+    void OnDevicePicked();
+
+    void Scan();
+    void ShowDevices(const std::string& strProblem);
+    void PickWholeChain();
+
+    static const AFX_MSGMAP_ENTRY s_messageEntries[];
+    static const AFX_MSGMAP s_messageMap;
+
+    CTapEngine& m_tap;
+    ITarget& m_target;
+    std::string m_strSettingsPath;
+    std::string m_strKeptIrLengths;  // the [chain] irlen= text read or written last
+    ChainScan m_scan;
+    bool m_bFound = false;  // m_scan lists devices, each of which can be picked
+    std::unique_ptr<CChainAddress> m_pAddress;
+    bool m_bKeepFailureShown = false;  // a failed write of the IR lengths was said
+};

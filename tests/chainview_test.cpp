@@ -1,0 +1,158 @@
+// The chain window over the simulated chain: the scan from the window's menu, a device picked,
+// its share of the bits in the value display, and what cannot be asked of it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cable/cable.h"
+#include "dialog_runner.h"
+#include "ports/sim_port.h"
+
+namespace {
+
+class ChainWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_pBefore = SetCablePort(&SimulatedChainPort());
+        CableOn();
+    }
+    void TearDown() override
+    {
+        CableOff();
+        SetCablePort(m_pBefore);
+    }
+
+    CCountedWaits m_waits;
+    CPort* m_pBefore = nullptr;
+};
+
+HWND ChainWindow()
+{
+    return ::FindWindowA(nullptr, "Chain");
+}
+
+std::vector<std::string> ChainLines()
+{
+    std::vector<std::string> lines;
+    const HWND hList = ::GetDlgItem(ChainWindow(), IDC_CHAIN_LIST);
+    for (LRESULT i = 0; i < ::SendMessageA(hList, LB_GETCOUNT, 0, 0); ++i)
+    {
+        char text[256] = {};
+        ::SendMessageA(hList, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+        lines.push_back(text);
+    }
+    return lines;
+}
+
+void ScanWith(const char* pszIrLengths)
+{
+    ::SetDlgItemTextA(ChainWindow(), IDC_CHAIN_IRLEN, pszIrLengths);
+    ::SendMessageA(ChainWindow(), WM_COMMAND, MAKEWPARAM(IDC_CHAIN_SCAN, BN_CLICKED), 0);
+}
+
+// A line of the list clicked, as the list tells of it.
+void Pick(size_t nLine)
+{
+    const HWND hList = ::GetDlgItem(ChainWindow(), IDC_CHAIN_LIST);
+    ::SendMessageA(hList, LB_SETCURSEL, nLine, 0);
+    ::SendMessageA(ChainWindow(), WM_COMMAND, MAKEWPARAM(IDC_CHAIN_LIST, LBN_SELCHANGE), reinterpret_cast<LPARAM>(hList));
+}
+
+size_t Picked()
+{
+    return static_cast<size_t>(::SendDlgItemMessageA(ChainWindow(), IDC_CHAIN_LIST, LB_GETCURSEL, 0, 0));
+}
+
+std::string Display(CStepperDlg& dlg)
+{
+    return WindowText(Item<CEdit>(dlg, IDC_VALUE_EDIT).m_hWnd);
+}
+
+} // namespace
+
+TEST_F(ChainWindowTest, TheMenuScansAndTheListNamesEachDeviceFromTdi)
+{
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        dlg.SendMessage(WM_SYSCOMMAND, IDM_SCANCHAIN, 0);
+        ASSERT_NE(nullptr, ChainWindow());
+        EXPECT_NE(FALSE, ::IsWindowVisible(ChainWindow()));
+        EXPECT_EQ(STATE_RUN_TEST_IDLE, dlg.Tap().State());
+        EXPECT_EQ(0, m_waits.Count()) << "the scan's clocks wait for nothing";
+        EXPECT_EQ((std::vector<std::string>{"Whole chain", "1\t?\t0x1ABCD093\tXilinx\t0xABCD\t1",
+                                            "2\t?\t0x35678043\tLattice Semi.\t0x5678\t3", "3\t?\tnone\t\t\t"}),
+                  ChainLines());
+        EXPECT_NE(std::string::npos, WindowText(::GetDlgItem(ChainWindow(), IDC_CHAIN_PROBLEM)).find("irlen=4,6,8"));
+
+        // Without every length no device can be spoken to alone: said, and the whole chain stays.
+        {
+            CBoxAnswerer answerer(dlg);
+            Pick(2);
+        }
+        ASSERT_EQ(1u, AnsweredBoxes().size());
+        EXPECT_EQ(0u, AnsweredBoxes()[0].strText.find("Device 2 cannot be spoken to alone."));
+        EXPECT_EQ(0u, Picked());
+
+        ScanWith("4,6,8");
+        EXPECT_EQ("2\t6\t0x35678043\tLattice Semi.\t0x5678\t3", ChainLines().at(2));
+        EXPECT_EQ("", WindowText(::GetDlgItem(ChainWindow(), IDC_CHAIN_PROBLEM)));
+    });
+}
+
+TEST_F(ChainWindowTest, APickedDeviceGetsItsOwnBitsByClicksAndBySend)
+{
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        dlg.SendMessage(WM_SYSCOMMAND, IDM_SCANCHAIN, 0);
+        ScanWith("4,6,8");
+        Pick(2);
+        ASSERT_EQ(2u, Picked());
+
+        // By hand after the scan's reset: device 3's BYPASS bit, then device 2's IDCODE, then
+        // device 1's; the display shows device 2's 32 bits alone.
+        for (UINT nID : {IDC_SELECT_DR, IDC_CAPTURE_DR, IDC_SHIFT_DR})
+            Click(dlg, nID);
+        for (int i = 0; i < 64; ++i)
+            Click(dlg, IDC_SHIFT_DR);
+        Click(dlg, IDC_EXIT1_DR);
+        EXPECT_EQ("32'h35678043", Display(dlg));
+        EXPECT_EQ("65'h03579A1266ACF0086", dlg.Tap().ValueOut()) << "the engine keeps the whole chain's bits";
+        Click(dlg, IDC_UPDATE_DR);
+        Click(dlg, IDC_RUN_TEST_IDLE);
+
+        // An instruction as long as another device's IR is refused before any clock.
+        const size_t nBefore = dlg.Tap().Session().Count();
+        {
+            CBoxAnswerer answerer(dlg);
+            SendValue(dlg, IDC_IR_VALUE, "4'h2");
+        }
+        ASSERT_EQ(1u, AnsweredBoxes().size());
+        EXPECT_EQ("Device 2's IR is 6 bits long; the instruction given has 4.", AnsweredBoxes()[0].strText);
+        EXPECT_EQ(nBefore, dlg.Tap().Session().Count());
+
+        SendValue(dlg, IDC_IR_VALUE, "6'h02");
+        EXPECT_EQ("6'h01", Display(dlg));
+        EXPECT_EQ(0x2u, SimulatedChainBoard().Instruction(1));
+        EXPECT_EQ(0xFFu, SimulatedChainBoard().Instruction(2)) << "the others in BYPASS";
+        SendValue(dlg, IDC_DR_VALUE, "32'h0");
+        EXPECT_EQ("32'h35678043", Display(dlg));
+        EXPECT_EQ(3u + 34u + 2u, dlg.Tap().Session().Count() - nBefore - 24u) << "one BYPASS bit each for the others";
+
+        // After a reset device 1 shows its IDCODE again: 32 bits of padding on the TDI side.
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        Click(dlg, IDC_RUN_TEST_IDLE);
+        const size_t nReset = dlg.Tap().Session().Count();
+        SendValue(dlg, IDC_DR_VALUE, "32'h0");
+        EXPECT_EQ(3u + 65u + 2u, dlg.Tap().Session().Count() - nReset);
+        EXPECT_EQ("32'h35678043", Display(dlg));
+
+        // Closed, the window leaves the values to the whole chain.
+        ::SendMessageA(ChainWindow(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        EXPECT_EQ(FALSE, ::IsWindowVisible(ChainWindow()));
+        SendValue(dlg, IDC_DR_VALUE, "32'h0");
+        EXPECT_EQ("32'h6ACF0086", Display(dlg)) << "device 3's BYPASS bit first, then device 2's IDCODE";
+    });
+}
