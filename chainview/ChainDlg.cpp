@@ -107,6 +107,9 @@ size_t CChainDlg::Picked() const
 
 void CChainDlg::OnCancel()
 {
+    // The running SEND keeps the device it was started for.
+    if (m_target.IsBusy())
+        return;
     PickWholeChain();
     ShowWindow(SW_HIDE);
 }
@@ -120,7 +123,14 @@ void CChainDlg::OnScan()
 void CChainDlg::OnDevicePicked()
 {
     const size_t nDevice = Picked();
-    if (m_target.IsBusy() || nDevice == 0 || !m_bFound)
+    if (m_target.IsBusy())
+    {
+        // The running SEND keeps the device it was started for, and the list shows it.
+        const size_t nSpoken = m_pAddress != nullptr ? m_pAddress->Device() : 0;
+        ::SendDlgItemMessageA(m_hWnd, IDC_CHAIN_LIST, LB_SETCURSEL, nSpoken, 0);
+        return;
+    }
+    if (nDevice == 0 || !m_bFound)
     {
         PickWholeChain();
         return;

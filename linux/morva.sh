@@ -22,8 +22,9 @@ if [ ! -x "$loader" ]; then
     echo "morva: Wine's 64-bit loader $loader is missing; install the package wine64" >&2
     exit 1
 fi
-prefix=${MORVA_WINEPREFIX:-${XDG_DATA_HOME:-$HOME/.local/share}/morva/wine}
-export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 . "$settings/wine-prefix.sh"
-morva_prepare_prefix "$loader" "$prefix" "$settings/wine-fonts.reg"
+morva_choose_prefix "${MORVA_WINEPREFIX:-${XDG_DATA_HOME:-$HOME/.local/share}/morva/wine}" "$settings"
+prefix=$morva_prefix
+export WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+morva_prepare_prefix "$loader" "$prefix" "$morva_fonts"
 exec "$loader" "$program/morva.exe.so" "$@"

@@ -25,6 +25,20 @@ morva_prepare_prefix() {
     ) 9>"$_prefix.lock"
 }
 
+# The prefix and font settings for the locale MORVA runs in, as morva_prefix and morva_fonts.
+# Under a Japanese locale the messages are shown in the IPA face, as a Japanese Windows shows
+# them; under any other in a Latin face (Liberation Sans for Wine's Tahoma, which Debian's Wine
+# does not find) linked to the IPA faces for Japanese glyphs, whose backslash and tilde are
+# themselves, not a yen sign and an overline. Each setting has a prefix of its own, the Japanese
+# one beside the other as PREFIX-ja: one prefix with both gave the Japanese boxes either face.
+# Usage: morva_choose_prefix PREFIX SETTINGS_FOLDER
+morva_choose_prefix() {
+    case "${LC_ALL:-${LC_MESSAGES:-${LANG:-}}}" in
+        ja*) morva_prefix=$1-ja morva_fonts=$2/wine-fonts.reg ;;
+        *) morva_prefix=$1 morva_fonts=$2/wine-fonts-latin.reg ;;
+    esac
+}
+
 # Gives a prepared prefix a screen of the given dots per inch (Wine's LogPixels), once.
 # Usage: morva_set_dpi LOADER PREFIX DPI
 morva_set_dpi() {

@@ -12,10 +12,12 @@ shift
 [ -z "${MORVA_LOGPIXELS:-}" ] || prefix=$prefix-dpi$MORVA_LOGPIXELS
 # wine64-run.sh sets the 64-bit loader and prefix for the Linux program.
 loader=${MORVA_WINE_LOADER:-wine}
-export WINEPREFIX="$prefix" WINEARCH=${MORVA_WINEARCH:-win32} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-prefix.sh"
-morva_prepare_prefix "$loader" "$prefix" "$here/wine-fonts.reg"
+morva_choose_prefix "$prefix" "$here"
+prefix=$morva_prefix
+export WINEPREFIX="$prefix" WINEARCH=${MORVA_WINEARCH:-win32} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+morva_prepare_prefix "$loader" "$prefix" "$morva_fonts"
 [ -z "${MORVA_LOGPIXELS:-}" ] || morva_set_dpi "$loader" "$prefix" "$MORVA_LOGPIXELS"
 # Keep one wineserver for the whole run instead of starting one per program.
 wineserver -p30 >/dev/null 2>&1 || true

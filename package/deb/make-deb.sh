@@ -24,6 +24,7 @@ install -D -m 0644 "$program" "$root/usr/lib/morva/morva.exe.so"
 strip --strip-unneeded --remove-section=.comment --remove-section=.note "$root/usr/lib/morva/morva.exe.so"
 install -D -m 0644 "$top/scripts/wine-prefix.sh" "$root/usr/share/morva/wine-prefix.sh"
 install -D -m 0644 "$top/scripts/wine-fonts.reg" "$root/usr/share/morva/wine-fonts.reg"
+install -D -m 0644 "$top/scripts/wine-fonts-latin.reg" "$root/usr/share/morva/wine-fonts-latin.reg"
 install -D -m 0644 "$here/morva.desktop" "$root/usr/share/applications/morva.desktop"
 for size in 16 24 32 48 64 128 256; do
     icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/morva.png
@@ -38,9 +39,9 @@ sed "s/@VERSION@/$version/g" "$here/morva.1" | gzip -9n >"$root/usr/share/man/ma
 install -m 0644 "$here/copyright" "$root/usr/share/doc/morva/copyright"
 # The user's guide with its pictures, and the Verilator example to copy.
 install -m 0644 "$top/docs/guide.md" "$top/docs/window.png" "$top/docs/cable-list.png" \
-    "$top/docs/no-cable.png" "$root/usr/share/doc/morva/"
+    "$top/docs/no-cable.png" "$top/docs/chain-window.png" "$top/docs/chain-window-ja.png" "$root/usr/share/doc/morva/"
 install -D -m 0644 -t "$root/usr/share/doc/morva/examples/verilator-tap" "$top/examples/verilator-tap/Makefile" \
-    "$top/examples/verilator-tap/tap.v" "$top/examples/verilator-tap/rbb_server.cpp"
+    "$top/examples/verilator-tap/tap.v" "$top/examples/verilator-tap/chain.v" "$top/examples/verilator-tap/rbb_server.cpp"
 sed "s/@VERSION@/$version/g" "$here/changelog" | gzip -9n >"$root/usr/share/doc/morva/changelog.gz"
 
 owner() {
@@ -55,7 +56,7 @@ for dll in $(strings -a "$program" | grep -ix '[a-z0-9_]*\.dll' | tr 'A-Z' 'a-z'
     [ -f "$wine_dlls/$dll" ] && packages="$packages $(owner "$wine_dlls/$dll")"
 done
 # The fonts the prefix's settings map the program's fonts to.
-for family in $(iconv -f UTF-16 -t UTF-8 "$top/scripts/wine-fonts.reg" | sed -n 's/^"[^"]*"="\([^"]*\)"\r\{0,1\}$/\1/p' |
+for family in $(cat "$top/scripts/wine-fonts.reg" "$top/scripts/wine-fonts-latin.reg" | iconv -f UTF-16 -t UTF-8 | sed -n 's/^"[^"]*"="\([^"]*\)"\r\{0,1\}$/\1/p' |
                 tr ' ' '_' | sort -u); do
     family=$(echo "$family" | tr '_' ' ')
     if [ "$(fc-match -f '%{family[0]}' "$family")" != "$family" ]; then

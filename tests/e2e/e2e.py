@@ -141,6 +141,7 @@ class Session:
         runner = "wine64-run.sh" if native else "wine-run.sh"
         self.wine = [os.path.join(source, "scripts", runner), self.prefix]
         self.process = None
+        self.env = None
         self.others = []
         self.last_click = (None, 0.0)
 
@@ -149,6 +150,8 @@ class Session:
             program, args = ("morva.exe", ["--cable", "sim"] + list(args)) if self.native else ("MORVASIM.EXE", args)
         # A session of its own, so that stopping ends Wine's process too, not only the wrapper.
         # No terminal, as from a desktop's menu: the Linux program says its errors in a box then.
+        # The probe looks in the prefix the program runs in, which the locale chooses.
+        self.env = env
         process = subprocess.Popen(self.wine + [os.path.join(self.build, program)] + list(args), env=env, cwd=cwd,
                                    stdin=subprocess.DEVNULL, stdout=stdout, stderr=subprocess.DEVNULL,
                                    start_new_session=True)
@@ -190,7 +193,7 @@ class Session:
 
     def probe(self, action="", timeout=60):
         out = subprocess.run(self.wine + [os.path.join(self.build, "tests", "e2e_probe.exe")] + ([action] if action else []),
-                             capture_output=True, timeout=timeout).stdout.decode("utf-8", "replace")
+                             capture_output=True, timeout=timeout, env=self.env).stdout.decode("utf-8", "replace")
         return Window(out)
 
     def click(self, window, ident, double=False, hold=None):
@@ -494,7 +497,11 @@ def case_screens(session, build):
     for shot in ("main", "about", "cable-error", "ftdi-error"):
         check(same_picture(os.path.join(folder, f"ja-{shot}.png"), os.path.join(reference, f"ja-{shot}.png")),
               f"the Japanese {shot} differs from tests/e2e/reference/ja-{shot}.png")
-    print(f"screens: saved in {folder}; the Japanese main window, About box and cable messages as they were")
+    # An English message's backslashes are backslashes, in a Latin face: no yen signs.
+    check(same_picture(os.path.join(folder, "default-ftdi-error.png"), os.path.join(reference, "en-ftdi-error.png")),
+          "the English FTDI message differs from tests/e2e/reference/en-ftdi-error.png")
+    print(f"screens: saved in {folder}; the Japanese main window, About box and cable messages as they were; the "
+          f"English message's backslashes as in its reference")
 
 
 def case_dpi(session, build):
@@ -512,7 +519,10 @@ def case_dpi(session, build):
                 os.environ.pop("MORVA_LOGPIXELS", None)
             else:
                 os.environ["MORVA_LOGPIXELS"] = str(dpi)
-            session.probe(timeout=600)  # a new prefix is made on first use
+            for _, _, overrides in LOCALES:
+                # A new prefix is made on first use, one for each language.
+                session.env = locale_env(overrides)
+                session.probe(timeout=600)
             for name, _, overrides in LOCALES:
                 window = start_in_shift_dr(session, locale_env(overrides))
                 screen = subprocess.run(["xdotool", "getdisplaygeometry"], capture_output=True, text=True).stdout.split()
@@ -595,6 +605,7 @@ def program_folder(build, standin=None):
 
 def expect_refusal(session, folder, env, cwd=None):
     """The error box, no main window, then the end."""
+    session.env = env
     process = subprocess.Popen(session.wine + [os.path.join(folder, "MORVA.EXE")], env=env, cwd=cwd,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
     session.others.append(process)
@@ -610,7 +621,9 @@ def case_inpout(session, build):
     mouse give the library exactly the bytes the cable driver prescribes."""
     folder = program_folder(build, "whole")
     log = os.path.join(folder, "standin.log")
-    process = subprocess.Popen(session.wine + [os.path.join(folder, "MORVA.EXE")], env=standin_env(log),
+    env = standin_env(log)
+    session.env = env
+    process = subprocess.Popen(session.wine + [os.path.join(folder, "MORVA.EXE")], env=env,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
     session.others.append(process)
     window = session.wait_until(lambda w: w.visible, "the main window")
@@ -657,6 +670,7 @@ def case_inpout_planted(session, build):
 
 def start_in(session, folder, args=(), env=None, cwd=None):
     """MORVA.EXE from its folder; returns the process and, once its window shows, the window."""
+    session.env = env
     process = subprocess.Popen(session.wine + [os.path.join(folder, "MORVA.EXE")] + list(args), env=env, cwd=cwd,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
     session.others.append(process)
@@ -1293,6 +1307,7 @@ def case_package(session, build):
     with open(os.path.join(folder, "MORVA.TXT"), "rb") as guide:
         text = guide.read()
     check(b"0x14D5654B" in text and b"inpout32.dll" in text and b"GIVEIO" in text, "the guide lacks a topic")
+    session.env = None
     process = subprocess.Popen(session.wine + [os.path.join(folder, "MORVASIM.EXE")], cwd=folder,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
     session.others.append(process)
@@ -1431,6 +1446,10 @@ def case_native(session, build, windows_build):
         session.screenshot(os.path.join(screens, shot), window.boxes["error"]["rect"])
         session.probe("close-error")
         check(ended(process, 30), f"morva {args} did not end after its error box")
+    # An English message's tilde is a tilde, in a Latin face: no overline.
+    reference = os.path.join(os.path.dirname(os.path.abspath(__file__)), "reference", "en-linux-tilde-error.png")
+    check(same_picture(os.path.join(screens, "linux-tilde-error.png"), reference),
+          "the English message with ~ differs from tests/e2e/reference/en-linux-tilde-error.png")
     print(f"native: the walk checked after every click; after {len(clicks)} clicks the window equals MORVASIM.EXE's "
           f"pixel for pixel; {len(refusals)} refused cable choices said what to give")
 

@@ -20,11 +20,12 @@ from e2e import Failure, check  # noqa: E402
 
 ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 FILES = {"usr/bin/morva", "usr/lib/morva/morva.exe.so", "usr/share/morva/wine-prefix.sh",
-         "usr/share/morva/wine-fonts.reg", "usr/share/applications/morva.desktop",
+         "usr/share/morva/wine-fonts.reg", "usr/share/morva/wine-fonts-latin.reg", "usr/share/applications/morva.desktop",
          "usr/lib/udev/rules.d/60-morva-ftdi.rules", "usr/share/man/man1/morva.1.gz",
          "usr/share/doc/morva/copyright", "usr/share/doc/morva/changelog.gz", "usr/share/doc/morva/guide.md",
          "usr/share/doc/morva/window.png", "usr/share/doc/morva/cable-list.png",
-         "usr/share/doc/morva/no-cable.png",
+         "usr/share/doc/morva/no-cable.png", "usr/share/doc/morva/chain-window.png",
+         "usr/share/doc/morva/chain-window-ja.png", "usr/share/doc/morva/examples/verilator-tap/chain.v",
          "usr/share/doc/morva/examples/verilator-tap/Makefile", "usr/share/doc/morva/examples/verilator-tap/tap.v",
          "usr/share/doc/morva/examples/verilator-tap/rbb_server.cpp"} | {
     f"usr/share/icons/hicolor/{n}x{n}/apps/morva.png" for n in ICON_SIZES}
