@@ -306,9 +306,11 @@ LRESULT CALLBACK MessageFilter(int nCode, WPARAM wParam, LPARAM lParam)
     MSG* pMsg = reinterpret_cast<MSG*>(lParam);
     for (HWND hDialog : g_modelessDialogs)
     {
-        if (nCode == MSGF_DIALOGBOX && IsFor(hDialog, *pMsg) &&
-            (::IsWindowUnicode(hDialog) != FALSE ? ::IsDialogMessageW(hDialog, pMsg) : ::IsDialogMessageA(hDialog, pMsg)) !=
-                FALSE)
+        if (nCode != MSGF_DIALOGBOX || !IsFor(hDialog, *pMsg))
+            continue;
+        const BOOL bTaken =
+            ::IsWindowUnicode(hDialog) != FALSE ? ::IsDialogMessageW(hDialog, pMsg) : ::IsDialogMessageA(hDialog, pMsg);
+        if (bTaken != FALSE)
             return 1;
     }
     if (nCode == MSGF_DIALOGBOX && !g_modalDialogs.empty())
