@@ -29,9 +29,20 @@ protected:
     CPort* m_pBefore = nullptr;
 };
 
+BOOL CALLBACK FindChainWindow(HWND hWnd, LPARAM lParam)
+{
+    if (::GetDlgItem(hWnd, IDC_CHAIN_LIST) == nullptr)
+        return TRUE;
+    *reinterpret_cast<HWND*>(lParam) = hWnd;
+    return FALSE;
+}
+
+// This test's own chain window: tests running beside it in the same prefix have theirs.
 HWND ChainWindow()
 {
-    return ::FindWindowA(nullptr, "Chain");
+    HWND hChain = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &FindChainWindow, reinterpret_cast<LPARAM>(&hChain));
+    return hChain;
 }
 
 void ScanWith(const char* pszIrLengths)
