@@ -179,25 +179,35 @@ TEST(StartUpTest, SecondInstanceBringsTheFirstToTheFrontAndEnds)
     ::CloseHandle(hFirst);
 }
 
-TEST(SystemMenuTest, EndsWithASeparatorTheVersionEntryAndSaveTrace)
+TEST(SystemMenuTest, EndsWithASeparatorTheVersionEntrySaveTraceAndScanChain)
 {
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
         HMENU hMenu = ::GetSystemMenu(dlg.m_hWnd, FALSE);
         const int nItems = ::GetMenuItemCount(hMenu);
-        ASSERT_GE(nItems, 3);
+        ASSERT_GE(nItems, 4);
         MENUITEMINFOW separator = {};
         separator.cbSize = sizeof(separator);
         separator.fMask = MIIM_FTYPE;
-        ::GetMenuItemInfoW(hMenu, static_cast<UINT>(nItems - 3), TRUE, &separator);
+        ::GetMenuItemInfoW(hMenu, static_cast<UINT>(nItems - 4), TRUE, &separator);
         EXPECT_NE(0u, separator.fType & MFT_SEPARATOR);
-        EXPECT_EQ(0x0010u, ::GetMenuItemID(hMenu, nItems - 2));
-        wchar_t text[64] = {};
-        ::GetMenuStringW(hMenu, static_cast<UINT>(nItems - 2), text, 64, MF_BYPOSITION);
-        EXPECT_EQ(Text("ﾊﾞｰｼﾞｮﾝ情報(MORVA) (&A)...", "&About MORVA..."), std::wstring(text));
-        EXPECT_EQ(0x0020u, ::GetMenuItemID(hMenu, nItems - 1));
-        ::GetMenuStringW(hMenu, static_cast<UINT>(nItems - 1), text, 64, MF_BYPOSITION);
-        EXPECT_EQ(Text("ﾄﾚｰｽを保存(&S)...", "&Save trace..."), std::wstring(text));
+        const struct
+        {
+            UINT nID;
+            std::wstring text;
+        } entries[] = {
+            {0x0010u, Text("ﾊﾞｰｼﾞｮﾝ情報(MORVA) (&A)...", "&About MORVA...")},
+            {0x0020u, Text("ﾄﾚｰｽを保存(&S)...", "&Save trace...")},
+            {0x0030u, Text("チェーンをスキャン(&C)...", "S&can chain...")},
+        };
+        for (int i = 0; i < 3; ++i)
+        {
+            wchar_t text[64] = {};
+            const int nItem = nItems - 3 + i;
+            EXPECT_EQ(entries[i].nID, ::GetMenuItemID(hMenu, nItem));
+            ::GetMenuStringW(hMenu, static_cast<UINT>(nItem), text, 64, MF_BYPOSITION);
+            EXPECT_EQ(entries[i].text, std::wstring(text));
+        }
     });
 }
 

@@ -145,6 +145,14 @@ class Session:
         self.others = []
         self.last_click = (None, 0.0)
 
+    def prepare_prefixes(self):
+        """Each language's prefix made now, where making one may take a while: a program started
+        in a prefix still to be made would keep the test waiting for its window."""
+        for _, _, overrides in LOCALES:
+            self.env = locale_env(overrides)
+            self.probe(timeout=600)
+        self.env = None
+
     def launch(self, program=None, env=None, stdout=subprocess.DEVNULL, args=(), cwd=None):
         if program is None:
             program, args = ("morva.exe", ["--cable", "sim"] + list(args)) if self.native else ("MORVASIM.EXE", args)
@@ -468,6 +476,7 @@ def case_screens(session, build):
     folder = os.path.join(build, "screens")
     os.makedirs(folder, exist_ok=True)
     reference = os.path.join(os.path.dirname(os.path.abspath(__file__)), "reference")
+    session.prepare_prefixes()
     for name, language, overrides in LOCALES:
         env = locale_env(overrides)
         window = start_in_shift_dr(session, env)
@@ -755,8 +764,10 @@ def case_cable_choice(session, build):
 
 # --- FTDI cables through the stand-in D2XX library -------------------------------------------
 
-def system_folder(build):
-    return os.path.join(build, "wineprefix", "drive_c", "windows", "system32")
+def system_folders(build):
+    """The system folder of each prefix there is: one for each language, and for each DPI."""
+    import glob
+    return glob.glob(os.path.join(build, "wineprefix*", "drive_c", "windows", "system32"))
 
 
 class InstalledD2xx:
@@ -765,18 +776,20 @@ class InstalledD2xx:
 
     def __init__(self, build, variant):
         self.source = os.path.join(build, "tests", "standin", variant, "ftd2xx.dll") if variant else None
-        self.target = os.path.join(system_folder(build), "ftd2xx.dll")
+        self.targets = [os.path.join(folder, "ftd2xx.dll") for folder in system_folders(build)]
 
     def __enter__(self):
-        if self.source:
-            shutil.copy(self.source, self.target)
-        elif os.path.exists(self.target):
-            os.remove(self.target)
+        for target in self.targets:
+            if self.source:
+                shutil.copy(self.source, target)
+            elif os.path.exists(target):
+                os.remove(target)
         return self
 
     def __exit__(self, *args):
-        if os.path.exists(self.target):
-            os.remove(self.target)
+        for target in self.targets:
+            if os.path.exists(target):
+                os.remove(target)
 
 
 def ftdi_env(folder, plugged=True):
@@ -1558,6 +1571,7 @@ def case_context_menu(session, build):
     """Under a window manager, in both languages: a right click in the Linux program's window
     opens its own commands; "Save trace..." saves the session, "About" opens the About box."""
     folder = temporary_folder("morva-context-")
+    session.prepare_prefixes()
     with WindowManager():
         for name, language, overrides in LOCALES:
             env = locale_env(overrides)
@@ -1605,6 +1619,7 @@ def case_cable_list(session, build):
     devices, the cable the settings file names); a pick releases the cable in use and opens the
     new one with its state unknown; one that cannot be opened leaves the old in use; the choice
     is kept for the next start."""
+    session.prepare_prefixes()
     with InstalledD2xx(build, "whole"):
         folder = program_folder(build)
         env, log, plug = ftdi_env(folder)
@@ -1757,6 +1772,7 @@ def case_chain(session, build):
     three devices, lengths not told; the lengths typed and scanned again; device 2 picked in the
     list; SEND-IR 6'h02 and SEND-DR 32'h0 show its IR capture and IDCODE, with every clock in the
     history, the trace rows and the trace file."""
+    session.prepare_prefixes()
     for name, language, overrides in LOCALES:
         env = locale_env(overrides)
         if session.native:
@@ -1785,7 +1801,7 @@ def case_chain(session, build):
         check("irlen=4,6,8" in window.chain["texts"][1053], f"the scan says {window.chain['texts'][1053]!r}")
         # The scan's clocks are the command line's scan, clock for clock.
         subprocess.run(session.wine + [program, "--cable", "sim:chain", "--scan"] + cli, env=env, check=True,
-                       stdout=subprocess.DEVNULL)
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         check(vcd_changes(live) == vcd_changes(alone), "the window's scan differs from the command line's")
         check(window.last_line.endswith("-RTI"), f"the scan ended in {window.last_line}")
 
