@@ -283,6 +283,13 @@ ScanEnd ScanChain(CTapEngine& tap, const std::vector<int>& givenIrLengths, Chain
     return ScanEnd::Done;
 }
 
+std::string WhyNotAlone(size_t nDevice, const ChainScan& scan)
+{
+    if (scan.strProblem.empty())
+        return "";
+    return "Device " + std::to_string(nDevice) + " cannot be spoken to alone. " + scan.strProblem;
+}
+
 ChainDeviceColumns ChainDeviceRow(size_t nNumber, const ChainDevice& device)
 {
     ChainDeviceColumns row;

@@ -55,6 +55,10 @@ enum class ScanEnd
 // the user's, from the TDI side; empty when none were given.
 ScanEnd ScanChain(CTapEngine& tap, const std::vector<int>& givenIrLengths, ChainScan& scan);
 
+// Why device nDevice cannot be spoken to alone on this chain: a length the scan could not tell.
+// Empty when it can.
+std::string WhyNotAlone(size_t nDevice, const ChainScan& scan);
+
 // One device as --scan prints it:
 // "2  IR 6  IDCODE 0x14D5654B  Power-One  part 0x4D56  version 1", "IR ?", "IDCODE none".
 std::string FormatChainDevice(size_t nNumber, const ChainDevice& device);

@@ -91,7 +91,6 @@ void CChainDlg::ScanBeside(CWnd& owner)
 void CChainDlg::Forget()
 {
     m_scan = ChainScan();
-    m_bFound = false;
     PickWholeChain();
     if (m_hWnd != nullptr)
         ShowDevices("");
@@ -130,17 +129,16 @@ void CChainDlg::OnDevicePicked()
         ::SendDlgItemMessageA(m_hWnd, IDC_CHAIN_LIST, LB_SETCURSEL, nSpoken, 0);
         return;
     }
-    if (nDevice == 0 || !m_bFound)
+    if (nDevice == 0 || nDevice > m_scan.devices.size())
     {
         PickWholeChain();
         return;
     }
-    if (!m_scan.strProblem.empty())
+    const std::string strWhy = WhyNotAlone(nDevice, m_scan);
+    if (!strWhy.empty())
     {
         PickWholeChain();
-        const std::string strText =
-            "Device " + std::to_string(nDevice) + " cannot be spoken to alone. " + m_scan.strProblem;
-        MessageBoxCp932(m_hWnd, strText.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
+        MessageBoxCp932(m_hWnd, strWhy.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
         return;
     }
     m_pAddress.reset(new CChainAddress(m_scan.devices, nDevice));
@@ -173,7 +171,6 @@ void CChainDlg::Scan()
     }
 
     PickWholeChain();
-    m_bFound = false;
     m_scan = ChainScan();
     // The scan's thousands of clocks are one command: no pause before each, as for a value.
     const bool bPaced = m_tap.IsPaced();
@@ -188,7 +185,6 @@ void CChainDlg::Scan()
         ShowDevices("The cable stopped answering while the chain was scanned.");
         return;
     }
-    m_bFound = end == ScanEnd::Done;
     std::string strProblem = m_scan.strProblem;
     for (const ChainDevice& device : m_scan.devices)
     {

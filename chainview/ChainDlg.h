@@ -37,11 +37,10 @@ public:
     void ScanBeside(CWnd& owner);
     // The cable was switched: the chain found is no longer there.
     void Forget();
+private:
     // Which line of the list is picked: 0 the whole chain, N device N.
     size_t Picked() const;
-    const ChainScan& Found() const { return m_scan; }
 
-private:
     const AFX_MSGMAP* GetMessageMap() const override { return &s_messageMap; }
     BOOL OnInitDialog() override;
     // Escape or the close box: the window hides and the values go to the whole chain again.
@@ -64,7 +63,6 @@ private:
     std::string m_strSettingsPath;
     std::string m_strKeptIrLengths;  // the [chain] irlen= text read or written last
     ChainScan m_scan;
-    bool m_bFound = false;  // m_scan lists devices, each of which can be picked
     std::unique_ptr<CChainAddress> m_pAddress;
     bool m_bKeepFailureShown = false;  // a failed write of the IR lengths was said
 };

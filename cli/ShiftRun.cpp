@@ -77,7 +77,7 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
                         (scan.devices.size() == 1 ? "" : "s") + "; there is no device " + std::to_string(work.nDevice) +
                         ".";
         else if (work.nDevice > 0 && !scan.strProblem.empty())
-            strBroken = "Device " + std::to_string(work.nDevice) + " cannot be spoken to alone. " + scan.strProblem;
+            strBroken = WhyNotAlone(work.nDevice, scan);
         else if (!scan.strProblem.empty())
             say(scan.strProblem, true);
     }
