@@ -205,7 +205,7 @@ void CChainDlg::ShowDevices(const std::string& strProblem)
     for (size_t i = 0; i < m_scan.devices.size(); ++i)
         AddLine(hList, DeviceLine(i + 1, m_scan.devices[i]));
     ::SendMessageA(hList, LB_SETCURSEL, 0, 0);
-    ::SetDlgItemTextA(m_hWnd, IDC_CHAIN_PROBLEM, strProblem.c_str());
+    SetWindowTextCp932(::GetDlgItem(m_hWnd, IDC_CHAIN_PROBLEM), strProblem.c_str());
 }
 
 void CChainDlg::PickWholeChain()

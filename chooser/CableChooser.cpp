@@ -47,7 +47,7 @@ void CCableChooser::ShowNote()
 {
     // The title says when the cable in use is not the one the start asked for.
     const std::string strNote = m_pCables != nullptr ? m_pCables->Note() : std::string();
-    m_dialog.SetWindowText(strNote.empty() ? "MORVA" : ("MORVA - simulated board: " + strNote).c_str());
+    SetWindowTextCp932(m_dialog.m_hWnd, strNote.empty() ? "MORVA" : ("MORVA - simulated board: " + strNote).c_str());
 }
 
 void CCableChooser::OnDropped()

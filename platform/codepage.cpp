@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "language.h"
+
 namespace {
 
 const UINT CP_JAPANESE = 932;
@@ -38,6 +40,8 @@ std::string CodePage932FromWide(LPCWSTR psz)
 
 int MessageBoxCp932(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
+    const std::string text = InProgramLanguage(lpText);
+    lpText = text.c_str();
     if (!UsesWideWindows())
         return ::MessageBoxA(hWnd, lpText, lpCaption, uType);
     return ::MessageBoxW(hWnd, WideFromCodePage932(lpText).c_str(), WideFromCodePage932(lpCaption).c_str(),
@@ -46,6 +50,8 @@ int MessageBoxCp932(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 
 BOOL SetWindowTextCp932(HWND hWnd, LPCSTR lpText)
 {
+    const std::string text = InProgramLanguage(lpText);
+    lpText = text.c_str();
     if (!UsesWideWindows())
         return ::SetWindowTextA(hWnd, lpText);
     return ::SetWindowTextW(hWnd, WideFromCodePage932(lpText).c_str());

@@ -15,6 +15,7 @@ typedef std::basic_string<WCHAR> CWideText;
 CWideText WideFromCodePage932(LPCSTR psz);
 std::string CodePage932FromWide(LPCWSTR psz);
 
+// Both show a text the code built in English in the program's language (InProgramLanguage).
 int MessageBoxCp932(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 
 // A control's text in code page 932, shown as MessageBoxCp932 shows a message.

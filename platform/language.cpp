@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "catalog.h"
 #include "codepage.h"
 
 namespace {
@@ -31,6 +32,32 @@ HRSRC FindInLanguage(LPCSTR pszType, LPCSTR pszName)
     HMODULE hModule = ::GetModuleHandleA(nullptr);
     HRSRC hResource = ::FindResourceExA(hModule, pszType, pszName, ProgramLanguage());
     return hResource != nullptr ? hResource : ::FindResourceA(hModule, pszName, pszType);
+}
+
+std::string CodePage932FromUtf8(const std::string& utf8)
+{
+    const int nLength = ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+    if (nLength <= 0)
+        return std::string();
+    std::vector<WCHAR> wide(static_cast<size_t>(nLength));
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), nLength);
+    return CodePage932FromWide(wide.data());
+}
+
+CMessageCatalog ReadCatalog()
+{
+    CMessageCatalog catalog;
+    HRSRC hResource = ::FindResourceExA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(10),
+                                        "MESSAGES", ProgramLanguage());
+    HGLOBAL hData = hResource != nullptr ? ::LoadResource(::GetModuleHandleA(nullptr), hResource) : nullptr;
+    const char* pText = hData != nullptr ? static_cast<const char*>(::LockResource(hData)) : nullptr;
+    std::string strError;
+    // The catalog is checked by the tests; one that cannot be read leaves the messages English.
+    if (pText != nullptr &&
+        !catalog.Read(std::string(pText, ::SizeofResource(::GetModuleHandleA(nullptr), hResource)), strError,
+                      CodePage932FromUtf8))
+        catalog = CMessageCatalog();
+    return catalog;
 }
 
 } // namespace
@@ -69,4 +96,12 @@ LPCDLGTEMPLATE FindDialogTemplate(UINT nID)
     HRSRC hResource = FindInLanguage(MAKEINTRESOURCEA(5), MAKEINTRESOURCEA(nID));
     HGLOBAL hData = hResource != nullptr ? ::LoadResource(::GetModuleHandleA(nullptr), hResource) : nullptr;
     return hData != nullptr ? static_cast<LPCDLGTEMPLATE>(::LockResource(hData)) : nullptr;
+}
+
+std::string InProgramLanguage(const std::string& english)
+{
+    if (PRIMARYLANGID(ProgramLanguage()) == LANG_ENGLISH)
+        return english;
+    static const CMessageCatalog s_catalog = ReadCatalog();
+    return s_catalog.Translate(english);
 }

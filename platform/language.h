@@ -1,6 +1,7 @@
 // The language the program speaks: Japanese where the user's language for menus and messages is
 // Japanese, English everywhere else. Its texts that differ by language are in the resources, one
-// string table and About box per language; the code names them by ID.
+// string table and About box per language; the code names them by ID. The messages the code
+// builds in English are translated through a catalog, one for each other language.
 #pragma once
 
 #include <windows.h>
@@ -16,3 +17,7 @@ std::string LoadText(UINT nID);
 
 // The dialog template nID in the program's language (or in any, if it has none in it).
 LPCDLGTEMPLATE FindDialogTemplate(UINT nID);
+
+// A text the code built in English, in the program's language, in code page 932: through the
+// catalog of messages; as it is where the program speaks English or the catalog has no entry.
+std::string InProgramLanguage(const std::string& english);

@@ -239,7 +239,7 @@ TEST(SystemMenuTest, VersionEntryOpensTheAboutBoxAndLeavesTheTraceAlone)
                                                     L"Copyright (C) 2026 MORVA",
                                                     L"OK",
                                                     Text("JTAG簡易操作ツール", "JTAG stepping tool"),
-                                                    Text("ケーブル: simulated board", "Cable: simulated board")};
+                                                    Text("ケーブル: シミュレーションボード", "Cable: simulated board")};
         EXPECT_EQ(expected, texts);
         EXPECT_EQ(tms, std::string(Row(dlg, IDC_TRACE_TMS)));
         EXPECT_EQ(nLines, Item<CHistoryListBox>(dlg, IDC_HISTORY).GetCount());

@@ -390,8 +390,12 @@ def case_keys(session, build):
 NEED_GIVEIO = {"ja": "ＮＴ系なのでGIVEIO.SYSが必要です。",
                "en": "MORVA reaches the parallel port only through the GIVEIO.SYS driver or the InpOut library"}
 CHOOSE_CABLE = {"ja": "MORVA.EXE /cable:ftdi で起動するか", "en": "start MORVA.EXE with /cable:ftdi"}
-ABOUT_TEXTS = {"ja": ["MORVA Version 0.0.1", "JTAG簡易操作ツール"],
-               "en": ["MORVA Version 0.0.1", "JTAG stepping tool"]}
+ABOUT_TEXTS = {"ja": ["MORVA Version 0.0.1", "JTAG簡易操作ツール", "ケーブル: シミュレーションボード"],
+               "en": ["MORVA Version 0.0.1", "JTAG stepping tool", "Cable: simulated board"]}
+# The messages the code builds, in the program's language.
+CABLE_ERROR = {"ja": "0x3F8 はパラレルポートのデータレジスタではありえません", "en": "0x3F8 cannot be a parallel port's"}
+FTDI_ERROR = {"ja": "FTDI の D2XX ライブラリを C:\\windows\\system32\\ftd2xx.dll に探しましたが",
+              "en": "FTDI's D2XX library at C:\\windows\\system32\\ftd2xx.dll"}
 LOCALES = (("default", "en", {}), ("ja", "ja", {"LANG": "ja_JP.UTF-8", "LC_ALL": "ja_JP.UTF-8"}))
 
 
@@ -471,8 +475,9 @@ def start_in_shift_dr(session, env):
 def case_screens(session, build):
     """Screenshots of the main window, the About box and the error boxes in the default locale
     (English) and in Japanese; the Japanese texts must arrive as themselves, not as question
-    marks, and the Japanese windows are as they always were (the About box with its version whole and
-    without the button to a home page there is none of)."""
+    marks, the messages built in code come in the program's language, and the Japanese windows are
+    as in their reference pictures (the About box with its version whole and without the button to
+    a home page there is none of)."""
     folder = os.path.join(build, "screens")
     os.makedirs(folder, exist_ok=True)
     reference = os.path.join(os.path.dirname(os.path.abspath(__file__)), "reference")
@@ -491,8 +496,9 @@ def case_screens(session, build):
         session.stop()
         session.others = []
 
-        for shot, args, text in (("error", [], NEED_GIVEIO[language]), ("cable-error", ["/cable:lpt:0x3F8"], "0x3F8 cannot be"),
-                                 ("ftdi-error", ["/cable:ftdi"], "ftd2xx.dll")):
+        for shot, args, text in (("error", [], NEED_GIVEIO[language]),
+                                 ("cable-error", ["/cable:lpt:0x3F8"], CABLE_ERROR[language]),
+                                 ("ftdi-error", ["/cable:ftdi"], FTDI_ERROR[language])):
             error = session.launch("MORVA.EXE", env=env, args=args)
             window = session.wait_until(lambda w: w.boxes["error"]["count"] == 1, "the error box")
             texts = " ".join(window.boxes["error"]["texts"])

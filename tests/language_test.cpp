@@ -1,0 +1,215 @@
+// The messages the code builds in English, as the program shows them on a Japanese system.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "app/CableOptions.h"
+#include "cable/cable.h"
+#include "cable/port.h"
+#include "chain/ChainScan.h"
+#include "engine/TapEngine.h"
+#include "platform/catalog.h"
+#include "platform/codepage.h"
+#include "ports/cable_name.h"
+#include "ports/port_factory.h"
+#include "tap/ScanValue.h"
+
+namespace {
+
+std::string Utf8FromCodePage932(const std::string& text)
+{
+    const CWideText wide = WideFromCodePage932(text.c_str());
+    std::vector<char> utf8(wide.size() * 3 + 1, '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr);
+    return utf8.data();
+}
+
+std::string CodePage932FromUtf8(const std::string& utf8)
+{
+    std::vector<WCHAR> wide(utf8.size() + 1, 0);
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+    return CodePage932FromWide(wide.data());
+}
+
+// The catalog the program carries, read as the Japanese program reads it.
+const CMessageCatalog& JapaneseCatalog()
+{
+    static CMessageCatalog s_catalog;
+    static bool s_bRead = false;
+    if (!s_bRead)
+    {
+        s_bRead = true;
+        HRSRC hResource = ::FindResourceExA(nullptr, MAKEINTRESOURCEA(10), "MESSAGES",
+                                            MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));
+        EXPECT_NE(nullptr, hResource) << "the program carries its Japanese messages";
+        if (hResource == nullptr)
+            return s_catalog;
+        const char* pText = static_cast<const char*>(::LockResource(::LoadResource(nullptr, hResource)));
+        std::string strError;
+        EXPECT_TRUE(s_catalog.Read(std::string(pText, ::SizeofResource(nullptr, hResource)), strError,
+                                   CodePage932FromUtf8))
+            << strError;
+    }
+    return s_catalog;
+}
+
+// A line where three English words still stand in a row; the lines set in by four spaces with no
+// column in them are commands and settings, shown as they are typed.
+std::string EnglishLeft(const std::string& shown)
+{
+    static const std::regex words("[A-Za-z']{2,} [a-z']{2,} [a-z']{2,}");
+    size_t nStart = 0;
+    while (nStart <= shown.size())
+    {
+        size_t nEnd = shown.find('\n', nStart);
+        if (nEnd == std::string::npos)
+            nEnd = shown.size();
+        const std::string line = shown.substr(nStart, nEnd - nStart);
+        const bool bTyped = line.compare(0, 4, "    ") == 0 && line.find("  ", 4) == std::string::npos;
+        if (!bTyped && std::regex_search(line, words))
+            return line;
+        nStart = nEnd + 1;
+    }
+    return std::string();
+}
+
+void ExpectJapanese(const std::string& english)
+{
+    ASSERT_FALSE(english.empty());
+    const std::string shown = Utf8FromCodePage932(JapaneseCatalog().Translate(english));
+    EXPECT_EQ("", EnglishLeft(shown)) << "English:\n" << english << "\nshown:\n" << shown;
+}
+
+std::string CableError(const char* pszCable)
+{
+    CableName cable;
+    std::string strError;
+    EXPECT_FALSE(ParseCableName(pszCable, cable, strError)) << pszCable;
+    return strError;
+}
+
+std::string CableDescription(const char* pszCable)
+{
+    CableName cable;
+    std::string strError;
+    EXPECT_TRUE(ParseCableName(pszCable, cable, strError)) << strError;
+    return DescribeCable(cable);
+}
+
+std::string ValueError(const std::string& text)
+{
+    std::vector<unsigned char> bits;
+    std::string strError;
+    EXPECT_FALSE(ParseScanValue(text, bits, strError)) << text;
+    return strError;
+}
+
+std::string CommandLineError(const char* pszWords)
+{
+    CommandLine options;
+    std::string strError;
+    EXPECT_FALSE(ParseCommandLine(pszWords, options, strError)) << pszWords;
+    return strError;
+}
+
+std::string OpenError(const char* pszCable)
+{
+    CableName cable;
+    std::string strError;
+    EXPECT_TRUE(ParseCableName(pszCable, cable, strError)) << strError;
+    const std::shared_ptr<CPort> port = MakePort(cable, FtdiPinMap());
+    EXPECT_FALSE(port->IsAccessible()) << pszCable;
+    return port->AccessProblem();
+}
+
+} // namespace
+
+TEST(CatalogTest, PartsAreTranslatedInTheirPlacesAndTheEntryThatSaysMostWins)
+{
+    CMessageCatalog catalog;
+    std::string strError;
+    ASSERT_TRUE(catalog.Read("# a server\n"
+                             "en: %1 could not be reached: %2.\nja: %1 unreachable (%2)\n"
+                             "en: Check the host name.\nja: check host\n"
+                             "en: port %1 of %2\nja: %2#%1\n"
+                             "en: the connection was refused\nja: refused\n",
+                             strError))
+        << strError;
+    EXPECT_EQ("h#7 unreachable (refused) check host",
+              catalog.Translate("port 7 of h could not be reached: the connection was refused. Check the host name."));
+    EXPECT_EQ("Left as it is.\n\nh#1 unreachable (refused)\nNor this.",
+              catalog.Translate("Left as it is.\n\nport 1 of h could not be reached: the connection was refused.\nNor this."));
+}
+
+TEST(CatalogTest, ACatalogWithAnEntryThatCannotBeUsedIsRefusedAtItsLine)
+{
+    const struct
+    {
+        const char* pszText;
+        const char* pszLine;
+    } cases[] = {
+        {"en: a %1\nja: b\n", "line 2:"},
+        {"en: %1%2 run together\nja: x\n", "line 1:"},
+        {"# no English first\nja: x\n", "line 2:"},
+        {"en: a\n\nen: b\nja: c\n", "line 3:"},
+        {"en: a\nja: b\nen: c\n", "line 3:"},
+        {"en: a \\q\nja: b\n", "line 1:"},
+    };
+    for (const auto& c : cases)
+    {
+        CMessageCatalog catalog;
+        std::string strError;
+        EXPECT_FALSE(catalog.Read(c.pszText, strError)) << c.pszText;
+        EXPECT_EQ(0u, strError.find(c.pszLine)) << c.pszText << " -> " << strError;
+        EXPECT_EQ(0u, catalog.Size());
+    }
+}
+
+TEST(JapaneseMessagesTest, EveryMessageTheCodeBuildsIsShownInJapanese)
+{
+    for (const char* pszCable : {"lpt:zz", "lpt:0x379", "ftdi:AB/Q", "ftdi:/B", "ftdi:SERIALTOOLONG12345",
+                                 "ftdi:a b", "rbb:nohost", "xvc:", "bogus"})
+        ExpectJapanese(CableError(pszCable));
+    for (const char* pszCable : {"sim", "sim:chain", "ftdi", "ftdi:AB12/B", "rbb:host:1", "xvc:host:2", "lpt:0x378"})
+        ExpectJapanese(CableDescription(pszCable));
+    for (const std::string& value : {std::string(""), std::string("'h5"), std::string("4'x1"), std::string("4'b2"),
+                                     std::string("4'hFF"), std::string("0xZ"), std::string("zz"),
+                                     std::string(5000, '1')})
+        ExpectJapanese(ValueError(value));
+    for (const char* pszWords : {"--bogus", "--cable", "--trace --cable=sim", "--cable sim --cable sim", "--trace a --trace b",
+                                 "--device 99 --ir 1", "--device 2", "--irlen 4", "--ir zz", "--irlen 4,x --scan"})
+        ExpectJapanese(CommandLineError(pszWords));
+    ExpectJapanese(CommandLineHelp());
+    CommandLine options;
+    options.bCable = true;
+    options.strCable = "bogus";
+    CableName cable;
+    FtdiPinMap map;
+    std::string strError;
+    EXPECT_FALSE(ResolveCable(options, "MORVA.INI", cable, map, strError));
+    ExpectJapanese(strError);
+    ExpectJapanese(OpenError("rbb:127.0.0.1:1"));
+    ExpectJapanese(OpenError("ftdi:NOSUCHCABLE"));
+
+    // The simulated chain, scanned without its IR lengths.
+    ASSERT_TRUE(ParseCableName("sim:chain", cable, strError));
+    const std::shared_ptr<CPort> port = MakePort(cable, FtdiPinMap());
+    CPort* pBefore = SetCablePort(port.get());
+    CableOn();
+    CTapEngine engine;
+    engine.SetPaced(false);
+    ChainScan scan;
+    EXPECT_EQ(ScanEnd::Done, ScanChain(engine, {}, scan));
+    ExpectJapanese(scan.strProblem);
+    ExpectJapanese(WhyNotAlone(2, scan));
+    EXPECT_EQ(ScanEnd::Done, ScanChain(engine, {4, 6}, scan));
+    ExpectJapanese(scan.strProblem);
+    CableOff();
+    SetCablePort(pBefore);
+}
