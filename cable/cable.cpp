@@ -32,6 +32,23 @@ CNoPort g_noPort;
 
 } // namespace
 
+void CPort::ReadLater(unsigned short address)
+{
+    if (m_bRunFailed)
+        return;
+    const unsigned char value = Read(address);
+    m_bRunFailed = !Failure().empty();
+    if (!m_bRunFailed)
+        m_reads.push_back(value);
+}
+
+void CPort::Collect(std::vector<unsigned char>& reads)
+{
+    reads.swap(m_reads);
+    m_reads.clear();
+    m_bRunFailed = false;
+}
+
 CPort& CablePort()
 {
     return g_pPort != nullptr ? *g_pPort : g_noPort;
@@ -113,4 +130,18 @@ void SetCableAddress(unsigned short wDataPort)
 std::string CableFailure()
 {
     return CablePort().Failure();
+}
+
+void ReadTdoLater()
+{
+    CablePort().ReadLater(static_cast<unsigned short>(g_wDataPort + 1));
+}
+
+void CollectTdo(std::vector<BYTE>& tdo)
+{
+    std::vector<unsigned char> reads;
+    CablePort().Collect(reads);
+    tdo.clear();
+    for (unsigned char status : reads)
+        tdo.push_back((status & STATUS_TDO) != 0 ? 1 : 0);
 }

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // The first parallel port's registers, where the cable is unless another port is chosen.
 const unsigned short DATA_PORT = 0x378;
@@ -24,6 +25,10 @@ BYTE GetTms();
 BYTE GetTdi();
 void PulseTck();
 BYTE GetTdo();
+// Within a run of clocks: TDO after this clock, given later by CollectTdo with every other read
+// asked since, in order; fewer where the cable failed (CableFailure says what).
+void ReadTdoLater();
+void CollectTdo(std::vector<BYTE>& tdo);
 // Puts TMS and TDI on the cable now with TCK low, and holds them: no clock.
 void DriveLevels();
 

@@ -37,6 +37,17 @@ public:
     // of the device behind the port (bInstruction) or a register's length in zeros. Only a port
     // that knows its device gives any.
     virtual std::vector<std::string> ExampleValues(bool /*bInstruction*/) const { return {}; }
+
+    // A run of clocks, as a whole value is shifted: after each clock's writes its read is asked
+    // for with ReadLater, and Collect sends what is still held and gives the reads in order. A
+    // port that can carry many clocks in one transfer holds them; this one reads at once. Where
+    // the cable failed, the reads end before the clock that failed, and Failure() says what.
+    virtual void ReadLater(unsigned short address);
+    virtual void Collect(std::vector<unsigned char>& reads);
+
+private:
+    std::vector<unsigned char> m_reads;
+    bool m_bRunFailed = false;
 };
 
 // The port the cable driver uses: the one of the cable the program chose. Null while none is

@@ -16,6 +16,9 @@ namespace {
 // Five clocks with TMS high reach Test-Logic-Reset from any state.
 const int RESET_CLOCKS = 5;
 
+// A run's clocks are recorded, and so shown, at least this often.
+const size_t RUN_CLOCKS = 4096;
+
 int64_t Ticks()
 {
     LARGE_INTEGER now;
@@ -88,6 +91,14 @@ bool CTapEngine::ClockHeld()
 
 bool CTapEngine::Clock()
 {
+    if (m_bInRun)
+    {
+        // No wait, and TDO comes later with the run's others: the clock is recorded then.
+        PulseTck();
+        ReadTdoLater();
+        m_run.push_back({GetTms(), GetTdi(), m_nState});
+        return m_run.size() < RUN_CLOCKS || CollectRun();
+    }
     if (m_bPaced)
         AfxSleep(SETTLE_MS);
     // A port that holds a clock's writes back sends them here, so that the edges are stamped
@@ -99,8 +110,27 @@ bool CTapEngine::Clock()
     const BYTE tdo = GetTdo();  // the clock's one port read
     if (!CableFailure().empty())
         return Lost();
+    Record(MakeClockRecord(nFallUs, nRiseUs, GetTms(), GetTdi(), tdo, m_nState));
+    return true;
+}
 
-    const ClockRecord clock = MakeClockRecord(nFallUs, nRiseUs, GetTms(), GetTdi(), tdo, m_nState);
+bool CTapEngine::CollectRun()
+{
+    // The clocks held go out in the cable's own transfers, and are stamped with their times.
+    const uint64_t nFallUs = SessionMicroseconds();
+    std::vector<BYTE> tdo;
+    CollectTdo(tdo);
+    const uint64_t nRiseUs = SessionMicroseconds();
+    std::vector<RunClock> run;
+    run.swap(m_run);
+    const size_t nDone = tdo.size() < run.size() ? tdo.size() : run.size();
+    for (size_t i = 0; i < nDone; ++i)
+        Record(MakeClockRecord(nFallUs, nRiseUs, run[i].nTms, run[i].nTdi, tdo[i], run[i].nState));
+    return nDone == run.size() || Lost();
+}
+
+void CTapEngine::Record(const ClockRecord& clock)
+{
     m_session.Add(clock);
     std::string strError;
     if (m_pLiveTrace != nullptr && !m_pLiveTrace->Append(clock, strError))
@@ -109,11 +139,10 @@ bool CTapEngine::Clock()
         if (m_pListener != nullptr)
             m_pListener->OnTraceFileFailed(strError);
     }
-    const bool bValueOut = m_shiftOut.OnClock(m_nStateBefore, m_nState, tdo);
-    m_nStateBefore = m_nState;
+    const bool bValueOut = m_shiftOut.OnClock(m_nStateBefore, clock.nState, clock.Tdo());
+    m_nStateBefore = clock.nState;
     if (m_pListener != nullptr)
         m_pListener->OnClock(clock, bValueOut);
-    return true;
 }
 
 bool CTapEngine::Lost()
@@ -129,6 +158,17 @@ CTapEngine::ShiftEnd CTapEngine::Shift(const TapRegister& reg, const std::vector
 {
     if (!IsShiftStart(m_nState) || bits.empty())
         return ShiftEnd::Refused;
+    // A whole value is one run of clocks, as fast as the cable takes them.
+    m_bInRun = true;
+    const ShiftEnd end = ShiftClocks(reg, bits, poll);
+    m_bInRun = false;
+    const bool bCollected = CollectRun();
+    return bCollected ? end : ShiftEnd::Lost;
+}
+
+CTapEngine::ShiftEnd CTapEngine::ShiftClocks(const TapRegister& reg, const std::vector<unsigned char>& bits,
+                                             const ShiftPoll& poll)
+{
     size_t nShifted = 0;
     for (const TapStep& step : ShortestPath(m_nState, reg.nShift))
     {

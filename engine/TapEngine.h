@@ -77,7 +77,8 @@ public:
     // The bits, bit 0 first, through the register from a state where a shift may start, by the
     // fewest clocks to its Shift state, TMS high on the last bit, then Update and Run-Test/Idle.
     // Polled before each clock; a stop is taken before a bit, which then ends the shift into
-    // Exit1 and Pause.
+    // Exit1 and Pause. The clocks run back to back, unpaced, handed to the cable in runs: each is
+    // recorded and told once its run has reached the device, as a click's clock is.
     ShiftEnd Shift(const TapRegister& reg, const std::vector<unsigned char>& bits, const ShiftPoll& poll);
 
     // Holds TMS and TDI at these levels with TCK low: no clock. False when the cable was lost.
@@ -97,18 +98,30 @@ public:
     void SetLiveTrace(CLiveVcd* pTrace) { m_pLiveTrace = pTrace; }
     uint64_t SessionMicroseconds() const;
 
-    // Whether each step waits SETTLE_MS first, as a click does.
+    // Whether each step outside a shift waits SETTLE_MS first, as a click does.
     void SetPaced(bool bPaced) { m_bPaced = bPaced; }
     bool IsPaced() const { return m_bPaced; }
 
 private:
+    struct RunClock
+    {
+        unsigned char nTms;
+        unsigned char nTdi;
+        int nState;
+    };
+
     bool Clock();
+    bool CollectRun();
+    void Record(const ClockRecord& clock);
     bool Lost();
+    ShiftEnd ShiftClocks(const TapRegister& reg, const std::vector<unsigned char>& bits, const ShiftPoll& poll);
 
     ITapListener* m_pListener = nullptr;
     int m_nState = STATE_UNKNOWN;
     int m_nStateBefore = STATE_UNKNOWN;  // the state the last recorded clock entered
     bool m_bPaced = true;
+    bool m_bInRun = false;
+    std::vector<RunClock> m_run;  // clocked, their TDO not yet read
     CShiftOut m_shiftOut;
     CSessionRecord m_session;
     std::string m_strSessionDate;

@@ -96,7 +96,8 @@ unsigned char CBitBangPort::Read(unsigned short)
         if (!m_bSampleUnread)
             m_pending.push_back(m_lastLevels);
     }
-    if (!m_pending.empty() && !Send())
+    std::vector<unsigned char> in;
+    if (!m_pending.empty() && !Send(in))
         return 0xFF;
     m_bSampleUnread = false;
     return (m_lastSample & Bit(m_map.nTdo)) != 0 ? STATUS_TDO : 0;
@@ -104,8 +105,64 @@ unsigned char CBitBangPort::Read(unsigned short)
 
 void CBitBangPort::Flush()
 {
+    std::vector<unsigned char> in;
     if (!m_pending.empty())
-        Send();
+        Send(in);
+}
+
+void CBitBangPort::ReadLater(unsigned short address)
+{
+    if (m_bRunFailed)
+    {
+        m_pending.clear();
+        return;
+    }
+    if (m_pending.empty())
+    {
+        // Nothing clocked since the last read: the pins as they are now, after the run so far.
+        SendRun();
+        if (m_bRunFailed)
+            return;
+        const unsigned char value = Read(address);
+        if (m_strFailure.empty())
+            m_runReads.push_back(value);
+        else
+            m_bRunFailed = true;
+        return;
+    }
+    m_readAt.push_back(m_pending.size() - 1);
+    if (m_pending.size() >= RUN_BYTES)
+        SendRun();
+}
+
+void CBitBangPort::Collect(std::vector<unsigned char>& reads)
+{
+    if (m_bRunFailed)
+    {
+        m_pending.clear();
+        m_readAt.clear();
+    }
+    SendRun();
+    reads.swap(m_runReads);
+    m_runReads.clear();
+    m_bRunFailed = false;
+}
+
+void CBitBangPort::SendRun()
+{
+    if (m_readAt.empty())
+        return;
+    std::vector<size_t> readAt;
+    readAt.swap(m_readAt);
+    std::vector<unsigned char> in;
+    if (!Send(in))
+    {
+        m_bRunFailed = true;
+        return;
+    }
+    for (size_t nAt : readAt)
+        m_runReads.push_back((in[nAt] & Bit(m_map.nTdo)) != 0 ? STATUS_TDO : 0);
+    m_bSampleUnread = false;
 }
 
 std::string DescribeDevice(const FtdiDevice& device)
@@ -228,7 +285,7 @@ bool CBitBangPort::DriveFrom(unsigned char levels, std::string& strError)
     return true;
 }
 
-bool CBitBangPort::Send()
+bool CBitBangPort::Send(std::vector<unsigned char>& in)
 {
     std::vector<unsigned char> out;
     out.swap(m_pending);
@@ -237,7 +294,7 @@ bool CBitBangPort::Send()
         m_bClockFailed = true;
         return false;
     }
-    std::vector<unsigned char> in(out.size());
+    in.assign(out.size(), 0);
     std::string strError;
     if (!Transfer(out.data(), in.data(), out.size(), strError))
     {

@@ -57,6 +57,10 @@ public:
     std::string AccessProblem() const override { return m_strProblem; }
     std::string Failure() const override { return m_strFailure; }
     void Release() override;
+    // A run's clocks go out as many as fit in one transfer; each clock's bytes and its sample
+    // are those it has alone.
+    void ReadLater(unsigned short address) override;
+    void Collect(std::vector<unsigned char>& reads) override;
 
     // The devices the library finds now; false, with why, when it cannot look.
     virtual bool ListDevices(std::vector<FtdiDevice>& devices, std::string& strError) = 0;
@@ -68,6 +72,9 @@ protected:
     // The chip sends what it sampled when this many milliseconds pass without a full buffer;
     // the default 16 ms would dominate every clock.
     static constexpr unsigned char LATENCY_MS = 2;
+    // A run's transfer: as many bytes as the smallest of the chips' buffers for the samples
+    // coming back holds, so that no chip stops taking bytes before the samples are read.
+    static constexpr size_t RUN_BYTES = 128;
     // A modest rate: the chip clocks its pins at a small multiple of it (tens of kHz here), slow
     // enough for long flying leads and any target, and a clock's four bytes still take far less
     // than its USB round trip.
@@ -106,7 +113,9 @@ private:
     std::string Looked() const;
     bool Reconnect();
     bool DriveFrom(unsigned char levels, std::string& strError);
-    bool Send();
+    // Sends the pending bytes; their samples in in.
+    bool Send(std::vector<unsigned char>& in);
+    void SendRun();
     void Fail(const std::string& strWhat);
 
     FtdiPinMap m_map;
@@ -120,6 +129,11 @@ private:
     bool m_bSampleUnread = false;
     bool m_bClockFailed = false;
     std::vector<unsigned char> m_pending;
+    // In a run: which pending bytes' samples are asked for, the reads so far, and whether a
+    // transfer of it failed (then nothing more goes out until it is collected).
+    std::vector<size_t> m_readAt;
+    std::vector<unsigned char> m_runReads;
+    bool m_bRunFailed = false;
     unsigned char m_lastLevels = 0;
     unsigned char m_lastSample = 0xFF;
     std::string m_strProblem;

@@ -82,7 +82,7 @@ void CNetPort::Fail(const std::string& strWhat)
 }
 
 bool CNetPort::Exchange(const std::string& message, void* pReply, size_t nReply, const char* pszWhat,
-                        std::string& strError)
+                        std::string& strError, size_t* pnReceived)
 {
     std::string strWhy;
     NetResult result = m_pLink->Send(message.data(), message.size(), strWhy);
@@ -93,6 +93,8 @@ bool CNetPort::Exchange(const std::string& message, void* pReply, size_t nReply,
     }
     size_t nReceived = 0;
     result = m_pLink->Receive(pReply, nReply, nReceived, strWhy);
+    if (pnReceived != nullptr)
+        *pnReceived = nReceived;
     if (result != NetResult::Done)
     {
         strError = Server() + " answered " + std::to_string(nReceived) + " of the " + std::to_string(nReply) +
@@ -189,6 +191,82 @@ unsigned char CNetPort::Read(unsigned short)
     return m_bLastTdo ? STATUS_TDO : 0;
 }
 
+bool CNetPort::ClockRun(const std::vector<Levels>& clocks, std::vector<bool>& tdo, std::string& strError)
+{
+    for (const Levels& levels : clocks)
+    {
+        bool bTdo = true;
+        if (!Clock(levels.bTms, levels.bTdi, bTdo, strError))
+            return false;
+        tdo.push_back(bTdo);
+    }
+    return true;
+}
+
+void CNetPort::ReadLater(unsigned short address)
+{
+    if (m_bRunFailed)
+    {
+        m_bClockPending = false;
+        m_bLevelsPending = false;
+        return;
+    }
+    if (!m_bClockPending)
+    {
+        // No clock since the last read: TDO as it is after the run so far.
+        SendRun();
+        if (m_bRunFailed)
+            return;
+        const unsigned char value = Read(address);
+        if (m_strFailure.empty())
+            m_runReads.push_back(value);
+        else
+            m_bRunFailed = true;
+        return;
+    }
+    m_runClocks.push_back({(m_clockLevels & PIN_TMS) != 0, (m_clockLevels & PIN_TDI) != 0});
+    m_bClockPending = false;
+    m_bLevelsPending = false;
+}
+
+void CNetPort::Collect(std::vector<unsigned char>& reads)
+{
+    if (m_bRunFailed)
+        m_runClocks.clear();
+    SendRun();
+    reads.swap(m_runReads);
+    m_runReads.clear();
+    m_bRunFailed = false;
+}
+
+void CNetPort::SendRun()
+{
+    if (m_runClocks.empty())
+        return;
+    std::vector<Levels> clocks;
+    clocks.swap(m_runClocks);
+    if (!Reconnect())
+    {
+        m_bRunFailed = true;
+        return;
+    }
+    std::vector<bool> tdo;
+    std::string strError;
+    const bool bDone = ClockRun(clocks, tdo, strError);
+    for (bool bTdo : tdo)
+        m_runReads.push_back(bTdo ? STATUS_TDO : 0);
+    if (!tdo.empty())
+        m_bLastTdo = tdo.back();
+    m_bSampleUnread = false;
+    if (!bDone)
+    {
+        Fail(strError);
+        m_bRunFailed = true;
+        return;
+    }
+    m_strFailure.clear();
+}
+
 // --- remote_bitbang ---------------------------------------------------------------------------
 
 namespace {
@@ -233,6 +311,32 @@ bool CRemoteBitbangPort::Clock(bool bTms, bool bTdi, bool& bTdo, std::string& st
 {
     const char message[] = {LevelsCharacter(false, bTms, bTdi), LevelsCharacter(true, bTms, bTdi), 'R'};
     return ReadTdo(std::string(message, sizeof(message)), bTdo, strError);
+}
+
+bool CRemoteBitbangPort::ClockRun(const std::vector<Levels>& clocks, std::vector<bool>& tdo, std::string& strError)
+{
+    std::string message;
+    for (const Levels& levels : clocks)
+    {
+        message += LevelsCharacter(false, levels.bTms, levels.bTdi);
+        message += LevelsCharacter(true, levels.bTms, levels.bTdi);
+        message += 'R';
+    }
+    // Where the server stopped answering, the clocks it answered still count.
+    std::string answers(clocks.size(), '\0');
+    size_t nReceived = 0;
+    const bool bAnswered = Exchange(message, &answers[0], answers.size(), "R", strError, &nReceived);
+    answers.resize(nReceived);
+    for (char answer : answers)
+    {
+        if (answer != '0' && answer != '1')
+        {
+            strError = Server() + " answered R with " + Printable(answer) + ", where remote_bitbang allows only '0' or '1'.";
+            return false;
+        }
+        tdo.push_back(answer == '1');
+    }
+    return bAnswered;
 }
 
 bool CRemoteBitbangPort::Hold(bool bTms, bool bTdi, std::string& strError)
@@ -289,6 +393,7 @@ bool CXvcPort::Greet(std::string& strError)
                    "\", which is not an XVC 1.0 server's answer.";
         return false;
     }
+    m_nVectorBytes = nLimit;
     if (nLimit < 1)
     {
         strError = Server() + " takes vectors of at most " + std::to_string(nLimit) +
@@ -314,5 +419,32 @@ bool CXvcPort::Clock(bool bTms, bool bTdi, bool& bTdo, std::string& strError)
     if (!Exchange(message, &tdo, 1, "shift:", strError))
         return false;
     bTdo = (tdo & 1) != 0;
+    return true;
+}
+
+bool CXvcPort::ClockRun(const std::vector<Levels>& clocks, std::vector<bool>& tdo, std::string& strError)
+{
+    // Bit i of a vector is bit i % 8 of its byte i / 8.
+    const size_t nMostBits = m_nVectorBytes * 8;
+    for (size_t nFirst = 0; nFirst < clocks.size(); nFirst += nMostBits)
+    {
+        const size_t nBits = clocks.size() - nFirst < nMostBits ? clocks.size() - nFirst : nMostBits;
+        const size_t nBytes = (nBits + 7) / 8;
+        std::string tms(nBytes, '\0'), tdi(nBytes, '\0');
+        for (size_t i = 0; i < nBits; ++i)
+        {
+            const char bit = static_cast<char>(1 << (i % 8));
+            if (clocks[nFirst + i].bTms)
+                tms[i / 8] = static_cast<char>(tms[i / 8] | bit);
+            if (clocks[nFirst + i].bTdi)
+                tdi[i / 8] = static_cast<char>(tdi[i / 8] | bit);
+        }
+        std::string out(nBytes, '\0');
+        if (!Exchange("shift:" + LittleEndian32(static_cast<unsigned long>(nBits)) + tms + tdi, &out[0], nBytes,
+                      "shift:", strError))
+            return false;
+        for (size_t i = 0; i < nBits; ++i)
+            tdo.push_back((out[i / 8] >> (i % 8) & 1) != 0);
+    }
     return true;
 }

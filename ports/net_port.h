@@ -26,12 +26,22 @@ public:
     std::string Failure() const override { return m_strFailure; }
     std::string Description() const override { return DescribeCable(m_cable) + m_strAbout; }
     void Release() override;
+    // A run's clocks go to the server together, in as few messages as the protocol allows.
+    void ReadLater(unsigned short address) override;
+    void Collect(std::vector<unsigned char>& reads) override;
 
 protected:
     // What the protocol says first on a new connection.
     virtual bool Greet(std::string& /*strError*/) { return true; }
     // One clock with these levels (TCK low, then high), and TDO as it reads after the rising edge.
     virtual bool Clock(bool bTms, bool bTdi, bool& bTdo, std::string& strError) = 0;
+    // Clocks one after another, as Clock would: TDO of each in tdo, as far as they went.
+    struct Levels
+    {
+        bool bTms;
+        bool bTdi;
+    };
+    virtual bool ClockRun(const std::vector<Levels>& clocks, std::vector<bool>& tdo, std::string& strError);
     // The levels held with TCK low, without a clock: only where HoldsLevels().
     virtual bool Hold(bool /*bTms*/, bool /*bTdi*/, std::string& /*strError*/) { return true; }
     // TDO now, without a clock: only where HoldsLevels().
@@ -44,8 +54,9 @@ protected:
     virtual void Goodbye() {}
 
     // Sends the message and waits for exactly nReply bytes of answer (none: nothing is awaited).
-    // pszWhat names the message in the error: "R", "shift:".
-    bool Exchange(const std::string& message, void* pReply, size_t nReply, const char* pszWhat, std::string& strError);
+    // pszWhat names the message in the error: "R", "shift:". pnReceived: how much did come.
+    bool Exchange(const std::string& message, void* pReply, size_t nReply, const char* pszWhat, std::string& strError,
+                  size_t* pnReceived = nullptr);
     CNetLink& Link() { return *m_pLink; }
     // "The remote_bitbang server at localhost:44853"
     std::string Server() const;
@@ -57,6 +68,7 @@ private:
     bool Connect(std::string& strError);
     bool Reconnect();
     void Fail(const std::string& strWhat);
+    void SendRun();
 
     std::unique_ptr<CNetLink> m_pLink;
     bool m_bTried = false;
@@ -68,6 +80,10 @@ private:
     bool m_bSampleUnread = false;
     bool m_bLastTdo = true;
     unsigned char m_clockLevels = 0;
+    // In a run: the clocks not yet sent, the reads so far, and whether a message of it failed.
+    std::vector<Levels> m_runClocks;
+    std::vector<unsigned char> m_runReads;
+    bool m_bRunFailed = false;
     std::string m_strProblem;
     std::string m_strFailure;
 };
@@ -82,6 +98,8 @@ public:
 
 protected:
     bool Clock(bool bTms, bool bTdi, bool& bTdo, std::string& strError) override;
+    // Every clock's characters and its R in one message, the answers read together.
+    bool ClockRun(const std::vector<Levels>& clocks, std::vector<bool>& tdo, std::string& strError) override;
     bool Hold(bool bTms, bool bTdi, std::string& strError) override;
     bool Sample(bool& bTdo, std::string& strError) override;
     void Goodbye() override;
@@ -90,8 +108,9 @@ private:
     bool ReadTdo(const std::string& message, bool& bTdo, std::string& strError);
 };
 
-// Xilinx Virtual Cable 1.0: "getinfo:" once, "settck:" with the period, then one "shift:" of one
-// bit a clock. A shift always clocks: there are no held levels and no TDO without a clock.
+// Xilinx Virtual Cable 1.0: "getinfo:" once, "settck:" with the period, then "shift:": one bit
+// for a clock, a run's clocks in as few shifts as the server's vector length allows. A shift
+// always clocks: there are no held levels and no TDO without a clock.
 class CXvcPort : public CNetPort
 {
 public:
@@ -106,4 +125,8 @@ public:
 protected:
     bool Greet(std::string& strError) override;
     bool Clock(bool bTms, bool bTdi, bool& bTdo, std::string& strError) override;
+    bool ClockRun(const std::vector<Levels>& clocks, std::vector<bool>& tdo, std::string& strError) override;
+
+private:
+    unsigned long m_nVectorBytes = 1;  // the longest TMS or TDI vector the server takes
 };

@@ -402,9 +402,16 @@ TEST_F(FtdiCableTest, TheIdcodeComesOffTheTdoRowOfTheWindow)
 TEST_F(FtdiCableTest, SendsDriveThePinsAsTheSameClocksClickedOneByOne)
 {
     const std::string strIni = TempPath("ini");
-    // The chip's log of what the clicks after a reset and RUN-TEST/IDLE sent.
-    auto logOf = [&](const std::function<void(CStepperDlg&)>& clicks) {
+    // What the chip was sent and the clocks recorded, after a reset and RUN-TEST/IDLE.
+    struct Taken
+    {
         std::vector<std::string> log;
+        std::string bytes;  // every byte written, in order
+        size_t nSamples = 0;
+        std::vector<int> record;  // TMS, TDI, TDO and state of each clock
+    };
+    auto take = [&](const std::function<void(CStepperDlg&)>& clicks) {
+        Taken taken;
         CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
         CPortScope scope(&port);
         EXPECT_TRUE(port.IsAccessible()) << port.AccessProblem();
@@ -415,17 +422,30 @@ TEST_F(FtdiCableTest, SendsDriveThePinsAsTheSameClocksClickedOneByOne)
             Click(dlg, IDC_TEST_LOGIC_RESET);
             Click(dlg, IDC_RUN_TEST_IDLE);
             TakeLog();
+            const size_t nBefore = dlg.Tap().Session().Count();
             clicks(dlg);
-            log = TakeLog();
+            taken.log = TakeLog();
+            for (size_t i = nBefore; i < dlg.Tap().Session().Count(); ++i)
+            {
+                const ClockRecord& clock = dlg.Tap().Session().At(i);
+                taken.record.push_back(clock.bits * 100 + clock.nState);
+            }
         });
-        return log;
+        for (const std::string& line : taken.log)
+        {
+            if (line.compare(0, 6, "write ") == 0)
+                taken.bytes += line.substr(5);
+            else if (line.compare(0, 5, "read ") == 0)
+                taken.nSamples += std::stoul(line.substr(5));
+        }
+        return taken;
     };
-    const std::vector<std::string> sent = logOf([](CStepperDlg& dlg) {
+    const Taken sent = take([](CStepperDlg& dlg) {
         SendValue(dlg, IDC_IR_VALUE, "4'b0010");
         SendValue(dlg, IDC_DR_VALUE, "32'h0");
         EXPECT_EQ("32'h14D5654B", WindowText(Item<CEdit>(dlg, IDC_VALUE_EDIT).m_hWnd));
     });
-    const std::vector<std::string> clicked = logOf([](CStepperDlg& dlg) {
+    const Taken clicked = take([](CStepperDlg& dlg) {
         for (UINT nID : {IDC_SELECT_DR, IDC_SELECT_IR, IDC_CAPTURE_IR, IDC_SHIFT_IR, IDC_SHIFT_IR, IDC_SHIFT_IR_1,
                          IDC_SHIFT_IR, IDC_EXIT1_IR, IDC_UPDATE_IR, IDC_RUN_TEST_IDLE, IDC_SELECT_DR, IDC_CAPTURE_DR})
             Click(dlg, nID);
@@ -435,29 +455,43 @@ TEST_F(FtdiCableTest, SendsDriveThePinsAsTheSameClocksClickedOneByOne)
             Click(dlg, nID);
     });
     ::DeleteFileA(strIni.c_str());
-    // One transfer and one read a clock: 10 clocks of the IR value, 37 of the DR value.
-    EXPECT_EQ(2u * (10 + 37), sent.size());
-    EXPECT_EQ(clicked, sent);
+    // Clicked, a transfer and a read a clock: 10 clocks of the IR value, 37 of the DR value.
+    EXPECT_EQ(2u * (10 + 37), clicked.log.size());
+    // Sent, the same bytes and samples in runs of at most 32 clocks: the IR value's 10, then
+    // the DR value's 37 as 32 and 5.
+    EXPECT_EQ(clicked.bytes, sent.bytes);
+    EXPECT_EQ(clicked.nSamples, sent.nSamples);
+    EXPECT_EQ(6u, sent.log.size());
+    EXPECT_EQ(clicked.record, sent.record);
 }
 
 namespace {
 
-// Pulls the cable out during the wait before a given clock.
-long g_nUnplugAt = 0;
-std::string g_strPlug;
-
-void UnplugAtWait(DWORD)
+// Pulls the cable out just before a given transfer.
+class CUnpluggedAtTransfer : public CD2xxPort
 {
-    if (--g_nUnplugAt == 0)
-        ::DeleteFileA(g_strPlug.c_str());
-}
+public:
+    CUnpluggedAtTransfer(const std::string& strPlug) : CD2xxPort(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx()), m_strPlug(strPlug) {}
+    long m_nUnplugAt = 0;
+
+protected:
+    bool Transfer(const unsigned char* pOut, unsigned char* pIn, size_t nCount, std::string& strError) override
+    {
+        if (--m_nUnplugAt == 0)
+            ::DeleteFileA(m_strPlug.c_str());
+        return CD2xxPort::Transfer(pOut, pIn, nCount, strError);
+    }
+
+private:
+    std::string m_strPlug;
+};
 
 } // namespace
 
 TEST_F(FtdiCableTest, ACableLostDuringASendEndsItWithNothingFalseRecorded)
 {
     const std::string strIni = TempPath("ini");
-    CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
+    CUnpluggedAtTransfer port(m_plug);
     CPortScope scope(&port);
     ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
     CStepperDlg dlg;
@@ -467,14 +501,11 @@ TEST_F(FtdiCableTest, ACableLostDuringASendEndsItWithNothingFalseRecorded)
         CCountedWaits waits;
         Click(dlg, IDC_TEST_LOGIC_RESET);
         const size_t nRecorded = dlg.Tap().Session().Count();
-        g_nUnplugAt = 20;
-        g_strPlug = m_plug;
-        AfxSetSleep(&UnplugAtWait);
+        // The SEND's 38 clocks go as a run of 32 and one of 6; the cable is gone for the second.
+        port.m_nUnplugAt = 2;
         SendValue(dlg, IDC_DR_VALUE, "32'h0");
-        AfxSetSleep(nullptr);
-        // 19 clocks went through; the 20th did not and is not recorded.
-        EXPECT_EQ(19u, dlg.Tap().Session().Count() - nRecorded);
-        EXPECT_EQ(6u + 19u, HistoryLines(dlg).size());
+        EXPECT_EQ(32u, dlg.Tap().Session().Count() - nRecorded);
+        EXPECT_EQ(6u + 32u, HistoryLines(dlg).size());
         EXPECT_EQ(-1, dlg.Tap().State());
         for (UINT nID : STATE_BUTTONS)
             EXPECT_EQ(nID == IDC_TEST_LOGIC_RESET, Item<CColorButton>(dlg, nID).IsWindowEnabled() != FALSE) << nID;

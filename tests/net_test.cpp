@@ -3,8 +3,10 @@
 // every fault with its message and the reset that reconnects.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "dialog_runner.h"
 #include "net/jtag_server.h"
@@ -170,6 +172,105 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{ServerProtocol::Xvc, Silent(), "no answer within a second", "XvcSilent"},
                       FaultCase{ServerProtocol::Xvc, Short(), "answered 0 of the 1 byte that shift: takes", "XvcShort"}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.pszName); });
+
+// A SEND-DR of 32'h0 from RUN-TEST/IDLE, or the same 37 clocks clicked: what the server got, each
+// clock recorded (TMS, TDI and TDO, and the state), and the boxes said.
+struct RunSeen
+{
+    std::string received;
+    std::vector<int> record;
+    size_t nBoxes = 0;
+};
+
+RunSeen SeenThrough(ServerProtocol protocol, const ServerFaults& faults, bool bClicked)
+{
+    RunSeen seen;
+    CJtagServer server(protocol);
+    server.SetFaults(faults);
+    std::shared_ptr<CPort> port = NetworkCable(server.Cable());
+    EXPECT_TRUE(port->IsAccessible()) << port->AccessProblem();
+    CPortScope scope(port.get());
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        CBoxAnswerer answerer(dlg);
+        CCountedWaits waits;
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        Click(dlg, IDC_RUN_TEST_IDLE);
+        server.TakeReceived();
+        const size_t nBefore = dlg.Tap().Session().Count();
+        if (bClicked)
+        {
+            Click(dlg, IDC_SELECT_DR);
+            Click(dlg, IDC_CAPTURE_DR);
+            for (int i = 0; i < 32; ++i)
+                Click(dlg, IDC_SHIFT_DR);
+            for (UINT nID : {IDC_EXIT1_DR, IDC_UPDATE_DR, IDC_RUN_TEST_IDLE})
+                Click(dlg, nID);
+        }
+        else
+            SendValue(dlg, IDC_DR_VALUE, "32'h0");
+        seen.received = server.TakeReceived();
+        for (size_t i = nBefore; i < dlg.Tap().Session().Count(); ++i)
+            seen.record.push_back(dlg.Tap().Session().At(i).bits * 100 + dlg.Tap().Session().At(i).nState);
+        seen.nBoxes = AnsweredBoxes().size();
+    });
+    return seen;
+}
+
+// One-bit shifts, as clicks send them, packed into shifts of at most nMostBits.
+std::string PackedShifts(const std::string& oneBitShifts, size_t nMostBits)
+{
+    std::string packed;
+    const size_t nClocks = oneBitShifts.size() / 12;
+    for (size_t nFirst = 0; nFirst < nClocks; nFirst += nMostBits)
+    {
+        const size_t nBits = std::min(nMostBits, nClocks - nFirst);
+        std::string tms((nBits + 7) / 8, '\0'), tdi((nBits + 7) / 8, '\0');
+        for (size_t i = 0; i < nBits; ++i)
+        {
+            tms[i / 8] = static_cast<char>(tms[i / 8] | oneBitShifts[(nFirst + i) * 12 + 10] << (i % 8));
+            tdi[i / 8] = static_cast<char>(tdi[i / 8] | oneBitShifts[(nFirst + i) * 12 + 11] << (i % 8));
+        }
+        packed += std::string("shift:") + static_cast<char>(nBits) + std::string(3, '\0') + tms + tdi;
+    }
+    return packed;
+}
+
+TEST(NetRunTest, ASendIsTheClickedClocksInAsFewMessagesAsTheProtocolAllows)
+{
+    const RunSeen clicked = SeenThrough(ServerProtocol::RemoteBitbang, ServerFaults(), true);
+    const RunSeen sent = SeenThrough(ServerProtocol::RemoteBitbang, ServerFaults(), false);
+    ASSERT_EQ(37u, clicked.record.size());
+    EXPECT_EQ(clicked.received, sent.received) << "remote_bitbang: the same characters";
+    EXPECT_EQ(clicked.record, sent.record);
+
+    // XVC vectors of two bytes: 16 clocks a shift.
+    ServerFaults faults;
+    faults.nVectorLimit = 2;
+    const RunSeen xvcClicked = SeenThrough(ServerProtocol::Xvc, faults, true);
+    const RunSeen xvcSent = SeenThrough(ServerProtocol::Xvc, faults, false);
+    ASSERT_EQ(37u * 12, xvcClicked.received.size());
+    EXPECT_EQ(PackedShifts(xvcClicked.received, 16), xvcSent.received) << "XVC: shifts of 16, 16 and 5 clocks";
+    EXPECT_EQ(clicked.record, xvcClicked.record);
+    EXPECT_EQ(clicked.record, xvcSent.record);
+}
+
+TEST(NetRunTest, AServerLostInTheMiddleOfARunKeepsTheClocksBeforeAndNoneAfter)
+{
+    const RunSeen whole = SeenThrough(ServerProtocol::RemoteBitbang, ServerFaults(), false);
+    // remote_bitbang: the server answers 20 of the run's R and closes.
+    ServerFaults faults;
+    faults.nCloseAfterClocks = 7 + 20;
+    const RunSeen rbb = SeenThrough(ServerProtocol::RemoteBitbang, faults, false);
+    EXPECT_EQ(std::vector<int>(whole.record.begin(), whole.record.begin() + 20), rbb.record);
+    EXPECT_EQ(1u, rbb.nBoxes);
+    // XVC: the run's first shift of 16 is answered, its second is not.
+    faults.nCloseAfterClocks = 7 + 1;
+    faults.nVectorLimit = 2;
+    const RunSeen xvc = SeenThrough(ServerProtocol::Xvc, faults, false);
+    EXPECT_EQ(std::vector<int>(whole.record.begin(), whole.record.begin() + 16), xvc.record);
+    EXPECT_EQ(1u, xvc.nBoxes);
+}
 
 TEST(NetCableTest, AServerNobodyRunsIsNamedWithWhatToCheck)
 {

@@ -274,17 +274,30 @@ TEST_F(SendTest, AnUnwritableSettingsFileLeavesTheListsWorking)
 
 namespace {
 
-// Presses the running SEND's button (STOP) once this many waits have passed.
-long g_nStopAt = 0;
-HWND g_hStopDlg = nullptr;
-UINT g_nStopButton = 0;
-
-void StopAfterWaits(DWORD)
+// Presses the running SEND's button (STOP) as TDO of the given clock is read: the SEND takes it
+// before its next bit.
+class CStopAtClock : public CPort
 {
-    if (--g_nStopAt == 0)
-        ::PostMessageW(g_hStopDlg, WM_COMMAND, MAKEWPARAM(g_nStopButton, BN_CLICKED),
-                       reinterpret_cast<LPARAM>(::GetDlgItem(g_hStopDlg, static_cast<int>(g_nStopButton))));
-}
+public:
+    CStopAtClock(CPort& port, long nAt, HWND hDlg, UINT nButton) : m_port(port), m_nAt(nAt), m_hDlg(hDlg), m_nButton(nButton)
+    {
+    }
+    void Write(unsigned short address, unsigned char value) override { m_port.Write(address, value); }
+    unsigned char Read(unsigned short address) override
+    {
+        if (--m_nAt == 0)
+            ::PostMessageW(m_hDlg, WM_COMMAND, MAKEWPARAM(m_nButton, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(::GetDlgItem(m_hDlg, static_cast<int>(m_nButton))));
+        return m_port.Read(address);
+    }
+    std::string Failure() const override { return m_port.Failure(); }
+
+private:
+    CPort& m_port;
+    long m_nAt;
+    HWND m_hDlg;
+    UINT m_nButton;
+};
 
 } // namespace
 
@@ -299,12 +312,10 @@ TEST_F(SendTest, AStoppedSendWaitsInPauseWithoutUpdating)
         SendValue(dlg, IDC_IR_VALUE, "4'hF");
         const size_t nRecorded = dlg.Tap().Session().Count();
         const size_t nLines = HistoryLines(dlg).size();
-        g_nStopAt = 3 + 2048;
-        g_hStopDlg = dlg.m_hWnd;
-        g_nStopButton = IDC_SEND_DR;
-        AfxSetSleep(&StopAfterWaits);
+        CStopAtClock stopper(CablePort(), 3 + 2048, dlg.m_hWnd, IDC_SEND_DR);
+        CPort* pBefore = SetCablePort(&stopper);
         SendValue(dlg, IDC_DR_VALUE, "4096'h0");
-        AfxSetSleep(nullptr);
+        SetCablePort(pBefore);
         // Three clocks into Shift-DR, 2048 bits, the bit after the click into Exit1, then Pause.
         EXPECT_EQ(3u + 2048u + 1u + 1u, dlg.Tap().Session().Count() - nRecorded);
         const std::vector<std::string> lines = HistoryLines(dlg);
