@@ -26,13 +26,28 @@
 #include <string>
 #include <vector>
 
+#include <memory>
+
 #include "../tests/dialog_runner.h"
 #include "../tests/recording_port.h"
 #include "../tests/standin/ftd2xx_standin.h"
 #include "../tests/net/jtag_server.h"
 #include "../ports/port_factory.h"
+#include "cable/cable.h"
 #include "platform/gdi.h"
 #include "ports/d2xx_port.h"
+#include "ports/sim_port.h"
+#ifdef __WINE__
+#include "../tests/linux/libftdi_standin.h"
+#include "../tests/linux/ppdev_standin.h"
+#include "ports/libftdi_port.h"
+#include "ports/ppdev_port.h"
+#endif
+
+#ifdef __WINE__
+// A command run by the system's shell (unix_command.cpp); its exit status, or -1.
+int RunUnixCommand(const std::string& command);
+#endif
 
 // Windows 2000's, which some headers hide from a program aimed at NT 4.0.
 #ifndef GR_GDIOBJECTS
@@ -53,7 +68,6 @@ const int FTDI_STEPS = 20000;
 const int NET_STEPS = 2000;
 const double RESET_MINIMUM_MS = 30.0;
 const int SEND_RUNS = 3;
-const double CLOCK_WAIT_MS = 5.0;
 
 double Now()
 {
@@ -271,62 +285,230 @@ double TimeToWindow(const std::string& program)
     return dVisible;
 }
 
-// SENDs of N bits from RUN-TEST/IDLE in the visible window: N + 5 clocks, each with its real
-// 5 ms wait. Milliseconds of wall time, one value a run.
-void MeasureSends(Figure& send32, Figure& send1024)
+// SEND-DR rows of one cable: MORVA's SENDs of 32 and 1024 bits from RUN-TEST/IDLE in the visible
+// window, and their floor: the same clocks' writes and reads made straight on the cable's port in
+// one run, with no engine, window or record. Milliseconds of wall time, one value a run.
+struct CableSends
 {
+    std::string strCable;
+    Figure send32, send1024, floor32, floor1024;
+};
+
+double FloorSendMs(size_t nBits)
+{
+    // Select-DR, Capture-DR, Shift-DR, the bits (the last into Exit1), Update-DR, Run-Test/Idle.
+    const double dStart = Now();
+    for (size_t i = 0; i < nBits + 5; ++i)
+    {
+        SetTms(i == 0 || i == nBits + 2 || i == nBits + 3 ? 1 : 0);
+        SetTdi(0);
+        PulseTck();
+        ReadTdoLater();
+    }
+    std::vector<BYTE> tdo;
+    CollectTdo(tdo);
+    return Now() - dStart;
+}
+
+// False where the cable cannot be opened.
+bool MeasureSends(CPort& port, CableSends& rows)
+{
+    CPortScope scope(&port);
+    if (!port.IsAccessible())
+        return false;
+    for (int run = 0; run < SEND_RUNS; ++run)
+    {
+        CableOn();
+        rows.floor32.values.push_back(FloorSendMs(32));
+        rows.floor1024.values.push_back(FloorSendMs(1024));
+        CableOff();
+    }
     const std::string strIni = TempPath("ini");
     CStepperDlg dlg;
     dlg.SetSettingsPath(strIni);
     RunDialog(dlg, [&] {
+        ::ShowWindow(dlg.m_hWnd, SW_HIDE);
         Click(dlg, IDC_TEST_LOGIC_RESET);
         Click(dlg, IDC_RUN_TEST_IDLE);
         for (int run = 0; run < SEND_RUNS; ++run)
         {
-            for (Figure* pFigure : {&send32, &send1024})
+            for (Figure* pFigure : {&rows.send32, &rows.send1024})
             {
                 const double dStart = Now();
-                SendValue(dlg, IDC_DR_VALUE, pFigure == &send32 ? "32'h0" : "1024'h0");
+                SendValue(dlg, IDC_DR_VALUE, pFigure == &rows.send32 ? "32'h0" : "1024'h0");
                 pFigure->values.push_back(Now() - dStart);
             }
         }
     });
     ::DeleteFileA(strIni.c_str());
+    return true;
 }
 
-void PrintSendRatios(const Figure& send32, const Figure& send1024, const Figure& floorRepaint)
+CableName ParsedCableName(const std::string& strText)
 {
-    for (const Figure* pFigure : {&send32, &send1024})
+    CableName cable;
+    std::string strError;
+    ParseCableName(strText, cable, strError);
+    return cable;
+}
+
+CableSends SendRows(const std::string& strCable)
+{
+    return {strCable,
+            {"SEND-DR 32 bits, " + strCable + " (ms)", {}},
+            {"SEND-DR 1024 bits, " + strCable + " (ms)", {}},
+            {"floor: 32 bits, " + strCable + " (ms)", {}},
+            {"floor: 1024 bits, " + strCable + " (ms)", {}}};
+}
+
+void PrintSends(const std::vector<CableSends>& cables)
+{
+    for (const CableSends& rows : cables)
     {
-        const int nBits = pFigure == &send32 ? 32 : 1024;
-        const double dPacing = (nBits + 5) * CLOCK_WAIT_MS + Median(floorRepaint.values);
-        const double dRatio = Median(pFigure->values) / dPacing;
-        const std::string strName = "SEND-DR " + std::to_string(nBits) + " bits / ((N + 5) x 5 ms + repaint)";
-        printf("%-52s %12.2f %12.2f %s\n", strName.c_str(), dRatio, 1.1, dRatio <= 1.1 ? "yes" : "no");
+        Print(rows.send32);
+        Print(rows.send1024);
+        Print(rows.floor32);
+        Print(rows.floor1024);
     }
 }
+
+// MORVA's SEND over each cable against that cable's floor: at most twice the floor, where the
+// floor leaves out the window's paint, the value list kept in the settings file and the record.
+void PrintSendRatios(const std::vector<CableSends>& cables)
+{
+    for (const CableSends& rows : cables)
+    {
+        for (int nBits : {32, 1024})
+        {
+            const double dRatio = nBits == 32 ? Median(rows.send32.values) / Median(rows.floor32.values)
+                                              : Median(rows.send1024.values) / Median(rows.floor1024.values);
+            const std::string strName = "SEND-DR " + std::to_string(nBits) + " bits / floor, " + rows.strCable;
+            printf("%-52s %12.2f %12s\n", strName.c_str(), dRatio, "");
+        }
+    }
+}
+
+// The cables this build reaches in its own process: the simulated board, the FTDI stand-in, and
+// remote_bitbang and XVC servers on the loopback with the simulated board behind them.
+std::vector<CableSends> MeasureEveryCable(const std::vector<std::pair<std::string, CPort*>>& extra)
+{
+    std::vector<CableSends> cables;
+    cables.push_back(SendRows("simulated board"));
+    MeasureSends(SimulatedPort(), cables.back());
+    {
+        CableName cable;
+        cable.kind = CableKind::Ftdi;
+        CD2xxPort port(cable, FtdiPinMap(), &StandinD2xx());
+        cables.push_back(SendRows("FTDI, D2XX stand-in"));
+        if (!MeasureSends(port, cables.back()))
+            cables.pop_back();
+    }
+    for (ServerProtocol protocol : {ServerProtocol::RemoteBitbang, ServerProtocol::Xvc})
+    {
+        CJtagServer server(protocol);
+        std::shared_ptr<CPort> port = MakePort(ParsedCableName(server.Cable()), FtdiPinMap());
+        cables.push_back(SendRows(protocol == ServerProtocol::Xvc ? "XVC, loopback" : "remote_bitbang, loopback"));
+        if (!MeasureSends(*port, cables.back()))
+            cables.pop_back();
+    }
+    for (const auto& cable : extra)
+    {
+        cables.push_back(SendRows(cable.first));
+        if (!MeasureSends(*cable.second, cables.back()))
+            cables.pop_back();
+    }
+    return cables;
+}
+
+#ifdef __WINE__
+// The Linux program's own cables, through the stand-ins of libftdi and ppdev in this process.
+std::vector<CableSends> MeasureLinuxCables()
+{
+    CLibftdiPort libftdi(ParsedCableName("ftdi"), FtdiPinMap(), StandinLibftdi());
+    CPpdevPort ppdev("/dev/parport0", DATA_PORT, StandinPpdevCalls());
+    return MeasureEveryCable({{"FTDI, libftdi stand-in", &libftdi}, {"parallel port, ppdev stand-in", &ppdev}});
+}
+
+// OpenOCD's drscan of 1024 bits and MORVA's SEND-DR of 1024 bits through the same remote_bitbang
+// server, each timed at the server from the first clock of the shift to its last. OpenOCD is
+// given an instruction first: 0.12 stops on a drscan of a device it takes to be in BYPASS.
+bool MeasurePeer(Figure& morva, Figure& openocd)
+{
+    for (int run = 0; run < SEND_RUNS; ++run)
+    {
+        CJtagServer server(ServerProtocol::RemoteBitbang);
+        {
+            std::shared_ptr<CPort> port = MakePort(ParsedCableName(server.Cable()), FtdiPinMap());
+            CPortScope scope(port.get());
+            if (!port->IsAccessible())
+                return false;
+            const std::string strIni = TempPath("ini");
+            CStepperDlg dlg;
+            dlg.SetSettingsPath(strIni);
+            RunDialog(dlg, [&] {
+                Click(dlg, IDC_TEST_LOGIC_RESET);
+                Click(dlg, IDC_RUN_TEST_IDLE);
+                server.TakeShiftDrMs();
+                SendValue(dlg, IDC_DR_VALUE, "1024'h0");
+                morva.values.push_back(server.TakeShiftDrMs());
+            });
+            ::DeleteFileA(strIni.c_str());
+        }
+        const std::string command =
+            "openocd -c 'adapter driver remote_bitbang' -c 'remote_bitbang host 127.0.0.1' -c 'remote_bitbang port " +
+            std::to_string(server.Port()) +
+            "' -c 'transport select jtag' -c 'jtag newtap sim tap -irlen 4' -c init -c 'irscan sim.tap 0x2' "
+            "-c 'drscan sim.tap 1024 0' -c shutdown >/dev/null 2>&1";
+        server.TakeShiftDrMs();
+        if (RunUnixCommand(command) != 0)
+            return false;
+        openocd.values.push_back(server.TakeShiftDrMs());
+    }
+    return true;
+}
+#endif
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    // --send: only the SEND rows and the repaint of the floor they are held against.
+    // --send: only the SEND rows.
     if (argc > 1 && std::string(argv[1]) == "--send")
     {
-        Figure send32 = {"SEND-DR of 32 bits, wall time (ms)", {}};
-        Figure send1024 = {"SEND-DR of 1024 bits, wall time (ms)", {}};
-        Figure floorRepaint = {"floor: one repaint of a clock's changes (ms)", {}};
-        MeasureSends(send32, send1024);
-        for (int run = 0; run < STEP_RUNS; ++run)
-            floorRepaint.values.push_back(FloorRepaint(100));
+        const std::vector<CableSends> cables = MeasureEveryCable({});
         printf("%-52s %12s %12s %6s\n", "figure", "median", "worst", "runs");
-        Print(send32);
-        Print(send1024);
-        Print(floorRepaint);
+        PrintSends(cables);
         printf("\n");
-        PrintSendRatios(send32, send1024, floorRepaint);
+        PrintSendRatios(cables);
         return 0;
     }
+#ifdef __WINE__
+    // --linux-sends: the SEND rows of the Linux program's cables, and OpenOCD beside it.
+    if (argc > 1 && std::string(argv[1]) == "--linux-sends")
+    {
+        const std::vector<CableSends> cables = MeasureLinuxCables();
+        Figure morva = {"morva (Linux): SEND-DR 1024 at an rbb server (ms)", {}};
+        Figure openocd = {"OpenOCD 0.12 drscan 1024 at the same server (ms)", {}};
+        const bool bPeer = MeasurePeer(morva, openocd);
+        PrintSends(cables);
+        if (bPeer)
+        {
+            Print(morva);
+            Print(openocd);
+        }
+        printf("\n");
+        PrintSendRatios(cables);
+        if (bPeer)
+        {
+            const double dRatio = Median(morva.values) / Median(openocd.values);
+            printf("%-52s %12.2f %12.2f %s\n", "SEND-DR 1024 / OpenOCD drscan, at the server", dRatio, 1.0,
+                   dRatio <= 1.0 ? "yes" : "no");
+        }
+        else
+            printf("OpenOCD could not be run (scripts/deps.sh bench installs it): no peer rows.\n");
+        return 0;
+    }
+#endif
     const bool bStepsOnly = argc > 2 && std::string(argv[1]) == "--steps";
     Figure stepCost = {"step cost, window hidden (us)", {}};
     Figure workingBefore = {"working set before the steps (KiB)", {}}, workingAfter = {"working set after (KiB)", {}};
@@ -393,9 +575,7 @@ int main(int argc, char** argv)
         });
     }
 
-    Figure send32 = {"SEND-DR of 32 bits, wall time (ms)", {}};
-    Figure send1024 = {"SEND-DR of 1024 bits, wall time (ms)", {}};
-    MeasureSends(send32, send1024);
+    const std::vector<CableSends> cables = MeasureEveryCable({});
 
     Figure floorVisible = {"floor: clock, window visible (us)", {}};
     Figure floorHidden = {"floor: clock, window hidden (us)", {}};
@@ -470,8 +650,7 @@ int main(int argc, char** argv)
     Print(ftdiCost);
     Print(rbbCost);
     Print(xvcCost);
-    Print(send32);
-    Print(send1024);
+    PrintSends(cables);
     Print(floorVisible);
     Print(floorHidden);
     Print(floorRepaint);
@@ -486,7 +665,7 @@ int main(int argc, char** argv)
     printf("%-52s %12.2f %12.2f %s\n", "step, window hidden / floor", dHiddenRatio, 1.2, dHiddenRatio <= 1.2 ? "yes" : "no");
     printf("%-52s %12.2f %12.2f %s\n", "reset / (1.2 x 30 ms + one floor repaint)", dResetRatio, 1.0,
            dResetRatio <= 1.0 ? "yes" : "no");
-    PrintSendRatios(send32, send1024, floorRepaint);
+    PrintSendRatios(cables);
     printf("\nGDI objects: %s. USER objects: %s.\n",
            bGdiReported ? "the system's count (GetGuiResources)"
                         : "the system reports none; the program's own fonts, brushes and device contexts, "

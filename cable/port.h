@@ -45,6 +45,13 @@ public:
     virtual void ReadLater(unsigned short address);
     virtual void Collect(std::vector<unsigned char>& reads);
 
+protected:
+    // For a port that holds a run's clocks: the reads it has got back, and a failure, after
+    // which the run takes nothing more until it is collected.
+    void AddRunRead(unsigned char value) { m_reads.push_back(value); }
+    void FailRun() { m_bRunFailed = true; }
+    bool RunFailed() const { return m_bRunFailed; }
+
 private:
     std::vector<unsigned char> m_reads;
     bool m_bRunFailed = false;

@@ -112,8 +112,9 @@ void CBitBangPort::Flush()
 
 void CBitBangPort::ReadLater(unsigned short address)
 {
-    if (m_bRunFailed)
+    if (RunFailed())
     {
+        // Nothing more of a failed run goes out.
         m_pending.clear();
         return;
     }
@@ -121,13 +122,7 @@ void CBitBangPort::ReadLater(unsigned short address)
     {
         // Nothing clocked since the last read: the pins as they are now, after the run so far.
         SendRun();
-        if (m_bRunFailed)
-            return;
-        const unsigned char value = Read(address);
-        if (m_strFailure.empty())
-            m_runReads.push_back(value);
-        else
-            m_bRunFailed = true;
+        CPort::ReadLater(address);
         return;
     }
     m_readAt.push_back(m_pending.size() - 1);
@@ -137,31 +132,26 @@ void CBitBangPort::ReadLater(unsigned short address)
 
 void CBitBangPort::Collect(std::vector<unsigned char>& reads)
 {
-    if (m_bRunFailed)
-    {
-        m_pending.clear();
-        m_readAt.clear();
-    }
     SendRun();
-    reads.swap(m_runReads);
-    m_runReads.clear();
-    m_bRunFailed = false;
+    CPort::Collect(reads);
 }
 
 void CBitBangPort::SendRun()
 {
-    if (m_readAt.empty())
-        return;
     std::vector<size_t> readAt;
     readAt.swap(m_readAt);
+    if (RunFailed())
+        m_pending.clear();
+    if (readAt.empty() || RunFailed())
+        return;
     std::vector<unsigned char> in;
     if (!Send(in))
     {
-        m_bRunFailed = true;
+        FailRun();
         return;
     }
     for (size_t nAt : readAt)
-        m_runReads.push_back((in[nAt] & Bit(m_map.nTdo)) != 0 ? STATUS_TDO : 0);
+        AddRunRead((in[nAt] & Bit(m_map.nTdo)) != 0 ? STATUS_TDO : 0);
     m_bSampleUnread = false;
 }
 

@@ -129,11 +129,8 @@ private:
     bool m_bSampleUnread = false;
     bool m_bClockFailed = false;
     std::vector<unsigned char> m_pending;
-    // In a run: which pending bytes' samples are asked for, the reads so far, and whether a
-    // transfer of it failed (then nothing more goes out until it is collected).
+    // In a run: which pending bytes' samples are asked for.
     std::vector<size_t> m_readAt;
-    std::vector<unsigned char> m_runReads;
-    bool m_bRunFailed = false;
     unsigned char m_lastLevels = 0;
     unsigned char m_lastSample = 0xFF;
     std::string m_strProblem;

@@ -205,8 +205,9 @@ bool CNetPort::ClockRun(const std::vector<Levels>& clocks, std::vector<bool>& td
 
 void CNetPort::ReadLater(unsigned short address)
 {
-    if (m_bRunFailed)
+    if (RunFailed())
     {
+        // Nothing more of a failed run goes out.
         m_bClockPending = false;
         m_bLevelsPending = false;
         return;
@@ -215,13 +216,7 @@ void CNetPort::ReadLater(unsigned short address)
     {
         // No clock since the last read: TDO as it is after the run so far.
         SendRun();
-        if (m_bRunFailed)
-            return;
-        const unsigned char value = Read(address);
-        if (m_strFailure.empty())
-            m_runReads.push_back(value);
-        else
-            m_bRunFailed = true;
+        CPort::ReadLater(address);
         return;
     }
     m_runClocks.push_back({(m_clockLevels & PIN_TMS) != 0, (m_clockLevels & PIN_TDI) != 0});
@@ -231,37 +226,33 @@ void CNetPort::ReadLater(unsigned short address)
 
 void CNetPort::Collect(std::vector<unsigned char>& reads)
 {
-    if (m_bRunFailed)
-        m_runClocks.clear();
     SendRun();
-    reads.swap(m_runReads);
-    m_runReads.clear();
-    m_bRunFailed = false;
+    CPort::Collect(reads);
 }
 
 void CNetPort::SendRun()
 {
-    if (m_runClocks.empty())
-        return;
     std::vector<Levels> clocks;
     clocks.swap(m_runClocks);
+    if (clocks.empty() || RunFailed())
+        return;
     if (!Reconnect())
     {
-        m_bRunFailed = true;
+        FailRun();
         return;
     }
     std::vector<bool> tdo;
     std::string strError;
     const bool bDone = ClockRun(clocks, tdo, strError);
     for (bool bTdo : tdo)
-        m_runReads.push_back(bTdo ? STATUS_TDO : 0);
+        AddRunRead(bTdo ? STATUS_TDO : 0);
     if (!tdo.empty())
         m_bLastTdo = tdo.back();
     m_bSampleUnread = false;
     if (!bDone)
     {
         Fail(strError);
-        m_bRunFailed = true;
+        FailRun();
         return;
     }
     m_strFailure.clear();

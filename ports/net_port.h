@@ -80,10 +80,8 @@ private:
     bool m_bSampleUnread = false;
     bool m_bLastTdo = true;
     unsigned char m_clockLevels = 0;
-    // In a run: the clocks not yet sent, the reads so far, and whether a message of it failed.
+    // In a run: the clocks not yet sent.
     std::vector<Levels> m_runClocks;
-    std::vector<unsigned char> m_runReads;
-    bool m_bRunFailed = false;
     std::string m_strProblem;
     std::string m_strFailure;
 };

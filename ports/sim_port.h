@@ -6,8 +6,8 @@
 #include "../simboard/jtag_device.h"
 
 CPort& SimulatedPort();
-// The same cable on a chain of three: device 1 (IR 4, an IDCODE), device 2 (IR 6, none) and
-// device 3 (IR 8, an IDCODE, capturing 00000101, which leaves the lengths open to a scan).
+// The same cable on a chain of three: device 1 (IR 4, an IDCODE), device 2 (IR 6, an IDCODE) and
+// device 3 (IR 8, none, capturing 00000101, which leaves the lengths open to a scan).
 CPort& SimulatedChainPort();
 CJtagDevice& SimulatedBoard();
 // The devices behind SimulatedChainPort().

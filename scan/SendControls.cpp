@@ -210,11 +210,18 @@ void CSendControls::Send(const TapRegister& reg)
     m_dwShown = ::GetTickCount();
     m_nShifted = 0;
     m_nLength = bits.size();
-    // The window's waiting messages (a click on STOP among them) are handled before each clock.
+    // The window's waiting messages (a click on STOP among them) are handled between clocks, at
+    // most once a millisecond: asking for them costs more than a clock does.
+    m_dwPumped = ::GetTickCount() - 1;
     const CTapEngine::ShiftEnd end = m_tap.Shift(reg, bits, [this](size_t nShifted) {
         m_nShifted = nShifted;
-        if (AfxPumpWaitingMessages(m_dialog.m_hWnd) == FALSE)
-            m_bStopRequested = true;
+        const DWORD dwNow = ::GetTickCount();
+        if (dwNow != m_dwPumped)
+        {
+            m_dwPumped = dwNow;
+            if (AfxPumpWaitingMessages(m_dialog.m_hWnd) == FALSE)
+                m_bStopRequested = true;
+        }
         return m_bStopRequested;
     });
 

@@ -88,4 +88,5 @@ private:
     size_t m_nShifted = 0;               // of the running SEND's m_nLength bits, shifted so far
     size_t m_nLength = 0;
     DWORD m_dwShown = 0;  // when the running SEND last showed how far it is
+    DWORD m_dwPumped = 0;  // when it last handled the window's waiting messages
 };

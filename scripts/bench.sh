@@ -1,15 +1,20 @@
 #!/bin/sh
 # Builds everything and runs the benchmark under Wine (on a virtual display if there is none):
 # the Windows build's whole table, with the Linux program's step costs, measured in the same run,
-# among its rows.
+# among its rows; then the Linux program's SENDs over its own cables and OpenOCD's drscan beside
+# them through the same remote_bitbang server.
 set -e
 top=$(cd "$(dirname "$0")/.." && pwd)
 sh "$top/scripts/build.sh" >/dev/null
+sh "$top/scripts/deps.sh" bench
 linux_rows=$(mktemp)
 cat >"$linux_rows.sh" <<SCRIPT
 set -e
 "$top/scripts/wine64-run.sh" "$top/build-linux/wineprefix" "$top/build-linux/bench/bench.exe" --steps "morva (Linux)" >"$linux_rows"
 "$top/scripts/wine-run.sh" "$top/build/wineprefix" "$top/build/bench/bench.exe"
+echo
+echo "The Linux program's SENDs over its own cables, and OpenOCD through the same server:"
+"$top/scripts/wine64-run.sh" "$top/build-linux/wineprefix" "$top/build-linux/bench/bench.exe" --linux-sends
 SCRIPT
 stop_wine() {
     WINEPREFIX="$top/build/wineprefix" wineserver -k >/dev/null 2>&1 || true

@@ -5,6 +5,7 @@
 #   test     (the default) building both builds and running every test: the README's commands
 #   package  scripts/package.sh: the Windows programs, the Linux program, the zip and the .deb
 #   linux    building the Linux program alone
+#   bench    scripts/bench.sh: the tests' packages and OpenOCD, the benchmark's peer
 set -e
 purpose=${1:-test}
 linux="cmake make wine64 wine64-tools libftdi1-dev"
@@ -17,14 +18,15 @@ test="$package python3 locales fonts-wine wine wine32:i386 xvfb xauth xdotool x1
       googletest sigrok-cli lintian verilator"
 case $purpose in
     test) packages=$test ;;
+    bench) packages="$test openocd" ;;
     package) packages=$package ;;
     linux) packages=$linux ;;
-    *) echo "deps.sh: no purpose \"$purpose\"; give test, package or linux" >&2; exit 2 ;;
+    *) echo "deps.sh: no purpose \"$purpose\"; give test, package, linux or bench" >&2; exit 2 ;;
 esac
 
 ensure_japanese_locale() {
     # The tests also run the programs under a Japanese locale (code page 932 under Wine).
-    [ "$purpose" = test ] || return 0
+    [ "$purpose" = test ] || [ "$purpose" = bench ] || return 0
     if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf-\?8$'; then
         [ "$(id -u)" -eq 0 ] || { echo "Run as root to generate the ja_JP.UTF-8 locale" >&2; exit 1; }
         sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen

@@ -274,8 +274,8 @@ TEST_F(SendTest, AnUnwritableSettingsFileLeavesTheListsWorking)
 
 namespace {
 
-// Presses the running SEND's button (STOP) as TDO of the given clock is read: the SEND takes it
-// before its next bit.
+// Presses the running SEND's button (STOP) as TDO of the given clock is read, and lets the time
+// pass after which the SEND looks at its messages: it takes the click before its next bit.
 class CStopAtClock : public CPort
 {
 public:
@@ -286,8 +286,14 @@ public:
     unsigned char Read(unsigned short address) override
     {
         if (--m_nAt == 0)
+        {
             ::PostMessageW(m_hDlg, WM_COMMAND, MAKEWPARAM(m_nButton, BN_CLICKED),
                            reinterpret_cast<LPARAM>(::GetDlgItem(m_hDlg, static_cast<int>(m_nButton))));
+            // A SEND looks for messages once a millisecond: one passes before its next bit.
+            const DWORD dwPosted = ::GetTickCount();
+            while (::GetTickCount() - dwPosted < 2)
+                ::Sleep(1);
+        }
         return m_port.Read(address);
     }
     std::string Failure() const override { return m_port.Failure(); }

@@ -2,6 +2,7 @@
 // the simulated board behind the same calls the real driver or library takes.
 #include <cerrno>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include "cable/cable.h"
+#include "engine/TapEngine.h"
 #include "dialog_runner.h"
 #include "libftdi_standin.h"
 #include "net/jtag_server.h"
@@ -70,6 +72,45 @@ Lines AsPortAccesses(const Lines& ppdev)
             accesses.push_back("0379 -> " + line.substr(10));
     }
     return accesses;
+}
+
+// A SEND-DR of 32'h0 from RUN-TEST/IDLE as one run of the engine, or its 37 clocks one at a time
+// as clicks make them: what the stand-in was asked (its log since) and each clock recorded.
+struct RunTaken
+{
+    Lines log;
+    std::vector<int> record;  // TMS, TDI and TDO, and the state
+};
+
+RunTaken TakenFrom(CPort& port, const std::function<Lines()>& take, bool bRun)
+{
+    RunTaken taken;
+    CPortScope scope(&port);
+    EXPECT_TRUE(port.IsAccessible()) << port.AccessProblem();
+    CableOn();
+    CTapEngine engine;
+    engine.SetPaced(false);
+    engine.Reset();
+    engine.Step(StepInto(STATE_TEST_LOGIC_RESET, STATE_RUN_TEST_IDLE));
+    take();
+    const size_t nBefore = engine.Session().Count();
+    if (bRun)
+        EXPECT_EQ(CTapEngine::ShiftEnd::Updated,
+                  engine.Shift(TAP_DR, std::vector<unsigned char>(32, 0), [](size_t) { return false; }));
+    else
+    {
+        for (const TapStep& step : ShortestPath(STATE_RUN_TEST_IDLE, STATE_SHIFT_DR))
+            engine.Step(step);
+        for (int i = 0; i < 32; ++i)
+            engine.Step({static_cast<unsigned char>(i == 31 ? 1 : 0), 0, i == 31 ? STATE_EXIT1_DR : STATE_SHIFT_DR});
+        engine.Step(StepInto(STATE_EXIT1_DR, STATE_UPDATE_DR));
+        engine.Step(StepInto(STATE_UPDATE_DR, STATE_RUN_TEST_IDLE));
+    }
+    taken.log = take();
+    for (size_t i = nBefore; i < engine.Session().Count(); ++i)
+        taken.record.push_back(engine.Session().At(i).bits * 100 + engine.Session().At(i).nState);
+    CableOff();
+    return taken;
 }
 
 // --- ppdev ------------------------------------------------------------------------------------
@@ -402,4 +443,46 @@ TEST(RemoteBitbangCableTest, AUnixSocketServesAsTcpDoes)
     ::unlink(path.c_str());
     EXPECT_FALSE(gone->IsAccessible());
     EXPECT_NE(std::string::npos, gone->AccessProblem().find("listens on " + path)) << gone->AccessProblem();
+}
+
+// --- runs of clocks ---------------------------------------------------------------------------
+
+TEST(RunTest, OverPpdevARunIsTheClocksIoctlsOneByOne)
+{
+    CPpdevPort port("/dev/parport0", DATA_PORT, StandinPpdevCalls());
+    const RunTaken clocked = TakenFrom(port, [] { return Ppdev().Take(); }, false);
+    const RunTaken run = TakenFrom(port, [] { return Ppdev().Take(); }, true);
+    ASSERT_EQ(37u, clocked.record.size());
+    EXPECT_EQ(clocked.log, run.log);
+    EXPECT_EQ(clocked.record, run.record);
+}
+
+TEST(RunTest, OverLibftdiARunIsTheClocksBytesInTransfersOf32Clocks)
+{
+    CLibftdiPort port(ParsedCable("ftdi"), FtdiPinMap(), StandinLibftdi());
+    const RunTaken clocked = TakenFrom(port, [] { return Libftdi().Take(); }, false);
+    const RunTaken run = TakenFrom(port, [] { return Libftdi().Take(); }, true);
+    ASSERT_EQ(37u, clocked.record.size());
+    // The writes' bytes in order, and how many samples the reads gave ("read 128 -> 64").
+    auto bytesAndReads = [](const Lines& log, size_t& nWrites) {
+        std::string bytes;
+        size_t nSamples = 0;
+        nWrites = 0;
+        for (const std::string& line : log)
+        {
+            if (line.compare(0, 6, "write ") == 0)
+            {
+                bytes += line.substr(5);
+                ++nWrites;
+            }
+            else if (line.compare(0, 5, "read ") == 0)
+                nSamples += std::stoul(line.substr(line.find("-> ") + 3));
+        }
+        return bytes + " / " + std::to_string(nSamples);
+    };
+    size_t nClockedWrites = 0, nRunWrites = 0;
+    EXPECT_EQ(bytesAndReads(clocked.log, nClockedWrites), bytesAndReads(run.log, nRunWrites));
+    EXPECT_EQ(37u, nClockedWrites);
+    EXPECT_EQ(2u, nRunWrites) << "32 clocks, then 5";
+    EXPECT_EQ(clocked.record, run.record);
 }

@@ -123,7 +123,7 @@ void CJtagServer::ServeConnection(long long nSocket)
     {
         if (!ServerReadable(nSocket, 50))
             continue;
-        char bytes[256];
+        char bytes[4096];
         const int nGot = ServerReceive(nSocket, bytes, sizeof(bytes));
         if (nGot <= 0)
             return;
@@ -154,6 +154,36 @@ void CJtagServer::ServeConnection(long long nSocket)
 void CJtagServer::ApplyLevels(bool bTck, bool bTms, bool bTdi)
 {
     m_board.WriteData(static_cast<uint8_t>(PIN_ENABLE | (bTck ? PIN_TCK : 0) | (bTms ? PIN_TMS : 0) | (bTdi ? PIN_TDI : 0)));
+    if (bTck && !m_bTck)
+    {
+        LARGE_INTEGER now, frequency;
+        ::QueryPerformanceCounter(&now);
+        ::QueryPerformanceFrequency(&frequency);
+        m_clocks.push_back({static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart),
+                            m_board.State() == TapState::ShiftDr});
+    }
+    m_bTck = bTck;
+}
+
+double CJtagServer::TakeShiftDrMs()
+{
+    CLock lock(m_lock);
+    double dLongest = 0;
+    size_t nLongest = 0;
+    for (size_t i = 0; i < m_clocks.size();)
+    {
+        size_t nEnd = i;
+        while (nEnd < m_clocks.size() && m_clocks[nEnd].bShiftDr)
+            ++nEnd;
+        if (nEnd - i > nLongest)
+        {
+            nLongest = nEnd - i;
+            dLongest = m_clocks[nEnd - 1].dMs - m_clocks[i].dMs;
+        }
+        i = nEnd > i ? nEnd : i + 1;
+    }
+    m_clocks.clear();
+    return dLongest;
 }
 
 bool CJtagServer::Process(std::string& buffer, std::string& answer)

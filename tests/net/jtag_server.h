@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "simboard/jtag_device.h"
 
@@ -45,6 +46,9 @@ public:
     std::string WaitForReceived(size_t nBytes);
     int Connections();
     CJtagDevice& Board() { return m_board; }
+    // The longest run of clocks into Shift-DR since the last call, timed here as the clocks
+    // arrived: milliseconds from its first clock to its last.
+    double TakeShiftDrMs();
 
     // A TCP port on the loopback where nothing listens.
     static unsigned short UnusedPort();
@@ -56,6 +60,14 @@ private:
     // Answers what it can of the bytes buffered; false to close the connection.
     bool Process(std::string& buffer, std::string& answer);
     void ApplyLevels(bool bTck, bool bTms, bool bTdi);
+
+    struct Clock
+    {
+        double dMs;
+        bool bShiftDr;
+    };
+    std::vector<Clock> m_clocks;
+    bool m_bTck = false;
 
     ServerProtocol m_protocol;
     CJtagDevice m_board;

@@ -1,6 +1,7 @@
 #include "server_socket.h"
 
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <cstring>
 #include <sys/socket.h>
@@ -59,7 +60,13 @@ bool ServerReadable(long long nSocket, int nMilliseconds)
 
 long long ServerAccept(long long nListener)
 {
-    return ::accept(static_cast<int>(nListener), nullptr, nullptr);
+    // Each answer goes out as it is made, as a JTAG server's should (no wait for the last one's
+    // acknowledgement); a UNIX socket has no such option and refuses it harmlessly.
+    const int nSocket = ::accept(static_cast<int>(nListener), nullptr, nullptr);
+    const int nOn = 1;
+    if (nSocket >= 0)
+        ::setsockopt(nSocket, IPPROTO_TCP, TCP_NODELAY, &nOn, sizeof(nOn));
+    return nSocket;
 }
 
 int ServerReceive(long long nSocket, char* pData, size_t nSize)

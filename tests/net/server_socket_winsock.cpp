@@ -45,7 +45,11 @@ bool ServerReadable(long long nSocket, int nMilliseconds)
 
 long long ServerAccept(long long nListener)
 {
+    // Each answer goes out as it is made, as a JTAG server's should.
     const SOCKET s = ::accept(static_cast<SOCKET>(nListener), nullptr, nullptr);
+    const BOOL bOn = TRUE;
+    if (s != INVALID_SOCKET)
+        ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&bOn), sizeof(bOn));
     return s == INVALID_SOCKET ? -1 : static_cast<long long>(s);
 }
 
