@@ -35,6 +35,15 @@ CNoPort g_noPort;
 void CPort::ReadLater(unsigned short address)
 {
     if (m_bRunFailed)
+    {
+        DropHeld();
+        return;
+    }
+    if (HoldClock())
+        return;
+    // Nothing to hold: the reads held before go first, then the pins are read as they are now.
+    SendHeld();
+    if (m_bRunFailed)
         return;
     const unsigned char value = Read(address);
     m_bRunFailed = !Failure().empty();
@@ -44,6 +53,10 @@ void CPort::ReadLater(unsigned short address)
 
 void CPort::Collect(std::vector<unsigned char>& reads)
 {
+    if (m_bRunFailed)
+        DropHeld();
+    else
+        SendHeld();
     reads.swap(m_reads);
     m_reads.clear();
     m_bRunFailed = false;

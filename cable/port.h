@@ -42,15 +42,19 @@ public:
     // for with ReadLater, and Collect sends what is still held and gives the reads in order. A
     // port that can carry many clocks in one transfer holds them; this one reads at once. Where
     // the cable failed, the reads end before the clock that failed, and Failure() says what.
-    virtual void ReadLater(unsigned short address);
-    virtual void Collect(std::vector<unsigned char>& reads);
+    void ReadLater(unsigned short address);
+    void Collect(std::vector<unsigned char>& reads);
 
 protected:
-    // For a port that holds a run's clocks: the reads it has got back, and a failure, after
-    // which the run takes nothing more until it is collected.
+    // For a port that holds a run's clocks. HoldClock holds the clock just written and its read,
+    // false where there is none to hold (nothing clocked since the last read). SendHeld sends
+    // what is held, giving each read to AddRunRead, or calls FailRun. DropHeld forgets it: a
+    // failed run sends nothing more.
+    virtual bool HoldClock() { return false; }
+    virtual void SendHeld() {}
+    virtual void DropHeld() {}
     void AddRunRead(unsigned char value) { m_reads.push_back(value); }
     void FailRun() { m_bRunFailed = true; }
-    bool RunFailed() const { return m_bRunFailed; }
 
 private:
     std::vector<unsigned char> m_reads;

@@ -110,39 +110,21 @@ void CBitBangPort::Flush()
         Send(in);
 }
 
-void CBitBangPort::ReadLater(unsigned short address)
+bool CBitBangPort::HoldClock()
 {
-    if (RunFailed())
-    {
-        // Nothing more of a failed run goes out.
-        m_pending.clear();
-        return;
-    }
     if (m_pending.empty())
-    {
-        // Nothing clocked since the last read: the pins as they are now, after the run so far.
-        SendRun();
-        CPort::ReadLater(address);
-        return;
-    }
+        return false;
     m_readAt.push_back(m_pending.size() - 1);
     if (m_pending.size() >= RUN_BYTES)
-        SendRun();
+        SendHeld();
+    return true;
 }
 
-void CBitBangPort::Collect(std::vector<unsigned char>& reads)
-{
-    SendRun();
-    CPort::Collect(reads);
-}
-
-void CBitBangPort::SendRun()
+void CBitBangPort::SendHeld()
 {
     std::vector<size_t> readAt;
     readAt.swap(m_readAt);
-    if (RunFailed())
-        m_pending.clear();
-    if (readAt.empty() || RunFailed())
+    if (readAt.empty())
         return;
     std::vector<unsigned char> in;
     if (!Send(in))
@@ -153,6 +135,12 @@ void CBitBangPort::SendRun()
     for (size_t nAt : readAt)
         AddRunRead((in[nAt] & Bit(m_map.nTdo)) != 0 ? STATUS_TDO : 0);
     m_bSampleUnread = false;
+}
+
+void CBitBangPort::DropHeld()
+{
+    m_pending.clear();
+    m_readAt.clear();
 }
 
 std::string DescribeDevice(const FtdiDevice& device)

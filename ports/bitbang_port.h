@@ -57,10 +57,6 @@ public:
     std::string AccessProblem() const override { return m_strProblem; }
     std::string Failure() const override { return m_strFailure; }
     void Release() override;
-    // A run's clocks go out as many as fit in one transfer; each clock's bytes and its sample
-    // are those it has alone.
-    void ReadLater(unsigned short address) override;
-    void Collect(std::vector<unsigned char>& reads) override;
 
     // The devices the library finds now; false, with why, when it cannot look.
     virtual bool ListDevices(std::vector<FtdiDevice>& devices, std::string& strError) = 0;
@@ -104,6 +100,11 @@ protected:
     virtual bool Transfer(const unsigned char* pOut, unsigned char* pIn, size_t nCount, std::string& strError) = 0;
 
     bool IsChipOpen() const { return m_bOpen; }
+    // A run's clocks go out as many as fit in one transfer; each clock's bytes and its sample
+    // are those it has alone.
+    bool HoldClock() override;
+    void SendHeld() override;
+    void DropHeld() override;
 
     CableName m_cable;
 
@@ -115,7 +116,6 @@ private:
     bool DriveFrom(unsigned char levels, std::string& strError);
     // Sends the pending bytes; their samples in in.
     bool Send(std::vector<unsigned char>& in);
-    void SendRun();
     void Fail(const std::string& strWhat);
 
     FtdiPinMap m_map;

@@ -203,38 +203,21 @@ bool CNetPort::ClockRun(const std::vector<Levels>& clocks, std::vector<bool>& td
     return true;
 }
 
-void CNetPort::ReadLater(unsigned short address)
+bool CNetPort::HoldClock()
 {
-    if (RunFailed())
-    {
-        // Nothing more of a failed run goes out.
-        m_bClockPending = false;
-        m_bLevelsPending = false;
-        return;
-    }
     if (!m_bClockPending)
-    {
-        // No clock since the last read: TDO as it is after the run so far.
-        SendRun();
-        CPort::ReadLater(address);
-        return;
-    }
+        return false;
     m_runClocks.push_back({(m_clockLevels & PIN_TMS) != 0, (m_clockLevels & PIN_TDI) != 0});
     m_bClockPending = false;
     m_bLevelsPending = false;
+    return true;
 }
 
-void CNetPort::Collect(std::vector<unsigned char>& reads)
-{
-    SendRun();
-    CPort::Collect(reads);
-}
-
-void CNetPort::SendRun()
+void CNetPort::SendHeld()
 {
     std::vector<Levels> clocks;
     clocks.swap(m_runClocks);
-    if (clocks.empty() || RunFailed())
+    if (clocks.empty())
         return;
     if (!Reconnect())
     {
@@ -256,6 +239,13 @@ void CNetPort::SendRun()
         return;
     }
     m_strFailure.clear();
+}
+
+void CNetPort::DropHeld()
+{
+    m_runClocks.clear();
+    m_bClockPending = false;
+    m_bLevelsPending = false;
 }
 
 // --- remote_bitbang ---------------------------------------------------------------------------

@@ -26,9 +26,6 @@ public:
     std::string Failure() const override { return m_strFailure; }
     std::string Description() const override { return DescribeCable(m_cable) + m_strAbout; }
     void Release() override;
-    // A run's clocks go to the server together, in as few messages as the protocol allows.
-    void ReadLater(unsigned short address) override;
-    void Collect(std::vector<unsigned char>& reads) override;
 
 protected:
     // What the protocol says first on a new connection.
@@ -52,6 +49,10 @@ protected:
     }
     // Said before the connection is closed for good.
     virtual void Goodbye() {}
+    // A run's clocks go to the server together, in as few messages as the protocol allows.
+    bool HoldClock() override;
+    void SendHeld() override;
+    void DropHeld() override;
 
     // Sends the message and waits for exactly nReply bytes of answer (none: nothing is awaited).
     // pszWhat names the message in the error: "R", "shift:". pnReceived: how much did come.
@@ -68,7 +69,6 @@ private:
     bool Connect(std::string& strError);
     bool Reconnect();
     void Fail(const std::string& strWhat);
-    void SendRun();
 
     std::unique_ptr<CNetLink> m_pLink;
     bool m_bTried = false;
