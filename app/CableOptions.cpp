@@ -111,6 +111,19 @@ bool ReadPinSetting(const std::string& strIniPath, const char* pszKey, unsigned 
     return true;
 }
 
+// "IDCODE", "SAMPLE": a name as BSDL gives instructions.
+bool IsInstructionName(const std::string& text)
+{
+    if (text.empty() || isalpha(static_cast<unsigned char>(text[0])) == 0)
+        return false;
+    for (char c : text)
+    {
+        if (isalnum(static_cast<unsigned char>(c)) == 0 && c != '_')
+            return false;
+    }
+    return true;
+}
+
 // The options that take a value: their names and what the value is.
 struct ValueOption
 {
@@ -126,6 +139,8 @@ const ValueOption VALUE_OPTIONS[] = {
     {"dr", "value", true},
     {"irlen", "list of IR lengths", false},
     {"device", "device number", false},
+    {"bsdl", "BSDL file", false},
+    {"bsdl-folder", "folder", false},
 };
 
 // The option the word is, with its value in it or after it; null for none.
@@ -151,9 +166,10 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
     for (const std::string& word : words)
     {
         const ValueOption* pOption = FindValueOption(word);
+        const std::string name = pOption != nullptr ? pOption->pszName : "";
         options.bNoWindow = options.bNoWindow || (pOption != nullptr && pOption->bSendsValue) ||
-                            EqualsNoCase(word, "--scan") ||
-                            (pOption != nullptr && std::string(pOption->pszName) == "device");
+                            EqualsNoCase(word, "--scan") || EqualsNoCase(word, "--sample") || name == "device" ||
+                            name == "bsdl";
     }
     for (size_t i = 0; i < words.size(); ++i)
     {
@@ -173,12 +189,18 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
             options.bScan = true;
             continue;
         }
+        if (EqualsNoCase(word, "--sample"))
+        {
+            options.bSample = true;
+            continue;
+        }
         const ValueOption* pOption = FindValueOption(word);
         if (pOption == nullptr)
         {
             strError = "MORVA does not know the command-line word \"" + word +
                        "\". It takes /cable:CABLE (or --cable=CABLE, --cable CABLE), /trace:FILE (or --trace=FILE, "
-                       "--trace FILE), --scan, --irlen LENGTHS, --device N, --ir VALUE and --dr VALUE; --help lists them.";
+                       "--trace FILE), --scan, --irlen LENGTHS, --device N, --ir VALUE, --dr VALUE, --bsdl FILE, --bsdl-folder "
+                       "FOLDER and --sample; --help lists them.";
             return false;
         }
         const std::string what = pOption->pszWhat;
@@ -203,12 +225,27 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
         }
         const std::string name = pOption->pszName;
         if ((name == "cable" && options.bCable) || (name == "trace" && bTrace) ||
-            (name == "irlen" && !options.irLengths.empty()) || (name == "device" && options.nDevice > 0))
+            (name == "irlen" && !options.irLengths.empty()) || (name == "device" && options.nDevice > 0) ||
+            (name == "bsdl" && !options.strBsdl.empty()))
         {
             strError = name == "irlen" ? std::string("The IR lengths are given twice on the command line; give them once.")
-                                       : std::string("The ") + (name == "cable" ? "cable" : name == "trace" ? "trace file" : "device") +
+                                       : std::string("The ") +
+                                             (name == "cable"   ? "cable"
+                                              : name == "trace" ? "trace file"
+                                              : name == "bsdl"  ? "BSDL file"
+                                                                : "device") +
                                              " is given twice on the command line; give it once.";
             return false;
+        }
+        if (name == "bsdl")
+        {
+            options.strBsdl = value;
+            continue;
+        }
+        if (name == "bsdl-folder")
+        {
+            options.bsdlFolders.push_back(value);
+            continue;
         }
         if (name == "cable")
         {
@@ -244,7 +281,8 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
         {
             ShiftRequest shift = {name == "ir", value, {}};
             std::string strWhy;
-            if (!ParseScanValue(value, shift.bits, strWhy))
+            // An instruction by name is looked up in the device's BSDL file once the chain is scanned.
+            if (!ParseScanValue(value, shift.bits, strWhy) && !(shift.bIr && IsInstructionName(value)))
             {
                 strError = "MORVA cannot send \"" + value + "\" given with " + word + ": " + strWhy;
                 return false;
@@ -252,10 +290,27 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
             options.shifts.push_back(shift);
         }
     }
-    if (options.nDevice > 0 && options.shifts.empty())
+    if (options.nDevice > 0 && options.shifts.empty() && !options.bSample)
     {
-        strError = "--device names the device that --ir and --dr values go to: give the values to send as well.";
+        strError = "--device names the device that --ir and --dr values go to, or whose pins --sample reads: give the "
+                   "values to send, or --sample, as well.";
         return false;
+    }
+    if (options.bSample && options.nDevice == 0)
+    {
+        strError = "--sample reads one device's pins: name it with --device N.";
+        return false;
+    }
+    for (const ShiftRequest& shift : options.shifts)
+    {
+        // A name goes only to a device whose file may know it: otherwise it is a value that is wrong.
+        std::vector<unsigned char> bits;
+        std::string strWhy;
+        if (shift.bits.empty() && options.nDevice == 0 && !ParseScanValue(shift.strValue, bits, strWhy))
+        {
+            strError = "MORVA cannot send \"" + shift.strValue + "\" given with --ir: " + strWhy;
+            return false;
+        }
     }
     if (!options.irLengths.empty() && !options.bScan && options.nDevice == 0)
     {
@@ -263,6 +318,27 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
         return false;
     }
     return true;
+}
+
+std::vector<std::string> SettingsBsdlFolders(const std::string& strIniPath)
+{
+    std::string text;
+    std::string strError;
+    std::vector<std::string> folders;
+    if (!Setting(strIniPath, "bsdl", "folder", text, strError))
+        return folders;
+    for (size_t nStart = 0; nStart < text.size();)
+    {
+        size_t nEnd = text.find(';', nStart);
+        if (nEnd == std::string::npos)
+            nEnd = text.size();
+        const std::string folder = text.substr(nStart, nEnd - nStart);
+        const size_t nFirst = folder.find_first_not_of(" \t");
+        if (nFirst != std::string::npos)
+            folders.push_back(folder.substr(nFirst, folder.find_last_not_of(" \t") - nFirst + 1));
+        nStart = nEnd + 1;
+    }
+    return folders;
 }
 
 std::string SettingsCable(const std::string& strIniPath)
@@ -351,11 +427,15 @@ std::string CommandLineHelp()
            "Options:\n"
            "  --cable CABLE    the cable (also /cable:CABLE, --cable=CABLE)\n"
            "  --trace FILE     write every clock to FILE as it happens (also /trace:FILE, --trace=FILE)\n"
-           "  --ir VALUE       without a window: after a reset, SEND-IR the value and print what came out\n"
+           "  --ir VALUE       without a window: after a reset, SEND-IR the value and print what came out;\n"
+           "                   with --device, an instruction of the device's BSDL file by name (--ir IDCODE)\n"
            "  --dr VALUE       the same through the data register; any number of both, sent in order\n"
            "  --scan           without a window: list the devices on the chain, one a line, before any value\n"
            "  --irlen 4,6,8    the devices' IR lengths from the one nearest TDI, where the scan cannot tell them\n"
            "  --device N       --ir and --dr to device N alone (1: nearest TDI), the others in BYPASS\n"
+           "  --bsdl FILE      alone: check a BSDL file and describe it; with --device: that device's file\n"
+           "  --bsdl-folder D  look for the devices' BSDL files in folder D too (any number of them)\n"
+           "  --sample         with --device: read the device's pins once (SAMPLE), one a line\n"
            "  --help           this text\n"
            "  --version        the version\n\n"
            "CABLE is one of:\n    " +

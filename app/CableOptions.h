@@ -26,7 +26,10 @@ struct CommandLine
     bool bScan = false;  // --scan: the chain listed, before any value is sent
     std::vector<int> irLengths;  // --irlen 4,6,8: the devices' IR lengths from the TDI side
     size_t nDevice = 0;  // --device N: values to that device alone; 0: the whole chain
-    bool bNoWindow = false;  // --scan, --device, --ir or --dr is there, even where the line is refused
+    std::string strBsdl;  // --bsdl FILE: alone, the file checked and described; with --device, that device's
+    std::vector<std::string> bsdlFolders;  // --bsdl-folder DIR, in the order given
+    bool bSample = false;  // --sample: the device's pins read once, one a line
+    bool bNoWindow = false;  // --scan, --device, --ir, --dr, --bsdl or --sample is there, even where the line is refused
 };
 
 // False, with the reason, for a word MORVA does not know, an option without its value, or an
@@ -42,6 +45,9 @@ std::string SettingsCable(const std::string& strIniPath);
 // The devices' IR lengths the settings file gives ([chain] irlen=4,6,8); none where it gives
 // none. False, with what is wrong, for a value that is no list of lengths.
 bool ReadChainSettings(const std::string& strIniPath, std::vector<int>& irLengths, std::string& strError);
+
+// The folders the settings file names for BSDL files ([bsdl] folder=, several separated by ';').
+std::vector<std::string> SettingsBsdlFolders(const std::string& strIniPath);
 
 // Reads the FTDI pin map from the settings file's [ftdi] section; what it lacks stays as it was.
 bool ReadFtdiSettings(const std::string& strIniPath, FtdiPinMap& map, std::string& strError);

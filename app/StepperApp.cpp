@@ -10,6 +10,7 @@
 #include "../res/texts.h"
 #include "../stepper/StepperDlg.h"
 #include "../session/Vcd.h"
+#include "../bsdl/BsdlLibrary.h"
 #include "../cli/ShiftRun.h"
 #include "CableChoice.h"
 #include "CableOptions.h"
@@ -29,6 +30,23 @@ void ShowAbout()
 }
 
 } // namespace
+
+void AddBsdlFolders(const CommandLine& options, CBsdlLibrary& library)
+{
+    for (const std::string& strFolder : options.bsdlFolders)
+        library.AddFolder(strFolder);
+    const std::string strSettings = SettingsPath();
+    for (const std::string& strFolder : SettingsBsdlFolders(strSettings))
+        library.AddFolder(strFolder);
+    const size_t nSlash = strSettings.find_last_of("/\\");
+    if (nSlash != std::string::npos)
+        library.AddFolder(strSettings.substr(0, nSlash + 1) + "bsdl");
+    // The simulated chip's own file describes it.
+    CableName cable;
+    std::string strError;
+    if (options.bCable && ParseCableName(options.strCable, cable, strError) && !cable.bsdl.empty())
+        library.AddFile(cable.bsdl, strError);
+}
 
 CStepperApp theApp;
 
@@ -83,6 +101,24 @@ int CStepperApp::SendFromCommandLine(const CommandLine& options)
     work.shifts = options.shifts;
     work.irLengths = options.irLengths;
     work.nDevice = options.nDevice;
+    work.bSample = options.bSample;
+    CBsdlLibrary library;
+    AddBsdlFolders(options, library);
+    if (!options.strBsdl.empty())
+    {
+        auto pFile = std::make_shared<BsdlFile>();
+        if (!ReadBsdlFile(options.strBsdl, *pFile, strProblem))
+        {
+            SayOnConsole(strProblem, true);
+            return 1;
+        }
+        // With --scan alone the file is one more the devices are matched against.
+        if (options.nDevice > 0)
+            work.pDeviceFile = pFile;
+        else
+            library.AddFile(options.strBsdl, strProblem);
+    }
+    work.pLibrary = &library;
     if ((work.bScan || work.nDevice > 0) && work.irLengths.empty() &&
         !ReadChainSettings(SettingsPath(), work.irLengths, strProblem))
     {
@@ -115,8 +151,14 @@ BOOL CStepperApp::InitInstance()
             MessageBoxCp932(nullptr, strText.c_str(), MAIN_CAPTION, MB_ICONINFORMATION);
         return FALSE;
     }
+    // A BSDL file alone is checked, with no cable.
+    if (!options.strBsdl.empty() && !options.bScan && options.nDevice == 0)
+    {
+        m_nExitCode = DescribeBsdlCommand(options.strBsdl, &SayOnConsole);
+        return FALSE;
+    }
     // Values to send: no window, and no box, whatever happens.
-    if (!options.shifts.empty() || options.bScan)
+    if (!options.shifts.empty() || options.bScan || options.bSample)
     {
         m_nExitCode = SendFromCommandLine(options);
         return FALSE;
@@ -148,6 +190,9 @@ BOOL CStepperApp::InitInstance()
 
     CStepperDlg dlg;
     dlg.SetSettingsPath(SettingsPath());
+    CBsdlLibrary library;
+    AddBsdlFolders(options, library);
+    dlg.SetBsdlLibrary(&library);
     dlg.OfferCables(&cables);
     CLiveVcd trace;
     if (!options.strTrace.empty())

@@ -8,6 +8,11 @@
 #include "CableChoice.h"
 
 struct CommandLine;
+class CBsdlLibrary;
+
+// The folders the command line, the settings file and the folder beside it ("bsdl") name for BSDL
+// files, and the simulated chip's own file, in the library.
+void AddBsdlFolders(const CommandLine& options, CBsdlLibrary& library);
 
 class CStepperApp : public CWinApp
 {

@@ -33,6 +33,7 @@
 #include "../tests/standin/ftd2xx_standin.h"
 #include "../tests/net/jtag_server.h"
 #include "../ports/port_factory.h"
+#include "bsdl/Bsdl.h"
 #include "cable/cable.h"
 #include "platform/gdi.h"
 #include "ports/d2xx_port.h"
@@ -470,8 +471,78 @@ bool MeasurePeer(Figure& morva, Figure& openocd)
 
 } // namespace
 
+// A made-up chip of nCells cells: pins each an output cell, a control cell and an input cell.
+std::string GeneratedBsdl(size_t nCells)
+{
+    const size_t nPins = nCells / 3;
+    std::string text = "entity BIG is\n  generic (PHYSICAL_PIN_MAP : string := \"BGA\");\n"
+                       "  port (TCK, TMS, TDI : in bit; TDO : out bit; P : inout bit_vector(0 to " +
+                       std::to_string(nPins - 1) + "));\n  use STD_1149_1_2001.all;\n"
+                       "  constant BGA : PIN_MAP_STRING := \"TCK:1, TMS:2, TDI:3, TDO:4, P:(\" &\n";
+    for (size_t i = 0; i < nPins; ++i)
+        text += "    \"" + std::to_string(i + 5) + (i + 1 < nPins ? ",\" &\n" : ")\";\n");
+    text += "  attribute INSTRUCTION_LENGTH of BIG : entity is 8;\n"
+            "  attribute INSTRUCTION_OPCODE of BIG : entity is \"BYPASS (11111111), EXTEST (00000000), "
+            "SAMPLE (00000001), IDCODE (00000010)\";\n"
+            "  attribute INSTRUCTION_CAPTURE of BIG : entity is \"XXXXXX01\";\n"
+            "  attribute IDCODE_REGISTER of BIG : entity is \"0001000000000000000100001001011\" & \"1\";\n"
+            "  attribute BOUNDARY_LENGTH of BIG : entity is " + std::to_string(nPins * 3) + ";\n"
+            "  attribute BOUNDARY_REGISTER of BIG : entity is\n";
+    for (size_t i = 0; i < nPins; ++i)
+    {
+        const std::string strPin = "P(" + std::to_string(i) + ")";
+        const size_t nCell = 3 * i;
+        text += "    \"" + std::to_string(nCell) + " (BC_1, " + strPin + ", output3, X, " + std::to_string(nCell + 1) +
+                ", 0, Z), " + std::to_string(nCell + 1) + " (BC_1, *, control, 0), " + std::to_string(nCell + 2) +
+                " (BC_4, " + strPin + ", input, X)" + (i + 1 < nPins ? ",\" &\n" : "\";\n");
+    }
+    return text + "end BIG;\n";
+}
+
+// A BSDL file of 2,001 cells read whole, and its floor: one pass over its bytes.
+void MeasureBsdl()
+{
+    const std::string text = GeneratedBsdl(2001);
+    Figure read = {"BSDL file of 2001 cells read (ms)", {}};
+    Figure floor = {"floor: one pass over its bytes (ms)", {}};
+    for (int run = 0; run < 9; ++run)
+    {
+        LARGE_INTEGER frequency, start, middle, end;
+        ::QueryPerformanceFrequency(&frequency);
+        ::QueryPerformanceCounter(&start);
+        BsdlFile file;
+        std::string strError;
+        if (!ParseBsdl(text, "big.bsd", file, strError) || file.cells.size() != 2001)
+        {
+            printf("the generated BSDL file was refused: %s\n", strError.c_str());
+            return;
+        }
+        ::QueryPerformanceCounter(&middle);
+        size_t nLines = 0;
+        for (char c : text)
+            nLines += c == '\n' ? 1 : 0;
+        ::QueryPerformanceCounter(&end);
+        if (nLines == 0)
+            return;
+        read.values.push_back(1000.0 * static_cast<double>(middle.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart));
+        floor.values.push_back(1000.0 * static_cast<double>(end.QuadPart - middle.QuadPart) / static_cast<double>(frequency.QuadPart));
+    }
+    Print(read);
+    Print(floor);
+    const double dRead = Median(read.values);
+    printf("%-52s %12.2f %12s %s\n", "BSDL read / floor", dRead / Median(floor.values), "", "");
+    printf("%-52s %12.2f %12.2f %s\n", "BSDL read / 100 ms", dRead / 100.0, 1.0, dRead <= 100.0 ? "yes" : "no");
+}
+
 int main(int argc, char** argv)
 {
+    // --bsdl: only the BSDL rows.
+    if (argc > 1 && std::string(argv[1]) == "--bsdl")
+    {
+        printf("%-52s %12s %12s %6s\n", "figure", "median", "worst", "runs");
+        MeasureBsdl();
+        return 0;
+    }
     // --send: only the SEND rows.
     if (argc > 1 && std::string(argv[1]) == "--send")
     {
@@ -666,6 +737,8 @@ int main(int argc, char** argv)
     printf("%-52s %12.2f %12.2f %s\n", "reset / (1.2 x 30 ms + one floor repaint)", dResetRatio, 1.0,
            dResetRatio <= 1.0 ? "yes" : "no");
     PrintSendRatios(cables);
+    printf("\n");
+    MeasureBsdl();
     printf("\nGDI objects: %s. USER objects: %s.\n",
            bGdiReported ? "the system's count (GetGuiResources)"
                         : "the system reports none; the program's own fonts, brushes and device contexts, "

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "../bsdl/BsdlLibrary.h"
 #include "../engine/TapEngine.h"
 #include "Idcode.h"
 
@@ -92,7 +93,23 @@ void TellIrLengths(const std::vector<unsigned char>& capture, const std::vector<
         }
         scan.strProblem = strProblem + " Correct them, or leave them out to let the scan tell what it can.";
     }
-    const std::vector<std::vector<int>> possible = PossibleIrLengths(capture, nDevices);
+    // The files' lengths where the chain can have them all; else the files are not taken.
+    std::vector<int> fixed(nDevices, 0);
+    for (size_t i = 0; i < nDevices; ++i)
+        fixed[i] = scan.devices[i].pBsdl != nullptr ? static_cast<int>(scan.devices[i].pBsdl->nIrLength) : 0;
+    std::vector<std::vector<int>> possible = PossibleIrLengths(capture, nDevices, fixed);
+    if (std::any_of(possible.begin(), possible.end(), [](const std::vector<int>& lengths) { return lengths.empty(); }))
+    {
+        for (ChainDevice& device : scan.devices)
+        {
+            if (device.pBsdl != nullptr)
+                scan.bsdlProblems.push_back(device.pBsdl->strPath + " is not taken: the chain's IRs cannot hold " +
+                                            std::to_string(device.pBsdl->nIrLength) + " bits for " +
+                                            device.pBsdl->strEntity + ".");
+            device.pBsdl = nullptr;
+        }
+        possible = PossibleIrLengths(capture, nDevices);
+    }
     std::vector<size_t> untold;
     for (size_t i = 0; i < nDevices; ++i)
     {
@@ -104,6 +121,35 @@ void TellIrLengths(const std::vector<unsigned char>& capture, const std::vector<
     if (!untold.empty() && scan.strProblem.empty())
         scan.strProblem = std::string("The scan cannot tell the IR length of ") +
                           (untold.size() == 1 ? "device " : "devices ") + JoinNumbers(untold) + ": " + GIVE_LENGTHS + ".";
+}
+
+// Each file's IR capture against the bits its device captured; a file that disagrees is not taken.
+void CheckBsdlFiles(const std::vector<unsigned char>& capture, ChainScan& scan)
+{
+    const size_t nDevices = scan.devices.size();
+    if (std::any_of(scan.devices.begin(), scan.devices.end(), [](const ChainDevice& device) { return device.nIrLength == 0; }))
+        return;
+    size_t nAt = 0;
+    for (size_t i = nDevices; i-- > 0;)
+    {
+        ChainDevice& device = scan.devices[i];
+        const size_t nLength = static_cast<size_t>(device.nIrLength);
+        const std::vector<unsigned char> bits(capture.begin() + static_cast<std::ptrdiff_t>(nAt),
+                                              capture.begin() + static_cast<std::ptrdiff_t>(nAt + nLength));
+        nAt += nLength;
+        if (device.pBsdl == nullptr)
+            continue;
+        if (device.pBsdl->nIrLength != nLength || !device.pBsdl->MatchesIrCapture(bits))
+        {
+            std::string strCaptured;
+            for (size_t bit = bits.size(); bit-- > 0;)
+                strCaptured += bits[bit] != 0 ? '1' : '0';
+            scan.bsdlProblems.push_back(device.pBsdl->strPath + " is not taken for device " + std::to_string(i + 1) +
+                                        ": its IR captured " + strCaptured + ", the file says " +
+                                        device.pBsdl->strIrCapture + ".");
+            device.pBsdl = nullptr;
+        }
+    }
 }
 
 } // namespace
@@ -148,9 +194,17 @@ bool SplitIdcodes(const std::vector<unsigned char>& out, size_t nDevices, std::v
     return true;
 }
 
-std::vector<std::vector<int>> PossibleIrLengths(const std::vector<unsigned char>& capture, size_t nDevices)
+std::vector<std::vector<int>> PossibleIrLengths(const std::vector<unsigned char>& capture, size_t nDevices,
+                                                const std::vector<int>& fixed)
 {
     const size_t nBits = capture.size();
+    // j counts from the TDO side: device nDevices - j from the TDI side.
+    const auto fits = [&](size_t j, size_t p, size_t nLength) {
+        const size_t nDevice = nDevices - 1 - j;
+        if (nDevice < fixed.size() && fixed[nDevice] > 0 && static_cast<size_t>(fixed[nDevice]) != nLength)
+            return false;
+        return StartsCapture(capture, p, nLength);
+    };
     // reach[j][p]: the first j registers from the TDO side can end at bit p; rest[j][p]: the
     // registers from j on can start at bit p and end at the last bit.
     std::vector<std::vector<char>> reach(nDevices + 1, std::vector<char>(nBits + 1, 0));
@@ -164,7 +218,7 @@ std::vector<std::vector<int>> PossibleIrLengths(const std::vector<unsigned char>
                 continue;
             for (size_t nLength = 2; nLength <= static_cast<size_t>(MAX_IR_LENGTH) && p + nLength <= nBits; ++nLength)
             {
-                if (StartsCapture(capture, p, nLength))
+                if (fits(j, p, nLength))
                     reach[j + 1][p + nLength] = 1;
             }
         }
@@ -176,7 +230,7 @@ std::vector<std::vector<int>> PossibleIrLengths(const std::vector<unsigned char>
         {
             for (size_t nLength = 2; nLength <= static_cast<size_t>(MAX_IR_LENGTH) && p + nLength <= nBits; ++nLength)
             {
-                if (rest[j + 1][p + nLength] != 0 && StartsCapture(capture, p, nLength))
+                if (rest[j + 1][p + nLength] != 0 && fits(j, p, nLength))
                 {
                     rest[j][p] = 1;
                     break;
@@ -194,7 +248,7 @@ std::vector<std::vector<int>> PossibleIrLengths(const std::vector<unsigned char>
                 continue;
             for (size_t nLength = 2; nLength <= static_cast<size_t>(MAX_IR_LENGTH) && p + nLength <= nBits; ++nLength)
             {
-                if (rest[j + 1][p + nLength] != 0 && StartsCapture(capture, p, nLength))
+                if (rest[j + 1][p + nLength] != 0 && fits(j, p, nLength))
                     lengths.push_back(static_cast<int>(nLength));
             }
         }
@@ -238,7 +292,7 @@ bool ParseIrLengths(const std::string& strText, std::vector<int>& lengths, std::
     return true;
 }
 
-ScanEnd ScanChain(CTapEngine& tap, const std::vector<int>& givenIrLengths, ChainScan& scan)
+ScanEnd ScanChain(CTapEngine& tap, const std::vector<int>& givenIrLengths, ChainScan& scan, CBsdlLibrary* pLibrary)
 {
     scan = ChainScan();
     if (!tap.Reset())
@@ -279,8 +333,59 @@ ScanEnd ScanChain(CTapEngine& tap, const std::vector<int>& givenIrLengths, Chain
                                 " IDCODEs or BYPASS bits: is the chain wired firmly, is its clock clean?");
 
     const std::vector<unsigned char> capture(ir.begin(), ir.begin() + static_cast<std::ptrdiff_t>(nIrBits));
+    if (pLibrary != nullptr)
+    {
+        pLibrary->Rescan();
+        scan.bsdlProblems = pLibrary->Problems();
+        for (ChainDevice& device : scan.devices)
+            device.pBsdl = device.bIdcode ? pLibrary->Match(device.nIdcode) : nullptr;
+    }
+    scan.irCapture = capture;
     TellIrLengths(capture, givenIrLengths, scan);
+    CheckBsdlFiles(capture, scan);
     return ScanEnd::Done;
+}
+
+bool GiveBsdlFile(ChainScan& scan, size_t nDevice, const std::shared_ptr<const BsdlFile>& pFile, std::string& strError)
+{
+    ChainDevice& device = scan.devices[nDevice - 1];
+    if (device.nIrLength > 0 && static_cast<size_t>(device.nIrLength) != pFile->nIrLength)
+    {
+        strError = pFile->strPath + " describes " + pFile->strEntity + " with an IR of " +
+                   std::to_string(pFile->nIrLength) + " bits; device " + std::to_string(nDevice) + "'s IR is " +
+                   std::to_string(device.nIrLength) + " bits long.";
+        return false;
+    }
+    if (device.bIdcode && !pFile->strIdcode.empty() && !pFile->MatchesIdcode(device.nIdcode))
+    {
+        char text[16];
+        std::snprintf(text, sizeof(text), "0x%08X", static_cast<unsigned>(device.nIdcode));
+        strError = pFile->strPath + " describes " + pFile->strEntity + ", whose IDCODE is " + pFile->strIdcode +
+                   "; device " + std::to_string(nDevice) + "'s IDCODE is " + text + ".";
+        return false;
+    }
+    // The lengths told again with the file's among them, as the scan tells them.
+    ChainScan told = scan;
+    told.devices[nDevice - 1].pBsdl = pFile;
+    told.strProblem.clear();
+    told.bsdlProblems.clear();
+    std::vector<int> given;
+    for (const ChainDevice& other : scan.devices)
+        given.push_back(other.nIrLength);
+    if (std::find(given.begin(), given.end(), 0) == given.end())
+        TellIrLengths(scan.irCapture, given, told);
+    else
+        TellIrLengths(scan.irCapture, {}, told);
+    CheckBsdlFiles(scan.irCapture, told);
+    if (told.devices[nDevice - 1].pBsdl == nullptr)
+    {
+        strError = told.bsdlProblems.empty() ? pFile->strPath + " does not fit device " + std::to_string(nDevice) + "."
+                                             : told.bsdlProblems.back();
+        return false;
+    }
+    told.bsdlProblems = scan.bsdlProblems;
+    scan = told;
+    return true;
 }
 
 std::string WhyNotAlone(size_t nDevice, const ChainScan& scan)
@@ -295,6 +400,8 @@ ChainDeviceColumns ChainDeviceRow(size_t nNumber, const ChainDevice& device)
     ChainDeviceColumns row;
     row.strNumber = std::to_string(nNumber);
     row.strIrLength = device.nIrLength > 0 ? std::to_string(device.nIrLength) : std::string("?");
+    if (device.pBsdl != nullptr)
+        row.strEntity = device.pBsdl->strEntity + (device.pBsdl->strPackage.empty() ? "" : " " + device.pBsdl->strPackage);
     if (!device.bIdcode)
     {
         row.strIdcode = "none";
@@ -317,10 +424,13 @@ std::string FormatChainDevice(size_t nNumber, const ChainDevice& device)
     std::string line = row.strNumber + "  IR " + row.strIrLength + "  IDCODE " + row.strIdcode;
     if (device.bIdcode)
         line += "  " + row.strMaker + "  part " + row.strPart + "  version " + row.strVersion;
+    if (!row.strEntity.empty())
+        line += "  BSDL " + row.strEntity;
     return line;
 }
 
-CChainAddress::CChainAddress(const std::vector<ChainDevice>& devices, size_t nDevice) : m_nIndex(nDevice - 1)
+CChainAddress::CChainAddress(const std::vector<ChainDevice>& devices, size_t nDevice)
+    : m_nIndex(nDevice - 1), m_pBsdl(devices[nDevice - 1].pBsdl)
 {
     for (const ChainDevice& device : devices)
     {

@@ -4,10 +4,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "../bsdl/Bsdl.h"
+
 class CTapEngine;
+class CBsdlLibrary;
 
 const size_t MAX_CHAIN_DEVICES = 32;
 
@@ -16,12 +20,15 @@ struct ChainDevice
     int nIrLength = 0;     // 0: the scan cannot tell it
     bool bIdcode = false;  // false: after a reset the device shows BYPASS, not an IDCODE
     uint32_t nIdcode = 0;
+    std::shared_ptr<const BsdlFile> pBsdl;  // its BSDL file; null: none known
 };
 
 struct ChainScan
 {
     std::vector<ChainDevice> devices;  // device 1, whose TDI is the cable's, first
     std::string strProblem;            // what kept devices or lengths from being told; empty: all told
+    std::vector<std::string> bsdlProblems;  // BSDL files not read, or not taken for the device they name
+    std::vector<unsigned char> irCapture;   // what the chain's IRs captured, the TDO side's first
 };
 
 // The bits below are as TDO gave them, the first out first.
@@ -38,7 +45,9 @@ bool SplitIdcodes(const std::vector<unsigned char>& out, size_t nDevices, std::v
 // Every way the whole chain's IR capture splits into nDevices registers that each capture ..01
 // (bit 0 a one, bit 1 a zero): for each device from the TDI side, the lengths it can have. A
 // device whose list holds one length is told; none at all: the capture fits no chain of nDevices.
-std::vector<std::vector<int>> PossibleIrLengths(const std::vector<unsigned char>& capture, size_t nDevices);
+// fixed: a length each device is known to have (from the TDI side), 0 where none is.
+std::vector<std::vector<int>> PossibleIrLengths(const std::vector<unsigned char>& capture, size_t nDevices,
+                                                const std::vector<int>& fixed = {});
 
 // "4,6,8": lengths from the TDI side, 2 to 64 bits each.
 bool ParseIrLengths(const std::string& strText, std::vector<int>& lengths, std::string& strError);
@@ -52,15 +61,23 @@ enum class ScanEnd
 
 // A reset from wherever the TAP is, then the chain's IR and DR paths and the IDCODEs read, the
 // TAP left in Run-Test/Idle with every device's IDCODE (or BYPASS) selected. givenIrLengths:
-// the user's, from the TDI side; empty when none were given.
-ScanEnd ScanChain(CTapEngine& tap, const std::vector<int>& givenIrLengths, ChainScan& scan);
+// the user's, from the TDI side; empty when none were given. Each IDCODE is looked up in the
+// library, where there is one: a file found gives its device's IR length, once its length and
+// IR capture agree with the chain.
+ScanEnd ScanChain(CTapEngine& tap, const std::vector<int>& givenIrLengths, ChainScan& scan,
+                  CBsdlLibrary* pLibrary = nullptr);
+
+// Gives device nDevice (from 1) a BSDL file by hand, whose IR length then counts as told. False,
+// with why, where the file's IDCODE, IR length or IR capture is not the device's.
+bool GiveBsdlFile(ChainScan& scan, size_t nDevice, const std::shared_ptr<const BsdlFile>& pFile, std::string& strError);
 
 // Why device nDevice cannot be spoken to alone on this chain: a length the scan could not tell.
 // Empty when it can.
 std::string WhyNotAlone(size_t nDevice, const ChainScan& scan);
 
 // One device as --scan prints it:
-// "2  IR 6  IDCODE 0x14D5654B  Power-One  part 0x4D56  version 1", "IR ?", "IDCODE none".
+// "2  IR 6  IDCODE 0x14D5654B  Power-One  part 0x4D56  version 1", "IR ?", "IDCODE none"; with a
+// BSDL file, "  BSDL MORVA_DEMO SO20" after it.
 std::string FormatChainDevice(size_t nNumber, const ChainDevice& device);
 
 // The same device as columns of a list: number, IR length ("?"), IDCODE ("none"), maker, part and
@@ -68,6 +85,7 @@ std::string FormatChainDevice(size_t nNumber, const ChainDevice& device);
 struct ChainDeviceColumns
 {
     std::string strNumber, strIrLength, strIdcode, strMaker, strPart, strVersion;
+    std::string strEntity;  // "MORVA_DEMO SO20": the BSDL file's entity and package; empty: none
 };
 ChainDeviceColumns ChainDeviceRow(size_t nNumber, const ChainDevice& device);
 
@@ -97,6 +115,8 @@ public:
     // A reset: each of the other devices holds its IDCODE (or BYPASS) again.
     void OnReset();
     size_t Device() const { return m_nIndex + 1; }
+    // The device's BSDL file; null: none known.
+    const std::shared_ptr<const BsdlFile>& Bsdl() const { return m_pBsdl; }
 
 private:
     // The bits of the other devices' registers nearer TDO than the device, and nearer TDI.
@@ -107,4 +127,5 @@ private:
     std::vector<size_t> m_drLengths;     // of the other devices; the device's own is the value's
     std::vector<size_t> m_resetLengths;  // the same, as a reset leaves them
     size_t m_nIndex;                  // from 0
+    std::shared_ptr<const BsdlFile> m_pBsdl;
 };

@@ -1,5 +1,7 @@
 #include "ChainDlg.h"
 
+#include <commdlg.h>
+
 #include <iterator>
 #include <vector>
 
@@ -11,7 +13,7 @@ namespace {
 
 // Where each column of a device's line starts, in dialog units from the list's left edge; the
 // template's column headings stand over them.
-const int COLUMN_STOPS[] = {14, 32, 88, 218, 256};
+const int COLUMN_STOPS[] = {14, 32, 88, 218, 256, 282};
 // A maker's name longer than its column is cut here, so that the part and version keep theirs.
 const size_t MAKER_COLUMN_CHARS = 30;
 const size_t IRLEN_TEXT_LIMIT = 512;
@@ -35,7 +37,7 @@ std::string DeviceLine(size_t nNumber, const ChainDevice& device)
     if (row.strMaker.size() > MAKER_COLUMN_CHARS)
         row.strMaker = row.strMaker.substr(0, MAKER_COLUMN_CHARS - 3) + "...";
     return row.strNumber + "\t" + row.strIrLength + "\t" + row.strIdcode + "\t" + row.strMaker + "\t" + row.strPart +
-           "\t" + row.strVersion;
+           "\t" + row.strVersion + (row.strEntity.empty() ? "" : "\t" + row.strEntity);
 }
 
 std::string FieldText(HWND hWnd)
@@ -50,6 +52,8 @@ std::string FieldText(HWND hWnd)
 const AFX_MSGMAP_ENTRY CChainDlg::s_messageEntries[] = {
     CommandEntry<&CChainDlg::OnScan>(BN_CLICKED, IDC_CHAIN_SCAN),
     CommandEntry<&CChainDlg::OnDevicePicked>(LBN_SELCHANGE, IDC_CHAIN_LIST),
+    CommandEntry<&CChainDlg::OnBsdlFile>(BN_CLICKED, IDC_CHAIN_BSDL),
+    CommandEntry<&CChainDlg::OnPins>(BN_CLICKED, IDC_CHAIN_PINS),
 };
 
 const AFX_MSGMAP CChainDlg::s_messageMap = {&CDialog::s_messageMap, s_messageEntries, std::size(s_messageEntries)};
@@ -141,6 +145,7 @@ void CChainDlg::OnDevicePicked()
         MessageBoxCp932(m_hWnd, strWhy.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
         return;
     }
+    m_pinView.Forget();
     m_pAddress.reset(new CChainAddress(m_scan.devices, nDevice));
     m_target.SpeakTo(m_pAddress.get());
 }
@@ -176,7 +181,7 @@ void CChainDlg::Scan()
     const bool bPaced = m_tap.IsPaced();
     m_tap.SetPaced(false);
     m_target.HoldDisplay();
-    const ScanEnd end = ScanChain(m_tap, lengths, m_scan);
+    const ScanEnd end = ScanChain(m_tap, lengths, m_scan, m_pLibrary);
     m_target.ShowDisplay();
     m_tap.SetPaced(bPaced);
     if (end == ScanEnd::Lost)
@@ -194,7 +199,60 @@ void CChainDlg::Scan()
             break;
         }
     }
+    for (const std::string& strBsdl : m_scan.bsdlProblems)
+        strProblem += (strProblem.empty() ? "" : "\n") + strBsdl;
     ShowDevices(strProblem);
+}
+
+void CChainDlg::OnBsdlFile()
+{
+    const size_t nDevice = Picked();
+    if (m_target.IsBusy())
+        return;
+    if (nDevice == 0 || nDevice > m_scan.devices.size())
+    {
+        MessageBoxCp932(m_hWnd, "Pick the device in the list first: the file is that device's.", ErrorCaption().c_str(),
+                        MB_ICONHAND);
+        return;
+    }
+    char path[MAX_PATH] = {};
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = m_hWnd;
+    ofn.lpstrFilter = "BSDL (*.bsd;*.bsdl)\0*.bsd;*.bsdl\0*.*\0*.*\0";
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    if (::GetOpenFileNameA(&ofn) == FALSE)
+        return;
+    auto pFile = std::make_shared<BsdlFile>();
+    std::string strError;
+    if (!ReadBsdlFile(path, *pFile, strError) || !GiveBsdlFile(m_scan, nDevice, pFile, strError))
+    {
+        MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
+        return;
+    }
+    ShowDevices(m_scan.strProblem);
+    ::SendDlgItemMessageA(m_hWnd, IDC_CHAIN_LIST, LB_SETCURSEL, nDevice, 0);
+    m_pinView.Forget();
+    m_pAddress.reset();
+    OnDevicePicked();
+}
+
+void CChainDlg::OnPins()
+{
+    if (m_target.IsBusy())
+        return;
+    if (m_pAddress == nullptr || m_pAddress->Bsdl() == nullptr)
+    {
+        const char* pszWhy = m_pAddress == nullptr
+                                 ? "Pick a device in the list first: the pins are one device's."
+                                 : "The device has no BSDL file: put its file in a BSDL folder, or give it with "
+                                   "\"BSDL file...\".";
+        MessageBoxCp932(m_hWnd, pszWhy, ErrorCaption().c_str(), MB_ICONHAND);
+        return;
+    }
+    m_pinView.ShowDevice(*this, *m_pAddress);
 }
 
 void CChainDlg::ShowDevices(const std::string& strProblem)
@@ -214,6 +272,7 @@ void CChainDlg::PickWholeChain()
         ::SendDlgItemMessageA(m_hWnd, IDC_CHAIN_LIST, LB_SETCURSEL, 0, 0);
     if (m_pAddress == nullptr)
         return;
+    m_pinView.Forget();
     m_target.SpeakTo(nullptr);
     m_pAddress.reset();
 }

@@ -5,8 +5,10 @@
 #include <memory>
 #include <string>
 
+#include "../bsdl/BsdlLibrary.h"
 #include "../chain/ChainScan.h"
 #include "../engine/TapEngine.h"
+#include "../pinview/PinViewDlg.h"
 #include "../platform/wnd.h"
 #include "../res/resource.h"
 
@@ -15,21 +17,20 @@ class CChainDlg : public CDialog
 public:
     enum { IDD = IDD_CHAIN };
 
-    // What the scan and a pick ask of the main window.
-    class ITarget
+    // What the scan and a pick ask of the main window: what the pin view asks (no scan while a
+    // SEND runs, the scan's clocks shown at its end), and the device spoken to.
+    class ITarget : public CPinViewDlg::ITarget
     {
     public:
-        virtual ~ITarget() {}
-        // A SEND runs: no scan, no other device meanwhile.
-        virtual bool IsBusy() = 0;
-        // The scan's clocks are shown once, at its end.
-        virtual void HoldDisplay() = 0;
-        virtual void ShowDisplay() = 0;
         // The device the values go to from now on; null: the whole chain.
         virtual void SpeakTo(CChainAddress* pAddress) = 0;
     };
 
-    CChainDlg(CTapEngine& tap, ITarget& target) : CDialog(IDD), m_tap(tap), m_target(target) {}
+    CChainDlg(CTapEngine& tap, ITarget& target) : CDialog(IDD), m_tap(tap), m_target(target), m_pinView(tap, target) {}
+
+    // Where the scan looks for the devices' BSDL files; null: nowhere.
+    void SetBsdlLibrary(CBsdlLibrary* pLibrary) { m_pLibrary = pLibrary; }
+    const CPinViewDlg& PinView() const { return m_pinView; }
 
     // The settings file whose [chain] irlen= the IR lengths field starts with and keeps.
     void SetSettingsPath(const std::string& strPath) { m_strSettingsPath = strPath; }
@@ -50,6 +51,8 @@ private:
     // Message map handlers, in the order of the map.
     void OnScan();
     void OnDevicePicked();
+    void OnBsdlFile();
+    void OnPins();
 
     void Scan();
     void ShowDevices(const std::string& strProblem);
@@ -64,5 +67,7 @@ private:
     std::string m_strKeptIrLengths;  // the [chain] irlen= text read or written last
     ChainScan m_scan;
     std::unique_ptr<CChainAddress> m_pAddress;
+    CPinViewDlg m_pinView;
+    CBsdlLibrary* m_pLibrary = nullptr;
     bool m_bKeepFailureShown = false;  // a failed write of the IR lengths was said
 };

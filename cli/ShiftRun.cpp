@@ -2,7 +2,10 @@
 
 #include <memory>
 
+#include "../bsdl/BoundaryPins.h"
+#include "../bsdl/BsdlLibrary.h"
 #include "../cable/cable.h"
+#include "../chain/BoundaryScan.h"
 #include "../chain/ChainScan.h"
 #include "../engine/TapEngine.h"
 #include "../tap/ScanValue.h"
@@ -22,6 +25,20 @@ public:
 
 } // namespace
 
+int DescribeBsdlCommand(const std::string& strPath, const SAY_LINE& say)
+{
+    BsdlFile file;
+    std::string strError;
+    if (!ReadBsdlFile(strPath, file, strError))
+    {
+        say(strError, true);
+        return 1;
+    }
+    for (const std::string& line : DescribeBsdl(file))
+        say(line, false);
+    return 0;
+}
+
 int RunShifts(const std::vector<ShiftRequest>& shifts, const std::string& strTracePath, const SAY_LINE& say)
 {
     CommandLineWork work;
@@ -31,7 +48,6 @@ int RunShifts(const std::vector<ShiftRequest>& shifts, const std::string& strTra
 
 int RunCommandLineWork(const CommandLineWork& work, const std::string& strTracePath, const SAY_LINE& say)
 {
-    const std::vector<ShiftRequest>& shifts = work.shifts;
     CProblems problems;
     CTapEngine engine;
     engine.SetListener(&problems);
@@ -53,6 +69,7 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
     std::string strLost = CableFailure();
     std::string strWhere = "as MORVA switched it on";
     const bool bScan = work.bScan || work.nDevice > 0;
+    std::vector<ShiftRequest> shifts = work.shifts;
     if (strLost.empty() && !bScan && !engine.Reset())
     {
         strLost = problems.m_strLost;
@@ -62,9 +79,14 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
     ChainScan scan;
     if (strLost.empty() && bScan)
     {
-        const ScanEnd end = ScanChain(engine, work.irLengths, scan);
+        const ScanEnd end = ScanChain(engine, work.irLengths, scan, work.pLibrary);
+        std::string strNotGiven;
+        if (end == ScanEnd::Done && work.pDeviceFile != nullptr && work.nDevice <= scan.devices.size())
+            GiveBsdlFile(scan, work.nDevice, work.pDeviceFile, strNotGiven);
         for (size_t i = 0; work.bScan && i < scan.devices.size(); ++i)
             say(FormatChainDevice(i + 1, scan.devices[i]), false);
+        for (const std::string& strProblem : scan.bsdlProblems)
+            say(strProblem, true);
         if (end == ScanEnd::Lost)
         {
             strLost = problems.m_strLost;
@@ -76,6 +98,8 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
             strBroken = "The chain has " + std::to_string(scan.devices.size()) + " device" +
                         (scan.devices.size() == 1 ? "" : "s") + "; there is no device " + std::to_string(work.nDevice) +
                         ".";
+        else if (!strNotGiven.empty())
+            strBroken = strNotGiven;
         else if (work.nDevice > 0 && !scan.strProblem.empty())
             strBroken = WhyNotAlone(work.nDevice, scan);
         else if (!scan.strProblem.empty())
@@ -84,6 +108,26 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
     std::unique_ptr<CChainAddress> pAddress;
     if (strLost.empty() && strBroken.empty() && work.nDevice > 0)
         pAddress.reset(new CChainAddress(scan.devices, work.nDevice));
+    // Instructions by name, and the pins, need the device's file.
+    const BsdlFile* pFile = pAddress != nullptr ? pAddress->Bsdl().get() : nullptr;
+    const std::string strNoFile = "Device " + std::to_string(work.nDevice) +
+                                  " has no BSDL file: put its file in a BSDL folder (--bsdl-folder, [bsdl] folder=) or "
+                                  "give it with --bsdl FILE.";
+    for (size_t i = 0; pAddress != nullptr && strBroken.empty() && i < shifts.size(); ++i)
+    {
+        if (!shifts[i].bits.empty())
+            continue;
+        const BsdlInstruction* pInstruction = pFile != nullptr ? pFile->Instruction(shifts[i].strValue) : nullptr;
+        if (pFile == nullptr)
+            strBroken = "MORVA cannot send --ir " + shifts[i].strValue + ". " + strNoFile;
+        else if (pInstruction == nullptr)
+            strBroken = "MORVA cannot send --ir " + shifts[i].strValue + ": " + pFile->strPath + " gives " +
+                        pFile->strEntity + " no instruction of that name.";
+        else
+            shifts[i].bits = PatternBits(pInstruction->opcodes.front());
+    }
+    if (pAddress != nullptr && strBroken.empty() && work.bSample && pFile == nullptr)
+        strBroken = "MORVA cannot read device " + std::to_string(work.nDevice) + "'s pins. " + strNoFile;
     for (size_t i = 0; strLost.empty() && strBroken.empty() && i < shifts.size(); ++i)
     {
         const ShiftRequest& shift = shifts[i];
@@ -103,6 +147,20 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
         }
         strLost = problems.m_strLost;
         strWhere = std::string("while sending ") + (shift.bIr ? "--ir " : "--dr ") + shift.strValue;
+    }
+    if (strLost.empty() && strBroken.empty() && work.bSample)
+    {
+        std::vector<unsigned char> captured;
+        const ScanEnd end = SampleBoundary(engine, *pAddress, *pFile, captured, strBroken);
+        if (end == ScanEnd::Lost)
+        {
+            strLost = problems.m_strLost;
+            strWhere = "while reading the pins";
+        }
+        for (const BoundaryPin& pin : end == ScanEnd::Done ? BoundaryPins(*pFile) : std::vector<BoundaryPin>())
+            say(pin.strPort + "  pin " + (pin.strPin.empty() ? "?" : pin.strPin) + "  " + pin.Direction() + "  " +
+                    PinReading(pin, captured),
+                false);
     }
     CableOff();
 

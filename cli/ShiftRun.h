@@ -3,14 +3,19 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "../bsdl/Bsdl.h"
+
+class CBsdlLibrary;
 
 struct ShiftRequest
 {
     bool bIr;  // SEND-IR, else SEND-DR
     std::string strValue;
-    std::vector<unsigned char> bits;  // bit 0 first
+    std::vector<unsigned char> bits;  // bit 0 first; empty: an instruction by name, from the device's BSDL file
 };
 
 // Says a line: standard output, or standard error where bError.
@@ -22,6 +27,9 @@ struct CommandLineWork
     std::vector<int> irLengths;   // the devices' IR lengths the user gave, from the TDI side
     size_t nDevice = 0;           // --device N: the values to that device alone; 0: the whole chain
     std::vector<ShiftRequest> shifts;
+    CBsdlLibrary* pLibrary = nullptr;  // where the scan looks for the devices' BSDL files
+    std::shared_ptr<const BsdlFile> pDeviceFile;  // device nDevice's file, given by hand
+    bool bSample = false;  // device nDevice's pins read once, one a line, after the values
 };
 
 // The chain scanned where asked, one line a device (a length the scan cannot tell, said on
@@ -29,6 +37,10 @@ struct CommandLineWork
 // first in any case, and only that device's bits are said. 1, with what went wrong said, for a
 // broken chain, a device that cannot be spoken to alone, or a lost cable.
 int RunCommandLineWork(const CommandLineWork& work, const std::string& strTracePath, const SAY_LINE& say);
+
+// --bsdl FILE alone: the file read and described, one line a fact; 1, with file:line and what was
+// expected, for a file that cannot be read.
+int DescribeBsdlCommand(const std::string& strPath, const SAY_LINE& say);
 
 // Runs the shifts on the cable the program chose, switched on here and off at the end, and says
 // each value that came out as the value display shows it ("32'h149511C3"), one a line; every

@@ -131,6 +131,7 @@ bool CTapEngine::CollectRun()
 
 void CTapEngine::Record(const ClockRecord& clock)
 {
+    ++m_nClocks;
     m_session.Add(clock);
     std::string strError;
     if (m_pLiveTrace != nullptr && !m_pLiveTrace->Append(clock, strError))

@@ -94,6 +94,8 @@ public:
     // Every clock since the engine was made, and when it was made.
     const CSessionRecord& Session() const { return m_session; }
     const std::string& SessionDate() const { return m_strSessionDate; }
+    // How many clocks were recorded, the record's own limit aside.
+    uint64_t Clocks() const { return m_nClocks; }
     // The file that gets each clock as it happens, or null.
     void SetLiveTrace(CLiveVcd* pTrace) { m_pLiveTrace = pTrace; }
     uint64_t SessionMicroseconds() const;
@@ -124,6 +126,7 @@ private:
     std::vector<RunClock> m_run;  // clocked, their TDO not yet read
     CShiftOut m_shiftOut;
     CSessionRecord m_session;
+    uint64_t m_nClocks = 0;
     std::string m_strSessionDate;
     int64_t m_nStartTicks = 0;
     CLiveVcd* m_pLiveTrace = nullptr;

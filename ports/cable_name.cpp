@@ -173,6 +173,17 @@ bool ParseCableName(const std::string& strText, CableName& cable, std::string& s
         cable.kind = CableKind::Xvc;
         return ParseServer(rest, "xvc", "192.168.1.10:2542", cable, strError);
     }
+    if (kind == "sim" && rest.compare(0, 5, "bsdl=") == 0)
+    {
+        cable.kind = CableKind::Sim;
+        cable.bsdl = rest.substr(5);
+        if (cable.bsdl.empty())
+        {
+            strError = "\"" + strText + "\" names no BSDL file: give the file after bsdl=, as sim:bsdl=chip.bsd.";
+            return false;
+        }
+        return true;
+    }
     if (kind == "sim" && (!bHasRest || rest == "chain"))
     {
         cable.kind = CableKind::Sim;
@@ -189,6 +200,8 @@ std::string DescribeCable(const CableName& cable)
     switch (cable.kind)
     {
     case CableKind::Sim:
+        if (!cable.bsdl.empty())
+            return "simulated chip from " + cable.bsdl;
         return cable.bChain ? "simulated chain of three devices" : "simulated board";
     case CableKind::Ftdi:
         if (cable.serial.empty())

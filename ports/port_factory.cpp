@@ -5,6 +5,8 @@
 
 std::shared_ptr<CPort> MakePort(const CableName& cable, const FtdiPinMap& map)
 {
+    if (cable.kind == CableKind::Sim && !cable.bsdl.empty())
+        return MakeBsdlSimulatedPort(cable.bsdl);
     if (cable.kind == CableKind::Sim)
         return std::shared_ptr<CPort>(cable.bChain ? &SimulatedChainPort() : &SimulatedPort(), [](CPort*) {});
     if (cable.kind == CableKind::RemoteBitbang)

@@ -2,6 +2,9 @@
 // answers at any other address.
 #pragma once
 
+#include <memory>
+#include <string>
+
 #include "../cable/port.h"
 #include "../simboard/jtag_device.h"
 
@@ -12,6 +15,13 @@ CPort& SimulatedChainPort();
 CJtagDevice& SimulatedBoard();
 // The devices behind SimulatedChainPort().
 CJtagDevice& SimulatedChainBoard();
+
+// A simulated chip as a BSDL file describes it, alone on its chain: made when first opened.
+// IsAccessible is false, with the file's problem, where the file cannot be read or the chip
+// cannot be simulated.
+std::shared_ptr<CPort> MakeBsdlSimulatedPort(const std::string& strPath);
+// The chip of the last such port opened; null before one was.
+CJtagDevice* SimulatedBsdlChip();
 
 // The byte last written to the data register (0 before any write).
 unsigned char SimulatedDataRegister();

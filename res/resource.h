@@ -5,6 +5,7 @@
 #define IDD_ABOUTBOX 100
 #define IDD_MORVA_DIALOG 102
 #define IDD_CHAIN 110
+#define IDD_PINS 112
 
 // Strings
 #define IDS_ABOUTBOX 101
@@ -16,6 +17,7 @@
 #define IDS_ABOUT_CABLE 108
 #define IDS_SCANCHAIN 109
 #define IDS_WHOLE_CHAIN 111
+#define IDS_EXTEST_WARNING 113
 
 // System menu commands
 #define IDM_ABOUTBOX 0x0010
@@ -30,6 +32,19 @@
 #define IDC_CHAIN_IRLEN 1051
 #define IDC_CHAIN_LIST 1052
 #define IDC_CHAIN_PROBLEM 1053
+#define IDC_CHAIN_BSDL 1054
+#define IDC_CHAIN_PINS 1055
+
+// Pin view
+#define IDC_PINS_MODE 1060
+#define IDC_PINS_LIST 1061
+#define IDC_PINS_READ 1062
+#define IDC_PINS_REPEAT 1063
+#define IDC_PINS_HIGH 1064
+#define IDC_PINS_LOW 1065
+#define IDC_PINS_OFF 1066
+#define IDC_PINS_SAFE 1067
+#define IDC_PINS_LEAVE 1068
 
 // Icons
 #define IDR_MAINFRAME 128

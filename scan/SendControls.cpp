@@ -18,16 +18,79 @@ const char STOP_TEXT[] = "STOP";
 const char SEND_STARTS_TEXT[] =
     "TEST-LOGIC-RESET, RUN-TEST/IDLE, PAUSE-DR, PAUSE-IR, UPDATE-DR or UPDATE-IR";
 
-bool IsValidValue(CComboBox& list)
+} // namespace
+
+const BsdlFile* CSendControls::DeviceFile() const
+{
+    return m_pAddress != nullptr ? m_pAddress->Bsdl().get() : nullptr;
+}
+
+bool CSendControls::ReadValue(bool bDr, const std::string& text, std::vector<unsigned char>& bits,
+                              std::string& strError) const
+{
+    const BsdlFile* pFile = bDr ? nullptr : DeviceFile();
+    if (pFile != nullptr)
+    {
+        // "IDCODE", or the line the list offers: "IDCODE  00010" (one of its opcodes).
+        const size_t nStart = text.find_first_not_of(" \t");
+        const size_t nEnd = text.find_first_of(" \t", nStart);
+        const std::string strName = nStart == std::string::npos ? std::string() : text.substr(nStart, nEnd - nStart);
+        if (const BsdlInstruction* pInstruction = pFile->Instruction(strName))
+        {
+            const std::string strRest = nEnd == std::string::npos ? std::string() : TrimValue(text.substr(nEnd));
+            std::string strOpcode = pInstruction->opcodes.front();
+            for (const std::string& opcode : pInstruction->opcodes)
+                strOpcode = strRest == opcode ? opcode : strOpcode;
+            if (!strRest.empty() && strRest != strOpcode)
+            {
+                strError = strRest + " is no opcode of " + pInstruction->strName + " in " + pFile->strPath + ".";
+                return false;
+            }
+            bits = PatternBits(strOpcode);
+            return true;
+        }
+    }
+    return ParseScanValue(text, bits, strError);
+}
+
+bool CSendControls::IsValidValue(CComboBox& list) const
 {
     CString text;
     list.GetWindowText(text);
     std::vector<unsigned char> bits;
     std::string strError;
-    return ParseScanValue(static_cast<LPCSTR>(text), bits, strError);
+    return ReadValue(&list == &m_cbDrValue, static_cast<LPCSTR>(text), bits, strError);
 }
 
-} // namespace
+void CSendControls::SpeakTo(CChainAddress* pAddress)
+{
+    const bool bHadFile = DeviceFile() != nullptr;
+    m_pAddress = pAddress;
+    const BsdlFile* pFile = DeviceFile();
+    if (pFile == nullptr && !bHadFile)
+        return;
+    std::vector<std::string> entries;
+    for (const BsdlInstruction& instruction : pFile != nullptr ? pFile->instructions : std::vector<BsdlInstruction>())
+        entries.push_back(BsdlFile::ListEntry(instruction));
+    // The typed text belongs to the list it was typed for.
+    m_cbIrValue.SetWindowText("");
+    FillValueList(m_cbIrValue, pFile != nullptr ? entries : m_irValues.Values());
+}
+
+void CSendControls::OfferRegisterLength(const std::vector<unsigned char>& instruction)
+{
+    const BsdlFile* pFile = DeviceFile();
+    const BsdlInstruction* pInstruction = pFile != nullptr ? pFile->InstructionOf(instruction) : nullptr;
+    const size_t nLength = pInstruction != nullptr ? pFile->RegisterLength(*pInstruction) : 0;
+    if (nLength == 0)
+        return;
+    const std::string strValue = std::to_string(nLength) + "'h0";
+    if (::SendMessageA(m_cbDrValue.m_hWnd, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                       reinterpret_cast<LPARAM>(strValue.c_str())) == CB_ERR)
+        ::SendMessageA(m_cbDrValue.m_hWnd, CB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(strValue.c_str()));
+    m_cbDrValue.SetWindowText(strValue.c_str());
+    OnValueEdited(IDC_DR_VALUE);
+}
 
 void CSendControls::Exchange(CDataExchange* pDX)
 {
@@ -59,8 +122,8 @@ void CSendControls::Load(const std::string& strSettingsPath)
     m_strSettingsPath = strSettingsPath;
     m_irValues.Load(m_strSettingsPath, CablePort().ExampleValues(true));
     m_drValues.Load(m_strSettingsPath, CablePort().ExampleValues(false));
-    FillValueList(m_cbIrValue, m_irValues);
-    FillValueList(m_cbDrValue, m_drValues);
+    FillValueList(m_cbIrValue, m_irValues.Values());
+    FillValueList(m_cbDrValue, m_drValues.Values());
 }
 
 bool CSendControls::IsValueField(HWND hWnd, bool& bDr) const
@@ -98,12 +161,12 @@ void CSendControls::OnValuePicked(UINT nID)
     OnValueEdited(nID);
 }
 
-void CSendControls::FillValueList(CComboBox& list, const CValueList& values)
+void CSendControls::FillValueList(CComboBox& list, const std::vector<std::string>& values)
 {
     CString typed;
     list.GetWindowText(typed);
     list.ResetContent();
-    for (const std::string& strValue : values.Values())
+    for (const std::string& strValue : values)
         list.AddString(strValue.c_str());
     if (!typed.IsEmpty())
         list.SetWindowText(typed);
@@ -171,7 +234,7 @@ void CSendControls::Send(const TapRegister& reg)
     list.GetWindowText(text);
     std::vector<unsigned char> bits;
     std::string strError;
-    if (!ParseScanValue(static_cast<LPCSTR>(text), bits, strError))
+    if (!ReadValue(bDr, static_cast<LPCSTR>(text), bits, strError))
     {
         MessageBoxCp932(m_dialog.m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
         return;
@@ -189,14 +252,18 @@ void CSendControls::Send(const TapRegister& reg)
         return;
     }
     // The list keeps the value even where the settings file cannot be written; that is said once.
+    // A device's instructions are its file's list, not kept.
     std::string strNotKept;
-    if (!values.Remember(static_cast<LPCSTR>(text), strNotKept) && !m_bValuesNotKeptShown)
+    const bool bFileList = !bDr && DeviceFile() != nullptr;
+    if (!bFileList && !values.Remember(static_cast<LPCSTR>(text), strNotKept) && !m_bValuesNotKeptShown)
     {
         m_bValuesNotKeptShown = true;
         strNotKept += "\n\nThe value lists keep their values until MORVA closes, but not for its next start.";
         MessageBoxCp932(m_dialog.m_hWnd, strNotKept.c_str(), ErrorCaption().c_str(), MB_ICONEXCLAMATION);
     }
-    FillValueList(list, values);
+    if (!bFileList)
+        FillValueList(list, values.Values());
+    const std::vector<unsigned char> sent = bits;
 
     m_pSending = &reg;
     m_bStopRequested = false;
@@ -227,7 +294,10 @@ void CSendControls::Send(const TapRegister& reg)
 
     m_pSending = nullptr;
     if (end == CTapEngine::ShiftEnd::Updated && !bDr && m_pAddress != nullptr)
+    {
         m_pAddress->OnInstructionSent();
+        OfferRegisterLength(sent);
+    }
     button.SetWindowText(reg.pszName);
     {
         CPaintHold::CScope hold(m_paint);

@@ -58,7 +58,9 @@ public:
 
     // The one device of the chain that SEND-IR and SEND-DR speak to, the others padded; null:
     // the whole chain, the value as it is.
-    void SpeakTo(CChainAddress* pAddress) { m_pAddress = pAddress; }
+    // A device with a BSDL file: the IR list offers its instructions by name, and SEND-IR takes
+    // a name.
+    void SpeakTo(CChainAddress* pAddress);
     const CChainAddress* Address() const { return m_pAddress; }
     // The TAP went through Test-Logic-Reset: the other devices hold their IDCODEs again.
     void OnReset();
@@ -70,7 +72,16 @@ private:
     CComboBox m_cbDrValue;
     CValueList m_irValues{"ir values"};
     CValueList m_drValues{"dr values"};
-    void FillValueList(CComboBox& list, const CValueList& values);
+    void FillValueList(CComboBox& list, const std::vector<std::string>& values);
+    // The list's text as bits: a value as written, or an instruction of the device's file by
+    // name ("IDCODE", "IDCODE  00010"). False, with why, for neither.
+    bool ReadValue(bool bDr, const std::string& text, std::vector<unsigned char>& bits, std::string& strError) const;
+    bool IsValidValue(CComboBox& list) const;
+    // The file of the device spoken to, or null.
+    const BsdlFile* DeviceFile() const;
+    // After an instruction of the device's file: the DR list offers a value as long as the
+    // register it selects.
+    void OfferRegisterLength(const std::vector<unsigned char>& instruction);
 
     CWnd& m_dialog;
     CTapEngine& m_tap;

@@ -55,8 +55,93 @@ CJtagDevice::CJtagDevice() : CJtagDevice({{IR_LENGTH, IR_CAPTURE, IR_IDCODE, IDC
 CJtagDevice::CJtagDevice(const std::vector<SimTap>& chain)
 {
     for (const SimTap& chip : chain)
-        m_taps.push_back({chip, 0, 0, 0, true, false});
+    {
+        Tap tap;
+        tap.chip = chip;
+        if (chip.nIdcode != 0)
+            tap.boundary.instructions.push_back({chip.nIrIdcode, SimRegister::Idcode, 32});
+        m_taps.push_back(tap);
+    }
     Reset();
+}
+
+void CJtagDevice::SetBoundary(size_t nDevice, const SimBoundary& boundary)
+{
+    Tap& tap = m_taps[nDevice];
+    tap.boundary = boundary;
+    tap.latches.assign(boundary.cells.size(), 0);
+    Reset();
+}
+
+char CJtagDevice::PinDriven(size_t nDevice, size_t nCell) const
+{
+    const Tap& tap = m_taps[nDevice];
+    if (tap.Selected().reg != SimRegister::Extest || !tap.Enabled(nCell))
+        return 'Z';
+    return tap.latches[nCell] != 0 ? '1' : '0';
+}
+
+SimInstruction CJtagDevice::Tap::Selected() const
+{
+    for (const SimInstruction& known : boundary.instructions)
+    {
+        if (known.nOpcode == instruction)
+            return known;
+    }
+    return {instruction, SimRegister::Bypass, 1};
+}
+
+bool CJtagDevice::Tap::Enabled(size_t nCell) const
+{
+    const SimCell& cell = boundary.cells[nCell];
+    if (cell.kind != SimCell::Output && cell.kind != SimCell::Bidir)
+        return false;
+    return cell.nControl < 0 || (latches[cell.nControl] != 0) != boundary.cells[cell.nControl].bDisable;
+}
+
+void CJtagDevice::Tap::Capture()
+{
+    const SimInstruction selected = Selected();
+    dr.clear();
+    switch (selected.reg)
+    {
+    case SimRegister::Idcode:
+    case SimRegister::Usercode:
+        for (int bit = 0; bit < 32; ++bit)
+            dr.push_back(((selected.reg == SimRegister::Idcode ? chip.nIdcode : boundary.nUsercode) >> bit) & 1);
+        break;
+    case SimRegister::Boundary:
+    case SimRegister::Extest:
+    {
+        // The chip's own logic drives 0 on every output and control; under EXTEST the latches do.
+        const bool bExtest = selected.reg == SimRegister::Extest;
+        ++nCaptures;
+        int nInput = 0;
+        for (size_t i = 0; i < boundary.cells.size(); ++i)
+        {
+            const SimCell& cell = boundary.cells[i];
+            unsigned char bit = 0;
+            if (cell.kind == SimCell::Input || cell.kind == SimCell::Bidir)
+            {
+                const int nDriver = cell.kind == SimCell::Bidir ? static_cast<int>(i) : cell.nDrivenBy;
+                const bool bDriven = bExtest && nDriver >= 0 && Enabled(static_cast<size_t>(nDriver));
+                bit = bDriven ? latches[nDriver] : static_cast<unsigned char>(nInput < 32 ? (nCaptures >> nInput) & 1 : 0);
+                ++nInput;
+            }
+            else if (bExtest && cell.kind != SimCell::Internal)
+                bit = latches[i];
+            dr.push_back(bit);
+        }
+        break;
+    }
+    case SimRegister::Data:
+        dr.assign(selected.nLength, 0);
+        break;
+    case SimRegister::Bypass:
+    default:
+        dr.assign(1, 0);
+        break;
+    }
 }
 
 void CJtagDevice::Reset()
@@ -100,13 +185,12 @@ void CJtagDevice::RisingEdge(bool tms, bool tdi)
         switch (m_state)
         {
         case TapState::CaptureDr:
-            tap.dr = tap.IdcodeSelected() ? tap.chip.nIdcode : 0;
+            tap.Capture();
             break;
         case TapState::ShiftDr:
-            if (tap.IdcodeSelected())
-                tap.dr = (tap.dr >> 1) | (static_cast<uint32_t>(bIn) << 31);
-            else
-                tap.dr = bIn ? 1 : 0;
+            if (!tap.dr.empty())
+                tap.dr.erase(tap.dr.begin());
+            tap.dr.push_back(bIn ? 1 : 0);
             break;
         case TapState::CaptureIr:
             tap.ir = tap.chip.nIrCapture;
@@ -132,7 +216,14 @@ void CJtagDevice::FallingEdge()
         {
         case TapState::ShiftDr:
             tap.bDriven = true;
-            tap.bTdo = (tap.dr & 1) != 0;
+            tap.bTdo = tap.dr.empty() || tap.dr[0] != 0;
+            break;
+        case TapState::UpdateDr:
+            // SAMPLE/PRELOAD and EXTEST load the latches; the others' registers hold nothing.
+            if ((tap.Selected().reg == SimRegister::Boundary || tap.Selected().reg == SimRegister::Extest) &&
+                tap.dr.size() == tap.latches.size())
+                tap.latches = tap.dr;
+            tap.bDriven = false;
             break;
         case TapState::ShiftIr:
             tap.bDriven = true;

@@ -44,6 +44,48 @@ struct SimTap
     uint32_t nIdcode;      // 0: the device has no IDCODE register, and a reset selects BYPASS
 };
 
+// What a chip described cell by cell has beyond an IDCODE and BYPASS: instructions selecting
+// registers of any length, and a boundary register on its pins. Its inputs change in a pattern,
+// one step a capture: the k-th input reads bit k of how many captures there were.
+enum class SimRegister
+{
+    Bypass,
+    Idcode,
+    Usercode,
+    Boundary,  // SAMPLE and PRELOAD: the pins stay with the chip's own logic
+    Extest,    // the boundary register, its latches driving the pins
+    Data,      // a register of the chip's own, nLength bits, captured as zeros
+};
+
+struct SimInstruction
+{
+    uint32_t nOpcode;
+    SimRegister reg;
+    size_t nLength;  // Data only
+};
+
+struct SimCell
+{
+    enum Kind
+    {
+        Input,
+        Output,
+        Bidir,          // reads its pin and drives it
+        Control,
+        Internal,
+    } kind;
+    int nControl;       // Output, Bidir: the control cell, or -1 for always on
+    bool bDisable;      // Control: the value that switches its outputs off
+    int nDrivenBy;      // Input: the output cell on the same pin, or -1
+};
+
+struct SimBoundary
+{
+    std::vector<SimInstruction> instructions;  // every other opcode selects BYPASS
+    uint32_t nUsercode = 0;
+    std::vector<SimCell> cells;  // cell 0 nearest TDO
+};
+
 class CJtagDevice
 {
 public:
@@ -73,16 +115,29 @@ public:
     // Whether the last device drives TDO.
     bool TdoDriven() const { return m_taps.back().bDriven; }
 
+    // Gives a device instructions and a boundary register; it is reset.
+    void SetBoundary(size_t nDevice, const SimBoundary& boundary);
+    // What an output cell puts on its pin: '0', '1', or 'Z' where its driver is off or the chip's
+    // own logic (which drives nothing here) has the pins.
+    char PinDriven(size_t nDevice, size_t nCell) const;
+    // How many times the device's boundary register captured its pins.
+    uint32_t Captures(size_t nDevice) const { return m_taps[nDevice].nCaptures; }
+
 private:
     struct Tap
     {
         SimTap chip;
-        uint32_t instruction;
-        uint32_t ir;
-        uint32_t dr;
-        bool bTdo;
-        bool bDriven;
-        bool IdcodeSelected() const { return chip.nIdcode != 0 && instruction == chip.nIrIdcode; }
+        SimBoundary boundary;
+        uint32_t instruction = 0;
+        uint32_t ir = 0;
+        std::vector<unsigned char> dr;  // bit 0 nearest TDO
+        std::vector<unsigned char> latches;  // the boundary cells' update latches
+        uint32_t nCaptures = 0;
+        bool bTdo = true;
+        bool bDriven = false;
+        SimInstruction Selected() const;
+        void Capture();
+        bool Enabled(size_t nCell) const;
     };
 
     void RisingEdge(bool tms, bool tdi);

@@ -38,6 +38,8 @@ public:
     }
     // The cables the list offers; none: the list offers none.
     void OfferCables(CCableList* pCables) { m_cables.Offer(pCables); }
+    // Where the chain window looks for the devices' BSDL files.
+    void SetBsdlLibrary(CBsdlLibrary* pLibrary) { m_chain.SetBsdlLibrary(pLibrary); }
     BOOL PreTranslateMessage(MSG* pMsg) override { return m_keys.PreTranslate(*pMsg) ? TRUE : FALSE; }
 
     // The About box: the program's to give. None: the menu entry does nothing.

@@ -27,7 +27,7 @@ BOOL CALLBACK FindBox(HWND hWnd, LPARAM lParam)
     // A message box's text is the control 0xFFFF; the main window and the chain window have
     // statics of that ID too.
     if (hWnd != g_hMain && ::IsWindowVisible(hWnd) != FALSE && ::GetDlgItem(hWnd, 0xFFFF) != nullptr &&
-        ::GetDlgItem(hWnd, IDC_CHAIN_LIST) == nullptr)
+        ::GetDlgItem(hWnd, IDC_CHAIN_LIST) == nullptr && ::GetDlgItem(hWnd, IDC_PINS_LIST) == nullptr)
         *reinterpret_cast<HWND*>(lParam) = hWnd;
     return TRUE;
 }
@@ -39,7 +39,8 @@ void CALLBACK AnswerBox(HWND, UINT, UINT_PTR, DWORD)
     if (hBox == nullptr)
         return;
     g_boxes.push_back({WindowText(hBox), WindowText(::GetDlgItem(hBox, 0xFFFF))});
-    ::PostMessageW(hBox, WM_COMMAND, IDOK, 0);
+    // A question is answered yes.
+    ::PostMessageW(hBox, WM_COMMAND, ::GetDlgItem(hBox, IDYES) != nullptr ? IDYES : IDOK, 0);
 }
 
 void CountWait(DWORD)

@@ -19,8 +19,8 @@ void Click(CStepperDlg& dlg, UINT nID, UINT nCode = BN_CLICKED);
 // it, and clicks that list's SEND.
 void SendValue(CStepperDlg& dlg, UINT nList, const char* pszValue);
 
-// While it lives, answers each message box that a command opens inside its own loop with OK, and
-// keeps the box's caption and text.
+// While it lives, answers each message box that a command opens inside its own loop with OK (a
+// question with Yes), and keeps the box's caption and text.
 struct AnsweredBox
 {
     std::string strCaption;

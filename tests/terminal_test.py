@@ -2,11 +2,14 @@
 """The programs started from a terminal. The Linux program: --help and --version on standard output
 with status 0; a refused option, and a start without a display, on standard error with status 1 and
 no box. Both it and MORVA.EXE (--windows): values sent from the command line, without a display,
-each value that came out a line on standard output; a value that cannot be sent refused by name."""
+each value that came out a line on standard output; a value that cannot be sent refused by name;
+a BSDL file described, or refused at its line; the example chip's instructions by name and its
+pins read."""
 import argparse
 import os
 import subprocess
 import sys
+import tempfile
 
 
 def run(build, source, windows, args, env):
@@ -30,6 +33,24 @@ def main():
         (["--cable", "sim"] + idcode, 0, "stdout", "4'h1\n32'h14D5654B\n"),
         (["/cable:sim"] + idcode, 0, "stdout", "4'h1\n32'h14D5654B\n"),
         (["--cable", "sim", "--ir", "4'bxx"], 1, "stderr", "MORVA cannot send \"4'bxx\" given with --ir"),
+    ]
+    demo = os.path.join(options.source, "examples", "bsdl", "morva_demo.bsd")
+    broken = os.path.join(tempfile.mkdtemp(prefix="morva-terminal-"), "broken.bsd")
+    with open(demo) as f, open(broken, "w") as out:
+        out.write(f.read().replace("is 16;", "is sixteen;"))
+    chip = ["--cable", "sim:bsdl=" + demo]
+    cases += [
+        (["--bsdl", demo], 0, "stdout", "entity MORVA_DEMO  package SO20\nIR length 5  capture 00X01\n"
+                                        "IDCODE XXXX1011111011101111000001001011\n"),
+        (["--bsdl", demo], 0, "stdout", "instruction BYPASS 11111 11110  register BYPASS\n"),
+        (["--bsdl", demo], 0, "stdout", "register SCRATCH 8\nboundary length 16\n"),
+        (["--bsdl", broken], 1, "stderr", "broken.bsd:69: BOUNDARY_LENGTH was expected as a number, not \"sixteen\"."),
+        (chip + ["--scan"], 0, "stdout", "1  IR 5  IDCODE 0x0BEEF04B  Tristar  part 0xBEEF  version 0  BSDL MORVA_DEMO SO20\n"),
+        (chip + ["--device", "1", "--ir", "IDCODE", "--dr", "32'h0", "--sample"], 0, "stdout",
+         "5'h01\n32'h0BEEF04B\nRESET_N  pin 5  in  0\nCLK  pin 6  in  0\nBTN(0)  pin 7  in  1\n"),
+        (chip + ["--device", "1", "--ir", "NOSUCH"], 1, "stderr", "gives MORVA_DEMO no instruction of that name"),
+        (["--cable", "sim", "--device", "1", "--sample"], 1, "stderr", "Device 1 has no BSDL file"),
+        (["--cable", "sim", "--sample"], 1, "stderr", "name it with --device N"),
     ]
     # A Windows program's help and refusals are boxes.
     cases += [] if options.windows else [

@@ -37,11 +37,12 @@ install -D -m 0644 "$here/60-morva-ftdi.rules" "$root/usr/lib/udev/rules.d/60-mo
 mkdir -p "$root/usr/share/man/man1" "$root/usr/share/doc/morva"
 sed "s/@VERSION@/$version/g" "$here/morva.1" | gzip -9n >"$root/usr/share/man/man1/morva.1.gz"
 install -m 0644 "$here/copyright" "$root/usr/share/doc/morva/copyright"
-# The user's guide with its pictures, and the Verilator example to copy.
+# The user's guide with its pictures, the Verilator example to copy, and the BSDL file to practise on.
 install -m 0644 "$top/docs/guide.md" "$top/docs/window.png" "$top/docs/cable-list.png" \
     "$top/docs/no-cable.png" "$top/docs/chain-window.png" "$top/docs/chain-window-ja.png" "$root/usr/share/doc/morva/"
 install -D -m 0644 -t "$root/usr/share/doc/morva/examples/verilator-tap" "$top/examples/verilator-tap/Makefile" \
     "$top/examples/verilator-tap/tap.v" "$top/examples/verilator-tap/chain.v" "$top/examples/verilator-tap/rbb_server.cpp"
+install -D -m 0644 -t "$root/usr/share/doc/morva/examples/bsdl" "$top/examples/bsdl/morva_demo.bsd"
 sed "s/@VERSION@/$version/g" "$here/changelog" | gzip -9n >"$root/usr/share/doc/morva/changelog.gz"
 
 owner() {

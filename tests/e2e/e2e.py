@@ -66,6 +66,7 @@ class Window:
         self.menu = {"open": False, "rect": (0, 0, 0, 0)}
         self.title, self.box_buttons = "", {}
         self.chain = {"visible": False, "rect": (0, 0, 0, 0), "picked": -1, "controls": {}, "texts": {}, "items": []}
+        self.pins = {"visible": False, "rect": (0, 0, 0, 0), "picked": -1, "controls": {}, "texts": {}, "items": []}
         # False when a command ran while the probe read: what it saw may mix two states.
         self.settled = True
         for line in text.splitlines():
@@ -111,17 +112,17 @@ class Window:
             elif kind == "item":
                 ident, _, text_ = rest.partition(" ")
                 self.items.setdefault(int(ident), []).append(text_)
-            elif kind == "chain" and rest != "none":
+            elif kind in ("chain", "pins") and rest != "none":
                 v = [int(f) for f in rest.split()]
-                self.chain.update(visible=v[0] == 1, rect=tuple(v[1:5]), picked=v[5], line_height=v[6])
-            elif kind == "chaincontrol":
+                getattr(self, kind).update(visible=v[0] == 1, rect=tuple(v[1:5]), picked=v[5], line_height=v[6])
+            elif kind in ("chaincontrol", "pinscontrol"):
                 v = [int(f) for f in rest.split()]
-                self.chain["controls"][v[0]] = tuple(v[1:5])
-            elif kind == "chaintext":
+                getattr(self, kind[:-7])["controls"][v[0]] = tuple(v[1:5])
+            elif kind in ("chaintext", "pinstext"):
                 ident, _, text_ = rest.partition(" ")
-                self.chain["texts"][int(ident)] = text_
-            elif kind == "chainitem":
-                self.chain["items"].append(rest)
+                getattr(self, kind[:-4])["texts"][int(ident)] = text_
+            elif kind in ("chainitem", "pinsitem"):
+                getattr(self, kind[:-4])["items"].append(rest)
             elif kind == "focus":
                 ident, enabled = rest.split()
                 self.focus = (int(ident), enabled == "1")
@@ -1335,7 +1336,8 @@ def case_package(session, build):
     with zipfile.ZipFile(os.path.join(build, packages[0])) as archive:
         names = sorted(archive.namelist())
         archive.extractall(folder)
-    check(names == ["MORVA.EXE", "MORVA.TXT", "MORVASIM.EXE"], f"package holds {names}")
+    check(names == ["MORVA.EXE", "MORVA.TXT", "MORVASIM.EXE", "examples/", "examples/morva_demo.bsd"],
+          f"package holds {names}")
     with open(os.path.join(folder, "MORVA.TXT"), "rb") as guide:
         text = guide.read()
     check(b"0x14D5654B" in text and b"inpout32.dll" in text and b"GIVEIO" in text, "the guide lacks a topic")
@@ -1878,6 +1880,102 @@ def case_chain(session, build):
           "picked, SEND-IR and SEND-DR showed its IR capture 6'h01 and IDCODE 32'h35678043, every clock recorded")
 
 
+def click_at(rect):
+    left, top, right, bottom = rect
+    subprocess.run(["xdotool", "mousemove", str((left + right) // 2), str((top + bottom) // 2), "click", "1"], check=True)
+
+
+def click_line(panel, line):
+    """A click on a line of a panel's list (the chain window's or the pin view's)."""
+    left, top, right, bottom = panel["controls"][1052 if 1052 in panel["controls"] else 1061]
+    y = top + 2 + panel["line_height"] * line + panel["line_height"] // 2
+    subprocess.run(["xdotool", "mousemove", str(left + 30), str(y), "click", "1"], check=True)
+
+
+def case_bsdl(session, build):
+    """The example chip simulated from its BSDL file (sim:bsdl=), in both languages, by real
+    clicks and keys: the scan names the entity; IDCODE goes by name and the DR list offers its 32
+    bits; the pin view reads the counting inputs by pin name; LED(0) driven high after the one
+    question, every other output at its safe value, and EXTEST left by one click."""
+    session.prepare_prefixes()
+    demo = os.path.join(session.source, "examples", "bsdl", "morva_demo.bsd")
+    for name, language, overrides in LOCALES:
+        env = locale_env(overrides)
+        if session.native:
+            folder = temporary_folder("morva-bsdl-")
+            env.update(HOME=folder)
+            env.pop("XDG_CONFIG_HOME", None)
+            program, live = os.path.join(build, "morva.exe"), os.path.join(folder, "live.vcd")
+            args = ["--cable", "sim:bsdl=" + demo, "--trace", live]
+        else:
+            folder = program_folder(build)
+            program, live = os.path.join(folder, "MORVA.EXE"), os.path.join(folder, "live.vcd")
+            args = ["/cable:sim:bsdl=" + windows_path(demo), "/trace:" + windows_path(live)]
+        check(not session.probe().visible, "a MORVA window is already open")
+        session.process = session.launch(program, env=env, args=args)
+        window = session.wait_until(lambda w: w.visible, f"the {name} window", timeout=60)
+
+        window = context_command(session, window, 2, "Scan chain")
+        window = session.wait_until(lambda w: w.chain["visible"] and len(w.chain["items"]) == 2 and w.settled,
+                                    "the scan's list")
+        check(window.chain["items"][1] == "1|5|0x0BEEF04B|Tristar|0xBEEF|0|MORVA_DEMO SO20", f"{window.chain['items']}")
+        click_line(window.chain, 1)
+        window = session.wait_until(lambda w: w.chain["picked"] == 1, "the chip picked")
+        check("IDCODE  00010" in window.items[1024], f"the IR list offers {window.items[1024]}")
+
+        type_value(session, window, 1024, "IDCODE")
+        window = session.wait_until(lambda w: w.texts[1043] == "5'h01" and w.texts[1023] == "32'h0" and w.settled,
+                                    "IDCODE's IR capture, and 32 bits offered for its register",
+                                    on_timeout=lambda w: f"{w.texts[1043]!r}, {w.texts[1023]!r}")
+        session.click(window, 1025)
+        window = session.wait_until(lambda w: w.texts[1043] == "32'h0BEEF04B" and w.settled, "the chip's IDCODE")
+
+        click_at(window.chain["controls"][1055])
+        window = session.wait_until(lambda w: w.pins["visible"] and len(w.pins["items"]) == 11 and w.settled,
+                                    "the pin view, read once")
+        pins = {item.split("|")[0]: item for item in window.pins["items"]}
+        check(pins["BTN(0)"] == "BTN(0)|7|in|in 4|1|" and pins["BTN(1)"] == "BTN(1)|8|in|in 5|0|",
+              f"the first capture: {window.pins['items']}")
+        check(window.pins["texts"][1060].startswith("SAMPLE"), f"the mode line says {window.pins['texts'][1060]!r}")
+        click_at(window.pins["controls"][1062])
+        window = session.wait_until(lambda w: any(i == "BTN(1)|8|in|in 5|1|" for i in w.pins["items"]),
+                                    "the second capture, which counts on")
+
+        click_line(window.pins, [i.split("|")[0] for i in window.pins["items"]].index("LED(0)"))
+        window = session.wait_until(lambda w: w.pins["items"][w.pins["picked"]].startswith("LED(0)|"), "LED(0) picked")
+        click_at(window.pins["controls"][1064])
+        window = session.wait_until(lambda w: w.boxes["extest"]["count"] == 1, "the question before EXTEST")
+        session.screenshot(os.path.join(build, f"e2e-bsdl-extest-{'linux-' if session.native else ''}{name}.png"),
+                           window.boxes["extest"]["rect"])
+        click_at(window.box_buttons["extest"][6])  # IDYES
+        window = session.wait_until(lambda w: w.boxes["extest"]["count"] == 0 and
+                                    w.pins["texts"][1060].startswith("EXTEST") and w.settled, "LED(0) driven")
+        pins = {item.split("|")[0]: item for item in window.pins["items"]}
+        check(pins["LED(0)"] == "LED(0)|12|out|out 0 control 2|drives 1|high", f"{pins['LED(0)']!r}")
+        # Every other output at its safe value: LED(1) (LED(0)'s enable is its too) 0, OK 1, the
+        # data bus off.
+        check(pins["LED(1)"] == "LED(1)|11|out|out 1 control 2|drives 0|", f"{pins['LED(1)']!r}")
+        check(pins["OK"] == "OK|13|buffer|out 3|drives 1|", f"{pins['OK']!r}")
+        check(pins["DATA(0)"].endswith("|0, off|") and pins["DATA(1)"].endswith("|0, off|"),
+              f"{pins['DATA(0)']!r}, {pins['DATA(1)']!r}")
+        chain, pin_view = window.chain["rect"], window.pins["rect"]
+        session.screenshot(os.path.join(build, f"e2e-bsdl-{'linux-' if session.native else ''}{name}.png"),
+                           (window.rect[0], min(window.rect[1], chain[1]), max(chain[2], pin_view[2]),
+                            max(window.rect[3], pin_view[3])))
+
+        click_at(window.pins["controls"][1068])
+        window = session.wait_until(lambda w: not w.pins["texts"][1060].startswith("EXTEST") and
+                                    w.last_line.endswith("-TLR"), "EXTEST left by a reset")
+        # Escape in the pin view hides it; the main window, clicked on its title, ends on its own.
+        session.key("Escape")
+        window = session.wait_until(lambda w: not w.pins["visible"], "the pin view hidden by Escape")
+        click_at(window.controls[1040]["rect"])
+        escape(session, window, session.process)
+    print("bsdl: in both languages the scan named MORVA_DEMO SO20, IDCODE went by name, the pin view read the "
+          "counting inputs, LED(0) was driven high after one question with every other output at its safe value, "
+          "and one click left EXTEST")
+
+
 CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": case_error,
          "screens": case_screens, "inpout": case_inpout, "inpout-refused": case_inpout_refused,
          "inpout-planted": case_inpout_planted, "package": case_package, "burst": case_burst,
@@ -1886,7 +1984,8 @@ CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": c
          "numlock-keys": case_numlock_keys, "kept-choice": case_kept_choice,
          "context-menu": case_context_menu, "ftdi-refused": case_ftdi_refused, "focus": case_focus,
          "pixels": case_pixels, "session": case_session, "send": case_send, "cable-list": case_cable_list,
-         "step-keys": case_step_keys, "dpi": case_dpi, "verilator": case_verilator, "chain": case_chain}
+         "step-keys": case_step_keys, "dpi": case_dpi, "verilator": case_verilator, "chain": case_chain,
+         "bsdl": case_bsdl}
 
 
 def main():

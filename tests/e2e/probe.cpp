@@ -15,9 +15,10 @@
 //   title <text>                                         (the main window's caption)
 //   menu <open> <left> <top> <right> <bottom>             (a popup menu open on the screen)
 //   chain <visible> <left> <top> <right> <bottom> <picked line> <line height> (the chain window, or "chain none")
-//   chaincontrol <id> <left> <top> <right> <bottom>      (Scan, the IR lengths field, the list)
+//   chaincontrol <id> <left> <top> <right> <bottom>      (Scan, the IR lengths field, the list, BSDL file, Pins)
 //   chaintext <id> <text>                                (the IR lengths field, the scan's message)
 //   chainitem <text>                                     (each line of the device list, tabs as |)
+//   pins, pinscontrol, pinstext, pinsitem               (the same of the pin view: its buttons, its mode line)
 // With "save-trace" it first chooses "Save trace..." from the system menu. With "repaint-list" it first has the history list painted afresh. With "about" it first asks the main window for its About box (as the system menu does); with
 // "close-error", "close-about" or "close-send" it first presses OK in that box (both SEND boxes).
 #include <windows.h>
@@ -25,6 +26,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -138,33 +140,34 @@ void PrintBox(const char* name, const Wide& caption)
            static_cast<long>(rect.top), static_cast<long>(rect.right), static_cast<long>(rect.bottom), texts.c_str());
 }
 
-void PrintChain()
+// A window of MORVA's own beside the main one: its place, the picked line of its list and the
+// list's line height, some controls' places and texts, and the list's lines (tabs as |).
+void PrintPanel(const char* name, HWND hPanel, int nList, std::initializer_list<int> controls,
+                std::initializer_list<int> texts)
 {
-    const std::vector<HWND> found = TopLevel(FromUtf8("チェーン") + Wide(1, '\n') + FromUtf8("Chain"));
-    if (found.empty())
+    if (hPanel == nullptr)
     {
-        printf("chain none\n");
+        printf("%s none\n", name);
         return;
     }
-    HWND hChain = found[0];
-    HWND hList = ::GetDlgItem(hChain, 1052);
+    HWND hList = ::GetDlgItem(hPanel, nList);
     RECT rect;
-    ::GetWindowRect(hChain, &rect);
-    printf("chain %d %ld %ld %ld %ld %ld %ld\n", ::IsWindowVisible(hChain) ? 1 : 0, static_cast<long>(rect.left),
+    ::GetWindowRect(hPanel, &rect);
+    printf("%s %d %ld %ld %ld %ld %ld %ld\n", name, ::IsWindowVisible(hPanel) ? 1 : 0, static_cast<long>(rect.left),
            static_cast<long>(rect.top), static_cast<long>(rect.right), static_cast<long>(rect.bottom),
            static_cast<long>(::SendMessageW(hList, LB_GETCURSEL, 0, 0)),
            static_cast<long>(::SendMessageW(hList, LB_GETITEMHEIGHT, 0, 0)));
-    for (int nID : {1050, 1051, 1052})
+    for (int nID : controls)
     {
-        ::GetWindowRect(::GetDlgItem(hChain, nID), &rect);
-        printf("chaincontrol %d %ld %ld %ld %ld\n", nID, static_cast<long>(rect.left), static_cast<long>(rect.top),
+        ::GetWindowRect(::GetDlgItem(hPanel, nID), &rect);
+        printf("%scontrol %d %ld %ld %ld %ld\n", name, nID, static_cast<long>(rect.left), static_cast<long>(rect.top),
                static_cast<long>(rect.right), static_cast<long>(rect.bottom));
     }
-    for (int nID : {1051, 1053})
+    for (int nID : texts)
     {
         WCHAR text[2048] = {};
-        ::SendMessageW(::GetDlgItem(hChain, nID), WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text));
-        printf("chaintext %d %s\n", nID, Utf8(text).c_str());
+        ::SendMessageW(::GetDlgItem(hPanel, nID), WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text));
+        printf("%stext %d %s\n", name, nID, Utf8(text).c_str());
     }
     const LRESULT nItems = ::SendMessageW(hList, LB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < nItems; ++i)
@@ -174,8 +177,26 @@ void PrintChain()
             ::SendMessageW(hList, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
         std::string line = Utf8(text);
         std::replace(line.begin(), line.end(), '\t', '|');
-        printf("chainitem %s\n", line.c_str());
+        printf("%sitem %s\n", name, line.c_str());
     }
+}
+
+BOOL CALLBACK FindPinView(HWND hWnd, LPARAM lParam)
+{
+    // The pin view's title names its chip: it is known by its list.
+    if (::GetDlgItem(hWnd, 1061) == nullptr || ::IsWindowVisible(hWnd) == FALSE)
+        return TRUE;
+    *reinterpret_cast<HWND*>(lParam) = hWnd;
+    return FALSE;
+}
+
+void PrintChain()
+{
+    const std::vector<HWND> found = TopLevel(FromUtf8("チェーン") + Wide(1, '\n') + FromUtf8("Chain"));
+    PrintPanel("chain", found.empty() ? nullptr : found[0], 1052, {1050, 1051, 1052, 1054, 1055}, {1051, 1053});
+    HWND hPins = nullptr;
+    ::EnumWindows(&FindPinView, reinterpret_cast<LPARAM>(&hPins));
+    PrintPanel("pins", hPins, 1061, {1061, 1062, 1063, 1064, 1065, 1066, 1067, 1068}, {1060});
 }
 
 void PressOk(const Wide& caption)
@@ -224,6 +245,7 @@ int main(int argc, char** argv)
            static_cast<long>(menuRect.top), static_cast<long>(menuRect.right), static_cast<long>(menuRect.bottom));
     PrintBox("send-dr", FromUtf8("SEND-DR"));
     PrintBox("send-ir", FromUtf8("SEND-IR"));
+    PrintBox("extest", FromUtf8("EXTEST"));
     PrintChain();
 
     // Found shown or not: a window that holds its painting reads as hidden for that moment.

@@ -1,0 +1,29 @@
+// A device's pins through its boundary register, the rest of the chain in BYPASS: read once
+// under SAMPLE, or driven under EXTEST after every cell was preloaded.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "../bsdl/BoundaryPins.h"
+#include "ChainScan.h"
+
+class CTapEngine;
+
+// One shift to the device alone: its bits wrapped for the chain, the device's own bits of what
+// came out. Done, or Lost where the cable was lost (the engine told its listener).
+ScanEnd ShiftDevice(CTapEngine& tap, CChainAddress& address, bool bIr, const std::vector<unsigned char>& bits,
+                    std::vector<unsigned char>& out);
+
+// The device's pins under its own logic: SAMPLE, then one capture of the boundary register,
+// every cell's safe value shifted in. Broken, with why, for a file without SAMPLE.
+ScanEnd SampleBoundary(CTapEngine& tap, CChainAddress& address, const BsdlFile& file,
+                       std::vector<unsigned char>& captured, std::string& strError);
+
+// The pins driven: every cell preloaded with its safe value but the drives given, then EXTEST,
+// then one capture with the same bits shifted in. bInExtest: the device is known to be in
+// EXTEST already, so no preload (which would hand the pins back to the chip's own logic for a
+// moment). Broken, with why, for a file without PRELOAD (or SAMPLE) and EXTEST.
+ScanEnd DriveBoundary(CTapEngine& tap, CChainAddress& address, const BsdlFile& file, const std::vector<BoundaryPin>& pins,
+                      const std::vector<PinDrive>& drives, bool bInExtest, std::vector<unsigned char>& captured,
+                      std::string& strError);

@@ -1,0 +1,245 @@
+#include "PinViewDlg.h"
+
+#include <iterator>
+
+#include "../chain/BoundaryScan.h"
+#include "../platform/codepage.h"
+#include "../res/texts.h"
+
+namespace {
+
+// Port, pin, direction, cells, reading, drive: where each column starts, in dialog units.
+const int COLUMN_STOPS[] = {46, 70, 104, 186, 246};
+const UINT REPEAT_TIMER = 1;
+
+const char* DriveText(PinDrive drive)
+{
+    switch (drive)
+    {
+    case PinDrive::High:
+        return "high";
+    case PinDrive::Low:
+        return "low";
+    case PinDrive::Off:
+        return "off";
+    default:
+        return "";
+    }
+}
+
+} // namespace
+
+const AFX_MSGMAP_ENTRY CPinViewDlg::s_messageEntries[] = {
+    CommandEntry<&CPinViewDlg::OnRead>(BN_CLICKED, IDC_PINS_READ),
+    CommandEntry<&CPinViewDlg::OnRepeat>(BN_CLICKED, IDC_PINS_REPEAT),
+    CommandEntry<&CPinViewDlg::OnDriveHigh>(BN_CLICKED, IDC_PINS_HIGH),
+    CommandEntry<&CPinViewDlg::OnDriveLow>(BN_CLICKED, IDC_PINS_LOW),
+    CommandEntry<&CPinViewDlg::OnDriveOff>(BN_CLICKED, IDC_PINS_OFF),
+    CommandEntry<&CPinViewDlg::OnDriveSafe>(BN_CLICKED, IDC_PINS_SAFE),
+    CommandEntry<&CPinViewDlg::OnLeaveExtest>(BN_CLICKED, IDC_PINS_LEAVE),
+    MessageEntry<&CPinViewDlg::OnTimer>(WM_TIMER),
+};
+
+const AFX_MSGMAP CPinViewDlg::s_messageMap = {&CDialog::s_messageMap, s_messageEntries, std::size(s_messageEntries)};
+
+BOOL CPinViewDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    ::SendDlgItemMessageA(m_hWnd, IDC_PINS_LIST, LB_SETTABSTOPS, std::size(COLUMN_STOPS),
+                          reinterpret_cast<LPARAM>(COLUMN_STOPS));
+    return TRUE;
+}
+
+void CPinViewDlg::ShowDevice(CWnd& owner, CChainAddress& address)
+{
+    if (m_hWnd == nullptr)
+    {
+        if (Create(&owner) == FALSE)
+            return;
+        RECT beside, own;
+        ::GetWindowRect(owner.m_hWnd, &beside);
+        ::GetWindowRect(m_hWnd, &own);
+        ::SetWindowPos(m_hWnd, nullptr, beside.left, beside.bottom + 4, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (m_pFile != address.Bsdl() || m_pAddress != &address)
+    {
+        m_pFile = address.Bsdl();
+        m_pins = BoundaryPins(*m_pFile);
+        m_drives.assign(m_pins.size(), PinDrive::Safe);
+        m_captured.clear();
+        m_bExtest = false;
+    }
+    m_pAddress = &address;
+    const std::string strTitle = m_pFile->strEntity + " (device " + std::to_string(address.Device()) + ")";
+    SetWindowTextCp932(m_hWnd, strTitle.c_str());
+    ShowWindow(SW_SHOWNA);
+    Read();
+}
+
+void CPinViewDlg::Forget()
+{
+    m_pAddress = nullptr;
+    m_pFile = nullptr;
+    m_bExtest = false;
+    if (m_hWnd == nullptr)
+        return;
+    ::KillTimer(m_hWnd, REPEAT_TIMER);
+    ::CheckDlgButton(m_hWnd, IDC_PINS_REPEAT, BST_UNCHECKED);
+    ShowWindow(SW_HIDE);
+}
+
+void CPinViewDlg::OnCancel()
+{
+    // The pins stay as driven: leaving EXTEST is its own button.
+    ::KillTimer(m_hWnd, REPEAT_TIMER);
+    ::CheckDlgButton(m_hWnd, IDC_PINS_REPEAT, BST_UNCHECKED);
+    ShowWindow(SW_HIDE);
+}
+
+void CPinViewDlg::OnRead()
+{
+    Read();
+}
+
+void CPinViewDlg::OnRepeat()
+{
+    if (::IsDlgButtonChecked(m_hWnd, IDC_PINS_REPEAT) == BST_CHECKED)
+        ::SetTimer(m_hWnd, REPEAT_TIMER, 1, nullptr);
+    else
+        ::KillTimer(m_hWnd, REPEAT_TIMER);
+}
+
+void CPinViewDlg::OnLeaveExtest()
+{
+    if (m_pAddress == nullptr || m_target.IsBusy())
+        return;
+    // Test-Logic-Reset hands every pin back to the chip's own logic.
+    m_target.HoldDisplay();
+    const bool bReset = m_tap.Reset();
+    m_target.ShowDisplay();
+    m_pAddress->OnReset();
+    m_bExtest = false;
+    m_drives.assign(m_pins.size(), PinDrive::Safe);
+    ShowPins();
+    ShowMode(bReset ? "Reset: the chip's own logic has its pins." : "The cable stopped answering.");
+}
+
+void CPinViewDlg::OnTimer(UINT nIDEvent)
+{
+    // Timer messages come only when no other waits: the reads fill the window's idle time.
+    if (nIDEvent == REPEAT_TIMER && ::IsWindowVisible(m_hWnd) != FALSE)
+        Read();
+}
+
+void CPinViewDlg::Read()
+{
+    if (m_pAddress == nullptr || m_target.IsBusy())
+        return;
+    std::string strError;
+    const bool bPaced = m_tap.IsPaced();
+    m_tap.SetPaced(false);
+    m_target.HoldDisplay();
+    std::vector<unsigned char> captured;
+    const bool bExtest = InExtestStill();
+    const ScanEnd end = bExtest ? DriveBoundary(m_tap, *m_pAddress, *m_pFile, m_pins, m_drives, true, captured, strError)
+                                : SampleBoundary(m_tap, *m_pAddress, *m_pFile, captured, strError);
+    m_target.ShowDisplay();
+    m_tap.SetPaced(bPaced);
+    m_bExtest = bExtest && end == ScanEnd::Done;
+    if (end == ScanEnd::Done)
+        m_captured = captured;
+    Shown(end, strError);
+}
+
+void CPinViewDlg::Drive(PinDrive drive)
+{
+    if (m_pAddress == nullptr || m_target.IsBusy())
+        return;
+    const LRESULT nPicked = ::SendDlgItemMessageA(m_hWnd, IDC_PINS_LIST, LB_GETCURSEL, 0, 0);
+    if (nPicked == LB_ERR || static_cast<size_t>(nPicked) >= m_pins.size())
+        return;
+    const BoundaryPin& pin = m_pins[static_cast<size_t>(nPicked)];
+    if (!pin.CanDrive())
+    {
+        const std::string strText = pin.strPort + " has no output cell: EXTEST cannot drive it.";
+        MessageBoxCp932(m_hWnd, strText.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
+        return;
+    }
+    if (pin.nControl < 0 && drive == PinDrive::Off)
+    {
+        const std::string strText = pin.strPort + " has no control cell: its driver cannot be switched off.";
+        MessageBoxCp932(m_hWnd, strText.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
+        return;
+    }
+    if (!m_bExtestAsked)
+    {
+        if (MessageBoxCp932(m_hWnd, LoadText(IDS_EXTEST_WARNING).c_str(), "EXTEST", MB_ICONEXCLAMATION | MB_YESNO) != IDYES)
+            return;
+        m_bExtestAsked = true;
+    }
+    m_drives[static_cast<size_t>(nPicked)] = drive;
+    std::string strError;
+    const bool bPaced = m_tap.IsPaced();
+    m_tap.SetPaced(false);
+    m_target.HoldDisplay();
+    std::vector<unsigned char> captured;
+    const ScanEnd end = DriveBoundary(m_tap, *m_pAddress, *m_pFile, m_pins, m_drives, InExtestStill(), captured, strError);
+    m_target.ShowDisplay();
+    m_tap.SetPaced(bPaced);
+    m_bExtest = end == ScanEnd::Done;
+    if (end == ScanEnd::Done)
+        m_captured = captured;
+    Shown(end, strError);
+    ::SendDlgItemMessageA(m_hWnd, IDC_PINS_LIST, LB_SETCURSEL, static_cast<WPARAM>(nPicked), 0);
+}
+
+void CPinViewDlg::Shown(ScanEnd end, const std::string& strError)
+{
+    m_nClocksAfter = m_tap.Clocks();
+    if (end == ScanEnd::Broken)
+    {
+        ::KillTimer(m_hWnd, REPEAT_TIMER);
+        ::CheckDlgButton(m_hWnd, IDC_PINS_REPEAT, BST_UNCHECKED);
+        ShowMode(strError);
+        return;
+    }
+    if (end == ScanEnd::Lost)
+    {
+        ::KillTimer(m_hWnd, REPEAT_TIMER);
+        ::CheckDlgButton(m_hWnd, IDC_PINS_REPEAT, BST_UNCHECKED);
+        ShowMode("The cable stopped answering.");
+        return;
+    }
+    ++m_nReads;
+    ShowPins();
+    ShowMode(std::string(m_bExtest ? "EXTEST: the pins set are driven, every other cell holds its safe value."
+                                   : "SAMPLE: the chip's own logic has its pins.") +
+             " Read " + std::to_string(m_nReads) + ".");
+}
+
+void CPinViewDlg::ShowPins()
+{
+    const HWND hList = ::GetDlgItem(m_hWnd, IDC_PINS_LIST);
+    const LRESULT nPicked = ::SendMessageA(hList, LB_GETCURSEL, 0, 0);
+    const LRESULT nTop = ::SendMessageA(hList, LB_GETTOPINDEX, 0, 0);
+    ::SendMessageA(hList, WM_SETREDRAW, FALSE, 0);
+    ::SendMessageA(hList, LB_RESETCONTENT, 0, 0);
+    for (size_t i = 0; i < m_pins.size(); ++i)
+    {
+        const BoundaryPin& pin = m_pins[i];
+        const std::string line = pin.strPort + "\t" + pin.strPin + "\t" + pin.Direction() + "\t" + pin.Cells() + "\t" +
+                                 (m_captured.empty() ? std::string() : PinReading(pin, m_captured)) + "\t" +
+                                 (m_bExtest ? DriveText(m_drives[i]) : "");
+        ::SendMessageA(hList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    }
+    ::SendMessageA(hList, LB_SETTOPINDEX, static_cast<WPARAM>(nTop), 0);
+    if (nPicked != LB_ERR)
+        ::SendMessageA(hList, LB_SETCURSEL, static_cast<WPARAM>(nPicked), 0);
+    ::SendMessageA(hList, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(hList, nullptr, TRUE);
+}
+
+void CPinViewDlg::ShowMode(const std::string& strText)
+{
+    SetWindowTextCp932(::GetDlgItem(m_hWnd, IDC_PINS_MODE), strText.c_str());
+}

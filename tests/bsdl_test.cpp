@@ -1,0 +1,294 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "bsdl/BoundaryPins.h"
+#include "bsdl/Bsdl.h"
+#include "bsdl/BsdlLibrary.h"
+#include "cable/cable.h"
+#include "chain/BoundaryScan.h"
+#include "chain/ChainScan.h"
+#include "engine/TapEngine.h"
+#include "ports/sim_port.h"
+
+namespace {
+
+// A chip written as a careful vendor writes one.
+const char TIDY[] = R"BSDL(-- a comment before the entity
+entity TIDY is
+  generic (PHYSICAL_PIN_MAP : string := "QFN8");
+  port (TCK, TMS, TDI: in bit; TDO: out bit; A: in bit_vector(1 to 2); Y: inout bit; P: linkage bit);
+  use STD_1149_1_2001.all;
+  attribute PIN_MAP of TIDY : entity is PHYSICAL_PIN_MAP;
+  constant QFN8 : PIN_MAP_STRING := "TCK:1, TMS:2, TDI:3, TDO:4, A:(5,6), Y:7, P:8";
+  attribute INSTRUCTION_LENGTH of TIDY : entity is 3;
+  attribute INSTRUCTION_OPCODE of TIDY : entity is "BYPASS (111, 110), EXTEST (000), SAMPLE (001), IDCODE (010), PRIV (011)";
+  attribute INSTRUCTION_CAPTURE of TIDY : entity is "X01";
+  attribute IDCODE_REGISTER of TIDY : entity is "XXXX0000000000000001000010010111";
+  attribute USERCODE_REGISTER of TIDY : entity is "00000000000000000000000000000001";
+  attribute REGISTER_ACCESS of TIDY : entity is "PRIVATE[12] (PRIV), BOUNDARY (EXTEST, SAMPLE)";
+  attribute BOUNDARY_LENGTH of TIDY : entity is 5;
+  attribute BOUNDARY_REGISTER of TIDY : entity is
+    "0 (BC_1, A(1), input, X), 1 (BC_1, A(2), input, 1), 2 (BC_1, Y, output3, 0, 3, 0, Z), " &
+    "3 (BC_1, *, control, 0), 4 (BC_1, Y, input, X)";
+end TIDY;
+)BSDL";
+
+// The same chip as a hurried one: any case, attributes in another order, strings broken across
+// lines with & at either end, comments everywhere, the TAP clock given as a record.
+const char UNTIDY[] = R"BSDL(library IEEE; use IEEE.std_logic_1164.all;
+ENTITY tidy IS
+  GENERIC (physical_pin_map : STRING := "QFN8");
+  PORT (tck: IN BIT; tms: IN BIT; tdi: IN BIT; tdo: OUT BIT;
+        a: IN BIT_VECTOR (1 TO 2); -- two inputs
+        y: INOUT BIT; p: LINKAGE BIT);
+  ATTRIBUTE boundary_register OF tidy : ENTITY IS
+    "0 (BC_1, a(1), INPUT, X)," &
+    "1 (BC_1, a(2), input, 1), 2 (BC_1, y, Output3, 0, 3, 0, Z)"
+    & ", 3 (BC_1, *, CONTROL, 0), "  -- the enable
+    & "4 (BC_1, y, input, X)";
+  attribute BOUNDARY_LENGTH of tidy : entity is 5;
+  attribute TAP_SCAN_CLOCK of tck : signal is (1.0e6, BOTH);
+  attribute instruction_capture of tidy : entity is "x01";
+  attribute INSTRUCTION_OPCODE of tidy : entity is
+    "bypass (111, " &
+    "110), extest (000), sample (001), idcode (010), priv (011)";
+  attribute INSTRUCTION_LENGTH of tidy : entity is 3;
+  attribute IDCODE_REGISTER of tidy : entity is "xxxx" & -- version
+    "0000000000000001" & "00001001011" & "1";
+  attribute REGISTER_ACCESS of tidy : entity is "private[12] (priv), boundary (extest, sample)";
+  attribute USERCODE_REGISTER of tidy : entity is "0000000000000000000000000000000" & "1";
+  constant qfn8 : PIN_MAP_STRING := "TCK:1, TMS:2, TDI:3, TDO:4, " &
+    "A:(5,6), Y:7, P:8";
+end tidy;
+package IGNORED is end IGNORED;
+)BSDL";
+
+BsdlFile Parse(const std::string& text)
+{
+    BsdlFile file;
+    std::string strError;
+    EXPECT_TRUE(ParseBsdl(text, "chip.bsd", file, strError)) << strError;
+    return file;
+}
+
+TEST(BsdlReadTest, EveryAttributeIsRead)
+{
+    const BsdlFile file = Parse(TIDY);
+    EXPECT_EQ("TIDY", file.strEntity);
+    EXPECT_EQ("QFN8", file.strPackage);
+    ASSERT_EQ(7u, file.ports.size());
+    EXPECT_EQ((std::vector<std::string>{"5", "6"}), file.ports[4].pins);
+    EXPECT_EQ(BsdlDirection::Linkage, file.ports[6].direction);
+    EXPECT_EQ(3u, file.nIrLength);
+    EXPECT_EQ("X01", file.strIrCapture);
+    EXPECT_EQ((std::vector<std::string>{"111", "110"}), file.Instruction("bypass")->opcodes);
+    EXPECT_EQ("XXXX0000000000000001000010010111", file.strIdcode);
+    EXPECT_EQ("00000000000000000000000000000001", file.strUsercode);
+    EXPECT_EQ(12u, file.RegisterLength(*file.Instruction("PRIV")));
+    EXPECT_EQ(5u, file.RegisterLength(*file.Instruction("SAMPLE")));
+    EXPECT_EQ(32u, file.RegisterLength(*file.Instruction("IDCODE")));  // DEVICE_ID, not named in the file
+    EXPECT_EQ(1u, file.RegisterLength(*file.Instruction("BYPASS")));
+    ASSERT_EQ(5u, file.cells.size());
+    const BsdlCell& y = file.cells[2];
+    EXPECT_EQ(BsdlFunction::Output3, y.function);
+    EXPECT_EQ("Y", y.strPort);
+    EXPECT_EQ('0', y.cSafe);
+    EXPECT_EQ(3, y.nControl);
+    EXPECT_EQ('0', y.cDisable);
+    EXPECT_EQ("Z", y.strResult);
+    EXPECT_EQ('1', file.cells[1].cSafe);
+    EXPECT_EQ("A(2)", file.cells[1].strPort);
+}
+
+TEST(BsdlReadTest, TheSyntaxVariationsReadAsTheSameChip)
+{
+    const BsdlFile tidy = Parse(TIDY);
+    const BsdlFile untidy = Parse(UNTIDY);
+    EXPECT_EQ(DescribeBsdl(tidy), DescribeBsdl(untidy));
+    ASSERT_EQ(tidy.cells.size(), untidy.cells.size());
+    for (size_t i = 0; i < tidy.cells.size(); ++i)
+    {
+        EXPECT_EQ(tidy.cells[i].strPort, untidy.cells[i].strPort) << i;
+        EXPECT_EQ(tidy.cells[i].function, untidy.cells[i].function) << i;
+        EXPECT_EQ(tidy.cells[i].nControl, untidy.cells[i].nControl) << i;
+    }
+    EXPECT_EQ(tidy.ports[4].pins, untidy.ports[4].pins);
+}
+
+TEST(BsdlReadTest, IdcodesAndCapturesMatchWithTheirXBits)
+{
+    const BsdlFile file = Parse(TIDY);
+    EXPECT_TRUE(file.MatchesIdcode(0x00001097));
+    EXPECT_TRUE(file.MatchesIdcode(0xF0001097));  // any version
+    EXPECT_FALSE(file.MatchesIdcode(0x00002097));
+    EXPECT_TRUE(file.MatchesIrCapture({1, 0, 1}));  // bit 0 first: "101"
+    EXPECT_TRUE(file.MatchesIrCapture({1, 0, 0}));
+    EXPECT_FALSE(file.MatchesIrCapture({0, 1, 1}));
+    EXPECT_EQ("IDCODE", file.InstructionOf({0, 1, 0})->strName);  // 3'b010
+    EXPECT_EQ("BYPASS", file.InstructionOf({0, 1, 1})->strName);  // 110, its second opcode
+    EXPECT_EQ("IDCODE  010", BsdlFile::ListEntry(*file.Instruction("IDCODE")));
+}
+
+// Each refusal names the line where the file goes wrong, and what was expected there.
+TEST(BsdlReadTest, AFaultyFileIsRefusedAtItsLine)
+{
+    struct Case
+    {
+        const char* pszFind;
+        const char* pszReplace;
+        const char* pszError;
+    };
+    const Case cases[] = {
+        {"entity TIDY is", "entity TIDY", "chip.bsd:3: \"IS\" was expected, not \"generic\"."},
+        {"Y: inout bit", "Y: sideways bit", "chip.bsd:4: a direction (in, out, inout, buffer or linkage) was expected"},
+        {"bit_vector(1 to 2)", "bit_vector(2 to 1)", "chip.bsd:4: the vector's range runs the wrong way for \"TO\""},
+        {"A:(5,6)", "A:(5)", "chip.bsd:7: the port A has 2 elements, the pin map gives it 1 pin."},
+        {"is 3;", "is three;", "chip.bsd:8: INSTRUCTION_LENGTH was expected as a number"},
+        {"IDCODE (010)", "IDCODE (0100)", "chip.bsd:9: IDCODE's opcode of 3 bits was expected, not \"0100\" (4)."},
+        {"\"X01\"", "\"X21\"", "chip.bsd:10: INSTRUCTION_CAPTURE of 0, 1 and X was expected, not \"X21\"."},
+        {"XXXX0000", "XXXX000", "chip.bsd:11: IDCODE_REGISTER of 32 bits was expected, not 31."},
+        {"PRIVATE[12] (PRIV)", "PRIVATE (PRIV)", "chip.bsd:13: the register PRIVATE's length was expected in brackets"},
+        {"(EXTEST, SAMPLE)", "(EXTEST, SNAPSHOT)", "chip.bsd:13: REGISTER_ACCESS names the instruction SNAPSHOT, which has no opcode."},
+        {"1 (BC_1, A(2)", "1 (BC_1, A(3)", "chip.bsd:16: cell 1 names A(3), which the port list does not have."},
+        {"output3, 0, 3, 0, Z", "output3, 0, 1, 0, Z", "chip.bsd:16: cell 2's control cell 1 is no control cell."},
+        {"4 (BC_1, Y, input, X)", "4 (BC_1, Y, sideways, X)", "chip.bsd:17: cell 4's function"},
+        {"\"3 (BC_1, *, control, 0), 4 (BC_1, Y, input, X)\"", "\"3 (BC_1, *, control, 0)\"",
+         "chip.bsd:17: cell 4 of the 5 is not described."},
+        {"  attribute BOUNDARY_LENGTH of TIDY : entity is 5;\n", "", "chip.bsd:17: the attribute BOUNDARY_LENGTH was expected"},
+        {"end TIDY;", "end OTHER;", "chip.bsd:18: \"end TIDY;\" was expected, not \"OTHER\"."},
+        {"\"QFN8\");", "\"QFN8);", "chip.bsd:3: a string ends on the line it starts"},
+    };
+    for (const Case& c : cases)
+    {
+        std::string text = TIDY;
+        const size_t nAt = text.find(c.pszFind);
+        ASSERT_NE(std::string::npos, nAt) << c.pszFind;
+        text.replace(nAt, strlen(c.pszFind), c.pszReplace);
+        BsdlFile file;
+        file.strEntity = "untouched";
+        std::string strError;
+        EXPECT_FALSE(ParseBsdl(text, "chip.bsd", file, strError)) << c.pszReplace;
+        EXPECT_EQ(0u, strError.find(c.pszError)) << strError;
+        EXPECT_EQ("untouched", file.strEntity) << "nothing of a refused file is kept";
+    }
+}
+
+TEST(BoundaryPinsTest, PinsReadAndDriveThroughTheirCells)
+{
+    const BsdlFile file = Parse(TIDY);
+    const std::vector<BoundaryPin> pins = BoundaryPins(file);
+    ASSERT_EQ(3u, pins.size());  // A(1), A(2), Y: the TAP's pins have no cells
+    const BoundaryPin& y = pins[2];
+    EXPECT_EQ("7", y.strPin);
+    EXPECT_EQ("in 4 out 2 control 3", y.Cells());
+    EXPECT_EQ(2, FindPin(pins, "y"));
+    EXPECT_EQ(1, FindPin(pins, "6"));
+    // Cells 0..4: A(1)=1, A(2)=0, Y driven 1, control on (1), Y read 1.
+    EXPECT_EQ("1", PinReading(pins[0], {1, 0, 1, 1, 1}));
+    EXPECT_EQ("1, drives 1", PinReading(y, {1, 0, 1, 1, 1}));
+    EXPECT_EQ("0, off", PinReading(y, {1, 0, 1, 0, 0}));
+    // Safe values (X as 0), then Y alone driven.
+    EXPECT_EQ((std::vector<unsigned char>{0, 1, 0, 0, 0}), DrivenBoundary(file, pins, {}));
+    EXPECT_EQ((std::vector<unsigned char>{0, 1, 1, 1, 0}),
+              DrivenBoundary(file, pins, {PinDrive::Safe, PinDrive::Safe, PinDrive::High}));
+    EXPECT_EQ((std::vector<unsigned char>{0, 1, 0, 0, 0}),
+              DrivenBoundary(file, pins, {PinDrive::Safe, PinDrive::Safe, PinDrive::Off}));
+}
+
+// In a folder of its own, the only BSDL file there.
+std::string WriteTemporary(const std::string& strName, const std::string& text)
+{
+    char folder[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, folder);
+    const std::string strFolder = std::string(folder) + "morva-bsdl-test";
+    ::CreateDirectoryA(strFolder.c_str(), nullptr);
+    const std::string strPath = strFolder + "\\" + strName;
+    HANDLE hFile = ::CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD dwWritten = 0;
+    ::WriteFile(hFile, text.data(), static_cast<DWORD>(text.size()), &dwWritten, nullptr);
+    ::CloseHandle(hFile);
+    return strPath;
+}
+
+// The simulated chip of a file, on the cable: the scan finds its file, SAMPLE reads the pattern
+// on its inputs, EXTEST drives one pin and leaves every other at its safe value.
+class BsdlChipTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_strPath = WriteTemporary("morva-tidy.bsd", TIDY);
+        m_pPort = MakeBsdlSimulatedPort(m_strPath);
+        ASSERT_TRUE(m_pPort->IsAccessible()) << m_pPort->AccessProblem();
+        SetCablePort(m_pPort.get());
+        CableOn();
+        m_tap.SetPaced(false);
+        m_library.AddFolder(m_strPath.substr(0, m_strPath.find_last_of("\\/")));
+    }
+    void TearDown() override
+    {
+        CableOff();
+        SetCablePort(nullptr);
+        ::DeleteFileA(m_strPath.c_str());
+    }
+
+    std::string m_strPath;
+    std::shared_ptr<CPort> m_pPort;
+    CTapEngine m_tap;
+    CBsdlLibrary m_library;
+};
+
+TEST_F(BsdlChipTest, TheScanFindsTheFileAndThePinsReadAndDrive)
+{
+    ChainScan scan;
+    ASSERT_EQ(ScanEnd::Done, ScanChain(m_tap, {}, scan, &m_library));
+    ASSERT_EQ(1u, scan.devices.size());
+    ASSERT_NE(nullptr, scan.devices[0].pBsdl);
+    EXPECT_EQ("1  IR 3  IDCODE 0x00001097  Protocol Engines  part 0x0001  version 0  BSDL TIDY QFN8",
+              FormatChainDevice(1, scan.devices[0]));
+    const BsdlFile& file = *scan.devices[0].pBsdl;
+    const std::vector<BoundaryPin> pins = BoundaryPins(file);
+    CChainAddress address(scan.devices, 1);
+    std::vector<unsigned char> captured;
+    std::string strError;
+    // The first capture: input 0 (A(1)) high, the others low; the chip's own logic drives 0.
+    ASSERT_EQ(ScanEnd::Done, SampleBoundary(m_tap, address, file, captured, strError)) << strError;
+    EXPECT_EQ("1", PinReading(pins[0], captured));
+    EXPECT_EQ("0", PinReading(pins[1], captured));
+    EXPECT_EQ('Z', SimulatedBsdlChip()->PinDriven(0, 2));
+
+    ASSERT_EQ(ScanEnd::Done, DriveBoundary(m_tap, address, file, pins, {PinDrive::Safe, PinDrive::Safe, PinDrive::High},
+                                           false, captured, strError));
+    EXPECT_EQ('1', SimulatedBsdlChip()->PinDriven(0, 2));
+    EXPECT_EQ("1, drives 1", PinReading(pins[2], captured));  // Y reads what it drives
+    ASSERT_EQ(ScanEnd::Done, DriveBoundary(m_tap, address, file, pins, {PinDrive::Safe, PinDrive::Safe, PinDrive::Off},
+                                           true, captured, strError));
+    EXPECT_EQ('Z', SimulatedBsdlChip()->PinDriven(0, 2));
+    EXPECT_EQ(0u, SimulatedBsdlChip()->Instruction(0)) << "still in EXTEST (000)";
+}
+
+TEST_F(BsdlChipTest, AFileThatDisagreesWithTheChainIsNotTaken)
+{
+    // The same IDCODE, but an IR of 4 bits: the chain's 3 cannot hold it.
+    std::string text = TIDY;
+    const std::pair<const char*, const char*> wider[] = {
+        {"is 3;", "is 4;"},
+        {"\"X01\"", "\"0X01\""},
+        {"\"BYPASS (111, 110), EXTEST (000), SAMPLE (001), IDCODE (010), PRIV (011)\"",
+         "\"BYPASS (1111), EXTEST (0000), SAMPLE (0001), IDCODE (0010), PRIV (0011)\""},
+    };
+    for (const auto& change : wider)
+        text.replace(text.find(change.first), strlen(change.first), change.second);
+    ::DeleteFileA(m_strPath.c_str());
+    m_strPath = WriteTemporary("morva-tidy.bsd", text);
+    ChainScan scan;
+    ASSERT_EQ(ScanEnd::Done, ScanChain(m_tap, {}, scan, &m_library));
+    EXPECT_EQ(nullptr, scan.devices[0].pBsdl);
+    EXPECT_EQ(3, scan.devices[0].nIrLength);
+    ASSERT_EQ(1u, scan.bsdlProblems.size());
+    EXPECT_NE(std::string::npos, scan.bsdlProblems[0].find("is not taken")) << scan.bsdlProblems[0];
+}
+
+} // namespace
