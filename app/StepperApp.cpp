@@ -112,11 +112,14 @@ int CStepperApp::SendFromCommandLine(const CommandLine& options)
             SayOnConsole(strProblem, true);
             return 1;
         }
-        // With --scan alone the file is one more the devices are matched against.
+        // Without --device the file is one more the devices are matched against.
         if (options.nDevice > 0)
             work.pDeviceFile = pFile;
-        else
-            library.AddFile(options.strBsdl, strProblem);
+        else if (!library.AddFile(options.strBsdl, strProblem))
+        {
+            SayOnConsole(strProblem, true);
+            return 1;
+        }
     }
     work.pLibrary = &library;
     if ((work.bScan || work.nDevice > 0) && work.irLengths.empty() &&
@@ -152,7 +155,7 @@ BOOL CStepperApp::InitInstance()
         return FALSE;
     }
     // A BSDL file alone is checked, with no cable.
-    if (!options.strBsdl.empty() && !options.bScan && options.nDevice == 0)
+    if (!options.strBsdl.empty() && !options.bScan && options.nDevice == 0 && options.shifts.empty())
     {
         m_nExitCode = DescribeBsdlCommand(options.strBsdl, &SayOnConsole);
         return FALSE;

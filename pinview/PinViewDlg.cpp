@@ -83,17 +83,21 @@ void CPinViewDlg::Forget()
     m_bExtest = false;
     if (m_hWnd == nullptr)
         return;
-    ::KillTimer(m_hWnd, REPEAT_TIMER);
-    ::CheckDlgButton(m_hWnd, IDC_PINS_REPEAT, BST_UNCHECKED);
+    StopRepeating();
     ShowWindow(SW_HIDE);
 }
 
 void CPinViewDlg::OnCancel()
 {
     // The pins stay as driven: leaving EXTEST is its own button.
+    StopRepeating();
+    ShowWindow(SW_HIDE);
+}
+
+void CPinViewDlg::StopRepeating()
+{
     ::KillTimer(m_hWnd, REPEAT_TIMER);
     ::CheckDlgButton(m_hWnd, IDC_PINS_REPEAT, BST_UNCHECKED);
-    ShowWindow(SW_HIDE);
 }
 
 void CPinViewDlg::OnRead()
@@ -135,14 +139,22 @@ void CPinViewDlg::Read()
 {
     if (m_pAddress == nullptr || m_target.IsBusy())
         return;
+    const bool bExtest = InExtestStill();
+    Shift([&](std::vector<unsigned char>& captured, std::string& strError) {
+        return bExtest ? DriveBoundary(m_tap, *m_pAddress, *m_pFile, m_pins, m_drives, true, captured, strError)
+                       : SampleBoundary(m_tap, *m_pAddress, *m_pFile, captured, strError);
+    }, bExtest);
+}
+
+void CPinViewDlg::Shift(const std::function<ScanEnd(std::vector<unsigned char>&, std::string&)>& shift, bool bExtest)
+{
+    // The view's clocks are one command, shown once at its end, as a SEND's are.
     std::string strError;
+    std::vector<unsigned char> captured;
     const bool bPaced = m_tap.IsPaced();
     m_tap.SetPaced(false);
     m_target.HoldDisplay();
-    std::vector<unsigned char> captured;
-    const bool bExtest = InExtestStill();
-    const ScanEnd end = bExtest ? DriveBoundary(m_tap, *m_pAddress, *m_pFile, m_pins, m_drives, true, captured, strError)
-                                : SampleBoundary(m_tap, *m_pAddress, *m_pFile, captured, strError);
+    const ScanEnd end = shift(captured, strError);
     m_target.ShowDisplay();
     m_tap.SetPaced(bPaced);
     m_bExtest = bExtest && end == ScanEnd::Done;
@@ -178,36 +190,20 @@ void CPinViewDlg::Drive(PinDrive drive)
         m_bExtestAsked = true;
     }
     m_drives[static_cast<size_t>(nPicked)] = drive;
-    std::string strError;
-    const bool bPaced = m_tap.IsPaced();
-    m_tap.SetPaced(false);
-    m_target.HoldDisplay();
-    std::vector<unsigned char> captured;
-    const ScanEnd end = DriveBoundary(m_tap, *m_pAddress, *m_pFile, m_pins, m_drives, InExtestStill(), captured, strError);
-    m_target.ShowDisplay();
-    m_tap.SetPaced(bPaced);
-    m_bExtest = end == ScanEnd::Done;
-    if (end == ScanEnd::Done)
-        m_captured = captured;
-    Shown(end, strError);
+    const bool bInExtest = InExtestStill();
+    Shift([&](std::vector<unsigned char>& captured, std::string& strError) {
+        return DriveBoundary(m_tap, *m_pAddress, *m_pFile, m_pins, m_drives, bInExtest, captured, strError);
+    }, true);
     ::SendDlgItemMessageA(m_hWnd, IDC_PINS_LIST, LB_SETCURSEL, static_cast<WPARAM>(nPicked), 0);
 }
 
 void CPinViewDlg::Shown(ScanEnd end, const std::string& strError)
 {
     m_nClocksAfter = m_tap.Clocks();
-    if (end == ScanEnd::Broken)
+    if (end != ScanEnd::Done)
     {
-        ::KillTimer(m_hWnd, REPEAT_TIMER);
-        ::CheckDlgButton(m_hWnd, IDC_PINS_REPEAT, BST_UNCHECKED);
-        ShowMode(strError);
-        return;
-    }
-    if (end == ScanEnd::Lost)
-    {
-        ::KillTimer(m_hWnd, REPEAT_TIMER);
-        ::CheckDlgButton(m_hWnd, IDC_PINS_REPEAT, BST_UNCHECKED);
-        ShowMode("The cable stopped answering.");
+        StopRepeating();
+        ShowMode(end == ScanEnd::Broken ? strError : std::string("The cable stopped answering."));
         return;
     }
     ++m_nReads;

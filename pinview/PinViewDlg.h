@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -60,6 +61,9 @@ private:
 
     void Read();
     void Drive(PinDrive drive);
+    // One read or drive: its clocks unpaced and shown at its end, the capture kept.
+    void Shift(const std::function<ScanEnd(std::vector<unsigned char>&, std::string&)>& shift, bool bExtest);
+    void StopRepeating();
     // The TAP was clocked by someone else since the view's last shift: EXTEST may be left.
     bool InExtestStill() const { return m_bExtest && m_tap.Clocks() == m_nClocksAfter; }
     void Shown(ScanEnd end, const std::string& strError);

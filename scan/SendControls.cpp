@@ -64,11 +64,12 @@ bool CSendControls::IsValidValue(CComboBox& list) const
 
 void CSendControls::SpeakTo(CChainAddress* pAddress)
 {
-    const bool bHadFile = DeviceFile() != nullptr;
+    // The address before may be gone already: whether the list was a file's is kept apart.
     m_pAddress = pAddress;
     const BsdlFile* pFile = DeviceFile();
-    if (pFile == nullptr && !bHadFile)
+    if (pFile == nullptr && !m_bFileList)
         return;
+    m_bFileList = pFile != nullptr;
     std::vector<std::string> entries;
     for (const BsdlInstruction& instruction : pFile != nullptr ? pFile->instructions : std::vector<BsdlInstruction>())
         entries.push_back(BsdlFile::ListEntry(instruction));

@@ -96,6 +96,7 @@ private:
     bool m_bCloseAfterSend = false;
     bool m_bValuesNotKeptShown = false;  // a failed write of the value lists was said
     CChainAddress* m_pAddress = nullptr;
+    bool m_bFileList = false;  // the IR list offers a device's instructions from its BSDL file
     size_t m_nShifted = 0;               // of the running SEND's m_nLength bits, shifted so far
     size_t m_nLength = 0;
     DWORD m_dwShown = 0;  // when the running SEND last showed how far it is

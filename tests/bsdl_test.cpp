@@ -197,12 +197,13 @@ TEST(BoundaryPinsTest, PinsReadAndDriveThroughTheirCells)
               DrivenBoundary(file, pins, {PinDrive::Safe, PinDrive::Safe, PinDrive::Off}));
 }
 
-// In a folder of its own, the only BSDL file there.
+// In a folder of the test's own (cases of other tests may run beside it).
 std::string WriteTemporary(const std::string& strName, const std::string& text)
 {
     char folder[MAX_PATH];
     ::GetTempPathA(MAX_PATH, folder);
-    const std::string strFolder = std::string(folder) + "morva-bsdl-test";
+    const ::testing::TestInfo* pTest = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string strFolder = std::string(folder) + "morva-" + pTest->test_suite_name() + "." + pTest->name();
     ::CreateDirectoryA(strFolder.c_str(), nullptr);
     const std::string strPath = strFolder + "\\" + strName;
     HANDLE hFile = ::CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -210,6 +211,13 @@ std::string WriteTemporary(const std::string& strName, const std::string& text)
     ::WriteFile(hFile, text.data(), static_cast<DWORD>(text.size()), &dwWritten, nullptr);
     ::CloseHandle(hFile);
     return strPath;
+}
+
+// The file, and its folder once empty.
+void RemoveTemporary(const std::string& strPath)
+{
+    ::DeleteFileA(strPath.c_str());
+    ::RemoveDirectoryA(strPath.substr(0, strPath.find_last_of("\\/")).c_str());
 }
 
 // The simulated chip of a file, on the cable: the scan finds its file, SAMPLE reads the pattern
@@ -231,7 +239,7 @@ protected:
     {
         CableOff();
         SetCablePort(nullptr);
-        ::DeleteFileA(m_strPath.c_str());
+        RemoveTemporary(m_strPath);
     }
 
     std::string m_strPath;
@@ -289,6 +297,92 @@ TEST_F(BsdlChipTest, AFileThatDisagreesWithTheChainIsNotTaken)
     EXPECT_EQ(3, scan.devices[0].nIrLength);
     ASSERT_EQ(1u, scan.bsdlProblems.size());
     EXPECT_NE(std::string::npos, scan.bsdlProblems[0].find("is not taken")) << scan.bsdlProblems[0];
+}
+
+// A chip with nothing but a TAP and one internal cell: its IR and IDCODE as given.
+std::string SmallChip(const std::string& strEntity, const std::string& strCapture, const std::string& strIdcode)
+{
+    const std::string strOnes(strCapture.size(), '1');
+    std::string text = "entity " + strEntity + " is\n port (TDI, TMS, TCK : in bit; TDO : out bit);\n"
+                       " attribute INSTRUCTION_LENGTH of " + strEntity + " : entity is " +
+                       std::to_string(strCapture.size()) + ";\n"
+                       " attribute INSTRUCTION_OPCODE of " + strEntity + " : entity is \"BYPASS (" + strOnes + ")\";\n"
+                       " attribute INSTRUCTION_CAPTURE of " + strEntity + " : entity is \"" + strCapture + "\";\n";
+    if (!strIdcode.empty())
+        text += " attribute IDCODE_REGISTER of " + strEntity + " : entity is \"" + strIdcode + "\";\n";
+    return text + " attribute BOUNDARY_LENGTH of " + strEntity + " : entity is 1;\n"
+                  " attribute BOUNDARY_REGISTER of " + strEntity + " : entity is \"0 (BC_1, *, internal, 0)\";\n"
+                  "end " + strEntity + ";\n";
+}
+
+// The simulated chain of three (IR 4 and 6 with IDCODEs, then IR 8 without): files make its
+// lengths known where the scan alone cannot tell them.
+class ChainFilesTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_pBefore = SetCablePort(&SimulatedChainPort());
+        CableOn();
+        m_tap.SetPaced(false);
+    }
+    void TearDown() override
+    {
+        CableOff();
+        SetCablePort(m_pBefore);
+        for (const std::string& strPath : m_written)
+            RemoveTemporary(strPath);
+    }
+    std::string Write(const std::string& strName, const std::string& text)
+    {
+        m_written.push_back(WriteTemporary(strName, text));
+        return m_written.back();
+    }
+
+    CPort* m_pBefore = nullptr;
+    CTapEngine m_tap;
+    std::vector<std::string> m_written;
+};
+
+TEST_F(ChainFilesTest, TheFilesFoundByIdcodeTellTheLengthsAndABadFileIsSaidAtItsLine)
+{
+    // 0x1ABCD093 with its version as X; 0x35678043 exactly; and a file that cannot be read.
+    const std::string strOne = Write("one.bsd", SmallChip("ONE", "0001", "XXXX1010101111001101000010010011"));
+    Write("two.bsdl", SmallChip("TWO", "000001", "00110101011001111000000001000011"));
+    Write("broken.bsd", "entity BROKEN is\n  port (TDI : in bit)\nend BROKEN;\n");
+    CBsdlLibrary library;
+    library.AddFolder(strOne.substr(0, strOne.find_last_of("\\/")));
+    ChainScan scan;
+    ASSERT_EQ(ScanEnd::Done, ScanChain(m_tap, {}, scan, &library));
+    ASSERT_EQ(3u, scan.devices.size());
+    EXPECT_EQ("ONE", scan.devices[0].pBsdl->strEntity);
+    EXPECT_EQ("TWO", scan.devices[1].pBsdl->strEntity);
+    // Two lengths from the files: the third is what the chain's 18 bits leave.
+    EXPECT_EQ(4, scan.devices[0].nIrLength);
+    EXPECT_EQ(6, scan.devices[1].nIrLength);
+    EXPECT_EQ(8, scan.devices[2].nIrLength);
+    EXPECT_EQ("", scan.strProblem);
+    ASSERT_EQ(1u, scan.bsdlProblems.size());
+    EXPECT_NE(std::string::npos, scan.bsdlProblems[0].find("broken.bsd:3: \";\" after the port list was expected, not \"end\"."))
+        << scan.bsdlProblems[0];
+}
+
+TEST_F(ChainFilesTest, AFileGivenByHandToADeviceWithoutIdcodeTellsItsLength)
+{
+    ChainScan scan;
+    ASSERT_EQ(ScanEnd::Done, ScanChain(m_tap, {}, scan));
+    EXPECT_EQ(0, scan.devices[2].nIrLength);
+    auto pWrong = std::make_shared<BsdlFile>();
+    std::string strError;
+    ASSERT_TRUE(ParseBsdl(SmallChip("WRONG", "0000101", ""), "wrong.bsd", *pWrong, strError)) << strError;
+    EXPECT_FALSE(GiveBsdlFile(scan, 3, pWrong, strError));
+    EXPECT_EQ(nullptr, scan.devices[2].pBsdl);
+    auto pThree = std::make_shared<BsdlFile>();
+    ASSERT_TRUE(ParseBsdl(SmallChip("THREE", "00000101", ""), "three.bsd", *pThree, strError)) << strError;
+    ASSERT_TRUE(GiveBsdlFile(scan, 3, pThree, strError)) << strError;
+    EXPECT_EQ((std::vector<int>{4, 6, 8}),
+              (std::vector<int>{scan.devices[0].nIrLength, scan.devices[1].nIrLength, scan.devices[2].nIrLength}));
+    EXPECT_EQ("", WhyNotAlone(3, scan));
 }
 
 } // namespace
