@@ -141,6 +141,7 @@ const ValueOption VALUE_OPTIONS[] = {
     {"device", "device number", false},
     {"bsdl", "BSDL file", false},
     {"bsdl-folder", "folder", false},
+    {"svf", "SVF file", false},
 };
 
 // The option the word is, with its value in it or after it; null for none.
@@ -169,7 +170,7 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
         const std::string name = pOption != nullptr ? pOption->pszName : "";
         options.bNoWindow = options.bNoWindow || (pOption != nullptr && pOption->bSendsValue) ||
                             EqualsNoCase(word, "--scan") || EqualsNoCase(word, "--sample") || name == "device" ||
-                            name == "bsdl";
+                            name == "bsdl" || name == "svf";
     }
     for (size_t i = 0; i < words.size(); ++i)
     {
@@ -200,7 +201,7 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
             strError = "MORVA does not know the command-line word \"" + word +
                        "\". It takes /cable:CABLE (or --cable=CABLE, --cable CABLE), /trace:FILE (or --trace=FILE, "
                        "--trace FILE), --scan, --irlen LENGTHS, --device N, --ir VALUE, --dr VALUE, --bsdl FILE, --bsdl-folder "
-                       "FOLDER and --sample; --help lists them.";
+                       "FOLDER, --sample and --svf FILE; --help lists them.";
             return false;
         }
         const std::string what = pOption->pszWhat;
@@ -226,13 +227,14 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
         const std::string name = pOption->pszName;
         if ((name == "cable" && options.bCable) || (name == "trace" && bTrace) ||
             (name == "irlen" && !options.irLengths.empty()) || (name == "device" && options.nDevice > 0) ||
-            (name == "bsdl" && !options.strBsdl.empty()))
+            (name == "bsdl" && !options.strBsdl.empty()) || (name == "svf" && !options.strSvf.empty()))
         {
             strError = name == "irlen" ? std::string("The IR lengths are given twice on the command line; give them once.")
                                        : std::string("The ") +
                                              (name == "cable"   ? "cable"
                                               : name == "trace" ? "trace file"
                                               : name == "bsdl"  ? "BSDL file"
+                                              : name == "svf"   ? "SVF file"
                                                                 : "device") +
                                              " is given twice on the command line; give it once.";
             return false;
@@ -245,6 +247,11 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
         if (name == "bsdl-folder")
         {
             options.bsdlFolders.push_back(value);
+            continue;
+        }
+        if (name == "svf")
+        {
+            options.strSvf = value;
             continue;
         }
         if (name == "cable")
@@ -294,6 +301,12 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
     {
         strError = "--device names the device that --ir and --dr values go to, or whose pins --sample reads: give the "
                    "values to send, or --sample, as well.";
+        return false;
+    }
+    if (!options.strSvf.empty() && (options.bScan || options.nDevice > 0 || !options.shifts.empty() || options.bSample))
+    {
+        strError = "--svf plays a file on its own: leave out --scan, --device, --ir, --dr and --sample, or play them "
+                   "apart.";
         return false;
     }
     if (options.bSample && options.nDevice == 0)
@@ -436,6 +449,8 @@ std::string CommandLineHelp()
            "  --bsdl FILE      alone: check a BSDL file and describe it; with --device: that device's file\n"
            "  --bsdl-folder D  look for the devices' BSDL files in folder D too (any number of them)\n"
            "  --sample         with --device: read the device's pins once (SAMPLE), one a line\n"
+           "  --svf FILE       without a window: play an SVF file; status 0 when every TDO matched, 1 at\n"
+           "                   the first that did not (its line and bits said), 2 for a file not played\n"
            "  --help           this text\n"
            "  --version        the version\n\n"
            "CABLE is one of:\n    " +

@@ -29,7 +29,8 @@ struct CommandLine
     std::string strBsdl;  // --bsdl FILE: alone, the file checked and described; with --device, that device's
     std::vector<std::string> bsdlFolders;  // --bsdl-folder DIR, in the order given
     bool bSample = false;  // --sample: the device's pins read once, one a line
-    bool bNoWindow = false;  // --scan, --device, --ir, --dr, --bsdl or --sample is there, even where the line is refused
+    std::string strSvf;    // --svf FILE: the file played, without a window
+    bool bNoWindow = false;  // --scan, --device, --ir, --dr, --bsdl, --sample or --svf is there, even where the line is refused
 };
 
 // False, with the reason, for a word MORVA does not know, an option without its value, or an

@@ -131,6 +131,18 @@ int CStepperApp::SendFromCommandLine(const CommandLine& options)
     return RunCommandLineWork(work, options.strTrace, &SayOnConsole);
 }
 
+int CStepperApp::PlaySvfFromCommandLine(const CommandLine& options)
+{
+    std::string strProblem;
+    CCableChoice cables(SettingsPath(), m_pfnMakePort);
+    if (!cables.Start(options, strProblem) || !cables.CheckAccess(strProblem))
+    {
+        SayOnConsole(strProblem, true);
+        return 2;
+    }
+    return PlaySvfCommand(options.strSvf, options.strTrace, &SayOnConsole);
+}
+
 BOOL CStepperApp::InitInstance()
 {
     std::string strProblem;
@@ -152,6 +164,11 @@ BOOL CStepperApp::InitInstance()
             options.bHelp ? CommandLineHelp() : std::string("MORVA ") + MORVA_VERSION_STRING;
         if (!SayOnTerminal(strText, false))
             MessageBoxCp932(nullptr, strText.c_str(), MAIN_CAPTION, MB_ICONINFORMATION);
+        return FALSE;
+    }
+    if (!options.strSvf.empty())
+    {
+        m_nExitCode = PlaySvfFromCommandLine(options);
         return FALSE;
     }
     // A BSDL file alone is checked, with no cable.

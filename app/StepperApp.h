@@ -38,6 +38,8 @@ private:
     bool OfferSimulatedBoard(CCableChoice& cables, const std::string& strProblem);
     // --ir and --dr: the values sent on the cable chosen, without a window; the exit code.
     int SendFromCommandLine(const CommandLine& options);
+    // --svf: the file played on the cable chosen, without a window; the exit code.
+    int PlaySvfFromCommandLine(const CommandLine& options);
 
     static const AFX_MSGMAP_ENTRY s_messageEntries[];
     int m_nExitCode = 0;

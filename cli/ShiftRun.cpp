@@ -8,6 +8,7 @@
 #include "../chain/BoundaryScan.h"
 #include "../chain/ChainScan.h"
 #include "../engine/TapEngine.h"
+#include "../svf/SvfPlayer.h"
 #include "../tap/ScanValue.h"
 
 namespace {
@@ -37,6 +38,61 @@ int DescribeBsdlCommand(const std::string& strPath, const SAY_LINE& say)
     for (const std::string& line : DescribeBsdl(file))
         say(line, false);
     return 0;
+}
+
+int PlaySvfCommand(const std::string& strPath, const std::string& strTracePath, const SAY_LINE& say)
+{
+    CProblems problems;
+    CTapEngine engine;
+    engine.SetListener(&problems);
+    CLiveVcd trace;
+    std::string strError;
+    if (!strTracePath.empty())
+    {
+        if (!trace.Open(strTracePath, engine.SessionDate(), strError))
+        {
+            say(strError, true);
+            return 2;
+        }
+        engine.SetLiveTrace(&trace);
+    }
+    engine.SetPaced(false);
+    CableOn();
+    CSvfPlayer player(engine, [&](const std::string& strNote) { say(strNote, true); });
+    SvfMismatch mismatch;
+    const SvfEnd end = CableFailure().empty() ? player.PlayFile(strPath, mismatch, strError) : SvfEnd::Lost;
+    CableOff();
+    if (!problems.m_strTrace.empty())
+        say(problems.m_strTrace, true);
+    switch (end)
+    {
+    case SvfEnd::Matched:
+        say(std::to_string(player.Commands()) + " commands played, " + std::to_string(engine.Clocks()) +
+                " clocks; every TDO was as the file expects.",
+            false);
+        return problems.m_strTrace.empty() ? 0 : 2;
+    case SvfEnd::Mismatch:
+    {
+        std::vector<unsigned char> differ(mismatch.expected.size(), 0);
+        for (size_t i = 0; i < differ.size(); ++i)
+            differ[i] = mismatch.mask[i] != 0 && (i >= mismatch.read.size() || mismatch.read[i] != mismatch.expected[i]);
+        say(strPath + ":" + std::to_string(mismatch.nLine) + ": " + mismatch.strCommand +
+                ": TDO differs from what the file expects (hex, the first bit out lowest)\n  expected " +
+                SvfHex(mismatch.expected) + "\n  read     " + SvfHex(mismatch.read) + "\n  mask     " +
+                SvfHex(mismatch.mask) + "\n  differ   " + SvfHex(differ),
+            true);
+        return 1;
+    }
+    case SvfEnd::Refused:
+        say(strError, true);
+        return 2;
+    case SvfEnd::Lost:
+    default:
+        say("The cable stopped answering while " + strPath + " was played. " +
+                (problems.m_strLost.empty() ? CableFailure() : problems.m_strLost),
+            true);
+        return 2;
+    }
 }
 
 int RunShifts(const std::vector<ShiftRequest>& shifts, const std::string& strTracePath, const SAY_LINE& say)

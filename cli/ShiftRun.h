@@ -42,6 +42,12 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
 // expected, for a file that cannot be read.
 int DescribeBsdlCommand(const std::string& strPath, const SAY_LINE& say);
 
+// --svf FILE: the file played on the cable chosen, switched on here and off at the end, every
+// clock to the trace file where one is named. 0 when every TDO matched (a line says how much was
+// played); 1 with the first mismatch on standard error (its line, the bits expected, read and
+// compared); 2, with why, for a file that cannot be played or a cable lost.
+int PlaySvfCommand(const std::string& strPath, const std::string& strTracePath, const SAY_LINE& say);
+
 // Runs the shifts on the cable the program chose, switched on here and off at the end, and says
 // each value that came out as the value display shows it ("32'h149511C3"), one a line; every
 // clock goes to the trace file as it happens, if one is named. 0 when every shift was made; 1,

@@ -157,18 +157,34 @@ bool CTapEngine::Lost()
 CTapEngine::ShiftEnd CTapEngine::Shift(const TapRegister& reg, const std::vector<unsigned char>& bits,
                                        const ShiftPoll& poll)
 {
+    return Shift(reg, bits, poll, STATE_RUN_TEST_IDLE);
+}
+
+CTapEngine::ShiftEnd CTapEngine::Shift(const TapRegister& reg, const std::vector<unsigned char>& bits,
+                                       const ShiftPoll& poll, int nEnd)
+{
     if (!IsShiftStart(m_nState) || bits.empty())
         return ShiftEnd::Refused;
     // A whole value is one run of clocks, as fast as the cable takes them.
     m_bInRun = true;
-    const ShiftEnd end = ShiftClocks(reg, bits, poll);
+    const ShiftEnd end = ShiftClocks(reg, bits, poll, nEnd);
     m_bInRun = false;
     const bool bCollected = CollectRun();
     return bCollected ? end : ShiftEnd::Lost;
 }
 
+bool CTapEngine::Run(const std::vector<TapStep>& steps)
+{
+    m_bInRun = true;
+    bool bClocked = true;
+    for (size_t i = 0; bClocked && i < steps.size(); ++i)
+        bClocked = Step(steps[i]);
+    m_bInRun = false;
+    return CollectRun() && bClocked;
+}
+
 CTapEngine::ShiftEnd CTapEngine::ShiftClocks(const TapRegister& reg, const std::vector<unsigned char>& bits,
-                                             const ShiftPoll& poll)
+                                             const ShiftPoll& poll, int nEnd)
 {
     size_t nShifted = 0;
     for (const TapStep& step : ShortestPath(m_nState, reg.nShift))
@@ -192,8 +208,15 @@ CTapEngine::ShiftEnd CTapEngine::ShiftClocks(const TapRegister& reg, const std::
     poll(nShifted);
     if (bStopped)
         return Step(StepInto(reg.nExit1, reg.nPause)) ? ShiftEnd::Stopped : ShiftEnd::Lost;
-    if (!Step(StepInto(reg.nExit1, reg.nUpdate)) || !Step(StepInto(reg.nUpdate, STATE_RUN_TEST_IDLE)))
+    if (nEnd == reg.nPause)
+        return Step(StepInto(reg.nExit1, reg.nPause)) ? ShiftEnd::Updated : ShiftEnd::Lost;
+    if (!Step(StepInto(reg.nExit1, reg.nUpdate)))
         return ShiftEnd::Lost;
+    for (const TapStep& step : ShortestPath(reg.nUpdate, nEnd))
+    {
+        if (!Step(step))
+            return ShiftEnd::Lost;
+    }
     return ShiftEnd::Updated;
 }
 

@@ -67,7 +67,7 @@ public:
 
     enum class ShiftEnd
     {
-        Updated,  // the value is in, the TAP back in Run-Test/Idle
+        Updated,  // the value is in, the TAP in the end state (Run-Test/Idle unless another is asked)
         Stopped,  // asked to stop: the TAP waits in Pause, the register not updated
         Lost,     // the cable was lost; what was clocked before is recorded
         Refused,  // not from a state where a shift may start: no clock
@@ -80,6 +80,11 @@ public:
     // Exit1 and Pause. The clocks run back to back, unpaced, handed to the cable in runs: each is
     // recorded and told once its run has reached the device, as a click's clock is.
     ShiftEnd Shift(const TapRegister& reg, const std::vector<unsigned char>& bits, const ShiftPoll& poll);
+    // The same, ending in nEnd instead of Run-Test/Idle: the register's Pause straight from Exit1
+    // (no Update), or any state the fewest clocks after Update.
+    ShiftEnd Shift(const TapRegister& reg, const std::vector<unsigned char>& bits, const ShiftPoll& poll, int nEnd);
+    // Clocks along the steps, back to back as a shift's are. False when the cable was lost.
+    bool Run(const std::vector<TapStep>& steps);
 
     // Holds TMS and TDI at these levels with TCK low: no clock. False when the cable was lost.
     bool DriveLevels(unsigned char nTms, unsigned char nTdi);
@@ -116,7 +121,7 @@ private:
     bool CollectRun();
     void Record(const ClockRecord& clock);
     bool Lost();
-    ShiftEnd ShiftClocks(const TapRegister& reg, const std::vector<unsigned char>& bits, const ShiftPoll& poll);
+    ShiftEnd ShiftClocks(const TapRegister& reg, const std::vector<unsigned char>& bits, const ShiftPoll& poll, int nEnd);
 
     ITapListener* m_pListener = nullptr;
     int m_nState = STATE_UNKNOWN;

@@ -100,7 +100,7 @@ std::vector<TapStep> ShortestPath(int nFrom, int nTo)
         {
             const bool bSeen = std::any_of(visits.begin(), visits.end(),
                                            [&](const Visit& v) { return v.nState == nState; });
-            if (nState != STATE_TEST_LOGIC_RESET && !bSeen)
+            if ((nState != STATE_TEST_LOGIC_RESET || nState == nTo) && !bSeen)
                 visits.push_back({nState, static_cast<int>(nNext)});
         }
     }

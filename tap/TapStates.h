@@ -53,8 +53,8 @@ int NextTapState(int nIndex, int nTms);
 TapStep StepInto(int nFrom, int nTo);
 
 // The steps that take the TAP from nFrom to nTo by the fewest clocks, TMS 0 tried first where two
-// ways are as short; empty when nFrom is nTo or nTo cannot be reached. Test-Logic-Reset is a
-// sequence of its own, never a step on the way.
+// ways are as short; empty when nFrom is nTo or nTo cannot be reached. Test-Logic-Reset is never
+// a step on the way; as the end, it is reached by TMS high from where the TAP is.
 std::vector<TapStep> ShortestPath(int nFrom, int nTo);
 
 // Test-Logic-Reset, Run-Test/Idle and the Pause and Update states: where a whole shift may start.

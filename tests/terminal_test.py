@@ -52,6 +52,23 @@ def main():
         (["--cable", "sim", "--device", "1", "--sample"], 1, "stderr", "Device 1 has no BSDL file"),
         (["--cable", "sim", "--sample"], 1, "stderr", "name it with --device N"),
     ]
+    # The board's IDCODE as an SVF file expects it, then as it does not; a file with PIO.
+    svf = os.path.dirname(broken)
+    with open(os.path.join(svf, "ok.svf"), "w") as f:
+        f.write("! the IDCODE\nSTATE RESET;\nSIR 4 TDI (2) TDO (1) MASK (3);\nSDR 32 TDI (0) TDO (14D5654B);\n")
+    with open(os.path.join(svf, "wrong.svf"), "w") as f:
+        f.write("STATE RESET;\nSIR 4 TDI (2);\n\nSDR 32 TDI (0)\n  TDO (14D5654C);\n")
+    with open(os.path.join(svf, "pio.svf"), "w") as f:
+        f.write("SIR 4 TDI (2);\nPIOMAP (IN A);\n")
+    cases += [
+        (["--cable", "sim", "--svf", os.path.join(svf, "ok.svf")], 0, "stdout",
+         "3 commands played, 54 clocks; every TDO was as the file expects.\n"),
+        (["--cable", "sim", "--svf", os.path.join(svf, "wrong.svf")], 1, "stderr",
+         "wrong.svf:4: SDR 32: TDO differs from what the file expects (hex, the first bit out lowest)\n"
+         "  expected 14D5654C\n  read     14D5654B\n  mask     FFFFFFFF\n  differ   00000007\n"),
+        (["--cable", "sim", "--svf", os.path.join(svf, "pio.svf")], 2, "stderr",
+         "pio.svf:2: PIOMAP is not played: MORVA drives no parallel vectors, only the TAP."),
+    ]
     # A Windows program's help and refusals are boxes.
     cases += [] if options.windows else [
         (["--help"], 0, "stdout", "--cable CABLE"),

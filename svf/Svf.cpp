@@ -1,0 +1,463 @@
+#include "Svf.h"
+
+#include <cctype>
+#include <cstdlib>
+
+#include "../tap/TapStates.h"
+
+namespace {
+
+const size_t BUFFER_BYTES = 1 << 16;
+
+struct StateName
+{
+    const char* pszName;
+    int nState;
+};
+
+const StateName STATES[] = {
+    {"RESET", STATE_TEST_LOGIC_RESET}, {"IDLE", STATE_RUN_TEST_IDLE},   {"DRSELECT", STATE_SELECT_DR},
+    {"DRCAPTURE", STATE_CAPTURE_DR},   {"DRSHIFT", STATE_SHIFT_DR},     {"DREXIT1", STATE_EXIT1_DR},
+    {"DRPAUSE", STATE_PAUSE_DR},       {"DREXIT2", STATE_EXIT2_DR},     {"DRUPDATE", STATE_UPDATE_DR},
+    {"IRSELECT", STATE_SELECT_IR},     {"IRCAPTURE", STATE_CAPTURE_IR}, {"IRSHIFT", STATE_SHIFT_IR},
+    {"IREXIT1", STATE_EXIT1_IR},       {"IRPAUSE", STATE_PAUSE_IR},     {"IREXIT2", STATE_EXIT2_IR},
+    {"IRUPDATE", STATE_UPDATE_IR},
+};
+static_assert(sizeof(STATES) / sizeof(STATES[0]) == 16, "one row per state");
+
+struct ScanName
+{
+    const char* pszName;
+    SvfCommandKind kind;
+};
+
+const ScanName SCANS[] = {
+    {"SIR", SvfCommandKind::Sir}, {"SDR", SvfCommandKind::Sdr}, {"HIR", SvfCommandKind::Hir},
+    {"HDR", SvfCommandKind::Hdr}, {"TIR", SvfCommandKind::Tir}, {"TDR", SvfCommandKind::Tdr},
+};
+
+// A word of the statement, or a parenthesised value with its spaces taken out.
+struct Word
+{
+    std::string text;
+    bool bValue;
+};
+
+std::string Upper(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool SplitWords(const std::string& text, std::vector<Word>& words, std::string& strError)
+{
+    for (size_t i = 0; i < text.size();)
+    {
+        const char c = text[i];
+        if (isspace(static_cast<unsigned char>(c)) != 0)
+            ++i;
+        else if (c == '(')
+        {
+            const size_t nEnd = text.find(')', i);
+            if (nEnd == std::string::npos)
+            {
+                strError = "\")\" was expected after the value";
+                return false;
+            }
+            std::string value;
+            for (size_t j = i + 1; j < nEnd; ++j)
+            {
+                if (isspace(static_cast<unsigned char>(text[j])) == 0)
+                    value += text[j];
+            }
+            words.push_back({value, true});
+            i = nEnd + 1;
+        }
+        else
+        {
+            size_t j = i;
+            while (j < text.size() && isspace(static_cast<unsigned char>(text[j])) == 0 && text[j] != '(')
+                ++j;
+            words.push_back({Upper(text.substr(i, j - i)), false});
+            i = j;
+        }
+    }
+    return true;
+}
+
+bool Number(const Word& word, double& dValue)
+{
+    if (word.bValue || word.text.empty())
+        return false;
+    char* pEnd = nullptr;
+    dValue = strtod(word.text.c_str(), &pEnd);
+    return *pEnd == '\0' && dValue >= 0;
+}
+
+// Hex digits as nLength bits, the last digit's lowest bit first.
+bool HexBits(const std::string& strHex, size_t nLength, std::vector<unsigned char>& bits, std::string& strError)
+{
+    bits.assign(nLength, 0);
+    size_t nBit = 0;
+    for (size_t i = strHex.size(); i-- > 0;)
+    {
+        const char c = static_cast<char>(toupper(static_cast<unsigned char>(strHex[i])));
+        int nDigit = 0;
+        if (c >= '0' && c <= '9')
+            nDigit = c - '0';
+        else if (c >= 'A' && c <= 'F')
+            nDigit = c - 'A' + 10;
+        else
+        {
+            strError = std::string("a hex digit was expected, not \"") + strHex[i] + "\"";
+            return false;
+        }
+        for (int b = 0; b < 4; ++b, ++nBit)
+        {
+            const unsigned char bit = static_cast<unsigned char>((nDigit >> b) & 1);
+            if (nBit < nLength)
+                bits[nBit] = bit;
+            else if (bit != 0)
+            {
+                strError = "the value has bits set beyond its " + std::to_string(nLength) + " bits";
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool ReadScan(const std::vector<Word>& words, SvfCommand& command, std::string& strError)
+{
+    double dLength = 0;
+    if (words.size() < 2 || !Number(words[1], dLength) || dLength != static_cast<double>(static_cast<size_t>(dLength)))
+    {
+        strError = "a length in bits was expected after " + words[0].text;
+        return false;
+    }
+    command.scan.nLength = static_cast<size_t>(dLength);
+    for (size_t i = 2; i < words.size(); i += 2)
+    {
+        const std::string& strName = words[i].text;
+        std::vector<unsigned char>* pBits = strName == "TDI"     ? &command.scan.tdi
+                                            : strName == "TDO"   ? &command.scan.tdo
+                                            : strName == "MASK"  ? &command.scan.mask
+                                            : strName == "SMASK" ? &command.scan.smask
+                                                                 : nullptr;
+        if (words[i].bValue || pBits == nullptr)
+        {
+            strError = "TDI, TDO, MASK or SMASK was expected, not \"" + strName + "\"";
+            return false;
+        }
+        if (i + 1 >= words.size() || !words[i + 1].bValue)
+        {
+            strError = "a value in parentheses was expected after " + strName;
+            return false;
+        }
+        if (!HexBits(words[i + 1].text, command.scan.nLength, *pBits, strError))
+        {
+            strError = strName + ": " + strError;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ReadState(const Word& word, int& nState, std::string& strError)
+{
+    nState = word.bValue ? -1 : SvfState(word.text);
+    if (nState >= 0)
+        return true;
+    strError = "a state (RESET, IDLE, DRPAUSE, IRPAUSE, ...) was expected, not \"" + word.text + "\"";
+    return false;
+}
+
+bool IsStable(int nState)
+{
+    return nState == STATE_TEST_LOGIC_RESET || nState == STATE_RUN_TEST_IDLE || nState == STATE_PAUSE_DR ||
+           nState == STATE_PAUSE_IR;
+}
+
+bool ReadRunTest(const std::vector<Word>& words, SvfCommand& command, std::string& strError)
+{
+    command.states = {-1, -1};
+    size_t i = 1;
+    if (i < words.size() && !words[i].bValue && SvfState(words[i].text) >= 0)
+        command.states[0] = SvfState(words[i++].text);
+    double dValue = 0;
+    bool bAny = false;
+    if (i + 1 < words.size() && Number(words[i], dValue) && (words[i + 1].text == "TCK" || words[i + 1].text == "SCK"))
+    {
+        command.nCount = static_cast<unsigned long long>(dValue);
+        command.bSystemClock = words[i + 1].text == "SCK";
+        i += 2;
+        bAny = true;
+    }
+    if (i + 1 < words.size() && Number(words[i], dValue) && words[i + 1].text == "SEC")
+    {
+        command.dMinTime = dValue;
+        i += 2;
+        bAny = true;
+        if (i < words.size() && words[i].text == "MAXIMUM")
+        {
+            if (i + 2 >= words.size() || !Number(words[i + 1], dValue) || words[i + 2].text != "SEC")
+            {
+                strError = "MAXIMUM's time in seconds, as MAXIMUM 1E-3 SEC, was expected";
+                return false;
+            }
+            i += 3;
+        }
+    }
+    if (!bAny)
+    {
+        strError = "RUNTEST's clocks (as 1000 TCK) or time (as 1E-3 SEC) was expected";
+        return false;
+    }
+    if (i < words.size() && words[i].text == "ENDSTATE")
+    {
+        if (i + 1 >= words.size() || !ReadState(words[i + 1], command.states[1], strError))
+            return false;
+        i += 2;
+    }
+    if (i < words.size())
+    {
+        strError = "the end of RUNTEST was expected, not \"" + words[i].text + "\"";
+        return false;
+    }
+    for (int nState : command.states)
+    {
+        if (nState >= 0 && !IsStable(nState))
+        {
+            strError = std::string("RUNTEST takes a stable state (RESET, IDLE, DRPAUSE or IRPAUSE), not ") +
+                       SvfStateName(nState);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ReadCommand(const std::string& text, SvfCommand& command, std::string& strError)
+{
+    std::vector<Word> words;
+    if (!SplitWords(text, words, strError))
+        return false;
+    if (words.empty() || words[0].bValue)
+    {
+        strError = "a command was expected";
+        return false;
+    }
+    const std::string& strName = words[0].text;
+    for (const ScanName& scan : SCANS)
+    {
+        if (strName == scan.pszName)
+        {
+            command.kind = scan.kind;
+            return ReadScan(words, command, strError);
+        }
+    }
+    if (strName == "ENDIR" || strName == "ENDDR")
+    {
+        command.kind = strName == "ENDIR" ? SvfCommandKind::EndIr : SvfCommandKind::EndDr;
+        int nState = -1;
+        if (words.size() != 2 || !ReadState(words[1], nState, strError) || !IsStable(nState))
+        {
+            strError = strName + " takes one stable state: RESET, IDLE, DRPAUSE or IRPAUSE";
+            return false;
+        }
+        command.states = {nState};
+        return true;
+    }
+    if (strName == "STATE")
+    {
+        command.kind = SvfCommandKind::State;
+        for (size_t i = 1; i < words.size(); ++i)
+        {
+            int nState = -1;
+            if (!ReadState(words[i], nState, strError))
+                return false;
+            command.states.push_back(nState);
+        }
+        if (command.states.empty() || !IsStable(command.states.back()))
+        {
+            strError = "STATE ends in a stable state: RESET, IDLE, DRPAUSE or IRPAUSE";
+            return false;
+        }
+        return true;
+    }
+    if (strName == "RUNTEST")
+    {
+        command.kind = SvfCommandKind::RunTest;
+        return ReadRunTest(words, command, strError);
+    }
+    if (strName == "FREQUENCY")
+    {
+        command.kind = SvfCommandKind::Frequency;
+        if (words.size() == 1)
+            return true;
+        if (words.size() == 3 && Number(words[1], command.dMinTime) && words[2].text == "HZ")
+            return true;
+        strError = "FREQUENCY's hertz, as FREQUENCY 1E6 HZ, was expected";
+        return false;
+    }
+    if (strName == "TRST")
+    {
+        command.kind = SvfCommandKind::Trst;
+        if (words.size() == 2 && (words[1].text == "ON" || words[1].text == "OFF" || words[1].text == "Z" ||
+                                  words[1].text == "ABSENT"))
+        {
+            command.strWord = words[1].text;
+            return true;
+        }
+        strError = "TRST takes ON, OFF, Z or ABSENT";
+        return false;
+    }
+    if (strName == "PIO" || strName == "PIOMAP")
+    {
+        strError = strName + " is not played: MORVA drives no parallel vectors, only the TAP";
+        return false;
+    }
+    strError = "an SVF command (SIR, SDR, HIR, HDR, TIR, TDR, ENDIR, ENDDR, STATE, RUNTEST, FREQUENCY, TRST) was "
+               "expected, not \"" + strName + "\"";
+    return false;
+}
+
+} // namespace
+
+const char* SvfStateName(int nState)
+{
+    for (const StateName& state : STATES)
+    {
+        if (state.nState == nState)
+            return state.pszName;
+    }
+    return "UNKNOWN";
+}
+
+int SvfState(const std::string& strName)
+{
+    for (const StateName& state : STATES)
+    {
+        if (Upper(strName) == state.pszName)
+            return state.nState;
+    }
+    return -1;
+}
+
+std::string SvfHex(const std::vector<unsigned char>& bits)
+{
+    std::string text;
+    for (size_t nDigit = (bits.size() + 3) / 4; nDigit-- > 0;)
+    {
+        int nValue = 0;
+        for (size_t b = 0; b < 4; ++b)
+        {
+            const size_t nBit = nDigit * 4 + b;
+            nValue |= (nBit < bits.size() && bits[nBit] != 0 ? 1 : 0) << b;
+        }
+        text += "0123456789ABCDEF"[nValue];
+    }
+    return text;
+}
+
+CSvfReader::~CSvfReader()
+{
+    if (m_hFile != INVALID_HANDLE_VALUE)
+        ::CloseHandle(m_hFile);
+}
+
+bool CSvfReader::Open(const std::string& strPath, std::string& strError)
+{
+    m_hFile = ::CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (m_hFile == INVALID_HANDLE_VALUE)
+    {
+        strError = strPath + ": the file cannot be opened.";
+        return false;
+    }
+    return true;
+}
+
+void CSvfReader::OpenText(const std::string& text)
+{
+    m_buffer = text;
+    m_bText = true;
+}
+
+bool CSvfReader::Fill()
+{
+    if (m_bText || m_bEnd || m_hFile == INVALID_HANDLE_VALUE)
+        return false;
+    m_buffer.resize(BUFFER_BYTES);
+    DWORD dwRead = 0;
+    if (::ReadFile(m_hFile, &m_buffer[0], static_cast<DWORD>(BUFFER_BYTES), &dwRead, nullptr) == FALSE || dwRead == 0)
+    {
+        m_buffer.clear();
+        m_bEnd = true;
+        return false;
+    }
+    m_buffer.resize(dwRead);
+    m_nAt = 0;
+    return true;
+}
+
+int CSvfReader::Get()
+{
+    if (m_nAt >= m_buffer.size() && !Fill())
+        return -1;
+    const char c = m_buffer[m_nAt++];
+    ++m_nPosition;
+    if (c == '\n')
+        ++m_nLine;
+    return static_cast<unsigned char>(c);
+}
+
+bool CSvfReader::ReadStatement(std::string& text, int& nLine, std::string& strError)
+{
+    text.clear();
+    nLine = 0;
+    for (;;)
+    {
+        int c = Get();
+        if (c < 0)
+        {
+            if (nLine != 0)
+                strError = std::to_string(nLine) + ": \";\" was expected before the end of the file";
+            return false;
+        }
+        // Comments: ! or // to the end of the line.
+        if (c == '!' || (c == '/' && m_nAt < m_buffer.size() && m_buffer[m_nAt] == '/') ||
+            (c == '/' && m_nAt >= m_buffer.size() && Fill() && m_buffer[m_nAt] == '/'))
+        {
+            while (c >= 0 && c != '\n')
+                c = Get();
+            text += ' ';
+            continue;
+        }
+        if (c == ';')
+        {
+            nLine = nLine != 0 ? nLine : m_nLine;
+            return true;
+        }
+        if (nLine == 0 && isspace(c) == 0)
+            nLine = m_nLine;
+        text += static_cast<char>(c);
+    }
+}
+
+bool CSvfReader::Next(SvfCommand& command, std::string& strError)
+{
+    strError.clear();
+    std::string text;
+    int nLine = 0;
+    if (!ReadStatement(text, nLine, strError))
+        return false;
+    command = SvfCommand();
+    command.nLine = nLine;
+    if (!ReadCommand(text, command, strError))
+    {
+        strError = std::to_string(nLine) + ": " + strError + ".";
+        return false;
+    }
+    return true;
+}

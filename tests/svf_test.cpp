@@ -1,0 +1,177 @@
+// SVF files read command by command, and played through the engine on the simulated chain.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cable/cable.h"
+#include "engine/TapEngine.h"
+#include "ports/sim_port.h"
+#include "svf/SvfPlayer.h"
+#include "tap/TapStates.h"
+
+namespace {
+
+std::vector<SvfCommand> ReadAll(const std::string& text, std::string& strError)
+{
+    CSvfReader reader;
+    reader.OpenText(text);
+    std::vector<SvfCommand> commands;
+    SvfCommand command;
+    while (reader.Next(command, strError))
+        commands.push_back(command);
+    return commands;
+}
+
+TEST(SvfReadTest, EveryCommandIsReadWithItsLine)
+{
+    std::string strError;
+    const std::vector<SvfCommand> commands = ReadAll("! a header\n"
+                                                     "TRST ABSENT;\n"
+                                                     "endir IRPAUSE; ENDDR idle;\n"
+                                                     "FREQUENCY 1.5E6 HZ;\n"
+                                                     "STATE RESET IDLE;\n"
+                                                     "HIR 3 TDI (7); TDR 1 TDI (0);\n"
+                                                     "SIR 6 TDI (02) SMASK (3F) // the instruction\n"
+                                                     "  TDO (01) MASK (03);\n"
+                                                     "SDR 40 TDI (00\n 0000 0000)\n TDO (12 3456 7890);\n"
+                                                     "RUNTEST DRPAUSE 100 TCK 1E-3 SEC MAXIMUM 1 SEC ENDSTATE IDLE;\n"
+                                                     "RUNTEST 2E-2 SEC;\n",
+                                                     strError);
+    ASSERT_EQ("", strError);
+    ASSERT_EQ(11u, commands.size());
+    EXPECT_EQ(SvfCommandKind::Trst, commands[0].kind);
+    EXPECT_EQ("ABSENT", commands[0].strWord);
+    EXPECT_EQ(2, commands[0].nLine);
+    EXPECT_EQ((std::vector<int>{STATE_PAUSE_IR}), commands[1].states);
+    EXPECT_EQ((std::vector<int>{STATE_RUN_TEST_IDLE}), commands[2].states);
+    EXPECT_EQ(1.5e6, commands[3].dMinTime);
+    EXPECT_EQ((std::vector<int>{STATE_TEST_LOGIC_RESET, STATE_RUN_TEST_IDLE}), commands[4].states);
+    EXPECT_EQ((std::vector<unsigned char>{1, 1, 1}), commands[5].scan.tdi);
+    EXPECT_EQ(SvfCommandKind::Tdr, commands[6].kind);
+    const SvfCommand& sir = commands[7];
+    EXPECT_EQ(7, sir.nLine);
+    EXPECT_EQ((std::vector<unsigned char>{0, 1, 0, 0, 0, 0}), sir.scan.tdi);
+    EXPECT_EQ((std::vector<unsigned char>{1, 0, 0, 0, 0, 0}), sir.scan.tdo);
+    EXPECT_EQ((std::vector<unsigned char>{1, 1, 0, 0, 0, 0}), sir.scan.mask);
+    EXPECT_EQ(6u, sir.scan.smask.size());
+    EXPECT_EQ("1234567890", SvfHex(commands[8].scan.tdo)) << "a value across lines, with spaces";
+    EXPECT_EQ(9, commands[8].nLine);
+    const SvfCommand& run = commands[9];
+    EXPECT_EQ((std::vector<int>{STATE_PAUSE_DR, STATE_RUN_TEST_IDLE}), run.states);
+    EXPECT_EQ(100u, run.nCount);
+    EXPECT_EQ(1e-3, run.dMinTime);
+    EXPECT_EQ(0u, commands[10].nCount);
+    EXPECT_EQ(2e-2, commands[10].dMinTime);
+}
+
+TEST(SvfReadTest, ACommandThatCannotBeReadIsRefusedAtItsLine)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"SIR 4 TDI (2);\nSDX 8;\n", "2: an SVF command (SIR, SDR,"},
+        {"SIR 4 TDI (2);\nSDR 8 TDI (1G);\n", "2: TDI: a hex digit was expected, not \"G\"."},
+        {"\nSDR 4 TDI (1F);\n", "2: TDI: the value has bits set beyond its 4 bits."},
+        {"SDR 8 TDI (00) TDO;\n", "1: a value in parentheses was expected after TDO."},
+        {"SDR 8 TDI (00)", "1: \";\" was expected before the end of the file"},
+        {"STATE IDLE DRSHIFT;\n", "1: STATE ends in a stable state"},
+        {"RUNTEST IDLE ENDSTATE IDLE;\n", "1: RUNTEST's clocks (as 1000 TCK) or time (as 1E-3 SEC) was expected."},
+        {"\n\nPIOMAP (IN A);\n", "3: PIOMAP is not played: MORVA drives no parallel vectors, only the TAP."},
+        {"ENDDR DRSHIFT;\n", "1: ENDDR takes one stable state"},
+    };
+    for (const auto& c : cases)
+    {
+        std::string strError;
+        ReadAll(c.first, strError);
+        EXPECT_EQ(0u, strError.find(c.second)) << c.first << " said " << strError;
+    }
+}
+
+// The simulated chain: device 1 (IR 4, IDCODE 0x1ABCD093) nearest TDI, device 2 (IR 6, 0x35678043),
+// device 3 (IR 8, no IDCODE) nearest TDO.
+class SvfPlayTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_pBefore = SetCablePort(&SimulatedChainPort());
+        CableOn();
+        m_tap.SetPaced(false);
+    }
+    void TearDown() override
+    {
+        CableOff();
+        SetCablePort(m_pBefore);
+    }
+    SvfEnd Play(const std::string& text, std::string& strError)
+    {
+        CSvfReader reader;
+        reader.OpenText(text);
+        SvfCommand command;
+        while (reader.Next(command, strError))
+        {
+            const SvfEnd end = m_player.Play(command, m_mismatch, strError);
+            if (end != SvfEnd::Matched)
+                return end;
+        }
+        EXPECT_EQ("", strError);
+        return SvfEnd::Matched;
+    }
+
+    CPort* m_pBefore = nullptr;
+    CTapEngine m_tap;
+    std::vector<std::string> m_notes;
+    CSvfPlayer m_player{m_tap, [this](const std::string& strNote) { m_notes.push_back(strNote); }};
+    SvfMismatch m_mismatch;
+};
+
+// Device 2 alone: device 3's IR in the header (it is nearest TDO), device 1's in the trailer, then
+// one BYPASS bit each around its IDCODE; its TDO checked, the others' bits not.
+const char DEVICE_2_IDCODE[] = "STATE RESET;\n"
+                               "HIR 8 TDI (FF); TIR 4 TDI (F);\n"
+                               "HDR 1 TDI (0); TDR 1 TDI (0);\n"
+                               "SIR 6 TDI (02) TDO (01) MASK (3F);\n"
+                               "SDR 32 TDI (00000000) TDO (35678043);\n";
+
+TEST_F(SvfPlayTest, HeadersAndTrailersSpeakToOneDeviceOfTheChain)
+{
+    std::string strError;
+    ASSERT_EQ(SvfEnd::Matched, Play(DEVICE_2_IDCODE, strError)) << strError;
+    EXPECT_EQ(0x2u, SimulatedChainBoard().Instruction(1));
+    EXPECT_EQ(0xFFu, SimulatedChainBoard().Instruction(2));
+    EXPECT_EQ(0xFu, SimulatedChainBoard().Instruction(0));
+    EXPECT_EQ(STATE_RUN_TEST_IDLE, m_tap.State());
+    EXPECT_TRUE(m_notes.empty());
+}
+
+TEST_F(SvfPlayTest, ATdoThatDiffersStopsAtItsLineWithTheBits)
+{
+    std::string strError;
+    ASSERT_EQ(SvfEnd::Matched, Play(DEVICE_2_IDCODE, strError)) << strError;
+    // The TDI carried over from the SDR before; the TDO expected is another chip's.
+    ASSERT_EQ(SvfEnd::Mismatch, Play("\nSDR 32 TDO (35678042);\n", strError));
+    EXPECT_EQ(2, m_mismatch.nLine);
+    EXPECT_EQ("SDR 32", m_mismatch.strCommand);
+    // 34 bits: device 3's BYPASS bit first, then device 2's 32, then device 1's BYPASS bit.
+    EXPECT_EQ("06ACF0084", SvfHex(m_mismatch.expected));
+    EXPECT_EQ("06ACF0086", SvfHex(m_mismatch.read));
+    EXPECT_EQ("1FFFFFFFE", SvfHex(m_mismatch.mask)) << "only the device's own bits compared";
+}
+
+TEST_F(SvfPlayTest, EndStatesPathsAndRunTestGoWhereTheFileSays)
+{
+    std::string strError;
+    ASSERT_EQ(SvfEnd::Matched, Play("STATE RESET; ENDDR DRPAUSE; SDR 65 TDI (0);\n", strError)) << strError;
+    EXPECT_EQ(STATE_PAUSE_DR, m_tap.State());
+    const uint64_t nBefore = m_tap.Clocks();
+    ASSERT_EQ(SvfEnd::Matched, Play("STATE DREXIT2 DRUPDATE IDLE; RUNTEST 1000 TCK ENDSTATE IRPAUSE;\n", strError));
+    EXPECT_EQ(STATE_PAUSE_IR, m_tap.State());
+    // The path's three clocks, a thousand in Run-Test/Idle, then five to Pause-IR.
+    EXPECT_EQ(3u + 1000u + 5u, m_tap.Clocks() - nBefore);
+    ASSERT_EQ(SvfEnd::Refused, Play("STATE IRPAUSE DRPAUSE;\n", strError));
+    EXPECT_NE(std::string::npos, strError.find("from IRPAUSE to DRPAUSE, which one clock does not")) << strError;
+    EXPECT_EQ(STATE_PAUSE_IR, m_tap.State());
+    ASSERT_EQ(SvfEnd::Matched, Play("FREQUENCY 1E6 HZ; TRST ON; TRST OFF;\n", strError));
+    EXPECT_EQ(2u, m_notes.size()) << "FREQUENCY noted once, TRST said once";
+}
+
+} // namespace
