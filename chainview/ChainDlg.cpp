@@ -233,9 +233,8 @@ void CChainDlg::OnBsdlFile()
         return;
     }
     ShowDevices(m_scan.strProblem);
+    // Picked again: a new address, with the file, for the values and the pin view.
     ::SendDlgItemMessageA(m_hWnd, IDC_CHAIN_LIST, LB_SETCURSEL, nDevice, 0);
-    m_pinView.Forget();
-    m_pAddress.reset();
     OnDevicePicked();
 }
 

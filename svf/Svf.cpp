@@ -324,6 +324,16 @@ bool ReadCommand(const std::string& text, SvfCommand& command, std::string& strE
 
 } // namespace
 
+const char* SvfScanName(SvfCommandKind kind)
+{
+    for (const ScanName& scan : SCANS)
+    {
+        if (scan.kind == kind)
+            return scan.pszName;
+    }
+    return "";
+}
+
 const char* SvfStateName(int nState)
 {
     for (const StateName& state : STATES)

@@ -78,6 +78,8 @@ private:
     unsigned long long m_nPosition = 0;
 };
 
+// "SIR", "SDR", "HIR", "HDR", "TIR" or "TDR": a scan command's name.
+const char* SvfScanName(SvfCommandKind kind);
 // The SVF name of a state ("IDLE", "DRPAUSE"), and the state of a name (-1 for none).
 const char* SvfStateName(int nState);
 int SvfState(const std::string& strName);

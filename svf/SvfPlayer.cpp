@@ -11,25 +11,6 @@ namespace {
 // RUNTEST's clocks go to the cable in runs of this many: a count of millions holds no more.
 const unsigned long long RUN_CHUNK = 4096;
 
-const char* ScanName(SvfCommandKind kind)
-{
-    switch (kind)
-    {
-    case SvfCommandKind::Sir:
-        return "SIR";
-    case SvfCommandKind::Sdr:
-        return "SDR";
-    case SvfCommandKind::Hir:
-        return "HIR";
-    case SvfCommandKind::Hdr:
-        return "HDR";
-    case SvfCommandKind::Tir:
-        return "TIR";
-    default:
-        return "TDR";
-    }
-}
-
 bool Differs(const std::vector<unsigned char>& read, const std::vector<unsigned char>& expected,
              const std::vector<unsigned char>& mask)
 {
@@ -55,7 +36,7 @@ struct CarryCheck
         const bool bChanged = !bGiven[nKind] || lengths[nKind] != command.scan.nLength;
         if (bChanged && command.scan.tdi.empty() && command.scan.nLength > 0)
         {
-            strError = std::to_string(command.nLine) + ": " + ScanName(command.kind) + " " +
+            strError = std::to_string(command.nLine) + ": " + SvfScanName(command.kind) + " " +
                        std::to_string(command.scan.nLength) + " gives no TDI, and there is none of that length to "
                        "carry over: TDI (...) was expected.";
             return false;
@@ -87,7 +68,7 @@ SvfEnd CSvfPlayer::Play(const SvfCommand& command, SvfMismatch& mismatch, std::s
     {
     case SvfCommandKind::Sir:
     case SvfCommandKind::Sdr:
-        return Scan(command, mismatch, strError);
+        return Scan(command, mismatch);
     case SvfCommandKind::Hir:
         Carry(m_hir, command.scan);
         return SvfEnd::Matched;
@@ -108,10 +89,10 @@ SvfEnd CSvfPlayer::Play(const SvfCommand& command, SvfMismatch& mismatch, std::s
         return SvfEnd::Matched;
     case SvfCommandKind::State:
         if (command.states.size() == 1)
-            return MoveTo(command.states[0], strError);
+            return MoveTo(command.states[0]);
         return Walk(command.states, strError);
     case SvfCommandKind::RunTest:
-        return RunTest(command, strError);
+        return RunTest(command);
     case SvfCommandKind::Frequency:
         if (!m_bFrequencyNoted)
             m_note("line " + std::to_string(command.nLine) + ": FREQUENCY is noted; MORVA clocks at the cable's speed.");
@@ -127,7 +108,7 @@ SvfEnd CSvfPlayer::Play(const SvfCommand& command, SvfMismatch& mismatch, std::s
     }
 }
 
-SvfEnd CSvfPlayer::Scan(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError)
+SvfEnd CSvfPlayer::Scan(const SvfCommand& command, SvfMismatch& mismatch)
 {
     const bool bIr = command.kind == SvfCommandKind::Sir;
     SvfScan& data = bIr ? m_sir : m_sdr;
@@ -161,7 +142,7 @@ SvfEnd CSvfPlayer::Scan(const SvfCommand& command, SvfMismatch& mismatch, std::s
     }
     else if (!IsShiftStart(nState))
     {
-        const SvfEnd end = MoveTo(STATE_RUN_TEST_IDLE, strError);
+        const SvfEnd end = MoveTo(STATE_RUN_TEST_IDLE);
         if (end != SvfEnd::Matched)
             return end;
     }
@@ -171,7 +152,7 @@ SvfEnd CSvfPlayer::Scan(const SvfCommand& command, SvfMismatch& mismatch, std::s
     if (bCheck && Differs(m_tap.BitsOut(), expected, mask))
     {
         mismatch.nLine = command.nLine;
-        mismatch.strCommand = std::string(bIr ? "SIR " : "SDR ") + std::to_string(command.scan.nLength);
+        mismatch.strCommand = std::string(SvfScanName(command.kind)) + " " + std::to_string(command.scan.nLength);
         mismatch.expected = expected;
         mismatch.read = m_tap.BitsOut();
         mismatch.mask = mask;
@@ -180,7 +161,7 @@ SvfEnd CSvfPlayer::Scan(const SvfCommand& command, SvfMismatch& mismatch, std::s
     return SvfEnd::Matched;
 }
 
-SvfEnd CSvfPlayer::MoveTo(int nState, std::string& strError)
+SvfEnd CSvfPlayer::MoveTo(int nState)
 {
     if (m_tap.State() == STATE_UNKNOWN || nState == STATE_TEST_LOGIC_RESET)
     {
@@ -190,7 +171,6 @@ SvfEnd CSvfPlayer::MoveTo(int nState, std::string& strError)
         if (nState == STATE_TEST_LOGIC_RESET)
             return SvfEnd::Matched;
     }
-    (void)strError;
     return m_tap.Run(ShortestPath(m_tap.State(), nState)) ? SvfEnd::Matched : SvfEnd::Lost;
 }
 
@@ -212,12 +192,12 @@ SvfEnd CSvfPlayer::Walk(const std::vector<int>& path, std::string& strError)
     return m_tap.Run(steps) ? SvfEnd::Matched : SvfEnd::Lost;
 }
 
-SvfEnd CSvfPlayer::RunTest(const SvfCommand& command, std::string& strError)
+SvfEnd CSvfPlayer::RunTest(const SvfCommand& command)
 {
     if (command.states[0] >= 0)
         m_nRunState = command.states[0];
     const int nEnd = command.states[1] >= 0 ? command.states[1] : m_nRunState;
-    SvfEnd end = MoveTo(m_nRunState, strError);
+    SvfEnd end = MoveTo(m_nRunState);
     if (end != SvfEnd::Matched)
         return end;
     const DWORD dwStart = ::GetTickCount();
@@ -236,7 +216,7 @@ SvfEnd CSvfPlayer::RunTest(const SvfCommand& command, std::string& strError)
     const DWORD dwTaken = ::GetTickCount() - dwStart;
     if (dwWanted > dwTaken)
         AfxSleep(dwWanted - dwTaken);
-    return MoveTo(nEnd, strError);
+    return MoveTo(nEnd);
 }
 
 SvfEnd CSvfPlayer::PlayFile(const std::string& strPath, SvfMismatch& mismatch, std::string& strError)

@@ -49,10 +49,10 @@ private:
         SvfScan scan;  // TDI kept from one command to the next while the length stays
     };
 
-    SvfEnd Scan(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError);
-    SvfEnd MoveTo(int nState, std::string& strError);
+    SvfEnd Scan(const SvfCommand& command, SvfMismatch& mismatch);
+    SvfEnd MoveTo(int nState);
     SvfEnd Walk(const std::vector<int>& path, std::string& strError);
-    SvfEnd RunTest(const SvfCommand& command, std::string& strError);
+    SvfEnd RunTest(const SvfCommand& command);
     // The last value of a kind, kept for the next command of the same kind and length.
     static void Carry(SvfScan& kept, const SvfScan& given);
 
