@@ -174,4 +174,39 @@ TEST_F(SvfPlayTest, EndStatesPathsAndRunTestGoWhereTheFileSays)
     EXPECT_EQ(2u, m_notes.size()) << "FREQUENCY noted once, TRST said once";
 }
 
+std::string WriteSvf(const char* pszName, const std::string& text)
+{
+    char folder[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, folder);
+    const std::string strPath = std::string(folder) + pszName;
+    HANDLE hFile = ::CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD dwWritten = 0;
+    ::WriteFile(hFile, text.data(), static_cast<DWORD>(text.size()), &dwWritten, nullptr);
+    ::CloseHandle(hFile);
+    return strPath;
+}
+
+// A file is read 64 KB at a time: a comment's "//" and a long value each split between two
+// reads are read as one; a file that carries no TDI where it must is refused before any clock.
+TEST_F(SvfPlayTest, AFileIsReadAcrossItsReadsAndRefusedWholeBeforeAnyClock)
+{
+    std::string text = "STATE RESET;\n!";
+    text += std::string(65536 - 1 - text.size(), 'x');  // the next "//" starts on the read's last byte
+    // After a reset: device 3's BYPASS bit, then the IDCODEs of device 2 and device 1.
+    text += "//HIR 8 TDI (FF);\nSDR 65 TDI (";
+    text += std::string(65536 - text.size() % 65536 + 3, ' ') + "0 0000 0000 0000 0000)\n TDO (0 3579 A126 6ACF 0086);\n";
+    const std::string strGood = WriteSvf("morva-svf-long.svf", text);
+    std::string strError;
+    EXPECT_EQ(SvfEnd::Matched, m_player.PlayFile(strGood, m_mismatch, strError)) << strError;
+    EXPECT_EQ(2u, m_player.Commands()) << "the HIR stays in its comment";
+    ::DeleteFileA(strGood.c_str());
+
+    const std::string strBad = WriteSvf("morva-svf-bad.svf", "SIR 4 TDI (2);\nSDR 32 TDI (0);\n\nSDR 8 TDO (1);\n");
+    const uint64_t nBefore = m_tap.Clocks();
+    EXPECT_EQ(SvfEnd::Refused, m_player.PlayFile(strBad, m_mismatch, strError));
+    EXPECT_NE(std::string::npos, strError.find("morva-svf-bad.svf:4: SDR 8 gives no TDI")) << strError;
+    EXPECT_EQ(nBefore, m_tap.Clocks());
+    ::DeleteFileA(strBad.c_str());
+}
+
 } // namespace
