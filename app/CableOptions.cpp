@@ -142,6 +142,7 @@ const ValueOption VALUE_OPTIONS[] = {
     {"bsdl", "BSDL file", false},
     {"bsdl-folder", "folder", false},
     {"svf", "SVF file", false},
+    {"svf-out", "SVF file", false},
 };
 
 // The option the word is, with its value in it or after it; null for none.
@@ -201,7 +202,7 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
             strError = "MORVA does not know the command-line word \"" + word +
                        "\". It takes /cable:CABLE (or --cable=CABLE, --cable CABLE), /trace:FILE (or --trace=FILE, "
                        "--trace FILE), --scan, --irlen LENGTHS, --device N, --ir VALUE, --dr VALUE, --bsdl FILE, --bsdl-folder "
-                       "FOLDER, --sample and --svf FILE; --help lists them.";
+                       "FOLDER, --sample, --svf FILE and --svf-out FILE; --help lists them.";
             return false;
         }
         const std::string what = pOption->pszWhat;
@@ -227,7 +228,8 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
         const std::string name = pOption->pszName;
         if ((name == "cable" && options.bCable) || (name == "trace" && bTrace) ||
             (name == "irlen" && !options.irLengths.empty()) || (name == "device" && options.nDevice > 0) ||
-            (name == "bsdl" && !options.strBsdl.empty()) || (name == "svf" && !options.strSvf.empty()))
+            (name == "bsdl" && !options.strBsdl.empty()) || (name == "svf" && !options.strSvf.empty()) ||
+            (name == "svf-out" && !options.strSvfOut.empty()))
         {
             strError = name == "irlen" ? std::string("The IR lengths are given twice on the command line; give them once.")
                                        : std::string("The ") +
@@ -235,6 +237,7 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
                                               : name == "trace" ? "trace file"
                                               : name == "bsdl"  ? "BSDL file"
                                               : name == "svf"   ? "SVF file"
+                                              : name == "svf-out" ? "SVF file to write"
                                                                 : "device") +
                                              " is given twice on the command line; give it once.";
             return false;
@@ -247,6 +250,11 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
         if (name == "bsdl-folder")
         {
             options.bsdlFolders.push_back(value);
+            continue;
+        }
+        if (name == "svf-out")
+        {
+            options.strSvfOut = value;
             continue;
         }
         if (name == "svf")
@@ -307,6 +315,12 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
     {
         strError = "--svf plays a file on its own: leave out --scan, --device, --ir, --dr and --sample, or play them "
                    "apart.";
+        return false;
+    }
+    if (!options.strSvfOut.empty() && (!options.strSvf.empty() || (options.shifts.empty() && !options.bScan)))
+    {
+        strError = "--svf-out writes the command line's own --scan, --ir and --dr as an SVF file: give them with it"
+                   " (a file played with --svf is SVF already).";
         return false;
     }
     if (options.bSample && options.nDevice == 0)
@@ -451,6 +465,7 @@ std::string CommandLineHelp()
            "  --sample         with --device: read the device's pins once (SAMPLE), one a line\n"
            "  --svf FILE       without a window: play an SVF file; status 0 when every TDO matched, 1 at\n"
            "                   the first that did not (its line and bits said), 2 for a file not played\n"
+           "  --svf-out FILE   with --scan, --ir or --dr: write what they clocked as an SVF file\n"
            "  --help           this text\n"
            "  --version        the version\n\n"
            "CABLE is one of:\n    " +

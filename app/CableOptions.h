@@ -30,6 +30,7 @@ struct CommandLine
     std::vector<std::string> bsdlFolders;  // --bsdl-folder DIR, in the order given
     bool bSample = false;  // --sample: the device's pins read once, one a line
     std::string strSvf;    // --svf FILE: the file played, without a window
+    std::string strSvfOut;  // --svf-out FILE: the command line's own clocks written as SVF
     bool bNoWindow = false;  // --scan, --device, --ir, --dr, --bsdl, --sample or --svf is there, even where the line is refused
 };
 

@@ -102,6 +102,7 @@ int CStepperApp::SendFromCommandLine(const CommandLine& options)
     work.irLengths = options.irLengths;
     work.nDevice = options.nDevice;
     work.bSample = options.bSample;
+    work.strSvfOut = options.strSvfOut;
     CBsdlLibrary library;
     AddBsdlFolders(options, library);
     if (!options.strBsdl.empty())

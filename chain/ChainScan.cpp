@@ -449,6 +449,12 @@ bool CChainAddress::CheckInstruction(size_t nBits, std::string& strError) const
     return false;
 }
 
+void CChainAddress::Padding(bool bIr, size_t& nHeader, size_t& nTrailer) const
+{
+    nHeader = BitsAfter(bIr ? m_irLengths : m_drLengths);
+    nTrailer = BitsBefore(bIr ? m_irLengths : m_drLengths);
+}
+
 size_t CChainAddress::BitsAfter(const std::vector<size_t>& lengths) const
 {
     size_t nBits = 0;

@@ -115,6 +115,9 @@ public:
     // A reset: each of the other devices holds its IDCODE (or BYPASS) again.
     void OnReset();
     size_t Device() const { return m_nIndex + 1; }
+    // The bits of the other devices' registers, as they stand now: nearer TDO (shifted first) and
+    // nearer TDI.
+    void Padding(bool bIr, size_t& nHeader, size_t& nTrailer) const;
     // The device's BSDL file; null: none known.
     const std::shared_ptr<const BsdlFile>& Bsdl() const { return m_pBsdl; }
 

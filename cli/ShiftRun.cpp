@@ -9,6 +9,7 @@
 #include "../chain/ChainScan.h"
 #include "../engine/TapEngine.h"
 #include "../svf/SvfPlayer.h"
+#include "../svf/SvfWriter.h"
 #include "../tap/ScanValue.h"
 
 namespace {
@@ -222,6 +223,17 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
 
     if (!problems.m_strTrace.empty())
         say(problems.m_strTrace, true);
+    // What was clocked is written even where something stopped the rest.
+    std::string strSvfError;
+    SvfPadding padding;
+    if (pAddress != nullptr)
+    {
+        pAddress->Padding(true, padding.nIrHeader, padding.nIrTrailer);
+        pAddress->Padding(false, padding.nDrHeader, padding.nDrTrailer);
+    }
+    if (!work.strSvfOut.empty() &&
+        !SaveSvf(engine.Session(), engine.SessionDate(), padding, work.strSvfOut, strSvfError))
+        say(strSvfError, true);
     if (!strBroken.empty())
     {
         say(strBroken + (shifts.empty() ? "" : " What was left was not sent."), true);
@@ -232,5 +244,5 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
         say("The cable stopped answering " + strWhere + ", so what was left was not sent. " + strLost, true);
         return 1;
     }
-    return problems.m_strTrace.empty() ? 0 : 1;
+    return problems.m_strTrace.empty() && strSvfError.empty() ? 0 : 1;
 }

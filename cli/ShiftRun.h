@@ -30,6 +30,7 @@ struct CommandLineWork
     CBsdlLibrary* pLibrary = nullptr;  // where the scan looks for the devices' BSDL files
     std::shared_ptr<const BsdlFile> pDeviceFile;  // device nDevice's file, given by hand
     bool bSample = false;  // device nDevice's pins read once, one a line, after the values
+    std::string strSvfOut;  // every clock made, written here as SVF at the end; empty: none
 };
 
 // The chain scanned where asked, one line a device (a length the scan cannot tell, said on

@@ -80,6 +80,16 @@ std::string CVcdWriter::Clock(const ClockRecord& clock)
 bool SaveVcd(const CSessionRecord& record, const std::string& strDate, const std::string& strPath,
              std::string& strError)
 {
+    CVcdWriter writer;
+    return SaveRecord(record, CVcdWriter::Header(strDate, record.FirstClock()),
+                      [&](const ClockRecord& clock, std::string& text) { text += writer.Clock(clock); },
+                      [](std::string&) {}, strPath, strError);
+}
+
+bool SaveRecord(const CSessionRecord& record, const std::string& strHeader, const RECORD_TEXT& clockText,
+                const std::function<void(std::string& text)>& endText, const std::string& strPath,
+                std::string& strError)
+{
     const std::string strTemporary = strPath + ".part";
     HANDLE hFile = ::CreateFileA(strTemporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                  nullptr);
@@ -88,13 +98,15 @@ bool SaveVcd(const CSessionRecord& record, const std::string& strDate, const std
         strError = Describe("Could not create", strTemporary);
         return false;
     }
-    CVcdWriter writer;
-    bool bWritten = WriteAll(hFile, CVcdWriter::Header(strDate, record.FirstClock()));
+    bool bWritten = WriteAll(hFile, strHeader);
     std::string chunk;
-    for (size_t i = 0; bWritten && i < record.Count(); ++i)
+    for (size_t i = 0; bWritten && i <= record.Count(); ++i)
     {
-        chunk += writer.Clock(record.At(i));
-        if (chunk.size() > 60000 || i + 1 == record.Count())
+        if (i < record.Count())
+            clockText(record.At(i), chunk);
+        else
+            endText(chunk);
+        if (chunk.size() > 60000 || i == record.Count())
         {
             bWritten = WriteAll(hFile, chunk);
             chunk.clear();

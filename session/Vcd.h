@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "SessionRecord.h"
@@ -30,6 +31,13 @@ private:
 // so that a failed save leaves nothing behind. False with what failed.
 bool SaveVcd(const CSessionRecord& record, const std::string& strDate, const std::string& strPath,
              std::string& strError);
+
+// Any file made of the record the same way: the header, then what each clock adds, then what the
+// end adds. The text is written in pieces as it grows.
+typedef std::function<void(const ClockRecord& clock, std::string& text)> RECORD_TEXT;
+bool SaveRecord(const CSessionRecord& record, const std::string& strHeader, const RECORD_TEXT& clockText,
+                const std::function<void(std::string& text)>& endText, const std::string& strPath,
+                std::string& strError);
 
 // The same file written while the session goes on, complete and flushed after every clock.
 class CLiveVcd

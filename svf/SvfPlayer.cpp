@@ -61,6 +61,23 @@ void CSvfPlayer::Carry(SvfScan& kept, const SvfScan& given)
     kept.nLength = given.nLength;
 }
 
+TapStep SvfPlan::Step(unsigned long long nClock) const
+{
+    if (nClock < before.size())
+        return before[static_cast<size_t>(nClock)];
+    nClock -= before.size();
+    if (nClock < bits.size())
+    {
+        const bool bLast = nClock + 1 == bits.size();
+        // Exit1 follows Shift in either column.
+        return {static_cast<unsigned char>(bLast ? 1 : 0), bits[static_cast<size_t>(nClock)], bLast ? nShift + 1 : nShift};
+    }
+    nClock -= bits.size();
+    if (nClock < nHold)
+        return {static_cast<unsigned char>(nHoldState == STATE_TEST_LOGIC_RESET ? 1 : 0), KEEP_TDI, nHoldState};
+    return after[static_cast<size_t>(nClock - nHold)];
+}
+
 SvfEnd CSvfPlayer::Play(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError)
 {
     ++m_nCommands;
@@ -69,114 +86,137 @@ SvfEnd CSvfPlayer::Play(const SvfCommand& command, SvfMismatch& mismatch, std::s
     case SvfCommandKind::Sir:
     case SvfCommandKind::Sdr:
         return Scan(command, mismatch);
-    case SvfCommandKind::Hir:
-        Carry(m_hir, command.scan);
-        return SvfEnd::Matched;
-    case SvfCommandKind::Hdr:
-        Carry(m_hdr, command.scan);
-        return SvfEnd::Matched;
-    case SvfCommandKind::Tir:
-        Carry(m_tir, command.scan);
-        return SvfEnd::Matched;
-    case SvfCommandKind::Tdr:
-        Carry(m_tdr, command.scan);
-        return SvfEnd::Matched;
-    case SvfCommandKind::EndIr:
-        m_nEndIr = command.states[0];
-        return SvfEnd::Matched;
-    case SvfCommandKind::EndDr:
-        m_nEndDr = command.states[0];
-        return SvfEnd::Matched;
     case SvfCommandKind::State:
         if (command.states.size() == 1)
             return MoveTo(command.states[0]);
         return Walk(command.states, strError);
     case SvfCommandKind::RunTest:
         return RunTest(command);
+    default:
+        return Note(command);
+    }
+}
+
+SvfEnd CSvfPlayer::Note(const SvfCommand& command)
+{
+    switch (command.kind)
+    {
+    case SvfCommandKind::Hir:
+        Carry(m_hir, command.scan);
+        break;
+    case SvfCommandKind::Hdr:
+        Carry(m_hdr, command.scan);
+        break;
+    case SvfCommandKind::Tir:
+        Carry(m_tir, command.scan);
+        break;
+    case SvfCommandKind::Tdr:
+        Carry(m_tdr, command.scan);
+        break;
+    case SvfCommandKind::EndIr:
+        m_nEndIr = command.states[0];
+        break;
+    case SvfCommandKind::EndDr:
+        m_nEndDr = command.states[0];
+        break;
     case SvfCommandKind::Frequency:
         if (!m_bFrequencyNoted)
             m_note("line " + std::to_string(command.nLine) + ": FREQUENCY is noted; MORVA clocks at the cable's speed.");
         m_bFrequencyNoted = true;
-        return SvfEnd::Matched;
+        break;
     case SvfCommandKind::Trst:
-    default:
         if (command.strWord != "ABSENT" && !m_bTrstNoted)
             m_note("line " + std::to_string(command.nLine) + ": TRST " + command.strWord +
                    " is left out: the cable has no TRST line.");
         m_bTrstNoted = m_bTrstNoted || command.strWord != "ABSENT";
-        return SvfEnd::Matched;
+        break;
+    default:
+        break;
     }
+    return SvfEnd::Matched;
 }
 
-SvfEnd CSvfPlayer::Scan(const SvfCommand& command, SvfMismatch& mismatch)
+void CSvfPlayer::PlanScan(const SvfCommand& command, SvfPlan& plan)
 {
     const bool bIr = command.kind == SvfCommandKind::Sir;
     SvfScan& data = bIr ? m_sir : m_sdr;
     Carry(data, command.scan);
     const SvfScan& header = bIr ? m_hir : m_hdr;
     const SvfScan& trailer = bIr ? m_tir : m_tdr;
+    plan = SvfPlan();
+    plan.nShift = bIr ? STATE_SHIFT_IR : STATE_SHIFT_DR;
     // The header goes in first: it ends in the devices nearest TDO.
-    std::vector<unsigned char> bits, expected, mask;
-    bool bCheck = false;
     for (const SvfScan* pPart : {&header, static_cast<const SvfScan*>(&data), &trailer})
     {
-        bits.insert(bits.end(), pPart->tdi.begin(), pPart->tdi.end());
+        plan.bits.insert(plan.bits.end(), pPart->tdi.begin(), pPart->tdi.end());
         const bool bExpects = !pPart->tdo.empty();
-        bCheck = bCheck || bExpects;
+        plan.bCheck = plan.bCheck || bExpects;
         for (size_t i = 0; i < pPart->nLength; ++i)
         {
-            expected.push_back(bExpects ? pPart->tdo[i] : 0);
-            mask.push_back(bExpects ? pPart->mask[i] : 0);
+            plan.expected.push_back(bExpects ? pPart->tdo[i] : 0);
+            plan.mask.push_back(bExpects ? pPart->mask[i] : 0);
         }
     }
-    if (bits.empty())
-        return SvfEnd::Matched;
-    const TapRegister& reg = bIr ? TAP_IR : TAP_DR;
-    // From a Pause the scan is a new one: through Update and Capture again, not on through Exit2.
+}
+
+SvfEnd CSvfPlayer::ScanStart(std::vector<TapStep>& steps)
+{
+    if (m_tap.State() == STATE_UNKNOWN && !m_tap.Reset())
+        return SvfEnd::Lost;
     const int nState = m_tap.State();
+    // From a Pause the scan is a new one: through Update and Capture again, not on through Exit2.
     if (nState == STATE_PAUSE_DR || nState == STATE_PAUSE_IR)
-    {
-        const int nUpdate = nState == STATE_PAUSE_DR ? STATE_UPDATE_DR : STATE_UPDATE_IR;
-        if (!m_tap.Run(ShortestPath(nState, nUpdate)))
-            return SvfEnd::Lost;
-    }
+        steps = ShortestPath(nState, nState == STATE_PAUSE_DR ? STATE_UPDATE_DR : STATE_UPDATE_IR);
     else if (!IsShiftStart(nState))
-    {
-        const SvfEnd end = MoveTo(STATE_RUN_TEST_IDLE);
-        if (end != SvfEnd::Matched)
-            return end;
-    }
-    const CTapEngine::ShiftEnd end = m_tap.Shift(reg, bits, [](size_t) { return false; }, bIr ? m_nEndIr : m_nEndDr);
+        steps = ShortestPath(nState, STATE_RUN_TEST_IDLE);
+    return SvfEnd::Matched;
+}
+
+SvfEnd CSvfPlayer::Scan(const SvfCommand& command, SvfMismatch& mismatch)
+{
+    PlanScan(command, m_plan);
+    if (m_plan.bits.empty())
+        return SvfEnd::Matched;
+    std::vector<TapStep> steps;
+    const SvfEnd start = ScanStart(steps);
+    if (start != SvfEnd::Matched)
+        return start;
+    if (!steps.empty() && !m_tap.Run(steps))
+        return SvfEnd::Lost;
+    const bool bIr = command.kind == SvfCommandKind::Sir;
+    const CTapEngine::ShiftEnd end =
+        m_tap.Shift(bIr ? TAP_IR : TAP_DR, m_plan.bits, [](size_t) { return false; }, bIr ? m_nEndIr : m_nEndDr);
     if (end != CTapEngine::ShiftEnd::Updated)
         return SvfEnd::Lost;
-    if (bCheck && Differs(m_tap.BitsOut(), expected, mask))
-    {
-        mismatch.nLine = command.nLine;
-        mismatch.strCommand = std::string(SvfScanName(command.kind)) + " " + std::to_string(command.scan.nLength);
-        mismatch.expected = expected;
-        mismatch.read = m_tap.BitsOut();
-        mismatch.mask = mask;
-        return SvfEnd::Mismatch;
-    }
-    return SvfEnd::Matched;
+    m_plan.read = m_tap.BitsOut();
+    m_plan.nDone = m_plan.Clocks();
+    return Compare(command, m_plan, m_plan.read, mismatch);
+}
+
+SvfEnd CSvfPlayer::Compare(const SvfCommand& command, const SvfPlan& plan, const std::vector<unsigned char>& read,
+                           SvfMismatch& mismatch) const
+{
+    if (!plan.bCheck || !Differs(read, plan.expected, plan.mask))
+        return SvfEnd::Matched;
+    mismatch.nLine = command.nLine;
+    mismatch.strCommand = std::string(SvfScanName(command.kind)) + " " + std::to_string(command.scan.nLength);
+    mismatch.expected = plan.expected;
+    mismatch.read = read;
+    mismatch.mask = plan.mask;
+    return SvfEnd::Mismatch;
 }
 
 SvfEnd CSvfPlayer::MoveTo(int nState)
 {
-    if (m_tap.State() == STATE_UNKNOWN || nState == STATE_TEST_LOGIC_RESET)
-    {
-        // SVF's way to Test-Logic-Reset from anywhere: TMS high.
-        if (m_tap.State() != STATE_TEST_LOGIC_RESET && !m_tap.Reset())
-            return SvfEnd::Lost;
-        if (nState == STATE_TEST_LOGIC_RESET)
-            return SvfEnd::Matched;
-    }
+    // From a state not known, SVF's way to Test-Logic-Reset: TMS high; from a known one, the fewest
+    // clocks, each with TMS high too.
+    if (m_tap.State() == STATE_UNKNOWN && !m_tap.Reset())
+        return SvfEnd::Lost;
     return m_tap.Run(ShortestPath(m_tap.State(), nState)) ? SvfEnd::Matched : SvfEnd::Lost;
 }
 
-SvfEnd CSvfPlayer::Walk(const std::vector<int>& path, std::string& strError)
+bool CSvfPlayer::PathOf(const std::vector<int>& path, std::vector<TapStep>& steps, std::string& strError) const
 {
-    std::vector<TapStep> steps;
     int nFrom = m_tap.State();
     for (int nTo : path)
     {
@@ -184,12 +224,28 @@ SvfEnd CSvfPlayer::Walk(const std::vector<int>& path, std::string& strError)
         {
             strError = std::string("STATE's path goes from ") + SvfStateName(nFrom) + " to " + SvfStateName(nTo) +
                        ", which one clock does not.";
-            return SvfEnd::Refused;
+            return false;
         }
         steps.push_back(StepInto(nFrom, nTo));
         nFrom = nTo;
     }
+    return true;
+}
+
+SvfEnd CSvfPlayer::Walk(const std::vector<int>& path, std::string& strError)
+{
+    std::vector<TapStep> steps;
+    if (!PathOf(path, steps, strError))
+        return SvfEnd::Refused;
     return m_tap.Run(steps) ? SvfEnd::Matched : SvfEnd::Lost;
+}
+
+void CSvfPlayer::Wait(const SvfPlan& plan) const
+{
+    const DWORD dwWanted = static_cast<DWORD>(std::ceil(plan.dMinTime * 1000.0));
+    const DWORD dwTaken = ::GetTickCount() - plan.dwStart;
+    if (dwWanted > dwTaken)
+        AfxSleep(dwWanted - dwTaken);
 }
 
 SvfEnd CSvfPlayer::RunTest(const SvfCommand& command)
@@ -200,7 +256,9 @@ SvfEnd CSvfPlayer::RunTest(const SvfCommand& command)
     SvfEnd end = MoveTo(m_nRunState);
     if (end != SvfEnd::Matched)
         return end;
-    const DWORD dwStart = ::GetTickCount();
+    SvfPlan plan;
+    plan.dwStart = ::GetTickCount();
+    plan.dMinTime = command.dMinTime;
     if (command.bSystemClock && command.nCount > 0 && !m_bFrequencyNoted)
         m_note("line " + std::to_string(command.nLine) + ": RUNTEST's SCK clocks are the board's own; MORVA waits its "
                "time.");
@@ -212,33 +270,148 @@ SvfEnd CSvfPlayer::RunTest(const SvfCommand& command)
             return SvfEnd::Lost;
         nLeft -= nRun;
     }
-    const DWORD dwWanted = static_cast<DWORD>(std::ceil(command.dMinTime * 1000.0));
-    const DWORD dwTaken = ::GetTickCount() - dwStart;
-    if (dwWanted > dwTaken)
-        AfxSleep(dwWanted - dwTaken);
+    Wait(plan);
     return MoveTo(nEnd);
+}
+
+SvfEnd CSvfPlayer::Begin(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError)
+{
+    m_bInPlan = false;
+    const bool bScan = command.kind == SvfCommandKind::Sir || command.kind == SvfCommandKind::Sdr;
+    if (!bScan && command.kind != SvfCommandKind::State && command.kind != SvfCommandKind::RunTest)
+        return Play(command, mismatch, strError);
+    ++m_nCommands;
+    if (m_tap.State() == STATE_UNKNOWN && !m_tap.Reset())
+        return SvfEnd::Lost;
+    SvfPlan plan;
+    if (bScan)
+    {
+        PlanScan(command, plan);
+        if (plan.bits.empty())
+            return SvfEnd::Matched;
+        const SvfEnd start = ScanStart(plan.before);
+        if (start != SvfEnd::Matched)
+            return start;
+        const int nFrom = plan.before.empty() ? m_tap.State() : plan.before.back().nNewState;
+        for (const TapStep& step : ShortestPath(nFrom, plan.nShift))
+            plan.before.push_back(step);
+        const int nEnd = command.kind == SvfCommandKind::Sir ? m_nEndIr : m_nEndDr;
+        const int nExit1 = plan.nShift + 1;
+        if (nEnd == nExit1 + 1)  // the register's own Pause
+        {
+            plan.after.push_back(StepInto(nExit1, nEnd));
+        }
+        else
+        {
+            const int nUpdate = nExit1 + 3;
+            plan.after.push_back(StepInto(nExit1, nUpdate));
+            for (const TapStep& step : ShortestPath(nUpdate, nEnd))
+                plan.after.push_back(step);
+        }
+    }
+    else if (command.kind == SvfCommandKind::State)
+    {
+        if (command.states.size() == 1)
+            plan.before = ShortestPath(m_tap.State(), command.states[0]);
+        else if (!PathOf(command.states, plan.before, strError))
+            return SvfEnd::Refused;
+    }
+    else
+    {
+        if (command.states[0] >= 0)
+            m_nRunState = command.states[0];
+        const int nEnd = command.states[1] >= 0 ? command.states[1] : m_nRunState;
+        plan.before = ShortestPath(m_tap.State(), m_nRunState);
+        plan.nHold = command.bSystemClock ? 0 : command.nCount;
+        plan.nHoldState = m_nRunState;
+        plan.dMinTime = command.dMinTime;
+        plan.after = ShortestPath(m_nRunState, nEnd);
+    }
+    if (plan.Clocks() == 0)
+        return SvfEnd::Matched;
+    plan.dwStart = ::GetTickCount();
+    m_plan = std::move(plan);
+    m_command = command;
+    m_bInPlan = true;
+    return SvfEnd::Matched;
+}
+
+SvfEnd CSvfPlayer::NextClock(SvfMismatch& mismatch)
+{
+    if (!m_bInPlan)
+        return SvfEnd::Matched;
+    const unsigned long long nAfter = m_plan.Clocks() - m_plan.after.size();
+    if (m_plan.nDone == nAfter)
+        Wait(m_plan);
+    if (!m_tap.Step(m_plan.Step(m_plan.nDone)))
+    {
+        m_bInPlan = false;
+        return SvfEnd::Lost;
+    }
+    if (m_plan.IsShiftClock(m_plan.nDone))
+        m_plan.read.push_back(static_cast<unsigned char>(m_tap.Session().At(m_tap.Session().Count() - 1).Tdo()));
+    if (++m_plan.nDone < m_plan.Clocks())
+        return SvfEnd::Matched;
+    m_bInPlan = false;
+    return Compare(m_command, m_plan, m_plan.read, mismatch);
+}
+
+SvfEnd CSvfPlayer::FinishCommand(SvfMismatch& mismatch)
+{
+    const unsigned long long nAfter = m_plan.Clocks() - m_plan.after.size();
+    while (m_bInPlan && m_plan.nDone < m_plan.Clocks())
+    {
+        if (m_plan.nDone == nAfter)
+            Wait(m_plan);
+        // A run stops where the walk after starts, so that RUNTEST's time is waited before it.
+        const unsigned long long nStop = m_plan.nDone < nAfter ? nAfter : m_plan.Clocks();
+        const unsigned long long nRun = nStop - m_plan.nDone < RUN_CHUNK ? nStop - m_plan.nDone : RUN_CHUNK;
+        std::vector<TapStep> steps;
+        for (unsigned long long i = 0; i < nRun; ++i)
+            steps.push_back(m_plan.Step(m_plan.nDone + i));
+        if (!m_tap.Run(steps))
+        {
+            m_bInPlan = false;
+            return SvfEnd::Lost;
+        }
+        const CSessionRecord& session = m_tap.Session();
+        for (unsigned long long i = 0; i < nRun; ++i)
+        {
+            if (m_plan.IsShiftClock(m_plan.nDone + i))
+                m_plan.read.push_back(
+                    static_cast<unsigned char>(session.At(session.Count() - static_cast<size_t>(nRun - i)).Tdo()));
+        }
+        m_plan.nDone += nRun;
+    }
+    if (!m_bInPlan)
+        return SvfEnd::Matched;
+    m_bInPlan = false;
+    return Compare(m_command, m_plan, m_plan.read, mismatch);
+}
+
+bool CSvfPlayer::CheckFile(const std::string& strPath, std::string& strError)
+{
+    CSvfReader reader;
+    if (!reader.Open(strPath, strError))
+        return false;
+    SvfCommand command;
+    CarryCheck carry;
+    while (reader.Next(command, strError))
+    {
+        if (!carry.Check(command, strError))
+            break;
+    }
+    if (strError.empty())
+        return true;
+    strError = strPath + ":" + strError;
+    return false;
 }
 
 SvfEnd CSvfPlayer::PlayFile(const std::string& strPath, SvfMismatch& mismatch, std::string& strError)
 {
     // Read through once: a file that cannot be played is refused before its first clock.
-    {
-        CSvfReader reader;
-        if (!reader.Open(strPath, strError))
-            return SvfEnd::Refused;
-        SvfCommand command;
-        CarryCheck carry;
-        while (reader.Next(command, strError))
-        {
-            if (!carry.Check(command, strError))
-                break;
-        }
-        if (!strError.empty())
-        {
-            strError = strPath + ":" + strError;
-            return SvfEnd::Refused;
-        }
-    }
+    if (!CheckFile(strPath, strError))
+        return SvfEnd::Refused;
     CSvfReader reader;
     if (!reader.Open(strPath, strError))
         return SvfEnd::Refused;

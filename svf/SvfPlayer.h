@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "../tap/TapStates.h"
 #include "Svf.h"
 
 class CTapEngine;
@@ -26,6 +27,32 @@ enum class SvfEnd
     Lost,       // the cable was lost; the engine told its listener
 };
 
+// A command's clocks, made one at a time: the walk to the shift or run state, the shift's bits or
+// the run's clocks, and the walk to the end state. Only the walks are held as steps; a shift holds
+// its bits once, as a whole command does.
+struct SvfPlan
+{
+    std::vector<TapStep> before;
+    std::vector<unsigned char> bits;  // through Shift, TMS high on the last
+    int nShift = -1;                  // Shift-DR or Shift-IR
+    unsigned long long nHold = 0;     // RUNTEST's clocks in nHoldState
+    int nHoldState = -1;
+    std::vector<TapStep> after;
+    std::vector<unsigned char> expected, mask, read;  // the shift's TDO, as the file expects and as read
+    bool bCheck = false;
+    unsigned long long nDone = 0;
+    DWORD dwStart = 0;     // when the first clock was made
+    double dMinTime = 0;   // RUNTEST's seconds, waited for before the walk after
+
+    unsigned long long Clocks() const { return before.size() + bits.size() + nHold + after.size(); }
+    TapStep Step(unsigned long long nClock) const;
+    // Whether the clock is one of the shift's: its TDO is a bit read.
+    bool IsShiftClock(unsigned long long nClock) const
+    {
+        return nClock >= before.size() && nClock < before.size() + bits.size();
+    }
+};
+
 class CSvfPlayer
 {
 public:
@@ -40,19 +67,38 @@ public:
     // The whole file: a reset first, then each command; the file is read once before any clock,
     // so that one that cannot be read is refused at its line without a clock.
     SvfEnd PlayFile(const std::string& strPath, SvfMismatch& mismatch, std::string& strError);
+    // The file read through without a clock: false, with "FILE:LINE: why", for one that cannot be
+    // played.
+    static bool CheckFile(const std::string& strPath, std::string& strError);
+
+    // Clock by clock: a command begun is planned (its values carried as Play carries them, a TAP
+    // in an unknown state reset first), then its clocks made one at a time or the rest at once.
+    // Commands without clocks are played whole by Begin.
+    SvfEnd Begin(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError);
+    bool InCommand() const { return m_bInPlan; }
+    const SvfPlan& Plan() const { return m_plan; }
+    // One clock; after the last the TDO is compared.
+    SvfEnd NextClock(SvfMismatch& mismatch);
+    // Every clock left, back to back.
+    SvfEnd FinishCommand(SvfMismatch& mismatch);
 
     unsigned long long Commands() const { return m_nCommands; }
 
 private:
-    struct Padding
-    {
-        SvfScan scan;  // TDI kept from one command to the next while the length stays
-    };
-
     SvfEnd Scan(const SvfCommand& command, SvfMismatch& mismatch);
+    // The scan's bits, header first, and its TDO as expected: the values carried from the last of
+    // each kind.
+    void PlanScan(const SvfCommand& command, SvfPlan& plan);
+    // The steps from where the TAP is to where a scan may start: a Pause goes through Update.
+    SvfEnd ScanStart(std::vector<TapStep>& steps);
     SvfEnd MoveTo(int nState);
     SvfEnd Walk(const std::vector<int>& path, std::string& strError);
+    bool PathOf(const std::vector<int>& path, std::vector<TapStep>& steps, std::string& strError) const;
     SvfEnd RunTest(const SvfCommand& command);
+    SvfEnd Compare(const SvfCommand& command, const SvfPlan& plan, const std::vector<unsigned char>& read,
+                   SvfMismatch& mismatch) const;
+    SvfEnd Note(const SvfCommand& command);
+    void Wait(const SvfPlan& plan) const;
     // The last value of a kind, kept for the next command of the same kind and length.
     static void Carry(SvfScan& kept, const SvfScan& given);
 
@@ -65,4 +111,7 @@ private:
     bool m_bFrequencyNoted = false;
     bool m_bTrstNoted = false;
     unsigned long long m_nCommands = 0;
+    SvfCommand m_command;  // the command planned
+    SvfPlan m_plan;
+    bool m_bInPlan = false;
 };

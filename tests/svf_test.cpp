@@ -8,6 +8,7 @@
 #include "engine/TapEngine.h"
 #include "ports/sim_port.h"
 #include "svf/SvfPlayer.h"
+#include "svf/SvfWriter.h"
 #include "tap/TapStates.h"
 
 namespace {
@@ -207,6 +208,155 @@ TEST_F(SvfPlayTest, AFileIsReadAcrossItsReadsAndRefusedWholeBeforeAnyClock)
     EXPECT_NE(std::string::npos, strError.find("morva-svf-bad.svf:4: SDR 8 gives no TDI")) << strError;
     EXPECT_EQ(nBefore, m_tap.Clocks());
     ::DeleteFileA(strBad.c_str());
+}
+
+std::vector<TapStep> Steps(std::initializer_list<int> states)
+{
+    std::vector<TapStep> steps;
+    int nFrom = STATE_UNKNOWN;
+    for (int nTo : states)
+    {
+        if (nFrom != STATE_UNKNOWN)
+            steps.push_back(StepInto(nFrom, nTo));
+        nFrom = nTo;
+    }
+    return steps;
+}
+
+// Every clock of a session, and of its SVF file played back: the same states, TMS, and in the
+// shifts the same TDI and TDO.
+std::vector<std::string> Clocks(const CSessionRecord& session)
+{
+    std::vector<std::string> clocks;
+    int nBefore = STATE_UNKNOWN;
+    for (size_t i = 0; i < session.Count(); ++i)
+    {
+        const ClockRecord& clock = session.At(i);
+        // A reset's clocks go where TMS takes them, told or not.
+        const int nState = clock.nState == STATE_UNKNOWN && nBefore != STATE_UNKNOWN ? NextTapState(nBefore, clock.Tms())
+                                                                                       : clock.nState;
+        std::string text = std::string(TapStateCode(nState)) + " " + std::to_string(clock.Tms());
+        if (nBefore == STATE_SHIFT_DR || nBefore == STATE_SHIFT_IR)
+            text += " " + std::to_string(clock.Tdi()) + std::to_string(clock.Tdo());
+        clocks.push_back(text);
+        nBefore = nState;
+    }
+    return clocks;
+}
+
+// Device 2 spoken to by a person: whole values sent, a shift clicked, one left in Pause and updated
+// from there, clocks held in Run-Test/Idle, a reset from Idle. The file the
+// session writes brings a fresh TAP through the same clocks, expecting what was read.
+TEST_F(SvfPlayTest, ASessionWrittenAsSvfPlaysBackClockForClock)
+{
+    ASSERT_TRUE(m_tap.Reset());
+    ASSERT_TRUE(m_tap.Run(Steps({STATE_TEST_LOGIC_RESET, STATE_RUN_TEST_IDLE, STATE_RUN_TEST_IDLE,
+                                 STATE_RUN_TEST_IDLE})));
+    // IDCODE (02) into device 2, BYPASS into the others: device 3's eight ones go in first.
+    std::vector<unsigned char> ir(8, 1);
+    for (unsigned char bit : {0, 1, 0, 0, 0, 0})
+        ir.push_back(bit);
+    ir.insert(ir.end(), 4, 1);
+    const auto never = [](size_t) { return false; };
+    ASSERT_EQ(CTapEngine::ShiftEnd::Updated, m_tap.Shift(TAP_IR, ir, never));
+    ASSERT_EQ(CTapEngine::ShiftEnd::Updated, m_tap.Shift(TAP_DR, std::vector<unsigned char>(34, 0), never));
+    // By clicks: four bits and Update; then two bits left in Pause, and Update from there.
+    ASSERT_TRUE(m_tap.Run(Steps({STATE_RUN_TEST_IDLE, STATE_SELECT_DR, STATE_CAPTURE_DR, STATE_SHIFT_DR,
+                                 STATE_SHIFT_DR, STATE_SHIFT_DR, STATE_SHIFT_DR, STATE_EXIT1_DR, STATE_UPDATE_DR,
+                                 STATE_RUN_TEST_IDLE,
+                                 STATE_SELECT_DR, STATE_CAPTURE_DR, STATE_SHIFT_DR, STATE_SHIFT_DR, STATE_EXIT1_DR,
+                                 STATE_PAUSE_DR, STATE_EXIT2_DR, STATE_UPDATE_DR, STATE_RUN_TEST_IDLE})));
+    ASSERT_TRUE(m_tap.Reset());
+
+    CSvfWriter writer(SvfPadding{8, 4, 1, 1});
+    for (size_t i = 0; i < m_tap.Session().Count(); ++i)
+        writer.Add(m_tap.Session().At(i));
+    writer.Finish();
+    const std::string text = writer.Take();
+    for (const char* pszLine : {"STATE RESET;\nSTATE IDLE;\nRUNTEST IDLE 2 TCK ENDSTATE IDLE;\n",
+                                "HIR 8 TDI (FF) TDO (05) MASK (FF);\nTIR 4 TDI (F) TDO (1) MASK (F);\n"
+                                "SIR 6 TDI (02) TDO (01) MASK (3F);\n",
+                                "SDR 32 TDI (00000000) TDO (35678043) MASK (FFFFFFFF);\n",
+                                "SDR 2 TDI (0) TDO (3) MASK (3);\nHDR 0;\nTDR 0;\nENDDR DRPAUSE;\nSDR 2 TDI (0) TDO (2) MASK (3);\nSTATE IDLE;\n",
+                                "STATE RESET;\nRUNTEST RESET 3 TCK ENDSTATE RESET;\n"})
+        EXPECT_NE(std::string::npos, text.find(pszLine)) << pszLine << " not in\n" << text;
+
+    CTapEngine replay;
+    replay.SetPaced(false);
+    CSvfPlayer player(replay, [](const std::string&) {});
+    CSvfReader reader;
+    reader.OpenText(text);
+    SvfCommand command;
+    std::string strError;
+    while (reader.Next(command, strError))
+        ASSERT_EQ(SvfEnd::Matched, player.Play(command, m_mismatch, strError)) << command.nLine << " " << strError;
+    ASSERT_EQ("", strError);
+    const std::vector<std::string> made = Clocks(m_tap.Session()), played = Clocks(replay.Session());
+    for (size_t i = 0; i < made.size() && i < played.size(); ++i)
+        ASSERT_EQ(made[i], played[i]) << "clock " << i;
+    EXPECT_EQ(made.size(), played.size());
+}
+
+// Clock by clock, a file makes the clocks it makes whole: a command begun, a clock stepped, the
+// rest finished at once or clock by clock; a TDO that differs is found after its scan's last clock.
+TEST_F(SvfPlayTest, ClockByClockAFileMakesTheClocksItMakesWhole)
+{
+    const std::string text = std::string(DEVICE_2_IDCODE) +
+                             "ENDDR DRPAUSE; SDR 32 TDI (0) TDO (35678043);\n"
+                             "STATE DREXIT2 DRUPDATE IDLE; RUNTEST 20 TCK ENDSTATE IRPAUSE; ENDIR IDLE;\n"
+                             "SIR 6 TDI (02) TDO (21) MASK (3F);\n";
+    std::string strError;
+    ASSERT_EQ(SvfEnd::Mismatch, Play(text, strError));
+    EXPECT_EQ(8, m_mismatch.nLine);
+
+    CTapEngine stepped;
+    stepped.SetPaced(false);
+    CSvfPlayer player(stepped, [](const std::string&) {});
+    CSvfReader reader;
+    reader.OpenText(text);
+    SvfCommand command;
+    SvfMismatch mismatch;
+    SvfEnd end = SvfEnd::Matched;
+    for (int nCommand = 0; end == SvfEnd::Matched && reader.Next(command, strError); ++nCommand)
+    {
+        end = player.Begin(command, mismatch, strError);
+        // Every other command: one clock, then the rest at once.
+        if (end == SvfEnd::Matched && player.InCommand() && nCommand % 2 == 0)
+            end = player.NextClock(mismatch);
+        while (end == SvfEnd::Matched && player.InCommand())
+            end = nCommand % 2 == 0 ? player.FinishCommand(mismatch) : player.NextClock(mismatch);
+    }
+    ASSERT_EQ(SvfEnd::Mismatch, end) << strError;
+    EXPECT_EQ(8, mismatch.nLine);
+    EXPECT_EQ(m_mismatch.read, mismatch.read);
+    EXPECT_EQ(m_mismatch.expected, mismatch.expected);
+    EXPECT_EQ(Clocks(m_tap.Session()), Clocks(stepped.Session()));
+}
+
+// What SVF cannot say: clocks before the first reset from a state not known, and a session ending
+// in a state SVF cannot stop in, or inside a shift, are said in the file; a rest in Pause inside a
+// shift is left out, the bits each side of it one scan.
+TEST(SvfWriteTest, WhatSvfCannotSayIsSaidInTheFile)
+{
+    const auto clock = [](int nTms, int nState) { return MakeClockRecord(0, 1, nTms, 0, 1, nState); };
+    CSvfWriter writer;
+    for (int nState : {STATE_UNKNOWN, STATE_PAUSE_DR, STATE_EXIT2_DR, STATE_TEST_LOGIC_RESET, STATE_RUN_TEST_IDLE,
+                       STATE_SELECT_DR, STATE_SELECT_IR})
+        writer.Add(clock(nState == STATE_RUN_TEST_IDLE || nState == STATE_PAUSE_DR ? 0 : 1, nState));
+    writer.Finish();
+    EXPECT_EQ("! 2 clocks from a state not known are left out here.\nSTATE RESET;\nSTATE IDLE;\n"
+              "! The session ends in IRSELECT, where SVF cannot stop: its last 2 clocks are left out.\n",
+              writer.Take());
+
+    for (int nState : {STATE_CAPTURE_IR, STATE_SHIFT_IR, STATE_EXIT1_IR, STATE_PAUSE_IR, STATE_EXIT2_IR,
+                       STATE_SHIFT_IR, STATE_EXIT1_IR, STATE_UPDATE_IR, STATE_RUN_TEST_IDLE, STATE_SELECT_DR,
+                       STATE_CAPTURE_DR, STATE_SHIFT_DR, STATE_SHIFT_DR, STATE_SHIFT_DR})
+        writer.Add(clock(0, nState));
+    writer.Finish();
+    EXPECT_EQ("SIR 2 TDI (0) TDO (3) MASK (3);\n"
+              "! The session ends inside this shift; it is left in PAUSE, not updated.\n"
+              "ENDDR DRPAUSE;\nSDR 2 TDI (0) TDO (3) MASK (3);\n",
+              writer.Take());
 }
 
 } // namespace
