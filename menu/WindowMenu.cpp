@@ -21,6 +21,14 @@ void CWindowMenu::AppendCommands(CMenu& menu, bool bSeparated)
     strChainMenu.LoadString(IDS_SCANCHAIN);
     if (!strChainMenu.IsEmpty())
         menu.AppendMenu(MF_STRING, IDM_SCANCHAIN, strChainMenu);
+    CString strSvfMenu;
+    strSvfMenu.LoadString(IDS_SAVESVF);
+    if (!strSvfMenu.IsEmpty())
+        menu.AppendMenu(MF_STRING, IDM_SAVESVF, strSvfMenu);
+    CString strPlayMenu;
+    strPlayMenu.LoadString(IDS_PLAYSVF);
+    if (!strPlayMenu.IsEmpty())
+        menu.AppendMenu(MF_STRING, IDM_PLAYSVF, strPlayMenu);
 }
 
 UINT CWindowMenu::TrackContextMenu(CWnd& window, LPARAM lParam)

@@ -6,6 +6,7 @@
 #define IDD_MORVA_DIALOG 102
 #define IDD_CHAIN 110
 #define IDD_PINS 112
+#define IDD_SVF 114
 
 // Strings
 #define IDS_ABOUTBOX 101
@@ -18,11 +19,16 @@
 #define IDS_SCANCHAIN 109
 #define IDS_WHOLE_CHAIN 111
 #define IDS_EXTEST_WARNING 113
+#define IDS_SAVESVF 115
+#define IDS_PLAYSVF 116
+#define IDS_SVF_RUN 117
 
 // System menu commands
 #define IDM_ABOUTBOX 0x0010
 #define IDM_SAVETRACE 0x0020
 #define IDM_SCANCHAIN 0x0030
+#define IDM_SAVESVF 0x0040
+#define IDM_PLAYSVF 0x0050
 
 // About box
 #define IDC_ABOUT_CABLE 1044
@@ -97,3 +103,11 @@
 
 // Dialog initialisation data (resource type)
 #define RT_DLGINIT_DATA 240
+
+// SVF steps
+#define IDC_SVF_COMMAND 1070
+#define IDC_SVF_TDO 1071
+#define IDC_SVF_STATUS 1072
+#define IDC_SVF_STEP 1073
+#define IDC_SVF_CLOCK 1074
+#define IDC_SVF_RUN 1075

@@ -162,6 +162,7 @@ bool CStepperDlg::TakesText(HWND hWnd)
 void CStepperDlg::OnCableSwitched()
 {
     m_chain.Forget();
+    m_svf.Stop();
     m_pins.Show();
     ShowUnknownState();
 }

@@ -11,6 +11,7 @@
 #include "../menu/WindowMenu.h"
 #include "../platform/codepage.h"
 #include "../platform/dpi.h"
+#include "../svf/SvfWriter.h"
 #include "../res/texts.h"
 #include "TapTable.h"
 
@@ -108,6 +109,51 @@ void CStepperDlg::OnSaveTrace()
         return;
     std::string strError;
     if (!SaveVcd(m_tap.Session(), m_tap.SessionDate(), file, strError))
+        MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
+}
+
+void CStepperDlg::OnSaveSvf()
+{
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    char file[MAX_PATH];
+    snprintf(file, sizeof(file), "morva-%04u%02u%02u-%02u%02u%02u.svf", now.wYear, now.wMonth, now.wDay, now.wHour,
+             now.wMinute, now.wSecond);
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = m_hWnd;
+    ofn.lpstrFilter = "Serial Vector Format (*.svf)\0*.svf\0All files (*.*)\0*.*\0";
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = sizeof(file);
+    ofn.lpstrDefExt = "svf";
+    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (::GetSaveFileNameA(&ofn) == FALSE)
+        return;
+    SvfPadding padding;
+    if (const CChainAddress* pAddress = m_send.Address())
+    {
+        pAddress->Padding(true, padding.nIrHeader, padding.nIrTrailer);
+        pAddress->Padding(false, padding.nDrHeader, padding.nDrTrailer);
+    }
+    std::string strError;
+    if (!SaveSvf(m_tap.Session(), m_tap.SessionDate(), padding, file, strError))
+        MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
+}
+
+void CStepperDlg::OnPlaySvf()
+{
+    char file[MAX_PATH] = "";
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = m_hWnd;
+    ofn.lpstrFilter = "Serial Vector Format (*.svf)\0*.svf\0All files (*.*)\0*.*\0";
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = sizeof(file);
+    ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (::GetOpenFileNameA(&ofn) == FALSE)
+        return;
+    std::string strError;
+    if (!m_svf.OpenBeside(*this, file, strError))
         MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
 }
 
@@ -244,6 +290,16 @@ void CStepperDlg::OnSysCommand(UINT nID, LPARAM)
     if ((nID & 0xFFF0) == IDM_SAVETRACE)
     {
         OnSaveTrace();
+        return;
+    }
+    if ((nID & 0xFFF0) == IDM_SAVESVF)
+    {
+        OnSaveSvf();
+        return;
+    }
+    if ((nID & 0xFFF0) == IDM_PLAYSVF)
+    {
+        OnPlaySvf();
         return;
     }
     if ((nID & 0xFFF0) == IDM_SCANCHAIN)

@@ -13,6 +13,7 @@
 #include "../platform/wnd.h"
 #include "../res/resource.h"
 #include "../scan/SendControls.h"
+#include "../svfview/SvfStepDlg.h"
 #include "../engine/TapEngine.h"
 #include "TapTable.h"
 
@@ -21,7 +22,8 @@ class CStepperDlg : public CDialog,
                     private CStepKeys::ITarget,
                     private CCableChooser::ITarget,
                     private CSendControls::ITarget,
-                    private CChainDlg::ITarget
+                    private CChainDlg::ITarget,
+                    private CSvfStepDlg::ITarget
 {
 public:
     enum { IDD = IDD_MORVA_DIALOG };
@@ -110,6 +112,11 @@ private:
     CColorButton* StateButton(UINT nID);
     // Asks where, then writes the session as a waveform file.
     void OnSaveTrace();
+    // Asks where, then writes the session as SVF, the device picked in the chain window spoken to
+    // through the others.
+    void OnSaveSvf();
+    // Asks for a file, then opens it to be stepped.
+    void OnPlaySvf();
 
     // Each command paints once, at its end.
     CPaintHold m_paint{*this};
@@ -141,6 +148,8 @@ private:
 
     // The chain window: the devices scanned, and the one the values go to.
     CChainDlg m_chain{m_tap, *this};
+    // An SVF file stepped.
+    CSvfStepDlg m_svf{m_tap, *this};
     bool m_bLastOutIr = false;  // the value shown came out of the instruction register
     // The value display's text: the value that came out, or the picked device's share of it.
     std::string ShownValue() const;

@@ -1,6 +1,7 @@
 #include "Svf.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 
 #include "../tap/TapStates.h"
@@ -470,4 +471,74 @@ bool CSvfReader::Next(SvfCommand& command, std::string& strError)
         return false;
     }
     return true;
+}
+
+namespace {
+
+std::string ValueText(const char* pszName, const std::vector<unsigned char>& bits)
+{
+    if (bits.empty())
+        return "";
+    std::string hex = SvfHex(bits);
+    if (hex.size() > 32)
+        hex = "..." + hex.substr(hex.size() - 32);
+    return std::string(" ") + pszName + " (" + hex + ")";
+}
+
+std::string StatesText(const std::vector<int>& states)
+{
+    std::string text;
+    for (int nState : states)
+        text += std::string(" ") + SvfStateName(nState);
+    return text;
+}
+
+} // namespace
+
+std::string SvfCommandText(const SvfCommand& command)
+{
+    switch (command.kind)
+    {
+    case SvfCommandKind::Sir:
+    case SvfCommandKind::Sdr:
+    case SvfCommandKind::Hir:
+    case SvfCommandKind::Hdr:
+    case SvfCommandKind::Tir:
+    case SvfCommandKind::Tdr:
+        return std::string(SvfScanName(command.kind)) + " " + std::to_string(command.scan.nLength) +
+               ValueText("TDI", command.scan.tdi) + ValueText("TDO", command.scan.tdo) +
+               ValueText("MASK", command.scan.mask) + ValueText("SMASK", command.scan.smask);
+    case SvfCommandKind::EndIr:
+        return "ENDIR" + StatesText(command.states);
+    case SvfCommandKind::EndDr:
+        return "ENDDR" + StatesText(command.states);
+    case SvfCommandKind::State:
+        return "STATE" + StatesText(command.states);
+    case SvfCommandKind::RunTest:
+    {
+        std::string text = "RUNTEST";
+        if (command.states[0] >= 0)
+            text += std::string(" ") + SvfStateName(command.states[0]);
+        if (command.nCount > 0)
+            text += " " + std::to_string(command.nCount) + (command.bSystemClock ? " SCK" : " TCK");
+        if (command.dMinTime > 0)
+        {
+            char time[32];
+            snprintf(time, sizeof(time), " %g SEC", command.dMinTime);
+            text += time;
+        }
+        if (command.states[1] >= 0)
+            text += std::string(" ENDSTATE ") + SvfStateName(command.states[1]);
+        return text;
+    }
+    case SvfCommandKind::Frequency:
+    {
+        char text[48];
+        snprintf(text, sizeof(text), "FREQUENCY %g HZ", command.dMinTime);
+        return command.dMinTime > 0 ? std::string(text) : std::string("FREQUENCY");
+    }
+    case SvfCommandKind::Trst:
+    default:
+        return "TRST " + command.strWord;
+    }
 }

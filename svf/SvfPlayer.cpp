@@ -61,6 +61,33 @@ void CSvfPlayer::Carry(SvfScan& kept, const SvfScan& given)
     kept.nLength = given.nLength;
 }
 
+std::vector<std::string> SvfTdoLines(const std::vector<unsigned char>& expected, const std::vector<unsigned char>& read,
+                                     const std::vector<unsigned char>& mask)
+{
+    std::vector<unsigned char> differ(expected.size(), 0);
+    for (size_t i = 0; i < differ.size(); ++i)
+        differ[i] = mask[i] != 0 && i < read.size() && (read[i] != 0) != (expected[i] != 0);
+    std::vector<std::string> lines = {"  expected " + SvfHex(expected), "  read     " + SvfHex(read),
+                                      "  mask     " + SvfHex(mask), "  differ   " + SvfHex(differ)};
+    if (expected.size() > 64)
+        return lines;
+    std::string strExpected = "  expected ", strRead = "  read     ", strMarks = "           ";
+    for (size_t i = expected.size(); i-- > 0;)
+    {
+        strExpected += mask[i] != 0 ? (expected[i] != 0 ? '1' : '0') : 'x';
+        strRead += i < read.size() ? (read[i] != 0 ? '1' : '0') : '?';
+        strMarks += differ[i] != 0 ? '^' : ' ';
+    }
+    while (!strMarks.empty() && strMarks.back() == ' ')
+        strMarks.pop_back();
+    lines.push_back("bits, the first out on the right:");
+    lines.push_back(strExpected);
+    lines.push_back(strRead);
+    if (!strMarks.empty())
+        lines.push_back(strMarks);
+    return lines;
+}
+
 TapStep SvfPlan::Step(unsigned long long nClock) const
 {
     if (nClock < before.size())

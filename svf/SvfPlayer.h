@@ -19,6 +19,12 @@ struct SvfMismatch
     std::vector<unsigned char> expected, read, mask;  // the whole scan's bits, header and trailer with it
 };
 
+// The TDO a scan was to give beside what it gave: lines of hex ("  expected 0BEEF04B", then read,
+// mask and the bits that differ), and for a scan of up to 64 bits the bits themselves, the first
+// out on the right, with a mark under each that differs. Bits not read yet ('?') differ in nothing.
+std::vector<std::string> SvfTdoLines(const std::vector<unsigned char>& expected, const std::vector<unsigned char>& read,
+                                     const std::vector<unsigned char>& mask);
+
 enum class SvfEnd
 {
     Matched,    // every command played, every TDO as expected

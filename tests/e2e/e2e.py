@@ -67,6 +67,7 @@ class Window:
         self.title, self.box_buttons = "", {}
         self.chain = {"visible": False, "rect": (0, 0, 0, 0), "picked": -1, "controls": {}, "texts": {}, "items": []}
         self.pins = {"visible": False, "rect": (0, 0, 0, 0), "picked": -1, "controls": {}, "texts": {}, "items": []}
+        self.svf = {"visible": False, "rect": (0, 0, 0, 0), "picked": -1, "controls": {}, "texts": {}, "items": []}
         # False when a command ran while the probe read: what it saw may mix two states.
         self.settled = True
         for line in text.splitlines():
@@ -112,16 +113,16 @@ class Window:
             elif kind == "item":
                 ident, _, text_ = rest.partition(" ")
                 self.items.setdefault(int(ident), []).append(text_)
-            elif kind in ("chain", "pins") and rest != "none":
+            elif kind in ("chain", "pins", "svf") and rest != "none":
                 v = [int(f) for f in rest.split()]
                 getattr(self, kind).update(visible=v[0] == 1, rect=tuple(v[1:5]), picked=v[5], line_height=v[6])
-            elif kind in ("chaincontrol", "pinscontrol"):
+            elif kind in ("chaincontrol", "pinscontrol", "svfcontrol"):
                 v = [int(f) for f in rest.split()]
                 getattr(self, kind[:-7])["controls"][v[0]] = tuple(v[1:5])
-            elif kind in ("chaintext", "pinstext"):
+            elif kind in ("chaintext", "pinstext", "svftext"):
                 ident, _, text_ = rest.partition(" ")
                 getattr(self, kind[:-4])["texts"][int(ident)] = text_
-            elif kind in ("chainitem", "pinsitem"):
+            elif kind in ("chainitem", "pinsitem", "svfitem"):
                 getattr(self, kind[:-4])["items"].append(rest)
             elif kind == "focus":
                 ident, enabled = rest.split()
@@ -1572,7 +1573,7 @@ class WindowManager:
         self.process.wait()
 
 
-MENU_ITEMS = 3  # About, Save trace, Scan chain
+MENU_ITEMS = 5  # About, Save trace, Scan chain, Save as SVF, Play SVF file
 
 
 def context_command(session, window, index, what):
@@ -1975,6 +1976,125 @@ def case_bsdl(session, build):
           "counting inputs, LED(0) was driven high after one question with every other output at its safe value, "
           "and one click left EXTEST")
 
+def type_file_name(session, window, box, path):
+    """Types a path into the file dialog's name over the one offered, and Enter."""
+    left, top, right, bottom = window.boxes[box]["rect"]
+    subprocess.run(["xdotool", "mousemove", str((left + right) // 2), str(top + 30)], check=True)
+    subprocess.run(["xdotool", "key", "ctrl+a", "type", "--delay", "20", windows_path(path)], check=True)
+    session.key("Return")
+    return session.wait_until(lambda w: w.boxes[box]["count"] == 0, f"the {box} dialog to close")
+
+
+WRONG_IDCODE_SVF = """! expects another chip's IDCODE
+STATE RESET;
+SIR 4 TDI (2) TDO (1) MASK (F);
+SDR 32 TDI (00000000) TDO (14D5654C) MASK (FFFFFFFF);
+STATE IDLE;
+"""
+
+
+def case_svf(session, build):
+    """A session clicked and SENT by hand on the simulated board, saved as SVF from the window's
+    menu, then played by OpenOCD's svf through a remote_bitbang server with the simulated board
+    behind it, every TDO check passing. Then, in both languages, a file that expects a wrong IDCODE
+    opened from the menu, stepped a command and a clock, and run: MORVA stops at its line with the
+    differing bits marked."""
+    folder = temporary_folder("morva-svf-")
+    saved = os.path.join(folder, "session.svf")
+    session.process = session.launch()
+    window = session.wait_until(lambda w: w.visible, "the main window")
+    window = click_through(session, window, [1000, 1001, 1001, 1001])
+    type_value(session, window, 1024, "4'b0010")
+    window = session.wait_until(lambda w: w.texts[1043] == "4'h1" and w.texts[1026] == "SEND-IR", "the IR SEND")
+    type_value(session, window, 1023, "32'h0")
+    window = session.wait_until(lambda w: w.texts[1043] == "32'h14D5654B" and w.texts[1025] == "SEND-DR", "the IDCODE")
+    # Three bits of the IDCODE by clicks, and Update; then BYPASS sent, and a byte through it.
+    window = click_through(session, window, [1002, 1004, 1005, 1005, 1005, 1006, 1009, 1001])
+    type_value(session, window, 1024, "4'hF")
+    window = session.wait_until(lambda w: w.texts[1043] == "4'h1" and w.texts[1026] == "SEND-IR", "BYPASS sent")
+    type_value(session, window, 1023, "8'hA5")
+    window = session.wait_until(lambda w: w.texts[1043] == "8'h4A", "8'h4A out of BYPASS")
+
+    session.probe("save-svf")
+    window = session.wait_until(lambda w: w.boxes["save"]["count"] == 1, "the Save dialog")
+    window = type_file_name(session, window, "save", saved)
+    session.wait_until(lambda w: os.path.exists(saved), "the SVF file")
+    os.killpg(session.process.pid, signal.SIGKILL)
+    session.process.wait()
+    session.wait_until(lambda w: not w.visible, "the window to go")
+    with open(saved) as f:
+        text = f.read()
+    for line in ("STATE RESET;\nSTATE IDLE;\nRUNTEST IDLE 2 TCK ENDSTATE IDLE;\nSIR 4 TDI (2) TDO (1) MASK (F);\n"
+                 "SDR 32 TDI (00000000) TDO (14D5654B) MASK (FFFFFFFF);\nSDR 3 TDI (",
+                 "SIR 4 TDI (F) TDO (1) MASK (F);\nSDR 8 TDI (A5) TDO (4A) MASK (FF);\n"):
+        check(line in text, f"{line!r} is not in the file saved:\n{text}")
+
+    # OpenOCD plays it on a board of its own, checking every TDO.
+    port_file = os.path.join(folder, "port")
+    server = subprocess.Popen(session.wine + [os.path.join(build, "tests", "sim_server.exe"), windows_path(port_file)],
+                              stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              start_new_session=True)
+    try:
+        deadline = time.time() + 60
+        while not os.path.exists(port_file) and time.time() < deadline and server.poll() is None:
+            time.sleep(0.2)
+        check(os.path.exists(port_file), "the remote_bitbang server did not start")
+        with open(port_file) as f:
+            port = f.read().strip()
+        played = subprocess.run(["openocd", "-c", "adapter driver remote_bitbang", "-c", "remote_bitbang host 127.0.0.1",
+                                 "-c", f"remote_bitbang port {port}", "-c", "transport select jtag",
+                                 "-c", "jtag newtap sim tap -irlen 4", "-c", "init", "-c", f"svf {saved}",
+                                 "-c", "shutdown"], capture_output=True, text=True, timeout=120)
+    finally:
+        if os.path.exists(port_file):
+            os.remove(port_file)
+        server.wait(timeout=60)
+    check(played.returncode == 0 and "svf file programmed successfully" in played.stderr + played.stdout
+          and "0 errors" in played.stderr + played.stdout,
+          f"OpenOCD did not play the file ({played.returncode}):\n{played.stdout}\n{played.stderr}")
+
+    wrong = os.path.join(folder, "wrong.svf")
+    with open(wrong, "w") as f:
+        f.write(WRONG_IDCODE_SVF)
+    session.prepare_prefixes()
+    for name, language, overrides in LOCALES:
+        env = locale_env(overrides)
+        check(not session.probe().visible, "a MORVA window is already open")
+        session.process = session.launch("MORVA.EXE", env=env, args=["/cable:sim"])
+        window = session.wait_until(lambda w: w.visible, f"the {name} window", timeout=60)
+        session.probe("play-svf")
+        window = session.wait_until(lambda w: w.boxes["open"]["count"] == 1, "the Open dialog")
+        window = type_file_name(session, window, "open", wrong)
+        window = session.wait_until(lambda w: w.svf["visible"] and w.svf["texts"][1070].startswith("Next, line 2:"),
+                                    "the SVF window on the file's first command")
+        click_at(window.svf["controls"][1073])
+        window = session.wait_until(lambda w: w.svf["texts"][1070].startswith("Next, line 3:  SIR 4") and w.settled,
+                                    "STATE RESET played", on_timeout=lambda w: repr(w.svf["texts"]))
+        check(window.last_line.endswith("TLR"), f"the history ends with {window.last_line!r}")
+        click_at(window.svf["controls"][1074])
+        window = session.wait_until(lambda w: w.svf["texts"][1072].startswith("Clock 1 of 11 of line 3") and w.settled,
+                                    "one clock of the SIR", on_timeout=lambda w: repr(w.svf["texts"]))
+        check(window.last_line.endswith("RTI"), f"the SIR's first clock: {window.last_line!r}")
+        click_at(window.svf["controls"][1075])
+        window = session.wait_until(lambda w: w.svf["texts"][1072].startswith("Line 4: TDO differs") and w.settled,
+                                    "the run stopped at the IDCODE", on_timeout=lambda w: repr(w.svf["texts"]))
+        tdo = window.svf["texts"][1071]
+        check("expected 14D5654C" in tdo and "read     14D5654B" in tdo and "differ   00000007" in tdo
+              and tdo.rstrip().endswith("^^^"), f"the TDO shown: {tdo!r}")
+        check(window.svf["texts"][1070].startswith("Next, line 5:  STATE IDLE"), f"{window.svf['texts'][1070]!r}")
+        left = min(window.rect[0], window.svf["rect"][0])
+        top = min(window.rect[1], window.svf["rect"][1])
+        right = max(window.rect[2], window.svf["rect"][2])
+        bottom = max(window.rect[3], window.svf["rect"][3])
+        session.screenshot(os.path.join(build, f"e2e-svf-{name}.png"), (left, top, right, bottom))
+        # Escape in the SVF window hides it; in the main window it ends MORVA.
+        session.key("Escape")
+        window = session.wait_until(lambda w: not w.svf["visible"], "the SVF window to hide")
+        escape(session, window, session.process)
+    print("svf: a session saved as SVF played by OpenOCD with every TDO check passing; a wrong IDCODE stopped at "
+          "line 4 with bits 0 to 2 marked, in both languages")
+
+
 
 CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": case_error,
          "screens": case_screens, "inpout": case_inpout, "inpout-refused": case_inpout_refused,
@@ -1984,7 +2104,7 @@ CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": c
          "numlock-keys": case_numlock_keys, "kept-choice": case_kept_choice,
          "context-menu": case_context_menu, "ftdi-refused": case_ftdi_refused, "focus": case_focus,
          "pixels": case_pixels, "session": case_session, "send": case_send, "cable-list": case_cable_list,
-         "step-keys": case_step_keys, "dpi": case_dpi, "verilator": case_verilator, "chain": case_chain,
+         "step-keys": case_step_keys, "dpi": case_dpi, "verilator": case_verilator, "chain": case_chain, "svf": case_svf,
          "bsdl": case_bsdl}
 
 

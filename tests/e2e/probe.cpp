@@ -19,7 +19,9 @@
 //   chaintext <id> <text>                                (the IR lengths field, the scan's message)
 //   chainitem <text>                                     (each line of the device list, tabs as |)
 //   pins, pinscontrol, pinstext, pinsitem               (the same of the pin view: its buttons, its mode line)
-// With "save-trace" it first chooses "Save trace..." from the system menu. With "repaint-list" it first has the history list painted afresh. With "about" it first asks the main window for its About box (as the system menu does); with
+//   svf, svfcontrol, svftext                             (the same of the SVF window: its command, TDO and status)
+// With "save-trace" it first chooses "Save trace..." from the system menu, with "save-svf" "Save as
+// SVF...", with "play-svf" "Play SVF file...". With "repaint-list" it first has the history list painted afresh. With "about" it first asks the main window for its About box (as the system menu does); with
 // "close-error", "close-about" or "close-send" it first presses OK in that box (both SEND boxes).
 #include <windows.h>
 
@@ -190,6 +192,15 @@ BOOL CALLBACK FindPinView(HWND hWnd, LPARAM lParam)
     return FALSE;
 }
 
+BOOL CALLBACK FindSvfWindow(HWND hWnd, LPARAM lParam)
+{
+    // The SVF window's title names its file: it is known by its Step command button.
+    if (::GetDlgItem(hWnd, 1073) == nullptr || ::IsWindowVisible(hWnd) == FALSE)
+        return TRUE;
+    *reinterpret_cast<HWND*>(lParam) = hWnd;
+    return FALSE;
+}
+
 void PrintChain()
 {
     const std::vector<HWND> found = TopLevel(FromUtf8("チェーン") + Wide(1, '\n') + FromUtf8("Chain"));
@@ -197,6 +208,9 @@ void PrintChain()
     HWND hPins = nullptr;
     ::EnumWindows(&FindPinView, reinterpret_cast<LPARAM>(&hPins));
     PrintPanel("pins", hPins, 1061, {1061, 1062, 1063, 1064, 1065, 1066, 1067, 1068}, {1060});
+    HWND hSvf = nullptr;
+    ::EnumWindows(&FindSvfWindow, reinterpret_cast<LPARAM>(&hSvf));
+    PrintPanel("svf", hSvf, 1071, {1070, 1071, 1072, 1073, 1074, 1075}, {1070, 1071, 1072});
 }
 
 void PressOk(const Wide& caption)
@@ -235,6 +249,7 @@ int main(int argc, char** argv)
     PrintBox("error", ERROR_CAPTION);
     PrintBox("about", ABOUT_CAPTION);
     PrintBox("save", FromUtf8("Save As") + Wide(1, '\n') + FromUtf8("名前を付けて保存"));
+    PrintBox("open", FromUtf8("Open") + Wide(1, '\n') + FromUtf8("開く"));
     // A popup menu is a window of the system's menu class while it is open.
     HWND hMenu = ::FindWindowA("#32768", nullptr);
     RECT menuRect = {};
@@ -261,6 +276,10 @@ int main(int argc, char** argv)
         ::PostMessageW(hDlg, WM_SYSCOMMAND, 0x0010, 0);
     if (action == "save-trace")
         ::PostMessageW(hDlg, WM_SYSCOMMAND, 0x0020, 0);
+    if (action == "save-svf")
+        ::PostMessageW(hDlg, WM_SYSCOMMAND, 0x0040, 0);
+    if (action == "play-svf")
+        ::PostMessageW(hDlg, WM_SYSCOMMAND, 0x0050, 0);
     if (action == "repaint-list")
         ::RedrawWindow(::GetDlgItem(hDlg, 1027), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
 

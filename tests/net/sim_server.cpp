@@ -1,21 +1,27 @@
 // The simulated board served over remote_bitbang on the loopback, for other JTAG tools to drive:
-// prints "remote_bitbang on 127.0.0.1:PORT" and serves until its standard input closes.
+// writes the port it listens on into the file named, and serves until that file is deleted.
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 
 #include "jtag_server.h"
 
-int main()
+int main(int argc, char** argv)
 {
-    CJtagServer server(ServerProtocol::RemoteBitbang);
-    std::printf("remote_bitbang on 127.0.0.1:%u\n", static_cast<unsigned>(server.Port()));
-    std::fflush(stdout);
-    char buffer[256];
-    DWORD dwRead = 0;
-    HANDLE hInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    while (::ReadFile(hInput, buffer, sizeof(buffer), &dwRead, nullptr) != FALSE && dwRead > 0)
+    if (argc != 2)
     {
+        std::fprintf(stderr, "usage: sim_server PORTFILE\n");
+        return 2;
     }
+    CJtagServer server(ServerProtocol::RemoteBitbang);
+    const std::string strPort = std::to_string(server.Port()) + "\n";
+    const std::string strPart = std::string(argv[1]) + ".part";
+    FILE* pFile = std::fopen(strPart.c_str(), "w");
+    if (pFile == nullptr || std::fputs(strPort.c_str(), pFile) < 0 || std::fclose(pFile) != 0 ||
+        ::MoveFileExA(strPart.c_str(), argv[1], MOVEFILE_REPLACE_EXISTING) == FALSE)
+        return 1;
+    while (::GetFileAttributesA(argv[1]) != INVALID_FILE_ATTRIBUTES)
+        ::Sleep(100);
     return 0;
 }

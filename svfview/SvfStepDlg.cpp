@@ -1,0 +1,242 @@
+#include "SvfStepDlg.h"
+
+#include <iterator>
+
+#include "../platform/codepage.h"
+#include "../platform/language.h"
+
+namespace {
+
+const UINT RUN_TIMER = 1;
+// A run plays commands for this long between looks at the window's messages.
+const DWORD RUN_SLICE_MS = 50;
+
+std::string FileName(const std::string& strPath)
+{
+    const size_t nSlash = strPath.find_last_of("\\/");
+    return nSlash == std::string::npos ? strPath : strPath.substr(nSlash + 1);
+}
+
+} // namespace
+
+const AFX_MSGMAP_ENTRY CSvfStepDlg::s_messageEntries[] = {
+    CommandEntry<&CSvfStepDlg::OnStepCommand>(BN_CLICKED, IDC_SVF_STEP),
+    CommandEntry<&CSvfStepDlg::OnStepClock>(BN_CLICKED, IDC_SVF_CLOCK),
+    CommandEntry<&CSvfStepDlg::OnRun>(BN_CLICKED, IDC_SVF_RUN),
+    MessageEntry<&CSvfStepDlg::OnTimer>(WM_TIMER),
+};
+
+const AFX_MSGMAP CSvfStepDlg::s_messageMap = {&CDialog::s_messageMap, s_messageEntries, std::size(s_messageEntries)};
+
+BOOL CSvfStepDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    // The bits line up under each other.
+    ::SendDlgItemMessageA(m_hWnd, IDC_SVF_TDO, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(ANSI_FIXED_FONT)),
+                          FALSE);
+    return TRUE;
+}
+
+bool CSvfStepDlg::OpenBeside(CWnd& owner, const std::string& strPath, std::string& strError)
+{
+    if (!CSvfPlayer::CheckFile(strPath, strError))
+        return false;
+    std::unique_ptr<CSvfReader> pReader(new CSvfReader);
+    if (!pReader->Open(strPath, strError))
+        return false;
+    if (m_hWnd == nullptr)
+    {
+        if (Create(&owner) == FALSE)
+            return false;
+        RECT beside;
+        ::GetWindowRect(owner.m_hWnd, &beside);
+        ::SetWindowPos(m_hWnd, nullptr, beside.left, beside.bottom + 4, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    StopRunning();
+    m_strPath = strPath;
+    m_pReader = std::move(pReader);
+    m_pPlayer.reset(new CSvfPlayer(m_tap, [this](const std::string& strNote) { m_strNotes += strNote + "\r\n"; }));
+    m_strNotes.clear();
+    m_bTdoShown = false;
+    SetWindowTextCp932(m_hWnd, ("SVF: " + FileName(strPath)).c_str());
+    ::SetDlgItemTextA(m_hWnd, IDC_SVF_TDO, "");
+    if (ReadCommand())
+        Say("Nothing played yet. The first command plays from the state the TAP is in.");
+    ShowWindow(SW_SHOWNA);
+    return true;
+}
+
+void CSvfStepDlg::Stop()
+{
+    StopRunning();
+}
+
+void CSvfStepDlg::OnCancel()
+{
+    StopRunning();
+    ShowWindow(SW_HIDE);
+}
+
+bool CSvfStepDlg::ReadCommand()
+{
+    std::string strError;
+    m_bCommand = m_pReader != nullptr && m_pReader->Next(m_command, strError);
+    ShowCommand();
+    if (!m_bCommand)
+    {
+        StopRunning();
+        Say(strError.empty() ? "The file is played to its end." : m_strPath + ":" + strError);
+    }
+    return m_bCommand;
+}
+
+void CSvfStepDlg::OnStepCommand()
+{
+    if (!m_bCommand || m_target.IsBusy())
+        return;
+    SvfEnd end;
+    std::string strError;
+    m_target.HoldDisplay();
+    if (m_pPlayer->InCommand())
+        end = m_pPlayer->FinishCommand(m_mismatch);
+    else
+        end = m_pPlayer->Play(m_command, m_mismatch, strError);
+    m_target.ShowDisplay();
+    Ended(end, strError);
+}
+
+void CSvfStepDlg::OnStepClock()
+{
+    if (!m_bCommand || m_target.IsBusy())
+        return;
+    SvfEnd end = SvfEnd::Matched;
+    std::string strError;
+    m_target.HoldDisplay();
+    // Commands without a clock of their own (ENDDR, HIR, ...) are played on the way to one.
+    while (m_bCommand && !m_pPlayer->InCommand())
+    {
+        end = m_pPlayer->Begin(m_command, m_mismatch, strError);
+        if (m_pPlayer->InCommand() || !Ended(end, strError))
+            break;
+    }
+    if (m_bCommand && m_pPlayer->InCommand())
+    {
+        end = m_pPlayer->NextClock(m_mismatch);
+        if (m_pPlayer->InCommand() && end == SvfEnd::Matched)
+        {
+            const SvfPlan& plan = m_pPlayer->Plan();
+            ShowTdo();
+            Say("Clock " + std::to_string(plan.nDone) + " of " + std::to_string(plan.Clocks()) + " of line " +
+                std::to_string(m_command.nLine) + ".");
+        }
+        else
+        {
+            Ended(end, strError);
+        }
+    }
+    m_target.ShowDisplay();
+}
+
+void CSvfStepDlg::OnRun()
+{
+    if (m_bRunning)
+    {
+        StopRunning();
+        Say("Stopped before line " + std::to_string(m_command.nLine) + ".");
+        return;
+    }
+    if (!m_bCommand || m_target.IsBusy())
+        return;
+    m_bRunning = true;
+    ::SetDlgItemTextA(m_hWnd, IDC_SVF_RUN, "Stop");
+    ::SetTimer(m_hWnd, RUN_TIMER, 1, nullptr);
+}
+
+void CSvfStepDlg::OnTimer(UINT nIDEvent)
+{
+    // Timer messages come only when no other waits: the window answers between slices of the run.
+    if (nIDEvent != RUN_TIMER || !m_bRunning || m_target.IsBusy())
+        return;
+    const DWORD dwStart = ::GetTickCount();
+    m_target.HoldDisplay();
+    while (m_bRunning && m_bCommand && ::GetTickCount() - dwStart < RUN_SLICE_MS)
+    {
+        std::string strError;
+        const SvfEnd end = m_pPlayer->InCommand() ? m_pPlayer->FinishCommand(m_mismatch)
+                                                  : m_pPlayer->Play(m_command, m_mismatch, strError);
+        if (!Ended(end, strError))
+            break;
+    }
+    m_target.ShowDisplay();
+    if (m_bRunning && m_bCommand)
+        Say("Running: line " + std::to_string(m_command.nLine) + ".");
+}
+
+bool CSvfStepDlg::Ended(SvfEnd end, const std::string& strError)
+{
+    const int nLine = m_command.nLine;
+    const bool bScan = m_command.kind == SvfCommandKind::Sir || m_command.kind == SvfCommandKind::Sdr;
+    if (bScan && !m_pPlayer->Plan().expected.empty())
+        ShowTdo();
+    switch (end)
+    {
+    case SvfEnd::Matched:
+        if (!ReadCommand())
+            return false;
+        Say("Line " + std::to_string(nLine) + " played" + (bScan && m_pPlayer->Plan().bCheck ? ", its TDO as expected." : "."));
+        return true;
+    case SvfEnd::Mismatch:
+        StopRunning();
+        ReadCommand();
+        Say("Line " + std::to_string(nLine) + ": TDO differs from what the file expects; the bits marked ^ differ.");
+        return false;
+    case SvfEnd::Refused:
+        StopRunning();
+        Say(m_strPath + ":" + std::to_string(nLine) + ": " + strError);
+        return false;
+    case SvfEnd::Lost:
+    default:
+        StopRunning();
+        Say("The cable stopped answering at line " + std::to_string(nLine) + ".");
+        return false;
+    }
+}
+
+void CSvfStepDlg::StopRunning()
+{
+    if (m_hWnd == nullptr)
+        return;
+    m_bRunning = false;
+    ::KillTimer(m_hWnd, RUN_TIMER);
+    ::SetDlgItemTextA(m_hWnd, IDC_SVF_RUN, LoadText(IDS_SVF_RUN).c_str());
+}
+
+void CSvfStepDlg::ShowCommand()
+{
+    const std::string strText =
+        m_bCommand ? "Next, line " + std::to_string(m_command.nLine) + ":  " + SvfCommandText(m_command) : std::string();
+    SetWindowTextCp932(::GetDlgItem(m_hWnd, IDC_SVF_COMMAND), strText.c_str());
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SVF_STEP), m_bCommand ? TRUE : FALSE);
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SVF_CLOCK), m_bCommand ? TRUE : FALSE);
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SVF_RUN), m_bCommand ? TRUE : FALSE);
+}
+
+void CSvfStepDlg::ShowTdo()
+{
+    const SvfPlan& plan = m_pPlayer->Plan();
+    std::string text;
+    if (!plan.bCheck)
+        text = "The scan expects no TDO.\r\n  read     " + SvfHex(plan.read);
+    else
+    {
+        for (const std::string& line : SvfTdoLines(plan.expected, plan.read, plan.mask))
+            text += line + "\r\n";
+    }
+    ::SetDlgItemTextA(m_hWnd, IDC_SVF_TDO, (text + m_strNotes).c_str());
+    m_bTdoShown = true;
+}
+
+void CSvfStepDlg::Say(const std::string& strStatus)
+{
+    SetWindowTextCp932(::GetDlgItem(m_hWnd, IDC_SVF_STATUS), strStatus.c_str());
+}

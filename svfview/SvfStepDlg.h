@@ -1,0 +1,74 @@
+// An SVF file stepped by hand: the command to play and its line, a command or a clock at a time,
+// or run to the end or to the first TDO that differs; the TDO the file expects beside the TDO read,
+// the bits that differ marked. Every clock goes through the engine, into the trace and the history.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "../engine/TapEngine.h"
+#include "../platform/wnd.h"
+#include "../res/resource.h"
+#include "../svf/SvfPlayer.h"
+
+class CSvfStepDlg : public CDialog
+{
+public:
+    enum { IDD = IDD_SVF };
+
+    // What the steps ask of the main window.
+    class ITarget
+    {
+    public:
+        virtual ~ITarget() {}
+        // A SEND runs: no step meanwhile.
+        virtual bool IsBusy() = 0;
+        // A step's clocks are shown once, at its end.
+        virtual void HoldDisplay() = 0;
+        virtual void ShowDisplay() = 0;
+    };
+
+    CSvfStepDlg(CTapEngine& tap, ITarget& target) : CDialog(IDD), m_tap(tap), m_target(target) {}
+
+    // Opens the window beside owner (made the first time) on the file, read through first: false,
+    // with "FILE:LINE: why", for one that cannot be played; the file open before stays open then.
+    bool OpenBeside(CWnd& owner, const std::string& strPath, std::string& strError);
+    // The cable was switched: a run stops.
+    void Stop();
+
+private:
+    const AFX_MSGMAP* GetMessageMap() const override { return &s_messageMap; }
+    BOOL OnInitDialog() override;
+    void OnCancel() override;
+    void OnOK() override {}
+
+    // Message map handlers, in the order of the map.
+    void OnStepCommand();
+    void OnStepClock();
+    void OnRun();
+    void OnTimer(UINT nIDEvent);
+
+    // The command read next; false at the end of the file or where it cannot be read.
+    bool ReadCommand();
+    // After a command's last clock: its TDO shown, then the next command.
+    bool Ended(SvfEnd end, const std::string& strError);
+    void StopRunning();
+    void ShowCommand();
+    void ShowTdo();
+    void Say(const std::string& strStatus);
+
+    static const AFX_MSGMAP_ENTRY s_messageEntries[];
+    static const AFX_MSGMAP s_messageMap;
+
+    CTapEngine& m_tap;
+    ITarget& m_target;
+    std::string m_strPath;
+    std::unique_ptr<CSvfReader> m_pReader;
+    std::unique_ptr<CSvfPlayer> m_pPlayer;
+    SvfCommand m_command;
+    bool m_bCommand = false;   // m_command is read and not played through
+    bool m_bRunning = false;
+    bool m_bTdoShown = false;  // the last scan's TDO is in the view
+    SvfMismatch m_mismatch;
+    std::string m_strNotes;    // what the player noted, said under the command
+};
