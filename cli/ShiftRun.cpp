@@ -74,14 +74,11 @@ int PlaySvfCommand(const std::string& strPath, const std::string& strTracePath, 
         return problems.m_strTrace.empty() ? 0 : 2;
     case SvfEnd::Mismatch:
     {
-        std::vector<unsigned char> differ(mismatch.expected.size(), 0);
-        for (size_t i = 0; i < differ.size(); ++i)
-            differ[i] = mismatch.mask[i] != 0 && (i >= mismatch.read.size() || mismatch.read[i] != mismatch.expected[i]);
-        say(strPath + ":" + std::to_string(mismatch.nLine) + ": " + mismatch.strCommand +
-                ": TDO differs from what the file expects (hex, the first bit out lowest)\n  expected " +
-                SvfHex(mismatch.expected) + "\n  read     " + SvfHex(mismatch.read) + "\n  mask     " +
-                SvfHex(mismatch.mask) + "\n  differ   " + SvfHex(differ),
-            true);
+        std::string text = strPath + ":" + std::to_string(mismatch.nLine) + ": " + mismatch.strCommand +
+                           ": TDO differs from what the file expects (hex, the first bit out lowest)";
+        for (const std::string& line : SvfTdoLines(mismatch.expected, mismatch.read, mismatch.mask))
+            text += "\n" + line;
+        say(text, true);
         return 1;
     }
     case SvfEnd::Refused:
