@@ -35,9 +35,11 @@
 #include "../ports/port_factory.h"
 #include "bsdl/Bsdl.h"
 #include "cable/cable.h"
+#include "engine/TapEngine.h"
 #include "platform/gdi.h"
 #include "ports/d2xx_port.h"
 #include "ports/sim_port.h"
+#include "svf/SvfPlayer.h"
 #ifdef __WINE__
 #include "../tests/linux/libftdi_standin.h"
 #include "../tests/linux/ppdev_standin.h"
@@ -534,8 +536,112 @@ void MeasureBsdl()
     printf("%-52s %12.2f %12.2f %s\n", "BSDL read / 100 ms", dRead / 100.0, 1.0, dRead <= 100.0 ? "yes" : "no");
 }
 
+// An SVF file of about 200 MB made here, as an FPGA tool writes a bitstream: BYPASS, then SDRs of
+// 4,096 bits each, their TDO expected one clock late through BYPASS. Played through the engine on
+// the simulated board with the private bytes before, after and at their peak; its floor is the same
+// file read through without a clock.
+void MeasureSvf()
+{
+    const std::string strPath = TempPath("svf");
+    const size_t nBits = 4096;
+    unsigned long long nBytes = 0;
+    {
+        HANDLE hFile = ::CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                     nullptr);
+        std::minstd_rand random(1);
+        const std::string strMask = SvfHex(std::vector<unsigned char>(nBits, 1));
+        std::string chunk = "STATE RESET;\nSIR 4 TDI (F) TDO (1) MASK (F);\n";
+        std::vector<unsigned char> tdi(nBits), tdo(nBits);
+        while (nBytes < 200000000ull)
+        {
+            for (size_t i = 0; i < nBits; ++i)
+                tdi[i] = static_cast<unsigned char>(random() & 1);
+            tdo[0] = 0;
+            std::copy(tdi.begin(), tdi.end() - 1, tdo.begin() + 1);
+            chunk += "SDR 4096 TDI (" + SvfHex(tdi) + ") TDO (" + SvfHex(tdo) + ") MASK (" + strMask + ");\n";
+            if (chunk.size() > 1000000)
+            {
+                DWORD dwWritten = 0;
+                ::WriteFile(hFile, chunk.data(), static_cast<DWORD>(chunk.size()), &dwWritten, nullptr);
+                nBytes += dwWritten;
+                chunk.clear();
+            }
+        }
+        DWORD dwWritten = 0;
+        ::WriteFile(hFile, chunk.data(), static_cast<DWORD>(chunk.size()), &dwWritten, nullptr);
+        nBytes += dwWritten;
+        ::CloseHandle(hFile);
+    }
+
+    LARGE_INTEGER frequency, start, end;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&start);
+    unsigned long long nCommands = 0;
+    {
+        CSvfReader reader;
+        std::string strError;
+        SvfCommand command;
+        if (reader.Open(strPath, strError))
+        {
+            while (reader.Next(command, strError))
+                ++nCommands;
+        }
+    }
+    ::QueryPerformanceCounter(&end);
+    const double dReadS = static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+
+    CPort* pBefore = SetCablePort(&SimulatedPort());
+    CableOn();
+    const Objects before = Measure();
+    CTapEngine engine;
+    engine.SetPaced(false);
+    CSvfPlayer player(engine, [](const std::string&) {});
+    SvfMismatch mismatch;
+    std::string strError;
+    ::QueryPerformanceCounter(&start);
+    const SvfEnd played = player.PlayFile(strPath, mismatch, strError);
+    ::QueryPerformanceCounter(&end);
+    const Objects after = Measure();
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof(memory);
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof(memory));
+    CableOff();
+    SetCablePort(pBefore);
+    ::DeleteFileA(strPath.c_str());
+    if (played != SvfEnd::Matched)
+    {
+        printf("the generated SVF file was not played whole: line %d %s\n", mismatch.nLine, strError.c_str());
+        return;
+    }
+    const double dPlayS = static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+    const double dClocks = static_cast<double>(engine.Clocks());
+    printf("%-52s %12.1f\n", "SVF file generated (MB)", static_cast<double>(nBytes) / 1e6);
+    printf("%-52s %12.0f\n", "its commands", static_cast<double>(nCommands));
+    printf("%-52s %12.1f\n", "SVF played on the simulated board (s)", dPlayS);
+    printf("%-52s %12.0f\n", "clocks a second", dClocks / dPlayS);
+    printf("%-52s %12.1f\n", "floor: the file read, no clock (s)", dReadS);
+    printf("%-52s %12.2f\n", "SVF played / floor", dPlayS / dReadS);
+    printf("%-52s %12.0f\n", "private bytes before (KiB)", before.dPrivateKiB);
+    printf("%-52s %12.0f\n", "private bytes after (KiB)", after.dPrivateKiB);
+    printf("%-52s %12.0f\n", "private bytes at their peak (KiB)", static_cast<double>(memory.PeakPagefileUsage) / 1024.0);
+    // The engine keeps the session's last clocks, ten bytes each, up to its bound: the rest is the player's.
+    const double dRecordKiB = static_cast<double>(CSessionRecord::CAPACITY) * sizeof(ClockRecord) / 1024.0;
+    printf("%-52s %12.0f\n", "of it the session record, at its bound (KiB)", dRecordKiB);
+    printf("%-52s %12.0f\n", "peak growth beyond the record (KiB)",
+           static_cast<double>(memory.PeakPagefileUsage) / 1024.0 - before.dPrivateKiB - dRecordKiB);
+    printf("%-52s %12.3f\n", "peak growth / file size",
+           (static_cast<double>(memory.PeakPagefileUsage) / 1024.0 - before.dPrivateKiB) * 1024.0 /
+               static_cast<double>(nBytes));
+}
+
 int main(int argc, char** argv)
 {
+    // --svf: only the SVF rows.
+    if (argc > 1 && std::string(argv[1]) == "--svf")
+    {
+        MeasureSvf();
+        return 0;
+    }
     // --bsdl: only the BSDL rows.
     if (argc > 1 && std::string(argv[1]) == "--bsdl")
     {
@@ -739,6 +845,8 @@ int main(int argc, char** argv)
     PrintSendRatios(cables);
     printf("\n");
     MeasureBsdl();
+    printf("\n");
+    MeasureSvf();
     printf("\nGDI objects: %s. USER objects: %s.\n",
            bGdiReported ? "the system's count (GetGuiResources)"
                         : "the system reports none; the program's own fonts, brushes and device contexts, "
