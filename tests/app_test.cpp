@@ -179,17 +179,17 @@ TEST(StartUpTest, SecondInstanceBringsTheFirstToTheFrontAndEnds)
     ::CloseHandle(hFirst);
 }
 
-TEST(SystemMenuTest, EndsWithASeparatorTheVersionEntrySaveTraceAndScanChain)
+TEST(SystemMenuTest, EndsWithASeparatorTheVersionEntrySaveTraceScanChainAndSvf)
 {
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
         HMENU hMenu = ::GetSystemMenu(dlg.m_hWnd, FALSE);
         const int nItems = ::GetMenuItemCount(hMenu);
-        ASSERT_GE(nItems, 4);
+        ASSERT_GE(nItems, 6);
         MENUITEMINFOW separator = {};
         separator.cbSize = sizeof(separator);
         separator.fMask = MIIM_FTYPE;
-        ::GetMenuItemInfoW(hMenu, static_cast<UINT>(nItems - 4), TRUE, &separator);
+        ::GetMenuItemInfoW(hMenu, static_cast<UINT>(nItems - 6), TRUE, &separator);
         EXPECT_NE(0u, separator.fType & MFT_SEPARATOR);
         const struct
         {
@@ -199,11 +199,13 @@ TEST(SystemMenuTest, EndsWithASeparatorTheVersionEntrySaveTraceAndScanChain)
             {0x0010u, Text("ﾊﾞｰｼﾞｮﾝ情報(MORVA) (&A)...", "&About MORVA...")},
             {0x0020u, Text("ﾄﾚｰｽを保存(&S)...", "&Save trace...")},
             {0x0030u, Text("チェーンをスキャン(&C)...", "S&can chain...")},
+            {0x0040u, Text("SVFとして保存(&V)...", "Save as S&VF...")},
+            {0x0050u, Text("SVFファイルを再生(&P)...", "&Play SVF file...")},
         };
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < 5; ++i)
         {
             wchar_t text[64] = {};
-            const int nItem = nItems - 3 + i;
+            const int nItem = nItems - 5 + i;
             EXPECT_EQ(entries[i].nID, ::GetMenuItemID(hMenu, nItem));
             ::GetMenuStringW(hMenu, static_cast<UINT>(nItem), text, 64, MF_BYPOSITION);
             EXPECT_EQ(entries[i].text, std::wstring(text));

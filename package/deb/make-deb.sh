@@ -40,7 +40,8 @@ install -m 0644 "$here/copyright" "$root/usr/share/doc/morva/copyright"
 # The user's guide with its pictures, the Verilator example to copy, and the BSDL file to practise on.
 install -m 0644 "$top/docs/guide.md" "$top/docs/window.png" "$top/docs/cable-list.png" \
     "$top/docs/no-cable.png" "$top/docs/chain-window.png" "$top/docs/chain-window-ja.png" \
-    "$top/docs/pin-view.png" "$top/docs/pin-view-ja.png" "$root/usr/share/doc/morva/"
+    "$top/docs/pin-view.png" "$top/docs/pin-view-ja.png" "$top/docs/svf-step.png" "$top/docs/svf-step-ja.png" \
+    "$root/usr/share/doc/morva/"
 install -D -m 0644 -t "$root/usr/share/doc/morva/examples/verilator-tap" "$top/examples/verilator-tap/Makefile" \
     "$top/examples/verilator-tap/tap.v" "$top/examples/verilator-tap/chain.v" "$top/examples/verilator-tap/rbb_server.cpp"
 install -D -m 0644 -t "$root/usr/share/doc/morva/examples/bsdl" "$top/examples/bsdl/morva_demo.bsd"

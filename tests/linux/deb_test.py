@@ -26,7 +26,8 @@ FILES = {"usr/bin/morva", "usr/lib/morva/morva.exe.so", "usr/share/morva/wine-pr
          "usr/share/doc/morva/window.png", "usr/share/doc/morva/cable-list.png",
          "usr/share/doc/morva/no-cable.png", "usr/share/doc/morva/chain-window.png",
          "usr/share/doc/morva/chain-window-ja.png", "usr/share/doc/morva/pin-view.png",
-         "usr/share/doc/morva/pin-view-ja.png", "usr/share/doc/morva/examples/verilator-tap/chain.v",
+         "usr/share/doc/morva/pin-view-ja.png", "usr/share/doc/morva/svf-step.png",
+         "usr/share/doc/morva/svf-step-ja.png", "usr/share/doc/morva/examples/verilator-tap/chain.v",
          "usr/share/doc/morva/examples/verilator-tap/Makefile", "usr/share/doc/morva/examples/verilator-tap/tap.v",
          "usr/share/doc/morva/examples/verilator-tap/rbb_server.cpp", "usr/share/doc/morva/examples/bsdl/morva_demo.bsd"} | {
     f"usr/share/icons/hicolor/{n}x{n}/apps/morva.png" for n in ICON_SIZES}
