@@ -68,6 +68,12 @@ def main():
          "  expected 14D5654C\n  read     14D5654B\n  mask     FFFFFFFF\n  differ   00000007\n"),
         (["--cable", "sim", "--svf", os.path.join(svf, "pio.svf")], 2, "stderr",
          "pio.svf:2: PIOMAP is not played: MORVA drives no parallel vectors, only the TAP."),
+        # The command line's own values written as SVF, then played back: its 54 clocks again (a reset, the
+        # IR SEND's 11 and the DR SEND's 37), every TDO as it was read.
+        (["--cable", "sim", "--ir", "4'b0010", "--dr", "32'h0", "--svf-out", os.path.join(svf, "out.svf")], 0,
+         "stdout", "4'h1\n32'h14D5654B\n"),
+        (["--cable", "sim", "--svf", os.path.join(svf, "out.svf")], 0, "stdout",
+         "4 commands played, 54 clocks; every TDO was as the file expects.\n"),
     ]
     # A Windows program's help and refusals are boxes.
     cases += [] if options.windows else [
@@ -78,6 +84,7 @@ def main():
         (["--bogus"], 1, "stderr", "morva: MORVA does not know the command-line word \"--bogus\""),
         (["--cable"], 1, "stderr", "names no cable"),
         (["--cable", "sim"], 1, "stderr", "DISPLAY is not set"),
+        (["--cable", "sim", "--svf-out", "x.svf"], 1, "stderr", "--svf-out writes the command line's own --scan"),
     ]
     failures = 0
     for args, status, stream, text in cases:
