@@ -87,6 +87,8 @@ public:
     SvfEnd NextClock(SvfMismatch& mismatch);
     // Every clock left, back to back.
     SvfEnd FinishCommand(SvfMismatch& mismatch);
+    // The command begun is given up (the TAP went elsewhere): Begin starts it again.
+    void Abandon() { m_bInPlan = false; }
 
     unsigned long long Commands() const { return m_nCommands; }
 

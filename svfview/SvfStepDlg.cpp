@@ -39,7 +39,11 @@ BOOL CSvfStepDlg::OnInitDialog()
 
 bool CSvfStepDlg::OpenBeside(CWnd& owner, const std::string& strPath, std::string& strError)
 {
-    if (!CSvfPlayer::CheckFile(strPath, strError))
+    // A bitstream of hundreds of megabytes takes seconds to read through.
+    const HCURSOR hBefore = ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
+    const bool bPlayable = CSvfPlayer::CheckFile(strPath, strError);
+    ::SetCursor(hBefore);
+    if (!bPlayable)
         return false;
     std::unique_ptr<CSvfReader> pReader(new CSvfReader);
     if (!pReader->Open(strPath, strError))
@@ -69,6 +73,10 @@ bool CSvfStepDlg::OpenBeside(CWnd& owner, const std::string& strPath, std::strin
 void CSvfStepDlg::Stop()
 {
     StopRunning();
+    if (m_pPlayer == nullptr || !m_pPlayer->InCommand())
+        return;
+    m_pPlayer->Abandon();
+    Say("The cable was switched: line " + std::to_string(m_command.nLine) + " starts again at its first clock.");
 }
 
 void CSvfStepDlg::OnCancel()

@@ -33,7 +33,7 @@ public:
     // Opens the window beside owner (made the first time) on the file, read through first: false,
     // with "FILE:LINE: why", for one that cannot be played; the file open before stays open then.
     bool OpenBeside(CWnd& owner, const std::string& strPath, std::string& strError);
-    // The cable was switched: a run stops.
+    // The cable was switched: a run stops, and a command begun starts again at its first clock.
     void Stop();
 
 private:
