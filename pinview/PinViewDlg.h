@@ -11,6 +11,7 @@
 
 #include "../bsdl/BoundaryPins.h"
 #include "../chain/ChainScan.h"
+#include "../controls/ClockingTarget.h"
 #include "../engine/TapEngine.h"
 #include "../platform/wnd.h"
 #include "../res/resource.h"
@@ -21,16 +22,7 @@ public:
     enum { IDD = IDD_PINS };
 
     // What the pin view asks of the main window.
-    class ITarget
-    {
-    public:
-        virtual ~ITarget() {}
-        // A SEND runs: no read, no drive meanwhile.
-        virtual bool IsBusy() = 0;
-        // A read's clocks are shown once, at its end.
-        virtual void HoldDisplay() = 0;
-        virtual void ShowDisplay() = 0;
-    };
+    typedef IClockingTarget ITarget;
 
     CPinViewDlg(CTapEngine& tap, ITarget& target) : CDialog(IDD), m_tap(tap), m_target(target) {}
 

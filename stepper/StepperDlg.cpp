@@ -90,44 +90,50 @@ CStepperDlg::CStepperDlg(CWnd* pParent) : CDialog(IDD, pParent)
     m_tap.SetListener(this);
 }
 
-void CStepperDlg::OnSaveTrace()
+namespace {
+
+const char SVF_FILTER[] = "Serial Vector Format (*.svf)\0*.svf\0All files (*.*)\0*.*\0";
+
+// Asks for a file: to save (offered "morva-DATE-TIME.EXT", replacing one asked about first) or to
+// open (one that is there). False where the person cancelled.
+bool AskForFile(HWND hOwner, bool bSave, const char* pszFilter, const char* pszExtension, std::string& strPath)
 {
-    SYSTEMTIME now;
-    ::GetLocalTime(&now);
-    char file[MAX_PATH];
-    snprintf(file, sizeof(file), "morva-%04u%02u%02u-%02u%02u%02u.vcd", now.wYear, now.wMonth, now.wDay, now.wHour,
-             now.wMinute, now.wSecond);
+    char file[MAX_PATH] = "";
+    if (bSave)
+    {
+        SYSTEMTIME now;
+        ::GetLocalTime(&now);
+        snprintf(file, sizeof(file), "morva-%04u%02u%02u-%02u%02u%02u.%s", now.wYear, now.wMonth, now.wDay, now.wHour,
+                 now.wMinute, now.wSecond, pszExtension);
+    }
     OPENFILENAMEA ofn = {};
     ofn.lStructSize = sizeof(ofn);
-    ofn.hwndOwner = m_hWnd;
-    ofn.lpstrFilter = "Waveform (*.vcd)\0*.vcd\0All files (*.*)\0*.*\0";
+    ofn.hwndOwner = hOwner;
+    ofn.lpstrFilter = pszFilter;
     ofn.lpstrFile = file;
     ofn.nMaxFile = sizeof(file);
-    ofn.lpstrDefExt = "vcd";
-    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (::GetSaveFileNameA(&ofn) == FALSE)
-        return;
-    std::string strError;
-    if (!SaveVcd(m_tap.Session(), m_tap.SessionDate(), file, strError))
+    ofn.lpstrDefExt = bSave ? pszExtension : nullptr;
+    ofn.Flags = (bSave ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST) | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if ((bSave ? ::GetSaveFileNameA(&ofn) : ::GetOpenFileNameA(&ofn)) == FALSE)
+        return false;
+    strPath = file;
+    return true;
+}
+
+} // namespace
+
+void CStepperDlg::OnSaveTrace()
+{
+    std::string strPath, strError;
+    if (AskForFile(m_hWnd, true, "Waveform (*.vcd)\0*.vcd\0All files (*.*)\0*.*\0", "vcd", strPath) &&
+        !SaveVcd(m_tap.Session(), m_tap.SessionDate(), strPath, strError))
         MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
 }
 
 void CStepperDlg::OnSaveSvf()
 {
-    SYSTEMTIME now;
-    ::GetLocalTime(&now);
-    char file[MAX_PATH];
-    snprintf(file, sizeof(file), "morva-%04u%02u%02u-%02u%02u%02u.svf", now.wYear, now.wMonth, now.wDay, now.wHour,
-             now.wMinute, now.wSecond);
-    OPENFILENAMEA ofn = {};
-    ofn.lStructSize = sizeof(ofn);
-    ofn.hwndOwner = m_hWnd;
-    ofn.lpstrFilter = "Serial Vector Format (*.svf)\0*.svf\0All files (*.*)\0*.*\0";
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = sizeof(file);
-    ofn.lpstrDefExt = "svf";
-    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (::GetSaveFileNameA(&ofn) == FALSE)
+    std::string strPath;
+    if (!AskForFile(m_hWnd, true, SVF_FILTER, "svf", strPath))
         return;
     SvfPadding padding;
     if (const CChainAddress* pAddress = m_send.Address())
@@ -136,24 +142,14 @@ void CStepperDlg::OnSaveSvf()
         pAddress->Padding(false, padding.nDrHeader, padding.nDrTrailer);
     }
     std::string strError;
-    if (!SaveSvf(m_tap.Session(), m_tap.SessionDate(), padding, file, strError))
+    if (!SaveSvf(m_tap.Session(), m_tap.SessionDate(), padding, strPath, strError))
         MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
 }
 
 void CStepperDlg::OnPlaySvf()
 {
-    char file[MAX_PATH] = "";
-    OPENFILENAMEA ofn = {};
-    ofn.lStructSize = sizeof(ofn);
-    ofn.hwndOwner = m_hWnd;
-    ofn.lpstrFilter = "Serial Vector Format (*.svf)\0*.svf\0All files (*.*)\0*.*\0";
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = sizeof(file);
-    ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (::GetOpenFileNameA(&ofn) == FALSE)
-        return;
-    std::string strError;
-    if (!m_svf.OpenBeside(*this, file, strError))
+    std::string strPath, strError;
+    if (AskForFile(m_hWnd, false, SVF_FILTER, "svf", strPath) && !m_svf.OpenBeside(*this, strPath, strError))
         MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
 }
 

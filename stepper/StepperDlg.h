@@ -22,8 +22,7 @@ class CStepperDlg : public CDialog,
                     private CStepKeys::ITarget,
                     private CCableChooser::ITarget,
                     private CSendControls::ITarget,
-                    private CChainDlg::ITarget,
-                    private CSvfStepDlg::ITarget
+                    private CChainDlg::ITarget
 {
 public:
     enum { IDD = IDD_MORVA_DIALOG };

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "../controls/ClockingTarget.h"
 #include "../engine/TapEngine.h"
 #include "../platform/wnd.h"
 #include "../res/resource.h"
@@ -17,16 +18,7 @@ public:
     enum { IDD = IDD_SVF };
 
     // What the steps ask of the main window.
-    class ITarget
-    {
-    public:
-        virtual ~ITarget() {}
-        // A SEND runs: no step meanwhile.
-        virtual bool IsBusy() = 0;
-        // A step's clocks are shown once, at its end.
-        virtual void HoldDisplay() = 0;
-        virtual void ShowDisplay() = 0;
-    };
+    typedef IClockingTarget ITarget;
 
     CSvfStepDlg(CTapEngine& tap, ITarget& target) : CDialog(IDD), m_tap(tap), m_target(target) {}
 
