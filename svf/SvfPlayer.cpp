@@ -286,9 +286,7 @@ SvfEnd CSvfPlayer::RunTest(const SvfCommand& command)
     SvfPlan plan;
     plan.dwStart = ::GetTickCount();
     plan.dMinTime = command.dMinTime;
-    if (command.bSystemClock && command.nCount > 0 && !m_bFrequencyNoted)
-        m_note("line " + std::to_string(command.nLine) + ": RUNTEST's SCK clocks are the board's own; MORVA waits its "
-               "time.");
+    NoteSystemClock(command);
     const unsigned char nTms = m_nRunState == STATE_TEST_LOGIC_RESET ? 1 : 0;
     for (unsigned long long nLeft = command.bSystemClock ? 0 : command.nCount; nLeft > 0;)
     {
@@ -299,6 +297,13 @@ SvfEnd CSvfPlayer::RunTest(const SvfCommand& command)
     }
     Wait(plan);
     return MoveTo(nEnd);
+}
+
+void CSvfPlayer::NoteSystemClock(const SvfCommand& command)
+{
+    if (command.bSystemClock && command.nCount > 0 && !m_bFrequencyNoted)
+        m_note("line " + std::to_string(command.nLine) + ": RUNTEST's SCK clocks are the board's own; MORVA waits its "
+               "time.");
 }
 
 SvfEnd CSvfPlayer::Begin(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError)
@@ -353,10 +358,15 @@ SvfEnd CSvfPlayer::Begin(const SvfCommand& command, SvfMismatch& mismatch, std::
         plan.nHoldState = m_nRunState;
         plan.dMinTime = command.dMinTime;
         plan.after = ShortestPath(m_nRunState, nEnd);
+        NoteSystemClock(command);
     }
-    if (plan.Clocks() == 0)
-        return SvfEnd::Matched;
     plan.dwStart = ::GetTickCount();
+    if (plan.Clocks() == 0)
+    {
+        // RUNTEST's time alone, in the state it runs in.
+        Wait(plan);
+        return SvfEnd::Matched;
+    }
     m_plan = std::move(plan);
     m_command = command;
     m_bInPlan = true;

@@ -106,6 +106,7 @@ private:
     SvfEnd Compare(const SvfCommand& command, const SvfPlan& plan, const std::vector<unsigned char>& read,
                    SvfMismatch& mismatch) const;
     SvfEnd Note(const SvfCommand& command);
+    void NoteSystemClock(const SvfCommand& command);
     void Wait(const SvfPlan& plan) const;
     // The last value of a kind, kept for the next command of the same kind and length.
     static void Carry(SvfScan& kept, const SvfScan& given);
