@@ -1996,12 +1996,15 @@ STATE IDLE;
 def case_svf(session, build):
     """A session clicked and SENT by hand on the simulated board, saved as SVF from the window's
     menu, then played by OpenOCD's svf through a remote_bitbang server with the simulated board
-    behind it, every TDO check passing. Then, in both languages, a file that expects a wrong IDCODE
-    opened from the menu, stepped a command and a clock, and run: MORVA stops at its line with the
-    differing bits marked."""
+    behind it, every TDO check passing (with --native: the Linux program saves it, and plays it back
+    from a terminal). Then, in both languages, a file that expects a wrong IDCODE opened from the
+    menu, stepped a command and a clock, and run: MORVA stops at its line with the differing bits
+    marked."""
     folder = temporary_folder("morva-svf-")
     saved = os.path.join(folder, "session.svf")
-    session.process = session.launch()
+    home = dict(os.environ, HOME=folder)
+    home.pop("XDG_CONFIG_HOME", None)
+    session.process = session.launch(env=home if session.native else None)
     window = session.wait_until(lambda w: w.visible, "the main window")
     window = click_through(session, window, [1000, 1001, 1001, 1001])
     type_value(session, window, 1024, "4'b0010")
@@ -2029,7 +2032,34 @@ def case_svf(session, build):
                  "SIR 4 TDI (F) TDO (1) MASK (F);\nSDR 8 TDI (A5) TDO (4A) MASK (FF);\n"):
         check(line in text, f"{line!r} is not in the file saved:\n{text}")
 
-    # OpenOCD plays it on a board of its own, checking every TDO.
+    if session.native:
+        played = subprocess.run(session.wine + [os.path.join(build, "morva.exe"), "--cable", "sim", "--svf", saved],
+                                capture_output=True, text=True, timeout=120)
+        check(played.returncode == 0 and "every TDO was as the file expects" in played.stdout,
+              f"the Linux program did not play the file back ({played.returncode}):\n{played.stdout}\n{played.stderr}")
+    else:
+        play_with_openocd(session, build, folder, saved)
+
+    wrong = os.path.join(folder, "wrong.svf")
+    with open(wrong, "w") as f:
+        f.write(WRONG_IDCODE_SVF)
+    session.prepare_prefixes()
+    for name, language, overrides in LOCALES:
+        env = locale_env(overrides)
+        if session.native:
+            env.update(HOME=folder)
+            env.pop("XDG_CONFIG_HOME", None)
+        program, args = ("morva.exe", ["--cable", "sim"]) if session.native else ("MORVA.EXE", ["/cable:sim"])
+        check(not session.probe().visible, "a MORVA window is already open")
+        session.process = session.launch(program, env=env, args=args)
+        window = session.wait_until(lambda w: w.visible, f"the {name} window", timeout=60)
+        step_wrong_idcode(session, window, wrong, os.path.join(build, f"e2e-svf-{'linux-' if session.native else ''}{name}.png"))
+    print("svf: a session saved as SVF played by " + ("the Linux program" if session.native else "OpenOCD") +
+          " with every TDO check passing; a wrong IDCODE stopped at line 4 with bits 0 to 2 marked, in both languages")
+
+
+def play_with_openocd(session, build, folder, saved):
+    """OpenOCD plays the file on a board of its own, checking every TDO."""
     port_file = os.path.join(folder, "port")
     server = subprocess.Popen(session.wine + [os.path.join(build, "tests", "sim_server.exe"), windows_path(port_file)],
                               stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
@@ -2053,47 +2083,38 @@ def case_svf(session, build):
           and "0 errors" in played.stderr + played.stdout,
           f"OpenOCD did not play the file ({played.returncode}):\n{played.stdout}\n{played.stderr}")
 
-    wrong = os.path.join(folder, "wrong.svf")
-    with open(wrong, "w") as f:
-        f.write(WRONG_IDCODE_SVF)
-    session.prepare_prefixes()
-    for name, language, overrides in LOCALES:
-        env = locale_env(overrides)
-        check(not session.probe().visible, "a MORVA window is already open")
-        session.process = session.launch("MORVA.EXE", env=env, args=["/cable:sim"])
-        window = session.wait_until(lambda w: w.visible, f"the {name} window", timeout=60)
-        session.probe("play-svf")
-        window = session.wait_until(lambda w: w.boxes["open"]["count"] == 1, "the Open dialog")
-        window = type_file_name(session, window, "open", wrong)
-        window = session.wait_until(lambda w: w.svf["visible"] and w.svf["texts"][1070].startswith("Next, line 2:"),
-                                    "the SVF window on the file's first command")
-        click_at(window.svf["controls"][1073])
-        window = session.wait_until(lambda w: w.svf["texts"][1070].startswith("Next, line 3:  SIR 4") and w.settled,
-                                    "STATE RESET played", on_timeout=lambda w: repr(w.svf["texts"]))
-        check(window.last_line.endswith("TLR"), f"the history ends with {window.last_line!r}")
-        click_at(window.svf["controls"][1074])
-        window = session.wait_until(lambda w: w.svf["texts"][1072].startswith("Clock 1 of 11 of line 3") and w.settled,
-                                    "one clock of the SIR", on_timeout=lambda w: repr(w.svf["texts"]))
-        check(window.last_line.endswith("RTI"), f"the SIR's first clock: {window.last_line!r}")
-        click_at(window.svf["controls"][1075])
-        window = session.wait_until(lambda w: w.svf["texts"][1072].startswith("Line 4: TDO differs") and w.settled,
-                                    "the run stopped at the IDCODE", on_timeout=lambda w: repr(w.svf["texts"]))
-        tdo = window.svf["texts"][1071]
-        check("expected 14D5654C" in tdo and "read     14D5654B" in tdo and "differ   00000007" in tdo
-              and tdo.rstrip().endswith("^^^"), f"the TDO shown: {tdo!r}")
-        check(window.svf["texts"][1070].startswith("Next, line 5:  STATE IDLE"), f"{window.svf['texts'][1070]!r}")
-        left = min(window.rect[0], window.svf["rect"][0])
-        top = min(window.rect[1], window.svf["rect"][1])
-        right = max(window.rect[2], window.svf["rect"][2])
-        bottom = max(window.rect[3], window.svf["rect"][3])
-        session.screenshot(os.path.join(build, f"e2e-svf-{name}.png"), (left, top, right, bottom))
-        # Escape in the SVF window hides it; in the main window it ends MORVA.
-        session.key("Escape")
-        window = session.wait_until(lambda w: not w.svf["visible"], "the SVF window to hide")
-        escape(session, window, session.process)
-    print("svf: a session saved as SVF played by OpenOCD with every TDO check passing; a wrong IDCODE stopped at "
-          "line 4 with bits 0 to 2 marked, in both languages")
 
+def step_wrong_idcode(session, window, wrong, screenshot):
+    """The file opened from the menu, a command and a clock stepped, then run to its mismatch."""
+    session.probe("play-svf")
+    window = session.wait_until(lambda w: w.boxes["open"]["count"] == 1, "the Open dialog")
+    window = type_file_name(session, window, "open", wrong)
+    window = session.wait_until(lambda w: w.svf["visible"] and w.svf["texts"][1070].startswith("Next, line 2:"),
+                                "the SVF window on the file's first command")
+    click_at(window.svf["controls"][1073])
+    window = session.wait_until(lambda w: w.svf["texts"][1070].startswith("Next, line 3:  SIR 4") and w.settled,
+                                "STATE RESET played", on_timeout=lambda w: repr(w.svf["texts"]))
+    check(window.last_line.endswith("TLR"), f"the history ends with {window.last_line!r}")
+    click_at(window.svf["controls"][1074])
+    window = session.wait_until(lambda w: w.svf["texts"][1072].startswith("Clock 1 of 11 of line 3") and w.settled,
+                                "one clock of the SIR", on_timeout=lambda w: repr(w.svf["texts"]))
+    check(window.last_line.endswith("RTI"), f"the SIR's first clock: {window.last_line!r}")
+    click_at(window.svf["controls"][1075])
+    window = session.wait_until(lambda w: w.svf["texts"][1072].startswith("Line 4: TDO differs") and w.settled,
+                                "the run stopped at the IDCODE", on_timeout=lambda w: repr(w.svf["texts"]))
+    tdo = window.svf["texts"][1071]
+    check("expected 14D5654C" in tdo and "read     14D5654B" in tdo and "differ   00000007" in tdo
+          and tdo.rstrip().endswith("^^^"), f"the TDO shown: {tdo!r}")
+    check(window.svf["texts"][1070].startswith("Next, line 5:  STATE IDLE"), f"{window.svf['texts'][1070]!r}")
+    left = min(window.rect[0], window.svf["rect"][0])
+    top = min(window.rect[1], window.svf["rect"][1])
+    right = max(window.rect[2], window.svf["rect"][2])
+    bottom = max(window.rect[3], window.svf["rect"][3])
+    session.screenshot(screenshot, (left, top, right, bottom))
+    # Escape in the SVF window hides it; in the main window it ends MORVA.
+    session.key("Escape")
+    window = session.wait_until(lambda w: not w.svf["visible"], "the SVF window to hide")
+    escape(session, window, session.process)
 
 
 CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": case_error,
