@@ -5,7 +5,7 @@
 #   test     (the default) building both builds and running every test: the README's commands
 #   package  scripts/package.sh: the Windows programs, the Linux program, the zip and the .deb
 #   linux    building the Linux program alone
-#   bench    scripts/bench.sh: the tests' packages and OpenOCD, the benchmark's peer
+#   bench    scripts/bench.sh: the tests' packages (OpenOCD among them, the benchmark's peer)
 set -e
 purpose=${1:-test}
 linux="cmake make wine64 wine64-tools libftdi1-dev"
@@ -15,10 +15,10 @@ package="$linux g++-mingw-w64-i686 dpkg-dev imagemagick fontconfig fonts-ipafont
 # The tests: 32-bit Wine for the Windows programs, a virtual display and real input, GoogleTest,
 # the peers and tools the tests drive, the Japanese locale's fonts, a window manager.
 test="$package python3 locales fonts-wine wine wine32:i386 xvfb xauth xdotool x11-xserver-utils x11-utils openbox
-      googletest sigrok-cli lintian verilator"
+      googletest sigrok-cli lintian verilator openocd"
 case $purpose in
     test) packages=$test ;;
-    bench) packages="$test openocd" ;;
+    bench) packages=$test ;;
     package) packages=$package ;;
     linux) packages=$linux ;;
     *) echo "deps.sh: no purpose \"$purpose\"; give test, package, linux or bench" >&2; exit 2 ;;
