@@ -359,4 +359,78 @@ TEST(SvfWriteTest, WhatSvfCannotSayIsSaidInTheFile)
               writer.Take());
 }
 
+// The other devices' parts are written only where the scan is theirs to pad: an instruction that
+// puts no ones in them goes whole, and the headers written before are taken back.
+TEST(SvfWriteTest, APaddingWrittenForOneScanIsTakenBackForOneItDoesNotFit)
+{
+    const auto clock = [](int nTms, int nTdi, int nState) { return MakeClockRecord(0, 1, nTms, nTdi, 0, nState); };
+    CSvfWriter writer(SvfPadding{2, 1, 1, 1});
+    writer.Add(clock(1, 1, STATE_TEST_LOGIC_RESET));
+    const int walk[] = {STATE_RUN_TEST_IDLE, STATE_SELECT_DR, STATE_SELECT_IR, STATE_CAPTURE_IR, STATE_SHIFT_IR};
+    for (const char* pszBits : {"11011", "01011"})
+    {
+        for (int nState : walk)
+            writer.Add(clock(nState == STATE_SELECT_DR || nState == STATE_SELECT_IR ? 1 : 0, 0, nState));
+        // Five bits, the first shifted first; the last leaves Shift-IR.
+        for (int i = 0; i < 5; ++i)
+            writer.Add(clock(i == 4 ? 1 : 0, pszBits[i] - '0', i == 4 ? STATE_EXIT1_IR : STATE_SHIFT_IR));
+        writer.Add(clock(1, 0, STATE_UPDATE_IR));
+    }
+    writer.Add(clock(0, 0, STATE_RUN_TEST_IDLE));
+    writer.Finish();
+    EXPECT_EQ("STATE RESET;\nSTATE IDLE;\n"
+              "HIR 2 TDI (3) TDO (0) MASK (3);\nTIR 1 TDI (1) TDO (0) MASK (1);\nSIR 2 TDI (2) TDO (0) MASK (3);\n"
+              "HIR 0;\nTIR 0;\nSIR 5 TDI (1A) TDO (00) MASK (1F);\n",
+              writer.Take());
+}
+
+// The file says which clocks the record no longer kept, and a save that cannot be made leaves nothing.
+TEST(SvfWriteTest, ASavedFileSaysWhatTheRecordLostAndAFailedSaveLeavesNothing)
+{
+    CSessionRecord session(4);
+    for (int nState : {STATE_UNKNOWN, STATE_UNKNOWN, STATE_TEST_LOGIC_RESET, STATE_RUN_TEST_IDLE, STATE_RUN_TEST_IDLE,
+                       STATE_RUN_TEST_IDLE})
+        session.Add(MakeClockRecord(0, 1, nState == STATE_RUN_TEST_IDLE ? 0 : 1, 0, 1, nState));
+    char folder[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, folder);
+    const std::string strPath = std::string(folder) + "morva-saved.svf";
+    std::string strError;
+    ASSERT_TRUE(SaveSvf(session, "today", SvfPadding(), strPath, strError)) << strError;
+    char text[512] = {};
+    DWORD dwRead = 0;
+    HANDLE hFile = ::CreateFileA(strPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ::ReadFile(hFile, text, sizeof(text) - 1, &dwRead, nullptr);
+    ::CloseHandle(hFile);
+    ::DeleteFileA(strPath.c_str());
+    const std::string saved(text);
+    EXPECT_NE(std::string::npos, saved.find(": the session of today\n! Its first 2 clocks were no longer kept.\n"
+                                            "STATE RESET;\nSTATE IDLE;\nRUNTEST IDLE 2 TCK ENDSTATE IDLE;\n"))
+        << saved;
+
+    const std::string strNowhere = std::string(folder) + "morva-no-such-folder\\saved.svf";
+    EXPECT_FALSE(SaveSvf(session, "today", SvfPadding(), strNowhere, strError));
+    EXPECT_EQ(0u, strError.find("Could not create")) << strError;
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(strNowhere.c_str()));
+}
+
+// Bits not compared (x) and bits not read yet (?) are never marked as differing; a long value is
+// cut at its front, its low bits kept.
+TEST(SvfTextTest, OnlyBitsComparedAndReadAreMarkedAndLongValuesAreCutAtTheFront)
+{
+    const std::vector<unsigned char> expected = {1, 1, 0, 1}, mask = {1, 0, 1, 1}, read = {0, 0};
+    const std::vector<std::string> lines = SvfTdoLines(expected, read, mask);
+    ASSERT_EQ(8u, lines.size());
+    EXPECT_EQ("  differ   1", lines[3]);
+    EXPECT_EQ("  expected 10x1", lines[5]);
+    EXPECT_EQ("  read     ??00", lines[6]);
+    EXPECT_EQ("              ^", lines[7]);
+
+    std::string strError;
+    const std::vector<SvfCommand> commands =
+        ReadAll("SDR 160 TDI (123456789ABCDEF0123456789ABCDEF012345678);\nRUNTEST DRPAUSE 5 TCK 1E-3 SEC;\n", strError);
+    ASSERT_EQ(2u, commands.size()) << strError;
+    EXPECT_EQ("SDR 160 TDI (...9ABCDEF0123456789ABCDEF012345678)", SvfCommandText(commands[0]));
+    EXPECT_EQ("RUNTEST DRPAUSE 5 TCK 0.001 SEC", SvfCommandText(commands[1]));
+}
+
 } // namespace
