@@ -222,14 +222,8 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
         say(problems.m_strTrace, true);
     // What was clocked is written even where something stopped the rest.
     std::string strSvfError;
-    SvfPadding padding;
-    if (pAddress != nullptr)
-    {
-        pAddress->Padding(true, padding.nIrHeader, padding.nIrTrailer);
-        pAddress->Padding(false, padding.nDrHeader, padding.nDrTrailer);
-    }
     if (!work.strSvfOut.empty() &&
-        !SaveSvf(engine.Session(), engine.SessionDate(), padding, work.strSvfOut, strSvfError))
+        !SaveSvf(engine.Session(), engine.SessionDate(), SvfPaddingOf(pAddress.get()), work.strSvfOut, strSvfError))
         say(strSvfError, true);
     if (!strBroken.empty())
     {

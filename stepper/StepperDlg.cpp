@@ -135,14 +135,8 @@ void CStepperDlg::OnSaveSvf()
     std::string strPath;
     if (!AskForFile(m_hWnd, true, SVF_FILTER, "svf", strPath))
         return;
-    SvfPadding padding;
-    if (const CChainAddress* pAddress = m_send.Address())
-    {
-        pAddress->Padding(true, padding.nIrHeader, padding.nIrTrailer);
-        pAddress->Padding(false, padding.nDrHeader, padding.nDrTrailer);
-    }
     std::string strError;
-    if (!SaveSvf(m_tap.Session(), m_tap.SessionDate(), padding, strPath, strError))
+    if (!SaveSvf(m_tap.Session(), m_tap.SessionDate(), SvfPaddingOf(m_send.Address()), strPath, strError))
         MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
 }
 

@@ -216,7 +216,6 @@ SvfEnd CSvfPlayer::Scan(const SvfCommand& command, SvfMismatch& mismatch)
     if (end != CTapEngine::ShiftEnd::Updated)
         return SvfEnd::Lost;
     m_plan.read = m_tap.BitsOut();
-    m_plan.nDone = m_plan.Clocks();
     return Compare(command, m_plan, m_plan.read, mismatch);
 }
 

@@ -1,5 +1,6 @@
 #include "SvfWriter.h"
 
+#include "../chain/ChainScan.h"
 #include "../session/Vcd.h"
 #include "../tap/TapStates.h"
 #include "Svf.h"
@@ -39,6 +40,17 @@ bool AllOnes(const std::vector<unsigned char>& bits, size_t nFrom, size_t nCount
 }
 
 } // namespace
+
+SvfPadding SvfPaddingOf(const CChainAddress* pAddress)
+{
+    SvfPadding padding;
+    if (pAddress != nullptr)
+    {
+        pAddress->Padding(true, padding.nIrHeader, padding.nIrTrailer);
+        pAddress->Padding(false, padding.nDrHeader, padding.nDrTrailer);
+    }
+    return padding;
+}
 
 void CSvfWriter::Add(const ClockRecord& clock)
 {

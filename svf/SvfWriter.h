@@ -19,6 +19,12 @@ struct SvfPadding
     size_t nDrTrailer = 0;
 };
 
+class CChainAddress;
+
+// The padding around the device an address speaks to, as its other devices' registers stand now;
+// none for the whole chain (null).
+SvfPadding SvfPaddingOf(const CChainAddress* pAddress);
+
 class CSvfWriter
 {
 public:

@@ -61,7 +61,6 @@ bool CSvfStepDlg::OpenBeside(CWnd& owner, const std::string& strPath, std::strin
     m_pReader = std::move(pReader);
     m_pPlayer.reset(new CSvfPlayer(m_tap, [this](const std::string& strNote) { m_strNotes += strNote + "\r\n"; }));
     m_strNotes.clear();
-    m_bTdoShown = false;
     SetWindowTextCp932(m_hWnd, ("SVF: " + FileName(strPath)).c_str());
     ::SetDlgItemTextA(m_hWnd, IDC_SVF_TDO, "");
     if (ReadCommand())
@@ -241,7 +240,6 @@ void CSvfStepDlg::ShowTdo()
             text += line + "\r\n";
     }
     ::SetDlgItemTextA(m_hWnd, IDC_SVF_TDO, (text + m_strNotes).c_str());
-    m_bTdoShown = true;
 }
 
 void CSvfStepDlg::Say(const std::string& strStatus)

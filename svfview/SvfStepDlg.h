@@ -60,7 +60,6 @@ private:
     SvfCommand m_command;
     bool m_bCommand = false;   // m_command is read and not played through
     bool m_bRunning = false;
-    bool m_bTdoShown = false;  // the last scan's TDO is in the view
     SvfMismatch m_mismatch;
     std::string m_strNotes;    // what the player noted, said under the command
 };
