@@ -72,6 +72,13 @@ const int NET_STEPS = 2000;
 const double RESET_MINIMUM_MS = 30.0;
 const int SEND_RUNS = 3;
 
+// A line on standard error while a long row is measured, so that a run in progress shows where it is.
+void Progress(const char* pszRow, int nRun, int nRuns)
+{
+    fprintf(stderr, "  ... %s, run %d of %d\n", pszRow, nRun + 1, nRuns);
+    fflush(stderr);
+}
+
 double Now()
 {
     LARGE_INTEGER counter, frequency;
@@ -396,6 +403,7 @@ void PrintSendRatios(const std::vector<CableSends>& cables)
 std::vector<CableSends> MeasureEveryCable(const std::vector<std::pair<std::string, CPort*>>& extra)
 {
     std::vector<CableSends> cables;
+    Progress("SENDs over every cable", 0, 1);
     cables.push_back(SendRows("simulated board"));
     MeasureSends(SimulatedPort(), cables.back());
     {
@@ -542,6 +550,7 @@ void MeasureBsdl()
 // file read through without a clock.
 void MeasureSvf()
 {
+    Progress("SVF: a file of 200 MB written, read through, then played", 0, 1);
     const std::string strPath = TempPath("svf");
     const size_t nBits = 4096;
     unsigned long long nBytes = 0;
@@ -636,6 +645,8 @@ void MeasureSvf()
 
 int main(int argc, char** argv)
 {
+    // Each table goes out as soon as it is measured, through a pipe too.
+    setvbuf(stdout, nullptr, _IONBF, 0);
     // --svf: only the SVF rows.
     if (argc > 1 && std::string(argv[1]) == "--svf")
     {
@@ -687,6 +698,8 @@ int main(int argc, char** argv)
     }
 #endif
     const bool bStepsOnly = argc > 2 && std::string(argv[1]) == "--steps";
+    // --steps-table: the steps' table alone, without the SEND, BSDL and SVF rows.
+    const bool bStepsTable = argc > 1 && std::string(argv[1]) == "--steps-table";
     Figure stepCost = {"step cost, window hidden (us)", {}};
     Figure workingBefore = {"working set before the steps (KiB)", {}}, workingAfter = {"working set after (KiB)", {}};
     Figure privateBefore = {"private bytes before the steps (KiB)", {}}, privateAfter = {"private bytes after (KiB)", {}};
@@ -707,6 +720,7 @@ int main(int argc, char** argv)
     };
     for (int run = 0; run < STEP_RUNS; ++run)
     {
+        Progress("step cost, window visible and hidden", run, STEP_RUNS);
         CCountedWaits waits;
         CStepperDlg dlg;
         RunDialog(dlg, [&] {
@@ -752,13 +766,14 @@ int main(int argc, char** argv)
         });
     }
 
-    const std::vector<CableSends> cables = MeasureEveryCable({});
+    const std::vector<CableSends> cables = bStepsTable ? std::vector<CableSends>() : MeasureEveryCable({});
 
     Figure floorVisible = {"floor: clock, window visible (us)", {}};
     Figure floorHidden = {"floor: clock, window hidden (us)", {}};
     Figure floorRepaint = {"floor: one repaint of a clock's changes (ms)", {}};
     for (int run = 0; run < STEP_RUNS; ++run)
     {
+        Progress("floor", run, STEP_RUNS);
         floorVisible.values.push_back(FloorStep(true, VISIBLE_STEPS));
         floorHidden.values.push_back(FloorStep(false, WALK_STEPS / 10));
         floorRepaint.values.push_back(FloorRepaint(100));
@@ -783,6 +798,7 @@ int main(int argc, char** argv)
     Figure ftdiCost = {"step cost over FTDI stand-in, window hidden (us)", {}};
     for (int run = 0; run < STEP_RUNS; ++run)
     {
+        Progress("step cost over FTDI", run, STEP_RUNS);
         CableName cable;
         cable.kind = CableKind::Ftdi;
         CD2xxPort port(cable, FtdiPinMap(), &StandinD2xx());
@@ -801,6 +817,7 @@ int main(int argc, char** argv)
         ParseCableName(server.Cable(), cable, strError);
         for (int run = 0; run < STEP_RUNS; ++run)
         {
+            Progress(pFigure->name.c_str(), run, STEP_RUNS);
             if (!hiddenWalkOver(*MakePort(cable, FtdiPinMap()), NET_STEPS, *pFigure))
                 break;
         }
@@ -843,10 +860,13 @@ int main(int argc, char** argv)
     printf("%-52s %12.2f %12.2f %s\n", "reset / (1.2 x 30 ms + one floor repaint)", dResetRatio, 1.0,
            dResetRatio <= 1.0 ? "yes" : "no");
     PrintSendRatios(cables);
-    printf("\n");
-    MeasureBsdl();
-    printf("\n");
-    MeasureSvf();
+    if (!bStepsTable)
+    {
+        printf("\n");
+        MeasureBsdl();
+        printf("\n");
+        MeasureSvf();
+    }
     printf("\nGDI objects: %s. USER objects: %s.\n",
            bGdiReported ? "the system's count (GetGuiResources)"
                         : "the system reports none; the program's own fonts, brushes and device contexts, "

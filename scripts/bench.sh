@@ -1,39 +1,105 @@
 #!/bin/sh
-# Builds everything and runs the benchmark under Wine (on a virtual display if there is none):
-# the Windows build's whole table, with the Linux program's step costs, measured in the same run,
-# among its rows; then the Linux program's SENDs over its own cables and OpenOCD's drscan beside
-# them through the same remote_bitbang server.
+# Builds everything and runs the benchmark under Wine (on a virtual display if there is none),
+# printing each table as soon as it is measured, with a progress line on standard error while a
+# long row runs.
+# Usage: bench.sh [SECTION...]   (all of them, in this order, when none is named)
+#   steps   the step costs in the window, memory and objects, start-up, against the floor; the
+#           Linux program's step costs among its rows
+#   sends   SEND-DR over every cable the tests reach, both programs; OpenOCD's drscan beside it
+#   bsdl    a BSDL file of 2,001 cells read
+#   svf     a generated SVF file of 200 MB played on the simulated board
+#   soaks   the soaks at their full length, both programs: what the test run takes short
 set -e
 top=$(cd "$(dirname "$0")/.." && pwd)
+
+# The programs' output goes straight through (MORVA_WINE_STREAM), not kept until they end.
+windows() { MORVA_WINE_STREAM=1 "$top/scripts/wine-run.sh" "$top/build/wineprefix" "$@"; }
+linux() { MORVA_WINE_STREAM=1 "$top/scripts/wine64-run.sh" "$top/build-linux/wineprefix" "$@"; }
+# Both programs print Windows line ends.
+unix_lines() { awk '{ sub(/\r$/, ""); print; fflush() }'; }
+# A soak's own line, and any failure in full.
+soak_lines() {
+    awk -v program="$1" '
+        { sub(/\r$/, "") }
+        /^soak / { sub(/^soak /, ""); printf "%-10s %s\n", program, $0; fflush() }
+        /Failure|FAILED/ { print; fflush() }'
+}
+
+measure() {
+    case $1 in
+        steps)
+            echo "== steps: the window's step costs, memory, objects and start-up"
+            # The Linux program's two rows go at the end of the first table, before its first blank line.
+            rows=$(mktemp)
+            linux "$top/build-linux/bench/bench.exe" --steps "morva (Linux)" | unix_lines >"$rows"
+            windows "$top/build/bench/bench.exe" --steps-table | awk -v rows="$rows" '
+                { sub(/\r$/, "") }
+                !done && $0 == "" { while ((getline line < rows) > 0) print line; done = 1 }
+                { print; fflush() }'
+            rm -f "$rows"
+            ;;
+        sends)
+            echo "== sends: SEND-DR over every cable the tests reach"
+            windows "$top/build/bench/bench.exe" --send | unix_lines
+            echo
+            echo "The Linux program's SENDs over its own cables, and OpenOCD through the same server:"
+            linux "$top/build-linux/bench/bench.exe" --linux-sends | unix_lines
+            ;;
+        bsdl)
+            echo "== bsdl: a BSDL file read"
+            windows "$top/build/bench/bench.exe" --bsdl | unix_lines
+            ;;
+        svf)
+            echo "== svf: a generated SVF file played"
+            windows "$top/build/bench/bench.exe" --svf | unix_lines
+            ;;
+        soaks)
+            echo "== soaks: each at its full length, the window hidden (the test run takes them short)"
+            # A process a case, as in the test run: each starts with a fresh cable and board.
+            for case in SoakTest/RandomWalkTest.KeepsWindowAndBoardTogether/0 \
+                        SoakTest/RandomWalkTest.KeepsWindowAndBoardTogether/1 \
+                        SoakTest/RandomWalkTest.KeepsWindowAndBoardTogether/2 \
+                        SoakTest/RandomWalkTest.KeepsWindowAndBoardTogether/3 \
+                        SoakTest.DeadCableKeepsTheProgramWorkingAndTheTdoRowShowsWhatWasRead \
+                        SoakTest.CommandsFromAnywhereNeverBreakTheWindowOrTheCable; do
+                MORVA_SOAK=full windows "$top/build/tests/soak_test.exe" --gtest_filter=$case | soak_lines MORVA.EXE
+                MORVA_SOAK=full linux "$top/build-linux/tests/soak_test.exe" --gtest_filter=$case |
+                    soak_lines morva
+            done
+            ;;
+    esac
+}
+
+# Inside the virtual display: the sections asked for, one after the other.
+if [ "${1:-}" = "--measure" ]; then
+    shift
+    for section in "$@"; do
+        measure "$section"
+        echo
+    done
+    exit 0
+fi
+
+sections=${*:-steps sends bsdl svf soaks}
+for section in $sections; do
+    case $section in
+        steps|sends|bsdl|svf|soaks) ;;
+        *) echo "bench.sh: no section \"$section\"; give steps, sends, bsdl, svf or soaks" >&2; exit 2 ;;
+    esac
+done
 sh "$top/scripts/build.sh" >/dev/null
 sh "$top/scripts/deps.sh" bench
-linux_rows=$(mktemp)
-cat >"$linux_rows.sh" <<SCRIPT
-set -e
-"$top/scripts/wine64-run.sh" "$top/build-linux/wineprefix" "$top/build-linux/bench/bench.exe" --steps "morva (Linux)" >"$linux_rows"
-"$top/scripts/wine-run.sh" "$top/build/wineprefix" "$top/build/bench/bench.exe"
-echo
-echo "The Linux program's SENDs over its own cables, and OpenOCD through the same server:"
-"$top/scripts/wine64-run.sh" "$top/build-linux/wineprefix" "$top/build-linux/bench/bench.exe" --linux-sends
-SCRIPT
 stop_wine() {
     WINEPREFIX="$top/build/wineprefix" wineserver -k >/dev/null 2>&1 || true
     WINEPREFIX="$top/build-linux/wineprefix" wineserver -k >/dev/null 2>&1 || true
 }
 stop_wine
 status=0
+# shellcheck disable=SC2086
 if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
-    sh "$linux_rows.sh" >"$linux_rows.out" || status=$?
+    sh "$0" --measure $sections || status=$?
 else
-    xvfb-run -a -s "-screen 0 1280x1024x24" sh "$linux_rows.sh" >"$linux_rows.out" || status=$?
+    xvfb-run -a -s "-screen 0 1280x1024x24" sh "$0" --measure $sections || status=$?
 fi
 stop_wine
-# The Linux program's rows go at the end of the first table, before its first blank line.
-# Both programs print Windows line ends.
-awk -v rows="$linux_rows" '
-    { sub(/\r$/, "") }
-    !done && $0 == "" { while ((getline line < rows) > 0) { sub(/\r$/, "", line); print line }; done = 1 }
-    { print }
-' "$linux_rows.out"
-rm -f "$linux_rows" "$linux_rows.sh" "$linux_rows.out"
 exit $status

@@ -21,6 +21,11 @@ morva_prepare_prefix "$loader" "$prefix" "$morva_fonts"
 [ -z "${MORVA_LOGPIXELS:-}" ] || morva_set_dpi "$loader" "$prefix" "$MORVA_LOGPIXELS"
 # Keep one wineserver for the whole run instead of starting one per program.
 wineserver -p30 >/dev/null 2>&1 || true
+# MORVA_WINE_STREAM=1: the program's input and output straight from and to the caller as they
+# come (the benchmark's tables, the tests' probe); the caller then waits for Wine's helpers too.
+if [ "${MORVA_WINE_STREAM:-}" = 1 ]; then
+    exec "$loader" "$@"
+fi
 # Wine's helper processes (the desktop among them) outlive the program and inherit its output:
 # give them files, not the caller's pipe, so the caller sees the end as soon as the program ends.
 out=$(mktemp) err=$(mktemp)

@@ -8,6 +8,7 @@ Usage: e2e.py --build BUILD_DIR --source SOURCE_DIR [--native --windows-build DI
 import argparse
 import os
 import re
+import select
 import shutil
 import signal
 import subprocess
@@ -146,6 +147,7 @@ class Session:
         self.env = None
         self.others = []
         self.last_click = (None, 0.0)
+        self.probes, self.probe_output = {}, {}
 
     def prepare_prefixes(self):
         """Each language's prefix made now, where making one may take a while: a program started
@@ -177,7 +179,7 @@ class Session:
             if window.visible:
                 return window
             time.sleep(0.3)
-        raise Failure("the window did not appear within 60 s")
+        raise Failure("the window did not appear within 60 s" + self.seen(window))
 
     def stop(self):
         for process in self.others:
@@ -198,22 +200,71 @@ class Session:
             if condition(window):
                 return window
             check(time.time() < deadline,
-                  f"timed out waiting for {what}" + (f": {on_timeout(window)}" if on_timeout else ""))
+                  f"timed out waiting for {what}" + (f": {on_timeout(window)}" if on_timeout else "") + self.seen(window))
             time.sleep(0.3)
 
-    def probe(self, action="", timeout=60):
-        out = subprocess.run(self.wine + [os.path.join(self.build, "tests", "e2e_probe.exe")] + ([action] if action else []),
-                             capture_output=True, timeout=timeout, env=self.env).stdout.decode("utf-8", "replace")
-        return Window(out)
+    def seen(self, window):
+        """What the display showed when a wait ran out: a screenshot, and what the probe found."""
+        shot = os.path.join(self.build, f"e2e-timeout-{os.getpid()}.png")
+        subprocess.run(["import", "-window", "root", shot], capture_output=True)
+        started = ", ".join(f"{p.pid}:{'running' if p.poll() is None else p.returncode}" for p in self.others)
+        return (f" (the probe saw {window.mains} main windows, visible {window.visible}; programs started {started}; "
+                f"display {os.environ.get('DISPLAY')} in {shot})")
+
+    def probe(self, action="", timeout=60, retry=True):
+        """What the probe sees now, after the action asked of it. The probe runs as a server, one
+        for each environment (the locale and the screen choose the prefix), started on first use."""
+        key = None if self.env is None else tuple(sorted(self.env.items()))
+        server = self.probes.get(key)
+        if server is None or server.poll() is not None:
+            env = dict(self.env if self.env is not None else os.environ, MORVA_WINE_STREAM="1")
+            server = subprocess.Popen(self.wine + [os.path.join(self.build, "tests", "e2e_probe.exe"), "--serve"],
+                                      env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                      stderr=subprocess.DEVNULL, start_new_session=True)
+            self.probes[key] = server
+            self.probe_output[key] = b""
+        try:
+            server.stdin.write((action + "\n").encode())
+            server.stdin.flush()
+        except BrokenPipeError:
+            self.stop_probes()
+            if retry:
+                return self.probe(action, timeout, retry=False)
+            raise Failure(f"the probe ended before it was asked {action!r}")
+        deadline = time.time() + timeout
+        buffered = self.probe_output[key]
+        while True:
+            text = buffered.replace(b"\r", b"")
+            found = (b"\n" + text).find(b"\nend\n")
+            if found >= 0:
+                break
+            left = deadline - time.time()
+            if left <= 0 or not select.select([server.stdout], [], [], left)[0]:
+                self.stop_probes()
+                raise Failure(f"the probe did not answer {action!r} within {timeout} s")
+            chunk = os.read(server.stdout.fileno(), 65536)
+            if not chunk:
+                # Its Wine ended under it (a prefix's server stopped): a new one is asked once.
+                self.stop_probes()
+                if retry:
+                    return self.probe(action, timeout, retry=False)
+                raise Failure(f"the probe ended while asked {action!r}")
+            buffered += chunk
+        self.probe_output[key] = text[found + len(b"end\n"):]
+        return Window(text[:found].decode("utf-8", "replace"))
+
+    def stop_probes(self):
+        for server in self.probes.values():
+            try:
+                os.killpg(server.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            server.wait()
+        self.probes, self.probe_output = {}, {}
 
     def click(self, window, ident, double=False, hold=None):
         left, top, right, bottom = window.controls[ident]["rect"]
         x, y = (left + right) // 2, (top + bottom) // 2
-        # A second click on the same button soon after the first would be a double click.
-        previous, when = self.last_click
-        if previous == ident and not double:
-            x += 3
-            time.sleep(max(0.0, 0.7 - (time.time() - when)))
         if hold is not None:
             # Pressed for a while, as a person does: what the press itself paints is done before the release.
             command = ["xdotool", "mousemove", str(x), str(y), "mousedown", "1", "sleep", str(hold), "mouseup", "1"]
@@ -354,15 +405,52 @@ def case_walk(session, build):
 
     window = walk_every_state(session, window, build)
 
-    # A double click on RUN-TEST/IDLE is one step.
+    # A double click on RUN-TEST/IDLE is two clicks, and so two clocks.
     before = window.count
-    time.sleep(0.7)
     session.click(window, 1001, double=True)
-    time.sleep(1.0)
-    window = session.probe()
-    check(window.count == before + 1, f"a double click gave {window.count - before} clocks")
+    window = session.wait_until_settled()
+    check(window.count == before + 2, f"a double click gave {window.count - before} clocks")
     check(window.top + 1 <= window.count, "the newest history line is in view")
-    print("walk: every state visited, panel, colours, history and trace checked after each click")
+    print("walk: every state visited, panel, colours, history and trace checked after every click")
+
+
+def case_every_click(session, build):
+    """Every click a clock: a person's clicks on one spot 0.1 s apart, each within the double-click
+    time of the one before, on every button that can take another click (the reset, the states
+    that can follow themselves and their "1" companions). The history counts every clock, and a
+    register shifted so shows whole."""
+    window = session.start()
+    clocks = 0
+
+    def clicks(ident, count):
+        nonlocal window, clocks
+        left, top, right, bottom = window.controls[ident]["rect"]
+        subprocess.run(["xdotool", "mousemove", str((left + right) // 2), str((top + bottom) // 2),
+                        "click", "--repeat", str(count), "--delay", "100", "1"], check=True)
+        session.last_click = (ident, time.time())
+        # Six clocks a reset. The count goes on from burst to burst: a clock too many shows at the
+        # next one's check, and the last is checked once the window has stayed still.
+        each = 6 if ident == 1000 else 1
+        clocks += count * each
+        window = session.wait_until(lambda w: w.count >= clocks and w.settled, f"{count} clicks on {ident}", timeout=15,
+                                    on_timeout=lambda w: f"{w.count - clocks + count * each} clocks, not {count * each}")
+        check(window.count == clocks, f"{count} clicks on {ident} gave {window.count - clocks + count * each} "
+                                      f"clocks, not {count * each}")
+
+    for ident, count in ((1000, 3), (1001, 9), (1002, 1), (1004, 1), (1005, 32), (1006, 1)):
+        clicks(ident, count)
+    check(window.texts[1043] == "32'h14D5654B", f"32 clicks in SHIFT-DR show {window.texts[1043]!r}")
+    for ident, count in ((1007, 6), (1008, 1), (1036, 8), (1037, 1), (1009, 1), (1002, 1), (1003, 1), (1010, 1),
+                         (1011, 4), (1038, 4), (1012, 1)):
+        clicks(ident, count)
+    check(window.texts[1043].startswith("8'h"), f"eight shifts in SHIFT-IR show {window.texts[1043]!r}")
+    clicks(1013, 6)
+    window = session.wait_until_settled()
+    check(window.count == clocks, f"{window.count} clocks in all, not {clocks}")
+    check(window.last_line.endswith("RIR"), f"the history ends with {window.last_line!r}")
+    escape(session, window, session.process)
+    print(f"every click: {clocks} history lines from clicks 0.1 s apart on one spot of each button that takes "
+          f"another, the reset and the companions among them; SHIFT-DR's 32 bits shown whole")
 
 
 def case_keys(session, build):
@@ -1442,6 +1530,9 @@ def case_native(session, build, windows_build):
     escape(session, session.probe(), session.process)
     session.stop()
     session.others = []
+    case_every_click(session, build)
+    session.stop()
+    session.others = []
 
     clicks = [1000, 1001, 1002, 1004, 1005, 1036, 1006, 1007, 1008, 1005, 1037, 1009, 1002, 1003, 1010]
     screens = os.path.join(build, "screens")
@@ -1459,6 +1550,8 @@ def case_native(session, build, windows_build):
         finally:
             runner.stop()
             runner.others = []
+            if runner is not session:
+                runner.stop_probes()
     subprocess.run(["convert", shots["linux"], shots["windows"], "-background", "white", "-splice", "12x0",
                     "+append", os.path.join(screens, "linux-and-windows.png")], check=True)
     count = subprocess.run(["compare", "-metric", "AE", shots["linux"], shots["windows"], "null:"],
@@ -1946,6 +2039,9 @@ def case_bsdl(session, build):
         window = session.wait_until(lambda w: w.pins["items"][w.pins["picked"]].startswith("LED(0)|"), "LED(0) picked")
         click_at(window.pins["controls"][1064])
         window = session.wait_until(lambda w: w.boxes["extest"]["count"] == 1, "the question before EXTEST")
+        # LED(1) shares LED(0)'s control cell and has no safe value: the question names it, low.
+        question = " ".join(window.boxes["extest"]["texts"])
+        check("LED(1)" in question, f"the question does not name LED(1): {question!r}")
         session.screenshot(os.path.join(build, f"e2e-bsdl-extest-{'linux-' if session.native else ''}{name}.png"),
                            window.boxes["extest"]["rect"])
         click_at(window.box_buttons["extest"][6])  # IDYES
@@ -1953,9 +2049,9 @@ def case_bsdl(session, build):
                                     w.pins["texts"][1060].startswith("EXTEST") and w.settled, "LED(0) driven")
         pins = {item.split("|")[0]: item for item in window.pins["items"]}
         check(pins["LED(0)"] == "LED(0)|12|out|out 0 control 2|drives 1|high", f"{pins['LED(0)']!r}")
-        # Every other output at its safe value: LED(1) (LED(0)'s enable is its too) 0, OK 1, the
-        # data bus off.
-        check(pins["LED(1)"] == "LED(1)|11|out|out 1 control 2|drives 0|", f"{pins['LED(1)']!r}")
+        # LED(1), which LED(0)'s enable switches on too, low as the question said; every other
+        # output at its safe value: OK 1, the data bus off.
+        check(pins["LED(1)"] == "LED(1)|11|out|out 1 control 2|drives 0|low", f"{pins['LED(1)']!r}")
         check(pins["OK"] == "OK|13|buffer|out 3|drives 1|", f"{pins['OK']!r}")
         check(pins["DATA(0)"].endswith("|0, off|") and pins["DATA(1)"].endswith("|0, off|"),
               f"{pins['DATA(0)']!r}, {pins['DATA(1)']!r}")
@@ -1965,8 +2061,12 @@ def case_bsdl(session, build):
                             max(window.rect[3], pin_view[3])))
 
         click_at(window.pins["controls"][1068])
-        window = session.wait_until(lambda w: not w.pins["texts"][1060].startswith("EXTEST") and
-                                    w.last_line.endswith("-TLR"), "EXTEST left by a reset")
+        # The view shows the chip's own logic at once, not the levels EXTEST drove.
+        led = lambda w: [item for item in w.pins["items"] if item.startswith("LED(0)|")][0]  # noqa: E731
+        window = session.wait_until(lambda w: not w.pins["texts"][1060].startswith("EXTEST") and w.settled and
+                                    "drives 1" not in led(w) and led(w).endswith("|"),
+                                    "EXTEST left by a reset, the pins read again",
+                                    on_timeout=lambda w: f"{w.pins['texts'][1060]!r} {led(w)!r}")
         # Escape in the pin view hides it; the main window, clicked on its title, ends on its own.
         session.key("Escape")
         window = session.wait_until(lambda w: not w.pins["visible"], "the pin view hidden by Escape")
@@ -2124,9 +2224,42 @@ CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": c
          "ftdi-unplug": case_ftdi_unplug, "ftdi-replug": case_ftdi_replug,
          "numlock-keys": case_numlock_keys, "kept-choice": case_kept_choice,
          "context-menu": case_context_menu, "ftdi-refused": case_ftdi_refused, "focus": case_focus,
-         "pixels": case_pixels, "session": case_session, "send": case_send, "cable-list": case_cable_list,
+         "pixels": case_pixels, "session": case_session, "every-click": case_every_click, "send": case_send, "cable-list": case_cable_list,
          "step-keys": case_step_keys, "dpi": case_dpi, "verilator": case_verilator, "chain": case_chain, "svf": case_svf,
          "bsdl": case_bsdl}
+
+
+def own_display():
+    """A virtual display of this case's own, as DISPLAY for all it starts: real clicks and
+    screenshots then meet no other test's windows, and other tests run meanwhile. Returns the
+    server, to be ended with the case."""
+    read, write = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1200x24", "-nolisten", "tcp"],
+                              pass_fds=(write,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, start_new_session=True)
+    os.close(write)
+    number = b""
+    deadline = time.time() + 30
+    while not number.endswith(b"\n"):
+        if time.time() > deadline or not select.select([read], [], [], max(0.0, deadline - time.time()))[0]:
+            server.kill()
+            raise Failure("Xvfb did not start")
+        chunk = os.read(read, 16)
+        if not chunk:
+            raise Failure("Xvfb ended as it started")
+        number += chunk
+    os.close(read)
+    os.environ["DISPLAY"] = ":" + number.decode().strip()
+    return server
+
+
+def end_display(server):
+    server.terminate()
+    try:
+        server.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        server.kill()
+        server.wait()
 
 
 def main():
@@ -2137,6 +2270,7 @@ def main():
     parser.add_argument("--windows-build")
     parser.add_argument("case", choices=list(CASES) + ["native"])
     args = parser.parse_args()
+    display = own_display()
     session = Session(args.build, args.source, args.native)
     try:
         if args.case == "native":
@@ -2148,6 +2282,8 @@ def main():
         return 1
     finally:
         session.stop()
+        session.stop_probes()
+        end_display(display)
         for folder in TEMPORARY:
             shutil.rmtree(folder, ignore_errors=True)
     return 0

@@ -227,9 +227,8 @@ void PrintColour(const char* name, int index)
 
 } // namespace
 
-int main(int argc, char** argv)
+int Probe(const std::string& action)
 {
-    const std::string action = argc > 1 ? argv[1] : "";
     if (action == "close-error")
         PressOk(ERROR_CAPTION);
     if (action == "close-about")
@@ -356,4 +355,25 @@ int main(int argc, char** argv)
     PrintColour("btnface", COLOR_BTNFACE);
     PrintColour("btnshadow", COLOR_BTNSHADOW);
     return 0;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc > 1 && std::string(argv[1]) == "--serve")
+    {
+        // An action a line on standard input, each answer ended by a line "end": a test asks
+        // hundreds of times, and a program's start under Wine costs more than what it asks.
+        char line[256];
+        while (fgets(line, sizeof(line), stdin) != nullptr)
+        {
+            std::string action(line);
+            while (!action.empty() && (action.back() == '\n' || action.back() == '\r'))
+                action.pop_back();
+            Probe(action);
+            printf("end\n");
+            fflush(stdout);
+        }
+        return 0;
+    }
+    return Probe(argc > 1 ? argv[1] : "");
 }

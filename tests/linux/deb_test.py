@@ -126,6 +126,7 @@ def start_installed(build, source, root, screenshot):
         check(os.path.isfile(os.path.join(session.prefix, "system.reg")), "no Wine prefix under the home")
     finally:
         session.stop()
+        session.stop_probes()
         subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=session.prefix),
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         shutil.rmtree(home, ignore_errors=True)
@@ -140,6 +141,7 @@ def main():
     build, source = os.path.abspath(args.build), os.path.abspath(args.source)
     screenshot = os.path.join(build, "deb-installed-window.png")
     installed = False
+    display = e2e.own_display()
     try:
         deb = run(["sh", os.path.join(source, "package", "deb", "make-deb.sh"), build], check=True).stdout.strip()
         fields, remarks = check_package(deb, source, build)
@@ -169,6 +171,7 @@ def main():
     finally:
         if installed:
             run(["dpkg", "-r", "morva"])
+        e2e.end_display(display)
     print(f"deb: {os.path.basename(deb)}, Depends: {fields['Depends']}; lintian: no errors, "
           f"{len(remarks)} remarks; {where}; the window in {screenshot}")
     return 0
