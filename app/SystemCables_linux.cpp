@@ -94,9 +94,17 @@ void SayOnConsole(const std::string& text, bool bError)
 bool SayOnTerminal(const std::string& text, bool bError)
 {
     // Said on the stream in any case (a desktop keeps it in its log); a box is still needed where
-    // no terminal shows it.
+    // no terminal shows it and no script reads it through a pipe: a start from a desktop's menu.
     SayOnConsole(text, bError);
-    return isatty(STDIN_FILENO) != 0 || isatty(STDOUT_FILENO) != 0 || isatty(STDERR_FILENO) != 0;
+    if (isatty(STDIN_FILENO) != 0 || isatty(STDOUT_FILENO) != 0 || isatty(STDERR_FILENO) != 0)
+        return true;
+    for (int fd : {STDOUT_FILENO, STDERR_FILENO})
+    {
+        struct stat status = {};
+        if (fstat(fd, &status) == 0 && S_ISFIFO(status.st_mode))
+            return true;
+    }
+    return false;
 }
 
 std::string NoDisplayProblem()

@@ -77,9 +77,20 @@ void SayOnConsole(const std::string& text, bool bError)
     WriteLine(hOut, text);
 }
 
-bool SayOnTerminal(const std::string&, bool)
+bool SayOnTerminal(const std::string& text, bool bError)
 {
-    // A Windows program of the GUI subsystem has no terminal to write to.
+    // A Windows program of the GUI subsystem has no terminal to write to; but one started by a
+    // script whose output goes through a pipe is read by that script, and a box would wait for
+    // nobody there.
+    for (DWORD nStream : {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE})
+    {
+        const HANDLE hStream = ::GetStdHandle(nStream);
+        if (hStream != nullptr && hStream != INVALID_HANDLE_VALUE && ::GetFileType(hStream) == FILE_TYPE_PIPE)
+        {
+            SayOnConsole(text, bError);
+            return true;
+        }
+    }
     return false;
 }
 

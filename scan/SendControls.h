@@ -37,6 +37,8 @@ public:
     // The lists as the settings file keeps them, or the cable's examples.
     void Load(const std::string& strSettingsPath);
     bool IsSending() const { return m_pSending != nullptr; }
+    // As a click on STOP: the running SEND stops where the TAP can be left.
+    void Stop() { m_bStopRequested = true; }
     // Whether the window is one of the value lists (or their edit fields), and which.
     bool IsValueField(HWND hWnd, bool& bDr) const;
 

@@ -4,7 +4,7 @@
 set -e
 top=$(cd "$(dirname "$0")/.." && pwd)
 sh "$top/scripts/deps.sh"
-cmake -S "$top" -B "$top/build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/i686-w64-mingw32.cmake" >/dev/null
+cmake -S "$top" -B "$top/build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/i686-w64-mingw32.cmake" -DBUILD_TESTING=ON >/dev/null
 cmake --build "$top/build" -j"$(nproc)"
-cmake -S "$top" -B "$top/build-linux" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/x86_64-winelib.cmake" >/dev/null
+cmake -S "$top" -B "$top/build-linux" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/x86_64-winelib.cmake" -DBUILD_TESTING=ON >/dev/null
 cmake --build "$top/build-linux" -j"$(nproc)"

@@ -5,6 +5,9 @@
 #   test     (the default) building both builds and running every test: the README's commands
 #   package  scripts/package.sh: the Windows programs, the Linux program, the zip and the .deb
 #   linux    building the Linux program alone
+#   open     scripts/open.sh: the Linux program built and run, the fonts its Wine settings name,
+#            and a virtual display with a screenshot where there is no display
+#   open-windows  scripts/open.sh --windows: the same for MORVASIM.EXE under 32-bit Wine
 #   bench    scripts/bench.sh: the tests' packages (OpenOCD among them, the benchmark's peer)
 set -e
 purpose=${1:-test}
@@ -16,12 +19,15 @@ package="$linux g++-mingw-w64-i686 dpkg-dev imagemagick fontconfig fonts-ipafont
 # the peers and tools the tests drive, the Japanese locale's fonts, a window manager.
 test="$package python3 locales fonts-wine wine wine32:i386 xvfb xauth xdotool x11-xserver-utils x11-utils openbox
       googletest sigrok-cli lintian verilator openocd"
+open="$linux fonts-ipafont-gothic fonts-liberation xvfb xauth xdotool imagemagick"
 case $purpose in
     test) packages=$test ;;
+    open) packages=$open ;;
+    open-windows) packages="$open g++-mingw-w64-i686 fonts-wine wine wine32:i386" ;;
     bench) packages=$test ;;
     package) packages=$package ;;
     linux) packages=$linux ;;
-    *) echo "deps.sh: no purpose \"$purpose\"; give test, package, linux or bench" >&2; exit 2 ;;
+    *) echo "deps.sh: no purpose \"$purpose\"; give test, package, linux, open, open-windows or bench" >&2; exit 2 ;;
 esac
 
 ensure_japanese_locale() {
@@ -56,6 +62,20 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -q
-apt-get install -y -q $missing
+# One package list that cannot be read (a mirror in the middle of a sync) must not stop the rest:
+# the install goes on with the lists there are, and says what it could not have.
+if ! apt-get update -q; then
+    echo "deps.sh: some package lists could not be updated; going on with those there are" >&2
+fi
+if ! apt-get install -y -q $missing; then
+    # One at a time, to name each that cannot be had.
+    lacking=""
+    for package in $missing; do
+        apt-get install -y -q "$package" >/dev/null 2>&1 || lacking="$lacking $package"
+    done
+    if [ -n "$lacking" ]; then
+        echo "deps.sh: these packages could not be installed:$lacking" >&2
+        exit 1
+    fi
+fi
 ensure_japanese_locale

@@ -1,10 +1,24 @@
 #!/bin/sh
-# Builds everything and opens the Linux program, morva, on the simulated board; with --windows,
-# MORVASIM.EXE under Wine. Without a display it runs on a virtual one, saves a screenshot of the
-# window and ends.
+# Builds the Linux program, morva, alone and opens it on the simulated board; with --windows,
+# MORVASIM.EXE under Wine. Installs only what that needs, not the tests' tools. Without a display
+# it runs on a virtual one, saves a screenshot of the window and ends.
 set -e
 top=$(cd "$(dirname "$0")/.." && pwd)
-sh "$top/scripts/build.sh"
+# The build folder is the tests' too: configured with them where their sources are installed
+# (scripts/build.sh asks for them again in any case), and only the program built.
+testing=OFF
+[ ! -d /usr/src/googletest ] || testing=ON
+if [ "${1:-}" = "--windows" ]; then
+    sh "$top/scripts/deps.sh" open-windows
+    cmake -S "$top" -B "$top/build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/i686-w64-mingw32.cmake" \
+          -DBUILD_TESTING=$testing >/dev/null
+    cmake --build "$top/build" -j"$(nproc)" --target morvasim
+else
+    sh "$top/scripts/deps.sh" open
+    cmake -S "$top" -B "$top/build-linux" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/x86_64-winelib.cmake" \
+          -DBUILD_TESTING=$testing >/dev/null
+    cmake --build "$top/build-linux" -j"$(nproc)" --target morva
+fi
 if [ "${1:-}" = "--windows" ]; then
     prefix="$top/build/wineprefix"
     run="$top/scripts/wine-run.sh $prefix $top/build/MORVASIM.EXE"

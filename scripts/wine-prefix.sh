@@ -7,6 +7,8 @@ morva_prepare_prefix() {
     # The prefix is ready once it exists with the current font settings.
     _stamp=$(md5sum <"$_fonts" | cut -c1-32)
     [ "$(cat "$_prefix/.morva-ready" 2>/dev/null)" != "$_stamp" ] || return 0
+    # Said where a person waits at a terminal: the first start is silent for some seconds otherwise.
+    [ ! -t 2 ] || echo "Preparing MORVA's Wine settings, once: some seconds" >&2
     mkdir -p "$(dirname "$_prefix")"
     (
         flock 9

@@ -29,10 +29,6 @@ void CStepperDlg::OnStateButton(UINT nID)
     m_tap.Step(pRow->step);
 }
 
-void CStepperDlg::OnStateDoubleClicked()
-{
-}
-
 void CStepperDlg::OnStateEntered(int nState)
 {
     if (nState == STATE_TEST_LOGIC_RESET)

@@ -45,15 +45,11 @@ const AFX_MSGMAP_ENTRY CStepperDlg::s_messageEntries[] = {
     CommandEntry<&CStepperDlg::OnTms>(BN_CLICKED, IDC_TMS),
     CommandEntry<&CStepperDlg::OnTdi>(BN_CLICKED, IDC_TDI),
     CommandEntry<&CStepperDlg::OnTdo>(BN_CLICKED, IDC_TDO),
-    // The buttons that stay enabled after their own step: a double click is one step, not two.
-    CommandEntry<&CStepperDlg::OnStateDoubleClicked>(BN_DOUBLECLICKED, IDC_TEST_LOGIC_RESET),
-    CommandEntry<&CStepperDlg::OnStateDoubleClicked>(BN_DOUBLECLICKED, IDC_RUN_TEST_IDLE),
-    CommandEntry<&CStepperDlg::OnStateDoubleClicked>(BN_DOUBLECLICKED, IDC_SHIFT_DR),
-    CommandEntry<&CStepperDlg::OnStateDoubleClicked>(BN_DOUBLECLICKED, IDC_SHIFT_DR_1),
-    CommandEntry<&CStepperDlg::OnStateDoubleClicked>(BN_DOUBLECLICKED, IDC_SHIFT_IR),
-    CommandEntry<&CStepperDlg::OnStateDoubleClicked>(BN_DOUBLECLICKED, IDC_SHIFT_IR_1),
-    CommandEntry<&CStepperDlg::OnStateDoubleClicked>(BN_DOUBLECLICKED, IDC_PAUSE_DR),
-    CommandEntry<&CStepperDlg::OnStateDoubleClicked>(BN_DOUBLECLICKED, IDC_PAUSE_IR),
+    // An owner-drawn button says a quick second click as a double click: it is a click as any
+    // other, a clock each (the buttons that stay enabled after their own step get them).
+    CommandEntry<&CStepperDlg::OnTestLogicReset>(BN_DOUBLECLICKED, IDC_TEST_LOGIC_RESET),
+    CommandRangeEntry<&CStepperDlg::OnStateButton>(BN_DOUBLECLICKED, IDC_RUN_TEST_IDLE, IDC_UPDATE_IR),
+    CommandRangeEntry<&CStepperDlg::OnStateButton>(BN_DOUBLECLICKED, IDC_SHIFT_DR_1, IDC_EXIT1_IR_1),
     MessageEntry<&CStepperDlg::OnCtlColor>(WM_CTLCOLOR),
     MessageEntry<&CStepperDlg::OnDpiChanged>(WM_DPICHANGED),
 };
@@ -223,11 +219,25 @@ LRESULT CStepperDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         }
         return 0;
     }
-    // Escape or the close box while a SEND runs: stop it where the TAP can be left, then close.
-    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL && m_send.IsSending())
+    // Escape while a SEND or an SVF run goes on stops it, and nothing more: the session stays.
+    // The close box (or Alt+F4) stops a SEND where the TAP can be left, then closes.
+    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL)
     {
-        m_send.StopAndClose();
-        return 0;
+        const bool bClosing = m_bClosing;
+        m_bClosing = false;
+        if (m_send.IsSending())
+        {
+            if (bClosing)
+                m_send.StopAndClose();
+            else
+                m_send.Stop();
+            return 0;
+        }
+        if (m_svf.IsRunning() && !bClosing)
+        {
+            m_svf.StopRunning();
+            return 0;
+        }
     }
     return CDialog::WindowProc(message, wParam, lParam);
 }
@@ -331,6 +341,8 @@ HCURSOR CStepperDlg::OnQueryDragIcon()
 
 void CStepperDlg::OnClose()
 {
+    // The dialog answers the close box with IDCANCEL, as Escape: this tells the two apart.
+    m_bClosing = true;
     Default();
 }
 

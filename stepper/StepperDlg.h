@@ -129,6 +129,7 @@ private:
     CSendControls m_send{*this, m_tap, m_paint, *this};
     std::string m_strSettingsPath;  // the settings file that keeps the lists; none when empty
     CFont m_fontValue;  // narrow enough for a 32-bit value in the display's width
+    bool m_bClosing = false;  // the IDCANCEL to come is the close box's, not Escape's
     // Each clock goes to the trace strings, the session and the trace file at once, and to the
     // history, the TDO control and the value display through these; while a SEND runs
     // (deferred) only when it shows how far it is and at its end.
@@ -183,7 +184,6 @@ private:
     void OnTms() { m_pins.OnTms(); }
     void OnTdi() { m_pins.OnTdi(); }
     void OnTdo() { m_pins.OnTdo(); }
-    void OnStateDoubleClicked();
     HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor);
 
     static const AFX_MSGMAP s_messageMap;

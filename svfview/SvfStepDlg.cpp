@@ -80,7 +80,12 @@ void CSvfStepDlg::Stop()
 
 void CSvfStepDlg::OnCancel()
 {
-    StopRunning();
+    // Escape stops a run and nothing more; without one it hides the window.
+    if (m_bRunning)
+    {
+        StopRunning();
+        return;
+    }
     ShowWindow(SW_HIDE);
 }
 

@@ -27,6 +27,9 @@ public:
     bool OpenBeside(CWnd& owner, const std::string& strPath, std::string& strError);
     // The cable was switched: a run stops, and a command begun starts again at its first clock.
     void Stop();
+    // Whether a run to the end goes on; StopRunning ends it after the clock it is at.
+    bool IsRunning() const { return m_bRunning; }
+    void StopRunning();
 
 private:
     const AFX_MSGMAP* GetMessageMap() const override { return &s_messageMap; }
@@ -44,7 +47,6 @@ private:
     bool ReadCommand();
     // After a command's last clock: its TDO shown, then the next command.
     bool Ended(SvfEnd end, const std::string& strError);
-    void StopRunning();
     void ShowCommand();
     void ShowTdo();
     void Say(const std::string& strStatus);

@@ -7,6 +7,7 @@
 
 #include "cable/cable.h"
 #include "dialog_runner.h"
+#include "platform/app.h"
 #include "platform/system.h"
 #include "ports/sim_port.h"
 
@@ -279,6 +280,7 @@ namespace {
 class CStopAtClock : public CPort
 {
 public:
+    // nButton IDCANCEL is Escape; WM_CLOSE the close box.
     CStopAtClock(CPort& port, long nAt, HWND hDlg, UINT nButton) : m_port(port), m_nAt(nAt), m_hDlg(hDlg), m_nButton(nButton)
     {
     }
@@ -287,8 +289,11 @@ public:
     {
         if (--m_nAt == 0)
         {
-            ::PostMessageW(m_hDlg, WM_COMMAND, MAKEWPARAM(m_nButton, BN_CLICKED),
-                           reinterpret_cast<LPARAM>(::GetDlgItem(m_hDlg, static_cast<int>(m_nButton))));
+            if (m_nButton == WM_CLOSE)
+                ::PostMessageW(m_hDlg, WM_CLOSE, 0, 0);
+            else
+                ::PostMessageW(m_hDlg, WM_COMMAND, MAKEWPARAM(m_nButton, BN_CLICKED),
+                               reinterpret_cast<LPARAM>(::GetDlgItem(m_hDlg, static_cast<int>(m_nButton))));
             // A SEND looks for messages once a millisecond: one passes before its next bit.
             const DWORD dwPosted = ::GetTickCount();
             while (::GetTickCount() - dwPosted < 2)
@@ -342,4 +347,33 @@ TEST_F(SendTest, AStoppedSendWaitsInPauseWithoutUpdating)
         // BYPASS: the 0 captured, then 2048 zeros shifted through.
         EXPECT_EQ("2049'h" + std::string(513, '0'), WindowText(Item<CEdit>(dlg, IDC_VALUE_EDIT).m_hWnd));
     });
+}
+
+// Escape stops a SEND as STOP does, and the window stays with its session; the close box stops it
+// the same way, then closes.
+TEST_F(SendTest, EscapeStopsASendAndKeepsTheWindowTheCloseBoxStopsItAndCloses)
+{
+    for (UINT nKey : {static_cast<UINT>(IDCANCEL), static_cast<UINT>(WM_CLOSE)})
+    {
+        CStepperDlg dlg;
+        Prepare(dlg);
+        bool bShownAfter = false;
+        const INT_PTR nResult = RunDialog(dlg, [&] {
+            CBoxAnswerer answerer(dlg);
+            Click(dlg, IDC_TEST_LOGIC_RESET);
+            const size_t nRecorded = dlg.Tap().Session().Count();
+            CStopAtClock stopper(CablePort(), 3 + 100, dlg.m_hWnd, nKey);
+            CPort* pBefore = SetCablePort(&stopper);
+            SendValue(dlg, IDC_DR_VALUE, "4096'h0");
+            SetCablePort(pBefore);
+            EXPECT_EQ(3u + 100u + 1u + 1u, dlg.Tap().Session().Count() - nRecorded) << "key " << nKey;
+            EXPECT_EQ(6, dlg.Tap().State()) << "key " << nKey;
+            EXPECT_EQ(TapState::PauseDr, SimulatedBoard().State()) << "key " << nKey;
+            // Whatever else the key asks is done by the time its message is through.
+            AfxPumpWaitingMessages(dlg.m_hWnd);
+            bShownAfter = ::IsWindowVisible(dlg.m_hWnd) != FALSE;
+        });
+        EXPECT_EQ(nKey == IDCANCEL, bShownAfter) << "key " << nKey;
+        EXPECT_EQ(IDCANCEL, nResult);
+    }
 }
