@@ -1,6 +1,8 @@
 #include "BoundaryPins.h"
 
+#include <algorithm>
 #include <cctype>
+#include <map>
 
 namespace {
 
@@ -58,73 +60,179 @@ std::string BoundaryPin::Direction() const
 
 std::vector<BoundaryPin> BoundaryPins(const BsdlFile& file)
 {
-    std::vector<BoundaryPin> pins;
-    for (const BsdlPort& port : file.ports)
+    // The port elements are found from the cells that name them: a port of a million elements
+    // with few cells costs no more than its cells.
+    std::map<std::string, size_t> ports;
+    for (size_t i = 0; i < file.ports.size(); ++i)
+        ports.emplace(file.ports[i].strName, i);
+    struct Found
     {
-        if (port.direction == BsdlDirection::Linkage)
-            continue;
-        const int nCount = port.bVector ? (port.nLast > port.nFirst ? port.nLast - port.nFirst : port.nFirst - port.nLast) + 1 : 1;
-        for (int i = 0; i < nCount; ++i)
+        size_t nPort;
+        unsigned long long nElement;  // in the range's order
+        BoundaryPin pin;
+    };
+    std::map<std::string, Found> found;
+    const auto take = [&](const std::string& strPort, BsdlFunction function, const BsdlCell& cell) {
+        auto it = found.find(strPort);
+        if (it == found.end())
         {
-            BoundaryPin pin;
-            const int nIndex = port.nFirst + (port.nLast >= port.nFirst ? i : -i);
-            pin.strPort = port.bVector ? port.strName + "(" + std::to_string(nIndex) + ")" : port.strName;
-            pin.strPin = static_cast<size_t>(i) < port.pins.size() ? port.pins[i] : std::string();
-            pin.direction = port.direction;
-            for (const BsdlCell& cell : file.cells)
+            const size_t nParen = strPort.find('(');
+            const auto port = ports.find(strPort.substr(0, nParen));
+            if (port == ports.end() || file.ports[port->second].direction == BsdlDirection::Linkage)
+                return;
+            const BsdlPort& listed = file.ports[port->second];
+            unsigned long long nElement = 0;
+            if (nParen != std::string::npos)
             {
-                if (cell.strPort != pin.strPort)
-                    continue;
-                if (Reads(cell.function) && pin.nInput < 0)
-                    pin.nInput = cell.nNumber;
-                if (Drives(cell.function) && pin.nOutput < 0)
-                {
-                    pin.nOutput = cell.nNumber;
-                    pin.nControl = cell.nControl;
-                    pin.cDisable = cell.cDisable != 0 ? cell.cDisable : '0';
-                }
+                // The index as the reader wrote it: decimal digits.
+                long long nIndex = 0;
+                for (size_t i = nParen + 1; i < strPort.size() && strPort[i] >= '0' && strPort[i] <= '9'; ++i)
+                    nIndex = nIndex * 10 + (strPort[i] - '0');
+                nElement = static_cast<unsigned long long>(nIndex >= listed.nFirst ? nIndex - listed.nFirst
+                                                                                    : listed.nFirst - nIndex);
             }
-            if (pin.nInput >= 0 || pin.nOutput >= 0)
-                pins.push_back(pin);
+            BoundaryPin pin;
+            pin.strPort = strPort;
+            pin.strPin = nElement < listed.pins.size() ? listed.pins[static_cast<size_t>(nElement)] : std::string();
+            pin.direction = listed.direction;
+            it = found.emplace(strPort, Found{port->second, nElement, pin}).first;
         }
+        BoundaryPin& pin = it->second.pin;
+        if (Reads(function) && pin.nInput < 0)
+            pin.nInput = cell.nNumber;
+        if (Drives(function) && pin.nOutput < 0)
+        {
+            pin.nOutput = cell.nNumber;
+            pin.nControl = cell.nControl;
+            pin.cDisable = cell.cDisable != 0 ? cell.cDisable : '0';
+            pin.cSafe = cell.cSafe;
+        }
+    };
+    for (const BsdlCell& cell : file.cells)
+    {
+        take(cell.strPort, cell.function, cell);
+        // A merged cell also reads a pin.
+        if (!cell.strAlsoPort.empty())
+            take(cell.strAlsoPort, cell.alsoFunction, cell);
     }
+    std::vector<Found> ordered;
+    for (auto& entry : found)
+    {
+        if (entry.second.pin.nInput >= 0 || entry.second.pin.nOutput >= 0)
+            ordered.push_back(entry.second);
+    }
+    // In the order of the port list, each vector in its range's order.
+    std::sort(ordered.begin(), ordered.end(), [](const Found& a, const Found& b) {
+        return a.nPort != b.nPort ? a.nPort < b.nPort : a.nElement < b.nElement;
+    });
+    std::vector<BoundaryPin> pins;
+    for (const Found& entry : ordered)
+        pins.push_back(entry.pin);
     return pins;
 }
 
-std::string PinReading(const BoundaryPin& pin, const std::vector<unsigned char>& captured)
+std::string PinReading(const BoundaryPin& pin, const std::vector<unsigned char>& captured,
+                       const std::vector<unsigned char>* pLoaded)
 {
-    const auto bit = [&](int nCell) { return static_cast<size_t>(nCell) < captured.size() && captured[nCell] != 0; };
+    const auto bit = [](const std::vector<unsigned char>& bits, int nCell) {
+        return static_cast<size_t>(nCell) < bits.size() && bits[nCell] != 0;
+    };
+    const std::vector<unsigned char>& driver = pLoaded != nullptr ? *pLoaded : captured;
     std::string text;
     if (pin.nInput >= 0)
-        text = bit(pin.nInput) ? "1" : "0";
+        text = bit(captured, pin.nInput) ? "1" : "0";
     if (pin.nOutput >= 0)
     {
-        const bool bOn = pin.nControl < 0 || bit(pin.nControl) != (pin.cDisable == '1');
-        // A bidirectional cell reads the pin and drives it: its own bit is the level read.
-        if (pin.nOutput != pin.nInput || !bOn)
-            text += std::string(text.empty() ? "" : ", ") + (bOn ? std::string("drives ") + (bit(pin.nOutput) ? "1" : "0") : "off");
+        const bool bOn = pin.nControl < 0 || bit(driver, pin.nControl) != (pin.cDisable == '1');
+        // Under SAMPLE a bidirectional cell's own bit is the level read: said once.
+        if (pin.nOutput != pin.nInput || !bOn || pLoaded != nullptr)
+            text += std::string(text.empty() ? "" : ", ") +
+                    (bOn ? std::string("drives ") + (bit(driver, pin.nOutput) ? "1" : "0") : "off");
     }
     return text;
 }
 
-std::vector<unsigned char> DrivenBoundary(const BsdlFile& file, const std::vector<BoundaryPin>& pins,
-                                          const std::vector<PinDrive>& drives)
+std::vector<size_t> DriverGroup(const std::vector<BoundaryPin>& pins, size_t nPin)
+{
+    std::vector<size_t> group;
+    for (size_t i = 0; i < pins.size(); ++i)
+    {
+        if (i == nPin || (pins[nPin].nControl >= 0 && pins[i].CanDrive() && pins[i].nControl == pins[nPin].nControl))
+            group.push_back(i);
+    }
+    return group;
+}
+
+std::vector<unsigned char> SafeBoundary(const BsdlFile& file)
 {
     std::vector<unsigned char> bits(file.nBoundaryLength, 0);
     for (const BsdlCell& cell : file.cells)
         bits[cell.nNumber] = cell.cSafe == '1' ? 1 : 0;
-    for (size_t i = 0; i < pins.size() && i < drives.size(); ++i)
+    // A control cell that may hold either keeps its outputs off: nobody asked them to drive.
+    for (const BsdlCell& cell : file.cells)
     {
-        const BoundaryPin& pin = pins[i];
-        if (drives[i] == PinDrive::Safe || !pin.CanDrive())
-            continue;
-        const unsigned char off = pin.cDisable == '1' ? 1 : 0;
-        if (pin.nControl >= 0)
-            bits[pin.nControl] = drives[i] == PinDrive::Off ? off : static_cast<unsigned char>(1 - off);
-        if (drives[i] != PinDrive::Off)
-            bits[pin.nOutput] = drives[i] == PinDrive::High ? 1 : 0;
+        if (cell.nControl >= 0 && static_cast<size_t>(cell.nControl) < bits.size() &&
+            file.cells[cell.nControl].cSafe == 'X' && cell.cDisable != 0)
+            bits[cell.nControl] = cell.cDisable == '1' ? 1 : 0;
     }
     return bits;
+}
+
+bool DrivenBoundary(const BsdlFile& file, const std::vector<BoundaryPin>& pins, const std::vector<PinDrive>& drives,
+                    std::vector<unsigned char>& bits, std::string& strError)
+{
+    std::vector<unsigned char> made = SafeBoundary(file);
+    const auto drive = [&](size_t i) { return i < drives.size() ? drives[i] : PinDrive::Safe; };
+    std::vector<char> done(pins.size(), 0);
+    for (size_t i = 0; i < pins.size(); ++i)
+    {
+        if (done[i] != 0 || !pins[i].CanDrive() || drive(i) == PinDrive::Safe)
+            continue;
+        // The pins switched with this one, and what each was asked.
+        const std::vector<size_t> group = DriverGroup(pins, i);
+        size_t nOff = pins.size(), nDriven = pins.size();
+        for (size_t j : group)
+        {
+            done[j] = 1;
+            if (drive(j) == PinDrive::Off && nOff == pins.size())
+                nOff = j;
+            if ((drive(j) == PinDrive::High || drive(j) == PinDrive::Low) && nDriven == pins.size())
+                nDriven = j;
+        }
+        if (nOff < pins.size() && nDriven < pins.size())
+        {
+            strError = pins[nOff].strPort + " and " + pins[nDriven].strPort + " share one control cell (" +
+                       std::to_string(pins[i].nControl) + "): " + pins[nOff].strPort + " cannot be off while " +
+                       pins[nDriven].strPort + " drives.";
+            return false;
+        }
+        const BoundaryPin& pin = pins[i];
+        const unsigned char off = pin.cDisable == '1' ? 1 : 0;
+        if (nDriven == pins.size())
+        {
+            // Every pin of the group off.
+            if (pin.nControl >= 0)
+                made[pin.nControl] = off;
+            continue;
+        }
+        if (pin.nControl >= 0)
+            made[pin.nControl] = static_cast<unsigned char>(1 - off);
+        for (size_t j : group)
+        {
+            if (drive(j) == PinDrive::High || drive(j) == PinDrive::Low)
+                made[pins[j].nOutput] = drive(j) == PinDrive::High ? 1 : 0;
+            else if (pins[j].cSafe == 'X')
+            {
+                strError = "Driving " + pins[nDriven].strPort + " switches on the driver of " + pins[j].strPort +
+                           ", which shares its control cell (" + std::to_string(pin.nControl) + "), and " +
+                           pins[j].strPort + " has no safe level to drive: set " + pins[j].strPort +
+                           " high or low first.";
+                return false;
+            }
+        }
+    }
+    bits.swap(made);
+    return true;
 }
 
 int FindPin(const std::vector<BoundaryPin>& pins, const std::string& strName)

@@ -17,6 +17,7 @@ struct BoundaryPin
     int nOutput = -1;          // the cell that drives it
     int nControl = -1;         // the cell that switches the driver off; -1: always on
     char cDisable = '0';       // what the control cell holds for off
+    char cSafe = 'X';          // the output cell's safe value: what it drives when nobody set it
 
     bool CanDrive() const { return nOutput >= 0; }
     // "in 8", "out 3 control 2", "in 5 out 6 control 4".
@@ -28,9 +29,17 @@ struct BoundaryPin
 // Every port element with a cell, in the order of the port list.
 std::vector<BoundaryPin> BoundaryPins(const BsdlFile& file);
 
-// What one capture says of a pin: its level where a cell reads it ("1"), the value its driver
-// holds and whether the driver is on ("drives 0", "off"); both for a pin that has both.
-std::string PinReading(const BoundaryPin& pin, const std::vector<unsigned char>& captured);
+// What one capture says of a pin: its level where an input cell reads it ("1"), and whether its
+// driver is on and at what level ("drives 0", "off"); both for a pin that has both. Under SAMPLE
+// (no pLoaded) the driver is the chip's own, as the output and control cells captured it. Under
+// EXTEST the driver is what the bits MORVA loaded (pLoaded) make it: an output or control cell of
+// type BC_1 captures the chip's own logic, not the level it drives.
+std::string PinReading(const BoundaryPin& pin, const std::vector<unsigned char>& captured,
+                       const std::vector<unsigned char>* pLoaded = nullptr);
+
+// The pins whose drivers switch on and off together with pin nPin's, it among them: those that
+// share its control cell (it alone where it has none).
+std::vector<size_t> DriverGroup(const std::vector<BoundaryPin>& pins, size_t nPin);
 
 enum class PinDrive
 {
@@ -40,10 +49,17 @@ enum class PinDrive
     Off,   // the driver switched off
 };
 
-// The boundary register's bits (cell 0 first) with every cell at its safe value (X as 0) and
-// the pins given drives set: their output cells to the level, their control cells on or off.
-std::vector<unsigned char> DrivenBoundary(const BsdlFile& file, const std::vector<BoundaryPin>& pins,
-                                          const std::vector<PinDrive>& drives);
+// The boundary register's bits (cell 0 first) with every cell at its safe value, a control cell
+// whose safe value is X at the value that switches its outputs off, any other X as 0; then the
+// pins given drives set: their output cells to the level, their control cells on or off. A
+// control cell switched on enables every output it controls: each of them drives too, at the
+// level given for it or at its safe value. False, with why and the bits untouched, where the
+// drives contradict each other (one pin of a group off, another driven) or would drive a pin
+// nobody set at a guessed level (its safe value X).
+bool DrivenBoundary(const BsdlFile& file, const std::vector<BoundaryPin>& pins, const std::vector<PinDrive>& drives,
+                    std::vector<unsigned char>& bits, std::string& strError);
+// Every cell at its safe value, as above, and no pin driven.
+std::vector<unsigned char> SafeBoundary(const BsdlFile& file);
 
 // The same pin by its port or package pin name, any case; -1 for none.
 int FindPin(const std::vector<BoundaryPin>& pins, const std::string& strName);

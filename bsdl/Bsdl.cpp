@@ -639,11 +639,38 @@ const FunctionName FUNCTIONS[] = {
     {"CONTROLR", BsdlFunction::ControlR}, {"BIDIR", BsdlFunction::Bidir},   {"INTERNAL", BsdlFunction::Internal},
 };
 
+bool Reads(BsdlFunction function)
+{
+    return function == BsdlFunction::Input || function == BsdlFunction::Clock || function == BsdlFunction::ObserveOnly;
+}
+
+// What a merged cell's other description may be.
+bool Merges(BsdlFunction function)
+{
+    return function == BsdlFunction::Control || function == BsdlFunction::ControlR ||
+           function == BsdlFunction::Output2 || function == BsdlFunction::Output3;
+}
+
+// "output3": as a file writes a function.
+std::string NameOf(BsdlFunction function)
+{
+    std::string text = "internal";
+    for (const FunctionName& name : FUNCTIONS)
+    {
+        if (name.function == function)
+            text = name.pszName;
+    }
+    for (char& c : text)
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return text;
+}
+
 void ReadBoundary(const Text& text, BsdlFile& file)
 {
     CItems items(text);
-    file.cells.assign(file.nBoundaryLength, BsdlCell());
-    std::vector<char> given(file.nBoundaryLength, 0);
+    // The cells as the file gives them, put in their places at the end: what is held grows with
+    // the file, not with the length it declares.
+    std::vector<BsdlCell> cells;
     while (!items.AtEnd())
     {
         BsdlCell cell;
@@ -652,8 +679,6 @@ void ReadBoundary(const Text& text, BsdlFile& file)
         if (static_cast<size_t>(cell.nNumber) >= file.nBoundaryLength)
             throw CFailure(cell.nLine, "cell " + std::to_string(cell.nNumber) + " lies beyond BOUNDARY_LENGTH (" +
                                            std::to_string(file.nBoundaryLength) + ")");
-        if (given[cell.nNumber] != 0)
-            throw CFailure(cell.nLine, "cell " + std::to_string(cell.nNumber) + " is described twice");
         const std::string strCell = "cell " + std::to_string(cell.nNumber);
         items.Expect('(', "\"(\" after " + strCell);
         cell.strCell = items.Word(strCell + "'s type (BC_1, ...)");
@@ -713,17 +738,40 @@ void ReadBoundary(const Text& text, BsdlFile& file)
             cell.strResult = items.Word(strCell + "'s disable result (Z, WEAK0, PULL1, ...)");
         }
         items.Expect(')', "\")\" after " + strCell);
-        given[cell.nNumber] = 1;
-        file.cells[cell.nNumber] = cell;
+        cells.push_back(cell);
         if (!items.AtEnd())
             items.Expect(',', "\",\" between the cells");
     }
-    for (size_t i = 0; i < given.size(); ++i)
+    std::stable_sort(cells.begin(), cells.end(),
+                     [](const BsdlCell& a, const BsdlCell& b) { return a.nNumber < b.nNumber; });
+    file.cells.clear();
+    for (size_t i = 0; i < cells.size(); ++i)
     {
-        if (given[i] == 0)
-            throw CFailure(text.LineAt(text.text.size()), "cell " + std::to_string(i) + " of the " +
-                                                              std::to_string(file.nBoundaryLength) + " is not described");
+        const BsdlCell& cell = cells[i];
+        if (!file.cells.empty() && file.cells.back().nNumber == cell.nNumber)
+        {
+            // A merged cell: an input that is also a control or an output, as 1149.1 allows.
+            BsdlCell& first = file.cells.back();
+            const bool bFirstReads = Reads(first.function), bReads = Reads(cell.function);
+            if (bFirstReads == bReads || !first.strAlsoPort.empty() || !Merges(bReads ? first.function : cell.function))
+                throw CFailure(cell.nLine, "cell " + std::to_string(cell.nNumber) + " is described twice, as " +
+                                               NameOf(first.function) + " and " + NameOf(cell.function) +
+                                               ": a cell is described twice only as an input and a control or "
+                                               "output");
+            const BsdlCell input = bReads ? cell : first;
+            if (bFirstReads)
+                first = cell;
+            first.alsoFunction = input.function;
+            first.strAlsoPort = input.strPort;
+            continue;
+        }
+        if (static_cast<size_t>(cell.nNumber) != file.cells.size())
+            break;
+        file.cells.push_back(cell);
     }
+    if (file.cells.size() != file.nBoundaryLength)
+        throw CFailure(text.LineAt(text.text.size()), "cell " + std::to_string(file.cells.size()) + " of the " +
+                                                          std::to_string(file.nBoundaryLength) + " is not described");
 }
 
 // The registers every 1149.1 chip has, for the instructions REGISTER_ACCESS need not name.

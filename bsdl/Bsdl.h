@@ -52,6 +52,10 @@ struct BsdlCell
     char cDisable = 0;        // what the control cell holds to switch the output off
     std::string strResult;    // what the pin then is: Z, WEAK0, PULL1, ...
     int nLine = 0;
+    // A merged cell, described twice: the input it also is (input, clock or observe_only) and
+    // its port; the description above is the one that drives or controls.
+    BsdlFunction alsoFunction = BsdlFunction::Internal;
+    std::string strAlsoPort;
 };
 
 struct BsdlInstruction

@@ -57,7 +57,7 @@ ScanEnd SampleBoundary(CTapEngine& tap, CChainAddress& address, const BsdlFile& 
     std::vector<unsigned char> out;
     if (ShiftDevice(tap, address, true, PatternBits(pSample->opcodes.front()), out) != ScanEnd::Done)
         return ScanEnd::Lost;
-    return ShiftDevice(tap, address, false, DrivenBoundary(file, {}, {}), captured);
+    return ShiftDevice(tap, address, false, SafeBoundary(file), captured);
 }
 
 ScanEnd DriveBoundary(CTapEngine& tap, CChainAddress& address, const BsdlFile& file, const std::vector<BoundaryPin>& pins,
@@ -70,9 +70,9 @@ ScanEnd DriveBoundary(CTapEngine& tap, CChainAddress& address, const BsdlFile& f
         return Missing(file, "PRELOAD or SAMPLE", strError);
     if (pExtest == nullptr)
         return Missing(file, "EXTEST", strError);
-    if (!CanStart(tap, strError))
+    std::vector<unsigned char> bits;
+    if (!DrivenBoundary(file, pins, drives, bits, strError) || !CanStart(tap, strError))
         return ScanEnd::Broken;
-    const std::vector<unsigned char> bits = DrivenBoundary(file, pins, drives);
     std::vector<unsigned char> out;
     if (!bInExtest &&
         (ShiftDevice(tap, address, true, PatternBits(pPreload->opcodes.front()), out) != ScanEnd::Done ||

@@ -23,7 +23,8 @@ ScanEnd SampleBoundary(CTapEngine& tap, CChainAddress& address, const BsdlFile& 
 // The pins driven: every cell preloaded with its safe value but the drives given, then EXTEST,
 // then one capture with the same bits shifted in. bInExtest: the device is known to be in
 // EXTEST already, so no preload (which would hand the pins back to the chip's own logic for a
-// moment). Broken, with why, for a file without PRELOAD (or SAMPLE) and EXTEST.
+// moment). Broken, with why and no clock, for a file without PRELOAD (or SAMPLE) and EXTEST, and
+// for drives the pins cannot take together (DrivenBoundary).
 ScanEnd DriveBoundary(CTapEngine& tap, CChainAddress& address, const BsdlFile& file, const std::vector<BoundaryPin>& pins,
                       const std::vector<PinDrive>& drives, bool bInExtest, std::vector<unsigned char>& captured,
                       std::string& strError);

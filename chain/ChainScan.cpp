@@ -9,11 +9,11 @@
 
 namespace {
 
-// Enough ones to fill every IR of the longest chain scanned: 32 devices of 32 bits.
-const size_t IR_ONES = MAX_CHAIN_DEVICES * 32;
+const int MAX_IR_LENGTH = 64;
+// Enough ones to fill every IR of the longest chain the scan takes: 32 devices of 64 bits.
+const size_t IR_ONES = MAX_CHAIN_DEVICES * MAX_IR_LENGTH;
 // More ones than the longest chain has BYPASS bits, so that a longer one is seen as such.
 const size_t DR_ONES = 2 * MAX_CHAIN_DEVICES;
-const int MAX_IR_LENGTH = 64;
 
 const char GIVE_LENGTHS[] =
     "give every device's IR length, from the device nearest TDI, as irlen=4,6,8 under [chain] in the "
@@ -154,6 +154,9 @@ void CheckBsdlFiles(const std::vector<unsigned char>& capture, ChainScan& scan)
 
 } // namespace
 
+// The length of the registers the flush went through: the zero sent after nOnes ones comes out
+// after them. A zero found where the ones sent do not all stand before it is one the registers
+// held: they are longer than the ones sent fill, and no length is given.
 bool FlushedLength(const std::vector<unsigned char>& out, size_t nOnes, size_t& nLength)
 {
     for (size_t i = nOnes; i < out.size(); ++i)
@@ -161,6 +164,11 @@ bool FlushedLength(const std::vector<unsigned char>& out, size_t nOnes, size_t& 
         if (out[i] == 0)
         {
             nLength = i - nOnes;
+            for (size_t j = nLength; j < i; ++j)
+            {
+                if (out[j] == 0)
+                    return false;
+            }
             return true;
         }
     }

@@ -124,8 +124,15 @@ void CPinViewDlg::OnLeaveExtest()
     m_pAddress->OnReset();
     m_bExtest = false;
     m_drives.assign(m_pins.size(), PinDrive::Safe);
-    ShowPins();
-    ShowMode(bReset ? "Reset: the chip's own logic has its pins." : "The cable stopped answering.");
+    if (!bReset)
+    {
+        ShowPins();
+        ShowMode("The cable stopped answering.");
+        return;
+    }
+    // What the pins show now is the chip's own logic again: read under SAMPLE, not kept from EXTEST.
+    Read();
+    ShowMode("Reset: the chip's own logic has its pins. Read " + std::to_string(m_nReads) + ".");
 }
 
 void CPinViewDlg::OnTimer(UINT nIDEvent)
@@ -183,13 +190,52 @@ void CPinViewDlg::Drive(PinDrive drive)
         MessageBoxCp932(m_hWnd, strText.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
         return;
     }
-    if (!m_bExtestAsked)
+    // The drives as they would be. The pins a shared control cell switches on with this one drive
+    // too: each is named in the question with the level it would drive, its safe value; one with
+    // no safe value is offered low, and drives only if the person agrees to that.
+    std::vector<PinDrive> drives = m_drives;
+    drives[static_cast<size_t>(nPicked)] = drive;
+    std::string strAlso;
+    if (drive == PinDrive::High || drive == PinDrive::Low)
     {
-        if (MessageBoxCp932(m_hWnd, LoadText(IDS_EXTEST_WARNING).c_str(), "EXTEST", MB_ICONEXCLAMATION | MB_YESNO) != IDYES)
+        std::vector<unsigned char> before;
+        std::string strUnused;
+        const bool bBefore = m_bExtest && DrivenBoundary(*m_pFile, m_pins, m_drives, before, strUnused);
+        for (size_t j : DriverGroup(m_pins, static_cast<size_t>(nPicked)))
+        {
+            const BoundaryPin& other = m_pins[j];
+            if (j == static_cast<size_t>(nPicked) || drives[j] != PinDrive::Safe ||
+                (bBefore && PinReading(other, before, &before).find("drives") != std::string::npos))
+                continue;
+            if (other.cSafe == 'X')
+            {
+                drives[j] = PinDrive::Low;
+                strAlso += std::string(strAlso.empty() ? "" : ", ") + other.strPort + " low (0), as it has no safe value";
+            }
+            else
+            {
+                strAlso += std::string(strAlso.empty() ? "" : ", ") + other.strPort + " at its safe value " + other.cSafe;
+            }
+        }
+    }
+    std::vector<unsigned char> bits;
+    std::string strRefused;
+    if (!DrivenBoundary(*m_pFile, m_pins, drives, bits, strRefused))
+    {
+        MessageBoxCp932(m_hWnd, strRefused.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
+        return;
+    }
+    if (!m_bExtestAsked || !strAlso.empty())
+    {
+        std::string strQuestion = LoadText(IDS_EXTEST_WARNING);
+        if (!strAlso.empty())
+            strQuestion = pin.strPort + " shares its control cell with other outputs, which drive once it drives: " +
+                          strAlso + ".\n\n" + (m_bExtestAsked ? std::string("Drive them?") : strQuestion);
+        if (MessageBoxCp932(m_hWnd, strQuestion.c_str(), "EXTEST", MB_ICONEXCLAMATION | MB_YESNO) != IDYES)
             return;
         m_bExtestAsked = true;
     }
-    m_drives[static_cast<size_t>(nPicked)] = drive;
+    m_drives = drives;
     const bool bInExtest = InExtestStill();
     Shift([&](std::vector<unsigned char>& captured, std::string& strError) {
         return DriveBoundary(m_tap, *m_pAddress, *m_pFile, m_pins, m_drives, bInExtest, captured, strError);
@@ -220,12 +266,17 @@ void CPinViewDlg::ShowPins()
     const LRESULT nTop = ::SendMessageA(hList, LB_GETTOPINDEX, 0, 0);
     ::SendMessageA(hList, WM_SETREDRAW, FALSE, 0);
     ::SendMessageA(hList, LB_RESETCONTENT, 0, 0);
+    // Under EXTEST a driver is what was loaded into its cells, not what they captured.
+    std::vector<unsigned char> loaded;
+    std::string strUnused;
+    const bool bLoaded = m_bExtest && DrivenBoundary(*m_pFile, m_pins, m_drives, loaded, strUnused);
     for (size_t i = 0; i < m_pins.size(); ++i)
     {
         const BoundaryPin& pin = m_pins[i];
         const std::string line = pin.strPort + "\t" + pin.strPin + "\t" + pin.Direction() + "\t" + pin.Cells() + "\t" +
-                                 (m_captured.empty() ? std::string() : PinReading(pin, m_captured)) + "\t" +
-                                 (m_bExtest ? DriveText(m_drives[i]) : "");
+                                 (m_captured.empty() ? std::string()
+                                                     : PinReading(pin, m_captured, bLoaded ? &loaded : nullptr)) +
+                                 "\t" + (m_bExtest ? DriveText(m_drives[i]) : "");
         ::SendMessageA(hList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
     }
     ::SendMessageA(hList, LB_SETTOPINDEX, static_cast<WPARAM>(nTop), 0);

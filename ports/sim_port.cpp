@@ -96,7 +96,7 @@ bool SimulateChip(const BsdlFile& file, SimTap& tap, SimBoundary& boundary, std:
     }
     for (const BsdlCell& cell : file.cells)
     {
-        SimCell sim = {SimCell::Internal, cell.nControl, false, -1};
+        SimCell sim = {SimCell::Internal, cell.nControl, false, -1, cell.strCell == "BC_1"};
         switch (cell.function)
         {
         case BsdlFunction::Input:

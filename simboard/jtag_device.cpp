@@ -35,9 +35,9 @@ const Transition TRANSITIONS[] = {
 };
 static_assert(sizeof(TRANSITIONS) / sizeof(TRANSITIONS[0]) == TAP_STATE_COUNT, "one row per state");
 
-uint32_t AllOnes(int nBits)
+uint64_t AllOnes(int nBits)
 {
-    return nBits >= 32 ? 0xFFFFFFFFu : (1u << nBits) - 1;
+    return nBits >= 64 ? ~uint64_t(0) : (uint64_t(1) << nBits) - 1;
 }
 
 } // namespace
@@ -128,7 +128,7 @@ void CJtagDevice::Tap::Capture()
                 bit = bDriven ? latches[nDriver] : static_cast<unsigned char>(nInput < 32 ? (nCaptures >> nInput) & 1 : 0);
                 ++nInput;
             }
-            else if (bExtest && cell.kind != SimCell::Internal)
+            else if (bExtest && cell.kind != SimCell::Internal && !cell.bCapturesLogic)
                 bit = latches[i];
             dr.push_back(bit);
         }
@@ -196,7 +196,7 @@ void CJtagDevice::RisingEdge(bool tms, bool tdi)
             tap.ir = tap.chip.nIrCapture;
             break;
         case TapState::ShiftIr:
-            tap.ir = (tap.ir >> 1) | (bIn ? 1u << (nIr - 1) : 0);
+            tap.ir = (tap.ir >> 1) | (bIn ? uint64_t(1) << (nIr - 1) : 0);
             break;
         default:
             break;

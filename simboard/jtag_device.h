@@ -38,9 +38,9 @@ TapState NextTapState(TapState state, bool tms);
 // One TAP of a simulated chain.
 struct SimTap
 {
-    int nIrLength;         // 2 to 32 bits
-    uint32_t nIrCapture;   // what Capture-IR loads; bits 1..0 are 01 as 1149.1 asks
-    uint32_t nIrIdcode;    // the IDCODE instruction, selected by a reset; every other code is BYPASS
+    int nIrLength;         // 2 to 64 bits
+    uint64_t nIrCapture;   // what Capture-IR loads; bits 1..0 are 01 as 1149.1 asks
+    uint64_t nIrIdcode;    // the IDCODE instruction, selected by a reset; every other code is BYPASS
     uint32_t nIdcode;      // 0: the device has no IDCODE register, and a reset selects BYPASS
 };
 
@@ -59,7 +59,7 @@ enum class SimRegister
 
 struct SimInstruction
 {
-    uint32_t nOpcode;
+    uint64_t nOpcode;
     SimRegister reg;
     size_t nLength;  // Data only
 };
@@ -77,6 +77,8 @@ struct SimCell
     int nControl;       // Output, Bidir: the control cell, or -1 for always on
     bool bDisable;      // Control: the value that switches its outputs off
     int nDrivenBy;      // Input: the output cell on the same pin, or -1
+    bool bCapturesLogic = false;  // Output, Control: a BC_1 cell, which captures the chip's own logic
+                                  // (0 here), not the level its latch drives, as a BC_2 does
 };
 
 struct SimBoundary
@@ -111,7 +113,7 @@ public:
 
     TapState State() const { return m_state; }
     // The instruction of a device, counted from the TDI side from 0.
-    uint32_t Instruction(size_t nDevice = 0) const { return m_taps[nDevice].instruction; }
+    uint64_t Instruction(size_t nDevice = 0) const { return m_taps[nDevice].instruction; }
     // Whether the last device drives TDO.
     bool TdoDriven() const { return m_taps.back().bDriven; }
 
@@ -128,8 +130,8 @@ private:
     {
         SimTap chip;
         SimBoundary boundary;
-        uint32_t instruction = 0;
-        uint32_t ir = 0;
+        uint64_t instruction = 0;
+        uint64_t ir = 0;
         std::vector<unsigned char> dr;  // bit 0 nearest TDO
         std::vector<unsigned char> latches;  // the boundary cells' update latches
         uint32_t nCaptures = 0;

@@ -1,8 +1,10 @@
 #include "Svf.h"
 
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 #include "../tap/TapStates.h"
 
@@ -87,13 +89,48 @@ bool SplitWords(const std::string& text, std::vector<Word>& words, std::string& 
     return true;
 }
 
+// A real number as SVF writes times and frequencies (1E-3, 0.5, 100): digits, a point, an
+// exponent; nothing strtod would take besides (INF, NAN, hex), no byte after it (a NUL among
+// them), and finite.
 bool Number(const Word& word, double& dValue)
 {
-    if (word.bValue || word.text.empty())
+    if (word.bValue || word.text.empty() || word.text.size() > 64)
         return false;
+    for (char c : word.text)
+    {
+        if ((c < '0' || c > '9') && c != '.' && c != 'E' && c != '+' && c != '-')
+            return false;
+    }
     char* pEnd = nullptr;
     dValue = strtod(word.text.c_str(), &pEnd);
-    return *pEnd == '\0' && dValue >= 0;
+    return pEnd == word.text.c_str() + word.text.size() && std::isfinite(dValue) && dValue >= 0;
+}
+
+enum class CountRead
+{
+    Read,
+    NotACount,
+    TooLarge,
+};
+
+// A count as SVF writes lengths and clocks: decimal digits only, at most nLimit.
+CountRead Count(const Word& word, unsigned long long nLimit, unsigned long long& nValue)
+{
+    if (word.bValue || word.text.empty())
+        return CountRead::NotACount;
+    nValue = 0;
+    bool bTooLarge = false;
+    for (char c : word.text)
+    {
+        if (c < '0' || c > '9')
+            return CountRead::NotACount;
+        const unsigned nDigit = static_cast<unsigned>(c - '0');
+        if (bTooLarge || nValue > (nLimit - nDigit) / 10)
+            bTooLarge = true;
+        else
+            nValue = nValue * 10 + nDigit;
+    }
+    return bTooLarge ? CountRead::TooLarge : CountRead::Read;
 }
 
 // Hex digits as nLength bits, the last digit's lowest bit first.
@@ -131,13 +168,21 @@ bool HexBits(const std::string& strHex, size_t nLength, std::vector<unsigned cha
 
 bool ReadScan(const std::vector<Word>& words, SvfCommand& command, std::string& strError)
 {
-    double dLength = 0;
-    if (words.size() < 2 || !Number(words[1], dLength) || dLength != static_cast<double>(static_cast<size_t>(dLength)))
+    unsigned long long nLength = 0;
+    const CountRead read = words.size() < 2 ? CountRead::NotACount : Count(words[1], SVF_MAX_SCAN_BITS, nLength);
+    if (read == CountRead::TooLarge)
     {
-        strError = "a length in bits was expected after " + words[0].text;
+        strError = words[0].text + " " + words[1].text + " is longer than MORVA can hold: a scan takes at most " +
+                   std::to_string(SVF_MAX_SCAN_BITS) + " bits";
         return false;
     }
-    command.scan.nLength = static_cast<size_t>(dLength);
+    if (read != CountRead::Read)
+    {
+        strError = "a length in bits (decimal digits, as 32) was expected after " + words[0].text;
+        return false;
+    }
+    command.scan.nLength = static_cast<size_t>(nLength);
+    bool bGiven[4] = {false, false, false, false};
     for (size_t i = 2; i < words.size(); i += 2)
     {
         const std::string& strName = words[i].text;
@@ -151,6 +196,13 @@ bool ReadScan(const std::vector<Word>& words, SvfCommand& command, std::string& 
             strError = "TDI, TDO, MASK or SMASK was expected, not \"" + strName + "\"";
             return false;
         }
+        bool& bKeyword = bGiven[pBits == &command.scan.tdi ? 0 : pBits == &command.scan.tdo ? 1 : pBits == &command.scan.mask ? 2 : 3];
+        if (bKeyword)
+        {
+            strError = strName + " is given twice";
+            return false;
+        }
+        bKeyword = true;
         if (i + 1 >= words.size() || !words[i + 1].bValue)
         {
             strError = "a value in parentheses was expected after " + strName;
@@ -188,23 +240,54 @@ bool ReadRunTest(const std::vector<Word>& words, SvfCommand& command, std::strin
         command.states[0] = SvfState(words[i++].text);
     double dValue = 0;
     bool bAny = false;
-    if (i + 1 < words.size() && Number(words[i], dValue) && (words[i + 1].text == "TCK" || words[i + 1].text == "SCK"))
+    if (i + 1 < words.size() && (words[i + 1].text == "TCK" || words[i + 1].text == "SCK"))
     {
-        command.nCount = static_cast<unsigned long long>(dValue);
+        const CountRead read = Count(words[i], SVF_MAX_RUN_CLOCKS, command.nCount);
+        if (read != CountRead::Read)
+        {
+            strError = read == CountRead::TooLarge
+                           ? "RUNTEST's " + words[i].text + " " + words[i + 1].text + " are more clocks than MORVA runs: "
+                                 "at most " + std::to_string(SVF_MAX_RUN_CLOCKS)
+                           : "RUNTEST's clocks are counted in decimal digits, as 1000 TCK, not \"" + words[i].text + "\"";
+            return false;
+        }
         command.bSystemClock = words[i + 1].text == "SCK";
         i += 2;
         bAny = true;
     }
-    if (i + 1 < words.size() && Number(words[i], dValue) && words[i + 1].text == "SEC")
+    const auto seconds = [&](const Word& word, double& dSeconds) {
+        if (!Number(word, dSeconds))
+        {
+            strError = "a time in seconds, as 1E-3, was expected, not \"" + word.text + "\"";
+            return false;
+        }
+        if (dSeconds > SVF_MAX_SECONDS)
+        {
+            strError = "RUNTEST's " + word.text + " SEC is longer than MORVA waits: at most " +
+                       std::to_string(static_cast<long>(SVF_MAX_SECONDS)) + " SEC";
+            return false;
+        }
+        return true;
+    };
+    if (i + 1 < words.size() && words[i + 1].text == "SEC")
     {
-        command.dMinTime = dValue;
+        if (!seconds(words[i], command.dMinTime))
+            return false;
         i += 2;
         bAny = true;
         if (i < words.size() && words[i].text == "MAXIMUM")
         {
-            if (i + 2 >= words.size() || !Number(words[i + 1], dValue) || words[i + 2].text != "SEC")
+            if (i + 2 >= words.size() || words[i + 2].text != "SEC")
             {
                 strError = "MAXIMUM's time in seconds, as MAXIMUM 1E-3 SEC, was expected";
+                return false;
+            }
+            if (!seconds(words[i + 1], dValue))
+                return false;
+            if (dValue < command.dMinTime)
+            {
+                strError = "MAXIMUM " + words[i + 1].text + " SEC is less than the least time, " + words[i - 2].text +
+                           " SEC";
                 return false;
             }
             i += 3;
@@ -296,7 +379,7 @@ bool ReadCommand(const std::string& text, SvfCommand& command, std::string& strE
         command.kind = SvfCommandKind::Frequency;
         if (words.size() == 1)
             return true;
-        if (words.size() == 3 && Number(words[1], command.dMinTime) && words[2].text == "HZ")
+        if (words.size() == 3 && Number(words[1], command.dMinTime) && command.dMinTime > 0 && words[2].text == "HZ")
             return true;
         strError = "FREQUENCY's hertz, as FREQUENCY 1E6 HZ, was expected";
         return false;
@@ -459,15 +542,25 @@ bool CSvfReader::ReadStatement(std::string& text, int& nLine, std::string& strEr
 bool CSvfReader::Next(SvfCommand& command, std::string& strError)
 {
     strError.clear();
-    std::string text;
-    int nLine = 0;
-    if (!ReadStatement(text, nLine, strError))
-        return false;
-    command = SvfCommand();
-    command.nLine = nLine;
-    if (!ReadCommand(text, command, strError))
+    int nLine = m_nLine;
+    try
     {
-        strError = std::to_string(nLine) + ": " + strError + ".";
+        std::string text;
+        if (!ReadStatement(text, nLine, strError))
+            return false;
+        command = SvfCommand();
+        command.nLine = nLine;
+        if (!ReadCommand(text, command, strError))
+        {
+            strError = std::to_string(nLine) + ": " + strError + ".";
+            return false;
+        }
+    }
+    catch (const std::bad_alloc&)
+    {
+        // A statement or value larger than the memory there is: refused where it starts.
+        command = SvfCommand();
+        strError = std::to_string(nLine) + ": this command needs more memory than MORVA can have.";
         return false;
     }
     return true;

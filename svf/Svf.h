@@ -24,6 +24,12 @@ enum class SvfCommandKind
     Trst,
 };
 
+// What a file may ask, beyond which it is refused at its line: a scan's bits (each value is held
+// whole), RUNTEST's clocks and its time in seconds.
+const size_t SVF_MAX_SCAN_BITS = size_t(1) << 25;
+const unsigned long long SVF_MAX_RUN_CLOCKS = 1ull << 48;
+const double SVF_MAX_SECONDS = 1e6;
+
 // One of SIR, SDR, HIR, HDR, TIR, TDR: its length and the values it gives, as bits (bit 0 the
 // first shifted); a value not given is empty.
 struct SvfScan

@@ -1,6 +1,7 @@
 #include "SvfPlayer.h"
 
 #include <cmath>
+#include <new>
 
 #include "../engine/TapEngine.h"
 #include "../platform/system.h"
@@ -22,17 +23,76 @@ bool Differs(const std::vector<unsigned char>& read, const std::vector<unsigned 
     return false;
 }
 
-// The lengths of each kind, to check before any clock that a value changing its length gives TDI.
+// What a file is checked for before any clock: that a value changing its length gives TDI, and
+// that every STATE path goes where one clock at a time can, followed through the file from the
+// state it is played from (not known: its first move is checked as it is played).
 struct CarryCheck
 {
     size_t lengths[6] = {0, 0, 0, 0, 0, 0};
     bool bGiven[6] = {false, false, false, false, false, false};
+    int nState = STATE_UNKNOWN;
+    int nEndIr = STATE_RUN_TEST_IDLE, nEndDr = STATE_RUN_TEST_IDLE;
+    int nRunState = STATE_RUN_TEST_IDLE, nRunEnd = -1;
+
+    bool Follow(const SvfCommand& command, std::string& strError)
+    {
+        switch (command.kind)
+        {
+        case SvfCommandKind::Sir:
+        case SvfCommandKind::Sdr:
+        {
+            const bool bIr = command.kind == SvfCommandKind::Sir;
+            const size_t nPadding = lengths[static_cast<int>(bIr ? SvfCommandKind::Hir : SvfCommandKind::Hdr)] +
+                                    lengths[static_cast<int>(bIr ? SvfCommandKind::Tir : SvfCommandKind::Tdr)];
+            if (command.scan.nLength + nPadding > 0)
+                nState = bIr ? nEndIr : nEndDr;
+            break;
+        }
+        case SvfCommandKind::EndIr:
+            nEndIr = command.states[0];
+            break;
+        case SvfCommandKind::EndDr:
+            nEndDr = command.states[0];
+            break;
+        case SvfCommandKind::State:
+            for (size_t i = 0; i < command.states.size(); ++i)
+            {
+                const int nTo = command.states[i];
+                // Test-Logic-Reset is reached from anywhere; a lone state by the shortest way.
+                const bool bReached = nTo == STATE_TEST_LOGIC_RESET || command.states.size() == 1 ||
+                                      nState == STATE_UNKNOWN || NextTapState(nState, 0) == nTo ||
+                                      NextTapState(nState, 1) == nTo;
+                if (!bReached)
+                {
+                    strError = std::to_string(command.nLine) + ": STATE's path goes from " + SvfStateName(nState) +
+                               " to " + SvfStateName(nTo) + ", which one clock does not.";
+                    return false;
+                }
+                nState = nTo;
+            }
+            break;
+        case SvfCommandKind::RunTest:
+            if (command.states[0] >= 0)
+                nRunState = command.states[0];
+            if (command.states[1] >= 0)
+                nRunEnd = command.states[1];
+            nState = nRunEnd >= 0 ? nRunEnd : nRunState;
+            break;
+        case SvfCommandKind::Trst:
+            if (command.strWord == "ON")
+                nState = STATE_TEST_LOGIC_RESET;
+            break;
+        default:
+            break;
+        }
+        return true;
+    }
 
     bool Check(const SvfCommand& command, std::string& strError)
     {
         const int nKind = static_cast<int>(command.kind);
         if (nKind > static_cast<int>(SvfCommandKind::Tdr))
-            return true;
+            return Follow(command, strError);
         const bool bChanged = !bGiven[nKind] || lengths[nKind] != command.scan.nLength;
         if (bChanged && command.scan.tdi.empty() && command.scan.nLength > 0)
         {
@@ -43,7 +103,7 @@ struct CarryCheck
         }
         lengths[nKind] = command.scan.nLength;
         bGiven[nKind] = true;
-        return true;
+        return Follow(command, strError);
     }
 };
 
@@ -148,14 +208,19 @@ SvfEnd CSvfPlayer::Note(const SvfCommand& command)
         break;
     case SvfCommandKind::Frequency:
         if (!m_bFrequencyNoted)
-            m_note("line " + std::to_string(command.nLine) + ": FREQUENCY is noted; MORVA clocks at the cable's speed.");
+            m_note("line " + std::to_string(command.nLine) + ": FREQUENCY is noted; MORVA clocks at the cable's speed, "
+                   "and a RUNTEST waits at least the time its clocks take at that frequency.");
         m_bFrequencyNoted = true;
+        m_dFrequency = command.dMinTime;
         break;
     case SvfCommandKind::Trst:
         if (command.strWord != "ABSENT" && !m_bTrstNoted)
-            m_note("line " + std::to_string(command.nLine) + ": TRST " + command.strWord +
-                   " is left out: the cable has no TRST line.");
+            m_note("line " + std::to_string(command.nLine) + ": TRST " + command.strWord + " is left out: the cable has "
+                   "no TRST line." + (command.strWord == "ON" ? " The TAP is reset by TMS instead." : ""));
         m_bTrstNoted = m_bTrstNoted || command.strWord != "ABSENT";
+        // What follows TRST ON expects the TAP in Test-Logic-Reset: it is brought there by TMS.
+        if (command.strWord == "ON" && !m_tap.Reset())
+            return SvfEnd::Lost;
         break;
     default:
         break;
@@ -246,6 +311,14 @@ bool CSvfPlayer::PathOf(const std::vector<int>& path, std::vector<TapStep>& step
     int nFrom = m_tap.State();
     for (int nTo : path)
     {
+        // Test-Logic-Reset is reached from any state, TMS held high.
+        if (nTo == STATE_TEST_LOGIC_RESET && nFrom != STATE_UNKNOWN && nFrom != nTo)
+        {
+            for (const TapStep& step : ShortestPath(nFrom, nTo))
+                steps.push_back(step);
+            nFrom = nTo;
+            continue;
+        }
         if (nFrom == STATE_UNKNOWN || (NextTapState(nFrom, 0) != nTo && NextTapState(nFrom, 1) != nTo))
         {
             strError = std::string("STATE's path goes from ") + SvfStateName(nFrom) + " to " + SvfStateName(nTo) +
@@ -260,6 +333,8 @@ bool CSvfPlayer::PathOf(const std::vector<int>& path, std::vector<TapStep>& step
 
 SvfEnd CSvfPlayer::Walk(const std::vector<int>& path, std::string& strError)
 {
+    if (m_tap.State() == STATE_UNKNOWN && path[0] == STATE_TEST_LOGIC_RESET && !m_tap.Reset())
+        return SvfEnd::Lost;
     std::vector<TapStep> steps;
     if (!PathOf(path, steps, strError))
         return SvfEnd::Refused;
@@ -274,17 +349,30 @@ void CSvfPlayer::Wait(const SvfPlan& plan) const
         AfxSleep(dwWanted - dwTaken);
 }
 
-SvfEnd CSvfPlayer::RunTest(const SvfCommand& command)
+int CSvfPlayer::RunTestStates(const SvfCommand& command)
 {
     if (command.states[0] >= 0)
         m_nRunState = command.states[0];
-    const int nEnd = command.states[1] >= 0 ? command.states[1] : m_nRunState;
+    if (command.states[1] >= 0)
+        m_nRunEnd = command.states[1];
+    return m_nRunEnd >= 0 ? m_nRunEnd : m_nRunState;
+}
+
+double CSvfPlayer::RunTestTime(const SvfCommand& command) const
+{
+    const double dClocks = m_dFrequency > 0 ? static_cast<double>(command.nCount) / m_dFrequency : 0.0;
+    return dClocks > command.dMinTime ? dClocks : command.dMinTime;
+}
+
+SvfEnd CSvfPlayer::RunTest(const SvfCommand& command)
+{
+    const int nEnd = RunTestStates(command);
     SvfEnd end = MoveTo(m_nRunState);
     if (end != SvfEnd::Matched)
         return end;
     SvfPlan plan;
     plan.dwStart = ::GetTickCount();
-    plan.dMinTime = command.dMinTime;
+    plan.dMinTime = RunTestTime(command);
     NoteSystemClock(command);
     const unsigned char nTms = m_nRunState == STATE_TEST_LOGIC_RESET ? 1 : 0;
     for (unsigned long long nLeft = command.bSystemClock ? 0 : command.nCount; nLeft > 0;)
@@ -349,13 +437,11 @@ SvfEnd CSvfPlayer::Begin(const SvfCommand& command, SvfMismatch& mismatch, std::
     }
     else
     {
-        if (command.states[0] >= 0)
-            m_nRunState = command.states[0];
-        const int nEnd = command.states[1] >= 0 ? command.states[1] : m_nRunState;
+        const int nEnd = RunTestStates(command);
         plan.before = ShortestPath(m_tap.State(), m_nRunState);
         plan.nHold = command.bSystemClock ? 0 : command.nCount;
         plan.nHoldState = m_nRunState;
-        plan.dMinTime = command.dMinTime;
+        plan.dMinTime = RunTestTime(command);
         plan.after = ShortestPath(m_nRunState, nEnd);
         NoteSystemClock(command);
     }
@@ -425,13 +511,14 @@ SvfEnd CSvfPlayer::FinishCommand(SvfMismatch& mismatch)
     return Compare(m_command, m_plan, m_plan.read, mismatch);
 }
 
-bool CSvfPlayer::CheckFile(const std::string& strPath, std::string& strError)
+bool CSvfPlayer::CheckFile(const std::string& strPath, std::string& strError, int nFrom)
 {
     CSvfReader reader;
     if (!reader.Open(strPath, strError))
         return false;
     SvfCommand command;
     CarryCheck carry;
+    carry.nState = nFrom;
     while (reader.Next(command, strError))
     {
         if (!carry.Check(command, strError))
@@ -446,7 +533,7 @@ bool CSvfPlayer::CheckFile(const std::string& strPath, std::string& strError)
 SvfEnd CSvfPlayer::PlayFile(const std::string& strPath, SvfMismatch& mismatch, std::string& strError)
 {
     // Read through once: a file that cannot be played is refused before its first clock.
-    if (!CheckFile(strPath, strError))
+    if (!CheckFile(strPath, strError, STATE_TEST_LOGIC_RESET))
         return SvfEnd::Refused;
     CSvfReader reader;
     if (!reader.Open(strPath, strError))
@@ -456,7 +543,15 @@ SvfEnd CSvfPlayer::PlayFile(const std::string& strPath, SvfMismatch& mismatch, s
     SvfCommand command;
     while (reader.Next(command, strError))
     {
-        const SvfEnd end = Play(command, mismatch, strError);
+        SvfEnd end = SvfEnd::Refused;
+        try
+        {
+            end = Play(command, mismatch, strError);
+        }
+        catch (const std::bad_alloc&)
+        {
+            strError = "this command needs more memory than MORVA can have";
+        }
         if (end == SvfEnd::Refused)
             strError = strPath + ":" + std::to_string(command.nLine) + ": " + strError;
         if (end != SvfEnd::Matched)

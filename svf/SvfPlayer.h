@@ -74,8 +74,8 @@ public:
     // so that one that cannot be read is refused at its line without a clock.
     SvfEnd PlayFile(const std::string& strPath, SvfMismatch& mismatch, std::string& strError);
     // The file read through without a clock: false, with "FILE:LINE: why", for one that cannot be
-    // played.
-    static bool CheckFile(const std::string& strPath, std::string& strError);
+    // played from the state nFrom (STATE_UNKNOWN: wherever the TAP is when it is played).
+    static bool CheckFile(const std::string& strPath, std::string& strError, int nFrom = STATE_UNKNOWN);
 
     // Clock by clock: a command begun is planned (its values carried as Play carries them, a TAP
     // in an unknown state reset first), then its clocks made one at a time or the rest at once.
@@ -103,6 +103,10 @@ private:
     SvfEnd Walk(const std::vector<int>& path, std::string& strError);
     bool PathOf(const std::vector<int>& path, std::vector<TapStep>& steps, std::string& strError) const;
     SvfEnd RunTest(const SvfCommand& command);
+    // RUNTEST's run and end states, as it gives them or as the last one left them.
+    int RunTestStates(const SvfCommand& command);
+    // RUNTEST's least time: its own, and at the frequency given the time its clocks take.
+    double RunTestTime(const SvfCommand& command) const;
     SvfEnd Compare(const SvfCommand& command, const SvfPlan& plan, const std::vector<unsigned char>& read,
                    SvfMismatch& mismatch) const;
     SvfEnd Note(const SvfCommand& command);
@@ -117,6 +121,8 @@ private:
     int m_nEndIr = 1;   // Run-Test/Idle
     int m_nEndDr = 1;
     int m_nRunState = 1;
+    int m_nRunEnd = -1;  // RUNTEST's end state as the last one that gave it said; -1: its run state
+    double m_dFrequency = 0;  // FREQUENCY's hertz; 0: none given
     bool m_bFrequencyNoted = false;
     bool m_bTrstNoted = false;
     unsigned long long m_nCommands = 0;

@@ -92,8 +92,9 @@ void CSvfWriter::Add(const ClockRecord& clock)
     {
         if (!m_bInScan)
         {
-            // The walk to Shift is the scan's own.
+            // The walk to Shift is the scan's own, but for an Update on it.
             FlushHold();
+            KeepUpdates();
             m_bInScan = true;
             m_scan = Scan();
             m_scan.bIr = nBefore == STATE_SHIFT_IR;
@@ -141,6 +142,22 @@ void CSvfWriter::FlushHold()
     const std::string strState = SvfStateName(m_nFileState);
     Line("RUNTEST " + strState + " " + std::to_string(m_nHold) + " TCK ENDSTATE " + strState + ";");
     m_nHold = 0;
+}
+
+size_t CSvfWriter::KeepUpdates()
+{
+    size_t nKept = m_path.size();
+    while (nKept > 0 && m_path[nKept - 1] != STATE_UPDATE_DR && m_path[nKept - 1] != STATE_UPDATE_IR)
+        --nKept;
+    if (nKept == 0)
+        return 0;
+    const std::vector<int> rest(m_path.begin() + static_cast<std::ptrdiff_t>(nKept), m_path.end());
+    m_path.resize(nKept);
+    m_path.push_back(STATE_RUN_TEST_IDLE);
+    FlushPath();
+    // The player now stands in Run-Test/Idle; what followed the Update is walked from there.
+    m_path = rest;
+    return nKept;
 }
 
 void CSvfWriter::FlushPath()
@@ -218,6 +235,7 @@ void CSvfWriter::Finish()
         return;
     }
     FlushHold();
+    KeepUpdates();
     if (!m_path.empty())
     {
         Line("! The session ends in " + std::string(SvfStateName(m_path.back())) +

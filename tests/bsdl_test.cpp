@@ -132,6 +132,59 @@ TEST(BsdlReadTest, IdcodesAndCapturesMatchWithTheirXBits)
 }
 
 // Each refusal names the line where the file goes wrong, and what was expected there.
+// A cell described twice as an input and a control is one cell serving both, as 1149.1 allows;
+// twice as inputs it is refused.
+TEST(BsdlReadTest, AMergedCellIsReadAsBothItsDescriptions)
+{
+    std::string text = TIDY;
+    const std::pair<const char*, const char*> merged[] = {
+        {"BOUNDARY_LENGTH of TIDY : entity is 5", "BOUNDARY_LENGTH of TIDY : entity is 4"},
+        {"4 (BC_1, Y, input, X)", "3 (BC_1, Y, input, X)"},
+    };
+    for (const auto& change : merged)
+        text.replace(text.find(change.first), strlen(change.first), change.second);
+    const BsdlFile file = Parse(text);
+    ASSERT_EQ(4u, file.cells.size());
+    const std::vector<BoundaryPin> pins = BoundaryPins(file);
+    ASSERT_EQ(3u, pins.size());
+    EXPECT_EQ("in 3 out 2 control 3", pins[2].Cells());
+    EXPECT_EQ(BsdlFunction::Control, file.cells[3].function);
+
+    const std::string inputs = std::string(text).replace(text.find("3 (BC_1, *, control, 0)"), 23, "3 (BC_1, A(1), input, X)");
+    BsdlFile refused;
+    std::string strError;
+    EXPECT_FALSE(ParseBsdl(inputs, "chip.bsd", refused, strError));
+    EXPECT_NE(std::string::npos, strError.find("chip.bsd:17: cell 3 is described twice, as input and input")) << strError;
+}
+
+// What a file declares costs nothing until it is given: 200 ports of a million elements each and
+// a boundary of a million cells, in a file of some kilobytes.
+TEST(BsdlReadTest, DeclaredSizesCostOnlyWhatTheFileGives)
+{
+    std::string ports, wide = TIDY;
+    for (int i = 0; i < 200; ++i)
+        ports += "; W" + std::to_string(i) + ": in bit_vector(0 to 999999)";
+    wide.replace(wide.find("; P: linkage bit"), 16, "; P: linkage bit" + ports);
+    wide.replace(wide.find("1 (BC_1, A(2), input, 1)"), 24, "1 (BC_1, W199(999999), input, 1)");
+    const size_t nMap = wide.find("  attribute PIN_MAP");
+    wide.erase(nMap, wide.find("attribute INSTRUCTION_LENGTH") - nMap);
+    const char* pszGeneric = "generic (PHYSICAL_PIN_MAP : string := \"QFN8\");";
+    wide.replace(wide.find(pszGeneric), strlen(pszGeneric), "");
+    const BsdlFile file = Parse(wide);
+    const std::vector<BoundaryPin> pins = BoundaryPins(file);
+    ASSERT_EQ(3u, pins.size());
+    EXPECT_EQ("A(1)", pins[0].strPort);
+    EXPECT_EQ("Y", pins[1].strPort);
+    EXPECT_EQ("W199(999999)", pins[2].strPort);
+
+    std::string longest = TIDY;
+    longest.replace(longest.find("entity is 5"), 11, "entity is 999999");
+    BsdlFile refused;
+    std::string strError;
+    EXPECT_FALSE(ParseBsdl(longest, "chip.bsd", refused, strError));
+    EXPECT_EQ("chip.bsd:17: cell 5 of the 999999 is not described.", strError);
+}
+
 TEST(BsdlReadTest, AFaultyFileIsRefusedAtItsLine)
 {
     struct Case
@@ -190,11 +243,73 @@ TEST(BoundaryPinsTest, PinsReadAndDriveThroughTheirCells)
     EXPECT_EQ("1, drives 1", PinReading(y, {1, 0, 1, 1, 1}));
     EXPECT_EQ("0, off", PinReading(y, {1, 0, 1, 0, 0}));
     // Safe values (X as 0), then Y alone driven.
-    EXPECT_EQ((std::vector<unsigned char>{0, 1, 0, 0, 0}), DrivenBoundary(file, pins, {}));
-    EXPECT_EQ((std::vector<unsigned char>{0, 1, 1, 1, 0}),
-              DrivenBoundary(file, pins, {PinDrive::Safe, PinDrive::Safe, PinDrive::High}));
-    EXPECT_EQ((std::vector<unsigned char>{0, 1, 0, 0, 0}),
-              DrivenBoundary(file, pins, {PinDrive::Safe, PinDrive::Safe, PinDrive::Off}));
+    const auto driven = [&](const std::vector<PinDrive>& drives) {
+        std::vector<unsigned char> bits;
+        std::string strError;
+        EXPECT_TRUE(DrivenBoundary(file, pins, drives, bits, strError)) << strError;
+        return bits;
+    };
+    EXPECT_EQ((std::vector<unsigned char>{0, 1, 0, 0, 0}), SafeBoundary(file));
+    EXPECT_EQ((std::vector<unsigned char>{0, 1, 0, 0, 0}), driven({}));
+    EXPECT_EQ((std::vector<unsigned char>{0, 1, 1, 1, 0}), driven({PinDrive::Safe, PinDrive::Safe, PinDrive::High}));
+    EXPECT_EQ((std::vector<unsigned char>{0, 1, 0, 0, 0}), driven({PinDrive::Safe, PinDrive::Safe, PinDrive::Off}));
+    // Under EXTEST the driver is what was loaded, whatever the output cell captured.
+    const std::vector<unsigned char> loaded = driven({PinDrive::Safe, PinDrive::Safe, PinDrive::High});
+    EXPECT_EQ("1, drives 1", PinReading(y, {1, 0, 0, 0, 1}, &loaded));
+}
+
+// Two outputs switched by one control cell whose safe value is X, one of them with no safe level;
+// a third output whose control's safe value is X too, with the other disable value.
+const char GROUPED[] = R"BSDL(entity GROUPED is
+  port (TCK, TMS, TDI: in bit; TDO: out bit; P: out bit_vector(0 to 1); Q: out bit; R: in bit);
+  use STD_1149_1_2001.all;
+  attribute INSTRUCTION_LENGTH of GROUPED : entity is 2;
+  attribute INSTRUCTION_OPCODE of GROUPED : entity is "BYPASS (11), EXTEST (00), SAMPLE (01)";
+  attribute INSTRUCTION_CAPTURE of GROUPED : entity is "01";
+  attribute BOUNDARY_LENGTH of GROUPED : entity is 6;
+  attribute BOUNDARY_REGISTER of GROUPED : entity is
+    "0 (BC_1, P(0), output3, 0, 2, 1, Z), 1 (BC_1, P(1), output3, X, 2, 1, Z), 2 (BC_1, *, control, X), " &
+    "3 (BC_1, Q, output3, 1, 4, 0, Z), 4 (BC_1, *, control, X), 5 (BC_1, R, input, X)";
+end GROUPED;
+)BSDL";
+
+TEST(BoundaryPinsTest, OnlyThePinsSetAndTheirDriverGroupDriveAndEveryContradictionIsRefused)
+{
+    const BsdlFile file = Parse(GROUPED);
+    const std::vector<BoundaryPin> pins = BoundaryPins(file);
+    ASSERT_EQ(4u, pins.size());  // P(0), P(1), Q, R
+    EXPECT_EQ((std::vector<size_t>{0, 1}), DriverGroup(pins, 0));
+    EXPECT_EQ((std::vector<size_t>{2}), DriverGroup(pins, 2));
+    // Nobody set anything: both control cells hold the value that switches their outputs off.
+    EXPECT_EQ((std::vector<unsigned char>{0, 0, 1, 1, 0, 0}), SafeBoundary(file));
+    const auto drive = [&](std::vector<PinDrive> drives, std::vector<unsigned char>& bits, std::string& strError) {
+        bits.clear();
+        return DrivenBoundary(file, pins, drives, bits, strError);
+    };
+    std::vector<unsigned char> bits;
+    std::string strError;
+    ASSERT_TRUE(drive({PinDrive::Safe, PinDrive::Safe, PinDrive::Low}, bits, strError)) << strError;
+    EXPECT_EQ((std::vector<unsigned char>{0, 0, 1, 0, 1, 0}), bits) << "Q alone, low";
+    // P(0) driven switches P(1) on too, which has no level to drive until it is given one.
+    EXPECT_FALSE(drive({PinDrive::High}, bits, strError));
+    EXPECT_TRUE(bits.empty());
+    EXPECT_NE(std::string::npos, strError.find("switches on the driver of P(1)")) << strError;
+    EXPECT_NE(std::string::npos, strError.find("set P(1) high or low first")) << strError;
+    ASSERT_TRUE(drive({PinDrive::High, PinDrive::Low}, bits, strError)) << strError;
+    EXPECT_EQ((std::vector<unsigned char>{1, 0, 0, 1, 0, 0}), bits);
+    // One of a group off while another drives: refused, naming both, whatever the order.
+    EXPECT_FALSE(drive({PinDrive::Off, PinDrive::High}, bits, strError));
+    EXPECT_NE(std::string::npos, strError.find("P(0) and P(1) share one control cell (2)")) << strError;
+    EXPECT_FALSE(drive({PinDrive::Low, PinDrive::Off}, bits, strError));
+    EXPECT_NE(std::string::npos, strError.find("P(1) cannot be off while P(0) drives")) << strError;
+    ASSERT_TRUE(drive({PinDrive::Off, PinDrive::Off}, bits, strError)) << strError;
+    EXPECT_EQ((std::vector<unsigned char>{0, 0, 1, 1, 0, 0}), bits);
+    // What the pins drive comes from the bits loaded; BC_1 output cells captured the chip's 0s.
+    ASSERT_TRUE(drive({PinDrive::High, PinDrive::High}, bits, strError)) << strError;
+    const std::vector<unsigned char> captured(6, 0);
+    EXPECT_EQ("drives 1", PinReading(pins[1], captured, &bits));
+    EXPECT_EQ("off", PinReading(pins[2], captured, &bits));
+    EXPECT_EQ("0", PinReading(pins[3], captured, &bits));
 }
 
 // In a folder of the test's own (cases of other tests may run beside it).
@@ -267,14 +382,46 @@ TEST_F(BsdlChipTest, TheScanFindsTheFileAndThePinsReadAndDrive)
     EXPECT_EQ("0", PinReading(pins[1], captured));
     EXPECT_EQ('Z', SimulatedBsdlChip()->PinDriven(0, 2));
 
-    ASSERT_EQ(ScanEnd::Done, DriveBoundary(m_tap, address, file, pins, {PinDrive::Safe, PinDrive::Safe, PinDrive::High},
-                                           false, captured, strError));
+    const std::vector<PinDrive> high = {PinDrive::Safe, PinDrive::Safe, PinDrive::High};
+    ASSERT_EQ(ScanEnd::Done, DriveBoundary(m_tap, address, file, pins, high, false, captured, strError));
     EXPECT_EQ('1', SimulatedBsdlChip()->PinDriven(0, 2));
-    EXPECT_EQ("1, drives 1", PinReading(pins[2], captured));  // Y reads what it drives
+    // Y's output and control cells are BC_1: they captured the chip's own logic, not the level
+    // driven; what drives is read from the bits loaded, the level from the input cell.
+    EXPECT_EQ(0, captured[2]);
+    EXPECT_EQ(0, captured[3]);
+    std::vector<unsigned char> loaded;
+    ASSERT_TRUE(DrivenBoundary(file, pins, high, loaded, strError)) << strError;
+    EXPECT_EQ("1, drives 1", PinReading(pins[2], captured, &loaded));  // Y reads what it drives
     ASSERT_EQ(ScanEnd::Done, DriveBoundary(m_tap, address, file, pins, {PinDrive::Safe, PinDrive::Safe, PinDrive::Off},
                                            true, captured, strError));
     EXPECT_EQ('Z', SimulatedBsdlChip()->PinDriven(0, 2));
     EXPECT_EQ(0u, SimulatedBsdlChip()->Instruction(0)) << "still in EXTEST (000)";
+}
+
+// The same chip with BC_2 output and control cells: they capture what their latches drive.
+TEST_F(BsdlChipTest, BC2CellsCaptureWhatTheyDrive)
+{
+    std::string text = TIDY;
+    for (const char* pszCell : {"2 (BC_1, Y", "3 (BC_1, *"})
+        text.replace(text.find(pszCell), strlen(pszCell), std::string(pszCell).replace(6, 1, "2"));
+    ::DeleteFileA(m_strPath.c_str());
+    m_strPath = WriteTemporary("morva-tidy.bsd", text);
+    CableOff();
+    m_pPort = MakeBsdlSimulatedPort(m_strPath);
+    ASSERT_TRUE(m_pPort->IsAccessible()) << m_pPort->AccessProblem();
+    SetCablePort(m_pPort.get());
+    CableOn();
+    ChainScan scan;
+    ASSERT_EQ(ScanEnd::Done, ScanChain(m_tap, {}, scan, &m_library));
+    ASSERT_NE(nullptr, scan.devices[0].pBsdl);
+    const std::vector<BoundaryPin> pins = BoundaryPins(*scan.devices[0].pBsdl);
+    CChainAddress address(scan.devices, 1);
+    std::vector<unsigned char> captured;
+    std::string strError;
+    ASSERT_EQ(ScanEnd::Done, DriveBoundary(m_tap, address, *scan.devices[0].pBsdl, pins,
+                                           {PinDrive::Safe, PinDrive::Safe, PinDrive::High}, false, captured, strError));
+    EXPECT_EQ(1, captured[2]);
+    EXPECT_EQ(1, captured[3]);
 }
 
 TEST_F(BsdlChipTest, AFileThatDisagreesWithTheChainIsNotTaken)

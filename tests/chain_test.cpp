@@ -110,6 +110,39 @@ TEST(ChainScanTest, FindsEveryDeviceOfChainsOfOneTo32WithTheirLengthsAndIdcodes)
     }
 }
 
+// The scan takes 32 devices of up to 64 IR bits: such a chain is found whole, and so is one of 17
+// devices whose IRs hold 1,064 bits. One bit more than the scan fills is refused, never given a
+// wrong length.
+TEST(ChainScanTest, ChainsAtTheLimitAreFoundAndOneBitPastItIsRefused)
+{
+    std::vector<SimTap> longest(MAX_CHAIN_DEVICES, Plain(64, MadeUpIdcode(5)));
+    std::vector<SimTap> seventeen;
+    for (unsigned i = 0; i < 17; ++i)
+        seventeen.push_back(Plain(i < 14 ? 62 : 64, MadeUpIdcode(i)));
+    for (const std::vector<SimTap>* pChain : {&longest, &seventeen})
+    {
+        CChainPort port(*pChain);
+        const Scanned scanned = Scan(port);
+        ASSERT_EQ(ScanEnd::Done, scanned.end) << scanned.scan.strProblem;
+        ASSERT_EQ(pChain->size(), scanned.scan.devices.size());
+        for (size_t i = 0; i < pChain->size(); ++i)
+            EXPECT_EQ((*pChain)[i].nIrLength, scanned.scan.devices[i].nIrLength) << "device " << i + 1;
+    }
+    // 2,049 bits: 31 devices of 64, one of 63 and one of 2.
+    std::vector<SimTap> past(MAX_CHAIN_DEVICES - 1, Plain(64, MadeUpIdcode(5)));
+    past.push_back(Plain(63, MadeUpIdcode(8)));
+    past.push_back(Plain(2, 0));
+    size_t nBits = 0;
+    for (const SimTap& tap : past)
+        nBits += static_cast<size_t>(tap.nIrLength);
+    ASSERT_EQ(MAX_CHAIN_DEVICES * 64 + 1, nBits);
+    CChainPort port(past);
+    const Scanned scanned = Scan(port);
+    EXPECT_EQ(ScanEnd::Broken, scanned.end);
+    EXPECT_TRUE(scanned.scan.devices.empty());
+    EXPECT_NE(std::string::npos, scanned.scan.strProblem.find("2048 bits or fewer")) << scanned.scan.strProblem;
+}
+
 TEST(ChainScanTest, LengthsTheCaptureLeavesOpenAreUnknownUntilGivenAndWrongGivenLengthsAreSaid)
 {
     // The last device captures 00000101: from the TDO side the chain's capture reads

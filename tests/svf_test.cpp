@@ -6,6 +6,7 @@
 
 #include "cable/cable.h"
 #include "engine/TapEngine.h"
+#include "platform/system.h"
 #include "ports/sim_port.h"
 #include "svf/SvfPlayer.h"
 #include "svf/SvfWriter.h"
@@ -78,6 +79,24 @@ TEST(SvfReadTest, ACommandThatCannotBeReadIsRefusedAtItsLine)
         {"RUNTEST IDLE ENDSTATE IDLE;\n", "1: RUNTEST's clocks (as 1000 TCK) or time (as 1E-3 SEC) was expected."},
         {"\n\nPIOMAP (IN A);\n", "3: PIOMAP is not played: MORVA drives no parallel vectors, only the TAP."},
         {"ENDDR DRSHIFT;\n", "1: ENDDR takes one stable state"},
+        // Lengths and clock counts are decimal integers; times are finite and bounded.
+        {"SDR 0x20 TDI (0);\n", "1: a length in bits (decimal digits, as 32) was expected after SDR."},
+        {"SDR 3.2E1 TDI (0);\n", "1: a length in bits (decimal digits, as 32) was expected after SDR."},
+        {"SDR 1E20;\n", "1: a length in bits (decimal digits, as 32) was expected after SDR."},
+        {"RUNTEST 2.9 TCK;\n", "1: RUNTEST's clocks are counted in decimal digits, as 1000 TCK, not \"2.9\"."},
+        {"RUNTEST INF TCK;\n", "1: RUNTEST's clocks are counted in decimal digits, as 1000 TCK, not \"INF\"."},
+        {"RUNTEST 1E20 TCK;\n", "1: RUNTEST's clocks are counted in decimal digits, as 1000 TCK, not \"1E20\"."},
+        {"RUNTEST 99999999999999999999999 TCK;\n", "1: RUNTEST's 99999999999999999999999 TCK are more clocks"},
+        {"RUNTEST 1E300 SEC;\n", "1: RUNTEST's 1E300 SEC is longer than MORVA waits: at most 1000000 SEC."},
+        {"RUNTEST 1E10 SEC;\n", "1: RUNTEST's 1E10 SEC is longer than MORVA waits"},
+        {"RUNTEST INF SEC;\n", "1: a time in seconds, as 1E-3, was expected, not \"INF\"."},
+        {"RUNTEST 1 SEC MAXIMUM 0.5 SEC;\n", "1: MAXIMUM 0.5 SEC is less than the least time, 1 SEC."},
+        {"SDR 8 TDI (0) TDO (1) TDI (1);\n", "1: TDI is given twice."},
+        {"FREQUENCY 0 HZ;\n", "1: FREQUENCY's hertz, as FREQUENCY 1E6 HZ, was expected."},
+        // Lengths beyond what can be held, however little the file writes for them.
+        {"SDR 1099511627776;\n", "1: SDR 1099511627776 is longer than MORVA can hold"},
+        {"SDR 4294967295 TDI (0);\n", "1: SDR 4294967295 is longer than MORVA can hold"},
+        {"HIR 4294967295;\n", "1: HIR 4294967295 is longer than MORVA can hold"},
     };
     for (const auto& c : cases)
     {
@@ -85,6 +104,11 @@ TEST(SvfReadTest, ACommandThatCannotBeReadIsRefusedAtItsLine)
         ReadAll(c.first, strError);
         EXPECT_EQ(0u, strError.find(c.second)) << c.first << " said " << strError;
     }
+    // A NUL byte is no end of a number.
+    std::string strError;
+    const std::vector<SvfCommand> nul = ReadAll(std::string("SDR 8\0garbage TDI (0);\n", 23), strError);
+    EXPECT_TRUE(nul.empty());
+    EXPECT_EQ(0u, strError.find("1: a length in bits")) << strError;
 }
 
 // The simulated chain: device 1 (IR 4, IDCODE 0x1ABCD093) nearest TDI, device 2 (IR 6, 0x35678043),
@@ -242,6 +266,78 @@ std::vector<std::string> Clocks(const CSessionRecord& session)
         nBefore = nState;
     }
     return clocks;
+}
+
+// The sleeps asked for, counted and not slept.
+DWORD g_dwSlept = 0;
+void CountSleep(DWORD dwMilliseconds)
+{
+    g_dwSlept += dwMilliseconds;
+}
+
+// RUNTEST's end state holds for the RUNTESTs after it; at a FREQUENCY given, its clocks (TCK or
+// SCK) take at least their time; TRST ON leaves the TAP in Test-Logic-Reset; a path that begins
+// with RESET goes from anywhere; a path one clock cannot take is refused before any clock.
+TEST_F(SvfPlayTest, RunTestStatesFrequencyTrstAndPathsAsTheStandardSays)
+{
+    const AFX_SLEEP pfnBefore = AfxSetSleep(&CountSleep);
+    g_dwSlept = 0;
+    std::string strError;
+    ASSERT_EQ(SvfEnd::Matched, Play("STATE RESET; RUNTEST IDLE 10 TCK ENDSTATE DRPAUSE; RUNTEST 10 TCK;\n", strError));
+    EXPECT_EQ(STATE_PAUSE_DR, m_tap.State()) << "the end state of the RUNTEST before";
+    EXPECT_EQ(0u, g_dwSlept);
+    ASSERT_EQ(SvfEnd::Matched, Play("FREQUENCY 1E3 HZ; RUNTEST 2000 TCK;\n", strError));
+    EXPECT_GE(g_dwSlept, 1900u) << "2000 clocks at 1 kHz";
+    g_dwSlept = 0;
+    ASSERT_EQ(SvfEnd::Matched, Play("RUNTEST 3000 SCK;\n", strError));
+    EXPECT_GE(g_dwSlept, 2900u) << "3000 SCK at 1 kHz";
+    AfxSetSleep(pfnBefore);
+
+    ASSERT_EQ(SvfEnd::Matched, Play("STATE IRPAUSE; TRST ON;\n", strError));
+    EXPECT_EQ(STATE_TEST_LOGIC_RESET, m_tap.State());
+    ASSERT_EQ(SvfEnd::Matched, Play("TRST OFF; STATE IRPAUSE; STATE RESET IDLE;\n", strError)) << strError;
+    EXPECT_EQ(STATE_RUN_TEST_IDLE, m_tap.State());
+
+    const std::string strPath = WriteSvf("morva-svf-path.svf", "STATE RESET;\nSIR 4 TDI (2);\nSTATE IRPAUSE DRPAUSE;\n");
+    const uint64_t nBefore = m_tap.Clocks();
+    EXPECT_EQ(SvfEnd::Refused, m_player.PlayFile(strPath, m_mismatch, strError));
+    EXPECT_NE(std::string::npos, strError.find("morva-svf-path.svf:3: STATE's path goes from IDLE to IRPAUSE")) << strError;
+    EXPECT_EQ(nBefore, m_tap.Clocks()) << "no clock before the refusal";
+    ::DeleteFileA(strPath.c_str());
+}
+
+// A walk through Update without a shift loads a register: the file keeps it, and played on the
+// same board it reads what the session read.
+TEST_F(SvfPlayTest, AWalkThroughUpdateIsKeptInTheFileWritten)
+{
+    ASSERT_TRUE(m_tap.Reset());
+    // The captured instructions loaded by Update-IR (every device's capture, BYPASS for most),
+    // then the data registers shifted straight from Update, without Run-Test/Idle.
+    ASSERT_TRUE(m_tap.Run(Steps({STATE_TEST_LOGIC_RESET, STATE_RUN_TEST_IDLE, STATE_SELECT_DR, STATE_SELECT_IR,
+                                 STATE_CAPTURE_IR, STATE_EXIT1_IR, STATE_UPDATE_IR, STATE_SELECT_DR, STATE_CAPTURE_DR,
+                                 STATE_SHIFT_DR})));
+    std::vector<TapStep> shift;
+    for (int i = 0; i < 40; ++i)
+        shift.push_back({0, 1, STATE_SHIFT_DR});
+    ASSERT_TRUE(m_tap.Run(shift));
+    ASSERT_TRUE(m_tap.Run(Steps({STATE_SHIFT_DR, STATE_EXIT1_DR, STATE_UPDATE_DR, STATE_RUN_TEST_IDLE})));
+    CSvfWriter writer(SvfPadding{});
+    for (size_t i = 0; i < m_tap.Session().Count(); ++i)
+        writer.Add(m_tap.Session().At(i));
+    writer.Finish();
+    const std::string text = writer.Take();
+    EXPECT_NE(std::string::npos, text.find("STATE DRSELECT IRSELECT IRCAPTURE IREXIT1 IRUPDATE IDLE;\n")) << text;
+
+    CTapEngine replay;
+    replay.SetPaced(false);
+    CSvfPlayer player(replay, [](const std::string&) {});
+    CSvfReader reader;
+    reader.OpenText(text);
+    SvfCommand command;
+    std::string strError;
+    while (reader.Next(command, strError))
+        ASSERT_EQ(SvfEnd::Matched, player.Play(command, m_mismatch, strError)) << command.nLine << " " << text;
+    EXPECT_EQ("", strError);
 }
 
 // Device 2 spoken to by a person: whole values sent, a shift clicked, one left in Pause and updated
