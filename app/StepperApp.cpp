@@ -141,7 +141,9 @@ int CStepperApp::PlaySvfFromCommandLine(const CommandLine& options)
         SayOnConsole(strProblem, true);
         return 2;
     }
-    return PlaySvfCommand(options.strSvf, options.strTrace, &SayOnConsole);
+    // Ctrl-C stops a long RUNTEST where it is, the TAP's state said, status 2.
+    CatchInterrupt();
+    return PlaySvfCommand(options.strSvf, options.strTrace, &SayOnConsole, &Interrupted);
 }
 
 BOOL CStepperApp::InitInstance()

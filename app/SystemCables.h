@@ -31,3 +31,8 @@ void SayOnConsole(const std::string& line, bool bError);
 
 // Why no window can be shown (no display to show it on), or empty.
 std::string NoDisplayProblem();
+
+// Ctrl-C at the terminal, from now on, is a request to stop that Interrupted() then gives, not
+// the program's end.
+void CatchInterrupt();
+bool Interrupted();

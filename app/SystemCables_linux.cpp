@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 
+#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -105,6 +106,30 @@ bool SayOnTerminal(const std::string& text, bool bError)
             return true;
     }
     return false;
+}
+
+namespace {
+
+volatile sig_atomic_t g_bInterrupted = 0;
+
+void OnInterrupt(int)
+{
+    g_bInterrupted = 1;
+}
+
+} // namespace
+
+void CatchInterrupt()
+{
+    struct sigaction action = {};
+    action.sa_handler = &OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+bool Interrupted()
+{
+    return g_bInterrupted != 0;
 }
 
 std::string NoDisplayProblem()

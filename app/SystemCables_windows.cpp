@@ -98,3 +98,27 @@ std::string NoDisplayProblem()
 {
     return std::string();
 }
+
+namespace {
+
+volatile LONG g_nInterrupted = 0;
+
+BOOL WINAPI OnInterrupt(DWORD dwEvent)
+{
+    if (dwEvent != CTRL_C_EVENT && dwEvent != CTRL_BREAK_EVENT)
+        return FALSE;
+    g_nInterrupted = 1;
+    return TRUE;
+}
+
+} // namespace
+
+void CatchInterrupt()
+{
+    ::SetConsoleCtrlHandler(&OnInterrupt, TRUE);
+}
+
+bool Interrupted()
+{
+    return g_nInterrupted != 0;
+}

@@ -41,7 +41,8 @@ int DescribeBsdlCommand(const std::string& strPath, const SAY_LINE& say)
     return 0;
 }
 
-int PlaySvfCommand(const std::string& strPath, const std::string& strTracePath, const SAY_LINE& say)
+int PlaySvfCommand(const std::string& strPath, const std::string& strTracePath, const SAY_LINE& say,
+                   const std::function<bool()>& stop)
 {
     CProblems problems;
     CTapEngine engine;
@@ -60,6 +61,15 @@ int PlaySvfCommand(const std::string& strPath, const std::string& strTracePath, 
     engine.SetPaced(false);
     CableOn();
     CSvfPlayer player(engine, [&](const std::string& strNote) { say(strNote, true); });
+    DWORD dwSaid = ::GetTickCount();
+    player.SetStop([&]() {
+        if (::GetTickCount() - dwSaid >= 1000)
+        {
+            dwSaid = ::GetTickCount();
+            say(player.Progress(), true);
+        }
+        return stop && stop();
+    });
     SvfMismatch mismatch;
     const SvfEnd end = CableFailure().empty() ? player.PlayFile(strPath, mismatch, strError) : SvfEnd::Lost;
     CableOff();
@@ -82,6 +92,7 @@ int PlaySvfCommand(const std::string& strPath, const std::string& strTracePath, 
         return 1;
     }
     case SvfEnd::Refused:
+    case SvfEnd::Stopped:
         say(strError, true);
         return 2;
     case SvfEnd::Lost:

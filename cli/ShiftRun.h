@@ -46,8 +46,11 @@ int DescribeBsdlCommand(const std::string& strPath, const SAY_LINE& say);
 // --svf FILE: the file played on the cable chosen, switched on here and off at the end, every
 // clock to the trace file where one is named. 0 when every TDO matched (a line says how much was
 // played); 1 with the first mismatch on standard error (its line, the bits expected, read and
-// compared); 2, with why, for a file that cannot be played or a cable lost.
-int PlaySvfCommand(const std::string& strPath, const std::string& strTracePath, const SAY_LINE& say);
+// compared); 2, with why, for a file that cannot be played, a cable lost, or a play stopped: stop
+// is asked between runs of clocks and while a RUNTEST waits (Ctrl-C), and a line says where the
+// play is once a second while one command runs that long.
+int PlaySvfCommand(const std::string& strPath, const std::string& strTracePath, const SAY_LINE& say,
+                   const std::function<bool()>& stop = nullptr);
 
 // Runs the shifts on the cable the program chose, switched on here and off at the end, and says
 // each value that came out as the value display shows it ("32'h149511C3"), one a line; every

@@ -35,7 +35,7 @@ NetResult CStreamLink::Receive(void* pData, size_t nSize, size_t& nReceived, std
 {
     nReceived = 0;
     char* p = static_cast<char*>(pData);
-    const DWORD dwStart = ::GetTickCount();
+    DWORD dwStart = ::GetTickCount();
     while (nReceived < nSize)
     {
         const NetResult ready = Wait(true, MillisecondsLeft(dwStart), strError);
@@ -51,6 +51,8 @@ NetResult CStreamLink::Receive(void* pData, size_t nSize, size_t& nReceived, std
         if (nGot < 0)
             return Failure(nError, strError);
         nReceived += static_cast<size_t>(nGot);
+        // The second is for silence: a server still answering, however slowly, is waited for.
+        dwStart = ::GetTickCount();
     }
     return NetResult::Done;
 }
@@ -58,7 +60,7 @@ NetResult CStreamLink::Receive(void* pData, size_t nSize, size_t& nReceived, std
 NetResult CStreamLink::ReceiveLine(std::string& line, size_t nMax, std::string& strError)
 {
     line.clear();
-    const DWORD dwStart = ::GetTickCount();
+    DWORD dwStart = ::GetTickCount();
     while (line.size() < nMax && (line.empty() || line.back() != '\n'))
     {
         const NetResult ready = Wait(true, MillisecondsLeft(dwStart), strError);
@@ -75,6 +77,7 @@ NetResult CStreamLink::ReceiveLine(std::string& line, size_t nMax, std::string& 
         if (nGot < 0)
             return Failure(nError, strError);
         line += c;
+        dwStart = ::GetTickCount();
     }
     return NetResult::Done;
 }

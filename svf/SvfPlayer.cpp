@@ -165,9 +165,19 @@ TapStep SvfPlan::Step(unsigned long long nClock) const
     return after[static_cast<size_t>(nClock - nHold)];
 }
 
+std::string CSvfPlayer::Progress() const
+{
+    std::string text = "line " + std::to_string(m_nPlayingLine);
+    if (m_nRunCount > 0)
+        text += ": RUNTEST, " + std::to_string(m_nRunDone) + " of " + std::to_string(m_nRunCount) + " clocks";
+    return text + "; the TAP is in " + TapStateName(m_tap.State()) + ".";
+}
+
 SvfEnd CSvfPlayer::Play(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError)
 {
     ++m_nCommands;
+    m_nPlayingLine = command.nLine;
+    m_nRunDone = m_nRunCount = 0;
     switch (command.kind)
     {
     case SvfCommandKind::Sir:
@@ -341,12 +351,37 @@ SvfEnd CSvfPlayer::Walk(const std::vector<int>& path, std::string& strError)
     return m_tap.Run(steps) ? SvfEnd::Matched : SvfEnd::Lost;
 }
 
-void CSvfPlayer::Wait(const SvfPlan& plan) const
+bool CSvfPlayer::Wait(const SvfPlan& plan, DWORD dwDeadline, bool& bLeft) const
 {
+    // At most SVF_MAX_SECONDS: whole milliseconds fit a DWORD.
     const DWORD dwWanted = static_cast<DWORD>(std::ceil(plan.dMinTime * 1000.0));
-    const DWORD dwTaken = ::GetTickCount() - plan.dwStart;
-    if (dwWanted > dwTaken)
-        AfxSleep(dwWanted - dwTaken);
+    bLeft = false;
+    for (;;)
+    {
+        const DWORD dwTaken = ::GetTickCount() - plan.dwStart;
+        if (dwWanted <= dwTaken)
+            return true;
+        if (Stop())
+            return false;
+        DWORD dwSlice = dwWanted - dwTaken < 100 ? dwWanted - dwTaken : 100;
+        if (dwDeadline != INFINITE)
+        {
+            const DWORD dwNow = ::GetTickCount();
+            if (static_cast<LONG>(dwDeadline - dwNow) <= 0)
+            {
+                bLeft = true;
+                return true;
+            }
+            dwSlice = dwDeadline - dwNow < dwSlice ? dwDeadline - dwNow : dwSlice;
+        }
+        AfxSleep(dwSlice);
+    }
+}
+
+bool CSvfPlayer::Wait(const SvfPlan& plan) const
+{
+    bool bLeft = false;
+    return Wait(plan, INFINITE, bLeft);
 }
 
 int CSvfPlayer::RunTestStates(const SvfCommand& command)
@@ -375,14 +410,21 @@ SvfEnd CSvfPlayer::RunTest(const SvfCommand& command)
     plan.dMinTime = RunTestTime(command);
     NoteSystemClock(command);
     const unsigned char nTms = m_nRunState == STATE_TEST_LOGIC_RESET ? 1 : 0;
-    for (unsigned long long nLeft = command.bSystemClock ? 0 : command.nCount; nLeft > 0;)
+    m_nRunCount = command.bSystemClock ? 0 : command.nCount;
+    const std::vector<TapStep> run(static_cast<size_t>(m_nRunCount < RUN_CHUNK ? m_nRunCount : RUN_CHUNK),
+                                   {nTms, KEEP_TDI, m_nRunState});
+    for (unsigned long long nLeft = m_nRunCount; nLeft > 0;)
     {
+        if (Stop())
+            return SvfEnd::Stopped;
         const unsigned long long nRun = nLeft < RUN_CHUNK ? nLeft : RUN_CHUNK;
-        if (!m_tap.Run(std::vector<TapStep>(static_cast<size_t>(nRun), {nTms, KEEP_TDI, m_nRunState})))
+        if (!m_tap.Run(nRun == run.size() ? run : std::vector<TapStep>(static_cast<size_t>(nRun), run[0])))
             return SvfEnd::Lost;
         nLeft -= nRun;
+        m_nRunDone += nRun;
     }
-    Wait(plan);
+    if (!Wait(plan))
+        return SvfEnd::Stopped;
     return MoveTo(nEnd);
 }
 
@@ -446,12 +488,10 @@ SvfEnd CSvfPlayer::Begin(const SvfCommand& command, SvfMismatch& mismatch, std::
         NoteSystemClock(command);
     }
     plan.dwStart = ::GetTickCount();
-    if (plan.Clocks() == 0)
-    {
-        // RUNTEST's time alone, in the state it runs in.
-        Wait(plan);
+    // RUNTEST's time alone, in the state it runs in, is a command begun too: it is waited for by
+    // NextClock or FinishCommand, which a stop or a budget can end.
+    if (plan.Clocks() == 0 && plan.dMinTime <= 0)
         return SvfEnd::Matched;
-    }
     m_plan = std::move(plan);
     m_command = command;
     m_bInPlan = true;
@@ -463,8 +503,17 @@ SvfEnd CSvfPlayer::NextClock(SvfMismatch& mismatch)
     if (!m_bInPlan)
         return SvfEnd::Matched;
     const unsigned long long nAfter = m_plan.Clocks() - m_plan.after.size();
-    if (m_plan.nDone == nAfter)
-        Wait(m_plan);
+    if (m_plan.nDone == nAfter && !m_plan.bWaited)
+    {
+        if (!Wait(m_plan))
+            return SvfEnd::Stopped;
+        m_plan.bWaited = true;
+    }
+    if (m_plan.nDone >= m_plan.Clocks())
+    {
+        m_bInPlan = false;
+        return SvfEnd::Matched;
+    }
     if (!m_tap.Step(m_plan.Step(m_plan.nDone)))
     {
         m_bInPlan = false;
@@ -478,13 +527,30 @@ SvfEnd CSvfPlayer::NextClock(SvfMismatch& mismatch)
     return Compare(m_command, m_plan, m_plan.read, mismatch);
 }
 
-SvfEnd CSvfPlayer::FinishCommand(SvfMismatch& mismatch)
+SvfEnd CSvfPlayer::FinishCommand(SvfMismatch& mismatch, DWORD dwBudgetMs)
 {
+    const DWORD dwStarted = ::GetTickCount();
+    const DWORD dwDeadline = dwBudgetMs == INFINITE ? INFINITE : dwStarted + dwBudgetMs;
     const unsigned long long nAfter = m_plan.Clocks() - m_plan.after.size();
-    while (m_bInPlan && m_plan.nDone < m_plan.Clocks())
+    bool bRan = false;
+    while (m_bInPlan && (m_plan.nDone < m_plan.Clocks() || !m_plan.bWaited))
     {
-        if (m_plan.nDone == nAfter)
-            Wait(m_plan);
+        if (m_plan.nDone == nAfter && !m_plan.bWaited)
+        {
+            bool bLeft = false;
+            if (!Wait(m_plan, dwDeadline, bLeft))
+                return SvfEnd::Stopped;
+            if (bLeft)
+                return SvfEnd::Matched;
+            m_plan.bWaited = true;
+            continue;
+        }
+        if (Stop())
+            return SvfEnd::Stopped;
+        // Within a budget, at least one run of clocks, then as many as its time takes.
+        if (bRan && dwBudgetMs != INFINITE && ::GetTickCount() - dwStarted >= dwBudgetMs)
+            return SvfEnd::Matched;
+        bRan = true;
         // A run stops where the walk after starts, so that RUNTEST's time is waited before it.
         const unsigned long long nStop = m_plan.nDone < nAfter ? nAfter : m_plan.Clocks();
         const unsigned long long nRun = nStop - m_plan.nDone < RUN_CHUNK ? nStop - m_plan.nDone : RUN_CHUNK;
@@ -552,6 +618,8 @@ SvfEnd CSvfPlayer::PlayFile(const std::string& strPath, SvfMismatch& mismatch, s
         {
             strError = "this command needs more memory than MORVA can have";
         }
+        if (end == SvfEnd::Stopped)
+            strError = strPath + ": stopped at " + Progress();
         if (end == SvfEnd::Refused)
             strError = strPath + ":" + std::to_string(command.nLine) + ": " + strError;
         if (end != SvfEnd::Matched)

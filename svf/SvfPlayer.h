@@ -31,6 +31,7 @@ enum class SvfEnd
     Mismatch,   // stopped after the command whose TDO differed
     Refused,    // a command that cannot be played: nothing of it was clocked
     Lost,       // the cable was lost; the engine told its listener
+    Stopped,    // asked to stop (the stop check said so) in the middle of a command
 };
 
 // A command's clocks, made one at a time: the walk to the shift or run state, the shift's bits or
@@ -49,6 +50,7 @@ struct SvfPlan
     unsigned long long nDone = 0;
     DWORD dwStart = 0;     // when the first clock was made
     double dMinTime = 0;   // RUNTEST's seconds, waited for before the walk after
+    bool bWaited = false;  // that time is over
 
     unsigned long long Clocks() const { return before.size() + bits.size() + nHold + after.size(); }
     TapStep Step(unsigned long long nClock) const;
@@ -66,6 +68,11 @@ public:
     typedef std::function<void(const std::string& strNote)> NOTE;
 
     CSvfPlayer(CTapEngine& tap, NOTE note) : m_tap(tap), m_note(std::move(note)) {}
+
+    // Asked between runs of clocks and while a RUNTEST waits: true stops the command there
+    // (SvfEnd::Stopped), the TAP where those clocks left it.
+    typedef std::function<bool()> STOP;
+    void SetStop(STOP stop) { m_stop = std::move(stop); }
 
     // Plays one command from where the TAP is. Refused, with why, for a move the diagram does
     // not allow.
@@ -85,12 +92,15 @@ public:
     const SvfPlan& Plan() const { return m_plan; }
     // One clock; after the last the TDO is compared.
     SvfEnd NextClock(SvfMismatch& mismatch);
-    // Every clock left, back to back.
-    SvfEnd FinishCommand(SvfMismatch& mismatch);
+    // Every clock left, back to back; with a budget, as many as go in that many milliseconds (at
+    // least one run of them): the command stays begun (InCommand) where the budget ran out.
+    SvfEnd FinishCommand(SvfMismatch& mismatch, DWORD dwBudgetMs = INFINITE);
     // The command begun is given up (the TAP went elsewhere): Begin starts it again.
     void Abandon() { m_bInPlan = false; }
 
     unsigned long long Commands() const { return m_nCommands; }
+    // Where a play is, for a person waiting: "line 12: RUNTEST, 40960 of 4294967295 clocks".
+    std::string Progress() const;
 
 private:
     SvfEnd Scan(const SvfCommand& command, SvfMismatch& mismatch);
@@ -111,12 +121,17 @@ private:
                    SvfMismatch& mismatch) const;
     SvfEnd Note(const SvfCommand& command);
     void NoteSystemClock(const SvfCommand& command);
-    void Wait(const SvfPlan& plan) const;
+    // RUNTEST's time, waited for in slices the stop check and the budget's deadline can end:
+    // false where it was stopped, with bLeft where time is left at the deadline.
+    bool Wait(const SvfPlan& plan, DWORD dwDeadline, bool& bLeft) const;
+    bool Wait(const SvfPlan& plan) const;
+    bool Stop() const { return m_stop && m_stop(); }
     // The last value of a kind, kept for the next command of the same kind and length.
     static void Carry(SvfScan& kept, const SvfScan& given);
 
     CTapEngine& m_tap;
     NOTE m_note;
+    STOP m_stop;
     SvfScan m_sir, m_sdr, m_hir, m_hdr, m_tir, m_tdr;
     int m_nEndIr = 1;   // Run-Test/Idle
     int m_nEndDr = 1;
@@ -126,6 +141,8 @@ private:
     bool m_bFrequencyNoted = false;
     bool m_bTrstNoted = false;
     unsigned long long m_nCommands = 0;
+    int m_nPlayingLine = 0;                 // the command Play plays
+    unsigned long long m_nRunDone = 0, m_nRunCount = 0;  // its RUNTEST's clocks made and to make
     SvfCommand m_command;  // the command planned
     SvfPlan m_plan;
     bool m_bInPlan = false;

@@ -154,7 +154,14 @@ void CSvfStepDlg::OnRun()
     if (m_bRunning)
     {
         StopRunning();
-        Say("Stopped before line " + std::to_string(m_command.nLine) + ".");
+        if (m_pPlayer->InCommand())
+        {
+            const SvfPlan& plan = m_pPlayer->Plan();
+            Say("Stopped at clock " + std::to_string(plan.nDone) + " of " + std::to_string(plan.Clocks()) + " of line " +
+                std::to_string(m_command.nLine) + ".");
+        }
+        else
+            Say("Stopped before line " + std::to_string(m_command.nLine) + ".");
         return;
     }
     if (!m_bCommand || m_target.IsBusy())
@@ -171,17 +178,38 @@ void CSvfStepDlg::OnTimer(UINT nIDEvent)
         return;
     const DWORD dwStart = ::GetTickCount();
     m_target.HoldDisplay();
+    // A command of millions of clocks, or a RUNTEST's long wait, is played a slice at a time: the
+    // window takes a click on Stop between two.
     while (m_bRunning && m_bCommand && ::GetTickCount() - dwStart < RUN_SLICE_MS)
     {
         std::string strError;
-        const SvfEnd end = m_pPlayer->InCommand() ? m_pPlayer->FinishCommand(m_mismatch)
-                                                  : m_pPlayer->Play(m_command, m_mismatch, strError);
+        SvfEnd end = SvfEnd::Matched;
+        if (!m_pPlayer->InCommand())
+        {
+            end = m_pPlayer->Begin(m_command, m_mismatch, strError);
+            if (!m_pPlayer->InCommand())
+            {
+                if (!Ended(end, strError))
+                    break;
+                continue;
+            }
+        }
+        const DWORD dwUsed = ::GetTickCount() - dwStart;
+        end = m_pPlayer->FinishCommand(m_mismatch, dwUsed < RUN_SLICE_MS ? RUN_SLICE_MS - dwUsed : 1);
+        if (m_pPlayer->InCommand() && end == SvfEnd::Matched)
+            break;
         if (!Ended(end, strError))
             break;
     }
     m_target.ShowDisplay();
     if (m_bRunning && m_bCommand)
-        Say("Running: line " + std::to_string(m_command.nLine) + ".");
+    {
+        const SvfPlan& plan = m_pPlayer->Plan();
+        Say("Running: line " + std::to_string(m_command.nLine) +
+            (m_pPlayer->InCommand() ? ", clock " + std::to_string(plan.nDone) + " of " + std::to_string(plan.Clocks())
+                                    : std::string()) +
+            ".");
+    }
 }
 
 bool CSvfStepDlg::Ended(SvfEnd end, const std::string& strError)
@@ -205,6 +233,10 @@ bool CSvfStepDlg::Ended(SvfEnd end, const std::string& strError)
     case SvfEnd::Refused:
         StopRunning();
         Say(m_strPath + ":" + std::to_string(nLine) + ": " + strError);
+        return false;
+    case SvfEnd::Stopped:
+        StopRunning();
+        Say("Stopped in line " + std::to_string(nLine) + ".");
         return false;
     case SvfEnd::Lost:
     default:

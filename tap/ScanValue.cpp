@@ -149,13 +149,16 @@ bool ParseScanValue(const std::string& strInput, std::vector<unsigned char>& bit
 std::string FormatSizedHex(const std::vector<unsigned char>& bits)
 {
     static const char HEX[] = "0123456789ABCDEF";
-    std::string strDigits;
-    for (size_t nDigit = 0; nDigit * 4 < bits.size(); ++nDigit)
+    // The last digit holds bits 0 to 3: each digit written in its place, not put in front of the
+    // others, so that a value of millions of bits costs as much as its bits.
+    const size_t nDigits = (bits.size() + 3) / 4;
+    std::string strDigits(nDigits, '0');
+    for (size_t nDigit = 0; nDigit < nDigits; ++nDigit)
     {
         int nValue = 0;
         for (size_t i = 0; i < 4 && nDigit * 4 + i < bits.size(); ++i)
             nValue |= (bits[nDigit * 4 + i] != 0 ? 1 : 0) << i;
-        strDigits.insert(strDigits.begin(), HEX[nValue]);
+        strDigits[nDigits - 1 - nDigit] = HEX[nValue];
     }
     return std::to_string(bits.size()) + "'h" + strDigits;
 }

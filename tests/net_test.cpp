@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "cable/cable.h"
+#include "chain/ChainScan.h"
 #include "dialog_runner.h"
+#include "engine/TapEngine.h"
 #include "net/jtag_server.h"
 #include "ports/net_link.h"
 #include "ports/port_factory.h"
@@ -298,18 +301,50 @@ TEST(NetCableTest, AnXvcServerThatTakesNoWholeClockIsRefused)
     EXPECT_NE(std::string::npos, port->AccessProblem().find("at most 0 bytes")) << port->AccessProblem();
 }
 
-// A server that answers getinfo: a byte every 100 ms takes two seconds for it: refused within the
-// second that any network wait may take, not after a second a byte.
-TEST(NetWaitTest, AGreetingThatDripsIsRefusedWithinASecond)
+// A server that answers getinfo: a byte every 100 ms is slow, not lost: waited for. The second a
+// wait may take is a second of silence; one that says nothing is refused after it.
+TEST(NetWaitTest, AGreetingThatDripsIsWaitedForAndOneNeverSaidIsRefused)
 {
     CJtagServer server(ServerProtocol::Xvc);
     ServerFaults faults;
-    faults.bDripAnswers = true;
+    faults.nDripMs = 100;
     server.SetFaults(faults);
     std::shared_ptr<CPort> port = NetworkCable(server.Cable());
+    EXPECT_TRUE(port->IsAccessible()) << port->AccessProblem();
+
+    CJtagServer silent(ServerProtocol::Xvc);
+    faults = ServerFaults();
+    faults.bSilent = true;
+    silent.SetFaults(faults);
+    port = NetworkCable(silent.Cable());
     EXPECT_FALSE(port->IsAccessible());
     EXPECT_NE(std::string::npos, port->AccessProblem().find("did not answer getinfo: whole: no answer within a second"))
         << port->AccessProblem();
+}
+
+// A server that answers a byte every millisecond, as a design simulated slowly does: the chain
+// scan (a flush of 4,097 bits) and a SEND of 4,096 bits take seconds, and are done.
+TEST(NetWaitTest, ASlowServerIsWaitedForThroughAScanAndALongSend)
+{
+    CJtagServer server(ServerProtocol::RemoteBitbang);
+    ServerFaults faults;
+    faults.nDripMs = 1;
+    server.SetFaults(faults);
+    std::shared_ptr<CPort> port = NetworkCable(server.Cable());
+    ASSERT_TRUE(port->IsAccessible()) << port->AccessProblem();
+    CPort* pBefore = SetCablePort(port.get());
+    CableOn();
+    CTapEngine tap;
+    tap.SetPaced(false);
+    ChainScan scan;
+    EXPECT_EQ(ScanEnd::Done, ScanChain(tap, {}, scan, nullptr)) << CableFailure();
+    ASSERT_EQ(1u, scan.devices.size());
+    EXPECT_EQ(0x14D5654Bu, scan.devices[0].nIdcode);
+    ASSERT_TRUE(tap.Reset()) << CableFailure();
+    std::vector<unsigned char> bits(4096, 1);
+    EXPECT_EQ(CTapEngine::ShiftEnd::Updated, tap.Shift(TAP_DR, bits, [](size_t) { return false; })) << CableFailure();
+    CableOff();
+    SetCablePort(pBefore);
 }
 
 // A name server that never answers: the connect gives up after its second, and the look-up left

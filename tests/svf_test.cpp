@@ -268,6 +268,30 @@ std::vector<std::string> Clocks(const CSessionRecord& session)
     return clocks;
 }
 
+// A session as the writer writes it.
+std::string SessionAsSvf(const CSessionRecord& session, const SvfPadding& padding)
+{
+    CSvfWriter writer(padding);
+    for (size_t i = 0; i < session.Count(); ++i)
+        writer.Add(session.At(i));
+    writer.Finish();
+    return writer.Take();
+}
+
+// The file played by a fresh engine on the same board, every command as it expects.
+void Replay(const std::string& text, CTapEngine& replay, SvfMismatch& mismatch)
+{
+    replay.SetPaced(false);
+    CSvfPlayer player(replay, [](const std::string&) {});
+    CSvfReader reader;
+    reader.OpenText(text);
+    SvfCommand command;
+    std::string strError;
+    while (reader.Next(command, strError))
+        ASSERT_EQ(SvfEnd::Matched, player.Play(command, mismatch, strError)) << command.nLine << " " << text;
+    ASSERT_EQ("", strError);
+}
+
 // The sleeps asked for, counted and not slept.
 DWORD g_dwSlept = 0;
 void CountSleep(DWORD dwMilliseconds)
@@ -306,6 +330,39 @@ TEST_F(SvfPlayTest, RunTestStatesFrequencyTrstAndPathsAsTheStandardSays)
     ::DeleteFileA(strPath.c_str());
 }
 
+// A RUNTEST of four thousand million clocks, or of a million seconds, is a file's right; it ends
+// where a stop asks, between runs of clocks or slices of its wait, the TAP where it was left. Clock
+// by clock, a budget gives the window back with the command still begun.
+TEST_F(SvfPlayTest, ALongRunTestStopsWhereAskedAndGoesOnASliceAtATime)
+{
+    const AFX_SLEEP pfnBefore = AfxSetSleep(&CountSleep);
+    int nAsked = 0;
+    m_player.SetStop([&] { return ++nAsked > 3; });
+    std::string strError;
+    const uint64_t nBefore = m_tap.Clocks();
+    EXPECT_EQ(SvfEnd::Stopped, Play("STATE RESET; RUNTEST IDLE 4294967295 TCK;\n", strError));
+    EXPECT_LT(m_tap.Clocks() - nBefore, 100000u);
+    EXPECT_EQ(STATE_RUN_TEST_IDLE, m_tap.State());
+    EXPECT_NE(std::string::npos, m_player.Progress().find("RUNTEST, 12288 of 4294967295 clocks; the TAP is in RUN-TEST/IDLE"))
+        << m_player.Progress();
+    nAsked = 0;
+    g_dwSlept = 0;
+    EXPECT_EQ(SvfEnd::Stopped, Play("RUNTEST 1000000 SEC;\n", strError));
+    EXPECT_LE(g_dwSlept, 300u) << "three slices of the wait, then the stop";
+
+    m_player.SetStop(nullptr);
+    CSvfReader reader;
+    reader.OpenText("RUNTEST IDLE 4294967295 TCK;\n");
+    SvfCommand command;
+    ASSERT_TRUE(reader.Next(command, strError));
+    ASSERT_EQ(SvfEnd::Matched, m_player.Begin(command, m_mismatch, strError));
+    ASSERT_EQ(SvfEnd::Matched, m_player.FinishCommand(m_mismatch, 20));
+    EXPECT_TRUE(m_player.InCommand());
+    EXPECT_GT(m_player.Plan().nDone, 0u);
+    EXPECT_LT(m_player.Plan().nDone, m_player.Plan().Clocks());
+    AfxSetSleep(pfnBefore);
+}
+
 // A walk through Update without a shift loads a register: the file keeps it, and played on the
 // same board it reads what the session read.
 TEST_F(SvfPlayTest, AWalkThroughUpdateIsKeptInTheFileWritten)
@@ -321,23 +378,10 @@ TEST_F(SvfPlayTest, AWalkThroughUpdateIsKeptInTheFileWritten)
         shift.push_back({0, 1, STATE_SHIFT_DR});
     ASSERT_TRUE(m_tap.Run(shift));
     ASSERT_TRUE(m_tap.Run(Steps({STATE_SHIFT_DR, STATE_EXIT1_DR, STATE_UPDATE_DR, STATE_RUN_TEST_IDLE})));
-    CSvfWriter writer(SvfPadding{});
-    for (size_t i = 0; i < m_tap.Session().Count(); ++i)
-        writer.Add(m_tap.Session().At(i));
-    writer.Finish();
-    const std::string text = writer.Take();
+    const std::string text = SessionAsSvf(m_tap.Session(), SvfPadding{});
     EXPECT_NE(std::string::npos, text.find("STATE DRSELECT IRSELECT IRCAPTURE IREXIT1 IRUPDATE IDLE;\n")) << text;
-
     CTapEngine replay;
-    replay.SetPaced(false);
-    CSvfPlayer player(replay, [](const std::string&) {});
-    CSvfReader reader;
-    reader.OpenText(text);
-    SvfCommand command;
-    std::string strError;
-    while (reader.Next(command, strError))
-        ASSERT_EQ(SvfEnd::Matched, player.Play(command, m_mismatch, strError)) << command.nLine << " " << text;
-    EXPECT_EQ("", strError);
+    Replay(text, replay, m_mismatch);
 }
 
 // Device 2 spoken to by a person: whole values sent, a shift clicked, one left in Pause and updated
@@ -364,11 +408,7 @@ TEST_F(SvfPlayTest, ASessionWrittenAsSvfPlaysBackClockForClock)
                                  STATE_PAUSE_DR, STATE_EXIT2_DR, STATE_UPDATE_DR, STATE_RUN_TEST_IDLE})));
     ASSERT_TRUE(m_tap.Reset());
 
-    CSvfWriter writer(SvfPadding{8, 4, 1, 1});
-    for (size_t i = 0; i < m_tap.Session().Count(); ++i)
-        writer.Add(m_tap.Session().At(i));
-    writer.Finish();
-    const std::string text = writer.Take();
+    const std::string text = SessionAsSvf(m_tap.Session(), SvfPadding{8, 4, 1, 1});
     for (const char* pszLine : {"STATE RESET;\nSTATE IDLE;\nRUNTEST IDLE 2 TCK ENDSTATE IDLE;\n",
                                 "HIR 8 TDI (FF) TDO (05) MASK (FF);\nTIR 4 TDI (F) TDO (1) MASK (F);\n"
                                 "SIR 6 TDI (02) TDO (01) MASK (3F);\n",
@@ -378,15 +418,7 @@ TEST_F(SvfPlayTest, ASessionWrittenAsSvfPlaysBackClockForClock)
         EXPECT_NE(std::string::npos, text.find(pszLine)) << pszLine << " not in\n" << text;
 
     CTapEngine replay;
-    replay.SetPaced(false);
-    CSvfPlayer player(replay, [](const std::string&) {});
-    CSvfReader reader;
-    reader.OpenText(text);
-    SvfCommand command;
-    std::string strError;
-    while (reader.Next(command, strError))
-        ASSERT_EQ(SvfEnd::Matched, player.Play(command, m_mismatch, strError)) << command.nLine << " " << strError;
-    ASSERT_EQ("", strError);
+    Replay(text, replay, m_mismatch);
     const std::vector<std::string> made = Clocks(m_tap.Session()), played = Clocks(replay.Session());
     for (size_t i = 0; i < made.size() && i < played.size(); ++i)
         ASSERT_EQ(made[i], played[i]) << "clock " << i;

@@ -7,10 +7,12 @@ a BSDL file described, or refused at its line; the example chip's instructions b
 pins read."""
 import argparse
 import os
+import select
 import signal
 import subprocess
 import sys
 import tempfile
+import time
 
 
 def run(build, source, windows, args, env):
@@ -39,6 +41,32 @@ def run_piped(build, source, windows, args):
     os.set_blocking(process.stdout.fileno(), False)
     said = process.stdout.read() or b""
     process.stdout.close()
+    return status, said.decode("utf-8", "replace")
+
+
+def interrupted(build, source, svf, env):
+    """The Linux program playing a file whose RUNTEST never ends: SIGINT once it says where it is."""
+    path = os.path.join(svf, "long.svf")
+    with open(path, "w") as f:
+        f.write("STATE RESET;\nRUNTEST IDLE 4294967295 TCK;\n")
+    env = dict(env, MORVA_WINE_STREAM="1")
+    process = subprocess.Popen([os.path.join(source, "scripts", "wine64-run.sh"), os.path.join(build, "wineprefix"),
+                                os.path.join(build, "morva.exe"), "--cable", "sim", "--svf", path], env=env,
+                               stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    said = b""
+    deadline = time.time() + 60
+    while b"RUNTEST" not in said and time.time() < deadline and process.poll() is None:
+        if select.select([process.stdout], [], [], 1)[0]:
+            said += os.read(process.stdout.fileno(), 4096)
+    process.send_signal(signal.SIGINT)
+    try:
+        status = process.wait(timeout=30)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+        return None, said.decode("utf-8", "replace") + " (it did not end after Ctrl-C)"
+    os.set_blocking(process.stdout.fileno(), False)
+    said += process.stdout.read() or b""
     return status, said.decode("utf-8", "replace")
 
 
@@ -124,6 +152,14 @@ def main():
             if status != 1 or text not in said:
                 failures += 1
                 print(f"FAILED: {' '.join(args)} with standard error piped: status {status} (wanted 1), said {said!r}")
+    # A RUNTEST of four thousand million clocks from a terminal: a line a second says where the play
+    # is; Ctrl-C stops it there, the TAP's state said, status 2.
+    if not options.windows:
+        checked += 1
+        status, said = interrupted(options.build, options.source, svf, env)
+        if status != 2 or "stopped at line 2: RUNTEST" not in said or "the TAP is in RUN-TEST/IDLE" not in said:
+            failures += 1
+            print(f"FAILED: a long RUNTEST interrupted: status {status} (wanted 2), said {said!r}")
     for args, status, stream, text in cases:
         result = run(options.build, options.source, options.windows, args, env)
         said = (result.stdout if stream == "stdout" else result.stderr).replace("\r\n", "\n")

@@ -2272,6 +2272,10 @@ def main():
     args = parser.parse_args()
     display = own_display()
     session = Session(args.build, args.source, args.native)
+    # The settings file beside the programs keeps what a case sends: each case leaves it as it was,
+    # so that no other case starts with its lists.
+    settings = os.path.join(args.build, "MORVA.INI")
+    kept = open(settings, "rb").read() if os.path.exists(settings) else None
     try:
         if args.case == "native":
             case_native(session, args.build, args.windows_build)
@@ -2284,6 +2288,12 @@ def main():
         session.stop()
         session.stop_probes()
         end_display(display)
+        if kept is None:
+            if os.path.exists(settings):
+                os.remove(settings)
+        else:
+            with open(settings, "wb") as f:
+                f.write(kept)
         for folder in TEMPORARY:
             shutil.rmtree(folder, ignore_errors=True)
     return 0

@@ -129,7 +129,7 @@ void CJtagServer::ServeConnection(long long nSocket)
             return;
         std::string answer;
         bool bKeep;
-        bool bDrip;
+        int nDripMs;
         {
             CLock lock(m_lock);
             m_received.append(bytes, static_cast<size_t>(nGot));
@@ -137,12 +137,13 @@ void CJtagServer::ServeConnection(long long nSocket)
                 continue;
             buffer.append(bytes, static_cast<size_t>(nGot));
             bKeep = Process(buffer, answer);
-            bDrip = m_faults.bDripAnswers;
+            nDripMs = m_faults.nDripMs;
         }
+        const bool bDrip = nDripMs > 0;
         for (size_t i = 0; bDrip && i < answer.size() && m_bStop == 0; ++i)
         {
             ServerSend(nSocket, answer.data() + i, 1);
-            ::Sleep(100);
+            ::Sleep(static_cast<DWORD>(nDripMs));
         }
         if (!answer.empty() && !bDrip)
             ServerSend(nSocket, answer.data(), answer.size());

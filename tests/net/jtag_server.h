@@ -23,7 +23,7 @@ struct ServerFaults
     char badAnswer = 0;          // remote_bitbang: answers R with this
     bool bShortAnswer = false;   // XVC: answers a shift with nothing and closes
     unsigned long nVectorLimit = 2048;  // XVC: what getinfo: gives
-    bool bDripAnswers = false;   // sends each answer a byte at a time, 100 ms apart
+    int nDripMs = 0;             // sends each answer a byte at a time, this many ms apart (0: whole)
 };
 
 class CJtagServer
