@@ -143,13 +143,21 @@ std::string PinReading(const BoundaryPin& pin, const std::vector<unsigned char>&
         text = bit(captured, pin.nInput) ? "1" : "0";
     if (pin.nOutput >= 0)
     {
-        const bool bOn = pin.nControl < 0 || bit(driver, pin.nControl) != (pin.cDisable == '1');
+        const bool bOn = DriverOn(pin, driver);
         // Under SAMPLE a bidirectional cell's own bit is the level read: said once.
         if (pin.nOutput != pin.nInput || !bOn || pLoaded != nullptr)
             text += std::string(text.empty() ? "" : ", ") +
                     (bOn ? std::string("drives ") + (bit(driver, pin.nOutput) ? "1" : "0") : "off");
     }
     return text;
+}
+
+bool DriverOn(const BoundaryPin& pin, const std::vector<unsigned char>& bits)
+{
+    if (!pin.CanDrive())
+        return false;
+    const bool bControl = static_cast<size_t>(pin.nControl) < bits.size() && bits[pin.nControl] != 0;
+    return pin.nControl < 0 || bControl != (pin.cDisable == '1');
 }
 
 std::vector<size_t> DriverGroup(const std::vector<BoundaryPin>& pins, size_t nPin)

@@ -37,6 +37,9 @@ std::vector<BoundaryPin> BoundaryPins(const BsdlFile& file);
 std::string PinReading(const BoundaryPin& pin, const std::vector<unsigned char>& captured,
                        const std::vector<unsigned char>* pLoaded = nullptr);
 
+// Whether the pin's driver is on with these bits in its cells.
+bool DriverOn(const BoundaryPin& pin, const std::vector<unsigned char>& bits);
+
 // The pins whose drivers switch on and off together with pin nPin's, it among them: those that
 // share its control cell (it alone where it has none).
 std::vector<size_t> DriverGroup(const std::vector<BoundaryPin>& pins, size_t nPin);

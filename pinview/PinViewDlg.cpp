@@ -205,7 +205,7 @@ void CPinViewDlg::Drive(PinDrive drive)
         {
             const BoundaryPin& other = m_pins[j];
             if (j == static_cast<size_t>(nPicked) || drives[j] != PinDrive::Safe ||
-                (bBefore && PinReading(other, before, &before).find("drives") != std::string::npos))
+                (bBefore && DriverOn(other, before)))
                 continue;
             if (other.cSafe == 'X')
             {

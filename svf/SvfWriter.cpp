@@ -144,20 +144,19 @@ void CSvfWriter::FlushHold()
     m_nHold = 0;
 }
 
-size_t CSvfWriter::KeepUpdates()
+void CSvfWriter::KeepUpdates()
 {
     size_t nKept = m_path.size();
     while (nKept > 0 && m_path[nKept - 1] != STATE_UPDATE_DR && m_path[nKept - 1] != STATE_UPDATE_IR)
         --nKept;
     if (nKept == 0)
-        return 0;
+        return;
     const std::vector<int> rest(m_path.begin() + static_cast<std::ptrdiff_t>(nKept), m_path.end());
     m_path.resize(nKept);
     m_path.push_back(STATE_RUN_TEST_IDLE);
     FlushPath();
     // The player now stands in Run-Test/Idle; what followed the Update is walked from there.
     m_path = rest;
-    return nKept;
 }
 
 void CSvfWriter::FlushPath()

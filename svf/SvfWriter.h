@@ -51,9 +51,8 @@ private:
     void FlushHold();
     void FlushPath();
     // A walk through Update-DR or Update-IR loaded a register even without a shift: the part of
-    // the path up to the last Update is written, on to Run-Test/Idle, where SVF can stop. Gives
-    // how many of the path's states it wrote.
-    size_t KeepUpdates();
+    // the path up to the last Update is written, on to Run-Test/Idle, where SVF can stop.
+    void KeepUpdates();
     // The scan collected, with the other devices' parts and its end state where they change.
     void WriteScan(int nEnd);
     void WritePart(const char* pszName, std::string& strLast, const std::string& strText);
