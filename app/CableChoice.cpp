@@ -47,6 +47,9 @@ bool CCableChoice::Start(const CommandLine& options, std::string& strError)
         cable.kind = CableKind::Sim;
     else if (!ResolveCable(options, m_strSettingsPath, cable, map, strError))
         return false;
+    std::string strWhy;
+    if (!cable.bChosen && !IsCableReachable(cable, strWhy))
+        cable = CableName();
     m_strAsked = DescribeCable(cable);
     if (!ONLY_THE_SIMULATED_BOARD && !cable.bChosen && !CheckDefaultCable(strError))
         return false;
@@ -116,6 +119,11 @@ std::vector<CCableList::Entry> CCableChoice::Cables()
     CableName sim;
     sim.kind = CableKind::Sim;
     entries.push_back(EntryOf("sim", sim));
+    if (!ONLY_THE_SIMULATED_BOARD)
+    {
+        sim.bChain = true;
+        entries.push_back(EntryOf("sim:chain", sim));
+    }
     // The cable the settings file names, where the system did not list it.
     const std::string strKept = ONLY_THE_SIMULATED_BOARD ? std::string() : SettingsCable(m_strSettingsPath);
     CableName kept;

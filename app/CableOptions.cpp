@@ -1,5 +1,6 @@
 #include "CableOptions.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cctype>
 #include <cstring>
@@ -447,9 +448,27 @@ bool ResolveCable(const CommandLine& options, const std::string& strIniPath, Cab
 
 std::string CommandLineHelp()
 {
+    // The forms as a table: the descriptions start one column past the longest name.
+    const std::string strForms = CABLE_NAME_FORMS;
+    size_t nWidest = 0;
+    for (size_t nLine = 0; nLine < strForms.size(); nLine = strForms.find('\n', nLine) + 1)
+    {
+        nWidest = std::max(nWidest, strForms.find('\t', nLine) - nLine);
+        if (strForms.find('\n', nLine) == std::string::npos)
+            break;
+    }
     std::string forms;
-    for (const char* p = CABLE_NAME_FORMS; *p != '\0'; ++p)
-        forms += *p == '\t' ? std::string("  ") : *p == '\n' ? std::string("\n    ") : std::string(1, *p);
+    for (size_t nLine = 0;;)
+    {
+        const size_t nTab = strForms.find('\t', nLine);
+        const size_t nEnd = strForms.find('\n', nLine);
+        forms += (nLine == 0 ? "" : "\n    ") + strForms.substr(nLine, nTab - nLine) +
+                 std::string(nWidest + 2 - (nTab - nLine), ' ') +
+                 strForms.substr(nTab + 1, nEnd == std::string::npos ? std::string::npos : nEnd - nTab - 1);
+        if (nEnd == std::string::npos)
+            break;
+        nLine = nEnd + 1;
+    }
     return "MORVA steps a JTAG TAP by hand, one TCK clock a click.\n\n"
            "Options:\n"
            "  --cable CABLE    the cable (also /cable:CABLE, --cable=CABLE)\n"

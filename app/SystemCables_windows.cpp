@@ -23,6 +23,7 @@ const char CABLE_NAME_FORMS[] =
     "ftdi:SERIAL\tthe FTDI cable with that serial number\n"
     "ftdi:SERIAL/B\tchannel B (A to D) of a two- or four-channel FTDI chip\n"
     "sim\tthe simulated board\n"
+    "sim:chain\ta simulated chain of three devices\n"
     "sim:bsdl=FILE\ta simulated chip as the BSDL file FILE describes it\n"
     "rbb:HOST:PORT\ta remote_bitbang JTAG server (e.g. rbb:localhost:44853)\n"
     "xvc:HOST:PORT\ta Xilinx Virtual Cable server (e.g. xvc:192.168.1.10:2542)";

@@ -54,9 +54,12 @@ void CCableChooser::OnDropped()
 {
     if (m_pCables == nullptr)
         return;
-    // The list is drawn narrower than its entries; dropped down it is wider.
-    ::SendMessageA(::GetDlgItem(m_dialog.m_hWnd, IDC_DEVICE), CB_SETDROPPEDWIDTH, 360, 0);
+    // The list is drawn narrower than its entries; dropped down it is as wide as they are.
     Fill(true);
+    CComboBox list;
+    list.m_hWnd = ::GetDlgItem(m_dialog.m_hWnd, IDC_DEVICE);
+    list.FitDroppedWidth();
+    list.m_hWnd = nullptr;
 }
 
 void CCableChooser::OnClosed()

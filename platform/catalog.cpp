@@ -167,6 +167,10 @@ std::string CMessageCatalog::Translate(const std::string& text) const
     std::string translated;
     if (TranslateWhole(text, translated))
         return translated;
+    // A column padded with spaces: the words after them are translated.
+    const size_t nWords = text.find_first_not_of(' ');
+    if (nWords != 0 && nWords != std::string::npos)
+        return text.substr(0, nWords) + Translate(text.substr(nWords));
     for (const char* pszBreak : {"\n\n", "\n"})
     {
         const std::string breakText = pszBreak;

@@ -8,6 +8,80 @@ namespace {
 
 const UINT CP_JAPANESE = 932;
 
+// A box expands a tab to the next stop, every eight average characters of its font. Lines with
+// a tab in a row are a table: each first column gets as many tabs as reach one stop past the
+// widest and a space, so the second column starts in one place whatever the names' widths.
+std::string AlignedTables(const std::string& text)
+{
+    if (text.find('\t') == std::string::npos)
+        return text;
+    NONCLIENTMETRICSA metrics = {};
+    metrics.cbSize = sizeof(metrics);
+    HFONT hFont = nullptr;
+    if (::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0) != FALSE)
+        hFont = ::CreateFontIndirectA(&metrics.lfMessageFont);
+    HDC hdc = ::GetDC(nullptr);
+    HGDIOBJ hOld = hFont != nullptr ? ::SelectObject(hdc, hFont) : nullptr;
+    TEXTMETRICA tm = {};
+    ::GetTextMetricsA(hdc, &tm);
+    const LONG nStop = tm.tmAveCharWidth > 0 ? 8 * tm.tmAveCharWidth : 64;
+    std::vector<std::string> lines;
+    for (size_t nStart = 0;;)
+    {
+        const size_t nEnd = text.find('\n', nStart);
+        lines.push_back(text.substr(nStart, nEnd == std::string::npos ? std::string::npos : nEnd - nStart));
+        if (nEnd == std::string::npos)
+            break;
+        nStart = nEnd + 1;
+    }
+    std::vector<LONG> widths(lines.size(), -1);
+    for (size_t i = 0; i < lines.size(); ++i)
+    {
+        const size_t nTab = lines[i].find('\t');
+        if (nTab == std::string::npos)
+            continue;
+        const std::string name = lines[i].substr(0, nTab);
+        SIZE size = {};
+        if (UsesWideWindows())
+        {
+            const CWideText wide = WideFromCodePage932(name.c_str());
+            ::GetTextExtentPoint32W(hdc, wide.c_str(), static_cast<int>(wide.size()), &size);
+        }
+        else
+            ::GetTextExtentPoint32A(hdc, name.c_str(), static_cast<int>(name.size()), &size);
+        widths[i] = size.cx;
+    }
+    if (hFont != nullptr)
+    {
+        ::SelectObject(hdc, hOld);
+        ::DeleteObject(hFont);
+    }
+    ::ReleaseDC(nullptr, hdc);
+    std::string aligned;
+    for (size_t i = 0; i < lines.size();)
+    {
+        if (widths[i] < 0)
+        {
+            aligned += lines[i] + (i + 1 < lines.size() ? "\n" : "");
+            ++i;
+            continue;
+        }
+        size_t nEnd = i;
+        LONG nWidest = 0;
+        for (; nEnd < lines.size() && widths[nEnd] >= 0; ++nEnd)
+            nWidest = widths[nEnd] > nWidest ? widths[nEnd] : nWidest;
+        const LONG nColumn = (nWidest + tm.tmAveCharWidth) / nStop + 1;
+        for (; i < nEnd; ++i)
+        {
+            const size_t nTab = lines[i].find('\t');
+            const LONG nTabs = nColumn - widths[i] / nStop;
+            aligned += lines[i].substr(0, nTab) + std::string(static_cast<size_t>(nTabs), '\t') +
+                       lines[i].substr(nTab + 1) + (i + 1 < lines.size() ? "\n" : "");
+        }
+    }
+    return aligned;
+}
+
 } // namespace
 
 bool UsesWideWindows()
@@ -40,7 +114,7 @@ std::string CodePage932FromWide(LPCWSTR psz)
 
 int MessageBoxCp932(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
-    const std::string text = InProgramLanguage(lpText);
+    const std::string text = AlignedTables(InProgramLanguage(lpText));
     lpText = text.c_str();
     if (!UsesWideWindows())
         return ::MessageBoxA(hWnd, lpText, lpCaption, uType);

@@ -468,3 +468,29 @@ BOOL CButton::OnChildNotify(UINT message, WPARAM, LPARAM lParam, LRESULT* pResul
     *pResult = TRUE;
     return TRUE;
 }
+
+void CComboBox::FitDroppedWidth()
+{
+    HDC hdc = ::GetDC(m_hWnd);
+    HGDIOBJ hOld = ::SelectObject(hdc, reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
+    LONG nWidest = 0;
+    const int nCount = GetCount();
+    for (int i = 0; i < nCount; ++i)
+    {
+        const LRESULT nLength = SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(i));
+        if (nLength <= 0)
+            continue;
+        std::vector<char> text(static_cast<size_t>(nLength) + 1);
+        SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
+        SIZE size = {};
+        ::GetTextExtentPoint32A(hdc, text.data(), static_cast<int>(nLength), &size);
+        nWidest = size.cx > nWidest ? size.cx : nWidest;
+    }
+    ::SelectObject(hdc, hOld);
+    ::ReleaseDC(m_hWnd, hdc);
+    RECT rect = {};
+    ::GetWindowRect(m_hWnd, &rect);
+    // The entry's margins, the list's frame and a scroll bar where the list is long.
+    const LONG nWidth = nWidest + 4 * ::GetSystemMetrics(SM_CXEDGE) + ::GetSystemMetrics(SM_CXVSCROLL) + 8;
+    SendMessage(CB_SETDROPPEDWIDTH, static_cast<WPARAM>(nWidth > rect.right - rect.left ? nWidth : rect.right - rect.left));
+}

@@ -267,6 +267,8 @@ public:
     }
     void ResetContent() { SendMessage(CB_RESETCONTENT); }
     void GetLBText(int nIndex, CString& rString) const;
+    // Drops down as wide as its widest entry, never narrower than the box itself.
+    void FitDroppedWidth();
 };
 
 class CListBox : public CWnd

@@ -58,6 +58,9 @@ bool IsCableReachable(CableName& cable, std::string& strWhy)
         cable.device = strDevice;
         cable.address = CableName().address;
     }
+    // "lpt" alone is the first port's device file: named so wherever the cable is described.
+    if (cable.kind == CableKind::Lpt && cable.device.empty())
+        cable.device = DEFAULT_DEVICE;
     return true;
 }
 

@@ -169,6 +169,7 @@ void CSendControls::FillValueList(CComboBox& list, const std::vector<std::string
     list.ResetContent();
     for (const std::string& strValue : values)
         list.AddString(strValue.c_str());
+    list.FitDroppedWidth();
     if (!typed.IsEmpty())
         list.SetWindowText(typed);
     else if (list.GetCount() > 0)

@@ -45,7 +45,7 @@ void CStepperDlg::OnCableLost(const std::string& strFailure)
     // A SEND's progress ("123/4096") is no value: the SEND read none.
     if (m_send.IsSending())
     {
-        m_editValue.SetWindowText("");
+        ShowValue("");
         MarkChanged(m_editValue);
     }
     // The message must find the window painted.

@@ -269,6 +269,7 @@ BOOL CStepperDlg::OnInitDialog()
     InitTrace();
 
     SetValueFont();
+    m_valueTip.Create(m_hWnd, m_editValue.m_hWnd);
     m_send.Load(m_strSettingsPath);
 
     const COLORREF crDisabledFace = ::GetSysColor(COLOR_BTNSHADOW);

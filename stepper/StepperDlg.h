@@ -8,6 +8,7 @@
 #include "../controls/ColorButton.h"
 #include "../controls/HistoryListBox.h"
 #include "../controls/PaintHold.h"
+#include "../controls/ValueTip.h"
 #include "../keys/StepKeys.h"
 #include "../pins/PinControls.h"
 #include "../platform/wnd.h"
@@ -74,6 +75,8 @@ private:
     CColorButton* m_pSecondaryShown;
     CColorButton* m_pSecondary;
     CEdit m_editValue;
+    // The value whole, where the field is too narrow for it.
+    CValueTip m_valueTip;
     CHistoryListBox m_listHistory;
     CStatic m_stTitle;
     CStatic m_stName3;
@@ -153,6 +156,8 @@ private:
     bool m_bLastOutIr = false;  // the value shown came out of the instruction register
     // The value display's text: the value that came out, or the picked device's share of it.
     std::string ShownValue() const;
+    // The value field's text, and its tip.
+    void ShowValue(const std::string& text);
     void SpeakTo(CChainAddress* pAddress) override;
 
     // A step key's button now, or 0 where its button is disabled.

@@ -188,9 +188,15 @@ void CStepperDlg::ShowDisplay()
     ApplyDeferred();
 }
 
-void CStepperDlg::ShowValueText(const std::string& text)
+void CStepperDlg::ShowValue(const std::string& text)
 {
     m_editValue.SetWindowText(text.c_str());
+    m_valueTip.SetText(text);
+}
+
+void CStepperDlg::ShowValueText(const std::string& text)
+{
+    ShowValue(text);
     MarkChanged(m_editValue);
 }
 
@@ -220,7 +226,7 @@ void CStepperDlg::ShowRecordedClocks()
     }
     if (m_bValuePending)
     {
-        m_editValue.SetWindowText(ShownValue().c_str());
+        ShowValue(ShownValue());
         MarkChanged(m_editValue);
         m_bValuePending = false;
     }

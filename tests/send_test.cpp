@@ -2,6 +2,10 @@
 // the value display, the lists and what they keep, a SEND stopped half-way.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <commctrl.h>
+
 #include <string>
 #include <vector>
 
@@ -107,6 +111,60 @@ TEST_F(SendTest, BypassDelaysTheDataByOneBit)
         SendValue(dlg, IDC_DR_VALUE, "8'hA5");
         EXPECT_EQ("8'h4A", WindowText(Item<CEdit>(dlg, IDC_VALUE_EDIT).m_hWnd));
         EXPECT_EQ(1, dlg.Tap().State());
+    });
+}
+
+struct FoundTip
+{
+    HWND hOwner;
+    HWND hTip;
+};
+
+BOOL CALLBACK FindTip(HWND hWnd, LPARAM lParam)
+{
+    FoundTip& found = *reinterpret_cast<FoundTip*>(lParam);
+    char name[64] = {};
+    ::GetClassNameA(hWnd, name, sizeof(name));
+    if (lstrcmpiA(name, "tooltips_class32") == 0 && ::GetWindow(hWnd, GW_OWNER) == found.hOwner)
+        found.hTip = hWnd;
+    return found.hTip == nullptr;
+}
+
+// The tip over the value field: found among the dialog's windows, asked for its text.
+std::string ValueTipText(CStepperDlg& dlg)
+{
+    FoundTip found = {dlg.m_hWnd, nullptr};
+    ::EnumThreadWindows(::GetCurrentThreadId(), FindTip, reinterpret_cast<LPARAM>(&found));
+    if (found.hTip == nullptr)
+        return "(no tip)";
+    char text[512] = {};
+    TOOLINFOA tool = {};
+    tool.cbSize = TTTOOLINFOA_V1_SIZE;
+    tool.hwnd = dlg.m_hWnd;
+    tool.uId = reinterpret_cast<UINT_PTR>(Item<CEdit>(dlg, IDC_VALUE_EDIT).m_hWnd);
+    tool.lpszText = text;
+    ::SendMessageA(found.hTip, TTM_GETTEXTA, sizeof(text), reinterpret_cast<LPARAM>(&tool));
+    return text;
+}
+
+TEST_F(SendTest, AValueTooLongForItsFieldIsWholeInItsTip)
+{
+    CStepperDlg dlg;
+    Prepare(dlg);
+    RunDialog(dlg, [&] {
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        SendValue(dlg, IDC_IR_VALUE, "4'hF");
+        // Through BYPASS the value comes out one bit later: the first 160 of 161 bits in, after a 0.
+        SendValue(dlg, IDC_DR_VALUE, "161'h0_0123456789ABCDEF_FEDCBA9876543210_01234567");
+        const std::string strValue = WindowText(Item<CEdit>(dlg, IDC_VALUE_EDIT).m_hWnd);
+        EXPECT_EQ("161'h002468ACF13579BDFFDB97530ECA8642002468ACE", strValue);
+        std::string strJoined;
+        const std::string strTip = ValueTipText(dlg);
+        for (char c : strTip)
+            if (c != '\r' && c != '\n')
+                strJoined += c;
+        EXPECT_EQ(strValue, strJoined) << strTip;
+        EXPECT_NE(std::string::npos, strTip.find("\r\n")) << "broken into lines: " << strTip;
     });
 }
 
