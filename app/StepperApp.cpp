@@ -100,6 +100,11 @@ int CStepperApp::SendFromCommandLine(const CommandLine& options)
     work.bScan = options.bScan;
     work.shifts = options.shifts;
     work.irLengths = options.irLengths;
+    work.strIrLengthsFrom = "on the command line";
+    work.strKeptIrLengthsPath = SettingsPath();
+    work.strCable = options.bCable ? options.strCable : SettingsCable(SettingsPath());
+    if (work.strCable.empty())
+        work.strCable = "lpt";
     work.nDevice = options.nDevice;
     work.bSample = options.bSample;
     work.strSvfOut = options.strSvfOut;
@@ -123,11 +128,14 @@ int CStepperApp::SendFromCommandLine(const CommandLine& options)
         }
     }
     work.pLibrary = &library;
-    if ((work.bScan || work.nDevice > 0) && work.irLengths.empty() &&
-        !ReadChainSettings(SettingsPath(), work.irLengths, strProblem))
+    if ((work.bScan || work.nDevice > 0) && work.irLengths.empty())
     {
-        SayOnConsole(strProblem, true);
-        return 1;
+        if (!ReadChainSettings(SettingsPath(), work.irLengths, strProblem))
+        {
+            SayOnConsole(strProblem, true);
+            return 1;
+        }
+        work.strIrLengthsFrom = "in " + ShownPath(SettingsPath()) + " ([chain] irlen=)";
     }
     return RunCommandLineWork(work, options.strTrace, &SayOnConsole);
 }
@@ -148,6 +156,8 @@ int CStepperApp::PlaySvfFromCommandLine(const CommandLine& options)
 
 BOOL CStepperApp::InitInstance()
 {
+    // GTKWave's save file beside a trace names the files as this system's GTKWave finds them.
+    SetShownPath(&ShownPath);
     std::string strProblem;
     CommandLine options;
     if (!ParseCommandLine(m_lpCmdLine, options, strProblem))

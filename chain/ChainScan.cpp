@@ -58,8 +58,10 @@ ScanEnd Broken(ChainScan& scan, const std::string& strProblem)
 }
 
 // The lengths the user gave, checked against the chain; or the scan's own where it can tell.
-void TellIrLengths(const std::vector<unsigned char>& capture, const std::vector<int>& given, ChainScan& scan)
+void TellIrLengths(const std::vector<unsigned char>& capture, const std::vector<int>& given, const std::string& strFrom,
+                   ChainScan& scan)
 {
+    const std::string strGiven = "The IR lengths given" + (strFrom.empty() ? std::string() : " " + strFrom);
     const size_t nDevices = scan.devices.size();
     if (!given.empty())
     {
@@ -68,10 +70,10 @@ void TellIrLengths(const std::vector<unsigned char>& capture, const std::vector<
         for (int nLength : given)
             nSum += nLength;
         if (given.size() != nDevices)
-            strProblem = "The IR lengths given name " + std::to_string(given.size()) + " devices; the chain has " +
+            strProblem = strGiven + " name " + std::to_string(given.size()) + " devices; the chain has " +
                          std::to_string(nDevices) + ".";
         else if (static_cast<size_t>(nSum) != capture.size())
-            strProblem = "The IR lengths given add up to " + std::to_string(nSum) + " bits; the chain's IRs hold " +
+            strProblem = strGiven + " add up to " + std::to_string(nSum) + " bits; the chain's IRs hold " +
                          std::to_string(capture.size()) + ".";
         else
         {
@@ -300,7 +302,8 @@ bool ParseIrLengths(const std::string& strText, std::vector<int>& lengths, std::
     return true;
 }
 
-ScanEnd ScanChain(CTapEngine& tap, const std::vector<int>& givenIrLengths, ChainScan& scan, CBsdlLibrary* pLibrary)
+ScanEnd ScanChain(CTapEngine& tap, const std::vector<int>& givenIrLengths, ChainScan& scan, CBsdlLibrary* pLibrary,
+                  const std::string& strLengthsFrom)
 {
     scan = ChainScan();
     if (!tap.Reset())
@@ -349,7 +352,7 @@ ScanEnd ScanChain(CTapEngine& tap, const std::vector<int>& givenIrLengths, Chain
             device.pBsdl = device.bIdcode ? pLibrary->Match(device.nIdcode) : nullptr;
     }
     scan.irCapture = capture;
-    TellIrLengths(capture, givenIrLengths, scan);
+    TellIrLengths(capture, givenIrLengths, strLengthsFrom, scan);
     CheckBsdlFiles(capture, scan);
     return ScanEnd::Done;
 }
@@ -381,9 +384,9 @@ bool GiveBsdlFile(ChainScan& scan, size_t nDevice, const std::shared_ptr<const B
     for (const ChainDevice& other : scan.devices)
         given.push_back(other.nIrLength);
     if (std::find(given.begin(), given.end(), 0) == given.end())
-        TellIrLengths(scan.irCapture, given, told);
+        TellIrLengths(scan.irCapture, given, "", told);
     else
-        TellIrLengths(scan.irCapture, {}, told);
+        TellIrLengths(scan.irCapture, {}, "", told);
     CheckBsdlFiles(scan.irCapture, told);
     if (told.devices[nDevice - 1].pBsdl == nullptr)
     {

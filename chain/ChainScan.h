@@ -63,9 +63,10 @@ enum class ScanEnd
 // TAP left in Run-Test/Idle with every device's IDCODE (or BYPASS) selected. givenIrLengths:
 // the user's, from the TDI side; empty when none were given. Each IDCODE is looked up in the
 // library, where there is one: a file found gives its device's IR length, once its length and
-// IR capture agree with the chain.
+// IR capture agree with the chain. strLengthsFrom: where the given lengths came from, as a
+// message about them says it ("on the command line").
 ScanEnd ScanChain(CTapEngine& tap, const std::vector<int>& givenIrLengths, ChainScan& scan,
-                  CBsdlLibrary* pLibrary = nullptr);
+                  CBsdlLibrary* pLibrary = nullptr, const std::string& strLengthsFrom = std::string());
 
 // Gives device nDevice (from 1) a BSDL file by hand, whose IR length then counts as told. False,
 // with why, where the file's IDCODE, IR length or IR capture is not the device's.

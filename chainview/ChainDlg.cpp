@@ -5,6 +5,7 @@
 #include <iterator>
 #include <vector>
 
+#include "../chain/KeptIrLengths.h"
 #include "../platform/codepage.h"
 #include "../platform/profile.h"
 #include "../res/texts.h"
@@ -64,8 +65,8 @@ BOOL CChainDlg::OnInitDialog()
     ::SendDlgItemMessageA(m_hWnd, IDC_CHAIN_LIST, LB_SETTABSTOPS, std::size(COLUMN_STOPS),
                           reinterpret_cast<LPARAM>(COLUMN_STOPS));
     if (!m_strSettingsPath.empty())
-        ReadProfileValue(m_strSettingsPath, "chain", "irlen", IRLEN_TEXT_LIMIT, m_strKeptIrLengths);
-    ::SetDlgItemTextA(m_hWnd, IDC_CHAIN_IRLEN, m_strKeptIrLengths.c_str());
+        ReadProfileValue(m_strSettingsPath, "chain", "irlen", IRLEN_TEXT_LIMIT, m_strSettingsIrLengths);
+    ::SetDlgItemTextA(m_hWnd, IDC_CHAIN_IRLEN, m_strSettingsIrLengths.c_str());
     ShowDevices("");
     return TRUE;
 }
@@ -150,6 +151,24 @@ void CChainDlg::OnDevicePicked()
     m_target.SpeakTo(m_pAddress.get());
 }
 
+bool CChainDlg::ScanWith(const std::vector<int>& lengths, const std::string& strFrom)
+{
+    PickWholeChain();
+    m_scan = ChainScan();
+    // The scan's thousands of clocks are one command: no pause before each, as for a value.
+    const bool bPaced = m_tap.IsPaced();
+    m_tap.SetPaced(false);
+    m_target.HoldDisplay();
+    const ScanEnd end = ScanChain(m_tap, lengths, m_scan, m_pLibrary, strFrom);
+    m_target.ShowDisplay();
+    m_tap.SetPaced(bPaced);
+    if (end != ScanEnd::Lost)
+        return true;
+    m_scan = ChainScan();
+    ShowDevices("The cable stopped answering while the chain was scanned.");
+    return false;
+}
+
 void CChainDlg::Scan()
 {
     const std::string strLengths = FieldText(::GetDlgItem(m_hWnd, IDC_CHAIN_IRLEN));
@@ -161,35 +180,32 @@ void CChainDlg::Scan()
         MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
         return;
     }
-    // The lengths given are kept for the next start, and for --scan; where they cannot be, the
-    // scan uses them all the same, and that is said once.
-    if (!m_strSettingsPath.empty() && strLengths != m_strKeptIrLengths)
+    const bool bFromSettings = !strLengths.empty() && strLengths == m_strSettingsIrLengths;
+    if (!ScanWith(lengths, bFromSettings ? "in the settings file ([chain] irlen=)" : "in the chain window"))
+        return;
+    bool bTold = true;
+    for (const ChainDevice& device : m_scan.devices)
+        bTold = bTold && device.nIrLength != 0;
+    const std::string strIdentity = ChainIdentity(m_strCable, m_scan.devices);
+    std::string strKept;
+    if (strLengths.empty() && !bTold && !m_strSettingsPath.empty() &&
+        FindKeptIrLengths(m_strSettingsPath, strIdentity, strKept) && ParseIrLengths(strKept, lengths, strError))
     {
-        if (WriteProfileValue(m_strSettingsPath, "chain", "irlen", strLengths, strError))
-            m_strKeptIrLengths = strLengths;
-        else if (!m_bKeepFailureShown)
-        {
-            m_bKeepFailureShown = true;
-            strError += "\n\nThe IR lengths are used until MORVA closes, but not for its next start.";
-            MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONEXCLAMATION);
-        }
+        // Lengths typed for this very chain before: the field shows them, and the scan takes them.
+        ::SetDlgItemTextA(m_hWnd, IDC_CHAIN_IRLEN, strKept.c_str());
+        if (!ScanWith(lengths, "kept for this chain in the settings file ([chains])"))
+            return;
+    }
+    // Lengths typed here that fit the chain are kept for it alone, for the next scan of it.
+    else if (!strLengths.empty() && !bFromSettings && m_scan.strProblem.empty() && !m_scan.devices.empty() &&
+             !m_strSettingsPath.empty() && !KeepIrLengths(m_strSettingsPath, strIdentity, strLengths, strError) &&
+             !m_bKeepFailureShown)
+    {
+        m_bKeepFailureShown = true;
+        strError += "\n\nThe IR lengths are used until MORVA closes, but not for its next start.";
+        MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONEXCLAMATION);
     }
 
-    PickWholeChain();
-    m_scan = ChainScan();
-    // The scan's thousands of clocks are one command: no pause before each, as for a value.
-    const bool bPaced = m_tap.IsPaced();
-    m_tap.SetPaced(false);
-    m_target.HoldDisplay();
-    const ScanEnd end = ScanChain(m_tap, lengths, m_scan, m_pLibrary);
-    m_target.ShowDisplay();
-    m_tap.SetPaced(bPaced);
-    if (end == ScanEnd::Lost)
-    {
-        m_scan = ChainScan();
-        ShowDevices("The cable stopped answering while the chain was scanned.");
-        return;
-    }
     std::string strProblem = m_scan.strProblem;
     for (const ChainDevice& device : m_scan.devices)
     {

@@ -32,8 +32,11 @@ public:
     void SetBsdlLibrary(CBsdlLibrary* pLibrary) { m_pLibrary = pLibrary; }
     const CPinViewDlg& PinView() const { return m_pinView; }
 
-    // The settings file whose [chain] irlen= the IR lengths field starts with and keeps.
+    // The settings file: its [chain] irlen= the IR lengths field starts with; the lengths typed
+    // for a chain are kept there for that chain.
     void SetSettingsPath(const std::string& strPath) { m_strSettingsPath = strPath; }
+    // The cable in use, as a person names it: part of what recognises a chain.
+    void SetCable(const std::string& strCable) { m_strCable = strCable; }
     // Opens the window beside owner (made the first time) and scans the chain.
     void ScanBeside(CWnd& owner);
     // The cable was switched: the chain found is no longer there.
@@ -55,6 +58,8 @@ private:
     void OnPins();
 
     void Scan();
+    // One scan with the lengths given; false where the cable was lost (the window says so).
+    bool ScanWith(const std::vector<int>& lengths, const std::string& strFrom);
     void ShowDevices(const std::string& strProblem);
     void PickWholeChain();
 
@@ -64,7 +69,8 @@ private:
     CTapEngine& m_tap;
     ITarget& m_target;
     std::string m_strSettingsPath;
-    std::string m_strKeptIrLengths;  // the [chain] irlen= text read or written last
+    std::string m_strCable;
+    std::string m_strSettingsIrLengths;  // [chain] irlen= as the settings file gives it
     ChainScan m_scan;
     std::unique_ptr<CChainAddress> m_pAddress;
     CPinViewDlg m_pinView;

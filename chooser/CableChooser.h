@@ -35,6 +35,8 @@ public:
 
     // Enables the list where there are cables to offer, and shows the one in use.
     void Show();
+    // The cable in use as a person names it ("sim:chain"); empty where none is offered.
+    std::string InUseName() const { return m_pCables != nullptr ? m_pCables->InUse().strName : std::string(); }
     void OnDropped();
     void OnClosed();
     void OnPicked();

@@ -5,6 +5,7 @@
 #include "../bsdl/BoundaryPins.h"
 #include "../bsdl/BsdlLibrary.h"
 #include "../cable/cable.h"
+#include "../chain/KeptIrLengths.h"
 #include "../chain/BoundaryScan.h"
 #include "../chain/ChainScan.h"
 #include "../engine/TapEngine.h"
@@ -144,7 +145,20 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
     ChainScan scan;
     if (strLost.empty() && bScan)
     {
-        const ScanEnd end = ScanChain(engine, work.irLengths, scan, work.pLibrary);
+        ScanEnd end = ScanChain(engine, work.irLengths, scan, work.pLibrary, work.strIrLengthsFrom);
+        bool bTold = true;
+        for (const ChainDevice& device : scan.devices)
+            bTold = bTold && device.nIrLength != 0;
+        std::string strKept, strWhy;
+        std::vector<int> kept;
+        // Lengths typed in the chain window for this very chain: the scan takes them.
+        if (end == ScanEnd::Done && !bTold && work.irLengths.empty() && !work.strKeptIrLengthsPath.empty() &&
+            FindKeptIrLengths(work.strKeptIrLengthsPath, ChainIdentity(work.strCable, scan.devices), strKept) &&
+            ParseIrLengths(strKept, kept, strWhy))
+        {
+            scan = ChainScan();
+            end = ScanChain(engine, kept, scan, work.pLibrary, "in the chain window for this chain");
+        }
         std::string strNotGiven;
         if (end == ScanEnd::Done && work.pDeviceFile != nullptr && work.nDevice <= scan.devices.size())
             GiveBsdlFile(scan, work.nDevice, work.pDeviceFile, strNotGiven);

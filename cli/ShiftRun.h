@@ -25,6 +25,11 @@ struct CommandLineWork
 {
     bool bScan = false;           // --scan: one line a device, first
     std::vector<int> irLengths;   // the devices' IR lengths the user gave, from the TDI side
+    std::string strIrLengthsFrom;  // where they were given, as a message says it ("on the command line")
+    // Where lengths typed for a chain are kept, and the cable's name that recognises the chain;
+    // empty: none are looked for.
+    std::string strKeptIrLengthsPath;
+    std::string strCable;
     size_t nDevice = 0;           // --device N: the values to that device alone; 0: the whole chain
     std::vector<ShiftRequest> shifts;
     CBsdlLibrary* pLibrary = nullptr;  // where the scan looks for the devices' BSDL files

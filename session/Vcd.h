@@ -1,6 +1,7 @@
 // The session as a value change dump (IEEE 1364 VCD): wires TCK, TMS, TDI and TDO under the
-// scope "jtag", and the TAP state by name as a string variable, which GTKWave shows as text
-// (sigrok's VCD input skips it). One microsecond a time unit: only changes are written, so the
+// scope "jtag", and the TAP state as a four-bit code on the wires "STATE [3]" to "STATE [0]":
+// every VCD reader takes single wires (sigrok's takes no wider ones), and GTKWave joins them into
+// the vector STATE, whose codes the states file beside the dump names for its translate filter. One microsecond a time unit: only changes are written, so the
 // 5 ms between clocks costs a number, not lines.
 #pragma once
 
@@ -10,6 +11,17 @@
 #include <string>
 
 #include "SessionRecord.h"
+
+// The states file of a dump: "trace.vcd" has "trace.states.txt"; and what it holds.
+std::string StatesFilePath(const std::string& strVcdPath);
+std::string StatesFileText();
+// GTKWave's save file of a dump, "trace.gtkw": the dump, its wires, and STATE by name.
+std::string GtkwaveFilePath(const std::string& strVcdPath);
+std::string GtkwaveFileText(const std::string& strVcdPath);
+// How a path is written into the save file, for GTKWave on this system to find it (a Windows
+// path becomes a Linux one in the Linux program); as it is, until set.
+typedef std::string (*SHOWN_PATH)(const std::string& strPath);
+void SetShownPath(SHOWN_PATH pfnShownPath);
 
 class CVcdWriter
 {

@@ -306,6 +306,7 @@ void CStepperDlg::OnSysCommand(UINT nID, LPARAM)
     if ((nID & 0xFFF0) == IDM_SCANCHAIN)
     {
         CPaintHold::CScope hold(m_paint);
+        m_chain.SetCable(m_cables.InUseName());
         m_chain.ScanBeside(*this);
         return;
     }

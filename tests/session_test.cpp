@@ -73,15 +73,28 @@ TEST(VcdTest, NamesTheWiresAndWritesOnlyWhatChanges)
     const std::string header = CVcdWriter::Header("2026-12-08 10:00:00", 7);
     EXPECT_NE(std::string::npos, header.find("$timescale 1 us $end"));
     EXPECT_NE(std::string::npos, header.find("$var wire 1 ! TCK $end"));
-    EXPECT_NE(std::string::npos, header.find("$var string 1 % STATE $end"));
+    EXPECT_NE(std::string::npos, header.find("$var wire 1 % STATE [3] $end\n$var wire 1 & STATE [2] $end\n"));
     EXPECT_NE(std::string::npos, header.find("from clock 7"));
     EXPECT_NE(std::string::npos, header.find("#0\n$dumpvars\n0!\n"));
-    EXPECT_EQ("#5000\n0!\n1\"\n1#\n1$\n#5002\n1!\nsUNKNOWN %\n#5003\n",
+    EXPECT_EQ("#5000\n0!\n1\"\n1#\n1$\n#5002\n1!\nx%\nx&\nx'\nx(\n#5003\n",
               writer.Clock(MakeClockRecord(5000, 5002, 1, 1, 1, -1)));
     // Same TMS and TDI; TDO changes; the next clock at the same time still comes later.
-    EXPECT_EQ("#5004\n0!\n0$\n#5005\n1!\nsTEST-LOGIC-RESET %\n#5006\n",
+    EXPECT_EQ("#5004\n0!\n0$\n#5005\n1!\n1%\n1&\n1'\n1(\n#5006\n",
               writer.Clock(MakeClockRecord(5000, 5000, 1, 1, 0, 0)));
     EXPECT_STREQ("PAUSE-IR", TapStateName(16));
+    // The states file names every code once, in GTKWave's hex.
+    const std::string states = StatesFileText();
+    EXPECT_NE(std::string::npos, states.find("\nF TEST-LOGIC-RESET\n"));
+    EXPECT_NE(std::string::npos, states.find("\nB PAUSE-IR\n"));
+    EXPECT_NE(std::string::npos, states.find("\n0 EXIT2-DR\n"));
+    EXPECT_EQ("C:\\t\\run.states.txt", StatesFilePath("C:\\t\\run.VCD"));
+    EXPECT_EQ("run.trace.states.txt", StatesFilePath("run.trace"));
+    // GTKWave's save file: the dump, the wires, and STATE joined and named through the states file.
+    const std::string gtkw = GtkwaveFileText("C:\\t\\run.vcd");
+    EXPECT_EQ(0u, gtkw.find("[dumpfile] \"C:\\t\\run.vcd\"\n[savefile] \"C:\\t\\run.gtkw\"\n"));
+    EXPECT_NE(std::string::npos,
+              gtkw.find("@2022\n^1 C:\\t\\run.states.txt\n#{jtag.STATE} jtag.STATE[3] jtag.STATE[2] jtag.STATE[1] "
+                        "jtag.STATE[0]\n"));
 }
 
 TEST(VcdTest, TheLiveFileEqualsTheSavedOneAfterEveryClick)
@@ -103,8 +116,15 @@ TEST(VcdTest, TheLiveFileEqualsTheSavedOneAfterEveryClick)
         EXPECT_EQ(6u + std::size(WALK) - 1, dlg.Tap().Session().Count());
     });
     const std::string text = ReadFile(saved);
-    EXPECT_NE(std::string::npos, text.find("sSHIFT-IR %"));
+    EXPECT_NE(std::string::npos, text.find("1%\n0&\n1'\n0(\n")) << "SHIFT-IR";
     EXPECT_FALSE(Exists(saved + ".part"));
+    EXPECT_EQ(StatesFileText(), ReadFile(StatesFilePath(saved)));
+    EXPECT_EQ(GtkwaveFileText(saved), ReadFile(GtkwaveFilePath(saved)));
+    for (const std::string& path : {saved, live})
+    {
+        ::DeleteFileA(StatesFilePath(path).c_str());
+        ::DeleteFileA(GtkwaveFilePath(path).c_str());
+    }
     trace.Close();
     ::DeleteFileA(live.c_str());
     ::DeleteFileA(saved.c_str());

@@ -1196,6 +1196,10 @@ def case_session(session, build):
     window = session.wait_until(lambda w: w.visible, "the main window")
     idcode = [1000, 1001, 1002, 1004] + [1005] * 32 + [1006, 1009]
     window = click_through(session, window, idcode)
+    # The states file beside the trace names the codes of STATE, as GTKWave's translate filter reads it.
+    with open(os.path.join(folder, "live.states.txt")) as f:
+        state_names = dict(line.split(" ", 1) for line in f.read().splitlines() if line and not line.startswith("#"))
+    check(sorted(state_names.values()) == sorted(DECODER_NAMES.values()), f"the states file names {state_names}")
     lines = session.probe("lines").lines
     cycle = [1002, 1004, 1006, 1009, 1001] * 52
     for ident in cycle:
@@ -1205,9 +1209,8 @@ def case_session(session, build):
         lines.append(window.last_line)
         # The file is complete after every click: its last state is the history's.
         if len(lines) % 50 == 0:
-            with open(live) as f:
-                last = [line for line in f.read().splitlines() if line.startswith("s")][-1]
-            check(last == "s" + DECODER_NAMES[window.last_line[4:]] + " %", f"the trace file ends with {last!r}")
+            last = vcd_last_state(live)
+            check(last == DECODER_NAMES[window.last_line[4:]], f"the trace file ends in {last!r}")
     check(len(lines) > 300, f"{len(lines)} clocks")
     check(session.probe("lines").lines == lines[-101:], "the history is not the clocks clicked")
 
@@ -1230,8 +1233,11 @@ def case_session(session, build):
         check(a.read() == b.read(), "the saved file differs from the one written as the session went")
     check(not [name for name in os.listdir(folder) if name.endswith(".part")], "a temporary file was left")
 
-    decoded = subprocess.run(["sigrok-cli", "-I", "vcd", "-i", saved, "-P", "jtag:tdi=TDI:tdo=TDO:tck=TCK:tms=TMS"],
-                             capture_output=True, text=True, check=True).stdout.splitlines()
+    run = subprocess.run(["sigrok-cli", "-I", "vcd", "-i", saved, "-P", "jtag:tdi=TDI:tdo=TDO:tck=TCK:tms=TMS"],
+                         capture_output=True, text=True, check=True)
+    check(not run.stderr.strip(), f"sigrok warns reading the file: {run.stderr[:300]!r}")
+    decoded = run.stdout.splitlines()
+    check(os.path.exists(os.path.join(folder, "saved.states.txt")), "the saved trace has no states file")
     # One state a clock, named once the next rising edge ends it: all but the last clock. The
     # decoder starts from RUN-TEST/IDLE, the history from "***": compare from the reset's last clock.
     states = [line.split(": ", 1)[1] for line in decoded if line.split(": ", 1)[-1] in DECODER_NAMES.values()]
@@ -1290,7 +1296,9 @@ def click_to_new_states(session, window, buttons):
 
 def vcd_edges(path):
     """Each clock of a trace file: the time TCK fell, the time it rose, and the state it entered."""
-    clocks, time_now, fall = [], 0, 0
+    clocks, time_now, fall, code = [], 0, 0, ["x"] * 4
+    with open(path[:-len(".vcd")] + ".states.txt") as states:
+        names = dict(line.split(" ", 1) for line in states.read().splitlines() if line and not line.startswith("#"))
     with open(path) as trace:
         for line in trace:
             line = line.strip()
@@ -1300,9 +1308,20 @@ def vcd_edges(path):
                 fall = time_now
             elif line == "1!":
                 clocks.append([fall, time_now, None])
-            elif line.endswith(" %") and line.startswith("s") and clocks and clocks[-1][2] is None:
-                clocks[-1][2] = line[1:-2]
+            elif len(line) == 2 and line[1] in STATE_WIRES and clocks:
+                code[STATE_WIRES.index(line[1])] = line[0]
+                clocks[-1][2] = "UNKNOWN" if "x" in code else names.get("%X" % int("".join(code), 2))
     return clocks
+
+
+# The wires of STATE in a trace file, bit 3 first.
+STATE_WIRES = "%&'("
+
+
+def vcd_last_state(path):
+    """The state a trace file ends in."""
+    clocks = vcd_edges(path)
+    return clocks[-1][2] if clocks else None
 
 
 def case_send(session, build):
@@ -1961,15 +1980,26 @@ def case_chain(session, build):
         rows = [window.rows[i] for i in ROWS]
         columns = ["".join(r[i] for r in rows) for i in range(len(rows[0]))]
         check(columns == [line[4:] + line[:3] for line in lines[-len(columns):]], "the trace rows differ from the history")
-        with open(live) as f:
-            states = [line for line in f.read().splitlines() if line.startswith("s")]
-        check(states[-1] == "s" + DECODER_NAMES["RTI"] + " %", f"the trace file ends with {states[-1]!r}")
+        states = [state for _, _, state in vcd_edges(live)]
+        check(states[-1] == DECODER_NAMES["RTI"], f"the trace file ends in {states[-1]!r}")
         session.screenshot(os.path.join(build, f"e2e-chain-{'linux-' if session.native else ''}{name}.png"),
                            (window.rect[0], min(window.rect[1], window.chain["rect"][1]),
                             window.chain["rect"][2], max(window.rect[3], window.chain["rect"][3])))
         with open(settings) as f:
-            check("irlen=4,6,8" in f.read(), f"the IR lengths typed were not kept in {settings}")
+            kept = f.read()
+        check("[chains]" in kept and "sim:chain 1ABCD093 35678043 - = 4,6,8" in kept,
+              f"the IR lengths typed were not kept for the chain in {settings}: {kept!r}")
+        check("irlen=" not in kept, f"the IR lengths typed became every cable's: {kept!r}")
         escape(session, window, session.process)
+        # Another cable's scan is not given them; a scan of this chain is.
+        other = subprocess.run(session.wine + [program, "--cable", "sim", "--scan"], env=env, capture_output=True,
+                               text=True)
+        check(other.returncode == 0 and "IR 4" in other.stdout and not other.stderr.strip(),
+              f"sim's scan after the lengths were typed for sim:chain: {other.stdout!r} {other.stderr!r}")
+        same = subprocess.run(session.wine + [program, "--cable", "sim:chain", "--scan"], env=env, capture_output=True,
+                              text=True)
+        check(same.returncode == 0 and "3  IR 8  IDCODE none" in same.stdout,
+              f"sim:chain's scan did not take the lengths kept for it: {same.stdout!r} {same.stderr!r}")
     print("chain: in both languages the menu's scan listed sim:chain's three devices; the lengths typed, device 2 "
           "picked, SEND-IR and SEND-DR showed its IR capture 6'h01 and IDCODE 32'h35678043, every clock recorded")
 
