@@ -10,6 +10,7 @@
 #include "cable/port.h"
 #include "chain/ChainScan.h"
 #include "chain/Idcode.h"
+#include "chain/KeptIrLengths.h"
 #include "cli/ShiftRun.h"
 #include "engine/TapEngine.h"
 #include "ports/cable_name.h"
@@ -282,6 +283,44 @@ TEST(ChainScanTest, TheSimulatedChainIsThreeDevicesWhoseLengthsMustBeGiven)
                                         "2  IR 6  IDCODE 0x35678043  Lattice Semi.  part 0x5678  version 3",
                                         "3  IR 8  IDCODE none"}),
               lines);
+}
+
+// Lengths typed for one chain come back for that chain alone: another cable, or the same cable
+// with other devices, finds none; the newest chains are kept, and a forgotten one goes.
+TEST(KeptIrLengthsTest, LengthsAreKeptForTheirChainAlone)
+{
+    char folder[MAX_PATH] = {};
+    ::GetTempPathA(sizeof(folder), folder);
+    const std::string strIni = std::string(folder) + "morva-kept-" + std::to_string(::GetCurrentProcessId()) + ".ini";
+    ChainDevice xilinx, none;
+    xilinx.bIdcode = true;
+    xilinx.nIdcode = 0x1ABCD093;
+    const std::string strChain = ChainIdentity("sim:chain", {xilinx, none});
+    EXPECT_EQ("sim:chain 1ABCD093 -", strChain);
+    std::string strError, strLengths;
+    ASSERT_TRUE(KeepIrLengths(strIni, strChain, "4,8", strError)) << strError;
+    EXPECT_TRUE(FindKeptIrLengths(strIni, strChain, strLengths));
+    EXPECT_EQ("4,8", strLengths);
+    EXPECT_FALSE(FindKeptIrLengths(strIni, ChainIdentity("sim", {xilinx, none}), strLengths));
+    EXPECT_FALSE(FindKeptIrLengths(strIni, ChainIdentity("sim:chain", {xilinx}), strLengths));
+    // A cable whose name holds '=' and ';' is one more name.
+    const std::string strOdd = ChainIdentity("sim:bsdl=a b;c.bsd", {xilinx});
+    ASSERT_TRUE(KeepIrLengths(strIni, strOdd, "6", strError)) << strError;
+    EXPECT_TRUE(FindKeptIrLengths(strIni, strOdd, strLengths));
+    EXPECT_EQ("6", strLengths);
+    // Typed again: replaced, not added.
+    ASSERT_TRUE(KeepIrLengths(strIni, strChain, "4,6", strError)) << strError;
+    EXPECT_TRUE(FindKeptIrLengths(strIni, strChain, strLengths));
+    EXPECT_EQ("4,6", strLengths);
+    // The oldest go past the limit; the newest stay.
+    for (size_t i = 0; i < KEPT_CHAINS; ++i)
+        ASSERT_TRUE(KeepIrLengths(strIni, "lpt chain" + std::to_string(i), "2", strError)) << strError;
+    EXPECT_FALSE(FindKeptIrLengths(strIni, strChain, strLengths));
+    EXPECT_TRUE(FindKeptIrLengths(strIni, "lpt chain0", strLengths));
+    ASSERT_TRUE(KeepIrLengths(strIni, "lpt chain0", "", strError)) << strError;
+    EXPECT_FALSE(FindKeptIrLengths(strIni, "lpt chain0", strLengths));
+    EXPECT_TRUE(FindKeptIrLengths(strIni, "lpt chain1", strLengths));
+    ::DeleteFileA(strIni.c_str());
 }
 
 TEST(IdcodeTest, NamesTheMakerFromItsBankAndCode)
