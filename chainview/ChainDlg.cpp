@@ -7,6 +7,7 @@
 
 #include "../chain/KeptIrLengths.h"
 #include "../platform/codepage.h"
+#include "../platform/files.h"
 #include "../platform/profile.h"
 #include "../res/texts.h"
 
@@ -52,6 +53,7 @@ std::string FieldText(HWND hWnd)
 
 const AFX_MSGMAP_ENTRY CChainDlg::s_messageEntries[] = {
     CommandEntry<&CChainDlg::OnScan>(BN_CLICKED, IDC_CHAIN_SCAN),
+    MessageEntry<&CChainDlg::OnMoved>(WM_MOVE),
     CommandEntry<&CChainDlg::OnDevicePicked>(LBN_SELCHANGE, IDC_CHAIN_LIST),
     CommandEntry<&CChainDlg::OnBsdlFile>(BN_CLICKED, IDC_CHAIN_BSDL),
     CommandEntry<&CChainDlg::OnPins>(BN_CLICKED, IDC_CHAIN_PINS),
@@ -79,15 +81,7 @@ void CChainDlg::ScanBeside(CWnd& owner)
     {
         if (Create(&owner) == FALSE)
             return;
-        // To the right of the main window, or as far right as the screen lets it be.
-        RECT main, own;
-        ::GetWindowRect(owner.m_hWnd, &main);
-        ::GetWindowRect(m_hWnd, &own);
-        const int nWidth = own.right - own.left;
-        int x = main.right + 4;
-        if (x + nWidth > ::GetSystemMetrics(SM_CXSCREEN))
-            x = ::GetSystemMetrics(SM_CXSCREEN) - nWidth;
-        ::SetWindowPos(m_hWnd, nullptr, x < 0 ? 0 : x, main.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        m_place.Place(m_hWnd, owner.m_hWnd);
     }
     ShowWindow(SW_SHOWNA);
     Scan();
@@ -239,7 +233,7 @@ void CChainDlg::OnBsdlFile()
     ofn.lpstrFile = path;
     ofn.nMaxFile = MAX_PATH;
     ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (::GetOpenFileNameA(&ofn) == FALSE)
+    if (!AskForFileName(ofn, false))
         return;
     auto pFile = std::make_shared<BsdlFile>();
     std::string strError;

@@ -9,6 +9,7 @@
 #include "../chain/ChainScan.h"
 #include "../engine/TapEngine.h"
 #include "../pinview/PinViewDlg.h"
+#include "../platform/placement.h"
 #include "../platform/wnd.h"
 #include "../res/resource.h"
 
@@ -34,7 +35,12 @@ public:
 
     // The settings file: its [chain] irlen= the IR lengths field starts with; the lengths typed
     // for a chain are kept there for that chain.
-    void SetSettingsPath(const std::string& strPath) { m_strSettingsPath = strPath; }
+    void SetSettingsPath(const std::string& strPath)
+    {
+        m_strSettingsPath = strPath;
+        m_place.SetSettingsPath(strPath);
+        m_pinView.SetSettingsPath(strPath);
+    }
     // The cable in use, as a person names it: part of what recognises a chain.
     void SetCable(const std::string& strCable) { m_strCable = strCable; }
     // Opens the window beside owner (made the first time) and scans the chain.
@@ -56,6 +62,7 @@ private:
     void OnDevicePicked();
     void OnBsdlFile();
     void OnPins();
+    void OnMoved() { m_place.Keep(m_hWnd); }
 
     void Scan();
     // One scan with the lengths given; false where the cable was lost (the window says so).
@@ -75,5 +82,6 @@ private:
     std::unique_ptr<CChainAddress> m_pAddress;
     CPinViewDlg m_pinView;
     CBsdlLibrary* m_pLibrary = nullptr;
-    bool m_bKeepFailureShown = false;  // a failed write of the IR lengths was said
+    bool m_bKeepFailureShown = false;
+    CKeptPlace m_place{"chain"};  // a failed write of the IR lengths was said
 };

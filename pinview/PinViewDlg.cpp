@@ -31,6 +31,7 @@ const char* DriveText(PinDrive drive)
 
 const AFX_MSGMAP_ENTRY CPinViewDlg::s_messageEntries[] = {
     CommandEntry<&CPinViewDlg::OnRead>(BN_CLICKED, IDC_PINS_READ),
+    MessageEntry<&CPinViewDlg::OnMoved>(WM_MOVE),
     CommandEntry<&CPinViewDlg::OnRepeat>(BN_CLICKED, IDC_PINS_REPEAT),
     CommandEntry<&CPinViewDlg::OnDriveHigh>(BN_CLICKED, IDC_PINS_HIGH),
     CommandEntry<&CPinViewDlg::OnDriveLow>(BN_CLICKED, IDC_PINS_LOW),
@@ -56,10 +57,7 @@ void CPinViewDlg::ShowDevice(CWnd& owner, CChainAddress& address)
     {
         if (Create(&owner) == FALSE)
             return;
-        RECT beside, own;
-        ::GetWindowRect(owner.m_hWnd, &beside);
-        ::GetWindowRect(m_hWnd, &own);
-        ::SetWindowPos(m_hWnd, nullptr, beside.left, beside.bottom + 4, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        m_place.Place(m_hWnd, owner.m_hWnd);
     }
     if (m_pFile != address.Bsdl() || m_pAddress != &address)
     {

@@ -13,6 +13,7 @@
 #include "../chain/ChainScan.h"
 #include "../controls/ClockingTarget.h"
 #include "../engine/TapEngine.h"
+#include "../platform/placement.h"
 #include "../platform/wnd.h"
 #include "../res/resource.h"
 
@@ -29,6 +30,8 @@ public:
     // Opens the window beside owner (made the first time) on the device address speaks to, and
     // reads its pins once. The address is the chain window's and outlives the view's use of it.
     void ShowDevice(CWnd& owner, CChainAddress& address);
+    // The settings file, where the window keeps its place.
+    void SetSettingsPath(const std::string& strPath) { m_place.SetSettingsPath(strPath); }
     // The device is no longer spoken to (another scan, another cable): the window hides.
     void Forget();
 
@@ -43,6 +46,7 @@ private:
 
     // Message map handlers, in the order of the map.
     void OnRead();
+    void OnMoved() { m_place.Keep(m_hWnd); }
     void OnRepeat();
     void OnDriveHigh() { Drive(PinDrive::High); }
     void OnDriveLow() { Drive(PinDrive::Low); }
@@ -73,6 +77,7 @@ private:
     std::vector<PinDrive> m_drives;
     std::vector<unsigned char> m_captured;  // the last capture; empty before one
     bool m_bExtest = false;
+    CKeptPlace m_place{"pins"};
     bool m_bExtestAsked = false;  // the person agreed to drive pins this session
     uint64_t m_nClocksAfter = 0;  // the engine's clocks when the view's last shift ended
     unsigned m_nReads = 0;

@@ -10,6 +10,10 @@ esac
 shift
 # MORVA_LOGPIXELS: a prefix of its own, beside the one named, whose screen has that many dots per inch.
 [ -z "${MORVA_LOGPIXELS:-}" ] || prefix=$prefix-dpi$MORVA_LOGPIXELS
+# MORVA_PREFIX_SUFFIX: a prefix of its own beside the one named, with a wineserver of its own:
+# Wine's desktop keeps the screen size of the display its first program started on, and a case
+# that needs another screen size must not meet a desktop made on another display.
+[ -z "${MORVA_PREFIX_SUFFIX:-}" ] || prefix=$prefix-$MORVA_PREFIX_SUFFIX
 # wine64-run.sh sets the 64-bit loader and prefix for the Linux program.
 loader=${MORVA_WINE_LOADER:-wine}
 here=$(cd "$(dirname "$0")" && pwd)

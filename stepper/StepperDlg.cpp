@@ -10,6 +10,7 @@
 #include "../cable/port.h"
 #include "../menu/WindowMenu.h"
 #include "../platform/codepage.h"
+#include "../platform/files.h"
 #include "../platform/dpi.h"
 #include "../svf/SvfWriter.h"
 #include "../res/texts.h"
@@ -110,7 +111,7 @@ bool AskForFile(HWND hOwner, bool bSave, const char* pszFilter, const char* pszE
     ofn.nMaxFile = sizeof(file);
     ofn.lpstrDefExt = bSave ? pszExtension : nullptr;
     ofn.Flags = (bSave ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST) | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if ((bSave ? ::GetSaveFileNameA(&ofn) : ::GetOpenFileNameA(&ofn)) == FALSE)
+    if (!AskForFileName(ofn, bSave))
         return false;
     strPath = file;
     return true;

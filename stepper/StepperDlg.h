@@ -36,6 +36,7 @@ public:
     void SetSettingsPath(const std::string& strPath)
     {
         m_strSettingsPath = strPath;
+        m_svf.SetSettingsPath(strPath);
         m_chain.SetSettingsPath(strPath);
     }
     // The cables the list offers; none: the list offers none.

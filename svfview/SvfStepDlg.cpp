@@ -21,6 +21,7 @@ std::string FileName(const std::string& strPath)
 
 const AFX_MSGMAP_ENTRY CSvfStepDlg::s_messageEntries[] = {
     CommandEntry<&CSvfStepDlg::OnStepCommand>(BN_CLICKED, IDC_SVF_STEP),
+    MessageEntry<&CSvfStepDlg::OnMoved>(WM_MOVE),
     CommandEntry<&CSvfStepDlg::OnStepClock>(BN_CLICKED, IDC_SVF_CLOCK),
     CommandEntry<&CSvfStepDlg::OnRun>(BN_CLICKED, IDC_SVF_RUN),
     MessageEntry<&CSvfStepDlg::OnTimer>(WM_TIMER),
@@ -52,9 +53,7 @@ bool CSvfStepDlg::OpenBeside(CWnd& owner, const std::string& strPath, std::strin
     {
         if (Create(&owner) == FALSE)
             return false;
-        RECT beside;
-        ::GetWindowRect(owner.m_hWnd, &beside);
-        ::SetWindowPos(m_hWnd, nullptr, beside.left, beside.bottom + 4, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        m_place.Place(m_hWnd, owner.m_hWnd);
     }
     StopRunning();
     m_strPath = strPath;

@@ -8,6 +8,7 @@
 
 #include "../controls/ClockingTarget.h"
 #include "../engine/TapEngine.h"
+#include "../platform/placement.h"
 #include "../platform/wnd.h"
 #include "../res/resource.h"
 #include "../svf/SvfPlayer.h"
@@ -25,6 +26,8 @@ public:
     // Opens the window beside owner (made the first time) on the file, read through first: false,
     // with "FILE:LINE: why", for one that cannot be played; the file open before stays open then.
     bool OpenBeside(CWnd& owner, const std::string& strPath, std::string& strError);
+    // The settings file, where the window keeps its place.
+    void SetSettingsPath(const std::string& strPath) { m_place.SetSettingsPath(strPath); }
     // The cable was switched: a run stops, and a command begun starts again at its first clock.
     void Stop();
     // Whether a run to the end goes on; StopRunning ends it after the clock it is at.
@@ -41,6 +44,7 @@ private:
     void OnStepCommand();
     void OnStepClock();
     void OnRun();
+    void OnMoved() { m_place.Keep(m_hWnd); }
     void OnTimer(UINT nIDEvent);
 
     // The command read next; false at the end of the file or where it cannot be read.
@@ -62,6 +66,7 @@ private:
     SvfCommand m_command;
     bool m_bCommand = false;   // m_command is read and not played through
     bool m_bRunning = false;
+    CKeptPlace m_place{"svf"};
     SvfMismatch m_mismatch;
     std::string m_strNotes;    // what the player noted, said under the command
 };

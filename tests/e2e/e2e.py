@@ -157,7 +157,7 @@ class Session:
             self.probe(timeout=600)
         self.env = None
 
-    def launch(self, program=None, env=None, stdout=subprocess.DEVNULL, args=(), cwd=None):
+    def launch(self, program=None, env=None, stdout=subprocess.DEVNULL, args=(), cwd=None, stderr=subprocess.DEVNULL):
         if program is None:
             program, args = ("morva.exe", ["--cable", "sim"] + list(args)) if self.native else ("MORVASIM.EXE", args)
         # A session of its own, so that stopping ends Wine's process too, not only the wrapper.
@@ -165,7 +165,7 @@ class Session:
         # The probe looks in the prefix the program runs in, which the locale chooses.
         self.env = env
         process = subprocess.Popen(self.wine + [os.path.join(self.build, program)] + list(args), env=env, cwd=cwd,
-                                   stdin=subprocess.DEVNULL, stdout=stdout, stderr=subprocess.DEVNULL,
+                                   stdin=subprocess.DEVNULL, stdout=stdout, stderr=stderr,
                                    start_new_session=True)
         self.others.append(process)
         return process
@@ -2110,7 +2110,9 @@ def type_file_name(session, window, box, path):
     """Types a path into the file dialog's name over the one offered, and Enter."""
     left, top, right, bottom = window.boxes[box]["rect"]
     subprocess.run(["xdotool", "mousemove", str((left + right) // 2), str(top + 30)], check=True)
-    subprocess.run(["xdotool", "key", "ctrl+a", "type", "--delay", "20", windows_path(path)], check=True)
+    # The Linux program's dialog takes the Linux path as it is.
+    typed = path if session.native else windows_path(path)
+    subprocess.run(["xdotool", "key", "ctrl+a", "type", "--delay", "20", typed], check=True)
     session.key("Return")
     return session.wait_until(lambda w: w.boxes[box]["count"] == 0, f"the {box} dialog to close")
 
@@ -2134,7 +2136,10 @@ def case_svf(session, build):
     saved = os.path.join(folder, "session.svf")
     home = dict(os.environ, HOME=folder)
     home.pop("XDG_CONFIG_HOME", None)
-    session.process = session.launch(env=home if session.native else None)
+    # The Linux program's standard error is kept: its file dialogs write nothing there.
+    errors = open(os.path.join(folder, "stderr.txt"), "w+")
+    session.process = session.launch(env=home if session.native else None, stderr=errors if session.native else
+                                     subprocess.DEVNULL, cwd=folder)
     window = session.wait_until(lambda w: w.visible, "the main window")
     window = click_through(session, window, [1000, 1001, 1001, 1001])
     type_value(session, window, 1024, "4'b0010")
@@ -2152,6 +2157,11 @@ def case_svf(session, build):
     window = session.wait_until(lambda w: w.boxes["save"]["count"] == 1, "the Save dialog")
     window = type_file_name(session, window, "save", saved)
     session.wait_until(lambda w: os.path.exists(saved), "the SVF file")
+    if session.native:
+        errors.seek(0)
+        said = errors.read()
+        check(not said.strip(), f"the Linux program wrote on standard error around its file dialog: {said!r}")
+    errors.close()
     os.killpg(session.process.pid, signal.SIGKILL)
     session.process.wait()
     session.wait_until(lambda w: not w.visible, "the window to go")
@@ -2247,6 +2257,96 @@ def step_wrong_idcode(session, window, wrong, screenshot):
     escape(session, window, session.process)
 
 
+def overlap(a, b):
+    """The pixels two rectangles (left, top, right, bottom) share."""
+    width = min(a[2], b[2]) - max(a[0], b[0])
+    height = min(a[3], b[3]) - max(a[1], b[1])
+    return width * height if width > 0 and height > 0 else 0
+
+
+def end_program(session):
+    """The program ended from outside: on a small screen its tool windows lie over the main
+    window's corners, where a key would go to them."""
+    os.killpg(session.process.pid, signal.SIGKILL)
+    session.process.wait()
+    session.wait_until(lambda w: not w.visible, "the window to go")
+
+
+def case_placement(session, build):
+    """On a 1,024x768 screen the chain window, the pin view and the SVF window open where they
+    cover neither the main window nor each other; a window moved by hand opens there at the next
+    start; a file dialog opens over its own window."""
+    # A prefix of its own, whose desktop is made on this case's small screen.
+    os.environ["MORVA_PREFIX_SUFFIX"] = "screen1024"
+    session.probe(timeout=600)
+    demo = os.path.join(session.source, "examples", "bsdl", "morva_demo.bsd")
+    folder = program_folder(build)
+    program = os.path.join(folder, "MORVA.EXE")
+    wrong = os.path.join(folder, "wrong.svf")
+    with open(wrong, "w") as f:
+        f.write(WRONG_IDCODE_SVF)
+
+    def open_all():
+        session.process = session.launch(program, args=["/cable:sim:bsdl=" + windows_path(demo)])
+        window = session.wait_until(lambda w: w.visible, "the main window", timeout=60)
+        window = context_command(session, window, 2, "Scan chain")
+        window = session.wait_until(lambda w: w.chain["visible"] and len(w.chain["items"]) == 2 and w.settled,
+                                    "the scan's list")
+        click_line(window.chain, 1)
+        window = session.wait_until(lambda w: w.chain["picked"] == 1, "the chip picked")
+        click_at(window.chain["controls"][1055])
+        window = session.wait_until(lambda w: w.pins["visible"] and w.settled, "the pin view")
+        session.probe("play-svf")
+        window = session.wait_until(lambda w: w.boxes["open"]["count"] == 1, "the Open dialog")
+        dialog, main = window.boxes["open"]["rect"], window.rect
+        centre = ((dialog[0] + dialog[2]) // 2, (dialog[1] + dialog[3]) // 2)
+        check(overlap(dialog, main) > 0, f"the Open dialog {dialog} is away from its window {main}")
+        window = type_file_name(session, window, "open", wrong)
+        return session.wait_until(lambda w: w.svf["visible"] and w.settled, "the SVF window"), centre
+
+    window, centre = open_all()
+    rects = {"main": window.rect, "chain": window.chain["rect"], "pins": window.pins["rect"], "svf": window.svf["rect"]}
+    session.screenshot(os.path.join(build, "e2e-placement-1024x768.png"), (0, 0, 1024, 768))
+    # The screen has no room for all four side by side: the tool windows may touch the main
+    # window's edge, never one of its controls (SEND-IR and the trace rows among them).
+    visible = {ident: control["rect"] for ident, control in window.controls.items() if control["visible"]}
+    for tool in ("chain", "pins", "svf"):
+        left, top, right, bottom = rects[tool]
+        check(left >= 0 and top >= 0 and right <= 1024 and bottom <= 768, f"the {tool} window {rects[tool]} is off the screen")
+        covered = [ident for ident, rect in visible.items() if overlap(rects[tool], rect)]
+        check(not covered, f"the {tool} window {rects[tool]} covers the main window's controls {covered}")
+    # The pin view fits beside the chain window; the SVF window covers the least it can.
+    check(overlap(rects["chain"], rects["pins"]) == 0, f"the chain window {rects['chain']} covers the pin view {rects['pins']}")
+    svf_covers = overlap(rects["svf"], rects["chain"]) + overlap(rects["svf"], rects["pins"])
+    check(svf_covers < (rects["svf"][2] - rects["svf"][0]) * (rects["svf"][3] - rects["svf"][1]) // 4,
+          f"the SVF window {rects['svf']} covers {svf_covers} pixels of the others")
+
+    # The chain window moved by hand, 40 pixels up and right: there again at the next start.
+    moved = (rects["chain"][0] + 40, rects["chain"][1] - 40)
+    ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Chain$"], capture_output=True,
+                         text=True).stdout.split()
+    check(len(ids) == 1, f"the chain window's X windows: {ids}")
+    chain_id = ids[0]
+    # The X window is the client area: it lies where the window's frame leaves it.
+    geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", chain_id], capture_output=True,
+                              text=True).stdout
+    x_place = dict(line.split("=", 1) for line in geometry.split())
+    frame = (int(x_place["X"]) - rects["chain"][0], int(x_place["Y"]) - rects["chain"][1])
+    subprocess.run(["xdotool", "windowmove", chain_id, str(moved[0] + frame[0]), str(moved[1] + frame[1])], check=True)
+    window = session.wait_until(lambda w: tuple(w.chain["rect"][:2]) == moved, "the chain window moved",
+                                on_timeout=lambda w: repr(w.chain["rect"]))
+    end_program(session)
+    with open(os.path.join(folder, "MORVA.INI")) as f:
+        kept = f.read()
+    check(f"chain={moved[0]},{moved[1]}" in kept, f"the place moved to is not kept: {kept!r}")
+    window, _ = open_all()
+    check(tuple(window.chain["rect"][:2]) == moved, f"the chain window opened at {window.chain['rect']}, not {moved}")
+    end_program(session)
+    os.environ.pop("MORVA_PREFIX_SUFFIX", None)
+    print(f"placement: on 1024x768 the main window {rects['main']}, chain {rects['chain']}, pins {rects['pins']} and "
+          f"svf {rects['svf']} cover none of its controls; the chain window moved to {moved} opened there again")
+
+
 CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": case_error,
          "screens": case_screens, "inpout": case_inpout, "inpout-refused": case_inpout_refused,
          "inpout-planted": case_inpout_planted, "package": case_package, "burst": case_burst,
@@ -2256,15 +2356,15 @@ CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": c
          "context-menu": case_context_menu, "ftdi-refused": case_ftdi_refused, "focus": case_focus,
          "pixels": case_pixels, "session": case_session, "every-click": case_every_click, "send": case_send, "cable-list": case_cable_list,
          "step-keys": case_step_keys, "dpi": case_dpi, "verilator": case_verilator, "chain": case_chain, "svf": case_svf,
-         "bsdl": case_bsdl}
+         "bsdl": case_bsdl, "placement": case_placement}
 
 
-def own_display():
+def own_display(size="1280x1200"):
     """A virtual display of this case's own, as DISPLAY for all it starts: real clicks and
     screenshots then meet no other test's windows, and other tests run meanwhile. Returns the
     server, to be ended with the case."""
     read, write = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1200x24", "-nolisten", "tcp"],
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", size + "x24", "-nolisten", "tcp"],
                               pass_fds=(write,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL, start_new_session=True)
     os.close(write)
@@ -2300,7 +2400,7 @@ def main():
     parser.add_argument("--windows-build")
     parser.add_argument("case", choices=list(CASES) + ["native"])
     args = parser.parse_args()
-    display = own_display()
+    display = own_display("1024x768" if args.case == "placement" else "1280x1200")
     session = Session(args.build, args.source, args.native)
     # The settings file beside the programs keeps what a case sends: each case leaves it as it was,
     # so that no other case starts with its lists.
