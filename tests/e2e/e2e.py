@@ -2272,79 +2272,99 @@ def end_program(session):
     session.wait_until(lambda w: not w.visible, "the window to go")
 
 
+SCREEN = (1280, 1200)
+
+
 def case_placement(session, build):
-    """On a 1,024x768 screen the chain window, the pin view and the SVF window open where they
-    cover neither the main window nor each other; a window moved by hand opens there at the next
-    start; a file dialog opens over its own window."""
-    # A prefix of its own, whose desktop is made on this case's small screen.
-    os.environ["MORVA_PREFIX_SUFFIX"] = "screen1024"
-    session.probe(timeout=600)
+    """On a 1,024x768 screen (case placement) and a 1,600x1,000 one (placement-wide), in both
+    languages: the chain window, the pin view and the SVF window open where they cover none of the
+    main window's controls, and where the screen has room neither the main window nor each other;
+    a window moved by hand opens there at the next start; a file dialog opens over its window."""
+    width, height = SCREEN
+    wide = width >= 1600
+    # A prefix of its own, whose desktop is made on this case's screen.
+    os.environ["MORVA_PREFIX_SUFFIX"] = f"screen{width}"
+    session.prepare_prefixes()
     demo = os.path.join(session.source, "examples", "bsdl", "morva_demo.bsd")
-    folder = program_folder(build)
-    program = os.path.join(folder, "MORVA.EXE")
-    wrong = os.path.join(folder, "wrong.svf")
-    with open(wrong, "w") as f:
-        f.write(WRONG_IDCODE_SVF)
+    said = []
+    for name, language, overrides in LOCALES:
+        env = locale_env(overrides)
+        folder = program_folder(build)
+        program = os.path.join(folder, "MORVA.EXE")
+        wrong = os.path.join(folder, "wrong.svf")
+        with open(wrong, "w") as f:
+            f.write(WRONG_IDCODE_SVF)
 
-    def open_all():
-        session.process = session.launch(program, args=["/cable:sim:bsdl=" + windows_path(demo)])
-        window = session.wait_until(lambda w: w.visible, "the main window", timeout=60)
-        window = context_command(session, window, 2, "Scan chain")
-        window = session.wait_until(lambda w: w.chain["visible"] and len(w.chain["items"]) == 2 and w.settled,
-                                    "the scan's list")
-        click_line(window.chain, 1)
-        window = session.wait_until(lambda w: w.chain["picked"] == 1, "the chip picked")
-        click_at(window.chain["controls"][1055])
-        window = session.wait_until(lambda w: w.pins["visible"] and w.settled, "the pin view")
-        session.probe("play-svf")
-        window = session.wait_until(lambda w: w.boxes["open"]["count"] == 1, "the Open dialog")
-        dialog, main = window.boxes["open"]["rect"], window.rect
-        centre = ((dialog[0] + dialog[2]) // 2, (dialog[1] + dialog[3]) // 2)
-        check(overlap(dialog, main) > 0, f"the Open dialog {dialog} is away from its window {main}")
-        window = type_file_name(session, window, "open", wrong)
-        return session.wait_until(lambda w: w.svf["visible"] and w.settled, "the SVF window"), centre
+        def open_all():
+            session.process = session.launch(program, env=env, args=["/cable:sim:bsdl=" + windows_path(demo)])
+            window = session.wait_until(lambda w: w.visible, f"the {name} main window", timeout=60)
+            window = context_command(session, window, 2, "Scan chain")
+            window = session.wait_until(lambda w: w.chain["visible"] and len(w.chain["items"]) == 2 and w.settled,
+                                        "the scan's list")
+            click_line(window.chain, 1)
+            window = session.wait_until(lambda w: w.chain["picked"] == 1, "the chip picked")
+            click_at(window.chain["controls"][1055])
+            window = session.wait_until(lambda w: w.pins["visible"] and w.settled, "the pin view")
+            session.probe("play-svf")
+            window = session.wait_until(lambda w: w.boxes["open"]["count"] == 1, "the Open dialog")
+            dialog, main = window.boxes["open"]["rect"], window.rect
+            check(overlap(dialog, main) > 0, f"the Open dialog {dialog} is away from its window {main}")
+            window = type_file_name(session, window, "open", wrong)
+            return session.wait_until(lambda w: w.svf["visible"] and w.settled, "the SVF window")
 
-    window, centre = open_all()
-    rects = {"main": window.rect, "chain": window.chain["rect"], "pins": window.pins["rect"], "svf": window.svf["rect"]}
-    session.screenshot(os.path.join(build, "e2e-placement-1024x768.png"), (0, 0, 1024, 768))
-    # The screen has no room for all four side by side: the tool windows may touch the main
-    # window's edge, never one of its controls (SEND-IR and the trace rows among them).
-    visible = {ident: control["rect"] for ident, control in window.controls.items() if control["visible"]}
-    for tool in ("chain", "pins", "svf"):
-        left, top, right, bottom = rects[tool]
-        check(left >= 0 and top >= 0 and right <= 1024 and bottom <= 768, f"the {tool} window {rects[tool]} is off the screen")
-        covered = [ident for ident, rect in visible.items() if overlap(rects[tool], rect)]
-        check(not covered, f"the {tool} window {rects[tool]} covers the main window's controls {covered}")
-    # The pin view fits beside the chain window; the SVF window covers the least it can.
-    check(overlap(rects["chain"], rects["pins"]) == 0, f"the chain window {rects['chain']} covers the pin view {rects['pins']}")
-    svf_covers = overlap(rects["svf"], rects["chain"]) + overlap(rects["svf"], rects["pins"])
-    check(svf_covers < (rects["svf"][2] - rects["svf"][0]) * (rects["svf"][3] - rects["svf"][1]) // 4,
-          f"the SVF window {rects['svf']} covers {svf_covers} pixels of the others")
+        window = open_all()
+        rects = {"main": window.rect, "chain": window.chain["rect"], "pins": window.pins["rect"],
+                 "svf": window.svf["rect"]}
+        session.screenshot(os.path.join(build, f"e2e-placement-{width}x{height}-{name}.png"), (0, 0, width, height))
+        visible = {ident: control["rect"] for ident, control in window.controls.items() if control["visible"]}
+        for tool in ("chain", "pins", "svf"):
+            left, top, right, bottom = rects[tool]
+            check(left >= 0 and top >= 0 and right <= width and bottom <= height,
+                  f"the {tool} window {rects[tool]} is off the screen")
+            covered = [ident for ident, rect in visible.items() if overlap(rects[tool], rect)]
+            check(not covered, f"the {tool} window {rects[tool]} covers the main window's controls {covered}")
+        pairs = (("chain", "pins"), ("chain", "svf"), ("pins", "svf"), ("main", "chain"), ("main", "pins"),
+                 ("main", "svf"))
+        if wide:
+            # Room for all four side by side: none covers another.
+            for a, b in pairs:
+                check(overlap(rects[a], rects[b]) == 0, f"the {a} window {rects[a]} covers the {b} window {rects[b]}")
+        else:
+            # No room for all four: the pin view fits beside the chain window; the SVF window
+            # covers the least it can.
+            check(overlap(rects["chain"], rects["pins"]) == 0,
+                  f"the chain window {rects['chain']} covers the pin view {rects['pins']}")
+            svf_covers = overlap(rects["svf"], rects["chain"]) + overlap(rects["svf"], rects["pins"])
+            check(svf_covers < (rects["svf"][2] - rects["svf"][0]) * (rects["svf"][3] - rects["svf"][1]) // 4,
+                  f"the SVF window {rects['svf']} covers {svf_covers} pixels of the others")
 
-    # The chain window moved by hand, 40 pixels up and right: there again at the next start.
-    moved = (rects["chain"][0] + 40, rects["chain"][1] - 40)
-    ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Chain$"], capture_output=True,
-                         text=True).stdout.split()
-    check(len(ids) == 1, f"the chain window's X windows: {ids}")
-    chain_id = ids[0]
-    # The X window is the client area: it lies where the window's frame leaves it.
-    geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", chain_id], capture_output=True,
-                              text=True).stdout
-    x_place = dict(line.split("=", 1) for line in geometry.split())
-    frame = (int(x_place["X"]) - rects["chain"][0], int(x_place["Y"]) - rects["chain"][1])
-    subprocess.run(["xdotool", "windowmove", chain_id, str(moved[0] + frame[0]), str(moved[1] + frame[1])], check=True)
-    window = session.wait_until(lambda w: tuple(w.chain["rect"][:2]) == moved, "the chain window moved",
-                                on_timeout=lambda w: repr(w.chain["rect"]))
-    end_program(session)
-    with open(os.path.join(folder, "MORVA.INI")) as f:
-        kept = f.read()
-    check(f"chain={moved[0]},{moved[1]}" in kept, f"the place moved to is not kept: {kept!r}")
-    window, _ = open_all()
-    check(tuple(window.chain["rect"][:2]) == moved, f"the chain window opened at {window.chain['rect']}, not {moved}")
-    end_program(session)
+        # The chain window moved by hand, 40 pixels up and right: there again at the next start.
+        moved = (rects["chain"][0] + 40, max(0, rects["chain"][1] - 40))
+        title = {"en": "^Chain$", "ja": "^チェーン$"}[language]
+        ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", title], capture_output=True,
+                             text=True).stdout.split()
+        check(len(ids) == 1, f"the chain window's X windows: {ids}")
+        # The X window is the client area: it lies where the window's frame leaves it.
+        geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", ids[0]], capture_output=True,
+                                  text=True).stdout
+        x_place = dict(line.split("=", 1) for line in geometry.split())
+        frame = (int(x_place["X"]) - rects["chain"][0], int(x_place["Y"]) - rects["chain"][1])
+        subprocess.run(["xdotool", "windowmove", ids[0], str(moved[0] + frame[0]), str(moved[1] + frame[1])],
+                       check=True)
+        window = session.wait_until(lambda w: tuple(w.chain["rect"][:2]) == moved, "the chain window moved",
+                                    on_timeout=lambda w: repr(w.chain["rect"]))
+        end_program(session)
+        with open(os.path.join(folder, "MORVA.INI")) as f:
+            kept = f.read()
+        check(f"chain={moved[0]},{moved[1]}" in kept, f"the place moved to is not kept: {kept!r}")
+        window = open_all()
+        check(tuple(window.chain["rect"][:2]) == moved,
+              f"the chain window opened at {window.chain['rect']}, not {moved}")
+        end_program(session)
+        said.append(f"{name}: main {rects['main']}, chain {rects['chain']}, pins {rects['pins']}, svf {rects['svf']}")
     os.environ.pop("MORVA_PREFIX_SUFFIX", None)
-    print(f"placement: on 1024x768 the main window {rects['main']}, chain {rects['chain']}, pins {rects['pins']} and "
-          f"svf {rects['svf']} cover none of its controls; the chain window moved to {moved} opened there again")
+    print(f"placement on {width}x{height}: " + "; ".join(said) + "; the tool windows cover none of the main "
+          f"window's controls{', nor each other' if wide else ''}; the chain window moved opened there again")
 
 
 CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": case_error,
@@ -2356,7 +2376,8 @@ CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": c
          "context-menu": case_context_menu, "ftdi-refused": case_ftdi_refused, "focus": case_focus,
          "pixels": case_pixels, "session": case_session, "every-click": case_every_click, "send": case_send, "cable-list": case_cable_list,
          "step-keys": case_step_keys, "dpi": case_dpi, "verilator": case_verilator, "chain": case_chain, "svf": case_svf,
-         "bsdl": case_bsdl, "placement": case_placement}
+         "bsdl": case_bsdl, "placement": case_placement,
+         "placement-wide": case_placement}
 
 
 def own_display(size="1280x1200"):
@@ -2400,7 +2421,9 @@ def main():
     parser.add_argument("--windows-build")
     parser.add_argument("case", choices=list(CASES) + ["native"])
     args = parser.parse_args()
-    display = own_display("1024x768" if args.case == "placement" else "1280x1200")
+    global SCREEN
+    SCREEN = {"placement": (1024, 768), "placement-wide": (1600, 1000)}.get(args.case, (1280, 1200))
+    display = own_display("%dx%d" % SCREEN)
     session = Session(args.build, args.source, args.native)
     # The settings file beside the programs keeps what a case sends: each case leaves it as it was,
     # so that no other case starts with its lists.
