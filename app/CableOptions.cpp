@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "../bsdl/BoundaryPins.h"
 #include "../chain/ChainScan.h"
 #include "../platform/profile.h"
 #include "../ports/port_factory.h"
@@ -144,7 +145,15 @@ const ValueOption VALUE_OPTIONS[] = {
     {"bsdl-folder", "folder", false},
     {"svf", "SVF file", false},
     {"svf-out", "SVF file", false},
+    {"drive", "pin and level", false},
 };
+
+bool CheckPinDrive(const std::string& value, std::string& strWhy)
+{
+    std::string strPin;
+    PinDrive drive = PinDrive::Safe;
+    return ParsePinDrive(value, strPin, drive, strWhy);
+}
 
 // The option the word is, with its value in it or after it; null for none.
 const ValueOption* FindValueOption(const std::string& word)
@@ -172,7 +181,8 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
         const std::string name = pOption != nullptr ? pOption->pszName : "";
         options.bNoWindow = options.bNoWindow || (pOption != nullptr && pOption->bSendsValue) ||
                             EqualsNoCase(word, "--scan") || EqualsNoCase(word, "--sample") || name == "device" ||
-                            name == "bsdl" || name == "svf";
+                            name == "bsdl" || name == "svf" || name == "drive" || EqualsNoCase(word, "--extest") ||
+                            EqualsNoCase(word, "--leave-extest");
     }
     for (size_t i = 0; i < words.size(); ++i)
     {
@@ -197,13 +207,24 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
             options.bSample = true;
             continue;
         }
+        if (EqualsNoCase(word, "--extest"))
+        {
+            options.bExtest = true;
+            continue;
+        }
+        if (EqualsNoCase(word, "--leave-extest"))
+        {
+            options.bLeaveExtest = true;
+            continue;
+        }
         const ValueOption* pOption = FindValueOption(word);
         if (pOption == nullptr)
         {
             strError = "MORVA does not know the command-line word \"" + word +
                        "\". It takes /cable:CABLE (or --cable=CABLE, --cable CABLE), /trace:FILE (or --trace=FILE, "
                        "--trace FILE), --scan, --irlen LENGTHS, --device N, --ir VALUE, --dr VALUE, --bsdl FILE, --bsdl-folder "
-                       "FOLDER, --sample, --svf FILE and --svf-out FILE; --help lists them.";
+                       "FOLDER, --sample, --drive PORT=LEVEL, --extest, --leave-extest, --svf FILE and --svf-out FILE; --help "
+                       "lists them.";
             return false;
         }
         const std::string what = pOption->pszWhat;
@@ -251,6 +272,17 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
         if (name == "bsdl-folder")
         {
             options.bsdlFolders.push_back(value);
+            continue;
+        }
+        if (name == "drive")
+        {
+            std::string strWhy;
+            if (!CheckPinDrive(value, strWhy))
+            {
+                strError = "MORVA cannot take --drive " + value + ": " + strWhy;
+                return false;
+            }
+            options.drives.push_back(value);
             continue;
         }
         if (name == "svf-out")
@@ -306,16 +338,28 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
             options.shifts.push_back(shift);
         }
     }
-    if (options.nDevice > 0 && options.shifts.empty() && !options.bSample)
+    if ((!options.drives.empty() || options.bExtest) && options.nDevice == 0)
+    {
+        strError = "--drive and --extest drive one device's pins: name it with --device N.";
+        return false;
+    }
+    if (options.bSample && options.bExtest)
+    {
+        strError = "--sample reads the pins as the chip's own logic drives them, --extest as MORVA drives them: give "
+                   "one of them.";
+        return false;
+    }
+    if (options.nDevice > 0 && options.shifts.empty() && !options.bSample && options.drives.empty() && !options.bExtest)
     {
         strError = "--device names the device that --ir and --dr values go to, or whose pins --sample reads: give the "
                    "values to send, or --sample, as well.";
         return false;
     }
-    if (!options.strSvf.empty() && (options.bScan || options.nDevice > 0 || !options.shifts.empty() || options.bSample))
+    if (!options.strSvf.empty() && (options.bScan || options.nDevice > 0 || !options.shifts.empty() || options.bSample ||
+                                     options.bLeaveExtest))
     {
-        strError = "--svf plays a file on its own: leave out --scan, --device, --ir, --dr and --sample, or play them "
-                   "apart.";
+        strError = "--svf plays a file on its own: leave out --scan, --device, --ir, --dr, --sample and --leave-extest, "
+                   "or play them apart.";
         return false;
     }
     if (!options.strSvfOut.empty() && (!options.strSvf.empty() || (options.shifts.empty() && !options.bScan)))
@@ -482,6 +526,10 @@ std::string CommandLineHelp()
            "  --bsdl FILE      alone: check a BSDL file and describe it; with --device: that device's file\n"
            "  --bsdl-folder D  look for the devices' BSDL files in folder D too (any number of them)\n"
            "  --sample         with --device: read the device's pins once (SAMPLE), one a line\n"
+           "  --drive PORT=1   with --device and --extest: drive the pin PORT (1, 0, off or safe; any number of\n"
+           "                   them) under EXTEST, every other pin at its safe value; then the pins read\n"
+           "  --extest         yes to driving pins: without it --drive drives nothing and ends with status 2\n"
+           "  --leave-extest   at the end, reset the TAP: every device back to its own logic\n"
            "  --svf FILE       without a window: play an SVF file; status 0 when every TDO matched, 1 at\n"
            "                   the first that did not (its line and bits said), 2 for a file not played\n"
            "  --svf-out FILE   with --scan, --ir or --dr: write what they clocked as an SVF file\n"

@@ -29,6 +29,9 @@ struct CommandLine
     std::string strBsdl;  // --bsdl FILE: alone, the file checked and described; with --device, that device's
     std::vector<std::string> bsdlFolders;  // --bsdl-folder DIR, in the order given
     bool bSample = false;  // --sample: the device's pins read once, one a line
+    std::vector<std::string> drives;  // --drive PORT=1 (0, off, safe): pins of device N driven under EXTEST
+    bool bExtest = false;       // --extest: the person's yes to driving pins, as the pin view asks it
+    bool bLeaveExtest = false;  // --leave-extest: the TAP reset at the end, every device back to its logic
     std::string strSvf;    // --svf FILE: the file played, without a window
     std::string strSvfOut;  // --svf-out FILE: the command line's own clocks written as SVF
     bool bNoWindow = false;  // --scan, --device, --ir, --dr, --bsdl, --sample or --svf is there, even where the line is refused

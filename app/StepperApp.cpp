@@ -107,6 +107,9 @@ int CStepperApp::SendFromCommandLine(const CommandLine& options)
         work.strCable = "lpt";
     work.nDevice = options.nDevice;
     work.bSample = options.bSample;
+    work.drives = options.drives;
+    work.bExtest = options.bExtest;
+    work.bLeaveExtest = options.bLeaveExtest;
     work.strSvfOut = options.strSvfOut;
     CBsdlLibrary library;
     AddBsdlFolders(options, library);
@@ -185,13 +188,15 @@ BOOL CStepperApp::InitInstance()
         return FALSE;
     }
     // A BSDL file alone is checked, with no cable.
-    if (!options.strBsdl.empty() && !options.bScan && options.nDevice == 0 && options.shifts.empty())
+    if (!options.strBsdl.empty() && !options.bScan && options.nDevice == 0 && options.shifts.empty() &&
+        !options.bLeaveExtest)
     {
         m_nExitCode = DescribeBsdlCommand(options.strBsdl, &SayOnConsole);
         return FALSE;
     }
     // Values to send: no window, and no box, whatever happens.
-    if (!options.shifts.empty() || options.bScan || options.bSample)
+    if (!options.shifts.empty() || options.bScan || options.bSample || !options.drives.empty() || options.bExtest ||
+        options.bLeaveExtest)
     {
         m_nExitCode = SendFromCommandLine(options);
         return FALSE;

@@ -252,3 +252,31 @@ int FindPin(const std::vector<BoundaryPin>& pins, const std::string& strName)
     }
     return -1;
 }
+
+bool ParsePinDrive(const std::string& text, std::string& strPin, PinDrive& drive, std::string& strError)
+{
+    const size_t nEquals = text.rfind('=');
+    if (nEquals == std::string::npos || nEquals == 0)
+    {
+        strError = "give the pin and its level as PORT=1, PORT=0, PORT=off or PORT=safe.";
+        return false;
+    }
+    strPin = text.substr(0, nEquals);
+    std::string level;
+    for (char c : text.substr(nEquals + 1))
+        level += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    if (level == "1")
+        drive = PinDrive::High;
+    else if (level == "0")
+        drive = PinDrive::Low;
+    else if (level == "off")
+        drive = PinDrive::Off;
+    else if (level == "safe")
+        drive = PinDrive::Safe;
+    else
+    {
+        strError = "\"" + text.substr(nEquals + 1) + "\" is no level: give 1, 0, off or safe after the pin's name.";
+        return false;
+    }
+    return true;
+}

@@ -64,5 +64,9 @@ bool DrivenBoundary(const BsdlFile& file, const std::vector<BoundaryPin>& pins, 
 // Every cell at its safe value, as above, and no pin driven.
 std::vector<unsigned char> SafeBoundary(const BsdlFile& file);
 
+// "LED(0)=1" as --drive gives it: the pin's name, then 1, 0, off or safe (any case). False, with
+// why, for anything else.
+bool ParsePinDrive(const std::string& text, std::string& strPin, PinDrive& drive, std::string& strError);
+
 // The same pin by its port or package pin name, any case; -1 for none.
 int FindPin(const std::vector<BoundaryPin>& pins, const std::string& strName);

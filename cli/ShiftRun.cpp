@@ -131,6 +131,14 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
     // Nobody watches these clocks one by one: no pause before each.
     engine.SetPaced(false);
 
+    // Nobody is there to answer the pin view's question: --extest is the answer, given beforehand.
+    if (!work.drives.empty() && !work.bExtest)
+    {
+        say("MORVA drives no pin without --extest: nobody is there to be asked first whether the pins may be driven, "
+            "as the pin view asks. Give --extest with --drive to drive them. Nothing was clocked.",
+            true);
+        return 2;
+    }
     CableOn();
     std::string strLost = CableFailure();
     std::string strWhere = "as MORVA switched it on";
@@ -207,6 +215,43 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
     }
     if (pAddress != nullptr && strBroken.empty() && work.bSample && pFile == nullptr)
         strBroken = "MORVA cannot read device " + std::to_string(work.nDevice) + "'s pins. " + strNoFile;
+    // The drives are checked against the file before any of the values is sent.
+    std::vector<BoundaryPin> pins;
+    std::vector<PinDrive> drives;
+    std::vector<unsigned char> loaded;
+    int nBrokenStatus = 1;
+    if (pAddress != nullptr && strBroken.empty() && work.bExtest)
+    {
+        nBrokenStatus = 2;
+        if (pFile == nullptr)
+            strBroken = "MORVA cannot drive device " + std::to_string(work.nDevice) + "'s pins. " + strNoFile;
+        else
+        {
+            pins = BoundaryPins(*pFile);
+            drives.assign(pins.size(), PinDrive::Safe);
+        }
+        for (size_t i = 0; strBroken.empty() && i < work.drives.size(); ++i)
+        {
+            std::string strPin;
+            PinDrive drive = PinDrive::Safe;
+            std::string strWhy;
+            const int nPin = ParsePinDrive(work.drives[i], strPin, drive, strWhy) ? FindPin(pins, strPin) : -2;
+            if (nPin == -2)
+                strBroken = "MORVA cannot take --drive " + work.drives[i] + ": " + strWhy;
+            else if (nPin < 0)
+                strBroken = "MORVA cannot take --drive " + work.drives[i] + ": " + pFile->strEntity + " (" +
+                            pFile->strPath + ") has no pin " + strPin + ". --sample lists its pins.";
+            else if (drive != PinDrive::Safe && !pins[static_cast<size_t>(nPin)].CanDrive())
+                strBroken = "MORVA cannot take --drive " + work.drives[i] + ": " + pins[static_cast<size_t>(nPin)].strPort +
+                            " is an input; no cell drives it.";
+            else
+                drives[static_cast<size_t>(nPin)] = drive;
+        }
+        if (strBroken.empty() && !DrivenBoundary(*pFile, pins, drives, loaded, strBroken))
+            strBroken = "MORVA drives no pin: " + strBroken;
+        if (strBroken.empty())
+            nBrokenStatus = 1;
+    }
     for (size_t i = 0; strLost.empty() && strBroken.empty() && i < shifts.size(); ++i)
     {
         const ShiftRequest& shift = shifts[i];
@@ -241,6 +286,34 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
                     PinReading(pin, captured),
                 false);
     }
+    if (strLost.empty() && strBroken.empty() && work.bExtest)
+    {
+        std::vector<unsigned char> captured;
+        const ScanEnd end = DriveBoundary(engine, *pAddress, *pFile, pins, drives, false, captured, strBroken);
+        if (end == ScanEnd::Lost)
+        {
+            strLost = problems.m_strLost;
+            strWhere = "while driving the pins";
+        }
+        else if (end != ScanEnd::Done)
+            nBrokenStatus = 2;
+        // The pins that drive, with their levels; then every pin as read under EXTEST.
+        for (const BoundaryPin& pin : end == ScanEnd::Done ? pins : std::vector<BoundaryPin>())
+            if (DriverOn(pin, loaded))
+                say("drives  " + pin.strPort + "  pin " + (pin.strPin.empty() ? "?" : pin.strPin) + "  " +
+                        (loaded[static_cast<size_t>(pin.nOutput)] != 0 ? "1" : "0"),
+                    false);
+        for (const BoundaryPin& pin : end == ScanEnd::Done ? pins : std::vector<BoundaryPin>())
+            say(pin.strPort + "  pin " + (pin.strPin.empty() ? "?" : pin.strPin) + "  " + pin.Direction() + "  " +
+                    PinReading(pin, captured, &loaded),
+                false);
+    }
+    // Every device back to its own logic, the pins to the chip's.
+    if (strLost.empty() && work.bLeaveExtest && !engine.Reset())
+    {
+        strLost = problems.m_strLost;
+        strWhere = "in the reset that leaves EXTEST";
+    }
     CableOff();
 
     if (!problems.m_strTrace.empty())
@@ -253,7 +326,7 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
     if (!strBroken.empty())
     {
         say(strBroken + (shifts.empty() ? "" : " What was left was not sent."), true);
-        return 1;
+        return nBrokenStatus;
     }
     if (!strLost.empty())
     {

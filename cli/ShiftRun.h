@@ -35,6 +35,11 @@ struct CommandLineWork
     CBsdlLibrary* pLibrary = nullptr;  // where the scan looks for the devices' BSDL files
     std::shared_ptr<const BsdlFile> pDeviceFile;  // device nDevice's file, given by hand
     bool bSample = false;  // device nDevice's pins read once, one a line, after the values
+    // Device nDevice's pins driven under EXTEST after the values ("LED(0)=1", as --drive gives
+    // them), only where bExtest says the person agreed; then each pin read, one a line.
+    std::vector<std::string> drives;
+    bool bExtest = false;
+    bool bLeaveExtest = false;  // the TAP reset at the end: every device back to its own logic
     std::string strSvfOut;  // every clock made, written here as SVF at the end; empty: none
 };
 

@@ -18,6 +18,11 @@ const int RESET_CLOCKS = 5;
 
 // A run's clocks are recorded, and so shown, at least this often.
 const size_t RUN_CLOCKS = 4096;
+// A stoppable run's pieces: from 32 clocks to a whole run, a piece taking 20 to 100 ms on a slow
+// cable, so that a click waits a tenth of a second at most.
+const size_t FEWEST_PIECE_CLOCKS = 32;
+const uint64_t PIECE_QUICK_US = 20000;
+const uint64_t PIECE_SLOW_US = 100000;
 
 int64_t Ticks()
 {
@@ -97,7 +102,7 @@ bool CTapEngine::Clock()
         PulseTck();
         ReadTdoLater();
         m_run.push_back({GetTms(), GetTdi(), m_nState});
-        return m_run.size() < RUN_CLOCKS || CollectRun();
+        return m_run.size() < (m_bStoppable ? m_nPiece : RUN_CLOCKS) || CollectRun();
     }
     if (m_bPaced)
         AfxSleep(SETTLE_MS);
@@ -123,6 +128,14 @@ bool CTapEngine::CollectRun()
     const uint64_t nRiseUs = SessionMicroseconds();
     std::vector<RunClock> run;
     run.swap(m_run);
+    if (m_bStoppable && run.size() >= m_nPiece)
+    {
+        const uint64_t nTookUs = nRiseUs - nFallUs;
+        if (nTookUs < PIECE_QUICK_US && m_nPiece < RUN_CLOCKS)
+            m_nPiece *= 2;
+        else if (nTookUs > PIECE_SLOW_US && m_nPiece > FEWEST_PIECE_CLOCKS)
+            m_nPiece /= 2;
+    }
     const size_t nDone = tdo.size() < run.size() ? tdo.size() : run.size();
     for (size_t i = 0; i < nDone; ++i)
         Record(MakeClockRecord(nFallUs, nRiseUs, run[i].nTms, run[i].nTdi, tdo[i], run[i].nState));
@@ -173,6 +186,15 @@ CTapEngine::ShiftEnd CTapEngine::Shift(const TapRegister& reg, const std::vector
     return bCollected ? end : ShiftEnd::Lost;
 }
 
+CTapEngine::ShiftEnd CTapEngine::ShiftStoppable(const TapRegister& reg, const std::vector<unsigned char>& bits,
+                                                const ShiftPoll& poll)
+{
+    m_bStoppable = true;
+    const ShiftEnd end = Shift(reg, bits, poll, STATE_RUN_TEST_IDLE);
+    m_bStoppable = false;
+    return end;
+}
+
 bool CTapEngine::Run(const std::vector<TapStep>& steps)
 {
     m_bInRun = true;
@@ -205,7 +227,11 @@ CTapEngine::ShiftEnd CTapEngine::ShiftClocks(const TapRegister& reg, const std::
         if (bStopped)
             break;
     }
-    poll(nShifted);
+    // A person's STOP may still come while the last piece is on its way: Update waits for it.
+    if (!bStopped && m_bStoppable && m_bInRun && !CollectRun())
+        return ShiftEnd::Lost;
+    const bool bStoppedLast = poll(nShifted);
+    bStopped = bStopped || (m_bStoppable && bStoppedLast);
     if (bStopped)
         return Step(StepInto(reg.nExit1, reg.nPause)) ? ShiftEnd::Stopped : ShiftEnd::Lost;
     if (nEnd == reg.nPause)

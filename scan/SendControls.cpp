@@ -282,7 +282,7 @@ void CSendControls::Send(const TapRegister& reg)
     // The window's waiting messages (a click on STOP among them) are handled between clocks, at
     // most once a millisecond: asking for them costs more than a clock does.
     m_dwPumped = ::GetTickCount() - 1;
-    const CTapEngine::ShiftEnd end = m_tap.Shift(reg, bits, [this](size_t nShifted) {
+    const CTapEngine::ShiftEnd end = m_tap.ShiftStoppable(reg, bits, [this](size_t nShifted) {
         m_nShifted = nShifted;
         const DWORD dwNow = ::GetTickCount();
         if (dwNow != m_dwPumped)

@@ -363,6 +363,24 @@ protected:
     CBsdlLibrary m_library;
 };
 
+TEST(BoundaryPinsTest, APinDriveIsANameThenOneOfFourLevels)
+{
+    std::string strPin, strError;
+    PinDrive drive = PinDrive::Safe;
+    ASSERT_TRUE(ParsePinDrive("LED(0)=1", strPin, drive, strError)) << strError;
+    EXPECT_EQ("LED(0)", strPin);
+    EXPECT_EQ(PinDrive::High, drive);
+    ASSERT_TRUE(ParsePinDrive("12=0", strPin, drive, strError)) << strError;
+    EXPECT_EQ(PinDrive::Low, drive);
+    ASSERT_TRUE(ParsePinDrive("a=b=OFF", strPin, drive, strError)) << strError;
+    EXPECT_EQ("a=b", strPin) << "the level follows the last =";
+    EXPECT_EQ(PinDrive::Off, drive);
+    ASSERT_TRUE(ParsePinDrive("x=Safe", strPin, drive, strError)) << strError;
+    EXPECT_EQ(PinDrive::Safe, drive);
+    for (const char* pszBad : {"LED(0)", "=1", "LED(0)=", "LED(0)=2", "LED(0)=high"})
+        EXPECT_FALSE(ParsePinDrive(pszBad, strPin, drive, strError)) << pszBad;
+}
+
 TEST_F(BsdlChipTest, TheScanFindsTheFileAndThePinsReadAndDrive)
 {
     ChainScan scan;

@@ -347,6 +347,41 @@ TEST(NetWaitTest, ASlowServerIsWaitedForThroughAScanAndALongSend)
     SetCablePort(pBefore);
 }
 
+// A STOP that comes once the first clocks of a SEND have reached a slow server's device: the
+// rest of the shift goes out in pieces, and the choice between Update and Pause waits for the
+// last of them, so the register is not updated, on either protocol.
+TEST(NetWaitTest, AStopAfterTheFirstClocksReachedASlowServerLeavesTheRegisterNotUpdated)
+{
+    for (ServerProtocol protocol : {ServerProtocol::RemoteBitbang, ServerProtocol::Xvc})
+    {
+        CJtagServer server(protocol);
+        ServerFaults faults;
+        faults.nDripMs = 1;
+        server.SetFaults(faults);
+        std::shared_ptr<CPort> port = NetworkCable(server.Cable());
+        ASSERT_TRUE(port->IsAccessible()) << port->AccessProblem();
+        CPort* pBefore = SetCablePort(port.get());
+        CableOn();
+        CTapEngine tap;
+        tap.SetPaced(false);
+        ASSERT_TRUE(tap.Reset()) << CableFailure();
+        const size_t nBefore = tap.Session().Count();
+        // The person clicks STOP once clocks of the shift are seen to have gone out.
+        const CTapEngine::ShiftEnd end = tap.ShiftStoppable(TAP_DR, std::vector<unsigned char>(1000, 1), [&](size_t) {
+            return tap.Session().Count() > nBefore + 8;
+        });
+        EXPECT_EQ(CTapEngine::ShiftEnd::Stopped, end) << CableFailure();
+        EXPECT_EQ(STATE_PAUSE_DR, tap.State());
+        bool bUpdated = false;
+        for (size_t i = nBefore; i < tap.Session().Count(); ++i)
+            bUpdated = bUpdated || tap.Session().At(i).nState == STATE_UPDATE_DR;
+        EXPECT_FALSE(bUpdated) << "the register was updated";
+        EXPECT_EQ(STATE_PAUSE_DR, tap.Session().At(tap.Session().Count() - 1).nState);
+        CableOff();
+        SetCablePort(pBefore);
+    }
+}
+
 // A name server that never answers: the connect gives up after its second, and the look-up left
 // running ends on its own when the name server (here the test) lets it.
 HANDLE g_hNameServer = nullptr;

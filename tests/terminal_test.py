@@ -101,6 +101,21 @@ def main():
          "5'h01\n32'h0BEEF04B\nRESET_N  pin 5  in  0\nCLK  pin 6  in  0\nBTN(0)  pin 7  in  1\n"),
         (chip + ["--device", "1", "--ir", "NOSUCH"], 1, "stderr", "gives MORVA_DEMO no instruction of that name"),
         (["--cable", "sim", "--device", "1", "--sample"], 1, "stderr", "Device 1 has no BSDL file"),
+        # Pins driven from the command line: the group of LED(0) and LED(1) set whole, the pins that
+        # drive said with their levels (OK has no control cell: it always drives, at its safe 1),
+        # then every pin read as the pin view reads it under EXTEST.
+        (chip + ["--device", "1", "--drive", "LED(0)=1", "--drive", "led(1)=0", "--extest", "--leave-extest"], 0,
+         "stdout", "drives  LED(1)  pin 11  0\ndrives  LED(0)  pin 12  1\ndrives  OK  pin 13  1\nRESET_N  pin 5  in  "),
+        (chip + ["--device", "1", "--drive", "LED(0)=1", "--drive", "LED(1)=0", "--extest"], 0, "stdout",
+         "LED(1)  pin 11  out  drives 0\nLED(0)  pin 12  out  drives 1\nOK  pin 13  buffer  drives 1\n"),
+        # Nobody answered the question: nothing is driven, and the run is not done.
+        (chip + ["--device", "1", "--drive", "LED(0)=1"], 2, "stderr", "MORVA drives no pin without --extest"),
+        # A group member nobody set, whose safe value is X, is not driven at a guessed level.
+        (chip + ["--device", "1", "--drive", "LED(0)=1", "--extest"], 2, "stderr", "LED(1)"),
+        (chip + ["--device", "1", "--drive", "NOPE=1", "--extest"], 2, "stderr", "has no pin NOPE"),
+        (chip + ["--device", "1", "--drive", "LED(0)=2", "--extest"], 1, "stderr", "\"2\" is no level"),
+        (["--cable", "sim", "--drive", "LED(0)=1", "--extest"], 1, "stderr", "name it with --device N"),
+        (chip + ["--device", "1", "--sample", "--extest"], 1, "stderr", "give one of them"),
         (["--cable", "sim", "--sample"], 1, "stderr", "name it with --device N"),
     ]
     # The board's IDCODE as an SVF file expects it, then as it does not; a file with PIO.
