@@ -253,7 +253,12 @@ TEST(NetRunTest, ASendIsTheClickedClocksInAsFewMessagesAsTheProtocolAllows)
     const RunSeen xvcClicked = SeenThrough(ServerProtocol::Xvc, faults, true);
     const RunSeen xvcSent = SeenThrough(ServerProtocol::Xvc, faults, false);
     ASSERT_EQ(37u * 12, xvcClicked.received.size());
-    EXPECT_EQ(PackedShifts(xvcClicked.received, 16), xvcSent.received) << "XVC: shifts of 16, 16 and 5 clocks";
+    // The clocks up to Exit1 go out before Update is chosen (a STOP may still come): shifts of 16,
+    // 16 and 3 clocks, then one of 2.
+    EXPECT_EQ(PackedShifts(xvcClicked.received.substr(0, 35 * 12), 16) +
+                  PackedShifts(xvcClicked.received.substr(35 * 12), 16),
+              xvcSent.received)
+        << "XVC: shifts of 16, 16 and 3 clocks, then 2";
     EXPECT_EQ(clicked.record, xvcClicked.record);
     EXPECT_EQ(clicked.record, xvcSent.record);
 }

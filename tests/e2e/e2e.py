@@ -2272,6 +2272,50 @@ def end_program(session):
     session.wait_until(lambda w: not w.visible, "the window to go")
 
 
+def case_stop_slow(session, build):
+    """A SEND-DR of 2,048 bits to a remote_bitbang server that answers a clock a millisecond, as a
+    simulated design does, stopped by a real click on STOP once it runs: the TAP waits in PAUSE-DR
+    and the register was not updated (no UPDATE-DR after the shift)."""
+    folder = program_folder(build)
+    port_file = os.path.join(folder, "port")
+    server = subprocess.Popen(session.wine + [os.path.join(build, "tests", "sim_server.exe"), windows_path(port_file),
+                                              "--drip-ms", "1"],
+                              stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              start_new_session=True)
+    try:
+        deadline = time.time() + 60
+        while not os.path.exists(port_file) and time.time() < deadline and server.poll() is None:
+            time.sleep(0.2)
+        check(os.path.exists(port_file), "the slow server did not start")
+        with open(port_file) as f:
+            port = int(f.read().strip())
+        session.process = session.launch(os.path.join(folder, "MORVA.EXE"), args=[f"/cable:rbb:localhost:{port}"])
+        window = session.wait_until(lambda w: w.visible, "the main window", timeout=60)
+        window = click_through(session, window, [1000, 1001])
+        type_value(session, window, 1023, "2048'h0")
+        window = session.wait_until(lambda w: w.texts[1025] == "STOP", "the SEND running")
+        session.click(window, 1025)
+        window = session.wait_until(lambda w: w.boxes["send-dr"]["count"] == 1, "the box of the stopped SEND",
+                                    timeout=30)
+        lines = session.probe("lines").lines
+        check(lines[-1].endswith("PDR"), f"the stopped SEND ended in {lines[-1]!r}, not PAUSE-DR")
+        check(not any(line.endswith("UDR") for line in lines), f"the register was updated: {lines[-8:]}")
+        shifted = sum(line.endswith("SDR") for line in lines)
+        session.probe("close-send")
+        window = session.wait_until(lambda w: w.boxes["send-dr"]["count"] == 0 and w.texts[1025] == "SEND-DR",
+                                    "the box closed")
+        escape(session, window, session.process)
+    finally:
+        if os.path.exists(port_file):
+            os.remove(port_file)
+        try:
+            server.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            os.killpg(server.pid, signal.SIGKILL)
+    print(f"stop-slow: a 2048-bit SEND-DR to a server answering a clock a millisecond, stopped by a click, waits "
+          f"in PAUSE-DR with no UPDATE-DR ({shifted} of the last history lines in SHIFT-DR)")
+
+
 SCREEN = (1280, 1200)
 
 
@@ -2377,7 +2421,7 @@ CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": c
          "pixels": case_pixels, "session": case_session, "every-click": case_every_click, "send": case_send, "cable-list": case_cable_list,
          "step-keys": case_step_keys, "dpi": case_dpi, "verilator": case_verilator, "chain": case_chain, "svf": case_svf,
          "bsdl": case_bsdl, "placement": case_placement,
-         "placement-wide": case_placement}
+         "placement-wide": case_placement, "stop-slow": case_stop_slow}
 
 
 def own_display(size="1280x1200"):

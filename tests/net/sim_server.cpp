@@ -1,20 +1,28 @@
 // The simulated board served over remote_bitbang on the loopback, for other JTAG tools to drive:
 // writes the port it listens on into the file named, and serves until that file is deleted.
+// With --drip-ms N it answers as a slow simulation does, a byte every N milliseconds.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "jtag_server.h"
 
 int main(int argc, char** argv)
 {
-    if (argc != 2)
+    if (argc != 2 && !(argc == 4 && std::string(argv[2]) == "--drip-ms" && std::atoi(argv[3]) > 0))
     {
-        std::fprintf(stderr, "usage: sim_server PORTFILE\n");
+        std::fprintf(stderr, "usage: sim_server PORTFILE [--drip-ms N]\n");
         return 2;
     }
     CJtagServer server(ServerProtocol::RemoteBitbang);
+    if (argc == 4)
+    {
+        ServerFaults faults;
+        faults.nDripMs = std::atoi(argv[3]);
+        server.SetFaults(faults);
+    }
     const std::string strPort = std::to_string(server.Port()) + "\n";
     const std::string strPart = std::string(argv[1]) + ".part";
     FILE* pFile = std::fopen(strPart.c_str(), "w");
