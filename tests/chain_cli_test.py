@@ -20,6 +20,8 @@ def main():
     subprocess.run(["make", "-s", "-C", example, "TOP=chain", f"OBJ_DIR={out}"], check=True, stdout=subprocess.DEVNULL)
     runner, program = ("wine-run.sh", "MORVA.EXE") if options.windows else ("wine64-run.sh", "morva.exe")
     env = {key: value for key, value in os.environ.items() if key != "DISPLAY"}
+    # Every run here says something: one that fails without a word was never started by Wine.
+    env["MORVA_WINE_RETRY"] = "1"
 
     def morva(address, args):
         command = [os.path.join(options.source, "scripts", runner), os.path.join(options.build, "wineprefix"),
