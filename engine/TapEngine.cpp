@@ -18,11 +18,22 @@ const int RESET_CLOCKS = 5;
 
 // A run's clocks are recorded, and so shown, at least this often.
 const size_t RUN_CLOCKS = 4096;
-// A stoppable run's pieces: from 32 clocks to a whole run, a piece taking 20 to 100 ms on a slow
-// cable, so that a click waits a tenth of a second at most.
+// A stoppable run's pieces: 2,048 clocks (a whole SEND of up to 2,040 bits in one go) while the
+// cable is quick; once a run of clocks is seen to take over a tenth of a second, or a single
+// clock over half a millisecond, as many clocks as take some 50 ms at that speed (32 at least),
+// so that a click waits no longer; doubled again, up to a whole run, while a piece takes under
+// 20 ms.
 const size_t FEWEST_PIECE_CLOCKS = 32;
 const uint64_t PIECE_QUICK_US = 20000;
+const uint64_t PIECE_AIM_US = 50000;
 const uint64_t PIECE_SLOW_US = 100000;
+const uint64_t CLOCK_SLOW_US = 500;
+
+size_t PieceFor(uint64_t nClocks, uint64_t nTookUs)
+{
+    const uint64_t nAim = nClocks * PIECE_AIM_US / (nTookUs > 0 ? nTookUs : 1);
+    return nAim < FEWEST_PIECE_CLOCKS ? FEWEST_PIECE_CLOCKS : nAim > RUN_CLOCKS ? RUN_CLOCKS : static_cast<size_t>(nAim);
+}
 
 int64_t Ticks()
 {
@@ -116,6 +127,9 @@ bool CTapEngine::Clock()
     if (!CableFailure().empty())
         return Lost();
     Record(MakeClockRecord(nFallUs, nRiseUs, GetTms(), GetTdi(), tdo, m_nState));
+    // A click's clock that took long tells the cable is slow before any SEND does.
+    if (nRiseUs - nFallUs > CLOCK_SLOW_US && PieceFor(1, nRiseUs - nFallUs) < m_nPiece)
+        m_nPiece = PieceFor(1, nRiseUs - nFallUs);
     return true;
 }
 
@@ -128,14 +142,11 @@ bool CTapEngine::CollectRun()
     const uint64_t nRiseUs = SessionMicroseconds();
     std::vector<RunClock> run;
     run.swap(m_run);
-    if (m_bStoppable && run.size() >= m_nPiece)
-    {
-        const uint64_t nTookUs = nRiseUs - nFallUs;
-        if (nTookUs < PIECE_QUICK_US && m_nPiece < RUN_CLOCKS)
-            m_nPiece *= 2;
-        else if (nTookUs > PIECE_SLOW_US && m_nPiece > FEWEST_PIECE_CLOCKS)
-            m_nPiece /= 2;
-    }
+    const uint64_t nTookUs = nRiseUs - nFallUs;
+    if (run.size() >= FEWEST_PIECE_CLOCKS && nTookUs > PIECE_SLOW_US)
+        m_nPiece = PieceFor(run.size(), nTookUs);
+    else if (m_bStoppable && run.size() >= m_nPiece && nTookUs < PIECE_QUICK_US && m_nPiece < RUN_CLOCKS)
+        m_nPiece *= 2;
     const size_t nDone = tdo.size() < run.size() ? tdo.size() : run.size();
     for (size_t i = 0; i < nDone; ++i)
         Record(MakeClockRecord(nFallUs, nRiseUs, run[i].nTms, run[i].nTdi, tdo[i], run[i].nState));

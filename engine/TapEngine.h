@@ -83,9 +83,9 @@ public:
     // The same, ending in nEnd instead of Run-Test/Idle: the register's Pause straight from Exit1
     // (no Update), or any state the fewest clocks after Update.
     ShiftEnd Shift(const TapRegister& reg, const std::vector<unsigned char>& bits, const ShiftPoll& poll, int nEnd);
-    // The same for a person who may click STOP at any moment: the clocks reach the cable in
-    // pieces a click can fall between (the slower the cable answers, the smaller), and Update or
-    // Pause is chosen only once every bit has reached the device, after one more poll.
+    // The same for a person who may click STOP at any moment: on a cable seen to be slow the
+    // clocks go out in pieces a click can fall between, and on every cable Update or Pause is
+    // chosen only once every bit has reached the device, after one more poll.
     ShiftEnd ShiftStoppable(const TapRegister& reg, const std::vector<unsigned char>& bits, const ShiftPoll& poll);
     // Clocks along the steps, back to back as a shift's are. False when the cable was lost.
     bool Run(const std::vector<TapStep>& steps);
@@ -133,7 +133,7 @@ private:
     bool m_bPaced = true;
     bool m_bInRun = false;
     bool m_bStoppable = false;  // the run goes out in pieces of m_nPiece clocks
-    size_t m_nPiece = 256;      // grown while a piece takes little time, halved while it takes long
+    size_t m_nPiece = 2048;     // sized down to the cable's speed once it is seen to be slow
     std::vector<RunClock> m_run;  // clocked, their TDO not yet read
     CShiftOut m_shiftOut;
     CSessionRecord m_session;

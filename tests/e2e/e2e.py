@@ -2292,6 +2292,10 @@ def case_stop_slow(session, build):
         session.process = session.launch(os.path.join(folder, "MORVA.EXE"), args=[f"/cable:rbb:localhost:{port}"])
         window = session.wait_until(lambda w: w.visible, "the main window", timeout=60)
         window = click_through(session, window, [1000, 1001])
+        # A first SEND shows how slow the server is: the next one goes out in pieces of some 50 ms.
+        type_value(session, window, 1023, "512'h0")
+        window = session.wait_until(lambda w: w.texts[1043].startswith("512'h") and w.texts[1025] == "SEND-DR",
+                                    "the first SEND", timeout=60)
         type_value(session, window, 1023, "2048'h0")
         window = session.wait_until(lambda w: w.texts[1025] == "STOP", "the SEND running")
         session.click(window, 1025)
