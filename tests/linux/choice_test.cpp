@@ -168,6 +168,9 @@ TEST_F(LinuxChoiceTest, WithNothingChosenTheFirstParallelPortOrAListOfChoices)
         EXPECT_FALSE(bChosen);
         EXPECT_NE(std::string::npos, strError.find("this computer has no parallel port /dev/parport0")) << strError;
         EXPECT_NE(std::string::npos, strError.find("morva --cable sim")) << strError;
+        // Opened on the simulated board instead, the title names the port as the box did.
+        cables.UseSimulatedBoard();
+        EXPECT_EQ("parallel port /dev/parport0 could not be opened", cables.Note());
     }
 }
 
