@@ -12,6 +12,6 @@ stop_wine
 status=0
 # One run: the Windows programs' tests and, included from build-linux/, the Linux program's.
 cd "$top/build"
-xvfb-run -a -s "-screen 0 1280x1200x24" ctest --output-on-failure -j"$(nproc)" --resource-spec-file "$top/tests/resources.json" "$@" || status=$?
+xvfb-run -a -s "-screen 0 1280x1200x24" ctest --output-on-failure -j"$(nproc)" "$@" || status=$?
 stop_wine
 exit $status
