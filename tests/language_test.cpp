@@ -147,6 +147,21 @@ TEST(CatalogTest, PartsAreTranslatedInTheirPlacesAndTheEntryThatSaysMostWins)
               catalog.Translate("Left as it is.\n\nport 1 of h could not be reached: the connection was refused.\nNor this."));
 }
 
+// A table padded to a column: the words after the spaces are translated, the spaces kept, and a
+// whole entry with spaces of its own still wins.
+TEST(CatalogTest, AColumnPaddedWithSpacesKeepsItsPlaceAndItsWordsAreTranslated)
+{
+    CMessageCatalog catalog;
+    std::string strError;
+    ASSERT_TRUE(catalog.Read("en: the simulated board\nja: board-ja\n"
+                             "en:     %1  %2\nja:     %1  %2\n",
+                             strError))
+        << strError;
+    EXPECT_EQ("    sim            board-ja", catalog.Translate("    sim            the simulated board"));
+    EXPECT_EQ("  board-ja", catalog.Translate("  the simulated board"));
+    EXPECT_EQ("   ", catalog.Translate("   "));
+}
+
 TEST(CatalogTest, ACatalogWithAnEntryThatCannotBeUsedIsRefusedAtItsLine)
 {
     const struct

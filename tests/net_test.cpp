@@ -329,16 +329,36 @@ TEST(NetWaitTest, AGreetingThatDripsIsWaitedForAndOneNeverSaidIsRefused)
 
 // A server that answers a byte every millisecond, as a design simulated slowly does: the chain
 // scan (a flush of 4,097 bits) and a SEND of 4,096 bits take seconds, and are done.
+// A server of that protocol answering a byte a millisecond, as the cable in use while it lives.
+class CSlowServerCable
+{
+public:
+    explicit CSlowServerCable(ServerProtocol protocol) : m_server(protocol)
+    {
+        ServerFaults faults;
+        faults.nDripMs = 1;
+        m_server.SetFaults(faults);
+        m_port = NetworkCable(m_server.Cable());
+        m_pBefore = SetCablePort(m_port.get());
+        CableOn();
+    }
+    ~CSlowServerCable()
+    {
+        CableOff();
+        SetCablePort(m_pBefore);
+    }
+    CPort& Port() { return *m_port; }
+
+private:
+    CJtagServer m_server;
+    std::shared_ptr<CPort> m_port;
+    CPort* m_pBefore = nullptr;
+};
+
 TEST(NetWaitTest, ASlowServerIsWaitedForThroughAScanAndALongSend)
 {
-    CJtagServer server(ServerProtocol::RemoteBitbang);
-    ServerFaults faults;
-    faults.nDripMs = 1;
-    server.SetFaults(faults);
-    std::shared_ptr<CPort> port = NetworkCable(server.Cable());
-    ASSERT_TRUE(port->IsAccessible()) << port->AccessProblem();
-    CPort* pBefore = SetCablePort(port.get());
-    CableOn();
+    CSlowServerCable cable(ServerProtocol::RemoteBitbang);
+    ASSERT_TRUE(cable.Port().IsAccessible()) << cable.Port().AccessProblem();
     CTapEngine tap;
     tap.SetPaced(false);
     ChainScan scan;
@@ -348,8 +368,6 @@ TEST(NetWaitTest, ASlowServerIsWaitedForThroughAScanAndALongSend)
     ASSERT_TRUE(tap.Reset()) << CableFailure();
     std::vector<unsigned char> bits(4096, 1);
     EXPECT_EQ(CTapEngine::ShiftEnd::Updated, tap.Shift(TAP_DR, bits, [](size_t) { return false; })) << CableFailure();
-    CableOff();
-    SetCablePort(pBefore);
 }
 
 // A STOP that comes once the first clocks of a SEND have reached a slow server's device: the
@@ -359,14 +377,8 @@ TEST(NetWaitTest, AStopAfterTheFirstClocksReachedASlowServerLeavesTheRegisterNot
 {
     for (ServerProtocol protocol : {ServerProtocol::RemoteBitbang, ServerProtocol::Xvc})
     {
-        CJtagServer server(protocol);
-        ServerFaults faults;
-        faults.nDripMs = 1;
-        server.SetFaults(faults);
-        std::shared_ptr<CPort> port = NetworkCable(server.Cable());
-        ASSERT_TRUE(port->IsAccessible()) << port->AccessProblem();
-        CPort* pBefore = SetCablePort(port.get());
-        CableOn();
+        CSlowServerCable cable(protocol);
+        ASSERT_TRUE(cable.Port().IsAccessible()) << cable.Port().AccessProblem();
         CTapEngine tap;
         tap.SetPaced(false);
         ASSERT_TRUE(tap.Reset()) << CableFailure();
@@ -382,9 +394,31 @@ TEST(NetWaitTest, AStopAfterTheFirstClocksReachedASlowServerLeavesTheRegisterNot
             bUpdated = bUpdated || tap.Session().At(i).nState == STATE_UPDATE_DR;
         EXPECT_FALSE(bUpdated) << "the register was updated";
         EXPECT_EQ(STATE_PAUSE_DR, tap.Session().At(tap.Session().Count() - 1).nState);
-        CableOff();
-        SetCablePort(pBefore);
     }
+}
+
+// Once a SEND has shown the server slow, the next goes out in pieces of some 50 ms: the clocks
+// reach the device, and the window sees them, many times while it runs, not once at its end.
+TEST(NetWaitTest, AfterASlowSendTheNextGoesOutInPiecesAClickCanFallBetween)
+{
+    CSlowServerCable cable(ServerProtocol::RemoteBitbang);
+    ASSERT_TRUE(cable.Port().IsAccessible()) << cable.Port().AccessProblem();
+    CTapEngine tap;
+    tap.SetPaced(false);
+    ASSERT_TRUE(tap.Reset()) << CableFailure();
+    auto pieces = [&](size_t nBits) {
+        std::vector<size_t> seen;
+        const CTapEngine::ShiftEnd end = tap.ShiftStoppable(TAP_DR, std::vector<unsigned char>(nBits, 1), [&](size_t) {
+            if (seen.empty() || seen.back() != tap.Session().Count())
+                seen.push_back(tap.Session().Count());
+            return false;
+        });
+        EXPECT_EQ(CTapEngine::ShiftEnd::Updated, end) << CableFailure();
+        return seen.size();
+    };
+    pieces(300);
+    // 600 clocks at a millisecond each, in pieces of some 50: a dozen, and more than a few.
+    EXPECT_GE(pieces(600), 6u);
 }
 
 // A name server that never answers: the connect gives up after its second, and the look-up left

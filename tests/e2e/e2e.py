@@ -6,6 +6,7 @@ the Linux program (morva --cable sim) of a Winelib build folder takes MORVASIM.E
 Usage: e2e.py --build BUILD_DIR --source SOURCE_DIR [--native --windows-build DIR] CASE
 """
 import argparse
+import contextlib
 import os
 import re
 import select
@@ -2198,27 +2199,36 @@ def case_svf(session, build):
           " with every TDO check passing; a wrong IDCODE stopped at line 4 with bits 0 to 2 marked, in both languages")
 
 
-def play_with_openocd(session, build, folder, saved):
-    """OpenOCD plays the file on a board of its own, checking every TDO."""
+@contextlib.contextmanager
+def sim_server(session, build, folder, args=()):
+    """The simulated board served over remote_bitbang while the block runs: gives its port."""
     port_file = os.path.join(folder, "port")
-    server = subprocess.Popen(session.wine + [os.path.join(build, "tests", "sim_server.exe"), windows_path(port_file)],
-                              stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                              start_new_session=True)
+    server = subprocess.Popen(session.wine + [os.path.join(build, "tests", "sim_server.exe"), windows_path(port_file)] +
+                              list(args), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, start_new_session=True)
     try:
         deadline = time.time() + 60
         while not os.path.exists(port_file) and time.time() < deadline and server.poll() is None:
             time.sleep(0.2)
         check(os.path.exists(port_file), "the remote_bitbang server did not start")
         with open(port_file) as f:
-            port = f.read().strip()
+            yield int(f.read().strip())
+    finally:
+        if os.path.exists(port_file):
+            os.remove(port_file)
+        try:
+            server.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            os.killpg(server.pid, signal.SIGKILL)
+
+
+def play_with_openocd(session, build, folder, saved):
+    """OpenOCD plays the file on a board of its own, checking every TDO."""
+    with sim_server(session, build, folder) as port:
         played = subprocess.run(["openocd", "-c", "adapter driver remote_bitbang", "-c", "remote_bitbang host 127.0.0.1",
                                  "-c", f"remote_bitbang port {port}", "-c", "transport select jtag",
                                  "-c", "jtag newtap sim tap -irlen 4", "-c", "init", "-c", f"svf {saved}",
                                  "-c", "shutdown"], capture_output=True, text=True, timeout=120)
-    finally:
-        if os.path.exists(port_file):
-            os.remove(port_file)
-        server.wait(timeout=60)
     check(played.returncode == 0 and "svf file programmed successfully" in played.stderr + played.stdout
           and "0 errors" in played.stderr + played.stdout,
           f"OpenOCD did not play the file ({played.returncode}):\n{played.stdout}\n{played.stderr}")
@@ -2277,18 +2287,7 @@ def case_stop_slow(session, build):
     simulated design does, stopped by a real click on STOP once it runs: the TAP waits in PAUSE-DR
     and the register was not updated (no UPDATE-DR after the shift)."""
     folder = program_folder(build)
-    port_file = os.path.join(folder, "port")
-    server = subprocess.Popen(session.wine + [os.path.join(build, "tests", "sim_server.exe"), windows_path(port_file),
-                                              "--drip-ms", "1"],
-                              stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                              start_new_session=True)
-    try:
-        deadline = time.time() + 60
-        while not os.path.exists(port_file) and time.time() < deadline and server.poll() is None:
-            time.sleep(0.2)
-        check(os.path.exists(port_file), "the slow server did not start")
-        with open(port_file) as f:
-            port = int(f.read().strip())
+    with sim_server(session, build, folder, ["--drip-ms", "1"]) as port:
         session.process = session.launch(os.path.join(folder, "MORVA.EXE"), args=[f"/cable:rbb:localhost:{port}"])
         window = session.wait_until(lambda w: w.visible, "the main window", timeout=60)
         window = click_through(session, window, [1000, 1001])
@@ -2309,13 +2308,6 @@ def case_stop_slow(session, build):
         window = session.wait_until(lambda w: w.boxes["send-dr"]["count"] == 0 and w.texts[1025] == "SEND-DR",
                                     "the box closed")
         escape(session, window, session.process)
-    finally:
-        if os.path.exists(port_file):
-            os.remove(port_file)
-        try:
-            server.wait(timeout=30)
-        except subprocess.TimeoutExpired:
-            os.killpg(server.pid, signal.SIGKILL)
     print(f"stop-slow: a 2048-bit SEND-DR to a server answering a clock a millisecond, stopped by a click, waits "
           f"in PAUSE-DR with no UPDATE-DR ({shifted} of the last history lines in SHIFT-DR)")
 
