@@ -643,10 +643,150 @@ void MeasureSvf()
                static_cast<double>(nBytes));
 }
 
+// One SDR of nBits with TDI, TDO and MASK, as the single long scan of an FPGA bitstream file,
+// through BYPASS on the simulated board: its TDO is its TDI a clock late. The bits come from their
+// index, so that the file is written a megabyte at a time from its last bit shifted, as SVF puts
+// it first. Private bytes before, at their peak and after the play; its floor is the same file read
+// through without a clock.
+uint32_t BitHash(uint64_t i, uint32_t nSeed)
+{
+    uint64_t x = (i + 1) * 0x9E3779B97F4A7C15ull ^ nSeed;
+    x ^= x >> 31;
+    x *= 0xBF58476D1CE4E5B9ull;
+    return static_cast<uint32_t>(x >> 29);
+}
+
+int SdrTdi(uint64_t i) { return static_cast<int>(BitHash(i, 1) & 1); }
+int SdrTdo(uint64_t i) { return i == 0 ? 0 : SdrTdi(i - 1); }
+int SdrMask(uint64_t i) { return (BitHash(i, 2) & 3) != 0 ? 1 : 0; }
+
+void WriteSdrValue(HANDLE hFile, const char* pszName, uint64_t nBits, int (*bit)(uint64_t))
+{
+    std::string text = std::string(" ") + pszName + " (";
+    for (uint64_t nDigit = (nBits + 3) / 4; nDigit-- > 0;)
+    {
+        int nValue = 0;
+        for (uint64_t b = 0; b < 4 && nDigit * 4 + b < nBits; ++b)
+            nValue |= bit(nDigit * 4 + b) << b;
+        text += "0123456789ABCDEF"[nValue];
+        if (text.size() >= 1000000 || nDigit == 0)
+        {
+            if (nDigit == 0)
+                text += ")";
+            DWORD dwWritten = 0;
+            ::WriteFile(hFile, text.data(), static_cast<DWORD>(text.size()), &dwWritten, nullptr);
+            text.clear();
+        }
+    }
+}
+
+// The private bytes' highest, sampled every millisecond by a thread of its own while a play runs:
+// the system's own peak figure is not kept under Wine.
+struct PeakSampler
+{
+    volatile LONG bStop = 0;
+    volatile double dPeakKiB = 0;
+    HANDLE hThread = nullptr;
+
+    static DWORD WINAPI Run(LPVOID pvSelf)
+    {
+        PeakSampler& self = *static_cast<PeakSampler*>(pvSelf);
+        while (::InterlockedCompareExchange(&self.bStop, 0, 0) == 0)
+        {
+            const double dKiB = Measure().dPrivateKiB;
+            if (dKiB > self.dPeakKiB)
+                self.dPeakKiB = dKiB;
+            ::Sleep(1);
+        }
+        return 0;
+    }
+    void Start() { hThread = ::CreateThread(nullptr, 0, &Run, this, 0, nullptr); }
+    double Stop()
+    {
+        ::InterlockedExchange(&bStop, 1);
+        ::WaitForSingleObject(hThread, INFINITE);
+        ::CloseHandle(hThread);
+        return dPeakKiB;
+    }
+};
+
+void MeasureSvfSdr(uint64_t nBits)
+{
+    const std::string strPath = TempPath("sdr");
+    {
+        HANDLE hFile = ::CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                     nullptr);
+        const std::string strHead = "STATE RESET;\nSIR 4 TDI (F) TDO (1) MASK (F);\nSDR " + std::to_string(nBits);
+        DWORD dwWritten = 0;
+        ::WriteFile(hFile, strHead.data(), static_cast<DWORD>(strHead.size()), &dwWritten, nullptr);
+        WriteSdrValue(hFile, "TDI", nBits, SdrTdi);
+        WriteSdrValue(hFile, "TDO", nBits, SdrTdo);
+        WriteSdrValue(hFile, "MASK", nBits, SdrMask);
+        ::WriteFile(hFile, ";\n", 2, &dwWritten, nullptr);
+        ::CloseHandle(hFile);
+    }
+    CPort* pBefore = SetCablePort(&SimulatedPort());
+    CableOn();
+    const Objects before = Measure();
+    LARGE_INTEGER frequency, start, end;
+    ::QueryPerformanceFrequency(&frequency);
+    SvfEnd played = SvfEnd::Refused;
+    std::string strError;
+    double dPlayS = 0;
+    PeakSampler sampler;
+    double dPeakKiB = 0;
+    {
+        CTapEngine engine;
+        engine.SetPaced(false);
+        CSvfPlayer player(engine, [](const std::string&) {});
+        SvfMismatch mismatch;
+        sampler.Start();
+        ::QueryPerformanceCounter(&start);
+        played = player.PlayFile(strPath, mismatch, strError);
+        ::QueryPerformanceCounter(&end);
+        dPeakKiB = sampler.Stop();
+        dPlayS = static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+        if (played == SvfEnd::Mismatch)
+            strError = "line " + std::to_string(mismatch.nLine) + ": TDO differs";
+    }
+    const Objects after = Measure();
+    CableOff();
+    SetCablePort(pBefore);
+
+    ::QueryPerformanceCounter(&start);
+    std::string strCheck;
+    CSvfPlayer::CheckFile(strPath, strCheck);
+    ::QueryPerformanceCounter(&end);
+    const double dReadS = static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+    ::DeleteFileA(strPath.c_str());
+    const std::string strSize = nBits >= 1000000 ? std::to_string(nBits / 1000000) + " Mbit" : std::to_string(nBits) + " bits";
+    if (played != SvfEnd::Matched)
+    {
+        printf("SDR %s was not played whole: %s\n", strSize.c_str(), strError.c_str());
+        return;
+    }
+    const double dPeakMiB = (dPeakKiB - before.dPrivateKiB) / 1024.0;
+    printf("%-12s %10.2f %10.2f %8.2f %10.1f %10.1f %10.1f %8.2f %s\n", strSize.c_str(), dPlayS, dReadS,
+           dPlayS / dReadS, before.dPrivateKiB / 1024.0, dPeakMiB, (after.dPrivateKiB - before.dPrivateKiB) / 1024.0,
+           dPeakMiB / 64.0, dPeakMiB <= 64.0 ? "yes" : "no");
+}
+
 int main(int argc, char** argv)
 {
     // Each table goes out as soon as it is measured, through a pipe too.
     setvbuf(stdout, nullptr, _IONBF, 0);
+    // --svf-sdr N: one SDR of N bits, a row of the SDR table; --svf-sdr-head: its head.
+    if (argc > 1 && std::string(argv[1]) == "--svf-sdr-head")
+    {
+        printf("%-12s %10s %10s %8s %10s %10s %10s %8s %s\n", "one SDR", "play (s)", "floor (s)", "ratio",
+               "idle (MiB)", "peak +MiB", "after +MiB", "/ 64 MiB", "within");
+        return 0;
+    }
+    if (argc > 2 && std::string(argv[1]) == "--svf-sdr")
+    {
+        MeasureSvfSdr(std::stoull(argv[2]));
+        return 0;
+    }
     // --svf: only the SVF rows.
     if (argc > 1 && std::string(argv[1]) == "--svf")
     {

@@ -40,7 +40,7 @@ ScanEnd ShiftDevice(CTapEngine& tap, CChainAddress& address, bool bIr, const std
     if (tap.Shift(bIr ? TAP_IR : TAP_DR, address.Wrap(bIr, bits), [](size_t) { return false; }) !=
         CTapEngine::ShiftEnd::Updated)
         return ScanEnd::Lost;
-    out = address.Unwrap(bIr, tap.BitsOut(), bits.size());
+    out = address.Unwrap(bIr, tap.BitsOut().ToBytes(), bits.size());
     if (bIr)
         address.OnInstructionSent();
     return ScanEnd::Done;

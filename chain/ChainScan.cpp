@@ -33,7 +33,7 @@ ScanEnd Shift(CTapEngine& tap, const TapRegister& reg, const std::vector<unsigne
 {
     if (tap.Shift(reg, bits, [](size_t) { return false; }) != CTapEngine::ShiftEnd::Updated)
         return ScanEnd::Lost;
-    out = tap.BitsOut();
+    out = tap.BitsOut().ToBytes();
     return out.size() == bits.size() ? ScanEnd::Done : ScanEnd::Lost;
 }
 

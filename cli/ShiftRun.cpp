@@ -87,7 +87,7 @@ int PlaySvfCommand(const std::string& strPath, const std::string& strTracePath, 
     {
         std::string text = strPath + ":" + std::to_string(mismatch.nLine) + ": " + mismatch.strCommand +
                            ": TDO differs from what the file expects (hex, the first bit out lowest)";
-        for (const std::string& line : SvfTdoLines(mismatch.expected, mismatch.read, mismatch.mask))
+        for (const std::string& line : SvfTdoLines(mismatch.expected, mismatch.read, mismatch.mask, mismatch.nReadFrom))
             text += "\n" + line;
         say(text, true);
         return 1;
@@ -264,7 +264,7 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
             if (pAddress == nullptr)
                 say(engine.ValueOut(), false);
             else
-                say(FormatSizedHex(pAddress->Unwrap(shift.bIr, engine.BitsOut(), shift.bits.size())), false);
+                say(FormatSizedHex(pAddress->Unwrap(shift.bIr, engine.BitsOut().ToBytes(), shift.bits.size())), false);
             if (pAddress != nullptr && shift.bIr)
                 pAddress->OnInstructionSent();
             continue;

@@ -187,6 +187,11 @@ CTapEngine::ShiftEnd CTapEngine::Shift(const TapRegister& reg, const std::vector
 CTapEngine::ShiftEnd CTapEngine::Shift(const TapRegister& reg, const std::vector<unsigned char>& bits,
                                        const ShiftPoll& poll, int nEnd)
 {
+    return Shift(reg, CBits::FromBytes(bits), poll, nEnd);
+}
+
+CTapEngine::ShiftEnd CTapEngine::Shift(const TapRegister& reg, const CBits& bits, const ShiftPoll& poll, int nEnd)
+{
     if (!IsShiftStart(m_nState) || bits.empty())
         return ShiftEnd::Refused;
     // A whole value is one run of clocks, as fast as the cable takes them.
@@ -216,8 +221,8 @@ bool CTapEngine::Run(const std::vector<TapStep>& steps)
     return CollectRun() && bClocked;
 }
 
-CTapEngine::ShiftEnd CTapEngine::ShiftClocks(const TapRegister& reg, const std::vector<unsigned char>& bits,
-                                             const ShiftPoll& poll, int nEnd)
+CTapEngine::ShiftEnd CTapEngine::ShiftClocks(const TapRegister& reg, const CBits& bits, const ShiftPoll& poll,
+                                             int nEnd)
 {
     size_t nShifted = 0;
     for (const TapStep& step : ShortestPath(m_nState, reg.nShift))
@@ -232,7 +237,7 @@ CTapEngine::ShiftEnd CTapEngine::ShiftClocks(const TapRegister& reg, const std::
         // Stopped, the shift ends with this bit into Exit1 and waits in Pause: no Update.
         bStopped = poll(nShifted);
         const bool bLast = bStopped || nShifted + 1 == bits.size();
-        const int nTdi = bits[nShifted] != 0 ? 1 : 0;
+        const int nTdi = bits[nShifted] ? 1 : 0;
         if (!Step({static_cast<unsigned char>(bLast ? 1 : 0), nTdi, bLast ? reg.nExit1 : reg.nShift}))
             return ShiftEnd::Lost;
         if (bStopped)

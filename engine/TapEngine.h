@@ -83,6 +83,7 @@ public:
     // The same, ending in nEnd instead of Run-Test/Idle: the register's Pause straight from Exit1
     // (no Update), or any state the fewest clocks after Update.
     ShiftEnd Shift(const TapRegister& reg, const std::vector<unsigned char>& bits, const ShiftPoll& poll, int nEnd);
+    ShiftEnd Shift(const TapRegister& reg, const CBits& bits, const ShiftPoll& poll, int nEnd);
     // The same for a person who may click STOP at any moment: on a cable seen to be slow the
     // clocks go out in pieces a click can fall between, and on every cable Update or Pause is
     // chosen only once every bit has reached the device, after one more poll.
@@ -98,7 +99,7 @@ public:
     // The last value that came out of a register, as the value display shows it.
     const std::string& ValueOut() const { return m_shiftOut.Shown(); }
     // Its bits, the first out first.
-    const std::vector<unsigned char>& BitsOut() const { return m_shiftOut.BitsShown(); }
+    const CBits& BitsOut() const { return m_shiftOut.BitsShown(); }
 
     // Every clock since the engine was made, and when it was made.
     const CSessionRecord& Session() const { return m_session; }
@@ -125,7 +126,7 @@ private:
     bool CollectRun();
     void Record(const ClockRecord& clock);
     bool Lost();
-    ShiftEnd ShiftClocks(const TapRegister& reg, const std::vector<unsigned char>& bits, const ShiftPoll& poll, int nEnd);
+    ShiftEnd ShiftClocks(const TapRegister& reg, const CBits& bits, const ShiftPoll& poll, int nEnd);
 
     ITapListener* m_pListener = nullptr;
     int m_nState = STATE_UNKNOWN;

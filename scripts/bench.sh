@@ -7,7 +7,8 @@
 #           Linux program's step costs among its rows
 #   sends   SEND-DR over every cable the tests reach, both programs; OpenOCD's drscan beside it
 #   bsdl    a BSDL file of 2,001 cells read
-#   svf     a generated SVF file of 200 MB played on the simulated board
+#   svf     a generated SVF file of 200 MB played on the simulated board; one SDR of 1, 10 and
+#           100 Mbit in each program, its time and private bytes
 #   soaks   the soaks at their full length, both programs: what the test run takes short
 set -e
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -52,6 +53,17 @@ measure() {
         svf)
             echo "== svf: a generated SVF file played"
             windows "$top/build/bench/bench.exe" --svf | unix_lines
+            echo
+            echo "One SDR of 1, 10 and 100 Mbit with TDI, TDO and MASK through BYPASS, each in a process of its own;"
+            echo "floor: the same file read through without a clock; private bytes above the idle program's:"
+            for program in windows linux; do
+                echo "$program:"
+                build=build; [ $program = linux ] && build=build-linux
+                $program "$top/$build/bench/bench.exe" --svf-sdr-head | unix_lines
+                for bits in 1000000 10000000 100000000; do
+                    $program "$top/$build/bench/bench.exe" --svf-sdr $bits | unix_lines
+                done
+            done
             ;;
         soaks)
             echo "== soaks: each at its full length, the window hidden (the test run takes them short)"

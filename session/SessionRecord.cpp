@@ -14,12 +14,20 @@ ClockRecord MakeClockRecord(uint64_t nFallUs, uint64_t nRiseUs, int nTms, int nT
 
 void CSessionRecord::Add(const ClockRecord& clock)
 {
-    if (m_clocks.size() < m_nCapacity)
+    if (m_nCount < m_nCapacity)
     {
-        m_clocks.push_back(clock);
+        const size_t nBlock = m_nCount / BLOCK_CLOCKS;
+        if (nBlock == m_blocks.size())
+        {
+            m_blocks.emplace_back();
+            const size_t nLeft = m_nCapacity - nBlock * BLOCK_CLOCKS;
+            m_blocks.back().reserve(nLeft < BLOCK_CLOCKS ? nLeft : BLOCK_CLOCKS);
+        }
+        m_blocks[nBlock].push_back(clock);
+        ++m_nCount;
         return;
     }
-    m_clocks[m_nStart] = clock;
-    m_nStart = (m_nStart + 1) % m_clocks.size();
+    m_blocks[m_nStart / BLOCK_CLOCKS][m_nStart % BLOCK_CLOCKS] = clock;
+    m_nStart = m_nStart + 1 == m_nCapacity ? 0 : m_nStart + 1;
     ++m_nDropped;
 }

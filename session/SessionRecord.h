@@ -34,15 +34,25 @@ public:
     explicit CSessionRecord(size_t nCapacity = CAPACITY) : m_nCapacity(nCapacity) {}
 
     void Add(const ClockRecord& clock);
-    size_t Count() const { return m_clocks.size(); }
+    size_t Count() const { return m_nCount; }
     // The number of the oldest clock kept, counting from 0 for the first of the session.
     uint64_t FirstClock() const { return m_nDropped; }
     // The i-th clock kept, oldest first.
-    const ClockRecord& At(size_t i) const { return m_clocks[(m_nStart + i) % m_clocks.size()]; }
+    const ClockRecord& At(size_t i) const
+    {
+        size_t nAt = m_nStart + i;
+        if (nAt >= m_nCapacity)
+            nAt -= m_nCapacity;
+        return m_blocks[nAt / BLOCK_CLOCKS][nAt % BLOCK_CLOCKS];
+    }
 
 private:
+    // The clocks are kept in blocks, a ring once full: the record grows a block at a time, never
+    // holding its old and new bytes at once as one array moved to a larger one would.
+    static const size_t BLOCK_CLOCKS = 1 << 16;
     size_t m_nCapacity;
-    std::vector<ClockRecord> m_clocks;
+    std::vector<std::vector<ClockRecord>> m_blocks;
+    size_t m_nCount = 0;
     size_t m_nStart = 0;
     uint64_t m_nDropped = 0;
 };

@@ -238,7 +238,7 @@ std::string CStepperDlg::ShownValue() const
     if (pAddress == nullptr)
         return m_tap.ValueOut();
     std::vector<unsigned char> bits;
-    if (!pAddress->Share(m_bLastOutIr, m_tap.BitsOut(), bits))
+    if (!pAddress->Share(m_bLastOutIr, m_tap.BitsOut().ToBytes(), bits))
         return "";
     return FormatSizedHex(bits);
 }

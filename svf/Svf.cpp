@@ -8,6 +8,19 @@
 
 #include "../tap/TapStates.h"
 
+struct SvfDigits
+{
+    // Two digits a byte, the first read in the low half of the first byte, in pieces of
+    // PIECE_BYTES: a long value never moves while it grows, and its pieces are let go one by one
+    // as its bits are made. A piece is large enough to be memory of its own, given back to the
+    // system when it goes, not kept by the heap.
+    static const size_t PIECE_BYTES = 1 << 20;
+    std::vector<std::vector<uint8_t>> pieces;
+    size_t nDigits = 0;
+    char cBad = 0;                // the last character that is no hex digit, if any
+    std::string strStart;         // the first characters, for messages
+};
+
 namespace {
 
 const size_t BUFFER_BYTES = 1 << 16;
@@ -39,11 +52,13 @@ const ScanName SCANS[] = {
     {"HDR", SvfCommandKind::Hdr}, {"TIR", SvfCommandKind::Tir}, {"TDR", SvfCommandKind::Tdr},
 };
 
-// A word of the statement, or a parenthesised value with its spaces taken out.
+// A word of the statement, or a parenthesised value: its first digits, for messages, and where
+// its digits are kept.
 struct Word
 {
     std::string text;
     bool bValue;
+    size_t nValue = 0;
 };
 
 std::string Upper(std::string text)
@@ -53,7 +68,8 @@ std::string Upper(std::string text)
     return text;
 }
 
-bool SplitWords(const std::string& text, std::vector<Word>& words, std::string& strError)
+bool SplitWords(const std::string& text, const std::vector<SvfDigits>& values, std::vector<Word>& words,
+                std::string& strError)
 {
     for (size_t i = 0; i < text.size();)
     {
@@ -62,19 +78,17 @@ bool SplitWords(const std::string& text, std::vector<Word>& words, std::string& 
             ++i;
         else if (c == '(')
         {
+            // "(N)": the statement's N-th value, put there by the reader.
             const size_t nEnd = text.find(')', i);
             if (nEnd == std::string::npos)
             {
                 strError = "\")\" was expected after the value";
                 return false;
             }
-            std::string value;
+            size_t nValue = 0;
             for (size_t j = i + 1; j < nEnd; ++j)
-            {
-                if (isspace(static_cast<unsigned char>(text[j])) == 0)
-                    value += text[j];
-            }
-            words.push_back({value, true});
+                nValue = nValue * 10 + static_cast<size_t>(text[j] - '0');
+            words.push_back({values[nValue].strStart, true, nValue});
             i = nEnd + 1;
         }
         else
@@ -133,40 +147,42 @@ CountRead Count(const Word& word, unsigned long long nLimit, unsigned long long&
     return bTooLarge ? CountRead::TooLarge : CountRead::Read;
 }
 
-// Hex digits as nLength bits, the last digit's lowest bit first.
-bool HexBits(const std::string& strHex, size_t nLength, std::vector<unsigned char>& bits, std::string& strError)
+// The digits as nLength bits, the last digit's lowest bit first. The last piece of digits is
+// turned first and let go, so that a value costs its packed size and one piece more.
+bool HexBits(SvfDigits& value, size_t nLength, CBits& bits, std::string& strError)
 {
-    bits.assign(nLength, 0);
-    size_t nBit = 0;
-    for (size_t i = strHex.size(); i-- > 0;)
+    if (value.cBad != 0)
     {
-        const char c = static_cast<char>(toupper(static_cast<unsigned char>(strHex[i])));
-        int nDigit = 0;
-        if (c >= '0' && c <= '9')
-            nDigit = c - '0';
-        else if (c >= 'A' && c <= 'F')
-            nDigit = c - 'A' + 10;
-        else
+        strError = std::string("a hex digit was expected, not \"") + value.cBad + "\"";
+        return false;
+    }
+    std::vector<uint8_t> bytes((nLength + 7) / 8, 0);
+    const size_t nPieceDigits = SvfDigits::PIECE_BYTES * 2;
+    // Digit k of the file is bits 4j to 4j+3 of the value, j the digits after it.
+    for (size_t k = value.nDigits; k-- > 0;)
+    {
+        const std::vector<uint8_t>& piece = value.pieces[k / nPieceDigits];
+        const size_t nAt = k % nPieceDigits;
+        const unsigned nDigit = (piece[nAt / 2] >> (nAt & 1) * 4) & 15u;
+        const size_t nBit = (value.nDigits - 1 - k) * 4;
+        if (nBit + 4 <= nLength)
+            bytes[nBit / 8] = static_cast<uint8_t>(bytes[nBit / 8] | nDigit << (nBit & 7));
+        else if (nBit < nLength ? (nDigit >> (nLength - nBit)) != 0 : nDigit != 0)
         {
-            strError = std::string("a hex digit was expected, not \"") + strHex[i] + "\"";
+            strError = "the value has bits set beyond its " + std::to_string(nLength) + " bits";
             return false;
         }
-        for (int b = 0; b < 4; ++b, ++nBit)
-        {
-            const unsigned char bit = static_cast<unsigned char>((nDigit >> b) & 1);
-            if (nBit < nLength)
-                bits[nBit] = bit;
-            else if (bit != 0)
-            {
-                strError = "the value has bits set beyond its " + std::to_string(nLength) + " bits";
-                return false;
-            }
-        }
+        else if (nBit < nLength)
+            bytes[nBit / 8] = static_cast<uint8_t>(bytes[nBit / 8] | nDigit << (nBit & 7));
+        if (nAt == 0)
+            std::vector<uint8_t>().swap(value.pieces[k / nPieceDigits]);
     }
+    bits = CBits::FromPacked(std::move(bytes), nLength);
     return true;
 }
 
-bool ReadScan(const std::vector<Word>& words, SvfCommand& command, std::string& strError)
+bool ReadScan(const std::vector<Word>& words, std::vector<SvfDigits>& values, SvfCommand& command,
+              std::string& strError)
 {
     unsigned long long nLength = 0;
     const CountRead read = words.size() < 2 ? CountRead::NotACount : Count(words[1], SVF_MAX_SCAN_BITS, nLength);
@@ -186,7 +202,7 @@ bool ReadScan(const std::vector<Word>& words, SvfCommand& command, std::string& 
     for (size_t i = 2; i < words.size(); i += 2)
     {
         const std::string& strName = words[i].text;
-        std::vector<unsigned char>* pBits = strName == "TDI"     ? &command.scan.tdi
+        CBits* pBits = strName == "TDI"     ? &command.scan.tdi
                                             : strName == "TDO"   ? &command.scan.tdo
                                             : strName == "MASK"  ? &command.scan.mask
                                             : strName == "SMASK" ? &command.scan.smask
@@ -208,7 +224,7 @@ bool ReadScan(const std::vector<Word>& words, SvfCommand& command, std::string& 
             strError = "a value in parentheses was expected after " + strName;
             return false;
         }
-        if (!HexBits(words[i + 1].text, command.scan.nLength, *pBits, strError))
+        if (!HexBits(values[words[i + 1].nValue], command.scan.nLength, *pBits, strError))
         {
             strError = strName + ": " + strError;
             return false;
@@ -321,10 +337,11 @@ bool ReadRunTest(const std::vector<Word>& words, SvfCommand& command, std::strin
     return true;
 }
 
-bool ReadCommand(const std::string& text, SvfCommand& command, std::string& strError)
+bool ReadCommand(const std::string& text, std::vector<SvfDigits>& values, SvfCommand& command,
+                 std::string& strError)
 {
     std::vector<Word> words;
-    if (!SplitWords(text, words, strError))
+    if (!SplitWords(text, values, words, strError))
         return false;
     if (words.empty() || words[0].bValue)
     {
@@ -337,7 +354,7 @@ bool ReadCommand(const std::string& text, SvfCommand& command, std::string& strE
         if (strName == scan.pszName)
         {
             command.kind = scan.kind;
-            return ReadScan(words, command, strError);
+            return ReadScan(words, values, command, strError);
         }
     }
     if (strName == "ENDIR" || strName == "ENDDR")
@@ -438,20 +455,19 @@ int SvfState(const std::string& strName)
     return -1;
 }
 
+std::string SvfHex(const CBits& bits)
+{
+    const size_t nDigits = (bits.size() + 3) / 4;
+    std::string text(nDigits, '0');
+    const uint8_t* pBytes = bits.Bytes();
+    for (size_t nDigit = 0; nDigit < nDigits; ++nDigit)
+        text[nDigits - 1 - nDigit] = "0123456789ABCDEF"[(pBytes[nDigit / 2] >> (nDigit & 1) * 4) & 15];
+    return text;
+}
+
 std::string SvfHex(const std::vector<unsigned char>& bits)
 {
-    std::string text;
-    for (size_t nDigit = (bits.size() + 3) / 4; nDigit-- > 0;)
-    {
-        int nValue = 0;
-        for (size_t b = 0; b < 4; ++b)
-        {
-            const size_t nBit = nDigit * 4 + b;
-            nValue |= (nBit < bits.size() && bits[nBit] != 0 ? 1 : 0) << b;
-        }
-        text += "0123456789ABCDEF"[nValue];
-    }
-    return text;
+    return SvfHex(CBits::FromBytes(bits));
 }
 
 CSvfReader::~CSvfReader()
@@ -506,13 +522,70 @@ int CSvfReader::Get()
     return static_cast<unsigned char>(c);
 }
 
-bool CSvfReader::ReadStatement(std::string& text, int& nLine, std::string& strError)
+bool CSvfReader::SkipComment(int c)
+{
+    const bool bComment = c == '!' || (c == '/' && m_nAt < m_buffer.size() && m_buffer[m_nAt] == '/') ||
+                          (c == '/' && m_nAt >= m_buffer.size() && Fill() && m_buffer[m_nAt] == '/');
+    while (bComment && c >= 0 && c != '\n')
+        c = Get();
+    return bComment;
+}
+
+void CSvfReader::ReadValue(SvfDigits& value)
+{
+    // Up to ')' or, where it is missing, the statement's ';', left for the statement to end on.
+    for (;;)
+    {
+        if (m_nAt >= m_buffer.size() && !Fill())
+            return;
+        const char cNext = m_buffer[m_nAt];
+        if (cNext == ';')
+            return;
+        const int c = Get();
+        if (c == ')' || SkipComment(c) || isspace(c) != 0)
+        {
+            if (c == ')')
+            {
+                value.strStart += ')';
+                return;
+            }
+            continue;
+        }
+        int nDigit = -1;
+        if (c >= '0' && c <= '9')
+            nDigit = c - '0';
+        else if ((c | 0x20) >= 'a' && (c | 0x20) <= 'f')
+            nDigit = (c | 0x20) - 'a' + 10;
+        if (nDigit < 0)
+            value.cBad = static_cast<char>(c);
+        if (value.strStart.size() < 32)
+            value.strStart += static_cast<char>(c);
+        if (nDigit < 0)
+            continue;
+        if (value.nDigits % (SvfDigits::PIECE_BYTES * 2) == 0)
+        {
+            // The first piece grows as a short value needs; the others are taken whole.
+            value.pieces.emplace_back();
+            if (value.pieces.size() > 1)
+                value.pieces.back().reserve(SvfDigits::PIECE_BYTES);
+        }
+        std::vector<uint8_t>& piece = value.pieces.back();
+        if ((value.nDigits & 1) == 0)
+            piece.push_back(static_cast<uint8_t>(nDigit));
+        else
+            piece.back() = static_cast<uint8_t>(piece.back() | (nDigit << 4));
+        ++value.nDigits;
+    }
+}
+
+bool CSvfReader::ReadStatement(std::string& text, std::vector<SvfDigits>& values, int& nLine, std::string& strError)
 {
     text.clear();
+    values.clear();
     nLine = 0;
     for (;;)
     {
-        int c = Get();
+        const int c = Get();
         if (c < 0)
         {
             if (nLine != 0)
@@ -520,11 +593,8 @@ bool CSvfReader::ReadStatement(std::string& text, int& nLine, std::string& strEr
             return false;
         }
         // Comments: ! or // to the end of the line.
-        if (c == '!' || (c == '/' && m_nAt < m_buffer.size() && m_buffer[m_nAt] == '/') ||
-            (c == '/' && m_nAt >= m_buffer.size() && Fill() && m_buffer[m_nAt] == '/'))
+        if (SkipComment(c))
         {
-            while (c >= 0 && c != '\n')
-                c = Get();
             text += ' ';
             continue;
         }
@@ -535,6 +605,17 @@ bool CSvfReader::ReadStatement(std::string& text, int& nLine, std::string& strEr
         }
         if (nLine == 0 && isspace(c) == 0)
             nLine = m_nLine;
+        if (c == '(')
+        {
+            values.emplace_back();
+            ReadValue(values.back());
+            // The closing parenthesis is kept only where the file has it.
+            const bool bClosed = !values.back().strStart.empty() && values.back().strStart.back() == ')';
+            if (bClosed)
+                values.back().strStart.pop_back();
+            text += "(" + std::to_string(values.size() - 1) + (bClosed ? ")" : "");
+            continue;
+        }
         text += static_cast<char>(c);
     }
 }
@@ -546,11 +627,12 @@ bool CSvfReader::Next(SvfCommand& command, std::string& strError)
     try
     {
         std::string text;
-        if (!ReadStatement(text, nLine, strError))
-            return false;
+        std::vector<SvfDigits> values;
         command = SvfCommand();
+        if (!ReadStatement(text, values, nLine, strError))
+            return false;
         command.nLine = nLine;
-        if (!ReadCommand(text, command, strError))
+        if (!ReadCommand(text, values, command, strError))
         {
             strError = std::to_string(nLine) + ": " + strError + ".";
             return false;
@@ -568,13 +650,12 @@ bool CSvfReader::Next(SvfCommand& command, std::string& strError)
 
 namespace {
 
-std::string ValueText(const char* pszName, const std::vector<unsigned char>& bits)
+std::string ValueText(const char* pszName, const CBits& bits)
 {
     if (bits.empty())
         return "";
-    std::string hex = SvfHex(bits);
-    if (hex.size() > 32)
-        hex = "..." + hex.substr(hex.size() - 32);
+    // Past 32 digits, the last 32: the first bits shifted.
+    const std::string hex = bits.size() > 128 ? "..." + SvfHex(bits.Slice(0, 128)) : SvfHex(bits);
     return std::string(" ") + pszName + " (" + hex + ")";
 }
 

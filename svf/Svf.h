@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "../tap/Bits.h"
+
 enum class SvfCommandKind
 {
     Sir,
@@ -25,8 +27,8 @@ enum class SvfCommandKind
 };
 
 // What a file may ask, beyond which it is refused at its line: a scan's bits (each value is held
-// whole), RUNTEST's clocks and its time in seconds.
-const size_t SVF_MAX_SCAN_BITS = size_t(1) << 25;
+// whole, packed: 32 MB a value at most), RUNTEST's clocks and its time in seconds.
+const size_t SVF_MAX_SCAN_BITS = size_t(1) << 28;
 const unsigned long long SVF_MAX_RUN_CLOCKS = 1ull << 48;
 const double SVF_MAX_SECONDS = 1e6;
 
@@ -35,7 +37,7 @@ const double SVF_MAX_SECONDS = 1e6;
 struct SvfScan
 {
     size_t nLength = 0;
-    std::vector<unsigned char> tdi, tdo, mask, smask;
+    CBits tdi, tdo, mask, smask;
 };
 
 struct SvfCommand
@@ -49,6 +51,9 @@ struct SvfCommand
     double dMinTime = 0;            // RUNTEST's seconds; FREQUENCY's hertz (0: the cable's own)
     std::string strWord;            // TRST's ON, OFF, Z or ABSENT
 };
+
+// A value's hex digits as read, before its command says how many bits it has.
+struct SvfDigits;
 
 class CSvfReader
 {
@@ -72,8 +77,12 @@ private:
     // The next character, or -1 at the end; the line counted.
     int Get();
     bool Fill();
-    // The command's text up to its ';', comments left out, with the line it starts on.
-    bool ReadStatement(std::string& text, int& nLine, std::string& strError);
+    // The command's text up to its ';', comments left out, with the line it starts on. Each value
+    // in parentheses is read into values, packed, and stands in the text as "(N)", N its index.
+    bool ReadStatement(std::string& text, std::vector<SvfDigits>& values, int& nLine, std::string& strError);
+    void ReadValue(SvfDigits& value);
+    // After c: whether a comment starts (! or //); if so, it is skipped to the end of its line.
+    bool SkipComment(int c);
 
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
     std::string m_buffer;
@@ -89,7 +98,8 @@ const char* SvfScanName(SvfCommandKind kind);
 // The SVF name of a state ("IDLE", "DRPAUSE"), and the state of a name (-1 for none).
 const char* SvfStateName(int nState);
 int SvfState(const std::string& strName);
-// Bits as SVF writes them: hex, the first shifted the lowest; nLength bits.
+// Bits as SVF writes them: hex, the first shifted the lowest.
+std::string SvfHex(const CBits& bits);
 std::string SvfHex(const std::vector<unsigned char>& bits);
 // A command as a line for a person: its name and values as SVF writes them, a value past 32 hex
 // digits cut short with its length said.

@@ -1,5 +1,6 @@
 #include "SvfPlayer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -11,17 +12,6 @@ namespace {
 
 // RUNTEST's clocks go to the cable in runs of this many: a count of millions holds no more.
 const unsigned long long RUN_CHUNK = 4096;
-
-bool Differs(const std::vector<unsigned char>& read, const std::vector<unsigned char>& expected,
-             const std::vector<unsigned char>& mask)
-{
-    for (size_t i = 0; i < expected.size(); ++i)
-    {
-        if (mask[i] != 0 && (i >= read.size() || (read[i] != 0) != (expected[i] != 0)))
-            return true;
-    }
-    return false;
-}
 
 // What a file is checked for before any clock: that a value changing its length gives TDI, and
 // that every STATE path goes where one clock at a time can, followed through the file from the
@@ -112,21 +102,38 @@ struct CarryCheck
 void CSvfPlayer::Carry(SvfScan& kept, const SvfScan& given)
 {
     const bool bSameLength = kept.nLength == given.nLength;
-    const std::vector<unsigned char> ones(given.nLength, 1);
-    kept.tdi = !given.tdi.empty() ? given.tdi : bSameLength ? kept.tdi : std::vector<unsigned char>(given.nLength, 0);
-    kept.mask = !given.mask.empty() ? given.mask : bSameLength && !kept.mask.empty() ? kept.mask : ones;
-    kept.smask = !given.smask.empty() ? given.smask : bSameLength && !kept.smask.empty() ? kept.smask : ones;
+    kept.tdi = !given.tdi.empty() ? given.tdi : bSameLength ? kept.tdi : CBits(given.nLength, false);
+    kept.mask = !given.mask.empty() ? given.mask : bSameLength && !kept.mask.empty() ? kept.mask : CBits(given.nLength, true);
+    // SMASK marks TDI bits that matter; every bit is driven anyway, so none given is kept as none.
+    kept.smask = !given.smask.empty() ? given.smask : bSameLength ? kept.smask : CBits();
     // What TDO should be holds for its own command only.
     kept.tdo = given.tdo;
     kept.nLength = given.nLength;
 }
 
-std::vector<std::string> SvfTdoLines(const std::vector<unsigned char>& expected, const std::vector<unsigned char>& read,
-                                     const std::vector<unsigned char>& mask)
+std::string SvfHexShown(const CBits& bits)
 {
-    std::vector<unsigned char> differ(expected.size(), 0);
+    return bits.size() > SVF_SHOWN_BITS ? "..." + SvfHex(bits.Slice(0, SVF_SHOWN_BITS)) : SvfHex(bits);
+}
+
+std::vector<std::string> SvfTdoLines(const CBits& expected, const CBits& read, const CBits& mask, size_t nReadFrom)
+{
+    if (expected.size() > SVF_SHOWN_BITS || nReadFrom > 0)
+    {
+        // The bits from the first that differs, on a digit's edge, as many as a person can read;
+        // where none differs, the first read.
+        const size_t nDiffer = FirstDifference(read, expected.Slice(nReadFrom, read.size()), mask.Slice(nReadFrom, read.size()));
+        const size_t nFirst = nReadFrom + (nDiffer == SIZE_MAX ? 0 : nDiffer / 4 * 4);
+        const size_t nCount = std::min(SVF_SHOWN_BITS, expected.size() - nFirst);
+        std::vector<std::string> lines = SvfTdoLines(expected.Slice(nFirst, nCount), read.Slice(nFirst - nReadFrom, nCount),
+                                                     mask.Slice(nFirst, nCount));
+        lines.insert(lines.begin(), "bits " + std::to_string(nFirst) + " to " + std::to_string(nFirst + nCount - 1) +
+                                        " of " + std::to_string(expected.size()) + ", the first out on the right:");
+        return lines;
+    }
+    CBits differ(expected.size(), false);
     for (size_t i = 0; i < differ.size(); ++i)
-        differ[i] = mask[i] != 0 && i < read.size() && (read[i] != 0) != (expected[i] != 0);
+        differ.Set(i, mask[i] && i < read.size() && read[i] != expected[i]);
     std::vector<std::string> lines = {"  expected " + SvfHex(expected), "  read     " + SvfHex(read),
                                       "  mask     " + SvfHex(mask), "  differ   " + SvfHex(differ)};
     if (expected.size() > 64)
@@ -134,9 +141,9 @@ std::vector<std::string> SvfTdoLines(const std::vector<unsigned char>& expected,
     std::string strExpected = "  expected ", strRead = "  read     ", strMarks = "           ";
     for (size_t i = expected.size(); i-- > 0;)
     {
-        strExpected += mask[i] != 0 ? (expected[i] != 0 ? '1' : '0') : 'x';
-        strRead += i < read.size() ? (read[i] != 0 ? '1' : '0') : '?';
-        strMarks += differ[i] != 0 ? '^' : ' ';
+        strExpected += mask[i] ? (expected[i] ? '1' : '0') : 'x';
+        strRead += i < read.size() ? (read[i] ? '1' : '0') : '?';
+        strMarks += differ[i] ? '^' : ' ';
     }
     while (!strMarks.empty() && strMarks.back() == ' ')
         strMarks.pop_back();
@@ -157,12 +164,34 @@ TapStep SvfPlan::Step(unsigned long long nClock) const
     {
         const bool bLast = nClock + 1 == bits.size();
         // Exit1 follows Shift in either column.
-        return {static_cast<unsigned char>(bLast ? 1 : 0), bits[static_cast<size_t>(nClock)], bLast ? nShift + 1 : nShift};
+        return {static_cast<unsigned char>(bLast ? 1 : 0), bits[static_cast<size_t>(nClock)] ? 1 : 0,
+                bLast ? nShift + 1 : nShift};
     }
     nClock -= bits.size();
     if (nClock < nHold)
         return {static_cast<unsigned char>(nHoldState == STATE_TEST_LOGIC_RESET ? 1 : 0), KEEP_TDI, nHoldState};
     return after[static_cast<size_t>(nClock - nHold)];
+}
+
+void SvfPlan::TakeTdo(bool bTdo)
+{
+    const size_t nBit = nRead++;
+    if (bCheck && nDiffer == SIZE_MAX && mask[nBit] && expected[nBit] != bTdo)
+        nDiffer = nBit;
+    if (bits.size() <= SVF_KEPT_READ_BITS)
+    {
+        read.push_back(bTdo);
+        return;
+    }
+    // A long scan keeps a window: the last bits read until one differs, then up to
+    // SVF_SHOWN_BITS from it.
+    if (nDiffer == SIZE_MAX && read.size() >= 2 * SVF_SHOWN_BITS)
+    {
+        read = read.Slice(SVF_SHOWN_BITS, read.size() - SVF_SHOWN_BITS);
+        nReadFrom += SVF_SHOWN_BITS;
+    }
+    if (nDiffer == SIZE_MAX || nBit < nDiffer / 4 * 4 + SVF_SHOWN_BITS)
+        read.push_back(bTdo);
 }
 
 std::string CSvfPlayer::Progress() const
@@ -182,7 +211,7 @@ SvfEnd CSvfPlayer::Play(const SvfCommand& command, SvfMismatch& mismatch, std::s
     {
     case SvfCommandKind::Sir:
     case SvfCommandKind::Sdr:
-        return Scan(command, mismatch);
+        return PlayPlanned(command, mismatch, strError);
     case SvfCommandKind::State:
         if (command.states.size() == 1)
             return MoveTo(command.states[0]);
@@ -247,17 +276,21 @@ void CSvfPlayer::PlanScan(const SvfCommand& command, SvfPlan& plan)
     const SvfScan& trailer = bIr ? m_tir : m_tdr;
     plan = SvfPlan();
     plan.nShift = bIr ? STATE_SHIFT_IR : STATE_SHIFT_DR;
-    // The header goes in first: it ends in the devices nearest TDO.
-    for (const SvfScan* pPart : {&header, static_cast<const SvfScan*>(&data), &trailer})
+    // The header goes in first: it ends in the devices nearest TDO. A part alone is shared, not
+    // copied: a scan of millions of bits is held once.
+    const SvfScan* parts[] = {&header, &data, &trailer};
+    for (const SvfScan* pPart : parts)
     {
-        plan.bits.insert(plan.bits.end(), pPart->tdi.begin(), pPart->tdi.end());
+        plan.bits.Append(pPart->tdi);
+        plan.bCheck = plan.bCheck || !pPart->tdo.empty();
+    }
+    if (!plan.bCheck)
+        return;
+    for (const SvfScan* pPart : parts)
+    {
         const bool bExpects = !pPart->tdo.empty();
-        plan.bCheck = plan.bCheck || bExpects;
-        for (size_t i = 0; i < pPart->nLength; ++i)
-        {
-            plan.expected.push_back(bExpects ? pPart->tdo[i] : 0);
-            plan.mask.push_back(bExpects ? pPart->mask[i] : 0);
-        }
+        plan.expected.Append(bExpects ? pPart->tdo : CBits(pPart->nLength, false));
+        plan.mask.Append(bExpects ? pPart->mask : CBits(pPart->nLength, false));
     }
 }
 
@@ -274,35 +307,29 @@ SvfEnd CSvfPlayer::ScanStart(std::vector<TapStep>& steps)
     return SvfEnd::Matched;
 }
 
-SvfEnd CSvfPlayer::Scan(const SvfCommand& command, SvfMismatch& mismatch)
+SvfEnd CSvfPlayer::PlayPlanned(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError)
 {
-    PlanScan(command, m_plan);
-    if (m_plan.bits.empty())
-        return SvfEnd::Matched;
-    std::vector<TapStep> steps;
-    const SvfEnd start = ScanStart(steps);
-    if (start != SvfEnd::Matched)
-        return start;
-    if (!steps.empty() && !m_tap.Run(steps))
-        return SvfEnd::Lost;
-    const bool bIr = command.kind == SvfCommandKind::Sir;
-    const CTapEngine::ShiftEnd end =
-        m_tap.Shift(bIr ? TAP_IR : TAP_DR, m_plan.bits, [](size_t) { return false; }, bIr ? m_nEndIr : m_nEndDr);
-    if (end != CTapEngine::ShiftEnd::Updated)
-        return SvfEnd::Lost;
-    m_plan.read = m_tap.BitsOut();
-    return Compare(command, m_plan, m_plan.read, mismatch);
+    m_bInPlan = false;
+    SvfPlan plan;
+    const SvfEnd planned = PlanClocks(command, plan, strError);
+    if (planned != SvfEnd::Matched || (plan.Clocks() == 0 && plan.dMinTime <= 0))
+        return planned;
+    m_plan = std::move(plan);
+    m_command = command;
+    m_bInPlan = true;
+    return FinishCommand(mismatch);
 }
 
-SvfEnd CSvfPlayer::Compare(const SvfCommand& command, const SvfPlan& plan, const std::vector<unsigned char>& read,
-                           SvfMismatch& mismatch) const
+SvfEnd CSvfPlayer::Compare(const SvfCommand& command, const SvfPlan& plan, SvfMismatch& mismatch) const
 {
-    if (!plan.bCheck || !Differs(read, plan.expected, plan.mask))
+    // Every bit is read by now: one not read (a shift cut short) would differ too.
+    if (!plan.bCheck || (plan.nDiffer == SIZE_MAX && plan.nRead >= plan.bits.size()))
         return SvfEnd::Matched;
     mismatch.nLine = command.nLine;
     mismatch.strCommand = std::string(SvfScanName(command.kind)) + " " + std::to_string(command.scan.nLength);
     mismatch.expected = plan.expected;
-    mismatch.read = read;
+    mismatch.read = plan.read;
+    mismatch.nReadFrom = plan.nReadFrom;
     mismatch.mask = plan.mask;
     return SvfEnd::Mismatch;
 }
@@ -435,16 +462,11 @@ void CSvfPlayer::NoteSystemClock(const SvfCommand& command)
                "time.");
 }
 
-SvfEnd CSvfPlayer::Begin(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError)
+SvfEnd CSvfPlayer::PlanClocks(const SvfCommand& command, SvfPlan& plan, std::string& strError)
 {
-    m_bInPlan = false;
     const bool bScan = command.kind == SvfCommandKind::Sir || command.kind == SvfCommandKind::Sdr;
-    if (!bScan && command.kind != SvfCommandKind::State && command.kind != SvfCommandKind::RunTest)
-        return Play(command, mismatch, strError);
-    ++m_nCommands;
     if (m_tap.State() == STATE_UNKNOWN && !m_tap.Reset())
         return SvfEnd::Lost;
-    SvfPlan plan;
     if (bScan)
     {
         PlanScan(command, plan);
@@ -488,10 +510,22 @@ SvfEnd CSvfPlayer::Begin(const SvfCommand& command, SvfMismatch& mismatch, std::
         NoteSystemClock(command);
     }
     plan.dwStart = ::GetTickCount();
+    return SvfEnd::Matched;
+}
+
+SvfEnd CSvfPlayer::Begin(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError)
+{
+    m_bInPlan = false;
+    const bool bScan = command.kind == SvfCommandKind::Sir || command.kind == SvfCommandKind::Sdr;
+    if (!bScan && command.kind != SvfCommandKind::State && command.kind != SvfCommandKind::RunTest)
+        return Play(command, mismatch, strError);
+    ++m_nCommands;
+    SvfPlan plan;
+    const SvfEnd planned = PlanClocks(command, plan, strError);
     // RUNTEST's time alone, in the state it runs in, is a command begun too: it is waited for by
     // NextClock or FinishCommand, which a stop or a budget can end.
-    if (plan.Clocks() == 0 && plan.dMinTime <= 0)
-        return SvfEnd::Matched;
+    if (planned != SvfEnd::Matched || (plan.Clocks() == 0 && plan.dMinTime <= 0))
+        return planned;
     m_plan = std::move(plan);
     m_command = command;
     m_bInPlan = true;
@@ -520,11 +554,11 @@ SvfEnd CSvfPlayer::NextClock(SvfMismatch& mismatch)
         return SvfEnd::Lost;
     }
     if (m_plan.IsShiftClock(m_plan.nDone))
-        m_plan.read.push_back(static_cast<unsigned char>(m_tap.Session().At(m_tap.Session().Count() - 1).Tdo()));
+        m_plan.TakeTdo(m_tap.Session().At(m_tap.Session().Count() - 1).Tdo() != 0);
     if (++m_plan.nDone < m_plan.Clocks())
         return SvfEnd::Matched;
     m_bInPlan = false;
-    return Compare(m_command, m_plan, m_plan.read, mismatch);
+    return Compare(m_command, m_plan, mismatch);
 }
 
 SvfEnd CSvfPlayer::FinishCommand(SvfMismatch& mismatch, DWORD dwBudgetMs)
@@ -566,15 +600,14 @@ SvfEnd CSvfPlayer::FinishCommand(SvfMismatch& mismatch, DWORD dwBudgetMs)
         for (unsigned long long i = 0; i < nRun; ++i)
         {
             if (m_plan.IsShiftClock(m_plan.nDone + i))
-                m_plan.read.push_back(
-                    static_cast<unsigned char>(session.At(session.Count() - static_cast<size_t>(nRun - i)).Tdo()));
+                m_plan.TakeTdo(session.At(session.Count() - static_cast<size_t>(nRun - i)).Tdo() != 0);
         }
         m_plan.nDone += nRun;
     }
     if (!m_bInPlan)
         return SvfEnd::Matched;
     m_bInPlan = false;
-    return Compare(m_command, m_plan, m_plan.read, mismatch);
+    return Compare(m_command, m_plan, mismatch);
 }
 
 bool CSvfPlayer::CheckFile(const std::string& strPath, std::string& strError, int nFrom)

@@ -16,14 +16,24 @@ struct SvfMismatch
 {
     int nLine = 0;
     std::string strCommand;  // "SDR 32"
-    std::vector<unsigned char> expected, read, mask;  // the whole scan's bits, header and trailer with it
+    CBits expected, mask;  // the whole scan's bits, header and trailer with it
+    CBits read;            // the bits read from nReadFrom on: all of them for a scan of SVF_KEPT_READ_BITS or fewer
+    size_t nReadFrom = 0;
 };
 
 // The TDO a scan was to give beside what it gave: lines of hex ("  expected 0BEEF04B", then read,
 // mask and the bits that differ), and for a scan of up to 64 bits the bits themselves, the first
 // out on the right, with a mark under each that differs. Bits not read yet ('?') differ in nothing.
-std::vector<std::string> SvfTdoLines(const std::vector<unsigned char>& expected, const std::vector<unsigned char>& read,
-                                     const std::vector<unsigned char>& mask);
+// A scan longer than SVF_SHOWN_BITS is shown by the SVF_SHOWN_BITS from its first bit that differs,
+// with where they are said.
+const size_t SVF_SHOWN_BITS = 4096;
+// A longer scan's TDO is compared as it comes and kept only where a person is shown it: from the
+// first bit that differs, or the last bits read.
+const size_t SVF_KEPT_READ_BITS = size_t(1) << 20;
+std::vector<std::string> SvfTdoLines(const CBits& expected, const CBits& read, const CBits& mask,
+                                     size_t nReadFrom = 0);
+// A value as hex, past SVF_SHOWN_BITS its first bits shifted only, after "...".
+std::string SvfHexShown(const CBits& bits);
 
 enum class SvfEnd
 {
@@ -40,12 +50,17 @@ enum class SvfEnd
 struct SvfPlan
 {
     std::vector<TapStep> before;
-    std::vector<unsigned char> bits;  // through Shift, TMS high on the last
+    CBits bits;                       // through Shift, TMS high on the last
     int nShift = -1;                  // Shift-DR or Shift-IR
     unsigned long long nHold = 0;     // RUNTEST's clocks in nHoldState
     int nHoldState = -1;
     std::vector<TapStep> after;
-    std::vector<unsigned char> expected, mask, read;  // the shift's TDO, as the file expects and as read
+    // The shift's TDO as the file expects it and its mask (both empty where nothing is compared),
+    // and as read from nReadFrom on (see SVF_KEPT_READ_BITS).
+    CBits expected, mask, read;
+    size_t nReadFrom = 0;
+    size_t nRead = 0;                  // TDO bits taken
+    size_t nDiffer = SIZE_MAX;         // the first that differs under the mask
     bool bCheck = false;
     unsigned long long nDone = 0;
     DWORD dwStart = 0;     // when the first clock was made
@@ -59,6 +74,8 @@ struct SvfPlan
     {
         return nClock >= before.size() && nClock < before.size() + bits.size();
     }
+    // The next shift clock's TDO: compared, and kept as far as it is kept.
+    void TakeTdo(bool bTdo);
 };
 
 class CSvfPlayer
@@ -103,10 +120,12 @@ public:
     std::string Progress() const;
 
 private:
-    SvfEnd Scan(const SvfCommand& command, SvfMismatch& mismatch);
     // The scan's bits, header first, and its TDO as expected: the values carried from the last of
     // each kind.
     void PlanScan(const SvfCommand& command, SvfPlan& plan);
+    // A command's clocks from where the TAP is (a TAP in an unknown state reset first): Refused,
+    // with why, for a STATE path the diagram does not allow.
+    SvfEnd PlanClocks(const SvfCommand& command, SvfPlan& plan, std::string& strError);
     // The steps from where the TAP is to where a scan may start: a Pause goes through Update.
     SvfEnd ScanStart(std::vector<TapStep>& steps);
     SvfEnd MoveTo(int nState);
@@ -117,8 +136,9 @@ private:
     int RunTestStates(const SvfCommand& command);
     // RUNTEST's least time: its own, and at the frequency given the time its clocks take.
     double RunTestTime(const SvfCommand& command) const;
-    SvfEnd Compare(const SvfCommand& command, const SvfPlan& plan, const std::vector<unsigned char>& read,
-                   SvfMismatch& mismatch) const;
+    SvfEnd Compare(const SvfCommand& command, const SvfPlan& plan, SvfMismatch& mismatch) const;
+    // The plan's clocks made, as FinishCommand makes them, for Play.
+    SvfEnd PlayPlanned(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError);
     SvfEnd Note(const SvfCommand& command);
     void NoteSystemClock(const SvfCommand& command);
     // RUNTEST's time, waited for in slices the stop check and the budget's deadline can end:

@@ -215,7 +215,7 @@ bool CSvfStepDlg::Ended(SvfEnd end, const std::string& strError)
 {
     const int nLine = m_command.nLine;
     const bool bScan = m_command.kind == SvfCommandKind::Sir || m_command.kind == SvfCommandKind::Sdr;
-    if (bScan && !m_pPlayer->Plan().expected.empty())
+    if (bScan && !m_pPlayer->Plan().bits.empty())
         ShowTdo();
     switch (end)
     {
@@ -269,10 +269,12 @@ void CSvfStepDlg::ShowTdo()
     const SvfPlan& plan = m_pPlayer->Plan();
     std::string text;
     if (!plan.bCheck)
-        text = "The scan expects no TDO.\r\n  read     " + SvfHex(plan.read);
+        text = "The scan expects no TDO.\r\n  read     " +
+               (plan.nReadFrom > 0 ? "bits from " + std::to_string(plan.nReadFrom) + ": " : std::string()) +
+               SvfHexShown(plan.read);
     else
     {
-        for (const std::string& line : SvfTdoLines(plan.expected, plan.read, plan.mask))
+        for (const std::string& line : SvfTdoLines(plan.expected, plan.read, plan.mask, plan.nReadFrom))
             text += line + "\r\n";
     }
     ::SetDlgItemTextA(m_hWnd, IDC_SVF_TDO, (text + m_strNotes).c_str());

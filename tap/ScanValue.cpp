@@ -148,17 +148,18 @@ bool ParseScanValue(const std::string& strInput, std::vector<unsigned char>& bit
 
 std::string FormatSizedHex(const std::vector<unsigned char>& bits)
 {
+    return FormatSizedHex(CBits::FromBytes(bits));
+}
+
+std::string FormatSizedHex(const CBits& bits)
+{
     static const char HEX[] = "0123456789ABCDEF";
     // The last digit holds bits 0 to 3: each digit written in its place, not put in front of the
     // others, so that a value of millions of bits costs as much as its bits.
     const size_t nDigits = (bits.size() + 3) / 4;
     std::string strDigits(nDigits, '0');
+    const uint8_t* pBytes = bits.Bytes();
     for (size_t nDigit = 0; nDigit < nDigits; ++nDigit)
-    {
-        int nValue = 0;
-        for (size_t i = 0; i < 4 && nDigit * 4 + i < bits.size(); ++i)
-            nValue |= (bits[nDigit * 4 + i] != 0 ? 1 : 0) << i;
-        strDigits[nDigits - 1 - nDigit] = HEX[nValue];
-    }
+        strDigits[nDigits - 1 - nDigit] = HEX[(pBytes[nDigit / 2] >> (nDigit & 1) * 4) & 15];
     return std::to_string(bits.size()) + "'h" + strDigits;
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "Bits.h"
+
 const size_t MAX_SCAN_BITS = 4096;
 
 // The forms a value may be written in, one a line, for messages.
@@ -21,3 +23,4 @@ std::string TrimValue(const std::string& strText);
 
 // The bits as a sized hex literal of the same length: "32'h14D5654B", "4'h1".
 std::string FormatSizedHex(const std::vector<unsigned char>& bits);
+std::string FormatSizedHex(const CBits& bits);

@@ -67,6 +67,21 @@ TEST(SessionRecordTest, KeepsEveryClockUpToItsBoundThenDropsTheOldestAndCountsTh
     EXPECT_EQ(0, late.Tdo());
 }
 
+// A bound past one block of the record: the ring wraps across its blocks, oldest first.
+TEST(SessionRecordTest, ARecordOfManyBlocksKeepsItsLastClocksInOrder)
+{
+    const size_t nCapacity = 150001;
+    CSessionRecord record(nCapacity);
+    const size_t nClocks = 2 * nCapacity + 777;
+    for (size_t i = 0; i < nClocks; ++i)
+        record.Add(MakeClockRecord(i, i + 1, 0, 0, 0, 0));
+    ASSERT_EQ(nCapacity, record.Count());
+    EXPECT_EQ(nClocks - nCapacity, record.FirstClock());
+    for (size_t i = 0; i < nCapacity; i += 997)
+        ASSERT_EQ(nClocks - nCapacity + i, record.At(i).FallUs()) << i;
+    EXPECT_EQ(nClocks - 1, record.At(nCapacity - 1).FallUs());
+}
+
 TEST(VcdTest, NamesTheWiresAndWritesOnlyWhatChanges)
 {
     CVcdWriter writer;

@@ -1,6 +1,8 @@
 // SVF files read command by command, and played through the engine on the simulated chain.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -49,13 +51,13 @@ TEST(SvfReadTest, EveryCommandIsReadWithItsLine)
     EXPECT_EQ((std::vector<int>{STATE_RUN_TEST_IDLE}), commands[2].states);
     EXPECT_EQ(1.5e6, commands[3].dMinTime);
     EXPECT_EQ((std::vector<int>{STATE_TEST_LOGIC_RESET, STATE_RUN_TEST_IDLE}), commands[4].states);
-    EXPECT_EQ((std::vector<unsigned char>{1, 1, 1}), commands[5].scan.tdi);
+    EXPECT_EQ((std::vector<unsigned char>{1, 1, 1}), commands[5].scan.tdi.ToBytes());
     EXPECT_EQ(SvfCommandKind::Tdr, commands[6].kind);
     const SvfCommand& sir = commands[7];
     EXPECT_EQ(7, sir.nLine);
-    EXPECT_EQ((std::vector<unsigned char>{0, 1, 0, 0, 0, 0}), sir.scan.tdi);
-    EXPECT_EQ((std::vector<unsigned char>{1, 0, 0, 0, 0, 0}), sir.scan.tdo);
-    EXPECT_EQ((std::vector<unsigned char>{1, 1, 0, 0, 0, 0}), sir.scan.mask);
+    EXPECT_EQ((std::vector<unsigned char>{0, 1, 0, 0, 0, 0}), sir.scan.tdi.ToBytes());
+    EXPECT_EQ((std::vector<unsigned char>{1, 0, 0, 0, 0, 0}), sir.scan.tdo.ToBytes());
+    EXPECT_EQ((std::vector<unsigned char>{1, 1, 0, 0, 0, 0}), sir.scan.mask.ToBytes());
     EXPECT_EQ(6u, sir.scan.smask.size());
     EXPECT_EQ("1234567890", SvfHex(commands[8].scan.tdo)) << "a value across lines, with spaces";
     EXPECT_EQ(9, commands[8].nLine);
@@ -65,6 +67,50 @@ TEST(SvfReadTest, EveryCommandIsReadWithItsLine)
     EXPECT_EQ(1e-3, run.dMinTime);
     EXPECT_EQ(0u, commands[10].nCount);
     EXPECT_EQ(2e-2, commands[10].dMinTime);
+}
+
+// A value of millions of digits, with spaces and a comment among them, read across the reader's
+// pieces; a length past what one byte a bit could hold; and the bits a value may have past its
+// length, at a digit's edge and inside it.
+TEST(SvfReadTest, LongValuesAreReadWholeAndOnlyTheirOwnBitsMayBeSet)
+{
+    std::minstd_rand random(3);
+    const size_t nDigits = (size_t(1) << 21) + 1001;  // more than one piece, an odd count
+    std::string hex;
+    hex.reserve(nDigits + 64);
+    std::vector<unsigned char> model(nDigits * 4);
+    for (size_t i = 0; i < nDigits; ++i)
+    {
+        const unsigned nDigit = static_cast<unsigned>(random() % 16);
+        hex += "0123456789abcdef"[nDigit];
+        if (i == 12345)
+            hex += " ! a comment (in) the value\n  ";
+        for (unsigned b = 0; b < 4; ++b)
+            model[(nDigits - 1 - i) * 4 + b] = static_cast<unsigned char>((nDigit >> b) & 1);
+    }
+    std::string strError;
+    std::vector<SvfCommand> commands = ReadAll("SDR " + std::to_string(nDigits * 4) + " TDI (" + hex + ");\n", strError);
+    ASSERT_EQ(1u, commands.size()) << strError;
+    EXPECT_TRUE(commands[0].scan.tdi == CBits::FromBytes(model));
+
+    // 40 million bits: refused before bits were packed.
+    commands = ReadAll("SDR 40000000 TDI (1) TDO (0);", strError);
+    ASSERT_EQ(1u, commands.size()) << strError;
+    EXPECT_EQ(40000000u, commands[0].scan.tdi.size());
+    EXPECT_TRUE(commands[0].scan.tdi[0]);
+    EXPECT_FALSE(commands[0].scan.tdi.AnySet(1));
+
+    EXPECT_EQ(1u, ReadAll("SDR 5 TDI (1F);", strError).size()) << strError;
+    EXPECT_EQ(1u, ReadAll("SDR 6 TDI (0003F);", strError).size()) << strError;
+    for (const char* pszText : {"SDR 5 TDI (20);", "SDR 6 TDI (7F);", "SDR 6 TDI (100);"})
+    {
+        EXPECT_TRUE(ReadAll(pszText, strError).empty()) << pszText;
+        EXPECT_EQ("1: TDI: the value has bits set beyond its " + std::string(1, pszText[4]) + " bits.", strError);
+    }
+    EXPECT_TRUE(ReadAll("SDR 8 TDI (1G2);", strError).empty());
+    EXPECT_EQ("1: TDI: a hex digit was expected, not \"G\".", strError);
+    EXPECT_TRUE(ReadAll("SDR 8 TDI (12;\nSDR 8 TDI (0);", strError).empty());
+    EXPECT_EQ("1: \")\" was expected after the value.", strError);
 }
 
 TEST(SvfReadTest, ACommandThatCannotBeReadIsRefusedAtItsLine)
@@ -180,6 +226,32 @@ TEST_F(SvfPlayTest, ATdoThatDiffersStopsAtItsLineWithTheBits)
     EXPECT_EQ("06ACF0084", SvfHex(m_mismatch.expected));
     EXPECT_EQ("06ACF0086", SvfHex(m_mismatch.read));
     EXPECT_EQ("1FFFFFFFE", SvfHex(m_mismatch.mask)) << "only the device's own bits compared";
+}
+
+// A scan longer than the read bits kept whole, through the three BYPASS bits: its TDO compared as it
+// comes, and a bit that differs far into it shown with the bits around it.
+TEST_F(SvfPlayTest, ALongScanIsComparedAsItComesAndItsFirstDifferenceShown)
+{
+    const size_t nBits = SVF_KEPT_READ_BITS + 5000;
+    std::minstd_rand random(5);
+    std::vector<unsigned char> tdi(nBits), tdo(nBits, 0);
+    for (size_t i = 0; i < nBits; ++i)
+        tdi[i] = static_cast<unsigned char>(random() & 1);
+    std::copy(tdi.begin(), tdi.end() - 3, tdo.begin() + 3);
+    const std::string strHead = "SIR 18 TDI (3FFFF);\nSDR " + std::to_string(nBits) + " TDI (" + SvfHex(tdi) + ")";
+    std::string strError;
+    ASSERT_EQ(SvfEnd::Matched, Play(strHead + " TDO (" + SvfHex(tdo) + ");\n", strError)) << strError;
+
+    const size_t nDiffer = 600001;
+    tdo[nDiffer] ^= 1;
+    tdo[nDiffer + 7000] ^= 1;  // past the bits shown
+    ASSERT_EQ(SvfEnd::Mismatch, Play(strHead + " TDO (" + SvfHex(tdo) + ");\n", strError));
+    const std::vector<std::string> lines =
+        SvfTdoLines(m_mismatch.expected, m_mismatch.read, m_mismatch.mask, m_mismatch.nReadFrom);
+    ASSERT_EQ(5u, lines.size());
+    EXPECT_EQ("bits 600000 to 604095 of " + std::to_string(nBits) + ", the first out on the right:", lines[0]);
+    EXPECT_EQ("  differ   " + std::string(1023, '0') + "2", lines[4]) << "the one bit that differs among them";
+    EXPECT_LE(m_mismatch.read.size(), 3 * SVF_SHOWN_BITS) << "a window kept, not the whole read";
 }
 
 TEST_F(SvfPlayTest, EndStatesPathsAndRunTestGoWhereTheFileSays)
@@ -546,7 +618,8 @@ TEST(SvfWriteTest, ASavedFileSaysWhatTheRecordLostAndAFailedSaveLeavesNothing)
 TEST(SvfTextTest, OnlyBitsComparedAndReadAreMarkedAndLongValuesAreCutAtTheFront)
 {
     const std::vector<unsigned char> expected = {1, 1, 0, 1}, mask = {1, 0, 1, 1}, read = {0, 0};
-    const std::vector<std::string> lines = SvfTdoLines(expected, read, mask);
+    const std::vector<std::string> lines =
+        SvfTdoLines(CBits::FromBytes(expected), CBits::FromBytes(read), CBits::FromBytes(mask));
     ASSERT_EQ(8u, lines.size());
     EXPECT_EQ("  differ   1", lines[3]);
     EXPECT_EQ("  expected 10x1", lines[5]);
