@@ -9,9 +9,7 @@
 #include "../bsdl/BoundaryPins.h"
 #include "../chain/ChainScan.h"
 #include "../platform/profile.h"
-#include "../ports/port_factory.h"
 #include "../tap/ScanValue.h"
-#include "SystemCables.h"
 
 namespace {
 
@@ -420,6 +418,11 @@ std::string SettingsCable(const std::string& strIniPath)
     return Setting(strIniPath, "cable", "cable", text, strError) ? text : std::string();
 }
 
+bool ReadCableSetting(const std::string& strIniPath, std::string& strCable, std::string& strError)
+{
+    return Setting(strIniPath, "cable", "cable", strCable, strError);
+}
+
 bool ReadChainSettings(const std::string& strIniPath, std::vector<int>& irLengths, std::string& strError)
 {
     irLengths.clear();
@@ -455,86 +458,4 @@ bool ReadFtdiSettings(const std::string& strIniPath, FtdiPinMap& map, std::strin
         return false;
     }
     return true;
-}
-
-bool ResolveCable(const CommandLine& options, const std::string& strIniPath, CableName& cable, FtdiPinMap& map,
-                  std::string& strError)
-{
-    const std::string strHow = "\n\n" + std::string(CABLE_CHOICE_HOW) + "CABLE is one of:\n" + CABLE_NAME_FORMS;
-    const bool bGiven = options.bCable;
-    const std::string& strCommandCable = options.strCable;
-    std::string strText = strCommandCable;
-    cable = CableName();
-    if (!bGiven && !Setting(strIniPath, "cable", "cable", strText, strError))
-    {
-        strError = ShownPath(strIniPath) + ": " + strError;
-        return false;
-    }
-    if (strText.empty())
-        return true;
-    std::string strWhy;
-    if (!ParseCableName(strText, cable, strWhy) || !IsCableReachable(cable, strWhy))
-    {
-        strError = "MORVA cannot use the cable \"" + strText + "\" " +
-                   (bGiven ? std::string("given on the command line") : "given in " + ShownPath(strIniPath)) + ".\n" + strWhy +
-                   strHow;
-        return false;
-    }
-    // The [ftdi] section is the FTDI cable's: a mistake there stops no other cable.
-    if (cable.kind == CableKind::Ftdi && !ReadFtdiSettings(strIniPath, map, strError))
-    {
-        strError = ShownPath(strIniPath) + ": " + strError;
-        return false;
-    }
-    cable.bChosen = true;
-    return true;
-}
-
-std::string CommandLineHelp()
-{
-    // The forms as a table: the descriptions start one column past the longest name.
-    const std::string strForms = CABLE_NAME_FORMS;
-    size_t nWidest = 0;
-    for (size_t nLine = 0; nLine < strForms.size(); nLine = strForms.find('\n', nLine) + 1)
-    {
-        nWidest = std::max(nWidest, strForms.find('\t', nLine) - nLine);
-        if (strForms.find('\n', nLine) == std::string::npos)
-            break;
-    }
-    std::string forms;
-    for (size_t nLine = 0;;)
-    {
-        const size_t nTab = strForms.find('\t', nLine);
-        const size_t nEnd = strForms.find('\n', nLine);
-        forms += (nLine == 0 ? "" : "\n    ") + strForms.substr(nLine, nTab - nLine) +
-                 std::string(nWidest + 2 - (nTab - nLine), ' ') +
-                 strForms.substr(nTab + 1, nEnd == std::string::npos ? std::string::npos : nEnd - nTab - 1);
-        if (nEnd == std::string::npos)
-            break;
-        nLine = nEnd + 1;
-    }
-    return "MORVA steps a JTAG TAP by hand, one TCK clock a click.\n\n"
-           "Options:\n"
-           "  --cable CABLE    the cable (also /cable:CABLE, --cable=CABLE)\n"
-           "  --trace FILE     write every clock to FILE as it happens (also /trace:FILE, --trace=FILE)\n"
-           "  --ir VALUE       without a window: after a reset, SEND-IR the value and print what came out;\n"
-           "                   with --device, an instruction of the device's BSDL file by name (--ir IDCODE)\n"
-           "  --dr VALUE       the same through the data register; any number of both, sent in order\n"
-           "  --scan           without a window: list the devices on the chain, one a line, before any value\n"
-           "  --irlen 4,6,8    the devices' IR lengths from the one nearest TDI, where the scan cannot tell them\n"
-           "  --device N       --ir and --dr to device N alone (1: nearest TDI), the others in BYPASS\n"
-           "  --bsdl FILE      alone: check a BSDL file and describe it; with --device: that device's file\n"
-           "  --bsdl-folder D  look for the devices' BSDL files in folder D too (any number of them)\n"
-           "  --sample         with --device: read the device's pins once (SAMPLE), one a line\n"
-           "  --drive PORT=1   with --device and --extest: drive the pin PORT (1, 0, off or safe; any number of\n"
-           "                   them) under EXTEST, every other pin at its safe value; then the pins read\n"
-           "  --extest         yes to driving pins: without it --drive drives nothing and ends with status 2\n"
-           "  --leave-extest   at the end, reset the TAP: every device back to its own logic\n"
-           "  --svf FILE       without a window: play an SVF file; status 0 when every TDO matched, 1 at\n"
-           "                   the first that did not (its line and bits said), 2 for a file not played\n"
-           "  --svf-out FILE   with --scan, --ir or --dr: write what they clocked as an SVF file\n"
-           "  --help           this text\n"
-           "  --version        the version\n\n"
-           "CABLE is one of:\n    " +
-           forms + "\n\n" + CABLE_CHOICE_HOW;
 }

@@ -46,6 +46,8 @@ std::string CommandLineHelp();
 
 // The cable the settings file names (the [cable] section's cable=), or empty.
 std::string SettingsCable(const std::string& strIniPath);
+// The same, false with what to do for a value too long to be read whole.
+bool ReadCableSetting(const std::string& strIniPath, std::string& strCable, std::string& strError);
 
 // The devices' IR lengths the settings file gives ([chain] irlen=4,6,8); none where it gives
 // none. False, with what is wrong, for a value that is no list of lengths.

@@ -252,7 +252,8 @@ void CPinViewDlg::Shown(ScanEnd end, const std::string& strError)
     }
     ++m_nReads;
     ShowPins();
-    ShowMode(std::string(m_bExtest ? "EXTEST: the pins set are driven, every other cell holds its safe value."
+    ShowMode(std::string(m_bExtest ? "EXTEST: the pins set drive, and the pins that share their control cells; every "
+                                             "other cell holds its safe value."
                                    : "SAMPLE: the chip's own logic has its pins.") +
              " Read " + std::to_string(m_nReads) + ".");
 }

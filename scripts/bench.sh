@@ -10,6 +10,7 @@
 #   svf     a generated SVF file of 200 MB played on the simulated board; one SDR of 1, 10 and
 #           100 Mbit in each program, its time and private bytes
 #   soaks   the soaks at their full length, both programs: what the test run takes short
+#   fuzz    each reader's fuzzing harness for five minutes (MORVA_FUZZ_SECONDS), its inputs run
 set -e
 top=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -65,6 +66,15 @@ measure() {
                 done
             done
             ;;
+        fuzz)
+            echo "== fuzz: each reader under libFuzzer, ASan and UBSan for ${MORVA_FUZZ_SECONDS:-300} s"
+            found=0
+            for reader in svf bsdl settings names; do
+                echo "$reader:"
+                sh "$top/fuzz/run.sh" "$top/build-fuzz" $reader "${MORVA_FUZZ_SECONDS:-300}" || found=1
+            done
+            return $found
+            ;;
         soaks)
             echo "== soaks: each at its full length, the window hidden (the test run takes them short)"
             # A process a case, as in the test run: each starts with a fresh cable and board.
@@ -85,18 +95,19 @@ measure() {
 # Inside the virtual display: the sections asked for, one after the other.
 if [ "${1:-}" = "--measure" ]; then
     shift
+    failed=0
     for section in "$@"; do
-        measure "$section"
+        measure "$section" || failed=1
         echo
     done
-    exit 0
+    exit $failed
 fi
 
-sections=${*:-steps sends bsdl svf soaks}
+sections=${*:-steps sends bsdl svf soaks fuzz}
 for section in $sections; do
     case $section in
-        steps|sends|bsdl|svf|soaks) ;;
-        *) echo "bench.sh: no section \"$section\"; give steps, sends, bsdl, svf or soaks" >&2; exit 2 ;;
+        steps|sends|bsdl|svf|soaks|fuzz) ;;
+        *) echo "bench.sh: no section \"$section\"; give steps, sends, bsdl, svf, soaks or fuzz" >&2; exit 2 ;;
     esac
 done
 sh "$top/scripts/build.sh" >/dev/null

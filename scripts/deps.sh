@@ -16,9 +16,10 @@ linux="cmake make wine64 wine64-tools libftdi1-dev"
 # program's Wine settings name (the package depends on them, so they must be found here).
 package="$linux g++-mingw-w64-i686 dpkg-dev imagemagick fontconfig fonts-ipafont-gothic fonts-liberation"
 # The tests: 32-bit Wine for the Windows programs, a virtual display and real input, GoogleTest,
-# the peers and tools the tests drive, the Japanese locale's fonts, a window manager.
+# the peers and tools the tests drive, the Japanese locale's fonts, a window manager; clang with
+# libFuzzer and the sanitizers for the readers' fuzzing harness.
 test="$package python3 locales fonts-wine wine wine32:i386 xvfb xauth xdotool x11-xserver-utils x11-utils openbox
-      googletest sigrok-cli lintian verilator openocd"
+      googletest sigrok-cli lintian verilator openocd clang libclang-rt-14-dev"
 open="$linux fonts-ipafont-gothic fonts-liberation xvfb xauth xdotool imagemagick"
 case $purpose in
     test) packages=$test ;;

@@ -21,8 +21,7 @@ struct CarryCheck
     size_t lengths[6] = {0, 0, 0, 0, 0, 0};
     bool bGiven[6] = {false, false, false, false, false, false};
     int nState = STATE_UNKNOWN;
-    int nEndIr = STATE_RUN_TEST_IDLE, nEndDr = STATE_RUN_TEST_IDLE;
-    int nRunState = STATE_RUN_TEST_IDLE, nRunEnd = -1;
+    SvfEndStates ends;
 
     bool Follow(const SvfCommand& command, std::string& strError)
     {
@@ -35,44 +34,34 @@ struct CarryCheck
             const size_t nPadding = lengths[static_cast<int>(bIr ? SvfCommandKind::Hir : SvfCommandKind::Hdr)] +
                                     lengths[static_cast<int>(bIr ? SvfCommandKind::Tir : SvfCommandKind::Tdr)];
             if (command.scan.nLength + nPadding > 0)
-                nState = bIr ? nEndIr : nEndDr;
+                nState = bIr ? ends.nEndIr : ends.nEndDr;
             break;
         }
-        case SvfCommandKind::EndIr:
-            nEndIr = command.states[0];
-            break;
-        case SvfCommandKind::EndDr:
-            nEndDr = command.states[0];
-            break;
         case SvfCommandKind::State:
+        {
+            // A lone state is reached by the shortest way; a path is checked from a known state.
+            std::vector<TapStep> steps;
             for (size_t i = 0; i < command.states.size(); ++i)
             {
                 const int nTo = command.states[i];
-                // Test-Logic-Reset is reached from anywhere; a lone state by the shortest way.
-                const bool bReached = nTo == STATE_TEST_LOGIC_RESET || command.states.size() == 1 ||
-                                      nState == STATE_UNKNOWN || NextTapState(nState, 0) == nTo ||
-                                      NextTapState(nState, 1) == nTo;
-                if (!bReached)
+                if (command.states.size() > 1 && nState != STATE_UNKNOWN && !SvfPathStep(nState, nTo, steps, strError))
                 {
-                    strError = std::to_string(command.nLine) + ": STATE's path goes from " + SvfStateName(nState) +
-                               " to " + SvfStateName(nTo) + ", which one clock does not.";
+                    strError = std::to_string(command.nLine) + ": " + strError;
                     return false;
                 }
                 nState = nTo;
             }
             break;
+        }
         case SvfCommandKind::RunTest:
-            if (command.states[0] >= 0)
-                nRunState = command.states[0];
-            if (command.states[1] >= 0)
-                nRunEnd = command.states[1];
-            nState = nRunEnd >= 0 ? nRunEnd : nRunState;
+            nState = ends.RunTest(command);
             break;
         case SvfCommandKind::Trst:
             if (command.strWord == "ON")
                 nState = STATE_TEST_LOGIC_RESET;
             break;
         default:
+            ends.Follow(command);
             break;
         }
         return true;
@@ -98,6 +87,41 @@ struct CarryCheck
 };
 
 } // namespace
+
+void SvfEndStates::Follow(const SvfCommand& command)
+{
+    if (command.kind == SvfCommandKind::EndIr)
+        nEndIr = command.states[0];
+    else if (command.kind == SvfCommandKind::EndDr)
+        nEndDr = command.states[0];
+}
+
+int SvfEndStates::RunTest(const SvfCommand& command)
+{
+    if (command.states[0] >= 0)
+        nRunState = command.states[0];
+    if (command.states[1] >= 0)
+        nRunEnd = command.states[1];
+    return nRunEnd >= 0 ? nRunEnd : nRunState;
+}
+
+bool SvfPathStep(int nFrom, int nTo, std::vector<TapStep>& steps, std::string& strError)
+{
+    if (nTo == STATE_TEST_LOGIC_RESET && nFrom != STATE_UNKNOWN && nFrom != nTo)
+    {
+        for (const TapStep& step : ShortestPath(nFrom, nTo))
+            steps.push_back(step);
+        return true;
+    }
+    if (nFrom == STATE_UNKNOWN || (NextTapState(nFrom, 0) != nTo && NextTapState(nFrom, 1) != nTo))
+    {
+        strError = std::string("STATE's path goes from ") + SvfStateName(nFrom) + " to " + SvfStateName(nTo) +
+                   ", which one clock does not.";
+        return false;
+    }
+    steps.push_back(StepInto(nFrom, nTo));
+    return true;
+}
 
 void CSvfPlayer::Carry(SvfScan& kept, const SvfScan& given)
 {
@@ -240,10 +264,8 @@ SvfEnd CSvfPlayer::Note(const SvfCommand& command)
         Carry(m_tdr, command.scan);
         break;
     case SvfCommandKind::EndIr:
-        m_nEndIr = command.states[0];
-        break;
     case SvfCommandKind::EndDr:
-        m_nEndDr = command.states[0];
+        m_ends.Follow(command);
         break;
     case SvfCommandKind::Frequency:
         if (!m_bFrequencyNoted)
@@ -309,15 +331,23 @@ SvfEnd CSvfPlayer::ScanStart(std::vector<TapStep>& steps)
 
 SvfEnd CSvfPlayer::PlayPlanned(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError)
 {
+    const SvfEnd planned = BeginPlanned(command, strError);
+    return planned == SvfEnd::Matched && m_bInPlan ? FinishCommand(mismatch) : planned;
+}
+
+SvfEnd CSvfPlayer::BeginPlanned(const SvfCommand& command, std::string& strError)
+{
     m_bInPlan = false;
     SvfPlan plan;
     const SvfEnd planned = PlanClocks(command, plan, strError);
+    // RUNTEST's time alone, in the state it runs in, is a command begun too: it is waited for by
+    // NextClock or FinishCommand, which a stop or a budget can end.
     if (planned != SvfEnd::Matched || (plan.Clocks() == 0 && plan.dMinTime <= 0))
         return planned;
     m_plan = std::move(plan);
     m_command = command;
     m_bInPlan = true;
-    return FinishCommand(mismatch);
+    return SvfEnd::Matched;
 }
 
 SvfEnd CSvfPlayer::Compare(const SvfCommand& command, const SvfPlan& plan, SvfMismatch& mismatch) const
@@ -348,21 +378,8 @@ bool CSvfPlayer::PathOf(const std::vector<int>& path, std::vector<TapStep>& step
     int nFrom = m_tap.State();
     for (int nTo : path)
     {
-        // Test-Logic-Reset is reached from any state, TMS held high.
-        if (nTo == STATE_TEST_LOGIC_RESET && nFrom != STATE_UNKNOWN && nFrom != nTo)
-        {
-            for (const TapStep& step : ShortestPath(nFrom, nTo))
-                steps.push_back(step);
-            nFrom = nTo;
-            continue;
-        }
-        if (nFrom == STATE_UNKNOWN || (NextTapState(nFrom, 0) != nTo && NextTapState(nFrom, 1) != nTo))
-        {
-            strError = std::string("STATE's path goes from ") + SvfStateName(nFrom) + " to " + SvfStateName(nTo) +
-                       ", which one clock does not.";
+        if (!SvfPathStep(nFrom, nTo, steps, strError))
             return false;
-        }
-        steps.push_back(StepInto(nFrom, nTo));
         nFrom = nTo;
     }
     return true;
@@ -411,15 +428,6 @@ bool CSvfPlayer::Wait(const SvfPlan& plan) const
     return Wait(plan, INFINITE, bLeft);
 }
 
-int CSvfPlayer::RunTestStates(const SvfCommand& command)
-{
-    if (command.states[0] >= 0)
-        m_nRunState = command.states[0];
-    if (command.states[1] >= 0)
-        m_nRunEnd = command.states[1];
-    return m_nRunEnd >= 0 ? m_nRunEnd : m_nRunState;
-}
-
 double CSvfPlayer::RunTestTime(const SvfCommand& command) const
 {
     const double dClocks = m_dFrequency > 0 ? static_cast<double>(command.nCount) / m_dFrequency : 0.0;
@@ -428,18 +436,18 @@ double CSvfPlayer::RunTestTime(const SvfCommand& command) const
 
 SvfEnd CSvfPlayer::RunTest(const SvfCommand& command)
 {
-    const int nEnd = RunTestStates(command);
-    SvfEnd end = MoveTo(m_nRunState);
+    const int nEnd = m_ends.RunTest(command);
+    SvfEnd end = MoveTo(m_ends.nRunState);
     if (end != SvfEnd::Matched)
         return end;
     SvfPlan plan;
     plan.dwStart = ::GetTickCount();
     plan.dMinTime = RunTestTime(command);
     NoteSystemClock(command);
-    const unsigned char nTms = m_nRunState == STATE_TEST_LOGIC_RESET ? 1 : 0;
+    const unsigned char nTms = m_ends.nRunState == STATE_TEST_LOGIC_RESET ? 1 : 0;
     m_nRunCount = command.bSystemClock ? 0 : command.nCount;
     const std::vector<TapStep> run(static_cast<size_t>(m_nRunCount < RUN_CHUNK ? m_nRunCount : RUN_CHUNK),
-                                   {nTms, KEEP_TDI, m_nRunState});
+                                   {nTms, KEEP_TDI, m_ends.nRunState});
     for (unsigned long long nLeft = m_nRunCount; nLeft > 0;)
     {
         if (Stop())
@@ -478,7 +486,7 @@ SvfEnd CSvfPlayer::PlanClocks(const SvfCommand& command, SvfPlan& plan, std::str
         const int nFrom = plan.before.empty() ? m_tap.State() : plan.before.back().nNewState;
         for (const TapStep& step : ShortestPath(nFrom, plan.nShift))
             plan.before.push_back(step);
-        const int nEnd = command.kind == SvfCommandKind::Sir ? m_nEndIr : m_nEndDr;
+        const int nEnd = command.kind == SvfCommandKind::Sir ? m_ends.nEndIr : m_ends.nEndDr;
         const int nExit1 = plan.nShift + 1;
         if (nEnd == nExit1 + 1)  // the register's own Pause
         {
@@ -501,12 +509,12 @@ SvfEnd CSvfPlayer::PlanClocks(const SvfCommand& command, SvfPlan& plan, std::str
     }
     else
     {
-        const int nEnd = RunTestStates(command);
-        plan.before = ShortestPath(m_tap.State(), m_nRunState);
+        const int nEnd = m_ends.RunTest(command);
+        plan.before = ShortestPath(m_tap.State(), m_ends.nRunState);
         plan.nHold = command.bSystemClock ? 0 : command.nCount;
-        plan.nHoldState = m_nRunState;
+        plan.nHoldState = m_ends.nRunState;
         plan.dMinTime = RunTestTime(command);
-        plan.after = ShortestPath(m_nRunState, nEnd);
+        plan.after = ShortestPath(m_ends.nRunState, nEnd);
         NoteSystemClock(command);
     }
     plan.dwStart = ::GetTickCount();
@@ -520,16 +528,7 @@ SvfEnd CSvfPlayer::Begin(const SvfCommand& command, SvfMismatch& mismatch, std::
     if (!bScan && command.kind != SvfCommandKind::State && command.kind != SvfCommandKind::RunTest)
         return Play(command, mismatch, strError);
     ++m_nCommands;
-    SvfPlan plan;
-    const SvfEnd planned = PlanClocks(command, plan, strError);
-    // RUNTEST's time alone, in the state it runs in, is a command begun too: it is waited for by
-    // NextClock or FinishCommand, which a stop or a budget can end.
-    if (planned != SvfEnd::Matched || (plan.Clocks() == 0 && plan.dMinTime <= 0))
-        return planned;
-    m_plan = std::move(plan);
-    m_command = command;
-    m_bInPlan = true;
-    return SvfEnd::Matched;
+    return BeginPlanned(command, strError);
 }
 
 SvfEnd CSvfPlayer::NextClock(SvfMismatch& mismatch)

@@ -78,6 +78,26 @@ struct SvfPlan
     void TakeTdo(bool bTdo);
 };
 
+// The states a file's commands leave for the next: where a scan ends (ENDIR, ENDDR) and where
+// RUNTEST runs and ends, as the last command that gave each said.
+struct SvfEndStates
+{
+    int nEndIr = STATE_RUN_TEST_IDLE;
+    int nEndDr = STATE_RUN_TEST_IDLE;
+    int nRunState = STATE_RUN_TEST_IDLE;
+    int nRunEnd = -1;  // -1: RUNTEST ends in its run state
+
+    // ENDIR and ENDDR kept.
+    void Follow(const SvfCommand& command);
+    // RUNTEST's run and end states kept; the state it ends in.
+    int RunTest(const SvfCommand& command);
+};
+
+// One move of a STATE path, from nFrom to nTo, added to steps: Test-Logic-Reset is reached from
+// any other state (the fewest clocks, TMS high); any other state must be one clock away. False, with
+// why, where it is not.
+bool SvfPathStep(int nFrom, int nTo, std::vector<TapStep>& steps, std::string& strError);
+
 class CSvfPlayer
 {
 public:
@@ -132,12 +152,12 @@ private:
     SvfEnd Walk(const std::vector<int>& path, std::string& strError);
     bool PathOf(const std::vector<int>& path, std::vector<TapStep>& steps, std::string& strError) const;
     SvfEnd RunTest(const SvfCommand& command);
-    // RUNTEST's run and end states, as it gives them or as the last one left them.
-    int RunTestStates(const SvfCommand& command);
     // RUNTEST's least time: its own, and at the frequency given the time its clocks take.
     double RunTestTime(const SvfCommand& command) const;
     SvfEnd Compare(const SvfCommand& command, const SvfPlan& plan, SvfMismatch& mismatch) const;
-    // The plan's clocks made, as FinishCommand makes them, for Play.
+    // The command planned and begun (InCommand where it has clocks or a time to wait).
+    SvfEnd BeginPlanned(const SvfCommand& command, std::string& strError);
+    // The same, its clocks then made as FinishCommand makes them, for Play.
     SvfEnd PlayPlanned(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError);
     SvfEnd Note(const SvfCommand& command);
     void NoteSystemClock(const SvfCommand& command);
@@ -153,10 +173,7 @@ private:
     NOTE m_note;
     STOP m_stop;
     SvfScan m_sir, m_sdr, m_hir, m_hdr, m_tir, m_tdr;
-    int m_nEndIr = 1;   // Run-Test/Idle
-    int m_nEndDr = 1;
-    int m_nRunState = 1;
-    int m_nRunEnd = -1;  // RUNTEST's end state as the last one that gave it said; -1: its run state
+    SvfEndStates m_ends;
     double m_dFrequency = 0;  // FREQUENCY's hertz; 0: none given
     bool m_bFrequencyNoted = false;
     bool m_bTrstNoted = false;

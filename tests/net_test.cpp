@@ -424,12 +424,14 @@ TEST(NetWaitTest, AfterASlowSendTheNextGoesOutInPiecesAClickCanFallBetween)
 // A name server that never answers: the connect gives up after its second, and the look-up left
 // running ends on its own when the name server (here the test) lets it.
 HANDLE g_hNameServer = nullptr;
+HANDLE g_hNameServerDone = nullptr;
 LONG g_nLookups = 0;
 
 bool SilentLookup(const std::string&, unsigned long&, std::string& strError)
 {
     ::WaitForSingleObject(g_hNameServer, INFINITE);
     strError = "the name server gave up";
+    ::SetEvent(g_hNameServerDone);
     return false;
 }
 
@@ -448,11 +450,15 @@ bool LoopbackLookup(const std::string& host, unsigned long& ulAddress, std::stri
 TEST(NetWaitTest, ANameServerThatNeverAnswersHoldsAConnectASecondAtMost)
 {
     g_hNameServer = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    g_hNameServerDone = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     std::unique_ptr<CNetLink> pLink = MakeNetLink(&SilentLookup);
     std::string strError;
     EXPECT_EQ(NetResult::TimedOut, pLink->Connect("jtag.test", 2542, strError));
     EXPECT_NE(std::string::npos, strError.find("was not looked up within a second")) << strError;
+    // The lookup given up on ends when its name server answers at last, not while the test's
+    // process is being torn down under it.
     ::SetEvent(g_hNameServer);
+    ::WaitForSingleObject(g_hNameServerDone, INFINITE);
 }
 
 TEST(NetWaitTest, ANameIsLookedUpOnceAndKeptForEveryReconnect)

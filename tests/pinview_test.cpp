@@ -131,6 +131,8 @@ TEST_F(PinViewTest, TheChipIsNamedItsInstructionsGoByNameAndOnePinIsDrivenAlone)
                                chip.PinDriven(0, 12), 0};
         EXPECT_STREQ("101ZZ", driven) << "LED(0), LED(1), OK, DATA(0), DATA(1)";
         EXPECT_EQ("LED(0)\t12\tout\tout 0 control 2\tdrives 1\thigh", Line(hList, PinLine(hList, "LED(0)")));
+        EXPECT_EQ(0u, WindowText(::GetDlgItem(hPins, IDC_PINS_MODE)).find("EXTEST: the pins set drive, and the pins that share"))
+            << "LED(1) drives too: the line says so";
 
         // Asked once: the next drive goes without a question, and stays in EXTEST.
         ::SendMessageA(hList, LB_SETCURSEL, PinLine(hList, "LED(0)"), 0);

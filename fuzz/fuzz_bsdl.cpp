@@ -1,0 +1,49 @@
+// BSDL files: read, their pins found, every pin's reading and drive worked out, and the chip
+// simulated as sim:bsdl=FILE simulates it, its IDCODE scanned.
+#include <vector>
+
+#include "bsdl/BoundaryPins.h"
+#include "cable/cable.h"
+#include "engine/TapEngine.h"
+#include "fuzz_input.h"
+#include "ports/sim_port.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
+{
+    const std::string strPath = InputFile(pData, nSize, "bsd");
+    BsdlFile file;
+    std::string strError;
+    if (!ReadBsdlFile(strPath, file, strError))
+        return 0;
+    DescribeBsdl(file);
+    const std::vector<BoundaryPin> pins = BoundaryPins(file);
+    const std::vector<unsigned char> safe = SafeBoundary(file);
+    std::vector<PinDrive> drives(pins.size(), PinDrive::Safe);
+    for (size_t i = 0; i < pins.size() && i < 64; ++i)
+    {
+        PinReading(pins[i], safe, &safe);
+        DriverGroup(pins, i);
+        FindPin(pins, pins[i].strPort);
+        drives[i] = static_cast<PinDrive>(i % 4);
+    }
+    std::vector<unsigned char> bits;
+    DrivenBoundary(file, pins, drives, bits, strError);
+    std::shared_ptr<CPort> port = MakeBsdlSimulatedPort(strPath);
+    if (!port->IsAccessible())
+        return 0;
+    // The chip scanned as the chain scan starts: its IDCODE, then its instruction register.
+    CPort* pBefore = SetCablePort(port.get());
+    if (CableOn())
+    {
+        CTapEngine engine;
+        engine.SetPaced(false);
+        engine.Reset();
+        engine.Shift(TAP_DR, std::vector<unsigned char>(64, 1), [](size_t) { return false; });
+        engine.Shift(TAP_IR, std::vector<unsigned char>(file.nIrLength > 0 && file.nIrLength < 256 ? file.nIrLength : 8, 1),
+                     [](size_t) { return false; });
+        engine.Shift(TAP_DR, safe.empty() ? std::vector<unsigned char>(1, 0) : safe, [](size_t) { return false; });
+        CableOff();
+    }
+    SetCablePort(pBefore);
+    return 0;
+}
