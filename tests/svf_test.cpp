@@ -252,6 +252,33 @@ TEST_F(SvfPlayTest, ALongScanIsComparedAsItComesAndItsFirstDifferenceShown)
     EXPECT_EQ("bits 600000 to 604095 of " + std::to_string(nBits) + ", the first out on the right:", lines[0]);
     EXPECT_EQ("  differ   " + std::string(1023, '0') + "2", lines[4]) << "the one bit that differs among them";
     EXPECT_LE(m_mismatch.read.size(), 3 * SVF_SHOWN_BITS) << "a window kept, not the whole read";
+
+    // Clock by clock, as the SVF window steps it, the same bits are shown.
+    CTapEngine stepped;
+    stepped.SetPaced(false);
+    CSvfPlayer player(stepped, [](const std::string&) {});
+    CSvfReader reader;
+    reader.OpenText(strHead + " TDO (" + SvfHex(tdo) + ");\n");
+    SvfCommand command;
+    SvfMismatch mismatch;
+    SvfEnd end = SvfEnd::Matched;
+    while (end == SvfEnd::Matched && reader.Next(command, strError))
+    {
+        end = player.Begin(command, mismatch, strError);
+        for (int i = 0; end == SvfEnd::Matched && player.InCommand() && i < 5; ++i)
+            end = player.NextClock(mismatch);
+        while (end == SvfEnd::Matched && player.InCommand())
+            end = player.FinishCommand(mismatch, 5);
+    }
+    ASSERT_EQ(SvfEnd::Mismatch, end) << strError;
+    EXPECT_EQ(lines, SvfTdoLines(mismatch.expected, mismatch.read, mismatch.mask, mismatch.nReadFrom));
+
+    // A stop asked in the middle of the scan ends it there, in SHIFT-DR: no UPDATE-DR.
+    int nAsked = 0;
+    m_player.SetStop([&] { return ++nAsked > 4; });
+    EXPECT_EQ(SvfEnd::Stopped, Play(strHead + ";\n", strError));
+    EXPECT_EQ(STATE_SHIFT_DR, m_tap.State());
+    EXPECT_NE(std::string::npos, m_player.Progress().find("line 2; the TAP is in SHIFT-DR.")) << m_player.Progress();
 }
 
 TEST_F(SvfPlayTest, EndStatesPathsAndRunTestGoWhereTheFileSays)
