@@ -63,6 +63,11 @@ std::string CommandLineHelp()
             break;
         nLine = nEnd + 1;
     }
+    // The exit statuses, one a line: the status, then what it means.
+    std::string statuses;
+    for (const char* p = EXIT_STATUS_TABLE; *p != '\0'; ++p)
+        statuses += *p == '\t' ? std::string("  ") : *p == '\n' ? std::string("\n  ") : std::string(1, *p);
+    statuses = "  " + statuses;
     return "MORVA steps a JTAG TAP by hand, one TCK clock a click.\n\n"
            "Options:\n"
            "  --cable CABLE    the cable (also /cable:CABLE, --cable=CABLE)\n"
@@ -85,6 +90,8 @@ std::string CommandLineHelp()
            "  --svf-out FILE   with --scan, --ir or --dr: write what they clocked as an SVF file\n"
            "  --help           this text\n"
            "  --version        the version\n\n"
+           "Exit status:\n" +
+           statuses + "\n\n"
            "CABLE is one of:\n    " +
            forms + "\n\n" + CABLE_CHOICE_HOW;
 }

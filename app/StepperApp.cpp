@@ -63,14 +63,14 @@ CStepperApp::CStepperApp() : CWinApp(nullptr)
 
 void CStepperApp::Refuse(const std::string& strProblem)
 {
-    m_nExitCode = 1;
+    m_nExitCode = EXIT_NOT_DONE;
     if (!SayOnTerminal(strProblem, true) && NoDisplayProblem().empty())
         MessageBoxCp932(nullptr, strProblem.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
 }
 
 bool CStepperApp::OfferSimulatedBoard(CCableChoice& cables, const std::string& strProblem)
 {
-    m_nExitCode = 1;
+    m_nExitCode = EXIT_NOT_DONE;
     // From a terminal it is said there; MORVASIM.EXE has no other cable to offer.
     if (SayOnTerminal(strProblem, true) || !NoDisplayProblem().empty())
         return false;
@@ -82,7 +82,7 @@ bool CStepperApp::OfferSimulatedBoard(CCableChoice& cables, const std::string& s
     const std::string strText = strProblem + LoadText(IDS_OPEN_ANYWAY);
     if (MessageBoxCp932(nullptr, strText.c_str(), ErrorCaption().c_str(), MB_ICONHAND | MB_YESNO) != IDYES)
         return false;
-    m_nExitCode = 0;
+    m_nExitCode = EXIT_DONE;
     cables.UseSimulatedBoard();
     return true;
 }
@@ -94,7 +94,7 @@ int CStepperApp::SendFromCommandLine(const CommandLine& options)
     if (!cables.Start(options, strProblem) || !cables.CheckAccess(strProblem))
     {
         SayOnConsole(strProblem, true);
-        return 1;
+        return EXIT_NOT_DONE;
     }
     CommandLineWork work;
     work.bScan = options.bScan;
@@ -119,7 +119,7 @@ int CStepperApp::SendFromCommandLine(const CommandLine& options)
         if (!ReadBsdlFile(options.strBsdl, *pFile, strProblem))
         {
             SayOnConsole(strProblem, true);
-            return 1;
+            return EXIT_NOT_DONE;
         }
         // Without --device the file is one more the devices are matched against.
         if (options.nDevice > 0)
@@ -127,7 +127,7 @@ int CStepperApp::SendFromCommandLine(const CommandLine& options)
         else if (!library.AddFile(options.strBsdl, strProblem))
         {
             SayOnConsole(strProblem, true);
-            return 1;
+            return EXIT_NOT_DONE;
         }
     }
     work.pLibrary = &library;
@@ -136,7 +136,7 @@ int CStepperApp::SendFromCommandLine(const CommandLine& options)
         if (!ReadChainSettings(SettingsPath(), work.irLengths, strProblem))
         {
             SayOnConsole(strProblem, true);
-            return 1;
+            return EXIT_NOT_DONE;
         }
         work.strIrLengthsFrom = "in " + ShownPath(SettingsPath()) + " ([chain] irlen=)";
     }
@@ -150,7 +150,7 @@ int CStepperApp::PlaySvfFromCommandLine(const CommandLine& options)
     if (!cables.Start(options, strProblem) || !cables.CheckAccess(strProblem))
     {
         SayOnConsole(strProblem, true);
-        return 2;
+        return EXIT_NOT_DONE;
     }
     // Ctrl-C stops a long RUNTEST where it is, the TAP's state said, status 2.
     CatchInterrupt();
@@ -167,7 +167,7 @@ BOOL CStepperApp::InitInstance()
     {
         if (options.bNoWindow)
         {
-            m_nExitCode = 1;
+            m_nExitCode = EXIT_NOT_DONE;
             SayOnConsole(strProblem, true);
             return FALSE;
         }

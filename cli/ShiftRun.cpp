@@ -28,6 +28,10 @@ public:
 
 } // namespace
 
+const char EXIT_STATUS_TABLE[] = "0\tdone as asked\n"
+                                 "1\tan SVF file's TDO differs from what the file expects (its line and bits said)\n"
+                                 "2\tnot done, with why: input refused, a broken chain, a cable lost or out of reach";
+
 int DescribeBsdlCommand(const std::string& strPath, const SAY_LINE& say)
 {
     BsdlFile file;
@@ -35,11 +39,11 @@ int DescribeBsdlCommand(const std::string& strPath, const SAY_LINE& say)
     if (!ReadBsdlFile(strPath, file, strError))
     {
         say(strError, true);
-        return 1;
+        return EXIT_NOT_DONE;
     }
     for (const std::string& line : DescribeBsdl(file))
         say(line, false);
-    return 0;
+    return EXIT_DONE;
 }
 
 int PlaySvfCommand(const std::string& strPath, const std::string& strTracePath, const SAY_LINE& say,
@@ -55,7 +59,7 @@ int PlaySvfCommand(const std::string& strPath, const std::string& strTracePath, 
         if (!trace.Open(strTracePath, engine.SessionDate(), strError))
         {
             say(strError, true);
-            return 2;
+            return EXIT_NOT_DONE;
         }
         engine.SetLiveTrace(&trace);
     }
@@ -82,7 +86,7 @@ int PlaySvfCommand(const std::string& strPath, const std::string& strTracePath, 
         say(std::to_string(player.Commands()) + " commands played, " + std::to_string(engine.Clocks()) +
                 " clocks; every TDO was as the file expects.",
             false);
-        return problems.m_strTrace.empty() ? 0 : 2;
+        return problems.m_strTrace.empty() ? EXIT_DONE : EXIT_NOT_DONE;
     case SvfEnd::Mismatch:
     {
         std::string text = strPath + ":" + std::to_string(mismatch.nLine) + ": " + mismatch.strCommand +
@@ -90,18 +94,18 @@ int PlaySvfCommand(const std::string& strPath, const std::string& strTracePath, 
         for (const std::string& line : SvfTdoLines(mismatch.expected, mismatch.read, mismatch.mask, mismatch.nReadFrom))
             text += "\n" + line;
         say(text, true);
-        return 1;
+        return EXIT_TDO_DIFFERS;
     }
     case SvfEnd::Refused:
     case SvfEnd::Stopped:
         say(strError, true);
-        return 2;
+        return EXIT_NOT_DONE;
     case SvfEnd::Lost:
     default:
         say("The cable stopped answering while " + strPath + " was played. " +
                 (problems.m_strLost.empty() ? CableFailure() : problems.m_strLost),
             true);
-        return 2;
+        return EXIT_NOT_DONE;
     }
 }
 
@@ -124,7 +128,7 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
         if (!trace.Open(strTracePath, engine.SessionDate(), strError))
         {
             say(strError, true);
-            return 1;
+            return EXIT_NOT_DONE;
         }
         engine.SetLiveTrace(&trace);
     }
@@ -137,7 +141,7 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
         say("MORVA drives no pin without --extest: nobody is there to be asked first whether the pins may be driven, "
             "as the pin view asks. Give --extest with --drive to drive them. Nothing was clocked.",
             true);
-        return 2;
+        return EXIT_NOT_DONE;
     }
     CableOn();
     std::string strLost = CableFailure();
@@ -219,10 +223,8 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
     std::vector<BoundaryPin> pins;
     std::vector<PinDrive> drives;
     std::vector<unsigned char> loaded;
-    int nBrokenStatus = 1;
     if (pAddress != nullptr && strBroken.empty() && work.bExtest)
     {
-        nBrokenStatus = 2;
         if (pFile == nullptr)
             strBroken = "MORVA cannot drive device " + std::to_string(work.nDevice) + "'s pins. " + strNoFile;
         else
@@ -249,8 +251,6 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
         }
         if (strBroken.empty() && !DrivenBoundary(*pFile, pins, drives, loaded, strBroken))
             strBroken = "MORVA drives no pin: " + strBroken;
-        if (strBroken.empty())
-            nBrokenStatus = 1;
     }
     for (size_t i = 0; strLost.empty() && strBroken.empty() && i < shifts.size(); ++i)
     {
@@ -295,8 +295,6 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
             strLost = problems.m_strLost;
             strWhere = "while driving the pins";
         }
-        else if (end != ScanEnd::Done)
-            nBrokenStatus = 2;
         // The pins that drive, with their levels; then every pin as read under EXTEST.
         for (const BoundaryPin& pin : end == ScanEnd::Done ? pins : std::vector<BoundaryPin>())
             if (DriverOn(pin, loaded))
@@ -326,12 +324,12 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
     if (!strBroken.empty())
     {
         say(strBroken + (shifts.empty() ? "" : " What was left was not sent."), true);
-        return nBrokenStatus;
+        return EXIT_NOT_DONE;
     }
     if (!strLost.empty())
     {
         say("The cable stopped answering " + strWhere + ", so what was left was not sent. " + strLost, true);
-        return 1;
+        return EXIT_NOT_DONE;
     }
-    return problems.m_strTrace.empty() && strSvfError.empty() ? 0 : 1;
+    return problems.m_strTrace.empty() && strSvfError.empty() ? EXIT_DONE : EXIT_NOT_DONE;
 }

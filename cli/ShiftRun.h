@@ -21,6 +21,16 @@ struct ShiftRequest
 // Says a line: standard output, or standard error where bError.
 typedef std::function<void(const std::string& strLine, bool bError)> SAY_LINE;
 
+// What the program ends with, the same whatever it was asked to do.
+enum ExitStatus
+{
+    EXIT_DONE = 0,          // done as asked
+    EXIT_TDO_DIFFERS = 1,   // an SVF file's TDO differs from what it expects
+    EXIT_NOT_DONE = 2,      // refused input, a broken chain, a cable lost or out of reach: said why
+};
+// The same as --help, the manual page and the guide give it, one status a line.
+extern const char EXIT_STATUS_TABLE[];
+
 struct CommandLineWork
 {
     bool bScan = false;           // --scan: one line a device, first
@@ -45,18 +55,19 @@ struct CommandLineWork
 
 // The chain scanned where asked, one line a device (a length the scan cannot tell, said on
 // standard error), then the shifts as RunShifts sends them; to one device, the chain is scanned
-// first in any case, and only that device's bits are said. 1, with what went wrong said, for a
-// broken chain, a device that cannot be spoken to alone, or a lost cable.
+// first in any case, and only that device's bits are said. EXIT_NOT_DONE, with what went wrong
+// said, for a broken chain, a device that cannot be spoken to alone, or a lost cable.
 int RunCommandLineWork(const CommandLineWork& work, const std::string& strTracePath, const SAY_LINE& say);
 
-// --bsdl FILE alone: the file read and described, one line a fact; 1, with file:line and what was
-// expected, for a file that cannot be read.
+// --bsdl FILE alone: the file read and described, one line a fact; EXIT_NOT_DONE, with file:line
+// and what was expected, for a file that cannot be read.
 int DescribeBsdlCommand(const std::string& strPath, const SAY_LINE& say);
 
 // --svf FILE: the file played on the cable chosen, switched on here and off at the end, every
 // clock to the trace file where one is named. 0 when every TDO matched (a line says how much was
-// played); 1 with the first mismatch on standard error (its line, the bits expected, read and
-// compared); 2, with why, for a file that cannot be played, a cable lost, or a play stopped: stop
+// played); EXIT_TDO_DIFFERS with the first mismatch on standard error (its line, the bits expected,
+// read and compared); EXIT_NOT_DONE, with why, for a file that cannot be played, a cable lost, or a
+// play stopped: stop
 // is asked between runs of clocks and while a RUNTEST waits (Ctrl-C), and a line says where the
 // play is once a second while one command runs that long.
 int PlaySvfCommand(const std::string& strPath, const std::string& strTracePath, const SAY_LINE& say,
@@ -64,7 +75,7 @@ int PlaySvfCommand(const std::string& strPath, const std::string& strTracePath, 
 
 // Runs the shifts on the cable the program chose, switched on here and off at the end, and says
 // each value that came out as the value display shows it ("32'h149511C3"), one a line; every
-// clock goes to the trace file as it happens, if one is named. 0 when every shift was made; 1,
-// with what went wrong said, when the trace file could not be made or failed, or the cable was
-// lost (the values before it are said).
+// clock goes to the trace file as it happens, if one is named. EXIT_DONE when every shift was made;
+// EXIT_NOT_DONE, with what went wrong said, when the trace file could not be made or failed, or the
+// cable was lost (the values before it are said).
 int RunShifts(const std::vector<ShiftRequest>& shifts, const std::string& strTracePath, const SAY_LINE& say);

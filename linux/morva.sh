@@ -13,14 +13,14 @@ find_beside() {
         fi
     done
     echo "morva: $1 is neither in $here nor in $here/$2; reinstall MORVA" >&2
-    return 1
+    return 2
 }
 program=$(find_beside morva.exe.so ../lib/morva)
 settings=$(find_beside wine-prefix.sh ../share/morva)
 loader=/usr/lib/wine/wine64
 if [ ! -x "$loader" ]; then
     echo "morva: Wine's 64-bit loader $loader is missing; install the package wine64" >&2
-    exit 1
+    exit 2
 fi
 . "$settings/wine-prefix.sh"
 morva_choose_prefix "${MORVA_WINEPREFIX:-${XDG_DATA_HOME:-$HOME/.local/share}/morva/wine}" "$settings"

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The chain from the command line, against the example's three Verilog TAPs on one chain served
 over remote_bitbang: --scan lists them, --device 3 reads the third one's IDCODE alone, and a server
-whose TDO stays at 1 is a broken chain with status 1. MORVA.EXE with --windows, else the Linux
+whose TDO stays at 1 is a broken chain with status 2. MORVA.EXE with --windows, else the Linux
 program."""
 import argparse
 import os
@@ -35,7 +35,7 @@ def main():
         ([], ["--scan"], 0, scan, ""),
         ([], ["--device", "3", "--ir", "5'h02", "--dr", "32'h0"], 0, "5'h01\n32'h5A5A5B5B\n", ""),
         ([], ["--device", "1", "--ir", "4'h2", "--dr", "32'h0"], 0, "4'h1\n32'h3C0FFEE1\n", ""),
-        (["tdo=1"], ["--scan", "--dr", "32'h0"], 1, "", "TDO stays at 1: is the target powered, is TDO wired?"),
+        (["tdo=1"], ["--scan", "--dr", "32'h0"], 2, "", "TDO stays at 1: is the target powered, is TDO wired?"),
     ]
     failures = 0
     for server_args, args, status, stdout, stderr in cases:

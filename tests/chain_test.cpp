@@ -203,7 +203,7 @@ TEST(ChainScanTest, TheCommandLineListsTheDevicesAndFailsOnABrokenChain)
     {
         CChainPort port({Plain(4, 0), Plain(6, MadeUpIdcode(0x4D))});
         CPort* pBefore = SetCablePort(&port);
-        EXPECT_EQ(0, RunCommandLineWork(work, "", say));
+        EXPECT_EQ(EXIT_DONE, RunCommandLineWork(work, "", say));
         SetCablePort(pBefore);
     }
     // The value after the scan: device 2's IDCODE comes out first, then device 1's BYPASS bit.
@@ -215,7 +215,7 @@ TEST(ChainScanTest, TheCommandLineListsTheDevicesAndFailsOnABrokenChain)
     out.clear();
     CChainPort stuck({Plain(4, 0)}, 1);
     CPort* pBefore = SetCablePort(&stuck);
-    EXPECT_EQ(1, RunCommandLineWork(work, "", say));
+    EXPECT_EQ(EXIT_NOT_DONE, RunCommandLineWork(work, "", say));
     SetCablePort(pBefore);
     EXPECT_TRUE(out.empty()) << "no device and no value";
     ASSERT_EQ(1u, errors.size());
@@ -239,7 +239,7 @@ TEST(ChainScanTest, ADeviceSpokenToAloneGetsItsOwnBitsAndTheOthersBypass)
     work.nDevice = 1;
     // Before any instruction, device 3 still shows its IDCODE: 33 bits lie between device 1 and TDO.
     work.shifts = {{false, "32'h0", bits(0, 32)}, {true, "4'hF", bits(0xF, 4)}, {false, "1'b0", bits(0, 1)}};
-    EXPECT_EQ(0, RunCommandLineWork(work, "", say));
+    EXPECT_EQ(EXIT_DONE, RunCommandLineWork(work, "", say));
     EXPECT_EQ((std::vector<std::string>{"32'h10001093", "4'h1", "1'h0"}), out);
     EXPECT_EQ(0xFu, port.m_board.Instruction(0));
     EXPECT_EQ(0xFFu, port.m_board.Instruction(2)) << "the others put in BYPASS";
@@ -247,14 +247,14 @@ TEST(ChainScanTest, ADeviceSpokenToAloneGetsItsOwnBitsAndTheOthersBypass)
     out.clear();
     work.nDevice = 3;
     work.shifts = {{true, "8'h02", bits(2, 8)}, {false, "32'h0", bits(0, 32)}, {true, "4'h2", bits(2, 4)}};
-    EXPECT_EQ(1, RunCommandLineWork(work, "", say));
+    EXPECT_EQ(EXIT_NOT_DONE, RunCommandLineWork(work, "", say));
     EXPECT_EQ((std::vector<std::string>{"8'h05", "32'h10003093"}), out);
     ASSERT_EQ(1u, errors.size());
     EXPECT_EQ("Device 3's IR is 8 bits long; the instruction given has 4. What was left was not sent.", errors[0]);
 
     errors.clear();
     work.nDevice = 4;
-    EXPECT_EQ(1, RunCommandLineWork(work, "", say));
+    EXPECT_EQ(EXIT_NOT_DONE, RunCommandLineWork(work, "", say));
     EXPECT_EQ("The chain has 3 devices; there is no device 4. What was left was not sent.", errors.at(0));
     SetCablePort(pBefore);
 }

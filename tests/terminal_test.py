@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The programs started from a terminal. The Linux program: --help and --version on standard output
-with status 0; a refused option, and a start without a display, on standard error with status 1 and
+with status 0; a refused option, and a start without a display, on standard error with status 2 and
 no box. Both it and MORVA.EXE (--windows): values sent from the command line, without a display,
 each value that came out a line on standard output; a value that cannot be sent refused by name;
 a BSDL file described, or refused at its line; the example chip's instructions by name and its
@@ -85,7 +85,7 @@ def main():
         # The IR's capture, then the board's IDCODE, whichever way the cable is written.
         (["--cable", "sim"] + idcode, 0, "stdout", "4'h1\n32'h14D5654B\n"),
         (["/cable:sim"] + idcode, 0, "stdout", "4'h1\n32'h14D5654B\n"),
-        (["--cable", "sim", "--ir", "4'bxx"], 1, "stderr", "MORVA cannot send \"4'bxx\" given with --ir"),
+        (["--cable", "sim", "--ir", "4'bxx"], 2, "stderr", "MORVA cannot send \"4'bxx\" given with --ir"),
     ]
     demo = os.path.join(options.source, "examples", "bsdl", "morva_demo.bsd")
     broken = os.path.join(tempfile.mkdtemp(prefix="morva-terminal-"), "broken.bsd")
@@ -97,12 +97,12 @@ def main():
                                         "IDCODE XXXX1011111011101111000001001011\n"),
         (["--bsdl", demo], 0, "stdout", "instruction BYPASS 11111 11110  register BYPASS\n"),
         (["--bsdl", demo], 0, "stdout", "register SCRATCH 8\nboundary length 16\n"),
-        (["--bsdl", broken], 1, "stderr", "broken.bsd:69: BOUNDARY_LENGTH was expected as a number, not \"sixteen\"."),
+        (["--bsdl", broken], 2, "stderr", "broken.bsd:69: BOUNDARY_LENGTH was expected as a number, not \"sixteen\"."),
         (chip + ["--scan"], 0, "stdout", "1  IR 5  IDCODE 0x0BEEF04B  Tristar  part 0xBEEF  version 0  BSDL MORVA_DEMO SO20\n"),
         (chip + ["--device", "1", "--ir", "IDCODE", "--dr", "32'h0", "--sample"], 0, "stdout",
          "5'h01\n32'h0BEEF04B\nRESET_N  pin 5  in  0\nCLK  pin 6  in  0\nBTN(0)  pin 7  in  1\n"),
-        (chip + ["--device", "1", "--ir", "NOSUCH"], 1, "stderr", "gives MORVA_DEMO no instruction of that name"),
-        (["--cable", "sim", "--device", "1", "--sample"], 1, "stderr", "Device 1 has no BSDL file"),
+        (chip + ["--device", "1", "--ir", "NOSUCH"], 2, "stderr", "gives MORVA_DEMO no instruction of that name"),
+        (["--cable", "sim", "--device", "1", "--sample"], 2, "stderr", "Device 1 has no BSDL file"),
         # Pins driven from the command line: the group of LED(0) and LED(1) set whole, the pins that
         # drive said with their levels (OK has no control cell: it always drives, at its safe 1),
         # then every pin read as the pin view reads it under EXTEST.
@@ -115,10 +115,10 @@ def main():
         # A group member nobody set, whose safe value is X, is not driven at a guessed level.
         (chip + ["--device", "1", "--drive", "LED(0)=1", "--extest"], 2, "stderr", "LED(1)"),
         (chip + ["--device", "1", "--drive", "NOPE=1", "--extest"], 2, "stderr", "has no pin NOPE"),
-        (chip + ["--device", "1", "--drive", "LED(0)=2", "--extest"], 1, "stderr", "\"2\" is no level"),
-        (["--cable", "sim", "--drive", "LED(0)=1", "--extest"], 1, "stderr", "name it with --device N"),
-        (chip + ["--device", "1", "--sample", "--extest"], 1, "stderr", "give one of them"),
-        (["--cable", "sim", "--sample"], 1, "stderr", "name it with --device N"),
+        (chip + ["--device", "1", "--drive", "LED(0)=2", "--extest"], 2, "stderr", "\"2\" is no level"),
+        (["--cable", "sim", "--drive", "LED(0)=1", "--extest"], 2, "stderr", "name it with --device N"),
+        (chip + ["--device", "1", "--sample", "--extest"], 2, "stderr", "give one of them"),
+        (["--cable", "sim", "--sample"], 2, "stderr", "name it with --device N"),
     ]
     # The board's IDCODE as an SVF file expects it, then as it does not; a file with PIO.
     svf = os.path.dirname(broken)
@@ -149,15 +149,16 @@ def main():
         (["--help"], 0, "stdout", "--ir VALUE"),
         (["--help"], 0, "stdout", "rbb:HOST:PORT"),
         (["--version"], 0, "stdout", "MORVA 0."),
-        (["--bogus"], 1, "stderr", "morva: MORVA does not know the command-line word \"--bogus\""),
-        (["--cable"], 1, "stderr", "names no cable"),
-        (["--cable", "sim"], 1, "stderr", "DISPLAY is not set"),
-        (["--cable", "sim", "--svf-out", "x.svf"], 1, "stderr", "--svf-out writes the command line's own --scan"),
+        (["--help"], 0, "stdout", "Exit status:\n  0  done as asked\n  1  an SVF file's TDO differs"),
+        (["--bogus"], 2, "stderr", "morva: MORVA does not know the command-line word \"--bogus\""),
+        (["--cable"], 2, "stderr", "names no cable"),
+        (["--cable", "sim"], 2, "stderr", "DISPLAY is not set"),
+        (["--cable", "sim", "--svf-out", "x.svf"], 2, "stderr", "--svf-out writes the command line's own --scan"),
     ]
     failures = 0
     checked = len(cases)
     # From a script on a desktop: a display there, no terminal, standard error read through a pipe.
-    # A refusal is said there with status 1, never a box that would wait for nobody.
+    # A refusal is said there with status 2, never a box that would wait for nobody.
     if os.environ.get("DISPLAY"):
         refused = [(["--sacn"], "does not know the command-line word \"--sacn\""),
                    (["--cable", "bogus"], "bogus")] if not options.windows else [
@@ -166,9 +167,9 @@ def main():
         for args, text in refused:
             checked += 1
             status, said = run_piped(options.build, options.source, options.windows, args)
-            if status != 1 or text not in said:
+            if status != 2 or text not in said:
                 failures += 1
-                print(f"FAILED: {' '.join(args)} with standard error piped: status {status} (wanted 1), said {said!r}")
+                print(f"FAILED: {' '.join(args)} with standard error piped: status {status} (wanted 2), said {said!r}")
     # A RUNTEST of four thousand million clocks from a terminal: a line a second says where the play
     # is; Ctrl-C stops it there, the TAP's state said, status 2.
     if not options.windows:
