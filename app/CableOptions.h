@@ -13,6 +13,7 @@
 #include "../cli/ShiftRun.h"
 #include "../ports/bitbang_port.h"
 #include "../ports/cable_name.h"
+#include "SettingsFile.h"
 #include "SystemCables.h"
 
 struct CommandLine
@@ -43,21 +44,6 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
 
 // What --help says: the options and the cable forms.
 std::string CommandLineHelp();
-
-// The cable the settings file names (the [cable] section's cable=), or empty.
-std::string SettingsCable(const std::string& strIniPath);
-// The same, false with what to do for a value too long to be read whole.
-bool ReadCableSetting(const std::string& strIniPath, std::string& strCable, std::string& strError);
-
-// The devices' IR lengths the settings file gives ([chain] irlen=4,6,8); none where it gives
-// none. False, with what is wrong, for a value that is no list of lengths.
-bool ReadChainSettings(const std::string& strIniPath, std::vector<int>& irLengths, std::string& strError);
-
-// The folders the settings file names for BSDL files ([bsdl] folder=, several separated by ';').
-std::vector<std::string> SettingsBsdlFolders(const std::string& strIniPath);
-
-// Reads the FTDI pin map from the settings file's [ftdi] section; what it lacks stays as it was.
-bool ReadFtdiSettings(const std::string& strIniPath, FtdiPinMap& map, std::string& strError);
 
 // The command line over the settings file over the default. False with a message for the person:
 // what was wrong, where it came from, and the accepted forms.

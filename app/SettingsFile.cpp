@@ -1,0 +1,125 @@
+#include "SettingsFile.h"
+
+#include <cstdlib>
+
+#include "../chain/ChainScan.h"
+#include "../platform/profile.h"
+
+bool ParseNumber(const std::string& text, unsigned long nMax, unsigned long& value)
+{
+    if (text.empty())
+        return false;
+    char* pEnd = nullptr;
+    const bool bHex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    value = strtoul(text.c_str(), &pEnd, bHex ? 16 : 10);
+    return *pEnd == '\0' && text[0] != '-' && text[0] != '+' && value <= nMax;
+}
+
+namespace {
+
+const size_t MAX_SETTING = 1023;
+
+// False, with what to do, for a value too long to be read whole: cut, a device path would name
+// another file.
+bool Setting(const std::string& strIniPath, const char* pszSection, const char* pszKey, std::string& value,
+             std::string& strError)
+{
+    if (ReadProfileValue(strIniPath, pszSection, pszKey, MAX_SETTING, value))
+        return true;
+    strError = std::string(pszKey) + "= in the [" + pszSection + "] section is longer than " +
+               std::to_string(MAX_SETTING) + " characters, more than MORVA reads. Shorten it, as in\n    [" +
+               pszSection + "]\n    " + pszKey + "=" + (std::string(pszKey) == "cable" ? "ftdi" : "0");
+    return false;
+}
+
+bool ReadPinSetting(const std::string& strIniPath, const char* pszKey, unsigned long nMax, int& nValue,
+                    std::string& strError)
+{
+    std::string text;
+    if (!Setting(strIniPath, "ftdi", pszKey, text, strError))
+        return false;
+    if (text.empty())
+        return true;
+    unsigned long value = 0;
+    if (!ParseNumber(text, nMax, value))
+    {
+        strError = std::string(pszKey) + "=" + text + " in the [ftdi] section is not a number from 0 to " +
+                   std::to_string(nMax) + ". Write it as in\n    [ftdi]\n    " + pszKey + "=" +
+                   (nMax == 7 ? "3" : "0x10");
+        return false;
+    }
+    nValue = static_cast<int>(value);
+    return true;
+}
+
+} // namespace
+
+std::vector<std::string> SettingsBsdlFolders(const std::string& strIniPath)
+{
+    std::string text;
+    std::string strError;
+    std::vector<std::string> folders;
+    if (!Setting(strIniPath, "bsdl", "folder", text, strError))
+        return folders;
+    for (size_t nStart = 0; nStart < text.size();)
+    {
+        size_t nEnd = text.find(';', nStart);
+        if (nEnd == std::string::npos)
+            nEnd = text.size();
+        const std::string folder = text.substr(nStart, nEnd - nStart);
+        const size_t nFirst = folder.find_first_not_of(" \t");
+        if (nFirst != std::string::npos)
+            folders.push_back(folder.substr(nFirst, folder.find_last_not_of(" \t") - nFirst + 1));
+        nStart = nEnd + 1;
+    }
+    return folders;
+}
+
+std::string SettingsCable(const std::string& strIniPath)
+{
+    std::string text;
+    std::string strError;
+    return Setting(strIniPath, "cable", "cable", text, strError) ? text : std::string();
+}
+
+bool ReadCableSetting(const std::string& strIniPath, std::string& strCable, std::string& strError)
+{
+    return Setting(strIniPath, "cable", "cable", strCable, strError);
+}
+
+bool ReadChainSettings(const std::string& strIniPath, std::vector<int>& irLengths, std::string& strError)
+{
+    irLengths.clear();
+    std::string text;
+    std::string strWhy;
+    if (!Setting(strIniPath, "chain", "irlen", text, strError))
+        return false;
+    if (!text.empty() && !ParseIrLengths(text, irLengths, strWhy))
+    {
+        strError = strIniPath + ", [chain] irlen=" + text + ": " + strWhy;
+        return false;
+    }
+    return true;
+}
+
+bool ReadFtdiSettings(const std::string& strIniPath, FtdiPinMap& map, std::string& strError)
+{
+    int nValue = map.value;
+    int nDirection = map.direction;
+    if (!ReadPinSetting(strIniPath, "tck", 7, map.nTck, strError) ||
+        !ReadPinSetting(strIniPath, "tdi", 7, map.nTdi, strError) ||
+        !ReadPinSetting(strIniPath, "tdo", 7, map.nTdo, strError) ||
+        !ReadPinSetting(strIniPath, "tms", 7, map.nTms, strError) ||
+        !ReadPinSetting(strIniPath, "value", 0xFF, nValue, strError) ||
+        !ReadPinSetting(strIniPath, "direction", 0xFF, nDirection, strError))
+        return false;
+    map.value = static_cast<unsigned char>(nValue);
+    map.direction = static_cast<unsigned char>(nDirection);
+    if (!map.IsValid(strError))
+    {
+        strError = "The FTDI pin map in the [ftdi] section is wrong: " + strError +
+                   " The usual wiring is\n    [ftdi]\n    tck=0\n    tdi=1\n    tdo=2\n    tms=3";
+        return false;
+    }
+    return true;
+}
