@@ -63,7 +63,6 @@ bool EqualsNoCase(const std::string& text, const char* pszWord)
     return text.size() == strlen(pszWord) && StartsWithNoCase(text, pszWord);
 }
 
-// The longest value MORVA reads; the profile call cuts a longer one without a word.
 // "IDCODE", "SAMPLE": a name as BSDL gives instructions.
 bool IsInstructionName(const std::string& text)
 {
@@ -77,218 +76,177 @@ bool IsInstructionName(const std::string& text)
     return true;
 }
 
-// The options that take a value: their names and what the value is.
-struct ValueOption
+// What an option does with its value (a flag's is empty); false with the whole message where the
+// value cannot be taken. word is the option as written, for the message.
+typedef bool (*TAKE_OPTION)(const std::string& word, const std::string& value, CommandLine& options, std::string& strError);
+
+// One row an option: how it is written, what it takes, what it sets, and its lines of --help.
+struct OptionRow
 {
-    const char* pszName;  // "cable": /cable:X, --cable=X, --cable X
-    const char* pszWhat;
-    bool bSendsValue;  // a value sent without a window; may come again
+    const char* pszName;   // "cable": --cable; with a value also /cable:X, --cable=X and --cable X
+    const char* pszAlso;   // other words for a flag, space-separated, or ""
+    const char* pszValue;  // what its value is, for messages ("cable"); null for a flag
+    const char* pszTwice;  // what is said where it is given twice; null where it may come again
+    bool bNoWindow;        // given, the work is done without a window
+    TAKE_OPTION pfnTake;
+    const char* pszUsage;  // --help's first column: "--cable CABLE"
+    const char* pszHelp;   // --help's description, its lines separated by \n
 };
 
-const ValueOption VALUE_OPTIONS[] = {
-    {"cable", "cable", false},
-    {"trace", "file", false},
-    {"ir", "value", true},
-    {"dr", "value", true},
-    {"irlen", "list of IR lengths", false},
-    {"device", "device number", false},
-    {"bsdl", "BSDL file", false},
-    {"bsdl-folder", "folder", false},
-    {"svf", "SVF file", false},
-    {"svf-out", "SVF file", false},
-    {"drive", "pin and level", false},
-};
-
-bool CheckPinDrive(const std::string& value, std::string& strWhy)
+bool TakeShift(bool bIr, const std::string& word, const std::string& value, CommandLine& options,
+               std::string& strError)
 {
-    std::string strPin;
-    PinDrive drive = PinDrive::Safe;
-    return ParsePinDrive(value, strPin, drive, strWhy);
+    ShiftRequest shift = {bIr, value, {}};
+    std::string strWhy;
+    // An instruction by name is looked up in the device's BSDL file once the chain is scanned.
+    if (!ParseScanValue(value, shift.bits, strWhy) && !(shift.bIr && IsInstructionName(value)))
+    {
+        strError = "MORVA cannot send \"" + value + "\" given with " + word + ": " + strWhy;
+        return false;
+    }
+    options.shifts.push_back(shift);
+    return true;
 }
 
-// The option the word is, with its value in it or after it; null for none.
-const ValueOption* FindValueOption(const std::string& word)
+const OptionRow OPTIONS[] = {
+    {"cable", "", "cable", "The cable is given twice on the command line; give it once.", false,
+     [](const std::string&, const std::string& value, CommandLine& options, std::string&) {
+         options.bCable = true;
+         options.strCable = value;
+         return true;
+     },
+     "--cable CABLE", "the cable (also /cable:CABLE, --cable=CABLE)"},
+    {"trace", "", "file", "The trace file is given twice on the command line; give it once.", false,
+     [](const std::string&, const std::string& value, CommandLine& options, std::string&) {
+         options.strTrace = value;
+         return true;
+     },
+     "--trace FILE", "write every clock to FILE as it happens (also /trace:FILE, --trace=FILE)"},
+    {"ir", "", "value", nullptr, true,
+     [](const std::string& word, const std::string& value, CommandLine& options, std::string& strError) {
+         return TakeShift(true, word, value, options, strError);
+     },
+     "--ir VALUE",
+     "without a window: after a reset, SEND-IR the value and print what came out;\n"
+     "with --device, an instruction of the device's BSDL file by name (--ir IDCODE)"},
+    {"dr", "", "value", nullptr, true,
+     [](const std::string& word, const std::string& value, CommandLine& options, std::string& strError) {
+         return TakeShift(false, word, value, options, strError);
+     },
+     "--dr VALUE",
+     "the same through the data register; any number of both, sent in order"},
+    {"scan", "", nullptr, nullptr, true,
+     [](const std::string&, const std::string&, CommandLine& options, std::string&) { return options.bScan = true; },
+     "--scan", "without a window: list the devices on the chain, one a line, before any value"},
+    {"irlen", "", "list of IR lengths", "The IR lengths are given twice on the command line; give them once.", false,
+     [](const std::string& word, const std::string& value, CommandLine& options, std::string& strError) {
+         std::string strWhy;
+         if (ParseIrLengths(value, options.irLengths, strWhy))
+             return true;
+         strError = "MORVA cannot take " + word + ": " + strWhy;
+         return false;
+     },
+     "--irlen 4,6,8", "the devices' IR lengths from the one nearest TDI, where the scan cannot tell them"},
+    {"device", "", "device number", "The device is given twice on the command line; give it once.", true,
+     [](const std::string& word, const std::string& value, CommandLine& options, std::string& strError) {
+         unsigned long nDevice = 0;
+         if (ParseNumber(value, MAX_CHAIN_DEVICES, nDevice) && nDevice > 0)
+         {
+             options.nDevice = nDevice;
+             return true;
+         }
+         strError = "MORVA cannot take " + word + " " + value + ": give the device's number on the chain, 1 for "
+                    "the one nearest TDI, up to " + std::to_string(MAX_CHAIN_DEVICES) + ".";
+         return false;
+     },
+     "--device N", "--ir and --dr to device N alone (1: nearest TDI), the others in BYPASS"},
+    {"bsdl", "", "BSDL file", "The BSDL file is given twice on the command line; give it once.", true,
+     [](const std::string&, const std::string& value, CommandLine& options, std::string&) {
+         options.strBsdl = value;
+         return true;
+     },
+     "--bsdl FILE", "alone: check a BSDL file and describe it; with --device: that device's file"},
+    {"bsdl-folder", "", "folder", nullptr, false,
+     [](const std::string&, const std::string& value, CommandLine& options, std::string&) {
+         options.bsdlFolders.push_back(value);
+         return true;
+     },
+     "--bsdl-folder D", "look for the devices' BSDL files in folder D too (any number of them)"},
+    {"sample", "", nullptr, nullptr, true,
+     [](const std::string&, const std::string&, CommandLine& options, std::string&) { return options.bSample = true; },
+     "--sample", "with --device: read the device's pins once (SAMPLE), one a line"},
+    {"drive", "", "pin and level", nullptr, true,
+     [](const std::string&, const std::string& value, CommandLine& options, std::string& strError) {
+         std::string strPin, strWhy;
+         PinDrive drive = PinDrive::Safe;
+         if (!ParsePinDrive(value, strPin, drive, strWhy))
+         {
+             strError = "MORVA cannot take --drive " + value + ": " + strWhy;
+             return false;
+         }
+         options.drives.push_back(value);
+         return true;
+     },
+     "--drive PORT=1",
+     "with --device and --extest: drive the pin PORT (1, 0, off or safe; any number of\n"
+     "them) under EXTEST, every other pin at its safe value; then the pins read"},
+    {"extest", "", nullptr, nullptr, true,
+     [](const std::string&, const std::string&, CommandLine& options, std::string&) { return options.bExtest = true; },
+     "--extest", "yes to driving pins: without it --drive drives nothing and ends with status 2"},
+    {"leave-extest", "", nullptr, nullptr, true,
+     [](const std::string&, const std::string&, CommandLine& options, std::string&) {
+         return options.bLeaveExtest = true;
+     },
+     "--leave-extest", "at the end, reset the TAP: every device back to its own logic"},
+    {"svf", "", "SVF file", "The SVF file is given twice on the command line; give it once.", true,
+     [](const std::string&, const std::string& value, CommandLine& options, std::string&) {
+         options.strSvf = value;
+         return true;
+     },
+     "--svf FILE",
+     "without a window: play an SVF file; status 0 when every TDO matched, 1 at\n"
+     "the first that did not (its line and bits said), 2 for a file not played"},
+    {"svf-out", "", "SVF file", "The SVF file to write is given twice on the command line; give it once.", false,
+     [](const std::string&, const std::string& value, CommandLine& options, std::string&) {
+         options.strSvfOut = value;
+         return true;
+     },
+     "--svf-out FILE", "with --scan, --ir or --dr: write what they clocked as an SVF file"},
+    {"help", "-h /?", nullptr, nullptr, false,
+     [](const std::string&, const std::string&, CommandLine& options, std::string&) { return options.bHelp = true; },
+     "--help", "this text"},
+    {"version", "", nullptr, nullptr, false,
+     [](const std::string&, const std::string&, CommandLine& options, std::string&) { return options.bVersion = true; },
+     "--version", "the version"},
+};
+
+// The option the word is, with a value in it or after it; null for none.
+const OptionRow* FindOption(const std::string& word)
 {
-    for (const ValueOption& option : VALUE_OPTIONS)
+    for (const OptionRow& option : OPTIONS)
     {
         const std::string name = option.pszName;
-        if (StartsWithNoCase(word, ("/" + name + ":").c_str()) || StartsWithNoCase(word, ("--" + name + "=").c_str()) ||
-            EqualsNoCase(word, ("--" + name).c_str()))
+        if (EqualsNoCase(word, ("--" + name).c_str()))
+            return &option;
+        for (const char* pAlso = option.pszAlso; *pAlso != '\0';)
+        {
+            const char* pEnd = strchr(pAlso, ' ');
+            const std::string also(pAlso, pEnd != nullptr ? pEnd : pAlso + strlen(pAlso));
+            if (EqualsNoCase(word, also.c_str()))
+                return &option;
+            pAlso += also.size() + (pEnd != nullptr ? 1 : 0);
+        }
+        if (option.pszValue != nullptr &&
+            (StartsWithNoCase(word, ("/" + name + ":").c_str()) || StartsWithNoCase(word, ("--" + name + "=").c_str())))
             return &option;
     }
     return nullptr;
 }
 
-} // namespace
-
-bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& strError)
+// The rules between options, after every word was taken: false with the message where they
+// contradict each other or one lacks another it needs.
+bool CheckTogether(const CommandLine& options, std::string& strError)
 {
-    options = CommandLine();
-    bool bTrace = false;
-    const std::vector<std::string> words = SplitCommandLine(pszCommandLine);
-    for (const std::string& word : words)
-    {
-        const ValueOption* pOption = FindValueOption(word);
-        const std::string name = pOption != nullptr ? pOption->pszName : "";
-        options.bNoWindow = options.bNoWindow || (pOption != nullptr && pOption->bSendsValue) ||
-                            EqualsNoCase(word, "--scan") || EqualsNoCase(word, "--sample") || name == "device" ||
-                            name == "bsdl" || name == "svf" || name == "drive" || EqualsNoCase(word, "--extest") ||
-                            EqualsNoCase(word, "--leave-extest");
-    }
-    for (size_t i = 0; i < words.size(); ++i)
-    {
-        const std::string& word = words[i];
-        if (EqualsNoCase(word, "--help") || EqualsNoCase(word, "-h") || EqualsNoCase(word, "/?"))
-        {
-            options.bHelp = true;
-            continue;
-        }
-        if (EqualsNoCase(word, "--version"))
-        {
-            options.bVersion = true;
-            continue;
-        }
-        if (EqualsNoCase(word, "--scan"))
-        {
-            options.bScan = true;
-            continue;
-        }
-        if (EqualsNoCase(word, "--sample"))
-        {
-            options.bSample = true;
-            continue;
-        }
-        if (EqualsNoCase(word, "--extest"))
-        {
-            options.bExtest = true;
-            continue;
-        }
-        if (EqualsNoCase(word, "--leave-extest"))
-        {
-            options.bLeaveExtest = true;
-            continue;
-        }
-        const ValueOption* pOption = FindValueOption(word);
-        if (pOption == nullptr)
-        {
-            strError = "MORVA does not know the command-line word \"" + word +
-                       "\". It takes /cable:CABLE (or --cable=CABLE, --cable CABLE), /trace:FILE (or --trace=FILE, "
-                       "--trace FILE), --scan, --irlen LENGTHS, --device N, --ir VALUE, --dr VALUE, --bsdl FILE, --bsdl-folder "
-                       "FOLDER, --sample, --drive PORT=LEVEL, --extest, --leave-extest, --svf FILE and --svf-out FILE; --help "
-                       "lists them.";
-            return false;
-        }
-        const std::string what = pOption->pszWhat;
-        std::string value;
-        if (word[0] == '/')
-            value = word.substr(word.find(':') + 1);
-        else if (word.find('=') != std::string::npos)
-            value = word.substr(word.find('=') + 1);
-        else if (i + 1 < words.size())
-            value = words[++i];
-        // "--trace --cable=sim" has no file name: the next word is an option of its own.
-        if (FindValueOption(value) != nullptr)
-        {
-            strError = "The option \"" + word + "\" names no " + what + ": \"" + value +
-                       "\" is an option of its own. Give the " + what + " right after it.";
-            return false;
-        }
-        if (value.empty())
-        {
-            strError = "The option \"" + word + "\" names no " + what + ".";
-            return false;
-        }
-        const std::string name = pOption->pszName;
-        if ((name == "cable" && options.bCable) || (name == "trace" && bTrace) ||
-            (name == "irlen" && !options.irLengths.empty()) || (name == "device" && options.nDevice > 0) ||
-            (name == "bsdl" && !options.strBsdl.empty()) || (name == "svf" && !options.strSvf.empty()) ||
-            (name == "svf-out" && !options.strSvfOut.empty()))
-        {
-            strError = name == "irlen" ? std::string("The IR lengths are given twice on the command line; give them once.")
-                                       : std::string("The ") +
-                                             (name == "cable"   ? "cable"
-                                              : name == "trace" ? "trace file"
-                                              : name == "bsdl"  ? "BSDL file"
-                                              : name == "svf"   ? "SVF file"
-                                              : name == "svf-out" ? "SVF file to write"
-                                                                : "device") +
-                                             " is given twice on the command line; give it once.";
-            return false;
-        }
-        if (name == "bsdl")
-        {
-            options.strBsdl = value;
-            continue;
-        }
-        if (name == "bsdl-folder")
-        {
-            options.bsdlFolders.push_back(value);
-            continue;
-        }
-        if (name == "drive")
-        {
-            std::string strWhy;
-            if (!CheckPinDrive(value, strWhy))
-            {
-                strError = "MORVA cannot take --drive " + value + ": " + strWhy;
-                return false;
-            }
-            options.drives.push_back(value);
-            continue;
-        }
-        if (name == "svf-out")
-        {
-            options.strSvfOut = value;
-            continue;
-        }
-        if (name == "svf")
-        {
-            options.strSvf = value;
-            continue;
-        }
-        if (name == "cable")
-        {
-            options.bCable = true;
-            options.strCable = value;
-        }
-        else if (name == "trace")
-        {
-            bTrace = true;
-            options.strTrace = value;
-        }
-        else if (name == "device")
-        {
-            unsigned long nDevice = 0;
-            if (!ParseNumber(value, MAX_CHAIN_DEVICES, nDevice) || nDevice == 0)
-            {
-                strError = "MORVA cannot take " + word + " " + value + ": give the device's number on the chain, 1 for "
-                           "the one nearest TDI, up to " + std::to_string(MAX_CHAIN_DEVICES) + ".";
-                return false;
-            }
-            options.nDevice = nDevice;
-        }
-        else if (name == "irlen")
-        {
-            std::string strWhy;
-            if (!ParseIrLengths(value, options.irLengths, strWhy))
-            {
-                strError = "MORVA cannot take " + word + ": " + strWhy;
-                return false;
-            }
-        }
-        else
-        {
-            ShiftRequest shift = {name == "ir", value, {}};
-            std::string strWhy;
-            // An instruction by name is looked up in the device's BSDL file once the chain is scanned.
-            if (!ParseScanValue(value, shift.bits, strWhy) && !(shift.bIr && IsInstructionName(value)))
-            {
-                strError = "MORVA cannot send \"" + value + "\" given with " + word + ": " + strWhy;
-                return false;
-            }
-            options.shifts.push_back(shift);
-        }
-    }
     if ((!options.drives.empty() || options.bExtest) && options.nDevice == 0)
     {
         strError = "--drive and --extest drive one device's pins: name it with --device N.";
@@ -341,4 +299,99 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
         return false;
     }
     return true;
+}
+
+// Where --help's descriptions start: past the widest usage ("  --bsdl-folder D") and a space.
+const size_t HELP_COLUMN = 19;
+
+// The options as the unknown-word message lists them: "--cable CABLE, --trace FILE, ... and --svf-out FILE".
+std::string OptionList()
+{
+    std::string list;
+    const size_t nListed = sizeof(OPTIONS) / sizeof(OPTIONS[0]) - 2;  // --help and --version aside
+    for (size_t i = 0; i < nListed; ++i)
+        list += std::string(i == 0 ? "" : i + 1 == nListed ? " and " : ", ") + OPTIONS[i].pszUsage;
+    return list;
+}
+} // namespace
+
+bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& strError)
+{
+    options = CommandLine();
+    const std::vector<std::string> words = SplitCommandLine(pszCommandLine);
+    for (const std::string& word : words)
+    {
+        const OptionRow* pOption = FindOption(word);
+        options.bNoWindow = options.bNoWindow || (pOption != nullptr && pOption->bNoWindow);
+    }
+    bool given[sizeof(OPTIONS) / sizeof(OPTIONS[0])] = {};
+    for (size_t i = 0; i < words.size(); ++i)
+    {
+        const std::string& word = words[i];
+        const OptionRow* pOption = FindOption(word);
+        if (pOption == nullptr)
+        {
+            strError = "MORVA does not know the command-line word \"" + word + "\". It takes " + OptionList() +
+                       "; --help lists them.";
+            return false;
+        }
+        std::string value;
+        if (pOption->pszValue != nullptr)
+        {
+            const std::string what = pOption->pszValue;
+            if (word[0] == '/')
+                value = word.substr(word.find(':') + 1);
+            else if (word.find('=') != std::string::npos)
+                value = word.substr(word.find('=') + 1);
+            else if (i + 1 < words.size())
+                value = words[++i];
+            // "--trace --cable=sim" has no file name: the next word is an option of its own.
+            if (FindOption(value) != nullptr && FindOption(value)->pszValue != nullptr)
+            {
+                strError = "The option \"" + word + "\" names no " + what + ": \"" + value +
+                           "\" is an option of its own. Give the " + what + " right after it.";
+                return false;
+            }
+            if (value.empty())
+            {
+                strError = "The option \"" + word + "\" names no " + what + ".";
+                return false;
+            }
+        }
+        bool& bGiven = given[pOption - OPTIONS];
+        if (bGiven && pOption->pszTwice != nullptr)
+        {
+            strError = pOption->pszTwice;
+            return false;
+        }
+        bGiven = true;
+        if (!pOption->pfnTake(word, value, options, strError))
+            return false;
+    }
+    return CheckTogether(options, strError);
+}
+
+std::string OptionsHelp()
+{
+    // Each option's usage, then its description one column past the widest usage and a space.
+    std::string text;
+    for (const OptionRow& option : OPTIONS)
+    {
+        std::string line = std::string("  ") + option.pszUsage;
+        for (const char* p = option.pszHelp;; ++p)
+        {
+            if (*p == '\0' || *p == '\n')
+            {
+                text += line + "\n";
+                if (*p == '\0')
+                    break;
+                line = std::string(HELP_COLUMN, ' ');
+                continue;
+            }
+            if (line.size() < HELP_COLUMN)
+                line.resize(HELP_COLUMN, ' ');
+            line += *p;
+        }
+    }
+    return text;
 }

@@ -44,6 +44,8 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
 
 // What --help says: the options and the cable forms.
 std::string CommandLineHelp();
+// Its lines of options, one or two an option, from the table the command line is read by.
+std::string OptionsHelp();
 
 // The command line over the settings file over the default. False with a message for the person:
 // what was wrong, where it came from, and the accepted forms.

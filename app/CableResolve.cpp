@@ -69,27 +69,8 @@ std::string CommandLineHelp()
         statuses += *p == '\t' ? std::string("  ") : *p == '\n' ? std::string("\n  ") : std::string(1, *p);
     statuses = "  " + statuses;
     return "MORVA steps a JTAG TAP by hand, one TCK clock a click.\n\n"
-           "Options:\n"
-           "  --cable CABLE    the cable (also /cable:CABLE, --cable=CABLE)\n"
-           "  --trace FILE     write every clock to FILE as it happens (also /trace:FILE, --trace=FILE)\n"
-           "  --ir VALUE       without a window: after a reset, SEND-IR the value and print what came out;\n"
-           "                   with --device, an instruction of the device's BSDL file by name (--ir IDCODE)\n"
-           "  --dr VALUE       the same through the data register; any number of both, sent in order\n"
-           "  --scan           without a window: list the devices on the chain, one a line, before any value\n"
-           "  --irlen 4,6,8    the devices' IR lengths from the one nearest TDI, where the scan cannot tell them\n"
-           "  --device N       --ir and --dr to device N alone (1: nearest TDI), the others in BYPASS\n"
-           "  --bsdl FILE      alone: check a BSDL file and describe it; with --device: that device's file\n"
-           "  --bsdl-folder D  look for the devices' BSDL files in folder D too (any number of them)\n"
-           "  --sample         with --device: read the device's pins once (SAMPLE), one a line\n"
-           "  --drive PORT=1   with --device and --extest: drive the pin PORT (1, 0, off or safe; any number of\n"
-           "                   them) under EXTEST, every other pin at its safe value; then the pins read\n"
-           "  --extest         yes to driving pins: without it --drive drives nothing and ends with status 2\n"
-           "  --leave-extest   at the end, reset the TAP: every device back to its own logic\n"
-           "  --svf FILE       without a window: play an SVF file; status 0 when every TDO matched, 1 at\n"
-           "                   the first that did not (its line and bits said), 2 for a file not played\n"
-           "  --svf-out FILE   with --scan, --ir or --dr: write what they clocked as an SVF file\n"
-           "  --help           this text\n"
-           "  --version        the version\n\n"
+           "Options:\n" +
+           OptionsHelp() + "\n"
            "Exit status:\n" +
            statuses + "\n\n"
            "CABLE is one of:\n    " +
