@@ -41,8 +41,6 @@ ScanEnd ShiftDevice(CTapEngine& tap, CChainAddress& address, bool bIr, const std
         CTapEngine::ShiftEnd::Updated)
         return ScanEnd::Lost;
     out = address.Unwrap(bIr, tap.BitsOut().ToBytes(), bits.size());
-    if (bIr)
-        address.OnInstructionSent();
     return ScanEnd::Done;
 }
 

@@ -451,19 +451,94 @@ CChainAddress::CChainAddress(const std::vector<ChainDevice>& devices, size_t nDe
     m_resetLengths = m_drLengths;
 }
 
-bool CChainAddress::CheckInstruction(size_t nBits, std::string& strError) const
+CChainAddress::~CChainAddress()
 {
-    if (nBits == m_irLengths[m_nIndex])
+    if (m_pTap != nullptr)
+        m_pTap->RemoveListener(this);
+}
+
+void CChainAddress::Follow(CTapEngine& tap)
+{
+    if (m_pTap != nullptr)
+        m_pTap->RemoveListener(this);
+    m_pTap = &tap;
+    m_nState = tap.State();
+    m_irIn.clear();
+    tap.AddListener(this);
+}
+
+void CChainAddress::OnClock(const ClockRecord& clock, bool)
+{
+    // The bit a clock shifts in is its TDI while the clock starts in Shift-IR.
+    if (m_nState == STATE_SHIFT_IR)
+        m_irIn.push_back(static_cast<unsigned char>(clock.Tdi()));
+    m_nState = clock.nState;
+    if (m_nState == STATE_TEST_LOGIC_RESET)
+    {
+        m_drLengths = m_resetLengths;
+        m_irIn.clear();
+    }
+    else if (m_nState == STATE_CAPTURE_IR || m_nState == STATE_UNKNOWN)
+        m_irIn.clear();
+    else if (m_nState == STATE_UPDATE_IR)
+    {
+        OnInstructionLoaded(m_irIn);
+        m_irIn.clear();
+    }
+}
+
+void CChainAddress::OnInstructionLoaded(const std::vector<unsigned char>& bits)
+{
+    // The last bits shifted sit nearest TDI: device 1's IR holds the last of them, the device
+    // nearest TDO the first. A device the shift did not reach holds bits it captured.
+    size_t nEnd = bits.size();
+    for (size_t i = 0; i < m_irLengths.size(); ++i)
+    {
+        const size_t nLength = m_irLengths[i];
+        const bool bReached = nEnd >= nLength;
+        const bool bBypass = bReached && std::all_of(bits.begin() + static_cast<std::ptrdiff_t>(nEnd - nLength),
+                                                     bits.begin() + static_cast<std::ptrdiff_t>(nEnd),
+                                                     [](unsigned char bit) { return bit != 0; });
+        if (i != m_nIndex)
+            m_drLengths[i] = bBypass ? 1 : 0;
+        nEnd = bReached ? nEnd - nLength : 0;
+    }
+}
+
+size_t CChainAddress::UnknownDevice() const
+{
+    for (size_t i = 0; i < m_drLengths.size(); ++i)
+    {
+        if (i != m_nIndex && m_drLengths[i] == 0)
+            return i;
+    }
+    return SIZE_MAX;
+}
+
+bool CChainAddress::CanSend(bool bIr, size_t nBits, std::string& strError) const
+{
+    if (bIr && nBits != m_irLengths[m_nIndex])
+    {
+        strError = "Device " + std::to_string(m_nIndex + 1) + "'s IR is " + std::to_string(m_irLengths[m_nIndex]) +
+                   " bits long; the instruction given has " + std::to_string(nBits) + ".";
+        return false;
+    }
+    const size_t nUnknown = UnknownDevice();
+    if (bIr || nUnknown == SIZE_MAX)
         return true;
-    strError = "Device " + std::to_string(m_nIndex + 1) + "'s IR is " + std::to_string(m_irLengths[m_nIndex]) +
-               " bits long; the instruction given has " + std::to_string(nBits) + ".";
+    strError = "Device " + std::to_string(nUnknown + 1) + " holds an instruction that was not sent to it by SEND-IR, "
+               "so MORVA does not know how long the register it now shifts is. Send device " +
+               std::to_string(m_nIndex + 1) + " an instruction with SEND-IR (the others then go to BYPASS), or reset "
+               "the TAP.";
     return false;
 }
 
 void CChainAddress::Padding(bool bIr, size_t& nHeader, size_t& nTrailer) const
 {
-    nHeader = BitsAfter(bIr ? m_irLengths : m_drLengths);
-    nTrailer = BitsBefore(bIr ? m_irLengths : m_drLengths);
+    // Registers not known pad nothing: a scan is then the whole chain's, as it stands.
+    const bool bKnown = bIr || UnknownDevice() == SIZE_MAX;
+    nHeader = bKnown ? BitsAfter(bIr ? m_irLengths : m_drLengths) : 0;
+    nTrailer = bKnown ? BitsBefore(bIr ? m_irLengths : m_drLengths) : 0;
 }
 
 size_t CChainAddress::BitsAfter(const std::vector<size_t>& lengths) const
@@ -505,21 +580,12 @@ std::vector<unsigned char> CChainAddress::Unwrap(bool bIr, const std::vector<uns
 
 bool CChainAddress::Share(bool bIr, const std::vector<unsigned char>& out, std::vector<unsigned char>& bits) const
 {
+    if (!bIr && UnknownDevice() != SIZE_MAX)
+        return false;
     const std::vector<size_t>& lengths = bIr ? m_irLengths : m_drLengths;
     const size_t nOthers = BitsAfter(lengths) + BitsBefore(lengths);
     if (out.size() <= nOthers)
         return false;
     bits = Unwrap(bIr, out, out.size() - nOthers);
     return true;
-}
-
-void CChainAddress::OnReset()
-{
-    m_drLengths = m_resetLengths;
-}
-
-void CChainAddress::OnInstructionSent()
-{
-    for (size_t i = 0; i < m_drLengths.size(); ++i)
-        m_drLengths[i] = 1;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "../bsdl/Bsdl.h"
+#include "../engine/TapEngine.h"
 
 class CTapEngine;
 class CBsdlLibrary;
@@ -94,14 +95,26 @@ ChainDeviceColumns ChainDeviceRow(size_t nNumber, const ChainDevice& device);
 // take, and its own bits picked out of what the chain gives back. The others hold what a reset
 // gave them (an IDCODE of 32 bits, or BYPASS) until the first instruction sent to the device,
 // which puts them in BYPASS, one bit each.
-class CChainAddress
+class CChainAddress : public ITapListener
 {
 public:
     // nDevice: from 1, on the TDI side. Every IR length must be known.
     CChainAddress(const std::vector<ChainDevice>& devices, size_t nDevice);
+    ~CChainAddress() override;
+    CChainAddress(const CChainAddress&) = delete;
+    CChainAddress& operator=(const CChainAddress&) = delete;
 
-    // False, with why, for an instruction that is not as long as the device's IR.
-    bool CheckInstruction(size_t nBits, std::string& strError) const;
+    // From now on the address follows every clock the engine makes, whoever makes it: a reset
+    // gives each other device its register after reset again, and an Update-IR, by a SEND or
+    // clicked by hand, puts each other device whose IR got all ones in BYPASS; one that got
+    // anything else holds an instruction whose register MORVA does not know.
+    void Follow(CTapEngine& tap);
+    void OnClock(const ClockRecord& clock, bool bValueOut) override;
+
+    // False, with why, where a value cannot go to the device alone: an instruction that is not as
+    // long as its IR, or a data value while another device holds an instruction clicked in by
+    // hand, whose register's length is not known.
+    bool CanSend(bool bIr, size_t nBits, std::string& strError) const;
     // The bits for the whole chain, the first shifted first: ones into the other IRs, zeros into
     // their data registers.
     std::vector<unsigned char> Wrap(bool bIr, const std::vector<unsigned char>& value) const;
@@ -109,15 +122,11 @@ public:
     std::vector<unsigned char> Unwrap(bool bIr, const std::vector<unsigned char>& out, size_t nBits) const;
     // The device's own bits of a shift of any length (clicked by hand, or a whole value): what
     // came out after the other devices nearer TDO and before those nearer TDI. False when the
-    // shift was too short to reach them.
+    // shift was too short to reach them, or the other devices' registers are not known.
     bool Share(bool bIr, const std::vector<unsigned char>& out, std::vector<unsigned char>& bits) const;
-    // An instruction went in: the other devices are in BYPASS now.
-    void OnInstructionSent();
-    // A reset: each of the other devices holds its IDCODE (or BYPASS) again.
-    void OnReset();
     size_t Device() const { return m_nIndex + 1; }
     // The bits of the other devices' registers, as they stand now: nearer TDO (shifted first) and
-    // nearer TDI.
+    // nearer TDI; none where one of them is not known.
     void Padding(bool bIr, size_t& nHeader, size_t& nTrailer) const;
     // The device's BSDL file; null: none known.
     const std::shared_ptr<const BsdlFile>& Bsdl() const { return m_pBsdl; }
@@ -126,10 +135,17 @@ private:
     // The bits of the other devices' registers nearer TDO than the device, and nearer TDI.
     size_t BitsAfter(const std::vector<size_t>& lengths) const;
     size_t BitsBefore(const std::vector<size_t>& lengths) const;
+    // The instruction register's bits shifted in since Capture-IR, the first first, loaded.
+    void OnInstructionLoaded(const std::vector<unsigned char>& bits);
+    // The first other device whose data register's length is not known; SIZE_MAX for none.
+    size_t UnknownDevice() const;
 
     std::vector<size_t> m_irLengths;
-    std::vector<size_t> m_drLengths;     // of the other devices; the device's own is the value's
+    std::vector<size_t> m_drLengths;     // of the other devices (0: not known); the device's own is the value's
     std::vector<size_t> m_resetLengths;  // the same, as a reset leaves them
     size_t m_nIndex;                  // from 0
     std::shared_ptr<const BsdlFile> m_pBsdl;
+    CTapEngine* m_pTap = nullptr;        // followed
+    int m_nState = STATE_UNKNOWN;        // the state the last clock entered
+    std::vector<unsigned char> m_irIn;   // TDI shifted into the instruction registers since Capture-IR
 };

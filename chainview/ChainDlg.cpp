@@ -142,6 +142,7 @@ void CChainDlg::OnDevicePicked()
     }
     m_pinView.Forget();
     m_pAddress.reset(new CChainAddress(m_scan.devices, nDevice));
+    m_pAddress->Follow(m_tap);
     m_target.SpeakTo(m_pAddress.get());
 }
 

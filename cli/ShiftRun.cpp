@@ -51,7 +51,7 @@ int PlaySvfCommand(const std::string& strPath, const std::string& strTracePath, 
 {
     CProblems problems;
     CTapEngine engine;
-    engine.SetListener(&problems);
+    engine.AddListener(&problems);
     CLiveVcd trace;
     std::string strError;
     if (!strTracePath.empty())
@@ -120,7 +120,7 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
 {
     CProblems problems;
     CTapEngine engine;
-    engine.SetListener(&problems);
+    engine.AddListener(&problems);
     CLiveVcd trace;
     if (!strTracePath.empty())
     {
@@ -198,7 +198,10 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
     }
     std::unique_ptr<CChainAddress> pAddress;
     if (strLost.empty() && strBroken.empty() && work.nDevice > 0)
+    {
         pAddress.reset(new CChainAddress(scan.devices, work.nDevice));
+        pAddress->Follow(engine);
+    }
     // Instructions by name, and the pins, need the device's file.
     const BsdlFile* pFile = pAddress != nullptr ? pAddress->Bsdl().get() : nullptr;
     const std::string strNoFile = "Device " + std::to_string(work.nDevice) +
@@ -255,7 +258,7 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
     for (size_t i = 0; strLost.empty() && strBroken.empty() && i < shifts.size(); ++i)
     {
         const ShiftRequest& shift = shifts[i];
-        if (pAddress != nullptr && shift.bIr && !pAddress->CheckInstruction(shift.bits.size(), strBroken))
+        if (pAddress != nullptr && !pAddress->CanSend(shift.bIr, shift.bits.size(), strBroken))
             break;
         const std::vector<unsigned char> bits = pAddress == nullptr ? shift.bits : pAddress->Wrap(shift.bIr, shift.bits);
         if (engine.Shift(shift.bIr ? TAP_IR : TAP_DR, bits, [](size_t) { return false; }) ==
@@ -265,8 +268,6 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
                 say(engine.ValueOut(), false);
             else
                 say(FormatSizedHex(pAddress->Unwrap(shift.bIr, engine.BitsOut().ToBytes(), shift.bits.size())), false);
-            if (pAddress != nullptr && shift.bIr)
-                pAddress->OnInstructionSent();
             continue;
         }
         strLost = problems.m_strLost;

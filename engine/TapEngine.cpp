@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "../cable/cable.h"
@@ -81,9 +82,14 @@ bool CTapEngine::Reset()
             return false;
     }
     m_nState = STATE_TEST_LOGIC_RESET;
-    if (m_pListener != nullptr)
-        m_pListener->OnStateEntered(m_nState);
+    for (ITapListener* pListener : m_listeners)
+        pListener->OnStateEntered(m_nState);
     return Clock();
+}
+
+void CTapEngine::RemoveListener(ITapListener* pListener)
+{
+    m_listeners.erase(std::remove(m_listeners.begin(), m_listeners.end(), pListener), m_listeners.end());
 }
 
 bool CTapEngine::Step(const TapStep& step)
@@ -92,16 +98,16 @@ bool CTapEngine::Step(const TapStep& step)
     if (step.nTdi != KEEP_TDI)
         SetTdi(static_cast<BYTE>(step.nTdi));
     m_nState = step.nNewState;
-    if (m_pListener != nullptr)
-        m_pListener->OnStateEntered(m_nState);
+    for (ITapListener* pListener : m_listeners)
+        pListener->OnStateEntered(m_nState);
     return Clock();
 }
 
 bool CTapEngine::ClockHeld()
 {
     m_nState = NextTapState(m_nState, GetTms());
-    if (m_pListener != nullptr)
-        m_pListener->OnStateEntered(m_nState);
+    for (ITapListener* pListener : m_listeners)
+        pListener->OnStateEntered(m_nState);
     return Clock();
 }
 
@@ -161,20 +167,20 @@ void CTapEngine::Record(const ClockRecord& clock)
     if (m_pLiveTrace != nullptr && !m_pLiveTrace->Append(clock, strError))
     {
         m_pLiveTrace = nullptr;
-        if (m_pListener != nullptr)
-            m_pListener->OnTraceFileFailed(strError);
+        for (ITapListener* pListener : m_listeners)
+            pListener->OnTraceFileFailed(strError);
     }
     const bool bValueOut = m_shiftOut.OnClock(m_nStateBefore, clock.nState, clock.Tdo());
     m_nStateBefore = clock.nState;
-    if (m_pListener != nullptr)
-        m_pListener->OnClock(clock, bValueOut);
+    for (ITapListener* pListener : m_listeners)
+        pListener->OnClock(clock, bValueOut);
 }
 
 bool CTapEngine::Lost()
 {
     ForgetState();
-    if (m_pListener != nullptr)
-        m_pListener->OnCableLost(CableFailure());
+    for (ITapListener* pListener : m_listeners)
+        pListener->OnCableLost(CableFailure());
     return false;
 }
 

@@ -52,7 +52,10 @@ public:
 
     CTapEngine();
 
-    void SetListener(ITapListener* pListener) { m_pListener = pListener; }
+    // Each listener hears what happens, in the order they were added: the window, the command
+    // line's problems, a device's chain address.
+    void AddListener(ITapListener* pListener) { m_listeners.push_back(pListener); }
+    void RemoveListener(ITapListener* pListener);
     int State() const { return m_nState; }
     // The cable was switched, or its pins moved without a clock: nobody knows the state.
     void ForgetState();
@@ -128,7 +131,7 @@ private:
     bool Lost();
     ShiftEnd ShiftClocks(const TapRegister& reg, const CBits& bits, const ShiftPoll& poll, int nEnd);
 
-    ITapListener* m_pListener = nullptr;
+    std::vector<ITapListener*> m_listeners;
     int m_nState = STATE_UNKNOWN;
     int m_nStateBefore = STATE_UNKNOWN;  // the state the last recorded clock entered
     bool m_bPaced = true;

@@ -119,7 +119,6 @@ void CPinViewDlg::OnLeaveExtest()
     m_target.HoldDisplay();
     const bool bReset = m_tap.Reset();
     m_target.ShowDisplay();
-    m_pAddress->OnReset();
     m_bExtest = false;
     m_drives.assign(m_pins.size(), PinDrive::Safe);
     if (!bReset)

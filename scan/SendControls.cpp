@@ -212,12 +212,6 @@ void CSendControls::OnClock()
     m_dwShown = ::GetTickCount();
 }
 
-void CSendControls::OnReset()
-{
-    if (m_pAddress != nullptr)
-        m_pAddress->OnReset();
-}
-
 void CSendControls::Send(const TapRegister& reg)
 {
     if (m_pSending != nullptr)
@@ -241,7 +235,7 @@ void CSendControls::Send(const TapRegister& reg)
         MessageBoxCp932(m_dialog.m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
         return;
     }
-    if (m_pAddress != nullptr && !bDr && !m_pAddress->CheckInstruction(bits.size(), strError))
+    if (m_pAddress != nullptr && !m_pAddress->CanSend(!bDr, bits.size(), strError))
     {
         MessageBoxCp932(m_dialog.m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
         return;
@@ -296,10 +290,7 @@ void CSendControls::Send(const TapRegister& reg)
 
     m_pSending = nullptr;
     if (end == CTapEngine::ShiftEnd::Updated && !bDr && m_pAddress != nullptr)
-    {
-        m_pAddress->OnInstructionSent();
         OfferRegisterLength(sent);
-    }
     button.SetWindowText(reg.pszName);
     {
         CPaintHold::CScope hold(m_paint);

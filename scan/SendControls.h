@@ -64,8 +64,6 @@ public:
     // a name.
     void SpeakTo(CChainAddress* pAddress);
     const CChainAddress* Address() const { return m_pAddress; }
-    // The TAP went through Test-Logic-Reset: the other devices hold their IDCODEs again.
-    void OnReset();
 
 private:
     CColorButton m_btnSendIr;

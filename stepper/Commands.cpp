@@ -31,8 +31,6 @@ void CStepperDlg::OnStateButton(UINT nID)
 
 void CStepperDlg::OnStateEntered(int nState)
 {
-    if (nState == STATE_TEST_LOGIC_RESET)
-        m_send.OnReset();
     ShowState(nState);
 }
 

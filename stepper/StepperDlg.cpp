@@ -84,7 +84,7 @@ const CStepperDlg::ButtonMember CStepperDlg::s_stateButtons[] = {
 CStepperDlg::CStepperDlg(CWnd* pParent) : CDialog(IDD, pParent)
 {
     m_hIcon = ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
-    m_tap.SetListener(this);
+    m_tap.AddListener(this);
 }
 
 namespace {

@@ -63,7 +63,7 @@ Scanned Scan(CChainPort& port, const std::vector<int>& given = {})
     CTapEngine engine;
     engine.SetPaced(false);
     CClocks clocks;
-    engine.SetListener(&clocks);
+    engine.AddListener(&clocks);
     Scanned result;
     result.end = ScanChain(engine, given, result.scan);
     result.nStateAfter = engine.State();
@@ -256,6 +256,60 @@ TEST(ChainScanTest, ADeviceSpokenToAloneGetsItsOwnBitsAndTheOthersBypass)
     work.nDevice = 4;
     EXPECT_EQ(EXIT_NOT_DONE, RunCommandLineWork(work, "", say));
     EXPECT_EQ("The chain has 3 devices; there is no device 4. What was left was not sent.", errors.at(0));
+    SetCablePort(pBefore);
+}
+
+// The address follows every clock: an instruction clicked in by hand is seen at its Update-IR,
+// and a reset gives each device its register after reset again.
+TEST(ChainScanTest, AnInstructionClickedInByHandIsSeenByTheAddress)
+{
+    CChainPort port({Plain(4, MadeUpIdcode(1)), Plain(6, 0), {8, 0x5, 0x2, MadeUpIdcode(3)}});
+    CPort* pBefore = SetCablePort(&port);
+    CableOn();
+    CTapEngine engine;
+    engine.SetPaced(false);
+    ChainScan scan;
+    ASSERT_EQ(ScanEnd::Done, ScanChain(engine, {4, 6, 8}, scan));
+    CChainAddress address(scan.devices, 2);
+    address.Follow(engine);
+    size_t nHeader = 0, nTrailer = 0;
+    address.Padding(false, nHeader, nTrailer);
+    EXPECT_EQ(32u, nHeader) << "device 3's IDCODE after the reset";
+    EXPECT_EQ(32u, nTrailer) << "device 1's";
+
+    // Clicked: Shift-IR for 18 clocks, the ones of device 3 first, device 2's 6 bits, then
+    // device 1's IDCODE (0010), and Update-IR.
+    const auto clickIr = [&](const std::vector<unsigned char>& bits) {
+        std::vector<TapStep> steps = ShortestPath(engine.State(), STATE_SHIFT_IR);
+        for (size_t i = 0; i < bits.size(); ++i)
+            steps.push_back({static_cast<unsigned char>(i + 1 == bits.size() ? 1 : 0), bits[i],
+                             i + 1 == bits.size() ? STATE_EXIT1_IR : STATE_SHIFT_IR});
+        steps.push_back(StepInto(STATE_EXIT1_IR, STATE_UPDATE_IR));
+        steps.push_back(StepInto(STATE_UPDATE_IR, STATE_RUN_TEST_IDLE));
+        ASSERT_TRUE(engine.Run(steps));
+    };
+    std::vector<unsigned char> ir(8, 1);
+    ir.insert(ir.end(), {1, 1, 1, 1, 1, 1});
+    ir.insert(ir.end(), {0, 1, 0, 0});
+    clickIr(ir);
+    std::string strError;
+    EXPECT_FALSE(address.CanSend(false, 32, strError));
+    EXPECT_EQ(0u, strError.find("Device 1 holds an instruction that was not sent to it by SEND-IR")) << strError;
+    EXPECT_TRUE(address.CanSend(true, 6, strError)) << "an instruction puts it right";
+
+    // All ones into the others: they are in BYPASS, one bit each.
+    std::fill(ir.begin() + 14, ir.end(), 1);
+    clickIr(ir);
+    EXPECT_TRUE(address.CanSend(false, 32, strError)) << strError;
+    address.Padding(false, nHeader, nTrailer);
+    EXPECT_EQ(1u, nHeader);
+    EXPECT_EQ(1u, nTrailer);
+
+    ASSERT_TRUE(engine.Reset());
+    address.Padding(false, nHeader, nTrailer);
+    EXPECT_EQ(32u, nHeader) << "the reset seen: IDCODEs again";
+    EXPECT_EQ(32u, nTrailer);
+    CableOff();
     SetCablePort(pBefore);
 }
 

@@ -68,7 +68,7 @@ protected:
     {
         m_pBefore = SetCablePort(&m_port);
         CableOn();
-        m_engine.SetListener(&m_heard);
+        m_engine.AddListener(&m_heard);
         m_engine.SetPaced(false);
     }
     void TearDown() override
