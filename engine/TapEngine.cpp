@@ -20,8 +20,9 @@ const int RESET_CLOCKS = 5;
 // A run's clocks are recorded, and so shown, at least this often.
 const size_t RUN_CLOCKS = 4096;
 // A stoppable run's pieces: 2,048 clocks (a whole SEND of up to 2,040 bits in one go) while the
-// cable is quick; once a run of clocks is seen to take over a tenth of a second, or a single
-// clock over half a millisecond, as many clocks as take some 50 ms at that speed (32 at least),
+// cable is quick; once a run of clocks is seen to take over a tenth of a second, or sixteen
+// clicked clocks in a row each over half a millisecond (one slow clock is a busy machine, not a
+// slow cable), as many clocks as take some 50 ms at that speed (32 at least),
 // so that a click waits no longer; doubled again, up to a whole run, while a piece takes under
 // 20 ms.
 const size_t FEWEST_PIECE_CLOCKS = 32;
@@ -29,6 +30,7 @@ const uint64_t PIECE_QUICK_US = 20000;
 const uint64_t PIECE_AIM_US = 50000;
 const uint64_t PIECE_SLOW_US = 100000;
 const uint64_t CLOCK_SLOW_US = 500;
+const size_t SLOW_CLICKS = 16;
 
 size_t PieceFor(uint64_t nClocks, uint64_t nTookUs)
 {
@@ -133,9 +135,13 @@ bool CTapEngine::Clock()
     if (!CableFailure().empty())
         return Lost();
     Record(MakeClockRecord(nFallUs, nRiseUs, GetTms(), GetTdi(), tdo, m_nState));
-    // A click's clock that took long tells the cable is slow before any SEND does.
-    if (nRiseUs - nFallUs > CLOCK_SLOW_US && PieceFor(1, nRiseUs - nFallUs) < m_nPiece)
-        m_nPiece = PieceFor(1, nRiseUs - nFallUs);
+    // Clicks' clocks that all took long tell the cable is slow before any SEND does; the piece
+    // is sized to the quickest of them.
+    const uint64_t nTookUs = nRiseUs - nFallUs;
+    m_nSlowClickUs = m_nSlowClicks == 0 || nTookUs < m_nSlowClickUs ? nTookUs : m_nSlowClickUs;
+    m_nSlowClicks = nTookUs > CLOCK_SLOW_US ? m_nSlowClicks + 1 : 0;
+    if (m_nSlowClicks >= SLOW_CLICKS && PieceFor(1, m_nSlowClickUs) < m_nPiece)
+        m_nPiece = PieceFor(1, m_nSlowClickUs);
     return true;
 }
 

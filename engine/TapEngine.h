@@ -138,6 +138,8 @@ private:
     bool m_bInRun = false;
     bool m_bStoppable = false;  // the run goes out in pieces of m_nPiece clocks
     size_t m_nPiece = 2048;     // sized down to the cable's speed once it is seen to be slow
+    size_t m_nSlowClicks = 0;   // clicked clocks in a row that took over half a millisecond
+    uint64_t m_nSlowClickUs = 0;  // the quickest of them
     std::vector<RunClock> m_run;  // clocked, their TDO not yet read
     CShiftOut m_shiftOut;
     CSessionRecord m_session;

@@ -421,6 +421,30 @@ TEST(NetWaitTest, AfterASlowSendTheNextGoesOutInPiecesAClickCanFallBetween)
     EXPECT_GE(pieces(600), 6u);
 }
 
+// Clicks tell a slow server too, but only sixteen slow clocks in a row do: one slow clock, or a
+// few, is a busy machine, and a quick cable's SEND stays one message.
+TEST(NetWaitTest, SixteenSlowClicksInARowMakeTheNextSendGoInPiecesAndFewerDoNot)
+{
+    CSlowServerCable cable(ServerProtocol::RemoteBitbang);
+    ASSERT_TRUE(cable.Port().IsAccessible()) << cable.Port().AccessProblem();
+    auto piecesAfterClicks = [&](int nClicks) {
+        CTapEngine tap;
+        tap.SetPaced(false);
+        EXPECT_TRUE(tap.Reset()) << CableFailure();  // six clicked clocks
+        for (int i = 6; i < nClicks; ++i)
+            EXPECT_TRUE(tap.Step({0, KEEP_TDI, STATE_RUN_TEST_IDLE})) << CableFailure();
+        std::vector<size_t> seen;
+        tap.ShiftStoppable(TAP_DR, std::vector<unsigned char>(600, 1), [&](size_t) {
+            if (seen.empty() || seen.back() != tap.Session().Count())
+                seen.push_back(tap.Session().Count());
+            return false;
+        });
+        return seen.size();
+    };
+    EXPECT_LE(piecesAfterClicks(15), 2u) << "one piece: the count before it and after it";
+    EXPECT_GE(piecesAfterClicks(16), 6u);
+}
+
 // A name server that never answers: the connect gives up after its second, and the look-up left
 // running ends on its own when the name server (here the test) lets it.
 HANDLE g_hNameServer = nullptr;
