@@ -895,6 +895,30 @@ std::vector<unsigned char> PatternBits(const std::string& strPattern)
     return bits;
 }
 
+NamedInstruction InstructionByName(const BsdlFile& file, const std::string& text, std::vector<unsigned char>& bits,
+                                   std::string& strError)
+{
+    const size_t nStart = text.find_first_not_of(" \t");
+    const size_t nEnd = nStart == std::string::npos ? std::string::npos : text.find_first_of(" \t", nStart);
+    const std::string strName = nStart == std::string::npos ? std::string() : text.substr(nStart, nEnd - nStart);
+    const BsdlInstruction* pInstruction = file.Instruction(strName);
+    if (pInstruction == nullptr)
+        return NamedInstruction::NoSuchName;
+    std::string strRest = nEnd == std::string::npos ? std::string() : text.substr(nEnd);
+    const size_t nFirst = strRest.find_first_not_of(" \t");
+    strRest = nFirst == std::string::npos ? std::string() : strRest.substr(nFirst, strRest.find_last_not_of(" \t") - nFirst + 1);
+    std::string strOpcode = pInstruction->opcodes.front();
+    for (const std::string& opcode : pInstruction->opcodes)
+        strOpcode = strRest == opcode ? opcode : strOpcode;
+    if (!strRest.empty() && strRest != strOpcode)
+    {
+        strError = strRest + " is no opcode of " + pInstruction->strName + " in " + file.strPath + ".";
+        return NamedInstruction::WrongOpcode;
+    }
+    bits = PatternBits(strOpcode);
+    return NamedInstruction::Found;
+}
+
 const BsdlInstruction* BsdlFile::Instruction(const std::string& strName) const
 {
     const std::string strWanted = Upper(strName);

@@ -104,6 +104,17 @@ struct BsdlFile
 // first); X becomes 0.
 std::vector<unsigned char> PatternBits(const std::string& strPattern);
 
+enum class NamedInstruction
+{
+    Found,        // the bits are the instruction's opcode
+    NoSuchName,   // the text names none of the file's instructions
+    WrongOpcode,  // it names one, with an opcode that is not one of its own: why is said
+};
+// An instruction as a person gives it: "IDCODE" (its first opcode), or the IR list's line
+// "IDCODE  00010" (that opcode of it); any case.
+NamedInstruction InstructionByName(const BsdlFile& file, const std::string& text, std::vector<unsigned char>& bits,
+                                   std::string& strError);
+
 // Reads the file's text. False, with "NAME:LINE: what was expected", for a file that cannot be
 // read; nothing of it is kept.
 bool ParseBsdl(const std::string& strText, const std::string& strName, BsdlFile& file, std::string& strError);

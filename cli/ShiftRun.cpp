@@ -211,14 +211,16 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
     {
         if (!shifts[i].bits.empty())
             continue;
-        const BsdlInstruction* pInstruction = pFile != nullptr ? pFile->Instruction(shifts[i].strValue) : nullptr;
+        std::string strWhy;
+        const NamedInstruction named = pFile != nullptr ? InstructionByName(*pFile, shifts[i].strValue, shifts[i].bits, strWhy)
+                                                        : NamedInstruction::NoSuchName;
         if (pFile == nullptr)
             strBroken = "MORVA cannot send --ir " + shifts[i].strValue + ". " + strNoFile;
-        else if (pInstruction == nullptr)
+        else if (named == NamedInstruction::NoSuchName)
             strBroken = "MORVA cannot send --ir " + shifts[i].strValue + ": " + pFile->strPath + " gives " +
                         pFile->strEntity + " no instruction of that name.";
-        else
-            shifts[i].bits = PatternBits(pInstruction->opcodes.front());
+        else if (named == NamedInstruction::WrongOpcode)
+            strBroken = "MORVA cannot send --ir " + shifts[i].strValue + ": " + strWhy;
     }
     if (pAddress != nullptr && strBroken.empty() && work.bSample && pFile == nullptr)
         strBroken = "MORVA cannot read device " + std::to_string(work.nDevice) + "'s pins. " + strNoFile;

@@ -28,28 +28,12 @@ const BsdlFile* CSendControls::DeviceFile() const
 bool CSendControls::ReadValue(bool bDr, const std::string& text, std::vector<unsigned char>& bits,
                               std::string& strError) const
 {
+    // "IDCODE", or the line the list offers: "IDCODE  00010" (one of its opcodes).
     const BsdlFile* pFile = bDr ? nullptr : DeviceFile();
-    if (pFile != nullptr)
-    {
-        // "IDCODE", or the line the list offers: "IDCODE  00010" (one of its opcodes).
-        const size_t nStart = text.find_first_not_of(" \t");
-        const size_t nEnd = text.find_first_of(" \t", nStart);
-        const std::string strName = nStart == std::string::npos ? std::string() : text.substr(nStart, nEnd - nStart);
-        if (const BsdlInstruction* pInstruction = pFile->Instruction(strName))
-        {
-            const std::string strRest = nEnd == std::string::npos ? std::string() : TrimValue(text.substr(nEnd));
-            std::string strOpcode = pInstruction->opcodes.front();
-            for (const std::string& opcode : pInstruction->opcodes)
-                strOpcode = strRest == opcode ? opcode : strOpcode;
-            if (!strRest.empty() && strRest != strOpcode)
-            {
-                strError = strRest + " is no opcode of " + pInstruction->strName + " in " + pFile->strPath + ".";
-                return false;
-            }
-            bits = PatternBits(strOpcode);
-            return true;
-        }
-    }
+    const NamedInstruction named =
+        pFile != nullptr ? InstructionByName(*pFile, text, bits, strError) : NamedInstruction::NoSuchName;
+    if (named != NamedInstruction::NoSuchName)
+        return named == NamedInstruction::Found;
     return ParseScanValue(text, bits, strError);
 }
 

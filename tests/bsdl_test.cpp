@@ -102,6 +102,22 @@ TEST(BsdlReadTest, EveryAttributeIsRead)
     EXPECT_EQ("A(2)", file.cells[1].strPort);
 }
 
+// An instruction by name, as SEND-IR and --ir take it: any case, or the IR list's line with one
+// of its opcodes; an opcode that is not its own is refused, a word that names none is left alone.
+TEST(BsdlReadTest, AnInstructionIsFoundByNameOrByTheListsLine)
+{
+    const BsdlFile file = Parse(TIDY);
+    std::vector<unsigned char> bits;
+    std::string strError;
+    EXPECT_EQ(NamedInstruction::Found, InstructionByName(file, "bypass", bits, strError));
+    EXPECT_EQ((std::vector<unsigned char>{1, 1, 1}), bits);
+    EXPECT_EQ(NamedInstruction::Found, InstructionByName(file, " BYPASS  110 ", bits, strError));
+    EXPECT_EQ((std::vector<unsigned char>{0, 1, 1}), bits) << "the list's second opcode, bit 0 first";
+    EXPECT_EQ(NamedInstruction::WrongOpcode, InstructionByName(file, "BYPASS 101", bits, strError));
+    EXPECT_EQ("101 is no opcode of BYPASS in chip.bsd.", strError);
+    EXPECT_EQ(NamedInstruction::NoSuchName, InstructionByName(file, "3'b111", bits, strError));
+}
+
 TEST(BsdlReadTest, TheSyntaxVariationsReadAsTheSameChip)
 {
     const BsdlFile tidy = Parse(TIDY);
