@@ -332,7 +332,8 @@ bool ParseCommandLine(LPCSTR pszCommandLine, CommandLine& options, std::string& 
         if (pOption == nullptr)
         {
             strError = "MORVA does not know the command-line word \"" + word + "\". It takes " + OptionList() +
-                       "; --help lists them.";
+                       " (a value also after a colon or an equals sign: /cable:CABLE, --cable=CABLE); --help lists "
+                       "them.";
             return false;
         }
         std::string value;
