@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "../cable/cable.h"
 #include "../platform/language.h"
 #include "../platform/profile.h"
 #include "../res/resource.h"
@@ -29,8 +28,8 @@ CCableList::Entry EntryOf(const std::string& strName, const CableName& cable)
 
 } // namespace
 
-CCableChoice::CCableChoice(const std::string& strSettingsPath, MAKE_PORT pfnMakePort)
-    : m_strSettingsPath(strSettingsPath), m_pfnMakePort(pfnMakePort != nullptr ? pfnMakePort : &MakePort)
+CCableChoice::CCableChoice(const std::string& strSettingsPath, MAKE_CABLE pfnMakeCable)
+    : m_strSettingsPath(strSettingsPath), m_pfnMakeCable(pfnMakeCable != nullptr ? pfnMakeCable : &MakeCable)
 {
 }
 
@@ -60,27 +59,31 @@ bool CCableChoice::Start(const CommandLine& options, std::string& strError)
     return true;
 }
 
-bool IsPortAccessible()
+void CCableChoice::HandTo(CTapEngine* pTap)
 {
-    return CablePort().IsAccessible();
+    if (m_pTap != nullptr)
+        m_pTap->SetCable(nullptr);
+    m_pTap = pTap;
+    if (m_pTap != nullptr)
+        m_pTap->SetCable(m_pCable.get());
 }
 
 void CCableChoice::Make(const CableName& cable, const FtdiPinMap& map)
 {
-    SetCableAddress(cable.address);
-    m_pPort = m_pfnMakePort(cable, map);
+    m_pCable = m_pfnMakeCable(cable, map);
     m_cable = cable;
     m_map = map;
-    SetCablePort(m_pPort.get());
+    if (m_pTap != nullptr)
+        m_pTap->SetCable(m_pCable.get());
 }
 
 bool CCableChoice::CheckAccess(std::string& strProblem)
 {
     // A port on the processor's own instructions needs asking only on the NT family.
-    if ((!IsNtFamily() && !CablePort().IsCheckedEverywhere()) || IsPortAccessible())
+    if ((!IsNtFamily() && !Cable().Traits().bCheckedEverywhere) || Cable().Open())
         return true;
     // The parallel port's own message stays as it always was; other cables say what they lack.
-    strProblem = CablePort().AccessProblem();
+    strProblem = Cable().OpenProblem();
     if (strProblem.empty())
     {
         strProblem = LoadText(IDS_NEED_GIVEIO);
@@ -103,9 +106,10 @@ void CCableChoice::UseSimulatedBoard()
 
 void CCableChoice::Close()
 {
-    SetCablePort(nullptr);
+    if (m_pTap != nullptr)
+        m_pTap->SetCable(nullptr);
     // The last owner's going releases the cable: pins made inputs, claims released.
-    m_pPort.reset();
+    m_pCable.reset();
 }
 
 std::vector<CCableList::Entry> CCableChoice::Cables()
@@ -168,10 +172,10 @@ bool CCableChoice::Use(const std::string& strName, std::string& strError)
     // The cable in use lets go of its device before the new one is touched, and is kept: where
     // the new one cannot be opened, the very device that was in use is taken again, never
     // another that its name would find now (another FTDI chip listed first, say).
-    const std::shared_ptr<CPort> pOld = m_pPort;
+    const std::shared_ptr<ICable> pOld = m_pCable;
     const CableName oldCable = m_cable;
     const FtdiPinMap oldMap = m_map;
-    pOld->Release();
+    pOld->Close();
     std::string strProblem;
     Make(cable, map);
     if (!CheckAccess(strProblem))
@@ -179,11 +183,11 @@ bool CCableChoice::Use(const std::string& strName, std::string& strError)
         Close();
         strError = "MORVA could not open " + DescribeCable(cable) + ", so " + DescribeCable(oldCable) +
                    " stays in use.\n\n" + strProblem;
-        SetCableAddress(oldCable.address);
-        m_pPort = pOld;
+        m_pCable = pOld;
         m_cable = oldCable;
         m_map = oldMap;
-        SetCablePort(m_pPort.get());
+        if (m_pTap != nullptr)
+            m_pTap->SetCable(m_pCable.get());
         std::string strAgain;
         if (!CheckAccess(strAgain))
             strError += "\n\n" + DescribeCable(oldCable) + " could not be opened again either: " + strAgain;

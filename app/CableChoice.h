@@ -5,14 +5,13 @@
 #include <memory>
 #include <string>
 
+#include "../cable/cable.h"
 #include "../chooser/CableList.h"
+#include "../engine/TapEngine.h"
 #include "../ports/bitbang_port.h"
 #include "../ports/cable_name.h"
 
 struct CommandLine;
-
-// Whether the cable's port can be used by this process.
-bool IsPortAccessible();
 
 // MORVASIM.EXE has its simulated board and nothing else; MORVA.EXE and the Linux program
 // choose. Each program links the file that says which it is.
@@ -21,19 +20,23 @@ extern const bool ONLY_THE_SIMULATED_BOARD;
 class CCableChoice : public CCableList
 {
 public:
-    typedef std::shared_ptr<CPort> (*MAKE_PORT)(const CableName& cable, const FtdiPinMap& map);
+    typedef std::shared_ptr<ICable> (*MAKE_CABLE)(const CableName& cable, const FtdiPinMap& map);
 
-    // strSettingsPath: where a choice made in the window is kept; empty keeps none. pfnMakePort
-    // makes the ports (tests put stand-ins behind them).
-    explicit CCableChoice(const std::string& strSettingsPath, MAKE_PORT pfnMakePort = nullptr);
+    // strSettingsPath: where a choice made in the window is kept; empty keeps none. pfnMakeCable
+    // makes the cables (tests put stand-ins behind them).
+    explicit CCableChoice(const std::string& strSettingsPath, MAKE_CABLE pfnMakeCable = nullptr);
     ~CCableChoice() override;
 
-    // Chooses the cable and makes its port the cable driver's; nothing touches it yet. False,
-    // with what was wrong and how to choose, when the choice cannot be used.
+    // Chooses the cable and makes it; nothing touches it yet. False, with what was wrong and how
+    // to choose, when the choice cannot be used.
     bool Start(const CommandLine& options, std::string& strError);
-    // Whether this process may use the cable's port, asked where it must be; false with what
-    // to do.
+    // Whether this process may use the cable, asked where it must be; false with what to do.
     bool CheckAccess(std::string& strProblem);
+    // The cable chosen; no cable before Start.
+    ICable& Cable() const { return m_pCable ? *m_pCable : NoCable(); }
+    // The engine that drives the cable chosen, now and after every choice made in the window,
+    // until the choice ends or another (or none) is named; the one before is left with none.
+    void HandTo(CTapEngine* pTap);
 
     // The start could not open its cable and the person chose the simulated board instead.
     void UseSimulatedBoard();
@@ -48,11 +51,12 @@ private:
     void Close();
 
     std::string m_strSettingsPath;
-    MAKE_PORT m_pfnMakePort;
+    MAKE_CABLE m_pfnMakeCable;
     std::string m_strCableName;  // as the person wrote it, or "lpt" for the default
     std::string m_strAsked;      // the cable the start asked for, described; empty: none usable named
     std::string m_strNote;
     CableName m_cable;
     FtdiPinMap m_map;
-    std::shared_ptr<CPort> m_pPort;
+    std::shared_ptr<ICable> m_pCable;
+    CTapEngine* m_pTap = nullptr;
 };

@@ -23,9 +23,9 @@ namespace {
 const char MUTEX_NAME[] = "MORVA JTAG\x8a\xc8\x88\xd5\x91\x80\x8d\xec\x83\x63\x81\x5b\x83\x8b";
 const char MAIN_CAPTION[] = "MORVA";
 
-void ShowAbout()
+void ShowAbout(const std::string& strCable)
 {
-    CAboutDlg dlgAbout;
+    CAboutDlg dlgAbout(strCable);
     dlgAbout.DoModal();
 }
 
@@ -90,13 +90,14 @@ bool CStepperApp::OfferSimulatedBoard(CCableChoice& cables, const std::string& s
 int CStepperApp::SendFromCommandLine(const CommandLine& options)
 {
     std::string strProblem;
-    CCableChoice cables(SettingsPath(), m_pfnMakePort);
+    CCableChoice cables(SettingsPath(), m_pfnMakeCable);
     if (!cables.Start(options, strProblem) || !cables.CheckAccess(strProblem))
     {
         SayOnConsole(strProblem, true);
         return EXIT_NOT_DONE;
     }
     CommandLineWork work;
+    work.pCable = &cables.Cable();
     work.bScan = options.bScan;
     work.shifts = options.shifts;
     work.irLengths = options.irLengths;
@@ -146,7 +147,7 @@ int CStepperApp::SendFromCommandLine(const CommandLine& options)
 int CStepperApp::PlaySvfFromCommandLine(const CommandLine& options)
 {
     std::string strProblem;
-    CCableChoice cables(SettingsPath(), m_pfnMakePort);
+    CCableChoice cables(SettingsPath(), m_pfnMakeCable);
     if (!cables.Start(options, strProblem) || !cables.CheckAccess(strProblem))
     {
         SayOnConsole(strProblem, true);
@@ -154,7 +155,7 @@ int CStepperApp::PlaySvfFromCommandLine(const CommandLine& options)
     }
     // Ctrl-C stops a long RUNTEST where it is, the TAP's state said, status 2.
     CatchInterrupt();
-    return PlaySvfCommand(options.strSvf, options.strTrace, &SayOnConsole, &Interrupted);
+    return PlaySvfCommand(cables.Cable(), options.strSvf, options.strTrace, &SayOnConsole, &Interrupted);
 }
 
 BOOL CStepperApp::InitInstance()
@@ -218,7 +219,7 @@ BOOL CStepperApp::InitInstance()
     }
 
     // Nothing touches a port before the cable is chosen and found usable.
-    CCableChoice cables(SettingsPath(), m_pfnMakePort);
+    CCableChoice cables(SettingsPath(), m_pfnMakeCable);
     if ((!cables.Start(options, strProblem) || !cables.CheckAccess(strProblem)) &&
         !OfferSimulatedBoard(cables, strProblem))
         return FALSE;
@@ -232,6 +233,7 @@ BOOL CStepperApp::InitInstance()
     AddBsdlFolders(options, library);
     dlg.SetBsdlLibrary(&library);
     dlg.OfferCables(&cables);
+    cables.HandTo(&dlg.Tap());
     CLiveVcd trace;
     if (!options.strTrace.empty())
     {
@@ -245,6 +247,8 @@ BOOL CStepperApp::InitInstance()
     m_pMainWnd = &dlg;
     if (dlg.DoModal() == -1)
         Refuse("MORVA's window could not be made.");
+    // The window goes before the cable does.
+    cables.HandTo(nullptr);
     // FALSE: the process ends here, with no message loop of its own.
     return FALSE;
 }

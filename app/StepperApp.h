@@ -23,7 +23,7 @@ public:
     int ExitInstance() override { return m_nExitCode; }
 
     // What makes the port of the cable chosen: every way to a cable, or (tests) a stand-in.
-    CCableChoice::MAKE_PORT m_pfnMakePort = &MakePort;
+    CCableChoice::MAKE_CABLE m_pfnMakeCable = &MakeCable;
 
 protected:
     const AFX_MSGMAP* GetMessageMap() const override { return &s_messageMap; }

@@ -308,23 +308,19 @@ double FloorSendMs(size_t nBits)
 {
     // Select-DR, Capture-DR, Shift-DR, the bits (the last into Exit1), Update-DR, Run-Test/Idle.
     const double dStart = Now();
-    for (size_t i = 0; i < nBits + 5; ++i)
-    {
-        SetTms(i == 0 || i == nBits + 2 || i == nBits + 3 ? 1 : 0);
-        SetTdi(0);
-        PulseTck();
-        ReadTdoLater();
-    }
-    std::vector<BYTE> tdo;
-    CollectTdo(tdo);
+    CBits tms(nBits + 5, false), tdo;
+    for (size_t i : {size_t(0), nBits + 2, nBits + 3})
+        tms.Set(i, true);
+    TestCable().Clocks(tms, CBits(nBits + 5, false), CBits(nBits + 5, true), tdo);
     return Now() - dStart;
 }
 
 // False where the cable cannot be opened.
-bool MeasureSends(CPort& port, CableSends& rows)
+template <class PORT>
+bool MeasureSends(PORT& port, CableSends& rows)
 {
     CPortScope scope(&port);
-    if (!port.IsAccessible())
+    if (!Opened(port))
         return false;
     for (int run = 0; run < SEND_RUNS; ++run)
     {
@@ -400,7 +396,8 @@ void PrintSendRatios(const std::vector<CableSends>& cables)
 
 // The cables this build reaches in its own process: the simulated board, the FTDI stand-in, and
 // remote_bitbang and XVC servers on the loopback with the simulated board behind them.
-std::vector<CableSends> MeasureEveryCable(const std::vector<std::pair<std::string, CPort*>>& extra)
+std::vector<CableSends> MeasureEveryCable(const std::vector<std::pair<std::string, CParallelPort*>>& extraPorts,
+                                          const std::vector<std::pair<std::string, ICable*>>& extraCables)
 {
     std::vector<CableSends> cables;
     Progress("SENDs over every cable", 0, 1);
@@ -417,15 +414,21 @@ std::vector<CableSends> MeasureEveryCable(const std::vector<std::pair<std::strin
     for (ServerProtocol protocol : {ServerProtocol::RemoteBitbang, ServerProtocol::Xvc})
     {
         CJtagServer server(protocol);
-        std::shared_ptr<CPort> port = MakePort(ParsedCableName(server.Cable()), FtdiPinMap());
+        std::shared_ptr<ICable> port = MakeCable(ParsedCableName(server.Cable()), FtdiPinMap());
         cables.push_back(SendRows(protocol == ServerProtocol::Xvc ? "XVC, loopback" : "remote_bitbang, loopback"));
         if (!MeasureSends(*port, cables.back()))
             cables.pop_back();
     }
-    for (const auto& cable : extra)
+    for (const auto& cable : extraCables)
     {
         cables.push_back(SendRows(cable.first));
         if (!MeasureSends(*cable.second, cables.back()))
+            cables.pop_back();
+    }
+    for (const auto& port : extraPorts)
+    {
+        cables.push_back(SendRows(port.first));
+        if (!MeasureSends(*port.second, cables.back()))
             cables.pop_back();
     }
     return cables;
@@ -437,7 +440,7 @@ std::vector<CableSends> MeasureLinuxCables()
 {
     CLibftdiPort libftdi(ParsedCableName("ftdi"), FtdiPinMap(), StandinLibftdi());
     CPpdevPort ppdev("/dev/parport0", DATA_PORT, StandinPpdevCalls());
-    return MeasureEveryCable({{"FTDI, libftdi stand-in", &libftdi}, {"parallel port, ppdev stand-in", &ppdev}});
+    return MeasureEveryCable({{"parallel port, ppdev stand-in", &ppdev}}, {{"FTDI, libftdi stand-in", &libftdi}});
 }
 
 // OpenOCD's drscan of 1024 bits and MORVA's SEND-DR of 1024 bits through the same remote_bitbang
@@ -449,9 +452,9 @@ bool MeasurePeer(Figure& morva, Figure& openocd)
     {
         CJtagServer server(ServerProtocol::RemoteBitbang);
         {
-            std::shared_ptr<CPort> port = MakePort(ParsedCableName(server.Cable()), FtdiPinMap());
+            std::shared_ptr<ICable> port = MakeCable(ParsedCableName(server.Cable()), FtdiPinMap());
             CPortScope scope(port.get());
-            if (!port->IsAccessible())
+            if (!port->Open())
                 return false;
             const std::string strIni = TempPath("ini");
             CStepperDlg dlg;
@@ -599,10 +602,10 @@ void MeasureSvf()
     ::QueryPerformanceCounter(&end);
     const double dReadS = static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
 
-    CPort* pBefore = SetCablePort(&SimulatedPort());
+    CableTarget pBefore = SetCablePort(&SimulatedPort());
     CableOn();
     const Objects before = Measure();
-    CTapEngine engine;
+    CTapEngine engine{&TestCable()};
     engine.SetPaced(false);
     CSvfPlayer player(engine, [](const std::string&) {});
     SvfMismatch mismatch;
@@ -725,7 +728,7 @@ void MeasureSvfSdr(uint64_t nBits)
         ::WriteFile(hFile, ";\n", 2, &dwWritten, nullptr);
         ::CloseHandle(hFile);
     }
-    CPort* pBefore = SetCablePort(&SimulatedPort());
+    CableTarget pBefore = SetCablePort(&SimulatedPort());
     CableOn();
     const Objects before = Measure();
     LARGE_INTEGER frequency, start, end;
@@ -736,7 +739,7 @@ void MeasureSvfSdr(uint64_t nBits)
     PeakSampler sampler;
     double dPeakKiB = 0;
     {
-        CTapEngine engine;
+        CTapEngine engine{&TestCable()};
         engine.SetPaced(false);
         CSvfPlayer player(engine, [](const std::string&) {});
         SvfMismatch mismatch;
@@ -803,7 +806,7 @@ int main(int argc, char** argv)
     // --send: only the SEND rows.
     if (argc > 1 && std::string(argv[1]) == "--send")
     {
-        const std::vector<CableSends> cables = MeasureEveryCable({});
+        const std::vector<CableSends> cables = MeasureEveryCable({}, {});
         printf("%-52s %12s %12s %6s\n", "figure", "median", "worst", "runs");
         PrintSends(cables);
         printf("\n");
@@ -906,7 +909,7 @@ int main(int argc, char** argv)
         });
     }
 
-    const std::vector<CableSends> cables = bStepsTable ? std::vector<CableSends>() : MeasureEveryCable({});
+    const std::vector<CableSends> cables = bStepsTable ? std::vector<CableSends>() : MeasureEveryCable({}, {});
 
     Figure floorVisible = {"floor: clock, window visible (us)", {}};
     Figure floorHidden = {"floor: clock, window hidden (us)", {}};
@@ -921,9 +924,9 @@ int main(int argc, char** argv)
 
     // A reset, then that many clocks in the hidden window over another cable; false where the
     // cable cannot be opened.
-    auto hiddenWalkOver = [&](CPort& port, int nSteps, Figure& figure) {
+    auto hiddenWalkOver = [&](ICable& port, int nSteps, Figure& figure) {
         CPortScope scope(&port);
-        if (!port.IsAccessible())
+        if (!port.Open())
             return false;
         CCountedWaits waits;
         CStepperDlg dlg;
@@ -958,7 +961,7 @@ int main(int argc, char** argv)
         for (int run = 0; run < STEP_RUNS; ++run)
         {
             Progress(pFigure->name.c_str(), run, STEP_RUNS);
-            if (!hiddenWalkOver(*MakePort(cable, FtdiPinMap()), NET_STEPS, *pFigure))
+            if (!hiddenWalkOver(*MakeCable(cable, FtdiPinMap()), NET_STEPS, *pFigure))
                 break;
         }
     }

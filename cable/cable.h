@@ -1,39 +1,69 @@
-// Parallel-port JTAG cable: TDI, TCK, TMS and cable enable on the data register, TDO on status bit 4.
+// The one seam between the TAP engine and a cable: clocks given as TMS and TDI bits, answered
+// with the TDO bits asked for, and levels held without a clock. Every way to a cable (the
+// parallel port, an FTDI chip, a JTAG server on the network, the simulated board) is one of
+// these; the engine is handed one and knows no other.
 #pragma once
-
-#include <windows.h>
 
 #include <string>
 #include <vector>
 
-// The first parallel port's registers, where the cable is unless another port is chosen.
-const unsigned short DATA_PORT = 0x378;
-const unsigned short STATUS_PORT = 0x379;
+#include "../tap/Bits.h"
 
-const BYTE PIN_TDI = 0x01;
-const BYTE PIN_TCK = 0x02;
-const BYTE PIN_TMS = 0x04;
-const BYTE PIN_ENABLE = 0x10;
-const BYTE STATUS_TDO = 0x10;
+// What a cable can do, said once: nothing here is asked clock by clock.
+struct CableTraits
+{
+    // TMS and TDI held at a level, and TDO read, without a clock: the window's pin controls
+    // need it.
+    bool bHoldsLevels = true;
+    // Whether Open must be asked on every Windows; a port on the processor's own I/O
+    // instructions needs asking only on the NT family.
+    bool bCheckedEverywhere = false;
+    // Each clock reaches the device as it is given, with nothing gained by giving many at once
+    // (a port whose registers are written directly): a person's STOP can fall between any two.
+    bool bClocksAtOnce = false;
+    // The fastest TCK the cable makes, in kHz; 0 where the computer's own speed sets it.
+    unsigned long nFastestKhz = 0;
+};
 
-void PortPower(BYTE on);
-BOOL CableOn();
-BOOL CableOff();
-void SetTms(BYTE level);
-void SetTdi(BYTE level);
-BYTE GetTms();
-BYTE GetTdi();
-void PulseTck();
-BYTE GetTdo();
-// Within a run of clocks: TDO after this clock, given later by CollectTdo with every other read
-// asked since, in order; fewer where the cable failed (CableFailure says what).
-void ReadTdoLater();
-void CollectTdo(std::vector<BYTE>& tdo);
-// Puts TMS and TDI on the cable now with TCK low, and holds them: no clock.
-void DriveLevels();
+class ICable
+{
+public:
+    virtual ~ICable() {}
 
-// Moves the cable to the parallel port whose data register is at wDataPort (status at the next
-// address). Chosen once at start, before the cable is switched on.
-void SetCableAddress(unsigned short wDataPort);
-// Empty while every access reached the cable; otherwise what failed, for the person to read.
-std::string CableFailure();
+    virtual const CableTraits& Traits() const = 0;
+
+    // Whether this process may use the cable at all; asked once, before any clock.
+    virtual bool Open() = 0;
+    // Why Open said no and what to do, for the start-up message; empty when the program's own
+    // message about the port driver says it.
+    virtual std::string OpenProblem() const { return std::string(); }
+    // Lets go of the device (its claim, its connection) until the next use or Open, which take
+    // the very same device again, never another one of its kind.
+    virtual void Close() {}
+
+    // Switched on, the cable drives TMS and TDI low with TCK low; switched off, it drives
+    // nothing and the device's pins are left to the board. False when the cable failed.
+    virtual bool Switch(bool bOn) = 0;
+    // tms.size() clocks, clock i with tms[i] and tdi[i] (TCK low, then high); TDO as it reads
+    // after the rising edge of each clock whose bit in read is set is added to tdo, in order.
+    // False where the cable failed: tdo then ends before the clock that failed, and nothing
+    // after it went out.
+    virtual bool Clocks(const CBits& tms, const CBits& tdi, const CBits& read, CBits& tdo) = 0;
+    // TMS and TDI held at these levels with TCK low: no clock. Only where bHoldsLevels.
+    virtual bool Hold(bool bTms, bool bTdi) = 0;
+    // TDO now, without a clock. Only where bHoldsLevels.
+    virtual bool Sample(bool& bTdo) = 0;
+    // Empty from a use that reached the cable until one that does not: what failed, and what
+    // to do, for the person to read.
+    virtual std::string Failure() const = 0;
+
+    // What the About box says of the cable.
+    virtual std::string Description() const { return std::string(); }
+    // Values worth offering in the window's value lists before any was sent: the instructions
+    // of the device behind the cable (bInstruction) or a register's length in zeros. Only a
+    // cable that knows its device gives any.
+    virtual std::vector<std::string> ExampleValues(bool /*bInstruction*/) const { return {}; }
+};
+
+// Where no cable is chosen: nothing is driven, and every use fails with "No cable is chosen."
+ICable& NoCable();

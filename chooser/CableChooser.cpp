@@ -1,6 +1,5 @@
 #include "CableChooser.h"
 
-#include "../cable/cable.h"
 #include "../platform/codepage.h"
 #include "../res/resource.h"
 #include "../res/texts.h"
@@ -82,12 +81,11 @@ void CCableChooser::OnPicked()
         return;
     }
     // Closed as closing the window closes it; the new one starts as the window's start does.
-    CableOff();
+    m_tap.Switch(false);
     std::string strError;
     const bool bUsed = m_pCables->Use(m_entries[nPicked].strName, strError);
-    CableOn();
     // Opened, and then lost at once as its pins were driven: said as a lost cable is.
-    const std::string strLost = CableFailure();
+    const std::string strLost = m_tap.Switch(true) ? std::string() : m_tap.Cable().Failure();
     if (!strLost.empty())
     {
         if (!strError.empty())

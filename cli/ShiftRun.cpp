@@ -4,7 +4,6 @@
 
 #include "../bsdl/BoundaryPins.h"
 #include "../bsdl/BsdlLibrary.h"
-#include "../cable/cable.h"
 #include "../chain/KeptIrLengths.h"
 #include "../chain/BoundaryScan.h"
 #include "../chain/ChainScan.h"
@@ -46,11 +45,11 @@ int DescribeBsdlCommand(const std::string& strPath, const SAY_LINE& say)
     return EXIT_DONE;
 }
 
-int PlaySvfCommand(const std::string& strPath, const std::string& strTracePath, const SAY_LINE& say,
+int PlaySvfCommand(ICable& cable, const std::string& strPath, const std::string& strTracePath, const SAY_LINE& say,
                    const std::function<bool()>& stop)
 {
     CProblems problems;
-    CTapEngine engine;
+    CTapEngine engine(&cable);
     engine.AddListener(&problems);
     CLiveVcd trace;
     std::string strError;
@@ -64,7 +63,7 @@ int PlaySvfCommand(const std::string& strPath, const std::string& strTracePath, 
         engine.SetLiveTrace(&trace);
     }
     engine.SetPaced(false);
-    CableOn();
+    const bool bOn = engine.Switch(true);
     CSvfPlayer player(engine, [&](const std::string& strNote) { say(strNote, true); });
     DWORD dwSaid = ::GetTickCount();
     player.SetStop([&]() {
@@ -76,8 +75,8 @@ int PlaySvfCommand(const std::string& strPath, const std::string& strTracePath, 
         return stop && stop();
     });
     SvfMismatch mismatch;
-    const SvfEnd end = CableFailure().empty() ? player.PlayFile(strPath, mismatch, strError) : SvfEnd::Lost;
-    CableOff();
+    const SvfEnd end = bOn ? player.PlayFile(strPath, mismatch, strError) : SvfEnd::Lost;
+    engine.Switch(false);
     if (!problems.m_strTrace.empty())
         say(problems.m_strTrace, true);
     switch (end)
@@ -103,15 +102,16 @@ int PlaySvfCommand(const std::string& strPath, const std::string& strTracePath, 
     case SvfEnd::Lost:
     default:
         say("The cable stopped answering while " + strPath + " was played. " +
-                (problems.m_strLost.empty() ? CableFailure() : problems.m_strLost),
+                (problems.m_strLost.empty() ? cable.Failure() : problems.m_strLost),
             true);
         return EXIT_NOT_DONE;
     }
 }
 
-int RunShifts(const std::vector<ShiftRequest>& shifts, const std::string& strTracePath, const SAY_LINE& say)
+int RunShifts(ICable& cable, const std::vector<ShiftRequest>& shifts, const std::string& strTracePath, const SAY_LINE& say)
 {
     CommandLineWork work;
+    work.pCable = &cable;
     work.shifts = shifts;
     return RunCommandLineWork(work, strTracePath, say);
 }
@@ -119,7 +119,7 @@ int RunShifts(const std::vector<ShiftRequest>& shifts, const std::string& strTra
 int RunCommandLineWork(const CommandLineWork& work, const std::string& strTracePath, const SAY_LINE& say)
 {
     CProblems problems;
-    CTapEngine engine;
+    CTapEngine engine(work.pCable);
     engine.AddListener(&problems);
     CLiveVcd trace;
     if (!strTracePath.empty())
@@ -143,8 +143,7 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
             true);
         return EXIT_NOT_DONE;
     }
-    CableOn();
-    std::string strLost = CableFailure();
+    std::string strLost = engine.Switch(true) ? std::string() : engine.Cable().Failure();
     std::string strWhere = "as MORVA switched it on";
     const bool bScan = work.bScan || work.nDevice > 0;
     std::vector<ShiftRequest> shifts = work.shifts;
@@ -315,7 +314,7 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
         strLost = problems.m_strLost;
         strWhere = "in the reset that leaves EXTEST";
     }
-    CableOff();
+    engine.Switch(false);
 
     if (!problems.m_strTrace.empty())
         say(problems.m_strTrace, true);

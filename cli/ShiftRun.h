@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../bsdl/Bsdl.h"
+#include "../cable/cable.h"
 
 class CBsdlLibrary;
 
@@ -33,6 +34,7 @@ extern const char EXIT_STATUS_TABLE[];
 
 struct CommandLineWork
 {
+    ICable* pCable = nullptr;     // the cable chosen; none: every clock is lost
     bool bScan = false;           // --scan: one line a device, first
     std::vector<int> irLengths;   // the devices' IR lengths the user gave, from the TDI side
     std::string strIrLengthsFrom;  // where they were given, as a message says it ("on the command line")
@@ -70,7 +72,7 @@ int DescribeBsdlCommand(const std::string& strPath, const SAY_LINE& say);
 // play stopped: stop
 // is asked between runs of clocks and while a RUNTEST waits (Ctrl-C), and a line says where the
 // play is once a second while one command runs that long.
-int PlaySvfCommand(const std::string& strPath, const std::string& strTracePath, const SAY_LINE& say,
+int PlaySvfCommand(ICable& cable, const std::string& strPath, const std::string& strTracePath, const SAY_LINE& say,
                    const std::function<bool()>& stop = nullptr);
 
 // Runs the shifts on the cable the program chose, switched on here and off at the end, and says
@@ -78,4 +80,4 @@ int PlaySvfCommand(const std::string& strPath, const std::string& strTracePath, 
 // clock goes to the trace file as it happens, if one is named. EXIT_DONE when every shift was made;
 // EXIT_NOT_DONE, with what went wrong said, when the trace file could not be made or failed, or the
 // cable was lost (the values before it are said).
-int RunShifts(const std::vector<ShiftRequest>& shifts, const std::string& strTracePath, const SAY_LINE& say);
+int RunShifts(ICable& cable, const std::vector<ShiftRequest>& shifts, const std::string& strTracePath, const SAY_LINE& say);

@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "../cable/cable.h"
-#include "../cable/port.h"
 #include "../platform/system.h"
 
 const TapRegister TAP_DR = {"SEND-DR", STATE_SHIFT_DR, STATE_EXIT1_DR, STATE_PAUSE_DR, STATE_UPDATE_DR};
@@ -47,7 +45,8 @@ int64_t Ticks()
 
 } // namespace
 
-CTapEngine::CTapEngine() : m_nStartTicks(Ticks())
+CTapEngine::CTapEngine(ICable* pCable)
+    : m_pCable(pCable != nullptr ? pCable : &NoCable()), m_nStartTicks(Ticks())
 {
     SYSTEMTIME now;
     ::GetLocalTime(&now);
@@ -72,11 +71,18 @@ void CTapEngine::ForgetState()
     m_nStateBefore = STATE_UNKNOWN;
 }
 
+bool CTapEngine::Switch(bool bOn)
+{
+    m_nTms = 0;
+    m_nTdi = 0;
+    return m_pCable->Switch(bOn);
+}
+
 bool CTapEngine::Reset()
 {
     m_nState = STATE_UNKNOWN;
-    SetTms(1);
-    SetTdi(1);
+    m_nTms = 1;
+    m_nTdi = 1;
     // The state stays unknown until the sixth clock: only then is it told.
     for (int i = 0; i < RESET_CLOCKS; ++i)
     {
@@ -96,9 +102,9 @@ void CTapEngine::RemoveListener(ITapListener* pListener)
 
 bool CTapEngine::Step(const TapStep& step)
 {
-    SetTms(step.nTms);
+    m_nTms = step.nTms;
     if (step.nTdi != KEEP_TDI)
-        SetTdi(static_cast<BYTE>(step.nTdi));
+        m_nTdi = static_cast<unsigned char>(step.nTdi);
     m_nState = step.nNewState;
     for (ITapListener* pListener : m_listeners)
         pListener->OnStateEntered(m_nState);
@@ -107,7 +113,7 @@ bool CTapEngine::Step(const TapStep& step)
 
 bool CTapEngine::ClockHeld()
 {
-    m_nState = NextTapState(m_nState, GetTms());
+    m_nState = NextTapState(m_nState, m_nTms);
     for (ITapListener* pListener : m_listeners)
         pListener->OnStateEntered(m_nState);
     return Clock();
@@ -118,23 +124,21 @@ bool CTapEngine::Clock()
     if (m_bInRun)
     {
         // No wait, and TDO comes later with the run's others: the clock is recorded then.
-        PulseTck();
-        ReadTdoLater();
-        m_run.push_back({GetTms(), GetTdi(), m_nState});
-        return m_run.size() < (m_bStoppable ? m_nPiece : RUN_CLOCKS) || CollectRun();
+        m_run.push_back({m_nTms, m_nTdi, m_nState});
+        const size_t nPiece = !m_bStoppable ? RUN_CLOCKS : m_pCable->Traits().bClocksAtOnce ? 1 : m_nPiece;
+        return m_run.size() < nPiece || CollectRun();
     }
     if (m_bPaced)
         AfxSleep(SETTLE_MS);
-    // A port that holds a clock's writes back sends them here, so that the edges are stamped
-    // around the moment they reach the cable.
+    // The edges are stamped around the moment the clock reaches the cable.
+    const CBits one(1, true);
+    CBits tdo;
     const uint64_t nFallUs = SessionMicroseconds();
-    PulseTck();
-    CablePort().Flush();
+    const bool bClocked = m_pCable->Clocks(CBits(1, m_nTms != 0), CBits(1, m_nTdi != 0), one, tdo);
     const uint64_t nRiseUs = SessionMicroseconds();
-    const BYTE tdo = GetTdo();  // the clock's one port read
-    if (!CableFailure().empty())
+    if (!bClocked || tdo.empty())
         return Lost();
-    Record(MakeClockRecord(nFallUs, nRiseUs, GetTms(), GetTdi(), tdo, m_nState));
+    Record(MakeClockRecord(nFallUs, nRiseUs, m_nTms, m_nTdi, tdo[0] ? 1 : 0, m_nState));
     // Clicks' clocks that all took long tell the cable is slow before any SEND does; the piece
     // is sized to the quickest of them.
     const uint64_t nTookUs = nRiseUs - nFallUs;
@@ -148,12 +152,20 @@ bool CTapEngine::Clock()
 bool CTapEngine::CollectRun()
 {
     // The clocks held go out in the cable's own transfers, and are stamped with their times.
-    const uint64_t nFallUs = SessionMicroseconds();
-    std::vector<BYTE> tdo;
-    CollectTdo(tdo);
-    const uint64_t nRiseUs = SessionMicroseconds();
     std::vector<RunClock> run;
     run.swap(m_run);
+    CBits tms, tdi, tdo;
+    tms.reserve(run.size());
+    tdi.reserve(run.size());
+    tdo.reserve(run.size());
+    for (const RunClock& clock : run)
+    {
+        tms.push_back(clock.nTms != 0);
+        tdi.push_back(clock.nTdi != 0);
+    }
+    const uint64_t nFallUs = SessionMicroseconds();
+    const bool bClocked = run.empty() || m_pCable->Clocks(tms, tdi, CBits(run.size(), true), tdo);
+    const uint64_t nRiseUs = SessionMicroseconds();
     const uint64_t nTookUs = nRiseUs - nFallUs;
     if (run.size() >= FEWEST_PIECE_CLOCKS && nTookUs > PIECE_SLOW_US)
         m_nPiece = PieceFor(run.size(), nTookUs);
@@ -161,8 +173,8 @@ bool CTapEngine::CollectRun()
         m_nPiece *= 2;
     const size_t nDone = tdo.size() < run.size() ? tdo.size() : run.size();
     for (size_t i = 0; i < nDone; ++i)
-        Record(MakeClockRecord(nFallUs, nRiseUs, run[i].nTms, run[i].nTdi, tdo[i], run[i].nState));
-    return nDone == run.size() || Lost();
+        Record(MakeClockRecord(nFallUs, nRiseUs, run[i].nTms, run[i].nTdi, tdo[i] ? 1 : 0, run[i].nState));
+    return (bClocked && nDone == run.size()) || Lost();
 }
 
 void CTapEngine::Record(const ClockRecord& clock)
@@ -186,7 +198,7 @@ bool CTapEngine::Lost()
 {
     ForgetState();
     for (ITapListener* pListener : m_listeners)
-        pListener->OnCableLost(CableFailure());
+        pListener->OnCableLost(m_pCable->Failure());
     return false;
 }
 
@@ -276,14 +288,15 @@ CTapEngine::ShiftEnd CTapEngine::ShiftClocks(const TapRegister& reg, const CBits
 
 bool CTapEngine::DriveLevels(unsigned char nTms, unsigned char nTdi)
 {
-    SetTms(nTms);
-    SetTdi(nTdi);
-    ::DriveLevels();
-    return CableFailure().empty() || Lost();
+    m_nTms = nTms;
+    m_nTdi = nTdi;
+    return m_pCable->Hold(nTms != 0, nTdi != 0) || Lost();
 }
 
 bool CTapEngine::ReadTdo(unsigned char& nTdo)
 {
-    nTdo = GetTdo();
-    return CableFailure().empty() || Lost();
+    bool bTdo = true;
+    const bool bRead = m_pCable->Sample(bTdo);
+    nTdo = bTdo ? 1 : 0;
+    return bRead || Lost();
 }

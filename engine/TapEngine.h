@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../cable/cable.h"
 #include "../session/SessionRecord.h"
 #include "../session/Vcd.h"
 #include "../tap/ShiftOut.h"
@@ -50,7 +51,20 @@ public:
     // Clicks wait this long before their clock, so that a person sees each one on a scope.
     static const unsigned SETTLE_MS = 5;
 
-    CTapEngine();
+    // pCable: the cable the clocks go to; null, or none given, is no cable, where every clock
+    // is lost.
+    explicit CTapEngine(ICable* pCable = nullptr);
+
+    // The cable the engine drives, handed over by whoever chose it; null: none. The state is
+    // not forgotten here: whoever switches cables says whether the pins moved.
+    void SetCable(ICable* pCable) { m_pCable = pCable != nullptr ? pCable : &NoCable(); }
+    ICable& Cable() const { return *m_pCable; }
+    // The cable switched on (driving TMS and TDI low, TCK low) or off (driving nothing). False
+    // when the cable failed (Cable().Failure() says how); whoever switched it says so.
+    bool Switch(bool bOn);
+    // The levels the cable holds on TMS and TDI now.
+    unsigned char Tms() const { return m_nTms; }
+    unsigned char Tdi() const { return m_nTdi; }
 
     // Each listener hears what happens, in the order they were added: the window, the command
     // line's problems, a device's chain address.
@@ -132,6 +146,9 @@ private:
     ShiftEnd ShiftClocks(const TapRegister& reg, const CBits& bits, const ShiftPoll& poll, int nEnd);
 
     std::vector<ITapListener*> m_listeners;
+    ICable* m_pCable;
+    unsigned char m_nTms = 0;
+    unsigned char m_nTdi = 0;
     int m_nState = STATE_UNKNOWN;
     int m_nStateBefore = STATE_UNKNOWN;  // the state the last recorded clock entered
     bool m_bPaced = true;

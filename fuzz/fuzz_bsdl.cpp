@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "bsdl/BoundaryPins.h"
-#include "cable/cable.h"
+#include "ports/parallel_port.h"
 #include "engine/TapEngine.h"
 #include "fuzz_input.h"
 #include "ports/sim_port.h"
@@ -28,22 +28,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     }
     std::vector<unsigned char> bits;
     DrivenBoundary(file, pins, drives, bits, strError);
-    std::shared_ptr<CPort> port = MakeBsdlSimulatedPort(strPath);
-    if (!port->IsAccessible())
+    CParallelCable cable(MakeBsdlSimulatedPort(strPath));
+    if (!cable.Open())
         return 0;
     // The chip scanned as the chain scan starts: its IDCODE, then its instruction register.
-    CPort* pBefore = SetCablePort(port.get());
-    if (CableOn())
+    CTapEngine engine(&cable);
+    if (engine.Switch(true))
     {
-        CTapEngine engine;
         engine.SetPaced(false);
         engine.Reset();
         engine.Shift(TAP_DR, std::vector<unsigned char>(64, 1), [](size_t) { return false; });
         engine.Shift(TAP_IR, std::vector<unsigned char>(file.nIrLength > 0 && file.nIrLength < 256 ? file.nIrLength : 8, 1),
                      [](size_t) { return false; });
         engine.Shift(TAP_DR, safe.empty() ? std::vector<unsigned char>(1, 0) : safe, [](size_t) { return false; });
-        CableOff();
+        engine.Switch(false);
     }
-    SetCablePort(pBefore);
     return 0;
 }

@@ -3,7 +3,7 @@
 // is stopped after a budget of both, as a person's STOP would.
 #include <windows.h>
 
-#include "cable/cable.h"
+#include "ports/parallel_port.h"
 #include "engine/TapEngine.h"
 #include "fuzz_input.h"
 #include "ports/sim_port.h"
@@ -11,13 +11,13 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {
-    static const bool bCable = [] {
-        SetCablePort(&SimulatedChainPort());
-        return CableOn();
+    static const std::shared_ptr<CParallelCable> pCable = [] {
+        std::shared_ptr<CParallelCable> pOn = CableOver(SimulatedChainPort());
+        pOn->Switch(true);
+        return pOn;
     }();
-    (void)bCable;
     const std::string strPath = InputFile(pData, nSize, "svf");
-    CTapEngine engine;
+    CTapEngine engine(pCable.get());
     engine.SetPaced(false);
     CSvfPlayer player(engine, [](const std::string&) {});
     const DWORD dwStart = ::GetTickCount();

@@ -1,7 +1,5 @@
 #include "PinControls.h"
 
-#include "../cable/cable.h"
-#include "../cable/port.h"
 #include "../res/resource.h"
 
 void CPinControls::Exchange(CDataExchange* pDX)
@@ -15,7 +13,7 @@ void CPinControls::Exchange(CDataExchange* pDX)
 void CPinControls::Show()
 {
     // A cable that cannot hold a level or read TDO without a clock offers none of it.
-    const BOOL bHolds = CablePort().HoldsLevels() ? TRUE : FALSE;
+    const BOOL bHolds = m_tap.Cable().Traits().bHoldsLevels ? TRUE : FALSE;
     for (CButton* pPin : {static_cast<CButton*>(&m_btnTck), static_cast<CButton*>(&m_btnTms),
                           static_cast<CButton*>(&m_btnTdi), static_cast<CButton*>(&m_btnTdo)})
         ::ShowWindow(pPin->m_hWnd, SW_SHOW);
@@ -27,14 +25,14 @@ void CPinControls::Show()
 
 void CPinControls::ShowLevels()
 {
-    if (m_btnTms.GetCheck() != GetTms())
+    if (m_btnTms.GetCheck() != m_tap.Tms())
     {
-        m_btnTms.SetCheck(GetTms());
+        m_btnTms.SetCheck(m_tap.Tms());
         m_paint.MarkChanged(m_btnTms);
     }
-    if (m_btnTdi.GetCheck() != GetTdi())
+    if (m_btnTdi.GetCheck() != m_tap.Tdi())
     {
-        m_btnTdi.SetCheck(GetTdi());
+        m_btnTdi.SetCheck(m_tap.Tdi());
         m_paint.MarkChanged(m_btnTdi);
     }
 }
@@ -74,14 +72,14 @@ void CPinControls::OnTms()
 {
     if (!m_btnTms.IsWindowEnabled() || m_busy())
         return;
-    Drive(GetTms() != 0 ? 0 : 1, GetTdi());
+    Drive(m_tap.Tms() != 0 ? 0 : 1, m_tap.Tdi());
 }
 
 void CPinControls::OnTdi()
 {
     if (!m_btnTdi.IsWindowEnabled() || m_busy())
         return;
-    Drive(GetTms(), GetTdi() != 0 ? 0 : 1);
+    Drive(m_tap.Tms(), m_tap.Tdi() != 0 ? 0 : 1);
 }
 
 void CPinControls::OnTdo()

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "../cable/cable.h"
 
 namespace {
 
@@ -46,101 +45,89 @@ unsigned char FtdiPinMap::Outputs() const
     return static_cast<unsigned char>((direction | Bit(nTck) | Bit(nTdi) | Bit(nTms)) & ~Bit(nTdo));
 }
 
-unsigned char FtdiPinMap::Levels(unsigned char data) const
+unsigned char FtdiPinMap::Levels(bool bTck, bool bTms, bool bTdi) const
 {
     unsigned char levels = static_cast<unsigned char>(value & ~(Bit(nTck) | Bit(nTdi) | Bit(nTms) | Bit(nTdo)));
-    if ((data & PIN_TCK) != 0)
+    if (bTck)
         levels |= Bit(nTck);
-    if ((data & PIN_TDI) != 0)
+    if (bTdi)
         levels |= Bit(nTdi);
-    if ((data & PIN_TMS) != 0)
+    if (bTms)
         levels |= Bit(nTms);
     return levels;
 }
 
-void CBitBangPort::Write(unsigned short, unsigned char value)
+bool CBitBangPort::Switch(bool bOn)
 {
-    m_bClockFailed = false;
-    const bool bDrive = (value & PIN_ENABLE) != 0;
-    if (bDrive != m_bDriving)
+    const unsigned char levels = m_map.Levels(false, false, false);
+    if (bOn != m_bDriving)
     {
-        // The clocks written before the cable is switched go out as they were.
-        Flush();
-        m_bDriving = bDrive;
+        m_bDriving = bOn;
         std::string strError;
-        if (m_bOpen && bDrive)
-        {
-            // This write's levels are out already, ahead of the outputs.
-            if (!DriveFrom(m_map.Levels(value), strError))
-                Fail(strError);
-            return;
-        }
+        // The levels go out ahead of the outputs.
+        if (m_bOpen && bOn)
+            return DriveFrom(levels, strError) || Fail(strError);
         if (m_bOpen && !SetOutputs(0, strError))
-            Fail(strError);
-        else if (!m_bOpen && bDrive)
+            return Fail(strError);
+        if (!m_bOpen && bOn)
             Reconnect();
     }
     // A switched-off cable drives nothing: its pins are inputs.
-    if (m_bDriving)
-        m_pending.push_back(m_map.Levels(value));
+    if (!m_bDriving)
+        return m_strFailure.empty();
+    m_pending.push_back(levels);
+    std::vector<unsigned char> in;
+    return Send(in);
 }
 
-unsigned char CBitBangPort::Read(unsigned short)
+bool CBitBangPort::Clocks(const CBits& tms, const CBits& tdi, const CBits& read, CBits& tdo)
 {
-    if (m_pending.empty())
+    std::vector<size_t> readAt;
+    for (size_t i = 0; i < tms.size(); ++i)
     {
-        // A clock whose transfer failed is not sent again within it.
-        if (m_bClockFailed)
-            return 0xFF;
-        // TDO read twice without a clock between: sample the pins as they are held now.
-        if (!m_bSampleUnread)
-            m_pending.push_back(m_lastLevels);
+        const unsigned char low = m_map.Levels(false, tms[i], tdi[i]);
+        const unsigned char high = m_map.Levels(true, tms[i], tdi[i]);
+        m_pending.insert(m_pending.end(), {low, low, high, high});
+        // In synchronous bit-bang mode the chip reads the pins just before it puts each byte
+        // out, so the last sample of a clock is taken while TCK is high after the rising edge,
+        // as the parallel port's read after the pulse is.
+        if (read[i])
+            readAt.push_back(m_pending.size() - 1);
+        // A run's clocks go out as many as fit in one transfer.
+        if (m_pending.size() >= RUN_BYTES && !SendClocks(readAt, tdo))
+            return false;
     }
-    std::vector<unsigned char> in;
-    if (!m_pending.empty() && !Send(in))
-        return 0xFF;
-    m_bSampleUnread = false;
-    return (m_lastSample & Bit(m_map.nTdo)) != 0 ? STATUS_TDO : 0;
+    return m_pending.empty() || SendClocks(readAt, tdo);
 }
 
-void CBitBangPort::Flush()
+bool CBitBangPort::SendClocks(std::vector<size_t>& readAt, CBits& tdo)
 {
     std::vector<unsigned char> in;
-    if (!m_pending.empty())
-        Send(in);
-}
-
-bool CBitBangPort::HoldClock()
-{
-    if (m_pending.empty())
+    if (!Send(in))
         return false;
-    m_readAt.push_back(m_pending.size() - 1);
-    if (m_pending.size() >= RUN_BYTES)
-        SendHeld();
+    for (size_t nAt : readAt)
+        tdo.push_back((in[nAt] & Bit(m_map.nTdo)) != 0);
+    readAt.clear();
     return true;
 }
 
-void CBitBangPort::SendHeld()
+bool CBitBangPort::Hold(bool bTms, bool bTdi)
 {
-    std::vector<size_t> readAt;
-    readAt.swap(m_readAt);
-    if (readAt.empty())
-        return;
+    if (!m_bDriving)
+        return true;
+    m_pending.push_back(m_map.Levels(false, bTms, bTdi));
     std::vector<unsigned char> in;
-    if (!Send(in))
-    {
-        FailRun();
-        return;
-    }
-    for (size_t nAt : readAt)
-        AddRunRead((in[nAt] & Bit(m_map.nTdo)) != 0 ? STATUS_TDO : 0);
-    m_bSampleUnread = false;
+    return Send(in);
 }
 
-void CBitBangPort::DropHeld()
+bool CBitBangPort::Sample(bool& bTdo)
 {
-    m_pending.clear();
-    m_readAt.clear();
+    // The pins sampled as they are held now.
+    m_pending.push_back(m_lastLevels);
+    std::vector<unsigned char> in;
+    const bool bSent = Send(in);
+    bTdo = (m_lastSample & Bit(m_map.nTdo)) != 0;
+    return bSent;
 }
 
 std::string DescribeDevice(const FtdiDevice& device)
@@ -219,7 +206,7 @@ bool CBitBangPort::OpenChip(std::string& strError)
     return false;
 }
 
-bool CBitBangPort::IsAccessible()
+bool CBitBangPort::Open()
 {
     if (!OpenChip(m_strProblem))
         return false;
@@ -235,16 +222,10 @@ bool CBitBangPort::Reconnect()
         return true;
     std::string strError;
     if (!OpenChip(strError))
-    {
-        Fail(strError);
-        return false;
-    }
+        return Fail(strError);
     m_bOpen = true;
     if (m_bDriving && !DriveFrom(m_lastLevels, strError))
-    {
-        Fail(strError);
-        return false;
-    }
+        return Fail(strError);
     return true;
 }
 
@@ -268,33 +249,19 @@ bool CBitBangPort::Send(std::vector<unsigned char>& in)
     std::vector<unsigned char> out;
     out.swap(m_pending);
     if (!Reconnect())
-    {
-        m_bClockFailed = true;
         return false;
-    }
     in.assign(out.size(), 0);
     std::string strError;
     if (!Transfer(out.data(), in.data(), out.size(), strError))
-    {
-        Fail(strError);
-        m_bClockFailed = true;
-        return false;
-    }
-    // A level held alone is sampled before the chip puts it out: TDO as it reads after the level
-    // takes another sample.
-    m_bSampleUnread = out.size() > 1;
+        return Fail(strError);
     m_lastLevels = out.back();
-    // In synchronous bit-bang mode the chip reads the pins just before it puts each byte out,
-    // so the last sample of a clock (TCK low, low, high, high) is taken while TCK is high after
-    // the rising edge, as the parallel port's read after the pulse is.
     m_lastSample = in.back();
     m_strFailure.clear();
     return true;
 }
 
-void CBitBangPort::Release()
+void CBitBangPort::Close()
 {
-    Flush();
     if (m_bOpen)
     {
         std::string strError;
@@ -303,13 +270,13 @@ void CBitBangPort::Release()
     }
     m_bOpen = false;
     m_bDriving = false;
-    m_bSampleUnread = false;
 }
 
-void CBitBangPort::Fail(const std::string& strWhat)
+bool CBitBangPort::Fail(const std::string& strWhat)
 {
     m_strFailure = strWhat;
     if (m_bOpen)
         CloseChip();
     m_bOpen = false;
+    return false;
 }

@@ -1,13 +1,13 @@
-// An FTDI chip in synchronous bit-bang mode standing in for the parallel port: the data
-// register's TDI, TCK and TMS bits become pin levels, its enable bit the pins' directions, and
-// status bit 4 is TDO as the chip sampled it. The writes of one clock go out in one transfer,
-// sent when TDO is read, so that a clock costs one USB round trip.
+// An FTDI chip in synchronous bit-bang mode as the cable: each clock is four bytes of pin levels
+// (TCK low, low, high, high), switching the cable on makes the signal pins outputs, and TDO is
+// the pin as the chip sampled it after the rising edge. A clock goes out in one transfer, a run
+// of clocks in as few as the chip's buffers allow, so that a clock costs one USB round trip.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "../cable/port.h"
+#include "../cable/cable.h"
 #include "cable_name.h"
 
 // Which of the chip's eight pins (ADBUS0 to 7, or DBUS on FT232R) carries which signal, and the
@@ -24,8 +24,8 @@ struct FtdiPinMap
     // False, with the reason, for bits outside 0 to 7, two signals on one pin, or TDO driven.
     bool IsValid(std::string& strError) const;
     unsigned char Outputs() const;
-    // The pin levels for a data-register value.
-    unsigned char Levels(unsigned char data) const;
+    // The pin levels for these signal levels, the other outputs at value.
+    unsigned char Levels(bool bTck, bool bTms, bool bTdi) const;
 };
 
 // An FTDI device as its library lists it. A multi-channel chip's channels are devices of their
@@ -44,19 +44,23 @@ std::string DescribeDevice(const FtdiDevice& device);
 
 // The FTDI library's side of a cable: the few operations the open sequence, the clocks and the
 // device list take. Written once per library; the sequence itself is CBitBangPort's.
-class CBitBangPort : public CPort
+class CBitBangPort : public ICable
 {
 public:
-    CBitBangPort(const CableName& cable, const FtdiPinMap& map) : m_cable(cable), m_map(map) {}
+    CBitBangPort(const CableName& cable, const FtdiPinMap& map) : m_cable(cable), m_map(map)
+    {
+        m_traits.bCheckedEverywhere = true;
+    }
 
-    void Write(unsigned short address, unsigned char value) override;
-    unsigned char Read(unsigned short address) override;
-    void Flush() override;
-    bool IsAccessible() override;
-    bool IsCheckedEverywhere() const override { return true; }
-    std::string AccessProblem() const override { return m_strProblem; }
+    const CableTraits& Traits() const override { return m_traits; }
+    bool Open() override;
+    std::string OpenProblem() const override { return m_strProblem; }
+    void Close() override;
+    bool Switch(bool bOn) override;
+    bool Clocks(const CBits& tms, const CBits& tdi, const CBits& read, CBits& tdo) override;
+    bool Hold(bool bTms, bool bTdi) override;
+    bool Sample(bool& bTdo) override;
     std::string Failure() const override { return m_strFailure; }
-    void Release() override;
 
     // The devices the library finds now; false, with why, when it cannot look.
     virtual bool ListDevices(std::vector<FtdiDevice>& devices, std::string& strError) = 0;
@@ -100,13 +104,9 @@ protected:
     virtual bool Transfer(const unsigned char* pOut, unsigned char* pIn, size_t nCount, std::string& strError) = 0;
 
     bool IsChipOpen() const { return m_bOpen; }
-    // A run's clocks go out as many as fit in one transfer; each clock's bytes and its sample
-    // are those it has alone.
-    bool HoldClock() override;
-    void SendHeld() override;
-    void DropHeld() override;
 
     CableName m_cable;
+    CableTraits m_traits;
 
 private:
     // Leaves the chip in synchronous bit-bang mode with every pin an input.
@@ -116,7 +116,10 @@ private:
     bool DriveFrom(unsigned char levels, std::string& strError);
     // Sends the pending bytes; their samples in in.
     bool Send(std::vector<unsigned char>& in);
-    void Fail(const std::string& strWhat);
+    // Sends the pending bytes and adds to tdo the TDO of those readAt names.
+    bool SendClocks(std::vector<size_t>& readAt, CBits& tdo);
+    // Keeps what failed and closes the chip: false.
+    bool Fail(const std::string& strWhat);
 
     FtdiPinMap m_map;
     // "ftdi" names whatever device is found first; after the first open it means that one
@@ -125,12 +128,7 @@ private:
     FtdiDevice m_first;
     bool m_bOpen = false;
     bool m_bDriving = false;
-    // The last transfer's samples, not yet read: a flushed clock's TDO is read without another.
-    bool m_bSampleUnread = false;
-    bool m_bClockFailed = false;
     std::vector<unsigned char> m_pending;
-    // In a run: which pending bytes' samples are asked for.
-    std::vector<size_t> m_readAt;
     unsigned char m_lastLevels = 0;
     unsigned char m_lastSample = 0xFF;
     std::string m_strProblem;

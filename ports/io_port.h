@@ -5,9 +5,9 @@
 
 #include <windows.h>
 
-#include "../cable/port.h"
+#include "parallel_port.h"
 
-class CIoPort : public CPort
+class CIoPort : public CParallelPort
 {
 public:
     // wDataPort: the data register's address, as the cable's name gives it.

@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
-#include "../cable/cable.h"
 
 CNetPort::CNetPort(const CableName& cable, std::unique_ptr<CNetLink> pLink) : m_cable(cable), m_pLink(std::move(pLink))
 {
+    m_traits.bCheckedEverywhere = true;
 }
 
 std::string CNetPort::Server() const
@@ -33,7 +33,7 @@ bool CNetPort::Connect(std::string& strError)
     return false;
 }
 
-bool CNetPort::IsAccessible()
+bool CNetPort::Open()
 {
     if (!m_bTried)
     {
@@ -48,15 +48,12 @@ bool CNetPort::IsAccessible()
     return m_strProblem.empty();
 }
 
-void CNetPort::Release()
+void CNetPort::Close()
 {
     m_pLink->Close();
     m_bTried = false;
     m_strProblem.clear();
     m_bDriving = false;
-    m_bClockPending = false;
-    m_bLevelsPending = false;
-    m_bSampleUnread = false;
 }
 
 bool CNetPort::Reconnect()
@@ -65,20 +62,21 @@ bool CNetPort::Reconnect()
     if (m_pLink->IsConnected())
         return true;
     std::string strError;
-    if (!Connect(strError))
-    {
-        Fail(strError);
-        return false;
-    }
-    return true;
+    return Connect(strError) || Done(false, strError);
 }
 
-void CNetPort::Fail(const std::string& strWhat)
+bool CNetPort::Done(bool bDone, const std::string& strError)
 {
+    if (bDone)
+    {
+        m_strFailure.clear();
+        return true;
+    }
     // Whatever the server sends late would be taken for the next clock's answer: a failed
     // connection is closed, and the next clock opens a new one.
-    m_strFailure = strWhat;
+    m_strFailure = strError;
     m_pLink->Close();
+    return false;
 }
 
 bool CNetPort::Exchange(const std::string& message, void* pReply, size_t nReply, const char* pszWhat,
@@ -104,148 +102,51 @@ bool CNetPort::Exchange(const std::string& message, void* pReply, size_t nReply,
     return true;
 }
 
-void CNetPort::Write(unsigned short, unsigned char value)
+bool CNetPort::Switch(bool bOn)
 {
-    m_bClockFailed = false;
-    const bool bDrive = (value & PIN_ENABLE) != 0;
-    const unsigned char last = m_lastWrite;
-    m_lastWrite = value;
     // Switched on, the cable drives the levels the window shows, with TCK low; switched off, it
     // leaves the server holding what it had.
-    if (bDrive != m_bDriving)
-    {
-        m_bDriving = bDrive;
-        m_bLevelsPending = bDrive;
-        return;
-    }
-    if (!bDrive)
-        return;
-    if ((value & PIN_TCK) != 0 && (last & PIN_TCK) == 0)
-    {
-        m_bClockPending = true;
-        m_clockLevels = value;
-    }
-    else if ((value & PIN_TCK) == 0)
-        m_bLevelsPending = true;
+    const bool bChanged = bOn != m_bDriving;
+    m_bDriving = bOn;
+    if (!bChanged || !bOn || !m_traits.bHoldsLevels)
+        return true;
+    return Hold(false, false);
 }
 
-void CNetPort::Flush()
+bool CNetPort::Clocks(const CBits& tms, const CBits& tdi, const CBits& read, CBits& tdo)
 {
-    const bool bClock = m_bClockPending;
-    const bool bLevels = m_bLevelsPending && !bClock && HoldsLevels();
-    m_bClockPending = false;
-    m_bLevelsPending = false;
-    if (!bClock && !bLevels)
-        return;
+    if (tms.empty())
+        return true;
     if (!Reconnect())
-    {
-        m_bClockFailed = true;
-        return;
-    }
-    std::string strError;
-    const bool bTms = (m_lastWrite & PIN_TMS) != 0, bTdi = (m_lastWrite & PIN_TDI) != 0;
-    bool bDone = true;
-    if (bClock)
-    {
-        bool bTdo = true;
-        bDone = Clock((m_clockLevels & PIN_TMS) != 0, (m_clockLevels & PIN_TDI) != 0, bTdo, strError);
-        if (bDone)
-        {
-            m_bLastTdo = bTdo;
-            m_bSampleUnread = true;
-        }
-    }
-    else
-        bDone = Hold(bTms, bTdi, strError);
-    if (!bDone)
-    {
-        Fail(strError);
-        m_bClockFailed = true;
-        return;
-    }
-    m_strFailure.clear();
-}
-
-unsigned char CNetPort::Read(unsigned short)
-{
-    Flush();
-    // A clock that failed is not sent again within itself.
-    if (m_bClockFailed)
-        return 0xFF;
-    if (!m_bSampleUnread)
-    {
-        // TDO read twice without a clock between: the pin as it is now.
-        bool bTdo = m_bLastTdo;
-        std::string strError;
-        if (!Reconnect())
-            return 0xFF;
-        if (!Sample(bTdo, strError))
-        {
-            Fail(strError);
-            return 0xFF;
-        }
-        m_bLastTdo = bTdo;
-        m_strFailure.clear();
-    }
-    m_bSampleUnread = false;
-    return m_bLastTdo ? STATUS_TDO : 0;
-}
-
-bool CNetPort::ClockRun(const std::vector<Levels>& clocks, std::vector<bool>& tdo, std::string& strError)
-{
-    for (const Levels& levels : clocks)
-    {
-        bool bTdo = true;
-        if (!Clock(levels.bTms, levels.bTdi, bTdo, strError))
-            return false;
-        tdo.push_back(bTdo);
-    }
-    return true;
-}
-
-bool CNetPort::HoldClock()
-{
-    if (!m_bClockPending)
         return false;
-    m_runClocks.push_back({(m_clockLevels & PIN_TMS) != 0, (m_clockLevels & PIN_TDI) != 0});
-    m_bClockPending = false;
-    m_bLevelsPending = false;
-    return true;
-}
-
-void CNetPort::SendHeld()
-{
-    std::vector<Levels> clocks;
-    clocks.swap(m_runClocks);
-    if (clocks.empty())
-        return;
-    if (!Reconnect())
-    {
-        FailRun();
-        return;
-    }
-    std::vector<bool> tdo;
     std::string strError;
-    const bool bDone = ClockRun(clocks, tdo, strError);
-    for (bool bTdo : tdo)
-        AddRunRead(bTdo ? STATUS_TDO : 0);
-    if (!tdo.empty())
-        m_bLastTdo = tdo.back();
-    m_bSampleUnread = false;
-    if (!bDone)
-    {
-        Fail(strError);
-        FailRun();
-        return;
-    }
-    m_strFailure.clear();
+    const size_t nBefore = tdo.size();
+    const bool bDone = ClockRun(tms, tdi, read, tdo, strError);
+    if (tdo.size() > nBefore)
+        m_bLastTdo = tdo[tdo.size() - 1];
+    return Done(bDone, strError);
 }
 
-void CNetPort::DropHeld()
+bool CNetPort::Hold(bool bTms, bool bTdi)
 {
-    m_runClocks.clear();
-    m_bClockPending = false;
-    m_bLevelsPending = false;
+    if (!m_traits.bHoldsLevels)
+        return true;
+    if (!Reconnect())
+        return false;
+    std::string strError;
+    return Done(HoldLevels(bTms, bTdi, strError), strError);
+}
+
+bool CNetPort::Sample(bool& bTdo)
+{
+    bTdo = m_bLastTdo;
+    if (!Reconnect())
+        return false;
+    std::string strError;
+    if (!Done(SampleTdo(bTdo, strError), strError))
+        return false;
+    m_bLastTdo = bTdo;
+    return true;
 }
 
 // --- remote_bitbang ---------------------------------------------------------------------------
@@ -288,25 +189,27 @@ bool CRemoteBitbangPort::ReadTdo(const std::string& message, bool& bTdo, std::st
     return true;
 }
 
-bool CRemoteBitbangPort::Clock(bool bTms, bool bTdi, bool& bTdo, std::string& strError)
-{
-    const char message[] = {LevelsCharacter(false, bTms, bTdi), LevelsCharacter(true, bTms, bTdi), 'R'};
-    return ReadTdo(std::string(message, sizeof(message)), bTdo, strError);
-}
-
-bool CRemoteBitbangPort::ClockRun(const std::vector<Levels>& clocks, std::vector<bool>& tdo, std::string& strError)
+bool CRemoteBitbangPort::ClockRun(const CBits& tms, const CBits& tdi, const CBits& read, CBits& tdo,
+                                  std::string& strError)
 {
     std::string message;
-    for (const Levels& levels : clocks)
+    size_t nReads = 0;
+    message.reserve(tms.size() * 3);
+    for (size_t i = 0; i < tms.size(); ++i)
     {
-        message += LevelsCharacter(false, levels.bTms, levels.bTdi);
-        message += LevelsCharacter(true, levels.bTms, levels.bTdi);
-        message += 'R';
+        message += LevelsCharacter(false, tms[i], tdi[i]);
+        message += LevelsCharacter(true, tms[i], tdi[i]);
+        if (read[i])
+        {
+            message += 'R';
+            ++nReads;
+        }
     }
     // Where the server stopped answering, the clocks it answered still count.
-    std::string answers(clocks.size(), '\0');
+    std::string answers(nReads, '\0');
     size_t nReceived = 0;
-    const bool bAnswered = Exchange(message, &answers[0], answers.size(), "R", strError, &nReceived);
+    const bool bAnswered = nReads == 0 ? Exchange(message, nullptr, 0, "the clocks", strError)
+                                       : Exchange(message, &answers[0], answers.size(), "R", strError, &nReceived);
     answers.resize(nReceived);
     for (char answer : answers)
     {
@@ -320,12 +223,12 @@ bool CRemoteBitbangPort::ClockRun(const std::vector<Levels>& clocks, std::vector
     return bAnswered;
 }
 
-bool CRemoteBitbangPort::Hold(bool bTms, bool bTdi, std::string& strError)
+bool CRemoteBitbangPort::HoldLevels(bool bTms, bool bTdi, std::string& strError)
 {
     return Exchange(std::string(1, LevelsCharacter(false, bTms, bTdi)), nullptr, 0, "the levels", strError);
 }
 
-bool CRemoteBitbangPort::Sample(bool& bTdo, std::string& strError)
+bool CRemoteBitbangPort::SampleTdo(bool& bTdo, std::string& strError)
 {
     return ReadTdo("R", bTdo, strError);
 }
@@ -351,6 +254,11 @@ std::string LittleEndian32(unsigned long value)
 }
 
 } // namespace
+
+CXvcPort::CXvcPort(const CableName& cable, std::unique_ptr<CNetLink> pLink) : CNetPort(cable, std::move(pLink))
+{
+    m_traits.bHoldsLevels = false;
+}
 
 bool CXvcPort::Greet(std::string& strError)
 {
@@ -392,40 +300,26 @@ bool CXvcPort::Greet(std::string& strError)
     return true;
 }
 
-bool CXvcPort::Clock(bool bTms, bool bTdi, bool& bTdo, std::string& strError)
+bool CXvcPort::ClockRun(const CBits& tms, const CBits& tdi, const CBits& read, CBits& tdo, std::string& strError)
 {
-    const std::string message = "shift:" + LittleEndian32(1) + std::string(1, bTms ? '\x01' : '\x00') +
-                                std::string(1, bTdi ? '\x01' : '\x00');
-    char tdo = 0;
-    if (!Exchange(message, &tdo, 1, "shift:", strError))
-        return false;
-    bTdo = (tdo & 1) != 0;
-    return true;
-}
-
-bool CXvcPort::ClockRun(const std::vector<Levels>& clocks, std::vector<bool>& tdo, std::string& strError)
-{
-    // Bit i of a vector is bit i % 8 of its byte i / 8.
+    // Bit i of a vector is bit i % 8 of its byte i / 8, as CBits packs them.
     const size_t nMostBits = m_nVectorBytes * 8;
-    for (size_t nFirst = 0; nFirst < clocks.size(); nFirst += nMostBits)
+    for (size_t nFirst = 0; nFirst < tms.size(); nFirst += nMostBits)
     {
-        const size_t nBits = clocks.size() - nFirst < nMostBits ? clocks.size() - nFirst : nMostBits;
+        const size_t nBits = tms.size() - nFirst < nMostBits ? tms.size() - nFirst : nMostBits;
         const size_t nBytes = (nBits + 7) / 8;
-        std::string tms(nBytes, '\0'), tdi(nBytes, '\0');
-        for (size_t i = 0; i < nBits; ++i)
-        {
-            const char bit = static_cast<char>(1 << (i % 8));
-            if (clocks[nFirst + i].bTms)
-                tms[i / 8] = static_cast<char>(tms[i / 8] | bit);
-            if (clocks[nFirst + i].bTdi)
-                tdi[i / 8] = static_cast<char>(tdi[i / 8] | bit);
-        }
+        const CBits tmsPiece = tms.Slice(nFirst, nBits), tdiPiece = tdi.Slice(nFirst, nBits);
+        const std::string tmsBytes(reinterpret_cast<const char*>(tmsPiece.Bytes()), nBytes);
+        const std::string tdiBytes(reinterpret_cast<const char*>(tdiPiece.Bytes()), nBytes);
         std::string out(nBytes, '\0');
-        if (!Exchange("shift:" + LittleEndian32(static_cast<unsigned long>(nBits)) + tms + tdi, &out[0], nBytes,
-                      "shift:", strError))
+        if (!Exchange("shift:" + LittleEndian32(static_cast<unsigned long>(nBits)) + tmsBytes + tdiBytes, &out[0],
+                      nBytes, "shift:", strError))
             return false;
         for (size_t i = 0; i < nBits; ++i)
-            tdo.push_back((out[i / 8] >> (i % 8) & 1) != 0);
+        {
+            if (read[nFirst + i])
+                tdo.push_back((out[i / 8] >> (i % 8) & 1) != 0);
+        }
     }
     return true;
 }

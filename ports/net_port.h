@@ -1,58 +1,52 @@
-// A JTAG server on the network standing in for the parallel port: the data register's TDI, TCK
-// and TMS bits become the levels the server drives, and status bit 4 is the TDO it answers. A
-// clock's four writes go out as one message when the port is flushed, and its TDO comes back
-// with the answer. Each protocol is a small class below; the connection, its faults and the
-// reconnect are written once here.
+// A JTAG server on the network as the cable: the clocks' TMS and TDI become the levels the
+// server drives, and the TDO it answers comes back with them, a run of clocks in as few messages
+// as the protocol allows. Each protocol is a small class below; the connection, its faults and
+// the reconnect are written once here.
 #pragma once
 
 #include <memory>
 #include <string>
 
-#include "../cable/port.h"
+#include "../cable/cable.h"
 #include "cable_name.h"
 #include "net_link.h"
 
-class CNetPort : public CPort
+class CNetPort : public ICable
 {
 public:
     CNetPort(const CableName& cable, std::unique_ptr<CNetLink> pLink);
 
-    void Write(unsigned short address, unsigned char value) override;
-    unsigned char Read(unsigned short address) override;
-    void Flush() override;
-    bool IsAccessible() override;
-    bool IsCheckedEverywhere() const override { return true; }
-    std::string AccessProblem() const override { return m_strProblem; }
+    const CableTraits& Traits() const override { return m_traits; }
+    bool Open() override;
+    std::string OpenProblem() const override { return m_strProblem; }
+    void Close() override;
+    // Switched on, the server is given the levels the window shows (TMS and TDI low) with TCK
+    // low; switched off, it is left holding what it had.
+    bool Switch(bool bOn) override;
+    bool Clocks(const CBits& tms, const CBits& tdi, const CBits& read, CBits& tdo) override;
+    bool Hold(bool bTms, bool bTdi) override;
+    bool Sample(bool& bTdo) override;
     std::string Failure() const override { return m_strFailure; }
     std::string Description() const override { return DescribeCable(m_cable) + m_strAbout; }
-    void Release() override;
 
 protected:
     // What the protocol says first on a new connection.
     virtual bool Greet(std::string& /*strError*/) { return true; }
-    // One clock with these levels (TCK low, then high), and TDO as it reads after the rising edge.
-    virtual bool Clock(bool bTms, bool bTdi, bool& bTdo, std::string& strError) = 0;
-    // Clocks one after another, as Clock would: TDO of each in tdo, as far as they went.
-    struct Levels
-    {
-        bool bTms;
-        bool bTdi;
-    };
-    virtual bool ClockRun(const std::vector<Levels>& clocks, std::vector<bool>& tdo, std::string& strError);
-    // The levels held with TCK low, without a clock: only where HoldsLevels().
-    virtual bool Hold(bool /*bTms*/, bool /*bTdi*/, std::string& /*strError*/) { return true; }
-    // TDO now, without a clock: only where HoldsLevels().
-    virtual bool Sample(bool& bTdo, std::string& /*strError*/)
+    // Clocks one after another (TCK low, then high), in as few messages as the protocol allows:
+    // TDO as it reads after the rising edge of each clock read asks for, in tdo, as far as the
+    // server answered.
+    virtual bool ClockRun(const CBits& tms, const CBits& tdi, const CBits& read, CBits& tdo,
+                          std::string& strError) = 0;
+    // The levels held with TCK low, without a clock: only where bHoldsLevels.
+    virtual bool HoldLevels(bool /*bTms*/, bool /*bTdi*/, std::string& /*strError*/) { return true; }
+    // TDO now, without a clock: only where bHoldsLevels.
+    virtual bool SampleTdo(bool& bTdo, std::string& /*strError*/)
     {
         bTdo = m_bLastTdo;
         return true;
     }
     // Said before the connection is closed for good.
     virtual void Goodbye() {}
-    // A run's clocks go to the server together, in as few messages as the protocol allows.
-    bool HoldClock() override;
-    void SendHeld() override;
-    void DropHeld() override;
 
     // Sends the message and waits for exactly nReply bytes of answer (none: nothing is awaited).
     // pszWhat names the message in the error: "R", "shift:". pnReceived: how much did come.
@@ -63,25 +57,19 @@ protected:
     std::string Server() const;
 
     CableName m_cable;
+    CableTraits m_traits;
     std::string m_strAbout;  // added to the description once the server has said what it is
 
 private:
     bool Connect(std::string& strError);
     bool Reconnect();
-    void Fail(const std::string& strWhat);
+    // Gives the result of one use: a failure is kept, and its connection closed.
+    bool Done(bool bDone, const std::string& strError);
 
     std::unique_ptr<CNetLink> m_pLink;
     bool m_bTried = false;
     bool m_bDriving = false;
-    unsigned char m_lastWrite = 0;
-    bool m_bClockPending = false;
-    bool m_bLevelsPending = false;
-    bool m_bClockFailed = false;
-    bool m_bSampleUnread = false;
     bool m_bLastTdo = true;
-    unsigned char m_clockLevels = 0;
-    // In a run: the clocks not yet sent.
-    std::vector<Levels> m_runClocks;
     std::string m_strProblem;
     std::string m_strFailure;
 };
@@ -95,11 +83,10 @@ public:
     ~CRemoteBitbangPort() override;
 
 protected:
-    bool Clock(bool bTms, bool bTdi, bool& bTdo, std::string& strError) override;
     // Every clock's characters and its R in one message, the answers read together.
-    bool ClockRun(const std::vector<Levels>& clocks, std::vector<bool>& tdo, std::string& strError) override;
-    bool Hold(bool bTms, bool bTdi, std::string& strError) override;
-    bool Sample(bool& bTdo, std::string& strError) override;
+    bool ClockRun(const CBits& tms, const CBits& tdi, const CBits& read, CBits& tdo, std::string& strError) override;
+    bool HoldLevels(bool bTms, bool bTdi, std::string& strError) override;
+    bool SampleTdo(bool& bTdo, std::string& strError) override;
     void Goodbye() override;
 
 private:
@@ -112,9 +99,7 @@ private:
 class CXvcPort : public CNetPort
 {
 public:
-    using CNetPort::CNetPort;
-
-    bool HoldsLevels() const override { return false; }
+    CXvcPort(const CableName& cable, std::unique_ptr<CNetLink> pLink);
 
     // 100 kHz, in nanoseconds: slow enough for long flying leads and any target, as the FTDI
     // cables' tens of kilohertz are, while a clock still costs its network round trip, not TCK.
@@ -122,8 +107,7 @@ public:
 
 protected:
     bool Greet(std::string& strError) override;
-    bool Clock(bool bTms, bool bTdi, bool& bTdo, std::string& strError) override;
-    bool ClockRun(const std::vector<Levels>& clocks, std::vector<bool>& tdo, std::string& strError) override;
+    bool ClockRun(const CBits& tms, const CBits& tdi, const CBits& read, CBits& tdo, std::string& strError) override;
 
 private:
     unsigned long m_nVectorBytes = 1;  // the longest TMS or TDI vector the server takes

@@ -3,17 +3,17 @@
 #include "net_port.h"
 #include "sim_port.h"
 
-std::shared_ptr<CPort> MakePort(const CableName& cable, const FtdiPinMap& map)
+std::shared_ptr<ICable> MakeCable(const CableName& cable, const FtdiPinMap& map)
 {
     if (cable.kind == CableKind::Sim && !cable.bsdl.empty())
-        return MakeBsdlSimulatedPort(cable.bsdl);
+        return std::make_shared<CParallelCable>(MakeBsdlSimulatedPort(cable.bsdl), cable.address);
     if (cable.kind == CableKind::Sim)
-        return std::shared_ptr<CPort>(cable.bChain ? &SimulatedChainPort() : &SimulatedPort(), [](CPort*) {});
+        return CableOver(cable.bChain ? SimulatedChainPort() : SimulatedPort(), cable.address);
     if (cable.kind == CableKind::RemoteBitbang)
         return std::make_shared<CRemoteBitbangPort>(cable, MakeNetLink());
     if (cable.kind == CableKind::Xvc)
         return std::make_shared<CXvcPort>(cable, MakeNetLink());
-    return MakeSystemPort(cable, map);
+    return MakeSystemCable(cable, map);
 }
 
 void AddFtdiCables(const std::vector<FtdiDevice>& devices, const char* pszLibrary, std::vector<FoundCable>& cables)

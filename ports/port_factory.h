@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "../cable/port.h"
+#include "../cable/cable.h"
 #include "bitbang_port.h"
 #include "cable_name.h"
 
-// The port of that cable, not yet opened: it opens when first asked (IsAccessible) or used.
-// The simulated board is one for the whole process, so its port is shared, never owned.
-std::shared_ptr<CPort> MakePort(const CableName& cable, const FtdiPinMap& map);
+// That cable, not yet opened: it opens when first asked (Open) or used. The simulated board is
+// one for the whole process, so its port is shared, never owned.
+std::shared_ptr<ICable> MakeCable(const CableName& cable, const FtdiPinMap& map);
 
 // A cable this computer has: as a person writes it, and what it is.
 struct FoundCable
@@ -34,7 +34,7 @@ bool IsCableReachable(CableName& cable, std::string& strWhy);
 bool IsDefaultCablePresent(std::string& strDevice);
 
 // The system's half of the factory: a parallel port or an FTDI cable.
-std::shared_ptr<CPort> MakeSystemPort(const CableName& cable, const FtdiPinMap& map);
+std::shared_ptr<ICable> MakeSystemCable(const CableName& cable, const FtdiPinMap& map);
 
 // The FTDI devices a library lists, as cables: one with a serial number by it (and its channel
 // letter), one without only as the first found ("ftdi").

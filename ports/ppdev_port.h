@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "../cable/port.h"
+#include "parallel_port.h"
 
 // The system calls the port makes, as the C library declares them; each gives -1 with errno
 // set on failure. Tests put the simulated board behind them.
@@ -28,7 +28,7 @@ const char PARPORT_PROC_FOLDER[] = "/proc/sys/dev/parport";
 bool FindParportAt(unsigned short wAddress, const std::string& strProcFolder, std::string& strDevice,
                    std::string& strError);
 
-class CPpdevPort : public CPort
+class CPpdevPort : public CParallelPort
 {
 public:
     // wDataAddress: where the cable driver writes the data register; status is the next

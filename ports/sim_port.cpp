@@ -1,8 +1,8 @@
 #include "sim_port.h"
 
 #include "../bsdl/BoundaryPins.h"
-#include "../cable/cable.h"
-#include "../cable/port.h"
+
+
 
 #include <string>
 #include <utility>
@@ -10,7 +10,7 @@
 
 namespace {
 
-class CSimPort : public CPort
+class CSimPort : public CParallelPort
 {
 public:
     CSimPort() = default;
@@ -182,7 +182,7 @@ private:
 
 } // namespace
 
-std::shared_ptr<CPort> MakeBsdlSimulatedPort(const std::string& strPath)
+std::shared_ptr<CParallelPort> MakeBsdlSimulatedPort(const std::string& strPath)
 {
     return std::make_shared<CBsdlSimPort>(strPath);
 }
@@ -192,12 +192,12 @@ CJtagDevice* SimulatedBsdlChip()
     return g_pBsdlChip;
 }
 
-CPort& SimulatedPort()
+CParallelPort& SimulatedPort()
 {
     return g_simPort;
 }
 
-CPort& SimulatedChainPort()
+CParallelPort& SimulatedChainPort()
 {
     return g_simChainPort;
 }

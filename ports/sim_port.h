@@ -5,13 +5,13 @@
 #include <memory>
 #include <string>
 
-#include "../cable/port.h"
+#include "parallel_port.h"
 #include "../simboard/jtag_device.h"
 
-CPort& SimulatedPort();
+CParallelPort& SimulatedPort();
 // The same cable on a chain of three: device 1 (IR 4, an IDCODE), device 2 (IR 6, an IDCODE) and
 // device 3 (IR 8, none, capturing 00000101, which leaves the lengths open to a scan).
-CPort& SimulatedChainPort();
+CParallelPort& SimulatedChainPort();
 CJtagDevice& SimulatedBoard();
 // The devices behind SimulatedChainPort().
 CJtagDevice& SimulatedChainBoard();
@@ -19,7 +19,7 @@ CJtagDevice& SimulatedChainBoard();
 // A simulated chip as a BSDL file describes it, alone on its chain: made when first opened.
 // IsAccessible is false, with the file's problem, where the file cannot be read or the chip
 // cannot be simulated.
-std::shared_ptr<CPort> MakeBsdlSimulatedPort(const std::string& strPath);
+std::shared_ptr<CParallelPort> MakeBsdlSimulatedPort(const std::string& strPath);
 // The chip of the last such port opened; null before one was.
 CJtagDevice* SimulatedBsdlChip();
 

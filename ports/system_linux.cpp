@@ -16,11 +16,13 @@ const char DEFAULT_DEVICE[] = "/dev/parport0";
 
 } // namespace
 
-std::shared_ptr<CPort> MakeSystemPort(const CableName& cable, const FtdiPinMap& map)
+std::shared_ptr<ICable> MakeSystemCable(const CableName& cable, const FtdiPinMap& map)
 {
     if (cable.kind == CableKind::Ftdi)
         return std::make_shared<CLibftdiPort>(cable, map);
-    return std::make_shared<CPpdevPort>(cable.device.empty() ? DEFAULT_DEVICE : cable.device, cable.address);
+    return std::make_shared<CParallelCable>(
+        std::make_shared<CPpdevPort>(cable.device.empty() ? DEFAULT_DEVICE : cable.device, cable.address),
+        cable.address);
 }
 
 std::vector<FoundCable> FindCables()

@@ -115,11 +115,11 @@ void AddParallelPorts(std::vector<FoundCable>& cables)
 
 } // namespace
 
-std::shared_ptr<CPort> MakeSystemPort(const CableName& cable, const FtdiPinMap& map)
+std::shared_ptr<ICable> MakeSystemCable(const CableName& cable, const FtdiPinMap& map)
 {
     if (cable.kind == CableKind::Ftdi)
         return std::make_shared<CD2xxPort>(cable, map);
-    return std::make_shared<CIoPort>(cable.address);
+    return std::make_shared<CParallelCable>(std::make_shared<CIoPort>(cable.address), cable.address);
 }
 
 std::vector<FoundCable> FindCables()

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "../cable/port.h"
 #include "../platform/app.h"
 #include "../platform/codepage.h"
 #include "../res/resource.h"
@@ -105,8 +104,8 @@ void CSendControls::SetDisabledFace(COLORREF crFace)
 void CSendControls::Load(const std::string& strSettingsPath)
 {
     m_strSettingsPath = strSettingsPath;
-    m_irValues.Load(m_strSettingsPath, CablePort().ExampleValues(true));
-    m_drValues.Load(m_strSettingsPath, CablePort().ExampleValues(false));
+    m_irValues.Load(m_strSettingsPath, m_tap.Cable().ExampleValues(true));
+    m_drValues.Load(m_strSettingsPath, m_tap.Cable().ExampleValues(false));
     FillValueList(m_cbIrValue, m_irValues.Values());
     FillValueList(m_cbDrValue, m_drValues.Values());
 }

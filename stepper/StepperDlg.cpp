@@ -6,8 +6,6 @@
 #include <iterator>
 #include <utility>
 
-#include "../cable/cable.h"
-#include "../cable/port.h"
 #include "../menu/WindowMenu.h"
 #include "../platform/codepage.h"
 #include "../platform/files.h"
@@ -23,7 +21,7 @@ const int VALUE_FONT_PIXELS = 11;
 
 } // namespace
 
-void (*CStepperDlg::s_pfnShowAbout)() = nullptr;
+void (*CStepperDlg::s_pfnShowAbout)(const std::string& strCable) = nullptr;
 
 const AFX_MSGMAP_ENTRY CStepperDlg::s_messageEntries[] = {
     MessageEntry<&CStepperDlg::OnSysCommand>(WM_SYSCOMMAND),
@@ -257,7 +255,7 @@ BOOL CStepperDlg::OnInitDialog()
     m_nDpi = WindowDpi(m_hWnd);
     SetTitleFont();
 
-    CableOn();
+    m_tap.Switch(true);
     m_pins.Show();
     m_cables.Show();
 
@@ -286,7 +284,7 @@ void CStepperDlg::OnSysCommand(UINT nID, LPARAM)
     if ((nID & 0xFFF0) == IDM_ABOUTBOX)
     {
         if (s_pfnShowAbout != nullptr)
-            s_pfnShowAbout();
+            s_pfnShowAbout(m_tap.Cable().Description());
         return;
     }
     if ((nID & 0xFFF0) == IDM_SAVETRACE)
@@ -363,7 +361,7 @@ void CStepperDlg::OnDestroy()
     if (m_hScaledIcon != nullptr)
         ::DestroyIcon(m_hScaledIcon);
     // The cable goes off last, after everything else of the window is gone.
-    CableOff();
+    m_tap.Switch(false);
 }
 
 void CStepperDlg::ReplaceFont(CWnd& control, CFont& font, CFont& fresh)

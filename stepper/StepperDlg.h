@@ -46,7 +46,7 @@ public:
     BOOL PreTranslateMessage(MSG* pMsg) override { return m_keys.PreTranslate(*pMsg) ? TRUE : FALSE; }
 
     // The About box: the program's to give. None: the menu entry does nothing.
-    static void (*s_pfnShowAbout)();
+    static void (*s_pfnShowAbout)(const std::string& strCable);
 
 private:
     // Panel: enable the buttons one clock can reach from nIndex and highlight its buttons.

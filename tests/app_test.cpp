@@ -100,24 +100,24 @@ public:
 class CStartPort
 {
 public:
-    explicit CStartPort(CPort& port)
+    explicit CStartPort(CParallelPort& port)
     {
         s_pPort = &port;
-        theApp.m_pfnMakePort = &Make;
+        theApp.m_pfnMakeCable = &Make;
     }
-    ~CStartPort() { theApp.m_pfnMakePort = &MakePort; }
+    ~CStartPort() { theApp.m_pfnMakeCable = &MakeCable; }
     CStartPort(const CStartPort&) = delete;
     CStartPort& operator=(const CStartPort&) = delete;
 
 private:
-    static std::shared_ptr<CPort> Make(const CableName&, const FtdiPinMap&)
+    static std::shared_ptr<ICable> Make(const CableName& cable, const FtdiPinMap&)
     {
-        return std::shared_ptr<CPort>(s_pPort, [](CPort*) {});
+        return CableOver(*s_pPort, cable.address);
     }
-    static CPort* s_pPort;
+    static CParallelPort* s_pPort;
 };
 
-CPort* CStartPort::s_pPort = nullptr;
+CParallelPort* CStartPort::s_pPort = nullptr;
 
 } // namespace
 

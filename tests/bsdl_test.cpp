@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "recording_port.h"
 #include "bsdl/BoundaryPins.h"
 #include "bsdl/Bsdl.h"
 #include "bsdl/BsdlLibrary.h"
@@ -374,8 +375,8 @@ protected:
     }
 
     std::string m_strPath;
-    std::shared_ptr<CPort> m_pPort;
-    CTapEngine m_tap;
+    std::shared_ptr<CParallelPort> m_pPort;
+    CTapEngine m_tap{&TestCable()};
     CBsdlLibrary m_library;
 };
 
@@ -520,8 +521,8 @@ protected:
         return m_written.back();
     }
 
-    CPort* m_pBefore = nullptr;
-    CTapEngine m_tap;
+    CableTarget m_pBefore;
+    CTapEngine m_tap{&TestCable()};
     std::vector<std::string> m_written;
 };
 

@@ -66,8 +66,12 @@ TEST_F(CableTest, PulseWritesTckLowTwiceThenHighTwice)
     port.accesses.clear();
     PulseTck();
     EXPECT_EQ((Bytes{0x15, 0x15, 0x17, 0x17}), port.DataWrites());
-    for (const auto& access : port.accesses)
-        EXPECT_EQ(0x378, access.address);
+    // A clock is its writes and then its TDO's one status read, as a click makes it.
+    ASSERT_EQ(5u, port.accesses.size());
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(0x378, port.accesses[i].address);
+    EXPECT_FALSE(port.accesses[4].bWrite);
+    EXPECT_EQ(0x379, port.accesses[4].address);
 
     // TCK never enters the shadow: the next pulse starts from the same byte.
     port.accesses.clear();
@@ -93,4 +97,59 @@ TEST_F(CableTest, TdoIsStatusBitFourReadOnce)
         EXPECT_FALSE(port.accesses[0].bWrite);
         EXPECT_EQ(0x379, port.accesses[0].address);
     }
+}
+
+// The parallel cable as the engine drives it: a run of clocks given at once.
+namespace {
+
+// A port that fails from a given status read on, as a ppdev port whose device went away.
+class CFailingPort : public CRecordingPort
+{
+public:
+    unsigned char Read(unsigned short address) override
+    {
+        const unsigned char value = CRecordingPort::Read(address);
+        if (nReadsLeft > 0)
+            --nReadsLeft;
+        return value;
+    }
+    std::string Failure() const override { return nReadsLeft == 0 ? "the port went away" : std::string(); }
+
+    int nReadsLeft = 1000;
+};
+
+} // namespace
+
+TEST(ParallelCableTest, ARunIsEachClocksFourWritesAndAStatusReadOnlyWhereItsTdoIsAsked)
+{
+    CRecordingPort port;
+    port.script = {0x10, 0x00};
+    CParallelCable cable(std::shared_ptr<CParallelPort>(&port, [](CParallelPort*) {}), 0x278);
+    ASSERT_TRUE(cable.Switch(true));
+    CBits tms(3, false), tdi(3, false), read(3, false), tdo;
+    tms.Set(0, true);
+    tdi.Set(1, true);
+    read.Set(0, true);
+    read.Set(2, true);
+    ASSERT_TRUE(cable.Clocks(tms, tdi, read, tdo));
+    EXPECT_EQ((Bytes{0x10, 0x14, 0x14, 0x16, 0x16, 0x11, 0x11, 0x13, 0x13, 0x10, 0x10, 0x12, 0x12}), port.DataWrites());
+    ASSERT_EQ(15u, port.accesses.size());
+    EXPECT_FALSE(port.accesses[5].bWrite) << "the first clock's TDO, after its rising edge";
+    EXPECT_EQ(0x279, port.accesses[5].address) << "status at the data register's next address";
+    EXPECT_FALSE(port.accesses[14].bWrite);
+    ASSERT_EQ(2u, tdo.size());
+    EXPECT_TRUE(tdo[0]);
+    EXPECT_FALSE(tdo[1]);
+}
+
+TEST(ParallelCableTest, APortThatFailsEndsTheRunAtTheClockThatFailed)
+{
+    CFailingPort port;
+    port.nReadsLeft = 3;
+    CParallelCable cable(std::shared_ptr<CParallelPort>(&port, [](CParallelPort*) {}));
+    CBits tdo;
+    EXPECT_FALSE(cable.Clocks(CBits(10, false), CBits(10, false), CBits(10, true), tdo));
+    EXPECT_EQ(2u, tdo.size()) << "the clocks before the one whose read failed";
+    EXPECT_EQ(3u * 4u, port.DataWrites().size()) << "nothing after the clock that failed";
+    EXPECT_EQ("the port went away", cable.Failure());
 }

@@ -169,7 +169,7 @@ TEST_F(SettingsFileTest, ReadsThePinMapAndRefusesOneThatCannotWork)
     EXPECT_EQ(4, map.nTck);
     EXPECT_EQ(7, map.nTms);
     EXPECT_EQ(0xB3, map.Outputs());
-    EXPECT_EQ(0x02 | 0x10 | 0x20 | 0x80, map.Levels(0x17));
+    EXPECT_EQ(0x02 | 0x10 | 0x20 | 0x80, map.Levels(true, true, true));
 
     // Against the default map: TCK 0, TDI 1, TDO 2, TMS 3.
     const char* const apszBad[] = {"tck=8", "tdi=0", "tdo=-1", "value=0x100", "direction=0x04", "tms=x"};
@@ -227,12 +227,14 @@ TEST_F(SettingsFileTest, AChosenCableIsKeptAndOneThatCannotBeOpenedLeavesTheOldI
 {
     Write("[cable]\ncable=lpt:0x278\n");
     std::string strError;
+    CTapEngine tap;
     {
         CCableChoice cables(m_path);
+        cables.HandTo(&tap);
         ASSERT_TRUE(cables.Start(Parsed(""), strError)) << strError;
         EXPECT_EQ("lpt:0x278", cables.InUse().strName);
         ASSERT_TRUE(cables.Use("sim", strError)) << strError;
-        EXPECT_EQ("simulated board", CablePort().Description());
+        EXPECT_EQ("simulated board", tap.Cable().Description());
         char kept[64] = {};
         ::GetPrivateProfileStringA("cable", "cable", "", kept, sizeof(kept), m_path.c_str());
         EXPECT_STREQ("sim", kept);
@@ -243,7 +245,7 @@ TEST_F(SettingsFileTest, AChosenCableIsKeptAndOneThatCannotBeOpenedLeavesTheOldI
             EXPECT_FALSE(cables.Use(pszCable, strError)) << pszCable;
             EXPECT_NE(std::string::npos, strError.find("simulated board stays in use")) << strError;
             EXPECT_EQ("sim", cables.InUse().strName);
-            EXPECT_EQ("simulated board", CablePort().Description());
+            EXPECT_EQ("simulated board", tap.Cable().Description());
             ::GetPrivateProfileStringA("cable", "cable", "", kept, sizeof(kept), m_path.c_str());
             EXPECT_STREQ("sim", kept);
         }
@@ -258,7 +260,7 @@ TEST_F(SettingsFileTest, AChosenCableIsKeptAndOneThatCannotBeOpenedLeavesTheOldI
             bSim = bSim || entry.strName == "sim";
         EXPECT_TRUE(bSim);
     }
-    EXPECT_EQ("none", CablePort().Description()) << "the cable goes with its choice";
+    EXPECT_EQ("none", tap.Cable().Description()) << "the cable goes with its choice";
 }
 
 // Every settings example of the README, the guide and the manual page, copied as it stands into
@@ -365,7 +367,7 @@ TEST_F(FtdiCableTest, OneClockIsOneTransferAndThePinsAreInputsWhenTheCableIsOff)
 {
     CD2xxPort port(ParsedCable("ftdi:MV2232/A"), FtdiPinMap(), &StandinD2xx());
     CPortScope scope(&port);
-    ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
+    ASSERT_TRUE(port.Open()) << port.OpenProblem();
     EXPECT_EQ((std::vector<std::string>{"openex MV2232A", "reset", "timeouts 400 400", "latency 2", "baud 9600",
                                         "bitmode 00 04", "purge 3"}),
               TakeLog());
@@ -394,7 +396,7 @@ TEST_F(FtdiCableTest, TheIdcodeComesOffTheTdoRowOfTheWindow)
 {
     CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
     CPortScope scope(&port);
-    ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
+    ASSERT_TRUE(port.Open()) << port.OpenProblem();
     EXPECT_EQ(CJtagDevice::IDCODE, ClickOutIdcode());
     EXPECT_EQ(0, StandinChip().Outputs()) << "the pins drive nothing once the window is closed";
 }
@@ -414,7 +416,7 @@ TEST_F(FtdiCableTest, SendsDriveThePinsAsTheSameClocksClickedOneByOne)
         Taken taken;
         CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
         CPortScope scope(&port);
-        EXPECT_TRUE(port.IsAccessible()) << port.AccessProblem();
+        EXPECT_TRUE(port.Open()) << port.OpenProblem();
         CCountedWaits waits;
         CStepperDlg dlg;
         dlg.SetSettingsPath(strIni);
@@ -494,7 +496,7 @@ TEST_F(FtdiCableTest, ACableLostDuringASendEndsItWithNothingFalseRecorded)
     const std::string strIni = TempPath("ini");
     CUnpluggedAtTransfer port(m_plug);
     CPortScope scope(&port);
-    ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
+    ASSERT_TRUE(port.Open()) << port.OpenProblem();
     CStepperDlg dlg;
     dlg.SetSettingsPath(strIni);
     RunDialog(dlg, [&] {
@@ -530,7 +532,7 @@ TEST_F(FtdiCableTest, AnUnpluggedCableFailsItsClockAndAReconnectedOneWorksAgain)
 {
     CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
     CPortScope scope(&port);
-    ASSERT_TRUE(port.IsAccessible());
+    ASSERT_TRUE(port.Open());
     CableOn();
     SetTms(1);
     Clock();
@@ -567,7 +569,7 @@ TEST_F(FtdiCableTest, AReplugMakesNoClockOfItsOwn)
 {
     CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
     CPortScope scope(&port);
-    ASSERT_TRUE(port.IsAccessible());
+    ASSERT_TRUE(port.Open());
     CableOn();
     for (BYTE tms : {1, 1, 1, 1, 1, 0, 1, 1, 0, 0, 1})
     {
@@ -594,7 +596,7 @@ TEST_F(FtdiCableTest, TdoAfterAHeldLevelIsThePinsLevelThen)
 {
     CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
     CPortScope scope(&port);
-    ASSERT_TRUE(port.IsAccessible());
+    ASSERT_TRUE(port.Open());
     CableOn();
     // Reset, to SHIFT-DR with the IDCODE captured, and two bits shifted: bit 2 (0) comes next.
     for (BYTE tms : {1, 1, 1, 1, 1, 0, 1, 0, 0, 0, 0})
@@ -611,11 +613,11 @@ TEST_F(FtdiCableTest, TdoAfterAHeldLevelIsThePinsLevelThen)
     CableOff();
 }
 
-std::shared_ptr<CPort> StandinPort(const CableName& cable, const FtdiPinMap& map)
+std::shared_ptr<ICable> StandinPort(const CableName& cable, const FtdiPinMap& map)
 {
     if (cable.kind == CableKind::Ftdi)
         return std::make_shared<CD2xxPort>(cable, map, &StandinD2xx());
-    return MakePort(cable, map);
+    return MakeCable(cable, map);
 }
 
 // A failed switch of cables gives back the very device that was in use, even where its name
@@ -626,6 +628,7 @@ TEST_F(FtdiCableTest, AFailedSwitchTakesBackTheVeryDeviceInUse)
     std::string strError;
     ASSERT_TRUE(cables.Start(Parsed("--cable ftdi"), strError)) << strError;
     ASSERT_TRUE(cables.CheckAccess(strError)) << strError;
+    CPortScope scope(&cables.Cable());
     CableOn();
     Clock();
     CableOff();
@@ -655,7 +658,7 @@ TEST_F(FtdiCableTest, AReconnectOpensOnlyTheDeviceFirstOpened)
         CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
         CPortScope scope(&port);
         Plug();
-        ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
+        ASSERT_TRUE(port.Open()) << port.OpenProblem();
         const std::vector<std::string> opened = TakeLog();
         ASSERT_GE(opened.size(), 2u);
         EXPECT_EQ("list 2", opened[0]);
@@ -697,7 +700,7 @@ TEST_F(FtdiCableTest, PinsHeldByHandAreATransferEachAndTdoIsReadWithoutAClock)
 {
     CD2xxPort port(ParsedCable("ftdi:MV2232/A"), FtdiPinMap(), &StandinD2xx());
     CPortScope scope(&port);
-    ASSERT_TRUE(port.IsAccessible());
+    ASSERT_TRUE(port.Open());
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
         CCountedWaits waits;
@@ -719,13 +722,13 @@ TEST_F(FtdiCableTest, ACableThatIsNotThereSaysWhatWasLookedFor)
 {
     Unplug();
     CD2xxPort port(ParsedCable("ftdi:MV2232/A"), FtdiPinMap(), &StandinD2xx());
-    EXPECT_FALSE(port.IsAccessible());
-    EXPECT_NE(std::string::npos, port.AccessProblem().find("serial number MV2232, channel A")) << port.AccessProblem();
+    EXPECT_FALSE(port.Open());
+    EXPECT_NE(std::string::npos, port.OpenProblem().find("serial number MV2232, channel A")) << port.OpenProblem();
 
     Plug();
     CD2xxPort other(ParsedCable("ftdi:OTHER"), FtdiPinMap(), &StandinD2xx());
-    EXPECT_FALSE(other.IsAccessible());
-    EXPECT_NE(std::string::npos, other.AccessProblem().find("OTHER")) << other.AccessProblem();
+    EXPECT_FALSE(other.Open());
+    EXPECT_NE(std::string::npos, other.OpenProblem().find("OTHER")) << other.OpenProblem();
 }
 
 TEST_F(FtdiCableTest, ThePinMapDecidesWhichPinsMove)
@@ -739,7 +742,7 @@ TEST_F(FtdiCableTest, ThePinMapDecidesWhichPinsMove)
     map.direction = 0x01;
     CD2xxPort port(ParsedCable("ftdi"), map, &StandinD2xx());
     CPortScope scope(&port);
-    ASSERT_TRUE(port.IsAccessible());
+    ASSERT_TRUE(port.Open());
     TakeLog();
     CableOn();
     SetTdi(1);

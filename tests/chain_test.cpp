@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cable/cable.h"
-#include "cable/port.h"
+#include "recording_port.h"
 #include "chain/ChainScan.h"
 #include "chain/Idcode.h"
 #include "chain/KeptIrLengths.h"
@@ -20,7 +20,7 @@
 namespace {
 
 // A parallel-port cable on a board with the given chain; TDO held at a level where nStuck >= 0.
-class CChainPort : public CPort
+class CChainPort : public CParallelPort
 {
 public:
     explicit CChainPort(const std::vector<SimTap>& chain, int nStuck = -1) : m_board(chain), m_nStuck(nStuck) {}
@@ -58,9 +58,9 @@ struct Scanned
 
 Scanned Scan(CChainPort& port, const std::vector<int>& given = {})
 {
-    CPort* pBefore = SetCablePort(&port);
+    CableTarget pBefore = SetCablePort(&port);
     CableOn();
-    CTapEngine engine;
+    CTapEngine engine{&TestCable()};
     engine.SetPaced(false);
     CClocks clocks;
     engine.AddListener(&clocks);
@@ -198,11 +198,12 @@ TEST(ChainScanTest, TheCommandLineListsTheDevicesAndFailsOnABrokenChain)
     std::vector<std::string> out, errors;
     const SAY_LINE say = [&](const std::string& line, bool bError) { (bError ? errors : out).push_back(line); };
     CommandLineWork work;
+    work.pCable = &TestCable();
     work.bScan = true;
     work.shifts.push_back({false, "32'h0", std::vector<unsigned char>(32, 0)});
     {
         CChainPort port({Plain(4, 0), Plain(6, MadeUpIdcode(0x4D))});
-        CPort* pBefore = SetCablePort(&port);
+        CableTarget pBefore = SetCablePort(&port);
         EXPECT_EQ(EXIT_DONE, RunCommandLineWork(work, "", say));
         SetCablePort(pBefore);
     }
@@ -214,7 +215,7 @@ TEST(ChainScanTest, TheCommandLineListsTheDevicesAndFailsOnABrokenChain)
 
     out.clear();
     CChainPort stuck({Plain(4, 0)}, 1);
-    CPort* pBefore = SetCablePort(&stuck);
+    CableTarget pBefore = SetCablePort(&stuck);
     EXPECT_EQ(EXIT_NOT_DONE, RunCommandLineWork(work, "", say));
     SetCablePort(pBefore);
     EXPECT_TRUE(out.empty()) << "no device and no value";
@@ -233,8 +234,9 @@ TEST(ChainScanTest, ADeviceSpokenToAloneGetsItsOwnBitsAndTheOthersBypass)
         return result;
     };
     CChainPort port({Plain(4, MadeUpIdcode(1)), Plain(6, 0), {8, 0x5, 0x2, MadeUpIdcode(3)}});
-    CPort* pBefore = SetCablePort(&port);
+    CableTarget pBefore = SetCablePort(&port);
     CommandLineWork work;
+    work.pCable = &TestCable();
     work.irLengths = {4, 6, 8};
     work.nDevice = 1;
     // Before any instruction, device 3 still shows its IDCODE: 33 bits lie between device 1 and TDO.
@@ -264,9 +266,9 @@ TEST(ChainScanTest, ADeviceSpokenToAloneGetsItsOwnBitsAndTheOthersBypass)
 TEST(ChainScanTest, AnInstructionClickedInByHandIsSeenByTheAddress)
 {
     CChainPort port({Plain(4, MadeUpIdcode(1)), Plain(6, 0), {8, 0x5, 0x2, MadeUpIdcode(3)}});
-    CPort* pBefore = SetCablePort(&port);
+    CableTarget pBefore = SetCablePort(&port);
     CableOn();
-    CTapEngine engine;
+    CTapEngine engine{&TestCable()};
     engine.SetPaced(false);
     ChainScan scan;
     ASSERT_EQ(ScanEnd::Done, ScanChain(engine, {4, 6, 8}, scan));
@@ -319,10 +321,10 @@ TEST(ChainScanTest, TheSimulatedChainIsThreeDevicesWhoseLengthsMustBeGiven)
     std::string strError;
     ASSERT_TRUE(ParseCableName("sim:chain", cable, strError)) << strError;
     EXPECT_EQ("simulated chain of three devices", DescribeCable(cable));
-    const std::shared_ptr<CPort> port = MakePort(cable, FtdiPinMap());
-    CPort* pBefore = SetCablePort(port.get());
+    const std::shared_ptr<ICable> port = MakeCable(cable, FtdiPinMap());
+    CableTarget pBefore = SetCablePort(port.get());
     CableOn();
-    CTapEngine engine;
+    CTapEngine engine{&TestCable()};
     engine.SetPaced(false);
     ChainScan scan;
     EXPECT_EQ(ScanEnd::Done, ScanChain(engine, {}, scan));

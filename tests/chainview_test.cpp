@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "recording_port.h"
 #include "cable/cable.h"
 #include "dialog_runner.h"
 #include "ports/sim_port.h"
@@ -26,7 +27,7 @@ protected:
     }
 
     CCountedWaits m_waits;
-    CPort* m_pBefore = nullptr;
+    CableTarget m_pBefore;
 };
 
 BOOL CALLBACK FindChainWindow(HWND hWnd, LPARAM lParam)

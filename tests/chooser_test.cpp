@@ -16,7 +16,7 @@ struct Events
     std::vector<std::string> lines;
 };
 
-class CLoggedPort : public CPort
+class CLoggedPort : public CParallelPort
 {
 public:
     CLoggedPort(const char* pszName, Events& events) : m_strName(pszName), m_events(events) {}

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "recording_port.h"
 #include "app/CableChoice.h"
 #include "app/CableOptions.h"
 #include "cli/ShiftRun.h"
@@ -33,7 +34,7 @@ int RunCommandLine(const std::string& strCommandLine, Said& said)
     EXPECT_TRUE(options.bNoWindow);
     CCableChoice cables("");
     EXPECT_TRUE(cables.Start(options, strError)) << strError;
-    return RunShifts(options.shifts, options.strTrace, said.Sayer());
+    return RunShifts(cables.Cable(), options.shifts, options.strTrace, said.Sayer());
 }
 
 TEST(CommandLineTest, EachValueThatCameOutIsALineThroughEachNetworkCable)

@@ -1,6 +1,6 @@
 #include "dialog_runner.h"
 
-#include "cable/port.h"
+#include "recording_port.h"
 #include "platform/system.h"
 #include "ports/sim_port.h"
 #include "stepper/TapTable.h"
@@ -61,6 +61,9 @@ INT_PTR RunDialog(CStepperDlg& dlg, const std::function<void()>& body)
 {
     g_run.pDlg = &dlg;
     g_run.pBody = &body;
+    // A window no cable was handed to drives the tests' cable.
+    if (&dlg.Tap().Cable() == &NoCable())
+        dlg.Tap().SetCable(&TestCable());
     // A thread timer fires from the dialog's own loop, after the window is shown and idle.
     g_run.nTimer = ::SetTimer(nullptr, 0, 1, &RunBody);
     return dlg.DoModal();

@@ -23,7 +23,7 @@ std::vector<unsigned char> Bits(unsigned long value, size_t nBits)
 }
 
 // The simulated board until a given status read, then a cable that answers nothing.
-class CUnpluggingPort : public CPort
+class CUnpluggingPort : public CParallelPort
 {
 public:
     void Write(unsigned short address, unsigned char value) override
@@ -80,8 +80,8 @@ protected:
     static bool Never(size_t) { return false; }
 
     CUnpluggingPort m_port;
-    CPort* m_pBefore = nullptr;
-    CTapEngine m_engine;
+    CableTarget m_pBefore;
+    CTapEngine m_engine{&TestCable()};
     CHeard m_heard;
 };
 
@@ -175,3 +175,152 @@ TEST_F(EngineTest, AClickWaitsBeforeItsClockAndALevelHeldMakesNoClock)
 }
 
 } // namespace
+
+// The engine's side of the cable seam: what it gives a cable, in what pieces, and what it does
+// with a cable that fails part-way through a run.
+class CSequenceCable : public ICable
+{
+public:
+    struct Call
+    {
+        std::string what;  // "clocks", "hold", "sample", "switch"
+        CBits tms;
+        CBits tdi;
+        CBits read;
+    };
+
+    const CableTraits& Traits() const override { return traits; }
+    bool Open() override { return true; }
+    bool Switch(bool bOn) override
+    {
+        calls.push_back({bOn ? "on" : "off", {}, {}, {}});
+        return true;
+    }
+    bool Clocks(const CBits& tms, const CBits& tdi, const CBits& read, CBits& tdo) override
+    {
+        calls.push_back({"clocks", tms, tdi, read});
+        for (size_t i = 0; i < tms.size(); ++i)
+        {
+            if (nClocksLeft == 0)
+            {
+                strFailure = "the probe went away";
+                return false;
+            }
+            --nClocksLeft;
+            // TDO is TDI of the clock before: a one-bit register.
+            if (read[i])
+                tdo.push_back(m_bLastTdi);
+            m_bLastTdi = tdi[i];
+        }
+        strFailure.clear();
+        return true;
+    }
+    bool Hold(bool bTms, bool bTdi) override
+    {
+        calls.push_back({"hold", CBits(1, bTms), CBits(1, bTdi), {}});
+        return true;
+    }
+    bool Sample(bool& bTdo) override
+    {
+        calls.push_back({"sample", {}, {}, {}});
+        bTdo = m_bLastTdi;
+        return true;
+    }
+    std::string Failure() const override { return strFailure; }
+
+    CableTraits traits;
+    std::vector<Call> calls;
+    size_t nClocksLeft = SIZE_MAX;
+    std::string strFailure;
+
+private:
+    bool m_bLastTdi = false;
+};
+
+class EngineSeamTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_engine.AddListener(&m_heard);
+        m_engine.SetPaced(false);
+        m_engine.Switch(true);
+    }
+
+    static bool Never(size_t) { return false; }
+
+    CSequenceCable m_cable;
+    CTapEngine m_engine{&m_cable};
+    CHeard m_heard;
+};
+
+TEST_F(EngineSeamTest, AShiftIsOneRunOfItsClocksWithEveryTdoAskedForAndTheRecordFollowsTheAnswers)
+{
+    ASSERT_TRUE(m_engine.Reset());
+    m_cable.calls.clear();
+    // 0b0110 into the DR from Test-Logic-Reset: four clocks to Shift-DR, four bits (bit 0 first,
+    // TMS high on the last), Update, Idle.
+    ASSERT_EQ(CTapEngine::ShiftEnd::Updated, m_engine.Shift(TAP_DR, Bits(0x6, 4), Never));
+    ASSERT_EQ(1u, m_cable.calls.size()) << "one run, one call";
+    const CSequenceCable::Call& call = m_cable.calls[0];
+    EXPECT_EQ("clocks", call.what);
+    ASSERT_EQ(4u + 4u + 2u, call.tms.size());
+    const bool tms[] = {0, 1, 0, 0, 0, 0, 0, 1, 1, 0};
+    const bool tdi[] = {1, 1, 1, 0, 0, 1, 1, 0, 1, 1};
+    for (size_t i = 0; i < call.tms.size(); ++i)
+    {
+        EXPECT_EQ(tms[i], call.tms[i]) << i;
+        EXPECT_EQ(tdi[i], call.tdi[i]) << i;
+        EXPECT_TRUE(call.read[i]) << i;
+    }
+    // Each clock is recorded with the TDO the cable answered for it: TDI of the clock before.
+    ASSERT_EQ(6u + 10u, m_engine.Session().Count());
+    for (size_t i = 1; i < call.tms.size(); ++i)
+        EXPECT_EQ(tdi[i - 1] ? 1 : 0, m_engine.Session().At(6 + i).Tdo()) << i;
+}
+
+TEST_F(EngineSeamTest, AClickIsOneClockAndTheLevelsHeldAreTheEnginesToTell)
+{
+    EXPECT_EQ(0, m_engine.Tms()) << "switched on, the cable drives TMS and TDI low";
+    ASSERT_TRUE(m_engine.DriveLevels(1, 1));
+    ASSERT_TRUE(m_engine.ClockHeld());
+    ASSERT_EQ(3u, m_cable.calls.size());
+    EXPECT_EQ("hold", m_cable.calls[1].what);
+    EXPECT_EQ("clocks", m_cable.calls[2].what);
+    EXPECT_EQ(1u, m_cable.calls[2].tms.size());
+    EXPECT_TRUE(m_cable.calls[2].tms[0]);
+    EXPECT_TRUE(m_cable.calls[2].tdi[0]);
+    unsigned char nTdo = 0;
+    ASSERT_TRUE(m_engine.ReadTdo(nTdo));
+    EXPECT_EQ(1, nTdo) << "TDI of the clock before, read without a clock";
+    EXPECT_EQ("sample", m_cable.calls.back().what);
+}
+
+TEST_F(EngineSeamTest, ACableThatFailsInARunLeavesTheClocksBeforeRecordedAndSaysWhy)
+{
+    ASSERT_TRUE(m_engine.Reset());
+    const size_t nBefore = m_engine.Session().Count();
+    m_cable.nClocksLeft = 10;
+    EXPECT_EQ(CTapEngine::ShiftEnd::Lost, m_engine.Shift(TAP_DR, Bits(0, 32), Never));
+    EXPECT_EQ(nBefore + 10, m_engine.Session().Count()) << "the clocks the cable took, none after";
+    ASSERT_EQ(1u, m_heard.lost.size());
+    EXPECT_EQ("the probe went away", m_heard.lost[0]);
+    EXPECT_EQ(STATE_UNKNOWN, m_engine.State());
+}
+
+TEST_F(EngineSeamTest, AStoppableSendGoesOutAClockAtATimeOnlyWhereTheCableTakesThemSo)
+{
+    ASSERT_TRUE(m_engine.Reset());
+    m_cable.calls.clear();
+    ASSERT_EQ(CTapEngine::ShiftEnd::Updated, m_engine.ShiftStoppable(TAP_DR, Bits(0, 100), Never));
+    // A cable of transfers takes the way in and the bits in one, and Update once every bit has
+    // reached the device.
+    ASSERT_EQ(2u, m_cable.calls.size());
+    EXPECT_EQ(4u + 100u, m_cable.calls[0].tms.size());
+    EXPECT_EQ(2u, m_cable.calls[1].tms.size());
+
+    m_cable.traits.bClocksAtOnce = true;
+    m_cable.calls.clear();
+    ASSERT_EQ(CTapEngine::ShiftEnd::Updated, m_engine.ShiftStoppable(TAP_DR, Bits(0, 100), Never));
+    EXPECT_EQ(3u + 100u + 2u, m_cable.calls.size()) << "a STOP may fall between any two clocks";
+}

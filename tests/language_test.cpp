@@ -11,7 +11,7 @@
 
 #include "app/CableOptions.h"
 #include "cable/cable.h"
-#include "cable/port.h"
+#include "recording_port.h"
 #include "chain/ChainScan.h"
 #include "engine/TapEngine.h"
 #include "platform/catalog.h"
@@ -123,9 +123,9 @@ std::string OpenError(const char* pszCable)
     CableName cable;
     std::string strError;
     EXPECT_TRUE(ParseCableName(pszCable, cable, strError)) << strError;
-    const std::shared_ptr<CPort> port = MakePort(cable, FtdiPinMap());
-    EXPECT_FALSE(port->IsAccessible()) << pszCable;
-    return port->AccessProblem();
+    const std::shared_ptr<ICable> port = MakeCable(cable, FtdiPinMap());
+    EXPECT_FALSE(port->Open()) << pszCable;
+    return port->OpenProblem();
 }
 
 } // namespace
@@ -214,10 +214,10 @@ TEST(JapaneseMessagesTest, EveryMessageTheCodeBuildsIsShownInJapanese)
 
     // The simulated chain, scanned without its IR lengths.
     ASSERT_TRUE(ParseCableName("sim:chain", cable, strError));
-    const std::shared_ptr<CPort> port = MakePort(cable, FtdiPinMap());
-    CPort* pBefore = SetCablePort(port.get());
+    const std::shared_ptr<ICable> port = MakeCable(cable, FtdiPinMap());
+    CableTarget pBefore = SetCablePort(port.get());
     CableOn();
-    CTapEngine engine;
+    CTapEngine engine{&TestCable()};
     engine.SetPaced(false);
     ChainScan scan;
     EXPECT_EQ(ScanEnd::Done, ScanChain(engine, {}, scan));

@@ -19,12 +19,12 @@
 
 namespace {
 
-std::shared_ptr<CPort> NetworkCable(const std::string& strName)
+std::shared_ptr<ICable> NetworkCable(const std::string& strName)
 {
     CableName cable;
     std::string strError;
     EXPECT_TRUE(ParseCableName(strName, cable, strError)) << strError;
-    return MakePort(cable, FtdiPinMap());
+    return MakeCable(cable, FtdiPinMap());
 }
 
 std::string Repeated(const std::string& text, int nTimes)
@@ -44,8 +44,8 @@ std::string XvcClock(int nTms, int nTdi)
 TEST(NetCableTest, RemoteBitbangSendsEachClocksLevelsAndRInOneMessage)
 {
     CJtagServer server(ServerProtocol::RemoteBitbang);
-    std::shared_ptr<CPort> port = NetworkCable(server.Cable());
-    ASSERT_TRUE(port->IsAccessible()) << port->AccessProblem();
+    std::shared_ptr<ICable> port = NetworkCable(server.Cable());
+    ASSERT_TRUE(port->Open()) << port->OpenProblem();
     CPortScope scope(port.get());
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
@@ -73,12 +73,12 @@ TEST(NetCableTest, RemoteBitbangSendsEachClocksLevelsAndRInOneMessage)
 TEST(NetCableTest, XvcAsksForTheServersLimitSetsTheClockAndShiftsOneBitAClock)
 {
     CJtagServer server(ServerProtocol::Xvc);
-    std::shared_ptr<CPort> port = NetworkCable(server.Cable());
-    ASSERT_TRUE(port->IsAccessible()) << port->AccessProblem();
+    std::shared_ptr<ICable> port = NetworkCable(server.Cable());
+    ASSERT_TRUE(port->Open()) << port->OpenProblem();
     // 10000 ns, little-endian.
     EXPECT_EQ(std::string("getinfo:settck:\x10\x27\x00\x00", 19), server.TakeReceived());
     EXPECT_NE(std::string::npos, port->Description().find("xvcServer_v1.0, TCK period 10000 ns")) << port->Description();
-    EXPECT_FALSE(port->HoldsLevels());
+    EXPECT_FALSE(port->Traits().bHoldsLevels);
     CPortScope scope(port.get());
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
@@ -107,8 +107,8 @@ class NetFaultTest : public ::testing::TestWithParam<FaultCase>
 TEST_P(NetFaultTest, AFaultFailsTheClockRecordsNothingAndAResetReconnects)
 {
     CJtagServer server(GetParam().protocol);
-    std::shared_ptr<CPort> port = NetworkCable(server.Cable());
-    ASSERT_TRUE(port->IsAccessible()) << port->AccessProblem();
+    std::shared_ptr<ICable> port = NetworkCable(server.Cable());
+    ASSERT_TRUE(port->Open()) << port->OpenProblem();
     CPortScope scope(port.get());
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
@@ -190,8 +190,8 @@ RunSeen SeenThrough(ServerProtocol protocol, const ServerFaults& faults, bool bC
     RunSeen seen;
     CJtagServer server(protocol);
     server.SetFaults(faults);
-    std::shared_ptr<CPort> port = NetworkCable(server.Cable());
-    EXPECT_TRUE(port->IsAccessible()) << port->AccessProblem();
+    std::shared_ptr<ICable> port = NetworkCable(server.Cable());
+    EXPECT_TRUE(port->Open()) << port->OpenProblem();
     CPortScope scope(port.get());
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
@@ -285,9 +285,9 @@ TEST(NetCableTest, AServerNobodyRunsIsNamedWithWhatToCheck)
     const unsigned short nPort = CJtagServer::UnusedPort();
     for (const char* pszKind : {"rbb", "xvc"})
     {
-        std::shared_ptr<CPort> port = NetworkCable(std::string(pszKind) + ":127.0.0.1:" + std::to_string(nPort));
-        EXPECT_FALSE(port->IsAccessible());
-        const std::string problem = port->AccessProblem();
+        std::shared_ptr<ICable> port = NetworkCable(std::string(pszKind) + ":127.0.0.1:" + std::to_string(nPort));
+        EXPECT_FALSE(port->Open());
+        const std::string problem = port->OpenProblem();
         EXPECT_NE(std::string::npos, problem.find("at 127.0.0.1:" + std::to_string(nPort) + " could not be reached"))
             << problem;
         EXPECT_NE(std::string::npos, problem.find("listens on port " + std::to_string(nPort) + " of 127.0.0.1"))
@@ -301,9 +301,9 @@ TEST(NetCableTest, AnXvcServerThatTakesNoWholeClockIsRefused)
     ServerFaults faults;
     faults.nVectorLimit = 0;
     server.SetFaults(faults);
-    std::shared_ptr<CPort> port = NetworkCable(server.Cable());
-    EXPECT_FALSE(port->IsAccessible());
-    EXPECT_NE(std::string::npos, port->AccessProblem().find("at most 0 bytes")) << port->AccessProblem();
+    std::shared_ptr<ICable> port = NetworkCable(server.Cable());
+    EXPECT_FALSE(port->Open());
+    EXPECT_NE(std::string::npos, port->OpenProblem().find("at most 0 bytes")) << port->OpenProblem();
 }
 
 // A server that answers getinfo: a byte every 100 ms is slow, not lost: waited for. The second a
@@ -314,17 +314,17 @@ TEST(NetWaitTest, AGreetingThatDripsIsWaitedForAndOneNeverSaidIsRefused)
     ServerFaults faults;
     faults.nDripMs = 100;
     server.SetFaults(faults);
-    std::shared_ptr<CPort> port = NetworkCable(server.Cable());
-    EXPECT_TRUE(port->IsAccessible()) << port->AccessProblem();
+    std::shared_ptr<ICable> port = NetworkCable(server.Cable());
+    EXPECT_TRUE(port->Open()) << port->OpenProblem();
 
     CJtagServer silent(ServerProtocol::Xvc);
     faults = ServerFaults();
     faults.bSilent = true;
     silent.SetFaults(faults);
     port = NetworkCable(silent.Cable());
-    EXPECT_FALSE(port->IsAccessible());
-    EXPECT_NE(std::string::npos, port->AccessProblem().find("did not answer getinfo: whole: no answer within a second"))
-        << port->AccessProblem();
+    EXPECT_FALSE(port->Open());
+    EXPECT_NE(std::string::npos, port->OpenProblem().find("did not answer getinfo: whole: no answer within a second"))
+        << port->OpenProblem();
 }
 
 // A server that answers a byte every millisecond, as a design simulated slowly does: the chain
@@ -347,19 +347,19 @@ public:
         CableOff();
         SetCablePort(m_pBefore);
     }
-    CPort& Port() { return *m_port; }
+    ICable& Port() { return *m_port; }
 
 private:
     CJtagServer m_server;
-    std::shared_ptr<CPort> m_port;
-    CPort* m_pBefore = nullptr;
+    std::shared_ptr<ICable> m_port;
+    CableTarget m_pBefore;
 };
 
 TEST(NetWaitTest, ASlowServerIsWaitedForThroughAScanAndALongSend)
 {
     CSlowServerCable cable(ServerProtocol::RemoteBitbang);
-    ASSERT_TRUE(cable.Port().IsAccessible()) << cable.Port().AccessProblem();
-    CTapEngine tap;
+    ASSERT_TRUE(cable.Port().Open()) << cable.Port().OpenProblem();
+    CTapEngine tap{&TestCable()};
     tap.SetPaced(false);
     ChainScan scan;
     EXPECT_EQ(ScanEnd::Done, ScanChain(tap, {}, scan, nullptr)) << CableFailure();
@@ -378,8 +378,8 @@ TEST(NetWaitTest, AStopAfterTheFirstClocksReachedASlowServerLeavesTheRegisterNot
     for (ServerProtocol protocol : {ServerProtocol::RemoteBitbang, ServerProtocol::Xvc})
     {
         CSlowServerCable cable(protocol);
-        ASSERT_TRUE(cable.Port().IsAccessible()) << cable.Port().AccessProblem();
-        CTapEngine tap;
+        ASSERT_TRUE(cable.Port().Open()) << cable.Port().OpenProblem();
+        CTapEngine tap{&TestCable()};
         tap.SetPaced(false);
         ASSERT_TRUE(tap.Reset()) << CableFailure();
         const size_t nBefore = tap.Session().Count();
@@ -402,8 +402,8 @@ TEST(NetWaitTest, AStopAfterTheFirstClocksReachedASlowServerLeavesTheRegisterNot
 TEST(NetWaitTest, AfterASlowSendTheNextGoesOutInPiecesAClickCanFallBetween)
 {
     CSlowServerCable cable(ServerProtocol::RemoteBitbang);
-    ASSERT_TRUE(cable.Port().IsAccessible()) << cable.Port().AccessProblem();
-    CTapEngine tap;
+    ASSERT_TRUE(cable.Port().Open()) << cable.Port().OpenProblem();
+    CTapEngine tap{&TestCable()};
     tap.SetPaced(false);
     ASSERT_TRUE(tap.Reset()) << CableFailure();
     auto pieces = [&](size_t nBits) {
@@ -426,9 +426,9 @@ TEST(NetWaitTest, AfterASlowSendTheNextGoesOutInPiecesAClickCanFallBetween)
 TEST(NetWaitTest, SixteenSlowClicksInARowMakeTheNextSendGoInPiecesAndFewerDoNot)
 {
     CSlowServerCable cable(ServerProtocol::RemoteBitbang);
-    ASSERT_TRUE(cable.Port().IsAccessible()) << cable.Port().AccessProblem();
+    ASSERT_TRUE(cable.Port().Open()) << cable.Port().OpenProblem();
     auto piecesAfterClicks = [&](int nClicks) {
-        CTapEngine tap;
+        CTapEngine tap{&TestCable()};
         tap.SetPaced(false);
         EXPECT_TRUE(tap.Reset()) << CableFailure();  // six clicked clocks
         for (int i = 6; i < nClicks; ++i)
@@ -507,8 +507,8 @@ TEST(NetCableTest, TheIdcodeIsReadThroughEitherServer)
     for (ServerProtocol protocol : {ServerProtocol::RemoteBitbang, ServerProtocol::Xvc})
     {
         CJtagServer server(protocol);
-        std::shared_ptr<CPort> port = NetworkCable(server.Cable());
-        ASSERT_TRUE(port->IsAccessible()) << port->AccessProblem();
+        std::shared_ptr<ICable> port = NetworkCable(server.Cable());
+        ASSERT_TRUE(port->Open()) << port->OpenProblem();
         CPortScope scope(port.get());
         CStepperDlg dlg;
         RunDialog(dlg, [&] {
@@ -539,3 +539,36 @@ TEST(NetCableTest, NamesGiveAServerAndItsPort)
 }
 
 } // namespace
+
+// A run where only some clocks' TDO is wanted (as a probe's scan asks): R only after those, and
+// XVC's answer bits only for them.
+TEST(NetCableTest, OnlyTheClocksWhoseTdoIsAskedForAreRead)
+{
+    CBits tms(3, false), tdi(3, false), read(3, false);
+    tdi.Set(1, true);
+    read.Set(1, true);
+    {
+        CJtagServer server(ServerProtocol::RemoteBitbang);
+        std::shared_ptr<ICable> cable = NetworkCable(server.Cable());
+        ASSERT_TRUE(cable->Open()) << cable->OpenProblem();
+        server.TakeReceived();
+        CBits tdo;
+        ASSERT_TRUE(cable->Clocks(tms, tdi, read, tdo)) << cable->Failure();
+        EXPECT_EQ("0415R04", server.TakeReceived());
+        EXPECT_EQ(1u, tdo.size());
+        // No TDO wanted: the clocks go out and nothing is awaited.
+        ASSERT_TRUE(cable->Clocks(tms, tdi, CBits(3, false), tdo)) << cable->Failure();
+        EXPECT_EQ("041504", server.WaitForReceived(6));
+        EXPECT_EQ(1u, tdo.size());
+    }
+    {
+        CJtagServer server(ServerProtocol::Xvc);
+        std::shared_ptr<ICable> cable = NetworkCable(server.Cable());
+        ASSERT_TRUE(cable->Open()) << cable->OpenProblem();
+        server.TakeReceived();
+        CBits tdo;
+        ASSERT_TRUE(cable->Clocks(tms, tdi, read, tdo)) << cable->Failure();
+        EXPECT_EQ(std::string("shift:\x03\x00\x00\x00\x00\x02", 12), server.TakeReceived());
+        EXPECT_EQ(1u, tdo.size());
+    }
+}

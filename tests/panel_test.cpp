@@ -6,7 +6,7 @@
 #include <set>
 
 #include "cable/cable.h"
-#include "cable/port.h"
+#include "recording_port.h"
 #include "dialog_runner.h"
 #include "ports/sim_port.h"
 #include "stepper/TapTable.h"
@@ -250,7 +250,7 @@ TEST(PanelTest, ResetKeepsTheOldHighlightForFiveClocksThenMovesIt)
     RunDialog(dlg, [&] {
         GoTo(dlg, 18);
         // Watch the highlight on every clock the reset gives, from the port's point of view.
-        struct CWatchingPort : CPort
+        struct CWatchingPort : CParallelPort
         {
             CStepperDlg* pDlg;
             std::vector<bool> updateIrShown;
@@ -262,7 +262,7 @@ TEST(PanelTest, ResetKeepsTheOldHighlightForFiveClocksThenMovesIt)
             }
         } port;
         port.pDlg = &dlg;
-        CPort* pBefore = SetCablePort(&port);
+        CableTarget pBefore = SetCablePort(&port);
         CPaintLog log(dlg);
         Click(dlg, IDC_TEST_LOGIC_RESET);
         SetCablePort(pBefore);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "recording_port.h"
 #include "bsdl/BsdlLibrary.h"
 #include "cable/cable.h"
 #include "dialog_runner.h"
@@ -80,8 +81,8 @@ protected:
         SetCablePort(m_pBefore);
     }
 
-    std::shared_ptr<CPort> m_pPort;
-    CPort* m_pBefore = nullptr;
+    std::shared_ptr<CParallelPort> m_pPort;
+    CableTarget m_pBefore;
     CBsdlLibrary m_library;
 };
 

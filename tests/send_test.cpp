@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "recording_port.h"
 #include "cable/cable.h"
 #include "dialog_runner.h"
 #include "platform/app.h"
@@ -335,11 +336,11 @@ namespace {
 
 // Presses the running SEND's button (STOP) as TDO of the given clock is read, and lets the time
 // pass after which the SEND looks at its messages: it takes the click before its next bit.
-class CStopAtClock : public CPort
+class CStopAtClock : public CParallelPort
 {
 public:
     // nButton IDCANCEL is Escape; WM_CLOSE the close box.
-    CStopAtClock(CPort& port, long nAt, HWND hDlg, UINT nButton) : m_port(port), m_nAt(nAt), m_hDlg(hDlg), m_nButton(nButton)
+    CStopAtClock(CParallelPort& port, long nAt, HWND hDlg, UINT nButton) : m_port(port), m_nAt(nAt), m_hDlg(hDlg), m_nButton(nButton)
     {
     }
     void Write(unsigned short address, unsigned char value) override { m_port.Write(address, value); }
@@ -362,7 +363,7 @@ public:
     std::string Failure() const override { return m_port.Failure(); }
 
 private:
-    CPort& m_port;
+    CParallelPort& m_port;
     long m_nAt;
     HWND m_hDlg;
     UINT m_nButton;
@@ -381,8 +382,8 @@ TEST_F(SendTest, AStoppedSendWaitsInPauseWithoutUpdating)
         SendValue(dlg, IDC_IR_VALUE, "4'hF");
         const size_t nRecorded = dlg.Tap().Session().Count();
         const size_t nLines = HistoryLines(dlg).size();
-        CStopAtClock stopper(CablePort(), 3 + 2048, dlg.m_hWnd, IDC_SEND_DR);
-        CPort* pBefore = SetCablePort(&stopper);
+        CStopAtClock stopper(SimulatedPort(), 3 + 2048, dlg.m_hWnd, IDC_SEND_DR);
+        CableTarget pBefore = SetCablePort(&stopper);
         SendValue(dlg, IDC_DR_VALUE, "4096'h0");
         SetCablePort(pBefore);
         // Three clocks into Shift-DR, 2048 bits, the bit after the click into Exit1, then Pause.
@@ -420,8 +421,8 @@ TEST_F(SendTest, EscapeStopsASendAndKeepsTheWindowTheCloseBoxStopsItAndCloses)
             CBoxAnswerer answerer(dlg);
             Click(dlg, IDC_TEST_LOGIC_RESET);
             const size_t nRecorded = dlg.Tap().Session().Count();
-            CStopAtClock stopper(CablePort(), 3 + 100, dlg.m_hWnd, nKey);
-            CPort* pBefore = SetCablePort(&stopper);
+            CStopAtClock stopper(SimulatedPort(), 3 + 100, dlg.m_hWnd, nKey);
+            CableTarget pBefore = SetCablePort(&stopper);
             SendValue(dlg, IDC_DR_VALUE, "4096'h0");
             SetCablePort(pBefore);
             EXPECT_EQ(3u + 100u + 1u + 1u, dlg.Tap().Session().Count() - nRecorded) << "key " << nKey;

@@ -147,7 +147,7 @@ TEST(VcdTest, TheLiveFileEqualsTheSavedOneAfterEveryClick)
 
 // A port that sends a clock's writes in one transfer when asked, or at the TDO read (as an FTDI
 // chip does), and takes a millisecond over it.
-class CHeldPort : public CPort
+class CHeldPort : public CParallelPort
 {
 public:
     explicit CHeldPort(CStepperDlg& dlg) : m_dlg(dlg) {}
@@ -157,7 +157,7 @@ public:
         Flush();
         return 0x00;
     }
-    void Flush() override
+    void Flush()
     {
         if (!m_bPending)
             return;

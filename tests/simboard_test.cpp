@@ -8,7 +8,7 @@
 namespace {
 
 // The board alone behind the cable driver.
-class CBoardPort : public CPort
+class CBoardPort : public CParallelPort
 {
 public:
     void Write(unsigned short address, unsigned char value) override

@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "cable/cable.h"
-#include "cable/port.h"
+#include "recording_port.h"
 #include "dialog_runner.h"
 #include "ports/sim_port.h"
 #include "stepper/TapTable.h"
@@ -74,7 +74,7 @@ private:
 }
 
 // Forwards to the board; reads the status register as a dead cable would, if asked to.
-class CFaultyCable : public CPort
+class CFaultyCable : public CParallelPort
 {
 public:
     enum Mode { Stuck, Random };
@@ -99,7 +99,7 @@ private:
 };
 
 // Forwards to the board and keeps every access that a cable must never see.
-class CGuardedPort : public CPort
+class CGuardedPort : public CParallelPort
 {
 public:
     void Write(unsigned short address, unsigned char value) override
@@ -190,7 +190,7 @@ TEST(SoakTest, DeadCableKeepsTheProgramWorkingAndTheTdoRowShowsWhatWasRead)
     for (const auto& kind : cables)
     {
         CFaultyCable cable(kind.mode, kind.status);
-        CPort* pBefore = SetCablePort(&cable);
+        CableTarget pBefore = SetCablePort(&cable);
         CStepperDlg dlg;
         std::mt19937 random(kind.status + 1);
         RunDialog(dlg, [&] {
@@ -214,7 +214,7 @@ TEST(SoakTest, CommandsFromAnywhereNeverBreakTheWindowOrTheCable)
 {
     CCountedWaits waits;
     CGuardedPort port;
-    CPort* pBefore = SetCablePort(&port);
+    CableTarget pBefore = SetCablePort(&port);
     CStepperDlg dlg;
     std::mt19937 random(42);
     size_t nSent = 0;

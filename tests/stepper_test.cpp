@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "recording_port.h"
 #include "cable/cable.h"
 #include "dialog_runner.h"
 #include "ports/sim_port.h"
@@ -67,15 +68,15 @@ TEST(StepCommandTest, EveryButtonFromEveryStateItCanBeReachedFrom)
                     WalkTo(dlg, from);
                     if (::testing::Test::HasFatalFailure())
                         return;
-                    SetTdi(static_cast<BYTE>(nTdiBefore));
+                    dlg.Tap().DriveLevels(dlg.Tap().Tms(), static_cast<unsigned char>(nTdiBefore));
                     Click(dlg, command.nID);
                     const int nTdi = command.nTdi == -1 ? nTdiBefore : command.nTdi;
                     const std::string where =
                         std::string("button ") + std::to_string(command.nID) + " from " + from.pszCode;
                     EXPECT_EQ(command.nState, dlg.Tap().State()) << where;
                     EXPECT_EQ(pTo->board, SimulatedBoard().State()) << where;
-                    EXPECT_EQ(command.nTms, GetTms()) << where;
-                    EXPECT_EQ(nTdi, GetTdi()) << where;
+                    EXPECT_EQ(command.nTms, dlg.Tap().Tms()) << where;
+                    EXPECT_EQ(nTdi, dlg.Tap().Tdi()) << where;
                     EXPECT_EQ(Line(command.nTms, nTdi, BoardTdo(), pTo->pszCode), LastLine(dlg)) << where;
                     ++nChecked;
                 }
@@ -96,7 +97,7 @@ TEST(StepCommandTest, ResetFromAnyStateGivesSixClocksWithTmsAndTdiHigh)
             WalkTo(dlg, from);
             if (::testing::Test::HasFatalFailure())
                 return;
-            SetTdi(0);
+            dlg.Tap().DriveLevels(dlg.Tap().Tms(), 0);
             const size_t nBefore = HistoryLines(dlg).size();
             Click(dlg, IDC_TEST_LOGIC_RESET);
             const std::vector<std::string> lines = HistoryLines(dlg);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "recording_port.h"
 #include "cable/cable.h"
 #include "engine/TapEngine.h"
 #include "platform/system.h"
@@ -188,8 +189,8 @@ protected:
         return SvfEnd::Matched;
     }
 
-    CPort* m_pBefore = nullptr;
-    CTapEngine m_tap;
+    CableTarget m_pBefore;
+    CTapEngine m_tap{&TestCable()};
     std::vector<std::string> m_notes;
     CSvfPlayer m_player{m_tap, [this](const std::string& strNote) { m_notes.push_back(strNote); }};
     SvfMismatch m_mismatch;
@@ -254,7 +255,7 @@ TEST_F(SvfPlayTest, ALongScanIsComparedAsItComesAndItsFirstDifferenceShown)
     EXPECT_LE(m_mismatch.read.size(), 3 * SVF_SHOWN_BITS) << "a window kept, not the whole read";
 
     // Clock by clock, as the SVF window steps it, the same bits are shown.
-    CTapEngine stepped;
+    CTapEngine stepped{&TestCable()};
     stepped.SetPaced(false);
     CSvfPlayer player(stepped, [](const std::string&) {});
     CSvfReader reader;
@@ -479,7 +480,7 @@ TEST_F(SvfPlayTest, AWalkThroughUpdateIsKeptInTheFileWritten)
     ASSERT_TRUE(m_tap.Run(Steps({STATE_SHIFT_DR, STATE_EXIT1_DR, STATE_UPDATE_DR, STATE_RUN_TEST_IDLE})));
     const std::string text = SessionAsSvf(m_tap.Session(), SvfPadding{});
     EXPECT_NE(std::string::npos, text.find("STATE DRSELECT IRSELECT IRCAPTURE IREXIT1 IRUPDATE IDLE;\n")) << text;
-    CTapEngine replay;
+    CTapEngine replay{&TestCable()};
     Replay(text, replay, m_mismatch);
 }
 
@@ -516,7 +517,7 @@ TEST_F(SvfPlayTest, ASessionWrittenAsSvfPlaysBackClockForClock)
                                 "STATE RESET;\nRUNTEST RESET 3 TCK ENDSTATE RESET;\n"})
         EXPECT_NE(std::string::npos, text.find(pszLine)) << pszLine << " not in\n" << text;
 
-    CTapEngine replay;
+    CTapEngine replay{&TestCable()};
     Replay(text, replay, m_mismatch);
     const std::vector<std::string> made = Clocks(m_tap.Session()), played = Clocks(replay.Session());
     for (size_t i = 0; i < made.size() && i < played.size(); ++i)
@@ -536,7 +537,7 @@ TEST_F(SvfPlayTest, ClockByClockAFileMakesTheClocksItMakesWhole)
     ASSERT_EQ(SvfEnd::Mismatch, Play(text, strError));
     EXPECT_EQ(8, m_mismatch.nLine);
 
-    CTapEngine stepped;
+    CTapEngine stepped{&TestCable()};
     stepped.SetPaced(false);
     CSvfPlayer player(stepped, [](const std::string&) {});
     CSvfReader reader;

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "recording_port.h"
 #include "cable/cable.h"
 #include "dialog_runner.h"
 #include "ports/sim_port.h"
@@ -73,7 +74,7 @@ protected:
         SetCablePort(m_pBefore);
     }
 
-    CPort* m_pBefore = nullptr;
+    CableTarget m_pBefore;
     Target m_target;
 };
 

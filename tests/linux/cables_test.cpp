@@ -35,7 +35,7 @@ CableName ParsedCable(const char* pszText)
 }
 
 // The Windows program's port: every data-register write and status read, with a board behind.
-class CBoardRecorder : public CPort
+class CBoardRecorder : public CParallelPort
 {
 public:
     void Write(unsigned short address, unsigned char value) override
@@ -82,13 +82,14 @@ struct RunTaken
     std::vector<int> record;  // TMS, TDI and TDO, and the state
 };
 
-RunTaken TakenFrom(CPort& port, const std::function<Lines()>& take, bool bRun)
+template <class PORT>
+RunTaken TakenFrom(PORT& port, const std::function<Lines()>& take, bool bRun)
 {
     RunTaken taken;
     CPortScope scope(&port);
-    EXPECT_TRUE(port.IsAccessible()) << port.AccessProblem();
+    EXPECT_TRUE(Opened(port)) << OpenProblemOf(port);
     CableOn();
-    CTapEngine engine;
+    CTapEngine engine{&TestCable()};
     engine.SetPaced(false);
     engine.Reset();
     engine.Step(StepInto(STATE_TEST_LOGIC_RESET, STATE_RUN_TEST_IDLE));
@@ -120,7 +121,7 @@ TEST(PpdevCableTest, ClaimsThePortAloneAndLeavesItZeroedAndReleased)
     const PpdevCalls& calls = StandinPpdevCalls();
     {
         CPpdevPort port("/dev/parport0", DATA_PORT, calls);
-        ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
+        ASSERT_TRUE(Opened(port)) << OpenProblemOf(port);
         EXPECT_EQ((Lines{"open /dev/parport0", "PPEXCL", "PPCLAIM"}), Ppdev().Take());
         EXPECT_EQ("parallel port /dev/parport0 (ppdev)", port.Description());
     }
@@ -136,7 +137,7 @@ TEST(PpdevCableTest, WhereTheExclusiveClaimIsRefusedThePortIsClaimedShared)
     Ppdev().bLpLoaded = true;
     {
         CPpdevPort port("/dev/parport0", DATA_PORT, calls);
-        ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
+        ASSERT_TRUE(Opened(port)) << OpenProblemOf(port);
         EXPECT_EQ((Lines{"open /dev/parport0", "PPEXCL", "PPCLAIM", "close", "open /dev/parport0", "PPCLAIM"}),
                   Ppdev().Take());
         EXPECT_EQ(1, Ppdev().nOpenFiles);
@@ -157,7 +158,7 @@ TEST(PpdevCableTest, AResetAndAWalkAreTheWindowsProgramsBytesOneIoctlEach)
     }
     CPpdevPort port("/dev/parport0", DATA_PORT, StandinPpdevCalls());
     CPortScope scope(&port);
-    ASSERT_TRUE(port.IsAccessible());
+    ASSERT_TRUE(Opened(port));
     Ppdev().Take();
     EXPECT_EQ(CJtagDevice::IDCODE, ClickOutIdcode());
     const Lines ppdev = Ppdev().Take();
@@ -204,7 +205,7 @@ TEST(PpdevCableTest, APortAddressIsTheDeviceFileOfThePortThatHasIt)
     const PpdevCalls& calls = StandinPpdevCalls();
     Ppdev().device = "/dev/parport1";
     CPpdevPort port(strDevice, DATA_PORT, calls);
-    ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
+    ASSERT_TRUE(Opened(port)) << OpenProblemOf(port);
     EXPECT_EQ("open /dev/parport1", Ppdev().Take().front());
 }
 
@@ -224,8 +225,8 @@ TEST(PpdevCableTest, EachWayOfNotGettingThePortSaysWhatToDo)
         Ppdev().nClaimErrno = fault.nClaimErrno;
         {
             CPpdevPort port("/dev/parport0", DATA_PORT, calls);
-            EXPECT_FALSE(port.IsAccessible());
-            EXPECT_NE(std::string::npos, port.AccessProblem().find(fault.pszSays)) << port.AccessProblem();
+            EXPECT_FALSE(Opened(port));
+            EXPECT_NE(std::string::npos, OpenProblemOf(port).find(fault.pszSays)) << OpenProblemOf(port);
         }
         EXPECT_EQ(0, Ppdev().nOpenFiles) << fault.pszSays << ": nothing left open";
         for (const std::string& line : Ppdev().log)
@@ -238,7 +239,7 @@ TEST(PpdevCableTest, APortThatGoesAwayFailsItsClockAndTheNextClockOpensItAgain)
 {
     CPpdevPort port("/dev/parport0", DATA_PORT, StandinPpdevCalls());
     CPortScope scope(&port);
-    ASSERT_TRUE(port.IsAccessible());
+    ASSERT_TRUE(Opened(port));
     CableOn();
     SetTms(1);
     Clock();
@@ -274,7 +275,7 @@ TEST(LibftdiCableTest, OpensLikeTheD2xxCableAndSendsAClockInOneTransfer)
     {
         CLibftdiPort port(ParsedCable("ftdi:MV2232/B"), FtdiPinMap(), api);
         CPortScope scope(&port);
-        ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
+        ASSERT_TRUE(Opened(port)) << OpenProblemOf(port);
         // Channel B is interface 2; the serial number goes without the channel letter D2XX adds.
         EXPECT_EQ((Lines{"new", "timeouts 400 400", "interface 2", "open 6001 MV2232", "open 6010 MV2232", "reset",
                          "latency 2", "baud 9600", "bitmode 00 04", "flush"}),
@@ -303,7 +304,7 @@ TEST(LibftdiCableTest, TheIdcodeComesOffTheTdoRowWhenSamplesArriveInPieces)
     CLibftdiPort port(ParsedCable("ftdi"), FtdiPinMap(), StandinLibftdi());
     Libftdi().nPiece = 3;
     CPortScope scope(&port);
-    ASSERT_TRUE(port.IsAccessible());
+    ASSERT_TRUE(Opened(port));
     EXPECT_EQ(CJtagDevice::IDCODE, ClickOutIdcode());
     EXPECT_EQ(0, Libftdi().chip.Outputs()) << "the pins drive nothing once the window is closed";
 }
@@ -330,8 +331,8 @@ TEST(LibftdiCableTest, EachWayOfNotGettingTheCableSaysWhatToDo)
         Libftdi().nOpenResult = fault.nOpenResult;
         {
             CLibftdiPort port(ParsedCable("ftdi:MV2232"), FtdiPinMap(), api);
-            EXPECT_FALSE(port.IsAccessible());
-            EXPECT_NE(std::string::npos, port.AccessProblem().find(fault.pszSays)) << port.AccessProblem();
+            EXPECT_FALSE(Opened(port));
+            EXPECT_NE(std::string::npos, OpenProblemOf(port).find(fault.pszSays)) << OpenProblemOf(port);
         }
         EXPECT_EQ(0, Libftdi().nContexts) << fault.pszSays;
         EXPECT_FALSE(Libftdi().bOpen);
@@ -342,7 +343,7 @@ TEST(LibftdiCableTest, AnUnpluggedCableFailsItsClockAndAReconnectedOneWorksAgain
 {
     CLibftdiPort port(ParsedCable("ftdi"), FtdiPinMap(), StandinLibftdi());
     CPortScope scope(&port);
-    ASSERT_TRUE(port.IsAccessible());
+    ASSERT_TRUE(Opened(port));
     CableOn();
     SetTms(1);
     Clock();
@@ -375,7 +376,7 @@ TEST(LibftdiCableTest, AReconnectOpensOnlyTheDeviceFirstOpened)
     CLibftdiPort port(ParsedCable("ftdi"), FtdiPinMap(), StandinLibftdi());
     Libftdi().bUart = true;
     CPortScope scope(&port);
-    ASSERT_TRUE(port.IsAccessible()) << port.AccessProblem();
+    ASSERT_TRUE(Opened(port)) << OpenProblemOf(port);
     EXPECT_FALSE(Libftdi().bUartOpened);
     CableOn();
     Clock();
@@ -402,7 +403,7 @@ TEST(LibftdiCableTest, AChipThatSendsNothingBackFailsTheClockAfterItsTimeout)
 {
     CLibftdiPort port(ParsedCable("ftdi"), FtdiPinMap(), StandinLibftdi());
     CPortScope scope(&port);
-    ASSERT_TRUE(port.IsAccessible());
+    ASSERT_TRUE(Opened(port));
     CableOn();
     Libftdi().bSilent = true;
     Clock();
@@ -416,14 +417,14 @@ TEST(LibftdiCableTest, AChipThatSendsNothingBackFailsTheClockAfterItsTimeout)
 TEST(RemoteBitbangCableTest, AUnixSocketServesAsTcpDoes)
 {
     const std::string path = "/tmp/morva-rbb-" + std::to_string(::GetCurrentProcessId()) + ".sock";
-    std::shared_ptr<CPort> port;
+    std::shared_ptr<ICable> port;
     {
         CJtagServer server(ServerProtocol::RemoteBitbang, ServerListenLocal(path.c_str()));
         CableName cable;
         std::string strError;
         ASSERT_TRUE(ParseCableName("rbb:" + path, cable, strError)) << strError;
-        port = MakePort(cable, FtdiPinMap());
-        ASSERT_TRUE(port->IsAccessible()) << port->AccessProblem();
+        port = MakeCable(cable, FtdiPinMap());
+        ASSERT_TRUE(Opened(*port)) << OpenProblemOf(*port);
         CPortScope scope(port.get());
         CStepperDlg dlg;
         RunDialog(dlg, [&] {
@@ -439,10 +440,10 @@ TEST(RemoteBitbangCableTest, AUnixSocketServesAsTcpDoes)
     CableName cable;
     std::string strError;
     ParseCableName("rbb:" + path, cable, strError);
-    std::shared_ptr<CPort> gone = MakePort(cable, FtdiPinMap());
+    std::shared_ptr<ICable> gone = MakeCable(cable, FtdiPinMap());
     ::unlink(path.c_str());
-    EXPECT_FALSE(gone->IsAccessible());
-    EXPECT_NE(std::string::npos, gone->AccessProblem().find("listens on " + path)) << gone->AccessProblem();
+    EXPECT_FALSE(Opened(*gone));
+    EXPECT_NE(std::string::npos, OpenProblemOf(*gone).find("listens on " + path)) << OpenProblemOf(*gone);
 }
 
 // --- runs of clocks ---------------------------------------------------------------------------

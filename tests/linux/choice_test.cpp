@@ -10,7 +10,7 @@
 #include "app/CableChoice.h"
 #include "app/CableOptions.h"
 #include "cable/cable.h"
-#include "cable/port.h"
+#include "recording_port.h"
 #include "settings_examples.h"
 
 namespace {
@@ -60,7 +60,7 @@ TEST_F(LinuxChoiceTest, ReadsTheCableAndPinMapFromTheConfigFolder)
     EXPECT_EQ(m_folder + "/morva/morva.ini", ShownPath(SettingsPath())) << "messages name the Linux file";
     CCableChoice cables(SettingsPath());
     ASSERT_TRUE(cables.Start(CommandLine(), strError)) << strError;
-    EXPECT_EQ("FTDI cable MV2232 channel B (libftdi)", CablePort().Description());
+    EXPECT_EQ("FTDI cable MV2232 channel B (libftdi)", cables.Cable().Description());
 }
 
 TEST_F(LinuxChoiceTest, APortIsADeviceFileNotAnAddress)
@@ -68,7 +68,7 @@ TEST_F(LinuxChoiceTest, APortIsADeviceFileNotAnAddress)
     std::string strError;
     CCableChoice cables(SettingsPath());
     ASSERT_TRUE(cables.Start(Parsed("--cable lpt:/dev/parport3"), strError)) << strError;
-    EXPECT_EQ("parallel port /dev/parport3 (ppdev)", CablePort().Description());
+    EXPECT_EQ("parallel port /dev/parport3 (ppdev)", cables.Cable().Description());
 
     // No port here has that address (this machine's kernel lists none).
     CCableChoice refused(SettingsPath());
@@ -79,7 +79,7 @@ TEST_F(LinuxChoiceTest, APortIsADeviceFileNotAnAddress)
 
     CCableChoice sim(SettingsPath());
     ASSERT_TRUE(sim.Start(Parsed("--cable=sim"), strError)) << strError;
-    EXPECT_EQ("simulated board", CablePort().Description());
+    EXPECT_EQ("simulated board", sim.Cable().Description());
 }
 
 // Chosen in the window: kept in the config file; one that cannot be opened leaves the old in use.
@@ -91,7 +91,7 @@ TEST_F(LinuxChoiceTest, AChosenCableIsKeptAndOneThatCannotBeOpenedLeavesTheOldIn
     EXPECT_FALSE(cables.Use("lpt:/dev/morva-no-such-port", strError));
     EXPECT_NE(std::string::npos, strError.find("simulated board stays in use")) << strError;
     EXPECT_NE(std::string::npos, strError.find("/dev/morva-no-such-port")) << strError;
-    EXPECT_EQ("simulated board", CablePort().Description());
+    EXPECT_EQ("simulated board", cables.Cable().Description());
     EXPECT_FALSE(cables.Use("lpt:0xD010", strError)) << "no port here has that address";
 
     ASSERT_TRUE(cables.Use("sim", strError)) << strError;
@@ -161,7 +161,7 @@ TEST_F(LinuxChoiceTest, WithNothingChosenTheFirstParallelPortOrAListOfChoices)
     if (access("/dev/parport0", F_OK) == 0)
     {
         ASSERT_TRUE(bChosen) << strError;
-        EXPECT_EQ("parallel port /dev/parport0 (ppdev)", CablePort().Description());
+        EXPECT_EQ("parallel port /dev/parport0 (ppdev)", cables.Cable().Description());
     }
     else
     {

@@ -1,6 +1,6 @@
 #include "jtag_server.h"
 
-#include "cable/cable.h"
+#include "ports/parallel_port.h"
 #include "server_socket.h"
 
 namespace {
