@@ -54,14 +54,15 @@ CTapEngine::CTapEngine(ICable* pCable)
     snprintf(date, sizeof(date), "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
              now.wMinute, now.wSecond);
     m_strSessionDate = date;
+    LARGE_INTEGER frequency;
+    ::QueryPerformanceFrequency(&frequency);
+    m_nTicksPerSecond = frequency.QuadPart > 0 ? static_cast<uint64_t>(frequency.QuadPart) : 1;
 }
 
 uint64_t CTapEngine::SessionMicroseconds() const
 {
-    LARGE_INTEGER frequency;
-    ::QueryPerformanceFrequency(&frequency);
     const uint64_t nTicks = static_cast<uint64_t>(Ticks() - m_nStartTicks);
-    const uint64_t nPerSecond = static_cast<uint64_t>(frequency.QuadPart);
+    const uint64_t nPerSecond = m_nTicksPerSecond;
     return nTicks / nPerSecond * 1000000 + nTicks % nPerSecond * 1000000 / nPerSecond;
 }
 
@@ -131,14 +132,16 @@ bool CTapEngine::Clock()
     if (m_bPaced)
         AfxSleep(SETTLE_MS);
     // The edges are stamped around the moment the clock reaches the cable.
-    const CBits one(1, true);
-    CBits tdo;
+    m_tms.clear();
+    m_tdi.clear();
+    m_tms.push_back(m_nTms != 0);
+    m_tdi.push_back(m_nTdi != 0);
     const uint64_t nFallUs = SessionMicroseconds();
-    const bool bClocked = m_pCable->Clocks(CBits(1, m_nTms != 0), CBits(1, m_nTdi != 0), one, tdo);
+    const bool bClocked = SendClocks();
     const uint64_t nRiseUs = SessionMicroseconds();
-    if (!bClocked || tdo.empty())
+    if (!bClocked || m_tdo.empty())
         return Lost();
-    Record(MakeClockRecord(nFallUs, nRiseUs, m_nTms, m_nTdi, tdo[0] ? 1 : 0, m_nState));
+    Record(MakeClockRecord(nFallUs, nRiseUs, m_nTms, m_nTdi, m_tdo[0] ? 1 : 0, m_nState));
     // Clicks' clocks that all took long tell the cable is slow before any SEND does; the piece
     // is sized to the quickest of them.
     const uint64_t nTookUs = nRiseUs - nFallUs;
@@ -149,23 +152,33 @@ bool CTapEngine::Clock()
     return true;
 }
 
+bool CTapEngine::SendClocks()
+{
+    m_read.clear();
+    for (size_t i = 0; i < m_tms.size(); ++i)
+        m_read.push_back(true);
+    m_tdo.clear();
+    return m_pCable->Clocks(m_tms, m_tdi, m_read, m_tdo);
+}
+
 bool CTapEngine::CollectRun()
 {
     // The clocks held go out in the cable's own transfers, and are stamped with their times.
-    std::vector<RunClock> run;
+    // Recording tells the listeners, who may look at the engine: the run is set apart first.
+    std::vector<RunClock>& run = m_runSent;
     run.swap(m_run);
-    CBits tms, tdi, tdo;
-    tms.reserve(run.size());
-    tdi.reserve(run.size());
-    tdo.reserve(run.size());
+    m_run.clear();
+    m_tms.clear();
+    m_tdi.clear();
     for (const RunClock& clock : run)
     {
-        tms.push_back(clock.nTms != 0);
-        tdi.push_back(clock.nTdi != 0);
+        m_tms.push_back(clock.nTms != 0);
+        m_tdi.push_back(clock.nTdi != 0);
     }
     const uint64_t nFallUs = SessionMicroseconds();
-    const bool bClocked = run.empty() || m_pCable->Clocks(tms, tdi, CBits(run.size(), true), tdo);
+    const bool bClocked = run.empty() || SendClocks();
     const uint64_t nRiseUs = SessionMicroseconds();
+    const CBits& tdo = m_tdo;
     const uint64_t nTookUs = nRiseUs - nFallUs;
     if (run.size() >= FEWEST_PIECE_CLOCKS && nTookUs > PIECE_SLOW_US)
         m_nPiece = PieceFor(run.size(), nTookUs);

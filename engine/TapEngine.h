@@ -140,6 +140,8 @@ private:
     };
 
     bool Clock();
+    // The clocks in m_tms and m_tdi to the cable, every TDO asked for, into m_tdo.
+    bool SendClocks();
     bool CollectRun();
     void Record(const ClockRecord& clock);
     bool Lost();
@@ -158,10 +160,14 @@ private:
     size_t m_nSlowClicks = 0;   // clicked clocks in a row that took over half a millisecond
     uint64_t m_nSlowClickUs = 0;  // the quickest of them
     std::vector<RunClock> m_run;  // clocked, their TDO not yet read
+    std::vector<RunClock> m_runSent;
+    // What goes to the cable, kept with their room from one run to the next.
+    CBits m_tms, m_tdi, m_read, m_tdo;
     CShiftOut m_shiftOut;
     CSessionRecord m_session;
     uint64_t m_nClocks = 0;
     std::string m_strSessionDate;
     int64_t m_nStartTicks = 0;
+    uint64_t m_nTicksPerSecond = 1;
     CLiveVcd* m_pLiveTrace = nullptr;
 };

@@ -75,8 +75,12 @@ void CBits::reserve(size_t nBits)
 
 void CBits::clear()
 {
-    // Another copy may hold the bytes: this one lets go of them rather than clear them.
-    m_pBytes.reset();
+    // Another copy may hold the bytes: this one lets go of them rather than clear them. Bytes of
+    // its own it keeps, with their room, for the next value.
+    if (m_pBytes && m_pBytes.use_count() == 1)
+        m_pBytes->clear();
+    else
+        m_pBytes.reset();
     m_nBits = 0;
 }
 
