@@ -124,7 +124,8 @@ TEST(ParallelCableTest, ARunIsEachClocksFourWritesAndAStatusReadOnlyWhereItsTdoI
 {
     CRecordingPort port;
     port.script = {0x10, 0x00};
-    CParallelCable cable(std::shared_ptr<CParallelPort>(&port, [](CParallelPort*) {}), 0x278);
+    const std::shared_ptr<CParallelCable> pCable = CableOver(port, 0x278);
+    CParallelCable& cable = *pCable;
     ASSERT_TRUE(cable.Switch(true));
     CBits tms(3, false), tdi(3, false), read(3, false), tdo;
     tms.Set(0, true);
@@ -146,7 +147,8 @@ TEST(ParallelCableTest, APortThatFailsEndsTheRunAtTheClockThatFailed)
 {
     CFailingPort port;
     port.nReadsLeft = 3;
-    CParallelCable cable(std::shared_ptr<CParallelPort>(&port, [](CParallelPort*) {}));
+    const std::shared_ptr<CParallelCable> pCable = CableOver(port);
+    CParallelCable& cable = *pCable;
     CBits tdo;
     EXPECT_FALSE(cable.Clocks(CBits(10, false), CBits(10, false), CBits(10, true), tdo));
     EXPECT_EQ(2u, tdo.size()) << "the clocks before the one whose read failed";

@@ -160,7 +160,8 @@ private:
     static ICable& Now()
     {
         static CForwardPort port;
-        static CParallelCable parallel(std::shared_ptr<CParallelPort>(&port, [](CParallelPort*) {}));
+        static const std::shared_ptr<CParallelCable> pParallel = CableOver(port);
+        CParallelCable& parallel = *pParallel;
         const CableTarget& target = TheSlot().target;
         return target.pCable != nullptr ? *target.pCable : target.pPort != nullptr ? parallel : NoCable();
     }
