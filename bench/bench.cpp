@@ -611,7 +611,7 @@ void MeasureSvf()
     SvfMismatch mismatch;
     std::string strError;
     ::QueryPerformanceCounter(&start);
-    const SvfEnd played = player.PlayFile(strPath, mismatch, strError);
+    const Outcome played = player.PlayFile(strPath, mismatch, strError);
     ::QueryPerformanceCounter(&end);
     const Objects after = Measure();
     PROCESS_MEMORY_COUNTERS memory = {};
@@ -620,7 +620,7 @@ void MeasureSvf()
     CableOff();
     SetCablePort(pBefore);
     ::DeleteFileA(strPath.c_str());
-    if (played != SvfEnd::Matched)
+    if (played != Ended::Done)
     {
         printf("the generated SVF file was not played whole: line %d %s\n", mismatch.nLine, strError.c_str());
         return;
@@ -733,7 +733,7 @@ void MeasureSvfSdr(uint64_t nBits)
     const Objects before = Measure();
     LARGE_INTEGER frequency, start, end;
     ::QueryPerformanceFrequency(&frequency);
-    SvfEnd played = SvfEnd::Refused;
+    Outcome played = Ended::Refused;
     std::string strError;
     double dPlayS = 0;
     PeakSampler sampler;
@@ -749,7 +749,7 @@ void MeasureSvfSdr(uint64_t nBits)
         ::QueryPerformanceCounter(&end);
         dPeakKiB = sampler.Stop();
         dPlayS = static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
-        if (played == SvfEnd::Mismatch)
+        if (played == Ended::Differs)
             strError = "line " + std::to_string(mismatch.nLine) + ": TDO differs";
     }
     const Objects after = Measure();
@@ -763,7 +763,7 @@ void MeasureSvfSdr(uint64_t nBits)
     const double dReadS = static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
     ::DeleteFileA(strPath.c_str());
     const std::string strSize = nBits >= 1000000 ? std::to_string(nBits / 1000000) + " Mbit" : std::to_string(nBits) + " bits";
-    if (played != SvfEnd::Matched)
+    if (played != Ended::Done)
     {
         printf("SDR %s was not played whole: %s\n", strSize.c_str(), strError.c_str());
         return;

@@ -3,6 +3,8 @@
 #include "../engine/TapEngine.h"
 #include "../tap/TapStates.h"
 
+#include <utility>
+
 namespace {
 
 // The first of the names the file has; null for none.
@@ -16,66 +18,74 @@ const BsdlInstruction* FindInstruction(const BsdlFile& file, std::initializer_li
     return nullptr;
 }
 
-ScanEnd Missing(const BsdlFile& file, const char* pszWhat, std::string& strError)
+Outcome Missing(const BsdlFile& file, const char* pszWhat)
 {
-    strError = file.strPath + " gives " + file.strEntity + " no " + pszWhat + " instruction.";
-    return ScanEnd::Broken;
+    return Outcome(Ended::Broken, file.strPath + " gives " + file.strEntity + " no " + pszWhat + " instruction.");
 }
 
 // A person stepping by hand may have left the TAP where no shift starts.
-bool CanStart(const CTapEngine& tap, std::string& strError)
+bool CanStart(const CTapEngine& tap)
 {
-    if (IsShiftStart(tap.State()))
-        return true;
-    strError = "The pins are read from TEST-LOGIC-RESET, RUN-TEST/IDLE, PAUSE-DR, PAUSE-IR, UPDATE-DR or UPDATE-IR. "
-               "Click one of these first (TEST-LOGIC-RESET when the state is unknown).";
-    return false;
+    return IsShiftStart(tap.State());
+}
+
+Outcome CannotStart()
+{
+    return Outcome(Ended::Broken,
+                   "The pins are read from TEST-LOGIC-RESET, RUN-TEST/IDLE, PAUSE-DR, PAUSE-IR, UPDATE-DR or UPDATE-IR. "
+                   "Click one of these first (TEST-LOGIC-RESET when the state is unknown).");
 }
 
 } // namespace
 
-ScanEnd ShiftDevice(CTapEngine& tap, CChainAddress& address, bool bIr, const std::vector<unsigned char>& bits,
+Outcome ShiftDevice(CTapEngine& tap, CChainAddress& address, bool bIr, const std::vector<unsigned char>& bits,
                     std::vector<unsigned char>& out)
 {
-    if (tap.Shift(bIr ? TAP_IR : TAP_DR, address.Wrap(bIr, bits), [](size_t) { return false; }) !=
-        CTapEngine::ShiftEnd::Updated)
-        return ScanEnd::Lost;
-    out = address.Unwrap(bIr, tap.BitsOut().ToBytes(), bits.size());
-    return ScanEnd::Done;
+    const Outcome shifted = tap.Shift(bIr ? TAP_IR : TAP_DR, address.Wrap(bIr, bits), [](size_t) { return false; });
+    if (shifted == Ended::Done)
+        out = address.Unwrap(bIr, tap.BitsOut().ToBytes(), bits.size());
+    return shifted;
 }
 
-ScanEnd SampleBoundary(CTapEngine& tap, CChainAddress& address, const BsdlFile& file,
-                       std::vector<unsigned char>& captured, std::string& strError)
+Outcome SampleBoundary(CTapEngine& tap, CChainAddress& address, const BsdlFile& file,
+                       std::vector<unsigned char>& captured)
 {
     const BsdlInstruction* pSample = FindInstruction(file, {"SAMPLE"});
     if (pSample == nullptr)
-        return Missing(file, "SAMPLE", strError);
-    if (!CanStart(tap, strError))
-        return ScanEnd::Broken;
+        return Missing(file, "SAMPLE");
+    if (!CanStart(tap))
+        return CannotStart();
     std::vector<unsigned char> out;
-    if (ShiftDevice(tap, address, true, PatternBits(pSample->opcodes.front()), out) != ScanEnd::Done)
-        return ScanEnd::Lost;
-    return ShiftDevice(tap, address, false, SafeBoundary(file), captured);
+    const Outcome sampled = ShiftDevice(tap, address, true, PatternBits(pSample->opcodes.front()), out);
+    return sampled == Ended::Done ? ShiftDevice(tap, address, false, SafeBoundary(file), captured) : sampled;
 }
 
-ScanEnd DriveBoundary(CTapEngine& tap, CChainAddress& address, const BsdlFile& file, const std::vector<BoundaryPin>& pins,
-                      const std::vector<PinDrive>& drives, bool bInExtest, std::vector<unsigned char>& captured,
-                      std::string& strError)
+Outcome DriveBoundary(CTapEngine& tap, CChainAddress& address, const BsdlFile& file, const std::vector<BoundaryPin>& pins,
+                      const std::vector<PinDrive>& drives, bool bInExtest, std::vector<unsigned char>& captured)
 {
     const BsdlInstruction* pPreload = FindInstruction(file, {"PRELOAD", "SAMPLE"});
     const BsdlInstruction* pExtest = FindInstruction(file, {"EXTEST"});
     if (pPreload == nullptr)
-        return Missing(file, "PRELOAD or SAMPLE", strError);
+        return Missing(file, "PRELOAD or SAMPLE");
     if (pExtest == nullptr)
-        return Missing(file, "EXTEST", strError);
+        return Missing(file, "EXTEST");
     std::vector<unsigned char> bits;
-    if (!DrivenBoundary(file, pins, drives, bits, strError) || !CanStart(tap, strError))
-        return ScanEnd::Broken;
+    std::string strError;
+    if (!DrivenBoundary(file, pins, drives, bits, strError))
+        return Outcome(Ended::Broken, strError);
+    if (!CanStart(tap))
+        return CannotStart();
     std::vector<unsigned char> out;
-    if (!bInExtest &&
-        (ShiftDevice(tap, address, true, PatternBits(pPreload->opcodes.front()), out) != ScanEnd::Done ||
-         ShiftDevice(tap, address, false, bits, out) != ScanEnd::Done ||
-         ShiftDevice(tap, address, true, PatternBits(pExtest->opcodes.front()), out) != ScanEnd::Done))
-        return ScanEnd::Lost;
+    if (!bInExtest)
+    {
+        for (const std::pair<bool, std::vector<unsigned char>>& shift :
+             {std::make_pair(true, PatternBits(pPreload->opcodes.front())), std::make_pair(false, bits),
+              std::make_pair(true, PatternBits(pExtest->opcodes.front()))})
+        {
+            const Outcome shifted = ShiftDevice(tap, address, shift.first, shift.second, out);
+            if (shifted != Ended::Done)
+                return shifted;
+        }
+    }
     return ShiftDevice(tap, address, false, bits, captured);
 }

@@ -28,13 +28,13 @@ std::vector<unsigned char> Flush(size_t nOnes)
     return bits;
 }
 
-ScanEnd Shift(CTapEngine& tap, const TapRegister& reg, const std::vector<unsigned char>& bits,
+Outcome Shift(CTapEngine& tap, const TapRegister& reg, const std::vector<unsigned char>& bits,
               std::vector<unsigned char>& out)
 {
-    if (tap.Shift(reg, bits, [](size_t) { return false; }) != CTapEngine::ShiftEnd::Updated)
-        return ScanEnd::Lost;
+    if (tap.Shift(reg, bits, [](size_t) { return false; }) != Ended::Done)
+        return Ended::Lost;
     out = tap.BitsOut().ToBytes();
-    return out.size() == bits.size() ? ScanEnd::Done : ScanEnd::Lost;
+    return out.size() == bits.size() ? Ended::Done : Ended::Lost;
 }
 
 bool StartsCapture(const std::vector<unsigned char>& capture, size_t nAt, size_t nLength)
@@ -50,11 +50,11 @@ std::string JoinNumbers(const std::vector<size_t>& numbers)
     return text;
 }
 
-ScanEnd Broken(ChainScan& scan, const std::string& strProblem)
+Outcome Broken(ChainScan& scan, const std::string& strProblem)
 {
     scan.devices.clear();
     scan.strProblem = strProblem;
-    return ScanEnd::Broken;
+    return Outcome(Ended::Broken, strProblem);
 }
 
 // The lengths the user gave, checked against the chain; or the scan's own where it can tell.
@@ -302,17 +302,18 @@ bool ParseIrLengths(const std::string& strText, std::vector<int>& lengths, std::
     return true;
 }
 
-ScanEnd ScanChain(CTapEngine& tap, const std::vector<int>& givenIrLengths, ChainScan& scan, CBsdlLibrary* pLibrary,
+namespace {
+
+Outcome ScanWhole(CTapEngine& tap, const std::vector<int>& givenIrLengths, ChainScan& scan, CBsdlLibrary* pLibrary,
                   const std::string& strLengthsFrom)
 {
-    scan = ChainScan();
     if (!tap.Reset())
-        return ScanEnd::Lost;
+        return Ended::Lost;
 
     // Every IR: what it captured comes out first, then the ones sent, then the zero.
     std::vector<unsigned char> ir;
-    if (Shift(tap, TAP_IR, Flush(IR_ONES), ir) != ScanEnd::Done)
-        return ScanEnd::Lost;
+    if (Shift(tap, TAP_IR, Flush(IR_ONES), ir) != Ended::Done)
+        return Ended::Lost;
     if (std::all_of(ir.begin(), ir.end(), [](unsigned char bit) { return bit == 1; }))
         return Broken(scan, "TDO stays at 1: is the target powered, is TDO wired?");
     if (std::all_of(ir.begin(), ir.end(), [](unsigned char bit) { return bit == 0; }))
@@ -324,8 +325,8 @@ ScanEnd ScanChain(CTapEngine& tap, const std::vector<int>& givenIrLengths, Chain
 
     // Every device in BYPASS now: one bit each.
     std::vector<unsigned char> dr;
-    if (Shift(tap, TAP_DR, Flush(DR_ONES), dr) != ScanEnd::Done)
-        return ScanEnd::Lost;
+    if (Shift(tap, TAP_DR, Flush(DR_ONES), dr) != Ended::Done)
+        return Ended::Lost;
     size_t nDevices = 0;
     if (!FlushedLength(dr, DR_ONES, nDevices) || nDevices > MAX_CHAIN_DEVICES)
         return Broken(scan, "The path from TDI to TDO is longer than " + std::to_string(MAX_CHAIN_DEVICES) +
@@ -335,10 +336,10 @@ ScanEnd ScanChain(CTapEngine& tap, const std::vector<int>& givenIrLengths, Chain
 
     // After a reset each device shows its IDCODE, or BYPASS where it has none.
     if (!tap.Reset())
-        return ScanEnd::Lost;
+        return Ended::Lost;
     std::vector<unsigned char> ids;
-    if (Shift(tap, TAP_DR, std::vector<unsigned char>(32 * nDevices, 1), ids) != ScanEnd::Done)
-        return ScanEnd::Lost;
+    if (Shift(tap, TAP_DR, std::vector<unsigned char>(32 * nDevices, 1), ids) != Ended::Done)
+        return Ended::Lost;
     if (!SplitIdcodes(ids, nDevices, scan.devices))
         return Broken(scan, "After a reset the data registers did not read as " + std::to_string(nDevices) +
                                 " IDCODEs or BYPASS bits: is the chain wired firmly, is its clock clean?");
@@ -354,7 +355,20 @@ ScanEnd ScanChain(CTapEngine& tap, const std::vector<int>& givenIrLengths, Chain
     scan.irCapture = capture;
     TellIrLengths(capture, givenIrLengths, strLengthsFrom, scan);
     CheckBsdlFiles(capture, scan);
-    return ScanEnd::Done;
+    return Ended::Done;
+}
+
+} // namespace
+
+Outcome ScanChain(CTapEngine& tap, const std::vector<int>& givenIrLengths, ChainScan& scan, CBsdlLibrary* pLibrary,
+                  const std::string& strLengthsFrom)
+{
+    scan = ChainScan();
+    const Outcome scanned = ScanWhole(tap, givenIrLengths, scan, pLibrary, strLengthsFrom);
+    if (scanned != Ended::Lost)
+        return scanned;
+    scan = ChainScan();
+    return tap.CableLost().At("while the chain was scanned");
 }
 
 bool GiveBsdlFile(ChainScan& scan, size_t nDevice, const std::shared_ptr<const BsdlFile>& pFile, std::string& strError)

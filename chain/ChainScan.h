@@ -53,12 +53,6 @@ std::vector<std::vector<int>> PossibleIrLengths(const std::vector<unsigned char>
 // "4,6,8": lengths from the TDI side, 2 to 64 bits each.
 bool ParseIrLengths(const std::string& strText, std::vector<int>& lengths, std::string& strError);
 
-enum class ScanEnd
-{
-    Done,    // devices listed; strProblem may still name a length not told
-    Broken,  // no device listed: strProblem says why
-    Lost,    // the cable was lost; the engine has told its listener
-};
 
 // A reset from wherever the TAP is, then the chain's IR and DR paths and the IDCODEs read, the
 // TAP left in Run-Test/Idle with every device's IDCODE (or BYPASS) selected. givenIrLengths:
@@ -66,7 +60,7 @@ enum class ScanEnd
 // library, where there is one: a file found gives its device's IR length, once its length and
 // IR capture agree with the chain. strLengthsFrom: where the given lengths came from, as a
 // message about them says it ("on the command line").
-ScanEnd ScanChain(CTapEngine& tap, const std::vector<int>& givenIrLengths, ChainScan& scan,
+Outcome ScanChain(CTapEngine& tap, const std::vector<int>& givenIrLengths, ChainScan& scan,
                   CBsdlLibrary* pLibrary = nullptr, const std::string& strLengthsFrom = std::string());
 
 // Gives device nDevice (from 1) a BSDL file by hand, whose IR length then counts as told. False,

@@ -154,13 +154,12 @@ bool CChainDlg::ScanWith(const std::vector<int>& lengths, const std::string& str
     const bool bPaced = m_tap.IsPaced();
     m_tap.SetPaced(false);
     m_target.HoldDisplay();
-    const ScanEnd end = ScanChain(m_tap, lengths, m_scan, m_pLibrary, strFrom);
+    const Outcome end = ScanChain(m_tap, lengths, m_scan, m_pLibrary, strFrom);
     m_target.ShowDisplay();
     m_tap.SetPaced(bPaced);
-    if (end != ScanEnd::Lost)
+    if (end != Ended::Lost)
         return true;
-    m_scan = ChainScan();
-    ShowDevices("The cable stopped answering while the chain was scanned.");
+    ShowDevices(end.Message());
     return false;
 }
 

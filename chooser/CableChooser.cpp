@@ -85,12 +85,12 @@ void CCableChooser::OnPicked()
     std::string strError;
     const bool bUsed = m_pCables->Use(m_entries[nPicked].strName, strError);
     // Opened, and then lost at once as its pins were driven: said as a lost cable is.
-    const std::string strLost = m_tap.Switch(true) ? std::string() : m_tap.Cable().Failure();
-    if (!strLost.empty())
+    const bool bOn = m_tap.Switch(true);
+    if (!bOn)
     {
         if (!strError.empty())
             strError += "\n\n";
-        strError += "The cable stopped answering as MORVA switched it on: " + strLost;
+        strError += m_tap.CableLost().At("as MORVA switched it on").Message();
     }
     Fill(false);
     ShowNote();
@@ -99,5 +99,5 @@ void CCableChooser::OnPicked()
     m_target.OnCableSwitched();
     if (!strError.empty())
         MessageBoxCp932(m_dialog.m_hWnd, strError.c_str(), ErrorCaption().c_str(),
-                        bUsed && strLost.empty() ? MB_ICONEXCLAMATION : MB_ICONHAND);
+                        bUsed && bOn ? MB_ICONEXCLAMATION : MB_ICONHAND);
 }

@@ -18,18 +18,22 @@ namespace {
 class CProblems : public ITapListener
 {
 public:
-    void OnCableLost(const std::string& strFailure) override { m_strLost = strFailure; }
     void OnTraceFileFailed(const std::string& strError) override { m_strTrace = strError; }
 
-    std::string m_strLost;
     std::string m_strTrace;
 };
 
-} // namespace
+Outcome Broken(const std::string& strWhy)
+{
+    return Outcome(Ended::Broken, strWhy);
+}
 
-const char EXIT_STATUS_TABLE[] = "0\tdone as asked\n"
-                                 "1\tan SVF file's TDO differs from what the file expects (its line and bits said)\n"
-                                 "2\tnot done, with why: input refused, a broken chain, a cable lost or out of reach";
+Outcome Refused(const std::string& strWhy)
+{
+    return Outcome(Ended::Refused, strWhy);
+}
+
+} // namespace
 
 int DescribeBsdlCommand(const std::string& strPath, const SAY_LINE& say)
 {
@@ -75,37 +79,27 @@ int PlaySvfCommand(ICable& cable, const std::string& strPath, const std::string&
         return stop && stop();
     });
     SvfMismatch mismatch;
-    const SvfEnd end = bOn ? player.PlayFile(strPath, mismatch, strError) : SvfEnd::Lost;
+    const Outcome end =
+        bOn ? player.PlayFile(strPath, mismatch, strError) : engine.CableLost().At("as MORVA switched it on");
     engine.Switch(false);
     if (!problems.m_strTrace.empty())
         say(problems.m_strTrace, true);
-    switch (end)
+    if (end == Ended::Done)
     {
-    case SvfEnd::Matched:
         say(std::to_string(player.Commands()) + " commands played, " + std::to_string(engine.Clocks()) +
                 " clocks; every TDO was as the file expects.",
             false);
         return problems.m_strTrace.empty() ? EXIT_DONE : EXIT_NOT_DONE;
-    case SvfEnd::Mismatch:
+    }
+    std::string text = end.Message();
+    if (end == Ended::Differs)
     {
-        std::string text = strPath + ":" + std::to_string(mismatch.nLine) + ": " + mismatch.strCommand +
-                           ": TDO differs from what the file expects (hex, the first bit out lowest)";
+        text += " (hex, the first bit out lowest)";
         for (const std::string& line : SvfTdoLines(mismatch.expected, mismatch.read, mismatch.mask, mismatch.nReadFrom))
             text += "\n" + line;
-        say(text, true);
-        return EXIT_TDO_DIFFERS;
     }
-    case SvfEnd::Refused:
-    case SvfEnd::Stopped:
-        say(strError, true);
-        return EXIT_NOT_DONE;
-    case SvfEnd::Lost:
-    default:
-        say("The cable stopped answering while " + strPath + " was played. " +
-                (problems.m_strLost.empty() ? cable.Failure() : problems.m_strLost),
-            true);
-        return EXIT_NOT_DONE;
-    }
+    say(text, true);
+    return end.ExitStatus();
 }
 
 int RunShifts(ICable& cable, const std::vector<ShiftRequest>& shifts, const std::string& strTracePath, const SAY_LINE& say)
@@ -143,27 +137,23 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
             true);
         return EXIT_NOT_DONE;
     }
-    std::string strLost = engine.Switch(true) ? std::string() : engine.Cable().Failure();
-    std::string strWhere = "as MORVA switched it on";
+    // How the work ended: done until something stops the rest.
+    Outcome ended = engine.Switch(true) ? Outcome() : engine.CableLost().At("as MORVA switched it on");
     const bool bScan = work.bScan || work.nDevice > 0;
     std::vector<ShiftRequest> shifts = work.shifts;
-    if (strLost.empty() && !bScan && !engine.Reset())
-    {
-        strLost = problems.m_strLost;
-        strWhere = "in the reset before the first value";
-    }
-    std::string strBroken;
+    if (ended.IsDone() && !bScan && !engine.Reset())
+        ended = engine.CableLost().At("in the reset before the first value");
     ChainScan scan;
-    if (strLost.empty() && bScan)
+    if (ended.IsDone() && bScan)
     {
-        ScanEnd end = ScanChain(engine, work.irLengths, scan, work.pLibrary, work.strIrLengthsFrom);
+        Outcome end = ScanChain(engine, work.irLengths, scan, work.pLibrary, work.strIrLengthsFrom);
         bool bTold = true;
         for (const ChainDevice& device : scan.devices)
             bTold = bTold && device.nIrLength != 0;
         std::string strKept, strWhy;
         std::vector<int> kept;
         // Lengths typed in the chain window for this very chain: the scan takes them.
-        if (end == ScanEnd::Done && !bTold && work.irLengths.empty() && !work.strKeptIrLengthsPath.empty() &&
+        if (end == Ended::Done && !bTold && work.irLengths.empty() && !work.strKeptIrLengthsPath.empty() &&
             FindKeptIrLengths(work.strKeptIrLengthsPath, ChainIdentity(work.strCable, scan.devices), strKept) &&
             ParseIrLengths(strKept, kept, strWhy))
         {
@@ -171,32 +161,27 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
             end = ScanChain(engine, kept, scan, work.pLibrary, "in the chain window for this chain");
         }
         std::string strNotGiven;
-        if (end == ScanEnd::Done && work.pDeviceFile != nullptr && work.nDevice <= scan.devices.size())
+        if (end == Ended::Done && work.pDeviceFile != nullptr && work.nDevice <= scan.devices.size())
             GiveBsdlFile(scan, work.nDevice, work.pDeviceFile, strNotGiven);
         for (size_t i = 0; work.bScan && i < scan.devices.size(); ++i)
             say(FormatChainDevice(i + 1, scan.devices[i]), false);
         for (const std::string& strProblem : scan.bsdlProblems)
             say(strProblem, true);
-        if (end == ScanEnd::Lost)
-        {
-            strLost = problems.m_strLost;
-            strWhere = "while scanning the chain";
-        }
-        else if (end == ScanEnd::Broken)
-            strBroken = scan.strProblem;
+        if (end != Ended::Done)
+            ended = end;
         else if (work.nDevice > scan.devices.size())
-            strBroken = "The chain has " + std::to_string(scan.devices.size()) + " device" +
+            ended = Broken("The chain has " + std::to_string(scan.devices.size()) + " device" +
                         (scan.devices.size() == 1 ? "" : "s") + "; there is no device " + std::to_string(work.nDevice) +
-                        ".";
+                           ".");
         else if (!strNotGiven.empty())
-            strBroken = strNotGiven;
+            ended = Broken(strNotGiven);
         else if (work.nDevice > 0 && !scan.strProblem.empty())
-            strBroken = WhyNotAlone(work.nDevice, scan);
+            ended = Broken(WhyNotAlone(work.nDevice, scan));
         else if (!scan.strProblem.empty())
             say(scan.strProblem, true);
     }
     std::unique_ptr<CChainAddress> pAddress;
-    if (strLost.empty() && strBroken.empty() && work.nDevice > 0)
+    if (ended.IsDone() && work.nDevice > 0)
     {
         pAddress.reset(new CChainAddress(scan.devices, work.nDevice));
         pAddress->Follow(engine);
@@ -206,7 +191,7 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
     const std::string strNoFile = "Device " + std::to_string(work.nDevice) +
                                   " has no BSDL file: put its file in a BSDL folder (--bsdl-folder, [bsdl] folder=) or "
                                   "give it with --bsdl FILE.";
-    for (size_t i = 0; pAddress != nullptr && strBroken.empty() && i < shifts.size(); ++i)
+    for (size_t i = 0; pAddress != nullptr && ended.IsDone() && i < shifts.size(); ++i)
     {
         if (!shifts[i].bits.empty())
             continue;
@@ -214,56 +199,61 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
         const NamedInstruction named = pFile != nullptr ? InstructionByName(*pFile, shifts[i].strValue, shifts[i].bits, strWhy)
                                                         : NamedInstruction::NoSuchName;
         if (pFile == nullptr)
-            strBroken = "MORVA cannot send --ir " + shifts[i].strValue + ". " + strNoFile;
+            ended = Refused("MORVA cannot send --ir " + shifts[i].strValue + ". " + strNoFile);
         else if (named == NamedInstruction::NoSuchName)
-            strBroken = "MORVA cannot send --ir " + shifts[i].strValue + ": " + pFile->strPath + " gives " +
-                        pFile->strEntity + " no instruction of that name.";
+            ended = Refused("MORVA cannot send --ir " + shifts[i].strValue + ": " + pFile->strPath + " gives " +
+                            pFile->strEntity + " no instruction of that name.");
         else if (named == NamedInstruction::WrongOpcode)
-            strBroken = "MORVA cannot send --ir " + shifts[i].strValue + ": " + strWhy;
+            ended = Refused("MORVA cannot send --ir " + shifts[i].strValue + ": " + strWhy);
     }
-    if (pAddress != nullptr && strBroken.empty() && work.bSample && pFile == nullptr)
-        strBroken = "MORVA cannot read device " + std::to_string(work.nDevice) + "'s pins. " + strNoFile;
+    if (pAddress != nullptr && ended.IsDone() && work.bSample && pFile == nullptr)
+        ended = Refused("MORVA cannot read device " + std::to_string(work.nDevice) + "'s pins. " + strNoFile);
     // The drives are checked against the file before any of the values is sent.
     std::vector<BoundaryPin> pins;
     std::vector<PinDrive> drives;
     std::vector<unsigned char> loaded;
-    if (pAddress != nullptr && strBroken.empty() && work.bExtest)
+    if (pAddress != nullptr && ended.IsDone() && work.bExtest)
     {
         if (pFile == nullptr)
-            strBroken = "MORVA cannot drive device " + std::to_string(work.nDevice) + "'s pins. " + strNoFile;
+            ended = Refused("MORVA cannot drive device " + std::to_string(work.nDevice) + "'s pins. " + strNoFile);
         else
         {
             pins = BoundaryPins(*pFile);
             drives.assign(pins.size(), PinDrive::Safe);
         }
-        for (size_t i = 0; strBroken.empty() && i < work.drives.size(); ++i)
+        for (size_t i = 0; ended.IsDone() && i < work.drives.size(); ++i)
         {
             std::string strPin;
             PinDrive drive = PinDrive::Safe;
             std::string strWhy;
             const int nPin = ParsePinDrive(work.drives[i], strPin, drive, strWhy) ? FindPin(pins, strPin) : -2;
             if (nPin == -2)
-                strBroken = "MORVA cannot take --drive " + work.drives[i] + ": " + strWhy;
+                ended = Refused("MORVA cannot take --drive " + work.drives[i] + ": " + strWhy);
             else if (nPin < 0)
-                strBroken = "MORVA cannot take --drive " + work.drives[i] + ": " + pFile->strEntity + " (" +
-                            pFile->strPath + ") has no pin " + strPin + ". --sample lists its pins.";
+                ended = Refused("MORVA cannot take --drive " + work.drives[i] + ": " + pFile->strEntity + " (" +
+                                pFile->strPath + ") has no pin " + strPin + ". --sample lists its pins.");
             else if (drive != PinDrive::Safe && !pins[static_cast<size_t>(nPin)].CanDrive())
-                strBroken = "MORVA cannot take --drive " + work.drives[i] + ": " + pins[static_cast<size_t>(nPin)].strPort +
-                            " is an input; no cell drives it.";
+                ended = Refused("MORVA cannot take --drive " + work.drives[i] + ": " +
+                                pins[static_cast<size_t>(nPin)].strPort + " is an input; no cell drives it.");
             else
                 drives[static_cast<size_t>(nPin)] = drive;
         }
-        if (strBroken.empty() && !DrivenBoundary(*pFile, pins, drives, loaded, strBroken))
-            strBroken = "MORVA drives no pin: " + strBroken;
+        std::string strWhy;
+        if (ended.IsDone() && !DrivenBoundary(*pFile, pins, drives, loaded, strWhy))
+            ended = Refused("MORVA drives no pin: " + strWhy);
     }
-    for (size_t i = 0; strLost.empty() && strBroken.empty() && i < shifts.size(); ++i)
+    for (size_t i = 0; ended.IsDone() && i < shifts.size(); ++i)
     {
         const ShiftRequest& shift = shifts[i];
-        if (pAddress != nullptr && !pAddress->CanSend(shift.bIr, shift.bits.size(), strBroken))
+        std::string strWhy;
+        if (pAddress != nullptr && !pAddress->CanSend(shift.bIr, shift.bits.size(), strWhy))
+        {
+            ended = Refused(strWhy);
             break;
+        }
         const std::vector<unsigned char> bits = pAddress == nullptr ? shift.bits : pAddress->Wrap(shift.bIr, shift.bits);
-        if (engine.Shift(shift.bIr ? TAP_IR : TAP_DR, bits, [](size_t) { return false; }) ==
-            CTapEngine::ShiftEnd::Updated)
+        const Outcome shifted = engine.Shift(shift.bIr ? TAP_IR : TAP_DR, bits, [](size_t) { return false; });
+        if (shifted == Ended::Done)
         {
             if (pAddress == nullptr)
                 say(engine.ValueOut(), false);
@@ -271,49 +261,37 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
                 say(FormatSizedHex(pAddress->Unwrap(shift.bIr, engine.BitsOut().ToBytes(), shift.bits.size())), false);
             continue;
         }
-        strLost = problems.m_strLost;
-        strWhere = std::string("while sending ") + (shift.bIr ? "--ir " : "--dr ") + shift.strValue;
+        ended = Outcome(shifted).At(std::string("while sending ") + (shift.bIr ? "--ir " : "--dr ") + shift.strValue);
     }
-    if (strLost.empty() && strBroken.empty() && work.bSample)
+    if (ended.IsDone() && work.bSample)
     {
         std::vector<unsigned char> captured;
-        const ScanEnd end = SampleBoundary(engine, *pAddress, *pFile, captured, strBroken);
-        if (end == ScanEnd::Lost)
-        {
-            strLost = problems.m_strLost;
-            strWhere = "while reading the pins";
-        }
-        for (const BoundaryPin& pin : end == ScanEnd::Done ? BoundaryPins(*pFile) : std::vector<BoundaryPin>())
+        const Outcome end = SampleBoundary(engine, *pAddress, *pFile, captured);
+        ended = Outcome(end).At("while reading the pins");
+        for (const BoundaryPin& pin : end == Ended::Done ? BoundaryPins(*pFile) : std::vector<BoundaryPin>())
             say(pin.strPort + "  pin " + (pin.strPin.empty() ? "?" : pin.strPin) + "  " + pin.Direction() + "  " +
                     PinReading(pin, captured),
                 false);
     }
-    if (strLost.empty() && strBroken.empty() && work.bExtest)
+    if (ended.IsDone() && work.bExtest)
     {
         std::vector<unsigned char> captured;
-        const ScanEnd end = DriveBoundary(engine, *pAddress, *pFile, pins, drives, false, captured, strBroken);
-        if (end == ScanEnd::Lost)
-        {
-            strLost = problems.m_strLost;
-            strWhere = "while driving the pins";
-        }
+        const Outcome end = DriveBoundary(engine, *pAddress, *pFile, pins, drives, false, captured);
+        ended = Outcome(end).At("while driving the pins");
         // The pins that drive, with their levels; then every pin as read under EXTEST.
-        for (const BoundaryPin& pin : end == ScanEnd::Done ? pins : std::vector<BoundaryPin>())
+        for (const BoundaryPin& pin : end == Ended::Done ? pins : std::vector<BoundaryPin>())
             if (DriverOn(pin, loaded))
                 say("drives  " + pin.strPort + "  pin " + (pin.strPin.empty() ? "?" : pin.strPin) + "  " +
                         (loaded[static_cast<size_t>(pin.nOutput)] != 0 ? "1" : "0"),
                     false);
-        for (const BoundaryPin& pin : end == ScanEnd::Done ? pins : std::vector<BoundaryPin>())
+        for (const BoundaryPin& pin : end == Ended::Done ? pins : std::vector<BoundaryPin>())
             say(pin.strPort + "  pin " + (pin.strPin.empty() ? "?" : pin.strPin) + "  " + pin.Direction() + "  " +
                     PinReading(pin, captured, &loaded),
                 false);
     }
     // Every device back to its own logic, the pins to the chip's.
-    if (strLost.empty() && work.bLeaveExtest && !engine.Reset())
-    {
-        strLost = problems.m_strLost;
-        strWhere = "in the reset that leaves EXTEST";
-    }
+    if (ended != Ended::Lost && work.bLeaveExtest && !engine.Reset())
+        ended = engine.CableLost().At("in the reset that leaves EXTEST");
     engine.Switch(false);
 
     if (!problems.m_strTrace.empty())
@@ -323,15 +301,10 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
     if (!work.strSvfOut.empty() &&
         !SaveSvf(engine.Session(), engine.SessionDate(), SvfPaddingOf(pAddress.get()), work.strSvfOut, strSvfError))
         say(strSvfError, true);
-    if (!strBroken.empty())
+    if (!ended.IsDone())
     {
-        say(strBroken + (shifts.empty() ? "" : " What was left was not sent."), true);
-        return EXIT_NOT_DONE;
-    }
-    if (!strLost.empty())
-    {
-        say("The cable stopped answering " + strWhere + ", so what was left was not sent. " + strLost, true);
-        return EXIT_NOT_DONE;
+        say(ended.Message() + (shifts.empty() && ended != Ended::Lost ? "" : " What was left was not sent."), true);
+        return ended.ExitStatus();
     }
     return problems.m_strTrace.empty() && strSvfError.empty() ? EXIT_DONE : EXIT_NOT_DONE;
 }

@@ -9,6 +9,7 @@
 
 #include "../bsdl/Bsdl.h"
 #include "../cable/cable.h"
+#include "../tap/Outcome.h"
 
 class CBsdlLibrary;
 
@@ -22,15 +23,6 @@ struct ShiftRequest
 // Says a line: standard output, or standard error where bError.
 typedef std::function<void(const std::string& strLine, bool bError)> SAY_LINE;
 
-// What the program ends with, the same whatever it was asked to do.
-enum ExitStatus
-{
-    EXIT_DONE = 0,          // done as asked
-    EXIT_TDO_DIFFERS = 1,   // an SVF file's TDO differs from what it expects
-    EXIT_NOT_DONE = 2,      // refused input, a broken chain, a cable lost or out of reach: said why
-};
-// The same as --help, the manual page and the guide give it, one status a line.
-extern const char EXIT_STATUS_TABLE[];
 
 struct CommandLineWork
 {

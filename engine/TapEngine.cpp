@@ -207,6 +207,11 @@ void CTapEngine::Record(const ClockRecord& clock)
         pListener->OnClock(clock, bValueOut);
 }
 
+Outcome CTapEngine::CableLost() const
+{
+    return Outcome(Ended::Lost, m_pCable->Failure());
+}
+
 bool CTapEngine::Lost()
 {
     ForgetState();
@@ -215,35 +220,37 @@ bool CTapEngine::Lost()
     return false;
 }
 
-CTapEngine::ShiftEnd CTapEngine::Shift(const TapRegister& reg, const std::vector<unsigned char>& bits,
+Outcome CTapEngine::Shift(const TapRegister& reg, const std::vector<unsigned char>& bits,
                                        const ShiftPoll& poll)
 {
     return Shift(reg, bits, poll, STATE_RUN_TEST_IDLE);
 }
 
-CTapEngine::ShiftEnd CTapEngine::Shift(const TapRegister& reg, const std::vector<unsigned char>& bits,
+Outcome CTapEngine::Shift(const TapRegister& reg, const std::vector<unsigned char>& bits,
                                        const ShiftPoll& poll, int nEnd)
 {
     return Shift(reg, CBits::FromBytes(bits), poll, nEnd);
 }
 
-CTapEngine::ShiftEnd CTapEngine::Shift(const TapRegister& reg, const CBits& bits, const ShiftPoll& poll, int nEnd)
+Outcome CTapEngine::Shift(const TapRegister& reg, const CBits& bits, const ShiftPoll& poll, int nEnd)
 {
-    if (!IsShiftStart(m_nState) || bits.empty())
-        return ShiftEnd::Refused;
+    if (bits.empty())
+        return Outcome(Ended::Refused, "A value has at least one bit.");
+    if (!IsShiftStart(m_nState))
+        return Outcome(Ended::Refused, std::string("A value is not shifted from ") + TapStateName(m_nState) + ".");
     // A whole value is one run of clocks, as fast as the cable takes them.
     m_bInRun = true;
-    const ShiftEnd end = ShiftClocks(reg, bits, poll, nEnd);
+    const Outcome end = ShiftClocks(reg, bits, poll, nEnd);
     m_bInRun = false;
     const bool bCollected = CollectRun();
-    return bCollected ? end : ShiftEnd::Lost;
+    return bCollected && end != Ended::Lost ? end : CableLost();
 }
 
-CTapEngine::ShiftEnd CTapEngine::ShiftStoppable(const TapRegister& reg, const std::vector<unsigned char>& bits,
+Outcome CTapEngine::ShiftStoppable(const TapRegister& reg, const std::vector<unsigned char>& bits,
                                                 const ShiftPoll& poll)
 {
     m_bStoppable = true;
-    const ShiftEnd end = Shift(reg, bits, poll, STATE_RUN_TEST_IDLE);
+    const Outcome end = Shift(reg, bits, poll, STATE_RUN_TEST_IDLE);
     m_bStoppable = false;
     return end;
 }
@@ -258,7 +265,7 @@ bool CTapEngine::Run(const std::vector<TapStep>& steps)
     return CollectRun() && bClocked;
 }
 
-CTapEngine::ShiftEnd CTapEngine::ShiftClocks(const TapRegister& reg, const CBits& bits, const ShiftPoll& poll,
+Outcome CTapEngine::ShiftClocks(const TapRegister& reg, const CBits& bits, const ShiftPoll& poll,
                                              int nEnd)
 {
     size_t nShifted = 0;
@@ -266,7 +273,7 @@ CTapEngine::ShiftEnd CTapEngine::ShiftClocks(const TapRegister& reg, const CBits
     {
         poll(nShifted);
         if (!Step(step))
-            return ShiftEnd::Lost;
+            return Ended::Lost;
     }
     bool bStopped = false;
     for (; nShifted < bits.size(); ++nShifted)
@@ -276,27 +283,27 @@ CTapEngine::ShiftEnd CTapEngine::ShiftClocks(const TapRegister& reg, const CBits
         const bool bLast = bStopped || nShifted + 1 == bits.size();
         const int nTdi = bits[nShifted] ? 1 : 0;
         if (!Step({static_cast<unsigned char>(bLast ? 1 : 0), nTdi, bLast ? reg.nExit1 : reg.nShift}))
-            return ShiftEnd::Lost;
+            return Ended::Lost;
         if (bStopped)
             break;
     }
     // A person's STOP may still come while the last piece is on its way: Update waits for it.
     if (!bStopped && m_bStoppable && m_bInRun && !CollectRun())
-        return ShiftEnd::Lost;
+        return Ended::Lost;
     const bool bStoppedLast = poll(nShifted);
     bStopped = bStopped || (m_bStoppable && bStoppedLast);
     if (bStopped)
-        return Step(StepInto(reg.nExit1, reg.nPause)) ? ShiftEnd::Stopped : ShiftEnd::Lost;
+        return Step(StepInto(reg.nExit1, reg.nPause)) ? Ended::Stopped : Ended::Lost;
     if (nEnd == reg.nPause)
-        return Step(StepInto(reg.nExit1, reg.nPause)) ? ShiftEnd::Updated : ShiftEnd::Lost;
+        return Step(StepInto(reg.nExit1, reg.nPause)) ? Ended::Done : Ended::Lost;
     if (!Step(StepInto(reg.nExit1, reg.nUpdate)))
-        return ShiftEnd::Lost;
+        return Ended::Lost;
     for (const TapStep& step : ShortestPath(reg.nUpdate, nEnd))
     {
         if (!Step(step))
-            return ShiftEnd::Lost;
+            return Ended::Lost;
     }
-    return ShiftEnd::Updated;
+    return Ended::Done;
 }
 
 bool CTapEngine::DriveLevels(unsigned char nTms, unsigned char nTdi)

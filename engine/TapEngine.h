@@ -12,6 +12,7 @@
 #include "../cable/cable.h"
 #include "../session/SessionRecord.h"
 #include "../session/Vcd.h"
+#include "../tap/Outcome.h"
 #include "../tap/ShiftOut.h"
 #include "../tap/TapStates.h"
 
@@ -82,31 +83,29 @@ public:
     // One clock with the levels held now, into the state the diagram gives for them.
     bool ClockHeld();
 
-    enum class ShiftEnd
-    {
-        Updated,  // the value is in, the TAP in the end state (Run-Test/Idle unless another is asked)
-        Stopped,  // asked to stop: the TAP waits in Pause, the register not updated
-        Lost,     // the cable was lost; what was clocked before is recorded
-        Refused,  // not from a state where a shift may start: no clock
-    };
     // Between the clocks of a shift: bits shifted so far; true asks the shift to stop.
     typedef std::function<bool(size_t nShifted)> ShiftPoll;
     // The bits, bit 0 first, through the register from a state where a shift may start, by the
     // fewest clocks to its Shift state, TMS high on the last bit, then Update and Run-Test/Idle.
     // Polled before each clock; a stop is taken before a bit, which then ends the shift into
     // Exit1 and Pause. The clocks run back to back, unpaced, handed to the cable in runs: each is
-    // recorded and told once its run has reached the device, as a click's clock is.
-    ShiftEnd Shift(const TapRegister& reg, const std::vector<unsigned char>& bits, const ShiftPoll& poll);
+    // recorded and told once its run has reached the device, as a click's clock is. Done (the
+    // value updated), Stopped (in Pause), Lost with the cable's failure, or Refused, with why and
+    // no clock, for an empty value or a state where no shift starts.
+    Outcome Shift(const TapRegister& reg, const std::vector<unsigned char>& bits, const ShiftPoll& poll);
     // The same, ending in nEnd instead of Run-Test/Idle: the register's Pause straight from Exit1
     // (no Update), or any state the fewest clocks after Update.
-    ShiftEnd Shift(const TapRegister& reg, const std::vector<unsigned char>& bits, const ShiftPoll& poll, int nEnd);
-    ShiftEnd Shift(const TapRegister& reg, const CBits& bits, const ShiftPoll& poll, int nEnd);
+    Outcome Shift(const TapRegister& reg, const std::vector<unsigned char>& bits, const ShiftPoll& poll, int nEnd);
+    Outcome Shift(const TapRegister& reg, const CBits& bits, const ShiftPoll& poll, int nEnd);
     // The same for a person who may click STOP at any moment: on a cable seen to be slow the
     // clocks go out in pieces a click can fall between, and on every cable Update or Pause is
     // chosen only once every bit has reached the device, after one more poll.
-    ShiftEnd ShiftStoppable(const TapRegister& reg, const std::vector<unsigned char>& bits, const ShiftPoll& poll);
+    Outcome ShiftStoppable(const TapRegister& reg, const std::vector<unsigned char>& bits, const ShiftPoll& poll);
     // Clocks along the steps, back to back as a shift's are. False when the cable was lost.
     bool Run(const std::vector<TapStep>& steps);
+
+    // The cable's failure as an outcome: what a command that lost it ends with.
+    Outcome CableLost() const;
 
     // Holds TMS and TDI at these levels with TCK low: no clock. False when the cable was lost.
     bool DriveLevels(unsigned char nTms, unsigned char nTdi);
@@ -145,7 +144,7 @@ private:
     bool CollectRun();
     void Record(const ClockRecord& clock);
     bool Lost();
-    ShiftEnd ShiftClocks(const TapRegister& reg, const CBits& bits, const ShiftPoll& poll, int nEnd);
+    Outcome ShiftClocks(const TapRegister& reg, const CBits& bits, const ShiftPoll& poll, int nEnd);
 
     std::vector<ITapListener*> m_listeners;
     ICable* m_pCable;

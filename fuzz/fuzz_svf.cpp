@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     player.SetStop([&] { return engine.Clocks() > 100000 || ::GetTickCount() - dwStart > 50; });
     SvfMismatch mismatch;
     std::string strError;
-    if (player.PlayFile(strPath, mismatch, strError) == SvfEnd::Mismatch)
+    if (player.PlayFile(strPath, mismatch, strError) == Ended::Differs)
         SvfTdoLines(mismatch.expected, mismatch.read, mismatch.mask, mismatch.nReadFrom);
 
     // Command by command, as the SVF window steps: the text read whole, each command begun and its
@@ -37,12 +37,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     while (reader.Next(command, strError))
     {
         SvfCommandText(command);
-        SvfEnd end = stepper.Begin(command, mismatch, strError);
-        for (int i = 0; end == SvfEnd::Matched && stepper.InCommand() && i < 3; ++i)
+        Outcome end = stepper.Begin(command, mismatch, strError);
+        for (int i = 0; end == Ended::Done && stepper.InCommand() && i < 3; ++i)
             end = stepper.NextClock(mismatch);
-        if (end == SvfEnd::Matched && stepper.InCommand())
+        if (end == Ended::Done && stepper.InCommand())
             end = stepper.FinishCommand(mismatch, 10);
-        if (end != SvfEnd::Matched)
+        if (end != Ended::Done)
             break;
     }
     return 0;

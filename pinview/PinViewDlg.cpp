@@ -124,7 +124,7 @@ void CPinViewDlg::OnLeaveExtest()
     if (!bReset)
     {
         ShowPins();
-        ShowMode("The cable stopped answering.");
+        ShowMode(m_tap.CableLost().Message());
         return;
     }
     // What the pins show now is the chip's own logic again: read under SAMPLE, not kept from EXTEST.
@@ -144,27 +144,26 @@ void CPinViewDlg::Read()
     if (m_pAddress == nullptr || m_target.IsBusy())
         return;
     const bool bExtest = InExtestStill();
-    Shift([&](std::vector<unsigned char>& captured, std::string& strError) {
-        return bExtest ? DriveBoundary(m_tap, *m_pAddress, *m_pFile, m_pins, m_drives, true, captured, strError)
-                       : SampleBoundary(m_tap, *m_pAddress, *m_pFile, captured, strError);
+    Shift([&](std::vector<unsigned char>& captured) {
+        return bExtest ? DriveBoundary(m_tap, *m_pAddress, *m_pFile, m_pins, m_drives, true, captured)
+                       : SampleBoundary(m_tap, *m_pAddress, *m_pFile, captured);
     }, bExtest);
 }
 
-void CPinViewDlg::Shift(const std::function<ScanEnd(std::vector<unsigned char>&, std::string&)>& shift, bool bExtest)
+void CPinViewDlg::Shift(const std::function<Outcome(std::vector<unsigned char>&)>& shift, bool bExtest)
 {
     // The view's clocks are one command, shown once at its end, as a SEND's are.
-    std::string strError;
     std::vector<unsigned char> captured;
     const bool bPaced = m_tap.IsPaced();
     m_tap.SetPaced(false);
     m_target.HoldDisplay();
-    const ScanEnd end = shift(captured, strError);
+    const Outcome end = shift(captured);
     m_target.ShowDisplay();
     m_tap.SetPaced(bPaced);
-    m_bExtest = bExtest && end == ScanEnd::Done;
-    if (end == ScanEnd::Done)
+    m_bExtest = bExtest && end == Ended::Done;
+    if (end == Ended::Done)
         m_captured = captured;
-    Shown(end, strError);
+    Shown(end);
 }
 
 void CPinViewDlg::Drive(PinDrive drive)
@@ -234,19 +233,19 @@ void CPinViewDlg::Drive(PinDrive drive)
     }
     m_drives = drives;
     const bool bInExtest = InExtestStill();
-    Shift([&](std::vector<unsigned char>& captured, std::string& strError) {
-        return DriveBoundary(m_tap, *m_pAddress, *m_pFile, m_pins, m_drives, bInExtest, captured, strError);
+    Shift([&](std::vector<unsigned char>& captured) {
+        return DriveBoundary(m_tap, *m_pAddress, *m_pFile, m_pins, m_drives, bInExtest, captured);
     }, true);
     ::SendDlgItemMessageA(m_hWnd, IDC_PINS_LIST, LB_SETCURSEL, static_cast<WPARAM>(nPicked), 0);
 }
 
-void CPinViewDlg::Shown(ScanEnd end, const std::string& strError)
+void CPinViewDlg::Shown(const Outcome& end)
 {
     m_nClocksAfter = m_tap.Clocks();
-    if (end != ScanEnd::Done)
+    if (end != Ended::Done)
     {
         StopRepeating();
-        ShowMode(end == ScanEnd::Broken ? strError : std::string("The cable stopped answering."));
+        ShowMode(end.Message());
         return;
     }
     ++m_nReads;

@@ -58,11 +58,11 @@ private:
     void Read();
     void Drive(PinDrive drive);
     // One read or drive: its clocks unpaced and shown at its end, the capture kept.
-    void Shift(const std::function<ScanEnd(std::vector<unsigned char>&, std::string&)>& shift, bool bExtest);
+    void Shift(const std::function<Outcome(std::vector<unsigned char>&)>& shift, bool bExtest);
     void StopRepeating();
     // The TAP was clocked by someone else since the view's last shift: EXTEST may be left.
     bool InExtestStill() const { return m_bExtest && m_tap.Clocks() == m_nClocksAfter; }
-    void Shown(ScanEnd end, const std::string& strError);
+    void Shown(const Outcome& end);
     void ShowPins();
     void ShowMode(const std::string& strText);
 

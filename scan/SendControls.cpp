@@ -259,7 +259,7 @@ void CSendControls::Send(const TapRegister& reg)
     // The window's waiting messages (a click on STOP among them) are handled between clocks, at
     // most once a millisecond: asking for them costs more than a clock does.
     m_dwPumped = ::GetTickCount() - 1;
-    const CTapEngine::ShiftEnd end = m_tap.ShiftStoppable(reg, bits, [this](size_t nShifted) {
+    const Outcome end = m_tap.ShiftStoppable(reg, bits, [this](size_t nShifted) {
         m_nShifted = nShifted;
         const DWORD dwNow = ::GetTickCount();
         if (dwNow != m_dwPumped)
@@ -272,7 +272,7 @@ void CSendControls::Send(const TapRegister& reg)
     });
 
     m_pSending = nullptr;
-    if (end == CTapEngine::ShiftEnd::Updated && !bDr && m_pAddress != nullptr)
+    if (end == Ended::Done && !bDr && m_pAddress != nullptr)
         OfferRegisterLength(sent);
     button.SetWindowText(reg.pszName);
     {
@@ -286,7 +286,7 @@ void CSendControls::Send(const TapRegister& reg)
         m_target.CloseWindow();
         return;
     }
-    if (end == CTapEngine::ShiftEnd::Stopped)
+    if (end == Ended::Stopped)
     {
         const std::string strText = std::string(reg.pszName) +
                                     " stopped: the register was not updated, and the TAP waits in " + TapStateName(reg.nPause) +

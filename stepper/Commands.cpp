@@ -48,9 +48,8 @@ void CStepperDlg::OnCableLost(const std::string& strFailure)
     }
     // The message must find the window painted.
     m_paint.Release();
-    const std::string strText =
-        "The cable stopped answering, so the last clock did not reach the device. Its TAP state is now "
-        "unknown.\n\n" +
-        strFailure + "\n\nCheck the cable and its connection, then click TEST-LOGIC-RESET.";
+    const std::string strText = Outcome(Ended::Lost, strFailure).Message() +
+                                "\n\nThe last clock did not reach the device, so its TAP state is now unknown. Check the "
+                                "cable and its connection, then click TEST-LOGIC-RESET.";
     MessageBoxCp932(m_hWnd, strText.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
 }

@@ -226,7 +226,41 @@ std::string CSvfPlayer::Progress() const
     return text + "; the TAP is in " + TapStateName(m_tap.State()) + ".";
 }
 
-SvfEnd CSvfPlayer::Play(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError)
+Outcome CSvfPlayer::Play(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError)
+{
+    return Told(PlayCommand(command, mismatch, strError), command.nLine, mismatch, strError);
+}
+
+std::string CSvfPlayer::Place(int nLine, bool bFirst) const
+{
+    if (!m_strSource.empty())
+        return m_strSource + ":" + std::to_string(nLine);
+    return (bFirst ? "Line " : "line ") + std::to_string(nLine);
+}
+
+Outcome CSvfPlayer::Told(const Outcome& end, int nLine, const SvfMismatch& mismatch, std::string& strError) const
+{
+    switch (end.End())
+    {
+    case Ended::Lost:
+        return m_tap.CableLost().At("at " + Place(nLine, false));
+    case Ended::Stopped:
+    {
+        std::string strProgress = Progress();
+        strProgress.pop_back();
+        return Outcome(Ended::Stopped).At((m_strSource.empty() ? std::string() : "in " + m_strSource + " ") + "at " + strProgress);
+    }
+    case Ended::Refused:
+        strError = Place(nLine, true) + ": " + strError;
+        return Outcome(Ended::Refused, strError);
+    case Ended::Differs:
+        return Outcome(Ended::Differs, Place(nLine, true) + ": " + mismatch.strCommand + ": TDO differs from what the file expects");
+    default:
+        return end;
+    }
+}
+
+Outcome CSvfPlayer::PlayCommand(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError)
 {
     ++m_nCommands;
     m_nPlayingLine = command.nLine;
@@ -247,7 +281,7 @@ SvfEnd CSvfPlayer::Play(const SvfCommand& command, SvfMismatch& mismatch, std::s
     }
 }
 
-SvfEnd CSvfPlayer::Note(const SvfCommand& command)
+Outcome CSvfPlayer::Note(const SvfCommand& command)
 {
     switch (command.kind)
     {
@@ -281,12 +315,12 @@ SvfEnd CSvfPlayer::Note(const SvfCommand& command)
         m_bTrstNoted = m_bTrstNoted || command.strWord != "ABSENT";
         // What follows TRST ON expects the TAP in Test-Logic-Reset: it is brought there by TMS.
         if (command.strWord == "ON" && !m_tap.Reset())
-            return SvfEnd::Lost;
+            return Ended::Lost;
         break;
     default:
         break;
     }
-    return SvfEnd::Matched;
+    return Ended::Done;
 }
 
 void CSvfPlayer::PlanScan(const SvfCommand& command, SvfPlan& plan)
@@ -316,61 +350,61 @@ void CSvfPlayer::PlanScan(const SvfCommand& command, SvfPlan& plan)
     }
 }
 
-SvfEnd CSvfPlayer::ScanStart(std::vector<TapStep>& steps)
+Outcome CSvfPlayer::ScanStart(std::vector<TapStep>& steps)
 {
     if (m_tap.State() == STATE_UNKNOWN && !m_tap.Reset())
-        return SvfEnd::Lost;
+        return Ended::Lost;
     const int nState = m_tap.State();
     // From a Pause the scan is a new one: through Update and Capture again, not on through Exit2.
     if (nState == STATE_PAUSE_DR || nState == STATE_PAUSE_IR)
         steps = ShortestPath(nState, nState == STATE_PAUSE_DR ? STATE_UPDATE_DR : STATE_UPDATE_IR);
     else if (!IsShiftStart(nState))
         steps = ShortestPath(nState, STATE_RUN_TEST_IDLE);
-    return SvfEnd::Matched;
+    return Ended::Done;
 }
 
-SvfEnd CSvfPlayer::PlayPlanned(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError)
+Outcome CSvfPlayer::PlayPlanned(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError)
 {
-    const SvfEnd planned = BeginPlanned(command, strError);
-    return planned == SvfEnd::Matched && m_bInPlan ? FinishCommand(mismatch) : planned;
+    const Outcome planned = BeginPlanned(command, strError);
+    return planned == Ended::Done && m_bInPlan ? FinishPlanned(mismatch) : planned;
 }
 
-SvfEnd CSvfPlayer::BeginPlanned(const SvfCommand& command, std::string& strError)
+Outcome CSvfPlayer::BeginPlanned(const SvfCommand& command, std::string& strError)
 {
     m_bInPlan = false;
     SvfPlan plan;
-    const SvfEnd planned = PlanClocks(command, plan, strError);
+    const Outcome planned = PlanClocks(command, plan, strError);
     // RUNTEST's time alone, in the state it runs in, is a command begun too: it is waited for by
     // NextClock or FinishCommand, which a stop or a budget can end.
-    if (planned != SvfEnd::Matched || (plan.Clocks() == 0 && plan.dMinTime <= 0))
+    if (planned != Ended::Done || (plan.Clocks() == 0 && plan.dMinTime <= 0))
         return planned;
     m_plan = std::move(plan);
     m_command = command;
     m_bInPlan = true;
-    return SvfEnd::Matched;
+    return Ended::Done;
 }
 
-SvfEnd CSvfPlayer::Compare(const SvfCommand& command, const SvfPlan& plan, SvfMismatch& mismatch) const
+Outcome CSvfPlayer::Compare(const SvfCommand& command, const SvfPlan& plan, SvfMismatch& mismatch) const
 {
     // Every bit is read by now: one not read (a shift cut short) would differ too.
     if (!plan.bCheck || (plan.nDiffer == SIZE_MAX && plan.nRead >= plan.bits.size()))
-        return SvfEnd::Matched;
+        return Ended::Done;
     mismatch.nLine = command.nLine;
     mismatch.strCommand = std::string(SvfScanName(command.kind)) + " " + std::to_string(command.scan.nLength);
     mismatch.expected = plan.expected;
     mismatch.read = plan.read;
     mismatch.nReadFrom = plan.nReadFrom;
     mismatch.mask = plan.mask;
-    return SvfEnd::Mismatch;
+    return Ended::Differs;
 }
 
-SvfEnd CSvfPlayer::MoveTo(int nState)
+Outcome CSvfPlayer::MoveTo(int nState)
 {
     // From a state not known, SVF's way to Test-Logic-Reset: TMS high; from a known one, the fewest
     // clocks, each with TMS high too.
     if (m_tap.State() == STATE_UNKNOWN && !m_tap.Reset())
-        return SvfEnd::Lost;
-    return m_tap.Run(ShortestPath(m_tap.State(), nState)) ? SvfEnd::Matched : SvfEnd::Lost;
+        return Ended::Lost;
+    return m_tap.Run(ShortestPath(m_tap.State(), nState)) ? Ended::Done : Ended::Lost;
 }
 
 bool CSvfPlayer::PathOf(const std::vector<int>& path, std::vector<TapStep>& steps, std::string& strError) const
@@ -385,14 +419,14 @@ bool CSvfPlayer::PathOf(const std::vector<int>& path, std::vector<TapStep>& step
     return true;
 }
 
-SvfEnd CSvfPlayer::Walk(const std::vector<int>& path, std::string& strError)
+Outcome CSvfPlayer::Walk(const std::vector<int>& path, std::string& strError)
 {
     if (m_tap.State() == STATE_UNKNOWN && path[0] == STATE_TEST_LOGIC_RESET && !m_tap.Reset())
-        return SvfEnd::Lost;
+        return Ended::Lost;
     std::vector<TapStep> steps;
     if (!PathOf(path, steps, strError))
-        return SvfEnd::Refused;
-    return m_tap.Run(steps) ? SvfEnd::Matched : SvfEnd::Lost;
+        return Ended::Refused;
+    return m_tap.Run(steps) ? Ended::Done : Ended::Lost;
 }
 
 bool CSvfPlayer::Wait(const SvfPlan& plan, DWORD dwDeadline, bool& bLeft) const
@@ -434,11 +468,11 @@ double CSvfPlayer::RunTestTime(const SvfCommand& command) const
     return dClocks > command.dMinTime ? dClocks : command.dMinTime;
 }
 
-SvfEnd CSvfPlayer::RunTest(const SvfCommand& command)
+Outcome CSvfPlayer::RunTest(const SvfCommand& command)
 {
     const int nEnd = m_ends.RunTest(command);
-    SvfEnd end = MoveTo(m_ends.nRunState);
-    if (end != SvfEnd::Matched)
+    Outcome end = MoveTo(m_ends.nRunState);
+    if (end != Ended::Done)
         return end;
     SvfPlan plan;
     plan.dwStart = ::GetTickCount();
@@ -451,15 +485,15 @@ SvfEnd CSvfPlayer::RunTest(const SvfCommand& command)
     for (unsigned long long nLeft = m_nRunCount; nLeft > 0;)
     {
         if (Stop())
-            return SvfEnd::Stopped;
+            return Ended::Stopped;
         const unsigned long long nRun = nLeft < RUN_CHUNK ? nLeft : RUN_CHUNK;
         if (!m_tap.Run(nRun == run.size() ? run : std::vector<TapStep>(static_cast<size_t>(nRun), run[0])))
-            return SvfEnd::Lost;
+            return Ended::Lost;
         nLeft -= nRun;
         m_nRunDone += nRun;
     }
     if (!Wait(plan))
-        return SvfEnd::Stopped;
+        return Ended::Stopped;
     return MoveTo(nEnd);
 }
 
@@ -470,18 +504,18 @@ void CSvfPlayer::NoteSystemClock(const SvfCommand& command)
                "time.");
 }
 
-SvfEnd CSvfPlayer::PlanClocks(const SvfCommand& command, SvfPlan& plan, std::string& strError)
+Outcome CSvfPlayer::PlanClocks(const SvfCommand& command, SvfPlan& plan, std::string& strError)
 {
     const bool bScan = command.kind == SvfCommandKind::Sir || command.kind == SvfCommandKind::Sdr;
     if (m_tap.State() == STATE_UNKNOWN && !m_tap.Reset())
-        return SvfEnd::Lost;
+        return Ended::Lost;
     if (bScan)
     {
         PlanScan(command, plan);
         if (plan.bits.empty())
-            return SvfEnd::Matched;
-        const SvfEnd start = ScanStart(plan.before);
-        if (start != SvfEnd::Matched)
+            return Ended::Done;
+        const Outcome start = ScanStart(plan.before);
+        if (start != Ended::Done)
             return start;
         const int nFrom = plan.before.empty() ? m_tap.State() : plan.before.back().nNewState;
         for (const TapStep& step : ShortestPath(nFrom, plan.nShift))
@@ -505,7 +539,7 @@ SvfEnd CSvfPlayer::PlanClocks(const SvfCommand& command, SvfPlan& plan, std::str
         if (command.states.size() == 1)
             plan.before = ShortestPath(m_tap.State(), command.states[0]);
         else if (!PathOf(command.states, plan.before, strError))
-            return SvfEnd::Refused;
+            return Ended::Refused;
     }
     else
     {
@@ -518,49 +552,63 @@ SvfEnd CSvfPlayer::PlanClocks(const SvfCommand& command, SvfPlan& plan, std::str
         NoteSystemClock(command);
     }
     plan.dwStart = ::GetTickCount();
-    return SvfEnd::Matched;
+    return Ended::Done;
 }
 
-SvfEnd CSvfPlayer::Begin(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError)
+Outcome CSvfPlayer::Begin(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError)
 {
     m_bInPlan = false;
     const bool bScan = command.kind == SvfCommandKind::Sir || command.kind == SvfCommandKind::Sdr;
     if (!bScan && command.kind != SvfCommandKind::State && command.kind != SvfCommandKind::RunTest)
         return Play(command, mismatch, strError);
     ++m_nCommands;
-    return BeginPlanned(command, strError);
+    m_nPlayingLine = command.nLine;
+    m_nRunDone = m_nRunCount = 0;
+    return Told(BeginPlanned(command, strError), command.nLine, mismatch, strError);
 }
 
-SvfEnd CSvfPlayer::NextClock(SvfMismatch& mismatch)
+Outcome CSvfPlayer::NextClock(SvfMismatch& mismatch)
+{
+    std::string strError;
+    return Told(NextPlannedClock(mismatch), m_command.nLine, mismatch, strError);
+}
+
+Outcome CSvfPlayer::FinishCommand(SvfMismatch& mismatch, DWORD dwBudgetMs)
+{
+    std::string strError;
+    return Told(FinishPlanned(mismatch, dwBudgetMs), m_command.nLine, mismatch, strError);
+}
+
+Outcome CSvfPlayer::NextPlannedClock(SvfMismatch& mismatch)
 {
     if (!m_bInPlan)
-        return SvfEnd::Matched;
+        return Ended::Done;
     const unsigned long long nAfter = m_plan.Clocks() - m_plan.after.size();
     if (m_plan.nDone == nAfter && !m_plan.bWaited)
     {
         if (!Wait(m_plan))
-            return SvfEnd::Stopped;
+            return Ended::Stopped;
         m_plan.bWaited = true;
     }
     if (m_plan.nDone >= m_plan.Clocks())
     {
         m_bInPlan = false;
-        return SvfEnd::Matched;
+        return Ended::Done;
     }
     if (!m_tap.Step(m_plan.Step(m_plan.nDone)))
     {
         m_bInPlan = false;
-        return SvfEnd::Lost;
+        return Ended::Lost;
     }
     if (m_plan.IsShiftClock(m_plan.nDone))
         m_plan.TakeTdo(m_tap.Session().At(m_tap.Session().Count() - 1).Tdo() != 0);
     if (++m_plan.nDone < m_plan.Clocks())
-        return SvfEnd::Matched;
+        return Ended::Done;
     m_bInPlan = false;
     return Compare(m_command, m_plan, mismatch);
 }
 
-SvfEnd CSvfPlayer::FinishCommand(SvfMismatch& mismatch, DWORD dwBudgetMs)
+Outcome CSvfPlayer::FinishPlanned(SvfMismatch& mismatch, DWORD dwBudgetMs)
 {
     const DWORD dwStarted = ::GetTickCount();
     const DWORD dwDeadline = dwBudgetMs == INFINITE ? INFINITE : dwStarted + dwBudgetMs;
@@ -572,17 +620,17 @@ SvfEnd CSvfPlayer::FinishCommand(SvfMismatch& mismatch, DWORD dwBudgetMs)
         {
             bool bLeft = false;
             if (!Wait(m_plan, dwDeadline, bLeft))
-                return SvfEnd::Stopped;
+                return Ended::Stopped;
             if (bLeft)
-                return SvfEnd::Matched;
+                return Ended::Done;
             m_plan.bWaited = true;
             continue;
         }
         if (Stop())
-            return SvfEnd::Stopped;
+            return Ended::Stopped;
         // Within a budget, at least one run of clocks, then as many as its time takes.
         if (bRan && dwBudgetMs != INFINITE && ::GetTickCount() - dwStarted >= dwBudgetMs)
-            return SvfEnd::Matched;
+            return Ended::Done;
         bRan = true;
         // A run stops where the walk after starts, so that RUNTEST's time is waited before it.
         const unsigned long long nStop = m_plan.nDone < nAfter ? nAfter : m_plan.Clocks();
@@ -593,7 +641,7 @@ SvfEnd CSvfPlayer::FinishCommand(SvfMismatch& mismatch, DWORD dwBudgetMs)
         if (!m_tap.Run(steps))
         {
             m_bInPlan = false;
-            return SvfEnd::Lost;
+            return Ended::Lost;
         }
         const CSessionRecord& session = m_tap.Session();
         for (unsigned long long i = 0; i < nRun; ++i)
@@ -604,7 +652,7 @@ SvfEnd CSvfPlayer::FinishCommand(SvfMismatch& mismatch, DWORD dwBudgetMs)
         m_plan.nDone += nRun;
     }
     if (!m_bInPlan)
-        return SvfEnd::Matched;
+        return Ended::Done;
     m_bInPlan = false;
     return Compare(m_command, m_plan, mismatch);
 }
@@ -628,39 +676,36 @@ bool CSvfPlayer::CheckFile(const std::string& strPath, std::string& strError, in
     return false;
 }
 
-SvfEnd CSvfPlayer::PlayFile(const std::string& strPath, SvfMismatch& mismatch, std::string& strError)
+Outcome CSvfPlayer::PlayFile(const std::string& strPath, SvfMismatch& mismatch, std::string& strError)
 {
     // Read through once: a file that cannot be played is refused before its first clock.
     if (!CheckFile(strPath, strError, STATE_TEST_LOGIC_RESET))
-        return SvfEnd::Refused;
+        return Outcome(Ended::Refused, strError);
     CSvfReader reader;
     if (!reader.Open(strPath, strError))
-        return SvfEnd::Refused;
+        return Outcome(Ended::Refused, strError);
+    m_strSource = strPath;
     if (!m_tap.Reset())
-        return SvfEnd::Lost;
+        return m_tap.CableLost().At("as " + strPath + " began");
     SvfCommand command;
     while (reader.Next(command, strError))
     {
-        SvfEnd end = SvfEnd::Refused;
+        Outcome end = Ended::Refused;
         try
         {
-            end = Play(command, mismatch, strError);
+            end = PlayCommand(command, mismatch, strError);
         }
         catch (const std::bad_alloc&)
         {
             strError = "this command needs more memory than MORVA can have";
         }
-        if (end == SvfEnd::Stopped)
-            strError = strPath + ": stopped at " + Progress();
-        if (end == SvfEnd::Refused)
-            strError = strPath + ":" + std::to_string(command.nLine) + ": " + strError;
-        if (end != SvfEnd::Matched)
-            return end;
+        if (end != Ended::Done)
+            return Told(end, command.nLine, mismatch, strError);
     }
     if (!strError.empty())
     {
         strError = strPath + ":" + strError;
-        return SvfEnd::Refused;
+        return Outcome(Ended::Refused, strError);
     }
-    return SvfEnd::Matched;
+    return Ended::Done;
 }

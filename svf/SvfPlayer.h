@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "../tap/Outcome.h"
 #include "../tap/TapStates.h"
 #include "Svf.h"
 
@@ -35,14 +36,6 @@ std::vector<std::string> SvfTdoLines(const CBits& expected, const CBits& read, c
 // A value as hex, past SVF_SHOWN_BITS its first bits shifted only, after "...".
 std::string SvfHexShown(const CBits& bits);
 
-enum class SvfEnd
-{
-    Matched,    // every command played, every TDO as expected
-    Mismatch,   // stopped after the command whose TDO differed
-    Refused,    // a command that cannot be played: nothing of it was clocked
-    Lost,       // the cable was lost; the engine told its listener
-    Stopped,    // asked to stop (the stop check said so) in the middle of a command
-};
 
 // A command's clocks, made one at a time: the walk to the shift or run state, the shift's bits or
 // the run's clocks, and the walk to the end state. Only the walks are held as steps; a shift holds
@@ -107,16 +100,19 @@ public:
     CSvfPlayer(CTapEngine& tap, NOTE note) : m_tap(tap), m_note(std::move(note)) {}
 
     // Asked between runs of clocks and while a RUNTEST waits: true stops the command there
-    // (SvfEnd::Stopped), the TAP where those clocks left it.
+    // (Ended::Stopped), the TAP where those clocks left it.
     typedef std::function<bool()> STOP;
     void SetStop(STOP stop) { m_stop = std::move(stop); }
 
-    // Plays one command from where the TAP is. Refused, with why, for a move the diagram does
-    // not allow.
-    SvfEnd Play(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError);
+    // Plays one command from where the TAP is. Each outcome says where it happened (the file's
+    // line, "FILE:LINE" in a file played whole): Refused, with why (also in strError), for a move
+    // the diagram does not allow; Differs with the command; Lost with the cable's failure;
+    // Stopped with where the play is.
+    Outcome Play(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError);
     // The whole file: a reset first, then each command; the file is read once before any clock,
-    // so that one that cannot be read is refused at its line without a clock.
-    SvfEnd PlayFile(const std::string& strPath, SvfMismatch& mismatch, std::string& strError);
+    // so that one that cannot be read is refused at its line without a clock. Outcomes say
+    // "FILE:LINE".
+    Outcome PlayFile(const std::string& strPath, SvfMismatch& mismatch, std::string& strError);
     // The file read through without a clock: false, with "FILE:LINE: why", for one that cannot be
     // played from the state nFrom (STATE_UNKNOWN: wherever the TAP is when it is played).
     static bool CheckFile(const std::string& strPath, std::string& strError, int nFrom = STATE_UNKNOWN);
@@ -124,14 +120,14 @@ public:
     // Clock by clock: a command begun is planned (its values carried as Play carries them, a TAP
     // in an unknown state reset first), then its clocks made one at a time or the rest at once.
     // Commands without clocks are played whole by Begin.
-    SvfEnd Begin(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError);
+    Outcome Begin(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError);
     bool InCommand() const { return m_bInPlan; }
     const SvfPlan& Plan() const { return m_plan; }
     // One clock; after the last the TDO is compared.
-    SvfEnd NextClock(SvfMismatch& mismatch);
+    Outcome NextClock(SvfMismatch& mismatch);
     // Every clock left, back to back; with a budget, as many as go in that many milliseconds (at
     // least one run of them): the command stays begun (InCommand) where the budget ran out.
-    SvfEnd FinishCommand(SvfMismatch& mismatch, DWORD dwBudgetMs = INFINITE);
+    Outcome FinishCommand(SvfMismatch& mismatch, DWORD dwBudgetMs = INFINITE);
     // The command begun is given up (the TAP went elsewhere): Begin starts it again.
     void Abandon() { m_bInPlan = false; }
 
@@ -140,26 +136,34 @@ public:
     std::string Progress() const;
 
 private:
+    Outcome PlayCommand(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError);
+    Outcome NextPlannedClock(SvfMismatch& mismatch);
+    Outcome FinishPlanned(SvfMismatch& mismatch, DWORD dwBudgetMs = INFINITE);
+    // Where a command is: "FILE:12" in a file played whole, else "line 12" ("Line 12" bFirst).
+    std::string Place(int nLine, bool bFirst) const;
+    // An outcome of the command at nLine, with where it happened and why said the one way each
+    // kind is said; a refusal's why in strError too.
+    Outcome Told(const Outcome& end, int nLine, const SvfMismatch& mismatch, std::string& strError) const;
     // The scan's bits, header first, and its TDO as expected: the values carried from the last of
     // each kind.
     void PlanScan(const SvfCommand& command, SvfPlan& plan);
     // A command's clocks from where the TAP is (a TAP in an unknown state reset first): Refused,
     // with why, for a STATE path the diagram does not allow.
-    SvfEnd PlanClocks(const SvfCommand& command, SvfPlan& plan, std::string& strError);
+    Outcome PlanClocks(const SvfCommand& command, SvfPlan& plan, std::string& strError);
     // The steps from where the TAP is to where a scan may start: a Pause goes through Update.
-    SvfEnd ScanStart(std::vector<TapStep>& steps);
-    SvfEnd MoveTo(int nState);
-    SvfEnd Walk(const std::vector<int>& path, std::string& strError);
+    Outcome ScanStart(std::vector<TapStep>& steps);
+    Outcome MoveTo(int nState);
+    Outcome Walk(const std::vector<int>& path, std::string& strError);
     bool PathOf(const std::vector<int>& path, std::vector<TapStep>& steps, std::string& strError) const;
-    SvfEnd RunTest(const SvfCommand& command);
+    Outcome RunTest(const SvfCommand& command);
     // RUNTEST's least time: its own, and at the frequency given the time its clocks take.
     double RunTestTime(const SvfCommand& command) const;
-    SvfEnd Compare(const SvfCommand& command, const SvfPlan& plan, SvfMismatch& mismatch) const;
+    Outcome Compare(const SvfCommand& command, const SvfPlan& plan, SvfMismatch& mismatch) const;
     // The command planned and begun (InCommand where it has clocks or a time to wait).
-    SvfEnd BeginPlanned(const SvfCommand& command, std::string& strError);
+    Outcome BeginPlanned(const SvfCommand& command, std::string& strError);
     // The same, its clocks then made as FinishCommand makes them, for Play.
-    SvfEnd PlayPlanned(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError);
-    SvfEnd Note(const SvfCommand& command);
+    Outcome PlayPlanned(const SvfCommand& command, SvfMismatch& mismatch, std::string& strError);
+    Outcome Note(const SvfCommand& command);
     void NoteSystemClock(const SvfCommand& command);
     // RUNTEST's time, waited for in slices the stop check and the budget's deadline can end:
     // false where it was stopped, with bLeft where time is left at the deadline.
@@ -171,6 +175,7 @@ private:
 
     CTapEngine& m_tap;
     NOTE m_note;
+    std::string m_strSource;  // the file PlayFile plays
     STOP m_stop;
     SvfScan m_sir, m_sdr, m_hir, m_hdr, m_tir, m_tdr;
     SvfEndStates m_ends;

@@ -105,7 +105,7 @@ void CSvfStepDlg::OnStepCommand()
 {
     if (!m_bCommand || m_target.IsBusy())
         return;
-    SvfEnd end;
+    Outcome end;
     std::string strError;
     m_target.HoldDisplay();
     if (m_pPlayer->InCommand())
@@ -113,27 +113,27 @@ void CSvfStepDlg::OnStepCommand()
     else
         end = m_pPlayer->Play(m_command, m_mismatch, strError);
     m_target.ShowDisplay();
-    Ended(end, strError);
+    SayEnd(end);
 }
 
 void CSvfStepDlg::OnStepClock()
 {
     if (!m_bCommand || m_target.IsBusy())
         return;
-    SvfEnd end = SvfEnd::Matched;
+    Outcome end = Ended::Done;
     std::string strError;
     m_target.HoldDisplay();
     // Commands without a clock of their own (ENDDR, HIR, ...) are played on the way to one.
     while (m_bCommand && !m_pPlayer->InCommand())
     {
         end = m_pPlayer->Begin(m_command, m_mismatch, strError);
-        if (m_pPlayer->InCommand() || !Ended(end, strError))
+        if (m_pPlayer->InCommand() || !SayEnd(end))
             break;
     }
     if (m_bCommand && m_pPlayer->InCommand())
     {
         end = m_pPlayer->NextClock(m_mismatch);
-        if (m_pPlayer->InCommand() && end == SvfEnd::Matched)
+        if (m_pPlayer->InCommand() && end == Ended::Done)
         {
             const SvfPlan& plan = m_pPlayer->Plan();
             ShowTdo();
@@ -142,7 +142,7 @@ void CSvfStepDlg::OnStepClock()
         }
         else
         {
-            Ended(end, strError);
+            SayEnd(end);
         }
     }
     m_target.ShowDisplay();
@@ -182,22 +182,22 @@ void CSvfStepDlg::OnTimer(UINT nIDEvent)
     while (m_bRunning && m_bCommand && ::GetTickCount() - dwStart < RUN_SLICE_MS)
     {
         std::string strError;
-        SvfEnd end = SvfEnd::Matched;
+        Outcome end = Ended::Done;
         if (!m_pPlayer->InCommand())
         {
             end = m_pPlayer->Begin(m_command, m_mismatch, strError);
             if (!m_pPlayer->InCommand())
             {
-                if (!Ended(end, strError))
+                if (!SayEnd(end))
                     break;
                 continue;
             }
         }
         const DWORD dwUsed = ::GetTickCount() - dwStart;
         end = m_pPlayer->FinishCommand(m_mismatch, dwUsed < RUN_SLICE_MS ? RUN_SLICE_MS - dwUsed : 1);
-        if (m_pPlayer->InCommand() && end == SvfEnd::Matched)
+        if (m_pPlayer->InCommand() && end == Ended::Done)
             break;
-        if (!Ended(end, strError))
+        if (!SayEnd(end))
             break;
     }
     m_target.ShowDisplay();
@@ -211,38 +211,28 @@ void CSvfStepDlg::OnTimer(UINT nIDEvent)
     }
 }
 
-bool CSvfStepDlg::Ended(SvfEnd end, const std::string& strError)
+bool CSvfStepDlg::SayEnd(const Outcome& end)
 {
     const int nLine = m_command.nLine;
     const bool bScan = m_command.kind == SvfCommandKind::Sir || m_command.kind == SvfCommandKind::Sdr;
     if (bScan && !m_pPlayer->Plan().bits.empty())
         ShowTdo();
-    switch (end)
+    if (end == Ended::Done)
     {
-    case SvfEnd::Matched:
         if (!ReadCommand())
             return false;
         Say("Line " + std::to_string(nLine) + " played" + (bScan && m_pPlayer->Plan().bCheck ? ", its TDO as expected." : "."));
         return true;
-    case SvfEnd::Mismatch:
-        StopRunning();
+    }
+    StopRunning();
+    if (end == Ended::Differs)
+    {
         ReadCommand();
-        Say("Line " + std::to_string(nLine) + ": TDO differs from what the file expects; the bits marked ^ differ.");
-        return false;
-    case SvfEnd::Refused:
-        StopRunning();
-        Say(m_strPath + ":" + std::to_string(nLine) + ": " + strError);
-        return false;
-    case SvfEnd::Stopped:
-        StopRunning();
-        Say("Stopped in line " + std::to_string(nLine) + ".");
-        return false;
-    case SvfEnd::Lost:
-    default:
-        StopRunning();
-        Say("The cable stopped answering at line " + std::to_string(nLine) + ".");
+        Say(end.Message() + "; the bits marked ^ differ.");
         return false;
     }
+    Say(end.Message());
+    return false;
 }
 
 void CSvfStepDlg::StopRunning()

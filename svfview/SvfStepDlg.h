@@ -50,7 +50,7 @@ private:
     // The command read next; false at the end of the file or where it cannot be read.
     bool ReadCommand();
     // After a command's last clock: its TDO shown, then the next command.
-    bool Ended(SvfEnd end, const std::string& strError);
+    bool SayEnd(const Outcome& end);
     void ShowCommand();
     void ShowTdo();
     void Say(const std::string& strStatus);

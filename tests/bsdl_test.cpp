@@ -401,7 +401,7 @@ TEST(BoundaryPinsTest, APinDriveIsANameThenOneOfFourLevels)
 TEST_F(BsdlChipTest, TheScanFindsTheFileAndThePinsReadAndDrive)
 {
     ChainScan scan;
-    ASSERT_EQ(ScanEnd::Done, ScanChain(m_tap, {}, scan, &m_library));
+    ASSERT_EQ(Ended::Done, ScanChain(m_tap, {}, scan, &m_library));
     ASSERT_EQ(1u, scan.devices.size());
     ASSERT_NE(nullptr, scan.devices[0].pBsdl);
     EXPECT_EQ("1  IR 3  IDCODE 0x00001097  Protocol Engines  part 0x0001  version 0  BSDL TIDY QFN8",
@@ -412,13 +412,13 @@ TEST_F(BsdlChipTest, TheScanFindsTheFileAndThePinsReadAndDrive)
     std::vector<unsigned char> captured;
     std::string strError;
     // The first capture: input 0 (A(1)) high, the others low; the chip's own logic drives 0.
-    ASSERT_EQ(ScanEnd::Done, SampleBoundary(m_tap, address, file, captured, strError)) << strError;
+    ASSERT_EQ(Ended::Done, SampleBoundary(m_tap, address, file, captured));
     EXPECT_EQ("1", PinReading(pins[0], captured));
     EXPECT_EQ("0", PinReading(pins[1], captured));
     EXPECT_EQ('Z', SimulatedBsdlChip()->PinDriven(0, 2));
 
     const std::vector<PinDrive> high = {PinDrive::Safe, PinDrive::Safe, PinDrive::High};
-    ASSERT_EQ(ScanEnd::Done, DriveBoundary(m_tap, address, file, pins, high, false, captured, strError));
+    ASSERT_EQ(Ended::Done, DriveBoundary(m_tap, address, file, pins, high, false, captured));
     EXPECT_EQ('1', SimulatedBsdlChip()->PinDriven(0, 2));
     // Y's output and control cells are BC_1: they captured the chip's own logic, not the level
     // driven; what drives is read from the bits loaded, the level from the input cell.
@@ -427,8 +427,8 @@ TEST_F(BsdlChipTest, TheScanFindsTheFileAndThePinsReadAndDrive)
     std::vector<unsigned char> loaded;
     ASSERT_TRUE(DrivenBoundary(file, pins, high, loaded, strError)) << strError;
     EXPECT_EQ("1, drives 1", PinReading(pins[2], captured, &loaded));  // Y reads what it drives
-    ASSERT_EQ(ScanEnd::Done, DriveBoundary(m_tap, address, file, pins, {PinDrive::Safe, PinDrive::Safe, PinDrive::Off},
-                                           true, captured, strError));
+    ASSERT_EQ(Ended::Done, DriveBoundary(m_tap, address, file, pins, {PinDrive::Safe, PinDrive::Safe, PinDrive::Off},
+                                           true, captured));
     EXPECT_EQ('Z', SimulatedBsdlChip()->PinDriven(0, 2));
     EXPECT_EQ(0u, SimulatedBsdlChip()->Instruction(0)) << "still in EXTEST (000)";
 }
@@ -447,14 +447,13 @@ TEST_F(BsdlChipTest, BC2CellsCaptureWhatTheyDrive)
     SetCablePort(m_pPort.get());
     CableOn();
     ChainScan scan;
-    ASSERT_EQ(ScanEnd::Done, ScanChain(m_tap, {}, scan, &m_library));
+    ASSERT_EQ(Ended::Done, ScanChain(m_tap, {}, scan, &m_library));
     ASSERT_NE(nullptr, scan.devices[0].pBsdl);
     const std::vector<BoundaryPin> pins = BoundaryPins(*scan.devices[0].pBsdl);
     CChainAddress address(scan.devices, 1);
     std::vector<unsigned char> captured;
-    std::string strError;
-    ASSERT_EQ(ScanEnd::Done, DriveBoundary(m_tap, address, *scan.devices[0].pBsdl, pins,
-                                           {PinDrive::Safe, PinDrive::Safe, PinDrive::High}, false, captured, strError));
+    ASSERT_EQ(Ended::Done, DriveBoundary(m_tap, address, *scan.devices[0].pBsdl, pins,
+                                           {PinDrive::Safe, PinDrive::Safe, PinDrive::High}, false, captured));
     EXPECT_EQ(1, captured[2]);
     EXPECT_EQ(1, captured[3]);
 }
@@ -474,7 +473,7 @@ TEST_F(BsdlChipTest, AFileThatDisagreesWithTheChainIsNotTaken)
     ::DeleteFileA(m_strPath.c_str());
     m_strPath = WriteTemporary("morva-tidy.bsd", text);
     ChainScan scan;
-    ASSERT_EQ(ScanEnd::Done, ScanChain(m_tap, {}, scan, &m_library));
+    ASSERT_EQ(Ended::Done, ScanChain(m_tap, {}, scan, &m_library));
     EXPECT_EQ(nullptr, scan.devices[0].pBsdl);
     EXPECT_EQ(3, scan.devices[0].nIrLength);
     ASSERT_EQ(1u, scan.bsdlProblems.size());
@@ -535,7 +534,7 @@ TEST_F(ChainFilesTest, TheFilesFoundByIdcodeTellTheLengthsAndABadFileIsSaidAtIts
     CBsdlLibrary library;
     library.AddFolder(strOne.substr(0, strOne.find_last_of("\\/")));
     ChainScan scan;
-    ASSERT_EQ(ScanEnd::Done, ScanChain(m_tap, {}, scan, &library));
+    ASSERT_EQ(Ended::Done, ScanChain(m_tap, {}, scan, &library));
     ASSERT_EQ(3u, scan.devices.size());
     EXPECT_EQ("ONE", scan.devices[0].pBsdl->strEntity);
     EXPECT_EQ("TWO", scan.devices[1].pBsdl->strEntity);
@@ -552,7 +551,7 @@ TEST_F(ChainFilesTest, TheFilesFoundByIdcodeTellTheLengthsAndABadFileIsSaidAtIts
 TEST_F(ChainFilesTest, AFileGivenByHandToADeviceWithoutIdcodeTellsItsLength)
 {
     ChainScan scan;
-    ASSERT_EQ(ScanEnd::Done, ScanChain(m_tap, {}, scan));
+    ASSERT_EQ(Ended::Done, ScanChain(m_tap, {}, scan));
     EXPECT_EQ(0, scan.devices[2].nIrLength);
     auto pWrong = std::make_shared<BsdlFile>();
     std::string strError;

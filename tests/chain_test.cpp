@@ -51,7 +51,7 @@ public:
 
 struct Scanned
 {
-    ScanEnd end;
+    Outcome end;
     ChainScan scan;
     int nStateAfter;
 };
@@ -95,7 +95,7 @@ TEST(ChainScanTest, FindsEveryDeviceOfChainsOfOneTo32WithTheirLengthsAndIdcodes)
             chain.push_back(Plain(2 + static_cast<int>(i * 5 % 31), i % 3 == 1 ? 0 : MadeUpIdcode(static_cast<unsigned>(i))));
         CChainPort port(chain);
         const Scanned scanned = Scan(port);
-        ASSERT_EQ(ScanEnd::Done, scanned.end) << nDevices << ": " << scanned.scan.strProblem;
+        ASSERT_EQ(Ended::Done, scanned.end) << nDevices << ": " << scanned.scan.strProblem;
         EXPECT_EQ("", scanned.scan.strProblem);
         ASSERT_EQ(nDevices, scanned.scan.devices.size());
         for (size_t i = 0; i < nDevices; ++i)
@@ -124,7 +124,7 @@ TEST(ChainScanTest, ChainsAtTheLimitAreFoundAndOneBitPastItIsRefused)
     {
         CChainPort port(*pChain);
         const Scanned scanned = Scan(port);
-        ASSERT_EQ(ScanEnd::Done, scanned.end) << scanned.scan.strProblem;
+        ASSERT_EQ(Ended::Done, scanned.end) << scanned.scan.strProblem;
         ASSERT_EQ(pChain->size(), scanned.scan.devices.size());
         for (size_t i = 0; i < pChain->size(); ++i)
             EXPECT_EQ((*pChain)[i].nIrLength, scanned.scan.devices[i].nIrLength) << "device " << i + 1;
@@ -139,7 +139,7 @@ TEST(ChainScanTest, ChainsAtTheLimitAreFoundAndOneBitPastItIsRefused)
     ASSERT_EQ(MAX_CHAIN_DEVICES * 64 + 1, nBits);
     CChainPort port(past);
     const Scanned scanned = Scan(port);
-    EXPECT_EQ(ScanEnd::Broken, scanned.end);
+    EXPECT_EQ(Ended::Broken, scanned.end);
     EXPECT_TRUE(scanned.scan.devices.empty());
     EXPECT_NE(std::string::npos, scanned.scan.strProblem.find("2048 bits or fewer")) << scanned.scan.strProblem;
 }
@@ -151,7 +151,7 @@ TEST(ChainScanTest, LengthsTheCaptureLeavesOpenAreUnknownUntilGivenAndWrongGiven
     const std::vector<SimTap> chain = {Plain(4, MadeUpIdcode(1)), Plain(6, 0), {8, 0x5, 0x2, MadeUpIdcode(3)}};
     CChainPort port(chain);
     Scanned scanned = Scan(port);
-    ASSERT_EQ(ScanEnd::Done, scanned.end);
+    ASSERT_EQ(Ended::Done, scanned.end);
     ASSERT_EQ(3u, scanned.scan.devices.size());
     for (const ChainDevice& device : scanned.scan.devices)
         EXPECT_EQ(0, device.nIrLength);
@@ -177,18 +177,18 @@ TEST(ChainScanTest, ABrokenChainIsSaidAndListsNoDevice)
 {
     CChainPort high({Plain(4, MadeUpIdcode(1))}, 1);
     Scanned scanned = Scan(high);
-    EXPECT_EQ(ScanEnd::Broken, scanned.end);
+    EXPECT_EQ(Ended::Broken, scanned.end);
     EXPECT_EQ("TDO stays at 1: is the target powered, is TDO wired?", scanned.scan.strProblem);
     EXPECT_TRUE(scanned.scan.devices.empty());
 
     CChainPort low({Plain(4, MadeUpIdcode(1))}, 0);
     scanned = Scan(low);
-    EXPECT_EQ(ScanEnd::Broken, scanned.end);
+    EXPECT_EQ(Ended::Broken, scanned.end);
     EXPECT_EQ("TDO stays at 0: is the target powered, is TDO wired?", scanned.scan.strProblem);
 
     CChainPort longer(std::vector<SimTap>(MAX_CHAIN_DEVICES + 1, Plain(2, 0)));
     scanned = Scan(longer);
-    EXPECT_EQ(ScanEnd::Broken, scanned.end);
+    EXPECT_EQ(Ended::Broken, scanned.end);
     EXPECT_NE(std::string::npos, scanned.scan.strProblem.find("longer than 32 devices")) << scanned.scan.strProblem;
     EXPECT_TRUE(scanned.scan.devices.empty());
 }
@@ -271,7 +271,7 @@ TEST(ChainScanTest, AnInstructionClickedInByHandIsSeenByTheAddress)
     CTapEngine engine{&TestCable()};
     engine.SetPaced(false);
     ChainScan scan;
-    ASSERT_EQ(ScanEnd::Done, ScanChain(engine, {4, 6, 8}, scan));
+    ASSERT_EQ(Ended::Done, ScanChain(engine, {4, 6, 8}, scan));
     CChainAddress address(scan.devices, 2);
     address.Follow(engine);
     size_t nHeader = 0, nTrailer = 0;
@@ -327,9 +327,9 @@ TEST(ChainScanTest, TheSimulatedChainIsThreeDevicesWhoseLengthsMustBeGiven)
     CTapEngine engine{&TestCable()};
     engine.SetPaced(false);
     ChainScan scan;
-    EXPECT_EQ(ScanEnd::Done, ScanChain(engine, {}, scan));
+    EXPECT_EQ(Ended::Done, ScanChain(engine, {}, scan));
     EXPECT_NE(std::string::npos, scan.strProblem.find("irlen=4,6,8"));
-    EXPECT_EQ(ScanEnd::Done, ScanChain(engine, {4, 6, 8}, scan));
+    EXPECT_EQ(Ended::Done, ScanChain(engine, {4, 6, 8}, scan));
     CableOff();
     SetCablePort(pBefore);
     std::vector<std::string> lines;

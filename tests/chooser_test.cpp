@@ -180,7 +180,7 @@ TEST(CableListTest, ACableLostAsItIsSwitchedOnIsSaid)
         Pick(dlg, 1);
         ASSERT_EQ(1u, AnsweredBoxes().size());
         EXPECT_NE(std::string::npos,
-                  AnsweredBoxes()[0].strText.find("stopped answering as MORVA switched it on: cable B went away"))
+                  AnsweredBoxes()[0].strText.find("stopped answering as MORVA switched it on. cable B went away"))
             << AnsweredBoxes()[0].strText;
         EXPECT_EQ(-1, dlg.Tap().State());
     });

@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "cable/cable.h"
+#include "chain/ChainScan.h"
 #include "engine/TapEngine.h"
 #include "ports/sim_port.h"
 #include "platform/system.h"
 #include "recording_port.h"
+#include "svf/SvfPlayer.h"
 
 namespace {
 
@@ -93,10 +95,10 @@ TEST_F(EngineTest, AResetAndTwoShiftsReadTheBoardsIdcodeClockByClock)
     EXPECT_EQ(std::vector<int>{STATE_TEST_LOGIC_RESET}, m_heard.entered) << "unknown until the sixth clock";
     EXPECT_EQ(6u, m_engine.Session().Count());
 
-    ASSERT_EQ(CTapEngine::ShiftEnd::Updated, m_engine.Shift(TAP_IR, Bits(CJtagDevice::IR_IDCODE, 4), Never));
+    ASSERT_EQ(Ended::Done, m_engine.Shift(TAP_IR, Bits(CJtagDevice::IR_IDCODE, 4), Never));
     EXPECT_EQ(CJtagDevice::IR_IDCODE, SimulatedBoard().Instruction());
     EXPECT_EQ("4'h1", m_engine.ValueOut()) << "the IR capture, 0001";
-    ASSERT_EQ(CTapEngine::ShiftEnd::Updated, m_engine.Shift(TAP_DR, Bits(0, 32), Never));
+    ASSERT_EQ(Ended::Done, m_engine.Shift(TAP_DR, Bits(0, 32), Never));
     EXPECT_EQ("32'h14D5654B", m_engine.ValueOut());
     EXPECT_EQ(STATE_RUN_TEST_IDLE, m_engine.State());
     EXPECT_EQ(TapState::RunTestIdle, SimulatedBoard().State());
@@ -123,11 +125,11 @@ TEST_F(EngineTest, AResetAndTwoShiftsReadTheBoardsIdcodeClockByClock)
 TEST_F(EngineTest, AStopBetweenBitsEndsInPauseWithoutAnUpdate)
 {
     ASSERT_TRUE(m_engine.Reset());
-    ASSERT_EQ(CTapEngine::ShiftEnd::Updated, m_engine.Shift(TAP_IR, Bits(CJtagDevice::IR_BYPASS, 4), Never));
+    ASSERT_EQ(Ended::Done, m_engine.Shift(TAP_IR, Bits(CJtagDevice::IR_BYPASS, 4), Never));
     const size_t nBefore = m_engine.Session().Count();
     // Asked to stop before the third bit: that bit goes into Exit1, then Pause.
     const auto poll = [](size_t nShifted) { return nShifted == 2; };
-    EXPECT_EQ(CTapEngine::ShiftEnd::Stopped, m_engine.Shift(TAP_IR, Bits(CJtagDevice::IR_IDCODE, 4), poll));
+    EXPECT_EQ(Ended::Stopped, m_engine.Shift(TAP_IR, Bits(CJtagDevice::IR_IDCODE, 4), poll));
     EXPECT_EQ(STATE_PAUSE_IR, m_engine.State());
     EXPECT_EQ(TapState::PauseIr, SimulatedBoard().State());
     EXPECT_EQ(CJtagDevice::IR_BYPASS, SimulatedBoard().Instruction()) << "no Update";
@@ -135,7 +137,7 @@ TEST_F(EngineTest, AStopBetweenBitsEndsInPauseWithoutAnUpdate)
     EXPECT_EQ("3'h1", m_engine.ValueOut());
 
     // From Pause the next shift goes on through Exit2, with no new Capture.
-    ASSERT_EQ(CTapEngine::ShiftEnd::Updated, m_engine.Shift(TAP_IR, Bits(0, 1), Never));
+    ASSERT_EQ(Ended::Done, m_engine.Shift(TAP_IR, Bits(0, 1), Never));
     EXPECT_EQ(STATE_RUN_TEST_IDLE, m_engine.State());
 }
 
@@ -143,16 +145,54 @@ TEST_F(EngineTest, ACableLostInAShiftRecordsExactlyTheClocksBeforeIt)
 {
     ASSERT_TRUE(m_engine.Reset());
     m_port.m_nReadsLeft = 10;  // one status read a clock
-    EXPECT_EQ(CTapEngine::ShiftEnd::Lost, m_engine.Shift(TAP_DR, Bits(0, 32), Never));
+    EXPECT_EQ(Ended::Lost, m_engine.Shift(TAP_DR, Bits(0, 32), Never));
     EXPECT_EQ(6u + 9u, m_engine.Session().Count());
     EXPECT_EQ(6u + 9u, m_heard.clocks.size());
     EXPECT_EQ(std::vector<std::string>{"the cable was unplugged"}, m_heard.lost);
     EXPECT_EQ(STATE_UNKNOWN, m_engine.State());
     // Nobody knows the state: no shift starts, no clock is made.
-    EXPECT_EQ(CTapEngine::ShiftEnd::Refused, m_engine.Shift(TAP_DR, Bits(0, 32), Never));
+    EXPECT_EQ(Ended::Refused, m_engine.Shift(TAP_DR, Bits(0, 32), Never));
     EXPECT_EQ(6u + 9u, m_engine.Session().Count());
     EXPECT_FALSE(m_engine.DriveLevels(1, 1));
     EXPECT_EQ(2u, m_heard.lost.size());
+}
+
+// A lost cable ends a shift, the chain scan and an SVF play alike: the cable's words, where it
+// happened, status 2.
+TEST_F(EngineTest, ALostCableEndsEveryCommandWithTheCablesWordsAndWhereItHappened)
+{
+    ASSERT_TRUE(m_engine.Reset());
+    m_port.m_nReadsLeft = 10;
+    const Outcome shifted = m_engine.Shift(TAP_DR, Bits(0, 32), Never);
+    EXPECT_EQ("The cable stopped answering. the cable was unplugged", shifted.Message());
+    EXPECT_EQ(EXIT_NOT_DONE, shifted.ExitStatus());
+    const Outcome refused = m_engine.Shift(TAP_DR, Bits(0, 32), Never);
+    EXPECT_EQ("A value is not shifted from UNKNOWN.", refused.Message());
+
+    m_port.m_nReadsLeft = 20;
+    ChainScan scan;
+    const Outcome scanned = ScanChain(m_engine, {}, scan);
+    EXPECT_EQ("The cable stopped answering while the chain was scanned. the cable was unplugged", scanned.Message());
+    EXPECT_TRUE(scan.devices.empty());
+
+    // The reset, line 1's eleven clocks, and nine of line 2's.
+    char folder[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, folder);
+    const std::string strPath = std::string(folder) + "morva-engine-lost.svf";
+    const std::string text = "SIR 4 TDI (1);\nSDR 32 TDI (0) TDO (14D5654B);\n";
+    HANDLE hFile = ::CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hFile);
+    DWORD dwWritten = 0;
+    ::WriteFile(hFile, text.data(), static_cast<DWORD>(text.size()), &dwWritten, nullptr);
+    ::CloseHandle(hFile);
+    m_port.m_nReadsLeft = 6 + 11 + 9;
+    CSvfPlayer player(m_engine, [](const std::string&) {});
+    SvfMismatch mismatch;
+    std::string strError;
+    const Outcome played = player.PlayFile(strPath, mismatch, strError);
+    ::DeleteFileA(strPath.c_str());
+    EXPECT_EQ("The cable stopped answering at " + strPath + ":2. the cable was unplugged", played.Message());
+    EXPECT_EQ(EXIT_NOT_DONE, played.ExitStatus());
 }
 
 TEST_F(EngineTest, AClickWaitsBeforeItsClockAndALevelHeldMakesNoClock)
@@ -260,7 +300,7 @@ TEST_F(EngineSeamTest, AShiftIsOneRunOfItsClocksWithEveryTdoAskedForAndTheRecord
     m_cable.calls.clear();
     // 0b0110 into the DR from Test-Logic-Reset: four clocks to Shift-DR, four bits (bit 0 first,
     // TMS high on the last), Update, Idle.
-    ASSERT_EQ(CTapEngine::ShiftEnd::Updated, m_engine.Shift(TAP_DR, Bits(0x6, 4), Never));
+    ASSERT_EQ(Ended::Done, m_engine.Shift(TAP_DR, Bits(0x6, 4), Never));
     ASSERT_EQ(1u, m_cable.calls.size()) << "one run, one call";
     const CSequenceCable::Call& call = m_cable.calls[0];
     EXPECT_EQ("clocks", call.what);
@@ -301,7 +341,7 @@ TEST_F(EngineSeamTest, ACableThatFailsInARunLeavesTheClocksBeforeRecordedAndSays
     ASSERT_TRUE(m_engine.Reset());
     const size_t nBefore = m_engine.Session().Count();
     m_cable.nClocksLeft = 10;
-    EXPECT_EQ(CTapEngine::ShiftEnd::Lost, m_engine.Shift(TAP_DR, Bits(0, 32), Never));
+    EXPECT_EQ(Ended::Lost, m_engine.Shift(TAP_DR, Bits(0, 32), Never));
     EXPECT_EQ(nBefore + 10, m_engine.Session().Count()) << "the clocks the cable took, none after";
     ASSERT_EQ(1u, m_heard.lost.size());
     EXPECT_EQ("the probe went away", m_heard.lost[0]);
@@ -312,7 +352,7 @@ TEST_F(EngineSeamTest, AStoppableSendGoesOutAClockAtATimeOnlyWhereTheCableTakesT
 {
     ASSERT_TRUE(m_engine.Reset());
     m_cable.calls.clear();
-    ASSERT_EQ(CTapEngine::ShiftEnd::Updated, m_engine.ShiftStoppable(TAP_DR, Bits(0, 100), Never));
+    ASSERT_EQ(Ended::Done, m_engine.ShiftStoppable(TAP_DR, Bits(0, 100), Never));
     // A cable of transfers takes the way in and the bits in one, and Update once every bit has
     // reached the device.
     ASSERT_EQ(2u, m_cable.calls.size());
@@ -321,6 +361,6 @@ TEST_F(EngineSeamTest, AStoppableSendGoesOutAClockAtATimeOnlyWhereTheCableTakesT
 
     m_cable.traits.bClocksAtOnce = true;
     m_cable.calls.clear();
-    ASSERT_EQ(CTapEngine::ShiftEnd::Updated, m_engine.ShiftStoppable(TAP_DR, Bits(0, 100), Never));
+    ASSERT_EQ(Ended::Done, m_engine.ShiftStoppable(TAP_DR, Bits(0, 100), Never));
     EXPECT_EQ(3u + 100u + 2u, m_cable.calls.size()) << "a STOP may fall between any two clocks";
 }

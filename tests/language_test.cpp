@@ -220,10 +220,10 @@ TEST(JapaneseMessagesTest, EveryMessageTheCodeBuildsIsShownInJapanese)
     CTapEngine engine{&TestCable()};
     engine.SetPaced(false);
     ChainScan scan;
-    EXPECT_EQ(ScanEnd::Done, ScanChain(engine, {}, scan));
+    EXPECT_EQ(Ended::Done, ScanChain(engine, {}, scan));
     ExpectJapanese(scan.strProblem);
     ExpectJapanese(WhyNotAlone(2, scan));
-    EXPECT_EQ(ScanEnd::Done, ScanChain(engine, {4, 6}, scan));
+    EXPECT_EQ(Ended::Done, ScanChain(engine, {4, 6}, scan));
     ExpectJapanese(scan.strProblem);
     CableOff();
     SetCablePort(pBefore);

@@ -362,12 +362,12 @@ TEST(NetWaitTest, ASlowServerIsWaitedForThroughAScanAndALongSend)
     CTapEngine tap{&TestCable()};
     tap.SetPaced(false);
     ChainScan scan;
-    EXPECT_EQ(ScanEnd::Done, ScanChain(tap, {}, scan, nullptr)) << CableFailure();
+    EXPECT_EQ(Ended::Done, ScanChain(tap, {}, scan, nullptr)) << CableFailure();
     ASSERT_EQ(1u, scan.devices.size());
     EXPECT_EQ(0x14D5654Bu, scan.devices[0].nIdcode);
     ASSERT_TRUE(tap.Reset()) << CableFailure();
     std::vector<unsigned char> bits(4096, 1);
-    EXPECT_EQ(CTapEngine::ShiftEnd::Updated, tap.Shift(TAP_DR, bits, [](size_t) { return false; })) << CableFailure();
+    EXPECT_EQ(Ended::Done, tap.Shift(TAP_DR, bits, [](size_t) { return false; })) << CableFailure();
 }
 
 // A STOP that comes once the first clocks of a SEND have reached a slow server's device: the
@@ -384,10 +384,10 @@ TEST(NetWaitTest, AStopAfterTheFirstClocksReachedASlowServerLeavesTheRegisterNot
         ASSERT_TRUE(tap.Reset()) << CableFailure();
         const size_t nBefore = tap.Session().Count();
         // The person clicks STOP once clocks of the shift are seen to have gone out.
-        const CTapEngine::ShiftEnd end = tap.ShiftStoppable(TAP_DR, std::vector<unsigned char>(1000, 1), [&](size_t) {
+        const Outcome end = tap.ShiftStoppable(TAP_DR, std::vector<unsigned char>(1000, 1), [&](size_t) {
             return tap.Session().Count() > nBefore + 8;
         });
-        EXPECT_EQ(CTapEngine::ShiftEnd::Stopped, end) << CableFailure();
+        EXPECT_EQ(Ended::Stopped, end) << CableFailure();
         EXPECT_EQ(STATE_PAUSE_DR, tap.State());
         bool bUpdated = false;
         for (size_t i = nBefore; i < tap.Session().Count(); ++i)
@@ -408,12 +408,12 @@ TEST(NetWaitTest, AfterASlowSendTheNextGoesOutInPiecesAClickCanFallBetween)
     ASSERT_TRUE(tap.Reset()) << CableFailure();
     auto pieces = [&](size_t nBits) {
         std::vector<size_t> seen;
-        const CTapEngine::ShiftEnd end = tap.ShiftStoppable(TAP_DR, std::vector<unsigned char>(nBits, 1), [&](size_t) {
+        const Outcome end = tap.ShiftStoppable(TAP_DR, std::vector<unsigned char>(nBits, 1), [&](size_t) {
             if (seen.empty() || seen.back() != tap.Session().Count())
                 seen.push_back(tap.Session().Count());
             return false;
         });
-        EXPECT_EQ(CTapEngine::ShiftEnd::Updated, end) << CableFailure();
+        EXPECT_EQ(Ended::Done, end) << CableFailure();
         return seen.size();
     };
     pieces(300);

@@ -174,19 +174,19 @@ protected:
         CableOff();
         SetCablePort(m_pBefore);
     }
-    SvfEnd Play(const std::string& text, std::string& strError)
+    Outcome Play(const std::string& text, std::string& strError)
     {
         CSvfReader reader;
         reader.OpenText(text);
         SvfCommand command;
         while (reader.Next(command, strError))
         {
-            const SvfEnd end = m_player.Play(command, m_mismatch, strError);
-            if (end != SvfEnd::Matched)
+            const Outcome end = m_player.Play(command, m_mismatch, strError);
+            if (end != Ended::Done)
                 return end;
         }
         EXPECT_EQ("", strError);
-        return SvfEnd::Matched;
+        return Ended::Done;
     }
 
     CableTarget m_pBefore;
@@ -207,7 +207,7 @@ const char DEVICE_2_IDCODE[] = "STATE RESET;\n"
 TEST_F(SvfPlayTest, HeadersAndTrailersSpeakToOneDeviceOfTheChain)
 {
     std::string strError;
-    ASSERT_EQ(SvfEnd::Matched, Play(DEVICE_2_IDCODE, strError)) << strError;
+    ASSERT_EQ(Ended::Done, Play(DEVICE_2_IDCODE, strError)) << strError;
     EXPECT_EQ(0x2u, SimulatedChainBoard().Instruction(1));
     EXPECT_EQ(0xFFu, SimulatedChainBoard().Instruction(2));
     EXPECT_EQ(0xFu, SimulatedChainBoard().Instruction(0));
@@ -218,15 +218,38 @@ TEST_F(SvfPlayTest, HeadersAndTrailersSpeakToOneDeviceOfTheChain)
 TEST_F(SvfPlayTest, ATdoThatDiffersStopsAtItsLineWithTheBits)
 {
     std::string strError;
-    ASSERT_EQ(SvfEnd::Matched, Play(DEVICE_2_IDCODE, strError)) << strError;
+    ASSERT_EQ(Ended::Done, Play(DEVICE_2_IDCODE, strError)) << strError;
     // The TDI carried over from the SDR before; the TDO expected is another chip's.
-    ASSERT_EQ(SvfEnd::Mismatch, Play("\nSDR 32 TDO (35678042);\n", strError));
+    ASSERT_EQ(Ended::Differs, Play("\nSDR 32 TDO (35678042);\n", strError));
     EXPECT_EQ(2, m_mismatch.nLine);
     EXPECT_EQ("SDR 32", m_mismatch.strCommand);
     // 34 bits: device 3's BYPASS bit first, then device 2's 32, then device 1's BYPASS bit.
     EXPECT_EQ("06ACF0084", SvfHex(m_mismatch.expected));
     EXPECT_EQ("06ACF0086", SvfHex(m_mismatch.read));
     EXPECT_EQ("1FFFFFFFE", SvfHex(m_mismatch.mask)) << "only the device's own bits compared";
+}
+
+// Every way a command ends says where in the file, the one way its kind is said, and the command
+// line's status for it.
+TEST_F(SvfPlayTest, EachEndSaysItsLineItsKindsWordsAndItsStatus)
+{
+    std::string strError;
+    ASSERT_EQ(Ended::Done, Play(DEVICE_2_IDCODE, strError)) << strError;
+    const Outcome differs = Play("\nSDR 32 TDO (35678042);\n", strError);
+    EXPECT_EQ("Line 2: SDR 32: TDO differs from what the file expects", differs.Message());
+    EXPECT_EQ(EXIT_TDO_DIFFERS, differs.ExitStatus());
+
+    const Outcome refused = Play("\n\nSTATE IDLE DRPAUSE;\n", strError);
+    EXPECT_EQ(Ended::Refused, refused);
+    EXPECT_EQ(0u, refused.Message().find("Line 3: STATE's path goes from IDLE to DRPAUSE")) << refused;
+    EXPECT_EQ(refused.Message(), strError);
+    EXPECT_EQ(EXIT_NOT_DONE, refused.ExitStatus());
+
+    // Stopped in the middle of a RUNTEST: where, and the TAP's state.
+    m_player.SetStop([]() { return true; });
+    const Outcome stopped = Play("RUNTEST 100000 TCK;\n", strError);
+    EXPECT_EQ("Stopped at line 1: RUNTEST, 0 of 100000 clocks; the TAP is in RUN-TEST/IDLE.", stopped.Message());
+    EXPECT_EQ(EXIT_NOT_DONE, stopped.ExitStatus());
 }
 
 // A scan longer than the read bits kept whole, through the three BYPASS bits: its TDO compared as it
@@ -241,12 +264,12 @@ TEST_F(SvfPlayTest, ALongScanIsComparedAsItComesAndItsFirstDifferenceShown)
     std::copy(tdi.begin(), tdi.end() - 3, tdo.begin() + 3);
     const std::string strHead = "SIR 18 TDI (3FFFF);\nSDR " + std::to_string(nBits) + " TDI (" + SvfHex(tdi) + ")";
     std::string strError;
-    ASSERT_EQ(SvfEnd::Matched, Play(strHead + " TDO (" + SvfHex(tdo) + ");\n", strError)) << strError;
+    ASSERT_EQ(Ended::Done, Play(strHead + " TDO (" + SvfHex(tdo) + ");\n", strError)) << strError;
 
     const size_t nDiffer = 600001;
     tdo[nDiffer] ^= 1;
     tdo[nDiffer + 7000] ^= 1;  // past the bits shown
-    ASSERT_EQ(SvfEnd::Mismatch, Play(strHead + " TDO (" + SvfHex(tdo) + ");\n", strError));
+    ASSERT_EQ(Ended::Differs, Play(strHead + " TDO (" + SvfHex(tdo) + ");\n", strError));
     const std::vector<std::string> lines =
         SvfTdoLines(m_mismatch.expected, m_mismatch.read, m_mismatch.mask, m_mismatch.nReadFrom);
     ASSERT_EQ(5u, lines.size());
@@ -262,22 +285,22 @@ TEST_F(SvfPlayTest, ALongScanIsComparedAsItComesAndItsFirstDifferenceShown)
     reader.OpenText(strHead + " TDO (" + SvfHex(tdo) + ");\n");
     SvfCommand command;
     SvfMismatch mismatch;
-    SvfEnd end = SvfEnd::Matched;
-    while (end == SvfEnd::Matched && reader.Next(command, strError))
+    Outcome end = Ended::Done;
+    while (end == Ended::Done && reader.Next(command, strError))
     {
         end = player.Begin(command, mismatch, strError);
-        for (int i = 0; end == SvfEnd::Matched && player.InCommand() && i < 5; ++i)
+        for (int i = 0; end == Ended::Done && player.InCommand() && i < 5; ++i)
             end = player.NextClock(mismatch);
-        while (end == SvfEnd::Matched && player.InCommand())
+        while (end == Ended::Done && player.InCommand())
             end = player.FinishCommand(mismatch, 5);
     }
-    ASSERT_EQ(SvfEnd::Mismatch, end) << strError;
+    ASSERT_EQ(Ended::Differs, end) << strError;
     EXPECT_EQ(lines, SvfTdoLines(mismatch.expected, mismatch.read, mismatch.mask, mismatch.nReadFrom));
 
     // A stop asked in the middle of the scan ends it there, in SHIFT-DR: no UPDATE-DR.
     int nAsked = 0;
     m_player.SetStop([&] { return ++nAsked > 4; });
-    EXPECT_EQ(SvfEnd::Stopped, Play(strHead + ";\n", strError));
+    EXPECT_EQ(Ended::Stopped, Play(strHead + ";\n", strError));
     EXPECT_EQ(STATE_SHIFT_DR, m_tap.State());
     EXPECT_NE(std::string::npos, m_player.Progress().find("line 2; the TAP is in SHIFT-DR.")) << m_player.Progress();
 }
@@ -285,17 +308,17 @@ TEST_F(SvfPlayTest, ALongScanIsComparedAsItComesAndItsFirstDifferenceShown)
 TEST_F(SvfPlayTest, EndStatesPathsAndRunTestGoWhereTheFileSays)
 {
     std::string strError;
-    ASSERT_EQ(SvfEnd::Matched, Play("STATE RESET; ENDDR DRPAUSE; SDR 65 TDI (0);\n", strError)) << strError;
+    ASSERT_EQ(Ended::Done, Play("STATE RESET; ENDDR DRPAUSE; SDR 65 TDI (0);\n", strError)) << strError;
     EXPECT_EQ(STATE_PAUSE_DR, m_tap.State());
     const uint64_t nBefore = m_tap.Clocks();
-    ASSERT_EQ(SvfEnd::Matched, Play("STATE DREXIT2 DRUPDATE IDLE; RUNTEST 1000 TCK ENDSTATE IRPAUSE;\n", strError));
+    ASSERT_EQ(Ended::Done, Play("STATE DREXIT2 DRUPDATE IDLE; RUNTEST 1000 TCK ENDSTATE IRPAUSE;\n", strError));
     EXPECT_EQ(STATE_PAUSE_IR, m_tap.State());
     // The path's three clocks, a thousand in Run-Test/Idle, then five to Pause-IR.
     EXPECT_EQ(3u + 1000u + 5u, m_tap.Clocks() - nBefore);
-    ASSERT_EQ(SvfEnd::Refused, Play("STATE IRPAUSE DRPAUSE;\n", strError));
+    ASSERT_EQ(Ended::Refused, Play("STATE IRPAUSE DRPAUSE;\n", strError));
     EXPECT_NE(std::string::npos, strError.find("from IRPAUSE to DRPAUSE, which one clock does not")) << strError;
     EXPECT_EQ(STATE_PAUSE_IR, m_tap.State());
-    ASSERT_EQ(SvfEnd::Matched, Play("FREQUENCY 1E6 HZ; TRST ON; TRST OFF;\n", strError));
+    ASSERT_EQ(Ended::Done, Play("FREQUENCY 1E6 HZ; TRST ON; TRST OFF;\n", strError));
     EXPECT_EQ(2u, m_notes.size()) << "FREQUENCY noted once, TRST said once";
 }
 
@@ -322,13 +345,13 @@ TEST_F(SvfPlayTest, AFileIsReadAcrossItsReadsAndRefusedWholeBeforeAnyClock)
     text += std::string(65536 - text.size() % 65536 + 3, ' ') + "0 0000 0000 0000 0000)\n TDO (0 3579 A126 6ACF 0086);\n";
     const std::string strGood = WriteSvf("morva-svf-long.svf", text);
     std::string strError;
-    EXPECT_EQ(SvfEnd::Matched, m_player.PlayFile(strGood, m_mismatch, strError)) << strError;
+    EXPECT_EQ(Ended::Done, m_player.PlayFile(strGood, m_mismatch, strError)) << strError;
     EXPECT_EQ(2u, m_player.Commands()) << "the HIR stays in its comment";
     ::DeleteFileA(strGood.c_str());
 
     const std::string strBad = WriteSvf("morva-svf-bad.svf", "SIR 4 TDI (2);\nSDR 32 TDI (0);\n\nSDR 8 TDO (1);\n");
     const uint64_t nBefore = m_tap.Clocks();
-    EXPECT_EQ(SvfEnd::Refused, m_player.PlayFile(strBad, m_mismatch, strError));
+    EXPECT_EQ(Ended::Refused, m_player.PlayFile(strBad, m_mismatch, strError));
     EXPECT_NE(std::string::npos, strError.find("morva-svf-bad.svf:4: SDR 8 gives no TDI")) << strError;
     EXPECT_EQ(nBefore, m_tap.Clocks());
     ::DeleteFileA(strBad.c_str());
@@ -388,7 +411,7 @@ void Replay(const std::string& text, CTapEngine& replay, SvfMismatch& mismatch)
     SvfCommand command;
     std::string strError;
     while (reader.Next(command, strError))
-        ASSERT_EQ(SvfEnd::Matched, player.Play(command, mismatch, strError)) << command.nLine << " " << text;
+        ASSERT_EQ(Ended::Done, player.Play(command, mismatch, strError)) << command.nLine << " " << text;
     ASSERT_EQ("", strError);
 }
 
@@ -407,24 +430,24 @@ TEST_F(SvfPlayTest, RunTestStatesFrequencyTrstAndPathsAsTheStandardSays)
     const AFX_SLEEP pfnBefore = AfxSetSleep(&CountSleep);
     g_dwSlept = 0;
     std::string strError;
-    ASSERT_EQ(SvfEnd::Matched, Play("STATE RESET; RUNTEST IDLE 10 TCK ENDSTATE DRPAUSE; RUNTEST 10 TCK;\n", strError));
+    ASSERT_EQ(Ended::Done, Play("STATE RESET; RUNTEST IDLE 10 TCK ENDSTATE DRPAUSE; RUNTEST 10 TCK;\n", strError));
     EXPECT_EQ(STATE_PAUSE_DR, m_tap.State()) << "the end state of the RUNTEST before";
     EXPECT_EQ(0u, g_dwSlept);
-    ASSERT_EQ(SvfEnd::Matched, Play("FREQUENCY 1E3 HZ; RUNTEST 2000 TCK;\n", strError));
+    ASSERT_EQ(Ended::Done, Play("FREQUENCY 1E3 HZ; RUNTEST 2000 TCK;\n", strError));
     EXPECT_GE(g_dwSlept, 1900u) << "2000 clocks at 1 kHz";
     g_dwSlept = 0;
-    ASSERT_EQ(SvfEnd::Matched, Play("RUNTEST 3000 SCK;\n", strError));
+    ASSERT_EQ(Ended::Done, Play("RUNTEST 3000 SCK;\n", strError));
     EXPECT_GE(g_dwSlept, 2900u) << "3000 SCK at 1 kHz";
     AfxSetSleep(pfnBefore);
 
-    ASSERT_EQ(SvfEnd::Matched, Play("STATE IRPAUSE; TRST ON;\n", strError));
+    ASSERT_EQ(Ended::Done, Play("STATE IRPAUSE; TRST ON;\n", strError));
     EXPECT_EQ(STATE_TEST_LOGIC_RESET, m_tap.State());
-    ASSERT_EQ(SvfEnd::Matched, Play("TRST OFF; STATE IRPAUSE; STATE RESET IDLE;\n", strError)) << strError;
+    ASSERT_EQ(Ended::Done, Play("TRST OFF; STATE IRPAUSE; STATE RESET IDLE;\n", strError)) << strError;
     EXPECT_EQ(STATE_RUN_TEST_IDLE, m_tap.State());
 
     const std::string strPath = WriteSvf("morva-svf-path.svf", "STATE RESET;\nSIR 4 TDI (2);\nSTATE IRPAUSE DRPAUSE;\n");
     const uint64_t nBefore = m_tap.Clocks();
-    EXPECT_EQ(SvfEnd::Refused, m_player.PlayFile(strPath, m_mismatch, strError));
+    EXPECT_EQ(Ended::Refused, m_player.PlayFile(strPath, m_mismatch, strError));
     EXPECT_NE(std::string::npos, strError.find("morva-svf-path.svf:3: STATE's path goes from IDLE to IRPAUSE")) << strError;
     EXPECT_EQ(nBefore, m_tap.Clocks()) << "no clock before the refusal";
     ::DeleteFileA(strPath.c_str());
@@ -440,14 +463,14 @@ TEST_F(SvfPlayTest, ALongRunTestStopsWhereAskedAndGoesOnASliceAtATime)
     m_player.SetStop([&] { return ++nAsked > 3; });
     std::string strError;
     const uint64_t nBefore = m_tap.Clocks();
-    EXPECT_EQ(SvfEnd::Stopped, Play("STATE RESET; RUNTEST IDLE 4294967295 TCK;\n", strError));
+    EXPECT_EQ(Ended::Stopped, Play("STATE RESET; RUNTEST IDLE 4294967295 TCK;\n", strError));
     EXPECT_LT(m_tap.Clocks() - nBefore, 100000u);
     EXPECT_EQ(STATE_RUN_TEST_IDLE, m_tap.State());
     EXPECT_NE(std::string::npos, m_player.Progress().find("RUNTEST, 12288 of 4294967295 clocks; the TAP is in RUN-TEST/IDLE"))
         << m_player.Progress();
     nAsked = 0;
     g_dwSlept = 0;
-    EXPECT_EQ(SvfEnd::Stopped, Play("RUNTEST 1000000 SEC;\n", strError));
+    EXPECT_EQ(Ended::Stopped, Play("RUNTEST 1000000 SEC;\n", strError));
     EXPECT_LE(g_dwSlept, 300u) << "three slices of the wait, then the stop";
 
     m_player.SetStop(nullptr);
@@ -455,8 +478,8 @@ TEST_F(SvfPlayTest, ALongRunTestStopsWhereAskedAndGoesOnASliceAtATime)
     reader.OpenText("RUNTEST IDLE 4294967295 TCK;\n");
     SvfCommand command;
     ASSERT_TRUE(reader.Next(command, strError));
-    ASSERT_EQ(SvfEnd::Matched, m_player.Begin(command, m_mismatch, strError));
-    ASSERT_EQ(SvfEnd::Matched, m_player.FinishCommand(m_mismatch, 20));
+    ASSERT_EQ(Ended::Done, m_player.Begin(command, m_mismatch, strError));
+    ASSERT_EQ(Ended::Done, m_player.FinishCommand(m_mismatch, 20));
     EXPECT_TRUE(m_player.InCommand());
     EXPECT_GT(m_player.Plan().nDone, 0u);
     EXPECT_LT(m_player.Plan().nDone, m_player.Plan().Clocks());
@@ -498,8 +521,8 @@ TEST_F(SvfPlayTest, ASessionWrittenAsSvfPlaysBackClockForClock)
         ir.push_back(bit);
     ir.insert(ir.end(), 4, 1);
     const auto never = [](size_t) { return false; };
-    ASSERT_EQ(CTapEngine::ShiftEnd::Updated, m_tap.Shift(TAP_IR, ir, never));
-    ASSERT_EQ(CTapEngine::ShiftEnd::Updated, m_tap.Shift(TAP_DR, std::vector<unsigned char>(34, 0), never));
+    ASSERT_EQ(Ended::Done, m_tap.Shift(TAP_IR, ir, never));
+    ASSERT_EQ(Ended::Done, m_tap.Shift(TAP_DR, std::vector<unsigned char>(34, 0), never));
     // By clicks: four bits and Update; then two bits left in Pause, and Update from there.
     ASSERT_TRUE(m_tap.Run(Steps({STATE_RUN_TEST_IDLE, STATE_SELECT_DR, STATE_CAPTURE_DR, STATE_SHIFT_DR,
                                  STATE_SHIFT_DR, STATE_SHIFT_DR, STATE_SHIFT_DR, STATE_EXIT1_DR, STATE_UPDATE_DR,
@@ -534,7 +557,7 @@ TEST_F(SvfPlayTest, ClockByClockAFileMakesTheClocksItMakesWhole)
                              "STATE DREXIT2 DRUPDATE IDLE; RUNTEST 20 TCK ENDSTATE IRPAUSE; ENDIR IDLE;\n"
                              "SIR 6 TDI (02) TDO (21) MASK (3F);\n";
     std::string strError;
-    ASSERT_EQ(SvfEnd::Mismatch, Play(text, strError));
+    ASSERT_EQ(Ended::Differs, Play(text, strError));
     EXPECT_EQ(8, m_mismatch.nLine);
 
     CTapEngine stepped{&TestCable()};
@@ -544,17 +567,17 @@ TEST_F(SvfPlayTest, ClockByClockAFileMakesTheClocksItMakesWhole)
     reader.OpenText(text);
     SvfCommand command;
     SvfMismatch mismatch;
-    SvfEnd end = SvfEnd::Matched;
-    for (int nCommand = 0; end == SvfEnd::Matched && reader.Next(command, strError); ++nCommand)
+    Outcome end = Ended::Done;
+    for (int nCommand = 0; end == Ended::Done && reader.Next(command, strError); ++nCommand)
     {
         end = player.Begin(command, mismatch, strError);
         // Every other command: one clock, then the rest at once.
-        if (end == SvfEnd::Matched && player.InCommand() && nCommand % 2 == 0)
+        if (end == Ended::Done && player.InCommand() && nCommand % 2 == 0)
             end = player.NextClock(mismatch);
-        while (end == SvfEnd::Matched && player.InCommand())
+        while (end == Ended::Done && player.InCommand())
             end = nCommand % 2 == 0 ? player.FinishCommand(mismatch) : player.NextClock(mismatch);
     }
-    ASSERT_EQ(SvfEnd::Mismatch, end) << strError;
+    ASSERT_EQ(Ended::Differs, end) << strError;
     EXPECT_EQ(8, mismatch.nLine);
     EXPECT_EQ(m_mismatch.read, mismatch.read);
     EXPECT_EQ(m_mismatch.expected, mismatch.expected);

@@ -146,7 +146,7 @@ TEST_F(SvfWindowTest, ARunStopsAtTheTdoThatDiffersWithItsBitsMarked)
         const std::string strRun = Text(svf, IDC_SVF_RUN);
         Press(svf, IDC_SVF_RUN);
         EXPECT_EQ("Stop", Text(svf, IDC_SVF_RUN));
-        ASSERT_TRUE(PumpUntilStatus(svf, "Line 3: TDO differs")) << Text(svf, IDC_SVF_STATUS);
+        ASSERT_TRUE(PumpUntilStatus(svf, "Line 3: SDR 32: TDO differs")) << Text(svf, IDC_SVF_STATUS);
         EXPECT_EQ(strRun, Text(svf, IDC_SVF_RUN)) << "the run ended";
         const std::string strTdo = Text(svf, IDC_SVF_TDO);
         EXPECT_NE(std::string::npos, strTdo.find("differ   00000007")) << strTdo;

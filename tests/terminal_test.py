@@ -175,7 +175,7 @@ def main():
     if not options.windows:
         checked += 1
         status, said = interrupted(options.build, options.source, svf, env)
-        if status != 2 or "stopped at line 2: RUNTEST" not in said or "the TAP is in RUN-TEST/IDLE" not in said:
+        if status != 2 or "at line 2: RUNTEST" not in said or "the TAP is in RUN-TEST/IDLE" not in said:
             failures += 1
             print(f"FAILED: a long RUNTEST interrupted: status {status} (wanted 2), said {said!r}")
     for args, status, stream, text in cases:

@@ -2250,7 +2250,7 @@ def step_wrong_idcode(session, window, wrong, screenshot):
                                 "one clock of the SIR", on_timeout=lambda w: repr(w.svf["texts"]))
     check(window.last_line.endswith("RTI"), f"the SIR's first clock: {window.last_line!r}")
     click_at(window.svf["controls"][1075])
-    window = session.wait_until(lambda w: w.svf["texts"][1072].startswith("Line 4: TDO differs") and w.settled,
+    window = session.wait_until(lambda w: w.svf["texts"][1072].startswith(("Line 4: SDR 32: TDO differs", "4 行目: SDR 32: TDO")) and w.settled,
                                 "the run stopped at the IDCODE", on_timeout=lambda w: repr(w.svf["texts"]))
     tdo = window.svf["texts"][1071]
     check("expected 14D5654C" in tdo and "read     14D5654B" in tdo and "differ   00000007" in tdo

@@ -96,7 +96,7 @@ RunTaken TakenFrom(PORT& port, const std::function<Lines()>& take, bool bRun)
     take();
     const size_t nBefore = engine.Session().Count();
     if (bRun)
-        EXPECT_EQ(CTapEngine::ShiftEnd::Updated,
+        EXPECT_EQ(Ended::Done,
                   engine.Shift(TAP_DR, std::vector<unsigned char>(32, 0), [](size_t) { return false; }));
     else
     {
