@@ -75,7 +75,7 @@ BOOL CChainDlg::OnInitDialog()
 
 void CChainDlg::ScanBeside(CWnd& owner)
 {
-    if (m_target.IsBusy())
+    if (m_tap.InCommand())
         return;
     if (m_hWnd == nullptr)
     {
@@ -106,7 +106,7 @@ size_t CChainDlg::Picked() const
 void CChainDlg::OnCancel()
 {
     // The running SEND keeps the device it was started for.
-    if (m_target.IsBusy())
+    if (m_tap.InCommand())
         return;
     PickWholeChain();
     ShowWindow(SW_HIDE);
@@ -114,14 +114,14 @@ void CChainDlg::OnCancel()
 
 void CChainDlg::OnScan()
 {
-    if (!m_target.IsBusy())
+    if (!m_tap.InCommand())
         Scan();
 }
 
 void CChainDlg::OnDevicePicked()
 {
     const size_t nDevice = Picked();
-    if (m_target.IsBusy())
+    if (m_tap.InCommand())
     {
         // The running SEND keeps the device it was started for, and the list shows it.
         const size_t nSpoken = m_pAddress != nullptr ? m_pAddress->Device() : 0;
@@ -151,12 +151,10 @@ bool CChainDlg::ScanWith(const std::vector<int>& lengths, const std::string& str
     PickWholeChain();
     m_scan = ChainScan();
     // The scan's thousands of clocks are one command: no pause before each, as for a value.
-    const bool bPaced = m_tap.IsPaced();
-    m_tap.SetPaced(false);
-    m_target.HoldDisplay();
-    const Outcome end = ScanChain(m_tap, lengths, m_scan, m_pLibrary, strFrom);
-    m_target.ShowDisplay();
-    m_tap.SetPaced(bPaced);
+    const Outcome end = [&] {
+        CTapCommand command(m_tap);
+        return ScanChain(m_tap, lengths, m_scan, m_pLibrary, strFrom);
+    }();
     if (end != Ended::Lost)
         return true;
     ShowDevices(end.Message());
@@ -217,7 +215,7 @@ void CChainDlg::Scan()
 void CChainDlg::OnBsdlFile()
 {
     const size_t nDevice = Picked();
-    if (m_target.IsBusy())
+    if (m_tap.InCommand())
         return;
     if (nDevice == 0 || nDevice > m_scan.devices.size())
     {
@@ -250,7 +248,7 @@ void CChainDlg::OnBsdlFile()
 
 void CChainDlg::OnPins()
 {
-    if (m_target.IsBusy())
+    if (m_tap.InCommand())
         return;
     if (m_pAddress == nullptr || m_pAddress->Bsdl() == nullptr)
     {

@@ -18,16 +18,16 @@ class CChainDlg : public CDialog
 public:
     enum { IDD = IDD_CHAIN };
 
-    // What the scan and a pick ask of the main window: what the pin view asks (no scan while a
-    // SEND runs, the scan's clocks shown at its end), and the device spoken to.
-    class ITarget : public CPinViewDlg::ITarget
+    // What a pick asks of the main window: the device spoken to.
+    class ITarget
     {
     public:
+        virtual ~ITarget() {}
         // The device the values go to from now on; null: the whole chain.
         virtual void SpeakTo(CChainAddress* pAddress) = 0;
     };
 
-    CChainDlg(CTapEngine& tap, ITarget& target) : CDialog(IDD), m_tap(tap), m_target(target), m_pinView(tap, target) {}
+    CChainDlg(CTapEngine& tap, ITarget& target) : CDialog(IDD), m_tap(tap), m_target(target), m_pinView(tap) {}
 
     // Where the scan looks for the devices' BSDL files; null: nowhere.
     void SetBsdlLibrary(CBsdlLibrary* pLibrary) { m_pLibrary = pLibrary; }

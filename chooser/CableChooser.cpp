@@ -74,7 +74,7 @@ void CCableChooser::OnPicked()
     if (m_pCables == nullptr)
         return;
     const LRESULT nPicked = ::SendMessageA(::GetDlgItem(m_dialog.m_hWnd, IDC_DEVICE), CB_GETCURSEL, 0, 0);
-    if (nPicked < 0 || static_cast<size_t>(nPicked) >= m_entries.size() || m_target.IsBusy() ||
+    if (nPicked < 0 || static_cast<size_t>(nPicked) >= m_entries.size() || m_tap.InCommand() ||
         m_entries[nPicked].strName == m_pCables->InUse().strName)
     {
         Fill(false);

@@ -17,13 +17,12 @@ const UINT WM_CABLE_PICKED = WM_APP + 1;
 class CCableChooser
 {
 public:
-    // What a pick asks of the window: whether a command runs (no pick is taken then), and
-    // showing a cable that was switched.
+    // What a pick asks of the window: showing a cable that was switched. No pick is taken while
+    // a command of many clocks runs.
     class ITarget
     {
     public:
         virtual ~ITarget() {}
-        virtual bool IsBusy() = 0;
         virtual void OnCableSwitched() = 0;
     };
 

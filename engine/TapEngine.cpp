@@ -57,6 +57,7 @@ CTapEngine::CTapEngine(ICable* pCable)
     LARGE_INTEGER frequency;
     ::QueryPerformanceFrequency(&frequency);
     m_nTicksPerSecond = frequency.QuadPart > 0 ? static_cast<uint64_t>(frequency.QuadPart) : 1;
+    m_listeners.push_back(&m_liveTrace);
 }
 
 uint64_t CTapEngine::SessionMicroseconds() const
@@ -96,6 +97,37 @@ bool CTapEngine::Reset()
     return Clock();
 }
 
+void CLiveTraceListener::OnClock(const ClockRecord& clock, bool /*bValueOut*/)
+{
+    std::string strError;
+    if (m_pTrace == nullptr || m_pTrace->Append(clock, strError))
+        return;
+    m_pTrace = nullptr;
+    m_tap.TellTraceFailed(strError);
+}
+
+void CTapEngine::TellTraceFailed(const std::string& strError)
+{
+    for (ITapListener* pListener : m_listeners)
+        pListener->OnTraceFileFailed(strError);
+}
+
+void CTapEngine::BeginCommand()
+{
+    if (m_nCommands++ > 0)
+        return;
+    for (ITapListener* pListener : m_listeners)
+        pListener->OnCommandBegun();
+}
+
+void CTapEngine::EndCommand()
+{
+    if (--m_nCommands > 0)
+        return;
+    for (ITapListener* pListener : m_listeners)
+        pListener->OnCommandEnded();
+}
+
 void CTapEngine::RemoveListener(ITapListener* pListener)
 {
     m_listeners.erase(std::remove(m_listeners.begin(), m_listeners.end(), pListener), m_listeners.end());
@@ -129,7 +161,7 @@ bool CTapEngine::Clock()
         const size_t nPiece = !m_bStoppable ? RUN_CLOCKS : m_pCable->Traits().bClocksAtOnce ? 1 : m_nPiece;
         return m_run.size() < nPiece || CollectRun();
     }
-    if (m_bPaced)
+    if (m_bPaced && m_nCommands == 0)
         AfxSleep(SETTLE_MS);
     // The edges are stamped around the moment the clock reaches the cable.
     m_tms.clear();
@@ -194,13 +226,6 @@ void CTapEngine::Record(const ClockRecord& clock)
 {
     ++m_nClocks;
     m_session.Add(clock);
-    std::string strError;
-    if (m_pLiveTrace != nullptr && !m_pLiveTrace->Append(clock, strError))
-    {
-        m_pLiveTrace = nullptr;
-        for (ITapListener* pListener : m_listeners)
-            pListener->OnTraceFileFailed(strError);
-    }
     const bool bValueOut = m_shiftOut.OnClock(m_nStateBefore, clock.nState, clock.Tdo());
     m_nStateBefore = clock.nState;
     for (ITapListener* pListener : m_listeners)

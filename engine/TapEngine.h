@@ -31,6 +31,26 @@ public:
     virtual void OnCableLost(const std::string& /*strFailure*/) {}
     // The live trace file could not take a clock; it is given up.
     virtual void OnTraceFileFailed(const std::string& /*strError*/) {}
+    // A command of many clocks began, and ended: what its clocks show may be shown once, at its
+    // end. Told for the outermost command only.
+    virtual void OnCommandBegun() {}
+    virtual void OnCommandEnded() {}
+};
+
+class CTapEngine;
+
+// The live trace file as a listener: each clock written as it is recorded. A write that fails
+// gives the file up, and every listener is told.
+class CLiveTraceListener : public ITapListener
+{
+public:
+    explicit CLiveTraceListener(CTapEngine& tap) : m_tap(tap) {}
+    void Follow(CLiveVcd* pTrace) { m_pTrace = pTrace; }
+    void OnClock(const ClockRecord& clock, bool bValueOut) override;
+
+private:
+    CTapEngine& m_tap;
+    CLiveVcd* m_pTrace = nullptr;
 };
 
 // A register a whole shift goes through, by its column of the diagram.
@@ -55,6 +75,8 @@ public:
     // pCable: the cable the clocks go to; null, or none given, is no cable, where every clock
     // is lost.
     explicit CTapEngine(ICable* pCable = nullptr);
+    CTapEngine(const CTapEngine&) = delete;
+    CTapEngine& operator=(const CTapEngine&) = delete;
 
     // The cable the engine drives, handed over by whoever chose it; null: none. The state is
     // not forgotten here: whoever switches cables says whether the pins moved.
@@ -67,8 +89,8 @@ public:
     unsigned char Tms() const { return m_nTms; }
     unsigned char Tdi() const { return m_nTdi; }
 
-    // Each listener hears what happens, in the order they were added: the window, the command
-    // line's problems, a device's chain address.
+    // Each listener hears what happens, in the order they were added: the live trace file first,
+    // then the window, the command line's problems, a device's chain address.
     void AddListener(ITapListener* pListener) { m_listeners.push_back(pListener); }
     void RemoveListener(ITapListener* pListener);
     int State() const { return m_nState; }
@@ -123,14 +145,23 @@ public:
     // How many clocks were recorded, the record's own limit aside.
     uint64_t Clocks() const { return m_nClocks; }
     // The file that gets each clock as it happens, or null.
-    void SetLiveTrace(CLiveVcd* pTrace) { m_pLiveTrace = pTrace; }
+    void SetLiveTrace(CLiveVcd* pTrace) { m_liveTrace.Follow(pTrace); }
+    // Tells every listener that the live trace file failed.
+    void TellTraceFailed(const std::string& strError);
     uint64_t SessionMicroseconds() const;
 
-    // Whether each step outside a shift waits SETTLE_MS first, as a click does.
+    // Whether each step outside a shift waits SETTLE_MS first, as a click does: an engine nobody
+    // watches clock by clock (the command line) is not paced.
     void SetPaced(bool bPaced) { m_bPaced = bPaced; }
-    bool IsPaced() const { return m_bPaced; }
+    // A command of many clocks is open (CTapCommand): its clocks are not paced, and no other
+    // command or click starts meanwhile.
+    bool InCommand() const { return m_nCommands > 0; }
 
 private:
+    friend class CTapCommand;
+    void BeginCommand();
+    void EndCommand();
+
     struct RunClock
     {
         unsigned char nTms;
@@ -153,6 +184,7 @@ private:
     int m_nState = STATE_UNKNOWN;
     int m_nStateBefore = STATE_UNKNOWN;  // the state the last recorded clock entered
     bool m_bPaced = true;
+    int m_nCommands = 0;  // commands open, one within another
     bool m_bInRun = false;
     bool m_bStoppable = false;  // the run goes out in pieces of m_nPiece clocks
     size_t m_nPiece = 2048;     // sized down to the cable's speed once it is seen to be slow
@@ -168,5 +200,27 @@ private:
     std::string m_strSessionDate;
     int64_t m_nStartTicks = 0;
     uint64_t m_nTicksPerSecond = 1;
-    CLiveVcd* m_pLiveTrace = nullptr;
+    CLiveTraceListener m_liveTrace{*this};
+};
+
+// A command of many clocks (a SEND, a chain scan, a read of the pins, an SVF command), from its
+// making to End or its end of scope: its clocks run unpaced, the engine is InCommand, and every
+// listener hears where it begins and ends.
+class CTapCommand
+{
+public:
+    explicit CTapCommand(CTapEngine& tap) : m_pTap(&tap) { tap.BeginCommand(); }
+    ~CTapCommand() { End(); }
+    CTapCommand(const CTapCommand&) = delete;
+    CTapCommand& operator=(const CTapCommand&) = delete;
+    // Ends it before its scope does: once only.
+    void End()
+    {
+        if (m_pTap != nullptr)
+            m_pTap->EndCommand();
+        m_pTap = nullptr;
+    }
+
+private:
+    CTapEngine* m_pTap;
 };

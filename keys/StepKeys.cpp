@@ -59,7 +59,7 @@ bool CStepKeys::PreTranslate(const MSG& msg)
         return false;
     // A held key's repeats may arrive as one message: each is a step.
     const int nRepeats = static_cast<int>(msg.lParam & 0xFFFF);
-    for (int i = 0; i < (nRepeats > 0 ? nRepeats : 1) && !m_target.IsBusy(); ++i)
+    for (int i = 0; i < (nRepeats > 0 ? nRepeats : 1) && !m_tap.InCommand(); ++i)
     {
         const UINT nID = m_target.StepKeyButton(key);
         if (nID == 0)

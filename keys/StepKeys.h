@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "../engine/TapEngine.h"
+
 struct StepKey
 {
     enum Kind
@@ -37,14 +39,14 @@ public:
         virtual void Press(UINT nID) = 0;
         // Whether keys typed into this window are text (a value list's edit field).
         virtual bool TakesText(HWND hWnd) = 0;
-        // Whether a command runs, which takes no key meanwhile.
-        virtual bool IsBusy() = 0;
     };
 
-    explicit CStepKeys(ITarget& target) : m_target(target) {}
+    // A command of many clocks on the engine takes no key meanwhile.
+    CStepKeys(const CTapEngine& tap, ITarget& target) : m_tap(tap), m_target(target) {}
     // True where the message was a step key: taken, whatever it pressed.
     bool PreTranslate(const MSG& msg);
 
 private:
+    const CTapEngine& m_tap;
     ITarget& m_target;
 };

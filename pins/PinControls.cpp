@@ -61,7 +61,7 @@ void CPinControls::Drive(unsigned char nTms, unsigned char nTdi)
 
 void CPinControls::OnTck()
 {
-    if (!m_btnTck.IsWindowEnabled() || m_busy())
+    if (!m_btnTck.IsWindowEnabled() || m_tap.InCommand())
         return;
     CPaintHold::CScope hold(m_paint);
     // The clock moves the TAP as the diagram says for TMS; the panel goes with it.
@@ -70,21 +70,21 @@ void CPinControls::OnTck()
 
 void CPinControls::OnTms()
 {
-    if (!m_btnTms.IsWindowEnabled() || m_busy())
+    if (!m_btnTms.IsWindowEnabled() || m_tap.InCommand())
         return;
     Drive(m_tap.Tms() != 0 ? 0 : 1, m_tap.Tdi());
 }
 
 void CPinControls::OnTdi()
 {
-    if (!m_btnTdi.IsWindowEnabled() || m_busy())
+    if (!m_btnTdi.IsWindowEnabled() || m_tap.InCommand())
         return;
     Drive(m_tap.Tms(), m_tap.Tdi() != 0 ? 0 : 1);
 }
 
 void CPinControls::OnTdo()
 {
-    if (!m_btnTdo.IsWindowEnabled() || m_busy())
+    if (!m_btnTdo.IsWindowEnabled() || m_tap.InCommand())
         return;
     unsigned char nTdo = 0;
     if (m_tap.ReadTdo(nTdo))

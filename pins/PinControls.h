@@ -14,11 +14,8 @@
 class CPinControls
 {
 public:
-    // bBusy: whether a command is running, which takes no click meanwhile.
-    CPinControls(CTapEngine& tap, CPaintHold& paint, std::function<bool()> busy)
-        : m_tap(tap), m_paint(paint), m_busy(std::move(busy))
-    {
-    }
+    // A command of many clocks on the engine takes no click meanwhile.
+    CPinControls(CTapEngine& tap, CPaintHold& paint) : m_tap(tap), m_paint(paint) {}
 
     void Exchange(CDataExchange* pDX);
     // Shown, enabled where the cable can hold a level, with the levels driven.
@@ -43,5 +40,4 @@ private:
 
     CTapEngine& m_tap;
     CPaintHold& m_paint;
-    std::function<bool()> m_busy;
 };

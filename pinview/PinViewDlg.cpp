@@ -113,12 +113,13 @@ void CPinViewDlg::OnRepeat()
 
 void CPinViewDlg::OnLeaveExtest()
 {
-    if (m_pAddress == nullptr || m_target.IsBusy())
+    if (m_pAddress == nullptr || m_tap.InCommand())
         return;
     // Test-Logic-Reset hands every pin back to the chip's own logic.
-    m_target.HoldDisplay();
-    const bool bReset = m_tap.Reset();
-    m_target.ShowDisplay();
+    const bool bReset = [&] {
+        CTapCommand command(m_tap);
+        return m_tap.Reset();
+    }();
     m_bExtest = false;
     m_drives.assign(m_pins.size(), PinDrive::Safe);
     if (!bReset)
@@ -141,7 +142,7 @@ void CPinViewDlg::OnTimer(UINT nIDEvent)
 
 void CPinViewDlg::Read()
 {
-    if (m_pAddress == nullptr || m_target.IsBusy())
+    if (m_pAddress == nullptr || m_tap.InCommand())
         return;
     const bool bExtest = InExtestStill();
     Shift([&](std::vector<unsigned char>& captured) {
@@ -154,12 +155,10 @@ void CPinViewDlg::Shift(const std::function<Outcome(std::vector<unsigned char>&)
 {
     // The view's clocks are one command, shown once at its end, as a SEND's are.
     std::vector<unsigned char> captured;
-    const bool bPaced = m_tap.IsPaced();
-    m_tap.SetPaced(false);
-    m_target.HoldDisplay();
-    const Outcome end = shift(captured);
-    m_target.ShowDisplay();
-    m_tap.SetPaced(bPaced);
+    const Outcome end = [&] {
+        CTapCommand command(m_tap);
+        return shift(captured);
+    }();
     m_bExtest = bExtest && end == Ended::Done;
     if (end == Ended::Done)
         m_captured = captured;
@@ -168,7 +167,7 @@ void CPinViewDlg::Shift(const std::function<Outcome(std::vector<unsigned char>&)
 
 void CPinViewDlg::Drive(PinDrive drive)
 {
-    if (m_pAddress == nullptr || m_target.IsBusy())
+    if (m_pAddress == nullptr || m_tap.InCommand())
         return;
     const LRESULT nPicked = ::SendDlgItemMessageA(m_hWnd, IDC_PINS_LIST, LB_GETCURSEL, 0, 0);
     if (nPicked == LB_ERR || static_cast<size_t>(nPicked) >= m_pins.size())

@@ -11,7 +11,6 @@
 
 #include "../bsdl/BoundaryPins.h"
 #include "../chain/ChainScan.h"
-#include "../controls/ClockingTarget.h"
 #include "../engine/TapEngine.h"
 #include "../platform/placement.h"
 #include "../platform/wnd.h"
@@ -23,9 +22,8 @@ public:
     enum { IDD = IDD_PINS };
 
     // What the pin view asks of the main window.
-    typedef IClockingTarget ITarget;
 
-    CPinViewDlg(CTapEngine& tap, ITarget& target) : CDialog(IDD), m_tap(tap), m_target(target) {}
+    explicit CPinViewDlg(CTapEngine& tap) : CDialog(IDD), m_tap(tap) {}
 
     // Opens the window beside owner (made the first time) on the device address speaks to, and
     // reads its pins once. The address is the chain window's and outlives the view's use of it.
@@ -70,7 +68,6 @@ private:
     static const AFX_MSGMAP s_messageMap;
 
     CTapEngine& m_tap;
-    ITarget& m_target;
     CChainAddress* m_pAddress = nullptr;
     std::shared_ptr<const BsdlFile> m_pFile;
     std::vector<BoundaryPin> m_pins;

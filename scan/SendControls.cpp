@@ -189,9 +189,8 @@ void CSendControls::OnClock()
     if (m_pSending == nullptr || ::GetTickCount() - m_dwShown < PROGRESS_MS)
         return;
     CPaintHold::CScope hold(m_paint);
-    m_target.ShowDisplay();
+    m_target.ShowSoFar();
     m_target.ShowValueText(std::to_string(m_nShifted) + "/" + std::to_string(m_nLength));
-    m_target.HoldDisplay();
     m_dwShown = ::GetTickCount();
 }
 
@@ -249,7 +248,7 @@ void CSendControls::Send(const TapRegister& reg)
     button.SetWindowText(STOP_TEXT);
     button.RedrawWindow();
     ShowButtons();
-    m_target.HoldDisplay();
+    CTapCommand command(m_tap);
 
     if (m_pAddress != nullptr)
         bits = m_pAddress->Wrap(!bDr, bits);
@@ -277,7 +276,7 @@ void CSendControls::Send(const TapRegister& reg)
     button.SetWindowText(reg.pszName);
     {
         CPaintHold::CScope hold(m_paint);
-        m_target.ShowDisplay();
+        command.End();
         m_paint.MarkChanged(button);
     }
     if (m_bCloseAfterSend)

@@ -19,9 +19,9 @@ public:
     {
     public:
         virtual ~ITarget() {}
-        // While a SEND runs the window keeps what each clock shows back; shown, it is up to date.
-        virtual void HoldDisplay() = 0;
-        virtual void ShowDisplay() = 0;
+        // While a SEND runs the window keeps back what each clock shows, as for every command
+        // of many clocks: this shows the clocks kept back so far.
+        virtual void ShowSoFar() = 0;
         // The value display now: how far a SEND is.
         virtual void ShowValueText(const std::string& text) = 0;
         // The window was asked to close while the SEND ran: it closes now.

@@ -38,7 +38,7 @@ void CStepperDlg::OnCableLost(const std::string& strFailure)
 {
     // What a SEND kept back goes to the window first: the message must find it as it is.
     if (m_bDeferred)
-        ShowDisplay();
+        ApplyDeferred();
     ShowUnknownState();
     // A SEND's progress ("123/4096") is no value: the SEND read none.
     if (m_send.IsSending())

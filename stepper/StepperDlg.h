@@ -126,7 +126,7 @@ private:
     void MarkChanged(CWnd& control) { m_paint.MarkChanged(control); }
 
     // TCK, TMS, TDI and TDO by hand.
-    CPinControls m_pins{m_tap, m_paint, [this] { return m_send.IsSending(); }};
+    CPinControls m_pins{m_tap, m_paint};
 
     // SEND-IR and SEND-DR with their value lists; the bits that came out of TDO since each
     // register's Capture, shown in the value display.
@@ -153,7 +153,7 @@ private:
     // The chain window: the devices scanned, and the one the values go to.
     CChainDlg m_chain{m_tap, *this};
     // An SVF file stepped.
-    CSvfStepDlg m_svf{m_tap, *this};
+    CSvfStepDlg m_svf{m_tap};
     bool m_bLastOutIr = false;  // the value shown came out of the instruction register
     // The value display's text: the value that came out, or the picked device's share of it.
     std::string ShownValue() const;
@@ -202,14 +202,14 @@ private:
     // What the step keys press.
     void Press(UINT nID) override;
     bool TakesText(HWND hWnd) override;
-    bool IsBusy() override { return m_send.IsSending(); }
     // A cable switched from the list: its pins, and a state nobody knows.
     void OnCableSwitched() override;
-    CStepKeys m_keys{*this};
+    CStepKeys m_keys{m_tap, *this};
 
-    // What a SEND shows.
-    void HoldDisplay() override { m_bDeferred = true; }
-    void ShowDisplay() override;
+    // A command of many clocks shows its clocks once, at its end; a SEND now and then on its way.
+    void OnCommandBegun() override { m_bDeferred = true; }
+    void OnCommandEnded() override;
+    void ShowSoFar() override { ApplyDeferred(); }
     void ShowValueText(const std::string& text) override;
     void CloseWindow() override { EndDialog(IDCANCEL); }
 

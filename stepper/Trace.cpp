@@ -182,7 +182,7 @@ void CStepperDlg::AddHistoryLine(const CString& line)
     m_listHistory.AddString(line);
 }
 
-void CStepperDlg::ShowDisplay()
+void CStepperDlg::OnCommandEnded()
 {
     m_bDeferred = false;
     ApplyDeferred();

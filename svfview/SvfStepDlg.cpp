@@ -103,33 +103,36 @@ bool CSvfStepDlg::ReadCommand()
 
 void CSvfStepDlg::OnStepCommand()
 {
-    if (!m_bCommand || m_target.IsBusy())
+    if (!m_bCommand || m_tap.InCommand())
         return;
     Outcome end;
     std::string strError;
-    m_target.HoldDisplay();
-    if (m_pPlayer->InCommand())
-        end = m_pPlayer->FinishCommand(m_mismatch);
-    else
-        end = m_pPlayer->Play(m_command, m_mismatch, strError);
-    m_target.ShowDisplay();
+    {
+        CTapCommand command(m_tap);
+        if (m_pPlayer->InCommand())
+            end = m_pPlayer->FinishCommand(m_mismatch);
+        else
+            end = m_pPlayer->Play(m_command, m_mismatch, strError);
+    }
     SayEnd(end);
 }
 
 void CSvfStepDlg::OnStepClock()
 {
-    if (!m_bCommand || m_target.IsBusy())
+    if (!m_bCommand || m_tap.InCommand())
         return;
     Outcome end = Ended::Done;
     std::string strError;
-    m_target.HoldDisplay();
     // Commands without a clock of their own (ENDDR, HIR, ...) are played on the way to one.
+    CTapCommand before(m_tap);
     while (m_bCommand && !m_pPlayer->InCommand())
     {
         end = m_pPlayer->Begin(m_command, m_mismatch, strError);
         if (m_pPlayer->InCommand() || !SayEnd(end))
             break;
     }
+    before.End();
+    // The step's one clock, as a click's.
     if (m_bCommand && m_pPlayer->InCommand())
     {
         end = m_pPlayer->NextClock(m_mismatch);
@@ -145,7 +148,6 @@ void CSvfStepDlg::OnStepClock()
             SayEnd(end);
         }
     }
-    m_target.ShowDisplay();
 }
 
 void CSvfStepDlg::OnRun()
@@ -163,7 +165,7 @@ void CSvfStepDlg::OnRun()
             Say("Stopped before line " + std::to_string(m_command.nLine) + ".");
         return;
     }
-    if (!m_bCommand || m_target.IsBusy())
+    if (!m_bCommand || m_tap.InCommand())
         return;
     m_bRunning = true;
     ::SetDlgItemTextA(m_hWnd, IDC_SVF_RUN, "Stop");
@@ -173,10 +175,10 @@ void CSvfStepDlg::OnRun()
 void CSvfStepDlg::OnTimer(UINT nIDEvent)
 {
     // Timer messages come only when no other waits: the window answers between slices of the run.
-    if (nIDEvent != RUN_TIMER || !m_bRunning || m_target.IsBusy())
+    if (nIDEvent != RUN_TIMER || !m_bRunning || m_tap.InCommand())
         return;
     const DWORD dwStart = ::GetTickCount();
-    m_target.HoldDisplay();
+    CTapCommand command(m_tap);
     // A command of millions of clocks, or a RUNTEST's long wait, is played a slice at a time: the
     // window takes a click on Stop between two.
     while (m_bRunning && m_bCommand && ::GetTickCount() - dwStart < RUN_SLICE_MS)
@@ -200,7 +202,7 @@ void CSvfStepDlg::OnTimer(UINT nIDEvent)
         if (!SayEnd(end))
             break;
     }
-    m_target.ShowDisplay();
+    command.End();
     if (m_bRunning && m_bCommand)
     {
         const SvfPlan& plan = m_pPlayer->Plan();

@@ -6,7 +6,6 @@
 #include <memory>
 #include <string>
 
-#include "../controls/ClockingTarget.h"
 #include "../engine/TapEngine.h"
 #include "../platform/placement.h"
 #include "../platform/wnd.h"
@@ -19,9 +18,8 @@ public:
     enum { IDD = IDD_SVF };
 
     // What the steps ask of the main window.
-    typedef IClockingTarget ITarget;
 
-    CSvfStepDlg(CTapEngine& tap, ITarget& target) : CDialog(IDD), m_tap(tap), m_target(target) {}
+    explicit CSvfStepDlg(CTapEngine& tap) : CDialog(IDD), m_tap(tap) {}
 
     // Opens the window beside owner (made the first time) on the file, read through first: false,
     // with "FILE:LINE: why", for one that cannot be played; the file open before stays open then.
@@ -59,7 +57,6 @@ private:
     static const AFX_MSGMAP s_messageMap;
 
     CTapEngine& m_tap;
-    ITarget& m_target;
     std::string m_strPath;
     std::unique_ptr<CSvfReader> m_pReader;
     std::unique_ptr<CSvfPlayer> m_pPlayer;

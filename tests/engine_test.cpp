@@ -195,6 +195,41 @@ TEST_F(EngineTest, ALostCableEndsEveryCommandWithTheCablesWordsAndWhereItHappene
     EXPECT_EQ(EXIT_NOT_DONE, played.ExitStatus());
 }
 
+// A command of many clocks: unpaced, busy, and told to every listener once however deep.
+TEST_F(EngineTest, ACommandIsToldOnceWhereItBeginsAndEndsAndItsClocksAreNotPaced)
+{
+    struct CCommands : ITapListener
+    {
+        void OnCommandBegun() override { said += "begun "; }
+        void OnCommandEnded() override { said += "ended "; }
+        void OnClock(const ClockRecord&, bool) override { said += "clock "; }
+        std::string said;
+    } commands;
+    m_engine.AddListener(&commands);
+    static std::vector<DWORD> waits;
+    waits.clear();
+    AfxSetSleep([](DWORD dwMilliseconds) { waits.push_back(dwMilliseconds); });
+    m_engine.SetPaced(true);
+    {
+        CTapCommand outer(m_engine);
+        EXPECT_TRUE(m_engine.InCommand());
+        CTapCommand inner(m_engine);
+        ASSERT_TRUE(m_engine.Reset());
+        inner.End();
+        inner.End();
+        EXPECT_TRUE(m_engine.InCommand()) << "the outer command still runs";
+        ASSERT_TRUE(m_engine.Step(StepInto(STATE_TEST_LOGIC_RESET, STATE_RUN_TEST_IDLE)));
+    }
+    EXPECT_FALSE(m_engine.InCommand());
+    EXPECT_TRUE(waits.empty()) << "no clock of a command waits";
+    // A click after it waits again.
+    ASSERT_TRUE(m_engine.Step(StepInto(STATE_RUN_TEST_IDLE, STATE_RUN_TEST_IDLE)));
+    AfxSetSleep(nullptr);
+    EXPECT_EQ(std::vector<DWORD>{CTapEngine::SETTLE_MS}, waits);
+    EXPECT_EQ("begun clock clock clock clock clock clock clock ended clock ", commands.said);
+    m_engine.RemoveListener(&commands);
+}
+
 TEST_F(EngineTest, AClickWaitsBeforeItsClockAndALevelHeldMakesNoClock)
 {
     static std::vector<DWORD> waits;

@@ -13,12 +13,11 @@
 
 namespace {
 
-struct Target : IClockingTarget
+// The commands the window opens on the engine, begun and ended.
+struct Target : ITapListener
 {
-    bool IsBusy() override { return bBusy; }
-    void HoldDisplay() override { ++nHeld; }
-    void ShowDisplay() override { ++nShown; }
-    bool bBusy = false;
+    void OnCommandBegun() override { ++nHeld; }
+    void OnCommandEnded() override { ++nShown; }
     int nHeld = 0, nShown = 0;
 };
 
@@ -82,7 +81,8 @@ TEST_F(SvfWindowTest, AFileThatCannotBePlayedIsRefusedWholeBeforeAnyClock)
 {
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
-        CSvfStepDlg svf(dlg.Tap(), m_target);
+        CSvfStepDlg svf(dlg.Tap());
+        dlg.Tap().AddListener(&m_target);
         const std::string strPath = WrittenFile("STATE RESET;\nSIR 4 TDI (2);\nSDR 8 TDI (1G);\n");
         const uint64_t nBefore = dlg.Tap().Clocks();
         std::string strError;
@@ -98,7 +98,8 @@ TEST_F(SvfWindowTest, AClockStepPassesCommandsWithoutClocksAndASwitchedCableStar
 {
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
-        CSvfStepDlg svf(dlg.Tap(), m_target);
+        CSvfStepDlg svf(dlg.Tap());
+        dlg.Tap().AddListener(&m_target);
         const std::string strPath =
             WrittenFile("STATE RESET;\nENDIR IRPAUSE;\nHIR 0;\nSIR 4 TDI (2) TDO (1) MASK (F);\nSTATE IDLE;\n");
         std::string strError;
@@ -127,7 +128,8 @@ TEST_F(SvfWindowTest, AClockStepPassesCommandsWithoutClocksAndASwitchedCableStar
         EXPECT_EQ(nAfterReset + 10, dlg.Tap().Clocks());
         EXPECT_EQ(STATE_PAUSE_IR, dlg.Tap().State());
         EXPECT_EQ("Line 4 played, its TDO as expected.", Text(svf, IDC_SVF_STATUS));
-        EXPECT_EQ(m_target.nHeld, m_target.nShown) << "every display held is shown again";
+        EXPECT_LT(0, m_target.nHeld);
+        EXPECT_EQ(m_target.nHeld, m_target.nShown) << "every command begun ends";
         ::DestroyWindow(svf.m_hWnd);
         ::DeleteFileA(strPath.c_str());
     });
@@ -137,7 +139,8 @@ TEST_F(SvfWindowTest, ARunStopsAtTheTdoThatDiffersWithItsBitsMarked)
 {
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
-        CSvfStepDlg svf(dlg.Tap(), m_target);
+        CSvfStepDlg svf(dlg.Tap());
+        dlg.Tap().AddListener(&m_target);
         const std::string strPath = WrittenFile("STATE RESET;\nSIR 4 TDI (2) TDO (1) MASK (F);\n"
                                                 "SDR 32 TDI (00000000) TDO (14D5654C) MASK (FFFFFFFF);\n"
                                                 "STATE IDLE;\n");
