@@ -9,6 +9,15 @@
 
 // The forms accepted, one a line ("FORM\tmeaning"), for messages.
 extern const char CABLE_NAME_FORMS[];
+// The forms every system accepts alike, after its parallel port's.
+#define CABLE_NAME_FORMS_SHARED                                                                                  \
+    "ftdi\tthe first FTDI cable found\n"                                                                              \
+    "ftdi:SERIAL\tthe FTDI cable with that serial number\n"                                                          \
+    "ftdi:SERIAL/B\tchannel B (A to D) of a two- or four-channel FTDI chip\n"                                         \
+    "sim\tthe simulated board\n"                                                                                      \
+    "sim:chain\ta simulated chain of three devices\n"                                                                 \
+    "sim:bsdl=FILE\ta simulated chip as the BSDL file FILE describes it\n"                                            \
+    "rbb:HOST:PORT\ta remote_bitbang JTAG server (e.g. rbb:localhost:44853)\n"
 // Where a cable is chosen, one sentence for messages.
 extern const char CABLE_CHOICE_HOW[];
 

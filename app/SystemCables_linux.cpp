@@ -16,13 +16,7 @@ const char CABLE_NAME_FORMS[] =
     "lpt\tthe parallel port /dev/parport0\n"
     "lpt:DEVICE\ta parallel port by its ppdev device file (e.g. lpt:/dev/parport1)\n"
     "lpt:0xADDR\ta parallel port by its base address, as the kernel lists it (e.g. lpt:0xD010)\n"
-    "ftdi\tthe first FTDI cable found\n"
-    "ftdi:SERIAL\tthe FTDI cable with that serial number\n"
-    "ftdi:SERIAL/B\tchannel B (A to D) of a two- or four-channel FTDI chip\n"
-    "sim\tthe simulated board\n"
-    "sim:chain\ta simulated chain of three devices\n"
-    "sim:bsdl=FILE\ta simulated chip as the BSDL file FILE describes it\n"
-    "rbb:HOST:PORT\ta remote_bitbang JTAG server (e.g. rbb:localhost:44853)\n"
+    CABLE_NAME_FORMS_SHARED
     "rbb:SOCKET\tthe same on a UNIX socket (e.g. rbb:/tmp/jtag.sock)\n"
     "xvc:HOST:PORT\ta Xilinx Virtual Cable server (e.g. xvc:192.168.1.10:2542)";
 

@@ -19,13 +19,7 @@ void WriteLine(HANDLE hOut, const std::string& text)
 const char CABLE_NAME_FORMS[] =
     "lpt\tthe parallel port at 0x378\n"
     "lpt:ADDRESS\ta parallel port whose data register is at ADDRESS (hex with 0x, e.g. lpt:0xD010)\n"
-    "ftdi\tthe first FTDI cable found\n"
-    "ftdi:SERIAL\tthe FTDI cable with that serial number\n"
-    "ftdi:SERIAL/B\tchannel B (A to D) of a two- or four-channel FTDI chip\n"
-    "sim\tthe simulated board\n"
-    "sim:chain\ta simulated chain of three devices\n"
-    "sim:bsdl=FILE\ta simulated chip as the BSDL file FILE describes it\n"
-    "rbb:HOST:PORT\ta remote_bitbang JTAG server (e.g. rbb:localhost:44853)\n"
+    CABLE_NAME_FORMS_SHARED
     "xvc:HOST:PORT\ta Xilinx Virtual Cable server (e.g. xvc:192.168.1.10:2542)";
 
 const char CABLE_CHOICE_HOW[] = "Choose the cable with /cable:CABLE on the command line, or in MORVA.INI beside "

@@ -35,6 +35,7 @@
 #include "../ports/port_factory.h"
 #include "bsdl/Bsdl.h"
 #include "cable/cable.h"
+#include "controls/LogFont.h"
 #include "engine/TapEngine.h"
 #include "platform/gdi.h"
 #include "ports/d2xx_port.h"
@@ -100,13 +101,7 @@ public:
     {
         m_hDlg = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MORVA_DIALOG), nullptr,
                                       &FloorProc, 0);
-        LOGFONTA lf = {};
-        lf.lfHeight = 15;
-        lf.lfWidth = 8;
-        lf.lfWeight = 400;
-        lf.lfCharSet = 1;
-        lf.lfPitchAndFamily = 0x41;
-        lstrcpyA(lf.lfFaceName, "FixedSys");
+        const LOGFONTA lf = LogFontOf("FixedSys", 15, 8, 400, 0x41);
         m_hFont = ::CreateFontIndirectA(&lf);
         for (int i = 0; i < 6; ++i)
         {

@@ -65,5 +65,20 @@ public:
     virtual std::vector<std::string> ExampleValues(bool /*bInstruction*/) const { return {}; }
 };
 
+// What a cable that keeps its own state keeps alike: what it can do, why it could not be opened,
+// and what failed.
+class CCableBase : public ICable
+{
+public:
+    const CableTraits& Traits() const override { return m_traits; }
+    std::string OpenProblem() const override { return m_strProblem; }
+    std::string Failure() const override { return m_strFailure; }
+
+protected:
+    CableTraits m_traits;
+    std::string m_strProblem;
+    std::string m_strFailure;
+};
+
 // Where no cable is chosen: nothing is driven, and every use fails with "No cable is chosen."
 ICable& NoCable();

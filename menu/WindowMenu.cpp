@@ -13,22 +13,18 @@ void CWindowMenu::AppendCommands(CMenu& menu, bool bSeparated)
             menu.AppendMenu(MF_SEPARATOR);
         menu.AppendMenu(MF_STRING, IDM_ABOUTBOX, strAboutMenu);
     }
-    CString strSaveMenu;
-    strSaveMenu.LoadString(IDS_SAVETRACE);
-    if (!strSaveMenu.IsEmpty())
-        menu.AppendMenu(MF_STRING, IDM_SAVETRACE, strSaveMenu);
-    CString strChainMenu;
-    strChainMenu.LoadString(IDS_SCANCHAIN);
-    if (!strChainMenu.IsEmpty())
-        menu.AppendMenu(MF_STRING, IDM_SCANCHAIN, strChainMenu);
-    CString strSvfMenu;
-    strSvfMenu.LoadString(IDS_SAVESVF);
-    if (!strSvfMenu.IsEmpty())
-        menu.AppendMenu(MF_STRING, IDM_SAVESVF, strSvfMenu);
-    CString strPlayMenu;
-    strPlayMenu.LoadString(IDS_PLAYSVF);
-    if (!strPlayMenu.IsEmpty())
-        menu.AppendMenu(MF_STRING, IDM_PLAYSVF, strPlayMenu);
+    // Each command whose text the resources hold, in the menu's order.
+    const UINT commands[][2] = {{IDS_SAVETRACE, IDM_SAVETRACE},
+                                {IDS_SCANCHAIN, IDM_SCANCHAIN},
+                                {IDS_SAVESVF, IDM_SAVESVF},
+                                {IDS_PLAYSVF, IDM_PLAYSVF}};
+    for (const UINT* command : commands)
+    {
+        CString strMenu;
+        strMenu.LoadString(command[0]);
+        if (!strMenu.IsEmpty())
+            menu.AppendMenu(MF_STRING, command[1], strMenu);
+    }
 }
 
 UINT CWindowMenu::TrackContextMenu(CWnd& window, LPARAM lParam)

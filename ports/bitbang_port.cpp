@@ -199,8 +199,7 @@ bool CBitBangPort::OpenChip(std::string& strError)
     }
     if (result == OpenResult::Failed)
         return false;
-    if (ResetChip(strError) && SetTimeouts(strError) && SetLatency(strError) && SetBaud(strError) &&
-        SetOutputs(0, strError) && Purge(strError))
+    if (SetUpChip(strError) && SetOutputs(0, strError) && Purge(strError))
         return true;
     CloseChip();
     return false;

@@ -44,7 +44,7 @@ std::string DescribeDevice(const FtdiDevice& device);
 
 // The FTDI library's side of a cable: the few operations the open sequence, the clocks and the
 // device list take. Written once per library; the sequence itself is CBitBangPort's.
-class CBitBangPort : public ICable
+class CBitBangPort : public CCableBase
 {
 public:
     CBitBangPort(const CableName& cable, const FtdiPinMap& map) : m_cable(cable), m_map(map)
@@ -52,15 +52,12 @@ public:
         m_traits.bCheckedEverywhere = true;
     }
 
-    const CableTraits& Traits() const override { return m_traits; }
     bool Open() override;
-    std::string OpenProblem() const override { return m_strProblem; }
     void Close() override;
     bool Switch(bool bOn) override;
     bool Clocks(const CBits& tms, const CBits& tdi, const CBits& read, CBits& tdo) override;
     bool Hold(bool bTms, bool bTdi) override;
     bool Sample(bool& bTdo) override;
-    std::string Failure() const override { return m_strFailure; }
 
     // The devices the library finds now; false, with why, when it cannot look.
     virtual bool ListDevices(std::vector<FtdiDevice>& devices, std::string& strError) = 0;
@@ -91,11 +88,9 @@ protected:
     virtual OpenResult OpenDevice(const FtdiDevice* pDevice, std::string& strError) = 0;
     // Where to look for a cable that is not found, in the system's words.
     virtual std::string NotFoundAdvice() const = 0;
-    // The steps of the open sequence, each a call of the library, in this order.
-    virtual bool ResetChip(std::string& strError) = 0;
-    virtual bool SetTimeouts(std::string& strError) = 0;
-    virtual bool SetLatency(std::string& strError) = 0;
-    virtual bool SetBaud(std::string& strError) = 0;
+    // The steps of the open sequence, each a call of the library, in this order: the chip reset,
+    // its timeouts, latency timer and baud rate set.
+    virtual bool SetUpChip(std::string& strError) = 0;
     // Synchronous bit-bang mode with these pins outputs.
     virtual bool SetOutputs(unsigned char mask, std::string& strError) = 0;
     virtual bool Purge(std::string& strError) = 0;
@@ -106,7 +101,6 @@ protected:
     bool IsChipOpen() const { return m_bOpen; }
 
     CableName m_cable;
-    CableTraits m_traits;
 
 private:
     // Leaves the chip in synchronous bit-bang mode with every pin an input.
@@ -131,6 +125,4 @@ private:
     std::vector<unsigned char> m_pending;
     unsigned char m_lastLevels = 0;
     unsigned char m_lastSample = 0xFF;
-    std::string m_strProblem;
-    std::string m_strFailure;
 };

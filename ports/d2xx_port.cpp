@@ -167,24 +167,12 @@ std::string CD2xxPort::NotFoundAdvice() const
            "controllers with FTDI's driver, and that the serial number is right.";
 }
 
-bool CD2xxPort::ResetChip(std::string& strError)
+bool CD2xxPort::SetUpChip(std::string& strError)
 {
-    return Check(m_api.pfnResetDevice(m_hDevice), "FT_ResetDevice", strError);
-}
-
-bool CD2xxPort::SetTimeouts(std::string& strError)
-{
-    return Check(m_api.pfnSetTimeouts(m_hDevice, TIMEOUT_MS, TIMEOUT_MS), "FT_SetTimeouts", strError);
-}
-
-bool CD2xxPort::SetLatency(std::string& strError)
-{
-    return Check(m_api.pfnSetLatencyTimer(m_hDevice, LATENCY_MS), "FT_SetLatencyTimer", strError);
-}
-
-bool CD2xxPort::SetBaud(std::string& strError)
-{
-    return Check(m_api.pfnSetBaudRate(m_hDevice, BIT_BANG_BAUD), "FT_SetBaudRate", strError);
+    return Check(m_api.pfnResetDevice(m_hDevice), "FT_ResetDevice", strError) &&
+           Check(m_api.pfnSetTimeouts(m_hDevice, TIMEOUT_MS, TIMEOUT_MS), "FT_SetTimeouts", strError) &&
+           Check(m_api.pfnSetLatencyTimer(m_hDevice, LATENCY_MS), "FT_SetLatencyTimer", strError) &&
+           Check(m_api.pfnSetBaudRate(m_hDevice, BIT_BANG_BAUD), "FT_SetBaudRate", strError);
 }
 
 bool CD2xxPort::Purge(std::string& strError)

@@ -131,25 +131,12 @@ std::string CLibftdiPort::NotFoundAdvice() const
            "number is right.";
 }
 
-bool CLibftdiPort::ResetChip(std::string& strError)
+// The timeouts are set with the context, before the device is opened (OpenDevice).
+bool CLibftdiPort::SetUpChip(std::string& strError)
 {
-    return Check(m_api.pfnUsbReset(m_pFtdi), "ftdi_usb_reset", strError);
-}
-
-// Set with the context, before the device is opened (OpenDevice).
-bool CLibftdiPort::SetTimeouts(std::string&)
-{
-    return true;
-}
-
-bool CLibftdiPort::SetLatency(std::string& strError)
-{
-    return Check(m_api.pfnSetLatencyTimer(m_pFtdi, LATENCY_MS), "ftdi_set_latency_timer", strError);
-}
-
-bool CLibftdiPort::SetBaud(std::string& strError)
-{
-    return Check(m_api.pfnSetBaudrate(m_pFtdi, BIT_BANG_BAUD), "ftdi_set_baudrate", strError);
+    return Check(m_api.pfnUsbReset(m_pFtdi), "ftdi_usb_reset", strError) &&
+           Check(m_api.pfnSetLatencyTimer(m_pFtdi, LATENCY_MS), "ftdi_set_latency_timer", strError) &&
+           Check(m_api.pfnSetBaudrate(m_pFtdi, BIT_BANG_BAUD), "ftdi_set_baudrate", strError);
 }
 
 bool CLibftdiPort::Purge(std::string& strError)

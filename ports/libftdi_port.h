@@ -19,10 +19,7 @@ public:
 protected:
     OpenResult OpenDevice(const FtdiDevice* pDevice, std::string& strError) override;
     std::string NotFoundAdvice() const override;
-    bool ResetChip(std::string& strError) override;
-    bool SetTimeouts(std::string& strError) override;
-    bool SetLatency(std::string& strError) override;
-    bool SetBaud(std::string& strError) override;
+    bool SetUpChip(std::string& strError) override;
     bool SetOutputs(unsigned char mask, std::string& strError) override;
     bool Purge(std::string& strError) override;
     void CloseChip() override;

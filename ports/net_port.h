@@ -11,14 +11,12 @@
 #include "cable_name.h"
 #include "net_link.h"
 
-class CNetPort : public ICable
+class CNetPort : public CCableBase
 {
 public:
     CNetPort(const CableName& cable, std::unique_ptr<CNetLink> pLink);
 
-    const CableTraits& Traits() const override { return m_traits; }
     bool Open() override;
-    std::string OpenProblem() const override { return m_strProblem; }
     void Close() override;
     // Switched on, the server is given the levels the window shows (TMS and TDI low) with TCK
     // low; switched off, it is left holding what it had.
@@ -26,7 +24,6 @@ public:
     bool Clocks(const CBits& tms, const CBits& tdi, const CBits& read, CBits& tdo) override;
     bool Hold(bool bTms, bool bTdi) override;
     bool Sample(bool& bTdo) override;
-    std::string Failure() const override { return m_strFailure; }
     std::string Description() const override { return DescribeCable(m_cable) + m_strAbout; }
 
 protected:
@@ -57,7 +54,6 @@ protected:
     std::string Server() const;
 
     CableName m_cable;
-    CableTraits m_traits;
     std::string m_strAbout;  // added to the description once the server has said what it is
 
 private:
@@ -70,8 +66,6 @@ private:
     bool m_bTried = false;
     bool m_bDriving = false;
     bool m_bLastTdo = true;
-    std::string m_strProblem;
-    std::string m_strFailure;
 };
 
 // OpenOCD's remote_bitbang: a character '0' to '7' sets TCK, TMS and TDI (4, 2, 1); 'R' asks for

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <utility>
 
+#include "../controls/LogFont.h"
 #include "../menu/WindowMenu.h"
 #include "../platform/codepage.h"
 #include "../platform/files.h"
@@ -377,16 +378,7 @@ void CStepperDlg::SetTitleFont()
     m_stTitle.GetClientRect(&rcTitle);
     CString title;
     m_stTitle.GetWindowText(title);
-    LOGFONTA lf = {};
-    lf.lfHeight = (rcTitle.bottom - rcTitle.top) - 2;
-    lf.lfWidth = 0;
-    lf.lfWeight = 900;
-    lf.lfCharSet = 1;
-    lf.lfOutPrecision = 0;
-    lf.lfClipPrecision = 0;
-    lf.lfQuality = 0;
-    lf.lfPitchAndFamily = 0x42;
-    lstrcpyA(lf.lfFaceName, "Arial");
+    LOGFONTA lf = LogFontOf("Arial", (rcTitle.bottom - rcTitle.top) - 2, 0, 900, 0x42);
     // A font's width does not grow in step with its height: at a higher DPI the title may come
     // out wider than its label, which grew with the dialog font.
     for (;;)

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "../controls/LogFont.h"
 #include "../platform/codepage.h"
 #include "../platform/dpi.h"
 #include "../res/texts.h"
@@ -40,16 +41,7 @@ void Shift(CString& row, int nWidth, LPCSTR pszColumn)
 
 void CStepperDlg::CreateRowFont(CFont& font, int nDpi, SIZE cell)
 {
-    LOGFONTA lf = {};
-    lf.lfHeight = 8;
-    lf.lfWidth = 0;
-    lf.lfWeight = 400;
-    lf.lfCharSet = 1;
-    lf.lfOutPrecision = 0;
-    lf.lfClipPrecision = 0;
-    lf.lfQuality = 0;
-    lf.lfPitchAndFamily = 0x41;
-    lstrcpyA(lf.lfFaceName, "FixedSys");
+    LOGFONTA lf = LogFontOf("FixedSys", 8, 0, 400, 0x41);
     if (nDpi != BASE_DPI)
     {
         // The bitmap's cell grown with the DPI, from a scalable font.

@@ -1,5 +1,7 @@
 #include "Outcome.h"
 
+#include <cstddef>
+
 const char EXIT_STATUS_TABLE[] = "0\tdone as asked\n"
                                  "1\tan SVF file's TDO differs from what the file expects (its line and bits said)\n"
                                  "2\tnot done, with why: input refused, a broken chain, a cable lost or out of reach";
@@ -46,20 +48,7 @@ int Outcome::ExitStatus() const
 
 const char* EndedName(Ended end)
 {
-    switch (end)
-    {
-    case Ended::Done:
-        return "Done";
-    case Ended::Stopped:
-        return "Stopped";
-    case Ended::Refused:
-        return "Refused";
-    case Ended::Broken:
-        return "Broken";
-    case Ended::Lost:
-        return "Lost";
-    case Ended::Differs:
-    default:
-        return "Differs";
-    }
+    static const char* const NAMES[] = {"Done", "Stopped", "Refused", "Broken", "Lost", "Differs"};
+    const size_t nEnd = static_cast<size_t>(end);
+    return nEnd < sizeof(NAMES) / sizeof(NAMES[0]) ? NAMES[nEnd] : "?";
 }

@@ -501,16 +501,9 @@ std::string SmallChip(const std::string& strEntity, const std::string& strCaptur
 class ChainFilesTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_pBefore = SetCablePort(&SimulatedChainPort());
-        CableOn();
-        m_tap.SetPaced(false);
-    }
+    void SetUp() override { m_tap.SetPaced(false); }
     void TearDown() override
     {
-        CableOff();
-        SetCablePort(m_pBefore);
         for (const std::string& strPath : m_written)
             RemoveTemporary(strPath);
     }
@@ -520,7 +513,7 @@ protected:
         return m_written.back();
     }
 
-    CableTarget m_pBefore;
+    CCableOn m_cable{&SimulatedChainPort()};
     CTapEngine m_tap{&TestCable()};
     std::vector<std::string> m_written;
 };

@@ -15,19 +15,8 @@ namespace {
 class ChainWindowTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_pBefore = SetCablePort(&SimulatedChainPort());
-        CableOn();
-    }
-    void TearDown() override
-    {
-        CableOff();
-        SetCablePort(m_pBefore);
-    }
-
     CCountedWaits m_waits;
-    CableTarget m_pBefore;
+    CCableOn m_cable{&SimulatedChainPort()};
 };
 
 BOOL CALLBACK FindChainWindow(HWND hWnd, LPARAM lParam)

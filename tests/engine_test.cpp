@@ -68,21 +68,14 @@ class EngineTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_pBefore = SetCablePort(&m_port);
-        CableOn();
         m_engine.AddListener(&m_heard);
         m_engine.SetPaced(false);
-    }
-    void TearDown() override
-    {
-        CableOff();
-        SetCablePort(m_pBefore);
     }
 
     static bool Never(size_t) { return false; }
 
     CUnpluggingPort m_port;
-    CableTarget m_pBefore;
+    CCableOn m_cable{&m_port};
     CTapEngine m_engine{&TestCable()};
     CHeard m_heard;
 };

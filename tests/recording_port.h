@@ -214,21 +214,21 @@ inline std::string CableFailure()
 }
 
 // The cable a clock at a time: levels set, a clock, its TDO read.
-inline BOOL CableOn()
+inline BOOL CableSwitched(bool bOn)
 {
     test_cable::SendPendingClock(TestCable());
     test_cable::TheSlot().nTms = 0;
     test_cable::TheSlot().nTdi = 0;
-    TestCable().Switch(true);
+    TestCable().Switch(bOn);
     return TRUE;
+}
+inline BOOL CableOn()
+{
+    return CableSwitched(true);
 }
 inline BOOL CableOff()
 {
-    test_cable::SendPendingClock(TestCable());
-    test_cable::TheSlot().nTms = 0;
-    test_cable::TheSlot().nTdi = 0;
-    TestCable().Switch(false);
-    return TRUE;
+    return CableSwitched(false);
 }
 inline void PortPower(BYTE on)
 {
@@ -316,6 +316,22 @@ public:
 
 private:
     CableTarget m_before;
+};
+
+// A test's cable from its making to its end: installed and switched on, then switched off and
+// the one before put back.
+class CCableOn
+{
+public:
+    template <class T>
+    explicit CCableOn(T* p) : m_scope(p)
+    {
+        CableOn();
+    }
+    ~CCableOn() { CableOff(); }
+
+private:
+    CPortScope m_scope;
 };
 
 // One clock as a step makes it: the pulse, then TDO read once.

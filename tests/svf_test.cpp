@@ -163,17 +163,7 @@ TEST(SvfReadTest, ACommandThatCannotBeReadIsRefusedAtItsLine)
 class SvfPlayTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_pBefore = SetCablePort(&SimulatedChainPort());
-        CableOn();
-        m_tap.SetPaced(false);
-    }
-    void TearDown() override
-    {
-        CableOff();
-        SetCablePort(m_pBefore);
-    }
+    void SetUp() override { m_tap.SetPaced(false); }
     Outcome Play(const std::string& text, std::string& strError)
     {
         CSvfReader reader;
@@ -189,7 +179,7 @@ protected:
         return Ended::Done;
     }
 
-    CableTarget m_pBefore;
+    CCableOn m_cable{&SimulatedChainPort()};
     CTapEngine m_tap{&TestCable()};
     std::vector<std::string> m_notes;
     CSvfPlayer m_player{m_tap, [this](const std::string& strNote) { m_notes.push_back(strNote); }};

@@ -62,18 +62,8 @@ bool PumpUntilStatus(const CSvfStepDlg& svf, const std::string& strStart)
 class SvfWindowTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_pBefore = SetCablePort(&SimulatedPort());
-        CableOn();
-    }
-    void TearDown() override
-    {
-        CableOff();
-        SetCablePort(m_pBefore);
-    }
 
-    CableTarget m_pBefore;
+    CCableOn m_cable{&SimulatedPort()};
     Target m_target;
 };
 
@@ -82,7 +72,6 @@ TEST_F(SvfWindowTest, AFileThatCannotBePlayedIsRefusedWholeBeforeAnyClock)
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
         CSvfStepDlg svf(dlg.Tap());
-        dlg.Tap().AddListener(&m_target);
         const std::string strPath = WrittenFile("STATE RESET;\nSIR 4 TDI (2);\nSDR 8 TDI (1G);\n");
         const uint64_t nBefore = dlg.Tap().Clocks();
         std::string strError;
@@ -140,7 +129,6 @@ TEST_F(SvfWindowTest, ARunStopsAtTheTdoThatDiffersWithItsBitsMarked)
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
         CSvfStepDlg svf(dlg.Tap());
-        dlg.Tap().AddListener(&m_target);
         const std::string strPath = WrittenFile("STATE RESET;\nSIR 4 TDI (2) TDO (1) MASK (F);\n"
                                                 "SDR 32 TDI (00000000) TDO (14D5654C) MASK (FFFFFFFF);\n"
                                                 "STATE IDLE;\n");
