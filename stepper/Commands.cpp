@@ -6,12 +6,11 @@
 
 #include "../platform/codepage.h"
 #include "../res/texts.h"
-#include "TapTable.h"
 
 void CStepperDlg::OnTestLogicReset()
 {
     // A click taken while a SEND pumps the window's messages waits for nothing: it is dropped.
-    if (!m_btnTestLogicReset.IsWindowEnabled() || m_send.IsSending())
+    if (!m_panel.ResetButton().IsWindowEnabled() || m_tap.InCommand())
         return;
     CPaintHold::CScope hold(m_paint);
     // The panel keeps showing the state from before the click until the sixth clock.
@@ -23,7 +22,7 @@ void CStepperDlg::OnStateButton(UINT nID)
     const StepCommandRow* pRow = FindStepCommand(nID);
     // A click queued before the last step disabled this button, or a command sent by another
     // program, would move the device to a state one clock cannot reach from the one shown.
-    if (pRow == nullptr || !StateButton(nID)->IsWindowEnabled() || m_send.IsSending())
+    if (pRow == nullptr || !m_panel.Button(nID)->IsWindowEnabled() || m_tap.InCommand())
         return;
     CPaintHold::CScope hold(m_paint);
     m_tap.Step(pRow->step);
@@ -38,7 +37,10 @@ void CStepperDlg::OnCableLost(const std::string& strFailure)
 {
     // What a SEND kept back goes to the window first: the message must find it as it is.
     if (m_bDeferred)
+    {
+        m_bDeferred = false;
         ApplyDeferred();
+    }
     ShowUnknownState();
     // A SEND's progress ("123/4096") is no value: the SEND read none.
     if (m_send.IsSending())

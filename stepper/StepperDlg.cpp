@@ -13,7 +13,6 @@
 #include "../platform/dpi.h"
 #include "../svf/SvfWriter.h"
 #include "../res/texts.h"
-#include "TapTable.h"
 
 namespace {
 
@@ -56,29 +55,6 @@ const AFX_MSGMAP_ENTRY CStepperDlg::s_messageEntries[] = {
 
 const AFX_MSGMAP CStepperDlg::s_messageMap = {&CDialog::s_messageMap, s_messageEntries,
                                               std::size(s_messageEntries)};
-
-const CStepperDlg::ButtonMember CStepperDlg::s_stateButtons[] = {
-    {IDC_TEST_LOGIC_RESET, &CStepperDlg::m_btnTestLogicReset},
-    {IDC_RUN_TEST_IDLE, &CStepperDlg::m_btnRunTestIdle},
-    {IDC_SELECT_DR, &CStepperDlg::m_btnSelectDr},
-    {IDC_SELECT_IR, &CStepperDlg::m_btnSelectIr},
-    {IDC_CAPTURE_DR, &CStepperDlg::m_btnCaptureDr},
-    {IDC_SHIFT_DR, &CStepperDlg::m_btnShiftDr},
-    {IDC_EXIT1_DR, &CStepperDlg::m_btnExit1Dr},
-    {IDC_PAUSE_DR, &CStepperDlg::m_btnPauseDr},
-    {IDC_EXIT2_DR, &CStepperDlg::m_btnExit2Dr},
-    {IDC_UPDATE_DR, &CStepperDlg::m_btnUpdateDr},
-    {IDC_CAPTURE_IR, &CStepperDlg::m_btnCaptureIr},
-    {IDC_SHIFT_IR, &CStepperDlg::m_btnShiftIr},
-    {IDC_EXIT1_IR, &CStepperDlg::m_btnExit1Ir},
-    {IDC_PAUSE_IR, &CStepperDlg::m_btnPauseIr},
-    {IDC_EXIT2_IR, &CStepperDlg::m_btnExit2Ir},
-    {IDC_UPDATE_IR, &CStepperDlg::m_btnUpdateIr},
-    {IDC_SHIFT_DR_1, &CStepperDlg::m_btnShiftDr1},
-    {IDC_EXIT1_DR_1, &CStepperDlg::m_btnExit1Dr1},
-    {IDC_SHIFT_IR_1, &CStepperDlg::m_btnShiftIr1},
-    {IDC_EXIT1_IR_1, &CStepperDlg::m_btnExit1Ir1},
-};
 
 CStepperDlg::CStepperDlg(CWnd* pParent) : CDialog(IDD, pParent)
 {
@@ -143,16 +119,6 @@ void CStepperDlg::OnPlaySvf()
         MessageBoxCp932(m_hWnd, strError.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
 }
 
-CColorButton* CStepperDlg::StateButton(UINT nID)
-{
-    for (const ButtonMember& member : s_stateButtons)
-    {
-        if (member.nID == nID)
-            return &(this->*member.pButton);
-    }
-    return nullptr;
-}
-
 void CStepperDlg::DoDataExchange(CDataExchange* pDX)
 {
     CDialog::DoDataExchange(pDX);
@@ -166,27 +132,8 @@ void CStepperDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_TRACE_TDO, m_stTdo);
     DDX_Control(pDX, IDC_TRACE_TDI, m_stTdi);
     DDX_Control(pDX, IDC_TRACE_NAME1, m_stName1);
-    DDX_Control(pDX, IDC_SHIFT_IR_1, m_btnShiftIr1);
-    DDX_Control(pDX, IDC_SHIFT_DR_1, m_btnShiftDr1);
-    DDX_Control(pDX, IDC_EXIT1_IR_1, m_btnExit1Ir1);
-    DDX_Control(pDX, IDC_EXIT1_DR_1, m_btnExit1Dr1);
-    DDX_Control(pDX, IDC_UPDATE_IR, m_btnUpdateIr);
-    DDX_Control(pDX, IDC_UPDATE_DR, m_btnUpdateDr);
-    DDX_Control(pDX, IDC_TEST_LOGIC_RESET, m_btnTestLogicReset);
-    DDX_Control(pDX, IDC_SELECT_IR, m_btnSelectIr);
-    DDX_Control(pDX, IDC_SHIFT_IR, m_btnShiftIr);
-    DDX_Control(pDX, IDC_SELECT_DR, m_btnSelectDr);
-    DDX_Control(pDX, IDC_SHIFT_DR, m_btnShiftDr);
-    DDX_Control(pDX, IDC_RUN_TEST_IDLE, m_btnRunTestIdle);
-    DDX_Control(pDX, IDC_PAUSE_IR, m_btnPauseIr);
-    DDX_Control(pDX, IDC_PAUSE_DR, m_btnPauseDr);
-    DDX_Control(pDX, IDC_EXIT2_IR, m_btnExit2Ir);
-    DDX_Control(pDX, IDC_EXIT2_DR, m_btnExit2Dr);
-    DDX_Control(pDX, IDC_EXIT1_IR, m_btnExit1Ir);
-    DDX_Control(pDX, IDC_EXIT1_DR, m_btnExit1Dr);
+    m_panel.Exchange(pDX);
     m_pins.Exchange(pDX);
-    DDX_Control(pDX, IDC_CAPTURE_IR, m_btnCaptureIr);
-    DDX_Control(pDX, IDC_CAPTURE_DR, m_btnCaptureDr);
 }
 
 void CStepperDlg::OnSendDr()
@@ -213,7 +160,7 @@ LRESULT CStepperDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
             if (::IsWindow(m_hWnd) != FALSE && ::IsChild(m_hWnd, ::GetFocus()) != FALSE)
             {
                 const CWnd& button = m_send.SendButton(bDr ? TAP_DR : TAP_IR);
-                const HWND hNext = button.IsWindowEnabled() ? button.m_hWnd : m_btnTestLogicReset.m_hWnd;
+                const HWND hNext = button.IsWindowEnabled() ? button.m_hWnd : m_panel.ResetButton().m_hWnd;
                 SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hNext), TRUE);
             }
         }
@@ -260,11 +207,7 @@ BOOL CStepperDlg::OnInitDialog()
     m_pins.Show();
     m_cables.Show();
 
-    m_pPrimaryShown = nullptr;
-    m_pPrimary = nullptr;
-    m_pSecondaryShown = nullptr;
-    m_pSecondary = nullptr;
-    ShowState(STATE_UNKNOWN);
+    ShowUnknownState();
 
     InitTrace();
 
@@ -273,8 +216,7 @@ BOOL CStepperDlg::OnInitDialog()
     m_send.Load(m_strSettingsPath);
 
     const COLORREF crDisabledFace = ::GetSysColor(COLOR_BTNSHADOW);
-    for (const ButtonMember& member : s_stateButtons)
-        (this->*member.pButton).m_crDisabledFace = crDisabledFace;
+    m_panel.SetDisabledFace(crDisabledFace);
     m_send.SetDisabledFace(crDisabledFace);
 
     return TRUE;

@@ -16,7 +16,8 @@
 #include "../scan/SendControls.h"
 #include "../svfview/SvfStepDlg.h"
 #include "../engine/TapEngine.h"
-#include "TapTable.h"
+#include "../panel/StatePanel.h"
+#include "../panel/TapTable.h"
 
 class CStepperDlg : public CDialog,
                     private ITapListener,
@@ -71,10 +72,6 @@ private:
     CString m_strTdi;
     CString m_strTms;
     int m_nTraceWidth;
-    CColorButton* m_pPrimaryShown;
-    CColorButton* m_pPrimary;
-    CColorButton* m_pSecondaryShown;
-    CColorButton* m_pSecondary;
     CEdit m_editValue;
     // The value whole, where the field is too narrow for it.
     CValueTip m_valueTip;
@@ -86,33 +83,11 @@ private:
     CStatic m_stTdo;
     CStatic m_stTdi;
     CStatic m_stName1;
-    CColorButton m_btnShiftIr1;
-    CColorButton m_btnShiftDr1;
-    CColorButton m_btnExit1Ir1;
-    CColorButton m_btnExit1Dr1;
-    CColorButton m_btnUpdateIr;
-    CColorButton m_btnUpdateDr;
-    CColorButton m_btnTestLogicReset;
-    CColorButton m_btnSelectIr;
-    CColorButton m_btnShiftIr;
-    CColorButton m_btnSelectDr;
-    CColorButton m_btnShiftDr;
-    CColorButton m_btnRunTestIdle;
-    CColorButton m_btnPauseIr;
-    CColorButton m_btnPauseDr;
-    CColorButton m_btnExit2Ir;
-    CColorButton m_btnExit2Dr;
-    CColorButton m_btnExit1Ir;
-    CColorButton m_btnExit1Dr;
-    CColorButton m_btnCaptureIr;
-    CColorButton m_btnCaptureDr;
     HICON m_hIcon;
     HICON m_hScaledIcon = nullptr;  // loaded for a DPI the window moved to
     int m_nDpi = 96;  // the DPI the window is laid out for
     CFont m_fontTitle;
 
-    // The state button with this control ID, or null.
-    CColorButton* StateButton(UINT nID);
     // Asks where, then writes the session as a waveform file.
     void OnSaveTrace();
     // Asks where, then writes the session as SVF, the device picked in the chain window spoken to
@@ -124,6 +99,9 @@ private:
     // Each command paints once, at its end.
     CPaintHold m_paint{*this};
     void MarkChanged(CWnd& control) { m_paint.MarkChanged(control); }
+
+    // The state buttons.
+    CStatePanel m_panel{*this, m_paint};
 
     // TCK, TMS, TDI and TDO by hand.
     CPinControls m_pins{m_tap, m_paint};
@@ -224,11 +202,4 @@ private:
     void InitTrace();
 
     static const AFX_MSGMAP_ENTRY s_messageEntries[];
-
-    struct ButtonMember
-    {
-        UINT nID;
-        CColorButton CStepperDlg::*pButton;
-    };
-    static const ButtonMember s_stateButtons[STATE_BUTTON_COUNT];
 };

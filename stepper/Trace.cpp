@@ -9,7 +9,6 @@
 #include "../platform/dpi.h"
 #include "../res/texts.h"
 #include "../tap/ScanValue.h"
-#include "TapTable.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "scan/ValueLists.h"
 #include "settings_examples.h"
 #include "standin/ftd2xx_standin.h"
-#include "stepper/TapTable.h"
+#include "panel/TapTable.h"
 
 
 namespace {

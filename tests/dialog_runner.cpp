@@ -3,7 +3,7 @@
 #include "recording_port.h"
 #include "platform/system.h"
 #include "ports/sim_port.h"
-#include "stepper/TapTable.h"
+#include "panel/TapTable.h"
 
 namespace {
 

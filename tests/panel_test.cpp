@@ -9,7 +9,7 @@
 #include "recording_port.h"
 #include "dialog_runner.h"
 #include "ports/sim_port.h"
-#include "stepper/TapTable.h"
+#include "panel/TapTable.h"
 #include "tap_expectations.h"
 
 namespace {

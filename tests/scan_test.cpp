@@ -9,7 +9,7 @@
 #include "res/resource.h"
 #include "tap/ShiftOut.h"
 #include "tap/ScanValue.h"
-#include "stepper/TapTable.h"
+#include "panel/TapTable.h"
 
 namespace {
 

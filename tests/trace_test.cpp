@@ -6,7 +6,7 @@
 
 #include "dialog_runner.h"
 #include "ports/sim_port.h"
-#include "stepper/TapTable.h"
+#include "panel/TapTable.h"
 #include "tap_expectations.h"
 
 namespace {
