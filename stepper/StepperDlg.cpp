@@ -126,12 +126,7 @@ void CStepperDlg::DoDataExchange(CDataExchange* pDX)
     m_send.Exchange(pDX);
     DDX_Control(pDX, IDC_HISTORY, m_listHistory);
     DDX_Control(pDX, IDC_TITLE, m_stTitle);
-    DDX_Control(pDX, IDC_TRACE_NAME3, m_stName3);
-    DDX_Control(pDX, IDC_TRACE_NAME2, m_stName2);
-    DDX_Control(pDX, IDC_TRACE_TMS, m_stTms);
-    DDX_Control(pDX, IDC_TRACE_TDO, m_stTdo);
-    DDX_Control(pDX, IDC_TRACE_TDI, m_stTdi);
-    DDX_Control(pDX, IDC_TRACE_NAME1, m_stName1);
+    m_trace.Exchange(pDX);
     m_panel.Exchange(pDX);
     m_pins.Exchange(pDX);
 }
@@ -209,7 +204,8 @@ BOOL CStepperDlg::OnInitDialog()
 
     ShowUnknownState();
 
-    InitTrace();
+    m_trace.Init(m_nDpi);
+    RefreshTrace();
 
     SetValueFont();
     m_valueTip.Create(m_hWnd, m_editValue.m_hWnd);
@@ -295,22 +291,11 @@ void CStepperDlg::OnDestroy()
     Default();
     m_fontTitle.DeleteObject();
     m_fontValue.DeleteObject();
-    m_fontName1.DeleteObject();
-    m_fontName2.DeleteObject();
-    m_fontName3.DeleteObject();
-    m_fontTms.DeleteObject();
-    m_fontTdo.DeleteObject();
-    m_fontTdi.DeleteObject();
+    m_trace.ReleaseFonts();
     if (m_hScaledIcon != nullptr)
         ::DestroyIcon(m_hScaledIcon);
     // The cable goes off last, after everything else of the window is gone.
     m_tap.Switch(false);
-}
-
-void CStepperDlg::ReplaceFont(CWnd& control, CFont& font, CFont& fresh)
-{
-    control.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(fresh.m_hObject), TRUE);
-    std::swap(font.m_hObject, fresh.m_hObject);
 }
 
 // The title in heavy Arial, as high as its label allows and no wider.
@@ -327,7 +312,7 @@ void CStepperDlg::SetTitleFont()
     {
         CFont fresh;
         fresh.CreateFontIndirect(&lf);
-        ReplaceFont(m_stTitle, m_fontTitle, fresh);
+        CTraceRows::ReplaceFont(m_stTitle, m_fontTitle, fresh);
         CClientDC dc(&m_stTitle);
         const HFONT hOldFont = dc.SelectObject(&m_fontTitle);
         SIZE extent = {};
@@ -359,7 +344,7 @@ void CStepperDlg::SetValueFont()
     lstrcpyA(lfValue.lfFaceName, "Arial");
     CFont fresh;
     fresh.CreateFontIndirect(&lfValue);
-    ReplaceFont(m_editValue, m_fontValue, fresh);
+    CTraceRows::ReplaceFont(m_editValue, m_fontValue, fresh);
 }
 
 // The window moved to a monitor of another DPI (Windows 10 and later). The dialog manager has
@@ -374,7 +359,7 @@ void CStepperDlg::OnDpiChanged(UINT nDpis, LPARAM lParam)
     m_nDpi = HIWORD(nDpis);
     SetTitleFont();
     SetValueFont();
-    SetTraceFonts();
+    m_trace.SetDpi(m_nDpi);
     const int nIcon = ScaleToDpi(32, m_nDpi);
     const HICON hIcon = static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME),
                                                         IMAGE_ICON, nIcon, nIcon, 0));

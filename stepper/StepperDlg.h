@@ -14,6 +14,7 @@
 #include "../platform/wnd.h"
 #include "../res/resource.h"
 #include "../scan/SendControls.h"
+#include "../trace/TraceRows.h"
 #include "../svfview/SvfStepDlg.h"
 #include "../engine/TapEngine.h"
 #include "../panel/StatePanel.h"
@@ -58,31 +59,11 @@ private:
 
     CTapEngine m_tap;
 
-    // Trace fonts, in the order of the rows 1028, 1032, 1033, 1031, 1030, 1029.
-    CFont m_fontName1;
-    CFont m_fontName2;
-    CFont m_fontName3;
-    CFont m_fontTdo;
-    CFont m_fontTdi;
-    CFont m_fontTms;
-    CString m_strName1;
-    CString m_strName2;
-    CString m_strName3;
-    CString m_strTdo;
-    CString m_strTdi;
-    CString m_strTms;
-    int m_nTraceWidth;
     CEdit m_editValue;
     // The value whole, where the field is too narrow for it.
     CValueTip m_valueTip;
     CHistoryListBox m_listHistory;
     CStatic m_stTitle;
-    CStatic m_stName3;
-    CStatic m_stName2;
-    CStatic m_stTms;
-    CStatic m_stTdo;
-    CStatic m_stTdi;
-    CStatic m_stName1;
     HICON m_hIcon;
     HICON m_hScaledIcon = nullptr;  // loaded for a DPI the window moved to
     int m_nDpi = 96;  // the DPI the window is laid out for
@@ -100,8 +81,9 @@ private:
     CPaintHold m_paint{*this};
     void MarkChanged(CWnd& control) { m_paint.MarkChanged(control); }
 
-    // The state buttons.
+    // The state buttons, and the trace rows.
     CStatePanel m_panel{*this, m_paint};
+    CTraceRows m_trace{*this, m_paint};
 
     // TCK, TMS, TDI and TDO by hand.
     CPinControls m_pins{m_tap, m_paint};
@@ -191,15 +173,9 @@ private:
     void ShowValueText(const std::string& text) override;
     void CloseWindow() override { EndDialog(IDCANCEL); }
 
-    static void CreateRowFont(CFont& font, int nDpi, SIZE cell);
-    // Gives the control the fresh font and keeps it in font; fresh is left with the one before,
-    // which goes with it, after the control has let go of it.
-    static void ReplaceFont(CWnd& control, CFont& font, CFont& fresh);
-    void SetTraceFonts();
     void SetTitleFont();
     void SetValueFont();
     void OnDpiChanged(UINT nDpis, LPARAM lParam);
-    void InitTrace();
 
     static const AFX_MSGMAP_ENTRY s_messageEntries[];
 };
