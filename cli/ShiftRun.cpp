@@ -251,14 +251,14 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
             ended = Refused(strWhy);
             break;
         }
-        const std::vector<unsigned char> bits = pAddress == nullptr ? shift.bits : pAddress->Wrap(shift.bIr, shift.bits);
-        const Outcome shifted = engine.Shift(shift.bIr ? TAP_IR : TAP_DR, bits, [](size_t) { return false; });
+        // To one device: its own bits of what came out; to the chain, the value display's text.
+        std::vector<unsigned char> out;
+        const Outcome shifted = pAddress != nullptr
+                                    ? ShiftDevice(engine, *pAddress, shift.bIr, shift.bits, out)
+                                    : engine.Shift(shift.bIr ? TAP_IR : TAP_DR, shift.bits, [](size_t) { return false; });
         if (shifted == Ended::Done)
         {
-            if (pAddress == nullptr)
-                say(engine.ValueOut(), false);
-            else
-                say(FormatSizedHex(pAddress->Unwrap(shift.bIr, engine.BitsOut().ToBytes(), shift.bits.size())), false);
+            say(pAddress == nullptr ? engine.ValueOut() : FormatSizedHex(out), false);
             continue;
         }
         ended = Outcome(shifted).At(std::string("while sending ") + (shift.bIr ? "--ir " : "--dr ") + shift.strValue);
