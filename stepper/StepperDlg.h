@@ -169,7 +169,7 @@ private:
     // A command of many clocks shows its clocks once, at its end; a SEND now and then on its way.
     void OnCommandBegun() override { m_bDeferred = true; }
     void OnCommandEnded() override;
-    void ShowSoFar() override { ApplyDeferred(); }
+    void ShowSoFar() override;
     void ShowValueText(const std::string& text) override;
     void CloseWindow() override { EndDialog(IDCANCEL); }
 

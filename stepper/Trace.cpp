@@ -44,6 +44,13 @@ void CStepperDlg::AddHistoryLine(const CString& line)
     m_listHistory.AddString(line);
 }
 
+void CStepperDlg::ShowSoFar()
+{
+    m_bDeferred = false;
+    ApplyDeferred();
+    m_bDeferred = true;
+}
+
 void CStepperDlg::OnCommandEnded()
 {
     m_bDeferred = false;

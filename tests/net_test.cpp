@@ -421,6 +421,43 @@ TEST(NetWaitTest, AfterASlowSendTheNextGoesOutInPiecesAClickCanFallBetween)
     EXPECT_GE(pieces(600), 6u);
 }
 
+// A SEND that takes seconds shows how far it is now and then, and the trace and the history with
+// it: what the window shows on the way is the clocks made so far.
+TEST(NetWaitTest, ALongSendShowsTheTraceOnItsWayWithHowFarItIs)
+{
+    CSlowServerCable cable(ServerProtocol::RemoteBitbang);
+    ASSERT_TRUE(cable.Port().Open()) << cable.Port().OpenProblem();
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        Click(dlg, IDC_TEST_LOGIC_RESET);
+        const CString rowBefore = Row(dlg, IDC_TRACE_TMS);
+        // Heard after the window: at the clock the window first says how far the SEND is.
+        struct CFirstProgress : ITapListener
+        {
+            explicit CFirstProgress(CStepperDlg& dlg) : m_dlg(dlg) {}
+            void OnClock(const ClockRecord&, bool) override
+            {
+                const std::string text = WindowText(Item<CEdit>(m_dlg, IDC_VALUE_EDIT).m_hWnd);
+                if (!m_bSeen && text.find('/') != std::string::npos)
+                {
+                    m_bSeen = true;
+                    m_row = Row(m_dlg, IDC_TRACE_TMS);
+                }
+            }
+            CStepperDlg& m_dlg;
+            bool m_bSeen = false;
+            CString m_row;
+        } progress(dlg);
+        dlg.Tap().AddListener(&progress);
+        SendValue(dlg, IDC_DR_VALUE, "2000'h0");
+        dlg.Tap().RemoveListener(&progress);
+        ASSERT_TRUE(progress.m_bSeen) << "no progress was shown";
+        // Shift-DR's clocks (TMS 0) have reached the trace.
+        EXPECT_NE(std::string(rowBefore), std::string(progress.m_row));
+        EXPECT_EQ('0', progress.m_row[progress.m_row.GetLength() - 1]) << std::string(progress.m_row);
+    });
+}
+
 // Clicks tell a slow server too, but only sixteen slow clocks in a row do: one slow clock, or a
 // few, is a busy machine, and a quick cable's SEND stays one message.
 TEST(NetWaitTest, SixteenSlowClicksInARowMakeTheNextSendGoInPiecesAndFewerDoNot)
