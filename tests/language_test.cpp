@@ -228,3 +228,20 @@ TEST(JapaneseMessagesTest, EveryMessageTheCodeBuildsIsShownInJapanese)
     CableOff();
     SetCablePort(pBefore);
 }
+
+// How a command ended, as the windows say it: each kind, with each place a window gives it.
+TEST(JapaneseMessagesTest, EveryEndAWindowSaysIsShownInJapanese)
+{
+    const std::string strFailure =
+        "The remote_bitbang server at localhost:44853 answered 0 of the 1 byte that R takes: the server closed the connection.";
+    for (const char* pszWhere : {"", "while the chain was scanned", "at line 12", "as MORVA switched it on"})
+        ExpectJapanese(Outcome(Ended::Lost, strFailure).At(pszWhere).Message());
+    ExpectJapanese(Outcome(Ended::Lost, strFailure).Message() +
+                   "\n\nThe last clock did not reach the device, so its TAP state is now unknown. Check the cable "
+                   "and its connection, then click TEST-LOGIC-RESET.");
+    ExpectJapanese(Outcome(Ended::Stopped).At("at line 3; the TAP is in PAUSE-DR").Message());
+    ExpectJapanese(
+        Outcome(Ended::Stopped).At("at line 2: RUNTEST, 12288 of 4294967295 clocks; the TAP is in RUN-TEST/IDLE").Message());
+    ExpectJapanese(Outcome(Ended::Differs, "Line 4: SDR 32: TDO differs from what the file expects").Message() +
+                   "; the bits marked ^ differ.");
+}
