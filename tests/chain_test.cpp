@@ -322,16 +322,15 @@ TEST(ChainScanTest, TheSimulatedChainIsThreeDevicesWhoseLengthsMustBeGiven)
     ASSERT_TRUE(ParseCableName("sim:chain", cable, strError)) << strError;
     EXPECT_EQ("simulated chain of three devices", DescribeCable(cable));
     const std::shared_ptr<ICable> port = MakeCable(cable, FtdiPinMap());
-    CableTarget pBefore = SetCablePort(port.get());
-    CableOn();
-    CTapEngine engine{&TestCable()};
-    engine.SetPaced(false);
     ChainScan scan;
-    EXPECT_EQ(Ended::Done, ScanChain(engine, {}, scan));
-    EXPECT_NE(std::string::npos, scan.strProblem.find("irlen=4,6,8"));
-    EXPECT_EQ(Ended::Done, ScanChain(engine, {4, 6, 8}, scan));
-    CableOff();
-    SetCablePort(pBefore);
+    {
+        CCableOn on(port.get());
+        CTapEngine engine{&TestCable()};
+        engine.SetPaced(false);
+        EXPECT_EQ(Ended::Done, ScanChain(engine, {}, scan));
+        EXPECT_NE(std::string::npos, scan.strProblem.find("irlen=4,6,8"));
+        EXPECT_EQ(Ended::Done, ScanChain(engine, {4, 6, 8}, scan));
+    }
     std::vector<std::string> lines;
     for (size_t i = 0; i < scan.devices.size(); ++i)
         lines.push_back(FormatChainDevice(i + 1, scan.devices[i]));

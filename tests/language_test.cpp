@@ -215,8 +215,7 @@ TEST(JapaneseMessagesTest, EveryMessageTheCodeBuildsIsShownInJapanese)
     // The simulated chain, scanned without its IR lengths.
     ASSERT_TRUE(ParseCableName("sim:chain", cable, strError));
     const std::shared_ptr<ICable> port = MakeCable(cable, FtdiPinMap());
-    CableTarget pBefore = SetCablePort(port.get());
-    CableOn();
+    CCableOn on(port.get());
     CTapEngine engine{&TestCable()};
     engine.SetPaced(false);
     ChainScan scan;
@@ -225,8 +224,6 @@ TEST(JapaneseMessagesTest, EveryMessageTheCodeBuildsIsShownInJapanese)
     ExpectJapanese(WhyNotAlone(2, scan));
     EXPECT_EQ(Ended::Done, ScanChain(engine, {4, 6}, scan));
     ExpectJapanese(scan.strProblem);
-    CableOff();
-    SetCablePort(pBefore);
 }
 
 // How a command ended, as the windows say it: each kind, with each place a window gives it.
