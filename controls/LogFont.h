@@ -4,6 +4,11 @@
 
 #include <windows.h>
 
+#include <utility>
+
+#include "../platform/gdi.h"
+#include "../platform/wnd.h"
+
 inline LOGFONTA LogFontOf(const char* pszFace, LONG nHeight, LONG nWidth, LONG nWeight, BYTE nPitchAndFamily)
 {
     LOGFONTA lf = {};
@@ -14,4 +19,12 @@ inline LOGFONTA LogFontOf(const char* pszFace, LONG nHeight, LONG nWidth, LONG n
     lf.lfPitchAndFamily = nPitchAndFamily;
     lstrcpyA(lf.lfFaceName, pszFace);  // the faces asked for are short names
     return lf;
+}
+
+// Gives the control the fresh font and keeps it in font; fresh is left with the one before,
+// which goes with it, after the control has let go of it.
+inline void ReplaceFont(CWnd& control, CFont& font, CFont& fresh)
+{
+    control.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(fresh.m_hObject), TRUE);
+    std::swap(font.m_hObject, fresh.m_hObject);
 }

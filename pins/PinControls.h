@@ -4,8 +4,6 @@
 // they show the levels driven and read.
 #pragma once
 
-#include <functional>
-
 #include "../controls/ColorButton.h"
 #include "../controls/PaintHold.h"
 #include "../engine/TapEngine.h"

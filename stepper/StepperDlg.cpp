@@ -312,7 +312,7 @@ void CStepperDlg::SetTitleFont()
     {
         CFont fresh;
         fresh.CreateFontIndirect(&lf);
-        CTraceRows::ReplaceFont(m_stTitle, m_fontTitle, fresh);
+        ReplaceFont(m_stTitle, m_fontTitle, fresh);
         CClientDC dc(&m_stTitle);
         const HFONT hOldFont = dc.SelectObject(&m_fontTitle);
         SIZE extent = {};
@@ -344,7 +344,7 @@ void CStepperDlg::SetValueFont()
     lstrcpyA(lfValue.lfFaceName, "Arial");
     CFont fresh;
     fresh.CreateFontIndirect(&lfValue);
-    CTraceRows::ReplaceFont(m_editValue, m_fontValue, fresh);
+    ReplaceFont(m_editValue, m_fontValue, fresh);
 }
 
 // The window moved to a monitor of another DPI (Windows 10 and later). The dialog manager has

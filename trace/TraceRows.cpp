@@ -139,12 +139,6 @@ void CTraceRows::Init(int nDpi)
     Show();
 }
 
-void CTraceRows::ReplaceFont(CWnd& control, CFont& font, CFont& fresh)
-{
-    control.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(fresh.m_hObject), TRUE);
-    std::swap(font.m_hObject, fresh.m_hObject);
-}
-
 void CTraceRows::SetDpi(int nDpi)
 {
     m_nDpi = nDpi;

@@ -23,10 +23,6 @@ public:
     void Show();
     void ReleaseFonts();
 
-    // Gives the control the fresh font and keeps it in font; fresh is left with the one before,
-    // which goes with it, after the control has let go of it.
-    static void ReplaceFont(CWnd& control, CFont& font, CFont& fresh);
-
 private:
     static void CreateRowFont(CFont& font, int nDpi, SIZE cell);
     void SetFonts();
