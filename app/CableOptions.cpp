@@ -285,7 +285,7 @@ bool CheckTogether(const CommandLine& options, std::string& strError)
     for (const ShiftRequest& shift : options.shifts)
     {
         // A name goes only to a device whose file may know it: otherwise it is a value that is wrong.
-        std::vector<unsigned char> bits;
+        CBits bits;
         std::string strWhy;
         if (shift.bits.empty() && options.nDevice == 0 && !ParseScanValue(shift.strValue, bits, strWhy))
         {

@@ -556,15 +556,16 @@ void MeasureSvf()
         HANDLE hFile = ::CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                      nullptr);
         std::minstd_rand random(1);
-        const std::string strMask = SvfHex(std::vector<unsigned char>(nBits, 1));
+        const std::string strMask = SvfHex(CBits(nBits, true));
         std::string chunk = "STATE RESET;\nSIR 4 TDI (F) TDO (1) MASK (F);\n";
-        std::vector<unsigned char> tdi(nBits), tdo(nBits);
+        CBits tdi(nBits, false);
         while (nBytes < 200000000ull)
         {
             for (size_t i = 0; i < nBits; ++i)
-                tdi[i] = static_cast<unsigned char>(random() & 1);
-            tdo[0] = 0;
-            std::copy(tdi.begin(), tdi.end() - 1, tdo.begin() + 1);
+                tdi.Set(i, (random() & 1) != 0);
+            // What comes out is what went in one clock later.
+            CBits tdo(1, false);
+            tdo.Append(tdi, 0, nBits - 1);
             chunk += "SDR 4096 TDI (" + SvfHex(tdi) + ") TDO (" + SvfHex(tdo) + ") MASK (" + strMask + ");\n";
             if (chunk.size() > 1000000)
             {

@@ -131,13 +131,10 @@ std::vector<BoundaryPin> BoundaryPins(const BsdlFile& file)
     return pins;
 }
 
-std::string PinReading(const BoundaryPin& pin, const std::vector<unsigned char>& captured,
-                       const std::vector<unsigned char>* pLoaded)
+std::string PinReading(const BoundaryPin& pin, const CBits& captured, const CBits* pLoaded)
 {
-    const auto bit = [](const std::vector<unsigned char>& bits, int nCell) {
-        return static_cast<size_t>(nCell) < bits.size() && bits[nCell] != 0;
-    };
-    const std::vector<unsigned char>& driver = pLoaded != nullptr ? *pLoaded : captured;
+    const auto bit = [](const CBits& bits, int nCell) { return static_cast<size_t>(nCell) < bits.size() && bits[nCell]; };
+    const CBits& driver = pLoaded != nullptr ? *pLoaded : captured;
     std::string text;
     if (pin.nInput >= 0)
         text = bit(captured, pin.nInput) ? "1" : "0";
@@ -152,11 +149,11 @@ std::string PinReading(const BoundaryPin& pin, const std::vector<unsigned char>&
     return text;
 }
 
-bool DriverOn(const BoundaryPin& pin, const std::vector<unsigned char>& bits)
+bool DriverOn(const BoundaryPin& pin, const CBits& bits)
 {
     if (!pin.CanDrive())
         return false;
-    const bool bControl = static_cast<size_t>(pin.nControl) < bits.size() && bits[pin.nControl] != 0;
+    const bool bControl = static_cast<size_t>(pin.nControl) < bits.size() && bits[pin.nControl];
     return pin.nControl < 0 || bControl != (pin.cDisable == '1');
 }
 
@@ -171,25 +168,25 @@ std::vector<size_t> DriverGroup(const std::vector<BoundaryPin>& pins, size_t nPi
     return group;
 }
 
-std::vector<unsigned char> SafeBoundary(const BsdlFile& file)
+CBits SafeBoundary(const BsdlFile& file)
 {
-    std::vector<unsigned char> bits(file.nBoundaryLength, 0);
+    CBits bits(file.nBoundaryLength, false);
     for (const BsdlCell& cell : file.cells)
-        bits[cell.nNumber] = cell.cSafe == '1' ? 1 : 0;
+        bits.Set(cell.nNumber, cell.cSafe == '1');
     // A control cell that may hold either keeps its outputs off: nobody asked them to drive.
     for (const BsdlCell& cell : file.cells)
     {
         if (cell.nControl >= 0 && static_cast<size_t>(cell.nControl) < bits.size() &&
             file.cells[cell.nControl].cSafe == 'X' && cell.cDisable != 0)
-            bits[cell.nControl] = cell.cDisable == '1' ? 1 : 0;
+            bits.Set(cell.nControl, cell.cDisable == '1');
     }
     return bits;
 }
 
 bool DrivenBoundary(const BsdlFile& file, const std::vector<BoundaryPin>& pins, const std::vector<PinDrive>& drives,
-                    std::vector<unsigned char>& bits, std::string& strError)
+                    CBits& bits, std::string& strError)
 {
-    std::vector<unsigned char> made = SafeBoundary(file);
+    CBits made = SafeBoundary(file);
     const auto drive = [&](size_t i) { return i < drives.size() ? drives[i] : PinDrive::Safe; };
     std::vector<char> done(pins.size(), 0);
     for (size_t i = 0; i < pins.size(); ++i)
@@ -215,20 +212,20 @@ bool DrivenBoundary(const BsdlFile& file, const std::vector<BoundaryPin>& pins, 
             return false;
         }
         const BoundaryPin& pin = pins[i];
-        const unsigned char off = pin.cDisable == '1' ? 1 : 0;
+        const bool bOff = pin.cDisable == '1';
         if (nDriven == pins.size())
         {
             // Every pin of the group off.
             if (pin.nControl >= 0)
-                made[pin.nControl] = off;
+                made.Set(pin.nControl, bOff);
             continue;
         }
         if (pin.nControl >= 0)
-            made[pin.nControl] = static_cast<unsigned char>(1 - off);
+            made.Set(pin.nControl, !bOff);
         for (size_t j : group)
         {
             if (drive(j) == PinDrive::High || drive(j) == PinDrive::Low)
-                made[pins[j].nOutput] = drive(j) == PinDrive::High ? 1 : 0;
+                made.Set(pins[j].nOutput, drive(j) == PinDrive::High);
             else if (pins[j].cSafe == 'X')
             {
                 strError = "Driving " + pins[nDriven].strPort + " switches on the driver of " + pins[j].strPort +
@@ -239,7 +236,7 @@ bool DrivenBoundary(const BsdlFile& file, const std::vector<BoundaryPin>& pins, 
             }
         }
     }
-    bits.swap(made);
+    bits = made;
     return true;
 }
 

@@ -34,11 +34,10 @@ std::vector<BoundaryPin> BoundaryPins(const BsdlFile& file);
 // (no pLoaded) the driver is the chip's own, as the output and control cells captured it. Under
 // EXTEST the driver is what the bits MORVA loaded (pLoaded) make it: an output or control cell of
 // type BC_1 captures the chip's own logic, not the level it drives.
-std::string PinReading(const BoundaryPin& pin, const std::vector<unsigned char>& captured,
-                       const std::vector<unsigned char>* pLoaded = nullptr);
+std::string PinReading(const BoundaryPin& pin, const CBits& captured, const CBits* pLoaded = nullptr);
 
 // Whether the pin's driver is on with these bits in its cells.
-bool DriverOn(const BoundaryPin& pin, const std::vector<unsigned char>& bits);
+bool DriverOn(const BoundaryPin& pin, const CBits& bits);
 
 // The pins whose drivers switch on and off together with pin nPin's, it among them: those that
 // share its control cell (it alone where it has none).
@@ -60,9 +59,9 @@ enum class PinDrive
 // drives contradict each other (one pin of a group off, another driven) or would drive a pin
 // nobody set at a guessed level (its safe value X).
 bool DrivenBoundary(const BsdlFile& file, const std::vector<BoundaryPin>& pins, const std::vector<PinDrive>& drives,
-                    std::vector<unsigned char>& bits, std::string& strError);
+                    CBits& bits, std::string& strError);
 // Every cell at its safe value, as above, and no pin driven.
-std::vector<unsigned char> SafeBoundary(const BsdlFile& file);
+CBits SafeBoundary(const BsdlFile& file);
 
 // "LED(0)=1" as --drive gives it: the pin's name, then 1, 0, off or safe (any case). False, with
 // why, for anything else.

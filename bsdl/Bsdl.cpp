@@ -872,14 +872,14 @@ void Interpret(const CReader& reader, BsdlFile& file)
         ReadPinMap(StringOf(*pMap, "PIN_MAP_STRING"), file);
 }
 
-bool Matches(const std::string& strPattern, const std::vector<unsigned char>& bits)
+bool Matches(const std::string& strPattern, const CBits& bits)
 {
     if (bits.size() != strPattern.size())
         return false;
     for (size_t i = 0; i < bits.size(); ++i)
     {
         const char c = strPattern[strPattern.size() - 1 - i];
-        if (c != 'X' && (c == '1') != (bits[i] != 0))
+        if (c != 'X' && (c == '1') != bits[i])
             return false;
     }
     return true;
@@ -887,15 +887,15 @@ bool Matches(const std::string& strPattern, const std::vector<unsigned char>& bi
 
 } // namespace
 
-std::vector<unsigned char> PatternBits(const std::string& strPattern)
+CBits PatternBits(const std::string& strPattern)
 {
-    std::vector<unsigned char> bits;
-    for (size_t i = strPattern.size(); i-- > 0;)
-        bits.push_back(strPattern[i] == '1' ? 1 : 0);
+    CBits bits(strPattern.size(), false);
+    for (size_t i = 0; i < strPattern.size(); ++i)
+        bits.Set(i, strPattern[strPattern.size() - 1 - i] == '1');
     return bits;
 }
 
-NamedInstruction InstructionByName(const BsdlFile& file, const std::string& text, std::vector<unsigned char>& bits,
+NamedInstruction InstructionByName(const BsdlFile& file, const std::string& text, CBits& bits,
                                    std::string& strError)
 {
     const size_t nStart = text.find_first_not_of(" \t");
@@ -930,7 +930,7 @@ const BsdlInstruction* BsdlFile::Instruction(const std::string& strName) const
     return nullptr;
 }
 
-const BsdlInstruction* BsdlFile::InstructionOf(const std::vector<unsigned char>& bits) const
+const BsdlInstruction* BsdlFile::InstructionOf(const CBits& bits) const
 {
     for (const BsdlInstruction& instruction : instructions)
     {
@@ -955,13 +955,13 @@ size_t BsdlFile::RegisterLength(const BsdlInstruction& instruction) const
 
 bool BsdlFile::MatchesIdcode(uint32_t nIdcode) const
 {
-    std::vector<unsigned char> bits(32);
+    CBits bits(32, false);
     for (size_t i = 0; i < 32; ++i)
-        bits[i] = (nIdcode >> i) & 1;
+        bits.Set(i, (nIdcode >> i & 1) != 0);
     return !strIdcode.empty() && Matches(strIdcode, bits);
 }
 
-bool BsdlFile::MatchesIrCapture(const std::vector<unsigned char>& bits) const
+bool BsdlFile::MatchesIrCapture(const CBits& bits) const
 {
     return Matches(strIrCapture, bits);
 }

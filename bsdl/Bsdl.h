@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "../tap/Bits.h"
+
 enum class BsdlDirection
 {
     In,
@@ -90,19 +92,19 @@ struct BsdlFile
     // The instruction by name, any case; null for none.
     const BsdlInstruction* Instruction(const std::string& strName) const;
     // The instruction one of whose opcodes the bits are (bit 0 first, as shifted); null for none.
-    const BsdlInstruction* InstructionOf(const std::vector<unsigned char>& bits) const;
+    const BsdlInstruction* InstructionOf(const CBits& bits) const;
     // The length of the register an instruction selects; 0 for none known.
     size_t RegisterLength(const BsdlInstruction& instruction) const;
     // Whether the IDCODE, and the IR capture, are what the file says, X bits matching anything.
     bool MatchesIdcode(uint32_t nIdcode) const;
-    bool MatchesIrCapture(const std::vector<unsigned char>& bits) const;
+    bool MatchesIrCapture(const CBits& bits) const;
     // "IDCODE  0010" as the IR list offers the instruction.
     static std::string ListEntry(const BsdlInstruction& instruction);
 };
 
 // A pattern of 0, 1 and X as the file writes it, leftmost bit last, as bits to shift (bit 0
 // first); X becomes 0.
-std::vector<unsigned char> PatternBits(const std::string& strPattern);
+CBits PatternBits(const std::string& strPattern);
 
 enum class NamedInstruction
 {
@@ -112,7 +114,7 @@ enum class NamedInstruction
 };
 // An instruction as a person gives it: "IDCODE" (its first opcode), or the IR list's line
 // "IDCODE  00010" (that opcode of it); any case.
-NamedInstruction InstructionByName(const BsdlFile& file, const std::string& text, std::vector<unsigned char>& bits,
+NamedInstruction InstructionByName(const BsdlFile& file, const std::string& text, CBits& bits,
                                    std::string& strError);
 
 // Reads the file's text. False, with "NAME:LINE: what was expected", for a file that cannot be

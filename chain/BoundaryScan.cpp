@@ -38,30 +38,30 @@ Outcome CannotStart()
 
 } // namespace
 
-Outcome ShiftDevice(CTapEngine& tap, CChainAddress& address, bool bIr, const std::vector<unsigned char>& bits,
-                    std::vector<unsigned char>& out)
+Outcome ShiftDevice(CTapEngine& tap, CChainAddress& address, bool bIr, const CBits& bits,
+                    CBits& out)
 {
     const Outcome shifted = tap.Shift(bIr ? TAP_IR : TAP_DR, address.Wrap(bIr, bits), [](size_t) { return false; });
     if (shifted == Ended::Done)
-        out = address.Unwrap(bIr, tap.BitsOut().ToBytes(), bits.size());
+        out = address.Unwrap(bIr, tap.BitsOut(), bits.size());
     return shifted;
 }
 
 Outcome SampleBoundary(CTapEngine& tap, CChainAddress& address, const BsdlFile& file,
-                       std::vector<unsigned char>& captured)
+                       CBits& captured)
 {
     const BsdlInstruction* pSample = FindInstruction(file, {"SAMPLE"});
     if (pSample == nullptr)
         return Missing(file, "SAMPLE");
     if (!CanStart(tap))
         return CannotStart();
-    std::vector<unsigned char> out;
+    CBits out;
     const Outcome sampled = ShiftDevice(tap, address, true, PatternBits(pSample->opcodes.front()), out);
     return sampled == Ended::Done ? ShiftDevice(tap, address, false, SafeBoundary(file), captured) : sampled;
 }
 
 Outcome DriveBoundary(CTapEngine& tap, CChainAddress& address, const BsdlFile& file, const std::vector<BoundaryPin>& pins,
-                      const std::vector<PinDrive>& drives, bool bInExtest, std::vector<unsigned char>& captured)
+                      const std::vector<PinDrive>& drives, bool bInExtest, CBits& captured)
 {
     const BsdlInstruction* pPreload = FindInstruction(file, {"PRELOAD", "SAMPLE"});
     const BsdlInstruction* pExtest = FindInstruction(file, {"EXTEST"});
@@ -69,16 +69,16 @@ Outcome DriveBoundary(CTapEngine& tap, CChainAddress& address, const BsdlFile& f
         return Missing(file, "PRELOAD or SAMPLE");
     if (pExtest == nullptr)
         return Missing(file, "EXTEST");
-    std::vector<unsigned char> bits;
+    CBits bits;
     std::string strError;
     if (!DrivenBoundary(file, pins, drives, bits, strError))
         return Outcome(Ended::Broken, strError);
     if (!CanStart(tap))
         return CannotStart();
-    std::vector<unsigned char> out;
+    CBits out;
     if (!bInExtest)
     {
-        for (const std::pair<bool, std::vector<unsigned char>>& shift :
+        for (const std::pair<bool, CBits>& shift :
              {std::make_pair(true, PatternBits(pPreload->opcodes.front())), std::make_pair(false, bits),
               std::make_pair(true, PatternBits(pExtest->opcodes.front()))})
         {

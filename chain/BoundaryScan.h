@@ -12,14 +12,14 @@ class CTapEngine;
 
 // One shift to the device alone: its bits wrapped for the chain, the device's own bits of what
 // came out. Done, or Lost with the cable's failure (the engine told its listeners).
-Outcome ShiftDevice(CTapEngine& tap, CChainAddress& address, bool bIr, const std::vector<unsigned char>& bits,
-                    std::vector<unsigned char>& out);
+Outcome ShiftDevice(CTapEngine& tap, CChainAddress& address, bool bIr, const CBits& bits,
+                    CBits& out);
 
 // The device's pins under its own logic: SAMPLE, then one capture of the boundary register,
 // every cell's safe value shifted in. Broken, with why, for a file without SAMPLE or a TAP where
 // no shift starts; Lost with the cable's failure.
 Outcome SampleBoundary(CTapEngine& tap, CChainAddress& address, const BsdlFile& file,
-                       std::vector<unsigned char>& captured);
+                       CBits& captured);
 
 // The pins driven: every cell preloaded with its safe value but the drives given, then EXTEST,
 // then one capture with the same bits shifted in. bInExtest: the device is known to be in
@@ -27,4 +27,4 @@ Outcome SampleBoundary(CTapEngine& tap, CChainAddress& address, const BsdlFile& 
 // moment). Broken, with why and no clock, for a file without PRELOAD (or SAMPLE) and EXTEST, and
 // for drives the pins cannot take together (DrivenBoundary).
 Outcome DriveBoundary(CTapEngine& tap, CChainAddress& address, const BsdlFile& file, const std::vector<BoundaryPin>& pins,
-                      const std::vector<PinDrive>& drives, bool bInExtest, std::vector<unsigned char>& captured);
+                      const std::vector<PinDrive>& drives, bool bInExtest, CBits& captured);

@@ -21,25 +21,24 @@ const char GIVE_LENGTHS[] =
 
 // nOnes ones, a zero, then as many ones again: the zero measures the path, the ones after it leave
 // every IR holding BYPASS.
-std::vector<unsigned char> Flush(size_t nOnes)
+CBits Flush(size_t nOnes)
 {
-    std::vector<unsigned char> bits(2 * nOnes + 1, 1);
-    bits[nOnes] = 0;
+    CBits bits(2 * nOnes + 1, true);
+    bits.Set(nOnes, false);
     return bits;
 }
 
-Outcome Shift(CTapEngine& tap, const TapRegister& reg, const std::vector<unsigned char>& bits,
-              std::vector<unsigned char>& out)
+Outcome Shift(CTapEngine& tap, const TapRegister& reg, const CBits& bits, CBits& out)
 {
     if (tap.Shift(reg, bits, [](size_t) { return false; }) != Ended::Done)
         return Ended::Lost;
-    out = tap.BitsOut().ToBytes();
+    out = tap.BitsOut();
     return out.size() == bits.size() ? Ended::Done : Ended::Lost;
 }
 
-bool StartsCapture(const std::vector<unsigned char>& capture, size_t nAt, size_t nLength)
+bool StartsCapture(const CBits& capture, size_t nAt, size_t nLength)
 {
-    return nLength >= 2 && nAt + nLength <= capture.size() && capture[nAt] == 1 && capture[nAt + 1] == 0;
+    return nLength >= 2 && nAt + nLength <= capture.size() && capture[nAt] && !capture[nAt + 1];
 }
 
 std::string JoinNumbers(const std::vector<size_t>& numbers)
@@ -58,7 +57,7 @@ Outcome Broken(ChainScan& scan, const std::string& strProblem)
 }
 
 // The lengths the user gave, checked against the chain; or the scan's own where it can tell.
-void TellIrLengths(const std::vector<unsigned char>& capture, const std::vector<int>& given, const std::string& strFrom,
+void TellIrLengths(const CBits& capture, const std::vector<int>& given, const std::string& strFrom,
                    ChainScan& scan)
 {
     const std::string strGiven = "The IR lengths given" + (strFrom.empty() ? std::string() : " " + strFrom);
@@ -126,7 +125,7 @@ void TellIrLengths(const std::vector<unsigned char>& capture, const std::vector<
 }
 
 // Each file's IR capture against the bits its device captured; a file that disagrees is not taken.
-void CheckBsdlFiles(const std::vector<unsigned char>& capture, ChainScan& scan)
+void CheckBsdlFiles(const CBits& capture, ChainScan& scan)
 {
     const size_t nDevices = scan.devices.size();
     if (std::any_of(scan.devices.begin(), scan.devices.end(), [](const ChainDevice& device) { return device.nIrLength == 0; }))
@@ -136,8 +135,7 @@ void CheckBsdlFiles(const std::vector<unsigned char>& capture, ChainScan& scan)
     {
         ChainDevice& device = scan.devices[i];
         const size_t nLength = static_cast<size_t>(device.nIrLength);
-        const std::vector<unsigned char> bits(capture.begin() + static_cast<std::ptrdiff_t>(nAt),
-                                              capture.begin() + static_cast<std::ptrdiff_t>(nAt + nLength));
+        const CBits bits = capture.Slice(nAt, nLength);
         nAt += nLength;
         if (device.pBsdl == nullptr)
             continue;
@@ -145,7 +143,7 @@ void CheckBsdlFiles(const std::vector<unsigned char>& capture, ChainScan& scan)
         {
             std::string strCaptured;
             for (size_t bit = bits.size(); bit-- > 0;)
-                strCaptured += bits[bit] != 0 ? '1' : '0';
+                strCaptured += bits[bit] ? '1' : '0';
             scan.bsdlProblems.push_back(device.pBsdl->strPath + " is not taken for device " + std::to_string(i + 1) +
                                         ": its IR captured " + strCaptured + ", the file says " +
                                         device.pBsdl->strIrCapture + ".");
@@ -159,16 +157,16 @@ void CheckBsdlFiles(const std::vector<unsigned char>& capture, ChainScan& scan)
 // The length of the registers the flush went through: the zero sent after nOnes ones comes out
 // after them. A zero found where the ones sent do not all stand before it is one the registers
 // held: they are longer than the ones sent fill, and no length is given.
-bool FlushedLength(const std::vector<unsigned char>& out, size_t nOnes, size_t& nLength)
+bool FlushedLength(const CBits& out, size_t nOnes, size_t& nLength)
 {
     for (size_t i = nOnes; i < out.size(); ++i)
     {
-        if (out[i] == 0)
+        if (!out[i])
         {
             nLength = i - nOnes;
             for (size_t j = nLength; j < i; ++j)
             {
-                if (out[j] == 0)
+                if (!out[j])
                     return false;
             }
             return true;
@@ -177,7 +175,7 @@ bool FlushedLength(const std::vector<unsigned char>& out, size_t nOnes, size_t& 
     return false;
 }
 
-bool SplitIdcodes(const std::vector<unsigned char>& out, size_t nDevices, std::vector<ChainDevice>& devices)
+bool SplitIdcodes(const CBits& out, size_t nDevices, std::vector<ChainDevice>& devices)
 {
     devices.assign(nDevices, ChainDevice());
     size_t nAt = 0;
@@ -185,7 +183,7 @@ bool SplitIdcodes(const std::vector<unsigned char>& out, size_t nDevices, std::v
     {
         if (nAt >= out.size())
             return false;
-        if (out[nAt] == 0)
+        if (!out[nAt])
         {
             ++nAt;
             continue;
@@ -194,7 +192,7 @@ bool SplitIdcodes(const std::vector<unsigned char>& out, size_t nDevices, std::v
             return false;
         uint32_t nIdcode = 0;
         for (size_t bit = 0; bit < 32; ++bit)
-            nIdcode |= static_cast<uint32_t>(out[nAt + bit] != 0 ? 1 : 0) << bit;
+            nIdcode |= static_cast<uint32_t>(out[nAt + bit] ? 1 : 0) << bit;
         if (!IsPlausibleIdcode(nIdcode))
             return false;
         devices[i].bIdcode = true;
@@ -204,7 +202,7 @@ bool SplitIdcodes(const std::vector<unsigned char>& out, size_t nDevices, std::v
     return true;
 }
 
-std::vector<std::vector<int>> PossibleIrLengths(const std::vector<unsigned char>& capture, size_t nDevices,
+std::vector<std::vector<int>> PossibleIrLengths(const CBits& capture, size_t nDevices,
                                                 const std::vector<int>& fixed)
 {
     const size_t nBits = capture.size();
@@ -311,12 +309,12 @@ Outcome ScanWhole(CTapEngine& tap, const std::vector<int>& givenIrLengths, Chain
         return Ended::Lost;
 
     // Every IR: what it captured comes out first, then the ones sent, then the zero.
-    std::vector<unsigned char> ir;
+    CBits ir;
     if (Shift(tap, TAP_IR, Flush(IR_ONES), ir) != Ended::Done)
         return Ended::Lost;
-    if (std::all_of(ir.begin(), ir.end(), [](unsigned char bit) { return bit == 1; }))
+    if (ir == CBits(ir.size(), true))
         return Broken(scan, "TDO stays at 1: is the target powered, is TDO wired?");
-    if (std::all_of(ir.begin(), ir.end(), [](unsigned char bit) { return bit == 0; }))
+    if (!ir.AnySet())
         return Broken(scan, "TDO stays at 0: is the target powered, is TDO wired?");
     size_t nIrBits = 0;
     if (!FlushedLength(ir, IR_ONES, nIrBits) || nIrBits < 2)
@@ -324,7 +322,7 @@ Outcome ScanWhole(CTapEngine& tap, const std::vector<int>& givenIrLengths, Chain
                                 std::to_string(IR_ONES) + " bits or fewer: is TDI wired, does the chain end at TDO?");
 
     // Every device in BYPASS now: one bit each.
-    std::vector<unsigned char> dr;
+    CBits dr;
     if (Shift(tap, TAP_DR, Flush(DR_ONES), dr) != Ended::Done)
         return Ended::Lost;
     size_t nDevices = 0;
@@ -337,14 +335,14 @@ Outcome ScanWhole(CTapEngine& tap, const std::vector<int>& givenIrLengths, Chain
     // After a reset each device shows its IDCODE, or BYPASS where it has none.
     if (!tap.Reset())
         return Ended::Lost;
-    std::vector<unsigned char> ids;
-    if (Shift(tap, TAP_DR, std::vector<unsigned char>(32 * nDevices, 1), ids) != Ended::Done)
+    CBits ids;
+    if (Shift(tap, TAP_DR, CBits(32 * nDevices, true), ids) != Ended::Done)
         return Ended::Lost;
     if (!SplitIdcodes(ids, nDevices, scan.devices))
         return Broken(scan, "After a reset the data registers did not read as " + std::to_string(nDevices) +
                                 " IDCODEs or BYPASS bits: is the chain wired firmly, is its clock clean?");
 
-    const std::vector<unsigned char> capture(ir.begin(), ir.begin() + static_cast<std::ptrdiff_t>(nIrBits));
+    const CBits capture = ir.Slice(0, nIrBits);
     if (pLibrary != nullptr)
     {
         pLibrary->Rescan();
@@ -485,7 +483,7 @@ void CChainAddress::OnClock(const ClockRecord& clock, bool)
 {
     // The bit a clock shifts in is its TDI while the clock starts in Shift-IR.
     if (m_nState == STATE_SHIFT_IR)
-        m_irIn.push_back(static_cast<unsigned char>(clock.Tdi()));
+        m_irIn.push_back(clock.Tdi() != 0);
     m_nState = clock.nState;
     if (m_nState == STATE_TEST_LOGIC_RESET)
     {
@@ -501,7 +499,7 @@ void CChainAddress::OnClock(const ClockRecord& clock, bool)
     }
 }
 
-void CChainAddress::OnInstructionLoaded(const std::vector<unsigned char>& bits)
+void CChainAddress::OnInstructionLoaded(const CBits& bits)
 {
     // The last bits shifted sit nearest TDI: device 1's IR holds the last of them, the device
     // nearest TDO the first. A device the shift did not reach holds bits it captured.
@@ -510,9 +508,7 @@ void CChainAddress::OnInstructionLoaded(const std::vector<unsigned char>& bits)
     {
         const size_t nLength = m_irLengths[i];
         const bool bReached = nEnd >= nLength;
-        const bool bBypass = bReached && std::all_of(bits.begin() + static_cast<std::ptrdiff_t>(nEnd - nLength),
-                                                     bits.begin() + static_cast<std::ptrdiff_t>(nEnd),
-                                                     [](unsigned char bit) { return bit != 0; });
+        const bool bBypass = bReached && bits.Slice(nEnd - nLength, nLength) == CBits(nLength, true);
         if (i != m_nIndex)
             m_drLengths[i] = bBypass ? 1 : 0;
         nEnd = bReached ? nEnd - nLength : 0;
@@ -571,28 +567,26 @@ size_t CChainAddress::BitsBefore(const std::vector<size_t>& lengths) const
     return nBits;
 }
 
-std::vector<unsigned char> CChainAddress::Wrap(bool bIr, const std::vector<unsigned char>& value) const
+CBits CChainAddress::Wrap(bool bIr, const CBits& value) const
 {
     // The first bit shifted in ends nearest TDO.
     const std::vector<size_t>& lengths = bIr ? m_irLengths : m_drLengths;
-    const unsigned char nPad = bIr ? 1 : 0;
-    std::vector<unsigned char> bits(BitsAfter(lengths), nPad);
-    bits.insert(bits.end(), value.begin(), value.end());
-    bits.insert(bits.end(), BitsBefore(lengths), nPad);
+    CBits bits(BitsAfter(lengths), bIr);
+    bits.Append(value);
+    bits.Append(CBits(BitsBefore(lengths), bIr));
     return bits;
 }
 
-std::vector<unsigned char> CChainAddress::Unwrap(bool bIr, const std::vector<unsigned char>& out, size_t nBits) const
+CBits CChainAddress::Unwrap(bool bIr, const CBits& out, size_t nBits) const
 {
     // What the devices nearer TDO held comes out first.
     const size_t nAt = BitsAfter(bIr ? m_irLengths : m_drLengths);
     if (nAt + nBits > out.size())
         return {};
-    return std::vector<unsigned char>(out.begin() + static_cast<std::ptrdiff_t>(nAt),
-                                      out.begin() + static_cast<std::ptrdiff_t>(nAt + nBits));
+    return out.Slice(nAt, nBits);
 }
 
-bool CChainAddress::Share(bool bIr, const std::vector<unsigned char>& out, std::vector<unsigned char>& bits) const
+bool CChainAddress::Share(bool bIr, const CBits& out, CBits& bits) const
 {
     if (!bIr && UnknownDevice() != SIZE_MAX)
         return false;

@@ -29,25 +29,25 @@ struct ChainScan
     std::vector<ChainDevice> devices;  // device 1, whose TDI is the cable's, first
     std::string strProblem;            // what kept devices or lengths from being told; empty: all told
     std::vector<std::string> bsdlProblems;  // BSDL files not read, or not taken for the device they name
-    std::vector<unsigned char> irCapture;   // what the chain's IRs captured, the TDO side's first
+    CBits irCapture;                        // what the chain's IRs captured, the TDO side's first
 };
 
 // The bits below are as TDO gave them, the first out first.
 
 // A path of ones and then one zero was sent after nOnes ones: where the zero came out gives the
 // path's length. False when it did not come out.
-bool FlushedLength(const std::vector<unsigned char>& out, size_t nOnes, size_t& nLength);
+bool FlushedLength(const CBits& out, size_t nOnes, size_t& nLength);
 
 // The data registers right after a reset, nDevices of them from the TDO side: a 1 starts a
 // 32-bit IDCODE, a 0 is a one-bit BYPASS. Devices are given from the TDI side. False when the
 // bits run out or an IDCODE cannot be one.
-bool SplitIdcodes(const std::vector<unsigned char>& out, size_t nDevices, std::vector<ChainDevice>& devices);
+bool SplitIdcodes(const CBits& out, size_t nDevices, std::vector<ChainDevice>& devices);
 
 // Every way the whole chain's IR capture splits into nDevices registers that each capture ..01
 // (bit 0 a one, bit 1 a zero): for each device from the TDI side, the lengths it can have. A
 // device whose list holds one length is told; none at all: the capture fits no chain of nDevices.
 // fixed: a length each device is known to have (from the TDI side), 0 where none is.
-std::vector<std::vector<int>> PossibleIrLengths(const std::vector<unsigned char>& capture, size_t nDevices,
+std::vector<std::vector<int>> PossibleIrLengths(const CBits& capture, size_t nDevices,
                                                 const std::vector<int>& fixed = {});
 
 // "4,6,8": lengths from the TDI side, 2 to 64 bits each.
@@ -111,13 +111,13 @@ public:
     bool CanSend(bool bIr, size_t nBits, std::string& strError) const;
     // The bits for the whole chain, the first shifted first: ones into the other IRs, zeros into
     // their data registers.
-    std::vector<unsigned char> Wrap(bool bIr, const std::vector<unsigned char>& value) const;
+    CBits Wrap(bool bIr, const CBits& value) const;
     // The device's own nBits of what the whole chain gave back.
-    std::vector<unsigned char> Unwrap(bool bIr, const std::vector<unsigned char>& out, size_t nBits) const;
+    CBits Unwrap(bool bIr, const CBits& out, size_t nBits) const;
     // The device's own bits of a shift of any length (clicked by hand, or a whole value): what
     // came out after the other devices nearer TDO and before those nearer TDI. False when the
     // shift was too short to reach them, or the other devices' registers are not known.
-    bool Share(bool bIr, const std::vector<unsigned char>& out, std::vector<unsigned char>& bits) const;
+    bool Share(bool bIr, const CBits& out, CBits& bits) const;
     size_t Device() const { return m_nIndex + 1; }
     // The bits of the other devices' registers, as they stand now: nearer TDO (shifted first) and
     // nearer TDI; none where one of them is not known.
@@ -130,7 +130,7 @@ private:
     size_t BitsAfter(const std::vector<size_t>& lengths) const;
     size_t BitsBefore(const std::vector<size_t>& lengths) const;
     // The instruction register's bits shifted in since Capture-IR, the first first, loaded.
-    void OnInstructionLoaded(const std::vector<unsigned char>& bits);
+    void OnInstructionLoaded(const CBits& bits);
     // The first other device whose data register's length is not known; SIZE_MAX for none.
     size_t UnknownDevice() const;
 
@@ -141,5 +141,5 @@ private:
     std::shared_ptr<const BsdlFile> m_pBsdl;
     CTapEngine* m_pTap = nullptr;        // followed
     int m_nState = STATE_UNKNOWN;        // the state the last clock entered
-    std::vector<unsigned char> m_irIn;   // TDI shifted into the instruction registers since Capture-IR
+    CBits m_irIn;                        // TDI shifted into the instruction registers since Capture-IR
 };

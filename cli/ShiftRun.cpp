@@ -211,7 +211,7 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
     // The drives are checked against the file before any of the values is sent.
     std::vector<BoundaryPin> pins;
     std::vector<PinDrive> drives;
-    std::vector<unsigned char> loaded;
+    CBits loaded;
     if (pAddress != nullptr && ended.IsDone() && work.bExtest)
     {
         if (pFile == nullptr)
@@ -252,7 +252,7 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
             break;
         }
         // To one device: its own bits of what came out; to the chain, the value display's text.
-        std::vector<unsigned char> out;
+        CBits out;
         const Outcome shifted = pAddress != nullptr
                                     ? ShiftDevice(engine, *pAddress, shift.bIr, shift.bits, out)
                                     : engine.Shift(shift.bIr ? TAP_IR : TAP_DR, shift.bits, [](size_t) { return false; });
@@ -265,7 +265,7 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
     }
     if (ended.IsDone() && work.bSample)
     {
-        std::vector<unsigned char> captured;
+        CBits captured;
         const Outcome end = SampleBoundary(engine, *pAddress, *pFile, captured);
         ended = Outcome(end).At("while reading the pins");
         for (const BoundaryPin& pin : end == Ended::Done ? BoundaryPins(*pFile) : std::vector<BoundaryPin>())
@@ -275,7 +275,7 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
     }
     if (ended.IsDone() && work.bExtest)
     {
-        std::vector<unsigned char> captured;
+        CBits captured;
         const Outcome end = DriveBoundary(engine, *pAddress, *pFile, pins, drives, false, captured);
         ended = Outcome(end).At("while driving the pins");
         // The pins that drive, with their levels; then every pin as read under EXTEST.

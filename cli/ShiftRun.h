@@ -17,7 +17,7 @@ struct ShiftRequest
 {
     bool bIr;  // SEND-IR, else SEND-DR
     std::string strValue;
-    std::vector<unsigned char> bits;  // bit 0 first; empty: an instruction by name, from the device's BSDL file
+    CBits bits;  // bit 0 first; empty: an instruction by name, from the device's BSDL file
 };
 
 // Says a line: standard output, or standard error where bError.

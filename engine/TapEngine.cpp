@@ -245,16 +245,9 @@ bool CTapEngine::Lost()
     return false;
 }
 
-Outcome CTapEngine::Shift(const TapRegister& reg, const std::vector<unsigned char>& bits,
-                                       const ShiftPoll& poll)
+Outcome CTapEngine::Shift(const TapRegister& reg, const CBits& bits, const ShiftPoll& poll)
 {
     return Shift(reg, bits, poll, STATE_RUN_TEST_IDLE);
-}
-
-Outcome CTapEngine::Shift(const TapRegister& reg, const std::vector<unsigned char>& bits,
-                                       const ShiftPoll& poll, int nEnd)
-{
-    return Shift(reg, CBits::FromBytes(bits), poll, nEnd);
 }
 
 Outcome CTapEngine::Shift(const TapRegister& reg, const CBits& bits, const ShiftPoll& poll, int nEnd)
@@ -271,8 +264,7 @@ Outcome CTapEngine::Shift(const TapRegister& reg, const CBits& bits, const Shift
     return bCollected && end != Ended::Lost ? end : CableLost();
 }
 
-Outcome CTapEngine::ShiftStoppable(const TapRegister& reg, const std::vector<unsigned char>& bits,
-                                                const ShiftPoll& poll)
+Outcome CTapEngine::ShiftStoppable(const TapRegister& reg, const CBits& bits, const ShiftPoll& poll)
 {
     m_bStoppable = true;
     const Outcome end = Shift(reg, bits, poll, STATE_RUN_TEST_IDLE);

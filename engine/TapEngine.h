@@ -114,15 +114,14 @@ public:
     // recorded and told once its run has reached the device, as a click's clock is. Done (the
     // value updated), Stopped (in Pause), Lost with the cable's failure, or Refused, with why and
     // no clock, for an empty value or a state where no shift starts.
-    Outcome Shift(const TapRegister& reg, const std::vector<unsigned char>& bits, const ShiftPoll& poll);
+    Outcome Shift(const TapRegister& reg, const CBits& bits, const ShiftPoll& poll);
     // The same, ending in nEnd instead of Run-Test/Idle: the register's Pause straight from Exit1
     // (no Update), or any state the fewest clocks after Update.
-    Outcome Shift(const TapRegister& reg, const std::vector<unsigned char>& bits, const ShiftPoll& poll, int nEnd);
     Outcome Shift(const TapRegister& reg, const CBits& bits, const ShiftPoll& poll, int nEnd);
     // The same for a person who may click STOP at any moment: on a cable seen to be slow the
     // clocks go out in pieces a click can fall between, and on every cable Update or Pause is
     // chosen only once every bit has reached the device, after one more poll.
-    Outcome ShiftStoppable(const TapRegister& reg, const std::vector<unsigned char>& bits, const ShiftPoll& poll);
+    Outcome ShiftStoppable(const TapRegister& reg, const CBits& bits, const ShiftPoll& poll);
     // Clocks along the steps, back to back as a shift's are. False when the cable was lost.
     bool Run(const std::vector<TapStep>& steps);
 

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         return 0;
     DescribeBsdl(file);
     const std::vector<BoundaryPin> pins = BoundaryPins(file);
-    const std::vector<unsigned char> safe = SafeBoundary(file);
+    const CBits safe = SafeBoundary(file);
     std::vector<PinDrive> drives(pins.size(), PinDrive::Safe);
     for (size_t i = 0; i < pins.size() && i < 64; ++i)
     {
@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         FindPin(pins, pins[i].strPort);
         drives[i] = static_cast<PinDrive>(i % 4);
     }
-    std::vector<unsigned char> bits;
+    CBits bits;
     DrivenBoundary(file, pins, drives, bits, strError);
     CParallelCable cable(MakeBsdlSimulatedPort(strPath));
     if (!cable.Open())
@@ -37,10 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     {
         engine.SetPaced(false);
         engine.Reset();
-        engine.Shift(TAP_DR, std::vector<unsigned char>(64, 1), [](size_t) { return false; });
-        engine.Shift(TAP_IR, std::vector<unsigned char>(file.nIrLength > 0 && file.nIrLength < 256 ? file.nIrLength : 8, 1),
+        engine.Shift(TAP_DR, CBits(64, true), [](size_t) { return false; });
+        engine.Shift(TAP_IR, CBits(file.nIrLength > 0 && file.nIrLength < 256 ? file.nIrLength : 8, true),
                      [](size_t) { return false; });
-        engine.Shift(TAP_DR, safe.empty() ? std::vector<unsigned char>(1, 0) : safe, [](size_t) { return false; });
+        engine.Shift(TAP_DR, safe.empty() ? CBits(1, false) : safe, [](size_t) { return false; });
         engine.Switch(false);
     }
     return 0;

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     CableName cable;
     if (ParseCableName(text, cable, strError))
         DescribeCable(cable);
-    std::vector<unsigned char> bits;
+    CBits bits;
     if (ParseScanValue(text, bits, strError))
         FormatSizedHex(bits);
     std::string strPin;

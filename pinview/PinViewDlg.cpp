@@ -145,16 +145,16 @@ void CPinViewDlg::Read()
     if (m_pAddress == nullptr || m_tap.InCommand())
         return;
     const bool bExtest = InExtestStill();
-    Shift([&](std::vector<unsigned char>& captured) {
+    Shift([&](CBits& captured) {
         return bExtest ? DriveBoundary(m_tap, *m_pAddress, *m_pFile, m_pins, m_drives, true, captured)
                        : SampleBoundary(m_tap, *m_pAddress, *m_pFile, captured);
     }, bExtest);
 }
 
-void CPinViewDlg::Shift(const std::function<Outcome(std::vector<unsigned char>&)>& shift, bool bExtest)
+void CPinViewDlg::Shift(const std::function<Outcome(CBits&)>& shift, bool bExtest)
 {
     // The view's clocks are one command, shown once at its end, as a SEND's are.
-    std::vector<unsigned char> captured;
+    CBits captured;
     const Outcome end = [&] {
         CTapCommand command(m_tap);
         return shift(captured);
@@ -193,7 +193,7 @@ void CPinViewDlg::Drive(PinDrive drive)
     std::string strAlso;
     if (drive == PinDrive::High || drive == PinDrive::Low)
     {
-        std::vector<unsigned char> before;
+        CBits before;
         std::string strUnused;
         const bool bBefore = m_bExtest && DrivenBoundary(*m_pFile, m_pins, m_drives, before, strUnused);
         for (size_t j : DriverGroup(m_pins, static_cast<size_t>(nPicked)))
@@ -213,7 +213,7 @@ void CPinViewDlg::Drive(PinDrive drive)
             }
         }
     }
-    std::vector<unsigned char> bits;
+    CBits bits;
     std::string strRefused;
     if (!DrivenBoundary(*m_pFile, m_pins, drives, bits, strRefused))
     {
@@ -232,7 +232,7 @@ void CPinViewDlg::Drive(PinDrive drive)
     }
     m_drives = drives;
     const bool bInExtest = InExtestStill();
-    Shift([&](std::vector<unsigned char>& captured) {
+    Shift([&](CBits& captured) {
         return DriveBoundary(m_tap, *m_pAddress, *m_pFile, m_pins, m_drives, bInExtest, captured);
     }, true);
     ::SendDlgItemMessageA(m_hWnd, IDC_PINS_LIST, LB_SETCURSEL, static_cast<WPARAM>(nPicked), 0);
@@ -263,7 +263,7 @@ void CPinViewDlg::ShowPins()
     ::SendMessageA(hList, WM_SETREDRAW, FALSE, 0);
     ::SendMessageA(hList, LB_RESETCONTENT, 0, 0);
     // Under EXTEST a driver is what was loaded into its cells, not what they captured.
-    std::vector<unsigned char> loaded;
+    CBits loaded;
     std::string strUnused;
     const bool bLoaded = m_bExtest && DrivenBoundary(*m_pFile, m_pins, m_drives, loaded, strUnused);
     for (size_t i = 0; i < m_pins.size(); ++i)

@@ -56,7 +56,7 @@ private:
     void Read();
     void Drive(PinDrive drive);
     // One read or drive: its clocks unpaced and shown at its end, the capture kept.
-    void Shift(const std::function<Outcome(std::vector<unsigned char>&)>& shift, bool bExtest);
+    void Shift(const std::function<Outcome(CBits&)>& shift, bool bExtest);
     void StopRepeating();
     // The TAP was clocked by someone else since the view's last shift: EXTEST may be left.
     bool InExtestStill() const { return m_bExtest && m_tap.Clocks() == m_nClocksAfter; }
@@ -72,7 +72,7 @@ private:
     std::shared_ptr<const BsdlFile> m_pFile;
     std::vector<BoundaryPin> m_pins;
     std::vector<PinDrive> m_drives;
-    std::vector<unsigned char> m_captured;  // the last capture; empty before one
+    CBits m_captured;  // the last capture; empty before one
     bool m_bExtest = false;
     CKeptPlace m_place{"pins"};
     bool m_bExtestAsked = false;  // the person agreed to drive pins this session

@@ -60,9 +60,9 @@ CJtagDevice* g_pBsdlChip = nullptr;
 uint32_t PatternValue(const std::string& strPattern)
 {
     uint32_t nValue = 0;
-    const std::vector<unsigned char> bits = PatternBits(strPattern);
+    const CBits bits = PatternBits(strPattern);
     for (size_t i = 0; i < bits.size() && i < 32; ++i)
-        nValue |= static_cast<uint32_t>(bits[i]) << i;
+        nValue |= static_cast<uint32_t>(bits[i] ? 1 : 0) << i;
     return nValue;
 }
 

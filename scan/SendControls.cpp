@@ -24,7 +24,7 @@ const BsdlFile* CSendControls::DeviceFile() const
     return m_pAddress != nullptr ? m_pAddress->Bsdl().get() : nullptr;
 }
 
-bool CSendControls::ReadValue(bool bDr, const std::string& text, std::vector<unsigned char>& bits,
+bool CSendControls::ReadValue(bool bDr, const std::string& text, CBits& bits,
                               std::string& strError) const
 {
     // "IDCODE", or the line the list offers: "IDCODE  00010" (one of its opcodes).
@@ -40,7 +40,7 @@ bool CSendControls::IsValidValue(CComboBox& list) const
 {
     CString text;
     list.GetWindowText(text);
-    std::vector<unsigned char> bits;
+    CBits bits;
     std::string strError;
     return ReadValue(&list == &m_cbDrValue, static_cast<LPCSTR>(text), bits, strError);
 }
@@ -61,7 +61,7 @@ void CSendControls::SpeakTo(CChainAddress* pAddress)
     FillValueList(m_cbIrValue, pFile != nullptr ? entries : m_irValues.Values());
 }
 
-void CSendControls::OfferRegisterLength(const std::vector<unsigned char>& instruction)
+void CSendControls::OfferRegisterLength(const CBits& instruction)
 {
     const BsdlFile* pFile = DeviceFile();
     const BsdlInstruction* pInstruction = pFile != nullptr ? pFile->InstructionOf(instruction) : nullptr;
@@ -210,7 +210,7 @@ void CSendControls::Send(const TapRegister& reg)
 
     CString text;
     list.GetWindowText(text);
-    std::vector<unsigned char> bits;
+    CBits bits;
     std::string strError;
     if (!ReadValue(bDr, static_cast<LPCSTR>(text), bits, strError))
     {
@@ -241,7 +241,7 @@ void CSendControls::Send(const TapRegister& reg)
     }
     if (!bFileList)
         FillValueList(list, values.Values());
-    const std::vector<unsigned char> sent = bits;
+    const CBits sent = bits;
 
     m_pSending = &reg;
     m_bStopRequested = false;

@@ -75,13 +75,13 @@ private:
     void FillValueList(CComboBox& list, const std::vector<std::string>& values);
     // The list's text as bits: a value as written, or an instruction of the device's file by
     // name ("IDCODE", "IDCODE  00010"). False, with why, for neither.
-    bool ReadValue(bool bDr, const std::string& text, std::vector<unsigned char>& bits, std::string& strError) const;
+    bool ReadValue(bool bDr, const std::string& text, CBits& bits, std::string& strError) const;
     bool IsValidValue(CComboBox& list) const;
     // The file of the device spoken to, or null.
     const BsdlFile* DeviceFile() const;
     // After an instruction of the device's file: the DR list offers a value as long as the
     // register it selects.
-    void OfferRegisterLength(const std::vector<unsigned char>& instruction);
+    void OfferRegisterLength(const CBits& instruction);
 
     CWnd& m_dialog;
     CTapEngine& m_tap;

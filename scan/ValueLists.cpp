@@ -17,7 +17,7 @@ std::string Key(size_t nIndex)
 
 bool SameValue(const std::string& strA, const std::string& strB)
 {
-    std::vector<unsigned char> a, b;
+    CBits a, b;
     std::string strError;
     if (!ParseScanValue(strA, a, strError) || !ParseScanValue(strB, b, strError))
         return strA == strB;
@@ -33,7 +33,7 @@ void CValueList::Load(const std::string& strIniPath, const std::vector<std::stri
     for (size_t i = 0; !strIniPath.empty() && i < VALUE_LIST_LIMIT; ++i)
     {
         std::string value;
-        std::vector<unsigned char> bits;
+        CBits bits;
         std::string strError;
         // A line too long to be read whole, or edited by hand into something that is no value,
         // is left out rather than offered as another value.

@@ -106,8 +106,8 @@ std::string CStepperDlg::ShownValue() const
     const CChainAddress* pAddress = m_send.Address();
     if (pAddress == nullptr)
         return m_tap.ValueOut();
-    std::vector<unsigned char> bits;
-    if (!pAddress->Share(m_bLastOutIr, m_tap.BitsOut().ToBytes(), bits))
+    CBits bits;
+    if (!pAddress->Share(m_bLastOutIr, m_tap.BitsOut(), bits))
         return "";
     return FormatSizedHex(bits);
 }

@@ -465,10 +465,6 @@ std::string SvfHex(const CBits& bits)
     return text;
 }
 
-std::string SvfHex(const std::vector<unsigned char>& bits)
-{
-    return SvfHex(CBits::FromBytes(bits));
-}
 
 CSvfReader::~CSvfReader()
 {

@@ -100,7 +100,6 @@ const char* SvfStateName(int nState);
 int SvfState(const std::string& strName);
 // Bits as SVF writes them: hex, the first shifted the lowest.
 std::string SvfHex(const CBits& bits);
-std::string SvfHex(const std::vector<unsigned char>& bits);
 // A command as a line for a person: its name and values as SVF writes them, a value past 32 hex
 // digits cut short with its length said.
 std::string SvfCommandText(const SvfCommand& command);

@@ -13,30 +13,18 @@ bool IsShift(int nState)
     return nState == STATE_SHIFT_DR || nState == STATE_SHIFT_IR;
 }
 
-std::string Bits(const std::vector<unsigned char>& bits, size_t nFrom, size_t nCount)
-{
-    return SvfHex(std::vector<unsigned char>(bits.begin() + static_cast<std::ptrdiff_t>(nFrom),
-                                             bits.begin() + static_cast<std::ptrdiff_t>(nFrom + nCount)));
-}
-
 // "32 TDI (00000000) TDO (0BEEF04B) MASK (FFFFFFFF)": every bit was read, so every bit is compared.
-std::string ScanText(const std::vector<unsigned char>& tdi, const std::vector<unsigned char>& tdo, size_t nFrom,
-                     size_t nCount)
+std::string ScanText(const CBits& tdi, const CBits& tdo, size_t nFrom, size_t nCount)
 {
     if (nCount == 0)
         return "0";
-    return std::to_string(nCount) + " TDI (" + Bits(tdi, nFrom, nCount) + ") TDO (" + Bits(tdo, nFrom, nCount) +
-           ") MASK (" + SvfHex(std::vector<unsigned char>(nCount, 1)) + ")";
+    return std::to_string(nCount) + " TDI (" + SvfHex(tdi.Slice(nFrom, nCount)) + ") TDO (" +
+           SvfHex(tdo.Slice(nFrom, nCount)) + ") MASK (" + SvfHex(CBits(nCount, true)) + ")";
 }
 
-bool AllOnes(const std::vector<unsigned char>& bits, size_t nFrom, size_t nCount)
+bool AllOnes(const CBits& bits, size_t nFrom, size_t nCount)
 {
-    for (size_t i = nFrom; i < nFrom + nCount; ++i)
-    {
-        if (bits[i] == 0)
-            return false;
-    }
-    return true;
+    return bits.Slice(nFrom, nCount) == CBits(nCount, true);
 }
 
 } // namespace
@@ -100,8 +88,8 @@ void CSvfWriter::Add(const ClockRecord& clock)
             m_scan.bIr = nBefore == STATE_SHIFT_IR;
             m_path.clear();
         }
-        m_scan.tdi.push_back(static_cast<unsigned char>(clock.Tdi()));
-        m_scan.tdo.push_back(static_cast<unsigned char>(clock.Tdo()));
+        m_scan.tdi.push_back(clock.Tdi() != 0);
+        m_scan.tdo.push_back(clock.Tdo() != 0);
         m_scan.bPaused = false;
         return;
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../session/SessionRecord.h"
+#include "../tap/Bits.h"
 
 // The other devices of a chain around the one a person speaks to: the bits of their registers
 // nearer TDO (the header, shifted first) and nearer TDI (the trailer).
@@ -43,7 +44,7 @@ private:
     struct Scan
     {
         bool bIr = false;
-        std::vector<unsigned char> tdi, tdo;
+        CBits tdi, tdo;
         bool bPaused = false;  // the TAP passed Pause since the last bit
     };
 

@@ -9,18 +9,6 @@ CBits::CBits(size_t nBits, bool bValue)
         m_pBytes->back() = static_cast<uint8_t>((1u << (nBits & 7)) - 1);
 }
 
-CBits CBits::FromBytes(const std::vector<unsigned char>& bits)
-{
-    CBits value(bits.size(), false);
-    std::vector<uint8_t>& bytes = *value.m_pBytes;
-    for (size_t i = 0; i < bits.size(); ++i)
-    {
-        if (bits[i] != 0)
-            bytes[i >> 3] = static_cast<uint8_t>(bytes[i >> 3] | (1u << (i & 7)));
-    }
-    return value;
-}
-
 CBits CBits::FromPacked(std::vector<uint8_t>&& bytes, size_t nBits)
 {
     CBits value;
@@ -30,16 +18,6 @@ CBits CBits::FromPacked(std::vector<uint8_t>&& bytes, size_t nBits)
     value.m_pBytes = std::make_shared<std::vector<uint8_t>>(std::move(bytes));
     value.m_nBits = nBits;
     return value;
-}
-
-std::vector<unsigned char> CBits::ToBytes(size_t nFrom, size_t nCount) const
-{
-    const size_t nEnd = nFrom >= m_nBits ? nFrom : nCount > m_nBits - nFrom ? m_nBits : nFrom + nCount;
-    std::vector<unsigned char> bits;
-    bits.reserve(nEnd - nFrom);
-    for (size_t i = nFrom; i < nEnd; ++i)
-        bits.push_back((*this)[i] ? 1 : 0);
-    return bits;
 }
 
 std::vector<uint8_t>& CBits::Own()
@@ -82,6 +60,20 @@ void CBits::clear()
     else
         m_pBytes.reset();
     m_nBits = 0;
+}
+
+void CBits::resize(size_t nBits, bool bValue)
+{
+    if (nBits <= m_nBits)
+    {
+        std::vector<uint8_t>& bytes = Own();
+        bytes.resize((nBits + 7) / 8);
+        if ((nBits & 7) != 0)
+            bytes.back() = static_cast<uint8_t>(bytes.back() & ((1u << (nBits & 7)) - 1));
+        m_nBits = nBits;
+        return;
+    }
+    Append(CBits(nBits - m_nBits, bValue));
 }
 
 void CBits::Append(const CBits& other, size_t nFrom, size_t nCount)

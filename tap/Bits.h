@@ -15,12 +15,8 @@ public:
     CBits() = default;
     // nBits bits, each bValue.
     CBits(size_t nBits, bool bValue);
-    // From one bit a byte (any byte not 0 a 1).
-    static CBits FromBytes(const std::vector<unsigned char>& bits);
     // Packed bytes as they stand; bits past nBits in the last byte are cleared.
     static CBits FromPacked(std::vector<uint8_t>&& bytes, size_t nBits);
-    // One bit a byte, nCount bits from nFrom on (as far as there are).
-    std::vector<unsigned char> ToBytes(size_t nFrom = 0, size_t nCount = SIZE_MAX) const;
 
     size_t size() const { return m_nBits; }
     bool empty() const { return m_nBits == 0; }
@@ -33,6 +29,8 @@ public:
     // Room for nBits without a move of the bytes on the way there.
     void reserve(size_t nBits);
     void clear();
+    // The first nBits bits kept, any added ones bValue.
+    void resize(size_t nBits, bool bValue = false);
     // Bits [nFrom, nFrom + nCount) of another value added at the end.
     void Append(const CBits& other, size_t nFrom = 0, size_t nCount = SIZE_MAX);
     // Bits [nFrom, nFrom + nCount) as a value of its own.

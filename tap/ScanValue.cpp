@@ -47,40 +47,42 @@ bool Digits(const std::string& strRun, int nBase, std::string& strDigits)
 }
 
 // The digits' value as bits, bit 0 first, as many as the value needs (at least one).
-std::vector<unsigned char> ValueBits(const std::string& strDigits, int nBase)
+CBits ValueBits(const std::string& strDigits, int nBase)
 {
-    std::vector<unsigned char> bits;
+    std::vector<uint8_t> bytes;
     if (nBase == 10)
     {
-        // Multiply by ten and add, on the bits themselves: values may be thousands of bits long.
+        // Multiply by ten and add, a byte at a time: values may be thousands of bits long.
         for (char c : strDigits)
         {
             unsigned nCarry = static_cast<unsigned>(DigitValue(c, 10));
-            for (unsigned char& bit : bits)
+            for (uint8_t& byte : bytes)
             {
-                const unsigned nSum = bit * 10u + nCarry;
-                bit = static_cast<unsigned char>(nSum & 1u);
-                nCarry = nSum >> 1;
+                const unsigned nSum = byte * 10u + nCarry;
+                byte = static_cast<uint8_t>(nSum & 0xFFu);
+                nCarry = nSum >> 8;
             }
-            for (; nCarry != 0; nCarry >>= 1)
-                bits.push_back(static_cast<unsigned char>(nCarry & 1u));
+            if (nCarry != 0)
+                bytes.push_back(static_cast<uint8_t>(nCarry));
         }
     }
     else
     {
-        const int nBitsPerDigit = nBase == 2 ? 1 : nBase == 8 ? 3 : 4;
-        for (auto it = strDigits.rbegin(); it != strDigits.rend(); ++it)
+        const unsigned nBitsPerDigit = nBase == 2 ? 1 : nBase == 8 ? 3 : 4;
+        size_t nBit = 0;
+        bytes.resize((strDigits.size() * nBitsPerDigit + 7) / 8);
+        for (auto it = strDigits.rbegin(); it != strDigits.rend(); ++it, nBit += nBitsPerDigit)
         {
-            const int nValue = DigitValue(*it, nBase);
-            for (int i = 0; i < nBitsPerDigit; ++i)
-                bits.push_back(static_cast<unsigned char>((nValue >> i) & 1));
+            const unsigned nValue = static_cast<unsigned>(DigitValue(*it, nBase)) << (nBit & 7);
+            bytes[nBit >> 3] = static_cast<uint8_t>(bytes[nBit >> 3] | (nValue & 0xFFu));
+            if ((nValue >> 8) != 0)
+                bytes[(nBit >> 3) + 1] = static_cast<uint8_t>(bytes[(nBit >> 3) + 1] | (nValue >> 8));
         }
     }
-    while (bits.size() > 1 && bits.back() == 0)
-        bits.pop_back();
-    if (bits.empty())
-        bits.push_back(0);
-    return bits;
+    size_t nBits = bytes.size() * 8;
+    while (nBits > 1 && (bytes[(nBits - 1) >> 3] >> ((nBits - 1) & 7) & 1) == 0)
+        --nBits;
+    return CBits::FromPacked(std::move(bytes), nBits == 0 ? 1 : nBits);
 }
 
 bool Refuse(const std::string& strText, const std::string& strWhy, std::string& strError)
@@ -92,7 +94,7 @@ bool Refuse(const std::string& strText, const std::string& strWhy, std::string& 
 
 } // namespace
 
-bool ParseScanValue(const std::string& strInput, std::vector<unsigned char>& bits, std::string& strError)
+bool ParseScanValue(const std::string& strInput, CBits& bits, std::string& strError)
 {
     const std::string strText = TrimValue(strInput);
     if (strText.empty())
@@ -120,11 +122,11 @@ bool ParseScanValue(const std::string& strInput, std::vector<unsigned char>& bit
         // A thousand decimal digits need more than 4096 bits: refused before they are worked out.
         if (strDigits.size() > MAX_SCAN_BITS + 1)
             return Refuse(strText, "the value does not fit in " + strSize + " bits.", strError);
-        std::vector<unsigned char> value = ValueBits(strDigits, nBase);
+        CBits value = ValueBits(strDigits, nBase);
         if (value.size() > nSize)
             return Refuse(strText, "the value does not fit in " + std::to_string(nSize) + " bits.", strError);
-        value.resize(nSize, 0);
-        bits.swap(value);
+        value.resize(nSize);
+        bits = value;
         return true;
     }
     int nBase = 2;
@@ -140,15 +142,10 @@ bool ParseScanValue(const std::string& strInput, std::vector<unsigned char>& bit
     const size_t nSize = strDigits.size() * (nBase == 16 ? 4 : 1);
     if (nSize > MAX_SCAN_BITS)
         return Refuse(strText, "a value has 1 to 4096 bits.", strError);
-    std::vector<unsigned char> value = ValueBits(strDigits, nBase);
-    value.resize(nSize, 0);
-    bits.swap(value);
+    CBits value = ValueBits(strDigits, nBase);
+    value.resize(nSize);
+    bits = value;
     return true;
-}
-
-std::string FormatSizedHex(const std::vector<unsigned char>& bits)
-{
-    return FormatSizedHex(CBits::FromBytes(bits));
 }
 
 std::string FormatSizedHex(const CBits& bits)

@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <string>
-#include <vector>
 
 #include "Bits.h"
 
@@ -16,11 +15,10 @@ extern const char SCAN_VALUE_FORMS[];
 // literal in Verilog's form ("4'b0010", "6'h09", "32'h0", "8'd255", also 'o'); '_' may separate
 // digits; 1 to MAX_SCAN_BITS bits. False, with what was wrong, for anything else and for a
 // literal whose value does not fit its size.
-bool ParseScanValue(const std::string& strText, std::vector<unsigned char>& bits, std::string& strError);
+bool ParseScanValue(const std::string& strText, CBits& bits, std::string& strError);
 
 // The text without the white space around it, as values are read and kept.
 std::string TrimValue(const std::string& strText);
 
 // The bits as a sized hex literal of the same length: "32'h14D5654B", "4'h1".
-std::string FormatSizedHex(const std::vector<unsigned char>& bits);
 std::string FormatSizedHex(const CBits& bits);

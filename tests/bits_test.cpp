@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tap/Bits.h"
+#include "test_bits.h"
 
 namespace {
 
@@ -29,17 +30,17 @@ TEST(BitsTest, AppendSliceAndSearchAgreeWithTheBitsOneByOneAtEveryAlignment)
         {
             const std::vector<unsigned char> head = RandomBits(random, nHave), other = RandomBits(random, 40);
             const size_t nCount = random() % 30;
-            CBits packed = CBits::FromBytes(head);
-            packed.Append(CBits::FromBytes(other), nFrom, nCount);
+            CBits packed = Packed(head);
+            packed.Append(Packed(other), nFrom, nCount);
             std::vector<unsigned char> model = head;
             model.insert(model.end(), other.begin() + static_cast<long>(nFrom),
                          other.begin() + static_cast<long>(nFrom + nCount));
-            ASSERT_EQ(model, packed.ToBytes()) << nHave << " bits, then " << nCount << " from " << nFrom;
-            EXPECT_EQ(packed, CBits::FromBytes(model)) << "equal values compare equal, the last byte's spare bits clear";
+            ASSERT_EQ(model, Unpacked(packed)) << nHave << " bits, then " << nCount << " from " << nFrom;
+            EXPECT_EQ(packed, Packed(model)) << "equal values compare equal, the last byte's spare bits clear";
             const CBits slice = packed.Slice(nFrom, nCount);
             EXPECT_EQ(std::vector<unsigned char>(model.begin() + static_cast<long>(std::min(nFrom, model.size())),
                                                  model.begin() + static_cast<long>(std::min(nFrom + nCount, model.size()))),
-                      slice.ToBytes());
+                      Unpacked(slice));
             bool bAny = false;
             for (size_t i = nFrom; i < std::min(nFrom + nCount, model.size()); ++i)
                 bAny = bAny || model[i] != 0;
@@ -54,14 +55,29 @@ TEST(BitsTest, AppendSliceAndSearchAgreeWithTheBitsOneByOneAtEveryAlignment)
             const std::vector<unsigned char> expected = RandomBits(random, nBits);
             std::vector<unsigned char> read = expected, mask(nBits, 1);
             read[nAt] ^= 1;
-            EXPECT_EQ(nAt, FirstDifference(CBits::FromBytes(read), CBits::FromBytes(expected), CBits::FromBytes(mask)));
+            EXPECT_EQ(nAt, FirstDifference(Packed(read), Packed(expected), Packed(mask)));
             mask[nAt] = 0;
-            EXPECT_EQ(SIZE_MAX, FirstDifference(CBits::FromBytes(read), CBits::FromBytes(expected), CBits::FromBytes(mask)));
+            EXPECT_EQ(SIZE_MAX, FirstDifference(Packed(read), Packed(expected), Packed(mask)));
         }
     }
     CBits three = CBits::FromPacked({0xFF}, 3);
     three.push_back(false);
-    EXPECT_EQ((std::vector<unsigned char>{1, 1, 1, 0}), three.ToBytes()) << "packed bytes past their length are cleared";
+    EXPECT_EQ((std::vector<unsigned char>{1, 1, 1, 0}), Unpacked(three)) << "packed bytes past their length are cleared";
+}
+
+// A value cut short loses the bits past its end for good: made longer again, the new bits are
+// the ones asked for, not what stood there before; a copy keeps its own.
+TEST(BitsTest, AValueCutShortAndMadeLongerHoldsOnlyTheNewBits)
+{
+    CBits value(20, true);
+    const CBits kept = value;
+    value.resize(5);
+    EXPECT_EQ(CBits(5, true), value);
+    value.resize(13);
+    EXPECT_EQ((std::vector<unsigned char>{1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0}), Unpacked(value));
+    value.resize(17, true);
+    EXPECT_EQ(Unpacked(value, 13), (std::vector<unsigned char>{1, 1, 1, 1}));
+    EXPECT_EQ(CBits(20, true), kept) << "the copy taken before is whole";
 }
 
 // A copy shares its bytes until one of the two changes, and then only that one changes.

@@ -12,6 +12,7 @@
 #include "chain/ChainScan.h"
 #include "engine/TapEngine.h"
 #include "ports/sim_port.h"
+#include "test_bits.h"
 
 namespace {
 
@@ -108,12 +109,12 @@ TEST(BsdlReadTest, EveryAttributeIsRead)
 TEST(BsdlReadTest, AnInstructionIsFoundByNameOrByTheListsLine)
 {
     const BsdlFile file = Parse(TIDY);
-    std::vector<unsigned char> bits;
+    CBits bits;
     std::string strError;
     EXPECT_EQ(NamedInstruction::Found, InstructionByName(file, "bypass", bits, strError));
-    EXPECT_EQ((std::vector<unsigned char>{1, 1, 1}), bits);
+    EXPECT_EQ(BitsOf({1, 1, 1}), bits);
     EXPECT_EQ(NamedInstruction::Found, InstructionByName(file, " BYPASS  110 ", bits, strError));
-    EXPECT_EQ((std::vector<unsigned char>{0, 1, 1}), bits) << "the list's second opcode, bit 0 first";
+    EXPECT_EQ(BitsOf({0, 1, 1}), bits) << "the list's second opcode, bit 0 first";
     EXPECT_EQ(NamedInstruction::WrongOpcode, InstructionByName(file, "BYPASS 101", bits, strError));
     EXPECT_EQ("101 is no opcode of BYPASS in chip.bsd.", strError);
     EXPECT_EQ(NamedInstruction::NoSuchName, InstructionByName(file, "3'b111", bits, strError));
@@ -140,11 +141,11 @@ TEST(BsdlReadTest, IdcodesAndCapturesMatchWithTheirXBits)
     EXPECT_TRUE(file.MatchesIdcode(0x00001097));
     EXPECT_TRUE(file.MatchesIdcode(0xF0001097));  // any version
     EXPECT_FALSE(file.MatchesIdcode(0x00002097));
-    EXPECT_TRUE(file.MatchesIrCapture({1, 0, 1}));  // bit 0 first: "101"
-    EXPECT_TRUE(file.MatchesIrCapture({1, 0, 0}));
-    EXPECT_FALSE(file.MatchesIrCapture({0, 1, 1}));
-    EXPECT_EQ("IDCODE", file.InstructionOf({0, 1, 0})->strName);  // 3'b010
-    EXPECT_EQ("BYPASS", file.InstructionOf({0, 1, 1})->strName);  // 110, its second opcode
+    EXPECT_TRUE(file.MatchesIrCapture(BitsOf({1, 0, 1})));  // bit 0 first: "101"
+    EXPECT_TRUE(file.MatchesIrCapture(BitsOf({1, 0, 0})));
+    EXPECT_FALSE(file.MatchesIrCapture(BitsOf({0, 1, 1})));
+    EXPECT_EQ("IDCODE", file.InstructionOf(BitsOf({0, 1, 0}))->strName);  // 3'b010
+    EXPECT_EQ("BYPASS", file.InstructionOf(BitsOf({0, 1, 1}))->strName);  // 110, its second opcode
     EXPECT_EQ("IDCODE  010", BsdlFile::ListEntry(*file.Instruction("IDCODE")));
 }
 
@@ -256,23 +257,23 @@ TEST(BoundaryPinsTest, PinsReadAndDriveThroughTheirCells)
     EXPECT_EQ(2, FindPin(pins, "y"));
     EXPECT_EQ(1, FindPin(pins, "6"));
     // Cells 0..4: A(1)=1, A(2)=0, Y driven 1, control on (1), Y read 1.
-    EXPECT_EQ("1", PinReading(pins[0], {1, 0, 1, 1, 1}));
-    EXPECT_EQ("1, drives 1", PinReading(y, {1, 0, 1, 1, 1}));
-    EXPECT_EQ("0, off", PinReading(y, {1, 0, 1, 0, 0}));
+    EXPECT_EQ("1", PinReading(pins[0], BitsOf({1, 0, 1, 1, 1})));
+    EXPECT_EQ("1, drives 1", PinReading(y, BitsOf({1, 0, 1, 1, 1})));
+    EXPECT_EQ("0, off", PinReading(y, BitsOf({1, 0, 1, 0, 0})));
     // Safe values (X as 0), then Y alone driven.
     const auto driven = [&](const std::vector<PinDrive>& drives) {
-        std::vector<unsigned char> bits;
+        CBits bits;
         std::string strError;
         EXPECT_TRUE(DrivenBoundary(file, pins, drives, bits, strError)) << strError;
         return bits;
     };
-    EXPECT_EQ((std::vector<unsigned char>{0, 1, 0, 0, 0}), SafeBoundary(file));
-    EXPECT_EQ((std::vector<unsigned char>{0, 1, 0, 0, 0}), driven({}));
-    EXPECT_EQ((std::vector<unsigned char>{0, 1, 1, 1, 0}), driven({PinDrive::Safe, PinDrive::Safe, PinDrive::High}));
-    EXPECT_EQ((std::vector<unsigned char>{0, 1, 0, 0, 0}), driven({PinDrive::Safe, PinDrive::Safe, PinDrive::Off}));
+    EXPECT_EQ(BitsOf({0, 1, 0, 0, 0}), SafeBoundary(file));
+    EXPECT_EQ(BitsOf({0, 1, 0, 0, 0}), driven({}));
+    EXPECT_EQ(BitsOf({0, 1, 1, 1, 0}), driven({PinDrive::Safe, PinDrive::Safe, PinDrive::High}));
+    EXPECT_EQ(BitsOf({0, 1, 0, 0, 0}), driven({PinDrive::Safe, PinDrive::Safe, PinDrive::Off}));
     // Under EXTEST the driver is what was loaded, whatever the output cell captured.
-    const std::vector<unsigned char> loaded = driven({PinDrive::Safe, PinDrive::Safe, PinDrive::High});
-    EXPECT_EQ("1, drives 1", PinReading(y, {1, 0, 0, 0, 1}, &loaded));
+    const CBits loaded = driven({PinDrive::Safe, PinDrive::Safe, PinDrive::High});
+    EXPECT_EQ("1, drives 1", PinReading(y, BitsOf({1, 0, 0, 0, 1}), &loaded));
 }
 
 // Two outputs switched by one control cell whose safe value is X, one of them with no safe level;
@@ -298,32 +299,32 @@ TEST(BoundaryPinsTest, OnlyThePinsSetAndTheirDriverGroupDriveAndEveryContradicti
     EXPECT_EQ((std::vector<size_t>{0, 1}), DriverGroup(pins, 0));
     EXPECT_EQ((std::vector<size_t>{2}), DriverGroup(pins, 2));
     // Nobody set anything: both control cells hold the value that switches their outputs off.
-    EXPECT_EQ((std::vector<unsigned char>{0, 0, 1, 1, 0, 0}), SafeBoundary(file));
-    const auto drive = [&](std::vector<PinDrive> drives, std::vector<unsigned char>& bits, std::string& strError) {
+    EXPECT_EQ(BitsOf({0, 0, 1, 1, 0, 0}), SafeBoundary(file));
+    const auto drive = [&](std::vector<PinDrive> drives, CBits& bits, std::string& strError) {
         bits.clear();
         return DrivenBoundary(file, pins, drives, bits, strError);
     };
-    std::vector<unsigned char> bits;
+    CBits bits;
     std::string strError;
     ASSERT_TRUE(drive({PinDrive::Safe, PinDrive::Safe, PinDrive::Low}, bits, strError)) << strError;
-    EXPECT_EQ((std::vector<unsigned char>{0, 0, 1, 0, 1, 0}), bits) << "Q alone, low";
+    EXPECT_EQ(BitsOf({0, 0, 1, 0, 1, 0}), bits) << "Q alone, low";
     // P(0) driven switches P(1) on too, which has no level to drive until it is given one.
     EXPECT_FALSE(drive({PinDrive::High}, bits, strError));
     EXPECT_TRUE(bits.empty());
     EXPECT_NE(std::string::npos, strError.find("switches on the driver of P(1)")) << strError;
     EXPECT_NE(std::string::npos, strError.find("set P(1) high or low first")) << strError;
     ASSERT_TRUE(drive({PinDrive::High, PinDrive::Low}, bits, strError)) << strError;
-    EXPECT_EQ((std::vector<unsigned char>{1, 0, 0, 1, 0, 0}), bits);
+    EXPECT_EQ(BitsOf({1, 0, 0, 1, 0, 0}), bits);
     // One of a group off while another drives: refused, naming both, whatever the order.
     EXPECT_FALSE(drive({PinDrive::Off, PinDrive::High}, bits, strError));
     EXPECT_NE(std::string::npos, strError.find("P(0) and P(1) share one control cell (2)")) << strError;
     EXPECT_FALSE(drive({PinDrive::Low, PinDrive::Off}, bits, strError));
     EXPECT_NE(std::string::npos, strError.find("P(1) cannot be off while P(0) drives")) << strError;
     ASSERT_TRUE(drive({PinDrive::Off, PinDrive::Off}, bits, strError)) << strError;
-    EXPECT_EQ((std::vector<unsigned char>{0, 0, 1, 1, 0, 0}), bits);
+    EXPECT_EQ(BitsOf({0, 0, 1, 1, 0, 0}), bits);
     // What the pins drive comes from the bits loaded; BC_1 output cells captured the chip's 0s.
     ASSERT_TRUE(drive({PinDrive::High, PinDrive::High}, bits, strError)) << strError;
-    const std::vector<unsigned char> captured(6, 0);
+    const CBits captured(6, false);
     EXPECT_EQ("drives 1", PinReading(pins[1], captured, &bits));
     EXPECT_EQ("off", PinReading(pins[2], captured, &bits));
     EXPECT_EQ("0", PinReading(pins[3], captured, &bits));
@@ -409,7 +410,7 @@ TEST_F(BsdlChipTest, TheScanFindsTheFileAndThePinsReadAndDrive)
     const BsdlFile& file = *scan.devices[0].pBsdl;
     const std::vector<BoundaryPin> pins = BoundaryPins(file);
     CChainAddress address(scan.devices, 1);
-    std::vector<unsigned char> captured;
+    CBits captured;
     std::string strError;
     // The first capture: input 0 (A(1)) high, the others low; the chip's own logic drives 0.
     ASSERT_EQ(Ended::Done, SampleBoundary(m_tap, address, file, captured));
@@ -424,7 +425,7 @@ TEST_F(BsdlChipTest, TheScanFindsTheFileAndThePinsReadAndDrive)
     // driven; what drives is read from the bits loaded, the level from the input cell.
     EXPECT_EQ(0, captured[2]);
     EXPECT_EQ(0, captured[3]);
-    std::vector<unsigned char> loaded;
+    CBits loaded;
     ASSERT_TRUE(DrivenBoundary(file, pins, high, loaded, strError)) << strError;
     EXPECT_EQ("1, drives 1", PinReading(pins[2], captured, &loaded));  // Y reads what it drives
     ASSERT_EQ(Ended::Done, DriveBoundary(m_tap, address, file, pins, {PinDrive::Safe, PinDrive::Safe, PinDrive::Off},
@@ -451,7 +452,7 @@ TEST_F(BsdlChipTest, BC2CellsCaptureWhatTheyDrive)
     ASSERT_NE(nullptr, scan.devices[0].pBsdl);
     const std::vector<BoundaryPin> pins = BoundaryPins(*scan.devices[0].pBsdl);
     CChainAddress address(scan.devices, 1);
-    std::vector<unsigned char> captured;
+    CBits captured;
     ASSERT_EQ(Ended::Done, DriveBoundary(m_tap, address, *scan.devices[0].pBsdl, pins,
                                            {PinDrive::Safe, PinDrive::Safe, PinDrive::High}, false, captured));
     EXPECT_EQ(1, captured[2]);

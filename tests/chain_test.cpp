@@ -16,6 +16,7 @@
 #include "ports/cable_name.h"
 #include "ports/port_factory.h"
 #include "simboard/jtag_device.h"
+#include "test_bits.h"
 
 namespace {
 
@@ -200,7 +201,7 @@ TEST(ChainScanTest, TheCommandLineListsTheDevicesAndFailsOnABrokenChain)
     CommandLineWork work;
     work.pCable = &TestCable();
     work.bScan = true;
-    work.shifts.push_back({false, "32'h0", std::vector<unsigned char>(32, 0)});
+    work.shifts.push_back({false, "32'h0", CBits(32, false)});
     {
         CChainPort port({Plain(4, 0), Plain(6, MadeUpIdcode(0x4D))});
         CableTarget pBefore = SetCablePort(&port);
@@ -228,9 +229,9 @@ TEST(ChainScanTest, ADeviceSpokenToAloneGetsItsOwnBitsAndTheOthersBypass)
     std::vector<std::string> out, errors;
     const SAY_LINE say = [&](const std::string& line, bool bError) { (bError ? errors : out).push_back(line); };
     const auto bits = [](uint32_t value, size_t nBits) {
-        std::vector<unsigned char> result;
+        CBits result;
         for (size_t i = 0; i < nBits; ++i)
-            result.push_back(static_cast<unsigned char>((value >> i) & 1));
+            result.push_back((value >> i & 1) != 0);
         return result;
     };
     CChainPort port({Plain(4, MadeUpIdcode(1)), Plain(6, 0), {8, 0x5, 0x2, MadeUpIdcode(3)}});
@@ -281,18 +282,18 @@ TEST(ChainScanTest, AnInstructionClickedInByHandIsSeenByTheAddress)
 
     // Clicked: Shift-IR for 18 clocks, the ones of device 3 first, device 2's 6 bits, then
     // device 1's IDCODE (0010), and Update-IR.
-    const auto clickIr = [&](const std::vector<unsigned char>& bits) {
+    const auto clickIr = [&](const CBits& bits) {
         std::vector<TapStep> steps = ShortestPath(engine.State(), STATE_SHIFT_IR);
         for (size_t i = 0; i < bits.size(); ++i)
-            steps.push_back({static_cast<unsigned char>(i + 1 == bits.size() ? 1 : 0), bits[i],
+            steps.push_back({static_cast<unsigned char>(i + 1 == bits.size() ? 1 : 0), static_cast<unsigned char>(bits[i] ? 1 : 0),
                              i + 1 == bits.size() ? STATE_EXIT1_IR : STATE_SHIFT_IR});
         steps.push_back(StepInto(STATE_EXIT1_IR, STATE_UPDATE_IR));
         steps.push_back(StepInto(STATE_UPDATE_IR, STATE_RUN_TEST_IDLE));
         ASSERT_TRUE(engine.Run(steps));
     };
-    std::vector<unsigned char> ir(8, 1);
-    ir.insert(ir.end(), {1, 1, 1, 1, 1, 1});
-    ir.insert(ir.end(), {0, 1, 0, 0});
+    CBits ir(8, true);
+    ir.Append(CBits(6, true));
+    ir.Append(BitsOf({0, 1, 0, 0}));
     clickIr(ir);
     std::string strError;
     EXPECT_FALSE(address.CanSend(false, 32, strError));
@@ -300,7 +301,8 @@ TEST(ChainScanTest, AnInstructionClickedInByHandIsSeenByTheAddress)
     EXPECT_TRUE(address.CanSend(true, 6, strError)) << "an instruction puts it right";
 
     // All ones into the others: they are in BYPASS, one bit each.
-    std::fill(ir.begin() + 14, ir.end(), 1);
+    ir.resize(14);
+    ir.resize(18, true);
     clickIr(ir);
     EXPECT_TRUE(address.CanSend(false, 32, strError)) << strError;
     address.Padding(false, nHeader, nTrailer);

@@ -13,16 +13,9 @@
 #include "recording_port.h"
 #include "svf/SvfPlayer.h"
 
-namespace {
+#include "test_bits.h"
 
-// Bits, bit 0 first, of the low nBits of a number.
-std::vector<unsigned char> Bits(unsigned long value, size_t nBits)
-{
-    std::vector<unsigned char> bits;
-    for (size_t i = 0; i < nBits; ++i)
-        bits.push_back(static_cast<unsigned char>((value >> i) & 1));
-    return bits;
-}
+namespace {
 
 // The simulated board until a given status read, then a cable that answers nothing.
 class CUnpluggingPort : public CParallelPort

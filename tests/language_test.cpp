@@ -104,7 +104,7 @@ std::string CableDescription(const char* pszCable)
 
 std::string ValueError(const std::string& text)
 {
-    std::vector<unsigned char> bits;
+    CBits bits;
     std::string strError;
     EXPECT_FALSE(ParseScanValue(text, bits, strError)) << text;
     return strError;

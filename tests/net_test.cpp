@@ -366,7 +366,7 @@ TEST(NetWaitTest, ASlowServerIsWaitedForThroughAScanAndALongSend)
     ASSERT_EQ(1u, scan.devices.size());
     EXPECT_EQ(0x14D5654Bu, scan.devices[0].nIdcode);
     ASSERT_TRUE(tap.Reset()) << CableFailure();
-    std::vector<unsigned char> bits(4096, 1);
+    CBits bits(4096, true);
     EXPECT_EQ(Ended::Done, tap.Shift(TAP_DR, bits, [](size_t) { return false; })) << CableFailure();
 }
 
@@ -384,7 +384,7 @@ TEST(NetWaitTest, AStopAfterTheFirstClocksReachedASlowServerLeavesTheRegisterNot
         ASSERT_TRUE(tap.Reset()) << CableFailure();
         const size_t nBefore = tap.Session().Count();
         // The person clicks STOP once clocks of the shift are seen to have gone out.
-        const Outcome end = tap.ShiftStoppable(TAP_DR, std::vector<unsigned char>(1000, 1), [&](size_t) {
+        const Outcome end = tap.ShiftStoppable(TAP_DR, CBits(1000, true), [&](size_t) {
             return tap.Session().Count() > nBefore + 8;
         });
         EXPECT_EQ(Ended::Stopped, end) << CableFailure();
@@ -408,7 +408,7 @@ TEST(NetWaitTest, AfterASlowSendTheNextGoesOutInPiecesAClickCanFallBetween)
     ASSERT_TRUE(tap.Reset()) << CableFailure();
     auto pieces = [&](size_t nBits) {
         std::vector<size_t> seen;
-        const Outcome end = tap.ShiftStoppable(TAP_DR, std::vector<unsigned char>(nBits, 1), [&](size_t) {
+        const Outcome end = tap.ShiftStoppable(TAP_DR, CBits(nBits, true), [&](size_t) {
             if (seen.empty() || seen.back() != tap.Session().Count())
                 seen.push_back(tap.Session().Count());
             return false;
@@ -471,7 +471,7 @@ TEST(NetWaitTest, SixteenSlowClicksInARowMakeTheNextSendGoInPiecesAndFewerDoNot)
         for (int i = 6; i < nClicks; ++i)
             EXPECT_TRUE(tap.Step({0, KEEP_TDI, STATE_RUN_TEST_IDLE})) << CableFailure();
         std::vector<size_t> seen;
-        tap.ShiftStoppable(TAP_DR, std::vector<unsigned char>(600, 1), [&](size_t) {
+        tap.ShiftStoppable(TAP_DR, CBits(600, true), [&](size_t) {
             if (seen.empty() || seen.back() != tap.Session().Count())
                 seen.push_back(tap.Session().Count());
             return false;

@@ -11,16 +11,9 @@
 #include "tap/ScanValue.h"
 #include "panel/TapTable.h"
 
-namespace {
+#include "test_bits.h"
 
-// Bits, bit 0 first, of the low nBits of a number.
-std::vector<unsigned char> Bits(unsigned long long nValue, size_t nBits)
-{
-    std::vector<unsigned char> bits;
-    for (size_t i = 0; i < nBits; ++i)
-        bits.push_back(static_cast<unsigned char>(i < 64 ? (nValue >> i) & 1 : 0));
-    return bits;
-}
+namespace {
 
 struct GoodValue
 {
@@ -35,6 +28,7 @@ const GoodValue GOOD_VALUES[] = {
     {"4'b0010", 0x2, 4},       {"6'h09", 0x09, 6},
     {"32'h0", 0, 32},          {"8'd255", 255, 8},
     {"8'D255", 255, 8},        {"12'o7777", 0xFFF, 12},
+    {"15'o52525", 0x5555, 15}, {"20'd699050", 0xAAAAA, 20}, {"0x0A5", 0x0A5, 12},
     {"32'h14D5_654B", 0x14D5654B, 32},
     {"1_0000", 0x10, 5},       {"  4'hF\t", 0xF, 4},
     {"8'h0FF", 0xFF, 8},       {"64'd18446744073709551615", ~0ull, 64},
@@ -47,7 +41,7 @@ TEST(ScanValueTest, EachFormGivesItsBitsLowestFirst)
 {
     for (const GoodValue& good : GOOD_VALUES)
     {
-        std::vector<unsigned char> bits;
+        CBits bits;
         std::string strError;
         ASSERT_TRUE(ParseScanValue(good.pszText, bits, strError)) << good.pszText << ": " << strError;
         EXPECT_EQ(Bits(good.nValue, good.nBits), bits) << good.pszText;
@@ -56,12 +50,12 @@ TEST(ScanValueTest, EachFormGivesItsBitsLowestFirst)
 
 TEST(ScanValueTest, LengthsRunFromOneTo4096Bits)
 {
-    std::vector<unsigned char> bits;
+    CBits bits;
     std::string strError;
     ASSERT_TRUE(ParseScanValue("4096'h0", bits, strError));
     EXPECT_EQ(4096u, bits.size());
     ASSERT_TRUE(ParseScanValue(std::string(4096, '1'), bits, strError));
-    EXPECT_EQ(std::vector<unsigned char>(4096, 1), bits);
+    EXPECT_EQ(CBits(4096, true), bits);
     ASSERT_TRUE(ParseScanValue("0x" + std::string(1024, 'F'), bits, strError));
     EXPECT_EQ(4096u, bits.size());
     // The largest decimal that fits 4096 bits, 2^4096 - 1, has 1234 digits; worked out exactly.
@@ -80,7 +74,7 @@ TEST(ScanValueTest, LengthsRunFromOneTo4096Bits)
     }
     strDecimal.back() = static_cast<char>(strDecimal.back() - 1);  // 2^n never ends in 0
     ASSERT_TRUE(ParseScanValue("4096'd" + strDecimal, bits, strError)) << strError;
-    EXPECT_EQ(std::vector<unsigned char>(4096, 1), bits);
+    EXPECT_EQ(CBits(4096, true), bits);
     strDecimal.back() = static_cast<char>(strDecimal.back() + 1);
     EXPECT_FALSE(ParseScanValue("4096'd" + strDecimal, bits, strError));
 }
@@ -95,11 +89,11 @@ TEST(ScanValueTest, AnythingElseIsRefusedWithTheForms)
     };
     for (const std::string& strText : refused)
     {
-        std::vector<unsigned char> bits = {1, 0};
+        CBits bits = BitsOf({1, 0});
         std::string strError;
         EXPECT_FALSE(ParseScanValue(strText, bits, strError)) << strText;
         EXPECT_NE(std::string::npos, strError.find("4'b0010")) << strText << ": " << strError;
-        EXPECT_EQ((std::vector<unsigned char>{1, 0}), bits) << strText << ": refused, yet the bits changed";
+        EXPECT_EQ(BitsOf({1, 0}), bits) << strText << ": refused, yet the bits changed";
     }
 }
 

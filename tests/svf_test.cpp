@@ -14,6 +14,7 @@
 #include "svf/SvfPlayer.h"
 #include "svf/SvfWriter.h"
 #include "tap/TapStates.h"
+#include "test_bits.h"
 
 namespace {
 
@@ -52,13 +53,13 @@ TEST(SvfReadTest, EveryCommandIsReadWithItsLine)
     EXPECT_EQ((std::vector<int>{STATE_RUN_TEST_IDLE}), commands[2].states);
     EXPECT_EQ(1.5e6, commands[3].dMinTime);
     EXPECT_EQ((std::vector<int>{STATE_TEST_LOGIC_RESET, STATE_RUN_TEST_IDLE}), commands[4].states);
-    EXPECT_EQ((std::vector<unsigned char>{1, 1, 1}), commands[5].scan.tdi.ToBytes());
+    EXPECT_EQ(BitsOf({1, 1, 1}), commands[5].scan.tdi);
     EXPECT_EQ(SvfCommandKind::Tdr, commands[6].kind);
     const SvfCommand& sir = commands[7];
     EXPECT_EQ(7, sir.nLine);
-    EXPECT_EQ((std::vector<unsigned char>{0, 1, 0, 0, 0, 0}), sir.scan.tdi.ToBytes());
-    EXPECT_EQ((std::vector<unsigned char>{1, 0, 0, 0, 0, 0}), sir.scan.tdo.ToBytes());
-    EXPECT_EQ((std::vector<unsigned char>{1, 1, 0, 0, 0, 0}), sir.scan.mask.ToBytes());
+    EXPECT_EQ(BitsOf({0, 1, 0, 0, 0, 0}), sir.scan.tdi);
+    EXPECT_EQ(BitsOf({1, 0, 0, 0, 0, 0}), sir.scan.tdo);
+    EXPECT_EQ(BitsOf({1, 1, 0, 0, 0, 0}), sir.scan.mask);
     EXPECT_EQ(6u, sir.scan.smask.size());
     EXPECT_EQ("1234567890", SvfHex(commands[8].scan.tdo)) << "a value across lines, with spaces";
     EXPECT_EQ(9, commands[8].nLine);
@@ -92,7 +93,7 @@ TEST(SvfReadTest, LongValuesAreReadWholeAndOnlyTheirOwnBitsMayBeSet)
     std::string strError;
     std::vector<SvfCommand> commands = ReadAll("SDR " + std::to_string(nDigits * 4) + " TDI (" + hex + ");\n", strError);
     ASSERT_EQ(1u, commands.size()) << strError;
-    EXPECT_TRUE(commands[0].scan.tdi == CBits::FromBytes(model));
+    EXPECT_TRUE(commands[0].scan.tdi == Packed(model));
 
     // 40 million bits: refused before bits were packed.
     commands = ReadAll("SDR 40000000 TDI (1) TDO (0);", strError);
@@ -248,17 +249,17 @@ TEST_F(SvfPlayTest, ALongScanIsComparedAsItComesAndItsFirstDifferenceShown)
 {
     const size_t nBits = SVF_KEPT_READ_BITS + 5000;
     std::minstd_rand random(5);
-    std::vector<unsigned char> tdi(nBits), tdo(nBits, 0);
+    CBits tdi(nBits, false), tdo(3, false);
     for (size_t i = 0; i < nBits; ++i)
-        tdi[i] = static_cast<unsigned char>(random() & 1);
-    std::copy(tdi.begin(), tdi.end() - 3, tdo.begin() + 3);
+        tdi.Set(i, (random() & 1) != 0);
+    tdo.Append(tdi, 0, nBits - 3);
     const std::string strHead = "SIR 18 TDI (3FFFF);\nSDR " + std::to_string(nBits) + " TDI (" + SvfHex(tdi) + ")";
     std::string strError;
     ASSERT_EQ(Ended::Done, Play(strHead + " TDO (" + SvfHex(tdo) + ");\n", strError)) << strError;
 
     const size_t nDiffer = 600001;
-    tdo[nDiffer] ^= 1;
-    tdo[nDiffer + 7000] ^= 1;  // past the bits shown
+    tdo.Set(nDiffer, !tdo[nDiffer]);
+    tdo.Set(nDiffer + 7000, !tdo[nDiffer + 7000]);  // past the bits shown
     ASSERT_EQ(Ended::Differs, Play(strHead + " TDO (" + SvfHex(tdo) + ");\n", strError));
     const std::vector<std::string> lines =
         SvfTdoLines(m_mismatch.expected, m_mismatch.read, m_mismatch.mask, m_mismatch.nReadFrom);
@@ -506,13 +507,12 @@ TEST_F(SvfPlayTest, ASessionWrittenAsSvfPlaysBackClockForClock)
     ASSERT_TRUE(m_tap.Run(Steps({STATE_TEST_LOGIC_RESET, STATE_RUN_TEST_IDLE, STATE_RUN_TEST_IDLE,
                                  STATE_RUN_TEST_IDLE})));
     // IDCODE (02) into device 2, BYPASS into the others: device 3's eight ones go in first.
-    std::vector<unsigned char> ir(8, 1);
-    for (unsigned char bit : {0, 1, 0, 0, 0, 0})
-        ir.push_back(bit);
-    ir.insert(ir.end(), 4, 1);
+    CBits ir(8, true);
+    ir.Append(BitsOf({0, 1, 0, 0, 0, 0}));
+    ir.Append(CBits(4, true));
     const auto never = [](size_t) { return false; };
     ASSERT_EQ(Ended::Done, m_tap.Shift(TAP_IR, ir, never));
-    ASSERT_EQ(Ended::Done, m_tap.Shift(TAP_DR, std::vector<unsigned char>(34, 0), never));
+    ASSERT_EQ(Ended::Done, m_tap.Shift(TAP_DR, CBits(34, false), never));
     // By clicks: four bits and Update; then two bits left in Pause, and Update from there.
     ASSERT_TRUE(m_tap.Run(Steps({STATE_RUN_TEST_IDLE, STATE_SELECT_DR, STATE_CAPTURE_DR, STATE_SHIFT_DR,
                                  STATE_SHIFT_DR, STATE_SHIFT_DR, STATE_SHIFT_DR, STATE_EXIT1_DR, STATE_UPDATE_DR,
@@ -660,7 +660,7 @@ TEST(SvfTextTest, OnlyBitsComparedAndReadAreMarkedAndLongValuesAreCutAtTheFront)
 {
     const std::vector<unsigned char> expected = {1, 1, 0, 1}, mask = {1, 0, 1, 1}, read = {0, 0};
     const std::vector<std::string> lines =
-        SvfTdoLines(CBits::FromBytes(expected), CBits::FromBytes(read), CBits::FromBytes(mask));
+        SvfTdoLines(Packed(expected), Packed(read), Packed(mask));
     ASSERT_EQ(8u, lines.size());
     EXPECT_EQ("  differ   1", lines[3]);
     EXPECT_EQ("  expected 10x1", lines[5]);

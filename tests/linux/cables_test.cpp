@@ -97,7 +97,7 @@ RunTaken TakenFrom(PORT& port, const std::function<Lines()>& take, bool bRun)
     const size_t nBefore = engine.Session().Count();
     if (bRun)
         EXPECT_EQ(Ended::Done,
-                  engine.Shift(TAP_DR, std::vector<unsigned char>(32, 0), [](size_t) { return false; }));
+                  engine.Shift(TAP_DR, CBits(32, false), [](size_t) { return false; }));
     else
     {
         for (const TapStep& step : ShortestPath(STATE_RUN_TEST_IDLE, STATE_SHIFT_DR))
