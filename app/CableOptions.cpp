@@ -93,6 +93,14 @@ struct OptionRow
     const char* pszHelp;   // --help's description, its lines separated by \n
 };
 
+// A value kept as it was given.
+template <std::string CommandLine::*TEXT>
+bool TakeText(const std::string&, const std::string& value, CommandLine& options, std::string&)
+{
+    options.*TEXT = value;
+    return true;
+}
+
 bool TakeShift(bool bIr, const std::string& word, const std::string& value, CommandLine& options,
                std::string& strError)
 {
@@ -117,10 +125,7 @@ const OptionRow OPTIONS[] = {
      },
      "--cable CABLE", "the cable (also /cable:CABLE, --cable=CABLE)"},
     {"trace", "", "file", "The trace file is given twice on the command line; give it once.", false,
-     [](const std::string&, const std::string& value, CommandLine& options, std::string&) {
-         options.strTrace = value;
-         return true;
-     },
+     TakeText<&CommandLine::strTrace>,
      "--trace FILE", "write every clock to FILE as it happens (also /trace:FILE, --trace=FILE)"},
     {"ir", "", "value", nullptr, true,
      [](const std::string& word, const std::string& value, CommandLine& options, std::string& strError) {
@@ -161,10 +166,7 @@ const OptionRow OPTIONS[] = {
      },
      "--device N", "--ir and --dr to device N alone (1: nearest TDI), the others in BYPASS"},
     {"bsdl", "", "BSDL file", "The BSDL file is given twice on the command line; give it once.", true,
-     [](const std::string&, const std::string& value, CommandLine& options, std::string&) {
-         options.strBsdl = value;
-         return true;
-     },
+     TakeText<&CommandLine::strBsdl>,
      "--bsdl FILE", "alone: check a BSDL file and describe it; with --device: that device's file"},
     {"bsdl-folder", "", "folder", nullptr, false,
      [](const std::string&, const std::string& value, CommandLine& options, std::string&) {
@@ -199,18 +201,12 @@ const OptionRow OPTIONS[] = {
      },
      "--leave-extest", "at the end, reset the TAP: every device back to its own logic"},
     {"svf", "", "SVF file", "The SVF file is given twice on the command line; give it once.", true,
-     [](const std::string&, const std::string& value, CommandLine& options, std::string&) {
-         options.strSvf = value;
-         return true;
-     },
+     TakeText<&CommandLine::strSvf>,
      "--svf FILE",
      "without a window: play an SVF file; status 0 when every TDO matched, 1 at\n"
      "the first that did not (its line and bits said), 2 for a file not played"},
     {"svf-out", "", "SVF file", "The SVF file to write is given twice on the command line; give it once.", false,
-     [](const std::string&, const std::string& value, CommandLine& options, std::string&) {
-         options.strSvfOut = value;
-         return true;
-     },
+     TakeText<&CommandLine::strSvfOut>,
      "--svf-out FILE", "with --scan, --ir or --dr: write what they clocked as an SVF file"},
     {"help", "-h /?", nullptr, nullptr, false,
      [](const std::string&, const std::string&, CommandLine& options, std::string&) { return options.bHelp = true; },

@@ -87,7 +87,7 @@ bool CStepperApp::OfferSimulatedBoard(CCableChoice& cables, const std::string& s
     return true;
 }
 
-int CStepperApp::SendFromCommandLine(const CommandLine& options)
+int CStepperApp::WorkWithoutWindow(const CommandLine& options)
 {
     std::string strProblem;
     CCableChoice cables(SettingsPath(), m_pfnMakeCable);
@@ -96,6 +96,16 @@ int CStepperApp::SendFromCommandLine(const CommandLine& options)
         SayOnConsole(strProblem, true);
         return EXIT_NOT_DONE;
     }
+    if (options.strSvf.empty())
+        return SendFromCommandLine(options, cables);
+    // Ctrl-C stops a long RUNTEST where it is, the TAP's state said, status 2.
+    CatchInterrupt();
+    return PlaySvfCommand(cables.Cable(), options.strSvf, options.strTrace, &SayOnConsole, &Interrupted);
+}
+
+int CStepperApp::SendFromCommandLine(const CommandLine& options, CCableChoice& cables)
+{
+    std::string strProblem;
     CommandLineWork work;
     work.pCable = &cables.Cable();
     work.bScan = options.bScan;
@@ -144,20 +154,6 @@ int CStepperApp::SendFromCommandLine(const CommandLine& options)
     return RunCommandLineWork(work, options.strTrace, &SayOnConsole);
 }
 
-int CStepperApp::PlaySvfFromCommandLine(const CommandLine& options)
-{
-    std::string strProblem;
-    CCableChoice cables(SettingsPath(), m_pfnMakeCable);
-    if (!cables.Start(options, strProblem) || !cables.CheckAccess(strProblem))
-    {
-        SayOnConsole(strProblem, true);
-        return EXIT_NOT_DONE;
-    }
-    // Ctrl-C stops a long RUNTEST where it is, the TAP's state said, status 2.
-    CatchInterrupt();
-    return PlaySvfCommand(cables.Cable(), options.strSvf, options.strTrace, &SayOnConsole, &Interrupted);
-}
-
 BOOL CStepperApp::InitInstance()
 {
     // GTKWave's save file beside a trace names the files as this system's GTKWave finds them.
@@ -185,7 +181,7 @@ BOOL CStepperApp::InitInstance()
     }
     if (!options.strSvf.empty())
     {
-        m_nExitCode = PlaySvfFromCommandLine(options);
+        m_nExitCode = WorkWithoutWindow(options);
         return FALSE;
     }
     // A BSDL file alone is checked, with no cable.
@@ -199,7 +195,7 @@ BOOL CStepperApp::InitInstance()
     if (!options.shifts.empty() || options.bScan || options.bSample || !options.drives.empty() || options.bExtest ||
         options.bLeaveExtest)
     {
-        m_nExitCode = SendFromCommandLine(options);
+        m_nExitCode = WorkWithoutWindow(options);
         return FALSE;
     }
     const std::string strNoDisplay = NoDisplayProblem();

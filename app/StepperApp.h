@@ -36,10 +36,11 @@ private:
     // The start's cable cannot be used: the box that says so asks whether to open the window on
     // the simulated board instead, whose cable list offers the others. False: the program ends.
     bool OfferSimulatedBoard(CCableChoice& cables, const std::string& strProblem);
-    // --ir and --dr: the values sent on the cable chosen, without a window; the exit code.
-    int SendFromCommandLine(const CommandLine& options);
-    // --svf: the file played on the cable chosen, without a window; the exit code.
-    int PlaySvfFromCommandLine(const CommandLine& options);
+    // The work the command line asks for without a window, on the cable chosen: an SVF file
+    // played (--svf), or the chain scanned, values sent and pins read or driven; the exit code.
+    int WorkWithoutWindow(const CommandLine& options);
+    // The chain scanned, values sent and pins read or driven.
+    int SendFromCommandLine(const CommandLine& options, CCableChoice& cables);
 
     static const AFX_MSGMAP_ENTRY s_messageEntries[];
     int m_nExitCode = 0;

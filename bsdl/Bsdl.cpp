@@ -422,6 +422,15 @@ public:
     explicit CItems(const Text& text) : m_text(text) { Skip(); }
 
     bool AtEnd() const { return m_nAt >= m_text.text.size(); }
+    // Whether an item of a comma-separated list comes next: a comma is expected after each item
+    // but the last (which may have one too).
+    bool Next(const char* pszItems)
+    {
+        if (m_bInList && !AtEnd())
+            Expect(',', std::string("\",\" between the ") + pszItems);
+        m_bInList = true;
+        return !AtEnd();
+    }
     int Line() const { return m_text.LineAt(m_nAt); }
     bool Is(char c) const { return !AtEnd() && m_text.text[m_nAt] == c; }
     void Expect(char c, const std::string& strWhat)
@@ -488,6 +497,7 @@ private:
 
     const Text& m_text;
     size_t m_nAt = 0;
+    bool m_bInList = false;  // Next has given an item
 };
 
 const CReader::Attribute* Find(const std::map<std::string, CReader::Attribute>& attributes, const char* pszName)
@@ -532,7 +542,7 @@ BsdlPort* FindPort(BsdlFile& file, const std::string& strName)
 void ReadPinMap(const Text& text, BsdlFile& file)
 {
     CItems items(text);
-    while (!items.AtEnd())
+    while (items.Next("ports"))
     {
         const int nLine = items.Line();
         const std::string strPort = items.Word("a port's name");
@@ -556,15 +566,13 @@ void ReadPinMap(const Text& text, BsdlFile& file)
                                       (nElements == 1 ? "" : "s") + ", the pin map gives it " + std::to_string(pins.size()) +
                                       " pin" + (pins.size() == 1 ? "" : "s"));
         pPort->pins = pins;
-        if (!items.AtEnd())
-            items.Expect(',', "\",\" between the ports");
     }
 }
 
 void ReadOpcodes(const Text& text, BsdlFile& file)
 {
     CItems items(text);
-    while (!items.AtEnd())
+    while (items.Next("instructions"))
     {
         const int nLine = items.Line();
         BsdlInstruction instruction;
@@ -577,15 +585,13 @@ void ReadOpcodes(const Text& text, BsdlFile& file)
         while (items.Take(','));
         items.Expect(')', "\")\" after " + instruction.strName + "'s opcodes");
         file.instructions.push_back(instruction);
-        if (!items.AtEnd())
-            items.Expect(',', "\",\" between the instructions");
     }
 }
 
 void ReadRegisterAccess(const Text& text, BsdlFile& file)
 {
     CItems items(text);
-    while (!items.AtEnd())
+    while (items.Next("registers"))
     {
         const int nLine = items.Line();
         BsdlRegister reg;
@@ -622,8 +628,6 @@ void ReadRegisterAccess(const Text& text, BsdlFile& file)
             bKnown = bKnown || other.strName == reg.strName;
         if (!bKnown)
             file.registers.push_back(reg);
-        if (!items.AtEnd())
-            items.Expect(',', "\",\" between the registers");
     }
 }
 
@@ -671,7 +675,7 @@ void ReadBoundary(const Text& text, BsdlFile& file)
     // The cells as the file gives them, put in their places at the end: what is held grows with
     // the file, not with the length it declares.
     std::vector<BsdlCell> cells;
-    while (!items.AtEnd())
+    while (items.Next("cells"))
     {
         BsdlCell cell;
         cell.nLine = items.Line();
@@ -739,8 +743,6 @@ void ReadBoundary(const Text& text, BsdlFile& file)
         }
         items.Expect(')', "\")\" after " + strCell);
         cells.push_back(cell);
-        if (!items.AtEnd())
-            items.Expect(',', "\",\" between the cells");
     }
     std::stable_sort(cells.begin(), cells.end(),
                      [](const BsdlCell& a, const BsdlCell& b) { return a.nNumber < b.nNumber; });

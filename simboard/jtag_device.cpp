@@ -2,12 +2,6 @@
 
 namespace {
 
-const uint8_t PIN_TDI = 0x01;
-const uint8_t PIN_TCK = 0x02;
-const uint8_t PIN_TMS = 0x04;
-const uint8_t PIN_ENABLE = 0x10;
-const uint8_t STATUS_TDO = 0x10;
-
 struct Transition
 {
     TapState onTms0;
@@ -152,14 +146,14 @@ void CJtagDevice::Reset()
 
 void CJtagDevice::WriteData(uint8_t value)
 {
-    const bool enabled = (value & PIN_ENABLE) != 0;
+    const bool enabled = (value & DATA_ENABLE) != 0;
     // The board pulls TCK low while the cable drives nothing: drivers switched on with TCK high
     // are a rising edge, as on a real board.
-    const bool tck = enabled && (value & PIN_TCK) != 0;
+    const bool tck = enabled && (value & DATA_TCK) != 0;
     if (enabled && tck != m_tck)
     {
         if (tck)
-            RisingEdge((value & PIN_TMS) != 0, (value & PIN_TDI) != 0);
+            RisingEdge((value & DATA_TMS) != 0, (value & DATA_TDI) != 0);
         else
             FallingEdge();
     }

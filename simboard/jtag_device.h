@@ -99,6 +99,10 @@ public:
     static constexpr uint8_t IR_IDCODE = 0x2;
     static constexpr uint8_t IR_BYPASS = 0xF;   // every code but IR_IDCODE selects BYPASS
 
+    // The cable's data-register bits the board takes (TDI, TCK, TMS, and the enable without which
+    // it sees none of them), and the status bit its TDO drives.
+    static constexpr uint8_t DATA_TDI = 0x01, DATA_TCK = 0x02, DATA_TMS = 0x04, DATA_ENABLE = 0x10;
+    static constexpr uint8_t STATUS_TDO = 0x10;
     // Other status-register bits as an idle port with nothing but this cable on it reads them:
     // bits 0-3 (unused, nError) and 5-6 (paper out, nAck) high, bit 7 (inverted busy) low.
     static constexpr uint8_t STATUS_IDLE = 0x6F;

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "cable/cable.h"
+#include "ports/mpsse.h"
 #include "recording_port.h"
+#include "simboard/ftdi_chip.h"
 
 using Bytes = std::vector<unsigned char>;
 
@@ -154,4 +156,42 @@ TEST(ParallelCableTest, APortThatFailsEndsTheRunAtTheClockThatFailed)
     EXPECT_EQ(2u, tdo.size()) << "the clocks before the one whose read failed";
     EXPECT_EQ(3u * 4u, port.DataWrites().size()) << "nothing after the clock that failed";
     EXPECT_EQ("the port went away", cable.Failure());
+}
+
+// The clock an FTDI chip's serial engine is set to: the fastest not above the one asked, on the
+// 60 MHz master clock of an H-series chip and the 12 MHz one of an FT2232D; run through the
+// simulated chip, the commands leave it set so.
+TEST(MpsseClockTest, TheDivisorGivesTheFastestClockNotAboveTheOneAsked)
+{
+    struct Row
+    {
+        unsigned nKhz;
+        bool bHighSpeed;
+        uint16_t nDivisor;
+        unsigned nHz;
+    };
+    const Row rows[] = {
+        {30000, true, 0, 30000000}, {6000, true, 4, 6000000},    {1000, true, 29, 1000000},
+        {1, true, 29999, 1000},     {7000, true, 4, 6000000},    {100000, true, 0, 30000000},
+        {30000, false, 0, 6000000}, {6000, false, 0, 6000000},   {1000, false, 5, 1000000},
+        {1, false, 5999, 1000},     {4000, false, 1, 3000000},   {0, false, 5999, 1000},
+    };
+    for (const Row& row : rows)
+    {
+        const MpsseClock clock = MpsseClockFor(row.nKhz, row.bHighSpeed);
+        EXPECT_EQ(row.nDivisor, clock.nDivisor) << row.nKhz << " kHz, H series " << row.bHighSpeed;
+        EXPECT_EQ(row.nHz, clock.nHz) << row.nKhz << " kHz, H series " << row.bHighSpeed;
+        const std::vector<uint8_t> commands = MpsseClockCommands(clock, row.bHighSpeed);
+        CFtdiChip chip;
+        chip.SetBitMode(0, CFtdiChip::MODE_MPSSE);
+        chip.Write(commands.data(), commands.size());
+        uint8_t answer[4];
+        EXPECT_EQ(0u, chip.Read(answer, sizeof(answer))) << "every command known to the engine";
+        EXPECT_EQ(row.nDivisor, chip.Divisor());
+        EXPECT_EQ(!row.bHighSpeed, chip.DividesBy5()) << "an FT2232D is never told: its clock is 12 MHz";
+        EXPECT_FALSE(chip.ThreePhase());
+        EXPECT_FALSE(chip.Adaptive());
+    }
+    EXPECT_EQ((std::vector<uint8_t>{0x8A, 0x8D, 0x97, 0x86, 0x1D, 0x00}), MpsseClockCommands(MpsseClockFor(1000, true), true));
+    EXPECT_EQ((std::vector<uint8_t>{0x86, 0x6F, 0x17}), MpsseClockCommands(MpsseClockFor(1, false), false));
 }

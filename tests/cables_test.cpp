@@ -336,6 +336,17 @@ protected:
     }
 
     void Unplug() { ::DeleteFileA(m_plug.c_str()); }
+    // The cable opened and switched on, then a clock for each TMS level.
+    static void OpenAndClock(ICable& port, std::initializer_list<BYTE> tmsLevels)
+    {
+        ASSERT_TRUE(port.Open());
+        CableOn();
+        for (BYTE tms : tmsLevels)
+        {
+            SetTms(tms);
+            Clock();
+        }
+    }
     void Plug() { std::ofstream(m_plug) << "plugged"; }
 
     // The log since the last call, one call a line.
@@ -362,6 +373,13 @@ CableName ParsedCable(const char* pszText)
     ParseCableName(pszText, cable, strError);
     return cable;
 }
+
+// The D2XX cable "ftdi" over the stand-in library, the cable the tests' engine clocks.
+struct CStandinFtdi
+{
+    CD2xxPort port{ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx()};
+    CPortScope scope{&port};
+};
 
 TEST_F(FtdiCableTest, OneClockIsOneTransferAndThePinsAreInputsWhenTheCableIsOff)
 {
@@ -394,9 +412,8 @@ TEST_F(FtdiCableTest, OneClockIsOneTransferAndThePinsAreInputsWhenTheCableIsOff)
 
 TEST_F(FtdiCableTest, TheIdcodeComesOffTheTdoRowOfTheWindow)
 {
-    CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
-    CPortScope scope(&port);
-    ASSERT_TRUE(port.Open()) << port.OpenProblem();
+    CStandinFtdi ftdi;
+    ASSERT_TRUE(ftdi.port.Open()) << ftdi.port.OpenProblem();
     EXPECT_EQ(CJtagDevice::IDCODE, ClickOutIdcode());
     EXPECT_EQ(0, StandinChip().Outputs()) << "the pins drive nothing once the window is closed";
 }
@@ -530,9 +547,8 @@ TEST_F(FtdiCableTest, ACableLostDuringASendEndsItWithNothingFalseRecorded)
 
 TEST_F(FtdiCableTest, AnUnpluggedCableFailsItsClockAndAReconnectedOneWorksAgain)
 {
-    CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
-    CPortScope scope(&port);
-    ASSERT_TRUE(port.Open());
+    CStandinFtdi ftdi;
+    ASSERT_TRUE(ftdi.port.Open());
     CableOn();
     SetTms(1);
     Clock();
@@ -567,15 +583,8 @@ TEST_F(FtdiCableTest, AnUnpluggedCableFailsItsClockAndAReconnectedOneWorksAgain)
 // clocks the person asks for.
 TEST_F(FtdiCableTest, AReplugMakesNoClockOfItsOwn)
 {
-    CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
-    CPortScope scope(&port);
-    ASSERT_TRUE(port.Open());
-    CableOn();
-    for (BYTE tms : {1, 1, 1, 1, 1, 0, 1, 1, 0, 0, 1})
-    {
-        SetTms(tms);
-        Clock();
-    }
+    CStandinFtdi ftdi;
+    ASSERT_NO_FATAL_FAILURE(OpenAndClock(ftdi.port, {1, 1, 1, 1, 1, 0, 1, 1, 0, 0, 1}));
     ASSERT_EQ(TapState::Exit1Ir, StandinChip().Board().State());
     Unplug();
     Clock();
@@ -594,16 +603,9 @@ TEST_F(FtdiCableTest, AReplugMakesNoClockOfItsOwn)
 // the pin's level after the held level, not the sample the chip took before putting it out.
 TEST_F(FtdiCableTest, TdoAfterAHeldLevelIsThePinsLevelThen)
 {
-    CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
-    CPortScope scope(&port);
-    ASSERT_TRUE(port.Open());
-    CableOn();
+    CStandinFtdi ftdi;
     // Reset, to SHIFT-DR with the IDCODE captured, and two bits shifted: bit 2 (0) comes next.
-    for (BYTE tms : {1, 1, 1, 1, 1, 0, 1, 0, 0, 0, 0})
-    {
-        SetTms(tms);
-        Clock();
-    }
+    ASSERT_NO_FATAL_FAILURE(OpenAndClock(ftdi.port, {1, 1, 1, 1, 1, 0, 1, 0, 0, 0, 0}));
     ASSERT_EQ(TapState::ShiftDr, StandinChip().Board().State());
     SetTdi(1);
     DriveLevels();

@@ -86,12 +86,19 @@ void ExpectJapanese(const std::string& english)
     EXPECT_EQ("", EnglishLeft(shown)) << "English:\n" << english << "\nshown:\n" << shown;
 }
 
-std::string CableError(const char* pszCable)
+// What a reader says of text it refuses, the refusal checked.
+template <class VALUE, class TEXT, class GIVEN>
+std::string Refusal(bool (*read)(TEXT, VALUE&, std::string&), const GIVEN& text)
 {
-    CableName cable;
+    VALUE value;
     std::string strError;
-    EXPECT_FALSE(ParseCableName(pszCable, cable, strError)) << pszCable;
+    EXPECT_FALSE(read(text, value, strError)) << text;
     return strError;
+}
+
+std::string CableError(const std::string& strCable)
+{
+    return Refusal(ParseCableName, strCable);
 }
 
 std::string CableDescription(const char* pszCable)
@@ -104,18 +111,12 @@ std::string CableDescription(const char* pszCable)
 
 std::string ValueError(const std::string& text)
 {
-    CBits bits;
-    std::string strError;
-    EXPECT_FALSE(ParseScanValue(text, bits, strError)) << text;
-    return strError;
+    return Refusal(ParseScanValue, text);
 }
 
-std::string CommandLineError(const char* pszWords)
+std::string CommandLineError(LPCSTR pszWords)
 {
-    CommandLine options;
-    std::string strError;
-    EXPECT_FALSE(ParseCommandLine(pszWords, options, strError)) << pszWords;
-    return strError;
+    return Refusal(ParseCommandLine, pszWords);
 }
 
 std::string OpenError(const char* pszCable)

@@ -41,15 +41,24 @@ std::string XvcClock(int nTms, int nTdi)
     return std::string("shift:\x01\x00\x00\x00", 10) + static_cast<char>(nTms) + static_cast<char>(nTdi);
 }
 
-TEST(NetCableTest, RemoteBitbangSendsEachClocksLevelsAndRInOneMessage)
+// The window over the server's cable, opened and made the window's: the body runs with each wait
+// counted, and the cable is closed when it returns.
+void InWindowOver(CJtagServer& server, const std::function<void(CStepperDlg&)>& body)
 {
-    CJtagServer server(ServerProtocol::RemoteBitbang);
     std::shared_ptr<ICable> port = NetworkCable(server.Cable());
     ASSERT_TRUE(port->Open()) << port->OpenProblem();
     CPortScope scope(port.get());
     CStepperDlg dlg;
     RunDialog(dlg, [&] {
         CCountedWaits waits;
+        body(dlg);
+    });
+}
+
+TEST(NetCableTest, RemoteBitbangSendsEachClocksLevelsAndRInOneMessage)
+{
+    CJtagServer server(ServerProtocol::RemoteBitbang);
+    InWindowOver(server, [&](CStepperDlg& dlg) {
         // Switching the cable on drives the levels shown (TMS 0, TDI 0) with TCK low; a reset is
         // six clocks of TMS 1 and TDI 1.
         Click(dlg, IDC_TEST_LOGIC_RESET);
@@ -66,7 +75,6 @@ TEST(NetCableTest, RemoteBitbangSendsEachClocksLevelsAndRInOneMessage)
         EXPECT_EQ("1R", server.TakeReceived());
         EXPECT_TRUE(CableFailure().empty()) << CableFailure();
     });
-    port.reset();
     EXPECT_EQ("Q", server.WaitForReceived(1)) << "the session ends with Q";
 }
 
@@ -107,13 +115,8 @@ class NetFaultTest : public ::testing::TestWithParam<FaultCase>
 TEST_P(NetFaultTest, AFaultFailsTheClockRecordsNothingAndAResetReconnects)
 {
     CJtagServer server(GetParam().protocol);
-    std::shared_ptr<ICable> port = NetworkCable(server.Cable());
-    ASSERT_TRUE(port->Open()) << port->OpenProblem();
-    CPortScope scope(port.get());
-    CStepperDlg dlg;
-    RunDialog(dlg, [&] {
+    InWindowOver(server, [&](CStepperDlg& dlg) {
         CBoxAnswerer answerer(dlg);
-        CCountedWaits waits;
         Click(dlg, IDC_TEST_LOGIC_RESET);
         Click(dlg, IDC_RUN_TEST_IDLE);
         ServerFaults faults = GetParam().faults;
@@ -190,13 +193,8 @@ RunSeen SeenThrough(ServerProtocol protocol, const ServerFaults& faults, bool bC
     RunSeen seen;
     CJtagServer server(protocol);
     server.SetFaults(faults);
-    std::shared_ptr<ICable> port = NetworkCable(server.Cable());
-    EXPECT_TRUE(port->Open()) << port->OpenProblem();
-    CPortScope scope(port.get());
-    CStepperDlg dlg;
-    RunDialog(dlg, [&] {
+    InWindowOver(server, [&](CStepperDlg& dlg) {
         CBoxAnswerer answerer(dlg);
-        CCountedWaits waits;
         Click(dlg, IDC_TEST_LOGIC_RESET);
         Click(dlg, IDC_RUN_TEST_IDLE);
         server.TakeReceived();
@@ -544,12 +542,7 @@ TEST(NetCableTest, TheIdcodeIsReadThroughEitherServer)
     for (ServerProtocol protocol : {ServerProtocol::RemoteBitbang, ServerProtocol::Xvc})
     {
         CJtagServer server(protocol);
-        std::shared_ptr<ICable> port = NetworkCable(server.Cable());
-        ASSERT_TRUE(port->Open()) << port->OpenProblem();
-        CPortScope scope(port.get());
-        CStepperDlg dlg;
-        RunDialog(dlg, [&] {
-            CCountedWaits waits;
+        InWindowOver(server, [&](CStepperDlg& dlg) {
             Click(dlg, IDC_TEST_LOGIC_RESET);
             SendValue(dlg, IDC_IR_VALUE, "4'b0010");
             SendValue(dlg, IDC_DR_VALUE, "32'h0");

@@ -145,6 +145,16 @@ void GoTo(CStepperDlg& dlg, int nIndex)
     Settle(dlg);
 }
 
+// The window open, the TAP walked to the nIndex-th state of the walk, for the body.
+void AtStep(int nIndex, const std::function<void(CStepperDlg&)>& body)
+{
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        GoTo(dlg, nIndex);
+        body(dlg);
+    });
+}
+
 } // namespace
 
 TEST(PanelTest, AfterStartOnlyResetIsEnabledAndNothingIsHighlighted)
@@ -184,9 +194,7 @@ TEST(PanelTest, EveryStateEnablesWhatOneClockReachesAndHighlightsItsButtons)
 
 TEST(PanelTest, ShiftWithOneHighlightsBothThenExitRestoresBothBeforeHighlighting)
 {
-    CStepperDlg dlg;
-    RunDialog(dlg, [&] {
-        GoTo(dlg, 3);
+    AtStep(3, [&](CStepperDlg& dlg) {
 
         CPaintLog log(dlg);
         Click(dlg, IDC_SHIFT_DR_1);
@@ -218,9 +226,7 @@ TEST(PanelTest, ShiftWithOneHighlightsBothThenExitRestoresBothBeforeHighlighting
 
 TEST(PanelTest, StayingInShiftRedrawsNothing)
 {
-    CStepperDlg dlg;
-    RunDialog(dlg, [&] {
-        GoTo(dlg, 4);
+    AtStep(4, [&](CStepperDlg& dlg) {
         CPaintLog log(dlg);
         Click(dlg, IDC_SHIFT_DR);
         Click(dlg, IDC_SHIFT_DR_1);
@@ -232,9 +238,7 @@ TEST(PanelTest, StayingInShiftRedrawsNothing)
 
 TEST(PanelTest, ExitToPauseRestoresBothExitButtons)
 {
-    CStepperDlg dlg;
-    RunDialog(dlg, [&] {
-        GoTo(dlg, 5);
+    AtStep(5, [&](CStepperDlg& dlg) {
         EXPECT_EQ(Expected(5), HighlightedButtons(dlg));
         Click(dlg, IDC_PAUSE_DR);
         EXPECT_EQ(Expected(6), HighlightedButtons(dlg));
@@ -246,9 +250,7 @@ TEST(PanelTest, ExitToPauseRestoresBothExitButtons)
 
 TEST(PanelTest, ResetKeepsTheOldHighlightForFiveClocksThenMovesIt)
 {
-    CStepperDlg dlg;
-    RunDialog(dlg, [&] {
-        GoTo(dlg, 18);
+    AtStep(18, [&](CStepperDlg& dlg) {
         // Watch the highlight on every clock the reset gives, from the port's point of view.
         struct CWatchingPort : CParallelPort
         {

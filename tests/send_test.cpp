@@ -26,6 +26,16 @@ protected:
     void TearDown() override { ::DeleteFileA(m_strIni.c_str()); }
 
     void Prepare(CStepperDlg& dlg) { dlg.SetSettingsPath(m_strIni); }
+    // The window open, with the board reset by a click, for the body.
+    void AfterReset(const std::function<void(CStepperDlg&)>& body)
+    {
+        CStepperDlg dlg;
+        Prepare(dlg);
+        RunDialog(dlg, [&] {
+            Click(dlg, IDC_TEST_LOGIC_RESET);
+            body(dlg);
+        });
+    }
 
     CCountedWaits m_waits;
     std::string m_strIni;
@@ -71,10 +81,7 @@ TEST_F(SendTest, InstructionThenIdcodeAreTheClocksAPersonWouldClick)
     };
     const std::vector<std::string> expected = ClickedLines(byHand);
 
-    CStepperDlg dlg;
-    Prepare(dlg);
-    RunDialog(dlg, [&] {
-        Click(dlg, IDC_TEST_LOGIC_RESET);
+    AfterReset([&](CStepperDlg& dlg) {
         Click(dlg, IDC_RUN_TEST_IDLE);
         const size_t nRecorded = dlg.Tap().Session().Count();
         SendValue(dlg, IDC_IR_VALUE, "4'b0010");
@@ -103,10 +110,7 @@ TEST_F(SendTest, InstructionThenIdcodeAreTheClocksAPersonWouldClick)
 
 TEST_F(SendTest, BypassDelaysTheDataByOneBit)
 {
-    CStepperDlg dlg;
-    Prepare(dlg);
-    RunDialog(dlg, [&] {
-        Click(dlg, IDC_TEST_LOGIC_RESET);
+    AfterReset([&](CStepperDlg& dlg) {
         SendValue(dlg, IDC_IR_VALUE, "4'hF");
         EXPECT_EQ(CJtagDevice::IR_BYPASS, SimulatedBoard().Instruction());
         SendValue(dlg, IDC_DR_VALUE, "8'hA5");
@@ -150,10 +154,7 @@ std::string ValueTipText(CStepperDlg& dlg)
 
 TEST_F(SendTest, AValueTooLongForItsFieldIsWholeInItsTip)
 {
-    CStepperDlg dlg;
-    Prepare(dlg);
-    RunDialog(dlg, [&] {
-        Click(dlg, IDC_TEST_LOGIC_RESET);
+    AfterReset([&](CStepperDlg& dlg) {
         SendValue(dlg, IDC_IR_VALUE, "4'hF");
         // Through BYPASS the value comes out one bit later: the first 160 of 161 bits in, after a 0.
         SendValue(dlg, IDC_DR_VALUE, "161'h0_0123456789ABCDEF_FEDCBA9876543210_01234567");
@@ -171,10 +172,7 @@ TEST_F(SendTest, AValueTooLongForItsFieldIsWholeInItsTip)
 
 TEST_F(SendTest, FromPauseTheShiftGoesOnThroughExit2)
 {
-    CStepperDlg dlg;
-    Prepare(dlg);
-    RunDialog(dlg, [&] {
-        Click(dlg, IDC_TEST_LOGIC_RESET);
+    AfterReset([&](CStepperDlg& dlg) {
         for (UINT nID : {IDC_RUN_TEST_IDLE, IDC_SELECT_DR, IDC_CAPTURE_DR, IDC_SHIFT_DR, IDC_EXIT1_DR, IDC_PAUSE_DR})
             Click(dlg, nID);
         ASSERT_TRUE(Item<CButton>(dlg, IDC_SEND_DR).IsWindowEnabled());
@@ -192,10 +190,7 @@ TEST_F(SendTest, FromPauseTheShiftGoesOnThroughExit2)
 
 TEST_F(SendTest, ClickedByHandTheIdcodeShowsInTheDisplay)
 {
-    CStepperDlg dlg;
-    Prepare(dlg);
-    RunDialog(dlg, [&] {
-        Click(dlg, IDC_TEST_LOGIC_RESET);
+    AfterReset([&](CStepperDlg& dlg) {
         for (UINT nID : {IDC_RUN_TEST_IDLE, IDC_SELECT_DR, IDC_CAPTURE_DR})
             Click(dlg, nID);
         for (int i = 0; i < 20; ++i)
@@ -261,10 +256,7 @@ TEST_F(SendTest, BadValuesAndWrongStatesClockNothing)
 
 TEST_F(SendTest, EnterInAListPressesItsSend)
 {
-    CStepperDlg dlg;
-    Prepare(dlg);
-    RunDialog(dlg, [&] {
-        Click(dlg, IDC_TEST_LOGIC_RESET);
+    AfterReset([&](CStepperDlg& dlg) {
         Item<CComboBox>(dlg, IDC_IR_VALUE).SetWindowText("1111");
         ::SetFocus(Item<CComboBox>(dlg, IDC_IR_VALUE).m_hWnd);
         const size_t nRecorded = dlg.Tap().Session().Count();

@@ -3,6 +3,7 @@
 
 #include "cable/cable.h"
 #include "recording_port.h"
+#include "simboard/ftdi_chip.h"
 #include "simboard/jtag_device.h"
 
 namespace {
@@ -250,4 +251,109 @@ TEST_F(SimBoardTest, IdcodeInstructionCanBeLoadedExplicitly)
     EnterShiftDr();
     Clock(0, 1);
     EXPECT_EQ(1, Clock(0, 0)) << "one-bit register: the 1 comes straight back";
+}
+
+namespace {
+
+// The chip in MPSSE mode with TCK, TDI and TMS outputs, TMS high: the board enabled and waiting.
+class MpsseChipTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_chip.SetBitMode(0xFF, CFtdiChip::MODE_MPSSE);
+        Write({0x80, 0x08, 0x0B});
+    }
+
+    void Write(std::initializer_list<uint8_t> bytes)
+    {
+        const std::vector<uint8_t> data(bytes);
+        m_chip.Write(data.data(), data.size());
+    }
+    std::vector<uint8_t> Read()
+    {
+        std::vector<uint8_t> bytes(64);
+        bytes.resize(m_chip.Read(bytes.data(), bytes.size()));
+        return bytes;
+    }
+    // Test-Logic-Reset, then Run-Test/Idle, Select-DR, Capture-DR and Shift-DR: the IDCODE's
+    // bit 0 next out.
+    void ToShiftDr()
+    {
+        Write({0x4B, 0x05, 0x3F, 0x4B, 0x03, 0x02});
+        ASSERT_EQ(TapState::ShiftDr, m_chip.Board().State());
+    }
+
+    CFtdiChip m_chip;
+};
+
+} // namespace
+
+TEST_F(MpsseChipTest, AnUnknownCommandIsAnswered0xFAAndItselfAndTheCommandsAfterItRun)
+{
+    EXPECT_TRUE(Read().empty());
+    Write({0xAA});
+    EXPECT_EQ((std::vector<uint8_t>{0xFA, 0xAA}), Read()) << "the bad-command echo a program synchronises on";
+    Write({0xAB, 0x81, 0x00});
+    EXPECT_EQ((std::vector<uint8_t>{0xFA, 0xAB, 0xF8 | 0x04, 0xFA, 0x00}), Read())
+        << "0x81 reads the low pins: TMS high, TDO pulled up, the inputs high; 0x00 reads and writes nothing";
+    // A command may come in pieces: it runs once it is whole.
+    Write({0x86, 0x05});
+    EXPECT_EQ(0, m_chip.Divisor());
+    Write({0x01});
+    EXPECT_EQ(0x0105, m_chip.Divisor());
+}
+
+TEST_F(MpsseChipTest, ThePinsStartAsInputsAndTheSettingCommandsAreKept)
+{
+    CFtdiChip chip;
+    chip.SetBitMode(0x0B, CFtdiChip::MODE_MPSSE);
+    EXPECT_EQ(0, chip.Outputs()) << "no pin driven until the commands say what it holds";
+    EXPECT_EQ(0x0B, m_chip.Outputs());
+    EXPECT_TRUE(m_chip.DividesBy5()) << "as the chip starts";
+    Write({0x8A, 0x8C, 0x96, 0x82, 0x30, 0xF0, 0x83});
+    EXPECT_FALSE(m_chip.DividesBy5());
+    EXPECT_TRUE(m_chip.ThreePhase());
+    EXPECT_TRUE(m_chip.Adaptive());
+    EXPECT_EQ(0x30, m_chip.HighLevels());
+    EXPECT_EQ(0xF0, m_chip.HighOutputs());
+    EXPECT_EQ((std::vector<uint8_t>{0x3F}), Read()) << "the high pins: 0x30 driven, the inputs pulled up";
+    Write({0x8B, 0x8D, 0x97});
+    EXPECT_TRUE(m_chip.DividesBy5());
+    EXPECT_FALSE(m_chip.ThreePhase());
+    EXPECT_FALSE(m_chip.Adaptive());
+    EXPECT_EQ(0u, m_chip.MpsseClocks());
+}
+
+TEST_F(MpsseChipTest, TmsAndDataCommandsWalkTheTapAndReadTheIdcodeLowBitFirst)
+{
+    ASSERT_NO_FATAL_FAILURE(ToShiftDr());
+    EXPECT_EQ(10u, m_chip.MpsseClocks());
+    // Three bits of 1011 (0x4B's low bits): read on the rising edge, in at bit 7, so at the top.
+    Write({0x3B, 0x02, 0x00});
+    EXPECT_EQ((std::vector<uint8_t>{0x60}), Read());
+    // The other 29: three bytes and five bits, then TMS high with a read into Exit1-DR.
+    Write({0x39, 0x02, 0x00, 0x00, 0x00, 0x00, 0x3B, 0x03, 0x00, 0x6B, 0x00, 0x01, 0x87});
+    const uint32_t nRest = CJtagDevice::IDCODE >> 3;
+    EXPECT_EQ((std::vector<uint8_t>{static_cast<uint8_t>(nRest), static_cast<uint8_t>(nRest >> 8),
+                                    static_cast<uint8_t>(nRest >> 16), static_cast<uint8_t>(nRest >> 24 << 4),
+                                    static_cast<uint8_t>(nRest >> 28 << 7)}),
+              Read());
+    EXPECT_EQ(TapState::Exit1Dr, m_chip.Board().State());
+}
+
+TEST_F(MpsseChipTest, BytesGoOutOnTdiAndLoopBackWhereAsked)
+{
+    ASSERT_NO_FATAL_FAILURE(ToShiftDr());
+    // Through the IDCODE register: 32 bits of TDI come back 32 clocks later.
+    Write({0x19, 0x03, 0x00, 0xA5, 0x5A, 0x12, 0x34, 0x39, 0x03, 0x00, 0x00, 0x00, 0x00, 0x00});
+    EXPECT_EQ((std::vector<uint8_t>{0xA5, 0x5A, 0x12, 0x34}), Read());
+    Write({0x84, 0x39, 0x01, 0x00, 0xC3, 0x3C, 0x85});
+    EXPECT_EQ((std::vector<uint8_t>{0xC3, 0x3C}), Read());
+    EXPECT_FALSE(m_chip.Loopback());
+    // MSB first, and clocks with no data: TDI held.
+    Write({0x31, 0x00, 0x00, 0x80, 0x8E, 0x06, 0x8F, 0x00, 0x00});
+    EXPECT_EQ(1u, Read().size());
+    EXPECT_EQ(10u + 32 + 32 + 16 + 8 + 7 + 8, m_chip.MpsseClocks());
+    EXPECT_EQ(TapState::ShiftDr, m_chip.Board().State());
 }

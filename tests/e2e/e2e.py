@@ -701,6 +701,13 @@ def temporary_folder(prefix):
     return folder
 
 
+def home_in(env, folder):
+    """The Linux program's settings kept under folder, its home: env changed so, and returned."""
+    env.update(HOME=folder)
+    env.pop("XDG_CONFIG_HOME", None)
+    return env
+
+
 def program_folder(build, standin=None):
     folder = temporary_folder("morva-")
     shutil.copy(os.path.join(build, "MORVA.EXE"), folder)
@@ -1638,8 +1645,7 @@ def case_kept_choice(session, build):
     """A new user's Linux program, its home without a config folder: a cable picked in the
     window is kept, and the next start without a cable on the command line opens it."""
     home = temporary_folder("morva-home-")
-    env = dict(os.environ, HOME=home)
-    env.pop("XDG_CONFIG_HOME", None)
+    env = home_in(dict(os.environ), home)
     server = TinyRemoteBitbang()
     try:
         process = session.launch("morva.exe", env=env, args=["--cable", f"rbb:127.0.0.1:{server.port}"])
@@ -1913,8 +1919,7 @@ def case_chain(session, build):
         if session.native:
             # The Linux program keeps its settings under the home folder.
             folder = temporary_folder("morva-chain-")
-            env.update(HOME=folder)
-            env.pop("XDG_CONFIG_HOME", None)
+            home_in(env, folder)
             program, settings = os.path.join(build, "morva.exe"), os.path.join(folder, ".config", "morva", "morva.ini")
             live, alone = os.path.join(folder, "live.vcd"), os.path.join(folder, "alone.vcd")
             args, cli = ["--cable", "sim:chain", "--trace", live], ["--trace", alone]
@@ -2028,8 +2033,7 @@ def case_bsdl(session, build):
         env = locale_env(overrides)
         if session.native:
             folder = temporary_folder("morva-bsdl-")
-            env.update(HOME=folder)
-            env.pop("XDG_CONFIG_HOME", None)
+            home_in(env, folder)
             program, live = os.path.join(build, "morva.exe"), os.path.join(folder, "live.vcd")
             args = ["--cable", "sim:bsdl=" + demo, "--trace", live]
         else:
@@ -2135,8 +2139,7 @@ def case_svf(session, build):
     marked."""
     folder = temporary_folder("morva-svf-")
     saved = os.path.join(folder, "session.svf")
-    home = dict(os.environ, HOME=folder)
-    home.pop("XDG_CONFIG_HOME", None)
+    home = home_in(dict(os.environ), folder)
     # The Linux program's standard error is kept: its file dialogs write nothing there.
     errors = open(os.path.join(folder, "stderr.txt"), "w+")
     session.process = session.launch(env=home if session.native else None, stderr=errors if session.native else
@@ -2188,8 +2191,7 @@ def case_svf(session, build):
     for name, language, overrides in LOCALES:
         env = locale_env(overrides)
         if session.native:
-            env.update(HOME=folder)
-            env.pop("XDG_CONFIG_HOME", None)
+            home_in(env, folder)
         program, args = ("morva.exe", ["--cable", "sim"]) if session.native else ("MORVA.EXE", ["/cable:sim"])
         check(not session.probe().visible, "a MORVA window is already open")
         session.process = session.launch(program, env=env, args=args)

@@ -74,6 +74,22 @@ Lines AsPortAccesses(const Lines& ppdev)
     return accesses;
 }
 
+// The port opened and clocked once, then its device gone from the stand-in and clocked again: the
+// clock that finds it gone, with the stand-in's log cleared before it.
+template <class PORT, class STANDIN>
+void ClockedThenUnplugged(PORT& port, STANDIN& standin)
+{
+    ASSERT_TRUE(Opened(port));
+    CableOn();
+    SetTms(1);
+    Clock();
+    ASSERT_TRUE(CableFailure().empty());
+
+    standin.bPresent = false;
+    standin.Take();
+    Clock();
+}
+
 // A SEND-DR of 32'h0 from RUN-TEST/IDLE as one run of the engine, or its 37 clocks one at a time
 // as clicks make them: what the stand-in was asked (its log since) and each clock recorded.
 struct RunTaken
@@ -239,15 +255,7 @@ TEST(PpdevCableTest, APortThatGoesAwayFailsItsClockAndTheNextClockOpensItAgain)
 {
     CPpdevPort port("/dev/parport0", DATA_PORT, StandinPpdevCalls());
     CPortScope scope(&port);
-    ASSERT_TRUE(Opened(port));
-    CableOn();
-    SetTms(1);
-    Clock();
-    ASSERT_TRUE(CableFailure().empty());
-
-    Ppdev().bPresent = false;
-    Ppdev().Take();
-    Clock();
+    ASSERT_NO_FATAL_FAILURE(ClockedThenUnplugged(port, Ppdev()));
     EXPECT_NE(std::string::npos, CableFailure().find("PPWDATA failed")) << CableFailure();
     EXPECT_EQ((Lines{"PPWDATA 14", "close"}), Ppdev().Take()) << "the rest of a failed clock is not sent";
 
@@ -343,15 +351,7 @@ TEST(LibftdiCableTest, AnUnpluggedCableFailsItsClockAndAReconnectedOneWorksAgain
 {
     CLibftdiPort port(ParsedCable("ftdi"), FtdiPinMap(), StandinLibftdi());
     CPortScope scope(&port);
-    ASSERT_TRUE(Opened(port));
-    CableOn();
-    SetTms(1);
-    Clock();
-    ASSERT_TRUE(CableFailure().empty());
-
-    Libftdi().bPresent = false;
-    Libftdi().Take();
-    Clock();
+    ASSERT_NO_FATAL_FAILURE(ClockedThenUnplugged(port, Libftdi()));
     EXPECT_NE(std::string::npos, CableFailure().find("ftdi_write_data failed with -1")) << CableFailure();
     EXPECT_EQ((Lines{"write 08 08 09 09", "close", "free"}), Libftdi().Take());
 
