@@ -1,6 +1,8 @@
 // The cable driver's byte sequences and shadow rules, on a recording port.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "cable/cable.h"
 #include "ports/mpsse.h"
 #include "recording_port.h"
@@ -194,4 +196,116 @@ TEST(MpsseClockTest, TheDivisorGivesTheFastestClockNotAboveTheOneAsked)
     }
     EXPECT_EQ((std::vector<uint8_t>{0x8A, 0x8D, 0x97, 0x86, 0x1D, 0x00}), MpsseClockCommands(MpsseClockFor(1000, true), true));
     EXPECT_EQ((std::vector<uint8_t>{0x86, 0x6F, 0x17}), MpsseClockCommands(MpsseClockFor(1, false), false));
+}
+
+namespace {
+
+// Clocks written the short way: "1,0,0" and so on, a character a clock.
+CBits ClockBits(const std::string& text)
+{
+    CBits bits;
+    for (char c : text)
+        bits.push_back(c == '1');
+    return bits;
+}
+
+struct MpsseDone
+{
+    MpsseRun run;
+    CBits tdo;
+};
+
+// The run through the simulated chip in MPSSE mode (its pins set, TMS low), and the same clocks
+// made one by one on a board of its own: the TDO asked for and the TAP's state must agree.
+MpsseDone ThroughTheChip(const CBits& tms, const CBits& tdi, const CBits& read)
+{
+    MpsseDone done;
+    CFtdiChip chip;
+    chip.SetBitMode(0, CFtdiChip::MODE_MPSSE);
+    const uint8_t pins[] = {0x80, 0x00, 0x0B};
+    chip.Write(pins, sizeof(pins));
+    done.run = MpsseCommands(tms, tdi, read, false);
+    chip.Write(done.run.commands.data(), done.run.commands.size());
+    std::vector<uint8_t> answer(done.run.nAnswerBytes + 16);
+    answer.resize(chip.Read(answer.data(), answer.size()));
+    EXPECT_EQ(done.run.nAnswerBytes, answer.size());
+    EXPECT_TRUE(MpsseTdo(done.run, read, answer.data(), answer.size(), done.tdo));
+    EXPECT_FALSE(MpsseTdo(done.run, read, answer.data(), done.run.nAnswerBytes - (done.run.nAnswerBytes > 0), done.tdo) &&
+                 done.run.nAnswerBytes > 0)
+        << "an answer cut short is refused";
+
+    CJtagDevice board;
+    CBits expected;
+    for (size_t i = 0; i < tms.size(); ++i)
+    {
+        const uint8_t levels = static_cast<uint8_t>(CJtagDevice::DATA_ENABLE | (tms[i] ? CJtagDevice::DATA_TMS : 0) |
+                                                    (tdi[i] ? CJtagDevice::DATA_TDI : 0));
+        board.WriteData(levels);
+        const bool bTdo = (board.ReadStatus() & CJtagDevice::STATUS_TDO) != 0;
+        board.WriteData(static_cast<uint8_t>(levels | CJtagDevice::DATA_TCK));
+        board.WriteData(levels);
+        if (read[i])
+            expected.push_back(bTdo);
+    }
+    EXPECT_EQ(expected, done.tdo);
+    EXPECT_EQ(board.State(), chip.Board().State());
+    EXPECT_EQ(tms.empty() ? false : tms[tms.size() - 1], done.run.bTmsAfter);
+    EXPECT_EQ(tms.size(), chip.MpsseClocks());
+    return done;
+}
+
+} // namespace
+
+// What the engine hands a cable, as MPSSE commands: a click, a SEND of 1 and of 1,024 bits from
+// RUN-TEST/IDLE, each clock's TDO asked; and runs of every shape, each the same to the board as
+// the clocks made one by one.
+TEST(MpsseRunTest, ClocksBecomeTheFewestCommandsAndReadAsTheSameClocksOneByOne)
+{
+    // A click into TEST-LOGIC-RESET's way: one TMS bit with its read, and send immediate.
+    EXPECT_EQ((std::vector<uint8_t>{0x6B, 0x00, 0x81, 0x87}),
+              ThroughTheChip(ClockBits("1"), ClockBits("1"), ClockBits("1")).run.commands);
+    // SEND-DR of 1'b1: SELECT-DR, CAPTURE-DR, SHIFT-DR; the bit into EXIT1-DR, UPDATE-DR, RUN-TEST/IDLE.
+    EXPECT_EQ((std::vector<uint8_t>{0x6B, 0x02, 0x01, 0x6B, 0x02, 0x83, 0x87}),
+              ThroughTheChip(ClockBits("100110"), ClockBits("000111"), ClockBits("111111")).run.commands);
+    // SEND-DR of 1,024 bits: the way in as TMS, the clock into SHIFT-DR and 1,023 bits as 128 bytes
+    // of data, the last bit with UPDATE-DR and RUN-TEST/IDLE as TMS again.
+    std::minstd_rand random(7);
+    CBits value;
+    for (int i = 0; i < 1024; ++i)
+        value.push_back((random() & 1) != 0);
+    CBits tms = ClockBits("10"), tdi = ClockBits("00");
+    tms.Append(CBits(1025, false));
+    tdi.push_back(false);
+    tdi.Append(value);
+    tms.Set(tms.size() - 1, true);
+    tms.Append(ClockBits("10"));
+    const bool bLast = value[1023];
+    tdi.Append(CBits(2, bLast));
+    const MpsseDone send = ThroughTheChip(tms, tdi, CBits(tms.size(), true));
+    ASSERT_EQ(3u + 3 + 128 + 3 + 1, send.run.commands.size());
+    EXPECT_EQ((std::vector<uint8_t>{0x6B, 0x01, 0x01, 0x39, 0x7F, 0x00}),
+              std::vector<uint8_t>(send.run.commands.begin(), send.run.commands.begin() + 6));
+    EXPECT_EQ((std::vector<uint8_t>{0x6B, 0x02, static_cast<uint8_t>(0x03 | (bLast ? 0x80 : 0)), 0x87}),
+              std::vector<uint8_t>(send.run.commands.end() - 4, send.run.commands.end()));
+    // Nothing asked: nothing read, no send immediate.
+    EXPECT_EQ((std::vector<uint8_t>{0x4B, 0x05, 0x3F}),
+              ThroughTheChip(ClockBits("111111"), ClockBits("000000"), ClockBits("000000")).run.commands);
+
+    for (int nRun = 0; nRun < 200; ++nRun)
+    {
+        const size_t nClocks = 1 + random() % 300;
+        CBits runTms, runTdi, runRead;
+        // TMS mostly still, as in a shift, with moves between.
+        bool bTms = false;
+        for (size_t i = 0; i < nClocks; ++i)
+        {
+            bTms = random() % 6 == 0 ? !bTms : bTms;
+            runTms.push_back(bTms);
+            runTdi.push_back((random() & 1) != 0);
+            runRead.push_back(random() % 3 != 0);
+        }
+        ThroughTheChip(runTms, runTdi, runRead);
+        if (::testing::Test::HasFailure())
+            FAIL() << "run " << nRun << " of " << nClocks << " clocks";
+    }
 }
