@@ -312,7 +312,7 @@ Outcome ScanWhole(CTapEngine& tap, const std::vector<int>& givenIrLengths, Chain
     CBits ir;
     if (Shift(tap, TAP_IR, Flush(IR_ONES), ir) != Ended::Done)
         return Ended::Lost;
-    if (ir == CBits(ir.size(), true))
+    if (ir.AllSet())
         return Broken(scan, "TDO stays at 1: is the target powered, is TDO wired?");
     if (!ir.AnySet())
         return Broken(scan, "TDO stays at 0: is the target powered, is TDO wired?");
@@ -508,7 +508,7 @@ void CChainAddress::OnInstructionLoaded(const CBits& bits)
     {
         const size_t nLength = m_irLengths[i];
         const bool bReached = nEnd >= nLength;
-        const bool bBypass = bReached && bits.Slice(nEnd - nLength, nLength) == CBits(nLength, true);
+        const bool bBypass = bReached && bits.AllSet(nEnd - nLength, nLength);
         if (i != m_nIndex)
             m_drLengths[i] = bBypass ? 1 : 0;
         nEnd = bReached ? nEnd - nLength : 0;

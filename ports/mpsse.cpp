@@ -12,7 +12,7 @@ const uint8_t TMS_OUT = 0x4B, TMS_IN_OUT = 0x6B, SEND_IMMEDIATE = 0x87;
 const size_t MOST_BYTES = 65536;  // of one data command
 const size_t MOST_TMS_BITS = 7;   // of one TMS command: its byte's bit 7 is TDI
 
-// TDI's bits [nFrom, nFrom + nCount) as one byte, bit 0 the first.
+// Bits [nFrom, nFrom + nCount) as one byte, bit 0 the first.
 uint8_t ByteOf(const CBits& bits, size_t nFrom, size_t nCount)
 {
     unsigned value = 0;
@@ -32,9 +32,9 @@ void AddData(const CBits& tdi, const CBits& read, size_t nFrom, size_t nTo, Mpss
         run.commands.push_back(bRead ? IN_OUT_BYTES : OUT_BYTES);
         run.commands.push_back(static_cast<uint8_t>((nBytes - 1) & 0xFF));
         run.commands.push_back(static_cast<uint8_t>((nBytes - 1) >> 8));
-        // Whole bytes of TDI straight from the packed bits where the run starts on a byte.
-        for (size_t i = 0; i < nBytes; ++i)
-            run.commands.push_back((nAt & 7) == 0 ? tdi.Bytes()[nAt / 8 + i] : ByteOf(tdi, nAt + 8 * i, 8));
+        // Whole bytes of TDI, moved to a byte's edge where the run does not start on one.
+        const CBits bytes = tdi.Slice(nAt, nBytes * 8);
+        run.commands.insert(run.commands.end(), bytes.Bytes(), bytes.Bytes() + nBytes);
         if (bRead)
         {
             run.reads.push_back({nAt, nBytes * 8, true});
@@ -59,12 +59,7 @@ bool Settles(const CBits& tms, size_t nAt)
 {
     if (nAt + 8 > tms.size())
         return false;
-    for (size_t i = nAt; i < nAt + 8; ++i)
-    {
-        if (tms[i] != tms[nAt - 1])
-            return false;
-    }
-    return true;
+    return tms[nAt - 1] ? tms.AllSet(nAt, 8) : !tms.AnySet(nAt, 8);
 }
 
 } // namespace

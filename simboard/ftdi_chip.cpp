@@ -159,8 +159,7 @@ size_t CFtdiChip::RunCommand(const uint8_t* pCommand, size_t nHave)
             const size_t nByte = i / 8;
             const unsigned nBit = static_cast<unsigned>(i % 8);
             const bool bOut = bWrites && (pData[nByte] >> (bLsbFirst ? nBit : 7 - nBit) & 1) != 0;
-            const bool bTdo = Cycle(bTms ? bHeldTdi : (command & WRITE_TDI) != 0 ? bOut : bHeldTdi,
-                                    bTms ? bOut : bHeldTms, bReadOnFalling);
+            const bool bTdo = Cycle((command & WRITE_TDI) != 0 ? bOut : bHeldTdi, bTms ? bOut : bHeldTms, bReadOnFalling);
             if (!bReads)
                 continue;
             // Each bit read comes in at one end of the byte and moves the others along: LSB

@@ -22,11 +22,6 @@ std::string ScanText(const CBits& tdi, const CBits& tdo, size_t nFrom, size_t nC
            SvfHex(tdo.Slice(nFrom, nCount)) + ") MASK (" + SvfHex(CBits(nCount, true)) + ")";
 }
 
-bool AllOnes(const CBits& bits, size_t nFrom, size_t nCount)
-{
-    return bits.Slice(nFrom, nCount) == CBits(nCount, true);
-}
-
 } // namespace
 
 SvfPadding SvfPaddingOf(const CChainAddress* pAddress)
@@ -189,8 +184,8 @@ void CSvfWriter::WriteScan(int nEnd)
     // The other devices' parts where the shift is as long as the chain's and, for an instruction,
     // puts them in BYPASS.
     const bool bSplit = nHeader + nTrailer > 0 && nLength > nHeader + nTrailer &&
-                        (!bIr || (AllOnes(m_scan.tdi, 0, nHeader) &&
-                                  AllOnes(m_scan.tdi, nLength - nTrailer, nTrailer)));
+                        (!bIr || (m_scan.tdi.AllSet(0, nHeader) &&
+                                  m_scan.tdi.AllSet(nLength - nTrailer, nTrailer)));
     const size_t nHead = bSplit ? nHeader : 0;
     const size_t nTail = bSplit ? nTrailer : 0;
     WritePart(bIr ? "HIR" : "HDR", bIr ? m_strHir : m_strHdr, ScanText(m_scan.tdi, m_scan.tdo, 0, nHead));

@@ -114,23 +114,25 @@ CBits CBits::Slice(size_t nFrom, size_t nCount) const
     return part;
 }
 
-bool CBits::AnySet(size_t nFrom, size_t nCount) const
+bool CBits::Any(bool bValue, size_t nFrom, size_t nCount) const
 {
     const size_t nEnd = nFrom >= m_nBits ? nFrom : nCount > m_nBits - nFrom ? m_nBits : nFrom + nCount;
+    // A whole byte holds none of bValue when it is all the other value.
+    const uint8_t none = bValue ? 0x00 : 0xFF;
     size_t i = nFrom;
     for (; i < nEnd && (i & 7) != 0; ++i)
     {
-        if ((*this)[i])
+        if ((*this)[i] == bValue)
             return true;
     }
     for (; i + 8 <= nEnd; i += 8)
     {
-        if ((*m_pBytes)[i >> 3] != 0)
+        if ((*m_pBytes)[i >> 3] != none)
             return true;
     }
     for (; i < nEnd; ++i)
     {
-        if ((*this)[i])
+        if ((*this)[i] == bValue)
             return true;
     }
     return false;

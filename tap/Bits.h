@@ -36,12 +36,17 @@ public:
     // Bits [nFrom, nFrom + nCount) as a value of its own.
     CBits Slice(size_t nFrom, size_t nCount) const;
     // Whether any bit in [nFrom, nFrom + nCount) is set.
-    bool AnySet(size_t nFrom = 0, size_t nCount = SIZE_MAX) const;
+    bool AnySet(size_t nFrom = 0, size_t nCount = SIZE_MAX) const { return Any(true, nFrom, nCount); }
+    // Whether every bit in [nFrom, nFrom + nCount) is set.
+    bool AllSet(size_t nFrom = 0, size_t nCount = SIZE_MAX) const { return !Any(false, nFrom, nCount); }
 
     bool operator==(const CBits& other) const;
     bool operator!=(const CBits& other) const { return !(*this == other); }
 
 private:
+    // Whether any bit in [nFrom, nFrom + nCount) is bValue: a byte at a time where whole bytes lie
+    // in the range.
+    bool Any(bool bValue, size_t nFrom, size_t nCount) const;
     // Makes the bytes this value's own before a change.
     std::vector<uint8_t>& Own();
 
