@@ -8,7 +8,7 @@
 #include "../cable/cable.h"
 #include "../chooser/CableList.h"
 #include "../engine/TapEngine.h"
-#include "../ports/bitbang_port.h"
+#include "../ports/ftdi_port.h"
 #include "../ports/cable_name.h"
 
 struct CommandLine;

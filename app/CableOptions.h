@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "../cli/ShiftRun.h"
-#include "../ports/bitbang_port.h"
+#include "../ports/ftdi_port.h"
 #include "../ports/cable_name.h"
 #include "SettingsFile.h"
 #include "SystemCables.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "../ports/bitbang_port.h"
+#include "../ports/ftdi_port.h"
 
 // A whole number from 0 to nMax, in decimal or with 0x in hex.
 bool ParseNumber(const std::string& text, unsigned long nMax, unsigned long& value);

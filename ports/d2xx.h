@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "ftdi_port.h"
+
 typedef PVOID FT_HANDLE;
 typedef ULONG FT_STATUS;
 
@@ -13,7 +15,15 @@ const FT_STATUS FT_OK = 0;
 const FT_STATUS FT_DEVICE_NOT_FOUND = 2;
 const DWORD FT_OPEN_BY_SERIAL_NUMBER = 1;
 const DWORD FT_OPEN_BY_LOCATION = 4;
-const UCHAR FT_BITMODE_SYNC_BITBANG = 0x04;
+// The modes CFtdiPort sets, in D2XX's names.
+const UCHAR FT_BITMODE_RESET = CFtdiPort::MODE_RESET;
+const UCHAR FT_BITMODE_MPSSE = CFtdiPort::MODE_MPSSE;
+const UCHAR FT_BITMODE_SYNC_BITBANG = CFtdiPort::MODE_SYNC_BITBANG;
+// FT_DEVICE, as FT_GetDeviceInfo gives it: the chips with the serial engine MPSSE.
+const ULONG FT_DEVICE_2232C = 4;  // also the FT2232D
+const ULONG FT_DEVICE_2232H = 6;
+const ULONG FT_DEVICE_4232H = 7;
+const ULONG FT_DEVICE_232H = 8;
 const ULONG FT_PURGE_RX = 1;
 const ULONG FT_PURGE_TX = 2;
 
@@ -34,6 +44,9 @@ struct D2xxApi
     FT_STATUS(WINAPI* pfnGetDeviceInfoDetail)(DWORD dwIndex, LPDWORD lpdwFlags, LPDWORD lpdwType, LPDWORD lpdwID,
                                               LPDWORD lpdwLocId, LPVOID lpSerialNumber, LPVOID lpDescription,
                                               FT_HANDLE* pftHandle);
+    // The open device's type (an FT_DEVICE); SerialNumber 16 bytes, Description 64.
+    FT_STATUS(WINAPI* pfnGetDeviceInfo)(FT_HANDLE ftHandle, ULONG* pType, LPDWORD lpdwID, PCHAR pSerialNumber,
+                                        PCHAR pDescription, LPVOID pDummy);
 };
 
 // Where FTDI's driver installs the library: the Windows system folder, and nowhere else that

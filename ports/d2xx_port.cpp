@@ -40,6 +40,7 @@ bool LoadD2xx(const std::string& strPath, D2xxApi& api, std::string& strError)
     FindCall(hLibrary, "FT_Read", api.pfnRead, strMissing);
     FindCall(hLibrary, "FT_CreateDeviceInfoList", api.pfnCreateDeviceInfoList, strMissing);
     FindCall(hLibrary, "FT_GetDeviceInfoDetail", api.pfnGetDeviceInfoDetail, strMissing);
+    FindCall(hLibrary, "FT_GetDeviceInfo", api.pfnGetDeviceInfo, strMissing);
     if (!strMissing.empty())
     {
         ::FreeLibrary(hLibrary);
@@ -69,7 +70,7 @@ std::string D2xxStatusName(FT_STATUS status)
 }
 
 CD2xxPort::CD2xxPort(const CableName& cable, const FtdiPinMap& map, const D2xxApi* pApi)
-    : CBitBangPort(cable, map)
+    : CFtdiPort(cable, map, "D2XX")
 {
     if (pApi != nullptr)
     {
@@ -82,11 +83,6 @@ CD2xxPort::~CD2xxPort()
 {
     if (IsChipOpen())
         CloseChip();
-}
-
-std::string CD2xxPort::Description() const
-{
-    return DescribeCable(m_cable) + " (D2XX)";
 }
 
 bool CD2xxPort::Check(FT_STATUS status, const char* pszCall, std::string& strError) const
@@ -136,7 +132,7 @@ bool CD2xxPort::ListDevices(std::vector<FtdiDevice>& devices, std::string& strEr
     return true;
 }
 
-CBitBangPort::OpenResult CD2xxPort::OpenDevice(const FtdiDevice* pDevice, std::string& strError)
+CFtdiPort::OpenResult CD2xxPort::OpenDevice(const FtdiDevice* pDevice, std::string& strError)
 {
     if (!Load(strError))
         return OpenResult::Failed;
@@ -151,7 +147,21 @@ CBitBangPort::OpenResult CD2xxPort::OpenDevice(const FtdiDevice* pDevice, std::s
     else
         status = m_api.pfnOpenEx(const_cast<char*>(serial.c_str()), FT_OPEN_BY_SERIAL_NUMBER, &m_hDevice);
     if (status == FT_OK)
+    {
+        ULONG type = 0;
+        DWORD dwId = 0;
+        char serialNumber[16] = {};
+        char description[64] = {};
+        m_engine = FtdiEngine::None;
+        if (m_api.pfnGetDeviceInfo(m_hDevice, &type, &dwId, serialNumber, description, nullptr) == FT_OK)
+        {
+            if (type == FT_DEVICE_2232C)
+                m_engine = FtdiEngine::Mpsse12MHz;
+            else if (type == FT_DEVICE_2232H || type == FT_DEVICE_4232H || type == FT_DEVICE_232H)
+                m_engine = FtdiEngine::Mpsse60MHz;
+        }
         return OpenResult::Opened;
+    }
     m_hDevice = nullptr;
     if (status == FT_DEVICE_NOT_FOUND)
         return OpenResult::NotFound;
@@ -187,31 +197,35 @@ void CD2xxPort::CloseChip()
     m_hDevice = nullptr;
 }
 
-bool CD2xxPort::SetOutputs(unsigned char mask, std::string& strError)
+bool CD2xxPort::SetBitMode(unsigned char mask, unsigned char mode, std::string& strError)
 {
-    return Check(m_api.pfnSetBitMode(m_hDevice, mask, FT_BITMODE_SYNC_BITBANG), "FT_SetBitMode", strError);
+    return Check(m_api.pfnSetBitMode(m_hDevice, mask, mode), "FT_SetBitMode", strError);
 }
 
-bool CD2xxPort::Transfer(const unsigned char* pOut, unsigned char* pIn, size_t nCount, std::string& strError)
+bool CD2xxPort::Write(const unsigned char* pOut, size_t nCount, std::string& strError)
 {
-    const DWORD dwCount = static_cast<DWORD>(nCount);
     DWORD dwDone = 0;
-    if (!Check(m_api.pfnWrite(m_hDevice, const_cast<unsigned char*>(pOut), dwCount, &dwDone), "FT_Write", strError))
+    return Whole(m_api.pfnWrite(m_hDevice, const_cast<unsigned char*>(pOut), static_cast<DWORD>(nCount), &dwDone),
+                 "FT_Write took", dwDone, nCount, "bytes", strError);
+}
+
+bool CD2xxPort::Read(unsigned char* pIn, size_t nCount, std::string& strError)
+{
+    DWORD dwDone = 0;
+    return Whole(m_api.pfnRead(m_hDevice, pIn, static_cast<DWORD>(nCount), &dwDone), "FT_Read gave", dwDone, nCount,
+                 "samples", strError);
+}
+
+// A write or read done (status) and whole: every byte within the time-out.
+bool CD2xxPort::Whole(FT_STATUS status, const char* pszCallDid, DWORD dwDone, size_t nCount, const char* pszWhat,
+                      std::string& strError) const
+{
+    const std::string call(pszCallDid, static_cast<size_t>(strchr(pszCallDid, ' ') - pszCallDid));
+    if (!Check(status, call.c_str(), strError))
         return false;
-    if (dwDone != dwCount)
-    {
-        strError = DescribeCable(m_cable) + ": FT_Write took " + std::to_string(dwDone) + " of " +
-                   std::to_string(dwCount) + " bytes within its time-out.";
-        return false;
-    }
-    dwDone = 0;
-    if (!Check(m_api.pfnRead(m_hDevice, pIn, dwCount, &dwDone), "FT_Read", strError))
-        return false;
-    if (dwDone != dwCount)
-    {
-        strError = DescribeCable(m_cable) + ": FT_Read gave " + std::to_string(dwDone) + " of " +
-                   std::to_string(dwCount) + " samples within its time-out.";
-        return false;
-    }
-    return true;
+    if (dwDone == nCount)
+        return true;
+    strError = DescribeCable(m_cable) + ": " + pszCallDid + " " + std::to_string(dwDone) + " of " +
+               std::to_string(nCount) + " " + pszWhat + " within its time-out.";
+    return false;
 }

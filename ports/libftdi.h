@@ -6,14 +6,20 @@
 
 #include <vector>
 
-#include "bitbang_port.h"
+#include "ftdi_port.h"
 
 struct ftdi_context;
 
 // Values from the documentation of enum ftdi_interface and enum ftdi_mpsse_mode.
 const int FTDI_INTERFACE_ANY = 0;  // INTERFACE_A is 1, B 2, C 3, D 4
-const unsigned char FTDI_BITMODE_RESET = 0x00;
-const unsigned char FTDI_BITMODE_SYNCBB = 0x04;
+const unsigned char FTDI_BITMODE_RESET = CFtdiPort::MODE_RESET;
+const unsigned char FTDI_BITMODE_MPSSE = CFtdiPort::MODE_MPSSE;
+const unsigned char FTDI_BITMODE_SYNCBB = CFtdiPort::MODE_SYNC_BITBANG;
+// enum ftdi_chip_type: the chips with the serial engine MPSSE.
+const int FTDI_TYPE_2232C = 2;
+const int FTDI_TYPE_2232H = 4;
+const int FTDI_TYPE_4232H = 5;
+const int FTDI_TYPE_232H = 6;
 // ftdi_usb_open_desc: no device with that vendor, product and serial number.
 const int FTDI_DEVICE_NOT_FOUND = -3;
 const int FTDI_UNABLE_TO_OPEN = -4;
@@ -46,6 +52,8 @@ struct LibftdiApi
     const char* (*pfnGetErrorString)(ftdi_context* pFtdi);
     // Sets the context's usb_read_timeout and usb_write_timeout (fields, not calls, in the library).
     void (*pfnSetTimeouts)(ftdi_context* pFtdi, int nReadMs, int nWriteMs);
+    // The open device's chip, the context's type (a field in the library).
+    int (*pfnChipType)(ftdi_context* pFtdi);
 };
 
 // The real library, linked in.

@@ -17,7 +17,7 @@ const char UDEV_ADVICE[] =
 } // namespace
 
 CLibftdiPort::CLibftdiPort(const CableName& cable, const FtdiPinMap& map, const LibftdiApi& api)
-    : CBitBangPort(cable, map), m_api(api)
+    : CFtdiPort(cable, map, "libftdi"), m_api(api)
 {
 }
 
@@ -25,11 +25,6 @@ CLibftdiPort::~CLibftdiPort()
 {
     if (IsChipOpen())
         CloseChip();
-}
-
-std::string CLibftdiPort::Description() const
-{
-    return DescribeCable(m_cable) + " (libftdi)";
 }
 
 bool CLibftdiPort::Check(int nResult, const char* pszCall, std::string& strError) const
@@ -82,7 +77,7 @@ bool CLibftdiPort::ListDevices(std::vector<FtdiDevice>& devices, std::string& st
     return nFound >= 0;
 }
 
-CBitBangPort::OpenResult CLibftdiPort::OpenDevice(const FtdiDevice* pDevice, std::string& strError)
+CFtdiPort::OpenResult CLibftdiPort::OpenDevice(const FtdiDevice* pDevice, std::string& strError)
 {
     m_pFtdi = m_api.pfnNew();
     if (m_pFtdi == nullptr)
@@ -117,7 +112,14 @@ CBitBangPort::OpenResult CLibftdiPort::OpenDevice(const FtdiDevice* pDevice, std
         }
     }
     if (nResult >= 0)
+    {
+        const int nType = m_api.pfnChipType(m_pFtdi);
+        m_engine = nType == FTDI_TYPE_2232C ? FtdiEngine::Mpsse12MHz
+                   : nType == FTDI_TYPE_2232H || nType == FTDI_TYPE_4232H || nType == FTDI_TYPE_232H
+                       ? FtdiEngine::Mpsse60MHz
+                       : FtdiEngine::None;
         return OpenResult::Opened;
+    }
     if (nResult != FTDI_DEVICE_NOT_FOUND)
         strError = OpenProblem(nResult);
     m_api.pfnFree(m_pFtdi);
@@ -153,12 +155,12 @@ void CLibftdiPort::CloseChip()
     m_pFtdi = nullptr;
 }
 
-bool CLibftdiPort::SetOutputs(unsigned char mask, std::string& strError)
+bool CLibftdiPort::SetBitMode(unsigned char mask, unsigned char mode, std::string& strError)
 {
-    return Check(m_api.pfnSetBitmode(m_pFtdi, mask, FTDI_BITMODE_SYNCBB), "ftdi_set_bitmode", strError);
+    return Check(m_api.pfnSetBitmode(m_pFtdi, mask, mode), "ftdi_set_bitmode", strError);
 }
 
-bool CLibftdiPort::Transfer(const unsigned char* pOut, unsigned char* pIn, size_t nCount, std::string& strError)
+bool CLibftdiPort::Write(const unsigned char* pOut, size_t nCount, std::string& strError)
 {
     const int nSize = static_cast<int>(nCount);
     const int nWritten = m_api.pfnWriteData(m_pFtdi, pOut, nSize);
@@ -170,6 +172,12 @@ bool CLibftdiPort::Transfer(const unsigned char* pOut, unsigned char* pIn, size_
                    std::to_string(nSize) + " bytes.";
         return false;
     }
+    return true;
+}
+
+bool CLibftdiPort::Read(unsigned char* pIn, size_t nCount, std::string& strError)
+{
+    const int nSize = static_cast<int>(nCount);
     // The samples come back as the chip sends them, in pieces, each read waiting at most the
     // context's read time-out; a clock is given up as D2XX's read is, after its time-out.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TIMEOUT_MS);

@@ -1,18 +1,16 @@
 // An FTDI cable on Linux, through libftdi1: the same chip in synchronous bit-bang mode, pin map,
-// settings and fault handling as the D2XX cable on Windows (ports/bitbang_port.h).
+// settings and fault handling as the D2XX cable on Windows (ports/ftdi_port.h).
 #pragma once
 
-#include "bitbang_port.h"
+#include "ftdi_port.h"
 #include "cable_name.h"
 #include "libftdi.h"
 
-class CLibftdiPort : public CBitBangPort
+class CLibftdiPort : public CFtdiPort
 {
 public:
     CLibftdiPort(const CableName& cable, const FtdiPinMap& map, const LibftdiApi& api = SystemLibftdi());
     ~CLibftdiPort() override;
-
-    std::string Description() const override;
 
     bool ListDevices(std::vector<FtdiDevice>& devices, std::string& strError) override;
 
@@ -20,10 +18,12 @@ protected:
     OpenResult OpenDevice(const FtdiDevice* pDevice, std::string& strError) override;
     std::string NotFoundAdvice() const override;
     bool SetUpChip(std::string& strError) override;
-    bool SetOutputs(unsigned char mask, std::string& strError) override;
+    bool SetBitMode(unsigned char mask, unsigned char mode, std::string& strError) override;
     bool Purge(std::string& strError) override;
     void CloseChip() override;
-    bool Transfer(const unsigned char* pOut, unsigned char* pIn, size_t nCount, std::string& strError) override;
+    bool Write(const unsigned char* pOut, size_t nCount, std::string& strError) override;
+    bool Read(unsigned char* pIn, size_t nCount, std::string& strError) override;
+    FtdiEngine Engine() const override { return m_engine; }
 
 private:
     bool Check(int nResult, const char* pszCall, std::string& strError) const;
@@ -31,4 +31,5 @@ private:
 
     LibftdiApi m_api;
     ftdi_context* m_pFtdi = nullptr;
+    FtdiEngine m_engine = FtdiEngine::None;
 };

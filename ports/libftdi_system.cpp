@@ -54,8 +54,18 @@ void SetTimeouts(ftdi_context* pFtdi, int nReadMs, int nWriteMs)
     pFtdi->usb_write_timeout = nWriteMs;
 }
 
+int ChipType(ftdi_context* pFtdi)
+{
+    return pFtdi->type;
+}
+
 static_assert(INTERFACE_ANY == FTDI_INTERFACE_ANY && INTERFACE_A == 1 && INTERFACE_D == 4, "ftdi_interface");
-static_assert(BITMODE_RESET == FTDI_BITMODE_RESET && BITMODE_SYNCBB == FTDI_BITMODE_SYNCBB, "ftdi_mpsse_mode");
+static_assert(BITMODE_RESET == FTDI_BITMODE_RESET && BITMODE_SYNCBB == FTDI_BITMODE_SYNCBB &&
+                  BITMODE_MPSSE == FTDI_BITMODE_MPSSE,
+              "ftdi_mpsse_mode");
+static_assert(TYPE_2232C == FTDI_TYPE_2232C && TYPE_2232H == FTDI_TYPE_2232H && TYPE_4232H == FTDI_TYPE_4232H &&
+                  TYPE_232H == FTDI_TYPE_232H,
+              "ftdi_chip_type");
 
 } // namespace
 
@@ -64,7 +74,7 @@ const LibftdiApi& SystemLibftdi()
     static const LibftdiApi s_api = {
         &ftdi_new,       &ftdi_free,          &SetInterface,       &ftdi_usb_open_desc, &OpenBusAddr, &FindAll, &ftdi_usb_close,
         &ftdi_usb_reset, &ftdi_set_latency_timer, &ftdi_set_baudrate, &ftdi_set_bitmode, &ftdi_tcioflush,
-        &ftdi_write_data, &ftdi_read_data,   &ftdi_get_error_string, &SetTimeouts,
+        &ftdi_write_data, &ftdi_read_data,   &ftdi_get_error_string, &SetTimeouts, &ChipType,
     };
     return s_api;
 }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "../cable/cable.h"
-#include "bitbang_port.h"
+#include "ftdi_port.h"
 #include "cable_name.h"
 
 // That cable, not yet opened: it opens when first asked (Open) or used. The simulated board is

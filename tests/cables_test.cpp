@@ -138,75 +138,73 @@ protected:
     void TearDown() override { ::DeleteFileA(m_path.c_str()); }
 
     void Write(const std::string& text) { std::ofstream(m_path) << text; }
+    // The cable and pin map start-up takes from this command line and the settings file.
+    bool Resolve(const char* pszLine = "")
+    {
+        m_map = FtdiPinMap();
+        return ResolveCable(Parsed(pszLine), m_path, m_cable, m_map, m_strError);
+    }
 
     std::string m_path;
+    CableName m_cable;
+    FtdiPinMap m_map;
+    std::string m_strError;
 };
 
 TEST_F(SettingsFileTest, CommandLineWinsOverTheFileAndTheFileOverTheDefault)
 {
-    CableName cable;
-    FtdiPinMap map;
-    std::string strError;
-    ASSERT_TRUE(ResolveCable(Parsed(""), m_path, cable, map, strError)) << strError;
-    EXPECT_EQ(CableKind::Lpt, cable.kind);
-    EXPECT_EQ(0x378, cable.address);
+    ASSERT_TRUE(Resolve()) << m_strError;
+    EXPECT_EQ(CableKind::Lpt, m_cable.kind);
+    EXPECT_EQ(0x378, m_cable.address);
 
     Write("[cable]\ncable=lpt:0xD010\n");
-    ASSERT_TRUE(ResolveCable(Parsed(""), m_path, cable, map, strError)) << strError;
-    EXPECT_EQ(0xD010, cable.address);
-    ASSERT_TRUE(ResolveCable(Parsed("/cable:lpt:0xE800"), m_path, cable, map, strError)) << strError;
-    EXPECT_EQ(0xE800, cable.address);
+    ASSERT_TRUE(Resolve()) << m_strError;
+    EXPECT_EQ(0xD010, m_cable.address);
+    ASSERT_TRUE(Resolve("/cable:lpt:0xE800")) << m_strError;
+    EXPECT_EQ(0xE800, m_cable.address);
 }
 
 TEST_F(SettingsFileTest, ReadsThePinMapAndRefusesOneThatCannotWork)
 {
     Write("[cable]\ncable=ftdi\n[ftdi]\ntck=4\ntdi=5\ntdo=6\ntms=7\nvalue=0x02\ndirection=0x03\n");
-    CableName cable;
-    FtdiPinMap map;
-    std::string strError;
-    ASSERT_TRUE(ResolveCable(Parsed(""), m_path, cable, map, strError)) << strError;
-    EXPECT_EQ(CableKind::Ftdi, cable.kind);
-    EXPECT_EQ(4, map.nTck);
-    EXPECT_EQ(7, map.nTms);
-    EXPECT_EQ(0xB3, map.Outputs());
-    EXPECT_EQ(0x02 | 0x10 | 0x20 | 0x80, map.Levels(true, true, true));
+    ASSERT_TRUE(Resolve()) << m_strError;
+    EXPECT_EQ(CableKind::Ftdi, m_cable.kind);
+    EXPECT_EQ(4, m_map.nTck);
+    EXPECT_EQ(7, m_map.nTms);
+    EXPECT_EQ(0xB3, m_map.Outputs());
+    EXPECT_EQ(0x02 | 0x10 | 0x20 | 0x80, m_map.Levels(true, true, true));
 
     // Against the default map: TCK 0, TDI 1, TDO 2, TMS 3.
     const char* const apszBad[] = {"tck=8", "tdi=0", "tdo=-1", "value=0x100", "direction=0x04", "tms=x"};
     for (const char* pszBad : apszBad)
     {
         Write(std::string("[cable]\ncable=ftdi\n[ftdi]\n") + pszBad + "\n");
-        FtdiPinMap fresh;
-        EXPECT_FALSE(ResolveCable(Parsed(""), m_path, cable, fresh, strError)) << pszBad;
-        EXPECT_NE(std::string::npos, strError.find(m_path)) << pszBad << ": " << strError;
-        EXPECT_FALSE(ResolveCable(Parsed("--cable ftdi:A1"), m_path, cable, fresh, strError)) << pszBad;
+        EXPECT_FALSE(Resolve()) << pszBad;
+        EXPECT_NE(std::string::npos, m_strError.find(m_path)) << pszBad << ": " << m_strError;
+        EXPECT_FALSE(Resolve("--cable ftdi:A1")) << pszBad;
         // The section is the FTDI cable's alone: the other cables do not read it.
         for (const char* pszOther : {"--cable sim", "--cable lpt", "--cable=lpt:0xD010"})
         {
-            EXPECT_TRUE(ResolveCable(Parsed(pszOther), m_path, cable, fresh, strError))
-                << pszBad << " with \"" << pszOther << "\": " << strError;
+            EXPECT_TRUE(Resolve(pszOther)) << pszBad << " with \"" << pszOther << "\": " << m_strError;
         }
         Write(std::string("[ftdi]\n") + pszBad + "\n");
-        EXPECT_TRUE(ResolveCable(Parsed(""), m_path, cable, fresh, strError)) << pszBad << ": " << strError;
+        EXPECT_TRUE(Resolve()) << pszBad << ": " << m_strError;
     }
 }
 
 TEST_F(SettingsFileTest, AMalformedNameSaysWhereItCameFromAndListsTheForms)
 {
     Write("[cable]\ncable=lpt:0x3F8\n");
-    CableName cable;
-    FtdiPinMap map;
-    std::string strError;
-    EXPECT_FALSE(ResolveCable(Parsed(""), m_path, cable, map, strError));
-    EXPECT_NE(std::string::npos, strError.find(m_path)) << strError;
-    EXPECT_NE(std::string::npos, strError.find("ftdi:SERIAL/B")) << strError;
-    EXPECT_FALSE(ResolveCable(Parsed("/cable:bogus"), m_path, cable, map, strError));
-    EXPECT_NE(std::string::npos, strError.find("command line")) << strError;
+    EXPECT_FALSE(Resolve());
+    EXPECT_NE(std::string::npos, m_strError.find(m_path)) << m_strError;
+    EXPECT_NE(std::string::npos, m_strError.find("ftdi:SERIAL/B")) << m_strError;
+    EXPECT_FALSE(Resolve("/cable:bogus"));
+    EXPECT_NE(std::string::npos, m_strError.find("command line")) << m_strError;
 
     // The Linux program's device form is read, and refused here with the form that works.
-    EXPECT_FALSE(ResolveCable(Parsed("/cable:lpt:/dev/parport0"), m_path, cable, map, strError));
-    EXPECT_NE(std::string::npos, strError.find("Linux device file")) << strError;
-    EXPECT_NE(std::string::npos, strError.find("lpt:ADDRESS")) << strError;
+    EXPECT_FALSE(Resolve("/cable:lpt:/dev/parport0"));
+    EXPECT_NE(std::string::npos, m_strError.find("Linux device file")) << m_strError;
+    EXPECT_NE(std::string::npos, m_strError.find("lpt:ADDRESS")) << m_strError;
 }
 
 // A value longer than the profile call reads would be cut without a word: a device path would
@@ -214,11 +212,8 @@ TEST_F(SettingsFileTest, AMalformedNameSaysWhereItCameFromAndListsTheForms)
 TEST_F(SettingsFileTest, AValueTooLongToReadWholeIsRefused)
 {
     Write("[cable]\ncable=ftdi:" + std::string(1100, 'A') + "\n");
-    CableName cable;
-    FtdiPinMap map;
-    std::string strError;
-    EXPECT_FALSE(ResolveCable(Parsed(""), m_path, cable, map, strError));
-    EXPECT_NE(std::string::npos, strError.find("longer than 1023 characters")) << strError;
+    EXPECT_FALSE(Resolve());
+    EXPECT_NE(std::string::npos, m_strError.find("longer than 1023 characters")) << m_strError;
 }
 
 // The choice made in the window: the cable in use is released first; one that cannot be opened
@@ -306,14 +301,11 @@ TEST(SettingsValueTest, ACommentAfterAValueIsNotPartOfIt)
 TEST_F(SettingsFileTest, AWrongValueShowsTheLineToWrite)
 {
     Write("[cable]\ncable=ftdi\n[ftdi]\ntck=9\n");
-    CableName cable;
-    FtdiPinMap map;
-    std::string strError;
-    EXPECT_FALSE(ResolveCable(Parsed(""), m_path, cable, map, strError));
-    EXPECT_NE(std::string::npos, strError.find("[ftdi]\n    tck=3")) << strError;
+    EXPECT_FALSE(Resolve());
+    EXPECT_NE(std::string::npos, m_strError.find("[ftdi]\n    tck=3")) << m_strError;
     Write("[cable]\ncable=usb\n");
-    EXPECT_FALSE(ResolveCable(Parsed(""), m_path, cable, map, strError));
-    EXPECT_NE(std::string::npos, strError.find("[cable]\n    cable=ftdi")) << strError;
+    EXPECT_FALSE(Resolve());
+    EXPECT_NE(std::string::npos, m_strError.find("[cable]\n    cable=ftdi")) << m_strError;
 }
 
 // --- The FTDI cable -------------------------------------------------------------------------
@@ -495,11 +487,12 @@ public:
     long m_nUnplugAt = 0;
 
 protected:
-    bool Transfer(const unsigned char* pOut, unsigned char* pIn, size_t nCount, std::string& strError) override
+    // A transfer is a write and its read.
+    bool Write(const unsigned char* pOut, size_t nCount, std::string& strError) override
     {
         if (--m_nUnplugAt == 0)
             ::DeleteFileA(m_strPlug.c_str());
-        return CD2xxPort::Transfer(pOut, pIn, nCount, strError);
+        return CD2xxPort::Write(pOut, nCount, strError);
     }
 
 private:

@@ -3,30 +3,21 @@
 over remote_bitbang: --scan lists them, --device 3 reads the third one's IDCODE alone, and a server
 whose TDO stays at 1 is a broken chain with status 2. MORVA.EXE with --windows, else the Linux
 program."""
-import argparse
 import os
 import subprocess
 import sys
 
+from morva_run import command_line, run, summary
+
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", required=True)
-    parser.add_argument("--source", required=True)
-    parser.add_argument("--windows", action="store_true", help="MORVA.EXE, not the Linux program")
-    options = parser.parse_args()
+    options = command_line()
     example = os.path.join(options.source, "examples", "verilator-tap")
     out = os.path.join(options.build, "example-verilator-chain")
     subprocess.run(["make", "-s", "-C", example, "TOP=chain", f"OBJ_DIR={out}"], check=True, stdout=subprocess.DEVNULL)
-    runner, program = ("wine-run.sh", "MORVA.EXE") if options.windows else ("wine64-run.sh", "morva.exe")
     env = {key: value for key, value in os.environ.items() if key != "DISPLAY"}
     # Every run here says something: one that fails without a word was never started by Wine.
     env["MORVA_WINE_RETRY"] = "1"
-
-    def morva(address, args):
-        command = [os.path.join(options.source, "scripts", runner), os.path.join(options.build, "wineprefix"),
-                   os.path.join(options.build, program), "--cable", f"rbb:{address}"] + args
-        return subprocess.run(command, env=env, capture_output=True, text=True, timeout=120)
 
     scan = ("1  IR 4  IDCODE 0x3C0FFEE1  Syntiant  part 0xC0FF  version 3\n"
             "2  IR 6  IDCODE none\n"
@@ -42,7 +33,7 @@ def main():
         server = subprocess.Popen([os.path.join(out, "rbb_server"), "0"] + server_args, stdout=subprocess.PIPE, text=True)
         try:
             address = server.stdout.readline().split()[-1]  # "remote_bitbang on 127.0.0.1:PORT"
-            result = morva(address, args)
+            result = run(options.build, options.source, options.windows, ["--cable", f"rbb:{address}"] + args, env)
         finally:
             server.kill()
             server.wait()
@@ -51,8 +42,7 @@ def main():
             failures += 1
             print(f"FAILED: morva {' '.join(args)} (server {server_args}): status {result.returncode} (wanted {status}), "
                   f"stdout {said!r} (wanted {stdout!r}), stderr {result.stderr!r}")
-    print(f"{len(cases) - failures} passed, {failures} failed")
-    return 1 if failures else 0
+    return summary(len(cases), failures)
 
 
 if __name__ == "__main__":

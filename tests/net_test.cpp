@@ -141,42 +141,19 @@ TEST_P(NetFaultTest, AFaultFailsTheClockRecordsNothingAndAResetReconnects)
     });
 }
 
-ServerFaults Closing()
-{
-    ServerFaults faults;
-    faults.nCloseAfterClocks = 0;
-    return faults;
-}
-
-ServerFaults Silent()
-{
-    ServerFaults faults;
-    faults.bSilent = true;
-    return faults;
-}
-
-ServerFaults Answering(char c)
-{
-    ServerFaults faults;
-    faults.badAnswer = c;
-    return faults;
-}
-
-ServerFaults Short()
-{
-    ServerFaults faults;
-    faults.bShortAnswer = true;
-    return faults;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     EveryFault, NetFaultTest,
-    ::testing::Values(FaultCase{ServerProtocol::RemoteBitbang, Closing(), "closed the connection", "RbbClosed"},
-                      FaultCase{ServerProtocol::RemoteBitbang, Silent(), "no answer within a second", "RbbSilent"},
-                      FaultCase{ServerProtocol::RemoteBitbang, Answering('x'), "answered R with 'x' (0x78)", "RbbBadAnswer"},
-                      FaultCase{ServerProtocol::Xvc, Closing(), "closed the connection", "XvcClosed"},
-                      FaultCase{ServerProtocol::Xvc, Silent(), "no answer within a second", "XvcSilent"},
-                      FaultCase{ServerProtocol::Xvc, Short(), "answered 0 of the 1 byte that shift: takes", "XvcShort"}),
+    ::testing::Values(
+        FaultCase{ServerProtocol::RemoteBitbang, Faulty(&ServerFaults::nCloseAfterClocks, 0), "closed the connection",
+                  "RbbClosed"},
+        FaultCase{ServerProtocol::RemoteBitbang, Faulty(&ServerFaults::bSilent, true), "no answer within a second",
+                  "RbbSilent"},
+        FaultCase{ServerProtocol::RemoteBitbang, Faulty(&ServerFaults::badAnswer, 'x'), "answered R with 'x' (0x78)",
+                  "RbbBadAnswer"},
+        FaultCase{ServerProtocol::Xvc, Faulty(&ServerFaults::nCloseAfterClocks, 0), "closed the connection", "XvcClosed"},
+        FaultCase{ServerProtocol::Xvc, Faulty(&ServerFaults::bSilent, true), "no answer within a second", "XvcSilent"},
+        FaultCase{ServerProtocol::Xvc, Faulty(&ServerFaults::bShortAnswer, true),
+                  "answered 0 of the 1 byte that shift: takes", "XvcShort"}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.pszName); });
 
 // A SEND-DR of 32'h0 from RUN-TEST/IDLE, or the same 37 clocks clicked: what the server got, each
@@ -296,9 +273,7 @@ TEST(NetCableTest, AServerNobodyRunsIsNamedWithWhatToCheck)
 TEST(NetCableTest, AnXvcServerThatTakesNoWholeClockIsRefused)
 {
     CJtagServer server(ServerProtocol::Xvc);
-    ServerFaults faults;
-    faults.nVectorLimit = 0;
-    server.SetFaults(faults);
+    server.SetFaults(Faulty(&ServerFaults::nVectorLimit, 0));
     std::shared_ptr<ICable> port = NetworkCable(server.Cable());
     EXPECT_FALSE(port->Open());
     EXPECT_NE(std::string::npos, port->OpenProblem().find("at most 0 bytes")) << port->OpenProblem();
@@ -309,16 +284,12 @@ TEST(NetCableTest, AnXvcServerThatTakesNoWholeClockIsRefused)
 TEST(NetWaitTest, AGreetingThatDripsIsWaitedForAndOneNeverSaidIsRefused)
 {
     CJtagServer server(ServerProtocol::Xvc);
-    ServerFaults faults;
-    faults.nDripMs = 100;
-    server.SetFaults(faults);
+    server.SetFaults(Faulty(&ServerFaults::nDripMs, 100));
     std::shared_ptr<ICable> port = NetworkCable(server.Cable());
     EXPECT_TRUE(port->Open()) << port->OpenProblem();
 
     CJtagServer silent(ServerProtocol::Xvc);
-    faults = ServerFaults();
-    faults.bSilent = true;
-    silent.SetFaults(faults);
+    silent.SetFaults(Faulty(&ServerFaults::bSilent, true));
     port = NetworkCable(silent.Cable());
     EXPECT_FALSE(port->Open());
     EXPECT_NE(std::string::npos, port->OpenProblem().find("did not answer getinfo: whole: no answer within a second"))
@@ -333,9 +304,7 @@ class CSlowServerCable
 public:
     explicit CSlowServerCable(ServerProtocol protocol) : m_server(protocol)
     {
-        ServerFaults faults;
-        faults.nDripMs = 1;
-        m_server.SetFaults(faults);
+        m_server.SetFaults(Faulty(&ServerFaults::nDripMs, 1));
         m_port = NetworkCable(m_server.Cable());
         m_pBefore = SetCablePort(m_port.get());
         CableOn();
@@ -577,28 +546,24 @@ TEST(NetCableTest, OnlyTheClocksWhoseTdoIsAskedForAreRead)
     CBits tms(3, false), tdi(3, false), read(3, false);
     tdi.Set(1, true);
     read.Set(1, true);
-    {
-        CJtagServer server(ServerProtocol::RemoteBitbang);
+    // The three clocks through a server of that protocol, what it received; then, where pszUnread
+    // is given, the same clocks with no TDO wanted.
+    const auto clockedThrough = [&](ServerProtocol protocol, const std::string& strRead, const char* pszUnread) {
+        CJtagServer server(protocol);
         std::shared_ptr<ICable> cable = NetworkCable(server.Cable());
         ASSERT_TRUE(cable->Open()) << cable->OpenProblem();
         server.TakeReceived();
         CBits tdo;
         ASSERT_TRUE(cable->Clocks(tms, tdi, read, tdo)) << cable->Failure();
-        EXPECT_EQ("0415R04", server.TakeReceived());
+        EXPECT_EQ(strRead, server.TakeReceived());
         EXPECT_EQ(1u, tdo.size());
+        if (pszUnread == nullptr)
+            return;
         // No TDO wanted: the clocks go out and nothing is awaited.
         ASSERT_TRUE(cable->Clocks(tms, tdi, CBits(3, false), tdo)) << cable->Failure();
-        EXPECT_EQ("041504", server.WaitForReceived(6));
+        EXPECT_EQ(pszUnread, server.WaitForReceived(6));
         EXPECT_EQ(1u, tdo.size());
-    }
-    {
-        CJtagServer server(ServerProtocol::Xvc);
-        std::shared_ptr<ICable> cable = NetworkCable(server.Cable());
-        ASSERT_TRUE(cable->Open()) << cable->OpenProblem();
-        server.TakeReceived();
-        CBits tdo;
-        ASSERT_TRUE(cable->Clocks(tms, tdi, read, tdo)) << cable->Failure();
-        EXPECT_EQ(std::string("shift:\x03\x00\x00\x00\x00\x02", 12), server.TakeReceived());
-        EXPECT_EQ(1u, tdo.size());
-    }
+    };
+    clockedThrough(ServerProtocol::RemoteBitbang, "0415R04", "041504");
+    clockedThrough(ServerProtocol::Xvc, std::string("shift:\x03\x00\x00\x00\x00\x02", 12), nullptr);
 }

@@ -36,6 +36,16 @@ protected:
             body(dlg);
         });
     }
+    // The window open, its message boxes answered and kept, for the body.
+    void AnsweringBoxes(const std::function<void(CStepperDlg&, const std::vector<AnsweredBox>&)>& body)
+    {
+        CStepperDlg dlg;
+        Prepare(dlg);
+        RunDialog(dlg, [&] {
+            CBoxAnswerer answerer(dlg);
+            body(dlg, AnsweredBoxes());
+        });
+    }
 
     CCountedWaits m_waits;
     std::string m_strIni;
@@ -209,11 +219,7 @@ TEST_F(SendTest, ClickedByHandTheIdcodeShowsInTheDisplay)
 
 TEST_F(SendTest, BadValuesAndWrongStatesClockNothing)
 {
-    CStepperDlg dlg;
-    Prepare(dlg);
-    RunDialog(dlg, [&] {
-        CBoxAnswerer answerer(dlg);
-        const std::vector<AnsweredBox>& boxes = AnsweredBoxes();
+    AnsweringBoxes([&](CStepperDlg& dlg, const std::vector<AnsweredBox>& boxes) {
         EXPECT_FALSE(Item<CButton>(dlg, IDC_SEND_DR).IsWindowEnabled()) << "before a reset the state is unknown";
         Click(dlg, IDC_TEST_LOGIC_RESET);
         EXPECT_TRUE(Item<CButton>(dlg, IDC_SEND_DR).IsWindowEnabled());
@@ -365,11 +371,7 @@ private:
 
 TEST_F(SendTest, AStoppedSendWaitsInPauseWithoutUpdating)
 {
-    CStepperDlg dlg;
-    Prepare(dlg);
-    RunDialog(dlg, [&] {
-        CBoxAnswerer answerer(dlg);
-        const std::vector<AnsweredBox>& boxes = AnsweredBoxes();
+    AnsweringBoxes([&](CStepperDlg& dlg, const std::vector<AnsweredBox>& boxes) {
         Click(dlg, IDC_TEST_LOGIC_RESET);
         SendValue(dlg, IDC_IR_VALUE, "4'hF");
         const size_t nRecorded = dlg.Tap().Session().Count();

@@ -5,7 +5,6 @@ no box. Both it and MORVA.EXE (--windows): values sent from the command line, wi
 each value that came out a line on standard output; a value that cannot be sent refused by name;
 a BSDL file described, or refused at its line; the example chip's instructions by name and its
 pins read."""
-import argparse
 import os
 import select
 import signal
@@ -14,12 +13,7 @@ import sys
 import tempfile
 import time
 
-
-def run(build, source, windows, args, env):
-    runner, program = ("wine-run.sh", "MORVA.EXE") if windows else ("wine64-run.sh", "morva.exe")
-    command = [os.path.join(source, "scripts", runner), os.path.join(build, "wineprefix"),
-               os.path.join(build, program)] + args
-    return subprocess.run(command, env=env, capture_output=True, text=True, timeout=120)
+from morva_run import command_line, program_command, run, summary
 
 
 def run_piped(build, source, windows, args):
@@ -27,10 +21,8 @@ def run_piped(build, source, windows, args):
     said, once it ended by itself. Wine's helpers may keep the pipe open after the program ends, so
     what is there is read without waiting for the pipe's end. A box would keep it waiting: then
     it is ended and said so."""
-    runner, program = ("wine-run.sh", "MORVA.EXE") if windows else ("wine64-run.sh", "morva.exe")
     env = dict(os.environ, MORVA_WINE_STREAM="1")
-    process = subprocess.Popen([os.path.join(source, "scripts", runner), os.path.join(build, "wineprefix"),
-                                os.path.join(build, program)] + args, env=env, stdin=subprocess.DEVNULL,
+    process = subprocess.Popen(program_command(build, source, windows, args), env=env, stdin=subprocess.DEVNULL,
                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, start_new_session=True)
     try:
         status = process.wait(timeout=60)
@@ -50,8 +42,7 @@ def interrupted(build, source, svf, env):
     with open(path, "w") as f:
         f.write("STATE RESET;\nRUNTEST IDLE 4294967295 TCK;\n")
     env = dict(env, MORVA_WINE_STREAM="1")
-    process = subprocess.Popen([os.path.join(source, "scripts", "wine64-run.sh"), os.path.join(build, "wineprefix"),
-                                os.path.join(build, "morva.exe"), "--cable", "sim", "--svf", path], env=env,
+    process = subprocess.Popen(program_command(build, source, False, ["--cable", "sim", "--svf", path]), env=env,
                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     said = b""
     deadline = time.time() + 60
@@ -71,11 +62,7 @@ def interrupted(build, source, svf, env):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", required=True)
-    parser.add_argument("--source", required=True)
-    parser.add_argument("--windows", action="store_true", help="MORVA.EXE, not the Linux program")
-    options = parser.parse_args()
+    options = command_line()
     # No display at all: nothing may wait for a box nobody can see.
     env = {key: value for key, value in os.environ.items() if key != "DISPLAY"}
     # Every run here says something: one that fails without a word was never started by Wine.
@@ -185,8 +172,7 @@ def main():
             failures += 1
             print(f"FAILED: morva {' '.join(args)}: status {result.returncode} (wanted {status}), "
                   f"{stream} {said!r} lacks {text!r}")
-    print(f"{checked - failures} passed, {failures} failed")
-    return 1 if failures else 0
+    return summary(checked, failures)
 
 
 if __name__ == "__main__":

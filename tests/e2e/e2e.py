@@ -1708,6 +1708,17 @@ def context_command(session, window, index, what):
     return session.wait_until(lambda w: not w.menu["open"], "the menu to close")
 
 
+def scanned_in_window(session, program, env, args, title, devices):
+    """The program started (none open before it) and "Scan chain" clicked in its menu; the window
+    once the chain's list holds the whole chain's line and the devices'."""
+    check(not session.probe().visible, "a MORVA window is already open")
+    session.process = session.launch(program, env=env, args=args)
+    window = session.wait_until(lambda w: w.visible, f"the {title} window", timeout=60)
+    window = context_command(session, window, 2, "Scan chain")
+    return session.wait_until(lambda w: w.chain["visible"] and len(w.chain["items"]) == devices + 1 and w.settled,
+                              "the scan's list")
+
+
 def case_context_menu(session, build):
     """Under a window manager, in both languages: a right click in the Linux program's window
     opens its own commands; "Save trace..." saves the session, "About" opens the About box."""
@@ -1928,13 +1939,7 @@ def case_chain(session, build):
             program, settings = os.path.join(folder, "MORVA.EXE"), os.path.join(folder, "MORVA.INI")
             live, alone = os.path.join(folder, "live.vcd"), os.path.join(folder, "alone.vcd")
             args, cli = ["/cable:sim:chain", "/trace:" + windows_path(live)], ["--trace", windows_path(alone)]
-        check(not session.probe().visible, "a MORVA window is already open")
-        session.process = session.launch(program, env=env, args=args)
-        window = session.wait_until(lambda w: w.visible, f"the {name} window", timeout=60)
-
-        window = context_command(session, window, 2, "Scan chain")
-        window = session.wait_until(lambda w: w.chain["visible"] and len(w.chain["items"]) == 4 and w.settled,
-                                    "the scan's list")
+        window = scanned_in_window(session, program, env, args, name, 3)
         whole = {"en": "Whole chain", "ja": "チェーン全体"}[language]
         check(window.chain["items"][0] == whole and window.chain["picked"] == 0, f"first line {window.chain['items']}")
         check(window.chain["items"][1].startswith("1|?|0x1ABCD093|Xilinx|0xABCD|1"), f"{window.chain['items']}")
@@ -2040,13 +2045,7 @@ def case_bsdl(session, build):
             folder = program_folder(build)
             program, live = os.path.join(folder, "MORVA.EXE"), os.path.join(folder, "live.vcd")
             args = ["/cable:sim:bsdl=" + windows_path(demo), "/trace:" + windows_path(live)]
-        check(not session.probe().visible, "a MORVA window is already open")
-        session.process = session.launch(program, env=env, args=args)
-        window = session.wait_until(lambda w: w.visible, f"the {name} window", timeout=60)
-
-        window = context_command(session, window, 2, "Scan chain")
-        window = session.wait_until(lambda w: w.chain["visible"] and len(w.chain["items"]) == 2 and w.settled,
-                                    "the scan's list")
+        window = scanned_in_window(session, program, env, args, name, 1)
         check(window.chain["items"][1] == "1|5|0x0BEEF04B|Tristar|0xBEEF|0|MORVA_DEMO SO20", f"{window.chain['items']}")
         click_line(window.chain, 1)
         window = session.wait_until(lambda w: w.chain["picked"] == 1, "the chip picked")
@@ -2338,11 +2337,8 @@ def case_placement(session, build):
             f.write(WRONG_IDCODE_SVF)
 
         def open_all():
-            session.process = session.launch(program, env=env, args=["/cable:sim:bsdl=" + windows_path(demo)])
-            window = session.wait_until(lambda w: w.visible, f"the {name} main window", timeout=60)
-            window = context_command(session, window, 2, "Scan chain")
-            window = session.wait_until(lambda w: w.chain["visible"] and len(w.chain["items"]) == 2 and w.settled,
-                                        "the scan's list")
+            window = scanned_in_window(session, program, env, ["/cable:sim:bsdl=" + windows_path(demo)],
+                                       f"{name} main", 1)
             click_line(window.chain, 1)
             window = session.wait_until(lambda w: w.chain["picked"] == 1, "the chip picked")
             click_at(window.chain["controls"][1055])

@@ -1,5 +1,6 @@
 // The Linux cables: a parallel port through ppdev and an FTDI cable through libftdi, each with
 // the simulated board behind the same calls the real driver or library takes.
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
 #include <functional>
@@ -444,6 +445,223 @@ TEST(RemoteBitbangCableTest, AUnixSocketServesAsTcpDoes)
     ::unlink(path.c_str());
     EXPECT_FALSE(Opened(*gone));
     EXPECT_NE(std::string::npos, OpenProblemOf(*gone).find("listens on " + path)) << OpenProblemOf(*gone);
+}
+
+// --- MPSSE ------------------------------------------------------------------------------------
+
+// An engine over the cable in use, the cable switched on, unpaced, after a reset.
+struct CResetEngine
+{
+    CResetEngine()
+    {
+        CableOn();
+        engine.SetPaced(false);
+        engine.Reset();
+    }
+    CTapEngine engine{&TestCable()};
+};
+
+// The stand-in library afresh, its chip of that type (FTDI_TYPE_*, or 3, an FT232R, for bit-bang).
+const LibftdiApi& StandinOfType(int nType)
+{
+    const LibftdiApi& api = StandinLibftdi();
+    Libftdi().nType = nType;
+    return api;
+}
+
+// The open sequence of FTDI's AN_108 and AN_135: the engine reset and started with every pin an
+// input, the bad command 0xAA echoed as FA AA, then the clock (60 MHz undivided, two-phase, no
+// adaptive clocking, divisor 4: 6 MHz), no loopback, and the low pins inputs with TCK low.
+TEST(MpsseCableTest, TheEngineIsStartedInStepAndAClickIsOneTmsCommand)
+{
+    {
+        CLibftdiPort port(ParsedCable("ftdi"), FtdiPinMap(), StandinOfType(FTDI_TYPE_232H));
+        CPortScope scope(&port);
+        ASSERT_TRUE(Opened(port)) << OpenProblemOf(port);
+        const Lines opened = Libftdi().Take();
+        EXPECT_EQ((Lines{"reset", "latency 2", "baud 9600", "bitmode 00 00", "bitmode 00 02", "flush", "write AA",
+                         "read 2 -> 2", "write 8A 8D 97 86 04 00 85 80 00 00"}),
+                  Lines(opened.end() - 9, opened.end()));
+        EXPECT_TRUE(port.InMpsse());
+        EXPECT_EQ(6000000u, port.ClockHz());
+        EXPECT_EQ("FTDI cable (first found) (libftdi, MPSSE at 6.000 MHz)", port.Description());
+        EXPECT_EQ(CFtdiChip::MODE_MPSSE, Libftdi().chip.Mode());
+        EXPECT_EQ(0, Libftdi().chip.Outputs()) << "no pin is driven before the cable is switched on";
+
+        // Switched on: levels and directions in one command, TCK low; a clock with TMS and TDI
+        // high and TDO read on its rising edge: 0x6B, one clock, TMS in bit 0 and TDI in bit 7,
+        // then "send immediate".
+        CableOn();
+        SetTms(1);
+        SetTdi(1);
+        PulseTck();
+        EXPECT_EQ(1, GetTdo());
+        EXPECT_EQ((Lines{"write 80 00 0B", "write 6B 00 81 87", "read 1 -> 1"}), Libftdi().Take());
+        EXPECT_EQ(TapState::TestLogicReset, Libftdi().chip.Board().State());
+        SetTms(0);
+        Clock();
+        EXPECT_EQ(TapState::RunTestIdle, Libftdi().chip.Board().State());
+        CableOff();
+        EXPECT_EQ(0, Libftdi().chip.Outputs());
+        Libftdi().Take();
+        // Closed: the pins inputs, the engine left for the chip's reset mode.
+        CableOn();
+        Libftdi().Take();
+        port.Close();
+        EXPECT_EQ((Lines{"write 80 00 00", "bitmode 00 00", "close", "free"}), Libftdi().Take());
+    }
+    EXPECT_TRUE(Libftdi().Take().empty());
+}
+
+// The clock asked for in kHz, on H series chips and on an FT2232D, whose 12 MHz master clock
+// takes none of the H series' commands: the divisor sent and the clock it makes.
+TEST(MpsseCableTest, TheClockIsTheFastestTheChipMakesThatIsNotFasterThanAsked)
+{
+    struct ClockCase
+    {
+        int nType;
+        unsigned nKhz;
+        const char* pszCommands;
+        unsigned nDivisor;
+        unsigned nHz;
+    };
+    const ClockCase cases[] = {
+        {FTDI_TYPE_232H, 30000, "write 8A 8D 97 86 00 00 85 80 00 00", 0, 30000000},
+        {FTDI_TYPE_2232H, 6000, "write 8A 8D 97 86 04 00 85 80 00 00", 4, 6000000},
+        {FTDI_TYPE_4232H, 1000, "write 8A 8D 97 86 1D 00 85 80 00 00", 29, 1000000},
+        {FTDI_TYPE_232H, 1, "write 8A 8D 97 86 2F 75 85 80 00 00", 29999, 1000},
+        {FTDI_TYPE_2232C, 30000, "write 86 00 00 85 80 00 00", 0, 6000000},
+        {FTDI_TYPE_2232C, 6000, "write 86 00 00 85 80 00 00", 0, 6000000},
+        {FTDI_TYPE_2232C, 1000, "write 86 05 00 85 80 00 00", 5, 1000000},
+        {FTDI_TYPE_2232C, 1, "write 86 6F 17 85 80 00 00", 5999, 1000},
+    };
+    for (const ClockCase& c : cases)
+    {
+        FtdiPinMap map;
+        map.nKhz = c.nKhz;
+        CLibftdiPort port(ParsedCable("ftdi"), map, StandinOfType(c.nType));
+        ASSERT_TRUE(Opened(port)) << OpenProblemOf(port);
+        EXPECT_EQ(c.pszCommands, Libftdi().Take().back()) << c.nType << " at " << c.nKhz << " kHz";
+        EXPECT_EQ(c.nHz, port.ClockHz()) << c.nType << " at " << c.nKhz << " kHz";
+        EXPECT_EQ(c.nDivisor, Libftdi().chip.Divisor()) << c.nType << " at " << c.nKhz << " kHz";
+        EXPECT_FALSE(Libftdi().chip.ThreePhase());
+        EXPECT_TRUE(c.nType == FTDI_TYPE_2232C || !Libftdi().chip.DividesBy5()) << "the H series' 60 MHz, undivided";
+    }
+}
+
+// Without MPSSE (an FT232R), with the signals on other pins, or with bit-bang asked for:
+// today's bit-bang.
+TEST(MpsseCableTest, AChipWithoutTheEngineOtherPinsOrBitBangAskedKeepBitBang)
+{
+    FtdiPinMap moved;
+    moved.nTms = 4;
+    FtdiPinMap asked;
+    asked.bBitBang = true;
+    const std::pair<int, FtdiPinMap> cases[] = {{3, FtdiPinMap()}, {FTDI_TYPE_232H, moved}, {FTDI_TYPE_2232H, asked}};
+    for (const auto& c : cases)
+    {
+        CLibftdiPort port(ParsedCable("ftdi"), c.second, StandinOfType(c.first));
+        ASSERT_TRUE(Opened(port)) << OpenProblemOf(port);
+        EXPECT_FALSE(port.InMpsse()) << c.first;
+        EXPECT_EQ((Lines{"bitmode 00 04", "flush"}), Lines(Libftdi().log.end() - 2, Libftdi().log.end()));
+        EXPECT_EQ("FTDI cable (first found) (libftdi)", port.Description());
+    }
+}
+
+// A SEND's run, through MPSSE on both kinds of chip: the board and the record end as the same
+// clocks through bit-bang leave them.
+TEST(MpsseCableTest, ARunThroughTheEngineRecordsWhatBitBangRecords)
+{
+    CLibftdiPort bitBang(ParsedCable("ftdi"), FtdiPinMap(), StandinOfType(3));
+    const RunTaken expected = TakenFrom(bitBang, [] { return Libftdi().Take(); }, true);
+    ASSERT_EQ(37u, expected.record.size());
+    for (int nType : {FTDI_TYPE_232H, FTDI_TYPE_2232C})
+    {
+        CLibftdiPort port(ParsedCable("ftdi"), FtdiPinMap(), StandinOfType(nType));
+        const RunTaken run = TakenFrom(port, [] { return Libftdi().Take(); }, true);
+        EXPECT_EQ(expected.record, run.record) << nType;
+        // Every clock's TDO is recorded: Select-DR and Capture-DR as a TMS command (two clocks,
+        // TMS 1 then 0, TDI high in bit 7), 32 clocks of TMS low as four bytes, TMS high into
+        // Exit1, a data bit with TMS held high into Update, TMS low into Run-Test/Idle; "send
+        // immediate" and one read of the eight bytes they answer.
+        EXPECT_EQ((Lines{"write 6B 01 81 39 03 00 00 00 00 00 6B 00 01 3B 00 01 6B 00 80 87", "read 8 -> 8"}),
+                  run.log)
+            << nType;
+    }
+}
+
+// A shift of 1,024 bits and one whose answer is larger than the chip's buffer: what comes back
+// is what bit-bang reads; the short one is one write and one read, the long one goes in pieces
+// of at most 1 KiB of answer.
+TEST(MpsseCableTest, LongShiftsReadWhatBitBangReadsInPiecesTheChipHolds)
+{
+    for (size_t nBits : {1024u, 20000u})
+    {
+        CBits value(nBits, false);
+        for (size_t i = 0; i < nBits; i += 3)
+            value.Set(i, true);
+        CBits read[2];
+        Lines logs[2];
+        for (int nMode = 0; nMode < 2; ++nMode)
+        {
+            CLibftdiPort port(ParsedCable("ftdi"), FtdiPinMap(), StandinOfType(nMode == 0 ? 3 : FTDI_TYPE_2232H));
+            CPortScope scope(&port);
+            ASSERT_TRUE(Opened(port));
+            CResetEngine reset;
+            CTapEngine& engine = reset.engine;
+            // BYPASS: the board's reset instruction is IDCODE; the IR's ones select BYPASS.
+            ASSERT_EQ(Ended::Done, engine.Shift(TAP_IR, CBits(4, true), [](size_t) { return false; }));
+            Libftdi().Take();
+            ASSERT_EQ(Ended::Done, engine.Shift(TAP_DR, value, [](size_t) { return false; }));
+            read[nMode] = engine.BitsOut();
+            logs[nMode] = Libftdi().Take();
+            CableOff();
+        }
+        EXPECT_EQ(read[0], read[1]) << nBits;
+        size_t nWrites = 0, nMostAnswer = 0;
+        for (const std::string& line : logs[1])
+        {
+            if (line.compare(0, 6, "write ") == 0)
+                ++nWrites;
+            else if (line.compare(0, 5, "read ") == 0)
+                nMostAnswer = std::max<size_t>(nMostAnswer, std::stoul(line.substr(5)));
+        }
+        EXPECT_LE(nMostAnswer, 1024u) << nBits;
+        // The 1,024 bits with Update and Run-Test/Idle: one write, one read.
+        EXPECT_TRUE(nBits == 1024 ? nWrites == 1 : nWrites > 3) << nBits << " bits in " << nWrites << " writes";
+    }
+}
+
+// Unplugged at a later piece of a long shift: the pieces before it are recorded, none after;
+// plugged back, the engine is started again and the pins are driven with TCK low.
+TEST(MpsseCableTest, ALostCableKeepsThePiecesThatWentOutAndAReplugStartsTheEngineAgain)
+{
+    CLibftdiPort port(ParsedCable("ftdi"), FtdiPinMap(), StandinOfType(FTDI_TYPE_232H));
+    CPortScope scope(&port);
+    ASSERT_TRUE(Opened(port));
+    CResetEngine reset;
+    CTapEngine& engine = reset.engine;
+    const size_t nBefore = engine.Session().Count();
+    Libftdi().Take();
+    Libftdi().nUnplugAtWrite = 3;
+    EXPECT_NE(Ended::Done, engine.Shift(TAP_DR, CBits(20000, false), [](size_t) { return false; }));
+    const size_t nRecorded = engine.Session().Count() - nBefore;
+    EXPECT_GT(nRecorded, 0u);
+    EXPECT_LT(nRecorded, 20000u);
+    EXPECT_NE(std::string::npos, CableFailure().find("ftdi_write_data failed")) << CableFailure();
+    EXPECT_EQ("close", Libftdi().log[Libftdi().log.size() - 2]);
+
+    Libftdi().bPresent = true;
+    Libftdi().Take();
+    engine.Reset();
+    EXPECT_TRUE(CableFailure().empty()) << CableFailure();
+    const Lines reopened = Libftdi().Take();
+    const auto at = std::find(reopened.begin(), reopened.end(), "write AA");
+    ASSERT_NE(reopened.end(), at) << "the engine started again";
+    ASSERT_GE(reopened.end() - at, 4);
+    EXPECT_EQ("write 80 00 0B", *(at + 3)) << "driven with TCK low, after the engine's set-up";
+    EXPECT_EQ(TapState::TestLogicReset, Libftdi().chip.Board().State());
+    CableOff();
 }
 
 // --- runs of clocks ---------------------------------------------------------------------------

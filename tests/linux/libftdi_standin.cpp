@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "standin/hex_bytes.h"
+
 namespace {
 
 LibftdiStandin* g_pStandin = nullptr;
@@ -18,18 +20,6 @@ struct Context
 Context* Of(ftdi_context* pFtdi)
 {
     return reinterpret_cast<Context*>(pFtdi);
-}
-
-std::string Hex(const unsigned char* pData, int nCount)
-{
-    std::string text;
-    char byte[4];
-    for (int i = 0; i < nCount; ++i)
-    {
-        snprintf(byte, sizeof(byte), " %02X", pData[i]);
-        text += byte;
-    }
-    return text;
 }
 
 void Log(const std::string& line)
@@ -177,7 +167,7 @@ int SetBaudrate(ftdi_context* pFtdi, int nBaudrate)
 
 int SetBitmode(ftdi_context* pFtdi, unsigned char bitmask, unsigned char mode)
 {
-    Log("bitmode" + Hex(&bitmask, 1) + Hex(&mode, 1));
+    Log("bitmode" + HexBytes(&bitmask, 1) + HexBytes(&mode, 1));
     const int nResult = Usable(pFtdi);
     if (nResult == 0)
         Libftdi().chip.SetBitMode(bitmask, mode);
@@ -195,7 +185,9 @@ int Tcioflush(ftdi_context* pFtdi)
 
 int WriteData(ftdi_context* pFtdi, const unsigned char* pBuffer, int nSize)
 {
-    Log("write" + Hex(pBuffer, nSize));
+    Log("write" + HexBytes(pBuffer, nSize));
+    if (Libftdi().nUnplugAtWrite > 0 && --Libftdi().nUnplugAtWrite == 0)
+        Libftdi().bPresent = false;
     const int nResult = Usable(pFtdi);
     if (nResult != 0)
         return nResult;
@@ -228,6 +220,11 @@ void SetTimeouts(ftdi_context*, int nReadMs, int nWriteMs)
     Log("timeouts " + std::to_string(nReadMs) + " " + std::to_string(nWriteMs));
 }
 
+int ChipType(ftdi_context*)
+{
+    return Libftdi().nType;
+}
+
 } // namespace
 
 std::vector<std::string> LibftdiStandin::Take()
@@ -250,6 +247,7 @@ const LibftdiApi& StandinLibftdi()
     g_pStandin = new LibftdiStandin;
     static const LibftdiApi s_api = {&New,        &Free,       &SetInterface,    &UsbOpenDesc, &UsbOpenBusAddr, &FindAll, &UsbClose,
                                      &UsbReset,   &SetLatencyTimer, &SetBaudrate, &SetBitmode, &Tcioflush,
-                                     &WriteData,  &ReadData,   &GetErrorString,  &SetTimeouts};
+                                     &WriteData,  &ReadData,   &GetErrorString,  &SetTimeouts,
+                                     &ChipType};
     return s_api;
 }

@@ -1,5 +1,6 @@
-// A stand-in for libftdi1, for tests: one FTDI chip in synchronous bit-bang mode with the
-// simulated board on its pins, behind the same calls as the real library takes.
+// A stand-in for libftdi1, for tests: one FTDI chip, in synchronous bit-bang mode or running
+// MPSSE's commands, with the simulated board on its pins, behind the same calls as the real
+// library takes.
 #pragma once
 
 #include <string>
@@ -15,6 +16,9 @@ struct LibftdiStandin
     // "read 4 -> 4", "close", "free"; "find 2", "open bus 1 address 5".
     std::vector<std::string> log;
     int nProduct = 0x6010;           // the chip on the bus (FT2232)
+    // The context's chip type once open: TYPE_R, without MPSSE, keeps the cable in bit-bang;
+    // FTDI_TYPE_2232C or an H series type gives it MPSSE.
+    int nType = 3;
     std::string serial = "MV2232";
     bool bPresent = true;            // false: unplugged
     bool bUart = false;              // an FT232R USB UART (MVUART01) is plugged in beside it
@@ -22,6 +26,7 @@ struct LibftdiStandin
     int nOpenResult = 0;             // what opening a present device answers (-4, -5, -8: refused)
     size_t nPiece = 64;              // the most one read gives
     bool bSilent = false;            // the chip takes writes but sends nothing back
+    int nUnplugAtWrite = 0;          // unplugged as the write this many writes on is made (0: never)
     int nContexts = 0;               // contexts made and not yet freed
     bool bOpen = false;
     CFtdiChip chip;

@@ -26,6 +26,15 @@ struct ServerFaults
     int nDripMs = 0;             // sends each answer a byte at a time, this many ms apart (0: whole)
 };
 
+// No fault but one: Faulty(&ServerFaults::bSilent, true).
+template <typename T, typename V>
+ServerFaults Faulty(T ServerFaults::*pFault, V value)
+{
+    ServerFaults faults;
+    faults.*pFault = static_cast<T>(value);
+    return faults;
+}
+
 class CJtagServer
 {
 public:

@@ -1,5 +1,5 @@
 // The few socket calls the test server makes, for each build: Winsock 2 in the Windows tests,
-// BSD sockets in the Linux program's (server_socket_winsock.cpp, server_socket_bsd.cpp).
+// BSD sockets in the Linux program's (both in server_socket.cpp).
 #pragma once
 
 #include <cstddef>

@@ -5,6 +5,8 @@
 //                      "openex MV232H01", "bitmode 0B 04", "write 0A 0A 0B 0B", "read 4", "close";
 //                      a call on the adapter's handle starts with "uart "
 //   MORVA_FTDI_SERIAL  the board's chip's serial number (default MV232H01)
+//   MORVA_FTDI_TYPE    the board's chip's FT_DEVICE number (default 5, an FT232R: no MPSSE, so
+//                      the cable bit-bangs; 4, 6, 7 and 8 have MPSSE)
 //   MORVA_FTDI_PLUG    a file's path: the board's chip is plugged in while that file exists
 //   MORVA_FTDI_UART    if set, an FT232R USB UART (serial MVUART01) is plugged in as well, listed
 //                      after the board's chip, or before it if set to "first"
@@ -14,6 +16,8 @@
 
 #include <cstdio>
 #include <string>
+
+#include "hex_bytes.h"
 
 #include "ftd2xx_standin.h"
 
@@ -58,18 +62,6 @@ void Log(const std::string& line)
     fclose(pFile);
 }
 
-std::string Hex(const unsigned char* pData, DWORD nCount)
-{
-    std::string text;
-    char byte[4];
-    for (DWORD i = 0; i < nCount; ++i)
-    {
-        snprintf(byte, sizeof(byte), " %02X", pData[i]);
-        text += byte;
-    }
-    return text;
-}
-
 bool Plugged()
 {
     const std::string path = Environment("MORVA_FTDI_PLUG");
@@ -80,6 +72,12 @@ std::string Serial()
 {
     const std::string serial = Environment("MORVA_FTDI_SERIAL");
     return serial.empty() ? "MV232H01" : serial;
+}
+
+ULONG BoardType()
+{
+    const std::string type = Environment("MORVA_FTDI_TYPE");
+    return type.empty() ? 5 : static_cast<ULONG>(std::stoul(type));
 }
 
 std::string Uart()
@@ -165,12 +163,27 @@ STANDIN_EXPORT FT_STATUS WINAPI FT_GetDeviceInfoDetail(DWORD dwIndex, LPDWORD lp
     if (!bBoard && !bUart)
         return FT_DEVICE_NOT_FOUND;
     *lpdwFlags = (bBoard ? g_bOpen : g_bUartOpen) ? 1 : 0;
-    *lpdwType = bBoard ? 8 : 5;  // FT_DEVICE_232H, FT_DEVICE_232R
+    *lpdwType = bBoard ? BoardType() : 5;  // FT_DEVICE_232R
     *lpdwID = bBoard ? 0x04036014 : 0x04036001;
     *lpdwLocId = bBoard ? DEVICE_LOCATION : UART_LOCATION;
     lstrcpynA(static_cast<char*>(lpSerialNumber), bBoard ? Serial().c_str() : UART_SERIAL, 16);
     lstrcpynA(static_cast<char*>(lpDescription), bBoard ? "MV232H JTAG" : "FT232R USB UART", 64);
     *pftHandle = nullptr;
+    return FT_OK;
+}
+
+// Not logged: a question, not a step of the cable's sequence.
+STANDIN_EXPORT FT_STATUS WINAPI FT_GetDeviceInfo(FT_HANDLE ftHandle, ULONG* pType, LPDWORD lpdwID, PCHAR pSerialNumber,
+                                                 PCHAR pDescription, LPVOID)
+{
+    const FT_STATUS status = Usable(ftHandle);
+    if (status != FT_OK)
+        return status;
+    const bool bBoard = ftHandle == DEVICE_HANDLE;
+    *pType = bBoard ? BoardType() : 5;
+    *lpdwID = bBoard ? 0x04036014 : 0x04036001;
+    lstrcpynA(pSerialNumber, bBoard ? Serial().c_str() : UART_SERIAL, 16);
+    lstrcpynA(pDescription, bBoard ? "MV232H JTAG" : "FT232R USB UART", 64);
     return FT_OK;
 }
 
@@ -262,7 +275,7 @@ STANDIN_EXPORT FT_STATUS WINAPI FT_Write(FT_HANDLE ftHandle, LPVOID lpBuffer, DW
                                          LPDWORD lpBytesWritten)
 {
     const unsigned char* pData = static_cast<const unsigned char*>(lpBuffer);
-    Log(On(ftHandle, "write" + Hex(pData, dwBytesToWrite)));
+    Log(On(ftHandle, "write" + HexBytes(pData, dwBytesToWrite)));
     *lpBytesWritten = 0;
     const FT_STATUS status = Usable(ftHandle);
     if (status != FT_OK)
@@ -292,7 +305,7 @@ const D2xxApi& StandinD2xx()
     static const D2xxApi s_api = {&FT_OpenEx, &FT_Close,           &FT_ResetDevice, &FT_SetTimeouts,
                                   &FT_SetLatencyTimer, &FT_SetBaudRate, &FT_SetBitMode, &FT_Purge,
                                   &FT_Write,  &FT_Read,            &FT_CreateDeviceInfoList,
-                                  &FT_GetDeviceInfoDetail};
+                                  &FT_GetDeviceInfoDetail, &FT_GetDeviceInfo};
     return s_api;
 }
 #endif

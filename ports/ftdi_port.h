@@ -1,7 +1,10 @@
-// An FTDI chip in synchronous bit-bang mode as the cable: each clock is four bytes of pin levels
-// (TCK low, low, high, high), switching the cable on makes the signal pins outputs, and TDO is
-// the pin as the chip sampled it after the rising edge. A clock goes out in one transfer, a run
-// of clocks in as few as the chip's buffers allow, so that a clock costs one USB round trip.
+// An FTDI chip as the cable, in one of two modes:
+// - its serial engine, MPSSE, on the chips that have one and are wired to its pins (TCK, TDI, TDO
+//   and TMS on ADBUS0 to 3): a run of clocks is the engine's commands, at the clock asked for;
+// - synchronous bit-bang otherwise: each clock is four bytes of pin levels (TCK low, low, high,
+//   high), and TDO is the pin as the chip sampled it after the rising edge.
+// Switching the cable on makes the signal pins outputs. A run of clocks goes out in as few
+// transfers as the chip's buffers allow.
 #pragma once
 
 #include <string>
@@ -9,6 +12,7 @@
 
 #include "../cable/cable.h"
 #include "cable_name.h"
+#include "mpsse.h"
 
 // Which of the chip's eight pins (ADBUS0 to 7, or DBUS on FT232R) carries which signal, and the
 // level and direction of the pins that carry none (buffer enables on some cables).
@@ -20,12 +24,29 @@ struct FtdiPinMap
     int nTms = 3;
     unsigned char value = 0;
     unsigned char direction = 0;
+    // Bit-bang even where the chip and the pins would take MPSSE (mode=bitbang).
+    bool bBitBang = false;
+    // MPSSE's clock, asked in kHz: the chip makes the fastest it can that is not faster.
+    unsigned nKhz = DEFAULT_MPSSE_KHZ;
+
+    static constexpr unsigned DEFAULT_MPSSE_KHZ = 6000;
 
     // False, with the reason, for bits outside 0 to 7, two signals on one pin, or TDO driven.
     bool IsValid(std::string& strError) const;
     unsigned char Outputs() const;
     // The pin levels for these signal levels, the other outputs at value.
     unsigned char Levels(bool bTck, bool bTms, bool bTdi) const;
+    // TCK, TDI, TDO and TMS on the pins MPSSE clocks them on, ADBUS0 to 3.
+    bool OnEnginePins() const { return nTck == 0 && nTdi == 1 && nTdo == 2 && nTms == 3; }
+};
+
+// What a chip can do beyond bit-bang: MPSSE on a 12 MHz master clock (FT2232C/D) or on a
+// 60 MHz one (FT2232H, FT4232H, FT232H).
+enum class FtdiEngine
+{
+    None,
+    Mpsse12MHz,
+    Mpsse60MHz,
 };
 
 // An FTDI device as its library lists it. A multi-channel chip's channels are devices of their
@@ -43,11 +64,18 @@ struct FtdiDevice
 std::string DescribeDevice(const FtdiDevice& device);
 
 // The FTDI library's side of a cable: the few operations the open sequence, the clocks and the
-// device list take. Written once per library; the sequence itself is CBitBangPort's.
-class CBitBangPort : public CCableBase
+// device list take. Written once per library; the sequence and both modes are CFtdiPort's.
+class CFtdiPort : public CCableBase
 {
 public:
-    CBitBangPort(const CableName& cable, const FtdiPinMap& map) : m_cable(cable), m_map(map)
+    // pszLibrary: the library's name, as the About box gives it.
+    // The chip's modes, as both libraries number them.
+    static constexpr unsigned char MODE_RESET = 0x00;
+    static constexpr unsigned char MODE_MPSSE = 0x02;
+    static constexpr unsigned char MODE_SYNC_BITBANG = 0x04;
+
+    CFtdiPort(const CableName& cable, const FtdiPinMap& map, const char* pszLibrary)
+        : m_cable(cable), m_map(map), m_pszLibrary(pszLibrary)
     {
         m_traits.bCheckedEverywhere = true;
     }
@@ -58,6 +86,11 @@ public:
     bool Clocks(const CBits& tms, const CBits& tdi, const CBits& read, CBits& tdo) override;
     bool Hold(bool bTms, bool bTdi) override;
     bool Sample(bool& bTdo) override;
+    std::string Description() const override;
+
+    // Whether the chip open now runs MPSSE, and the clock it was given (Hz), 0 in bit-bang.
+    bool InMpsse() const { return m_bMpsse; }
+    unsigned ClockHz() const { return m_bMpsse ? m_clock.nHz : 0; }
 
     // The devices the library finds now; false, with why, when it cannot look.
     virtual bool ListDevices(std::vector<FtdiDevice>& devices, std::string& strError) = 0;
@@ -91,23 +124,40 @@ protected:
     // The steps of the open sequence, each a call of the library, in this order: the chip reset,
     // its timeouts, latency timer and baud rate set.
     virtual bool SetUpChip(std::string& strError) = 0;
-    // Synchronous bit-bang mode with these pins outputs.
-    virtual bool SetOutputs(unsigned char mask, std::string& strError) = 0;
+    // The chip in that mode (the libraries' numbers: 0 reset, 2 MPSSE, 4 synchronous bit-bang)
+    // with these pins outputs.
+    virtual bool SetBitMode(unsigned char mask, unsigned char mode, std::string& strError) = 0;
     virtual bool Purge(std::string& strError) = 0;
     virtual void CloseChip() = 0;
-    // Puts out[i] on the pins one after another and gives back what the pins read before each.
-    virtual bool Transfer(const unsigned char* pOut, unsigned char* pIn, size_t nCount, std::string& strError) = 0;
+    // The bytes to the chip, all of them.
+    virtual bool Write(const unsigned char* pOut, size_t nCount, std::string& strError) = 0;
+    // nCount bytes from the chip, waiting at most TIMEOUT_MS for them.
+    virtual bool Read(unsigned char* pIn, size_t nCount, std::string& strError) = 0;
+    // What the chip open now can do.
+    virtual FtdiEngine Engine() const = 0;
 
     bool IsChipOpen() const { return m_bOpen; }
 
     CableName m_cable;
 
 private:
-    // Leaves the chip in synchronous bit-bang mode with every pin an input.
+    // Leaves the chip in its mode with every pin an input.
     bool OpenChip(std::string& strError);
+    // MPSSE's part of the open sequence: the engine on, answering, clocked as asked.
+    bool StartMpsse(std::string& strError);
+    // The low pins' levels and directions (MPSSE's "set data bits low byte").
+    bool SetLowPins(unsigned char levels, unsigned char outputs, std::string& strError);
+    bool MpsseClocks(const CBits& tms, const CBits& tdi, const CBits& read, CBits& tdo);
+    // Puts out[i] on the pins one after another and gives back what the pins read before each
+    // (bit-bang).
+    bool Transfer(const unsigned char* pOut, unsigned char* pIn, size_t nCount, std::string& strError);
     std::string Looked() const;
     bool Reconnect();
     bool DriveFrom(unsigned char levels, std::string& strError);
+    // Every pin an input again.
+    bool Undrive(std::string& strError);
+    // The signal pins at these levels, outputs (TCK low: no clock).
+    bool PutLevels(unsigned char levels);
     // Sends the pending bytes; their samples in in.
     bool Send(std::vector<unsigned char>& in);
     // Sends the pending bytes and adds to tdo the TDO of those readAt names.
@@ -116,6 +166,11 @@ private:
     bool Fail(const std::string& strWhat);
 
     FtdiPinMap m_map;
+    const char* m_pszLibrary;
+    // The mode the open chip runs, its clock, and the level MPSSE holds TMS at.
+    bool m_bMpsse = false;
+    MpsseClock m_clock;
+    bool m_bTms = false;
     // "ftdi" names whatever device is found first; after the first open it means that one
     // device, and a reconnect opens no other (a USB-serial adapter plugged in beside it, say).
     bool m_bFirstOpened = false;
