@@ -7,6 +7,7 @@
 #include "../res/resource.h"
 #include "../ports/port_factory.h"
 #include "CableOptions.h"
+#include "SettingsFile.h"
 #include "SystemCables.h"
 
 namespace {
@@ -117,7 +118,12 @@ std::vector<CCableList::Entry> CCableChoice::Cables()
     std::vector<Entry> entries;
     if (!ONLY_THE_SIMULATED_BOARD)
     {
-        for (const FoundCable& found : FindCables())
+        // How each FTDI cable would be driven, as the settings file has it now.
+        FtdiPinMap map;
+        std::string strIgnored;
+        ReadFtdiSettings(m_strSettingsPath, map, strIgnored);
+        ReadClockSetting(m_strSettingsPath, map.nKhz, strIgnored);
+        for (const FoundCable& found : FindCables(map))
             entries.push_back({found.strName, found.strWhat});
     }
     CableName sim;

@@ -208,6 +208,19 @@ const OptionRow OPTIONS[] = {
     {"svf-out", "", "SVF file", "The SVF file to write is given twice on the command line; give it once.", false,
      TakeText<&CommandLine::strSvfOut>,
      "--svf-out FILE", "with --scan, --ir or --dr: write what they clocked as an SVF file"},
+    {"khz", "", "clock in kHz", "The clock is given twice on the command line; give it once.", false,
+     [](const std::string& word, const std::string& value, CommandLine& options, std::string& strError) {
+         unsigned long nKhz = 0;
+         if (ParseNumber(value, FtdiPinMap::MOST_KHZ, nKhz) && nKhz > 0)
+         {
+             options.nKhz = static_cast<unsigned>(nKhz);
+             return true;
+         }
+         strError = "MORVA cannot take " + word + " " + value + ": give TCK in kHz, from 1 to " +
+                    std::to_string(FtdiPinMap::MOST_KHZ) + " (--khz 6000 for 6 MHz).";
+         return false;
+     },
+     "--khz N", "TCK at N kHz on a cable whose clock can be set (FTDI's MPSSE, XVC)"},
     {"help", "-h /?", nullptr, nullptr, false,
      [](const std::string&, const std::string&, CommandLine& options, std::string&) { return options.bHelp = true; },
      "--help", "this text"},

@@ -35,6 +35,7 @@ struct CommandLine
     bool bLeaveExtest = false;  // --leave-extest: the TAP reset at the end, every device back to its logic
     std::string strSvf;    // --svf FILE: the file played, without a window
     std::string strSvfOut;  // --svf-out FILE: the command line's own clocks written as SVF
+    unsigned nKhz = 0;      // --khz N: TCK for a cable whose clock can be set; 0: not given
     bool bNoWindow = false;  // --scan, --device, --ir, --dr, --bsdl, --sample or --svf is there, even where the line is refused
 };
 

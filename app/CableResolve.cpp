@@ -30,12 +30,16 @@ bool ResolveCable(const CommandLine& options, const std::string& strIniPath, Cab
                    strHow;
         return false;
     }
-    // The [ftdi] section is the FTDI cable's: a mistake there stops no other cable.
-    if (cable.kind == CableKind::Ftdi && !ReadFtdiSettings(strIniPath, map, strError))
+    // The [ftdi] section is the FTDI cable's: a mistake there stops no other cable. The clock
+    // on the command line wins over the file's.
+    if ((cable.kind == CableKind::Ftdi && !ReadFtdiSettings(strIniPath, map, strError)) ||
+        (options.nKhz == 0 && !ReadClockSetting(strIniPath, map.nKhz, strError)))
     {
         strError = ShownPath(strIniPath) + ": " + strError;
         return false;
     }
+    if (options.nKhz != 0)
+        map.nKhz = options.nKhz;
     cable.bChosen = true;
     return true;
 }

@@ -102,8 +102,37 @@ bool ReadChainSettings(const std::string& strIniPath, std::vector<int>& irLength
     return true;
 }
 
+bool ReadClockSetting(const std::string& strIniPath, unsigned& nKhz, std::string& strError)
+{
+    std::string text;
+    if (!Setting(strIniPath, "cable", "khz", text, strError))
+        return false;
+    unsigned long value = 0;
+    if (text.empty())
+        return true;
+    if (!ParseNumber(text, FtdiPinMap::MOST_KHZ, value) || value == 0)
+    {
+        strError = "khz=" + text + " in the [cable] section is not a clock from 1 to " +
+                   std::to_string(FtdiPinMap::MOST_KHZ) + " kHz. Write it as in\n    [cable]\n    khz=6000";
+        return false;
+    }
+    nKhz = static_cast<unsigned>(value);
+    return true;
+}
+
 bool ReadFtdiSettings(const std::string& strIniPath, FtdiPinMap& map, std::string& strError)
 {
+    std::string mode;
+    if (!Setting(strIniPath, "ftdi", "mode", mode, strError))
+        return false;
+    if (mode == "bitbang" || mode == "mpsse")
+        map.bBitBang = mode == "bitbang";
+    else if (!mode.empty())
+    {
+        strError = "mode=" + mode + " in the [ftdi] section is neither mpsse (the chip's JTAG engine, where it has "
+                   "one) nor bitbang. Write it as in\n    [ftdi]\n    mode=bitbang";
+        return false;
+    }
     int nValue = map.value;
     int nDirection = map.direction;
     if (!ReadPinSetting(strIniPath, "tck", 7, map.nTck, strError) ||

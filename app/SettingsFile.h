@@ -22,5 +22,9 @@ bool ReadChainSettings(const std::string& strIniPath, std::vector<int>& irLength
 // The folders the settings file names for BSDL files ([bsdl] folder=, several separated by ';').
 std::vector<std::string> SettingsBsdlFolders(const std::string& strIniPath);
 
-// Reads the FTDI pin map from the settings file's [ftdi] section; what it lacks stays as it was.
+// The clock the settings file asks for ([cable] khz=6000), left as it was where none is given.
+bool ReadClockSetting(const std::string& strIniPath, unsigned& nKhz, std::string& strError);
+
+// Reads the FTDI pin map from the settings file's [ftdi] section, and the mode (mode=bitbang or
+// mode=mpsse); what it lacks stays as it was.
 bool ReadFtdiSettings(const std::string& strIniPath, FtdiPinMap& map, std::string& strError);

@@ -1,5 +1,7 @@
 #include "cable.h"
 
+#include <cstdio>
+
 namespace {
 
 class CNoCable : public ICable
@@ -20,6 +22,22 @@ private:
 };
 
 } // namespace
+
+std::string ClockText(unsigned long nHz)
+{
+    const char* const apszUnits[] = {"Hz", "kHz", "MHz"};
+    unsigned nUnit = 0;
+    unsigned long nScale = 1;
+    while (nUnit < 2 && nHz >= nScale * 1000)
+    {
+        ++nUnit;
+        nScale *= 1000;
+    }
+    // Three figures at most, the zeros after the point dropped: "1.5 MHz", "458 Hz", "7.5 MHz".
+    char text[32];
+    snprintf(text, sizeof(text), "%.3g %s", static_cast<double>(nHz) / static_cast<double>(nScale), apszUnits[nUnit]);
+    return text;
+}
 
 ICable& NoCable()
 {

@@ -23,7 +23,13 @@ struct CableTraits
     bool bClocksAtOnce = false;
     // The fastest TCK the cable makes, in kHz; 0 where the computer's own speed sets it.
     unsigned long nFastestKhz = 0;
+    // The TCK the cable was set to once open, in Hz (FTDI's MPSSE, an XVC server's answer); 0
+    // where no clock is set.
+    unsigned long nClockHz = 0;
 };
+
+// A clock as a person reads it: "6 MHz", "1.5 MHz", "458 Hz".
+std::string ClockText(unsigned long nHz);
 
 class ICable
 {

@@ -165,6 +165,10 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
             GiveBsdlFile(scan, work.nDevice, work.pDeviceFile, strNotGiven);
         for (size_t i = 0; work.bScan && i < scan.devices.size(); ++i)
             say(FormatChainDevice(i + 1, scan.devices[i]), false);
+        // The clock the cable was set to, beside the list: the list itself stays one line a device.
+        const unsigned long nClockHz = work.pCable == nullptr ? 0 : work.pCable->Traits().nClockHz;
+        if (work.bScan && nClockHz != 0)
+            say("Scanned at TCK " + ClockText(nClockHz) + ", through " + work.pCable->Description() + ".", true);
         for (const std::string& strProblem : scan.bsdlProblems)
             say(strProblem, true);
         if (end != Ended::Done)

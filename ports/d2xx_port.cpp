@@ -9,6 +9,15 @@ namespace {
 
 const char D2XX_DLL[] = "ftd2xx.dll";
 
+FtdiEngine EngineOf(ULONG type)
+{
+    if (type == FT_DEVICE_2232C)
+        return FtdiEngine::Mpsse12MHz;
+    if (type == FT_DEVICE_2232H || type == FT_DEVICE_4232H || type == FT_DEVICE_232H)
+        return FtdiEngine::Mpsse60MHz;
+    return FtdiEngine::None;
+}
+
 } // namespace
 
 std::string SystemD2xxPath()
@@ -119,6 +128,7 @@ bool CD2xxPort::ListDevices(std::vector<FtdiDevice>& devices, std::string& strEr
         device.serial.assign(serial, strnlen(serial, sizeof(serial)));
         device.description.assign(description, strnlen(description, sizeof(description)));
         device.location = dwLocation;
+        device.engine = EngineOf(dwType);
         // A channel of a multi-channel chip is listed as "Dual RS232-HS A" with serial "FT1234A".
         const size_t n = device.description.size();
         if (n > 2 && device.description[n - 2] == ' ' && device.description[n - 1] >= 'A' &&
@@ -152,14 +162,8 @@ CFtdiPort::OpenResult CD2xxPort::OpenDevice(const FtdiDevice* pDevice, std::stri
         DWORD dwId = 0;
         char serialNumber[16] = {};
         char description[64] = {};
-        m_engine = FtdiEngine::None;
-        if (m_api.pfnGetDeviceInfo(m_hDevice, &type, &dwId, serialNumber, description, nullptr) == FT_OK)
-        {
-            if (type == FT_DEVICE_2232C)
-                m_engine = FtdiEngine::Mpsse12MHz;
-            else if (type == FT_DEVICE_2232H || type == FT_DEVICE_4232H || type == FT_DEVICE_232H)
-                m_engine = FtdiEngine::Mpsse60MHz;
-        }
+        const bool bTold = m_api.pfnGetDeviceInfo(m_hDevice, &type, &dwId, serialNumber, description, nullptr) == FT_OK;
+        m_engine = bTold ? EngineOf(type) : FtdiEngine::None;
         return OpenResult::Opened;
     }
     m_hDevice = nullptr;

@@ -225,6 +225,20 @@ bool CFtdiPort::Sample(bool& bTdo)
     return bSent;
 }
 
+bool FtdiPinMap::TakesMpsse(FtdiEngine engine) const
+{
+    return engine != FtdiEngine::None && OnEnginePins() && !bBitBang;
+}
+
+std::string DescribeFtdiMode(FtdiEngine engine, const FtdiPinMap& map)
+{
+    if (!map.TakesMpsse(engine))
+        return "bit-bang";
+    const MpsseClock clock =
+        MpsseClockFor(map.nKhz == 0 ? FtdiPinMap::DEFAULT_MPSSE_KHZ : map.nKhz, engine == FtdiEngine::Mpsse60MHz);
+    return "MPSSE at " + ClockText(clock.nHz);
+}
+
 std::string DescribeDevice(const FtdiDevice& device)
 {
     std::string text;
@@ -295,7 +309,8 @@ bool CFtdiPort::OpenChip(std::string& strError)
     if (result == OpenResult::Failed)
         return false;
     // MPSSE where the chip has it and the cable is wired to its pins, unless bit-bang is asked.
-    m_bMpsse = Engine() != FtdiEngine::None && m_map.OnEnginePins() && !m_map.bBitBang;
+    m_bMpsse = m_map.TakesMpsse(Engine());
+    m_traits.nClockHz = 0;
     const bool bReady = m_bMpsse ? SetUpChip(strError) && StartMpsse(strError)
                                  : SetUpChip(strError) && SetBitMode(0, MODE_SYNC_BITBANG, strError) && Purge(strError);
     if (bReady)
@@ -325,13 +340,14 @@ bool CFtdiPort::StartMpsse(std::string& strError)
         return false;
     }
     const bool bHighSpeed = Engine() == FtdiEngine::Mpsse60MHz;
-    m_clock = MpsseClockFor(m_map.nKhz == 0 ? 1 : m_map.nKhz, bHighSpeed);
+    m_clock = MpsseClockFor(m_map.nKhz == 0 ? FtdiPinMap::DEFAULT_MPSSE_KHZ : m_map.nKhz, bHighSpeed);
     std::vector<unsigned char> commands = MpsseClockCommands(m_clock, bHighSpeed);
     commands.push_back(MPSSE_LOOPBACK_OFF);
     commands.push_back(MPSSE_SET_LOW);
     commands.push_back(static_cast<unsigned char>(m_lastLevels & ~Bit(m_map.nTck)));
     commands.push_back(0);
     m_bTms = false;
+    m_traits.nClockHz = m_clock.nHz;
     return Write(commands.data(), commands.size(), strError);
 }
 
@@ -421,12 +437,6 @@ bool CFtdiPort::Transfer(const unsigned char* pOut, unsigned char* pIn, size_t n
 
 std::string CFtdiPort::Description() const
 {
-    std::string text = DescribeCable(m_cable) + " (" + m_pszLibrary;
-    if (m_bMpsse)
-    {
-        char clock[40];
-        snprintf(clock, sizeof(clock), ", MPSSE at %u.%03u MHz", m_clock.nHz / 1000000, m_clock.nHz / 1000 % 1000);
-        text += clock;
-    }
-    return text + ")";
+    return DescribeCable(m_cable) + " (" + m_pszLibrary + (m_bMpsse ? ", MPSSE at " + ClockText(m_clock.nHz) : "") +
+           ")";
 }

@@ -14,6 +14,15 @@
 #include "cable_name.h"
 #include "mpsse.h"
 
+// What a chip can do beyond bit-bang: MPSSE on a 12 MHz master clock (FT2232C/D) or on a
+// 60 MHz one (FT2232H, FT4232H, FT232H).
+enum class FtdiEngine
+{
+    None,
+    Mpsse12MHz,
+    Mpsse60MHz,
+};
+
 // Which of the chip's eight pins (ADBUS0 to 7, or DBUS on FT232R) carries which signal, and the
 // level and direction of the pins that carry none (buffer enables on some cables).
 struct FtdiPinMap
@@ -26,10 +35,14 @@ struct FtdiPinMap
     unsigned char direction = 0;
     // Bit-bang even where the chip and the pins would take MPSSE (mode=bitbang).
     bool bBitBang = false;
-    // MPSSE's clock, asked in kHz: the chip makes the fastest it can that is not faster.
-    unsigned nKhz = DEFAULT_MPSSE_KHZ;
+    // The clock asked in kHz (khz=, --khz), for every cable whose clock can be set: MPSSE makes
+    // the fastest it can that is not faster, an XVC server is asked for its period. 0: none
+    // asked, each cable's own (MPSSE's DEFAULT_MPSSE_KHZ).
+    unsigned nKhz = 0;
 
     static constexpr unsigned DEFAULT_MPSSE_KHZ = 6000;
+    // The most kHz a person may ask: above any cable's clock.
+    static constexpr unsigned MOST_KHZ = 100000;
 
     // False, with the reason, for bits outside 0 to 7, two signals on one pin, or TDO driven.
     bool IsValid(std::string& strError) const;
@@ -38,15 +51,8 @@ struct FtdiPinMap
     unsigned char Levels(bool bTck, bool bTms, bool bTdi) const;
     // TCK, TDI, TDO and TMS on the pins MPSSE clocks them on, ADBUS0 to 3.
     bool OnEnginePins() const { return nTck == 0 && nTdi == 1 && nTdo == 2 && nTms == 3; }
-};
-
-// What a chip can do beyond bit-bang: MPSSE on a 12 MHz master clock (FT2232C/D) or on a
-// 60 MHz one (FT2232H, FT4232H, FT232H).
-enum class FtdiEngine
-{
-    None,
-    Mpsse12MHz,
-    Mpsse60MHz,
+    // Whether a chip that can do this runs MPSSE: on its pins, bit-bang not asked.
+    bool TakesMpsse(FtdiEngine engine) const;
 };
 
 // An FTDI device as its library lists it. A multi-channel chip's channels are devices of their
@@ -58,7 +64,12 @@ struct FtdiDevice
     unsigned long location = 0;
     char channel = 0;         // libftdi: the interface's letter; D2XX: in the serial number
     int nChannels = 1;        // how many channels the chip has
+    FtdiEngine engine = FtdiEngine::None;
 };
+
+// How a cable on such a chip is driven with this pin map: "MPSSE at 6 MHz" (the clock the chip
+// makes for the one asked) or "bit-bang".
+std::string DescribeFtdiMode(FtdiEngine engine, const FtdiPinMap& map);
 
 // "MV232H01 (FT232R USB UART)", or the location where the chip has no serial number.
 std::string DescribeDevice(const FtdiDevice& device);

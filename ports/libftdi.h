@@ -20,6 +20,9 @@ const int FTDI_TYPE_2232C = 2;
 const int FTDI_TYPE_2232H = 4;
 const int FTDI_TYPE_4232H = 5;
 const int FTDI_TYPE_232H = 6;
+
+// What a chip of that type (enum ftdi_chip_type) can do.
+FtdiEngine EngineOfType(int nType);
 // ftdi_usb_open_desc: no device with that vendor, product and serial number.
 const int FTDI_DEVICE_NOT_FOUND = -3;
 const int FTDI_UNABLE_TO_OPEN = -4;
@@ -38,7 +41,7 @@ struct LibftdiApi
     int (*pfnUsbOpenBusAddr)(ftdi_context* pFtdi, unsigned char bus, unsigned char address);
     // Every FTDI chip with a bit-bang mode on the USB (ftdi_usb_find_all), with its strings
     // (ftdi_usb_get_strings; empty where the device may not be opened), its location as bus and
-    // address (bus << 8 | address) and its channels. The count, or negative on failure.
+    // address (bus << 8 | address), its channels and its engine. The count, or negative on failure.
     int (*pfnFindAll)(ftdi_context* pFtdi, std::vector<FtdiDevice>& devices);
     int (*pfnUsbClose)(ftdi_context* pFtdi);
     int (*pfnUsbReset)(ftdi_context* pFtdi);

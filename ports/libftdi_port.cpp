@@ -16,6 +16,15 @@ const char UDEV_ADVICE[] =
 
 } // namespace
 
+FtdiEngine EngineOfType(int nType)
+{
+    if (nType == FTDI_TYPE_2232C)
+        return FtdiEngine::Mpsse12MHz;
+    if (nType == FTDI_TYPE_2232H || nType == FTDI_TYPE_4232H || nType == FTDI_TYPE_232H)
+        return FtdiEngine::Mpsse60MHz;
+    return FtdiEngine::None;
+}
+
 CLibftdiPort::CLibftdiPort(const CableName& cable, const FtdiPinMap& map, const LibftdiApi& api)
     : CFtdiPort(cable, map, "libftdi"), m_api(api)
 {
@@ -113,11 +122,7 @@ CFtdiPort::OpenResult CLibftdiPort::OpenDevice(const FtdiDevice* pDevice, std::s
     }
     if (nResult >= 0)
     {
-        const int nType = m_api.pfnChipType(m_pFtdi);
-        m_engine = nType == FTDI_TYPE_2232C ? FtdiEngine::Mpsse12MHz
-                   : nType == FTDI_TYPE_2232H || nType == FTDI_TYPE_4232H || nType == FTDI_TYPE_232H
-                       ? FtdiEngine::Mpsse60MHz
-                       : FtdiEngine::None;
+        m_engine = EngineOfType(m_api.pfnChipType(m_pFtdi));
         return OpenResult::Opened;
     }
     if (nResult != FTDI_DEVICE_NOT_FOUND)

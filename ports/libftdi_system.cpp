@@ -41,7 +41,16 @@ int FindAll(ftdi_context* pFtdi, std::vector<FtdiDevice>& devices)
                           libusb_get_device_address(pEntry->dev);
         libusb_device_descriptor descriptor = {};
         if (libusb_get_device_descriptor(pEntry->dev, &descriptor) == 0)
+        {
             device.nChannels = descriptor.idProduct == 0x6010 ? 2 : descriptor.idProduct == 0x6011 ? 4 : 1;
+            // The chip by its release number, as the library tells the type of a device it opens.
+            const int nType = descriptor.bcdDevice == 0x500 ? TYPE_2232C
+                              : descriptor.bcdDevice == 0x700 ? TYPE_2232H
+                              : descriptor.bcdDevice == 0x800 ? TYPE_4232H
+                              : descriptor.bcdDevice == 0x900 ? TYPE_232H
+                                                              : TYPE_R;
+            device.engine = EngineOfType(nType);
+        }
         devices.push_back(device);
     }
     ftdi_list_free(&pList);

@@ -255,7 +255,8 @@ std::string LittleEndian32(unsigned long value)
 
 } // namespace
 
-CXvcPort::CXvcPort(const CableName& cable, std::unique_ptr<CNetLink> pLink) : CNetPort(cable, std::move(pLink))
+CXvcPort::CXvcPort(const CableName& cable, std::unique_ptr<CNetLink> pLink, unsigned nKhz)
+    : CNetPort(cable, std::move(pLink)), m_nPeriodNs(nKhz == 0 ? TCK_PERIOD_NS : (1000000 + nKhz / 2) / nKhz)
 {
     m_traits.bHoldsLevels = false;
 }
@@ -290,13 +291,14 @@ bool CXvcPort::Greet(std::string& strError)
         return false;
     }
     char period[4] = {};
-    if (!Exchange("settck:" + LittleEndian32(TCK_PERIOD_NS), period, sizeof(period), "settck:", strError))
+    if (!Exchange("settck:" + LittleEndian32(m_nPeriodNs), period, sizeof(period), "settck:", strError))
         return false;
     const unsigned long nPeriod = static_cast<unsigned char>(period[0]) |
                                   static_cast<unsigned long>(static_cast<unsigned char>(period[1])) << 8 |
                                   static_cast<unsigned long>(static_cast<unsigned char>(period[2])) << 16 |
                                   static_cast<unsigned long>(static_cast<unsigned char>(period[3])) << 24;
     m_strAbout = " (" + info.substr(0, colon) + ", TCK period " + std::to_string(nPeriod) + " ns)";
+    m_traits.nClockHz = nPeriod == 0 ? 0 : static_cast<unsigned long>((1000000000ull + nPeriod / 2) / nPeriod);
     return true;
 }
 

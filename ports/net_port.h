@@ -93,7 +93,8 @@ private:
 class CXvcPort : public CNetPort
 {
 public:
-    CXvcPort(const CableName& cable, std::unique_ptr<CNetLink> pLink);
+    // nKhz: the clock to ask the server for; 0, TCK_PERIOD_NS.
+    CXvcPort(const CableName& cable, std::unique_ptr<CNetLink> pLink, unsigned nKhz = 0);
 
     // 100 kHz, in nanoseconds: slow enough for long flying leads and any target, as the FTDI
     // cables' tens of kilohertz are, while a clock still costs its network round trip, not TCK.
@@ -105,4 +106,5 @@ protected:
 
 private:
     unsigned long m_nVectorBytes = 1;  // the longest TMS or TDI vector the server takes
+    unsigned long m_nPeriodNs;         // what settck: asks for
 };

@@ -12,11 +12,12 @@ std::shared_ptr<ICable> MakeCable(const CableName& cable, const FtdiPinMap& map)
     if (cable.kind == CableKind::RemoteBitbang)
         return std::make_shared<CRemoteBitbangPort>(cable, MakeNetLink());
     if (cable.kind == CableKind::Xvc)
-        return std::make_shared<CXvcPort>(cable, MakeNetLink());
+        return std::make_shared<CXvcPort>(cable, MakeNetLink(), map.nKhz);
     return MakeSystemCable(cable, map);
 }
 
-void AddFtdiCables(const std::vector<FtdiDevice>& devices, const char* pszLibrary, std::vector<FoundCable>& cables)
+void AddFtdiCables(const std::vector<FtdiDevice>& devices, const char* pszLibrary, const FtdiPinMap& map,
+                   std::vector<FoundCable>& cables)
 {
     for (size_t i = 0; i < devices.size(); ++i)
     {
@@ -37,7 +38,7 @@ void AddFtdiCables(const std::vector<FtdiDevice>& devices, const char* pszLibrar
         else
             continue;
         cable.strWhat = "FTDI " + (device.description.empty() ? std::string("device") : device.description) +
-                        " (" + pszLibrary + ")";
+                        " (" + pszLibrary + ", " + DescribeFtdiMode(device.engine, map) + ")";
         cables.push_back(cable);
     }
 }

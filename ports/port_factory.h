@@ -23,7 +23,8 @@ struct FoundCable
 
 // The cables the system names now: parallel ports, then FTDI devices when their library is
 // there. Looked up afresh at every call.
-std::vector<FoundCable> FindCables();
+// map: the FTDI settings, which decide how each FTDI cable is driven and at what clock.
+std::vector<FoundCable> FindCables(const FtdiPinMap& map);
 
 // False, with why, for a cable this system has no way to: a port address no port of Linux has,
 // a device file on Windows. A port address on Linux becomes the device file of the port that
@@ -38,4 +39,5 @@ std::shared_ptr<ICable> MakeSystemCable(const CableName& cable, const FtdiPinMap
 
 // The FTDI devices a library lists, as cables: one with a serial number by it (and its channel
 // letter), one without only as the first found ("ftdi").
-void AddFtdiCables(const std::vector<FtdiDevice>& devices, const char* pszLibrary, std::vector<FoundCable>& cables);
+void AddFtdiCables(const std::vector<FtdiDevice>& devices, const char* pszLibrary, const FtdiPinMap& map,
+                   std::vector<FoundCable>& cables);

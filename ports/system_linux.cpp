@@ -25,7 +25,7 @@ std::shared_ptr<ICable> MakeSystemCable(const CableName& cable, const FtdiPinMap
         cable.address);
 }
 
-std::vector<FoundCable> FindCables()
+std::vector<FoundCable> FindCables(const FtdiPinMap& map)
 {
     std::vector<std::string> ports;
     if (DIR* pDir = opendir("/dev"))
@@ -45,7 +45,7 @@ std::vector<FoundCable> FindCables()
     std::vector<FtdiDevice> devices;
     std::string strError;
     if (CLibftdiPort(CableName(), FtdiPinMap()).ListDevices(devices, strError))
-        AddFtdiCables(devices, "libftdi", cables);
+        AddFtdiCables(devices, "libftdi", map, cables);
     return cables;
 }
 

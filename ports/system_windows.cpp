@@ -122,7 +122,7 @@ std::shared_ptr<ICable> MakeSystemCable(const CableName& cable, const FtdiPinMap
     return std::make_shared<CParallelCable>(std::make_shared<CIoPort>(cable.address), cable.address);
 }
 
-std::vector<FoundCable> FindCables()
+std::vector<FoundCable> FindCables(const FtdiPinMap& map)
 {
     std::vector<FoundCable> cables;
     AddParallelPorts(cables);
@@ -133,7 +133,7 @@ std::vector<FoundCable> FindCables()
     std::string strError;
     // Only when FTDI's library is installed: without it there is nothing to list.
     if (CD2xxPort(CableName(), FtdiPinMap()).ListDevices(devices, strError))
-        AddFtdiCables(devices, "D2XX", cables);
+        AddFtdiCables(devices, "D2XX", map, cables);
     return cables;
 }
 

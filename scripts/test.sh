@@ -24,6 +24,7 @@ EOF
     python3 "$top/compat/check_imports.py" "$top/compat/windows-95-nt4.txt" "$top/build/MORVA.EXE" \
         "$top/build/MORVASIM.EXE" || status=$?
     python3 "$top/tests/layout_test.py" "$top" || status=$?
+    (cd "$top/build-fuzz" && ctest --output-on-failure -j"$(nproc)" "$@") || status=$?
     cd "$top/build-linux"
 fi
 xvfb-run -a -s "-screen 0 1280x1200x24" ctest --output-on-failure -j"$(nproc)" "$@" || status=$?

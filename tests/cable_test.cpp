@@ -5,6 +5,7 @@
 
 #include "cable/cable.h"
 #include "ports/mpsse.h"
+#include "ports/port_factory.h"
 #include "recording_port.h"
 #include "simboard/ftdi_chip.h"
 
@@ -308,4 +309,51 @@ TEST(MpsseRunTest, ClocksBecomeTheFewestCommandsAndReadAsTheSameClocksOneByOne)
         if (::testing::Test::HasFailure())
             FAIL() << "run " << nRun << " of " << nClocks << " clocks";
     }
+}
+
+// The cable list's line for each FTDI device: its library, and how it would be driven with the
+// settings as they are (MPSSE and the clock the chip makes for the one asked, or bit-bang).
+TEST(FtdiCableListTest, EachDeviceSaysItsModeAndTheClockItWouldRunAt)
+{
+    FtdiDevice h, d, r;
+    h.serial = "FT4H01";
+    h.description = "USB <-> JTAG";
+    h.engine = FtdiEngine::Mpsse60MHz;
+    d.serial = "FT2D01";
+    d.description = "Dual RS232";
+    d.engine = FtdiEngine::Mpsse12MHz;
+    r.serial = "MVUART01";
+    r.description = "FT232R USB UART";
+    FtdiPinMap asked;
+    asked.nKhz = 1000;
+    FtdiPinMap moved;
+    moved.nTdo = 5;
+    FtdiPinMap bitBang;
+    bitBang.bBitBang = true;
+    const std::pair<FtdiPinMap, std::vector<std::string>> cases[] = {
+        {FtdiPinMap(), {"MPSSE at 6 MHz", "MPSSE at 6 MHz", "bit-bang"}},
+        {asked, {"MPSSE at 1 MHz", "MPSSE at 1 MHz", "bit-bang"}},
+        {moved, {"bit-bang", "bit-bang", "bit-bang"}},
+        {bitBang, {"bit-bang", "bit-bang", "bit-bang"}},
+    };
+    for (const auto& c : cases)
+    {
+        std::vector<FoundCable> cables;
+        AddFtdiCables({h, d, r}, "libftdi", c.first, cables);
+        ASSERT_EQ(3u, cables.size());
+        EXPECT_EQ("ftdi:FT4H01", cables[0].strName);
+        EXPECT_EQ("FTDI USB <-> JTAG (libftdi, " + c.second[0] + ")", cables[0].strWhat);
+        EXPECT_EQ("FTDI Dual RS232 (libftdi, " + c.second[1] + ")", cables[1].strWhat);
+        EXPECT_EQ("FTDI FT232R USB UART (libftdi, " + c.second[2] + ")", cables[2].strWhat);
+    }
+    // Asked 30 MHz: the H series makes it, an FT2232D no more than 6 MHz; asked 4 MHz, the H
+    // series' 60 MHz makes 3.75.
+    FtdiPinMap fast;
+    fast.nKhz = 30000;
+    EXPECT_EQ("MPSSE at 30 MHz", DescribeFtdiMode(FtdiEngine::Mpsse60MHz, fast));
+    EXPECT_EQ("MPSSE at 6 MHz", DescribeFtdiMode(FtdiEngine::Mpsse12MHz, fast));
+    fast.nKhz = 4000;
+    EXPECT_EQ("MPSSE at 3.75 MHz", DescribeFtdiMode(FtdiEngine::Mpsse60MHz, fast));
+    EXPECT_EQ("458 Hz", ClockText(458));
+    EXPECT_EQ("1.5 kHz", ClockText(1500));
 }

@@ -84,3 +84,96 @@ TEST(CommandLineTest, AValueThatCannotBeSentIsRefusedByNameBeforeAnyCable)
 }
 
 } // namespace
+
+namespace {
+
+// A settings file of this text, deleted with the object.
+struct CTempSettings
+{
+    explicit CTempSettings(const std::string& text)
+    {
+        char folder[MAX_PATH] = {};
+        char path[MAX_PATH] = {};
+        ::GetTempPathA(MAX_PATH, folder);
+        ::GetTempFileNameA(folder, "ini", 0, path);
+        strPath = path;
+        // Written through the system, as the program reads it: a Windows path in both builds.
+        HANDLE hFile = ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD dwWritten = 0;
+        ::WriteFile(hFile, text.data(), static_cast<DWORD>(text.size()), &dwWritten, nullptr);
+        ::CloseHandle(hFile);
+    }
+    ~CTempSettings() { ::DeleteFileA(strPath.c_str()); }
+    std::string strPath;
+};
+
+} // namespace
+
+// khz= under [cable] and --khz on the command line, which wins; mode= under [ftdi]; each refused
+// with the line to write where it is no clock or no mode.
+TEST(CommandLineTest, TheClockComesFromTheCommandLineOverTheSettingsAndTheModeFromTheSettings)
+{
+    CTempSettings settings("[cable]\ncable=ftdi\nkhz=2000 ; two megahertz\n[ftdi]\nmode=bitbang\n");
+    const auto resolved = [&](const char* pszLine, FtdiPinMap& map, std::string& strError) {
+        CommandLine options;
+        EXPECT_TRUE(ParseCommandLine(pszLine, options, strError)) << strError;
+        CableName cable;
+        map = FtdiPinMap();
+        return ResolveCable(options, settings.strPath, cable, map, strError);
+    };
+    FtdiPinMap map;
+    std::string strError;
+    ASSERT_TRUE(resolved("", map, strError)) << strError;
+    EXPECT_EQ(2000u, map.nKhz);
+    EXPECT_TRUE(map.bBitBang);
+    ASSERT_TRUE(resolved("--khz 30000", map, strError)) << strError;
+    EXPECT_EQ(30000u, map.nKhz);
+    ASSERT_TRUE(resolved("--cable=xvc:127.0.0.1:2542", map, strError)) << strError;
+    EXPECT_EQ(2000u, map.nKhz) << "the clock is every cable's whose clock can be set";
+
+    for (const char* pszText : {"[cable]\ncable=ftdi\nkhz=0\n", "[cable]\ncable=xvc:127.0.0.1:2542\nkhz=fast\n",
+                                "[cable]\ncable=ftdi\nkhz=100001\n"})
+    {
+        CTempSettings wrong(pszText);
+        CommandLine options;
+        CableName cable;
+        EXPECT_FALSE(ResolveCable(options, wrong.strPath, cable, map, strError)) << pszText;
+        EXPECT_NE(std::string::npos, strError.find("[cable]\n    khz=6000")) << strError;
+    }
+    CTempSettings turbo("[cable]\ncable=ftdi\n[ftdi]\nmode=turbo\n");
+    CommandLine options;
+    CableName cable;
+    EXPECT_FALSE(ResolveCable(options, turbo.strPath, cable, map, strError));
+    EXPECT_NE(std::string::npos, strError.find("mode=turbo")) << strError;
+    EXPECT_NE(std::string::npos, strError.find("[ftdi]\n    mode=bitbang")) << strError;
+
+    for (const char* pszLine : {"--khz 0", "--khz 100001", "--khz fast", "--khz 6000 --khz 1", "--khz"})
+    {
+        CommandLine refused;
+        EXPECT_FALSE(ParseCommandLine(pszLine, refused, strError)) << pszLine;
+        EXPECT_FALSE(strError.empty()) << pszLine;
+    }
+}
+
+// An XVC server is asked for the period of the clock given, and --scan says the clock it keeps.
+TEST(CommandLineTest, AnXvcServerIsAskedForTheClockGivenAndTheScanSaysIt)
+{
+    CJtagServer server(ServerProtocol::Xvc);
+    CommandLine options;
+    std::string strError;
+    ASSERT_TRUE(ParseCommandLine(("--cable " + server.Cable() + " --khz 2000 --scan").c_str(), options, strError));
+    CCableChoice cables("");
+    ASSERT_TRUE(cables.Start(options, strError)) << strError;
+    CommandLineWork work;
+    work.pCable = &cables.Cable();
+    work.bScan = options.bScan;
+    Said said;
+    EXPECT_EQ(0, RunCommandLineWork(work, "", said.Sayer()));
+    ASSERT_EQ(1u, said.out.size());
+    EXPECT_EQ(0u, said.out[0].find("1  IR ")) << said.out[0];
+    // 500 ns, little-endian.
+    EXPECT_NE(std::string::npos, server.TakeReceived().find(std::string("settck:\xF4\x01\x00\x00", 11)));
+    ASSERT_EQ(1u, said.errors.size());
+    EXPECT_EQ(0u, said.errors[0].find("Scanned at TCK 2 MHz, through ")) << said.errors[0];
+    EXPECT_NE(std::string::npos, said.errors[0].find("TCK period 500 ns")) << said.errors[0];
+}

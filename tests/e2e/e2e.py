@@ -1791,8 +1791,8 @@ def case_cable_list(session, build):
             check(window.texts[1042] == "sim", f"the list shows {window.texts[1042]!r}")
             session.click(window, 1042)
             window = session.wait_until(lambda w: len(w.items.get(1042, [])) > 1, "the cable list dropped down")
-            expected = ["lpt  parallel port at 0x378 (LPT1)", "ftdi:MV232H01  FTDI MV232H JTAG (D2XX)",
-                        "ftdi:MVUART01  FTDI FT232R USB UART (D2XX)", "sim  simulated board",
+            expected = ["lpt  parallel port at 0x378 (LPT1)", "ftdi:MV232H01  FTDI MV232H JTAG (D2XX, bit-bang)",
+                        "ftdi:MVUART01  FTDI FT232R USB UART (D2XX, bit-bang)", "sim  simulated board",
                         "sim:chain  simulated chain of three devices", "ftdi:GONE01  FTDI cable GONE01"]
             check(window.items[1042] == expected, f"the list holds {window.items[1042]}")
             left, top, right, bottom = window.rect

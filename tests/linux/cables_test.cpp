@@ -484,7 +484,7 @@ TEST(MpsseCableTest, TheEngineIsStartedInStepAndAClickIsOneTmsCommand)
                   Lines(opened.end() - 9, opened.end()));
         EXPECT_TRUE(port.InMpsse());
         EXPECT_EQ(6000000u, port.ClockHz());
-        EXPECT_EQ("FTDI cable (first found) (libftdi, MPSSE at 6.000 MHz)", port.Description());
+        EXPECT_EQ("FTDI cable (first found) (libftdi, MPSSE at 6 MHz)", port.Description());
         EXPECT_EQ(CFtdiChip::MODE_MPSSE, Libftdi().chip.Mode());
         EXPECT_EQ(0, Libftdi().chip.Outputs()) << "no pin is driven before the cable is switched on";
 

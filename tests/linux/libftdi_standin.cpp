@@ -123,6 +123,7 @@ int FindAll(ftdi_context*, std::vector<FtdiDevice>& devices)
         chip.description = "MV2232 JTAG";
         chip.location = 1 << 8 | CHIP_ADDRESS;
         chip.nChannels = standin.nProduct == 0x6010 ? 2 : 1;
+        chip.engine = EngineOfType(standin.nType);
         devices.push_back(chip);
     }
     if (standin.bUart)
