@@ -21,6 +21,7 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -770,6 +771,129 @@ void MeasureSvfSdr(uint64_t nBits)
            dPeakMiB / 64.0, dPeakMiB <= 64.0 ? "yes" : "no");
 }
 
+#ifdef __WINE__
+// One shift through FTDI's JTAG engine: a SEND-DR from the engine, or an SVF file's SDR played,
+// through the libftdi stand-in's simulated FT2232H in MPSSE mode, the chip's writes kept; then
+// the floor: the same bytes written to a fresh simulated chip by a loop that does nothing else,
+// each answer read as the chip gives it.
+struct MpsseShift
+{
+    size_t nWrites = 0, nWrittenBytes = 0, nReads = 0;
+    double dSeconds = 0, dFloorSeconds = 0;
+    bool bDone = false;
+};
+
+MpsseShift MeasureMpsseShift(uint64_t nBits, bool bSvf)
+{
+    MpsseShift shift;
+    std::string strPath;
+    if (bSvf)
+    {
+        strPath = TempPath("sdr");
+        HANDLE hFile = ::CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                     nullptr);
+        // As a vendor's configuration file has it: a long SDR of TDI alone.
+        const std::string strHead = "STATE RESET;\nSIR 4 TDI (F);\nSDR " + std::to_string(nBits);
+        DWORD dwWritten = 0;
+        ::WriteFile(hFile, strHead.data(), static_cast<DWORD>(strHead.size()), &dwWritten, nullptr);
+        WriteSdrValue(hFile, "TDI", nBits, SdrTdi);
+        ::WriteFile(hFile, ";\n", 2, &dwWritten, nullptr);
+        ::CloseHandle(hFile);
+    }
+    CLibftdiPort port(ParsedCableName("ftdi"), FtdiPinMap(), StandinLibftdi());
+    Libftdi().nType = FTDI_TYPE_2232H;
+    Libftdi().nPiece = static_cast<size_t>(1) << 30;
+    CPortScope scope(&port);
+    if (!port.Open() || !port.InMpsse())
+        return shift;
+    CableOn();
+    LARGE_INTEGER frequency, start, end;
+    ::QueryPerformanceFrequency(&frequency);
+    {
+        CTapEngine engine{&TestCable()};
+        engine.SetPaced(false);
+        engine.Reset();
+        // BYPASS: the instruction register's ones.
+        engine.Shift(TAP_IR, CBits(4, true), [](size_t) { return false; });
+        CBits value(static_cast<size_t>(nBits), false);
+        for (uint64_t i = 0; i < nBits; ++i)
+            value.Set(static_cast<size_t>(i), SdrTdi(i) != 0);
+        Libftdi().Take();
+        Libftdi().bQuiet = true;
+        ::QueryPerformanceCounter(&start);
+        if (bSvf)
+        {
+            CSvfPlayer player(engine, [](const std::string&) {});
+            SvfMismatch mismatch;
+            std::string strError;
+            shift.bDone = player.PlayFile(strPath, mismatch, strError) == Ended::Done;
+        }
+        else
+            shift.bDone = engine.Shift(TAP_DR, value, [](size_t) { return false; }) == Ended::Done;
+        ::QueryPerformanceCounter(&end);
+    }
+    LibftdiStandin& standin = Libftdi();
+    standin.bQuiet = false;
+    shift.dSeconds = static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+    shift.nWrites = standin.nWrites;
+    shift.nWrittenBytes = standin.nWrittenBytes;
+    shift.nReads = standin.nReads;
+    CableOff();
+    if (bSvf)
+        ::DeleteFileA(strPath.c_str());
+
+    CFtdiChip chip;
+    chip.SetBitMode(0, CFtdiChip::MODE_MPSSE);
+    std::vector<unsigned char> answer(static_cast<size_t>(nBits / 8 + 4096));
+    ::QueryPerformanceCounter(&start);
+    for (const std::vector<unsigned char>& bytes : standin.kept)
+    {
+        chip.Write(bytes.data(), bytes.size());
+        chip.Read(answer.data(), answer.size());
+    }
+    ::QueryPerformanceCounter(&end);
+    shift.dFloorSeconds =
+        static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+    return shift;
+}
+
+// The MPSSE rows: for a SEND-DR of 1,024 bits and an SVF SDR of 10 Mbit, the bytes written over
+// the data's N/8 (target: 1.02, and 3 bytes of command per 64 KiB), the writes and reads per
+// 64 KiB of data (target: one each), and the wall time over the floor's.
+void MeasureMpsse()
+{
+    printf("%-34s %10s %10s %8s %8s %10s %10s %8s\n", "MPSSE, FT2232H simulated", "bytes/N/8", "target", "writes",
+           "reads", "per 64KiB", "time (ms)", "/ floor");
+    for (const std::pair<uint64_t, bool>& row : {std::make_pair(uint64_t(1024), false), std::make_pair(uint64_t(10000000), true)})
+    {
+        const uint64_t nBits = row.first;
+        std::vector<double> times, floors;
+        MpsseShift shift;
+        for (int run = 0; run < 3; ++run)
+        {
+            shift = MeasureMpsseShift(nBits, row.second);
+            if (!shift.bDone)
+                break;
+            times.push_back(shift.dSeconds * 1000);
+            floors.push_back(shift.dFloorSeconds * 1000);
+        }
+        const std::string strName = row.second ? "SVF SDR 10 Mbit" : "SEND-DR 1024 bits";
+        if (!shift.bDone)
+        {
+            printf("%-34s not done through the simulated chip\n", strName.c_str());
+            continue;
+        }
+        const double dData = static_cast<double>(nBits) / 8;
+        const double dPieces = std::ceil(dData / 65536.0);
+        const double dTarget = 1.02 + 3 * dPieces / dData;
+        printf("%-34s %10.4f %10.4f %8zu %8zu %10.1f %10.2f %8.2f\n", strName.c_str(),
+               static_cast<double>(shift.nWrittenBytes) / dData, dTarget, shift.nWrites, shift.nReads,
+               static_cast<double>(shift.nWrites + shift.nReads) / dPieces, Median(times),
+               Median(times) / Median(floors));
+    }
+}
+#endif
+
 int main(int argc, char** argv)
 {
     // Each table goes out as soon as it is measured, through a pipe too.
@@ -810,6 +934,12 @@ int main(int argc, char** argv)
         return 0;
     }
 #ifdef __WINE__
+    // --mpsse: the rows of FTDI's JTAG engine, through the simulated chip.
+    if (argc > 1 && std::string(argv[1]) == "--mpsse")
+    {
+        MeasureMpsse();
+        return 0;
+    }
     // --linux-sends: the SEND rows of the Linux program's cables, and OpenOCD beside it.
     if (argc > 1 && std::string(argv[1]) == "--linux-sends")
     {

@@ -23,6 +23,10 @@ struct CableTraits
     bool bClocksAtOnce = false;
     // The fastest TCK the cable makes, in kHz; 0 where the computer's own speed sets it.
     unsigned long nFastestKhz = 0;
+    // The most clocks the engine hands the cable in one run where no STOP may fall between them
+    // (a file played, a scan); 0: the engine's own, 4,096. A cable that sends a run as one
+    // transfer (FTDI's MPSSE) takes longer ones.
+    size_t nLongestRun = 0;
     // The TCK the cable was set to once open, in Hz (FTDI's MPSSE, an XVC server's answer); 0
     // where no clock is set.
     unsigned long nClockHz = 0;

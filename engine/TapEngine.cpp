@@ -158,7 +158,10 @@ bool CTapEngine::Clock()
     {
         // No wait, and TDO comes later with the run's others: the clock is recorded then.
         m_run.push_back({m_nTms, m_nTdi, m_nState});
-        const size_t nPiece = !m_bStoppable ? RUN_CLOCKS : m_pCable->Traits().bClocksAtOnce ? 1 : m_nPiece;
+        const CableTraits& traits = m_pCable->Traits();
+        const size_t nPiece = m_bStoppable       ? (traits.bClocksAtOnce ? 1 : m_nPiece)
+                              : traits.nLongestRun != 0 ? traits.nLongestRun
+                                                        : RUN_CLOCKS;
         return m_run.size() < nPiece || CollectRun();
     }
     if (m_bPaced && m_nCommands == 0)

@@ -17,12 +17,13 @@ const unsigned char MPSSE_SET_LOW = 0x80, MPSSE_READ_LOW = 0x81, MPSSE_LOOPBACK_
 // A command no chip knows: the engine answers it with 0xFA and the command, so that the first
 // answer read after it is known to be in step with what was written.
 const unsigned char MPSSE_BAD_COMMAND = 0xAA, MPSSE_BAD_ANSWER = 0xFA;
-// A run's piece: at most 64 KiB of data to the chip, and an answer the chip's send buffer holds
-// whole (the FT2232D's 384 bytes, the FT232H's 1 KiB, the least of the H series), so that the
-// engine never stops for want of room while the write is still going out.
-const size_t MPSSE_PIECE_CLOCKS = 64 * 1024 * 8;
-const size_t MPSSE_ANSWER_12MHZ = 384;
-const size_t MPSSE_ANSWER_60MHZ = 1024;
+// A run's piece: at most 64 KiB of data to the chip, and as much answer, one write and one read
+// (the answer is read as it comes, Exchange); and no more clocks than a fifth of a second takes
+// at the clock set, well inside a read's time-out, and short enough that a person's STOP or the
+// window's once-a-second progress waits no longer.
+const size_t MPSSE_MOST_PIECE_CLOCKS = 64 * 1024 * 8;
+const size_t MPSSE_PIECE_ANSWER = 64 * 1024 + 64;
+const unsigned MPSSE_PIECES_A_SECOND = 5;
 
 } // namespace
 
@@ -163,17 +164,16 @@ bool CFtdiPort::MpsseClocks(const CBits& tms, const CBits& tdi, const CBits& rea
 {
     if (!Reconnect())
         return false;
-    const size_t nAnswerLimit = Engine() == FtdiEngine::Mpsse12MHz ? MPSSE_ANSWER_12MHZ : MPSSE_ANSWER_60MHZ;
     std::vector<unsigned char> answer;
     std::string strError;
     for (size_t nFirst = 0; nFirst < tms.size();)
     {
-        size_t nClocks = std::min(MPSSE_PIECE_CLOCKS, tms.size() - nFirst);
+        size_t nClocks = std::min(m_traits.nLongestRun, tms.size() - nFirst);
         CBits pieceTms = tms.Slice(nFirst, nClocks), pieceTdi = tdi.Slice(nFirst, nClocks);
         CBits pieceRead = read.Slice(nFirst, nClocks);
         MpsseRun run = MpsseCommands(pieceTms, pieceTdi, pieceRead, m_bTms);
         // Halved until its answer fits; a piece of eight clocks answers at most eight bytes.
-        while (run.nAnswerBytes > nAnswerLimit)
+        while (run.nAnswerBytes > MPSSE_PIECE_ANSWER)
         {
             nClocks /= 2;
             pieceTms = tms.Slice(nFirst, nClocks);
@@ -182,8 +182,7 @@ bool CFtdiPort::MpsseClocks(const CBits& tms, const CBits& tdi, const CBits& rea
             run = MpsseCommands(pieceTms, pieceTdi, pieceRead, m_bTms);
         }
         answer.assign(run.nAnswerBytes, 0);
-        if (!Write(run.commands.data(), run.commands.size(), strError) ||
-            (!answer.empty() && !Read(answer.data(), answer.size(), strError)))
+        if (!Exchange(run.commands.data(), run.commands.size(), answer.data(), answer.size(), strError))
             return Fail(strError);
         MpsseTdo(run, pieceRead, answer.data(), answer.size(), tdo);
         m_bTms = run.bTmsAfter;
@@ -311,6 +310,7 @@ bool CFtdiPort::OpenChip(std::string& strError)
     // MPSSE where the chip has it and the cable is wired to its pins, unless bit-bang is asked.
     m_bMpsse = m_map.TakesMpsse(Engine());
     m_traits.nClockHz = 0;
+    m_traits.nLongestRun = 0;
     const bool bReady = m_bMpsse ? SetUpChip(strError) && StartMpsse(strError)
                                  : SetUpChip(strError) && SetBitMode(0, MODE_SYNC_BITBANG, strError) && Purge(strError);
     if (bReady)
@@ -348,6 +348,8 @@ bool CFtdiPort::StartMpsse(std::string& strError)
     commands.push_back(0);
     m_bTms = false;
     m_traits.nClockHz = m_clock.nHz;
+    m_traits.nLongestRun =
+        std::max<size_t>(8, std::min<size_t>(MPSSE_MOST_PIECE_CLOCKS, m_clock.nHz / MPSSE_PIECES_A_SECOND));
     return Write(commands.data(), commands.size(), strError);
 }
 
@@ -428,6 +430,12 @@ bool CFtdiPort::Fail(const std::string& strWhat)
         CloseChip();
     m_bOpen = false;
     return false;
+}
+
+bool CFtdiPort::Exchange(const unsigned char* pOut, size_t nOut, unsigned char* pIn, size_t nIn,
+                         std::string& strError)
+{
+    return Write(pOut, nOut, strError) && (nIn == 0 || Read(pIn, nIn, strError));
 }
 
 bool CFtdiPort::Transfer(const unsigned char* pOut, unsigned char* pIn, size_t nCount, std::string& strError)

@@ -144,6 +144,12 @@ protected:
     virtual bool Write(const unsigned char* pOut, size_t nCount, std::string& strError) = 0;
     // nCount bytes from the chip, waiting at most TIMEOUT_MS for them.
     virtual bool Read(unsigned char* pIn, size_t nCount, std::string& strError) = 0;
+    // MPSSE's commands out and their whole answer in, the answer taken while the commands still
+    // go out, so that the chip never stops for want of room to put what it read. As written here,
+    // a write and then a read: D2XX's driver keeps reading what the chip sends into a buffer of
+    // its own meanwhile.
+    virtual bool Exchange(const unsigned char* pOut, size_t nOut, unsigned char* pIn, size_t nIn,
+                          std::string& strError);
     // What the chip open now can do.
     virtual FtdiEngine Engine() const = 0;
 

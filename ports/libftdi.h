@@ -9,6 +9,7 @@
 #include "ftdi_port.h"
 
 struct ftdi_context;
+struct ftdi_transfer_control;
 
 // Values from the documentation of enum ftdi_interface and enum ftdi_mpsse_mode.
 const int FTDI_INTERFACE_ANY = 0;  // INTERFACE_A is 1, B 2, C 3, D 4
@@ -57,6 +58,12 @@ struct LibftdiApi
     void (*pfnSetTimeouts)(ftdi_context* pFtdi, int nReadMs, int nWriteMs);
     // The open device's chip, the context's type (a field in the library).
     int (*pfnChipType)(ftdi_context* pFtdi);
+    // Transfers started and then waited for, so that a read can go on while a write does:
+    // ftdi_write_data_submit, ftdi_read_data_submit (null on failure), and
+    // ftdi_transfer_data_done (the bytes moved, negative on failure).
+    ftdi_transfer_control* (*pfnWriteSubmit)(ftdi_context* pFtdi, unsigned char* pBuffer, int nSize);
+    ftdi_transfer_control* (*pfnReadSubmit)(ftdi_context* pFtdi, unsigned char* pBuffer, int nSize);
+    int (*pfnTransferDone)(ftdi_transfer_control* pTransfer);
 };
 
 // The real library, linked in.

@@ -202,3 +202,22 @@ bool CLibftdiPort::Read(unsigned char* pIn, size_t nCount, std::string& strError
     }
     return true;
 }
+
+bool CLibftdiPort::Exchange(const unsigned char* pOut, size_t nOut, unsigned char* pIn, size_t nIn,
+                            std::string& strError)
+{
+    // Both transfers are started, then waited for: the write's, then the answer's.
+    ftdi_transfer_control* pWrite =
+        m_api.pfnWriteSubmit(m_pFtdi, const_cast<unsigned char*>(pOut), static_cast<int>(nOut));
+    ftdi_transfer_control* pRead = nIn == 0 ? nullptr : m_api.pfnReadSubmit(m_pFtdi, pIn, static_cast<int>(nIn));
+    const int nWritten = pWrite == nullptr ? -1 : m_api.pfnTransferDone(pWrite);
+    const int nRead = pRead == nullptr ? (nIn == 0 ? 0 : -1) : m_api.pfnTransferDone(pRead);
+    if (!Check(nWritten, "ftdi_write_data_submit", strError) || !Check(nRead, "ftdi_read_data_submit", strError))
+        return false;
+    if (static_cast<size_t>(nWritten) == nOut && static_cast<size_t>(nRead) == nIn)
+        return true;
+    strError = DescribeCable(m_cable) + ": the chip took " + std::to_string(nWritten) + " of " + std::to_string(nOut) +
+               " bytes and gave " + std::to_string(nRead) + " of " + std::to_string(nIn) + " within " +
+               std::to_string(TIMEOUT_MS) + " ms.";
+    return false;
+}

@@ -24,6 +24,10 @@ protected:
     bool Write(const unsigned char* pOut, size_t nCount, std::string& strError) override;
     bool Read(unsigned char* pIn, size_t nCount, std::string& strError) override;
     FtdiEngine Engine() const override { return m_engine; }
+    // libftdi reads nothing on its own: the answer's read is started before the commands are
+    // waited for.
+    bool Exchange(const unsigned char* pOut, size_t nOut, unsigned char* pIn, size_t nIn,
+                  std::string& strError) override;
 
 private:
     bool Check(int nResult, const char* pszCall, std::string& strError) const;

@@ -84,6 +84,7 @@ const LibftdiApi& SystemLibftdi()
         &ftdi_new,       &ftdi_free,          &SetInterface,       &ftdi_usb_open_desc, &OpenBusAddr, &FindAll, &ftdi_usb_close,
         &ftdi_usb_reset, &ftdi_set_latency_timer, &ftdi_set_baudrate, &ftdi_set_bitmode, &ftdi_tcioflush,
         &ftdi_write_data, &ftdi_read_data,   &ftdi_get_error_string, &SetTimeouts, &ChipType,
+        &ftdi_write_data_submit, &ftdi_read_data_submit, &ftdi_transfer_data_done,
     };
     return s_api;
 }

@@ -47,6 +47,12 @@ measure() {
             echo "The Linux program's SENDs over its own cables, and OpenOCD through the same server:"
             linux "$top/build-linux/bench/bench.exe" --linux-sends | unix_lines
             ;;
+        mpsse)
+            echo "== mpsse: FTDI's JTAG engine through the libftdi stand-in's simulated FT2232H"
+            echo "bytes written over the data's N/8; writes and reads per 64 KiB of data; the wall time over the"
+            echo "floor's, a loop that writes the same bytes to a fresh simulated chip and reads its answers:"
+            linux "$top/build-linux/bench/bench.exe" --mpsse | unix_lines
+            ;;
         bsdl)
             echo "== bsdl: a BSDL file read"
             windows "$top/build/bench/bench.exe" --bsdl | unix_lines
@@ -103,11 +109,11 @@ if [ "${1:-}" = "--measure" ]; then
     exit $failed
 fi
 
-sections=${*:-steps sends bsdl svf soaks fuzz}
+sections=${*:-steps sends mpsse bsdl svf soaks fuzz}
 for section in $sections; do
     case $section in
-        steps|sends|bsdl|svf|soaks|fuzz) ;;
-        *) echo "bench.sh: no section \"$section\"; give steps, sends, bsdl, svf, soaks or fuzz" >&2; exit 2 ;;
+        steps|sends|mpsse|bsdl|svf|soaks|fuzz) ;;
+        *) echo "bench.sh: no section \"$section\"; give steps, sends, mpsse, bsdl, svf, soaks or fuzz" >&2; exit 2 ;;
     esac
 done
 sh "$top/scripts/build.sh" >/dev/null

@@ -10,8 +10,15 @@
 
 namespace {
 
-// RUNTEST's clocks go to the cable in runs of this many: a count of millions holds no more.
+// RUNTEST's clocks and a scan's go to the cable in runs of this many, or of as many as the cable
+// takes at once where that is more: a count of millions holds no more.
 const unsigned long long RUN_CHUNK = 4096;
+
+unsigned long long RunChunk(const CTapEngine& tap)
+{
+    const size_t nLongest = tap.Cable().Traits().nLongestRun;
+    return nLongest > RUN_CHUNK ? nLongest : RUN_CHUNK;
+}
 
 // What a file is checked for before any clock: that a value changing its length gives TDI, and
 // that every STATE path goes where one clock at a time can, followed through the file from the
@@ -480,13 +487,14 @@ Outcome CSvfPlayer::RunTest(const SvfCommand& command)
     NoteSystemClock(command);
     const unsigned char nTms = m_ends.nRunState == STATE_TEST_LOGIC_RESET ? 1 : 0;
     m_nRunCount = command.bSystemClock ? 0 : command.nCount;
-    const std::vector<TapStep> run(static_cast<size_t>(m_nRunCount < RUN_CHUNK ? m_nRunCount : RUN_CHUNK),
+    const unsigned long long nChunk = RunChunk(m_tap);
+    const std::vector<TapStep> run(static_cast<size_t>(m_nRunCount < nChunk ? m_nRunCount : nChunk),
                                    {nTms, KEEP_TDI, m_ends.nRunState});
     for (unsigned long long nLeft = m_nRunCount; nLeft > 0;)
     {
         if (Stop())
             return Ended::Stopped;
-        const unsigned long long nRun = nLeft < RUN_CHUNK ? nLeft : RUN_CHUNK;
+        const unsigned long long nRun = nLeft < nChunk ? nLeft : nChunk;
         if (!m_tap.Run(nRun == run.size() ? run : std::vector<TapStep>(static_cast<size_t>(nRun), run[0])))
             return Ended::Lost;
         nLeft -= nRun;
@@ -634,7 +642,8 @@ Outcome CSvfPlayer::FinishPlanned(SvfMismatch& mismatch, DWORD dwBudgetMs)
         bRan = true;
         // A run stops where the walk after starts, so that RUNTEST's time is waited before it.
         const unsigned long long nStop = m_plan.nDone < nAfter ? nAfter : m_plan.Clocks();
-        const unsigned long long nRun = nStop - m_plan.nDone < RUN_CHUNK ? nStop - m_plan.nDone : RUN_CHUNK;
+        const unsigned long long nChunk = RunChunk(m_tap);
+        const unsigned long long nRun = nStop - m_plan.nDone < nChunk ? nStop - m_plan.nDone : nChunk;
         std::vector<TapStep> steps;
         for (unsigned long long i = 0; i < nRun; ++i)
             steps.push_back(m_plan.Step(m_plan.nDone + i));

@@ -199,7 +199,8 @@ TEST(JapaneseMessagesTest, EveryMessageTheCodeBuildsIsShownInJapanese)
                                      std::string(5000, '1')})
         ExpectJapanese(ValueError(value));
     for (const char* pszWords : {"--bogus", "--cable", "--trace --cable=sim", "--cable sim --cable sim", "--trace a --trace b",
-                                 "--device 99 --ir 1", "--device 2", "--irlen 4", "--ir zz", "--irlen 4,x --scan"})
+                                 "--device 99 --ir 1", "--device 2", "--irlen 4", "--ir zz", "--irlen 4,x --scan",
+                                 "--khz 0", "--khz 1 --khz 2"})
         ExpectJapanese(CommandLineError(pszWords));
     ExpectJapanese(CommandLineHelp());
     CommandLine options;
@@ -212,6 +213,18 @@ TEST(JapaneseMessagesTest, EveryMessageTheCodeBuildsIsShownInJapanese)
     ExpectJapanese(strError);
     ExpectJapanese(OpenError("rbb:127.0.0.1:1"));
     ExpectJapanese(OpenError("ftdi:NOSUCHCABLE"));
+    // What the FTDI cable in MPSSE and the scan say of the clock.
+    for (const char* pszSaid : {"FTDI cable (first found) (libftdi, MPSSE at 6 MHz)", "FTDI MV232H JTAG (D2XX, bit-bang)",
+                                "Scanned at TCK 6 MHz, through FTDI cable MV2232 (libftdi, MPSSE at 6 MHz).",
+                                "FTDI cable MV2232: the chip took 10 of 10 bytes and gave 0 of 2 within 400 ms.",
+                                "FTDI cable MV2232: the chip's serial engine (MPSSE) answered a bad command with 00 00, "
+                                "not FA AA.\n\nUnplug the cable, plug it in again and start MORVA again; or set "
+                                "mode=bitbang under [ftdi] in the settings.",
+                                "khz=0 in the [cable] section is not a clock from 1 to 100000 kHz. Write it as in\n"
+                                "    [cable]\n    khz=6000",
+                                "mode=turbo in the [ftdi] section is neither mpsse (the chip's JTAG engine, where it has "
+                                "one) nor bitbang. Write it as in\n    [ftdi]\n    mode=bitbang"})
+        ExpectJapanese(pszSaid);
 
     // The simulated chain, scanned without its IR lengths.
     ASSERT_TRUE(ParseCableName("sim:chain", cable, strError));

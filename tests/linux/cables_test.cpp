@@ -12,6 +12,10 @@
 
 #include "cable/cable.h"
 #include "engine/TapEngine.h"
+#include "tap/TapStates.h"
+#include "svf/Svf.h"
+#include "svf/SvfPlayer.h"
+#include "chain/ChainScan.h"
 #include "dialog_runner.h"
 #include "libftdi_standin.h"
 #include "net/jtag_server.h"
@@ -590,9 +594,8 @@ TEST(MpsseCableTest, ARunThroughTheEngineRecordsWhatBitBangRecords)
     }
 }
 
-// A shift of 1,024 bits and one whose answer is larger than the chip's buffer: what comes back
-// is what bit-bang reads; the short one is one write and one read, the long one goes in pieces
-// of at most 1 KiB of answer.
+// A shift goes in pieces of no more clocks than a fifth of a second takes at the clock set, each
+// one write and one read: at 10 kHz, 2,000 clocks. What comes back is what bit-bang reads.
 TEST(MpsseCableTest, LongShiftsReadWhatBitBangReadsInPiecesTheChipHolds)
 {
     for (size_t nBits : {1024u, 20000u})
@@ -604,7 +607,9 @@ TEST(MpsseCableTest, LongShiftsReadWhatBitBangReadsInPiecesTheChipHolds)
         Lines logs[2];
         for (int nMode = 0; nMode < 2; ++nMode)
         {
-            CLibftdiPort port(ParsedCable("ftdi"), FtdiPinMap(), StandinOfType(nMode == 0 ? 3 : FTDI_TYPE_2232H));
+            FtdiPinMap slow;
+            slow.nKhz = 10;
+            CLibftdiPort port(ParsedCable("ftdi"), slow, StandinOfType(nMode == 0 ? 3 : FTDI_TYPE_2232H));
             CPortScope scope(&port);
             ASSERT_TRUE(Opened(port));
             CResetEngine reset;
@@ -618,25 +623,81 @@ TEST(MpsseCableTest, LongShiftsReadWhatBitBangReadsInPiecesTheChipHolds)
             CableOff();
         }
         EXPECT_EQ(read[0], read[1]) << nBits;
-        size_t nWrites = 0, nMostAnswer = 0;
+        size_t nWrites = 0, nReads = 0, nMostAnswer = 0;
         for (const std::string& line : logs[1])
         {
             if (line.compare(0, 6, "write ") == 0)
                 ++nWrites;
             else if (line.compare(0, 5, "read ") == 0)
+            {
+                ++nReads;
                 nMostAnswer = std::max<size_t>(nMostAnswer, std::stoul(line.substr(5)));
+            }
         }
-        EXPECT_LE(nMostAnswer, 1024u) << nBits;
-        // The 1,024 bits with Update and Run-Test/Idle: one write, one read.
-        EXPECT_TRUE(nBits == 1024 ? nWrites == 1 : nWrites > 3) << nBits << " bits in " << nWrites << " writes";
+        // The shift with Update and Run-Test/Idle: 1,029 clocks, one piece; 20,005, eleven.
+        EXPECT_EQ(nBits == 1024 ? 1u : 11u, nWrites) << nBits;
+        EXPECT_EQ(nWrites, nReads) << nBits;
+        EXPECT_LE(nMostAnswer, 2000u / 8 + 2) << nBits;
     }
+}
+
+// An SVF file's RUNTEST through the engine: its clocks as data with TMS held low, every clock's
+// TDO read, "send immediate", one read; and the chain scan through MPSSE finds what bit-bang finds
+// and records the same clocks.
+TEST(MpsseCableTest, AnSvfRuntestIsDataClocksAndAScanFindsWhatBitBangFinds)
+{
+    {
+        CLibftdiPort port(ParsedCable("ftdi"), FtdiPinMap(), StandinOfType(FTDI_TYPE_2232H));
+        CPortScope scope(&port);
+        ASSERT_TRUE(Opened(port));
+        CResetEngine reset;
+        reset.engine.Step(StepInto(STATE_TEST_LOGIC_RESET, STATE_RUN_TEST_IDLE));
+        CSvfReader reader;
+        reader.OpenText("RUNTEST 100 TCK;\n");
+        SvfCommand command;
+        std::string strError;
+        ASSERT_TRUE(reader.Next(command, strError)) << strError;
+        CSvfPlayer player(reset.engine, [](const std::string&) {});
+        SvfMismatch mismatch;
+        Libftdi().Take();
+        EXPECT_EQ(Ended::Done, player.Play(command, mismatch, strError)) << strError;
+        // 96 clocks as 12 bytes (0x39, length 11), the 4 left as bits (0x3B, length 3); TDI kept
+        // at the level the engine holds, high; 13 bytes back.
+        EXPECT_EQ((Lines{"write 39 0B 00 FF FF FF FF FF FF FF FF FF FF FF FF 3B 03 0F 87", "read 13 -> 13"}),
+                  Libftdi().Take());
+        EXPECT_EQ(TapState::RunTestIdle, Libftdi().chip.Board().State());
+        CableOff();
+    }
+    std::vector<int> records[2];
+    std::string found[2];
+    for (int nMode = 0; nMode < 2; ++nMode)
+    {
+        CLibftdiPort port(ParsedCable("ftdi"), FtdiPinMap(), StandinOfType(nMode == 0 ? 3 : FTDI_TYPE_232H));
+        CPortScope scope(&port);
+        ASSERT_TRUE(Opened(port));
+        CResetEngine reset;
+        const size_t nBefore = reset.engine.Session().Count();
+        ChainScan scan;
+        EXPECT_EQ(Ended::Done, ScanChain(reset.engine, {}, scan));
+        for (size_t i = 0; i < scan.devices.size(); ++i)
+            found[nMode] += FormatChainDevice(i + 1, scan.devices[i]) + "\n";
+        for (size_t i = nBefore; i < reset.engine.Session().Count(); ++i)
+            records[nMode].push_back(reset.engine.Session().At(i).bits * 100 + reset.engine.Session().At(i).nState);
+        CableOff();
+    }
+    EXPECT_EQ("1  IR 4  IDCODE 0x14D5654B", found[1].substr(0, 26));
+    EXPECT_EQ(found[0], found[1]);
+    EXPECT_EQ(records[0], records[1]);
 }
 
 // Unplugged at a later piece of a long shift: the pieces before it are recorded, none after;
 // plugged back, the engine is started again and the pins are driven with TCK low.
 TEST(MpsseCableTest, ALostCableKeepsThePiecesThatWentOutAndAReplugStartsTheEngineAgain)
 {
-    CLibftdiPort port(ParsedCable("ftdi"), FtdiPinMap(), StandinOfType(FTDI_TYPE_232H));
+    // At 10 kHz: pieces of 2,000 clocks.
+    FtdiPinMap slow;
+    slow.nKhz = 10;
+    CLibftdiPort port(ParsedCable("ftdi"), slow, StandinOfType(FTDI_TYPE_232H));
     CPortScope scope(&port);
     ASSERT_TRUE(Opened(port));
     CResetEngine reset;
@@ -645,10 +706,8 @@ TEST(MpsseCableTest, ALostCableKeepsThePiecesThatWentOutAndAReplugStartsTheEngin
     Libftdi().Take();
     Libftdi().nUnplugAtWrite = 3;
     EXPECT_NE(Ended::Done, engine.Shift(TAP_DR, CBits(20000, false), [](size_t) { return false; }));
-    const size_t nRecorded = engine.Session().Count() - nBefore;
-    EXPECT_GT(nRecorded, 0u);
-    EXPECT_LT(nRecorded, 20000u);
-    EXPECT_NE(std::string::npos, CableFailure().find("ftdi_write_data failed")) << CableFailure();
+    EXPECT_EQ(2u * 2000, engine.Session().Count() - nBefore) << "the first two pieces";
+    EXPECT_NE(std::string::npos, CableFailure().find("ftdi_write_data_submit failed")) << CableFailure();
     EXPECT_EQ("close", Libftdi().log[Libftdi().log.size() - 2]);
 
     Libftdi().bPresent = true;

@@ -186,7 +186,15 @@ int Tcioflush(ftdi_context* pFtdi)
 
 int WriteData(ftdi_context* pFtdi, const unsigned char* pBuffer, int nSize)
 {
-    Log("write" + HexBytes(pBuffer, nSize));
+    LibftdiStandin& standin = Libftdi();
+    if (standin.bQuiet)
+    {
+        ++standin.nWrites;
+        standin.nWrittenBytes += static_cast<size_t>(nSize);
+        standin.kept.emplace_back(pBuffer, pBuffer + nSize);
+    }
+    else
+        Log("write" + HexBytes(pBuffer, nSize));
     if (Libftdi().nUnplugAtWrite > 0 && --Libftdi().nUnplugAtWrite == 0)
         Libftdi().bPresent = false;
     const int nResult = Usable(pFtdi);
@@ -207,7 +215,10 @@ int ReadData(ftdi_context* pFtdi, unsigned char* pBuffer, int nSize)
         const size_t nWant = static_cast<size_t>(nSize) < standin.nPiece ? static_cast<size_t>(nSize) : standin.nPiece;
         nGot = static_cast<int>(standin.chip.Read(pBuffer, nWant));
     }
-    Log("read " + std::to_string(nSize) + " -> " + std::to_string(nGot));
+    if (Libftdi().bQuiet)
+        ++Libftdi().nReads;
+    else
+        Log("read " + std::to_string(nSize) + " -> " + std::to_string(nGot));
     return nGot;
 }
 
@@ -224,6 +235,45 @@ void SetTimeouts(ftdi_context*, int nReadMs, int nWriteMs)
 int ChipType(ftdi_context*)
 {
     return Libftdi().nType;
+}
+
+// A transfer started: a write is made at once, a read when it is waited for, from what the chip
+// has by then.
+struct Transfer
+{
+    ftdi_context* pFtdi;
+    unsigned char* pBuffer;
+    int nSize;
+    bool bRead;
+    int nWritten;
+};
+
+ftdi_transfer_control* WriteSubmit(ftdi_context* pFtdi, unsigned char* pBuffer, int nSize)
+{
+    return reinterpret_cast<ftdi_transfer_control*>(new Transfer{pFtdi, pBuffer, nSize, false,
+                                                                 WriteData(pFtdi, pBuffer, nSize)});
+}
+
+ftdi_transfer_control* ReadSubmit(ftdi_context* pFtdi, unsigned char* pBuffer, int nSize)
+{
+    return reinterpret_cast<ftdi_transfer_control*>(new Transfer{pFtdi, pBuffer, nSize, true, 0});
+}
+
+int TransferDone(ftdi_transfer_control* pControl)
+{
+    Transfer* pTransfer = reinterpret_cast<Transfer*>(pControl);
+    int nDone = pTransfer->nWritten;
+    if (pTransfer->bRead)
+    {
+        // The whole answer as far as the chip has it: an asynchronous read is not cut in pieces.
+        LibftdiStandin& standin = Libftdi();
+        const size_t nPiece = standin.nPiece;
+        standin.nPiece = static_cast<size_t>(pTransfer->nSize);
+        nDone = ReadData(pTransfer->pFtdi, pTransfer->pBuffer, pTransfer->nSize);
+        standin.nPiece = nPiece;
+    }
+    delete pTransfer;
+    return nDone;
 }
 
 } // namespace
@@ -249,6 +299,6 @@ const LibftdiApi& StandinLibftdi()
     static const LibftdiApi s_api = {&New,        &Free,       &SetInterface,    &UsbOpenDesc, &UsbOpenBusAddr, &FindAll, &UsbClose,
                                      &UsbReset,   &SetLatencyTimer, &SetBaudrate, &SetBitmode, &Tcioflush,
                                      &WriteData,  &ReadData,   &GetErrorString,  &SetTimeouts,
-                                     &ChipType};
+                                     &ChipType,   &WriteSubmit, &ReadSubmit,      &TransferDone};
     return s_api;
 }

@@ -27,6 +27,10 @@ struct LibftdiStandin
     size_t nPiece = 64;              // the most one read gives
     bool bSilent = false;            // the chip takes writes but sends nothing back
     int nUnplugAtWrite = 0;          // unplugged as the write this many writes on is made (0: never)
+    // For the benchmark: writes and reads counted, not logged, and each write's bytes kept.
+    bool bQuiet = false;
+    size_t nWrites = 0, nWrittenBytes = 0, nReads = 0;
+    std::vector<std::vector<unsigned char>> kept;
     int nContexts = 0;               // contexts made and not yet freed
     bool bOpen = false;
     CFtdiChip chip;
