@@ -710,21 +710,31 @@ struct PeakSampler
     }
 };
 
-void MeasureSvfSdr(uint64_t nBits)
+// A file of BYPASS selected and one SDR of nBits through it: its TDI, and where bExpect, the TDO
+// BYPASS gives back and a MASK. Its path.
+std::string WriteSdrFile(uint64_t nBits, bool bExpect)
 {
     const std::string strPath = TempPath("sdr");
+    HANDLE hFile = ::CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr);
+    const std::string strHead = std::string("STATE RESET;\nSIR 4 TDI (F)") + (bExpect ? " TDO (1) MASK (F)" : "") +
+                                ";\nSDR " + std::to_string(nBits);
+    DWORD dwWritten = 0;
+    ::WriteFile(hFile, strHead.data(), static_cast<DWORD>(strHead.size()), &dwWritten, nullptr);
+    WriteSdrValue(hFile, "TDI", nBits, SdrTdi);
+    if (bExpect)
     {
-        HANDLE hFile = ::CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                     nullptr);
-        const std::string strHead = "STATE RESET;\nSIR 4 TDI (F) TDO (1) MASK (F);\nSDR " + std::to_string(nBits);
-        DWORD dwWritten = 0;
-        ::WriteFile(hFile, strHead.data(), static_cast<DWORD>(strHead.size()), &dwWritten, nullptr);
-        WriteSdrValue(hFile, "TDI", nBits, SdrTdi);
         WriteSdrValue(hFile, "TDO", nBits, SdrTdo);
         WriteSdrValue(hFile, "MASK", nBits, SdrMask);
-        ::WriteFile(hFile, ";\n", 2, &dwWritten, nullptr);
-        ::CloseHandle(hFile);
     }
+    ::WriteFile(hFile, ";\n", 2, &dwWritten, nullptr);
+    ::CloseHandle(hFile);
+    return strPath;
+}
+
+void MeasureSvfSdr(uint64_t nBits)
+{
+    const std::string strPath = WriteSdrFile(nBits, true);
     CableTarget pBefore = SetCablePort(&SimulatedPort());
     CableOn();
     const Objects before = Measure();
@@ -786,20 +796,8 @@ struct MpsseShift
 MpsseShift MeasureMpsseShift(uint64_t nBits, bool bSvf)
 {
     MpsseShift shift;
-    std::string strPath;
-    if (bSvf)
-    {
-        strPath = TempPath("sdr");
-        HANDLE hFile = ::CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                     nullptr);
-        // As a vendor's configuration file has it: a long SDR of TDI alone.
-        const std::string strHead = "STATE RESET;\nSIR 4 TDI (F);\nSDR " + std::to_string(nBits);
-        DWORD dwWritten = 0;
-        ::WriteFile(hFile, strHead.data(), static_cast<DWORD>(strHead.size()), &dwWritten, nullptr);
-        WriteSdrValue(hFile, "TDI", nBits, SdrTdi);
-        ::WriteFile(hFile, ";\n", 2, &dwWritten, nullptr);
-        ::CloseHandle(hFile);
-    }
+    // As a vendor's configuration file has it: a long SDR of TDI alone.
+    const std::string strPath = bSvf ? WriteSdrFile(nBits, false) : std::string();
     CLibftdiPort port(ParsedCableName("ftdi"), FtdiPinMap(), StandinLibftdi());
     Libftdi().nType = FTDI_TYPE_2232H;
     Libftdi().nPiece = static_cast<size_t>(1) << 30;

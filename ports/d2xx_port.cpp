@@ -11,11 +11,7 @@ const char D2XX_DLL[] = "ftd2xx.dll";
 
 FtdiEngine EngineOf(ULONG type)
 {
-    if (type == FT_DEVICE_2232C)
-        return FtdiEngine::Mpsse12MHz;
-    if (type == FT_DEVICE_2232H || type == FT_DEVICE_4232H || type == FT_DEVICE_232H)
-        return FtdiEngine::Mpsse60MHz;
-    return FtdiEngine::None;
+    return EngineOfChip(type, FT_DEVICE_2232C, {FT_DEVICE_2232H, FT_DEVICE_4232H, FT_DEVICE_232H});
 }
 
 } // namespace

@@ -229,6 +229,14 @@ bool FtdiPinMap::TakesMpsse(FtdiEngine engine) const
     return engine != FtdiEngine::None && OnEnginePins() && !bBitBang;
 }
 
+FtdiEngine EngineOfChip(unsigned long nType, unsigned long n2232C, const unsigned long (&anHighSpeed)[3])
+{
+    if (nType == n2232C)
+        return FtdiEngine::Mpsse12MHz;
+    return std::find(anHighSpeed, anHighSpeed + 3, nType) != anHighSpeed + 3 ? FtdiEngine::Mpsse60MHz
+                                                                             : FtdiEngine::None;
+}
+
 std::string DescribeFtdiMode(FtdiEngine engine, const FtdiPinMap& map)
 {
     if (!map.TakesMpsse(engine))

@@ -67,6 +67,10 @@ struct FtdiDevice
     FtdiEngine engine = FtdiEngine::None;
 };
 
+// What a chip its library numbers nType can do, given the library's numbers for the FT2232C/D
+// and for the H series' three chips.
+FtdiEngine EngineOfChip(unsigned long nType, unsigned long n2232C, const unsigned long (&anHighSpeed)[3]);
+
 // How a cable on such a chip is driven with this pin map: "MPSSE at 6 MHz" (the clock the chip
 // makes for the one asked) or "bit-bang".
 std::string DescribeFtdiMode(FtdiEngine engine, const FtdiPinMap& map);

@@ -18,11 +18,8 @@ const char UDEV_ADVICE[] =
 
 FtdiEngine EngineOfType(int nType)
 {
-    if (nType == FTDI_TYPE_2232C)
-        return FtdiEngine::Mpsse12MHz;
-    if (nType == FTDI_TYPE_2232H || nType == FTDI_TYPE_4232H || nType == FTDI_TYPE_232H)
-        return FtdiEngine::Mpsse60MHz;
-    return FtdiEngine::None;
+    return EngineOfChip(static_cast<unsigned long>(nType), FTDI_TYPE_2232C,
+                        {FTDI_TYPE_2232H, FTDI_TYPE_4232H, FTDI_TYPE_232H});
 }
 
 CLibftdiPort::CLibftdiPort(const CableName& cable, const FtdiPinMap& map, const LibftdiApi& api)
