@@ -221,6 +221,9 @@ const OptionRow OPTIONS[] = {
          return false;
      },
      "--khz N", "TCK at N kHz on a cable whose clock can be set (FTDI's MPSSE, XVC)"},
+    {"srst", "", nullptr, nullptr, true,
+     [](const std::string&, const std::string&, CommandLine& options, std::string&) { return options.bSrst = true; },
+     "--srst", "first pulse the target's system reset, SRST (a cable with srst= under [ftdi])"},
     {"help", "-h /?", nullptr, nullptr, false,
      [](const std::string&, const std::string&, CommandLine& options, std::string&) { return options.bHelp = true; },
      "--help", "this text"},

@@ -36,6 +36,7 @@ struct CommandLine
     std::string strSvf;    // --svf FILE: the file played, without a window
     std::string strSvfOut;  // --svf-out FILE: the command line's own clocks written as SVF
     unsigned nKhz = 0;      // --khz N: TCK for a cable whose clock can be set; 0: not given
+    bool bSrst = false;     // --srst: the target's system reset pulsed first
     bool bNoWindow = false;  // --scan, --device, --ir, --dr, --bsdl, --sample or --svf is there, even where the line is refused
 };
 

@@ -45,7 +45,7 @@ bool ReadPinSetting(const std::string& strIniPath, const char* pszKey, unsigned 
     {
         strError = std::string(pszKey) + "=" + text + " in the [ftdi] section is not a number from 0 to " +
                    std::to_string(nMax) + ". Write it as in\n    [ftdi]\n    " + pszKey + "=" +
-                   (nMax == 7 ? "3" : "0x10");
+                   (nMax == 7 ? "3" : nMax == 15 ? "4" : "0x10");
         return false;
     }
     nValue = static_cast<int>(value);
@@ -133,17 +133,22 @@ bool ReadFtdiSettings(const std::string& strIniPath, FtdiPinMap& map, std::strin
                    "one) nor bitbang. Write it as in\n    [ftdi]\n    mode=bitbang";
         return false;
     }
-    int nValue = map.value;
-    int nDirection = map.direction;
+    // value= and direction= give the high pins (ACBUS) in their high byte.
+    int nValue = map.valueHigh << 8 | map.value;
+    int nDirection = map.directionHigh << 8 | map.direction;
     if (!ReadPinSetting(strIniPath, "tck", 7, map.nTck, strError) ||
         !ReadPinSetting(strIniPath, "tdi", 7, map.nTdi, strError) ||
         !ReadPinSetting(strIniPath, "tdo", 7, map.nTdo, strError) ||
         !ReadPinSetting(strIniPath, "tms", 7, map.nTms, strError) ||
-        !ReadPinSetting(strIniPath, "value", 0xFF, nValue, strError) ||
-        !ReadPinSetting(strIniPath, "direction", 0xFF, nDirection, strError))
+        !ReadPinSetting(strIniPath, "trst", 15, map.nTrst, strError) ||
+        !ReadPinSetting(strIniPath, "srst", 15, map.nSrst, strError) ||
+        !ReadPinSetting(strIniPath, "value", 0xFFFF, nValue, strError) ||
+        !ReadPinSetting(strIniPath, "direction", 0xFFFF, nDirection, strError))
         return false;
-    map.value = static_cast<unsigned char>(nValue);
-    map.direction = static_cast<unsigned char>(nDirection);
+    map.value = static_cast<unsigned char>(nValue & 0xFF);
+    map.direction = static_cast<unsigned char>(nDirection & 0xFF);
+    map.valueHigh = static_cast<unsigned char>(nValue >> 8);
+    map.directionHigh = static_cast<unsigned char>(nDirection >> 8);
     if (!map.IsValid(strError))
     {
         strError = "The FTDI pin map in the [ftdi] section is wrong: " + strError +

@@ -121,6 +121,7 @@ int CStepperApp::SendFromCommandLine(const CommandLine& options, CCableChoice& c
     work.drives = options.drives;
     work.bExtest = options.bExtest;
     work.bLeaveExtest = options.bLeaveExtest;
+    work.bSrst = options.bSrst;
     work.strSvfOut = options.strSvfOut;
     CBsdlLibrary library;
     AddBsdlFolders(options, library);
@@ -193,7 +194,7 @@ BOOL CStepperApp::InitInstance()
     }
     // Values to send: no window, and no box, whatever happens.
     if (!options.shifts.empty() || options.bScan || options.bSample || !options.drives.empty() || options.bExtest ||
-        options.bLeaveExtest)
+        options.bLeaveExtest || options.bSrst)
     {
         m_nExitCode = WorkWithoutWindow(options);
         return FALSE;

@@ -27,6 +27,9 @@ struct CableTraits
     // (a file played, a scan); 0: the engine's own, 4,096. A cable that sends a run as one
     // transfer (FTDI's MPSSE) takes longer ones.
     size_t nLongestRun = 0;
+    // The target's reset lines the cable drives: TRST, the TAP's own, and SRST, the system's.
+    bool bTrst = false;
+    bool bSrst = false;
     // The TCK the cable was set to once open, in Hz (FTDI's MPSSE, an XVC server's answer); 0
     // where no clock is set.
     unsigned long nClockHz = 0;
@@ -34,6 +37,13 @@ struct CableTraits
 
 // A clock as a person reads it: "6 MHz", "1.5 MHz", "458 Hz".
 std::string ClockText(unsigned long nHz);
+
+// A target's reset line, both active low: the TAP's own (TRST) and the system's (SRST).
+enum class ResetLine
+{
+    Trst,
+    Srst,
+};
 
 class ICable
 {
@@ -63,6 +73,9 @@ public:
     virtual bool Hold(bool bTms, bool bTdi) = 0;
     // TDO now, without a clock. Only where bHoldsLevels.
     virtual bool Sample(bool& bTdo) = 0;
+    // The reset line driven low (bAsserted) or released high, while the cable is switched on.
+    // Only where the traits say the cable has that line; false where it failed.
+    virtual bool SetResetLine(ResetLine /*line*/, bool /*bAsserted*/) { return false; }
     // Empty from a use that reached the cable until one that does not: what failed, and what
     // to do, for the person to read.
     virtual std::string Failure() const = 0;

@@ -44,6 +44,7 @@ struct CommandLineWork
     std::vector<std::string> drives;
     bool bExtest = false;
     bool bLeaveExtest = false;  // the TAP reset at the end: every device back to its own logic
+    bool bSrst = false;         // the target's system reset pulsed before anything else
     std::string strSvfOut;  // every clock made, written here as SVF at the end; empty: none
 };
 

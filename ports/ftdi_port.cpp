@@ -13,7 +13,8 @@ unsigned char Bit(int nPin)
 
 // MPSSE's commands beside a run's (FTDI's AN_108): the low pins set and read, TDI not looped
 // back to TDO, and "send immediate".
-const unsigned char MPSSE_SET_LOW = 0x80, MPSSE_READ_LOW = 0x81, MPSSE_LOOPBACK_OFF = 0x85, MPSSE_SEND_IMMEDIATE = 0x87;
+const unsigned char MPSSE_SET_LOW = 0x80, MPSSE_READ_LOW = 0x81, MPSSE_SET_HIGH = 0x82, MPSSE_LOOPBACK_OFF = 0x85,
+                    MPSSE_SEND_IMMEDIATE = 0x87;
 // A command no chip knows: the engine answers it with 0xFA and the command, so that the first
 // answer read after it is known to be in step with what was written.
 const unsigned char MPSSE_BAD_COMMAND = 0xAA, MPSSE_BAD_ANSWER = 0xFA;
@@ -51,6 +52,24 @@ bool FtdiPinMap::IsValid(std::string& strError) const
     {
         strError = "direction makes the TDO pin an output; TDO is the device's to drive.";
         return false;
+    }
+    // The reset lines: on pins of their own beyond the engine's four, and not on each other.
+    const int anResets[] = {nTrst, nSrst};
+    const char* const apszResets[] = {"trst", "srst"};
+    for (int i = 0; i < 2; ++i)
+    {
+        if (anResets[i] == -1)
+            continue;
+        if (anResets[i] < 4 || anResets[i] > 15)
+        {
+            strError = std::string(apszResets[i]) + " must be a pin number from 4 to 15 (ADBUS4 to 7, ACBUS0 to 7).";
+            return false;
+        }
+        if (i == 1 && nTrst == nSrst)
+        {
+            strError = "trst and srst are on the same pin.";
+            return false;
+        }
     }
     return true;
 }
@@ -96,7 +115,8 @@ bool CFtdiPort::Switch(bool bOn)
 
 bool CFtdiPort::Undrive(std::string& strError)
 {
-    return m_bMpsse ? SetLowPins(m_lastLevels, 0, strError) : SetBitMode(0, MODE_SYNC_BITBANG, strError);
+    return m_bMpsse ? SetLowPins(m_lastLevels, 0, strError) && SetHighPins(false, strError)
+                    : SetBitMode(0, MODE_SYNC_BITBANG, strError);
 }
 
 bool CFtdiPort::PutLevels(unsigned char levels)
@@ -116,12 +136,49 @@ bool CFtdiPort::PutLevels(unsigned char levels)
     return true;
 }
 
+unsigned CFtdiPort::ResetPins() const
+{
+    return (m_map.nTrst >= 0 ? 1u << m_map.nTrst : 0u) | (m_map.nSrst >= 0 ? 1u << m_map.nSrst : 0u);
+}
+
 bool CFtdiPort::SetLowPins(unsigned char levels, unsigned char outputs, std::string& strError)
 {
+    const unsigned char resets = static_cast<unsigned char>(ResetPins() & 0xFF);
+    levels = static_cast<unsigned char>((levels & ~resets) | (resets & ~m_asserted));
+    if (outputs != 0)
+        outputs |= resets;
     const unsigned char command[] = {MPSSE_SET_LOW, levels, outputs};
     if (!Write(command, sizeof(command), strError))
         return false;
     m_lastLevels = levels;
+    return true;
+}
+
+// Left alone where the map drives none of them, so that a cable without them gets no command.
+bool CFtdiPort::SetHighPins(bool bDriven, std::string& strError)
+{
+    const unsigned char resets = static_cast<unsigned char>(ResetPins() >> 8);
+    if (m_map.directionHigh == 0 && resets == 0)
+        return true;
+    const unsigned char command[] = {
+        MPSSE_SET_HIGH,
+        static_cast<unsigned char>((m_map.valueHigh & ~resets) | (resets & ~(m_asserted >> 8))),
+        static_cast<unsigned char>(bDriven ? m_map.directionHigh | resets : 0)};
+    return Write(command, sizeof(command), strError);
+}
+
+bool CFtdiPort::SetResetLine(ResetLine line, bool bAsserted)
+{
+    const int nPin = line == ResetLine::Trst ? m_map.nTrst : m_map.nSrst;
+    if (!m_bMpsse || nPin < 0 || !m_bDriving)
+        return false;
+    m_asserted = bAsserted ? m_asserted | 1u << nPin : m_asserted & ~(1u << nPin);
+    if (!Reconnect())
+        return false;
+    std::string strError;
+    if (!(nPin < 8 ? SetLowPins(m_lastLevels, m_map.Outputs(), strError) : SetHighPins(true, strError)))
+        return Fail(strError);
+    m_strFailure.clear();
     return true;
 }
 
@@ -317,6 +374,8 @@ bool CFtdiPort::OpenChip(std::string& strError)
         return false;
     // MPSSE where the chip has it and the cable is wired to its pins, unless bit-bang is asked.
     m_bMpsse = m_map.TakesMpsse(Engine());
+    m_traits.bTrst = m_bMpsse && m_map.nTrst >= 0;
+    m_traits.bSrst = m_bMpsse && m_map.nSrst >= 0;
     m_traits.nClockHz = 0;
     m_traits.nLongestRun = 0;
     const bool bReady = m_bMpsse ? SetUpChip(strError) && StartMpsse(strError)
@@ -393,7 +452,7 @@ bool CFtdiPort::DriveFrom(unsigned char levels, std::string& strError)
     levels = static_cast<unsigned char>(levels & ~Bit(m_map.nTck));
     // MPSSE sets a pin's level and direction in one command.
     if (m_bMpsse)
-        return SetLowPins(levels, m_map.Outputs(), strError);
+        return SetLowPins(levels, m_map.Outputs(), strError) && SetHighPins(true, strError);
     unsigned char sample = 0;
     if (!Transfer(&levels, &sample, 1, strError) || !SetBitMode(m_map.Outputs(), MODE_SYNC_BITBANG, strError))
         return false;

@@ -33,6 +33,13 @@ struct FtdiPinMap
     int nTms = 3;
     unsigned char value = 0;
     unsigned char direction = 0;
+    // The same for the high pins (ACBUS0 to 7), which MPSSE alone drives.
+    unsigned char valueHigh = 0;
+    unsigned char directionHigh = 0;
+    // The pins of the target's active-low resets, 4 to 15 (ADBUS4 to 7, ACBUS0 to 7), driven in
+    // MPSSE alone; -1: none.
+    int nTrst = -1;
+    int nSrst = -1;
     // Bit-bang even where the chip and the pins would take MPSSE (mode=bitbang).
     bool bBitBang = false;
     // The clock asked in kHz (khz=, --khz), for every cable whose clock can be set: MPSSE makes
@@ -101,6 +108,7 @@ public:
     bool Clocks(const CBits& tms, const CBits& tdi, const CBits& read, CBits& tdo) override;
     bool Hold(bool bTms, bool bTdi) override;
     bool Sample(bool& bTdo) override;
+    bool SetResetLine(ResetLine line, bool bAsserted) override;
     std::string Description() const override;
 
     // Whether the chip open now runs MPSSE, and the clock it was given (Hz), 0 in bit-bang.
@@ -166,8 +174,13 @@ private:
     bool OpenChip(std::string& strError);
     // MPSSE's part of the open sequence: the engine on, answering, clocked as asked.
     bool StartMpsse(std::string& strError);
-    // The low pins' levels and directions (MPSSE's "set data bits low byte").
+    // The low pins' levels and directions (MPSSE's "set data bits low byte"), and the high pins'
+    // as the map and the reset lines have them ("high byte"); the reset lines' pins are outputs,
+    // released unless asserted, while any pin is.
     bool SetLowPins(unsigned char levels, unsigned char outputs, std::string& strError);
+    bool SetHighPins(bool bDriven, std::string& strError);
+    // Where the reset lines are: their bits in the 16 pins, and those asserted.
+    unsigned ResetPins() const;
     bool MpsseClocks(const CBits& tms, const CBits& tdi, const CBits& read, CBits& tdo);
     // Puts out[i] on the pins one after another and gives back what the pins read before each
     // (bit-bang).
@@ -192,6 +205,7 @@ private:
     bool m_bMpsse = false;
     MpsseClock m_clock;
     bool m_bTms = false;
+    unsigned m_asserted = 0;
     // "ftdi" names whatever device is found first; after the first open it means that one
     // device, and a reconnect opens no other (a USB-serial adapter plugged in beside it, say).
     bool m_bFirstOpened = false;

@@ -316,7 +316,13 @@ Outcome CSvfPlayer::Note(const SvfCommand& command)
         m_dFrequency = command.dMinTime;
         break;
     case SvfCommandKind::Trst:
-        if (command.strWord != "ABSENT" && !m_bTrstNoted)
+        // A cable with a TRST line drives it: ON low, anything else released.
+        if (m_tap.Cable().Traits().bTrst)
+        {
+            if (!m_tap.Cable().SetResetLine(ResetLine::Trst, command.strWord == "ON"))
+                return Ended::Lost;
+        }
+        else if (command.strWord != "ABSENT" && !m_bTrstNoted)
             m_note("line " + std::to_string(command.nLine) + ": TRST " + command.strWord + " is left out: the cable has "
                    "no TRST line." + (command.strWord == "ON" ? " The TAP is reset by TMS instead." : ""));
         m_bTrstNoted = m_bTrstNoted || command.strWord != "ABSENT";

@@ -177,3 +177,47 @@ TEST(CommandLineTest, AnXvcServerIsAskedForTheClockGivenAndTheScanSaysIt)
     EXPECT_EQ(0u, said.errors[0].find("Scanned at TCK 2 MHz, through ")) << said.errors[0];
     EXPECT_NE(std::string::npos, said.errors[0].find("TCK period 500 ns")) << said.errors[0];
 }
+
+// The pins beyond the engine's four: value= and direction= with the high pins in their high
+// byte, trst= and srst= on pins 4 to 15, each refused with why where it cannot be.
+TEST(CommandLineTest, TheResetLinesAndTheHighPinsAreReadFromTheSettings)
+{
+    CTempSettings settings("[cable]\ncable=ftdi\n[ftdi]\ntrst=4\nsrst=9\nvalue=0x0110\ndirection=0x0310\n");
+    CommandLine options;
+    CableName cable;
+    FtdiPinMap map;
+    std::string strError;
+    ASSERT_TRUE(ResolveCable(options, settings.strPath, cable, map, strError)) << strError;
+    EXPECT_EQ(4, map.nTrst);
+    EXPECT_EQ(9, map.nSrst);
+    EXPECT_EQ(0x10, map.value);
+    EXPECT_EQ(0x01, map.valueHigh);
+    EXPECT_EQ(0x10, map.direction);
+    EXPECT_EQ(0x03, map.directionHigh);
+    for (const char* pszText : {"trst=3", "trst=16", "srst=x", "trst=5\nsrst=5", "value=0x10000"})
+    {
+        CTempSettings wrong(std::string("[cable]\ncable=ftdi\n[ftdi]\n") + pszText + "\n");
+        map = FtdiPinMap();
+        EXPECT_FALSE(ResolveCable(options, wrong.strPath, cable, map, strError)) << pszText;
+        EXPECT_NE(std::string::npos, strError.find("[ftdi]")) << pszText << ": " << strError;
+    }
+}
+
+// --srst on a cable without the line is refused with what to set, status 2, and nothing clocked.
+TEST(CommandLineTest, AnSrstPulseOnACableWithoutTheLineIsRefused)
+{
+    CommandLine options;
+    std::string strError;
+    ASSERT_TRUE(ParseCommandLine("--cable sim --srst", options, strError)) << strError;
+    EXPECT_TRUE(options.bNoWindow);
+    CCableChoice cables("");
+    ASSERT_TRUE(cables.Start(options, strError)) << strError;
+    CommandLineWork work;
+    work.pCable = &cables.Cable();
+    work.bSrst = options.bSrst;
+    Said said;
+    EXPECT_EQ(2, RunCommandLineWork(work, "", said.Sayer()));
+    ASSERT_EQ(1u, said.errors.size());
+    EXPECT_NE(std::string::npos, said.errors[0].find("no SRST line")) << said.errors[0];
+    EXPECT_TRUE(said.out.empty());
+}

@@ -223,7 +223,11 @@ TEST(JapaneseMessagesTest, EveryMessageTheCodeBuildsIsShownInJapanese)
                                 "khz=0 in the [cable] section is not a clock from 1 to 100000 kHz. Write it as in\n"
                                 "    [cable]\n    khz=6000",
                                 "mode=turbo in the [ftdi] section is neither mpsse (the chip's JTAG engine, where it has "
-                                "one) nor bitbang. Write it as in\n    [ftdi]\n    mode=bitbang"})
+                                "one) nor bitbang. Write it as in\n    [ftdi]\n    mode=bitbang",
+                                "The cable has no SRST line to pulse: name its pin with srst= under [ftdi] (an FTDI "
+                                "cable in MPSSE mode, pins 4 to 15). Nothing was clocked.",
+                                "trst must be a pin number from 4 to 15 (ADBUS4 to 7, ACBUS0 to 7).",
+                                "trst and srst are on the same pin."})
         ExpectJapanese(pszSaid);
 
     // The simulated chain, scanned without its IR lengths.
@@ -245,7 +249,8 @@ TEST(JapaneseMessagesTest, EveryEndAWindowSaysIsShownInJapanese)
 {
     const std::string strFailure =
         "The remote_bitbang server at localhost:44853 answered 0 of the 1 byte that R takes: the server closed the connection.";
-    for (const char* pszWhere : {"", "while the chain was scanned", "at line 12", "as MORVA switched it on"})
+    for (const char* pszWhere :
+         {"", "while the chain was scanned", "at line 12", "as MORVA switched it on", "as SRST was pulsed"})
         ExpectJapanese(Outcome(Ended::Lost, strFailure).At(pszWhere).Message());
     ExpectJapanese(Outcome(Ended::Lost, strFailure).Message() +
                    "\n\nThe last clock did not reach the device, so its TAP state is now unknown. Check the cable "

@@ -149,6 +149,7 @@ public:
     }
     bool Hold(bool bTms, bool bTdi) override { return Now().Hold(bTms, bTdi); }
     bool Sample(bool& bTdo) override { return Now().Sample(bTdo); }
+    bool SetResetLine(ResetLine line, bool bAsserted) override { return Now().SetResetLine(line, bAsserted); }
     std::string Failure() const override { return Now().Failure(); }
     std::string Description() const override { return Now().Description(); }
     std::vector<std::string> ExampleValues(bool bInstruction) const override

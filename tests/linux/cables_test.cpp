@@ -690,6 +690,62 @@ TEST(MpsseCableTest, AnSvfRuntestIsDataClocksAndAScanFindsWhatBitBangFinds)
     EXPECT_EQ(records[0], records[1]);
 }
 
+// The other pins in MPSSE: the high byte's levels and directions from the map, and the reset
+// lines, outputs released high while the cable is on; SVF's TRST drives TRST, SRST is pulsed;
+// a cable in bit-bang has neither line.
+TEST(MpsseCableTest, TheHighPinsAndTheResetLinesAreDrivenWhileTheCableIsOn)
+{
+    FtdiPinMap map;
+    map.nTrst = 4;         // ADBUS4
+    map.nSrst = 9;         // ACBUS1
+    map.valueHigh = 0x01;  // ACBUS0: a buffer enable held high
+    map.directionHigh = 0x01;
+    {
+        CLibftdiPort port(ParsedCable("ftdi"), map, StandinOfType(FTDI_TYPE_2232H));
+        CPortScope scope(&port);
+        ASSERT_TRUE(Opened(port));
+        EXPECT_TRUE(port.Traits().bTrst);
+        EXPECT_TRUE(port.Traits().bSrst);
+        Libftdi().Take();
+        CableOn();
+        EXPECT_EQ((Lines{"write 80 10 1B", "write 82 03 03"}), Libftdi().Take());
+        EXPECT_EQ(0x03, Libftdi().chip.HighLevels());
+        EXPECT_EQ(0x03, Libftdi().chip.HighOutputs());
+
+        CResetEngine reset;
+        CSvfReader reader;
+        reader.OpenText("TRST ON;\nTRST OFF;\n");
+        CSvfPlayer player(reset.engine, [](const std::string& note) { ADD_FAILURE() << note; });
+        SvfCommand command;
+        std::string strError;
+        SvfMismatch mismatch;
+        Libftdi().Take();
+        ASSERT_TRUE(reader.Next(command, strError)) << strError;
+        EXPECT_EQ(Ended::Done, player.Play(command, mismatch, strError)) << strError;
+        const Lines on = Libftdi().Take();
+        ASSERT_FALSE(on.empty());
+        // TMS and TDI high where the engine's reset left them, TRST (bit 4) low; then the TAP's
+        // reset by TMS as well.
+        EXPECT_EQ("write 80 0A 1B", on[0]);
+        ASSERT_TRUE(reader.Next(command, strError)) << strError;
+        EXPECT_EQ(Ended::Done, player.Play(command, mismatch, strError)) << strError;
+        EXPECT_EQ((Lines{"write 80 1A 1B"}), Libftdi().Take()) << "released";
+
+        EXPECT_TRUE(port.SetResetLine(ResetLine::Srst, true));
+        EXPECT_EQ((Lines{"write 82 01 03"}), Libftdi().Take());
+        EXPECT_TRUE(port.SetResetLine(ResetLine::Srst, false));
+        EXPECT_EQ((Lines{"write 82 03 03"}), Libftdi().Take());
+        CableOff();
+        EXPECT_EQ((Lines{"write 80 1A 00", "write 82 03 00"}), Libftdi().Take());
+        EXPECT_EQ(0, Libftdi().chip.HighOutputs());
+    }
+    CLibftdiPort bitBang(ParsedCable("ftdi"), map, StandinOfType(3));
+    ASSERT_TRUE(Opened(bitBang));
+    EXPECT_FALSE(bitBang.Traits().bTrst);
+    EXPECT_FALSE(bitBang.Traits().bSrst);
+    EXPECT_FALSE(bitBang.SetResetLine(ResetLine::Srst, true));
+}
+
 // Unplugged at a later piece of a long shift: the pieces before it are recorded, none after;
 // plugged back, the engine is started again and the pins are driven with TCK low.
 TEST(MpsseCableTest, ALostCableKeepsThePiecesThatWentOutAndAReplugStartsTheEngineAgain)
