@@ -205,15 +205,16 @@ bool CD2xxPort::SetBitMode(unsigned char mask, unsigned char mode, std::string& 
 bool CD2xxPort::Write(const unsigned char* pOut, size_t nCount, std::string& strError)
 {
     DWORD dwDone = 0;
-    return Whole(m_api.pfnWrite(m_hDevice, const_cast<unsigned char*>(pOut), static_cast<DWORD>(nCount), &dwDone),
-                 "FT_Write took", dwDone, nCount, "bytes", strError);
+    const FT_STATUS status = m_api.pfnWrite(m_hDevice, const_cast<unsigned char*>(pOut), static_cast<DWORD>(nCount),
+                                            &dwDone);
+    return Whole(status, "FT_Write took", dwDone, nCount, "bytes", strError);
 }
 
 bool CD2xxPort::Read(unsigned char* pIn, size_t nCount, std::string& strError)
 {
     DWORD dwDone = 0;
-    return Whole(m_api.pfnRead(m_hDevice, pIn, static_cast<DWORD>(nCount), &dwDone), "FT_Read gave", dwDone, nCount,
-                 "samples", strError);
+    const FT_STATUS status = m_api.pfnRead(m_hDevice, pIn, static_cast<DWORD>(nCount), &dwDone);
+    return Whole(status, "FT_Read gave", dwDone, nCount, "samples", strError);
 }
 
 // A write or read done (status) and whole: every byte within the time-out.

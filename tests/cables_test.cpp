@@ -11,6 +11,7 @@
 #include "app/CableOptions.h"
 #include "cable/cable.h"
 #include "dialog_runner.h"
+#include "engine/TapEngine.h"
 #include "platform/profile.h"
 #include "platform/system.h"
 #include "ports/d2xx_port.h"
@@ -175,7 +176,8 @@ TEST_F(SettingsFileTest, ReadsThePinMapAndRefusesOneThatCannotWork)
     EXPECT_EQ(0x02 | 0x10 | 0x20 | 0x80, m_map.Levels(true, true, true));
 
     // Against the default map: TCK 0, TDI 1, TDO 2, TMS 3.
-    const char* const apszBad[] = {"tck=8", "tdi=0", "tdo=-1", "value=0x100", "direction=0x04", "tms=x"};
+    // value= and direction= carry the high pins in a second byte: past 16 bits is too much.
+    const char* const apszBad[] = {"tck=8", "tdi=0", "tdo=-1", "value=0x10000", "direction=0x04", "tms=x"};
     for (const char* pszBad : apszBad)
     {
         Write(std::string("[cable]\ncable=ftdi\n[ftdi]\n") + pszBad + "\n");
@@ -745,6 +747,91 @@ TEST_F(FtdiCableTest, ThePinMapDecidesWhichPinsMove)
     EXPECT_EQ((std::vector<std::string>{"write 01", "read 1", "bitmode B1 04", "write 21 21 31 31", "read 4"}),
               TakeLog());
     CableOff();
+}
+
+// --- MPSSE through D2XX --------------------------------------------------------------------------
+
+// The stand-in's chip is one with MPSSE: an FT2232H (FT_DEVICE 6) unless another is given.
+class D2xxMpsseTest : public FtdiCableTest
+{
+protected:
+    void SetUp() override
+    {
+        FtdiCableTest::SetUp();
+        SetChip(6);
+    }
+    void TearDown() override
+    {
+        ::SetEnvironmentVariableA("MORVA_FTDI_TYPE", nullptr);
+        FtdiCableTest::TearDown();
+    }
+    static void SetChip(int nType) { ::SetEnvironmentVariableA("MORVA_FTDI_TYPE", std::to_string(nType).c_str()); }
+};
+
+// D2XX's calls for the same sequence libftdi's take: the engine reset and started, the echo of a
+// bad command, the clock (here an FT2232D's 12 MHz, FT_DEVICE 4: no H series commands), then a
+// click as one TMS command read at once.
+TEST_F(D2xxMpsseTest, TheEngineIsStartedThroughD2xxAndAClickIsOneTmsCommand)
+{
+    SetChip(4);
+    FtdiPinMap map;
+    map.nKhz = 1000;
+    CD2xxPort port(ParsedCable("ftdi:MV2232/A"), map, &StandinD2xx());
+    CPortScope scope(&port);
+    ASSERT_TRUE(port.Open()) << port.OpenProblem();
+    EXPECT_EQ((std::vector<std::string>{"openex MV2232A", "reset", "timeouts 400 400", "latency 2", "baud 9600",
+                                        "bitmode 00 00", "bitmode 00 02", "purge 3", "write AA", "read 2",
+                                        "write 86 05 00 85 80 00 00"}),
+              TakeLog());
+    EXPECT_EQ("FTDI cable MV2232 channel A (D2XX, MPSSE at 1 MHz)", port.Description());
+    CableOn();
+    SetTms(1);
+    SetTdi(1);
+    PulseTck();
+    EXPECT_EQ(1, GetTdo());
+    EXPECT_EQ((std::vector<std::string>{"write 80 00 0B", "write 6B 00 81 87", "read 1"}), TakeLog());
+    CableOff();
+    EXPECT_EQ(0, StandinChip().Outputs());
+}
+
+// A SEND of 1,024 bits through the engine: one write and one read through D2XX, the board and
+// the record as bit-bang (an FT232R, FT_DEVICE 5) leaves them.
+TEST_F(D2xxMpsseTest, ASendIsOneWriteAndOneReadAndRecordsWhatBitBangRecords)
+{
+    std::vector<int> records[2];
+    CBits read[2];
+    for (int nMode = 0; nMode < 2; ++nMode)
+    {
+        SetChip(nMode == 0 ? 5 : 6);
+        CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
+        CPortScope scope(&port);
+        ASSERT_TRUE(port.Open()) << port.OpenProblem();
+        CableOn();
+        CTapEngine engine{&TestCable()};
+        engine.SetPaced(false);
+        engine.Reset();
+        ASSERT_EQ(Ended::Done, engine.Shift(TAP_IR, CBits(4, true), [](size_t) { return false; }));
+        TakeLog();
+        const size_t nBefore = engine.Session().Count();
+        CBits value(1024, false);
+        for (size_t i = 0; i < 1024; i += 3)
+            value.Set(i, true);
+        ASSERT_EQ(Ended::Done, engine.Shift(TAP_DR, value, [](size_t) { return false; }));
+        read[nMode] = engine.BitsOut();
+        for (size_t i = nBefore; i < engine.Session().Count(); ++i)
+            records[nMode].push_back(engine.Session().At(i).bits * 100 + engine.Session().At(i).nState);
+        const std::vector<std::string> log = TakeLog();
+        if (nMode == 1)
+        {
+            ASSERT_EQ(2u, log.size());
+            EXPECT_EQ("write 6B 01 81 39 7F 00", log[0].substr(0, 23));
+            EXPECT_EQ("read 130", log[1]) << "a byte for each eight of the 1,029 clocks, and the bits left";
+        }
+        CableOff();
+    }
+    ASSERT_EQ(1029u, records[0].size());
+    EXPECT_EQ(records[0], records[1]);
+    EXPECT_EQ(read[0], read[1]);
 }
 
 // --- Loading the library ----------------------------------------------------------------------
