@@ -298,8 +298,7 @@ std::string DescribeFtdiMode(FtdiEngine engine, const FtdiPinMap& map)
 {
     if (!map.TakesMpsse(engine))
         return "bit-bang";
-    const MpsseClock clock =
-        MpsseClockFor(map.nKhz == 0 ? FtdiPinMap::DEFAULT_MPSSE_KHZ : map.nKhz, engine == FtdiEngine::Mpsse60MHz);
+    const MpsseClock clock = MpsseClockFor(map.MpsseKhz(), engine == FtdiEngine::Mpsse60MHz);
     return "MPSSE at " + ClockText(clock.nHz);
 }
 
@@ -407,7 +406,7 @@ bool CFtdiPort::StartMpsse(std::string& strError)
         return false;
     }
     const bool bHighSpeed = Engine() == FtdiEngine::Mpsse60MHz;
-    m_clock = MpsseClockFor(m_map.nKhz == 0 ? FtdiPinMap::DEFAULT_MPSSE_KHZ : m_map.nKhz, bHighSpeed);
+    m_clock = MpsseClockFor(m_map.MpsseKhz(), bHighSpeed);
     std::vector<unsigned char> commands = MpsseClockCommands(m_clock, bHighSpeed);
     commands.push_back(MPSSE_LOOPBACK_OFF);
     commands.push_back(MPSSE_SET_LOW);

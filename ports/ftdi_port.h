@@ -60,6 +60,8 @@ struct FtdiPinMap
     bool OnEnginePins() const { return nTck == 0 && nTdi == 1 && nTdo == 2 && nTms == 3; }
     // Whether a chip that can do this runs MPSSE: on its pins, bit-bang not asked.
     bool TakesMpsse(FtdiEngine engine) const;
+    // The clock MPSSE is asked for, in kHz: the one given, else the default.
+    unsigned MpsseKhz() const { return nKhz == 0 ? DEFAULT_MPSSE_KHZ : nKhz; }
 };
 
 // An FTDI device as its library lists it. A multi-channel chip's channels are devices of their

@@ -25,16 +25,35 @@ struct Said
     }
 };
 
-// The command line as the program takes it, on the cable it names: the exit code.
-int RunCommandLine(const std::string& strCommandLine, Said& said)
+// The command line as the program takes it, its cable started.
+CommandLine Started(const std::string& strCommandLine, CCableChoice& cables)
 {
     CommandLine options;
     std::string strError;
     EXPECT_TRUE(ParseCommandLine(strCommandLine.c_str(), options, strError)) << strError;
     EXPECT_TRUE(options.bNoWindow);
-    CCableChoice cables("");
     EXPECT_TRUE(cables.Start(options, strError)) << strError;
+    return options;
+}
+
+// Its values sent on the cable it names: the exit code.
+int RunCommandLine(const std::string& strCommandLine, Said& said)
+{
+    CCableChoice cables("");
+    const CommandLine options = Started(strCommandLine, cables);
     return RunShifts(cables.Cable(), options.shifts, options.strTrace, said.Sayer());
+}
+
+// Its --scan and --srst: the exit code.
+int RunScanOrPulse(const std::string& strCommandLine, Said& said)
+{
+    CCableChoice cables("");
+    const CommandLine options = Started(strCommandLine, cables);
+    CommandLineWork work;
+    work.pCable = &cables.Cable();
+    work.bScan = options.bScan;
+    work.bSrst = options.bSrst;
+    return RunCommandLineWork(work, "", said.Sayer());
 }
 
 TEST(CommandLineTest, EachValueThatCameOutIsALineThroughEachNetworkCable)
@@ -159,16 +178,8 @@ TEST(CommandLineTest, TheClockComesFromTheCommandLineOverTheSettingsAndTheModeFr
 TEST(CommandLineTest, AnXvcServerIsAskedForTheClockGivenAndTheScanSaysIt)
 {
     CJtagServer server(ServerProtocol::Xvc);
-    CommandLine options;
-    std::string strError;
-    ASSERT_TRUE(ParseCommandLine(("--cable " + server.Cable() + " --khz 2000 --scan").c_str(), options, strError));
-    CCableChoice cables("");
-    ASSERT_TRUE(cables.Start(options, strError)) << strError;
-    CommandLineWork work;
-    work.pCable = &cables.Cable();
-    work.bScan = options.bScan;
     Said said;
-    EXPECT_EQ(0, RunCommandLineWork(work, "", said.Sayer()));
+    EXPECT_EQ(0, RunScanOrPulse("--cable " + server.Cable() + " --khz 2000 --scan", said));
     ASSERT_EQ(1u, said.out.size());
     EXPECT_EQ(0u, said.out[0].find("1  IR ")) << said.out[0];
     // 500 ns, little-endian.
@@ -206,17 +217,8 @@ TEST(CommandLineTest, TheResetLinesAndTheHighPinsAreReadFromTheSettings)
 // --srst on a cable without the line is refused with what to set, status 2, and nothing clocked.
 TEST(CommandLineTest, AnSrstPulseOnACableWithoutTheLineIsRefused)
 {
-    CommandLine options;
-    std::string strError;
-    ASSERT_TRUE(ParseCommandLine("--cable sim --srst", options, strError)) << strError;
-    EXPECT_TRUE(options.bNoWindow);
-    CCableChoice cables("");
-    ASSERT_TRUE(cables.Start(options, strError)) << strError;
-    CommandLineWork work;
-    work.pCable = &cables.Cable();
-    work.bSrst = options.bSrst;
     Said said;
-    EXPECT_EQ(2, RunCommandLineWork(work, "", said.Sayer()));
+    EXPECT_EQ(2, RunScanOrPulse("--cable sim --srst", said));
     ASSERT_EQ(1u, said.errors.size());
     EXPECT_NE(std::string::npos, said.errors[0].find("no SRST line")) << said.errors[0];
     EXPECT_TRUE(said.out.empty());
