@@ -8,15 +8,11 @@
 #include "../chain/BoundaryScan.h"
 #include "../chain/ChainScan.h"
 #include "../engine/TapEngine.h"
-#include "../platform/system.h"
 #include "../svf/SvfPlayer.h"
 #include "../svf/SvfWriter.h"
 #include "../tap/ScanValue.h"
 
 namespace {
-
-// How long --srst holds the system reset low.
-const DWORD SRST_PULSE_MS = 100;
 
 // What went wrong on the way, for standard error.
 class CProblems : public ITapListener
@@ -144,21 +140,7 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
     // How the work ended: done until something stops the rest.
     Outcome ended = engine.Switch(true) ? Outcome() : engine.CableLost().At("as MORVA switched it on");
     if (ended.IsDone() && work.bSrst)
-    {
-        ICable& cable = engine.Cable();
-        // Held low long enough for any board's reset to take, then released.
-        if (!cable.Traits().bSrst)
-            ended = Outcome(Ended::Refused, "The cable has no SRST line to pulse: name its pin with srst= under [ftdi] "
-                                            "(an FTDI cable in MPSSE mode, pins 4 to 15). Nothing was clocked.");
-        else if (!cable.SetResetLine(ResetLine::Srst, true))
-            ended = engine.CableLost().At("as SRST was pulsed");
-        else
-        {
-            AfxSleep(SRST_PULSE_MS);
-            if (!cable.SetResetLine(ResetLine::Srst, false))
-                ended = engine.CableLost().At("as SRST was pulsed");
-        }
-    }
+        ended = engine.PulseSrst();
     const bool bScan = work.bScan || work.nDevice > 0;
     std::vector<ShiftRequest> shifts = work.shifts;
     if (ended.IsDone() && !bScan && !engine.Reset())

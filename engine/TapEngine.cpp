@@ -333,6 +333,23 @@ bool CTapEngine::DriveLevels(unsigned char nTms, unsigned char nTdi)
     return m_pCable->Hold(nTms != 0, nTdi != 0) || Lost();
 }
 
+Outcome CTapEngine::PulseSrst()
+{
+    if (!m_pCable->Traits().bSrst)
+        return Outcome(Ended::Refused, "The cable has no SRST line to pulse: name its pin with srst= under [ftdi] (an "
+                                       "FTDI cable in MPSSE mode, pins 4 to 15). Nothing was clocked.");
+    bool bPulsed = m_pCable->SetResetLine(ResetLine::Srst, true);
+    if (bPulsed)
+    {
+        AfxSleep(SRST_PULSE_MS);
+        bPulsed = m_pCable->SetResetLine(ResetLine::Srst, false);
+    }
+    if (bPulsed)
+        return Outcome();
+    Lost();
+    return CableLost().At("as SRST was pulsed");
+}
+
 bool CTapEngine::ReadTdo(unsigned char& nTdo)
 {
     bool bTdo = true;

@@ -132,6 +132,12 @@ public:
     bool DriveLevels(unsigned char nTms, unsigned char nTdi);
     // TDO now, without a clock; false when the cable was lost.
     bool ReadTdo(unsigned char& nTdo);
+    // How long a pulse of the system reset holds it low: long enough for any board's reset.
+    static const unsigned SRST_PULSE_MS = 100;
+    // SRST held low for SRST_PULSE_MS, then released, with no clock: the TAP's state stands, as
+    // SRST leaves the TAP alone. Refused with why on a cable without the line; Lost as a clock
+    // is (every listener told).
+    Outcome PulseSrst();
 
     // The last value that came out of a register, as the value display shows it.
     const std::string& ValueOut() const { return m_shiftOut.Shown(); }

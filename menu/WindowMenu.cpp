@@ -17,7 +17,8 @@ void CWindowMenu::AppendCommands(CMenu& menu, bool bSeparated)
     const UINT commands[][2] = {{IDS_SAVETRACE, IDM_SAVETRACE},
                                 {IDS_SCANCHAIN, IDM_SCANCHAIN},
                                 {IDS_SAVESVF, IDM_SAVESVF},
-                                {IDS_PLAYSVF, IDM_PLAYSVF}};
+                                {IDS_PLAYSVF, IDM_PLAYSVF},
+                                {IDS_PULSESRST, IDM_PULSESRST}};
     for (const UINT* command : commands)
     {
         CString strMenu;

@@ -22,6 +22,7 @@
 #define IDS_SAVESVF 115
 #define IDS_PLAYSVF 116
 #define IDS_SVF_RUN 117
+#define IDS_PULSESRST 118
 
 // System menu commands
 #define IDM_ABOUTBOX 0x0010
@@ -29,6 +30,7 @@
 #define IDM_SCANCHAIN 0x0030
 #define IDM_SAVESVF 0x0040
 #define IDM_PLAYSVF 0x0050
+#define IDM_PULSESRST 0x0060
 
 // About box
 #define IDC_ABOUT_CABLE 1044

@@ -28,6 +28,19 @@ void CStepperDlg::OnStateButton(UINT nID)
     m_tap.Step(pRow->step);
 }
 
+void CStepperDlg::OnPulseSrst()
+{
+    if (m_tap.InCommand())
+        return;
+    CPaintHold::CScope hold(m_paint);
+    const Outcome end = m_tap.PulseSrst();
+    // A lost cable was told to the window as a clock's loss is.
+    if (end != Ended::Refused)
+        return;
+    m_paint.Release();
+    MessageBoxCp932(m_hWnd, end.Message().c_str(), ErrorCaption().c_str(), MB_ICONEXCLAMATION);
+}
+
 void CStepperDlg::OnStateEntered(int nState)
 {
     ShowState(nState);

@@ -241,6 +241,11 @@ void CStepperDlg::OnSysCommand(UINT nID, LPARAM)
         OnPlaySvf();
         return;
     }
+    if ((nID & 0xFFF0) == IDM_PULSESRST)
+    {
+        OnPulseSrst();
+        return;
+    }
     if ((nID & 0xFFF0) == IDM_SCANCHAIN)
     {
         CPaintHold::CScope hold(m_paint);

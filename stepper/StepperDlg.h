@@ -76,6 +76,8 @@ private:
     void OnSaveSvf();
     // Asks for a file, then opens it to be stepped.
     void OnPlaySvf();
+    // The system reset pulsed, no clock made; a cable without the line says so.
+    void OnPulseSrst();
 
     // Each command paints once, at its end.
     CPaintHold m_paint{*this};

@@ -185,11 +185,11 @@ TEST(SystemMenuTest, EndsWithASeparatorTheVersionEntrySaveTraceScanChainAndSvf)
     RunDialog(dlg, [&] {
         HMENU hMenu = ::GetSystemMenu(dlg.m_hWnd, FALSE);
         const int nItems = ::GetMenuItemCount(hMenu);
-        ASSERT_GE(nItems, 6);
+        ASSERT_GE(nItems, 7);
         MENUITEMINFOW separator = {};
         separator.cbSize = sizeof(separator);
         separator.fMask = MIIM_FTYPE;
-        ::GetMenuItemInfoW(hMenu, static_cast<UINT>(nItems - 6), TRUE, &separator);
+        ::GetMenuItemInfoW(hMenu, static_cast<UINT>(nItems - 7), TRUE, &separator);
         EXPECT_NE(0u, separator.fType & MFT_SEPARATOR);
         const struct
         {
@@ -201,11 +201,12 @@ TEST(SystemMenuTest, EndsWithASeparatorTheVersionEntrySaveTraceScanChainAndSvf)
             {0x0030u, Text("チェーンをスキャン(&C)...", "S&can chain...")},
             {0x0040u, Text("SVFとして保存(&V)...", "Save as S&VF...")},
             {0x0050u, Text("SVFファイルを再生(&P)...", "&Play SVF file...")},
+            {0x0060u, Text("システムリセット SRST にパルス(&T)", "Pulse the system reset, SRS&T")},
         };
-        for (int i = 0; i < 5; ++i)
+        for (int i = 0; i < 6; ++i)
         {
             wchar_t text[64] = {};
-            const int nItem = nItems - 5 + i;
+            const int nItem = nItems - 6 + i;
             EXPECT_EQ(entries[i].nID, ::GetMenuItemID(hMenu, nItem));
             ::GetMenuStringW(hMenu, static_cast<UINT>(nItem), text, 64, MF_BYPOSITION);
             EXPECT_EQ(entries[i].text, std::wstring(text));

@@ -45,6 +45,32 @@ void WalkTo(CStepperDlg& dlg, const ExpectedState& target)
     ASSERT_EQ(target.nIndex, dlg.Tap().State());
 }
 
+// The tests' cable with an SRST line whose levels are kept, which can be taken away or lost.
+class CSrstCable : public test_cable::CForwardCable
+{
+public:
+    const CableTraits& Traits() const override
+    {
+        m_traits = CForwardCable::Traits();
+        m_traits.bSrst = bHasSrst;
+        return m_traits;
+    }
+    bool SetResetLine(ResetLine line, bool bAsserted) override
+    {
+        if (line == ResetLine::Srst && !bLost)
+            levels.push_back(bAsserted);
+        return !bLost;
+    }
+    std::string Failure() const override { return bLost ? "The SRST line's driver stopped." : CForwardCable::Failure(); }
+
+    bool bHasSrst = true;
+    bool bLost = false;
+    std::vector<bool> levels;  // asserted or released, in turn
+
+private:
+    mutable CableTraits m_traits;
+};
+
 } // namespace
 
 TEST(StepCommandTest, EveryButtonFromEveryStateItCanBeReachedFrom)
@@ -181,4 +207,44 @@ TEST(StepCommandTest, EnterDoesNotCloseTheWindowAndEscapeDoes)
     });
     EXPECT_TRUE(bStillOpen);
     EXPECT_EQ(IDCANCEL, nResult);
+}
+
+// The menu's SRST pulse: asserted then released with no clock and the TAP where it was; a cable
+// without the line says so and pulses nothing; a cable lost on the way is told as a clock's loss.
+TEST(StepCommandTest, TheMenusSrstPulseMakesNoClockAndSaysWhyWhereItCannot)
+{
+    CSrstCable cable;
+    CStepperDlg dlg;
+    dlg.Tap().SetCable(&cable);
+    RunDialog(dlg, [&] {
+        WalkTo(dlg, *ExpectedStateFor(4));
+        const uint64_t nClocks = dlg.Tap().Clocks();
+        dlg.SendMessage(WM_SYSCOMMAND, IDM_PULSESRST, 0);
+        EXPECT_EQ((std::vector<bool>{true, false}), cable.levels);
+        EXPECT_EQ(nClocks, dlg.Tap().Clocks());
+        EXPECT_EQ(4, dlg.Tap().State());
+        EXPECT_EQ(TapState::ShiftDr, SimulatedBoard().State());
+
+        cable.levels.clear();
+        cable.bHasSrst = false;
+        {
+            CBoxAnswerer answerer(dlg);
+            dlg.SendMessage(WM_SYSCOMMAND, IDM_PULSESRST, 0);
+        }
+        ASSERT_EQ(1u, AnsweredBoxes().size());
+        EXPECT_NE(std::string::npos, AnsweredBoxes()[0].strText.find("no SRST line")) << AnsweredBoxes()[0].strText;
+        EXPECT_TRUE(cable.levels.empty());
+        EXPECT_EQ(4, dlg.Tap().State());
+
+        cable.bHasSrst = true;
+        cable.bLost = true;
+        {
+            CBoxAnswerer answerer(dlg);
+            dlg.SendMessage(WM_SYSCOMMAND, IDM_PULSESRST, 0);
+        }
+        ASSERT_EQ(1u, AnsweredBoxes().size());
+        EXPECT_NE(std::string::npos, AnsweredBoxes()[0].strText.find("The SRST line's driver stopped."));
+        EXPECT_EQ(STATE_UNKNOWN, dlg.Tap().State());
+        EXPECT_EQ(nClocks, dlg.Tap().Clocks());
+    });
 }

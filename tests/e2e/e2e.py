@@ -200,8 +200,10 @@ class Session:
             window = self.probe(action)
             if condition(window):
                 return window
-            check(time.time() < deadline,
-                  f"timed out waiting for {what}" + (f": {on_timeout(window)}" if on_timeout else "") + self.seen(window))
+            # What was seen is gathered (a screenshot among it) only once the wait has run out.
+            if time.time() >= deadline:
+                check(False, f"timed out waiting for {what}" + (f": {on_timeout(window)}" if on_timeout else "") +
+                      self.seen(window))
             time.sleep(0.3)
 
     def seen(self, window):
@@ -1692,7 +1694,7 @@ class WindowManager:
         self.process.wait()
 
 
-MENU_ITEMS = 5  # About, Save trace, Scan chain, Save as SVF, Play SVF file
+MENU_ITEMS = 6  # About, Save trace, Scan chain, Save as SVF, Play SVF file, the SRST pulse
 
 
 def context_command(session, window, index, what):
