@@ -1,0 +1,81 @@
+// A CMSIS-DAP debug probe as the cable: its JTAG pins driven by the protocol's commands
+// (cmsis_dap.h), over whichever way its packets travel (HID reports for CMSIS-DAP v1, USB bulk
+// transfers for v2). A run of clocks goes out as DAP_JTAG_Sequence packets, as many in flight as
+// the probe takes. A probe that answers wrong, or not within a second, is lost as an FTDI cable
+// is: the clocks of the packets answered before are kept, and the probe is opened anew at the
+// next use.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../cable/cable.h"
+
+// How a probe's packets travel. Written once per transport; the protocol is CDapCable's.
+class IDapLink
+{
+public:
+    virtual ~IDapLink() {}
+    // The probe opened; false with why and what to do.
+    virtual bool Open(std::string& strError) = 0;
+    virtual void Close() = 0;
+    // The probe's packet size, once DAP_Info has told it: HID reports are that long.
+    virtual void SetPacketSize(size_t /*nBytes*/) {}
+    // One command out.
+    virtual bool Write(const std::vector<uint8_t>& command, std::string& strError) = 0;
+    // One answer in, waited for at most nTimeoutMs; false with why where none came.
+    virtual bool Read(std::vector<uint8_t>& answer, unsigned nTimeoutMs, std::string& strError) = 0;
+    // The probe as the cable list names it: "Raspberry Pi Debug Probe (CMSIS-DAP v2)".
+    virtual std::string Description() const = 0;
+};
+
+class CDapCable : public CCableBase
+{
+public:
+    // The clock asked where none is: slow enough for flying leads.
+    static constexpr unsigned DEFAULT_KHZ = 1000;
+    // A probe that has not answered in this long is lost.
+    static constexpr unsigned TIMEOUT_MS = 1000;
+
+    // nKhz: the clock asked, 0 for DEFAULT_KHZ.
+    CDapCable(std::unique_ptr<IDapLink> pLink, unsigned nKhz);
+
+    bool Open() override;
+    void Close() override;
+    bool Switch(bool bOn) override;
+    bool Clocks(const CBits& tms, const CBits& tdi, const CBits& read, CBits& tdo) override;
+    bool Hold(bool bTms, bool bTdi) override;
+    bool Sample(bool& bTdo) override;
+    bool SetResetLine(ResetLine line, bool bAsserted) override;
+    std::string Description() const override;
+
+    // What DAP_Info told of the probe open now.
+    size_t PacketSize() const { return m_nPacketSize; }
+    size_t PacketCount() const { return m_nPacketCount; }
+
+private:
+    // The probe opened and asked what it is; false, with why, for one without JTAG.
+    bool OpenProbe(std::string& strError);
+    // JTAG mode, the clock, and the pins at the levels held with TCK low.
+    bool Connect(std::string& strError);
+    // One command and its answer, checked to be at least nLeast bytes.
+    bool Transact(const std::vector<uint8_t>& command, std::vector<uint8_t>& answer, size_t nLeast,
+                  std::string& strError);
+    bool Pins(uint8_t output, uint8_t select, uint8_t& input);
+    bool Reconnect();
+    // Keeps what failed and closes the probe: false.
+    bool Fail(const std::string& strWhat);
+
+    std::unique_ptr<IDapLink> m_pLink;
+    unsigned m_nKhz;
+    size_t m_nPacketSize = 0;
+    size_t m_nPacketCount = 1;
+    bool m_bOpen = false;
+    bool m_bDriving = false;
+    bool m_bConnected = false;  // in JTAG mode, driving the pins
+    bool m_bTms = false;
+    bool m_bTdi = false;
+    uint8_t m_released = 0;  // the reset lines not asserted, as DAP_SWJ_Pins bits
+};
