@@ -1,5 +1,6 @@
 #include "cable_name.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -158,6 +159,19 @@ bool ParseCableName(const std::string& strText, CableName& cable, std::string& s
         return ParseLpt(rest, cable, strError);
     if (kind == "ftdi")
         return ParseFtdi(rest, cable, strError);
+    if (kind == "dap")
+    {
+        cable.kind = CableKind::Dap;
+        cable.serial = rest;
+        // A USB serial number is at most 126 characters; printable ASCII, no spaces.
+        const bool bPrintable = std::all_of(rest.begin(), rest.end(), [](char c) { return c > ' ' && c < 0x7F; });
+        if (rest.size() > 126 || !bPrintable)
+        {
+            strError = "\"" + rest + "\" is not a probe's serial number: give it as the cable list shows it.";
+            return false;
+        }
+        return true;
+    }
     if (kind == "rbb")
     {
         cable.kind = CableKind::RemoteBitbang;
@@ -216,6 +230,8 @@ std::string DescribeCable(const CableName& cable)
         return "remote_bitbang server at " + cable.host + ":" + std::to_string(cable.port);
     case CableKind::Xvc:
         return "XVC server at " + cable.host + ":" + std::to_string(cable.port);
+    case CableKind::Dap:
+        return cable.serial.empty() ? "CMSIS-DAP probe (first found)" : "CMSIS-DAP probe " + cable.serial;
     case CableKind::Lpt:
     default:
         if (!cable.device.empty())

@@ -1,5 +1,6 @@
 // Which cable the program drives, as a person writes it: "lpt", "lpt:0xD010" (Windows),
-// "lpt:/dev/parport1" (Linux), "ftdi", "ftdi:SERIAL", "ftdi:SERIAL/B", "sim", "sim:chain",
+// "lpt:/dev/parport1" (Linux), "ftdi", "ftdi:SERIAL", "ftdi:SERIAL/B", "dap", "dap:SERIAL" (a
+// CMSIS-DAP probe), "sim", "sim:chain",
 // "sim:bsdl=FILE" (a simulated chip as its BSDL file describes it), or a JTAG server
 // on the network: "rbb:HOST:PORT" (OpenOCD's remote_bitbang; on Linux also "rbb:/path/to/socket")
 // and "xvc:HOST:PORT" (Xilinx Virtual Cable 1.0).
@@ -14,6 +15,7 @@ enum class CableKind
     Sim,
     RemoteBitbang,
     Xvc,
+    Dap,
 };
 
 struct CableName
@@ -23,7 +25,7 @@ struct CableName
     std::string device;              // a parallel port's device file, or remote_bitbang's UNIX socket
     std::string host;                // a network server's host name or IPv4 address
     unsigned short port = 0;         // and its TCP port
-    std::string serial;              // empty: the first FTDI device found
+    std::string serial;              // empty: the first FTDI device (or CMSIS-DAP probe) found
     char channel = 0;                // 'A' to 'D' on two- and four-channel chips; 0: not given
     bool bChosen = false;            // false: nobody chose, the system's default applies
     bool bChain = false;             // sim:chain: the simulated chain of three devices

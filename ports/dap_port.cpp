@@ -138,21 +138,23 @@ bool CDapCable::Clocks(const CBits& tms, const CBits& tdi, const CBits& read, CB
     const std::vector<DapSequencePacket> packets = DapSequencePackets(tms, tdi, read, m_nPacketSize);
     std::vector<uint8_t> answer;
     std::string strError, strWriteError;
+    bool bWriteFailed = false;
     size_t nSent = 0;
     for (size_t nDone = 0; nDone < packets.size(); ++nDone)
     {
         // As many packets in flight as the probe takes. Where one cannot go out, the answers of
         // those already out are still taken: their clocks were made.
-        for (; strWriteError.empty() && nSent < packets.size() && nSent < nDone + m_nPacketCount; ++nSent)
+        for (; !bWriteFailed && nSent < packets.size() && nSent < nDone + m_nPacketCount; ++nSent)
         {
-            if (!m_pLink->Write(packets[nSent].command, strWriteError))
+            bWriteFailed = !m_pLink->Write(packets[nSent].command, strWriteError);
+            if (bWriteFailed)
                 break;
         }
         if (nDone == nSent)
             return Fail(strWriteError);
         if (!m_pLink->Read(answer, TIMEOUT_MS, strError) ||
             !DapAnswerFits(packets[nDone].command, answer, packets[nDone].nAnswerBytes, strError))
-            return Fail(strWriteError.empty() ? strError : strWriteError);
+            return Fail(bWriteFailed ? strWriteError : strError);
         DapSequenceTdo(packets[nDone], read, answer, tdo);
     }
     m_bTms = tms[tms.size() - 1];

@@ -1,5 +1,5 @@
 // Linux's ways to a cable: parallel ports through ppdev by their device files, FTDI cables
-// through libftdi.
+// through libftdi, CMSIS-DAP probes through hidapi and libusb.
 #include "port_factory.h"
 
 #include <dirent.h>
@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "dap_linux.h"
 #include "libftdi_port.h"
 #include "ppdev_port.h"
 
@@ -14,12 +15,35 @@ namespace {
 
 const char DEFAULT_DEVICE[] = "/dev/parport0";
 
+DapLibraries SystemDapLibraries()
+{
+    DapLibraries libraries;
+    std::string strHid, strUsb;
+    libraries.pHidapi = SystemHidapi(strHid);
+    libraries.pLibusb = SystemLibusb(strUsb);
+    libraries.strMissing = strUsb + (strUsb.empty() || strHid.empty() ? "" : " ") + strHid;
+    return libraries;
+}
+
+// The probes as cables: by serial number, one without only as the first found ("dap").
+void AddDapCables(const std::vector<DapProbeFound>& probes, std::vector<FoundCable>& cables)
+{
+    for (size_t i = 0; i < probes.size(); ++i)
+    {
+        if (probes[i].serial.empty() && i != 0)
+            continue;
+        cables.push_back({probes[i].serial.empty() ? "dap" : "dap:" + probes[i].serial, DescribeDapProbe(probes[i])});
+    }
+}
+
 } // namespace
 
 std::shared_ptr<ICable> MakeSystemCable(const CableName& cable, const FtdiPinMap& map)
 {
     if (cable.kind == CableKind::Ftdi)
         return std::make_shared<CLibftdiPort>(cable, map);
+    if (cable.kind == CableKind::Dap)
+        return std::make_shared<CDapCable>(MakeDapLink(SystemDapLibraries(), cable.serial), map.nKhz);
     return std::make_shared<CParallelCable>(
         std::make_shared<CPpdevPort>(cable.device.empty() ? DEFAULT_DEVICE : cable.device, cable.address),
         cable.address);
@@ -46,6 +70,9 @@ std::vector<FoundCable> FindCables(const FtdiPinMap& map)
     std::string strError;
     if (CLibftdiPort(CableName(), FtdiPinMap()).ListDevices(devices, strError))
         AddFtdiCables(devices, "libftdi", map, cables);
+    std::vector<DapProbeFound> probes;
+    if (FindDapProbes(SystemDapLibraries(), probes, strError))
+        AddDapCables(probes, cables);
     return cables;
 }
 

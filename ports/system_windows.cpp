@@ -145,6 +145,11 @@ bool IsCableReachable(CableName& cable, std::string& strWhy)
                  "in lpt:0xD010.";
         return false;
     }
+    if (cable.kind == CableKind::Dap)
+    {
+        strWhy = "MORVA.EXE does not reach CMSIS-DAP probes yet: MORVA's Linux program does (morva --cable dap).";
+        return false;
+    }
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include "app/CableChoice.h"
 #include "app/CableOptions.h"
 #include "cable/cable.h"
+#include "chain/ChainScan.h"
 #include "dialog_runner.h"
 #include "engine/TapEngine.h"
 #include "platform/profile.h"
@@ -20,6 +21,7 @@
 #include "scan/ValueLists.h"
 #include "settings_examples.h"
 #include "standin/ftd2xx_standin.h"
+#include "svf/SvfPlayer.h"
 #include "panel/TapTable.h"
 
 
@@ -832,6 +834,58 @@ TEST_F(D2xxMpsseTest, ASendIsOneWriteAndOneReadAndRecordsWhatBitBangRecords)
     ASSERT_EQ(1029u, records[0].size());
     EXPECT_EQ(records[0], records[1]);
     EXPECT_EQ(read[0], read[1]);
+}
+
+// A SEND of one bit, an SVF RUNTEST and the chain scan through the engine on D2XX: each command
+// one write and one read, the board and the record as bit-bang (an FT232R) leaves them.
+TEST_F(D2xxMpsseTest, AOneBitSendAnSvfRuntestAndTheScanAreAWriteAndAReadEachAndRecordWhatBitBangRecords)
+{
+    std::vector<int> records[2];
+    std::string found[2];
+    for (int nMode = 0; nMode < 2; ++nMode)
+    {
+        SetChip(nMode == 0 ? 5 : 6);
+        CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
+        CPortScope scope(&port);
+        ASSERT_TRUE(port.Open()) << port.OpenProblem();
+        CableOn();
+        CTapEngine engine{&TestCable()};
+        engine.SetPaced(false);
+        engine.Reset();
+        TakeLog();
+        std::vector<size_t> transfers;
+        ASSERT_EQ(Ended::Done, engine.Shift(TAP_DR, CBits(1, true), [](size_t) { return false; }));
+        transfers.push_back(TakeLog().size());
+        CSvfReader reader;
+        reader.OpenText("RUNTEST 100 TCK;\n");
+        SvfCommand command;
+        std::string strError;
+        ASSERT_TRUE(reader.Next(command, strError)) << strError;
+        CSvfPlayer player(engine, [](const std::string&) {});
+        SvfMismatch mismatch;
+        ASSERT_EQ(Ended::Done, player.Play(command, mismatch, strError)) << strError;
+        const std::vector<std::string> runtest = TakeLog();
+        transfers.push_back(runtest.size());
+        ChainScan scan;
+        ASSERT_EQ(Ended::Done, ScanChain(engine, {}, scan));
+        for (size_t i = 0; i < scan.devices.size(); ++i)
+            found[nMode] += FormatChainDevice(i + 1, scan.devices[i]) + "\n";
+        for (size_t i = 0; i < engine.Session().Count(); ++i)
+            records[nMode].push_back(engine.Session().At(i).bits * 100 + engine.Session().At(i).nState);
+        EXPECT_EQ(TapState::RunTestIdle, StandinChip().Board().State());
+        if (nMode == 1)
+        {
+            EXPECT_EQ((std::vector<size_t>{2, 2}), transfers) << "a write and a read for the SEND, and for RUNTEST";
+            // 100 clocks in RUN-TEST/IDLE, TDI held high: 96 as 12 bytes of data (0x39, length 11)
+            // and 4 as bits (0x3B, length 3), all read; send immediate; 13 bytes back.
+            EXPECT_EQ("write 39 0B 00 FF FF FF FF FF FF FF FF FF FF FF FF 3B 03 0F 87", runtest[0]);
+            EXPECT_EQ("read 13", runtest[1]);
+        }
+        CableOff();
+    }
+    EXPECT_EQ("1  IR 4  IDCODE 0x14D5654B", found[1].substr(0, 26));
+    EXPECT_EQ(found[0], found[1]);
+    EXPECT_EQ(records[0], records[1]);
 }
 
 // --- Loading the library ----------------------------------------------------------------------

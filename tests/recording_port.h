@@ -182,6 +182,9 @@ inline CableTarget SetCablePort(const CableTarget& target)
 {
     const CableTarget before = test_cable::TheSlot().target;
     test_cable::TheSlot().target = target;
+    // A clock made on the cable before is no clock of this one: its TDO is not this one's.
+    test_cable::TheSlot().bTdoUnread = false;
+    test_cable::TheSlot().bClockPending = false;
     return before;
 }
 inline CableTarget SetCablePort(CParallelPort* pPort)

@@ -1,0 +1,470 @@
+// The libraries loaded with dlopen, and the two links over them. This file sees no Windows
+// header: it is compiled as Linux code (see CMakeLists.txt), and libusb's header checks every
+// entry of its table against the library's own declarations.
+#include "dap_linux.h"
+
+#include <dlfcn.h>
+#include <libusb.h>
+
+#include <algorithm>
+#include <type_traits>
+
+namespace {
+
+// A string of the libraries' wide characters as UTF-8.
+std::string Utf8(const wchar_t* psz)
+{
+    std::string text;
+    for (; psz != nullptr && *psz != 0; ++psz)
+    {
+        const uint32_t c = static_cast<uint32_t>(*psz);
+        if (c < 0x80)
+            text += static_cast<char>(c);
+        else if (c < 0x800)
+            text += {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
+        else if (c < 0x10000)
+            text += {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
+                     static_cast<char>(0x80 | (c & 0x3F))};
+        else if (c < 0x110000)
+            text += {static_cast<char>(0xF0 | c >> 18), static_cast<char>(0x80 | (c >> 12 & 0x3F)),
+                     static_cast<char>(0x80 | (c >> 6 & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+    }
+    return text;
+}
+
+bool NamesDap(const std::string& text)
+{
+    return text.find("CMSIS-DAP") != std::string::npos;
+}
+
+template <class T>
+bool Find(void* pLibrary, const char* pszName, T& pfn)
+{
+    pfn = reinterpret_cast<T>(dlsym(pLibrary, pszName));
+    return pfn != nullptr;
+}
+
+static_assert(std::is_same<decltype(&libusb_init), decltype(LibusbApi::pfnInit)>::value &&
+                  std::is_same<decltype(&libusb_get_device_list), decltype(LibusbApi::pfnGetDeviceList)>::value &&
+                  std::is_same<decltype(&libusb_bulk_transfer), decltype(LibusbApi::pfnBulkTransfer)>::value &&
+                  std::is_same<decltype(&libusb_get_string_descriptor_ascii),
+                               decltype(LibusbApi::pfnGetStringDescriptorAscii)>::value &&
+                  std::is_same<decltype(&libusb_get_active_config_descriptor),
+                               decltype(LibusbApi::pfnGetActiveConfigDescriptor)>::value,
+              "libusb's calls as its header declares them");
+
+// v1: each packet one HID report, the report number 0 before it.
+class CHidLink : public IDapLink
+{
+public:
+    CHidLink(const HidapiApi& api, const DapProbeFound& probe) : m_api(api), m_probe(probe) {}
+    ~CHidLink() override { Close(); }
+
+    bool Open(std::string& strError) override
+    {
+        m_pDevice = m_api.pfnOpenPath(m_probe.path.c_str());
+        if (m_pDevice == nullptr)
+            strError = "The CMSIS-DAP probe " + DescribeDapProbe(m_probe) + " could not be opened (" +
+                       Utf8(m_api.pfnError(nullptr)) +
+                       "). On Linux the udev rule of MORVA's package gives the probes to the user logged in.";
+        return m_pDevice != nullptr;
+    }
+    void Close() override
+    {
+        if (m_pDevice != nullptr)
+            m_api.pfnClose(m_pDevice);
+        m_pDevice = nullptr;
+    }
+    void SetPacketSize(size_t nBytes) override { m_nPacket = nBytes; }
+    bool Write(const std::vector<uint8_t>& command, std::string& strError) override
+    {
+        // A report is always the whole packet: the command, then zeros.
+        m_report.assign(m_nPacket + 1, 0);
+        std::copy(command.begin(), command.begin() + static_cast<std::ptrdiff_t>(std::min(command.size(), m_nPacket)),
+                  m_report.begin() + 1);
+        if (m_pDevice != nullptr && m_api.pfnWrite(m_pDevice, m_report.data(), m_report.size()) >= 0)
+            return true;
+        strError = Gone();
+        return false;
+    }
+    bool Read(std::vector<uint8_t>& answer, unsigned nTimeoutMs, std::string& strError) override
+    {
+        answer.assign(m_nPacket, 0);
+        const int nRead = m_pDevice != nullptr ? m_api.pfnReadTimeout(m_pDevice, answer.data(), answer.size(),
+                                                                      static_cast<int>(nTimeoutMs))
+                                               : -1;
+        if (nRead > 0)
+        {
+            answer.resize(static_cast<size_t>(nRead));
+            return true;
+        }
+        strError = nRead == 0 ? "The CMSIS-DAP probe " + DescribeDapProbe(m_probe) + " did not answer within a second."
+                              : Gone();
+        return false;
+    }
+    std::string Description() const override { return DescribeDapProbe(m_probe); }
+
+private:
+    std::string Gone() const
+    {
+        return "The CMSIS-DAP probe " + DescribeDapProbe(m_probe) + " stopped answering (" +
+               Utf8(m_api.pfnError(m_pDevice)) + "): check its USB cable.";
+    }
+
+    const HidapiApi& m_api;
+    DapProbeFound m_probe;
+    hid_device* m_pDevice = nullptr;
+    size_t m_nPacket = 64;
+    std::vector<uint8_t> m_report;
+};
+
+// v2: each packet one bulk transfer, out on one endpoint, answered on the other.
+class CUsbLink : public IDapLink
+{
+public:
+    CUsbLink(const LibusbApi& api, const DapProbeFound& probe) : m_api(api), m_probe(probe) {}
+    ~CUsbLink() override { Close(); }
+
+    bool Open(std::string& strError) override
+    {
+        libusb_device** ppList = nullptr;
+        const ssize_t nDevices = m_api.pfnGetDeviceList(nullptr, &ppList);
+        int nResult = LIBUSB_ERROR_NO_DEVICE;
+        for (ssize_t i = 0; i < nDevices; ++i)
+        {
+            if (m_api.pfnGetBusNumber(ppList[i]) == m_probe.bus && m_api.pfnGetDeviceAddress(ppList[i]) == m_probe.address)
+                nResult = m_api.pfnOpen(ppList[i], &m_pHandle);
+        }
+        if (ppList != nullptr)
+            m_api.pfnFreeDeviceList(ppList, 1);
+        if (nResult == 0)
+        {
+            nResult = m_api.pfnClaimInterface(m_pHandle, m_probe.nInterface);
+            if (nResult != 0)
+                Close();
+        }
+        if (nResult != 0)
+            strError = "The CMSIS-DAP probe " + DescribeDapProbe(m_probe) + " could not be opened (" +
+                       m_api.pfnErrorName(nResult) +
+                       "). On Linux the udev rule of MORVA's package gives the probes to the user logged in.";
+        return nResult == 0;
+    }
+    void Close() override
+    {
+        if (m_pHandle != nullptr)
+        {
+            m_api.pfnReleaseInterface(m_pHandle, m_probe.nInterface);
+            m_api.pfnClose(m_pHandle);
+        }
+        m_pHandle = nullptr;
+    }
+    void SetPacketSize(size_t nBytes) override { m_nPacket = nBytes; }
+    bool Write(const std::vector<uint8_t>& command, std::string& strError) override
+    {
+        m_out = command;
+        int nMoved = 0;
+        const int nResult = m_pHandle != nullptr ? m_api.pfnBulkTransfer(m_pHandle, m_probe.endpointOut, m_out.data(),
+                                                                          static_cast<int>(m_out.size()), &nMoved, 1000)
+                                                 : LIBUSB_ERROR_NO_DEVICE;
+        if (nResult == 0 && static_cast<size_t>(nMoved) == m_out.size())
+            return true;
+        strError = Failed(nResult);
+        return false;
+    }
+    bool Read(std::vector<uint8_t>& answer, unsigned nTimeoutMs, std::string& strError) override
+    {
+        answer.assign(m_nPacket, 0);
+        int nMoved = 0;
+        const int nResult = m_pHandle != nullptr ? m_api.pfnBulkTransfer(m_pHandle, m_probe.endpointIn, answer.data(),
+                                                                          static_cast<int>(answer.size()), &nMoved, nTimeoutMs)
+                                                 : LIBUSB_ERROR_NO_DEVICE;
+        if (nResult == 0)
+        {
+            answer.resize(static_cast<size_t>(std::max(nMoved, 0)));
+            return true;
+        }
+        strError = Failed(nResult);
+        return false;
+    }
+    std::string Description() const override { return DescribeDapProbe(m_probe); }
+
+private:
+    std::string Failed(int nResult) const
+    {
+        if (nResult == LIBUSB_ERROR_TIMEOUT)
+            return "The CMSIS-DAP probe " + DescribeDapProbe(m_probe) + " did not answer within a second.";
+        return "The CMSIS-DAP probe " + DescribeDapProbe(m_probe) + " stopped answering (" +
+               (nResult == 0 ? std::string("a packet went out short") : m_api.pfnErrorName(nResult)) +
+               "): check its USB cable.";
+    }
+
+    const LibusbApi& m_api;
+    DapProbeFound m_probe;
+    libusb_device_handle* m_pHandle = nullptr;
+    size_t m_nPacket = 64;
+    std::vector<uint8_t> m_out;
+};
+
+// The probe asked for, looked for anew at each open.
+class CFoundLink : public IDapLink
+{
+public:
+    CFoundLink(const DapLibraries& libraries, const std::string& serial) : m_libraries(libraries), m_serial(serial) {}
+
+    bool Open(std::string& strError) override
+    {
+        m_pLink.reset();
+        std::vector<DapProbeFound> probes;
+        size_t nDenied = 0;
+        if (!FindDapProbes(m_libraries, probes, strError, &nDenied))
+            return false;
+        const auto found = std::find_if(probes.begin(), probes.end(), [&](const DapProbeFound& probe) {
+            return m_serial.empty() || probe.serial == m_serial;
+        });
+        if (found == probes.end())
+        {
+            strError = m_serial.empty() ? "No CMSIS-DAP probe was found." : "No CMSIS-DAP probe with serial number " + m_serial + " was found.";
+            if (!probes.empty())
+            {
+                strError += " MORVA found:";
+                for (const DapProbeFound& probe : probes)
+                    strError += "\n    dap:" + probe.serial + "  " + DescribeDapProbe(probe);
+            }
+            else if (!m_libraries.strMissing.empty())
+                strError += " " + m_libraries.strMissing;
+            if (nDenied > 0)
+                strError += "\n" + std::to_string(nDenied) +
+                            " USB device(s) that may be probes could not be opened to be looked at. On Linux the "
+                            "udev rule of MORVA's package gives CMSIS-DAP probes to the user logged in.";
+            return false;
+        }
+        m_description = DescribeDapProbe(*found);
+        if (found->nVersion == 1)
+            m_pLink.reset(new CHidLink(*m_libraries.pHidapi, *found));
+        else
+            m_pLink.reset(new CUsbLink(*m_libraries.pLibusb, *found));
+        if (m_pLink->Open(strError))
+            return true;
+        m_pLink.reset();
+        return false;
+    }
+    void Close() override
+    {
+        if (m_pLink)
+            m_pLink->Close();
+    }
+    void SetPacketSize(size_t nBytes) override
+    {
+        if (m_pLink)
+            m_pLink->SetPacketSize(nBytes);
+    }
+    bool Write(const std::vector<uint8_t>& command, std::string& strError) override
+    {
+        if (m_pLink)
+            return m_pLink->Write(command, strError);
+        strError = "The CMSIS-DAP probe is not open.";
+        return false;
+    }
+    bool Read(std::vector<uint8_t>& answer, unsigned nTimeoutMs, std::string& strError) override
+    {
+        if (m_pLink)
+            return m_pLink->Read(answer, nTimeoutMs, strError);
+        strError = "The CMSIS-DAP probe is not open.";
+        return false;
+    }
+    std::string Description() const override
+    {
+        if (!m_description.empty())
+            return m_description;
+        return m_serial.empty() ? "CMSIS-DAP probe (first found)" : "CMSIS-DAP probe " + m_serial;
+    }
+
+private:
+    DapLibraries m_libraries;
+    std::string m_serial;
+    std::string m_description;
+    std::unique_ptr<IDapLink> m_pLink;
+};
+
+void FindHidProbes(const HidapiApi& api, std::vector<DapProbeFound>& probes)
+{
+    hid_device_info* pDevices = api.pfnEnumerate(0, 0);
+    for (hid_device_info* pDevice = pDevices; pDevice != nullptr; pDevice = pDevice->next)
+    {
+        DapProbeFound probe;
+        probe.product = Utf8(pDevice->product_string);
+        if (!NamesDap(probe.product) || pDevice->path == nullptr)
+            continue;
+        probe.serial = Utf8(pDevice->serial_number);
+        probe.nVersion = 1;
+        probe.path = pDevice->path;
+        // A probe that offers v2 as well is taken through it.
+        if (std::none_of(probes.begin(), probes.end(), [&](const DapProbeFound& other) {
+                return !probe.serial.empty() && other.serial == probe.serial;
+            }))
+            probes.push_back(probe);
+    }
+    if (pDevices != nullptr)
+        api.pfnFreeEnumeration(pDevices);
+}
+
+std::string StringOf(const LibusbApi& api, libusb_device_handle* pHandle, uint8_t index)
+{
+    unsigned char text[256] = {};
+    const int nLength = index != 0 ? api.pfnGetStringDescriptorAscii(pHandle, index, text, sizeof(text) - 1) : 0;
+    return nLength > 0 ? std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(nLength)) : std::string();
+}
+
+// A vendor-specific interface with a bulk endpoint out and one in, the first of each.
+bool BulkPair(const libusb_interface_descriptor& setting, uint8_t& out, uint8_t& in)
+{
+    out = 0;
+    in = 0;
+    for (int i = 0; i < setting.bNumEndpoints; ++i)
+    {
+        const libusb_endpoint_descriptor& endpoint = setting.endpoint[i];
+        if ((endpoint.bmAttributes & 0x03) != LIBUSB_TRANSFER_TYPE_BULK)
+            continue;
+        uint8_t& slot = (endpoint.bEndpointAddress & LIBUSB_ENDPOINT_IN) != 0 ? in : out;
+        if (slot == 0)
+            slot = endpoint.bEndpointAddress;
+    }
+    return setting.bInterfaceClass == LIBUSB_CLASS_VENDOR_SPEC && out != 0 && in != 0;
+}
+
+void FindUsbProbes(const LibusbApi& api, std::vector<DapProbeFound>& probes, size_t& nDenied)
+{
+    libusb_device** ppList = nullptr;
+    const ssize_t nDevices = api.pfnGetDeviceList(nullptr, &ppList);
+    for (ssize_t i = 0; i < nDevices; ++i)
+    {
+        libusb_device_descriptor device = {};
+        libusb_config_descriptor* pConfig = nullptr;
+        if (api.pfnGetDeviceDescriptor(ppList[i], &device) != 0 ||
+            api.pfnGetActiveConfigDescriptor(ppList[i], &pConfig) != 0 || pConfig == nullptr)
+            continue;
+        libusb_device_handle* pHandle = nullptr;
+        for (int n = 0; n < pConfig->bNumInterfaces; ++n)
+        {
+            if (pConfig->interface[n].num_altsetting < 1)
+                continue;
+            const libusb_interface_descriptor& setting = pConfig->interface[n].altsetting[0];
+            DapProbeFound probe;
+            if (!BulkPair(setting, probe.endpointOut, probe.endpointIn))
+                continue;
+            // The interface's own string tells a CMSIS-DAP interface; reading it needs the device
+            // open, which a probe the user has no access to refuses.
+            if (pHandle == nullptr && api.pfnOpen(ppList[i], &pHandle) != 0)
+            {
+                pHandle = nullptr;
+                ++nDenied;
+                break;
+            }
+            if (!NamesDap(StringOf(api, pHandle, setting.iInterface)))
+                continue;
+            probe.product = StringOf(api, pHandle, device.iProduct);
+            probe.serial = StringOf(api, pHandle, device.iSerialNumber);
+            probe.nVersion = 2;
+            probe.bus = api.pfnGetBusNumber(ppList[i]);
+            probe.address = api.pfnGetDeviceAddress(ppList[i]);
+            probe.nInterface = setting.bInterfaceNumber;
+            probes.push_back(probe);
+            break;
+        }
+        if (pHandle != nullptr)
+            api.pfnClose(pHandle);
+        api.pfnFreeConfigDescriptor(pConfig);
+    }
+    if (ppList != nullptr)
+        api.pfnFreeDeviceList(ppList, 1);
+}
+
+} // namespace
+
+std::string DescribeDapProbe(const DapProbeFound& probe)
+{
+    return (probe.product.empty() ? std::string("CMSIS-DAP probe") : probe.product) + " (CMSIS-DAP v" +
+           std::to_string(probe.nVersion) + ")";
+}
+
+bool FindDapProbes(const DapLibraries& libraries, std::vector<DapProbeFound>& probes, std::string& strError,
+                   size_t* pnDenied)
+{
+    size_t nDenied = 0;
+    probes.clear();
+    if (libraries.pHidapi == nullptr && libraries.pLibusb == nullptr)
+    {
+        strError = libraries.strMissing;
+        return false;
+    }
+    if (libraries.pLibusb != nullptr)
+        FindUsbProbes(*libraries.pLibusb, probes, nDenied);
+    if (libraries.pHidapi != nullptr)
+        FindHidProbes(*libraries.pHidapi, probes);
+    if (pnDenied != nullptr)
+        *pnDenied = nDenied;
+    return true;
+}
+
+std::unique_ptr<IDapLink> MakeDapLink(const DapLibraries& libraries, const std::string& serial)
+{
+    return std::unique_ptr<IDapLink>(new CFoundLink(libraries, serial));
+}
+
+const HidapiApi* SystemHidapi(std::string& strError)
+{
+    static HidapiApi s_api;
+    static bool s_bLoaded = false;
+    static std::string s_strError;
+    if (!s_bLoaded)
+    {
+        s_bLoaded = true;
+        void* pLibrary = dlopen("libhidapi-hidraw.so.0", RTLD_NOW);
+        if (pLibrary == nullptr)
+            pLibrary = dlopen("libhidapi-libusb.so.0", RTLD_NOW);
+        const bool bFound = pLibrary != nullptr && Find(pLibrary, "hid_init", s_api.pfnInit) &&
+                            Find(pLibrary, "hid_enumerate", s_api.pfnEnumerate) &&
+                            Find(pLibrary, "hid_free_enumeration", s_api.pfnFreeEnumeration) &&
+                            Find(pLibrary, "hid_open_path", s_api.pfnOpenPath) && Find(pLibrary, "hid_write", s_api.pfnWrite) &&
+                            Find(pLibrary, "hid_read_timeout", s_api.pfnReadTimeout) &&
+                            Find(pLibrary, "hid_close", s_api.pfnClose) && Find(pLibrary, "hid_error", s_api.pfnError);
+        if (!bFound || s_api.pfnInit() != 0)
+            s_strError = "CMSIS-DAP v1 probes are reached through hidapi, which is not installed "
+                         "(sudo apt install libhidapi-hidraw0).";
+    }
+    strError = s_strError;
+    return s_strError.empty() ? &s_api : nullptr;
+}
+
+const LibusbApi* SystemLibusb(std::string& strError)
+{
+    static LibusbApi s_api;
+    static bool s_bLoaded = false;
+    static std::string s_strError;
+    if (!s_bLoaded)
+    {
+        s_bLoaded = true;
+        void* pLibrary = dlopen("libusb-1.0.so.0", RTLD_NOW);
+        const bool bFound =
+            pLibrary != nullptr && Find(pLibrary, "libusb_init", s_api.pfnInit) &&
+            Find(pLibrary, "libusb_get_device_list", s_api.pfnGetDeviceList) &&
+            Find(pLibrary, "libusb_free_device_list", s_api.pfnFreeDeviceList) &&
+            Find(pLibrary, "libusb_get_device_descriptor", s_api.pfnGetDeviceDescriptor) &&
+            Find(pLibrary, "libusb_get_active_config_descriptor", s_api.pfnGetActiveConfigDescriptor) &&
+            Find(pLibrary, "libusb_free_config_descriptor", s_api.pfnFreeConfigDescriptor) &&
+            Find(pLibrary, "libusb_get_bus_number", s_api.pfnGetBusNumber) &&
+            Find(pLibrary, "libusb_get_device_address", s_api.pfnGetDeviceAddress) &&
+            Find(pLibrary, "libusb_open", s_api.pfnOpen) && Find(pLibrary, "libusb_close", s_api.pfnClose) &&
+            Find(pLibrary, "libusb_get_string_descriptor_ascii", s_api.pfnGetStringDescriptorAscii) &&
+            Find(pLibrary, "libusb_claim_interface", s_api.pfnClaimInterface) &&
+            Find(pLibrary, "libusb_release_interface", s_api.pfnReleaseInterface) &&
+            Find(pLibrary, "libusb_bulk_transfer", s_api.pfnBulkTransfer) &&
+            Find(pLibrary, "libusb_error_name", s_api.pfnErrorName);
+        // The library's default context serves every call (a null context).
+        if (!bFound || s_api.pfnInit(nullptr) != 0)
+            s_strError = "CMSIS-DAP v2 probes are reached through libusb-1.0, which is not installed "
+                         "(sudo apt install libusb-1.0-0).";
+    }
+    strError = s_strError;
+    return s_strError.empty() ? &s_api : nullptr;
+}

@@ -1,0 +1,127 @@
+// CMSIS-DAP probes on Linux: found through hidapi (v1) and libusb (v2), opened by serial number or
+// as the first found, their packets as each transport carries them, and one unplugged mid-run.
+#include <gtest/gtest.h>
+
+#include "chain/ChainScan.h"
+#include "dap_standin.h"
+#include "engine/TapEngine.h"
+#include "ports/dap_linux.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::vector<std::string> Listed(const DapLibraries& libraries)
+{
+    std::vector<DapProbeFound> probes;
+    std::string strError;
+    EXPECT_TRUE(FindDapProbes(libraries, probes, strError)) << strError;
+    std::vector<std::string> lines;
+    for (const DapProbeFound& probe : probes)
+        lines.push_back(probe.serial + " " + DescribeDapProbe(probe));
+    return lines;
+}
+
+// The engine over a probe, reset, the chain scanned: the one device's line.
+std::string Scanned(CDapCable& cable)
+{
+    CTapEngine engine(&cable);
+    if (!cable.Open() || !engine.Switch(true) || !engine.Reset())
+        return "not open: " + cable.OpenProblem() + cable.Failure();
+    ChainScan scan;
+    const Outcome end = ScanChain(engine, {}, scan);
+    engine.Switch(false);
+    if (end != Ended::Done || scan.devices.size() != 1)
+        return end.Message();
+    return FormatChainDevice(1, scan.devices[0]);
+}
+
+} // namespace
+
+// Each library's probes by what their strings say, not a keyboard or another vendor-specific
+// device; a probe offering both versions is listed once, as v2.
+TEST(DapLinuxTest, ProbesAreFoundByTheirStringsAndOnceWhereTheyOfferBoth)
+{
+    DapLibraries libraries = StandinDapLibraries();
+    EXPECT_EQ((Lines{"E6614103E7475D2F MORVA Debug Probe (CMSIS-DAP v2)", "HID00001 MORVA HID probe CMSIS-DAP (CMSIS-DAP v1)"}),
+              Listed(libraries));
+    Dap().bBothOnOne = true;
+    EXPECT_EQ(2u, Listed(libraries).size());
+    libraries.pLibusb = nullptr;
+    EXPECT_EQ((Lines{"HID00001 MORVA HID probe CMSIS-DAP (CMSIS-DAP v1)",
+                     "E6614103E7475D2F MORVA Debug Probe CMSIS-DAP (CMSIS-DAP v1)"}),
+              Listed(libraries));
+    libraries.pHidapi = nullptr;
+    libraries.strMissing = "neither library";
+    std::vector<DapProbeFound> probes;
+    std::string strError;
+    EXPECT_FALSE(FindDapProbes(libraries, probes, strError));
+    EXPECT_EQ("neither library", strError);
+}
+
+// The first probe found is the v2 one: its packets are bulk transfers as long as each command,
+// its interface claimed; by serial number the v1 probe is taken, each packet a report of 64
+// bytes after the report number. Both scan the board behind them.
+TEST(DapLinuxTest, EachTransportCarriesThePacketsAsItsDocumentationSays)
+{
+    const DapLibraries libraries = StandinDapLibraries();
+    CDapCable first(MakeDapLink(libraries, ""), 0);
+    const std::string firstScan = Scanned(first);
+    EXPECT_EQ("1  IR 4  IDCODE 0x14D5654B", firstScan.substr(0, 26)) << firstScan;
+    const Lines bulk = Dap().Take();
+    ASSERT_GE(bulk.size(), 4u);
+    EXPECT_EQ((Lines{"claim 1", "bulk 2: 00 FF", "bulk 2: 00 FE", "bulk 2: 00 F0"}), Lines(bulk.begin(), bulk.begin() + 4));
+    EXPECT_EQ(512u, first.PacketSize());
+    EXPECT_EQ("MORVA Debug Probe (CMSIS-DAP v2) at 1 MHz", first.Description());
+
+    CDapCable bySerial(MakeDapLink(libraries, "HID00001"), 0);
+    EXPECT_EQ("1  IR 4  IDCODE 0x14D5654B", Scanned(bySerial).substr(0, 26));
+    const Lines reports = Dap().Take();
+    ASSERT_GE(reports.size(), 2u);
+    EXPECT_EQ("open /dev/hidraw-dap", reports[0]);
+    // The report number 0, DAP_Info's packet size question, and the report's 62 bytes of padding.
+    std::string asked = "hid 65: 00 00 FF";
+    for (int i = 0; i < 62; ++i)
+        asked += " 00";
+    EXPECT_EQ(asked, reports[1]);
+    for (const std::string& line : reports)
+        EXPECT_TRUE(line.rfind("hid 65:", 0) == 0 || line.rfind("open", 0) == 0 || line == "close hid") << line;
+}
+
+// A serial number no probe has is said with the probes there are; a probe the user may not open
+// says how to get access.
+TEST(DapLinuxTest, AProbeNotThereOrNotOursToOpenIsSaidWithWhatToDo)
+{
+    const DapLibraries libraries = StandinDapLibraries();
+    CDapCable missing(MakeDapLink(libraries, "NOPE"), 0);
+    EXPECT_FALSE(missing.Open());
+    EXPECT_EQ("No CMSIS-DAP probe with serial number NOPE was found. MORVA found:\n"
+              "    dap:E6614103E7475D2F  MORVA Debug Probe (CMSIS-DAP v2)\n"
+              "    dap:HID00001  MORVA HID probe CMSIS-DAP (CMSIS-DAP v1)",
+              missing.OpenProblem());
+    Dap().nOpenResult = -3;  // LIBUSB_ERROR_ACCESS
+    CDapCable refused(MakeDapLink(libraries, "E6614103E7475D2F"), 0);
+    EXPECT_FALSE(refused.Open());
+    EXPECT_NE(std::string::npos, refused.OpenProblem().find("udev rule")) << refused.OpenProblem();
+}
+
+// Unplugged in the middle of a long SEND: lost with the transport's words, and found again at
+// the next reset once it is back.
+TEST(DapLinuxTest, AProbeUnpluggedMidRunIsLostAndFoundAgainOnceBack)
+{
+    const DapLibraries libraries = StandinDapLibraries();
+    CDapCable cable(MakeDapLink(libraries, ""), 0);
+    CTapEngine engine(&cable);
+    ASSERT_TRUE(cable.Open());
+    ASSERT_TRUE(engine.Switch(true));
+    ASSERT_TRUE(engine.Reset());
+    Dap().nUnplugAtWrite = static_cast<int>(Dap().nWrites) + 3;
+    const Outcome end = engine.Shift(TAP_DR, CBits(20000, true), [](size_t) { return false; });
+    EXPECT_EQ(Ended::Lost, end);
+    EXPECT_NE(std::string::npos, end.Message().find("LIBUSB_ERROR_NO_DEVICE")) << end.Message();
+    EXPECT_FALSE(engine.Reset());
+    Dap().bUsbPresent = true;
+    Dap().nUnplugAtWrite = 0;
+    EXPECT_TRUE(engine.Reset()) << cable.Failure();
+    EXPECT_EQ(TapState::TestLogicReset, Dap().usbProbe.Board().State());
+}

@@ -1,0 +1,35 @@
+// Stand-ins for hidapi and libusb-1.0, for tests: each serves a CMSIS-DAP probe (the simulated
+// probe, the board on its JTAG pins) behind the calls the real library takes, as its
+// documentation describes them. hidapi has a v1 probe and a keyboard; libusb a v2 probe and a
+// vendor-specific device of another kind.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ports/dap_linux.h"
+#include "simboard/dap_probe.h"
+
+struct DapStandin
+{
+    CDapProbe hidProbe{HidIdentity()};
+    CDapProbe usbProbe{UsbIdentity()};
+    bool bHidPresent = true;
+    bool bUsbPresent = true;
+    // The v2 probe offers v1 as well: hidapi lists it too, with its serial number.
+    bool bBothOnOne = false;
+    int nOpenResult = 0;        // what opening the v2 probe answers (LIBUSB_ERROR_ACCESS: refused)
+    int nUnplugAtWrite = 0;     // unplugged as the write this many writes on is made (0: never)
+    // The packets, one line each: "hid 65: 00 00 FF 00 ..." (the report number, then the report)
+    // or "bulk 2: 00 FF".
+    std::vector<std::string> log;
+    size_t nWrites = 0;
+
+    static CDapProbe::Identity HidIdentity();
+    static CDapProbe::Identity UsbIdentity();
+    std::vector<std::string> Take();
+};
+
+DapStandin& Dap();
+// Starts both stand-ins afresh and gives the libraries with their calls.
+DapLibraries StandinDapLibraries();
