@@ -32,6 +32,7 @@
 
 #include "../tests/dialog_runner.h"
 #include "../tests/recording_port.h"
+#include "../tests/standin/dap_link.h"
 #include "../tests/standin/ftd2xx_standin.h"
 #include "../tests/net/jtag_server.h"
 #include "../ports/port_factory.h"
@@ -40,6 +41,7 @@
 #include "controls/LogFont.h"
 #include "engine/TapEngine.h"
 #include "platform/gdi.h"
+#include "ports/cmsis_dap.h"
 #include "ports/d2xx_port.h"
 #include "ports/sim_port.h"
 #include "svf/SvfPlayer.h"
@@ -894,6 +896,113 @@ void MeasureMpsse()
 }
 #endif
 
+// A SEND-DR of 1,024 bits through the simulated CMSIS-DAP probe: the packets the cable used
+// against the fewest its packet size allows for the same clocks, and the wall time against a
+// minimal loop that hands the same packets to a fresh probe and takes its answers.
+struct DapShift
+{
+    size_t nPackets = 0, nFewest = 0;
+    double dSeconds = 0, dFloorSeconds = 0;
+    bool bDone = false;
+};
+
+// The fewest packets of nPacketSize bytes that carry the clocks of these DAP_JTAG_Sequence
+// commands: each stretch of steady TMS as sequences of 64 clocks, every clock's TDO captured, the
+// command bytes and the answer bytes each filling whole packets after their two bytes of header.
+size_t FewestDapPackets(const std::vector<std::vector<uint8_t>>& commands, size_t nPacketSize)
+{
+    std::vector<std::pair<bool, size_t>> runs;  // TMS, clocks
+    for (const std::vector<uint8_t>& command : commands)
+    {
+        for (size_t nAt = 2, i = 0; i < command[1] && nAt < command.size(); ++i)
+        {
+            const size_t nClocks = (command[nAt] & 0x3F) == 0 ? 64 : command[nAt] & 0x3F;
+            const bool bTms = (command[nAt] & 0x40) != 0;
+            if (!runs.empty() && runs.back().first == bTms)
+                runs.back().second += nClocks;
+            else
+                runs.emplace_back(bTms, nClocks);
+            nAt += 1 + (nClocks + 7) / 8;
+        }
+    }
+    size_t nCommand = 0, nAnswer = 0;
+    for (const auto& run : runs)
+    {
+        const size_t nSequences = (run.second + 63) / 64;
+        nCommand += nSequences + (run.second + 7) / 8;
+        nAnswer += (run.second + 7) / 8;
+    }
+    const size_t nRoom = nPacketSize - 2;
+    return std::max((nCommand + nRoom - 1) / nRoom, (nAnswer + nRoom - 1) / nRoom);
+}
+
+DapShift MeasureDapShift(uint16_t nPacketSize)
+{
+    DapShift shift;
+    CDapProbe::Identity identity;
+    identity.nPacketSize = nPacketSize;
+    CDapProbe probe(identity);
+    auto pLink = std::make_unique<CProbeLink>(probe);
+    CProbeLink& link = *pLink;
+    CDapCable cable(std::move(pLink), 0);
+    CTapEngine engine(&cable);
+    if (!cable.Open() || !engine.Switch(true) || !engine.Reset())
+        return shift;
+    CBits value(1024, false);
+    for (size_t i = 0; i < value.size(); i += 3)
+        value.Set(i, true);
+    link.commands.clear();
+    LARGE_INTEGER frequency, start, end;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&start);
+    shift.bDone = engine.Shift(TAP_DR, value, [](size_t) { return false; }) == Ended::Done;
+    ::QueryPerformanceCounter(&end);
+    shift.dSeconds = static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+    shift.nPackets = link.commands.size();
+    shift.nFewest = FewestDapPackets(link.commands, nPacketSize);
+
+    // The floor: the same packets to a probe in the same state, their answers taken, nothing else.
+    CDapProbe floor(identity);
+    const std::vector<uint8_t> connect = DapConnectJtag();
+    floor.Answer(connect.data(), connect.size());
+    size_t nAnswered = 0;
+    ::QueryPerformanceCounter(&start);
+    for (const std::vector<uint8_t>& command : link.commands)
+        nAnswered += floor.Answer(command.data(), command.size()).size();
+    ::QueryPerformanceCounter(&end);
+    shift.dFloorSeconds =
+        static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+    shift.bDone = shift.bDone && nAnswered > 0;
+    return shift;
+}
+
+void MeasureDap()
+{
+    printf("%-34s %10s %10s %10s %10s %8s\n", "CMSIS-DAP, simulated probe", "packets", "fewest", "time (us)",
+           "floor (us)", "/ floor");
+    for (uint16_t nPacketSize : {uint16_t(64), uint16_t(512)})
+    {
+        std::vector<double> times, floors;
+        DapShift shift;
+        for (int run = 0; run < 5; ++run)
+        {
+            shift = MeasureDapShift(nPacketSize);
+            if (!shift.bDone)
+                break;
+            times.push_back(shift.dSeconds * 1e6);
+            floors.push_back(shift.dFloorSeconds * 1e6);
+        }
+        const std::string strName = "SEND-DR 1024 bits, " + std::to_string(nPacketSize) + "-byte packets";
+        if (!shift.bDone)
+        {
+            printf("%-34s not done through the simulated probe\n", strName.c_str());
+            continue;
+        }
+        printf("%-34s %10zu %10zu %10.1f %10.1f %8.2f\n", strName.c_str(), shift.nPackets, shift.nFewest, Median(times),
+               Median(floors), Median(times) / Median(floors));
+    }
+}
+
 int main(int argc, char** argv)
 {
     // Each table goes out as soon as it is measured, through a pipe too.
@@ -931,6 +1040,12 @@ int main(int argc, char** argv)
         PrintSends(cables);
         printf("\n");
         PrintSendRatios(cables);
+        return 0;
+    }
+    // --dap: the CMSIS-DAP rows, through the simulated probe.
+    if (argc > 1 && std::string(argv[1]) == "--dap")
+    {
+        MeasureDap();
         return 0;
     }
 #ifdef __WINE__

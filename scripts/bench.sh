@@ -6,6 +6,8 @@
 #   steps   the step costs in the window, memory and objects, start-up, against the floor; the
 #           Linux program's step costs among its rows
 #   sends   SEND-DR over every cable the tests reach, both programs; OpenOCD's drscan beside it
+#   mpsse   FTDI's JTAG engine through the simulated FT2232H
+#   dap     a SEND-DR through the simulated CMSIS-DAP probe
 #   bsdl    a BSDL file of 2,001 cells read
 #   svf     a generated SVF file of 200 MB played on the simulated board; one SDR of 1, 10 and
 #           100 Mbit in each program, its time and private bytes
@@ -52,6 +54,12 @@ measure() {
             echo "bytes written over the data's N/8; writes and reads per 64 KiB of data; the wall time over the"
             echo "floor's, a loop that writes the same bytes to a fresh simulated chip and reads its answers:"
             linux "$top/build-linux/bench/bench.exe" --mpsse | unix_lines
+            ;;
+        dap)
+            echo "== dap: a SEND-DR through the simulated CMSIS-DAP probe"
+            echo "the packets used against the fewest the packet size allows for the same clocks; the wall time"
+            echo "over the floor's, a loop that hands the same packets to a fresh simulated probe:"
+            linux "$top/build-linux/bench/bench.exe" --dap | unix_lines
             ;;
         bsdl)
             echo "== bsdl: a BSDL file read"
@@ -109,11 +117,11 @@ if [ "${1:-}" = "--measure" ]; then
     exit $failed
 fi
 
-sections=${*:-steps sends mpsse bsdl svf soaks fuzz}
+sections=${*:-steps sends mpsse dap bsdl svf soaks fuzz}
 for section in $sections; do
     case $section in
-        steps|sends|mpsse|bsdl|svf|soaks|fuzz) ;;
-        *) echo "bench.sh: no section \"$section\"; give steps, sends, mpsse, bsdl, svf, soaks or fuzz" >&2; exit 2 ;;
+        steps|sends|mpsse|dap|bsdl|svf|soaks|fuzz) ;;
+        *) echo "bench.sh: no section \"$section\"; give steps, sends, mpsse, dap, bsdl, svf, soaks or fuzz" >&2; exit 2 ;;
     esac
 done
 sh "$top/scripts/build.sh" >/dev/null

@@ -34,6 +34,7 @@ for size in 16 24 32 48 64 128 256; do
         -define png:exclude-chunks=date,time "png32:$icon"
 done
 install -D -m 0644 "$here/60-morva-ftdi.rules" "$root/usr/lib/udev/rules.d/60-morva-ftdi.rules"
+install -D -m 0644 "$here/60-morva-cmsis-dap.rules" "$root/usr/lib/udev/rules.d/60-morva-cmsis-dap.rules"
 mkdir -p "$root/usr/share/man/man1" "$root/usr/share/doc/morva"
 sed "s/@VERSION@/$version/g" "$here/morva.1" | gzip -9n >"$root/usr/share/man/man1/morva.1.gz"
 install -m 0644 "$here/copyright" "$root/usr/share/doc/morva/copyright"

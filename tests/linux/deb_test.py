@@ -21,7 +21,8 @@ from e2e import Failure, check  # noqa: E402
 ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 FILES = {"usr/bin/morva", "usr/lib/morva/morva.exe.so", "usr/share/morva/wine-prefix.sh",
          "usr/share/morva/wine-fonts.reg", "usr/share/morva/wine-fonts-latin.reg", "usr/share/applications/morva.desktop",
-         "usr/lib/udev/rules.d/60-morva-ftdi.rules", "usr/share/man/man1/morva.1.gz",
+         "usr/lib/udev/rules.d/60-morva-ftdi.rules", "usr/lib/udev/rules.d/60-morva-cmsis-dap.rules",
+         "usr/share/man/man1/morva.1.gz",
          "usr/share/doc/morva/copyright", "usr/share/doc/morva/changelog.gz", "usr/share/doc/morva/guide.md",
          "usr/share/doc/morva/window.png", "usr/share/doc/morva/cable-list.png",
          "usr/share/doc/morva/no-cable.png", "usr/share/doc/morva/chain-window.png",
@@ -68,6 +69,9 @@ def check_package(deb, source, build):
         with open(os.path.join(scratch, "usr/lib/udev/rules.d/60-morva-ftdi.rules")) as f:
             rule = f.read()
         check('ATTR{idVendor}=="0403"' in rule and 'TAG+="uaccess"' in rule, "the udev rule")
+        with open(os.path.join(scratch, "usr/lib/udev/rules.d/60-morva-cmsis-dap.rules")) as f:
+            rule = f.read()
+        check('ATTRS{product}=="*CMSIS-DAP*"' in rule and 'KERNEL=="hidraw*"' in rule, "the CMSIS-DAP udev rule")
         page = run(["man", "--warnings", "-l", os.path.join(scratch, "usr/share/man/man1/morva.1.gz")],
                    env=dict(os.environ, MANWIDTH="80", LC_ALL="C.UTF-8"))
         check(page.returncode == 0 and not page.stderr.strip(), f"man: {page.stderr.strip()}")
