@@ -2407,6 +2407,35 @@ def case_placement(session, build):
           f"window's controls{', nor each other' if wide else ''}; the chain window moved opened there again")
 
 
+def case_dap(session, build):
+    """A CMSIS-DAP probe through a stand-in of hidapi that the Linux program loads as the real
+    library (first on LD_LIBRARY_PATH), the simulated probe behind it: "Scan chain" finds the
+    board's device through the probe, SEND-DR 32'h0 typed and clicked reads its IDCODE, and the
+    cable list shows the probe with its serial number and transport."""
+    session.prepare_prefixes()
+    folder = temporary_folder("morva-dap-")
+    env = locale_env({})
+    home_in(env, folder)
+    env["LD_LIBRARY_PATH"] = os.path.join(build, "tests", "dap-standin")
+    window = scanned_in_window(session, os.path.join(build, "morva.exe"), env, ["--cable", "dap"], "CMSIS-DAP", 1)
+    check(window.chain["items"][1].startswith("1|4|0x14D5654B|"), f"the scan through the probe: {window.chain['items']}")
+    type_value(session, window, 1023, "32'h0", enter=False)
+    session.click(window, 1025)
+    window = session.wait_until(lambda w: w.texts[1043] == "32'h14D5654B" and w.texts[1025] == "SEND-DR" and w.settled,
+                                "the IDCODE read through the probe")
+    check(window.last_line.endswith("-RTI"), f"the SEND ended in {window.last_line}")
+    session.click(window, 1042)
+    window = session.wait_until(lambda w: len(w.items.get(1042, [])) > 1, "the cable list dropped down")
+    listed = "dap:SIMDAP01  MORVA simulated probe CMSIS-DAP (CMSIS-DAP v1)"
+    check(listed in window.items[1042], f"the cable list holds {window.items[1042]}")
+    session.screenshot(os.path.join(build, "e2e-dap-linux.png"))
+    session.key("Escape")
+    window = session.wait_until(lambda w: w.texts[1042] == "dap", "the cable list closed on the probe")
+    escape(session, window, session.process)
+    print("dap: through the hidapi stand-in's simulated probe, the window scanned the board's device, read its "
+          "IDCODE with a clicked SEND-DR, and listed the probe")
+
+
 CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": case_error,
          "screens": case_screens, "inpout": case_inpout, "inpout-refused": case_inpout_refused,
          "inpout-planted": case_inpout_planted, "package": case_package, "burst": case_burst,
@@ -2417,7 +2446,7 @@ CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": c
          "pixels": case_pixels, "session": case_session, "every-click": case_every_click, "send": case_send, "cable-list": case_cable_list,
          "step-keys": case_step_keys, "dpi": case_dpi, "verilator": case_verilator, "chain": case_chain, "svf": case_svf,
          "bsdl": case_bsdl, "placement": case_placement,
-         "placement-wide": case_placement, "stop-slow": case_stop_slow}
+         "placement-wide": case_placement, "stop-slow": case_stop_slow, "dap": case_dap}
 
 
 def own_display(size="1280x1200"):
