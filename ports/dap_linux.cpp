@@ -53,20 +53,42 @@ static_assert(std::is_same<decltype(&libusb_init), decltype(LibusbApi::pfnInit)>
                                decltype(LibusbApi::pfnGetActiveConfigDescriptor)>::value,
               "libusb's calls as its header declares them");
 
-// v1: each packet one HID report, the report number 0 before it.
-class CHidLink : public IDapLink
+// What both links keep of their probe, and what they say where it fails.
+class CProbeLinkBase : public IDapLink
 {
 public:
-    CHidLink(const HidapiApi& api, const DapProbeFound& probe) : m_api(api), m_probe(probe) {}
+    explicit CProbeLinkBase(const DapProbeFound& probe) : m_probe(probe) {}
+    void SetPacketSize(size_t nBytes) override { m_nPacket = nBytes; }
+    std::string Description() const override { return DescribeDapProbe(m_probe); }
+
+protected:
+    std::string Refused(const std::string& strWhy) const
+    {
+        return "The CMSIS-DAP probe " + Description() + " could not be opened (" + strWhy +
+               "). On Linux the udev rule of MORVA's package gives the probes to the user logged in.";
+    }
+    std::string Silent() const { return "The CMSIS-DAP probe " + Description() + " did not answer within a second."; }
+    std::string Gone(const std::string& strWhy) const
+    {
+        return "The CMSIS-DAP probe " + Description() + " stopped answering (" + strWhy + "): check its USB cable.";
+    }
+
+    DapProbeFound m_probe;
+    size_t m_nPacket = 64;
+};
+
+// v1: each packet one HID report, the report number 0 before it.
+class CHidLink : public CProbeLinkBase
+{
+public:
+    CHidLink(const HidapiApi& api, const DapProbeFound& probe) : CProbeLinkBase(probe), m_api(api) {}
     ~CHidLink() override { Close(); }
 
     bool Open(std::string& strError) override
     {
         m_pDevice = m_api.pfnOpenPath(m_probe.path.c_str());
         if (m_pDevice == nullptr)
-            strError = "The CMSIS-DAP probe " + DescribeDapProbe(m_probe) + " could not be opened (" +
-                       Utf8(m_api.pfnError(nullptr)) +
-                       "). On Linux the udev rule of MORVA's package gives the probes to the user logged in.";
+            strError = Refused(Utf8(m_api.pfnError(nullptr)));
         return m_pDevice != nullptr;
     }
     void Close() override
@@ -75,7 +97,6 @@ public:
             m_api.pfnClose(m_pDevice);
         m_pDevice = nullptr;
     }
-    void SetPacketSize(size_t nBytes) override { m_nPacket = nBytes; }
     bool Write(const std::vector<uint8_t>& command, std::string& strError) override
     {
         // A report is always the whole packet: the command, then zeros.
@@ -84,7 +105,7 @@ public:
                   m_report.begin() + 1);
         if (m_pDevice != nullptr && m_api.pfnWrite(m_pDevice, m_report.data(), m_report.size()) >= 0)
             return true;
-        strError = Gone();
+        strError = Gone(Utf8(m_api.pfnError(m_pDevice)));
         return false;
     }
     bool Read(std::vector<uint8_t>& answer, unsigned nTimeoutMs, std::string& strError) override
@@ -98,31 +119,21 @@ public:
             answer.resize(static_cast<size_t>(nRead));
             return true;
         }
-        strError = nRead == 0 ? "The CMSIS-DAP probe " + DescribeDapProbe(m_probe) + " did not answer within a second."
-                              : Gone();
+        strError = nRead == 0 ? Silent() : Gone(Utf8(m_api.pfnError(m_pDevice)));
         return false;
     }
-    std::string Description() const override { return DescribeDapProbe(m_probe); }
 
 private:
-    std::string Gone() const
-    {
-        return "The CMSIS-DAP probe " + DescribeDapProbe(m_probe) + " stopped answering (" +
-               Utf8(m_api.pfnError(m_pDevice)) + "): check its USB cable.";
-    }
-
     const HidapiApi& m_api;
-    DapProbeFound m_probe;
     hid_device* m_pDevice = nullptr;
-    size_t m_nPacket = 64;
     std::vector<uint8_t> m_report;
 };
 
 // v2: each packet one bulk transfer, out on one endpoint, answered on the other.
-class CUsbLink : public IDapLink
+class CUsbLink : public CProbeLinkBase
 {
 public:
-    CUsbLink(const LibusbApi& api, const DapProbeFound& probe) : m_api(api), m_probe(probe) {}
+    CUsbLink(const LibusbApi& api, const DapProbeFound& probe) : CProbeLinkBase(probe), m_api(api) {}
     ~CUsbLink() override { Close(); }
 
     bool Open(std::string& strError) override
@@ -144,9 +155,7 @@ public:
                 Close();
         }
         if (nResult != 0)
-            strError = "The CMSIS-DAP probe " + DescribeDapProbe(m_probe) + " could not be opened (" +
-                       m_api.pfnErrorName(nResult) +
-                       "). On Linux the udev rule of MORVA's package gives the probes to the user logged in.";
+            strError = Refused(m_api.pfnErrorName(nResult));
         return nResult == 0;
     }
     void Close() override
@@ -158,7 +167,6 @@ public:
         }
         m_pHandle = nullptr;
     }
-    void SetPacketSize(size_t nBytes) override { m_nPacket = nBytes; }
     bool Write(const std::vector<uint8_t>& command, std::string& strError) override
     {
         m_out = command;
@@ -186,22 +194,17 @@ public:
         strError = Failed(nResult);
         return false;
     }
-    std::string Description() const override { return DescribeDapProbe(m_probe); }
 
 private:
     std::string Failed(int nResult) const
     {
         if (nResult == LIBUSB_ERROR_TIMEOUT)
-            return "The CMSIS-DAP probe " + DescribeDapProbe(m_probe) + " did not answer within a second.";
-        return "The CMSIS-DAP probe " + DescribeDapProbe(m_probe) + " stopped answering (" +
-               (nResult == 0 ? std::string("a packet went out short") : m_api.pfnErrorName(nResult)) +
-               "): check its USB cable.";
+            return Silent();
+        return Gone(nResult == 0 ? std::string("a packet went out short") : m_api.pfnErrorName(nResult));
     }
 
     const LibusbApi& m_api;
-    DapProbeFound m_probe;
     libusb_device_handle* m_pHandle = nullptr;
-    size_t m_nPacket = 64;
     std::vector<uint8_t> m_out;
 };
 
@@ -411,60 +414,66 @@ std::unique_ptr<IDapLink> MakeDapLink(const DapLibraries& libraries, const std::
     return std::unique_ptr<IDapLink>(new CFoundLink(libraries, serial));
 }
 
+namespace {
+
+// A library's table, loaded by pfnLoad at the first call and kept: null, with strMissing, where
+// the library or one of its calls is not there.
+template <class Api>
+const Api* Loaded(bool (*pfnLoad)(Api&), const char* pszMissing, std::string& strError)
+{
+    static Api s_api;
+    static const bool s_bLoaded = pfnLoad(s_api);
+    strError = s_bLoaded ? "" : pszMissing;
+    return s_bLoaded ? &s_api : nullptr;
+}
+
+bool LoadHidapi(HidapiApi& api)
+{
+    void* pLibrary = dlopen("libhidapi-hidraw.so.0", RTLD_NOW);
+    if (pLibrary == nullptr)
+        pLibrary = dlopen("libhidapi-libusb.so.0", RTLD_NOW);
+    return pLibrary != nullptr && Find(pLibrary, "hid_init", api.pfnInit) &&
+           Find(pLibrary, "hid_enumerate", api.pfnEnumerate) &&
+           Find(pLibrary, "hid_free_enumeration", api.pfnFreeEnumeration) &&
+           Find(pLibrary, "hid_open_path", api.pfnOpenPath) && Find(pLibrary, "hid_write", api.pfnWrite) &&
+           Find(pLibrary, "hid_read_timeout", api.pfnReadTimeout) && Find(pLibrary, "hid_close", api.pfnClose) &&
+           Find(pLibrary, "hid_error", api.pfnError) && api.pfnInit() == 0;
+}
+
+bool LoadLibusb(LibusbApi& api)
+{
+    void* pLibrary = dlopen("libusb-1.0.so.0", RTLD_NOW);
+    // The library's default context serves every call (a null context).
+    return pLibrary != nullptr && Find(pLibrary, "libusb_init", api.pfnInit) &&
+           Find(pLibrary, "libusb_get_device_list", api.pfnGetDeviceList) &&
+           Find(pLibrary, "libusb_free_device_list", api.pfnFreeDeviceList) &&
+           Find(pLibrary, "libusb_get_device_descriptor", api.pfnGetDeviceDescriptor) &&
+           Find(pLibrary, "libusb_get_active_config_descriptor", api.pfnGetActiveConfigDescriptor) &&
+           Find(pLibrary, "libusb_free_config_descriptor", api.pfnFreeConfigDescriptor) &&
+           Find(pLibrary, "libusb_get_bus_number", api.pfnGetBusNumber) &&
+           Find(pLibrary, "libusb_get_device_address", api.pfnGetDeviceAddress) &&
+           Find(pLibrary, "libusb_open", api.pfnOpen) && Find(pLibrary, "libusb_close", api.pfnClose) &&
+           Find(pLibrary, "libusb_get_string_descriptor_ascii", api.pfnGetStringDescriptorAscii) &&
+           Find(pLibrary, "libusb_claim_interface", api.pfnClaimInterface) &&
+           Find(pLibrary, "libusb_release_interface", api.pfnReleaseInterface) &&
+           Find(pLibrary, "libusb_bulk_transfer", api.pfnBulkTransfer) &&
+           Find(pLibrary, "libusb_error_name", api.pfnErrorName) && api.pfnInit(nullptr) == 0;
+}
+
+} // namespace
+
 const HidapiApi* SystemHidapi(std::string& strError)
 {
-    static HidapiApi s_api;
-    static bool s_bLoaded = false;
-    static std::string s_strError;
-    if (!s_bLoaded)
-    {
-        s_bLoaded = true;
-        void* pLibrary = dlopen("libhidapi-hidraw.so.0", RTLD_NOW);
-        if (pLibrary == nullptr)
-            pLibrary = dlopen("libhidapi-libusb.so.0", RTLD_NOW);
-        const bool bFound = pLibrary != nullptr && Find(pLibrary, "hid_init", s_api.pfnInit) &&
-                            Find(pLibrary, "hid_enumerate", s_api.pfnEnumerate) &&
-                            Find(pLibrary, "hid_free_enumeration", s_api.pfnFreeEnumeration) &&
-                            Find(pLibrary, "hid_open_path", s_api.pfnOpenPath) && Find(pLibrary, "hid_write", s_api.pfnWrite) &&
-                            Find(pLibrary, "hid_read_timeout", s_api.pfnReadTimeout) &&
-                            Find(pLibrary, "hid_close", s_api.pfnClose) && Find(pLibrary, "hid_error", s_api.pfnError);
-        if (!bFound || s_api.pfnInit() != 0)
-            s_strError = "CMSIS-DAP v1 probes are reached through hidapi, which is not installed "
-                         "(sudo apt install libhidapi-hidraw0).";
-    }
-    strError = s_strError;
-    return s_strError.empty() ? &s_api : nullptr;
+    return Loaded<HidapiApi>(&LoadHidapi,
+                             "CMSIS-DAP v1 probes are reached through hidapi, which is not installed "
+                             "(sudo apt install libhidapi-hidraw0).",
+                             strError);
 }
 
 const LibusbApi* SystemLibusb(std::string& strError)
 {
-    static LibusbApi s_api;
-    static bool s_bLoaded = false;
-    static std::string s_strError;
-    if (!s_bLoaded)
-    {
-        s_bLoaded = true;
-        void* pLibrary = dlopen("libusb-1.0.so.0", RTLD_NOW);
-        const bool bFound =
-            pLibrary != nullptr && Find(pLibrary, "libusb_init", s_api.pfnInit) &&
-            Find(pLibrary, "libusb_get_device_list", s_api.pfnGetDeviceList) &&
-            Find(pLibrary, "libusb_free_device_list", s_api.pfnFreeDeviceList) &&
-            Find(pLibrary, "libusb_get_device_descriptor", s_api.pfnGetDeviceDescriptor) &&
-            Find(pLibrary, "libusb_get_active_config_descriptor", s_api.pfnGetActiveConfigDescriptor) &&
-            Find(pLibrary, "libusb_free_config_descriptor", s_api.pfnFreeConfigDescriptor) &&
-            Find(pLibrary, "libusb_get_bus_number", s_api.pfnGetBusNumber) &&
-            Find(pLibrary, "libusb_get_device_address", s_api.pfnGetDeviceAddress) &&
-            Find(pLibrary, "libusb_open", s_api.pfnOpen) && Find(pLibrary, "libusb_close", s_api.pfnClose) &&
-            Find(pLibrary, "libusb_get_string_descriptor_ascii", s_api.pfnGetStringDescriptorAscii) &&
-            Find(pLibrary, "libusb_claim_interface", s_api.pfnClaimInterface) &&
-            Find(pLibrary, "libusb_release_interface", s_api.pfnReleaseInterface) &&
-            Find(pLibrary, "libusb_bulk_transfer", s_api.pfnBulkTransfer) &&
-            Find(pLibrary, "libusb_error_name", s_api.pfnErrorName);
-        // The library's default context serves every call (a null context).
-        if (!bFound || s_api.pfnInit(nullptr) != 0)
-            s_strError = "CMSIS-DAP v2 probes are reached through libusb-1.0, which is not installed "
-                         "(sudo apt install libusb-1.0-0).";
-    }
-    strError = s_strError;
-    return s_strError.empty() ? &s_api : nullptr;
+    return Loaded<LibusbApi>(&LoadLibusb,
+                             "CMSIS-DAP v2 probes are reached through libusb-1.0, which is not installed "
+                             "(sudo apt install libusb-1.0-0).",
+                             strError);
 }

@@ -768,6 +768,35 @@ protected:
         FtdiCableTest::TearDown();
     }
     static void SetChip(int nType) { ::SetEnvironmentVariableA("MORVA_FTDI_TYPE", std::to_string(nType).c_str()); }
+    static CableName OnChip(int nType)
+    {
+        SetChip(nType);
+        return ParsedCable("ftdi");
+    }
+
+    // A chip of that type as the cable, opened and switched on, an engine over it, reset and
+    // unpaced; switched off at the end.
+    struct CStarted
+    {
+        explicit CStarted(int nType) : port(OnChip(nType), FtdiPinMap(), &StandinD2xx()), scope(&port)
+        {
+            bOpen = port.Open();
+            if (!bOpen)
+                return;
+            CableOn();
+            engine.SetPaced(false);
+            engine.Reset();
+        }
+        ~CStarted()
+        {
+            if (bOpen)
+                CableOff();
+        }
+        CD2xxPort port;
+        CPortScope scope;
+        CTapEngine engine{&TestCable()};
+        bool bOpen = false;
+    };
 };
 
 // D2XX's calls for the same sequence libftdi's take: the engine reset and started, the echo of a
@@ -804,14 +833,9 @@ TEST_F(D2xxMpsseTest, ASendIsOneWriteAndOneReadAndRecordsWhatBitBangRecords)
     CBits read[2];
     for (int nMode = 0; nMode < 2; ++nMode)
     {
-        SetChip(nMode == 0 ? 5 : 6);
-        CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
-        CPortScope scope(&port);
-        ASSERT_TRUE(port.Open()) << port.OpenProblem();
-        CableOn();
-        CTapEngine engine{&TestCable()};
-        engine.SetPaced(false);
-        engine.Reset();
+        CStarted started(nMode == 0 ? 5 : 6);
+        ASSERT_TRUE(started.bOpen) << started.port.OpenProblem();
+        CTapEngine& engine = started.engine;
         ASSERT_EQ(Ended::Done, engine.Shift(TAP_IR, CBits(4, true), [](size_t) { return false; }));
         TakeLog();
         const size_t nBefore = engine.Session().Count();
@@ -829,7 +853,6 @@ TEST_F(D2xxMpsseTest, ASendIsOneWriteAndOneReadAndRecordsWhatBitBangRecords)
             EXPECT_EQ("write 6B 01 81 39 7F 00", log[0].substr(0, 23));
             EXPECT_EQ("read 130", log[1]) << "a byte for each eight of the 1,029 clocks, and the bits left";
         }
-        CableOff();
     }
     ASSERT_EQ(1029u, records[0].size());
     EXPECT_EQ(records[0], records[1]);
@@ -844,14 +867,9 @@ TEST_F(D2xxMpsseTest, AOneBitSendAnSvfRuntestAndTheScanAreAWriteAndAReadEachAndR
     std::string found[2];
     for (int nMode = 0; nMode < 2; ++nMode)
     {
-        SetChip(nMode == 0 ? 5 : 6);
-        CD2xxPort port(ParsedCable("ftdi"), FtdiPinMap(), &StandinD2xx());
-        CPortScope scope(&port);
-        ASSERT_TRUE(port.Open()) << port.OpenProblem();
-        CableOn();
-        CTapEngine engine{&TestCable()};
-        engine.SetPaced(false);
-        engine.Reset();
+        CStarted started(nMode == 0 ? 5 : 6);
+        ASSERT_TRUE(started.bOpen) << started.port.OpenProblem();
+        CTapEngine& engine = started.engine;
         TakeLog();
         std::vector<size_t> transfers;
         ASSERT_EQ(Ended::Done, engine.Shift(TAP_DR, CBits(1, true), [](size_t) { return false; }));
@@ -881,7 +899,6 @@ TEST_F(D2xxMpsseTest, AOneBitSendAnSvfRuntestAndTheScanAreAWriteAndAReadEachAndR
             EXPECT_EQ("write 39 0B 00 FF FF FF FF FF FF FF FF FF FF FF FF 3B 03 0F 87", runtest[0]);
             EXPECT_EQ("read 13", runtest[1]);
         }
-        CableOff();
     }
     EXPECT_EQ("1  IR 4  IDCODE 0x14D5654B", found[1].substr(0, 26));
     EXPECT_EQ(found[0], found[1]);

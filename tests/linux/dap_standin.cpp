@@ -329,24 +329,28 @@ const char* UsbErrorName(int nError)
 
 } // namespace
 
-CDapProbe::Identity DapStandin::HidIdentity()
+namespace {
+
+CDapProbe::Identity Identity(const char* pszProduct, const char* pszSerial, uint16_t nPacketSize, uint8_t nPacketCount)
 {
     CDapProbe::Identity identity;
-    identity.product = "MORVA HID probe CMSIS-DAP";
-    identity.serial = "HID00001";
-    identity.nPacketSize = 64;
-    identity.nPacketCount = 4;
+    identity.product = pszProduct;
+    identity.serial = pszSerial;
+    identity.nPacketSize = nPacketSize;
+    identity.nPacketCount = nPacketCount;
     return identity;
+}
+
+} // namespace
+
+CDapProbe::Identity DapStandin::HidIdentity()
+{
+    return Identity("MORVA HID probe CMSIS-DAP", "HID00001", 64, 4);
 }
 
 CDapProbe::Identity DapStandin::UsbIdentity()
 {
-    CDapProbe::Identity identity;
-    identity.product = "MORVA Debug Probe";
-    identity.serial = "E6614103E7475D2F";
-    identity.nPacketSize = 512;
-    identity.nPacketCount = 2;
-    return identity;
+    return Identity("MORVA Debug Probe", "E6614103E7475D2F", 512, 2);
 }
 
 std::vector<std::string> DapStandin::Take()

@@ -6,6 +6,7 @@
 #include <deque>
 #include <vector>
 
+#include "ports/dap_linux.h"
 #include "simboard/dap_probe.h"
 
 namespace {
@@ -37,22 +38,6 @@ char g_path[] = "/dev/hidraw-morva-sim";
 char g_device;
 
 } // namespace
-
-// The fields hidapi documents, up to next.
-struct hid_device_info
-{
-    char* path;
-    unsigned short vendor_id;
-    unsigned short product_id;
-    wchar_t* serial_number;
-    unsigned short release_number;
-    wchar_t* manufacturer_string;
-    wchar_t* product_string;
-    unsigned short usage_page;
-    unsigned short usage;
-    int interface_number;
-    hid_device_info* next;
-};
 
 extern "C" {
 
