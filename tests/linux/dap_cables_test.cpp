@@ -73,6 +73,14 @@ TEST(DapLinuxTest, EachTransportCarriesThePacketsAsItsDocumentationSays)
     EXPECT_EQ((Lines{"claim 1", "bulk 2: 00 FF", "bulk 2: 00 FE", "bulk 2: 00 F0"}), Lines(bulk.begin(), bulk.begin() + 4));
     EXPECT_EQ(512u, first.PacketSize());
     EXPECT_EQ("MORVA Debug Probe (CMSIS-DAP v2) at 1 MHz", first.Description());
+    // A click: one bulk transfer as long as its command, one back.
+    ASSERT_TRUE(first.Switch(true));
+    Dap().Take();
+    CBits tdo;
+    ASSERT_TRUE(first.Clocks(CBits(1, true), CBits(1, true), CBits(1, true), tdo));
+    EXPECT_EQ((Lines{"bulk 4: 14 01 C1 01"}), Dap().Take());
+    ASSERT_TRUE(first.Switch(false));
+    EXPECT_EQ((Lines{"bulk 1: 03"}), Dap().Take()) << "DAP_Disconnect";
 
     CDapCable bySerial(MakeDapLink(libraries, "HID00001"), 0);
     EXPECT_EQ("1  IR 4  IDCODE 0x14D5654B", Scanned(bySerial).substr(0, 26));
@@ -86,6 +94,15 @@ TEST(DapLinuxTest, EachTransportCarriesThePacketsAsItsDocumentationSays)
     EXPECT_EQ(asked, reports[1]);
     for (const std::string& line : reports)
         EXPECT_TRUE(line.rfind("hid 65:", 0) == 0 || line.rfind("open", 0) == 0 || line == "close hid") << line;
+    // A click: the same command in a report of its own, padded to the probe's 64 bytes.
+    ASSERT_TRUE(bySerial.Switch(true));
+    Dap().Take();
+    CBits tdo2;
+    ASSERT_TRUE(bySerial.Clocks(CBits(1, true), CBits(1, true), CBits(1, true), tdo2));
+    std::string click = "hid 65: 00 14 01 C1 01";
+    for (int i = 0; i < 60; ++i)
+        click += " 00";
+    EXPECT_EQ((Lines{click}), Dap().Take());
 }
 
 // A serial number no probe has is said with the probes there are; a probe the user may not open
