@@ -14,6 +14,8 @@ extern const char CABLE_NAME_FORMS[];
     "ftdi\tthe first FTDI cable found\n"                                                                              \
     "ftdi:SERIAL\tthe FTDI cable with that serial number\n"                                                          \
     "ftdi:SERIAL/B\tchannel B (A to D) of a two- or four-channel FTDI chip\n"                                         \
+    "dap\tthe first CMSIS-DAP probe found\n"                                                                         \
+    "dap:SERIAL\tthe CMSIS-DAP probe with that serial number\n"                                                     \
     "sim\tthe simulated board\n"                                                                                      \
     "sim:chain\ta simulated chain of three devices\n"                                                                 \
     "sim:bsdl=FILE\ta simulated chip as the BSDL file FILE describes it\n"                                            \

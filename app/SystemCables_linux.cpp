@@ -18,9 +18,7 @@ const char CABLE_NAME_FORMS[] =
     "lpt:0xADDR\ta parallel port by its base address, as the kernel lists it (e.g. lpt:0xD010)\n"
     CABLE_NAME_FORMS_SHARED
     "rbb:SOCKET\tthe same on a UNIX socket (e.g. rbb:/tmp/jtag.sock)\n"
-    "xvc:HOST:PORT\ta Xilinx Virtual Cable server (e.g. xvc:192.168.1.10:2542)\n"
-    "dap\tthe first CMSIS-DAP probe found\n"
-    "dap:SERIAL\tthe CMSIS-DAP probe with that serial number";
+    "xvc:HOST:PORT\ta Xilinx Virtual Cable server (e.g. xvc:192.168.1.10:2542)";
 
 const char CABLE_CHOICE_HOW[] = "Choose the cable with --cable CABLE on the command line, or in "
                                 "~/.config/morva/morva.ini, as in\n    [cable]\n    cable=ftdi\n";

@@ -2,6 +2,7 @@
 // header: it is compiled as Linux code (see CMakeLists.txt), and libusb's header checks every
 // entry of its table against the library's own declarations.
 #include "dap_linux.h"
+#include "port_factory.h"
 
 #include <dlfcn.h>
 #include <libusb.h>
@@ -208,87 +209,6 @@ private:
     std::vector<uint8_t> m_out;
 };
 
-// The probe asked for, looked for anew at each open.
-class CFoundLink : public IDapLink
-{
-public:
-    CFoundLink(const DapLibraries& libraries, const std::string& serial) : m_libraries(libraries), m_serial(serial) {}
-
-    bool Open(std::string& strError) override
-    {
-        m_pLink.reset();
-        std::vector<DapProbeFound> probes;
-        size_t nDenied = 0;
-        if (!FindDapProbes(m_libraries, probes, strError, &nDenied))
-            return false;
-        const auto found = std::find_if(probes.begin(), probes.end(), [&](const DapProbeFound& probe) {
-            return m_serial.empty() || probe.serial == m_serial;
-        });
-        if (found == probes.end())
-        {
-            strError = m_serial.empty() ? "No CMSIS-DAP probe was found." : "No CMSIS-DAP probe with serial number " + m_serial + " was found.";
-            if (!probes.empty())
-            {
-                strError += " MORVA found:";
-                for (const DapProbeFound& probe : probes)
-                    strError += "\n    dap:" + probe.serial + "  " + DescribeDapProbe(probe);
-            }
-            else if (!m_libraries.strMissing.empty())
-                strError += " " + m_libraries.strMissing;
-            if (nDenied > 0)
-                strError += "\n" + std::to_string(nDenied) +
-                            " USB device(s) that may be probes could not be opened to be looked at. On Linux the "
-                            "udev rule of MORVA's package gives CMSIS-DAP probes to the user logged in.";
-            return false;
-        }
-        m_description = DescribeDapProbe(*found);
-        if (found->nVersion == 1)
-            m_pLink.reset(new CHidLink(*m_libraries.pHidapi, *found));
-        else
-            m_pLink.reset(new CUsbLink(*m_libraries.pLibusb, *found));
-        if (m_pLink->Open(strError))
-            return true;
-        m_pLink.reset();
-        return false;
-    }
-    void Close() override
-    {
-        if (m_pLink)
-            m_pLink->Close();
-    }
-    void SetPacketSize(size_t nBytes) override
-    {
-        if (m_pLink)
-            m_pLink->SetPacketSize(nBytes);
-    }
-    bool Write(const std::vector<uint8_t>& command, std::string& strError) override
-    {
-        if (m_pLink)
-            return m_pLink->Write(command, strError);
-        strError = "The CMSIS-DAP probe is not open.";
-        return false;
-    }
-    bool Read(std::vector<uint8_t>& answer, unsigned nTimeoutMs, std::string& strError) override
-    {
-        if (m_pLink)
-            return m_pLink->Read(answer, nTimeoutMs, strError);
-        strError = "The CMSIS-DAP probe is not open.";
-        return false;
-    }
-    std::string Description() const override
-    {
-        if (!m_description.empty())
-            return m_description;
-        return m_serial.empty() ? "CMSIS-DAP probe (first found)" : "CMSIS-DAP probe " + m_serial;
-    }
-
-private:
-    DapLibraries m_libraries;
-    std::string m_serial;
-    std::string m_description;
-    std::unique_ptr<IDapLink> m_pLink;
-};
-
 void FindHidProbes(const HidapiApi& api, std::vector<DapProbeFound>& probes)
 {
     hid_device_info* pDevices = api.pfnEnumerate(0, 0);
@@ -384,12 +304,6 @@ void FindUsbProbes(const LibusbApi& api, std::vector<DapProbeFound>& probes, siz
 
 } // namespace
 
-std::string DescribeDapProbe(const DapProbeFound& probe)
-{
-    return (probe.product.empty() ? std::string("CMSIS-DAP probe") : probe.product) + " (CMSIS-DAP v" +
-           std::to_string(probe.nVersion) + ")";
-}
-
 bool FindDapProbes(const DapLibraries& libraries, std::vector<DapProbeFound>& probes, std::string& strError,
                    size_t* pnDenied)
 {
@@ -409,9 +323,25 @@ bool FindDapProbes(const DapLibraries& libraries, std::vector<DapProbeFound>& pr
     return true;
 }
 
+DapFinder DapFinderOf(const DapLibraries& libraries)
+{
+    DapFinder finder;
+    finder.find = [libraries](std::vector<DapProbeFound>& probes, std::string& strError, size_t& nDenied) {
+        return FindDapProbes(libraries, probes, strError, &nDenied);
+    };
+    finder.link = [libraries](const DapProbeFound& probe) -> std::unique_ptr<IDapLink> {
+        if (probe.nVersion == 1)
+            return std::unique_ptr<IDapLink>(new CHidLink(*libraries.pHidapi, probe));
+        return std::unique_ptr<IDapLink>(new CUsbLink(*libraries.pLibusb, probe));
+    };
+    finder.strMissing = libraries.strMissing;
+    finder.strAccess = "On Linux the udev rule of MORVA's package gives CMSIS-DAP probes to the user logged in.";
+    return finder;
+}
+
 std::unique_ptr<IDapLink> MakeDapLink(const DapLibraries& libraries, const std::string& serial)
 {
-    return std::unique_ptr<IDapLink>(new CFoundLink(libraries, serial));
+    return MakeFoundLink(DapFinderOf(libraries), serial);
 }
 
 namespace {
@@ -476,4 +406,14 @@ const LibusbApi* SystemLibusb(std::string& strError)
                              "CMSIS-DAP v2 probes are reached through libusb-1.0, which is not installed "
                              "(sudo apt install libusb-1.0-0).",
                              strError);
+}
+
+DapFinder SystemDapFinder()
+{
+    DapLibraries libraries;
+    std::string strHid, strUsb;
+    libraries.pHidapi = SystemHidapi(strHid);
+    libraries.pLibusb = SystemLibusb(strUsb);
+    libraries.strMissing = strUsb + (strUsb.empty() || strHid.empty() ? "" : " ") + strHid;
+    return DapFinderOf(libraries);
 }

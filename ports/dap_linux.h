@@ -88,23 +88,6 @@ struct DapLibraries
     std::string strMissing;  // what could not be loaded, and how to install it
 };
 
-// A probe as the libraries find it.
-struct DapProbeFound
-{
-    std::string serial;
-    std::string product;
-    int nVersion = 2;  // 1: HID reports, 2: USB bulk transfers
-    std::string path;  // v1: hidapi's path
-    uint8_t bus = 0;   // v2: where it is, its interface and endpoints
-    uint8_t address = 0;
-    int nInterface = 0;
-    uint8_t endpointOut = 0;
-    uint8_t endpointIn = 0;
-};
-
-// "Raspberry Pi Debug Probe (CMSIS-DAP v2)".
-std::string DescribeDapProbe(const DapProbeFound& probe);
-
 // Every CMSIS-DAP probe the libraries find: v2 where a probe offers both, by its interface string
 // with "CMSIS-DAP" in it and its bulk endpoint pair; v1 by its HID product string. False, with
 // why, where neither library can be used. pnDenied: how many devices with a bulk pair could not be
@@ -112,6 +95,8 @@ std::string DescribeDapProbe(const DapProbeFound& probe);
 bool FindDapProbes(const DapLibraries& libraries, std::vector<DapProbeFound>& probes, std::string& strError,
                    size_t* pnDenied = nullptr);
 
+// How probes are looked for and opened through these libraries.
+DapFinder DapFinderOf(const DapLibraries& libraries);
 // The packets of the probe with that serial number, or of the first found where serial is
 // empty; the probe is looked for at each Open, so that one plugged in again is found.
 std::unique_ptr<IDapLink> MakeDapLink(const DapLibraries& libraries, const std::string& serial);

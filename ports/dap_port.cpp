@@ -1,5 +1,7 @@
 #include "dap_port.h"
 
+#include <algorithm>
+
 #include "cmsis_dap.h"
 
 namespace {
@@ -8,7 +10,95 @@ namespace {
 // packets, kept flowing by the packets in flight.
 const size_t LONGEST_RUN = 65536;
 
+// The probe asked for, looked for anew at each open.
+class CFoundLink : public IDapLink
+{
+public:
+    CFoundLink(const DapFinder& finder, const std::string& serial) : m_finder(finder), m_serial(serial) {}
+
+    bool Open(std::string& strError) override
+    {
+        m_pLink.reset();
+        std::vector<DapProbeFound> probes;
+        size_t nDenied = 0;
+        if (!m_finder.find(probes, strError, nDenied))
+            return false;
+        const auto found = std::find_if(probes.begin(), probes.end(), [&](const DapProbeFound& probe) {
+            return m_serial.empty() || probe.serial == m_serial;
+        });
+        if (found == probes.end())
+        {
+            strError = m_serial.empty() ? "No CMSIS-DAP probe was found." : "No CMSIS-DAP probe with serial number " + m_serial + " was found.";
+            if (!probes.empty())
+            {
+                strError += " MORVA found:";
+                for (const DapProbeFound& probe : probes)
+                    strError += "\n    dap:" + probe.serial + "  " + DescribeDapProbe(probe);
+            }
+            else if (!m_finder.strMissing.empty())
+                strError += " " + m_finder.strMissing;
+            if (nDenied > 0)
+                strError += "\n" + std::to_string(nDenied) +
+                            " USB device(s) that may be probes could not be opened to be looked at. " + m_finder.strAccess;
+            return false;
+        }
+        m_description = DescribeDapProbe(*found);
+        m_pLink = m_finder.link(*found);
+        if (m_pLink->Open(strError))
+            return true;
+        m_pLink.reset();
+        return false;
+    }
+    void Close() override
+    {
+        if (m_pLink)
+            m_pLink->Close();
+    }
+    void SetPacketSize(size_t nBytes) override
+    {
+        if (m_pLink)
+            m_pLink->SetPacketSize(nBytes);
+    }
+    bool Write(const std::vector<uint8_t>& command, std::string& strError) override
+    {
+        if (m_pLink)
+            return m_pLink->Write(command, strError);
+        strError = "The CMSIS-DAP probe is not open.";
+        return false;
+    }
+    bool Read(std::vector<uint8_t>& answer, unsigned nTimeoutMs, std::string& strError) override
+    {
+        if (m_pLink)
+            return m_pLink->Read(answer, nTimeoutMs, strError);
+        strError = "The CMSIS-DAP probe is not open.";
+        return false;
+    }
+    std::string Description() const override
+    {
+        if (!m_description.empty())
+            return m_description;
+        return m_serial.empty() ? "CMSIS-DAP probe (first found)" : "CMSIS-DAP probe " + m_serial;
+    }
+
+private:
+    DapFinder m_finder;
+    std::string m_serial;
+    std::string m_description;
+    std::unique_ptr<IDapLink> m_pLink;
+};
+
 } // namespace
+
+std::string DescribeDapProbe(const DapProbeFound& probe)
+{
+    return (probe.product.empty() ? std::string("CMSIS-DAP probe") : probe.product) + " (CMSIS-DAP v" +
+           std::to_string(probe.nVersion) + ")";
+}
+
+std::unique_ptr<IDapLink> MakeFoundLink(const DapFinder& finder, const std::string& serial)
+{
+    return std::unique_ptr<IDapLink>(new CFoundLink(finder, serial));
+}
 
 CDapCable::CDapCable(std::unique_ptr<IDapLink> pLink, unsigned nKhz)
     : m_pLink(std::move(pLink)), m_nKhz(nKhz != 0 ? nKhz : DEFAULT_KHZ)

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,6 +31,39 @@ public:
     // The probe as the cable list names it: "Raspberry Pi Debug Probe (CMSIS-DAP v2)".
     virtual std::string Description() const = 0;
 };
+
+// A probe as a system's libraries find it.
+struct DapProbeFound
+{
+    std::string serial;
+    std::string product;
+    int nVersion = 2;  // 1: HID reports, 2: USB bulk transfers
+    std::string path;  // the system's path of its HID device (v1) or its WinUSB interface (v2)
+    uint8_t bus = 0;   // libusb (v2): where it is, its interface and endpoints
+    uint8_t address = 0;
+    int nInterface = 0;
+    uint8_t endpointOut = 0;
+    uint8_t endpointIn = 0;
+};
+
+// "Raspberry Pi Debug Probe (CMSIS-DAP v2)".
+std::string DescribeDapProbe(const DapProbeFound& probe);
+
+// How a system looks for probes and opens one.
+struct DapFinder
+{
+    // Every probe there is now; false, with why, where none can be looked for. nDenied: devices
+    // that may be probes but could not be opened to be looked at.
+    std::function<bool(std::vector<DapProbeFound>& probes, std::string& strError, size_t& nDenied)> find;
+    // The link of a probe found, not yet open.
+    std::function<std::unique_ptr<IDapLink>(const DapProbeFound& probe)> link;
+    std::string strMissing;  // a library that is not there, and how to install it
+    std::string strAccess;   // what gives the user a probe that may not be opened
+};
+
+// The packets of the probe with that serial number, or of the first found where serial is empty;
+// the probe is looked for at each Open, so that one plugged in again is found.
+std::unique_ptr<IDapLink> MakeFoundLink(const DapFinder& finder, const std::string& serial);
 
 class CDapCable : public CCableBase
 {

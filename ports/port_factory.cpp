@@ -13,6 +13,8 @@ std::shared_ptr<ICable> MakeCable(const CableName& cable, const FtdiPinMap& map)
         return std::make_shared<CRemoteBitbangPort>(cable, MakeNetLink());
     if (cable.kind == CableKind::Xvc)
         return std::make_shared<CXvcPort>(cable, MakeNetLink(), map.nKhz);
+    if (cable.kind == CableKind::Dap)
+        return std::make_shared<CDapCable>(MakeFoundLink(SystemDapFinder(), cable.serial), map.nKhz);
     return MakeSystemCable(cable, map);
 }
 
@@ -41,4 +43,26 @@ void AddFtdiCables(const std::vector<FtdiDevice>& devices, const char* pszLibrar
                         " (" + pszLibrary + ", " + DescribeFtdiMode(device.engine, map) + ")";
         cables.push_back(cable);
     }
+}
+
+std::vector<FoundCable> FindCables(const FtdiPinMap& map)
+{
+    std::vector<FoundCable> cables = FindSystemPorts();
+    std::vector<FtdiDevice> devices;
+    const char* pszLibrary = "";
+    if (ListSystemFtdiDevices(devices, pszLibrary))
+        AddFtdiCables(devices, pszLibrary, map, cables);
+    // The CMSIS-DAP probes, by serial number; one without only as the first found ("dap").
+    std::vector<DapProbeFound> probes;
+    std::string strError;
+    size_t nDenied = 0;
+    if (!SystemDapFinder().find(probes, strError, nDenied))
+        return cables;
+    for (size_t i = 0; i < probes.size(); ++i)
+    {
+        if (probes[i].serial.empty() && i != 0)
+            continue;
+        cables.push_back({probes[i].serial.empty() ? "dap" : "dap:" + probes[i].serial, DescribeDapProbe(probes[i])});
+    }
+    return cables;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "../cable/cable.h"
+#include "dap_port.h"
 #include "ftdi_port.h"
 #include "cable_name.h"
 
@@ -25,6 +26,11 @@ struct FoundCable
 // there. Looked up afresh at every call.
 // map: the FTDI settings, which decide how each FTDI cable is driven and at what clock.
 std::vector<FoundCable> FindCables(const FtdiPinMap& map);
+// The system's half of the list: its parallel ports.
+std::vector<FoundCable> FindSystemPorts();
+// The FTDI devices the system's FTDI library lists, and the library's name; false where it
+// cannot list them (not installed).
+bool ListSystemFtdiDevices(std::vector<FtdiDevice>& devices, const char*& pszLibrary);
 
 // False, with why, for a cable this system has no way to: a port address no port of Linux has,
 // a device file on Windows. A port address on Linux becomes the device file of the port that
@@ -36,8 +42,11 @@ bool IsDefaultCablePresent(std::string& strDevice);
 
 // The system's half of the factory: a parallel port or an FTDI cable.
 std::shared_ptr<ICable> MakeSystemCable(const CableName& cable, const FtdiPinMap& map);
+// How the system looks for CMSIS-DAP probes and opens one (its libraries loaded at the first call).
+DapFinder SystemDapFinder();
 
 // The FTDI devices a library lists, as cables: one with a serial number by it (and its channel
 // letter), one without only as the first found ("ftdi").
 void AddFtdiCables(const std::vector<FtdiDevice>& devices, const char* pszLibrary, const FtdiPinMap& map,
                    std::vector<FoundCable>& cables);
+

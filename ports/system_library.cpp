@@ -11,3 +11,9 @@ std::string SystemFolderFile(const char* pszFile)
         path += '\\';
     return path + pszFile;
 }
+
+HMODULE LoadSystemLibrary(const char* pszFile)
+{
+    const std::string strPath = SystemFolderFile(pszFile);
+    return strPath.empty() ? nullptr : ::LoadLibraryA(strPath.c_str());
+}

@@ -10,6 +10,10 @@
 // system folder cannot be found.
 std::string SystemFolderFile(const char* pszFile);
 
+// The DLL of the system folder's, never one of the same name beside the program; null where it
+// cannot be loaded.
+HMODULE LoadSystemLibrary(const char* pszFile);
+
 // Looks the call up in the library; where it is missing, the first missing name goes into
 // strMissing.
 template <typename F>

@@ -1,5 +1,5 @@
 // Linux's ways to a cable: parallel ports through ppdev by their device files, FTDI cables
-// through libftdi, CMSIS-DAP probes through hidapi and libusb.
+// through libftdi (CMSIS-DAP probes through hidapi and libusb are dap_linux.cpp's).
 #include "port_factory.h"
 
 #include <dirent.h>
@@ -7,7 +7,6 @@
 
 #include <algorithm>
 
-#include "dap_linux.h"
 #include "libftdi_port.h"
 #include "ppdev_port.h"
 
@@ -15,41 +14,18 @@ namespace {
 
 const char DEFAULT_DEVICE[] = "/dev/parport0";
 
-DapLibraries SystemDapLibraries()
-{
-    DapLibraries libraries;
-    std::string strHid, strUsb;
-    libraries.pHidapi = SystemHidapi(strHid);
-    libraries.pLibusb = SystemLibusb(strUsb);
-    libraries.strMissing = strUsb + (strUsb.empty() || strHid.empty() ? "" : " ") + strHid;
-    return libraries;
-}
-
-// The probes as cables: by serial number, one without only as the first found ("dap").
-void AddDapCables(const std::vector<DapProbeFound>& probes, std::vector<FoundCable>& cables)
-{
-    for (size_t i = 0; i < probes.size(); ++i)
-    {
-        if (probes[i].serial.empty() && i != 0)
-            continue;
-        cables.push_back({probes[i].serial.empty() ? "dap" : "dap:" + probes[i].serial, DescribeDapProbe(probes[i])});
-    }
-}
-
 } // namespace
 
 std::shared_ptr<ICable> MakeSystemCable(const CableName& cable, const FtdiPinMap& map)
 {
     if (cable.kind == CableKind::Ftdi)
         return std::make_shared<CLibftdiPort>(cable, map);
-    if (cable.kind == CableKind::Dap)
-        return std::make_shared<CDapCable>(MakeDapLink(SystemDapLibraries(), cable.serial), map.nKhz);
     return std::make_shared<CParallelCable>(
         std::make_shared<CPpdevPort>(cable.device.empty() ? DEFAULT_DEVICE : cable.device, cable.address),
         cable.address);
 }
 
-std::vector<FoundCable> FindCables(const FtdiPinMap& map)
+std::vector<FoundCable> FindSystemPorts()
 {
     std::vector<std::string> ports;
     if (DIR* pDir = opendir("/dev"))
@@ -66,14 +42,14 @@ std::vector<FoundCable> FindCables(const FtdiPinMap& map)
     std::vector<FoundCable> cables;
     for (const std::string& device : ports)
         cables.push_back({"lpt:" + device, "parallel port (ppdev)"});
-    std::vector<FtdiDevice> devices;
-    std::string strError;
-    if (CLibftdiPort(CableName(), FtdiPinMap()).ListDevices(devices, strError))
-        AddFtdiCables(devices, "libftdi", map, cables);
-    std::vector<DapProbeFound> probes;
-    if (FindDapProbes(SystemDapLibraries(), probes, strError))
-        AddDapCables(probes, cables);
     return cables;
+}
+
+bool ListSystemFtdiDevices(std::vector<FtdiDevice>& devices, const char*& pszLibrary)
+{
+    std::string strError;
+    pszLibrary = "libftdi";
+    return CLibftdiPort(CableName(), FtdiPinMap()).ListDevices(devices, strError);
 }
 
 bool IsCableReachable(CableName& cable, std::string& strWhy)

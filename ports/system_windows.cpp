@@ -1,5 +1,6 @@
 // Windows' ways to a cable: the parallel port's registers through the processor's I/O
-// instructions (or InpOut's driver), and FTDI cables through FTDI's D2XX library.
+// instructions (or InpOut's driver), FTDI cables through FTDI's D2XX library (CMSIS-DAP probes
+// through the system's HID calls and WinUSB are dap_windows.cpp's).
 #include "port_factory.h"
 
 #include <windows.h>
@@ -36,8 +37,7 @@ struct SetupApi
 
 bool LoadSetupApi(SetupApi& api)
 {
-    const std::string strPath = SystemFolderFile("setupapi.dll");
-    HMODULE hLibrary = strPath.empty() ? nullptr : ::LoadLibraryA(strPath.c_str());
+    HMODULE hLibrary = LoadSystemLibrary("setupapi.dll");
     if (hLibrary == nullptr)
         return false;
     std::string strMissing;
@@ -122,19 +122,22 @@ std::shared_ptr<ICable> MakeSystemCable(const CableName& cable, const FtdiPinMap
     return std::make_shared<CParallelCable>(std::make_shared<CIoPort>(cable.address), cable.address);
 }
 
-std::vector<FoundCable> FindCables(const FtdiPinMap& map)
+std::vector<FoundCable> FindSystemPorts()
 {
     std::vector<FoundCable> cables;
     AddParallelPorts(cables);
     // Windows 95 and NT 4.0 name no port with its address; LPT1's is where nearly every one is.
     if (cables.empty())
         cables.push_back({"lpt", "parallel port at 0x378 (LPT1)"});
-    std::vector<FtdiDevice> devices;
-    std::string strError;
-    // Only when FTDI's library is installed: without it there is nothing to list.
-    if (CD2xxPort(CableName(), FtdiPinMap()).ListDevices(devices, strError))
-        AddFtdiCables(devices, "D2XX", map, cables);
     return cables;
+}
+
+// Only when FTDI's library is installed: without it there is nothing to list.
+bool ListSystemFtdiDevices(std::vector<FtdiDevice>& devices, const char*& pszLibrary)
+{
+    std::string strError;
+    pszLibrary = "D2XX";
+    return CD2xxPort(CableName(), FtdiPinMap()).ListDevices(devices, strError);
 }
 
 bool IsCableReachable(CableName& cable, std::string& strWhy)
@@ -145,11 +148,7 @@ bool IsCableReachable(CableName& cable, std::string& strWhy)
                  "in lpt:0xD010.";
         return false;
     }
-    if (cable.kind == CableKind::Dap)
-    {
-        strWhy = "MORVA.EXE does not reach CMSIS-DAP probes yet: MORVA's Linux program does (morva --cable dap).";
-        return false;
-    }
+
     return true;
 }
 

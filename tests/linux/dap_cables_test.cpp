@@ -2,9 +2,9 @@
 // as the first found, their packets as each transport carries them, and one unplugged mid-run.
 #include <gtest/gtest.h>
 
-#include "chain/ChainScan.h"
+#include "standin/dap_scan.h"
+
 #include "dap_standin.h"
-#include "engine/TapEngine.h"
 #include "ports/dap_linux.h"
 
 namespace {
@@ -16,24 +16,7 @@ std::vector<std::string> Listed(const DapLibraries& libraries)
     std::vector<DapProbeFound> probes;
     std::string strError;
     EXPECT_TRUE(FindDapProbes(libraries, probes, strError)) << strError;
-    std::vector<std::string> lines;
-    for (const DapProbeFound& probe : probes)
-        lines.push_back(probe.serial + " " + DescribeDapProbe(probe));
-    return lines;
-}
-
-// The engine over a probe, reset, the chain scanned: the one device's line.
-std::string Scanned(CDapCable& cable)
-{
-    CTapEngine engine(&cable);
-    if (!cable.Open() || !engine.Switch(true) || !engine.Reset())
-        return "not open: " + cable.OpenProblem() + cable.Failure();
-    ChainScan scan;
-    const Outcome end = ScanChain(engine, {}, scan);
-    engine.Switch(false);
-    if (end != Ended::Done || scan.devices.size() != 1)
-        return end.Message();
-    return FormatChainDevice(1, scan.devices[0]);
+    return ProbeLines(probes);
 }
 
 } // namespace
@@ -66,7 +49,7 @@ TEST(DapLinuxTest, EachTransportCarriesThePacketsAsItsDocumentationSays)
 {
     const DapLibraries libraries = StandinDapLibraries();
     CDapCable first(MakeDapLink(libraries, ""), 0);
-    const std::string firstScan = Scanned(first);
+    const std::string firstScan = ScannedThrough(first);
     EXPECT_EQ("1  IR 4  IDCODE 0x14D5654B", firstScan.substr(0, 26)) << firstScan;
     const Lines bulk = Dap().Take();
     ASSERT_GE(bulk.size(), 4u);
@@ -83,7 +66,7 @@ TEST(DapLinuxTest, EachTransportCarriesThePacketsAsItsDocumentationSays)
     EXPECT_EQ((Lines{"bulk 1: 03"}), Dap().Take()) << "DAP_Disconnect";
 
     CDapCable bySerial(MakeDapLink(libraries, "HID00001"), 0);
-    EXPECT_EQ("1  IR 4  IDCODE 0x14D5654B", Scanned(bySerial).substr(0, 26));
+    EXPECT_EQ("1  IR 4  IDCODE 0x14D5654B", ScannedThrough(bySerial).substr(0, 26));
     const Lines reports = Dap().Take();
     ASSERT_GE(reports.size(), 2u);
     EXPECT_EQ("open /dev/hidraw-dap", reports[0]);
@@ -127,18 +110,5 @@ TEST(DapLinuxTest, AProbeNotThereOrNotOursToOpenIsSaidWithWhatToDo)
 TEST(DapLinuxTest, AProbeUnpluggedMidRunIsLostAndFoundAgainOnceBack)
 {
     const DapLibraries libraries = StandinDapLibraries();
-    CDapCable cable(MakeDapLink(libraries, ""), 0);
-    CTapEngine engine(&cable);
-    ASSERT_TRUE(cable.Open());
-    ASSERT_TRUE(engine.Switch(true));
-    ASSERT_TRUE(engine.Reset());
-    Dap().nUnplugAtWrite = static_cast<int>(Dap().nWrites) + 3;
-    const Outcome end = engine.Shift(TAP_DR, CBits(20000, true), [](size_t) { return false; });
-    EXPECT_EQ(Ended::Lost, end);
-    EXPECT_NE(std::string::npos, end.Message().find("LIBUSB_ERROR_NO_DEVICE")) << end.Message();
-    EXPECT_FALSE(engine.Reset());
-    Dap().bUsbPresent = true;
-    Dap().nUnplugAtWrite = 0;
-    EXPECT_TRUE(engine.Reset()) << cable.Failure();
-    EXPECT_EQ(TapState::TestLogicReset, Dap().usbProbe.Board().State());
+    CheckUnpluggedMidRun(MakeDapLink(libraries, ""), Dap(), "LIBUSB_ERROR_NO_DEVICE");
 }

@@ -38,18 +38,6 @@ std::string Line(const char* pszWhat, const uint8_t* pData, size_t nCount)
     return line;
 }
 
-// Counts the write; the one planted unplugs both probes.
-void Unplugs()
-{
-    DapStandin& dap = Dap();
-    ++dap.nWrites;
-    if (dap.nUnplugAtWrite != 0 && static_cast<int>(dap.nWrites) == dap.nUnplugAtWrite)
-    {
-        dap.bHidPresent = false;
-        dap.bUsbPresent = false;
-    }
-}
-
 // --- hidapi ---
 
 wchar_t g_hidSerial[32], g_hidProduct[64], g_usbSerial[32], g_usbProduct[64], g_keyboard[32];
@@ -127,7 +115,7 @@ CDapProbe& HidProbeOf(hid_device* pDevice)
 
 int HidWrite(hid_device* pDevice, const unsigned char* pData, size_t nLength)
 {
-    Unplugs();
+    Dap().CountWrite();
     CDapProbe& probe = HidProbeOf(pDevice);
     const bool bPresent = &probe == &Dap().hidProbe ? Dap().bHidPresent : Dap().bUsbPresent;
     if (!bPresent || nLength < 2)
@@ -297,7 +285,7 @@ int UsbBulkTransfer(libusb_device_handle*, unsigned char endpoint, unsigned char
     *pnMoved = 0;
     if (endpoint == 0x04)
     {
-        Unplugs();
+        Dap().CountWrite();
         if (!Dap().bUsbPresent)
             return LIBUSB_ERROR_NO_DEVICE;
         Dap().log.push_back(Line("bulk", pData, static_cast<size_t>(nLength)));
@@ -328,37 +316,6 @@ const char* UsbErrorName(int nError)
 }
 
 } // namespace
-
-namespace {
-
-CDapProbe::Identity Identity(const char* pszProduct, const char* pszSerial, uint16_t nPacketSize, uint8_t nPacketCount)
-{
-    CDapProbe::Identity identity;
-    identity.product = pszProduct;
-    identity.serial = pszSerial;
-    identity.nPacketSize = nPacketSize;
-    identity.nPacketCount = nPacketCount;
-    return identity;
-}
-
-} // namespace
-
-CDapProbe::Identity DapStandin::HidIdentity()
-{
-    return Identity("MORVA HID probe CMSIS-DAP", "HID00001", 64, 4);
-}
-
-CDapProbe::Identity DapStandin::UsbIdentity()
-{
-    return Identity("MORVA Debug Probe", "E6614103E7475D2F", 512, 2);
-}
-
-std::vector<std::string> DapStandin::Take()
-{
-    std::vector<std::string> taken;
-    taken.swap(log);
-    return taken;
-}
 
 DapStandin& Dap()
 {

@@ -8,26 +8,13 @@
 #include <vector>
 
 #include "ports/dap_linux.h"
-#include "simboard/dap_probe.h"
+#include "standin/dap_link.h"
 
-struct DapStandin
+struct DapStandin : DapProbePair
 {
-    CDapProbe hidProbe{HidIdentity()};
-    CDapProbe usbProbe{UsbIdentity()};
-    bool bHidPresent = true;
-    bool bUsbPresent = true;
     // The v2 probe offers v1 as well: hidapi lists it too, with its serial number.
     bool bBothOnOne = false;
-    int nOpenResult = 0;        // what opening the v2 probe answers (LIBUSB_ERROR_ACCESS: refused)
-    int nUnplugAtWrite = 0;     // unplugged as the write this many writes on is made (0: never)
-    // The packets, one line each: "hid 65: 00 00 FF 00 ..." (the report number, then the report)
-    // or "bulk 2: 00 FF".
-    std::vector<std::string> log;
-    size_t nWrites = 0;
-
-    static CDapProbe::Identity HidIdentity();
-    static CDapProbe::Identity UsbIdentity();
-    std::vector<std::string> Take();
+    int nOpenResult = 0;  // what opening the v2 probe answers (LIBUSB_ERROR_ACCESS: refused)
 };
 
 DapStandin& Dap();

@@ -10,6 +10,48 @@
 #include "ports/dap_port.h"
 #include "simboard/dap_probe.h"
 
+// A probe's identity as the stand-ins give it.
+inline CDapProbe::Identity ProbeIdentity(const char* pszProduct, const char* pszSerial, uint16_t nPacketSize,
+                                         uint8_t nPacketCount)
+{
+    CDapProbe::Identity identity;
+    identity.product = pszProduct;
+    identity.serial = pszSerial;
+    identity.nPacketSize = nPacketSize;
+    identity.nPacketCount = nPacketCount;
+    return identity;
+}
+
+// The two probes a system's stand-in serves, a v1 (HID) and a v2 (bulk) one, each the simulated
+// probe with a board of its own, and what both stand-ins keep of them.
+struct DapProbePair
+{
+    CDapProbe hidProbe{ProbeIdentity("MORVA HID probe CMSIS-DAP", "HID00001", 64, 4)};
+    CDapProbe usbProbe{ProbeIdentity("MORVA Debug Probe", "E6614103E7475D2F", 512, 2)};
+    bool bHidPresent = true;
+    bool bUsbPresent = true;
+    int nUnplugAtWrite = 0;  // both unplugged as the write this many writes on is made (0: never)
+    size_t nWrites = 0;
+    // The packets, one line each: "hid 65: 00 00 FF ..." (the report number, then the report) or
+    // "bulk 2: 00 FF", with what else the stand-in notes.
+    std::vector<std::string> log;
+
+    // Counts a write; the one planted unplugs both probes.
+    void CountWrite()
+    {
+        if (static_cast<int>(++nWrites) != nUnplugAtWrite)
+            return;
+        bHidPresent = false;
+        bUsbPresent = false;
+    }
+    std::vector<std::string> Take()
+    {
+        std::vector<std::string> taken;
+        taken.swap(log);
+        return taken;
+    }
+};
+
 enum class DapFault
 {
     None,
