@@ -113,6 +113,8 @@ public:
     bool SetResetLine(ResetLine line, bool bAsserted) override;
     std::string Description() const override;
 
+    // The library's name, as the cable list gives it ("libftdi", "D2XX").
+    const char* Library() const { return m_pszLibrary; }
     // Whether the chip open now runs MPSSE, and the clock it was given (Hz), 0 in bit-bang.
     bool InMpsse() const { return m_bMpsse; }
     unsigned ClockHz() const { return m_bMpsse ? m_clock.nHz : 0; }

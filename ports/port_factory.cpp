@@ -15,7 +15,9 @@ std::shared_ptr<ICable> MakeCable(const CableName& cable, const FtdiPinMap& map)
         return std::make_shared<CXvcPort>(cable, MakeNetLink(), map.nKhz);
     if (cable.kind == CableKind::Dap)
         return std::make_shared<CDapCable>(MakeFoundLink(SystemDapFinder(), cable.serial), map.nKhz);
-    return MakeSystemCable(cable, map);
+    if (cable.kind == CableKind::Ftdi)
+        return MakeSystemFtdiPort(cable, map);
+    return MakeSystemParallelCable(cable);
 }
 
 void AddFtdiCables(const std::vector<FtdiDevice>& devices, const char* pszLibrary, const FtdiPinMap& map,
@@ -48,13 +50,14 @@ void AddFtdiCables(const std::vector<FtdiDevice>& devices, const char* pszLibrar
 std::vector<FoundCable> FindCables(const FtdiPinMap& map)
 {
     std::vector<FoundCable> cables = FindSystemPorts();
+    // FTDI devices only where the FTDI library is installed: without it there is nothing to list.
     std::vector<FtdiDevice> devices;
-    const char* pszLibrary = "";
-    if (ListSystemFtdiDevices(devices, pszLibrary))
-        AddFtdiCables(devices, pszLibrary, map, cables);
+    std::string strError;
+    const std::unique_ptr<CFtdiPort> pFtdi = MakeSystemFtdiPort(CableName(), FtdiPinMap());
+    if (pFtdi->ListDevices(devices, strError))
+        AddFtdiCables(devices, pFtdi->Library(), map, cables);
     // The CMSIS-DAP probes, by serial number; one without only as the first found ("dap").
     std::vector<DapProbeFound> probes;
-    std::string strError;
     size_t nDenied = 0;
     if (!SystemDapFinder().find(probes, strError, nDenied))
         return cables;

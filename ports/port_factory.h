@@ -28,9 +28,6 @@ struct FoundCable
 std::vector<FoundCable> FindCables(const FtdiPinMap& map);
 // The system's half of the list: its parallel ports.
 std::vector<FoundCable> FindSystemPorts();
-// The FTDI devices the system's FTDI library lists, and the library's name; false where it
-// cannot list them (not installed).
-bool ListSystemFtdiDevices(std::vector<FtdiDevice>& devices, const char*& pszLibrary);
 
 // False, with why, for a cable this system has no way to: a port address no port of Linux has,
 // a device file on Windows. A port address on Linux becomes the device file of the port that
@@ -40,8 +37,9 @@ bool IsCableReachable(CableName& cable, std::string& strWhy);
 // strDevice: which device that is.
 bool IsDefaultCablePresent(std::string& strDevice);
 
-// The system's half of the factory: a parallel port or an FTDI cable.
-std::shared_ptr<ICable> MakeSystemCable(const CableName& cable, const FtdiPinMap& map);
+// The system's half of the factory: its parallel port, and its FTDI library's cable.
+std::shared_ptr<ICable> MakeSystemParallelCable(const CableName& cable);
+std::unique_ptr<CFtdiPort> MakeSystemFtdiPort(const CableName& cable, const FtdiPinMap& map);
 // How the system looks for CMSIS-DAP probes and opens one (its libraries loaded at the first call).
 DapFinder SystemDapFinder();
 

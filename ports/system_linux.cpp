@@ -16,10 +16,13 @@ const char DEFAULT_DEVICE[] = "/dev/parport0";
 
 } // namespace
 
-std::shared_ptr<ICable> MakeSystemCable(const CableName& cable, const FtdiPinMap& map)
+std::unique_ptr<CFtdiPort> MakeSystemFtdiPort(const CableName& cable, const FtdiPinMap& map)
 {
-    if (cable.kind == CableKind::Ftdi)
-        return std::make_shared<CLibftdiPort>(cable, map);
+    return std::unique_ptr<CFtdiPort>(new CLibftdiPort(cable, map));
+}
+
+std::shared_ptr<ICable> MakeSystemParallelCable(const CableName& cable)
+{
     return std::make_shared<CParallelCable>(
         std::make_shared<CPpdevPort>(cable.device.empty() ? DEFAULT_DEVICE : cable.device, cable.address),
         cable.address);
@@ -43,13 +46,6 @@ std::vector<FoundCable> FindSystemPorts()
     for (const std::string& device : ports)
         cables.push_back({"lpt:" + device, "parallel port (ppdev)"});
     return cables;
-}
-
-bool ListSystemFtdiDevices(std::vector<FtdiDevice>& devices, const char*& pszLibrary)
-{
-    std::string strError;
-    pszLibrary = "libftdi";
-    return CLibftdiPort(CableName(), FtdiPinMap()).ListDevices(devices, strError);
 }
 
 bool IsCableReachable(CableName& cable, std::string& strWhy)

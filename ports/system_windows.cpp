@@ -115,10 +115,13 @@ void AddParallelPorts(std::vector<FoundCable>& cables)
 
 } // namespace
 
-std::shared_ptr<ICable> MakeSystemCable(const CableName& cable, const FtdiPinMap& map)
+std::unique_ptr<CFtdiPort> MakeSystemFtdiPort(const CableName& cable, const FtdiPinMap& map)
 {
-    if (cable.kind == CableKind::Ftdi)
-        return std::make_shared<CD2xxPort>(cable, map);
+    return std::unique_ptr<CFtdiPort>(new CD2xxPort(cable, map));
+}
+
+std::shared_ptr<ICable> MakeSystemParallelCable(const CableName& cable)
+{
     return std::make_shared<CParallelCable>(std::make_shared<CIoPort>(cable.address), cable.address);
 }
 
@@ -130,14 +133,6 @@ std::vector<FoundCable> FindSystemPorts()
     if (cables.empty())
         cables.push_back({"lpt", "parallel port at 0x378 (LPT1)"});
     return cables;
-}
-
-// Only when FTDI's library is installed: without it there is nothing to list.
-bool ListSystemFtdiDevices(std::vector<FtdiDevice>& devices, const char*& pszLibrary)
-{
-    std::string strError;
-    pszLibrary = "D2XX";
-    return CD2xxPort(CableName(), FtdiPinMap()).ListDevices(devices, strError);
 }
 
 bool IsCableReachable(CableName& cable, std::string& strWhy)

@@ -6,7 +6,6 @@
 
 namespace {
 
-LibftdiStandin* g_pStandin = nullptr;
 const char UART_SERIAL[] = "MVUART01";
 const unsigned char CHIP_ADDRESS = 5;
 const unsigned char UART_ADDRESS = 6;
@@ -278,24 +277,14 @@ int TransferDone(ftdi_transfer_control* pControl)
 
 } // namespace
 
-std::vector<std::string> LibftdiStandin::Take()
-{
-    std::vector<std::string> lines;
-    lines.swap(log);
-    return lines;
-}
-
 LibftdiStandin& Libftdi()
 {
-    if (g_pStandin == nullptr)
-        g_pStandin = new LibftdiStandin;
-    return *g_pStandin;
+    return StandinOf<LibftdiStandin>();
 }
 
 const LibftdiApi& StandinLibftdi()
 {
-    delete g_pStandin;
-    g_pStandin = new LibftdiStandin;
+    StandinOf<LibftdiStandin>(true);
     static const LibftdiApi s_api = {&New,        &Free,       &SetInterface,    &UsbOpenDesc, &UsbOpenBusAddr, &FindAll, &UsbClose,
                                      &UsbReset,   &SetLatencyTimer, &SetBaudrate, &SetBitmode, &Tcioflush,
                                      &WriteData,  &ReadData,   &GetErrorString,  &SetTimeouts,

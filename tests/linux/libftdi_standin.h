@@ -8,13 +8,13 @@
 
 #include "ports/libftdi.h"
 #include "simboard/ftdi_chip.h"
+#include "standin/call_log.h"
 
-struct LibftdiStandin
+// The calls, one line each in log: "new", "timeouts 400 400", "interface 2", "open 6010 MV2232",
+// "reset", "latency 2", "baud 9600", "bitmode 00 04", "flush", "write 0A 0A 0B 0B", "read 4 -> 4",
+// "close", "free"; "find 2", "open bus 1 address 5".
+struct LibftdiStandin : CallLog
 {
-    // The calls, one line each: "new", "timeouts 400 400", "interface 2", "open 6010 MV2232",
-    // "reset", "latency 2", "baud 9600", "bitmode 00 04", "flush", "write 0A 0A 0B 0B",
-    // "read 4 -> 4", "close", "free"; "find 2", "open bus 1 address 5".
-    std::vector<std::string> log;
     int nProduct = 0x6010;           // the chip on the bus (FT2232)
     // The context's chip type once open: TYPE_R, without MPSSE, keeps the cable in bit-bang;
     // FTDI_TYPE_2232C or an H series type gives it MPSSE.
@@ -34,8 +34,6 @@ struct LibftdiStandin
     int nContexts = 0;               // contexts made and not yet freed
     bool bOpen = false;
     CFtdiChip chip;
-
-    std::vector<std::string> Take();
 };
 
 LibftdiStandin& Libftdi();

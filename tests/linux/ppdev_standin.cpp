@@ -11,7 +11,6 @@ namespace {
 
 const int PORT_FD = 7;
 
-PpdevStandin* g_pStandin = nullptr;
 
 std::string Hex(unsigned char value)
 {
@@ -114,24 +113,14 @@ int Close(int fd)
 
 } // namespace
 
-std::vector<std::string> PpdevStandin::Take()
-{
-    std::vector<std::string> lines;
-    lines.swap(log);
-    return lines;
-}
-
 PpdevStandin& Ppdev()
 {
-    if (g_pStandin == nullptr)
-        g_pStandin = new PpdevStandin;
-    return *g_pStandin;
+    return StandinOf<PpdevStandin>();
 }
 
 const PpdevCalls& StandinPpdevCalls()
 {
-    delete g_pStandin;
-    g_pStandin = new PpdevStandin;
+    StandinOf<PpdevStandin>(true);
     static const PpdevCalls s_calls = {&Open, &Ioctl, &Close};
     return s_calls;
 }

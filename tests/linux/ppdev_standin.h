@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "ports/ppdev_port.h"
+#include "standin/call_log.h"
 #include "simboard/jtag_device.h"
 
-struct PpdevStandin
+// The calls, one line each in log: "open /dev/parport0", "PPEXCL", "PPCLAIM", "PPWDATA 14",
+// "PPRSTATUS 7F", "PPRELEASE", "close".
+struct PpdevStandin : CallLog
 {
-    // The calls, one line each: "open /dev/parport0", "PPEXCL", "PPCLAIM", "PPWDATA 14",
-    // "PPRSTATUS 7F", "PPRELEASE", "close".
-    std::vector<std::string> log;
     std::string device = "/dev/parport0";
     int nOpenErrno = 0;     // open fails with this
     int nClaimErrno = 0;    // PPCLAIM fails with this
@@ -22,9 +22,6 @@ struct PpdevStandin
     bool bClaimed = false;
     int nOpenFiles = 0;
     CJtagDevice board;
-
-    // The log since the last call.
-    std::vector<std::string> Take();
 };
 
 PpdevStandin& Ppdev();

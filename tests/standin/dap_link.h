@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "call_log.h"
 #include "ports/dap_port.h"
 #include "simboard/dap_probe.h"
 
@@ -24,7 +25,7 @@ inline CDapProbe::Identity ProbeIdentity(const char* pszProduct, const char* psz
 
 // The two probes a system's stand-in serves, a v1 (HID) and a v2 (bulk) one, each the simulated
 // probe with a board of its own, and what both stand-ins keep of them.
-struct DapProbePair
+struct DapProbePair : CallLog
 {
     CDapProbe hidProbe{ProbeIdentity("MORVA HID probe CMSIS-DAP", "HID00001", 64, 4)};
     CDapProbe usbProbe{ProbeIdentity("MORVA Debug Probe", "E6614103E7475D2F", 512, 2)};
@@ -32,9 +33,8 @@ struct DapProbePair
     bool bUsbPresent = true;
     int nUnplugAtWrite = 0;  // both unplugged as the write this many writes on is made (0: never)
     size_t nWrites = 0;
-    // The packets, one line each: "hid 65: 00 00 FF ..." (the report number, then the report) or
-    // "bulk 2: 00 FF", with what else the stand-in notes.
-    std::vector<std::string> log;
+    // The log: the packets, one line each, "hid 65: 00 00 FF ..." (the report number, then the
+    // report) or "bulk 2: 00 FF", with what else the stand-in notes.
 
     // Counts a write; the one planted unplugs both probes.
     void CountWrite()
@@ -43,12 +43,6 @@ struct DapProbePair
             return;
         bHidPresent = false;
         bUsbPresent = false;
-    }
-    std::vector<std::string> Take()
-    {
-        std::vector<std::string> taken;
-        taken.swap(log);
-        return taken;
     }
 };
 
