@@ -95,20 +95,6 @@ bool DapInfoNumber(const std::vector<uint8_t>& answer, unsigned& nValue, std::st
     return true;
 }
 
-bool DapInfoText(const std::vector<uint8_t>& answer, std::string& text, std::string& strError)
-{
-    const size_t nLength = answer.size() >= 2 ? answer[1] : 0;
-    if (answer.size() < 2 + nLength)
-    {
-        strError = "The CMSIS-DAP probe's DAP_Info answer is shorter than the length it gives.";
-        return false;
-    }
-    // The length counts the string's terminating zero; 0 is no string.
-    text.assign(answer.begin() + 2, answer.begin() + 2 + static_cast<std::ptrdiff_t>(nLength));
-    text = text.substr(0, text.find('\0'));
-    return true;
-}
-
 std::vector<DapSequencePacket> DapSequencePackets(const CBits& tms, const CBits& tdi, const CBits& read,
                                                    size_t nPacketSize)
 {

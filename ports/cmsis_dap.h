@@ -27,8 +27,6 @@ constexpr uint8_t STATUS_ERROR = 0xFF;
 constexpr uint8_t STATUS_OK = 0x00;
 
 // DAP_Info's questions, and the capability bit that says the probe does JTAG.
-constexpr uint8_t INFO_PRODUCT = 0x02;
-constexpr uint8_t INFO_SERIAL = 0x03;
 constexpr uint8_t INFO_CAPABILITIES = 0xF0;
 constexpr uint8_t INFO_PACKET_COUNT = 0xFE;
 constexpr uint8_t INFO_PACKET_SIZE = 0xFF;
@@ -71,10 +69,9 @@ std::vector<uint8_t> DapPinsCommand(uint8_t output, uint8_t select);
 // DAP_JTAG_Sequence), DAP_OK. False with why, in words a person can act on.
 bool DapAnswerFits(const std::vector<uint8_t>& command, const std::vector<uint8_t>& answer, size_t nLeast,
                    std::string& strError);
-// DAP_Info's answer as a number (a BYTE or a SHORT, low byte first) or as a string; false with
-// why where its length does not fit the answer or the kind asked.
+// DAP_Info's answer as a number (a BYTE or a SHORT, low byte first); false with why where its
+// length does not fit the answer or a number.
 bool DapInfoNumber(const std::vector<uint8_t>& answer, unsigned& nValue, std::string& strError);
-bool DapInfoText(const std::vector<uint8_t>& answer, std::string& text, std::string& strError);
 
 // A run of clocks as DAP_JTAG_Sequence commands, each filled to the packet size (its answer
 // too), TMS steady in each sequence of up to 64 clocks, TDO captured in a sequence where any of

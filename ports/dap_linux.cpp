@@ -12,32 +12,6 @@
 
 namespace {
 
-// A string of the libraries' wide characters as UTF-8.
-std::string Utf8(const wchar_t* psz)
-{
-    std::string text;
-    for (; psz != nullptr && *psz != 0; ++psz)
-    {
-        const uint32_t c = static_cast<uint32_t>(*psz);
-        if (c < 0x80)
-            text += static_cast<char>(c);
-        else if (c < 0x800)
-            text += {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
-        else if (c < 0x10000)
-            text += {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
-                     static_cast<char>(0x80 | (c & 0x3F))};
-        else if (c < 0x110000)
-            text += {static_cast<char>(0xF0 | c >> 18), static_cast<char>(0x80 | (c >> 12 & 0x3F)),
-                     static_cast<char>(0x80 | (c >> 6 & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
-    }
-    return text;
-}
-
-bool NamesDap(const std::string& text)
-{
-    return text.find("CMSIS-DAP") != std::string::npos;
-}
-
 template <class T>
 bool Find(void* pLibrary, const char* pszName, T& pfn)
 {
@@ -89,7 +63,7 @@ public:
     {
         m_pDevice = m_api.pfnOpenPath(m_probe.path.c_str());
         if (m_pDevice == nullptr)
-            strError = Refused(Utf8(m_api.pfnError(nullptr)));
+            strError = Refused(Utf8OfWide(m_api.pfnError(nullptr)));
         return m_pDevice != nullptr;
     }
     void Close() override
@@ -106,7 +80,7 @@ public:
                   m_report.begin() + 1);
         if (m_pDevice != nullptr && m_api.pfnWrite(m_pDevice, m_report.data(), m_report.size()) >= 0)
             return true;
-        strError = Gone(Utf8(m_api.pfnError(m_pDevice)));
+        strError = Gone(Utf8OfWide(m_api.pfnError(m_pDevice)));
         return false;
     }
     bool Read(std::vector<uint8_t>& answer, unsigned nTimeoutMs, std::string& strError) override
@@ -120,7 +94,7 @@ public:
             answer.resize(static_cast<size_t>(nRead));
             return true;
         }
-        strError = nRead == 0 ? Silent() : Gone(Utf8(m_api.pfnError(m_pDevice)));
+        strError = nRead == 0 ? Silent() : Gone(Utf8OfWide(m_api.pfnError(m_pDevice)));
         return false;
     }
 
@@ -215,17 +189,13 @@ void FindHidProbes(const HidapiApi& api, std::vector<DapProbeFound>& probes)
     for (hid_device_info* pDevice = pDevices; pDevice != nullptr; pDevice = pDevice->next)
     {
         DapProbeFound probe;
-        probe.product = Utf8(pDevice->product_string);
-        if (!NamesDap(probe.product) || pDevice->path == nullptr)
+        probe.product = Utf8OfWide(pDevice->product_string);
+        if (!NamesCmsisDap(probe.product) || pDevice->path == nullptr)
             continue;
-        probe.serial = Utf8(pDevice->serial_number);
+        probe.serial = Utf8OfWide(pDevice->serial_number);
         probe.nVersion = 1;
         probe.path = pDevice->path;
-        // A probe that offers v2 as well is taken through it.
-        if (std::none_of(probes.begin(), probes.end(), [&](const DapProbeFound& other) {
-                return !probe.serial.empty() && other.serial == probe.serial;
-            }))
-            probes.push_back(probe);
+        AddHidProbe(probes, probe);
     }
     if (pDevices != nullptr)
         api.pfnFreeEnumeration(pDevices);
@@ -283,7 +253,7 @@ void FindUsbProbes(const LibusbApi& api, std::vector<DapProbeFound>& probes, siz
                 ++nDenied;
                 break;
             }
-            if (!NamesDap(StringOf(api, pHandle, setting.iInterface)))
+            if (!NamesCmsisDap(StringOf(api, pHandle, setting.iInterface)))
                 continue;
             probe.product = StringOf(api, pHandle, device.iProduct);
             probe.serial = StringOf(api, pHandle, device.iSerialNumber);

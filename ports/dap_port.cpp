@@ -95,6 +95,42 @@ std::string DescribeDapProbe(const DapProbeFound& probe)
            std::to_string(probe.nVersion) + ")";
 }
 
+bool NamesCmsisDap(const std::string& text)
+{
+    return text.find("CMSIS-DAP") != std::string::npos;
+}
+
+std::string Utf8OfWide(const wchar_t* psz, size_t nMost)
+{
+    std::string text;
+    for (size_t i = 0; psz != nullptr && i < nMost && psz[i] != 0; ++i)
+    {
+        uint32_t c = static_cast<uint32_t>(psz[i]);
+        // UTF-16's surrogate pair, where wide characters are 16 bits.
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < nMost && psz[i + 1] >= 0xDC00 && psz[i + 1] < 0xE000)
+            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<uint32_t>(psz[++i]) - 0xDC00);
+        if (c < 0x80)
+            text += static_cast<char>(c);
+        else if (c < 0x800)
+            text += {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
+        else if (c < 0x10000)
+            text += {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
+                     static_cast<char>(0x80 | (c & 0x3F))};
+        else if (c < 0x110000)
+            text += {static_cast<char>(0xF0 | c >> 18), static_cast<char>(0x80 | (c >> 12 & 0x3F)),
+                     static_cast<char>(0x80 | (c >> 6 & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+    }
+    return text;
+}
+
+void AddHidProbe(std::vector<DapProbeFound>& probes, const DapProbeFound& probe)
+{
+    if (std::none_of(probes.begin(), probes.end(), [&](const DapProbeFound& other) {
+            return !probe.serial.empty() && other.serial == probe.serial;
+        }))
+        probes.push_back(probe);
+}
+
 std::unique_ptr<IDapLink> MakeFoundLink(const DapFinder& finder, const std::string& serial)
 {
     return std::unique_ptr<IDapLink>(new CFoundLink(finder, serial));

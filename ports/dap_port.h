@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,6 +49,14 @@ struct DapProbeFound
 
 // "Raspberry Pi Debug Probe (CMSIS-DAP v2)".
 std::string DescribeDapProbe(const DapProbeFound& probe);
+// Whether a USB string says CMSIS-DAP, as Arm's documentation asks a probe's to.
+bool NamesCmsisDap(const std::string& text);
+// A system's wide string (UTF-16 on Windows, UTF-32 from hidapi on Linux), at most nMost units
+// of it, as UTF-8.
+std::string Utf8OfWide(const wchar_t* psz, size_t nMost = std::numeric_limits<size_t>::max());
+// A v1 probe added to those found, unless it offers v2 as well (a probe with its serial number
+// is there already): it is taken through v2.
+void AddHidProbe(std::vector<DapProbeFound>& probes, const DapProbeFound& probe);
 
 // How a system looks for probes and opens one.
 struct DapFinder

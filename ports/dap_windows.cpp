@@ -17,29 +17,6 @@ const UCHAR DEVICE_DESCRIPTOR = 1;
 const UCHAR STRING_DESCRIPTOR = 3;
 const USHORT ENGLISH = 0x0409;
 
-std::string Utf8(const wchar_t* psz, size_t nMost)
-{
-    std::string text;
-    for (size_t i = 0; i < nMost && psz[i] != 0; ++i)
-    {
-        const unsigned c = static_cast<unsigned>(psz[i]);
-        if (c < 0x80)
-            text += static_cast<char>(c);
-        else if (c < 0x800)
-            text += {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
-        else
-            text += {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
-                     static_cast<char>(0x80 | (c & 0x3F))};
-    }
-    return text;
-}
-
-bool NamesDap(const std::string& text)
-{
-    return text.find("CMSIS-DAP") != std::string::npos;
-}
-
-
 // The system paths of the devices present with an interface of that class.
 std::vector<std::string> InterfacePaths(const WinDapApi& api, const GUID& guid)
 {
@@ -85,7 +62,7 @@ std::string UsbString(const WinDapApi& api, WINUSB_INTERFACE_HANDLE hUsb, UCHAR 
     std::wstring text;
     for (size_t i = 0; i < nUnits; ++i)
         text += static_cast<wchar_t>(buffer[2 + 2 * i] | buffer[3 + 2 * i] << 8);
-    return Utf8(text.c_str(), text.size());
+    return Utf8OfWide(text.c_str(), text.size());
 }
 
 // The first bulk pipe out and in of the interface open.
@@ -297,7 +274,7 @@ void FindUsbProbes(const WinDapApi& api, std::vector<DapProbeFound>& probes, siz
         USB_DEVICE_DESCRIPTOR device = {};
         ULONG nMoved = 0;
         if (api.pfnUsbInterface(hUsb, 0, &setting) && BulkPipes(api, hUsb, setting, probe.endpointOut, probe.endpointIn) &&
-            NamesDap(UsbString(api, hUsb, setting.iInterface)) &&
+            NamesCmsisDap(UsbString(api, hUsb, setting.iInterface)) &&
             api.pfnUsbDescriptor(hUsb, DEVICE_DESCRIPTOR, 0, 0, reinterpret_cast<PUCHAR>(&device), sizeof(device),
                                  &nMoved) &&
             nMoved >= sizeof(device))
@@ -327,17 +304,14 @@ void FindHidProbes(const WinDapApi& api, std::vector<DapProbeFound>& probes)
         wchar_t product[128] = {}, serial[128] = {};
         DapProbeFound probe;
         if (api.pfnHidProduct(hDevice, product, sizeof(product) - sizeof(wchar_t)))
-            probe.product = Utf8(product, 127);
+            probe.product = Utf8OfWide(product, 127);
         if (api.pfnHidSerial(hDevice, serial, sizeof(serial) - sizeof(wchar_t)))
-            probe.serial = Utf8(serial, 127);
+            probe.serial = Utf8OfWide(serial, 127);
         api.pfnCloseHandle(hDevice);
         probe.nVersion = 1;
         probe.path = path;
-        // A probe that offers v2 as well is taken through it.
-        if (NamesDap(probe.product) && std::none_of(probes.begin(), probes.end(), [&](const DapProbeFound& other) {
-                return !probe.serial.empty() && other.serial == probe.serial;
-            }))
-            probes.push_back(probe);
+        if (NamesCmsisDap(probe.product))
+            AddHidProbe(probes, probe);
     }
 }
 

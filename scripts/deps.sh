@@ -11,7 +11,7 @@
 #   bench    scripts/bench.sh: the tests' packages (OpenOCD among them, the benchmark's peer)
 set -e
 purpose=${1:-test}
-linux="cmake make wine64 wine64-tools libftdi1-dev"
+linux="cmake make g++ wine64 wine64-tools libftdi1-dev libusb-1.0-0-dev"
 # The zip: the cross compiler. The .deb: dpkg-shlibdeps, the icons' conversion, and the fonts the
 # program's Wine settings name (the package depends on them, so they must be found here).
 package="$linux g++-mingw-w64-i686 dpkg-dev imagemagick fontconfig fonts-ipafont-gothic fonts-liberation"

@@ -267,3 +267,58 @@ TEST(DapProbeTest, AnUnknownCommandOrOneCutShortIsAnsweredDapError)
         EXPECT_EQ(Packet{0xFF}, probe.Answer(command.data(), command.size())) << int(command[0]);
     EXPECT_EQ(0u, probe.Clocks()) << "the last, a sequence before DAP_Connect, made no clock";
 }
+
+// Random runs of clocks, TMS mostly still and some clocks read, through probes of 64 and 512
+// byte packets with one to four in flight: every TDO read is the one the same clocks, made one
+// by one on a board of its own, give; no packet or answer outgrows the probe's size.
+TEST(DapRunTest, RandomRunsReadWhatTheSameClocksOneByOneRead)
+{
+    std::minstd_rand random(11);
+    for (int nRun = 0; nRun < 60; ++nRun)
+    {
+        CDapProbe::Identity identity;
+        identity.nPacketSize = nRun % 2 == 0 ? 64 : 512;
+        identity.nPacketCount = static_cast<uint8_t>(1 + nRun % 4);
+        CDapProbe probe(identity);
+        auto pLink = std::make_unique<CProbeLink>(probe);
+        CProbeLink* link = pLink.get();
+        CDapCable cable(std::move(pLink), 0);
+        ASSERT_TRUE(cable.Open() && cable.Switch(true));
+        const size_t nClocks = 1 + random() % 1500;
+        CBits tms, tdi, read, expected;
+        bool bTms = true;
+        CJtagDevice alone;
+        for (size_t i = 0; i < nClocks; ++i)
+        {
+            bTms = random() % 40 == 0 ? !bTms : bTms;
+            tms.push_back(bTms);
+            tdi.push_back((random() & 1) != 0);
+            read.push_back(random() % 3 != 0);
+            const uint8_t levels = static_cast<uint8_t>(CJtagDevice::DATA_ENABLE | (tms[i] ? CJtagDevice::DATA_TMS : 0) |
+                                                        (tdi[i] ? CJtagDevice::DATA_TDI : 0));
+            alone.WriteData(levels);
+            const bool bTdo = (alone.ReadStatus() & CJtagDevice::STATUS_TDO) != 0;
+            alone.WriteData(static_cast<uint8_t>(levels | CJtagDevice::DATA_TCK));
+            alone.WriteData(levels);
+            if (read[i])
+                expected.push_back(bTdo);
+        }
+        CBits tdo;
+        ASSERT_TRUE(cable.Clocks(tms, tdi, read, tdo)) << cable.Failure();
+        EXPECT_EQ(expected, tdo) << "run " << nRun << " of " << nClocks << " clocks";
+        EXPECT_EQ(alone.State(), probe.Board().State()) << "run " << nRun;
+        EXPECT_FALSE(link->bOversize) << "run " << nRun;
+        EXPECT_LE(link->nMostInFlight, identity.nPacketCount) << "run " << nRun;
+    }
+}
+
+// The systems' wide strings as UTF-8: an accent, a character beyond 16 bits (a surrogate pair in
+// Windows' UTF-16, one unit in hidapi's UTF-32 on Linux), and a string cut at a length.
+TEST(DapRunTest, ProbeStringsBecomeUtf8OnEitherSystem)
+{
+    EXPECT_EQ("D\xC3\xA9""bogueur CMSIS-DAP", Utf8OfWide(L"D\u00E9bogueur CMSIS-DAP"));
+    EXPECT_EQ("\xF0\x9F\x94\x8C probe", Utf8OfWide(L"\U0001F50C probe"));
+    EXPECT_EQ("ab", Utf8OfWide(L"abc", 2));
+    EXPECT_TRUE(NamesCmsisDap(Utf8OfWide(L"Debug Probe (CMSIS-DAP)")));
+    EXPECT_FALSE(NamesCmsisDap("USB Keyboard"));
+}
