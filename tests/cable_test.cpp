@@ -6,6 +6,7 @@
 #include "cable/cable.h"
 #include "ports/mpsse.h"
 #include "ports/port_factory.h"
+#include "one_by_one.h"
 #include "recording_port.h"
 #include "simboard/ftdi_chip.h"
 
@@ -236,19 +237,7 @@ MpsseDone ThroughTheChip(const CBits& tms, const CBits& tdi, const CBits& read)
         << "an answer cut short is refused";
 
     CJtagDevice board;
-    CBits expected;
-    for (size_t i = 0; i < tms.size(); ++i)
-    {
-        const uint8_t levels = static_cast<uint8_t>(CJtagDevice::DATA_ENABLE | (tms[i] ? CJtagDevice::DATA_TMS : 0) |
-                                                    (tdi[i] ? CJtagDevice::DATA_TDI : 0));
-        board.WriteData(levels);
-        const bool bTdo = (board.ReadStatus() & CJtagDevice::STATUS_TDO) != 0;
-        board.WriteData(static_cast<uint8_t>(levels | CJtagDevice::DATA_TCK));
-        board.WriteData(levels);
-        if (read[i])
-            expected.push_back(bTdo);
-    }
-    EXPECT_EQ(expected, done.tdo);
+    EXPECT_EQ(ClockedOneByOne(board, tms, tdi, read), done.tdo);
     EXPECT_EQ(board.State(), chip.Board().State());
     EXPECT_EQ(tms.empty() ? false : tms[tms.size() - 1], done.run.bTmsAfter);
     EXPECT_EQ(tms.size(), chip.MpsseClocks());
@@ -295,17 +284,8 @@ TEST(MpsseRunTest, ClocksBecomeTheFewestCommandsAndReadAsTheSameClocksOneByOne)
     for (int nRun = 0; nRun < 200; ++nRun)
     {
         const size_t nClocks = 1 + random() % 300;
-        CBits runTms, runTdi, runRead;
-        // TMS mostly still, as in a shift, with moves between.
-        bool bTms = false;
-        for (size_t i = 0; i < nClocks; ++i)
-        {
-            bTms = random() % 6 == 0 ? !bTms : bTms;
-            runTms.push_back(bTms);
-            runTdi.push_back((random() & 1) != 0);
-            runRead.push_back(random() % 3 != 0);
-        }
-        ThroughTheChip(runTms, runTdi, runRead);
+        const RandomRun run = MakeRandomRun(random, nClocks, 6, false);
+        ThroughTheChip(run.tms, run.tdi, run.read);
         if (::testing::Test::HasFailure())
             FAIL() << "run " << nRun << " of " << nClocks << " clocks";
     }

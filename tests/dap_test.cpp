@@ -8,6 +8,7 @@
 
 #include "chain/ChainScan.h"
 #include "engine/TapEngine.h"
+#include "one_by_one.h"
 #include "ports/cmsis_dap.h"
 #include "ports/dap_port.h"
 #include "standin/dap_link.h"
@@ -285,27 +286,11 @@ TEST(DapRunTest, RandomRunsReadWhatTheSameClocksOneByOneRead)
         CDapCable cable(std::move(pLink), 0);
         ASSERT_TRUE(cable.Open() && cable.Switch(true));
         const size_t nClocks = 1 + random() % 1500;
-        CBits tms, tdi, read, expected;
-        bool bTms = true;
+        const RandomRun run = MakeRandomRun(random, nClocks, 40, true);
         CJtagDevice alone;
-        for (size_t i = 0; i < nClocks; ++i)
-        {
-            bTms = random() % 40 == 0 ? !bTms : bTms;
-            tms.push_back(bTms);
-            tdi.push_back((random() & 1) != 0);
-            read.push_back(random() % 3 != 0);
-            const uint8_t levels = static_cast<uint8_t>(CJtagDevice::DATA_ENABLE | (tms[i] ? CJtagDevice::DATA_TMS : 0) |
-                                                        (tdi[i] ? CJtagDevice::DATA_TDI : 0));
-            alone.WriteData(levels);
-            const bool bTdo = (alone.ReadStatus() & CJtagDevice::STATUS_TDO) != 0;
-            alone.WriteData(static_cast<uint8_t>(levels | CJtagDevice::DATA_TCK));
-            alone.WriteData(levels);
-            if (read[i])
-                expected.push_back(bTdo);
-        }
         CBits tdo;
-        ASSERT_TRUE(cable.Clocks(tms, tdi, read, tdo)) << cable.Failure();
-        EXPECT_EQ(expected, tdo) << "run " << nRun << " of " << nClocks << " clocks";
+        ASSERT_TRUE(cable.Clocks(run.tms, run.tdi, run.read, tdo)) << cable.Failure();
+        EXPECT_EQ(ClockedOneByOne(alone, run.tms, run.tdi, run.read), tdo) << "run " << nRun << " of " << nClocks << " clocks";
         EXPECT_EQ(alone.State(), probe.Board().State()) << "run " << nRun;
         EXPECT_FALSE(link->bOversize) << "run " << nRun;
         EXPECT_LE(link->nMostInFlight, identity.nPacketCount) << "run " << nRun;
