@@ -224,6 +224,18 @@ const OptionRow OPTIONS[] = {
     {"srst", "", nullptr, nullptr, true,
      [](const std::string&, const std::string&, CommandLine& options, std::string&) { return options.bSrst = true; },
      "--srst", "first pulse the target's system reset, SRST (a cable with srst= under [ftdi])"},
+    {"board-test", "", "netlist or board file", "The board is given twice on the command line; give it once.", true,
+     TakeText<&CommandLine::strBoardTest>,
+     "--board-test NET",
+     "without a window, with --extest: test the board's nets through the chips on the\n"
+     "chain; NET is its netlist (KiCad .net, or CSV of net,ref,pin) or a board file\n"
+     "naming one; status 0 for no fault, 1 for faults, 2 for a test not run"},
+    {"ref", "", "reference designator and device", nullptr, false,
+     [](const std::string&, const std::string& value, CommandLine& options, std::string&) {
+         options.refs.push_back(value);
+         return true;
+     },
+     "--ref U3=1", "with --board-test: the board's chip U3 is device 1 (any number of them)"},
     {"help", "-h /?", nullptr, nullptr, false,
      [](const std::string&, const std::string&, CommandLine& options, std::string&) { return options.bHelp = true; },
      "--help", "this text"},
@@ -259,7 +271,20 @@ const OptionRow* FindOption(const std::string& word)
 // contradict each other or one lacks another it needs.
 bool CheckTogether(const CommandLine& options, std::string& strError)
 {
-    if ((!options.drives.empty() || options.bExtest) && options.nDevice == 0)
+    if (!options.refs.empty() && options.strBoardTest.empty())
+    {
+        strError = "--ref names the board's chips for --board-test: give the board with --board-test FILE.";
+        return false;
+    }
+    if (!options.strBoardTest.empty() &&
+        (!options.strSvf.empty() || options.nDevice > 0 || !options.shifts.empty() || options.bSample ||
+         !options.drives.empty() || !options.strSvfOut.empty()))
+    {
+        strError = "--board-test tests the board on its own: leave out --svf, --svf-out, --device, --ir, --dr, "
+                   "--sample and --drive, or give them apart.";
+        return false;
+    }
+    if ((!options.drives.empty() || options.bExtest) && options.nDevice == 0 && options.strBoardTest.empty())
     {
         strError = "--drive and --extest drive one device's pins: name it with --device N.";
         return false;

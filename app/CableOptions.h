@@ -37,6 +37,8 @@ struct CommandLine
     std::string strSvfOut;  // --svf-out FILE: the command line's own clocks written as SVF
     unsigned nKhz = 0;      // --khz N: TCK for a cable whose clock can be set; 0: not given
     bool bSrst = false;     // --srst: the target's system reset pulsed first
+    std::string strBoardTest;       // --board-test FILE: the board's nets tested, a netlist or a board file
+    std::vector<std::string> refs;  // --ref U3=1: which device a chip of the board is
     bool bNoWindow = false;  // --scan, --device, --ir, --dr, --bsdl, --sample or --svf is there, even where the line is refused
 };
 

@@ -11,6 +11,7 @@
 #include "../stepper/StepperDlg.h"
 #include "../session/Vcd.h"
 #include "../bsdl/BsdlLibrary.h"
+#include "../cli/BoardTestRun.h"
 #include "../cli/ShiftRun.h"
 #include "CableChoice.h"
 #include "CableOptions.h"
@@ -96,6 +97,8 @@ int CStepperApp::WorkWithoutWindow(const CommandLine& options)
         SayOnConsole(strProblem, true);
         return EXIT_NOT_DONE;
     }
+    if (!options.strBoardTest.empty())
+        return BoardTestFromCommandLine(options, cables);
     if (options.strSvf.empty())
         return SendFromCommandLine(options, cables);
     // Ctrl-C stops a long RUNTEST where it is, the TAP's state said, status 2.
@@ -155,6 +158,37 @@ int CStepperApp::SendFromCommandLine(const CommandLine& options, CCableChoice& c
     return RunCommandLineWork(work, options.strTrace, &SayOnConsole);
 }
 
+int CStepperApp::BoardTestFromCommandLine(const CommandLine& options, CCableChoice& cables)
+{
+    std::string strProblem;
+    BoardTestWork work;
+    work.pCable = &cables.Cable();
+    work.strPath = options.strBoardTest;
+    work.refs = options.refs;
+    work.strSettingsPath = SettingsPath();
+    work.irLengths = options.irLengths;
+    work.strIrLengthsFrom = "on the command line";
+    work.bExtest = options.bExtest;
+    CBsdlLibrary library;
+    AddBsdlFolders(options, library);
+    if (!options.strBsdl.empty() && !library.AddFile(options.strBsdl, strProblem))
+    {
+        SayOnConsole(strProblem, true);
+        return EXIT_NOT_DONE;
+    }
+    work.pLibrary = &library;
+    if (work.irLengths.empty())
+    {
+        if (!ReadChainSettings(SettingsPath(), work.irLengths, strProblem))
+        {
+            SayOnConsole(strProblem, true);
+            return EXIT_NOT_DONE;
+        }
+        work.strIrLengthsFrom = "in " + ShownPath(SettingsPath()) + " ([chain] irlen=)";
+    }
+    return BoardTestCommand(work, options.strTrace, &SayOnConsole);
+}
+
 BOOL CStepperApp::InitInstance()
 {
     // GTKWave's save file beside a trace names the files as this system's GTKWave finds them.
@@ -180,7 +214,7 @@ BOOL CStepperApp::InitInstance()
             MessageBoxCp932(nullptr, strText.c_str(), MAIN_CAPTION, MB_ICONINFORMATION);
         return FALSE;
     }
-    if (!options.strSvf.empty())
+    if (!options.strSvf.empty() || !options.strBoardTest.empty())
     {
         m_nExitCode = WorkWithoutWindow(options);
         return FALSE;

@@ -41,6 +41,7 @@ private:
     int WorkWithoutWindow(const CommandLine& options);
     // The chain scanned, values sent and pins read or driven.
     int SendFromCommandLine(const CommandLine& options, CCableChoice& cables);
+    int BoardTestFromCommandLine(const CommandLine& options, CCableChoice& cables);
 
     static const AFX_MSGMAP_ENTRY s_messageEntries[];
     int m_nExitCode = 0;

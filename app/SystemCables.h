@@ -19,6 +19,7 @@ extern const char CABLE_NAME_FORMS[];
     "sim\tthe simulated board\n"                                                                                      \
     "sim:chain\ta simulated chain of three devices\n"                                                                 \
     "sim:bsdl=FILE\ta simulated chip as the BSDL file FILE describes it\n"                                            \
+    "sim:board=FILE\ta simulated board of chips and nets as the board file FILE describes it\n"                        \
     "rbb:HOST:PORT\ta remote_bitbang JTAG server (e.g. rbb:localhost:44853)\n"
 // Where a cable is chosen, one sentence for messages.
 extern const char CABLE_CHOICE_HOW[];

@@ -811,6 +811,35 @@ void AddStandardRegisters(BsdlFile& file)
     }
 }
 
+// "(TEST_EN, MODE(1)) (10, 11)": the ports, then the patterns they may be held at; the first
+// pattern is kept, its leftmost bit the first port's.
+void ReadCompliance(const Text& text, BsdlFile& file)
+{
+    CItems items(text);
+    std::vector<std::string> ports;
+    items.Expect('(', "\"(\" before COMPLIANCE_PATTERNS's ports");
+    do
+    {
+        std::string strPort = items.Word("a port of COMPLIANCE_PATTERNS");
+        if (items.Take('('))
+        {
+            strPort += "(" + std::to_string(items.Number("an element's number")) + ")";
+            items.Expect(')', "\")\" after the element's number");
+        }
+        ports.push_back(strPort);
+    } while (items.Take(','));
+    items.Expect(')', "\")\" after COMPLIANCE_PATTERNS's ports");
+    items.Expect('(', "\"(\" before COMPLIANCE_PATTERNS's patterns");
+    const std::string strPattern = items.Pattern("a pattern of COMPLIANCE_PATTERNS", ports.size());
+    while (items.Take(','))
+        items.Pattern("a pattern of COMPLIANCE_PATTERNS", ports.size());
+    items.Expect(')', "\")\" after COMPLIANCE_PATTERNS's patterns");
+    if (!items.AtEnd())
+        throw CFailure(items.Line(), "the end of COMPLIANCE_PATTERNS was expected, not " + items.Here());
+    for (size_t i = 0; i < ports.size(); ++i)
+        file.compliance.emplace_back(ports[i], strPattern[i]);
+}
+
 void Interpret(const CReader& reader, BsdlFile& file)
 {
     const int nEnd = reader.m_nEndLine;
@@ -848,6 +877,8 @@ void Interpret(const CReader& reader, BsdlFile& file)
     if (const CReader::Attribute* pAccess = Find(attributes, "REGISTER_ACCESS"))
         ReadRegisterAccess(StringOf(*pAccess, "REGISTER_ACCESS"), file);
     AddStandardRegisters(file);
+    if (const CReader::Attribute* pCompliance = Find(attributes, "COMPLIANCE_PATTERNS"))
+        ReadCompliance(StringOf(*pCompliance, "COMPLIANCE_PATTERNS"), file);
     ReadBoundary(StringOf(Need(attributes, "BOUNDARY_REGISTER", nEnd), "BOUNDARY_REGISTER"), file);
     for (const BsdlCell& cell : file.cells)
     {
@@ -992,7 +1023,7 @@ bool ParseBsdl(const std::string& strText, const std::string& strName, BsdlFile&
     return true;
 }
 
-bool ReadBsdlFile(const std::string& strPath, BsdlFile& file, std::string& strError)
+bool ReadTextFile(const std::string& strPath, std::string& text, std::string& strError)
 {
     HANDLE hFile = ::CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -1001,7 +1032,7 @@ bool ReadBsdlFile(const std::string& strPath, BsdlFile& file, std::string& strEr
         strError = strPath + ": the file cannot be opened.";
         return false;
     }
-    std::string text;
+    text.clear();
     char buffer[65536];
     DWORD dwRead = 0;
     bool bRead = true;
@@ -1013,7 +1044,13 @@ bool ReadBsdlFile(const std::string& strPath, BsdlFile& file, std::string& strEr
         strError = strPath + ": the file cannot be read.";
         return false;
     }
-    return ParseBsdl(text, strPath, file, strError);
+    return true;
+}
+
+bool ReadBsdlFile(const std::string& strPath, BsdlFile& file, std::string& strError)
+{
+    std::string text;
+    return ReadTextFile(strPath, text, strError) && ParseBsdl(text, strPath, file, strError);
 }
 
 std::vector<std::string> DescribeBsdl(const BsdlFile& file)

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../tap/Bits.h"
@@ -88,6 +89,9 @@ struct BsdlFile
     std::vector<BsdlRegister> registers;     // every register an instruction selects
     size_t nBoundaryLength = 0;
     std::vector<BsdlCell> cells;             // by cell number
+    // COMPLIANCE_PATTERNS: the ports ("TEST_EN", "MODE(1)") the board must hold, and at what, for
+    // the boundary register to have the pins; the first pattern the file gives.
+    std::vector<std::pair<std::string, char>> compliance;
 
     // The instruction by name, any case; null for none.
     const BsdlInstruction* Instruction(const std::string& strName) const;
@@ -120,6 +124,9 @@ NamedInstruction InstructionByName(const BsdlFile& file, const std::string& text
 // Reads the file's text. False, with "NAME:LINE: what was expected", for a file that cannot be
 // read; nothing of it is kept.
 bool ParseBsdl(const std::string& strText, const std::string& strName, BsdlFile& file, std::string& strError);
+
+// A whole file's text. False, with "PATH: the file cannot be opened." or "... read.".
+bool ReadTextFile(const std::string& strPath, std::string& text, std::string& strError);
 
 // The same from a file on disk.
 bool ReadBsdlFile(const std::string& strPath, BsdlFile& file, std::string& strError);

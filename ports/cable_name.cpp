@@ -187,13 +187,15 @@ bool ParseCableName(const std::string& strText, CableName& cable, std::string& s
         cable.kind = CableKind::Xvc;
         return ParseServer(rest, "xvc", "192.168.1.10:2542", cable, strError);
     }
-    if (kind == "sim" && rest.compare(0, 5, "bsdl=") == 0)
+    if (kind == "sim" && (rest.compare(0, 5, "bsdl=") == 0 || rest.compare(0, 6, "board=") == 0))
     {
+        const bool bBoard = rest[1] == 'o';
         cable.kind = CableKind::Sim;
-        cable.bsdl = rest.substr(5);
-        if (cable.bsdl.empty())
+        (bBoard ? cable.board : cable.bsdl) = rest.substr(bBoard ? 6 : 5);
+        if (rest.size() == (bBoard ? 6u : 5u))
         {
-            strError = "\"" + strText + "\" names no BSDL file: give the file after bsdl=, as sim:bsdl=chip.bsd.";
+            strError = "\"" + strText + "\" names no " + (bBoard ? "board file: give the file after board=, as sim:board=board.ini."
+                                                                : "BSDL file: give the file after bsdl=, as sim:bsdl=chip.bsd.");
             return false;
         }
         return true;
@@ -216,6 +218,8 @@ std::string DescribeCable(const CableName& cable)
     case CableKind::Sim:
         if (!cable.bsdl.empty())
             return "simulated chip from " + cable.bsdl;
+        if (!cable.board.empty())
+            return "simulated board from " + cable.board;
         return cable.bChain ? "simulated chain of three devices" : "simulated board";
     case CableKind::Ftdi:
         if (cable.serial.empty())

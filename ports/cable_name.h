@@ -1,7 +1,8 @@
 // Which cable the program drives, as a person writes it: "lpt", "lpt:0xD010" (Windows),
 // "lpt:/dev/parport1" (Linux), "ftdi", "ftdi:SERIAL", "ftdi:SERIAL/B", "dap", "dap:SERIAL" (a
 // CMSIS-DAP probe), "sim", "sim:chain",
-// "sim:bsdl=FILE" (a simulated chip as its BSDL file describes it), or a JTAG server
+// "sim:bsdl=FILE" (a simulated chip as its BSDL file describes it), "sim:board=FILE" (a simulated
+// board of chips and nets as its board file describes it), or a JTAG server
 // on the network: "rbb:HOST:PORT" (OpenOCD's remote_bitbang; on Linux also "rbb:/path/to/socket")
 // and "xvc:HOST:PORT" (Xilinx Virtual Cable 1.0).
 #pragma once
@@ -30,6 +31,7 @@ struct CableName
     bool bChosen = false;            // false: nobody chose, the system's default applies
     bool bChain = false;             // sim:chain: the simulated chain of three devices
     std::string bsdl;                // sim:bsdl=FILE: the simulated chip's BSDL file
+    std::string board;               // sim:board=FILE: the simulated board's file
 };
 
 // False, with the reason in strError, for anything that is not one of the forms above. An
@@ -39,5 +41,5 @@ struct CableName
 bool ParseCableName(const std::string& strText, CableName& cable, std::string& strError);
 
 // "parallel port at 0x378", "parallel port /dev/parport0", "FTDI cable MV1234 channel B",
-// "simulated board", "simulated chip from FILE", "remote_bitbang server at localhost:44853", "XVC server at 10.0.0.2:2542".
+// "simulated board", "simulated chip from FILE", "simulated board from FILE", "remote_bitbang server at localhost:44853", "XVC server at 10.0.0.2:2542".
 std::string DescribeCable(const CableName& cable);

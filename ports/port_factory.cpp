@@ -7,6 +7,8 @@ std::shared_ptr<ICable> MakeCable(const CableName& cable, const FtdiPinMap& map)
 {
     if (cable.kind == CableKind::Sim && !cable.bsdl.empty())
         return std::make_shared<CParallelCable>(MakeBsdlSimulatedPort(cable.bsdl), cable.address);
+    if (cable.kind == CableKind::Sim && !cable.board.empty())
+        return std::make_shared<CParallelCable>(MakeBoardSimulatedPort(cable.board), cable.address);
     if (cable.kind == CableKind::Sim)
         return CableOver(cable.bChain ? SimulatedChainPort() : SimulatedPort(), cable.address);
     if (cable.kind == CableKind::RemoteBitbang)

@@ -1,10 +1,13 @@
 #include "sim_port.h"
 
+#include "../board/BoardFile.h"
+#include "../board/Netlist.h"
 #include "../bsdl/BoundaryPins.h"
+#include "../simboard/board_nets.h"
 
-
-
+#include <cctype>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -180,7 +183,136 @@ private:
     bool m_bOpened = false;
 };
 
+std::string UpperName(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// A board of chips as their BSDL files describe them, on the chain in the board file's order,
+// their pins joined as the netlist says, with the faults the file plants.
+class CBoardSimPort : public CSimPort
+{
+public:
+    explicit CBoardSimPort(std::string strPath) : m_strPath(std::move(strPath)) {}
+
+    bool IsAccessible() override
+    {
+        if (!m_bOpened)
+        {
+            m_bOpened = true;
+            if (!Build())
+                m_nets = CSimNets();
+        }
+        return m_strProblem.empty();
+    }
+    bool IsCheckedEverywhere() const override { return true; }
+    std::string AccessProblem() const override { return m_strProblem; }
+    std::string Description() const override { return "simulated board from " + m_strPath; }
+
+private:
+    bool Fail(const std::string& strProblem)
+    {
+        m_strProblem = strProblem;
+        return false;
+    }
+
+    bool Build()
+    {
+        BoardFile board;
+        std::string text;
+        Netlist netlist;
+        if (!ReadBoardFile(m_strPath, board, m_strProblem))
+            return false;
+        if (board.nChainLength == 0 || board.netlist.empty())
+            return Fail(m_strPath + ": a simulated board needs chain= and netlist= under [board].");
+        if (!ReadTextFile(board.netlist, text, m_strProblem))
+            return false;
+        if (!ParseNetlist(text, netlist, m_strProblem))
+            return Fail(board.netlist + ":" + m_strProblem.substr(5));
+        std::vector<SimTap> taps(board.nChainLength);
+        std::vector<SimBoundary> boundaries(board.nChainLength);
+        std::vector<std::vector<BoundaryPin>> pins(board.nChainLength);
+        std::unordered_map<std::string, size_t> chips;  // by ref
+        for (const std::pair<std::string, size_t>& ref : board.refs)
+        {
+            const size_t nDevice = ref.second - 1;
+            BsdlFile file;
+            if (board.BsdlOf(ref.first).empty())
+                return Fail(m_strPath + ": " + ref.first + " has no BSDL file under [bsdl].");
+            if (!ReadBsdlFile(board.BsdlOf(ref.first), file, m_strProblem) ||
+                !SimulateChip(file, taps[nDevice], boundaries[nDevice], m_strProblem))
+                return false;
+            pins[nDevice] = BoundaryPins(file);
+            chips.emplace(UpperName(ref.first), nDevice);
+        }
+        m_board = CJtagDevice(taps);
+        for (size_t i = 0; i < taps.size(); ++i)
+            m_board.SetBoundary(i, boundaries[i]);
+        // Each scan pin on a net, by "REF.PIN" for the faults.
+        std::unordered_map<std::string, size_t> netOf, pinOf;
+        for (const Net& net : netlist.nets)
+        {
+            const size_t nNet = m_nets.AddNet();
+            netOf.emplace(net.name, nNet);
+            for (const NetNode& node : net.nodes)
+            {
+                const auto chip = chips.find(UpperName(node.ref));
+                if (chip == chips.end())
+                    continue;
+                const int nPin = FindPin(pins[chip->second], node.pin);
+                if (nPin < 0)
+                    continue;
+                const BoundaryPin& pin = pins[chip->second][static_cast<size_t>(nPin)];
+                pinOf.emplace(UpperName(node.ref + "." + node.pin),
+                              m_nets.AddPin(nNet, {chip->second, pin.nInput, pin.nOutput}));
+            }
+        }
+        for (const PlantedFault& fault : board.faults)
+        {
+            const std::string at = m_strPath + ":" + std::to_string(fault.nLine) + ": ";
+            if (fault.kind == PlantedKind::Open)
+            {
+                const auto pin = pinOf.find(UpperName(fault.names[0]));
+                if (pin == pinOf.end())
+                    return Fail(at + fault.names[0] + " is no boundary-scan pin on a net of " + board.netlist + ".");
+                m_nets.Lift(pin->second);
+                continue;
+            }
+            std::vector<size_t> nets;
+            for (const std::string& name : fault.names)
+            {
+                const auto net = netOf.find(name);
+                if (net == netOf.end())
+                    return Fail(at + board.netlist + " has no net " + name + ".");
+                nets.push_back(net->second);
+            }
+            if (fault.kind == PlantedKind::Short)
+                m_nets.Short(nets[0], nets[1], fault.bOr);
+            else if (fault.kind == PlantedKind::Stuck0 || fault.kind == PlantedKind::Stuck1)
+                m_nets.Stick(nets[0], fault.kind == PlantedKind::Stuck1);
+            else
+                m_nets.Pull(nets[0], fault.kind == PlantedKind::Pullup);
+        }
+        m_nets.Wire(m_board);
+        m_irExamples = {"4'b1111"};
+        m_drExamples = {"32'h0"};
+        return true;
+    }
+
+    std::string m_strPath;
+    std::string m_strProblem;
+    CSimNets m_nets;
+    bool m_bOpened = false;
+};
+
 } // namespace
+
+std::shared_ptr<CParallelPort> MakeBoardSimulatedPort(const std::string& strPath)
+{
+    return std::make_shared<CBoardSimPort>(strPath);
+}
 
 std::shared_ptr<CParallelPort> MakeBsdlSimulatedPort(const std::string& strPath)
 {

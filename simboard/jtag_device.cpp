@@ -93,7 +93,7 @@ bool CJtagDevice::Tap::Enabled(size_t nCell) const
     return cell.nControl < 0 || (latches[cell.nControl] != 0) != boundary.cells[cell.nControl].bDisable;
 }
 
-void CJtagDevice::Tap::Capture()
+void CJtagDevice::Tap::Capture(const std::function<int(size_t nCell)>& level)
 {
     const SimInstruction selected = Selected();
     dr.clear();
@@ -119,7 +119,12 @@ void CJtagDevice::Tap::Capture()
             {
                 const int nDriver = cell.kind == SimCell::Bidir ? static_cast<int>(i) : cell.nDrivenBy;
                 const bool bDriven = bExtest && nDriver >= 0 && Enabled(static_cast<size_t>(nDriver));
-                bit = bDriven ? latches[nDriver] : static_cast<unsigned char>(nInput < 32 ? (nCaptures >> nInput) & 1 : 0);
+                const int nOnBoard = level ? level(i) : -1;
+                if (nOnBoard >= 0)
+                    bit = static_cast<unsigned char>(nOnBoard);
+                else
+                    bit = bDriven ? latches[nDriver]
+                                  : static_cast<unsigned char>(nInput < 32 ? (nCaptures >> nInput) & 1 : 0);
                 ++nInput;
             }
             else if (bExtest && cell.kind != SimCell::Internal && !cell.bCapturesLogic)
@@ -172,14 +177,18 @@ void CJtagDevice::RisingEdge(bool tms, bool tdi)
     // Each device takes what the one before it drives, as it was before this edge: a TDO
     // nobody drives is pulled up.
     bool bIn = tdi;
-    for (Tap& tap : m_taps)
+    for (size_t nDevice = 0; nDevice < m_taps.size(); ++nDevice)
     {
+        Tap& tap = m_taps[nDevice];
         const bool bNext = tap.bDriven ? tap.bTdo : true;
         const int nIr = tap.chip.nIrLength;
         switch (m_state)
         {
         case TapState::CaptureDr:
-            tap.Capture();
+            if (m_pinLevel)
+                tap.Capture([&](size_t nCell) { return m_pinLevel(nDevice, nCell); });
+            else
+                tap.Capture(nullptr);
             break;
         case TapState::ShiftDr:
             if (!tap.dr.empty())

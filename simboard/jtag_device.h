@@ -8,7 +8,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
+#include <utility>
 
 enum class TapState
 {
@@ -128,6 +130,12 @@ public:
     char PinDriven(size_t nDevice, size_t nCell) const;
     // How many times the device's boundary register captured its pins.
     uint32_t Captures(size_t nDevice) const { return m_taps[nDevice].nCaptures; }
+    size_t Devices() const { return m_taps.size(); }
+
+    // What an input cell of a device reads where the board joins its pin to others: 0 or 1, or
+    // -1 where the cell's pin is on no net (the device's own pattern then, as without a board).
+    typedef std::function<int(size_t nDevice, size_t nCell)> PIN_LEVEL;
+    void SetPinLevels(PIN_LEVEL level) { m_pinLevel = std::move(level); }
 
 private:
     struct Tap
@@ -142,7 +150,7 @@ private:
         bool bTdo = true;
         bool bDriven = false;
         SimInstruction Selected() const;
-        void Capture();
+        void Capture(const std::function<int(size_t nCell)>& level);
         bool Enabled(size_t nCell) const;
     };
 
@@ -152,6 +160,7 @@ private:
 
     TapState m_state = TapState::TestLogicReset;
     std::vector<Tap> m_taps;
+    PIN_LEVEL m_pinLevel;
     bool m_enabled = false;
     bool m_tck = false;
 };

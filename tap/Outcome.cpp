@@ -3,7 +3,8 @@
 #include <cstddef>
 
 const char EXIT_STATUS_TABLE[] = "0\tdone as asked\n"
-                                 "1\tan SVF file's TDO differs from what the file expects (its line and bits said)\n"
+                                 "1\tan SVF file's TDO differs from what the file expects (its line and bits said),\n"
+                                 "\tor the board test found faults (each said)\n"
                                  "2\tnot done, with why: input refused, a broken chain, a cable lost or out of reach";
 
 Outcome& Outcome::At(const std::string& strWhere)

@@ -20,7 +20,7 @@ enum class Ended
 enum ExitStatus
 {
     EXIT_DONE = 0,         // done as asked
-    EXIT_TDO_DIFFERS = 1,  // an SVF file's TDO differs from what it expects
+    EXIT_TDO_DIFFERS = 1,  // an SVF file's TDO differs from what it expects; a board test found faults
     EXIT_NOT_DONE = 2,     // refused input, a broken chain, a cable lost or out of reach: said why
 };
 // The same as --help, the manual page and the guide give it, one status a line.

@@ -1,0 +1,559 @@
+#include "BoardTest.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <set>
+#include <unordered_map>
+
+namespace {
+
+std::string Upper(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// A part the netlist names that is no chip on the chain, but an integrated circuit ("U9", "IC2"),
+// may drive its nets: a resistor, a connector or a LED does not.
+bool MayDrive(const std::string& ref)
+{
+    const std::string upper = Upper(ref);
+    const size_t nLetters = upper.compare(0, 2, "IC") == 0 ? 2 : upper.compare(0, 1, "U") == 0 ? 1 : 0;
+    return nLetters > 0 && upper.size() > nLetters && isdigit(static_cast<unsigned char>(upper[nLetters])) != 0;
+}
+
+// Each port element of a chip's file, by its package pin and by its name: "LED(1)", "12".
+struct PortElement
+{
+    std::string name;
+    BsdlDirection direction;
+    int nPin = -1;        // among BoundaryPins; -1: the element has no cell
+    std::string package;  // its package pin; empty where the file maps none
+};
+
+std::unordered_map<std::string, PortElement> PortElements(const BsdlFile& file, const std::vector<BoundaryPin>& pins)
+{
+    std::unordered_map<std::string, int> withCell;
+    for (size_t i = 0; i < pins.size(); ++i)
+        withCell.emplace(Upper(pins[i].strPort), static_cast<int>(i));
+    std::unordered_map<std::string, PortElement> elements;
+    for (const BsdlPort& port : file.ports)
+    {
+        const int nStep = port.nLast >= port.nFirst ? 1 : -1;
+        for (size_t k = 0; k < port.pins.size() || (!port.bVector && k == 0); ++k)
+        {
+            const std::string name =
+                port.bVector ? port.strName + "(" + std::to_string(port.nFirst + nStep * static_cast<int>(k)) + ")" : port.strName;
+            const auto cell = withCell.find(Upper(name));
+            const PortElement element = {name, port.direction, cell == withCell.end() ? -1 : cell->second,
+                                         k < port.pins.size() ? port.pins[k] : std::string()};
+            elements.emplace(Upper(name), element);
+            if (k < port.pins.size())
+                elements.emplace(Upper(port.pins[k]), element);
+            if (!port.bVector)
+                break;
+        }
+    }
+    return elements;
+}
+
+std::string List(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (const std::string& name : names)
+        text += (text.empty() ? "" : ", ") + name;
+    return text;
+}
+
+// The pins whose drivers switch together: one group per control cell, and one per pin without.
+struct DriverGroupOf
+{
+    size_t nChip;
+    int nKey;  // the control cell, or -2 - the pin for a pin that has none
+    bool operator<(const DriverGroupOf& other) const
+    {
+        return nChip != other.nChip ? nChip < other.nChip : nKey < other.nKey;
+    }
+};
+
+DriverGroupOf GroupOf(const BoardPlan& plan, const BoardPin& pin)
+{
+    const BoundaryPin& boundary = plan.pins[pin.nChip][pin.nPin];
+    return {pin.nChip, boundary.nControl >= 0 ? boundary.nControl : -2 - static_cast<int>(pin.nPin)};
+}
+
+bool AlwaysOn(const BoardPlan& plan, const BoardPin& pin)
+{
+    return plan.pins[pin.nChip][pin.nPin].nControl < 0;
+}
+
+bool CodeBit(const BoardPlan& plan, uint32_t nCode, size_t nPattern)
+{
+    const size_t nBit = nPattern % plan.PatternsPerPass();
+    return nBit < plan.nCodeBits ? ((nCode >> nBit) & 1) != 0 : ((nCode >> (nBit - plan.nCodeBits)) & 1) == 0;
+}
+
+} // namespace
+
+size_t BoardPlan::Tested() const
+{
+    size_t nTested = 0;
+    for (const BoardNet& net : nets)
+        nTested += net.why.empty() ? 1 : 0;
+    return nTested;
+}
+
+std::string BoardPlan::PinName(const BoardPin& pin) const
+{
+    const BoundaryPin& boundary = pins[pin.nChip][pin.nPin];
+    return chips[pin.nChip].ref + "." + (boundary.strPin.empty() ? boundary.strPort : boundary.strPin);
+}
+
+bool PlanBoardTest(const Netlist& netlist, const std::vector<BoardChip>& chips, BoardPlan& plan, std::string& strError)
+{
+    plan = BoardPlan();
+    plan.chips = chips;
+    std::unordered_map<std::string, size_t> chipOf;
+    std::vector<std::unordered_map<std::string, PortElement>> elements;
+    for (size_t c = 0; c < chips.size(); ++c)
+    {
+        chipOf.emplace(Upper(chips[c].ref), c);
+        plan.pins.push_back(BoundaryPins(*chips[c].pFile));
+        elements.push_back(PortElements(*chips[c].pFile, plan.pins.back()));
+    }
+    // Where each net's pins are: the scan pins, and what keeps the rest from the test.
+    std::map<DriverGroupOf, std::set<size_t>> groupNets;  // the nets each group's pins stand on
+    std::set<std::pair<size_t, size_t>> onNet;             // (chip, pin) on some net
+    for (const Net& net : netlist.nets)
+    {
+        BoardNet board;
+        board.name = net.name;
+        std::vector<std::string> linkage, noCell, others, scan;
+        for (const NetNode& node : net.nodes)
+        {
+            const auto chip = chipOf.find(Upper(node.ref));
+            if (chip == chipOf.end())
+            {
+                if (MayDrive(node.ref))
+                    others.push_back(node.ref + "." + node.pin);
+                continue;
+            }
+            const auto element = elements[chip->second].find(Upper(node.pin));
+            const std::string name = node.ref + "." + node.pin;
+            if (element == elements[chip->second].end())
+                noCell.push_back(name + " (no pin of " + chips[chip->second].pFile->strEntity + ")");
+            else if (element->second.direction == BsdlDirection::Linkage)
+                linkage.push_back(name + " (" + element->second.name + ")");
+            else if (element->second.nPin < 0)
+                noCell.push_back(name + " (" + element->second.name + ")");
+            else
+            {
+                const BoardPin pin = {chip->second, static_cast<size_t>(element->second.nPin)};
+                const BoundaryPin& boundary = plan.pins[pin.nChip][pin.nPin];
+                scan.push_back(name);
+                onNet.emplace(pin.nChip, pin.nPin);
+                if (boundary.CanDrive())
+                    board.drivers.push_back(pin);
+                if (boundary.nInput >= 0)
+                    board.receivers.push_back(pin);
+            }
+        }
+        if (!linkage.empty())
+            board.why = "a linkage or power pin: " + List(linkage);
+        else if (!others.empty())
+            board.why = "a part with no boundary scan on it that could drive the net: " + List(others);
+        else if (scan.size() == 1)
+            board.why = "one scan pin only: " + scan.front();
+        else if (scan.size() > 1 && board.drivers.empty())
+            board.why = "input pins only: " + List(scan);
+        else if (scan.empty() && !noCell.empty())
+            board.why = "a pin with no cell: " + List(noCell);
+        else if (scan.empty())
+            board.why = "no boundary-scan pin on it";
+        plan.nets.push_back(board);
+    }
+    // A chip's compliance pins are held where its file says, by a scan pin that drives their net
+    // where one can, else by the board itself.
+    std::unordered_map<std::string, size_t> netOf;
+    for (size_t n = 0; n < netlist.nets.size(); ++n)
+    {
+        for (const NetNode& node : netlist.nets[n].nodes)
+            netOf.emplace(Upper(node.ref) + "." + Upper(node.pin), n);
+    }
+    for (size_t c = 0; c < chips.size(); ++c)
+    {
+        for (const std::pair<std::string, char>& held : chips[c].pFile->compliance)
+        {
+            const auto element = elements[c].find(Upper(held.first));
+            if (element == elements[c].end() || held.second == 'X')
+                continue;
+            const auto net = netOf.find(Upper(chips[c].ref) + "." + Upper(element->second.package));
+            if (net == netOf.end())
+                continue;
+            BoardNet& board = plan.nets[net->second];
+            board.cHold = held.second;
+            board.why = "holds " + chips[c].ref + "'s compliance pin " + element->second.name + " at " +
+                        std::string(1, held.second);
+        }
+    }
+    // Nets with two drivers that are always on cannot be driven one at a time; a driver that is
+    // always on is its net's only one.
+    for (BoardNet& net : plan.nets)
+    {
+        std::vector<BoardPin> alwaysOn;
+        for (const BoardPin& pin : net.drivers)
+        {
+            if (AlwaysOn(plan, pin))
+                alwaysOn.push_back(pin);
+        }
+        if (alwaysOn.size() > 1 && net.why.empty())
+        {
+            std::vector<std::string> names;
+            for (const BoardPin& pin : alwaysOn)
+                names.push_back(plan.PinName(pin));
+            net.why = "drivers that cannot be switched off: " + List(names);
+        }
+        if (alwaysOn.size() == 1)
+            net.drivers = alwaysOn;
+    }
+    // A driver can switch on only where every pin that switches with it is on a net under test
+    // (or on none), or it alone holds a net: taking one out may take its net, and so other
+    // drivers, out too.
+    for (bool bChanged = true; bChanged;)
+    {
+        bChanged = false;
+        groupNets.clear();
+        std::map<DriverGroupOf, size_t> pinsOnNets;
+        std::map<DriverGroupOf, bool> usable;
+        for (size_t n = 0; n < plan.nets.size(); ++n)
+        {
+            for (const BoardPin& pin : plan.nets[n].drivers)
+            {
+                groupNets[GroupOf(plan, pin)].insert(n);
+                usable[GroupOf(plan, pin)] = true;
+            }
+        }
+        for (size_t c = 0; c < chips.size(); ++c)
+        {
+            for (size_t p = 0; p < plan.pins[c].size(); ++p)
+            {
+                const auto group = usable.find(GroupOf(plan, {c, p}));
+                if (group == usable.end() || !plan.pins[c][p].CanDrive() || onNet.count({c, p}) == 0)
+                    continue;
+                ++pinsOnNets[group->first];
+                bool bTested = false;
+                for (size_t n : groupNets[group->first])
+                {
+                    for (const BoardPin& driver : plan.nets[n].drivers)
+                        bTested = bTested || (driver.nChip == c && driver.nPin == p && plan.nets[n].why.empty());
+                }
+                group->second = group->second && bTested;
+            }
+        }
+        for (BoardNet& net : plan.nets)
+        {
+            const size_t nBefore = net.drivers.size();
+            std::vector<std::string> shared;
+            net.drivers.erase(std::remove_if(net.drivers.begin(), net.drivers.end(),
+                                             [&](const BoardPin& pin) {
+                                                 const DriverGroupOf group = GroupOf(plan, pin);
+                                                 if (net.cHold != 0 ? pinsOnNets[group] == 1 : usable[group])
+                                                     return false;
+                                                 shared.push_back(plan.PinName(pin));
+                                                 return true;
+                                             }),
+                              net.drivers.end());
+            bChanged = bChanged || net.drivers.size() != nBefore;
+            if (net.why.empty() && net.drivers.empty())
+                net.why = "its drivers switch on with pins of nets not tested: " + List(shared);
+        }
+    }
+    // The codes, 0 to N-1, over the fewest bits that tell them apart and one more that is 0 in
+    // every code: no code is then another's complement, so two shorted nets never read all zeros
+    // or all ones, which would look like two stuck nets.
+    uint32_t nCode = 0;
+    for (BoardNet& net : plan.nets)
+    {
+        if (net.why.empty())
+            net.nCode = nCode++;
+    }
+    plan.nCodeBits = 1;
+    while (plan.nCodeBits < 32 && (uint64_t(1) << (plan.nCodeBits - 1)) < nCode)
+        ++plan.nCodeBits;
+    // The passes: each group of drivers switches on in one, no net driven twice in a pass.
+    std::map<DriverGroupOf, bool> done;
+    for (size_t n = 0; n < plan.nets.size(); ++n)
+    {
+        for (const BoardPin& pin : plan.nets[n].drivers)
+            done[GroupOf(plan, pin)] = plan.nets[n].why.empty() ? false : true;
+    }
+    const auto allDone = [&]() {
+        for (const auto& group : done)
+        {
+            if (!group.second)
+                return false;
+        }
+        return true;
+    };
+    while (nCode > 0 && !allDone())
+    {
+        std::vector<int> pass(plan.nets.size(), -1);
+        for (auto& group : done)
+        {
+            const std::set<size_t>& nets = groupNets[group.first];
+            const bool bAlwaysOn = group.first.nKey < -1;
+            bool bFree = true;
+            for (size_t n : nets)
+                bFree = bFree && pass[n] < 0;
+            if ((group.second && !bAlwaysOn) || !bFree)
+                continue;
+            group.second = true;
+            for (size_t n : nets)
+            {
+                const std::vector<BoardPin>& drivers = plan.nets[n].drivers;
+                for (size_t d = 0; d < drivers.size(); ++d)
+                {
+                    if (GroupOf(plan, drivers[d]).nChip == group.first.nChip && GroupOf(plan, drivers[d]).nKey == group.first.nKey)
+                        pass[n] = static_cast<int>(d);
+                }
+            }
+        }
+        plan.passes.push_back(pass);
+    }
+    // Every pattern must be one the chips can take.
+    std::vector<CBits> bits;
+    for (size_t k = 0; k < plan.passes.size(); ++k)
+    {
+        if (!PatternBoundaries(plan, k * plan.PatternsPerPass(), bits, strError))
+            return false;
+    }
+    return true;
+}
+
+bool PatternBoundaries(const BoardPlan& plan, size_t nPattern, std::vector<CBits>& bits, std::string& strError)
+{
+    std::vector<std::vector<PinDrive>> drives;
+    for (const std::vector<BoundaryPin>& pins : plan.pins)
+        drives.emplace_back(pins.size(), PinDrive::Safe);
+    const std::vector<int>* pPass = plan.passes.empty() ? nullptr : &plan.passes[nPattern / plan.PatternsPerPass()];
+    // Every tested net's drivers off but the pass's one; held nets at their level.
+    for (size_t n = 0; n < plan.nets.size(); ++n)
+    {
+        const BoardNet& net = plan.nets[n];
+        for (size_t d = 0; d < net.drivers.size(); ++d)
+        {
+            PinDrive& drive = drives[net.drivers[d].nChip][net.drivers[d].nPin];
+            if (net.cHold != 0)
+                drive = d == 0 ? (net.cHold == '1' ? PinDrive::High : PinDrive::Low) : PinDrive::Off;
+            else if (pPass != nullptr && (*pPass)[n] == static_cast<int>(d))
+                drive = CodeBit(plan, net.nCode, nPattern) ? PinDrive::High : PinDrive::Low;
+            else if (!AlwaysOn(plan, net.drivers[d]))
+                drive = PinDrive::Off;
+        }
+    }
+    // A pin on no net that switches on with a driver drives 0: nothing hears it.
+    for (size_t c = 0; c < plan.pins.size(); ++c)
+    {
+        for (size_t p = 0; p < plan.pins[c].size(); ++p)
+        {
+            if (drives[c][p] != PinDrive::High && drives[c][p] != PinDrive::Low)
+                continue;
+            for (size_t q : DriverGroup(plan.pins[c], p))
+            {
+                if (drives[c][q] == PinDrive::Safe || drives[c][q] == PinDrive::Off)
+                    drives[c][q] = drives[c][q] == PinDrive::Off ? PinDrive::Off : PinDrive::Low;
+            }
+        }
+    }
+    bits.assign(plan.chips.size(), CBits());
+    for (size_t c = 0; c < plan.chips.size(); ++c)
+    {
+        std::string strWhy;
+        if (!DrivenBoundary(*plan.chips[c].pFile, plan.pins[c], drives[c], bits[c], strWhy))
+        {
+            strError = plan.chips[c].ref + ": " + strWhy;
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<CBits> SafeBoundaries(const BoardPlan& plan)
+{
+    std::vector<CBits> bits;
+    for (const BoardChip& chip : plan.chips)
+        bits.push_back(SafeBoundary(*chip.pFile));
+    return bits;
+}
+
+const char* NetResultName(NetResult result)
+{
+    switch (result)
+    {
+    case NetResult::Good:
+        return "good";
+    case NetResult::Open:
+        return "open";
+    case NetResult::Short:
+        return "short";
+    case NetResult::Stuck0:
+        return "stuck0";
+    case NetResult::Stuck1:
+        return "stuck1";
+    default:
+        return "not tested";
+    }
+}
+
+std::string BoardReport::Summary() const
+{
+    return std::to_string(nTested) + " nets tested, " + std::to_string(faults.size()) + " fault" +
+           (faults.size() == 1 ? "" : "s") + ", " + std::to_string(nUntestable) + " net" + (nUntestable == 1 ? "" : "s") +
+           " not testable";
+}
+
+std::vector<const BoardNet*> BoardReport::NetsFaultyFirst() const
+{
+    std::vector<const BoardNet*> listed;
+    for (int nRank = 0; nRank < 3; ++nRank)
+    {
+        for (const BoardNet& net : nets)
+        {
+            const int nNetRank = net.result == NetResult::NotTested ? 2 : net.result == NetResult::Good ? 1 : 0;
+            if (nNetRank == nRank)
+                listed.push_back(&net);
+        }
+    }
+    return listed;
+}
+
+BoardReport DiagnoseBoard(const BoardPlan& plan, const std::vector<std::vector<CBits>>& captures)
+{
+    BoardReport report;
+    report.nets = plan.nets;
+    const size_t nPer = plan.PatternsPerPass();
+    // What a pin read over one pass's patterns, bit k for pattern k.
+    const auto read = [&](const BoardPin& pin, size_t nFrom, size_t nCount) {
+        std::vector<bool> bits;
+        const int nCell = plan.pins[pin.nChip][pin.nPin].nInput;
+        for (size_t k = nFrom; k < nFrom + nCount && k < captures.size(); ++k)
+            bits.push_back(captures[k][pin.nChip][static_cast<size_t>(nCell)]);
+        return bits;
+    };
+    const auto expected = [&](uint32_t nCode) {
+        std::vector<bool> bits;
+        for (size_t k = 0; k < nPer; ++k)
+            bits.push_back(CodeBit(plan, nCode, k));
+        return bits;
+    };
+    std::set<std::string> said;
+    const auto fault = [&](const std::string& line) {
+        if (said.insert(line).second)
+            report.faults.push_back(line);
+    };
+    for (size_t p = 0; p < plan.passes.size(); ++p)
+    {
+        const std::vector<int>& pass = plan.passes[p];
+        // The nets whose receivers did not all read their code, with what each receiver read.
+        std::map<std::vector<bool>, std::vector<size_t>> wrongBy;
+        std::vector<std::vector<std::pair<BoardPin, std::vector<bool>>>> wrong(plan.nets.size());
+        for (size_t n = 0; n < plan.nets.size(); ++n)
+        {
+            const BoardNet& net = plan.nets[n];
+            if (pass[n] < 0)
+                continue;
+            const BoardPin& driver = net.drivers[static_cast<size_t>(pass[n])];
+            const std::vector<bool> code = expected(net.nCode);
+            bool bAll0 = true, bAll1 = true, bAny = false;
+            for (const BoardPin& receiver : net.receivers)
+            {
+                if (receiver.nChip == driver.nChip && receiver.nPin == driver.nPin)
+                    continue;
+                const std::vector<bool> bits = read(receiver, p * nPer, nPer);
+                bAny = true;
+                bAll0 = bAll0 && std::find(bits.begin(), bits.end(), true) == bits.end();
+                bAll1 = bAll1 && std::find(bits.begin(), bits.end(), false) == bits.end();
+                if (bits != code)
+                    wrong[n].emplace_back(receiver, bits);
+            }
+            if (wrong[n].empty())
+            {
+                if (report.nets[n].result == NetResult::NotTested)
+                    report.nets[n].result = NetResult::Good;
+                continue;
+            }
+            if (bAny && (bAll0 || bAll1))
+            {
+                report.nets[n].result = bAll0 ? NetResult::Stuck0 : NetResult::Stuck1;
+                fault(std::string(bAll0 ? "stuck0" : "stuck1") + "  " + net.name);
+                wrong[n].clear();
+                continue;
+            }
+            for (const auto& seen : wrong[n])
+                wrongBy[seen.second].push_back(n);
+        }
+        // Nets whose receivers read one same code that is their codes ANDed or ORed are shorted.
+        std::set<std::vector<bool>> shorts;
+        for (const auto& same : wrongBy)
+        {
+            std::vector<size_t> nets = same.second;
+            nets.erase(std::unique(nets.begin(), nets.end()), nets.end());
+            if (nets.size() < 2)
+                continue;
+            std::vector<bool> anded(nPer, true), ored(nPer, false);
+            for (size_t n : nets)
+            {
+                const std::vector<bool> code = expected(plan.nets[n].nCode);
+                for (size_t k = 0; k < nPer; ++k)
+                {
+                    anded[k] = anded[k] && code[k];
+                    ored[k] = ored[k] || code[k];
+                }
+            }
+            if (same.first != anded && same.first != ored)
+                continue;
+            std::string line = "short";
+            for (size_t n : nets)
+            {
+                line += "  " + plan.nets[n].name;
+                report.nets[n].result = NetResult::Short;
+            }
+            shorts.insert(same.first);
+            fault(line + (same.first == anded ? "  wired-AND" : "  wired-OR"));
+        }
+        // What is left is a receiver that does not follow its driver.
+        for (size_t n = 0; n < plan.nets.size(); ++n)
+        {
+            for (const auto& seen : wrong[n])
+            {
+                if (shorts.count(seen.second) != 0)
+                    continue;
+                const BoardNet& net = plan.nets[n];
+                if (report.nets[n].result != NetResult::Short)
+                    report.nets[n].result = NetResult::Open;
+                fault("open  " + net.name + "  DRIVER " + plan.PinName(net.drivers[static_cast<size_t>(pass[n])]) +
+                      " -> RECEIVER " + plan.PinName(seen.first));
+            }
+        }
+    }
+    // Nets nothing drives, read all along: one that never moves is pulled there.
+    for (const BoardNet& net : plan.nets)
+    {
+        if (!net.drivers.empty() || net.receivers.empty() || net.cHold != 0 || captures.empty())
+            continue;
+        const std::vector<bool> bits = read(net.receivers.front(), 0, captures.size());
+        const bool bAll0 = std::find(bits.begin(), bits.end(), true) == bits.end();
+        const bool bAll1 = std::find(bits.begin(), bits.end(), false) == bits.end();
+        if (bAll0 || bAll1)
+            report.notes.push_back(std::string(bAll1 ? "pullup  " : "pulldown  ") + net.name + "  reads " +
+                                   (bAll1 ? "1" : "0") + " with nothing driving it (information, not a fault)");
+    }
+    for (const BoardNet& net : report.nets)
+    {
+        report.nTested += net.why.empty() ? 1 : 0;
+        report.nUntestable += net.why.empty() ? 0 : 1;
+    }
+    return report;
+}
