@@ -448,7 +448,7 @@ BoardReport DiagnoseBoard(const BoardPlan& plan, const std::vector<std::vector<C
             bits.push_back(CodeBit(plan, nCode, k));
         return bits;
     };
-    std::set<std::string> said;
+    std::set<std::string> said, links;
     const auto fault = [&](const std::string& line) {
         if (said.insert(line).second)
             report.faults.push_back(line);
@@ -459,6 +459,7 @@ BoardReport DiagnoseBoard(const BoardPlan& plan, const std::vector<std::vector<C
         // The nets whose receivers did not all read their code, with what each receiver read.
         std::map<std::vector<bool>, std::vector<size_t>> wrongBy;
         std::vector<std::vector<std::pair<BoardPin, std::vector<bool>>>> wrong(plan.nets.size());
+        std::vector<bool> hears(plan.nets.size(), false);  // a receiver reads it in this pass
         for (size_t n = 0; n < plan.nets.size(); ++n)
         {
             const BoardNet& net = plan.nets[n];
@@ -473,6 +474,7 @@ BoardReport DiagnoseBoard(const BoardPlan& plan, const std::vector<std::vector<C
                     continue;
                 const std::vector<bool> bits = read(receiver, p * nPer, nPer);
                 bAny = true;
+                hears[n] = true;
                 bAll0 = bAll0 && std::find(bits.begin(), bits.end(), true) == bits.end();
                 bAll1 = bAll1 && std::find(bits.begin(), bits.end(), false) == bits.end();
                 if (bits != code)
@@ -496,23 +498,30 @@ BoardReport DiagnoseBoard(const BoardPlan& plan, const std::vector<std::vector<C
         }
         // Nets whose receivers read one same code that is their codes ANDed or ORed are shorted.
         std::set<std::vector<bool>> shorts;
-        for (const auto& same : wrongBy)
-        {
-            std::vector<size_t> nets = same.second;
-            nets.erase(std::unique(nets.begin(), nets.end()), nets.end());
-            if (nets.size() < 2)
-                continue;
-            std::vector<bool> anded(nPer, true), ored(nPer, false);
+        const auto merged = [&](const std::vector<size_t>& nets, bool bOr) {
+            std::vector<bool> bits(nPer, !bOr);
             for (size_t n : nets)
             {
                 const std::vector<bool> code = expected(plan.nets[n].nCode);
                 for (size_t k = 0; k < nPer; ++k)
-                {
-                    anded[k] = anded[k] && code[k];
-                    ored[k] = ored[k] || code[k];
-                }
+                    bits[k] = bOr ? bits[k] || code[k] : bits[k] && code[k];
             }
-            if (same.first != anded && same.first != ored)
+            return bits;
+        };
+        for (const auto& same : wrongBy)
+        {
+            std::vector<size_t> nets = same.second;
+            nets.erase(std::unique(nets.begin(), nets.end()), nets.end());
+            // A net whose own receivers alone show the short: the other net, driven in this pass,
+            // has no receiver of its own that reads (else they would read the same).
+            for (size_t m = 0; nets.size() == 1 && m < plan.nets.size(); ++m)
+            {
+                if (m != nets[0] && pass[m] >= 0 && !hears[m] &&
+                    (merged({nets[0], m}, false) == same.first || merged({nets[0], m}, true) == same.first))
+                    nets.insert(m < nets[0] ? nets.begin() : nets.end(), m);
+            }
+            const bool bOr = merged(nets, true) == same.first;
+            if (nets.size() < 2 || (merged(nets, false) != same.first && !bOr))
                 continue;
             std::string line = "short";
             for (size_t n : nets)
@@ -521,7 +530,7 @@ BoardReport DiagnoseBoard(const BoardPlan& plan, const std::vector<std::vector<C
                 report.nets[n].result = NetResult::Short;
             }
             shorts.insert(same.first);
-            fault(line + (same.first == anded ? "  wired-AND" : "  wired-OR"));
+            fault(line + (bOr ? "  wired-OR" : "  wired-AND"));
         }
         // What is left is a receiver that does not follow its driver.
         for (size_t n = 0; n < plan.nets.size(); ++n)
@@ -533,8 +542,11 @@ BoardReport DiagnoseBoard(const BoardPlan& plan, const std::vector<std::vector<C
                 const BoardNet& net = plan.nets[n];
                 if (report.nets[n].result != NetResult::Short)
                     report.nets[n].result = NetResult::Open;
-                fault("open  " + net.name + "  DRIVER " + plan.PinName(net.drivers[static_cast<size_t>(pass[n])]) +
-                      " -> RECEIVER " + plan.PinName(seen.first));
+                // A link broken between two pins that each drive is one fault, whichever drove.
+                const std::string driver = plan.PinName(net.drivers[static_cast<size_t>(pass[n])]);
+                const std::string receiver = plan.PinName(seen.first);
+                if (links.insert(net.name + " " + std::min(driver, receiver) + " " + std::max(driver, receiver)).second)
+                    fault("open  " + net.name + "  DRIVER " + driver + " -> RECEIVER " + receiver);
             }
         }
     }

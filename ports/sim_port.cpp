@@ -59,6 +59,7 @@ CSimPort g_simChainPort({{4, 0x1, 0x2, 0x1ABCD093}, {6, 0x1, 0x2, 0x35678043}, {
                         {"18'h3FFFF"}, {"65'h0"});
 
 CJtagDevice* g_pBsdlChip = nullptr;
+CJtagDevice* g_pBoard = nullptr;
 
 uint32_t PatternValue(const std::string& strPattern)
 {
@@ -210,6 +211,11 @@ public:
     bool IsCheckedEverywhere() const override { return true; }
     std::string AccessProblem() const override { return m_strProblem; }
     std::string Description() const override { return "simulated board from " + m_strPath; }
+    ~CBoardSimPort() override
+    {
+        if (g_pBoard == &m_board)
+            g_pBoard = nullptr;
+    }
 
 private:
     bool Fail(const std::string& strProblem)
@@ -296,6 +302,7 @@ private:
                 m_nets.Pull(nets[0], fault.kind == PlantedKind::Pullup);
         }
         m_nets.Wire(m_board);
+        g_pBoard = &m_board;
         m_irExamples = {"4'b1111"};
         m_drExamples = {"32'h0"};
         return true;
@@ -317,6 +324,11 @@ std::shared_ptr<CParallelPort> MakeBoardSimulatedPort(const std::string& strPath
 std::shared_ptr<CParallelPort> MakeBsdlSimulatedPort(const std::string& strPath)
 {
     return std::make_shared<CBsdlSimPort>(strPath);
+}
+
+CJtagDevice* SimulatedBoardChips()
+{
+    return g_pBoard;
 }
 
 CJtagDevice* SimulatedBsdlChip()

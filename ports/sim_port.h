@@ -23,6 +23,8 @@ std::shared_ptr<CParallelPort> MakeBsdlSimulatedPort(const std::string& strPath)
 // A simulated board as a board file describes it: its chips on the chain, their pins joined by
 // the netlist's nets, and the faults it plants. Made when first opened, as above.
 std::shared_ptr<CParallelPort> MakeBoardSimulatedPort(const std::string& strPath);
+// The chips of the last such board opened; null before one was.
+CJtagDevice* SimulatedBoardChips();
 // The chip of the last such port opened; null before one was.
 CJtagDevice* SimulatedBsdlChip();
 

@@ -12,6 +12,7 @@
 #include "chain/ChainScan.h"
 #include "engine/TapEngine.h"
 #include "ports/sim_port.h"
+#include "temporary.h"
 #include "test_bits.h"
 
 namespace {
@@ -328,29 +329,6 @@ TEST(BoundaryPinsTest, OnlyThePinsSetAndTheirDriverGroupDriveAndEveryContradicti
     EXPECT_EQ("drives 1", PinReading(pins[1], captured, &bits));
     EXPECT_EQ("off", PinReading(pins[2], captured, &bits));
     EXPECT_EQ("0", PinReading(pins[3], captured, &bits));
-}
-
-// In a folder of the test's own (cases of other tests may run beside it).
-std::string WriteTemporary(const std::string& strName, const std::string& text)
-{
-    char folder[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, folder);
-    const ::testing::TestInfo* pTest = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string strFolder = std::string(folder) + "morva-" + pTest->test_suite_name() + "." + pTest->name();
-    ::CreateDirectoryA(strFolder.c_str(), nullptr);
-    const std::string strPath = strFolder + "\\" + strName;
-    HANDLE hFile = ::CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD dwWritten = 0;
-    ::WriteFile(hFile, text.data(), static_cast<DWORD>(text.size()), &dwWritten, nullptr);
-    ::CloseHandle(hFile);
-    return strPath;
-}
-
-// The file, and its folder once empty.
-void RemoveTemporary(const std::string& strPath)
-{
-    ::DeleteFileA(strPath.c_str());
-    ::RemoveDirectoryA(strPath.substr(0, strPath.find_last_of("\\/")).c_str());
 }
 
 // The simulated chip of a file, on the cable: the scan finds its file, SAMPLE reads the pattern
