@@ -49,6 +49,51 @@ std::vector<CBits> DeviceBits(const CBits& out, const std::vector<CBits>& in)
 
 } // namespace
 
+bool ReadBoardDescription(const std::string& strPath, const std::vector<std::string>& refs,
+                          const std::string& strSettingsPath, BoardFile& board, Netlist& netlist, std::string& strError)
+{
+    std::string text;
+    if (!ReadTextFile(strPath, text, strError))
+        return false;
+    std::string strNetlistPath = strPath;
+    if (LooksLikeBoardFile(text))
+    {
+        if (!ParseBoardFile(text, strPath, FolderOf(strPath), false, board, strError))
+            return false;
+        if (board.netlist.empty())
+        {
+            strError = strPath + " names no netlist: give it under [board] as netlist=board.net.";
+            return false;
+        }
+        strNetlistPath = board.netlist;
+        if (!ReadTextFile(strNetlistPath, text, strError))
+            return false;
+    }
+    if (!ParseNetlist(text, netlist, strError))
+    {
+        strError = strNetlistPath + ":" + strError.substr(5);
+        return false;
+    }
+    for (const std::string& given : refs)
+    {
+        std::pair<std::string, size_t> ref;
+        if (!ParseRef(given, ref, strError) || !AddRef(board, ref, strError))
+        {
+            strError = "MORVA cannot take --ref " + given + ": " + strError;
+            return false;
+        }
+    }
+    if (board.refs.empty() && !strSettingsPath.empty() && ReadTextFile(strSettingsPath, text, strError))
+    {
+        BoardFile settings;
+        if (!ParseBoardFile(text, strSettingsPath, std::string(), true, settings, strError))
+            return false;
+        board.refs = settings.refs;
+    }
+    strError.clear();
+    return true;
+}
+
 bool BoardChips(const ChainScan& scan, const BoardFile& board, std::vector<BoardChip>& chips, std::string& strDifference)
 {
     chips.clear();

@@ -12,6 +12,12 @@
 
 class CTapEngine;
 
+// The board as strPath describes it (a netlist, or a board file naming one) with its netlist read;
+// refs ("U3=1", as --ref gives them) name chips too, and where neither names any, the settings
+// file's [board] does. False, with the file, line and what is wrong.
+bool ReadBoardDescription(const std::string& strPath, const std::vector<std::string>& refs,
+                          const std::string& strSettingsPath, BoardFile& board, Netlist& netlist, std::string& strError);
+
 // The chips the board names, each with its device on the scanned chain and its BSDL file (the
 // board's, else the one the scan found by IDCODE). False, with the difference said, where the
 // chain is not as the board says: a device missing, another IDCODE, a chip without a file, a

@@ -388,19 +388,19 @@ std::vector<CBits> SafeBoundaries(const BoardPlan& plan)
     return bits;
 }
 
-const char* NetResultName(NetResult result)
+const char* NetVerdictName(NetVerdict result)
 {
     switch (result)
     {
-    case NetResult::Good:
+    case NetVerdict::Good:
         return "good";
-    case NetResult::Open:
+    case NetVerdict::Open:
         return "open";
-    case NetResult::Short:
+    case NetVerdict::Short:
         return "short";
-    case NetResult::Stuck0:
+    case NetVerdict::Stuck0:
         return "stuck0";
-    case NetResult::Stuck1:
+    case NetVerdict::Stuck1:
         return "stuck1";
     default:
         return "not tested";
@@ -421,7 +421,7 @@ std::vector<const BoardNet*> BoardReport::NetsFaultyFirst() const
     {
         for (const BoardNet& net : nets)
         {
-            const int nNetRank = net.result == NetResult::NotTested ? 2 : net.result == NetResult::Good ? 1 : 0;
+            const int nNetRank = net.result == NetVerdict::NotTested ? 2 : net.result == NetVerdict::Good ? 1 : 0;
             if (nNetRank == nRank)
                 listed.push_back(&net);
         }
@@ -453,6 +453,11 @@ BoardReport DiagnoseBoard(const BoardPlan& plan, const std::vector<std::vector<C
         if (said.insert(line).second)
             report.faults.push_back(line);
     };
+    std::set<std::pair<size_t, std::string>> found;
+    const auto finding = [&](size_t n, const std::string& text) {
+        if (found.insert({n, text}).second)
+            report.nets[n].findings.push_back(text);
+    };
     for (size_t p = 0; p < plan.passes.size(); ++p)
     {
         const std::vector<int>& pass = plan.passes[p];
@@ -482,14 +487,15 @@ BoardReport DiagnoseBoard(const BoardPlan& plan, const std::vector<std::vector<C
             }
             if (wrong[n].empty())
             {
-                if (report.nets[n].result == NetResult::NotTested)
-                    report.nets[n].result = NetResult::Good;
+                if (report.nets[n].result == NetVerdict::NotTested)
+                    report.nets[n].result = NetVerdict::Good;
                 continue;
             }
             if (bAny && (bAll0 || bAll1))
             {
-                report.nets[n].result = bAll0 ? NetResult::Stuck0 : NetResult::Stuck1;
+                report.nets[n].result = bAll0 ? NetVerdict::Stuck0 : NetVerdict::Stuck1;
                 fault(std::string(bAll0 ? "stuck0" : "stuck1") + "  " + net.name);
+                finding(n, bAll0 ? "stuck at 0" : "stuck at 1");
                 wrong[n].clear();
                 continue;
             }
@@ -527,7 +533,11 @@ BoardReport DiagnoseBoard(const BoardPlan& plan, const std::vector<std::vector<C
             for (size_t n : nets)
             {
                 line += "  " + plan.nets[n].name;
-                report.nets[n].result = NetResult::Short;
+                report.nets[n].result = NetVerdict::Short;
+                std::string others;
+                for (size_t m : nets)
+                    others += m == n ? "" : (others.empty() ? "" : ", ") + plan.nets[m].name;
+                finding(n, "shorted to " + others + (bOr ? " (wired-OR)" : " (wired-AND)"));
             }
             shorts.insert(same.first);
             fault(line + (bOr ? "  wired-OR" : "  wired-AND"));
@@ -540,27 +550,33 @@ BoardReport DiagnoseBoard(const BoardPlan& plan, const std::vector<std::vector<C
                 if (shorts.count(seen.second) != 0)
                     continue;
                 const BoardNet& net = plan.nets[n];
-                if (report.nets[n].result != NetResult::Short)
-                    report.nets[n].result = NetResult::Open;
+                if (report.nets[n].result != NetVerdict::Short)
+                    report.nets[n].result = NetVerdict::Open;
                 // A link broken between two pins that each drive is one fault, whichever drove.
                 const std::string driver = plan.PinName(net.drivers[static_cast<size_t>(pass[n])]);
                 const std::string receiver = plan.PinName(seen.first);
-                if (links.insert(net.name + " " + std::min(driver, receiver) + " " + std::max(driver, receiver)).second)
-                    fault("open  " + net.name + "  DRIVER " + driver + " -> RECEIVER " + receiver);
+                if (!links.insert(net.name + " " + std::min(driver, receiver) + " " + std::max(driver, receiver)).second)
+                    continue;
+                fault("open  " + net.name + "  DRIVER " + driver + " -> RECEIVER " + receiver);
+                finding(n, "DRIVER " + driver + " -> RECEIVER " + receiver);
             }
         }
     }
     // Nets nothing drives, read all along: one that never moves is pulled there.
-    for (const BoardNet& net : plan.nets)
+    for (size_t n = 0; n < plan.nets.size(); ++n)
     {
+        const BoardNet& net = plan.nets[n];
         if (!net.drivers.empty() || net.receivers.empty() || net.cHold != 0 || captures.empty())
             continue;
         const std::vector<bool> bits = read(net.receivers.front(), 0, captures.size());
         const bool bAll0 = std::find(bits.begin(), bits.end(), true) == bits.end();
         const bool bAll1 = std::find(bits.begin(), bits.end(), false) == bits.end();
-        if (bAll0 || bAll1)
-            report.notes.push_back(std::string(bAll1 ? "pullup  " : "pulldown  ") + net.name + "  reads " +
-                                   (bAll1 ? "1" : "0") + " with nothing driving it (information, not a fault)");
+        if (!bAll0 && !bAll1)
+            continue;
+        const std::string reads = std::string("reads ") + (bAll1 ? "1" : "0") + " with nothing driving it";
+        report.notes.push_back(std::string(bAll1 ? "pullup  " : "pulldown  ") + net.name + "  " + reads +
+                               " (information, not a fault)");
+        finding(n, std::string(bAll1 ? "pulled up: " : "pulled down: ") + reads);
     }
     for (const BoardNet& net : report.nets)
     {

@@ -27,7 +27,7 @@ struct BoardPin
     size_t nPin;
 };
 
-enum class NetResult
+enum class NetVerdict
 {
     NotTested,
     Good,
@@ -45,7 +45,10 @@ struct BoardNet
     std::string why;                  // why it is not tested; empty: tested
     uint32_t nCode = 0;               // its code over the patterns
     char cHold = 0;                   // '0' or '1': held there for a chip's compliance pin
-    NetResult result = NetResult::NotTested;
+    NetVerdict result = NetVerdict::NotTested;
+    // What the test found on it, a phrase each: "DRIVER U1.11 -> RECEIVER U2.5", "shorted to SCL
+    // (wired-AND)", "stuck at 0", "pulled up: reads 1 with nothing driving it".
+    std::vector<std::string> findings;
 };
 
 struct BoardPlan
@@ -93,4 +96,4 @@ struct BoardReport
 BoardReport DiagnoseBoard(const BoardPlan& plan, const std::vector<std::vector<CBits>>& captures);
 
 // "open", "short", "stuck0", "stuck1", "good" or "not tested".
-const char* NetResultName(NetResult result);
+const char* NetVerdictName(NetVerdict result);

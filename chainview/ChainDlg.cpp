@@ -5,6 +5,7 @@
 #include <iterator>
 #include <vector>
 
+#include "../board/BoardRun.h"
 #include "../chain/KeptIrLengths.h"
 #include "../platform/codepage.h"
 #include "../platform/files.h"
@@ -19,19 +20,6 @@ const int COLUMN_STOPS[] = {14, 32, 88, 218, 256, 282};
 // A maker's name longer than its column is cut here, so that the part and version keep theirs.
 const size_t MAKER_COLUMN_CHARS = 30;
 const size_t IRLEN_TEXT_LIMIT = 512;
-
-void AddLine(HWND hList, const std::string& text)
-{
-    if (UsesWideWindows())
-    {
-        const CWideText wide = WideFromCodePage932(text.c_str());
-        ::SendMessageW(hList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
-    }
-    else
-    {
-        ::SendMessageA(hList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    }
-}
 
 std::string DeviceLine(size_t nNumber, const ChainDevice& device)
 {
@@ -57,6 +45,7 @@ const AFX_MSGMAP_ENTRY CChainDlg::s_messageEntries[] = {
     CommandEntry<&CChainDlg::OnDevicePicked>(LBN_SELCHANGE, IDC_CHAIN_LIST),
     CommandEntry<&CChainDlg::OnBsdlFile>(BN_CLICKED, IDC_CHAIN_BSDL),
     CommandEntry<&CChainDlg::OnPins>(BN_CLICKED, IDC_CHAIN_PINS),
+    CommandEntry<&CChainDlg::OnBoardTest>(BN_CLICKED, IDC_CHAIN_BOARD),
 };
 
 const AFX_MSGMAP CChainDlg::s_messageMap = {&CDialog::s_messageMap, s_messageEntries, std::size(s_messageEntries)};
@@ -89,6 +78,7 @@ void CChainDlg::ScanBeside(CWnd& owner)
 
 void CChainDlg::Forget()
 {
+    m_boardView.Forget();
     m_scan = ChainScan();
     PickWholeChain();
     if (m_hWnd != nullptr)
@@ -262,13 +252,79 @@ void CChainDlg::OnPins()
     m_pinView.ShowDevice(*this, *m_pAddress);
 }
 
+void CChainDlg::OnBoardTest()
+{
+    if (m_tap.InCommand())
+        return;
+    char path[MAX_PATH] = {};
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = m_hWnd;
+    ofn.lpstrFilter = "Board or netlist (*.ini;*.net;*.csv)\0*.ini;*.net;*.csv\0*.*\0*.*\0";
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    if (AskForFileName(ofn, false))
+        TestBoard(path);
+}
+
+void CChainDlg::TestBoard(const std::string& strPath)
+{
+    BoardFile board;
+    Netlist netlist;
+    std::string strError;
+    const auto refuse = [&](const std::string& strWhy) {
+        MessageBoxCp932(m_hWnd, strWhy.c_str(), ErrorCaption().c_str(), MB_ICONHAND);
+    };
+    if (!ReadBoardDescription(strPath, {}, m_strSettingsPath, board, netlist, strError))
+        return refuse(strError);
+    // The board's own files tell the scan the chips, as files found by IDCODE do.
+    if (m_pLibrary == nullptr)
+        m_pLibrary = &m_ownLibrary;
+    for (const std::pair<std::string, std::string>& file : board.bsdl)
+    {
+        if (!m_pLibrary->AddFile(file.second, strError))
+            return refuse(strError);
+    }
+    m_boardView.Forget();
+    Scan();
+    std::vector<BoardChip> chips;
+    BoardPlan plan;
+    if (m_scan.devices.empty())
+        return;
+    if (!BoardChips(m_scan, board, chips, strError))
+        return refuse("The chain is not as the board says, so nothing was driven. " + strError);
+    if (!PlanBoardTest(netlist, chips, plan, strError))
+        return refuse("MORVA cannot test this board: " + strError);
+    if (plan.Tested() == 0)
+        return refuse("No net of the board can be tested: none has a boundary-scan pin that drives it and another "
+                      "that reads it.");
+    if (m_strBoardAsked != strPath)
+    {
+        const std::string strQuestion = "The board test drives these nets under EXTEST, one pattern after another: " +
+                                        DrivenNetsText(plan) + ".\n\n" + LoadText(IDS_EXTEST_WARNING);
+        if (MessageBoxCp932(m_hWnd, strQuestion.c_str(), "EXTEST", MB_ICONEXCLAMATION | MB_YESNO) != IDYES)
+            return;
+        m_strBoardAsked = strPath;
+    }
+    PickWholeChain();
+    BoardReport report;
+    const Outcome end = [&] {
+        CTapCommand command(m_tap);
+        return RunBoardTest(m_tap, m_scan, plan, report);
+    }();
+    if (end != Ended::Done)
+        return end == Ended::Lost ? ShowDevices(end.Message()) : refuse(end.Message());
+    m_boardView.ShowReport(*this, strPath.substr(strPath.find_last_of("\\/") + 1), report);
+}
+
 void CChainDlg::ShowDevices(const std::string& strProblem)
 {
     const HWND hList = ::GetDlgItem(m_hWnd, IDC_CHAIN_LIST);
     ::SendMessageA(hList, LB_RESETCONTENT, 0, 0);
-    AddLine(hList, LoadText(IDS_WHOLE_CHAIN));
+    AddListLineCp932(hList, LoadText(IDS_WHOLE_CHAIN));
     for (size_t i = 0; i < m_scan.devices.size(); ++i)
-        AddLine(hList, DeviceLine(i + 1, m_scan.devices[i]));
+        AddListLineCp932(hList, DeviceLine(i + 1, m_scan.devices[i]));
     ::SendMessageA(hList, LB_SETCURSEL, 0, 0);
     SetWindowTextCp932(::GetDlgItem(m_hWnd, IDC_CHAIN_PROBLEM), strProblem.c_str());
 }

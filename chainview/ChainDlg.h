@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "../boardview/BoardTestDlg.h"
 #include "../bsdl/BsdlLibrary.h"
 #include "../chain/ChainScan.h"
 #include "../engine/TapEngine.h"
@@ -40,6 +41,7 @@ public:
         m_strSettingsPath = strPath;
         m_place.SetSettingsPath(strPath);
         m_pinView.SetSettingsPath(strPath);
+        m_boardView.SetSettingsPath(strPath);
     }
     // The cable in use, as a person names it: part of what recognises a chain.
     void SetCable(const std::string& strCable) { m_strCable = strCable; }
@@ -47,6 +49,12 @@ public:
     void ScanBeside(CWnd& owner);
     // The cable was switched: the chain found is no longer there.
     void Forget();
+    // The board test of the board strPath describes (its netlist, or a board file naming it): the
+    // chain scanned again with the board's BSDL files, checked against the board, the person
+    // asked before the first drive, and the report shown. What "Board test..." does once a file
+    // is picked.
+    void TestBoard(const std::string& strPath);
+    const CBoardTestDlg& BoardView() const { return m_boardView; }
 private:
     // Which line of the list is picked: 0 the whole chain, N device N.
     size_t Picked() const;
@@ -62,6 +70,7 @@ private:
     void OnDevicePicked();
     void OnBsdlFile();
     void OnPins();
+    void OnBoardTest();
     void OnMoved() { m_place.Keep(m_hWnd); }
 
     void Scan();
@@ -81,6 +90,9 @@ private:
     ChainScan m_scan;
     std::unique_ptr<CChainAddress> m_pAddress;
     CPinViewDlg m_pinView;
+    CBoardTestDlg m_boardView;
+    std::string m_strBoardAsked;  // the board whose nets the person agreed to drive
+    CBsdlLibrary m_ownLibrary;    // the board's files, where no library was given
     CBsdlLibrary* m_pLibrary = nullptr;
     bool m_bKeepFailureShown = false;
     CKeptPlace m_place{"chain"};  // a failed write of the IR lengths was said

@@ -4,61 +4,13 @@
 #include "../bsdl/BsdlLibrary.h"
 #include "../engine/TapEngine.h"
 
-namespace {
-
-// The board as the file and the command line describe it, with its netlist. False, with why.
-bool ReadBoard(const BoardTestWork& work, BoardFile& board, Netlist& netlist, std::string& strError)
-{
-    std::string text;
-    if (!ReadTextFile(work.strPath, text, strError))
-        return false;
-    std::string strNetlistPath = work.strPath;
-    if (LooksLikeBoardFile(text))
-    {
-        if (!ParseBoardFile(text, work.strPath, FolderOf(work.strPath), false, board, strError))
-            return false;
-        if (board.netlist.empty())
-        {
-            strError = work.strPath + " names no netlist: give it under [board] as netlist=board.net.";
-            return false;
-        }
-        strNetlistPath = board.netlist;
-        if (!ReadTextFile(strNetlistPath, text, strError))
-            return false;
-    }
-    if (!ParseNetlist(text, netlist, strError))
-    {
-        strError = strNetlistPath + ":" + strError.substr(5);
-        return false;
-    }
-    for (const std::string& given : work.refs)
-    {
-        std::pair<std::string, size_t> ref;
-        if (!ParseRef(given, ref, strError) || !AddRef(board, ref, strError))
-        {
-            strError = "MORVA cannot take --ref " + given + ": " + strError;
-            return false;
-        }
-    }
-    if (board.refs.empty() && !work.strSettingsPath.empty() && ReadTextFile(work.strSettingsPath, text, strError))
-    {
-        BoardFile settings;
-        if (!ParseBoardFile(text, work.strSettingsPath, std::string(), true, settings, strError))
-            return false;
-        board.refs = settings.refs;
-    }
-    strError.clear();
-    return true;
-}
-
-} // namespace
 
 int BoardTestCommand(const BoardTestWork& work, const std::string& strTracePath, const SAY_LINE& say)
 {
     BoardFile board;
     Netlist netlist;
     std::string strError;
-    if (!ReadBoard(work, board, netlist, strError))
+    if (!ReadBoardDescription(work.strPath, work.refs, work.strSettingsPath, board, netlist, strError))
     {
         say(strError, true);
         return EXIT_NOT_DONE;

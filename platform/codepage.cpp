@@ -130,3 +130,11 @@ BOOL SetWindowTextCp932(HWND hWnd, LPCSTR lpText)
         return ::SetWindowTextA(hWnd, lpText);
     return ::SetWindowTextW(hWnd, WideFromCodePage932(lpText).c_str());
 }
+
+void AddListLineCp932(HWND hList, const std::string& text)
+{
+    if (UsesWideWindows())
+        ::SendMessageW(hList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideFromCodePage932(text.c_str()).c_str()));
+    else
+        ::SendMessageA(hList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}

@@ -20,3 +20,7 @@ int MessageBoxCp932(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 
 // A control's text in code page 932, shown as MessageBoxCp932 shows a message.
 BOOL SetWindowTextCp932(HWND hWnd, LPCSTR lpText);
+
+// A line added to a list box in code page 932, as it is: names and values a list shows are not
+// translated.
+void AddListLineCp932(HWND hList, const std::string& text);

@@ -7,6 +7,7 @@
 #define IDD_CHAIN 110
 #define IDD_PINS 112
 #define IDD_SVF 114
+#define IDD_BOARD 130
 
 // Strings
 #define IDS_ABOUTBOX 101
@@ -42,6 +43,7 @@
 #define IDC_CHAIN_PROBLEM 1053
 #define IDC_CHAIN_BSDL 1054
 #define IDC_CHAIN_PINS 1055
+#define IDC_CHAIN_BOARD 1056
 
 // Pin view
 #define IDC_PINS_MODE 1060
@@ -113,3 +115,7 @@
 #define IDC_SVF_STEP 1073
 #define IDC_SVF_CLOCK 1074
 #define IDC_SVF_RUN 1075
+
+// The board test's report
+#define IDC_BOARD_SUMMARY 1080
+#define IDC_BOARD_LIST 1081

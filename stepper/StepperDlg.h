@@ -45,6 +45,8 @@ public:
     void OfferCables(CCableList* pCables) { m_cables.Offer(pCables); }
     // Where the chain window looks for the devices' BSDL files.
     void SetBsdlLibrary(CBsdlLibrary* pLibrary) { m_chain.SetBsdlLibrary(pLibrary); }
+    // The chain window, made once the chain is first scanned.
+    CChainDlg& ChainWindow() { return m_chain; }
     BOOL PreTranslateMessage(MSG* pMsg) override { return m_keys.PreTranslate(*pMsg) ? TRUE : FALSE; }
 
     // The About box: the program's to give. None: the menu entry does nothing.

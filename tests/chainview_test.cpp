@@ -1,5 +1,6 @@
 // The chain window over the simulated chain: the scan from the window's menu, a device picked,
-// its share of the bits in the value display, and what cannot be asked of it.
+// its share of the bits in the value display, and what cannot be asked of it. The board test
+// from the chain window, on a simulated board with an open and a short.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,6 +10,7 @@
 #include "cable/cable.h"
 #include "dialog_runner.h"
 #include "ports/sim_port.h"
+#include "temporary.h"
 
 namespace {
 
@@ -126,3 +128,86 @@ TEST_F(ChainWindowTest, APickedDeviceGetsItsOwnBitsByClicksAndBySend)
         EXPECT_EQ("32'h6ACF0086", Display(dlg)) << "device 3's BYPASS bit first, then device 2's IDCODE";
     });
 }
+
+namespace {
+
+BOOL CALLBACK FindBoardWindow(HWND hWnd, LPARAM lParam)
+{
+    if (::GetDlgItem(hWnd, IDC_BOARD_LIST) == nullptr)
+        return TRUE;
+    *reinterpret_cast<HWND*>(lParam) = hWnd;
+    return FALSE;
+}
+
+std::vector<std::string> ListLines(HWND hList)
+{
+    std::vector<std::string> lines;
+    const LRESULT nLines = ::SendMessageA(hList, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < nLines; ++i)
+    {
+        char line[512] = {};
+        ::SendMessageA(hList, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(line));
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string ExampleText(const char* pszPath)
+{
+    std::string text, strError;
+    EXPECT_TRUE(ReadTextFile(std::string(MORVA_SOURCE_DIR) + "/" + pszPath, text, strError)) << strError;
+    return text;
+}
+
+} // namespace
+
+TEST(BoardWindowTest, TheChainWindowsBoardTestAsksOnceAndListsTheFaultyNetsFirst)
+{
+    const std::string strNetlist = WriteTemporary("board.net", ExampleText("examples/board/board.net"));
+    const std::string strIo = WriteTemporary("morva_io.bsd", ExampleText("examples/board/morva_io.bsd"));
+    const std::string strDemo = WriteTemporary("morva_demo.bsd", ExampleText("examples/bsdl/morva_demo.bsd"));
+    const std::string strBoard = WriteTemporary(
+        "faulty.ini", "[board]\nchain=U1,U2\nnetlist=board.net\n[bsdl]\nU1=morva_demo.bsd\nU2=morva_io.bsd\n"
+                      "[faults]\nopen=U2.5\nshort=SDA,SCL\n");
+    const std::shared_ptr<CParallelPort> pBoard = MakeBoardSimulatedPort(strBoard);
+    ASSERT_TRUE(pBoard->IsAccessible()) << pBoard->AccessProblem();
+    CCountedWaits waits;
+    CCableOn cable{pBoard.get()};
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        dlg.SendMessage(WM_SYSCOMMAND, IDM_SCANCHAIN, 0);
+        for (int nTime = 0; nTime < 2; ++nTime)
+        {
+            CBoxAnswerer answerer(dlg);
+            dlg.ChainWindow().TestBoard(strBoard);
+            // The question names the nets, the first time only.
+            ASSERT_EQ(nTime == 0 ? 1u : 0u, AnsweredBoxes().size());
+            if (nTime == 0)
+            {
+                EXPECT_EQ(0u, AnsweredBoxes()[0].strText.find(
+                                  "The board test drives these nets under EXTEST, one pattern after another: LED_R "
+                                  "(U1.11 U2.5), LED_G (U1.12 U2.6), PWR_OK (U1.13), SDA (U1.14 U2.7), SCL (U1.15 "
+                                  "U2.8), BTN_A (U2.11), BTN_B (U2.12), RESET_N (U2.15).\n\nEXTEST drives"))
+                    << AnsweredBoxes()[0].strText;
+            }
+        }
+        HWND hBoard = nullptr;
+        ::EnumThreadWindows(::GetCurrentThreadId(), &FindBoardWindow, reinterpret_cast<LPARAM>(&hBoard));
+        ASSERT_NE(nullptr, hBoard);
+        EXPECT_TRUE(::IsWindowVisible(hBoard));
+        EXPECT_EQ("faulty.ini: 8 nets tested, 2 faults, 8 nets not testable.",
+                  WindowText(::GetDlgItem(hBoard, IDC_BOARD_SUMMARY)));
+        const std::vector<std::string> lines = ListLines(::GetDlgItem(hBoard, IDC_BOARD_LIST));
+        ASSERT_EQ(16u, lines.size());
+        EXPECT_EQ(std::vector<std::string>({"open\tLED_R\tDRIVER U1.11 -> RECEIVER U2.5",
+                                            "short\tSDA\tshorted to SCL (wired-AND)",
+                                            "short\tSCL\tshorted to SDA (wired-AND)", "good\tLED_G\t"}),
+                  std::vector<std::string>(lines.begin(), lines.begin() + 4));
+        EXPECT_EQ("not tested\tSPARE1\tone scan pin only: U1.9", lines[8]);
+        // The pins went back to their chips: the TAP was reset at the end.
+        EXPECT_EQ(TapState::TestLogicReset, SimulatedBoardChips()->State());
+    });
+    for (const std::string& strPath : {strBoard, strDemo, strIo, strNetlist})
+        RemoveTemporary(strPath);
+}
+

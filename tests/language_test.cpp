@@ -17,6 +17,7 @@
 #include "platform/catalog.h"
 #include "platform/codepage.h"
 #include "ports/cable_name.h"
+#include "board/BoardTest.h"
 #include "ports/port_factory.h"
 #include "tap/ScanValue.h"
 
@@ -228,6 +229,27 @@ TEST(JapaneseMessagesTest, EveryMessageTheCodeBuildsIsShownInJapanese)
                                 "cable in MPSSE mode, pins 4 to 15). Nothing was clocked.",
                                 "trst must be a pin number from 4 to 15 (ADBUS4 to 7, ACBUS0 to 7).",
                                 "trst and srst are on the same pin."})
+        ExpectJapanese(pszSaid);
+    // The board test's window: its summary, each result, what it found and why a net is not tested.
+    BoardReport report;
+    report.nTested = 8;
+    report.nUntestable = 1;
+    ExpectJapanese("board.ini: " + report.Summary() + ".");
+    for (NetVerdict verdict : {NetVerdict::NotTested, NetVerdict::Good, NetVerdict::Open, NetVerdict::Short,
+                               NetVerdict::Stuck0, NetVerdict::Stuck1})
+        EXPECT_NE(NetVerdictName(verdict), JapaneseCatalog().Translate(NetVerdictName(verdict)));
+    for (const char* pszSaid : {"The board test drives these nets under EXTEST, one pattern after another: SDA (U1.14).",
+                                "The chain is not as the board says, so nothing was driven. The board says U2 is "
+                                "device 1, a MORVA_IO (io.bsd), but device 1's IDCODE is 0x1BEEF04B, not "
+                                "00010001000000000001000001001011.",
+                                "DRIVER U1.11 -> RECEIVER U2.5", "shorted to SCL (wired-AND)", "stuck at 0",
+                                "pulled up: reads 1 with nothing driving it", "one scan pin only: U1.9",
+                                "input pins only: U1.10, U2.14", "a pin with no cell: U1.1 (TCK)",
+                                "a part with no boundary scan on it that could drive the net: U3.7",
+                                "a linkage or power pin: U1.20 (VCC)", "holds U2's compliance pin TEST at 0",
+                                "its drivers switch on with pins of nets not tested: U1.11",
+                                "No net of the board can be tested: none has a boundary-scan pin that drives it and "
+                                "another that reads it."})
         ExpectJapanese(pszSaid);
 
     // The simulated chain, scanned without its IR lengths.
