@@ -70,6 +70,7 @@ class Window:
         self.chain = {"visible": False, "rect": (0, 0, 0, 0), "picked": -1, "controls": {}, "texts": {}, "items": []}
         self.pins = {"visible": False, "rect": (0, 0, 0, 0), "picked": -1, "controls": {}, "texts": {}, "items": []}
         self.svf = {"visible": False, "rect": (0, 0, 0, 0), "picked": -1, "controls": {}, "texts": {}, "items": []}
+        self.board = {"visible": False, "rect": (0, 0, 0, 0), "picked": -1, "controls": {}, "texts": {}, "items": []}
         # False when a command ran while the probe read: what it saw may mix two states.
         self.settled = True
         for line in text.splitlines():
@@ -115,16 +116,16 @@ class Window:
             elif kind == "item":
                 ident, _, text_ = rest.partition(" ")
                 self.items.setdefault(int(ident), []).append(text_)
-            elif kind in ("chain", "pins", "svf") and rest != "none":
+            elif kind in ("chain", "pins", "svf", "board") and rest != "none":
                 v = [int(f) for f in rest.split()]
                 getattr(self, kind).update(visible=v[0] == 1, rect=tuple(v[1:5]), picked=v[5], line_height=v[6])
-            elif kind in ("chaincontrol", "pinscontrol", "svfcontrol"):
+            elif kind in ("chaincontrol", "pinscontrol", "svfcontrol", "boardcontrol"):
                 v = [int(f) for f in rest.split()]
                 getattr(self, kind[:-7])["controls"][v[0]] = tuple(v[1:5])
-            elif kind in ("chaintext", "pinstext", "svftext"):
+            elif kind in ("chaintext", "pinstext", "svftext", "boardtext"):
                 ident, _, text_ = rest.partition(" ")
                 getattr(self, kind[:-4])["texts"][int(ident)] = text_
-            elif kind in ("chainitem", "pinsitem", "svfitem"):
+            elif kind in ("chainitem", "pinsitem", "svfitem", "boarditem"):
                 getattr(self, kind[:-4])["items"].append(rest)
             elif kind == "focus":
                 ident, enabled = rest.split()
@@ -2112,6 +2113,58 @@ def case_bsdl(session, build):
           "counting inputs, LED(0) was driven high after one question with every other output at its safe value, "
           "and one click left EXTEST")
 
+def case_board(session, build):
+    """The example board simulated with one open and one short (sim:board=), in both languages, by
+    real clicks and keys: "Scan chain", then "Board test..." in the chain window, the board file
+    typed into the file dialog, the one question naming the nets answered Yes, and the report in
+    its window, the faulty nets first."""
+    session.prepare_prefixes()
+    examples = os.path.join(session.source, "examples", "board")
+    board = os.path.join(examples, "board.ini")
+    results = {"default": ("open", "short", "good", "not tested"), "ja": ("断線", "短絡", "良好", "未テスト")}
+    for name, language, overrides in LOCALES:
+        env = locale_env(overrides)
+        if session.native:
+            folder = temporary_folder("morva-board-")
+            home_in(env, folder)
+            program, args = os.path.join(build, "morva.exe"), ["--cable", "sim:board=" + board]
+        else:
+            folder = program_folder(build)
+            program, args = os.path.join(folder, "MORVA.EXE"), ["/cable:sim:board=" + windows_path(board)]
+        window = scanned_in_window(session, program, env, args, name, 2)
+        check(window.chain["items"][2].startswith("2|?|0x1100104B|"), f"the scan: {window.chain['items']}")
+        click_at(window.chain["controls"][1056])
+        window = session.wait_until(lambda w: w.boxes["open"]["count"] == 1, "the file dialog of Board test...")
+        window = type_file_name(session, window, "open", board)
+        window = session.wait_until(lambda w: w.boxes["extest"]["count"] == 1, "the question before the board test")
+        question = " ".join(window.boxes["extest"]["texts"])
+        check("LED_R (U1.11 U2.5)" in question and "RESET_N (U2.15)" in question, f"the question: {question!r}")
+        click_at(window.box_buttons["extest"][6])  # IDYES
+        window = session.wait_until(lambda w: w.board["visible"] and len(w.board["items"]) == 16 and w.settled,
+                                    "the board test's report")
+        # The board's own BSDL files told the scan the chips before the test.
+        check(window.chain["items"][1].endswith("|MORVA_DEMO SO20") and window.chain["items"][2].startswith("2|4|") and
+              window.chain["items"][2].endswith("|MORVA_IO SOP18"), f"the chain: {window.chain['items']}")
+        open_, short, good, untested = results[name]
+        items = window.board["items"]
+        check(items[0] == f"{open_}|LED_R|" + ("DRIVER U1.11 -> RECEIVER U2.5" if name == "default"
+                                               else "駆動 U1.11 → 受信 U2.5"), f"{items[0]!r}")
+        check(items[1].startswith(f"{short}|SDA|") and items[2].startswith(f"{short}|SCL|"), f"{items[1:3]}")
+        check(all(item.startswith(f"{good}|") for item in items[3:8]), f"{items[3:8]}")
+        check(all(item.startswith(f"{untested}|") for item in items[8:]), f"{items[8:]}")
+        summary = window.board["texts"][1080]
+        check(summary.startswith("board.ini: ") and ("2 faults" in summary or "故障 2" in summary), f"{summary!r}")
+        chain, report = window.chain["rect"], window.board["rect"]
+        session.screenshot(os.path.join(build, f"e2e-board-{'linux-' if session.native else ''}{name}.png"),
+                           (min(chain[0], report[0]), min(chain[1], report[1]), max(chain[2], report[2]),
+                            max(chain[3], report[3])))
+        click_at(window.controls[1040]["rect"])
+        escape(session, window, session.process)
+    print("board: in both languages the chain window's Board test... read the example board file through the file "
+          "dialog, asked once naming the nets, and listed the open and the short first, then the good nets and "
+          "those not tested")
+
+
 def type_file_name(session, window, box, path):
     """Types a path into the file dialog's name over the one offered, and Enter."""
     left, top, right, bottom = window.boxes[box]["rect"]
@@ -2446,7 +2499,8 @@ CASES = {"walk": case_walk, "keys": case_keys, "single": case_single, "error": c
          "pixels": case_pixels, "session": case_session, "every-click": case_every_click, "send": case_send, "cable-list": case_cable_list,
          "step-keys": case_step_keys, "dpi": case_dpi, "verilator": case_verilator, "chain": case_chain, "svf": case_svf,
          "bsdl": case_bsdl, "placement": case_placement,
-         "placement-wide": case_placement, "stop-slow": case_stop_slow, "dap": case_dap}
+         "placement-wide": case_placement, "stop-slow": case_stop_slow, "dap": case_dap,
+         "board": case_board}
 
 
 def own_display(size="1280x1200"):

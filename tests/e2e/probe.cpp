@@ -20,6 +20,7 @@
 //   chainitem <text>                                     (each line of the device list, tabs as |)
 //   pins, pinscontrol, pinstext, pinsitem               (the same of the pin view: its buttons, its mode line)
 //   svf, svfcontrol, svftext                             (the same of the SVF window: its command, TDO and status)
+//   board, boardcontrol, boardtext, boarditem            (the same of the board test's report: its summary, its nets)
 // With "save-trace" it first chooses "Save trace..." from the system menu, with "save-svf" "Save as
 // SVF...", with "play-svf" "Play SVF file...". With "repaint-list" it first has the history list painted afresh. With "about" it first asks the main window for its About box (as the system menu does); with
 // "close-error", "close-about" or "close-send" it first presses OK in that box (both SEND boxes).
@@ -204,7 +205,9 @@ BOOL CALLBACK FindSvfWindow(HWND hWnd, LPARAM lParam)
 void PrintChain()
 {
     const std::vector<HWND> found = TopLevel(FromUtf8("チェーン") + Wide(1, '\n') + FromUtf8("Chain"));
-    PrintPanel("chain", found.empty() ? nullptr : found[0], 1052, {1050, 1051, 1052, 1054, 1055}, {1051, 1053});
+    PrintPanel("chain", found.empty() ? nullptr : found[0], 1052, {1050, 1051, 1052, 1054, 1055, 1056}, {1051, 1053});
+    const std::vector<HWND> board = TopLevel(FromUtf8("ボードテスト") + Wide(1, '\n') + FromUtf8("Board test"));
+    PrintPanel("board", board.empty() ? nullptr : board[0], 1081, {1080, 1081}, {1080});
     HWND hPins = nullptr;
     ::EnumWindows(&FindPinView, reinterpret_cast<LPARAM>(&hPins));
     PrintPanel("pins", hPins, 1061, {1061, 1062, 1063, 1064, 1065, 1066, 1067, 1068}, {1060});
