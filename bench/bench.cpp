@@ -36,7 +36,9 @@
 #include "../tests/standin/ftd2xx_standin.h"
 #include "../tests/net/jtag_server.h"
 #include "../ports/port_factory.h"
+#include "board/BoardRun.h"
 #include "bsdl/Bsdl.h"
+#include "bsdl/BsdlLibrary.h"
 #include "cable/cable.h"
 #include "controls/LogFont.h"
 #include "engine/TapEngine.h"
@@ -484,32 +486,39 @@ bool MeasurePeer(Figure& morva, Figure& openocd)
 
 } // namespace
 
-// A made-up chip of nCells cells: pins each an output cell, a control cell and an input cell.
-std::string GeneratedBsdl(size_t nCells)
+// A made-up chip of nCells cells: pins each an output cell, a control cell and an input cell; or
+// with bInputs, pins each an input cell alone.
+std::string GeneratedBsdl(size_t nCells, bool bInputs = false)
 {
-    const size_t nPins = nCells / 3;
-    std::string text = "entity BIG is\n  generic (PHYSICAL_PIN_MAP : string := \"BGA\");\n"
-                       "  port (TCK, TMS, TDI : in bit; TDO : out bit; P : inout bit_vector(0 to " +
-                       std::to_string(nPins - 1) + "));\n  use STD_1149_1_2001.all;\n"
+    const size_t nPerPin = bInputs ? 1 : 3;
+    const size_t nPins = nCells / nPerPin;
+    const std::string entity = bInputs ? "BIGIN" : "BIG";
+    std::string text = "entity " + entity + " is\n  generic (PHYSICAL_PIN_MAP : string := \"BGA\");\n"
+                       "  port (TCK, TMS, TDI : in bit; TDO : out bit; P : " + (bInputs ? "in" : "inout") +
+                       " bit_vector(0 to " + std::to_string(nPins - 1) + "));\n  use STD_1149_1_2001.all;\n"
                        "  constant BGA : PIN_MAP_STRING := \"TCK:1, TMS:2, TDI:3, TDO:4, P:(\" &\n";
     for (size_t i = 0; i < nPins; ++i)
         text += "    \"" + std::to_string(i + 5) + (i + 1 < nPins ? ",\" &\n" : ")\";\n");
-    text += "  attribute INSTRUCTION_LENGTH of BIG : entity is 8;\n"
-            "  attribute INSTRUCTION_OPCODE of BIG : entity is \"BYPASS (11111111), EXTEST (00000000), "
+    text += "  attribute INSTRUCTION_LENGTH of " + entity + " : entity is 8;\n"
+            "  attribute INSTRUCTION_OPCODE of " + entity + " : entity is \"BYPASS (11111111), EXTEST (00000000), "
             "SAMPLE (00000001), IDCODE (00000010)\";\n"
-            "  attribute INSTRUCTION_CAPTURE of BIG : entity is \"XXXXXX01\";\n"
-            "  attribute IDCODE_REGISTER of BIG : entity is \"0001000000000000000100001001011\" & \"1\";\n"
-            "  attribute BOUNDARY_LENGTH of BIG : entity is " + std::to_string(nPins * 3) + ";\n"
-            "  attribute BOUNDARY_REGISTER of BIG : entity is\n";
+            "  attribute INSTRUCTION_CAPTURE of " + entity + " : entity is \"XXXXXX01\";\n"
+            "  attribute IDCODE_REGISTER of " + entity + " : entity is \"000" + (bInputs ? "1" : "0") +
+            "000000000000000100001001011\" & \"1\";\n"
+            "  attribute BOUNDARY_LENGTH of " + entity + " : entity is " + std::to_string(nPins * nPerPin) + ";\n"
+            "  attribute BOUNDARY_REGISTER of " + entity + " : entity is\n";
     for (size_t i = 0; i < nPins; ++i)
     {
         const std::string strPin = "P(" + std::to_string(i) + ")";
-        const size_t nCell = 3 * i;
-        text += "    \"" + std::to_string(nCell) + " (BC_1, " + strPin + ", output3, X, " + std::to_string(nCell + 1) +
-                ", 0, Z), " + std::to_string(nCell + 1) + " (BC_1, *, control, 0), " + std::to_string(nCell + 2) +
-                " (BC_4, " + strPin + ", input, X)" + (i + 1 < nPins ? ",\" &\n" : "\";\n");
+        const size_t nCell = nPerPin * i;
+        text += "    \"" + (bInputs ? std::to_string(nCell) + " (BC_4, " + strPin + ", input, X)"
+                                    : std::to_string(nCell) + " (BC_1, " + strPin + ", output3, X, " +
+                                          std::to_string(nCell + 1) + ", 0, Z), " + std::to_string(nCell + 1) +
+                                          " (BC_1, *, control, 0), " + std::to_string(nCell + 2) + " (BC_4, " +
+                                          strPin + ", input, X)") +
+                (i + 1 < nPins ? ",\" &\n" : "\";\n");
     }
-    return text + "end BIG;\n";
+    return text + "end " + entity + ";\n";
 }
 
 // A BSDL file of 2,001 cells read whole, and its floor: one pass over its bytes.
@@ -1003,6 +1012,94 @@ void MeasureDap()
     }
 }
 
+// The board test of a board of 500 nets between two made-up chips, one driving each net and the
+// other reading it, with one short planted: its patterns against the 2 log2(N) + 2 bound, its
+// clocks and time against the floor, the same shifts sent bare through the same engine.
+void MeasureBoard()
+{
+    const size_t nNets = 500;
+    const std::string strFolder = TempPath("brd") + ".d";
+    ::CreateDirectoryA(strFolder.c_str(), nullptr);
+    std::string netlist = "net,ref,pin\n";
+    for (size_t k = 0; k < nNets; ++k)
+        netlist += "N" + std::to_string(k) + ",U1," + std::to_string(k + 5) + "\nN" + std::to_string(k) + ",U2," +
+                   std::to_string(k + 5) + "\n";
+    const std::pair<const char*, std::string> files[] = {
+        {"a.bsd", GeneratedBsdl(3 * nNets)},
+        {"b.bsd", GeneratedBsdl(nNets, true)},
+        {"board.csv", netlist},
+        {"board.ini", "[board]\nchain=U1,U2\nnetlist=board.csv\n[bsdl]\nU1=a.bsd\nU2=b.bsd\n[faults]\nshort=N7,N300\n"},
+    };
+    for (const auto& file : files)
+    {
+        HANDLE hFile = ::CreateFileA((strFolder + "\\" + file.first).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD dwWritten = 0;
+        ::WriteFile(hFile, file.second.data(), static_cast<DWORD>(file.second.size()), &dwWritten, nullptr);
+        ::CloseHandle(hFile);
+    }
+    const std::string strBoard = strFolder + "\\board.ini";
+    printf("%-40s %9s %9s %7s %9s %9s %7s %9s %9s %7s\n", "board test, simulated board", "patterns", "bound",
+           "/ bound", "clocks", "floor", "/ floor", "time (ms)", "floor (ms)", "/ floor");
+    std::vector<double> times, floors;
+    BoardPlan plan;
+    BoardReport report;
+    uint64_t nClocks = 0, nFloorClocks = 0;
+    for (int run = 0; run < 5; ++run)
+    {
+        CParallelCable cable(MakeBoardSimulatedPort(strBoard), 0x378);
+        CTapEngine engine(&cable);
+        engine.SetPaced(false);
+        BoardFile board;
+        Netlist nets;
+        std::string strError;
+        CBsdlLibrary library;
+        ChainScan scan;
+        std::vector<BoardChip> chips;
+        if (!cable.Open() || !engine.Switch(true) || !ReadBoardDescription(strBoard, {}, "", board, nets, strError) ||
+            !library.AddFile(board.BsdlOf("U1"), strError) || !library.AddFile(board.BsdlOf("U2"), strError) ||
+            ScanChain(engine, {}, scan, &library) != Ended::Done || !BoardChips(scan, board, chips, strError) ||
+            !PlanBoardTest(nets, chips, plan, strError))
+        {
+            printf("the board of %zu nets could not be tested: %s\n", nNets, strError.c_str());
+            return;
+        }
+        LARGE_INTEGER frequency, start, middle, end;
+        ::QueryPerformanceFrequency(&frequency);
+        const uint64_t nBefore = engine.Clocks();
+        ::QueryPerformanceCounter(&start);
+        const Outcome tested = RunBoardTest(engine, scan, plan, report);
+        ::QueryPerformanceCounter(&middle);
+        nClocks = engine.Clocks() - nBefore;
+        // The floor: the same IR and DR shifts, as bare SENDs of bits already made, and the reset.
+        const size_t nIr = 16, nDr = 3 * nNets + nNets;
+        CBits ir(nIr, false), dr(nDr, false);
+        bool bFloor = engine.Shift(TAP_IR, ir, [](size_t) { return false; }) == Ended::Done;
+        for (size_t k = 0; bFloor && k <= plan.Patterns(); ++k)
+            bFloor = engine.Shift(TAP_DR, dr, [](size_t) { return false; }) == Ended::Done;
+        bFloor = bFloor && engine.Shift(TAP_IR, ir, [](size_t) { return false; }) == Ended::Done && engine.Reset();
+        ::QueryPerformanceCounter(&end);
+        nFloorClocks = engine.Clocks() - nBefore - nClocks;
+        if (tested != Ended::Done || !bFloor)
+        {
+            printf("the board test did not run: %s\n", tested.Message().c_str());
+            return;
+        }
+        times.push_back(1000.0 * static_cast<double>(middle.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart));
+        floors.push_back(1000.0 * static_cast<double>(end.QuadPart - middle.QuadPart) / static_cast<double>(frequency.QuadPart));
+    }
+    const double dBound = 2.0 * std::log2(static_cast<double>(nNets)) + 2.0;
+    const std::string strName = std::to_string(plan.Tested()) + " nets, " + std::to_string(plan.passes.size()) +
+                                " pass" + (plan.passes.size() == 1 ? "" : "es");
+    printf("%-40s %9zu %9.2f %7.3f %9llu %9llu %7.3f %9.1f %9.1f %7.2f\n", strName.c_str(), plan.Patterns(), dBound,
+           static_cast<double>(plan.Patterns()) / dBound, static_cast<unsigned long long>(nClocks),
+           static_cast<unsigned long long>(nFloorClocks), static_cast<double>(nClocks) / static_cast<double>(nFloorClocks),
+           Median(times), Median(floors), Median(times) / Median(floors));
+    printf("found: %s; planted: one short, N7 and N300\n", report.Summary().c_str());
+    for (const std::string& line : report.faults)
+        printf("  %s\n", line.c_str());
+}
+
 int main(int argc, char** argv)
 {
     // Each table goes out as soon as it is measured, through a pipe too.
@@ -1040,6 +1137,12 @@ int main(int argc, char** argv)
         PrintSends(cables);
         printf("\n");
         PrintSendRatios(cables);
+        return 0;
+    }
+    // --board: the board test's row.
+    if (argc > 1 && std::string(argv[1]) == "--board")
+    {
+        MeasureBoard();
         return 0;
     }
     // --dap: the CMSIS-DAP rows, through the simulated probe.

@@ -356,11 +356,16 @@ bool PatternBoundaries(const BoardPlan& plan, size_t nPattern, std::vector<CBits
     // A pin on no net that switches on with a driver drives 0: nothing hears it.
     for (size_t c = 0; c < plan.pins.size(); ++c)
     {
+        std::unordered_map<int, std::vector<size_t>> byControl = DriversByControl(plan.pins[c]);
         for (size_t p = 0; p < plan.pins[c].size(); ++p)
         {
-            if (drives[c][p] != PinDrive::High && drives[c][p] != PinDrive::Low)
+            const int nControl = plan.pins[c][p].nControl;
+            if (nControl < 0 || byControl[nControl].empty() ||
+                (drives[c][p] != PinDrive::High && drives[c][p] != PinDrive::Low))
                 continue;
-            for (size_t q : DriverGroup(plan.pins[c], p))
+            const std::vector<size_t> group = std::move(byControl[nControl]);
+            byControl[nControl].clear();
+            for (size_t q : group)
             {
                 if (drives[c][q] == PinDrive::Safe || drives[c][q] == PinDrive::Off)
                     drives[c][q] = drives[c][q] == PinDrive::Off ? PinDrive::Off : PinDrive::Low;

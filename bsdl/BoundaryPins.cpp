@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <unordered_map>
 
 namespace {
 
@@ -168,6 +169,17 @@ std::vector<size_t> DriverGroup(const std::vector<BoundaryPin>& pins, size_t nPi
     return group;
 }
 
+std::unordered_map<int, std::vector<size_t>> DriversByControl(const std::vector<BoundaryPin>& pins)
+{
+    std::unordered_map<int, std::vector<size_t>> byControl;
+    for (size_t i = 0; i < pins.size(); ++i)
+    {
+        if (pins[i].CanDrive() && pins[i].nControl >= 0)
+            byControl[pins[i].nControl].push_back(i);
+    }
+    return byControl;
+}
+
 CBits SafeBoundary(const BsdlFile& file)
 {
     CBits bits(file.nBoundaryLength, false);
@@ -189,12 +201,13 @@ bool DrivenBoundary(const BsdlFile& file, const std::vector<BoundaryPin>& pins, 
     CBits made = SafeBoundary(file);
     const auto drive = [&](size_t i) { return i < drives.size() ? drives[i] : PinDrive::Safe; };
     std::vector<char> done(pins.size(), 0);
+    std::unordered_map<int, std::vector<size_t>> byControl = DriversByControl(pins);
     for (size_t i = 0; i < pins.size(); ++i)
     {
         if (done[i] != 0 || !pins[i].CanDrive() || drive(i) == PinDrive::Safe)
             continue;
         // The pins switched with this one, and what each was asked.
-        const std::vector<size_t> group = DriverGroup(pins, i);
+        const std::vector<size_t> group = pins[i].nControl >= 0 ? byControl[pins[i].nControl] : std::vector<size_t>{i};
         size_t nOff = pins.size(), nDriven = pins.size();
         for (size_t j : group)
         {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "Bsdl.h"
@@ -42,6 +43,10 @@ bool DriverOn(const BoundaryPin& pin, const CBits& bits);
 // The pins whose drivers switch on and off together with pin nPin's, it among them: those that
 // share its control cell (it alone where it has none).
 std::vector<size_t> DriverGroup(const std::vector<BoundaryPin>& pins, size_t nPin);
+
+// The drivers each control cell switches, all found at once: a chip of many pins costs no more
+// than its pins.
+std::unordered_map<int, std::vector<size_t>> DriversByControl(const std::vector<BoundaryPin>& pins);
 
 enum class PinDrive
 {

@@ -8,6 +8,8 @@
 #   sends   SEND-DR over every cable the tests reach, both programs; OpenOCD's drscan beside it
 #   mpsse   FTDI's JTAG engine through the simulated FT2232H
 #   dap     a SEND-DR through the simulated CMSIS-DAP probe
+#   board   the board test of a simulated board of 500 nets: patterns against 2 log2(N) + 2, clocks
+#           and time against the same shifts sent bare
 #   bsdl    a BSDL file of 2,001 cells read
 #   svf     a generated SVF file of 200 MB played on the simulated board; one SDR of 1, 10 and
 #           100 Mbit in each program, its time and private bytes
@@ -60,6 +62,12 @@ measure() {
             echo "the packets used against the fewest the packet size allows for the same clocks; the wall time"
             echo "over the floor's, a loop that hands the same packets to a fresh simulated probe:"
             linux "$top/build-linux/bench/bench.exe" --dap | unix_lines
+            ;;
+        board)
+            echo "== board: the board test of a simulated board of 500 nets between two chips"
+            echo "its patterns against 2 log2(N) + 2; its clocks and wall time against the floor's, the same IR and"
+            echo "DR shifts sent bare through the same engine, and the reset:"
+            linux "$top/build-linux/bench/bench.exe" --board | unix_lines
             ;;
         bsdl)
             echo "== bsdl: a BSDL file read"
@@ -117,7 +125,7 @@ if [ "${1:-}" = "--measure" ]; then
     exit $failed
 fi
 
-sections=${*:-steps sends mpsse dap bsdl svf soaks fuzz}
+sections=${*:-steps sends mpsse dap board bsdl svf soaks fuzz}
 for section in $sections; do
     case $section in
         steps|sends|mpsse|dap|bsdl|svf|soaks|fuzz) ;;
