@@ -106,6 +106,26 @@ int CStepperApp::WorkWithoutWindow(const CommandLine& options)
     return PlaySvfCommand(cables.Cable(), options.strSvf, options.strTrace, &SayOnConsole, &Interrupted);
 }
 
+namespace {
+
+// The IR lengths of [chain] irlen= where none were given; false, with why said, for a value that
+// is no list of lengths.
+bool IrLengthsFromSettings(std::vector<int>& lengths, std::string& strFrom)
+{
+    if (!lengths.empty())
+        return true;
+    std::string strProblem;
+    if (!ReadChainSettings(SettingsPath(), lengths, strProblem))
+    {
+        SayOnConsole(strProblem, true);
+        return false;
+    }
+    strFrom = "in " + ShownPath(SettingsPath()) + " ([chain] irlen=)";
+    return true;
+}
+
+} // namespace
+
 int CStepperApp::SendFromCommandLine(const CommandLine& options, CCableChoice& cables)
 {
     std::string strProblem;
@@ -146,46 +166,25 @@ int CStepperApp::SendFromCommandLine(const CommandLine& options, CCableChoice& c
         }
     }
     work.pLibrary = &library;
-    if ((work.bScan || work.nDevice > 0) && work.irLengths.empty())
-    {
-        if (!ReadChainSettings(SettingsPath(), work.irLengths, strProblem))
-        {
-            SayOnConsole(strProblem, true);
-            return EXIT_NOT_DONE;
-        }
-        work.strIrLengthsFrom = "in " + ShownPath(SettingsPath()) + " ([chain] irlen=)";
-    }
+    if ((work.bScan || work.nDevice > 0) && !IrLengthsFromSettings(work.irLengths, work.strIrLengthsFrom))
+        return EXIT_NOT_DONE;
     return RunCommandLineWork(work, options.strTrace, &SayOnConsole);
 }
 
 int CStepperApp::BoardTestFromCommandLine(const CommandLine& options, CCableChoice& cables)
 {
     std::string strProblem;
-    BoardTestWork work;
-    work.pCable = &cables.Cable();
-    work.strPath = options.strBoardTest;
-    work.refs = options.refs;
-    work.strSettingsPath = SettingsPath();
-    work.irLengths = options.irLengths;
-    work.strIrLengthsFrom = "on the command line";
-    work.bExtest = options.bExtest;
     CBsdlLibrary library;
+    BoardTestWork work = {&cables.Cable(), options.strBoardTest, options.refs, SettingsPath(), options.irLengths,
+                          "on the command line", &library, options.bExtest};
     AddBsdlFolders(options, library);
     if (!options.strBsdl.empty() && !library.AddFile(options.strBsdl, strProblem))
     {
         SayOnConsole(strProblem, true);
         return EXIT_NOT_DONE;
     }
-    work.pLibrary = &library;
-    if (work.irLengths.empty())
-    {
-        if (!ReadChainSettings(SettingsPath(), work.irLengths, strProblem))
-        {
-            SayOnConsole(strProblem, true);
-            return EXIT_NOT_DONE;
-        }
-        work.strIrLengthsFrom = "in " + ShownPath(SettingsPath()) + " ([chain] irlen=)";
-    }
+    if (!IrLengthsFromSettings(work.irLengths, work.strIrLengthsFrom))
+        return EXIT_NOT_DONE;
     return BoardTestCommand(work, options.strTrace, &SayOnConsole);
 }
 

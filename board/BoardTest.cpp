@@ -395,21 +395,9 @@ std::vector<CBits> SafeBoundaries(const BoardPlan& plan)
 
 const char* NetVerdictName(NetVerdict result)
 {
-    switch (result)
-    {
-    case NetVerdict::Good:
-        return "good";
-    case NetVerdict::Open:
-        return "open";
-    case NetVerdict::Short:
-        return "short";
-    case NetVerdict::Stuck0:
-        return "stuck0";
-    case NetVerdict::Stuck1:
-        return "stuck1";
-    default:
-        return "not tested";
-    }
+    // In the order of NetVerdict.
+    static const char* const NAMES[] = {"not tested", "good", "open", "short", "stuck0", "stuck1"};
+    return NAMES[static_cast<size_t>(result)];
 }
 
 std::string BoardReport::Summary() const

@@ -37,15 +37,32 @@ std::string FieldText(HWND hWnd)
     return text;
 }
 
+// A file to open, as the system's dialog asks for it; false where the person cancelled.
+bool AskToOpen(HWND hOwner, const char* pszFilter, std::string& strPath)
+{
+    char path[MAX_PATH] = {};
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = hOwner;
+    ofn.lpstrFilter = pszFilter;
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    if (!AskForFileName(ofn, false))
+        return false;
+    strPath = path;
+    return true;
+}
+
 } // namespace
 
 const AFX_MSGMAP_ENTRY CChainDlg::s_messageEntries[] = {
     CommandEntry<&CChainDlg::OnScan>(BN_CLICKED, IDC_CHAIN_SCAN),
-    MessageEntry<&CChainDlg::OnMoved>(WM_MOVE),
     CommandEntry<&CChainDlg::OnDevicePicked>(LBN_SELCHANGE, IDC_CHAIN_LIST),
     CommandEntry<&CChainDlg::OnBsdlFile>(BN_CLICKED, IDC_CHAIN_BSDL),
     CommandEntry<&CChainDlg::OnPins>(BN_CLICKED, IDC_CHAIN_PINS),
     CommandEntry<&CChainDlg::OnBoardTest>(BN_CLICKED, IDC_CHAIN_BOARD),
+    MessageEntry<&CChainDlg::OnMoved>(WM_MOVE),
 };
 
 const AFX_MSGMAP CChainDlg::s_messageMap = {&CDialog::s_messageMap, s_messageEntries, std::size(s_messageEntries)};
@@ -213,15 +230,8 @@ void CChainDlg::OnBsdlFile()
                         MB_ICONHAND);
         return;
     }
-    char path[MAX_PATH] = {};
-    OPENFILENAMEA ofn = {};
-    ofn.lStructSize = sizeof(ofn);
-    ofn.hwndOwner = m_hWnd;
-    ofn.lpstrFilter = "BSDL (*.bsd;*.bsdl)\0*.bsd;*.bsdl\0*.*\0*.*\0";
-    ofn.lpstrFile = path;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (!AskForFileName(ofn, false))
+    std::string path;
+    if (!AskToOpen(m_hWnd, "BSDL (*.bsd;*.bsdl)\0*.bsd;*.bsdl\0*.*\0*.*\0", path))
         return;
     auto pFile = std::make_shared<BsdlFile>();
     std::string strError;
@@ -256,15 +266,8 @@ void CChainDlg::OnBoardTest()
 {
     if (m_tap.InCommand())
         return;
-    char path[MAX_PATH] = {};
-    OPENFILENAMEA ofn = {};
-    ofn.lStructSize = sizeof(ofn);
-    ofn.hwndOwner = m_hWnd;
-    ofn.lpstrFilter = "Board or netlist (*.ini;*.net;*.csv)\0*.ini;*.net;*.csv\0*.*\0*.*\0";
-    ofn.lpstrFile = path;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (AskForFileName(ofn, false))
+    std::string path;
+    if (AskToOpen(m_hWnd, "Board or netlist (*.ini;*.net;*.csv)\0*.ini;*.net;*.csv\0*.*\0*.*\0", path))
         TestBoard(path);
 }
 

@@ -27,16 +27,8 @@ int BoardTestCommand(const BoardTestWork& work, const std::string& strTracePath,
     }
     CTapEngine engine(work.pCable);
     CLiveVcd trace;
-    if (!strTracePath.empty())
-    {
-        if (!trace.Open(strTracePath, engine.SessionDate(), strError))
-        {
-            say(strError, true);
-            return EXIT_NOT_DONE;
-        }
-        engine.SetLiveTrace(&trace);
-    }
-    engine.SetPaced(false);
+    if (!StartCommandLineEngine(engine, trace, strTracePath, say))
+        return EXIT_NOT_DONE;
     Outcome ended = engine.Switch(true) ? Outcome() : engine.CableLost().At("as MORVA switched it on");
     ChainScan scan;
     if (ended.IsDone())

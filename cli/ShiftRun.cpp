@@ -35,6 +35,21 @@ Outcome Refused(const std::string& strWhy)
 
 } // namespace
 
+bool StartCommandLineEngine(CTapEngine& engine, CLiveVcd& trace, const std::string& strTracePath, const SAY_LINE& say)
+{
+    engine.SetPaced(false);
+    std::string strError;
+    if (strTracePath.empty())
+        return true;
+    if (!trace.Open(strTracePath, engine.SessionDate(), strError))
+    {
+        say(strError, true);
+        return false;
+    }
+    engine.SetLiveTrace(&trace);
+    return true;
+}
+
 int DescribeBsdlCommand(const std::string& strPath, const SAY_LINE& say)
 {
     BsdlFile file;
@@ -57,16 +72,8 @@ int PlaySvfCommand(ICable& cable, const std::string& strPath, const std::string&
     engine.AddListener(&problems);
     CLiveVcd trace;
     std::string strError;
-    if (!strTracePath.empty())
-    {
-        if (!trace.Open(strTracePath, engine.SessionDate(), strError))
-        {
-            say(strError, true);
-            return EXIT_NOT_DONE;
-        }
-        engine.SetLiveTrace(&trace);
-    }
-    engine.SetPaced(false);
+    if (!StartCommandLineEngine(engine, trace, strTracePath, say))
+        return EXIT_NOT_DONE;
     const bool bOn = engine.Switch(true);
     CSvfPlayer player(engine, [&](const std::string& strNote) { say(strNote, true); });
     DWORD dwSaid = ::GetTickCount();
@@ -116,18 +123,8 @@ int RunCommandLineWork(const CommandLineWork& work, const std::string& strTraceP
     CTapEngine engine(work.pCable);
     engine.AddListener(&problems);
     CLiveVcd trace;
-    if (!strTracePath.empty())
-    {
-        std::string strError;
-        if (!trace.Open(strTracePath, engine.SessionDate(), strError))
-        {
-            say(strError, true);
-            return EXIT_NOT_DONE;
-        }
-        engine.SetLiveTrace(&trace);
-    }
-    // Nobody watches these clocks one by one: no pause before each.
-    engine.SetPaced(false);
+    if (!StartCommandLineEngine(engine, trace, strTracePath, say))
+        return EXIT_NOT_DONE;
 
     // Nobody is there to answer the pin view's question: --extest is the answer, given beforehand.
     if (!work.drives.empty() && !work.bExtest)

@@ -12,6 +12,8 @@
 #include "../tap/Outcome.h"
 
 class CBsdlLibrary;
+class CLiveVcd;
+class CTapEngine;
 
 struct ShiftRequest
 {
@@ -53,6 +55,11 @@ struct CommandLineWork
 // first in any case, and only that device's bits are said. EXIT_NOT_DONE, with what went wrong
 // said, for a broken chain, a device that cannot be spoken to alone, or a lost cable.
 int RunCommandLineWork(const CommandLineWork& work, const std::string& strTracePath, const SAY_LINE& say);
+
+// The command line's engine: its clocks unpaced (nobody watches them one by one), each to the
+// trace file as it happens where one is named. False, with why said, where the file cannot be
+// made.
+bool StartCommandLineEngine(CTapEngine& engine, CLiveVcd& trace, const std::string& strTracePath, const SAY_LINE& say);
 
 // --bsdl FILE alone: the file read and described, one line a fact; EXIT_NOT_DONE, with file:line
 // and what was expected, for a file that cannot be read.

@@ -9,6 +9,7 @@ shift 3
 top=$(cd "$(dirname "$0")/.." && pwd)
 seeds="$top/tests/fuzz/$reader"
 [ "$reader" = bsdl ] && seeds="$seeds $top/examples/bsdl"
+[ "$reader" = netlist ] && seeds="$seeds $top/examples/board"
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
 mkdir -p "$build/findings"

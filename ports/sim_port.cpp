@@ -139,16 +139,59 @@ bool SimulateChip(const BsdlFile& file, SimTap& tap, SimBoundary& boundary, std:
     return true;
 }
 
-class CBsdlSimPort : public CSimPort
+// A simulated board made from files when first opened: IsAccessible is false, with the files'
+// problem, where they cannot be read or simulated. ppShown: where the last one opened is kept.
+class CFileSimPort : public CSimPort
 {
 public:
-    explicit CBsdlSimPort(std::string strPath) : m_strPath(std::move(strPath)) {}
+    CFileSimPort(std::string strPath, CJtagDevice** ppShown) : m_strPath(std::move(strPath)), m_ppShown(ppShown) {}
+    ~CFileSimPort() override
+    {
+        if (*m_ppShown == &m_board)
+            *m_ppShown = nullptr;
+    }
 
     bool IsAccessible() override
     {
-        if (m_bOpened)
-            return m_strProblem.empty();
-        m_bOpened = true;
+        if (!m_bOpened)
+        {
+            m_bOpened = true;
+            if (Build())
+                *m_ppShown = &m_board;
+            else if (m_strProblem.empty())
+                m_strProblem = m_strPath + ": the board cannot be simulated.";
+        }
+        return m_strProblem.empty();
+    }
+    bool IsCheckedEverywhere() const override { return true; }
+    std::string AccessProblem() const override { return m_strProblem; }
+
+protected:
+    // The board made from the file; false, with m_strProblem said, where it cannot be.
+    virtual bool Build() = 0;
+    bool Fail(const std::string& strProblem)
+    {
+        m_strProblem = strProblem;
+        return false;
+    }
+
+    std::string m_strPath;
+    std::string m_strProblem;
+
+private:
+    CJtagDevice** m_ppShown;
+    bool m_bOpened = false;
+};
+
+class CBsdlSimPort : public CFileSimPort
+{
+public:
+    explicit CBsdlSimPort(std::string strPath) : CFileSimPort(std::move(strPath), &g_pBsdlChip) {}
+    std::string Description() const override { return "simulated " + m_strEntity; }
+
+private:
+    bool Build() override
+    {
         BsdlFile file;
         SimTap tap = {};
         SimBoundary boundary;
@@ -165,23 +208,10 @@ public:
                 m_irExamples.push_back(std::to_string(file.nIrLength) + "'b" + pInstruction->opcodes.front());
         }
         m_drExamples = {"32'h0", std::to_string(file.nBoundaryLength) + "'h0"};
-        g_pBsdlChip = &m_board;
         return true;
     }
-    bool IsCheckedEverywhere() const override { return true; }
-    std::string AccessProblem() const override { return m_strProblem; }
-    std::string Description() const override { return "simulated " + m_strEntity; }
-    ~CBsdlSimPort() override
-    {
-        if (g_pBsdlChip == &m_board)
-            g_pBsdlChip = nullptr;
-    }
 
-private:
-    std::string m_strPath;
     std::string m_strEntity;
-    std::string m_strProblem;
-    bool m_bOpened = false;
 };
 
 std::string UpperName(std::string text)
@@ -193,38 +223,12 @@ std::string UpperName(std::string text)
 
 // A board of chips as their BSDL files describe them, on the chain in the board file's order,
 // their pins joined as the netlist says, with the faults the file plants.
-class CBoardSimPort : public CSimPort
+class CBoardSimPort : public CFileSimPort
 {
-public:
-    explicit CBoardSimPort(std::string strPath) : m_strPath(std::move(strPath)) {}
+    // What joins the chips' pins, with the faults in it.
+    CSimNets m_nets;
 
-    bool IsAccessible() override
-    {
-        if (!m_bOpened)
-        {
-            m_bOpened = true;
-            if (!Build())
-                m_nets = CSimNets();
-        }
-        return m_strProblem.empty();
-    }
-    bool IsCheckedEverywhere() const override { return true; }
-    std::string AccessProblem() const override { return m_strProblem; }
-    std::string Description() const override { return "simulated board from " + m_strPath; }
-    ~CBoardSimPort() override
-    {
-        if (g_pBoard == &m_board)
-            g_pBoard = nullptr;
-    }
-
-private:
-    bool Fail(const std::string& strProblem)
-    {
-        m_strProblem = strProblem;
-        return false;
-    }
-
-    bool Build()
+    bool Build() override
     {
         BoardFile board;
         std::string text;
@@ -302,16 +306,14 @@ private:
                 m_nets.Pull(nets[0], fault.kind == PlantedKind::Pullup);
         }
         m_nets.Wire(m_board);
-        g_pBoard = &m_board;
         m_irExamples = {"4'b1111"};
         m_drExamples = {"32'h0"};
         return true;
     }
 
-    std::string m_strPath;
-    std::string m_strProblem;
-    CSimNets m_nets;
-    bool m_bOpened = false;
+public:
+    explicit CBoardSimPort(std::string strPath) : CFileSimPort(std::move(strPath), &g_pBoard) {}
+    std::string Description() const override { return "simulated board from " + m_strPath; }
 };
 
 } // namespace
