@@ -311,6 +311,37 @@ TEST_F(BoardTestTest, ThreeChipsFromACsvNetlistWithAShortAndAnOpen)
     EXPECT_EQ(EXIT_TDO_DIFFERS, nStatus);
 }
 
+// The netlist alone: the chips named by the settings file's [board], the files found by IDCODE;
+// a chip named twice on the command line is refused before any clock.
+TEST_F(BoardTestTest, TheSettingsBoardNamesTheChipsOfANetlistAlone)
+{
+    Simulate("[board]\nchain=U1,U2\nnetlist=board.net\n[bsdl]\nU1=morva_demo.bsd\nU2=morva_io.bsd\n[faults]\n"
+             "stuck1=RESET_N\n");
+    CBsdlLibrary library;
+    std::string strError;
+    ASSERT_TRUE(library.AddFile(m_strDemo, strError)) << strError;
+    ASSERT_TRUE(library.AddFile(m_strIo, strError)) << strError;
+    BoardTestWork work;
+    work.pCable = &TestCable();
+    work.strPath = Write("alone.net", SourceText("examples/board/board.net"));
+    work.strSettingsPath = Write("morva.ini", "[cable]\ncable=sim\n\n[board]\nU1=1\nU2=2\n[chain]\nirlen=5,4\n");
+    work.pLibrary = &library;
+    work.bExtest = true;
+    std::vector<std::string> lines;
+    const auto say = [&](const std::string& line, bool bError) { lines.push_back((bError ? "! " : "") + line); };
+    EXPECT_EQ(EXIT_TDO_DIFFERS, BoardTestCommand(work, std::string(), say));
+    EXPECT_EQ(std::vector<std::string>({"stuck1  RESET_N", "8 nets tested, 1 fault, 8 nets not testable"}),
+              Findings(lines));
+    lines.clear();
+    work.refs = {"U1=1", "u1=2"};
+    const uint32_t nCaptures = SimulatedBoardChips()->Captures(0);
+    EXPECT_EQ(EXIT_NOT_DONE, BoardTestCommand(work, std::string(), say));
+    EXPECT_EQ(std::vector<std::string>(
+                  {"! MORVA cannot take --ref u1=2: u1 is named twice: give each reference designator one device."}),
+              lines);
+    EXPECT_EQ(nCaptures, SimulatedBoardChips()->Captures(0));
+}
+
 // The patterns: every tested net a code of its own, no code another's complement, within
 // 2 log2(N) + 2 patterns a pass; each pattern drives each tested net once.
 TEST_F(BoardTestTest, TheCodesTellEveryNetApartWithinTheBound)

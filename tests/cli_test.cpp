@@ -102,6 +102,31 @@ TEST(CommandLineTest, AValueThatCannotBeSentIsRefusedByNameBeforeAnyCable)
     }
 }
 
+// --board-test goes without a window, with its chips named by --ref (which needs it) and its
+// yes given by --extest without --device; the values of another command do not go with it.
+TEST(CommandLineTest, TheBoardTestsOptionsGoTogether)
+{
+    CommandLine options;
+    std::string strError;
+    ASSERT_TRUE(ParseCommandLine("--cable sim --board-test b.net --ref U1=1 --ref U7=2 --extest", options, strError))
+        << strError;
+    EXPECT_TRUE(options.bNoWindow);
+    EXPECT_EQ("b.net", options.strBoardTest);
+    EXPECT_EQ(std::vector<std::string>({"U1=1", "U7=2"}), options.refs);
+    const std::pair<const char*, const char*> refused[] = {
+        {"--ref U1=1", "--ref names the board's chips for --board-test: give the board with --board-test FILE."},
+        {"--board-test b.net --device 1 --ir 1",
+         "--board-test tests the board on its own: leave out --svf, --svf-out, --device, --ir, --dr, --sample and "
+         "--drive, or give them apart."},
+        {"--board-test a.net --board-test b.net", "The board is given twice on the command line; give it once."},
+    };
+    for (const auto& line : refused)
+    {
+        EXPECT_FALSE(ParseCommandLine(line.first, options, strError)) << line.first;
+        EXPECT_EQ(line.second, strError);
+    }
+}
+
 } // namespace
 
 namespace {
