@@ -278,10 +278,10 @@ bool CheckTogether(const CommandLine& options, std::string& strError)
     }
     if (!options.strBoardTest.empty() &&
         (!options.strSvf.empty() || options.nDevice > 0 || !options.shifts.empty() || options.bSample ||
-         !options.drives.empty() || !options.strSvfOut.empty()))
+         !options.drives.empty() || !options.strSvfOut.empty() || options.bScan))
     {
-        strError = "--board-test tests the board on its own: leave out --svf, --svf-out, --device, --ir, --dr, "
-                   "--sample and --drive, or give them apart.";
+        strError = "--board-test tests the board on its own: leave out --scan, --svf, --svf-out, --device, --ir, "
+                   "--dr, --sample and --drive, or give them apart.";
         return false;
     }
     if ((!options.drives.empty() || options.bExtest) && options.nDevice == 0 && options.strBoardTest.empty())

@@ -49,7 +49,9 @@ bool IsName(const std::string& text)
         return false;
     for (char c : text)
     {
-        if (isgraph(static_cast<unsigned char>(c)) == 0 || c == ',' || c == '=' || c == ';' || c == '[' || c == ']')
+        // Letters of other scripts (UTF-8's bytes from 0x80) are names too; spaces and controls not.
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u <= ' ' || u == 0x7F || c == ',' || c == '=' || c == ';' || c == '[' || c == ']')
             return false;
     }
     return true;

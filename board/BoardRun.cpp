@@ -134,7 +134,9 @@ bool BoardChips(const ChainScan& scan, const BoardFile& board, std::vector<Board
                             ", and no BSDL file is known for it: put its file in a BSDL folder or name it under [bsdl].";
             return false;
         }
-        if (!device.bIdcode || !pFile->MatchesIdcode(device.nIdcode))
+        // A chip whose file gives no IDCODE is taken where the device shows none.
+        const bool bSame = device.bIdcode ? pFile->MatchesIdcode(device.nIdcode) : pFile->strIdcode.empty();
+        if (!bSame)
         {
             strDifference = "The board says " + is + ", a " + pFile->strEntity + " (" + pFile->strPath + "), but device " +
                             std::to_string(ref.second) + (device.bIdcode ? "'s IDCODE is " + Hex(device.nIdcode)

@@ -1,7 +1,7 @@
 #include "Netlist.h"
 
+#include <algorithm>
 #include <cctype>
-#include <sstream>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -195,10 +195,11 @@ bool ParseCsvNetlist(const std::string& text, Netlist& netlist, std::string& str
     std::unordered_map<std::string, size_t> nets;  // name, index in netlist.nets
     CPinPlaces places;
     int nLine = 0;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line))
+    for (size_t nAt = 0; nAt < text.size();)
     {
+        const size_t nEnd = std::min(text.find('\n', nAt), text.size());
+        const std::string line = text.substr(nAt, nEnd - nAt);
+        nAt = nEnd + 1;
         ++nLine;
         // Fields split at commas, each trimmed and taken out of its double quotes.
         std::vector<std::string> fields(1);

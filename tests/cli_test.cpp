@@ -116,8 +116,8 @@ TEST(CommandLineTest, TheBoardTestsOptionsGoTogether)
     const std::pair<const char*, const char*> refused[] = {
         {"--ref U1=1", "--ref names the board's chips for --board-test: give the board with --board-test FILE."},
         {"--board-test b.net --device 1 --ir 1",
-         "--board-test tests the board on its own: leave out --svf, --svf-out, --device, --ir, --dr, --sample and "
-         "--drive, or give them apart."},
+         "--board-test tests the board on its own: leave out --scan, --svf, --svf-out, --device, --ir, --dr, --sample "
+         "and --drive, or give them apart."},
         {"--board-test a.net --board-test b.net", "The board is given twice on the command line; give it once."},
     };
     for (const auto& line : refused)

@@ -201,7 +201,8 @@ TEST(JapaneseMessagesTest, EveryMessageTheCodeBuildsIsShownInJapanese)
         ExpectJapanese(ValueError(value));
     for (const char* pszWords : {"--bogus", "--cable", "--trace --cable=sim", "--cable sim --cable sim", "--trace a --trace b",
                                  "--device 99 --ir 1", "--device 2", "--irlen 4", "--ir zz", "--irlen 4,x --scan",
-                                 "--khz 0", "--khz 1 --khz 2"})
+                                 "--khz 0", "--khz 1 --khz 2", "--ref U1=1", "--board-test b.net --scan",
+                                 "--board-test a --board-test b"})
         ExpectJapanese(CommandLineError(pszWords));
     ExpectJapanese(CommandLineHelp());
     CommandLine options;
