@@ -1055,13 +1055,16 @@ void MeasureBoard()
         std::string strError;
         CBsdlLibrary library;
         ChainScan scan;
-        std::vector<BoardChip> chips;
         if (!cable.Open() || !engine.Switch(true) || !ReadBoardDescription(strBoard, {}, "", board, nets, strError) ||
-            !library.AddFile(board.BsdlOf("U1"), strError) || !library.AddFile(board.BsdlOf("U2"), strError) ||
-            ScanChain(engine, {}, scan, &library) != Ended::Done || !BoardChips(scan, board, chips, strError) ||
-            !PlanBoardTest(nets, chips, plan, strError))
+            !AddBoardFiles(board, library, strError) || ScanChain(engine, {}, scan, &library) != Ended::Done)
         {
-            printf("the board of %zu nets could not be tested: %s\n", nNets, strError.c_str());
+            printf("the board of %zu nets could not be scanned: %s\n", nNets, strError.c_str());
+            return;
+        }
+        const Outcome planned = PlanBoard(scan, board, nets, library, plan);
+        if (planned != Ended::Done)
+        {
+            printf("the board of %zu nets could not be tested: %s\n", nNets, planned.Message().c_str());
             return;
         }
         LARGE_INTEGER frequency, start, middle, end;

@@ -16,16 +16,9 @@ std::string Trimmed(const std::string& text)
     return text.substr(nFirst, text.find_last_not_of(" \t\r") - nFirst + 1);
 }
 
-std::string Lower(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 bool SameNoCase(const std::string& a, const std::string& b)
 {
-    return Lower(a) == Lower(b);
+    return UpperCase(a) == UpperCase(b);
 }
 
 std::vector<std::string> SplitAtCommas(const std::string& text)
@@ -147,12 +140,13 @@ bool ParseBoardFile(const std::string& text, const std::string& strName, const s
         {
             if (line.back() != ']')
                 return fail("a section was expected as [board], not \"" + line + "\".");
-            section = Lower(Trimmed(line.substr(1, line.size() - 2)));
-            if (!bRefsOnly && section != "board" && section != "bsdl" && section != "faults")
-                return fail("the sections are [board], [bsdl] and [faults], not [" + section + "].");
+            const std::string name = Trimmed(line.substr(1, line.size() - 2));
+            section = UpperCase(name);
+            if (!bRefsOnly && section != "BOARD" && section != "BSDL" && section != "FAULTS")
+                return fail("the sections are [board], [bsdl] and [faults], not [" + name + "].");
             continue;
         }
-        if (bRefsOnly && section != "board")
+        if (bRefsOnly && section != "BOARD")
             continue;
         const size_t nEquals = line.find('=');
         if (nEquals == std::string::npos)
@@ -163,11 +157,11 @@ bool ParseBoardFile(const std::string& text, const std::string& strName, const s
         }
         const std::string key = Trimmed(line.substr(0, nEquals));
         const std::string value = Trimmed(line.substr(nEquals + 1));
-        const std::string lower = Lower(key);
+        const std::string upper = UpperCase(key);
         std::string strWhy;
         if (section.empty())
             return fail("\"" + line + "\" stands before any section: start with [board].");
-        if (section == "board" && !bRefsOnly && lower == "chain")
+        if (section == "BOARD" && !bRefsOnly && upper == "CHAIN")
         {
             if (read.nChainLength != 0)
                 return fail("chain= is given twice.");
@@ -183,13 +177,13 @@ bool ParseBoardFile(const std::string& text, const std::string& strName, const s
             }
             read.nChainLength = refs.size();
         }
-        else if (section == "board" && !bRefsOnly && lower == "netlist")
+        else if (section == "BOARD" && !bRefsOnly && upper == "NETLIST")
         {
             if (!read.netlist.empty() || value.empty())
                 return fail(value.empty() ? "netlist= names no file." : "netlist= is given twice.");
             read.netlist = Joined(strFolder, value);
         }
-        else if (section == "board")
+        else if (section == "BOARD")
         {
             std::pair<std::string, size_t> ref;
             if (!ParseRef(line, ref, strWhy) || !AddRef(read, ref, strWhy))
@@ -197,7 +191,7 @@ bool ParseBoardFile(const std::string& text, const std::string& strName, const s
                 return fail(strWhy);
             }
         }
-        else if (section == "bsdl")
+        else if (section == "BSDL")
         {
             if (!IsName(key) || value.empty())
                 return fail("a chip's file as U3=chip.bsd was expected, not \"" + line + "\".");
@@ -211,14 +205,14 @@ bool ParseBoardFile(const std::string& text, const std::string& strName, const s
         else
         {
             static const std::pair<const char*, PlantedKind> KINDS[] = {
-                {"open", PlantedKind::Open},     {"short", PlantedKind::Short},   {"stuck0", PlantedKind::Stuck0},
-                {"stuck1", PlantedKind::Stuck1}, {"pullup", PlantedKind::Pullup}, {"pulldown", PlantedKind::Pulldown}};
+                {"OPEN", PlantedKind::Open},     {"SHORT", PlantedKind::Short},   {"STUCK0", PlantedKind::Stuck0},
+                {"STUCK1", PlantedKind::Stuck1}, {"PULLUP", PlantedKind::Pullup}, {"PULLDOWN", PlantedKind::Pulldown}};
             PlantedFault fault = {PlantedKind::Open, SplitAtCommas(value), false, nLine};
             bool bKnown = false;
             for (const auto& kind : KINDS)
             {
-                bKnown = bKnown || lower == kind.first;
-                fault.kind = lower == kind.first ? kind.second : fault.kind;
+                bKnown = bKnown || upper == kind.first;
+                fault.kind = upper == kind.first ? kind.second : fault.kind;
             }
             if (!bKnown)
                 return fail("the faults are open=, short=, stuck0=, stuck1=, pullup= and pulldown=, not " + key + "=.");
@@ -247,10 +241,49 @@ bool ParseBoardFile(const std::string& text, const std::string& strName, const s
     return true;
 }
 
-bool ReadBoardFile(const std::string& strPath, BoardFile& board, std::string& strError)
+bool ReadBoardDescription(const std::string& strPath, const std::vector<std::string>& refs,
+                          const std::string& strSettingsPath, BoardFile& board, Netlist& netlist, std::string& strError)
 {
     std::string text;
-    return ReadTextFile(strPath, text, strError) && ParseBoardFile(text, strPath, FolderOf(strPath), false, board, strError);
+    if (!ReadTextFile(strPath, text, strError))
+        return false;
+    std::string strNetlistPath = strPath;
+    if (LooksLikeBoardFile(text))
+    {
+        if (!ParseBoardFile(text, strPath, FolderOf(strPath), false, board, strError))
+            return false;
+        if (board.netlist.empty())
+        {
+            strError = strPath + " names no netlist: give it under [board] as netlist=board.net.";
+            return false;
+        }
+        strNetlistPath = board.netlist;
+        if (!ReadTextFile(strNetlistPath, text, strError))
+            return false;
+    }
+    if (!ParseNetlist(text, netlist, strError))
+    {
+        strError = strNetlistPath + ":" + strError.substr(5);
+        return false;
+    }
+    for (const std::string& given : refs)
+    {
+        std::pair<std::string, size_t> ref;
+        if (!ParseRef(given, ref, strError) || !AddRef(board, ref, strError))
+        {
+            strError = "MORVA cannot take --ref " + given + ": " + strError;
+            return false;
+        }
+    }
+    if (board.refs.empty() && !strSettingsPath.empty() && ReadTextFile(strSettingsPath, text, strError))
+    {
+        BoardFile settings;
+        if (!ParseBoardFile(text, strSettingsPath, std::string(), true, settings, strError))
+            return false;
+        board.refs = settings.refs;
+    }
+    strError.clear();
+    return true;
 }
 
 std::string FolderOf(const std::string& strPath)

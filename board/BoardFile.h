@@ -19,6 +19,8 @@
 #include <utility>
 #include <vector>
 
+#include "Netlist.h"
+
 enum class PlantedKind
 {
     Open,
@@ -57,7 +59,12 @@ struct BoardFile
 // empty.
 bool ParseBoardFile(const std::string& text, const std::string& strName, const std::string& strFolder, bool bRefsOnly,
                     BoardFile& board, std::string& strError);
-bool ReadBoardFile(const std::string& strPath, BoardFile& board, std::string& strError);
+
+// The board as strPath describes it (a netlist, or a board file naming one) with its netlist read;
+// refs ("U3=1", as --ref gives them) name chips too, and where neither names any, the settings
+// file's [board] does. False, with the file, line and what is wrong.
+bool ReadBoardDescription(const std::string& strPath, const std::vector<std::string>& refs,
+                          const std::string& strSettingsPath, BoardFile& board, Netlist& netlist, std::string& strError);
 
 // "U3=1" as --ref gives it. False, with why.
 bool ParseRef(const std::string& text, std::pair<std::string, size_t>& ref, std::string& strError);

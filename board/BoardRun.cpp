@@ -1,28 +1,12 @@
 #include "BoardRun.h"
 
-#include <cstdio>
-
+#include "../bsdl/BsdlLibrary.h"
+#include "../chain/BoundaryScan.h"
+#include "../chain/Idcode.h"
 #include "../engine/TapEngine.h"
 #include "../tap/TapStates.h"
 
 namespace {
-
-std::string Hex(uint32_t nValue)
-{
-    char text[16];
-    snprintf(text, sizeof(text), "0x%08X", nValue);
-    return text;
-}
-
-const BsdlInstruction* FirstOf(const BsdlFile& file, std::initializer_list<const char*> names)
-{
-    for (const char* pszName : names)
-    {
-        if (const BsdlInstruction* pInstruction = file.Instruction(pszName))
-            return pInstruction;
-    }
-    return nullptr;
-}
 
 // Each device's bits, device 1 (nearest TDI) first, as one shift through the chain: the device
 // nearest TDO takes the first bits.
@@ -47,54 +31,9 @@ std::vector<CBits> DeviceBits(const CBits& out, const std::vector<CBits>& in)
     return devices;
 }
 
-} // namespace
-
-bool ReadBoardDescription(const std::string& strPath, const std::vector<std::string>& refs,
-                          const std::string& strSettingsPath, BoardFile& board, Netlist& netlist, std::string& strError)
-{
-    std::string text;
-    if (!ReadTextFile(strPath, text, strError))
-        return false;
-    std::string strNetlistPath = strPath;
-    if (LooksLikeBoardFile(text))
-    {
-        if (!ParseBoardFile(text, strPath, FolderOf(strPath), false, board, strError))
-            return false;
-        if (board.netlist.empty())
-        {
-            strError = strPath + " names no netlist: give it under [board] as netlist=board.net.";
-            return false;
-        }
-        strNetlistPath = board.netlist;
-        if (!ReadTextFile(strNetlistPath, text, strError))
-            return false;
-    }
-    if (!ParseNetlist(text, netlist, strError))
-    {
-        strError = strNetlistPath + ":" + strError.substr(5);
-        return false;
-    }
-    for (const std::string& given : refs)
-    {
-        std::pair<std::string, size_t> ref;
-        if (!ParseRef(given, ref, strError) || !AddRef(board, ref, strError))
-        {
-            strError = "MORVA cannot take --ref " + given + ": " + strError;
-            return false;
-        }
-    }
-    if (board.refs.empty() && !strSettingsPath.empty() && ReadTextFile(strSettingsPath, text, strError))
-    {
-        BoardFile settings;
-        if (!ParseBoardFile(text, strSettingsPath, std::string(), true, settings, strError))
-            return false;
-        board.refs = settings.refs;
-    }
-    strError.clear();
-    return true;
-}
-
-bool BoardChips(const ChainScan& scan, const BoardFile& board, std::vector<BoardChip>& chips, std::string& strDifference)
+// The chips the board names, matched to the devices as PlanBoard says. False, with the difference.
+bool BoardChips(const ChainScan& scan, const BoardFile& board, const CBsdlLibrary& library,
+                std::vector<BoardChip>& chips, std::string& strDifference)
 {
     chips.clear();
     const size_t nDevices = scan.devices.size();
@@ -120,17 +59,11 @@ bool BoardChips(const ChainScan& scan, const BoardFile& board, std::vector<Board
             return false;
         }
         const ChainDevice& device = scan.devices[ref.second - 1];
-        std::shared_ptr<const BsdlFile> pFile = device.pBsdl;
-        if (!board.BsdlOf(ref.first).empty())
-        {
-            auto pRead = std::make_shared<BsdlFile>();
-            if (!ReadBsdlFile(board.BsdlOf(ref.first), *pRead, strDifference))
-                return false;
-            pFile = pRead;
-        }
+        const std::string strGiven = board.BsdlOf(ref.first);
+        const std::shared_ptr<const BsdlFile> pFile = strGiven.empty() ? device.pBsdl : library.Given(strGiven);
         if (pFile == nullptr)
         {
-            strDifference = is + (device.bIdcode ? " (IDCODE " + Hex(device.nIdcode) + ")" : std::string()) +
+            strDifference = is + (device.bIdcode ? " (IDCODE " + IdcodeText(device.nIdcode) + ")" : std::string()) +
                             ", and no BSDL file is known for it: put its file in a BSDL folder or name it under [bsdl].";
             return false;
         }
@@ -139,7 +72,7 @@ bool BoardChips(const ChainScan& scan, const BoardFile& board, std::vector<Board
         if (!bSame)
         {
             strDifference = "The board says " + is + ", a " + pFile->strEntity + " (" + pFile->strPath + "), but device " +
-                            std::to_string(ref.second) + (device.bIdcode ? "'s IDCODE is " + Hex(device.nIdcode)
+                            std::to_string(ref.second) + (device.bIdcode ? "'s IDCODE is " + IdcodeText(device.nIdcode)
                                                                          : " shows no IDCODE") +
                             (pFile->strIdcode.empty() ? "." : ", not " + pFile->strIdcode + ".");
             return false;
@@ -157,6 +90,33 @@ bool BoardChips(const ChainScan& scan, const BoardFile& board, std::vector<Board
         }
     }
     return true;
+}
+
+} // namespace
+
+bool AddBoardFiles(const BoardFile& board, CBsdlLibrary& library, std::string& strError)
+{
+    for (const std::pair<std::string, std::string>& file : board.bsdl)
+    {
+        if (!library.AddFile(file.second, strError))
+            return false;
+    }
+    return true;
+}
+
+Outcome PlanBoard(const ChainScan& scan, const BoardFile& board, const Netlist& netlist, const CBsdlLibrary& library,
+                  BoardPlan& plan)
+{
+    std::vector<BoardChip> chips;
+    std::string strError;
+    if (!BoardChips(scan, board, library, chips, strError))
+        return Outcome(Ended::Broken, "The chain is not as the board says, so nothing was driven. " + strError);
+    if (!PlanBoardTest(netlist, chips, plan, strError))
+        return Outcome(Ended::Refused, "MORVA cannot test this board: " + strError);
+    if (plan.Tested() == 0)
+        return Outcome(Ended::Refused, "No net of the board can be tested: none has a boundary-scan pin that drives "
+                                       "it and another that reads it.");
+    return Outcome();
 }
 
 std::string DrivenNetsText(const BoardPlan& plan)
@@ -186,8 +146,8 @@ Outcome RunBoardTest(CTapEngine& tap, const ChainScan& scan, const BoardPlan& pl
     extest = preload;
     for (const BoardChip& chip : plan.chips)
     {
-        const BsdlInstruction* pPreload = FirstOf(*chip.pFile, {"PRELOAD", "SAMPLE"});
-        const BsdlInstruction* pExtest = FirstOf(*chip.pFile, {"EXTEST"});
+        const BsdlInstruction* pPreload = FindInstruction(*chip.pFile, {"PRELOAD", "SAMPLE"});
+        const BsdlInstruction* pExtest = FindInstruction(*chip.pFile, {"EXTEST"});
         if (pPreload == nullptr || pExtest == nullptr)
             return Outcome(Ended::Broken, chip.pFile->strPath + " gives " + chip.pFile->strEntity + " (" + chip.ref +
                                               ") no " + (pExtest == nullptr ? "EXTEST" : "PRELOAD or SAMPLE") +

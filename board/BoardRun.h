@@ -10,19 +10,20 @@
 #include "BoardFile.h"
 #include "BoardTest.h"
 
+class CBsdlLibrary;
 class CTapEngine;
 
-// The board as strPath describes it (a netlist, or a board file naming one) with its netlist read;
-// refs ("U3=1", as --ref gives them) name chips too, and where neither names any, the settings
-// file's [board] does. False, with the file, line and what is wrong.
-bool ReadBoardDescription(const std::string& strPath, const std::vector<std::string>& refs,
-                          const std::string& strSettingsPath, BoardFile& board, Netlist& netlist, std::string& strError);
+// The board's BSDL files given to the library, before the chain is scanned: they tell the scan
+// the chips' IR lengths, as files found by IDCODE do. False, with the file's problem.
+bool AddBoardFiles(const BoardFile& board, CBsdlLibrary& library, std::string& strError);
 
-// The chips the board names, each with its device on the scanned chain and its BSDL file (the
-// board's, else the one the scan found by IDCODE). False, with the difference said, where the
-// chain is not as the board says: a device missing, another IDCODE, a chip without a file, a
-// device whose IR length the scan could not tell.
-bool BoardChips(const ChainScan& scan, const BoardFile& board, std::vector<BoardChip>& chips, std::string& strDifference);
+// The test planned for the board on the scanned chain. Each chip the board names is matched to
+// its device, with its BSDL file (the board's, as AddBoardFiles gave it to the library, else the
+// one the scan found by IDCODE). Broken, with the difference and nothing driven, where the chain
+// is not as the board says: a device missing, another IDCODE, a chip without a file, a device
+// whose IR length the scan could not tell. Refused, with why, where no net can be tested.
+Outcome PlanBoard(const ChainScan& scan, const BoardFile& board, const Netlist& netlist, const CBsdlLibrary& library,
+                  BoardPlan& plan);
 
 // The nets the test drives, for the question asked before it: "SDA (U3.14), SCL (U3.15), ...".
 std::string DrivenNetsText(const BoardPlan& plan);

@@ -8,18 +8,11 @@
 
 namespace {
 
-std::string Upper(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
 // A part the netlist names that is no chip on the chain, but an integrated circuit ("U9", "IC2"),
 // may drive its nets: a resistor, a connector or a LED does not.
 bool MayDrive(const std::string& ref)
 {
-    const std::string upper = Upper(ref);
+    const std::string upper = UpperCase(ref);
     const size_t nLetters = upper.compare(0, 2, "IC") == 0 ? 2 : upper.compare(0, 1, "U") == 0 ? 1 : 0;
     return nLetters > 0 && upper.size() > nLetters && isdigit(static_cast<unsigned char>(upper[nLetters])) != 0;
 }
@@ -37,7 +30,7 @@ std::unordered_map<std::string, PortElement> PortElements(const BsdlFile& file, 
 {
     std::unordered_map<std::string, int> withCell;
     for (size_t i = 0; i < pins.size(); ++i)
-        withCell.emplace(Upper(pins[i].strPort), static_cast<int>(i));
+        withCell.emplace(UpperCase(pins[i].strPort), static_cast<int>(i));
     std::unordered_map<std::string, PortElement> elements;
     for (const BsdlPort& port : file.ports)
     {
@@ -46,12 +39,12 @@ std::unordered_map<std::string, PortElement> PortElements(const BsdlFile& file, 
         {
             const std::string name =
                 port.bVector ? port.strName + "(" + std::to_string(port.nFirst + nStep * static_cast<int>(k)) + ")" : port.strName;
-            const auto cell = withCell.find(Upper(name));
+            const auto cell = withCell.find(UpperCase(name));
             const PortElement element = {name, port.direction, cell == withCell.end() ? -1 : cell->second,
                                          k < port.pins.size() ? port.pins[k] : std::string()};
-            elements.emplace(Upper(name), element);
+            elements.emplace(UpperCase(name), element);
             if (k < port.pins.size())
-                elements.emplace(Upper(port.pins[k]), element);
+                elements.emplace(UpperCase(port.pins[k]), element);
             if (!port.bVector)
                 break;
         }
@@ -76,6 +69,7 @@ struct DriverGroupOf
     {
         return nChip != other.nChip ? nChip < other.nChip : nKey < other.nKey;
     }
+    bool operator==(const DriverGroupOf& other) const { return nChip == other.nChip && nKey == other.nKey; }
 };
 
 DriverGroupOf GroupOf(const BoardPlan& plan, const BoardPin& pin)
@@ -87,6 +81,15 @@ DriverGroupOf GroupOf(const BoardPlan& plan, const BoardPin& pin)
 bool AlwaysOn(const BoardPlan& plan, const BoardPin& pin)
 {
     return plan.pins[pin.nChip][pin.nPin].nControl < 0;
+}
+
+// 0 or 1 where every reading is that level, -1 where they differ (or there are none).
+int SteadyLevel(const std::vector<bool>& bits)
+{
+    if (bits.empty())
+        return -1;
+    return std::count(bits.begin(), bits.end(), bits.front()) == static_cast<std::ptrdiff_t>(bits.size()) ? bits.front()
+                                                                                                           : -1;
 }
 
 bool CodeBit(const BoardPlan& plan, uint32_t nCode, size_t nPattern)
@@ -119,7 +122,7 @@ bool PlanBoardTest(const Netlist& netlist, const std::vector<BoardChip>& chips, 
     std::vector<std::unordered_map<std::string, PortElement>> elements;
     for (size_t c = 0; c < chips.size(); ++c)
     {
-        chipOf.emplace(Upper(chips[c].ref), c);
+        chipOf.emplace(UpperCase(chips[c].ref), c);
         plan.pins.push_back(BoundaryPins(*chips[c].pFile));
         elements.push_back(PortElements(*chips[c].pFile, plan.pins.back()));
     }
@@ -133,14 +136,14 @@ bool PlanBoardTest(const Netlist& netlist, const std::vector<BoardChip>& chips, 
         std::vector<std::string> linkage, noCell, others, scan;
         for (const NetNode& node : net.nodes)
         {
-            const auto chip = chipOf.find(Upper(node.ref));
+            const auto chip = chipOf.find(UpperCase(node.ref));
             if (chip == chipOf.end())
             {
                 if (MayDrive(node.ref))
                     others.push_back(node.ref + "." + node.pin);
                 continue;
             }
-            const auto element = elements[chip->second].find(Upper(node.pin));
+            const auto element = elements[chip->second].find(UpperCase(node.pin));
             const std::string name = node.ref + "." + node.pin;
             if (element == elements[chip->second].end())
                 noCell.push_back(name + " (no pin of " + chips[chip->second].pFile->strEntity + ")");
@@ -180,16 +183,16 @@ bool PlanBoardTest(const Netlist& netlist, const std::vector<BoardChip>& chips, 
     for (size_t n = 0; n < netlist.nets.size(); ++n)
     {
         for (const NetNode& node : netlist.nets[n].nodes)
-            netOf.emplace(Upper(node.ref) + "." + Upper(node.pin), n);
+            netOf.emplace(UpperCase(node.ref) + "." + UpperCase(node.pin), n);
     }
     for (size_t c = 0; c < chips.size(); ++c)
     {
         for (const std::pair<std::string, char>& held : chips[c].pFile->compliance)
         {
-            const auto element = elements[c].find(Upper(held.first));
+            const auto element = elements[c].find(UpperCase(held.first));
             if (element == elements[c].end() || held.second == 'X')
                 continue;
-            const auto net = netOf.find(Upper(chips[c].ref) + "." + Upper(element->second.package));
+            const auto net = netOf.find(UpperCase(chips[c].ref) + "." + UpperCase(element->second.package));
             if (net == netOf.end())
                 continue;
             BoardNet& board = plan.nets[net->second];
@@ -287,7 +290,7 @@ bool PlanBoardTest(const Netlist& netlist, const std::vector<BoardChip>& chips, 
     for (size_t n = 0; n < plan.nets.size(); ++n)
     {
         for (const BoardPin& pin : plan.nets[n].drivers)
-            done[GroupOf(plan, pin)] = plan.nets[n].why.empty() ? false : true;
+            done[GroupOf(plan, pin)] = !plan.nets[n].why.empty();
     }
     const auto allDone = [&]() {
         for (const auto& group : done)
@@ -315,7 +318,7 @@ bool PlanBoardTest(const Netlist& netlist, const std::vector<BoardChip>& chips, 
                 const std::vector<BoardPin>& drivers = plan.nets[n].drivers;
                 for (size_t d = 0; d < drivers.size(); ++d)
                 {
-                    if (GroupOf(plan, drivers[d]).nChip == group.first.nChip && GroupOf(plan, drivers[d]).nKey == group.first.nKey)
+                    if (GroupOf(plan, drivers[d]) == group.first)
                         pass[n] = static_cast<int>(d);
                 }
             }
@@ -465,16 +468,14 @@ BoardReport DiagnoseBoard(const BoardPlan& plan, const std::vector<std::vector<C
                 continue;
             const BoardPin& driver = net.drivers[static_cast<size_t>(pass[n])];
             const std::vector<bool> code = expected(net.nCode);
-            bool bAll0 = true, bAll1 = true, bAny = false;
+            int nSteady = -2;  // every receiver's steady level; -2 before the first, -1 for none
             for (const BoardPin& receiver : net.receivers)
             {
                 if (receiver.nChip == driver.nChip && receiver.nPin == driver.nPin)
                     continue;
                 const std::vector<bool> bits = read(receiver, p * nPer, nPer);
-                bAny = true;
                 hears[n] = true;
-                bAll0 = bAll0 && std::find(bits.begin(), bits.end(), true) == bits.end();
-                bAll1 = bAll1 && std::find(bits.begin(), bits.end(), false) == bits.end();
+                nSteady = nSteady == -2 || nSteady == SteadyLevel(bits) ? SteadyLevel(bits) : -1;
                 if (bits != code)
                     wrong[n].emplace_back(receiver, bits);
             }
@@ -484,11 +485,12 @@ BoardReport DiagnoseBoard(const BoardPlan& plan, const std::vector<std::vector<C
                     report.nets[n].result = NetVerdict::Good;
                 continue;
             }
-            if (bAny && (bAll0 || bAll1))
+            // Every receiver at one level throughout (a wrong one was read, so there is one).
+            if (nSteady >= 0)
             {
-                report.nets[n].result = bAll0 ? NetVerdict::Stuck0 : NetVerdict::Stuck1;
-                fault(std::string(bAll0 ? "stuck0" : "stuck1") + "  " + net.name);
-                finding(n, bAll0 ? "stuck at 0" : "stuck at 1");
+                report.nets[n].result = nSteady == 0 ? NetVerdict::Stuck0 : NetVerdict::Stuck1;
+                fault("stuck" + std::to_string(nSteady) + "  " + net.name);
+                finding(n, "stuck at " + std::to_string(nSteady));
                 wrong[n].clear();
                 continue;
             }
@@ -561,20 +563,15 @@ BoardReport DiagnoseBoard(const BoardPlan& plan, const std::vector<std::vector<C
         const BoardNet& net = plan.nets[n];
         if (!net.drivers.empty() || net.receivers.empty() || net.cHold != 0 || captures.empty())
             continue;
-        const std::vector<bool> bits = read(net.receivers.front(), 0, captures.size());
-        const bool bAll0 = std::find(bits.begin(), bits.end(), true) == bits.end();
-        const bool bAll1 = std::find(bits.begin(), bits.end(), false) == bits.end();
-        if (!bAll0 && !bAll1)
+        const int nLevel = SteadyLevel(read(net.receivers.front(), 0, captures.size()));
+        if (nLevel < 0)
             continue;
-        const std::string reads = std::string("reads ") + (bAll1 ? "1" : "0") + " with nothing driving it";
-        report.notes.push_back(std::string(bAll1 ? "pullup  " : "pulldown  ") + net.name + "  " + reads +
+        const std::string reads = "reads " + std::to_string(nLevel) + " with nothing driving it";
+        report.notes.push_back(std::string(nLevel == 1 ? "pullup  " : "pulldown  ") + net.name + "  " + reads +
                                " (information, not a fault)");
-        finding(n, std::string(bAll1 ? "pulled up: " : "pulled down: ") + reads);
+        finding(n, std::string(nLevel == 1 ? "pulled up: " : "pulled down: ") + reads);
     }
-    for (const BoardNet& net : report.nets)
-    {
-        report.nTested += net.why.empty() ? 1 : 0;
-        report.nUntestable += net.why.empty() ? 0 : 1;
-    }
+    report.nTested = plan.Tested();
+    report.nUntestable = plan.nets.size() - report.nTested;
     return report;
 }

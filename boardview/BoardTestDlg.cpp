@@ -1,6 +1,5 @@
 #include "BoardTestDlg.h"
 
-#include <algorithm>
 #include <iterator>
 
 #include "../platform/codepage.h"
@@ -28,19 +27,6 @@ BOOL CBoardTestDlg::OnInitDialog()
     return TRUE;
 }
 
-std::vector<std::string> CBoardTestDlg::NetLines(const BoardReport& report)
-{
-    std::vector<std::string> lines;
-    for (const BoardNet* pNet : report.NetsFaultyFirst())
-    {
-        std::string said = pNet->why;
-        for (const std::string& finding : pNet->findings)
-            said += (said.empty() ? "" : "; ") + finding;
-        lines.push_back(std::string(NetVerdictName(pNet->result)) + "\t" + pNet->name + "\t" + said);
-    }
-    return lines;
-}
-
 void CBoardTestDlg::ShowReport(CWnd& owner, const std::string& strBoard, const BoardReport& report)
 {
     if (m_hWnd == nullptr)
@@ -52,19 +38,14 @@ void CBoardTestDlg::ShowReport(CWnd& owner, const std::string& strBoard, const B
     SetWindowTextCp932(::GetDlgItem(m_hWnd, IDC_BOARD_SUMMARY), (strBoard + ": " + report.Summary() + ".").c_str());
     const HWND hList = ::GetDlgItem(m_hWnd, IDC_BOARD_LIST);
     ::SendMessageA(hList, LB_RESETCONTENT, 0, 0);
-    // The result and what was found are the program's words; the net's name is the board's.
-    for (const std::string& line : NetLines(report))
+    // The result and what was found are the program's words, each said on its own; the net's name
+    // is the board's.
+    for (const BoardNet* pNet : report.NetsFaultyFirst())
     {
-        const size_t nFirst = line.find('\t'), nSecond = line.find('\t', nFirst + 1);
-        std::string shown = InProgramLanguage(line.substr(0, nFirst)) + line.substr(nFirst, nSecond - nFirst + 1);
-        // Each thing found, said on its own.
-        for (size_t nAt = nSecond + 1; nAt <= line.size();)
-        {
-            const size_t nEnd = std::min(line.find("; ", nAt), line.size());
-            shown += (nAt == nSecond + 1 ? "" : "; ") + InProgramLanguage(line.substr(nAt, nEnd - nAt));
-            nAt = nEnd + 2;
-        }
-        AddListLineCp932(hList, shown);
+        std::string said = pNet->why.empty() ? std::string() : InProgramLanguage(pNet->why);
+        for (const std::string& finding : pNet->findings)
+            said += (said.empty() ? "" : "; ") + InProgramLanguage(finding);
+        AddListLineCp932(hList, InProgramLanguage(NetVerdictName(pNet->result)) + "\t" + pNet->name + "\t" + said);
     }
     ShowWindow(SW_SHOWNA);
 }

@@ -23,9 +23,6 @@ public:
     // The chain the report was made on is gone (another cable): the window hides.
     void Forget();
 
-    // The list's lines as shown, in English: "open\tLED_R\tDRIVER U1.11 -> RECEIVER U2.5".
-    static std::vector<std::string> NetLines(const BoardReport& report);
-
 private:
     const AFX_MSGMAP* GetMessageMap() const override { return &s_messageMap; }
     BOOL OnInitDialog() override;

@@ -6,15 +6,14 @@
 #include <cctype>
 #include <map>
 
-namespace {
-
-// VHDL is read in any case: names are compared in upper case.
-std::string Upper(std::string text)
+std::string UpperCase(std::string text)
 {
     for (char& c : text)
         c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
     return text;
 }
+
+namespace {
 
 bool IsWordChar(char c)
 {
@@ -100,7 +99,7 @@ std::vector<Token> Tokenize(const std::string& text)
             size_t j = i;
             while (j < text.size() && IsWordChar(text[j]))
                 ++j;
-            tokens.push_back({TokenKind::Word, Upper(text.substr(i, j - i)), nLine, text.substr(i, j - i)});
+            tokens.push_back({TokenKind::Word, UpperCase(text.substr(i, j - i)), nLine, text.substr(i, j - i)});
             i = j;
         }
         else if (c == ':' && i + 1 < text.size() && text[i + 1] == '=')
@@ -307,7 +306,7 @@ void CReader::Ports(BsdlFile& file)
                 throw CFailure(way.nLine, "\"to\" or \"downto\" was expected, not " + Shown(way));
             port.nLast = Number("the vector's last index");
             if ((strWay == "TO") != (port.nFirst <= port.nLast))
-                throw CFailure(way.nLine, "the vector's range runs the wrong way for \"" + Upper(strWay) + "\"");
+                throw CFailure(way.nLine, "the vector's range runs the wrong way for \"" + UpperCase(strWay) + "\"");
             Expect(")", "\")\" after the vector's range");
         }
         else if (strType != "BIT")
@@ -457,7 +456,7 @@ public:
             throw CFailure(Line(), strWhat + " was expected, not " + Here());
         const std::string word = m_text.text.substr(nStart, m_nAt - nStart);
         Skip();
-        return Upper(word);
+        return UpperCase(word);
     }
     int Number(const std::string& strWhat)
     {
@@ -891,7 +890,7 @@ void Interpret(const CReader& reader, BsdlFile& file)
     const CReader::Attribute* pMap = nullptr;
     if (!file.strPackage.empty())
     {
-        const auto it = reader.m_constants.find(Upper(file.strPackage));
+        const auto it = reader.m_constants.find(UpperCase(file.strPackage));
         if (it == reader.m_constants.end())
             throw CFailure(nEnd, "the pin map " + file.strPackage + " that PHYSICAL_PIN_MAP names was expected");
         pMap = &it->second;
@@ -954,7 +953,7 @@ NamedInstruction InstructionByName(const BsdlFile& file, const std::string& text
 
 const BsdlInstruction* BsdlFile::Instruction(const std::string& strName) const
 {
-    const std::string strWanted = Upper(strName);
+    const std::string strWanted = UpperCase(strName);
     for (const BsdlInstruction& instruction : instructions)
     {
         if (instruction.strName == strWanted)

@@ -106,6 +106,10 @@ struct BsdlFile
     static std::string ListEntry(const BsdlInstruction& instruction);
 };
 
+// A name in upper case. VHDL, and so BSDL, is read in any case, and the names of a board's parts,
+// pins and nets are compared the same way: in upper case.
+std::string UpperCase(std::string text);
+
 // A pattern of 0, 1 and X as the file writes it, leftmost bit last, as bits to shift (bit 0
 // first); X becomes 0.
 CBits PatternBits(const std::string& strPattern);

@@ -34,8 +34,23 @@ bool CBsdlLibrary::AddFile(const std::string& strPath, std::string& strError)
     auto pFile = std::make_shared<BsdlFile>();
     if (!ReadBsdlFile(strPath, *pFile, strError))
         return false;
+    m_files.erase(std::remove_if(m_files.begin(), m_files.end(),
+                                 [&](const std::shared_ptr<const BsdlFile>& pKnown) {
+                                     return !pKnown->bFromFolder && pKnown->strPath == strPath;
+                                 }),
+                  m_files.end());
     m_files.insert(m_files.begin(), pFile);
     return true;
+}
+
+std::shared_ptr<const BsdlFile> CBsdlLibrary::Given(const std::string& strPath) const
+{
+    for (const std::shared_ptr<const BsdlFile>& pFile : m_files)
+    {
+        if (!pFile->bFromFolder && pFile->strPath == strPath)
+            return pFile;
+    }
+    return nullptr;
 }
 
 void CBsdlLibrary::ReadFolders()

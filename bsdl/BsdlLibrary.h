@@ -16,8 +16,11 @@ public:
     void AddFolder(const std::string& strFolder);
     // The folders are read again at the next match: a file put there since counts.
     void Rescan() { m_bFoldersRead = false; }
-    // A file read now; false, with file:line and what was expected, where it cannot be read.
+    // A file read now; false, with file:line and what was expected, where it cannot be read. A
+    // file given again is read again, in the place of the first reading.
     bool AddFile(const std::string& strPath, std::string& strError);
+    // The file given by AddFile under this path; null for none.
+    std::shared_ptr<const BsdlFile> Given(const std::string& strPath) const;
 
     // The file whose IDCODE the device's is; null for none. Where several match, the first
     // given (a file before the folders, folders in the order given).

@@ -7,17 +7,6 @@
 
 namespace {
 
-// The first of the names the file has; null for none.
-const BsdlInstruction* FindInstruction(const BsdlFile& file, std::initializer_list<const char*> names)
-{
-    for (const char* pszName : names)
-    {
-        if (const BsdlInstruction* pInstruction = file.Instruction(pszName))
-            return pInstruction;
-    }
-    return nullptr;
-}
-
 Outcome Missing(const BsdlFile& file, const char* pszWhat)
 {
     return Outcome(Ended::Broken, file.strPath + " gives " + file.strEntity + " no " + pszWhat + " instruction.");
@@ -37,6 +26,16 @@ Outcome CannotStart()
 }
 
 } // namespace
+
+const BsdlInstruction* FindInstruction(const BsdlFile& file, std::initializer_list<const char*> names)
+{
+    for (const char* pszName : names)
+    {
+        if (const BsdlInstruction* pInstruction = file.Instruction(pszName))
+            return pInstruction;
+    }
+    return nullptr;
+}
 
 Outcome ShiftDevice(CTapEngine& tap, CChainAddress& address, bool bIr, const CBits& bits,
                     CBits& out)

@@ -2,6 +2,7 @@
 // under SAMPLE, or driven under EXTEST after every cell was preloaded.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,9 @@
 #include "ChainScan.h"
 
 class CTapEngine;
+
+// The first of the instructions named that the file has ({"PRELOAD", "SAMPLE"}); null for none.
+const BsdlInstruction* FindInstruction(const BsdlFile& file, std::initializer_list<const char*> names);
 
 // One shift to the device alone: its bits wrapped for the chain, the device's own bits of what
 // came out. Done, or Lost with the cable's failure (the engine told its listeners).

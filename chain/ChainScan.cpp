@@ -381,10 +381,8 @@ bool GiveBsdlFile(ChainScan& scan, size_t nDevice, const std::shared_ptr<const B
     }
     if (device.bIdcode && !pFile->strIdcode.empty() && !pFile->MatchesIdcode(device.nIdcode))
     {
-        char text[16];
-        std::snprintf(text, sizeof(text), "0x%08X", static_cast<unsigned>(device.nIdcode));
         strError = pFile->strPath + " describes " + pFile->strEntity + ", whose IDCODE is " + pFile->strIdcode +
-                   "; device " + std::to_string(nDevice) + "'s IDCODE is " + text + ".";
+                   "; device " + std::to_string(nDevice) + "'s IDCODE is " + IdcodeText(device.nIdcode) + ".";
         return false;
     }
     // The lengths told again with the file's among them, as the scan tells them.
@@ -431,9 +429,8 @@ ChainDeviceColumns ChainDeviceRow(size_t nNumber, const ChainDevice& device)
         return row;
     }
     const IdcodeFields fields = SplitIdcode(device.nIdcode);
+    row.strIdcode = IdcodeText(device.nIdcode);
     char text[16];
-    std::snprintf(text, sizeof(text), "0x%08X", static_cast<unsigned>(device.nIdcode));
-    row.strIdcode = text;
     row.strMaker = MakerName(fields.nBank, fields.nCode);
     std::snprintf(text, sizeof(text), "0x%04X", fields.nPart);
     row.strPart = text;

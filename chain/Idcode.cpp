@@ -23,6 +23,13 @@ IdcodeFields SplitIdcode(uint32_t nIdcode)
     return {nIdcode >> 28, (nIdcode >> 12) & 0xFFFF, ((nIdcode >> 8) & 0xF) + 1, (nIdcode >> 1) & 0x7F};
 }
 
+std::string IdcodeText(uint32_t nIdcode)
+{
+    char text[16];
+    snprintf(text, sizeof(text), "0x%08X", static_cast<unsigned>(nIdcode));
+    return text;
+}
+
 std::string MakerName(unsigned nBank, unsigned nCode)
 {
     for (const Jep106Row& row : JEP106)

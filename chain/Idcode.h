@@ -14,6 +14,9 @@ struct IdcodeFields
 
 IdcodeFields SplitIdcode(uint32_t nIdcode);
 
+// "0x14D5654B", as the scan shows an IDCODE.
+std::string IdcodeText(uint32_t nIdcode);
+
 // The maker's name from the JEP106 table, or "unknown maker (bank B, code 0xNN)".
 std::string MakerName(unsigned nBank, unsigned nCode);
 

@@ -281,27 +281,18 @@ void CChainDlg::TestBoard(const std::string& strPath)
     };
     if (!ReadBoardDescription(strPath, {}, m_strSettingsPath, board, netlist, strError))
         return refuse(strError);
-    // The board's own files tell the scan the chips, as files found by IDCODE do.
     if (m_pLibrary == nullptr)
         m_pLibrary = &m_ownLibrary;
-    for (const std::pair<std::string, std::string>& file : board.bsdl)
-    {
-        if (!m_pLibrary->AddFile(file.second, strError))
-            return refuse(strError);
-    }
+    if (!AddBoardFiles(board, *m_pLibrary, strError))
+        return refuse(strError);
     m_boardView.Forget();
     Scan();
-    std::vector<BoardChip> chips;
-    BoardPlan plan;
     if (m_scan.devices.empty())
         return;
-    if (!BoardChips(m_scan, board, chips, strError))
-        return refuse("The chain is not as the board says, so nothing was driven. " + strError);
-    if (!PlanBoardTest(netlist, chips, plan, strError))
-        return refuse("MORVA cannot test this board: " + strError);
-    if (plan.Tested() == 0)
-        return refuse("No net of the board can be tested: none has a boundary-scan pin that drives it and another "
-                      "that reads it.");
+    BoardPlan plan;
+    const Outcome planned = PlanBoard(m_scan, board, netlist, *m_pLibrary, plan);
+    if (planned != Ended::Done)
+        return refuse(planned.Message());
     if (m_strBoardAsked != strPath)
     {
         const std::string strQuestion = "The board test drives these nets under EXTEST, one pattern after another: " +

@@ -15,15 +15,11 @@ int BoardTestCommand(const BoardTestWork& work, const std::string& strTracePath,
         say(strError, true);
         return EXIT_NOT_DONE;
     }
-    // The board's own files tell the scan the chips' IR lengths, as files found by IDCODE do.
     CBsdlLibrary library = work.pLibrary != nullptr ? *work.pLibrary : CBsdlLibrary();
-    for (const std::pair<std::string, std::string>& file : board.bsdl)
+    if (!AddBoardFiles(board, library, strError))
     {
-        if (!library.AddFile(file.second, strError))
-        {
-            say(strError, true);
-            return EXIT_NOT_DONE;
-        }
+        say(strError, true);
+        return EXIT_NOT_DONE;
     }
     CTapEngine engine(work.pCable);
     CLiveVcd trace;
@@ -35,15 +31,9 @@ int BoardTestCommand(const BoardTestWork& work, const std::string& strTracePath,
         ended = ScanChain(engine, work.irLengths, scan, &library, work.strIrLengthsFrom);
     for (const std::string& strProblem : scan.bsdlProblems)
         say(strProblem, true);
-    std::vector<BoardChip> chips;
     BoardPlan plan;
-    if (ended.IsDone() && !BoardChips(scan, board, chips, strError))
-        ended = Outcome(Ended::Broken, "The chain is not as the board says, so nothing was driven. " + strError);
-    if (ended.IsDone() && !PlanBoardTest(netlist, chips, plan, strError))
-        ended = Outcome(Ended::Refused, "MORVA cannot test this board: " + strError);
-    if (ended.IsDone() && plan.Tested() == 0)
-        ended = Outcome(Ended::Refused, "No net of the board can be tested: none has a boundary-scan pin that drives "
-                                        "it and another that reads it.");
+    if (ended.IsDone())
+        ended = PlanBoard(scan, board, netlist, library, plan);
     if (ended.IsDone() && !work.bExtest)
         ended = Outcome(Ended::Refused, "The board test drives these nets under EXTEST: " + DrivenNetsText(plan) +
                                             ". Nobody is there to be asked first: give --extest to drive them. "

@@ -5,7 +5,6 @@
 #include "../bsdl/BoundaryPins.h"
 #include "../simboard/board_nets.h"
 
-#include <cctype>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -214,13 +213,6 @@ private:
     std::string m_strEntity;
 };
 
-std::string UpperName(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
 // A board of chips as their BSDL files describe them, on the chain in the board file's order,
 // their pins joined as the netlist says, with the faults the file plants.
 class CBoardSimPort : public CFileSimPort
@@ -231,16 +223,11 @@ class CBoardSimPort : public CFileSimPort
     bool Build() override
     {
         BoardFile board;
-        std::string text;
         Netlist netlist;
-        if (!ReadBoardFile(m_strPath, board, m_strProblem))
+        if (!ReadBoardDescription(m_strPath, {}, std::string(), board, netlist, m_strProblem))
             return false;
-        if (board.nChainLength == 0 || board.netlist.empty())
-            return Fail(m_strPath + ": a simulated board needs chain= and netlist= under [board].");
-        if (!ReadTextFile(board.netlist, text, m_strProblem))
-            return false;
-        if (!ParseNetlist(text, netlist, m_strProblem))
-            return Fail(board.netlist + ":" + m_strProblem.substr(5));
+        if (board.nChainLength == 0)
+            return Fail(m_strPath + ": a simulated board needs chain= under [board].");
         std::vector<SimTap> taps(board.nChainLength);
         std::vector<SimBoundary> boundaries(board.nChainLength);
         std::vector<std::vector<BoundaryPin>> pins(board.nChainLength);
@@ -255,7 +242,7 @@ class CBoardSimPort : public CFileSimPort
                 !SimulateChip(file, taps[nDevice], boundaries[nDevice], m_strProblem))
                 return false;
             pins[nDevice] = BoundaryPins(file);
-            chips.emplace(UpperName(ref.first), nDevice);
+            chips.emplace(UpperCase(ref.first), nDevice);
         }
         m_board = CJtagDevice(taps);
         for (size_t i = 0; i < taps.size(); ++i)
@@ -268,14 +255,14 @@ class CBoardSimPort : public CFileSimPort
             netOf.emplace(net.name, nNet);
             for (const NetNode& node : net.nodes)
             {
-                const auto chip = chips.find(UpperName(node.ref));
+                const auto chip = chips.find(UpperCase(node.ref));
                 if (chip == chips.end())
                     continue;
                 const int nPin = FindPin(pins[chip->second], node.pin);
                 if (nPin < 0)
                     continue;
                 const BoundaryPin& pin = pins[chip->second][static_cast<size_t>(nPin)];
-                pinOf.emplace(UpperName(node.ref + "." + node.pin),
+                pinOf.emplace(UpperCase(node.ref + "." + node.pin),
                               m_nets.AddPin(nNet, {chip->second, pin.nInput, pin.nOutput}));
             }
         }
@@ -284,7 +271,7 @@ class CBoardSimPort : public CFileSimPort
             const std::string at = m_strPath + ":" + std::to_string(fault.nLine) + ": ";
             if (fault.kind == PlantedKind::Open)
             {
-                const auto pin = pinOf.find(UpperName(fault.names[0]));
+                const auto pin = pinOf.find(UpperCase(fault.names[0]));
                 if (pin == pinOf.end())
                     return Fail(at + fault.names[0] + " is no boundary-scan pin on a net of " + board.netlist + ".");
                 m_nets.Lift(pin->second);
