@@ -305,7 +305,13 @@ bool PlanBoardTest(const Netlist& netlist, const std::vector<BoardChip>& chips, 
         std::vector<int> pass(plan.nets.size(), -1);
         for (auto& group : done)
         {
-            const std::set<size_t>& nets = groupNets[group.first];
+            // A held net's driver holds it in every pattern, in no pass: only tested nets are in one.
+            std::vector<size_t> nets;
+            for (size_t n : groupNets[group.first])
+            {
+                if (plan.nets[n].why.empty())
+                    nets.push_back(n);
+            }
             const bool bAlwaysOn = group.first.nKey < -1;
             bool bFree = true;
             for (size_t n : nets)

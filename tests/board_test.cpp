@@ -342,6 +342,34 @@ TEST_F(BoardTestTest, TheSettingsBoardNamesTheChipsOfANetlistAlone)
     EXPECT_EQ(nCaptures, SimulatedBoardChips()->Captures(0));
 }
 
+// A compliance pin on a net a scan pin can drive: held there by it in every pattern (U1's OK,
+// an output that cannot be switched off, low for U2's TEST), read by U2's IN(1) but not tested.
+TEST_F(BoardTestTest, ACompliancePinsNetIsHeldByTheScanPinThatDrivesItAndNotTested)
+{
+    const std::string strBoard = "[board]\nchain=U1,U2\nnetlist=held.csv\n[bsdl]\nU1=morva_demo.bsd\n"
+                                 "U2=morva_io.bsd\n";
+    Write("held.csv", "net,ref,pin\nHOLD,U1,13\nHOLD,U2,16\nHOLD,U2,14\nLED_R,U1,11\nLED_R,U2,5\nLED_G,U1,12\n"
+                      "LED_G,U2,6\n");
+    EXPECT_EQ(std::vector<std::string>({"not tested  HOLD  holds U2's compliance pin TEST at 0",
+                                        "2 nets tested, 0 faults, 1 net not testable", "status 0"}),
+              Test("", strBoard));
+    Netlist netlist;
+    std::string strError;
+    ASSERT_TRUE(ParseNetlist("net,ref,pin\nHOLD,U1,13\nHOLD,U2,16\nLED_R,U1,11\nLED_R,U2,5\n", netlist, strError))
+        << strError;
+    auto pDemo = std::make_shared<BsdlFile>(), pIo = std::make_shared<BsdlFile>();
+    ASSERT_TRUE(ReadBsdlFile(m_strDemo, *pDemo, strError) && ReadBsdlFile(m_strIo, *pIo, strError)) << strError;
+    BoardPlan plan;
+    ASSERT_TRUE(PlanBoardTest(netlist, {{"U1", 1, pDemo}, {"U2", 2, pIo}}, plan, strError)) << strError;
+    for (size_t k = 0; k < plan.Patterns(); ++k)
+    {
+        std::vector<CBits> bits;
+        ASSERT_TRUE(PatternBoundaries(plan, k, bits, strError)) << strError;
+        EXPECT_FALSE(bits[0][3]) << "OK (cell 3) holds TEST low in pattern " << k;
+        EXPECT_LT(plan.passes[k / plan.PatternsPerPass()][0], 0) << "HOLD is in no pass";
+    }
+}
+
 // The patterns: every tested net a code of its own, no code another's complement, within
 // 2 log2(N) + 2 patterns a pass; each pattern drives each tested net once.
 TEST_F(BoardTestTest, TheCodesTellEveryNetApartWithinTheBound)
