@@ -311,6 +311,39 @@ TEST_F(BoardTestTest, ThreeChipsFromACsvNetlistWithAShortAndAnOpen)
     EXPECT_EQ(EXIT_TDO_DIFFERS, nStatus);
 }
 
+// Nets that are not tested for the reasons the example board has none of, three nets shorted in
+// one, and a chain whose chips cannot all be matched.
+TEST_F(BoardTestTest, TheRarerReasonsAThreeNetShortAndChipsThatCannotBeMatched)
+{
+    const std::string strFiles = "[bsdl]\nU1=morva_demo.bsd\nU2=morva_io.bsd\n";
+    Write("rare.csv", "net,ref,pin\nBOTH_ON,U1,13\nBOTH_ON,U2,15\nODD,U1,99\nODD,U1,1\nPASSIVE,R1,1\nPASSIVE,J1,2\n"
+                      "LED_R,U1,11\nLED_R,U2,5\n");
+    EXPECT_EQ(std::vector<std::string>({
+                  "not tested  BOTH_ON  drivers that cannot be switched off: U1.13, U2.15",
+                  "not tested  ODD  a pin with no cell: U1.99 (no pin of MORVA_DEMO), U1.1 (TCK)",
+                  "not tested  PASSIVE  no boundary-scan pin on it",
+                  "1 nets tested, 0 faults, 3 nets not testable",
+                  "status 0",
+              }),
+              Test("", "[board]\nchain=U1,U2\nnetlist=rare.csv\n" + strFiles));
+    // Two shorts that join three nets: one short of the three, wired-OR.
+    EXPECT_EQ(std::vector<std::string>({"short  LED_R  LED_G  BTN_A  wired-OR",
+                                        "8 nets tested, 1 fault, 8 nets not testable", "status 1"}),
+              Findings(Test("short=LED_R,LED_G,or\nshort=LED_G,BTN_A,or")));
+    // No chip named at all; a chip whose BSDL file is nowhere.
+    EXPECT_EQ(std::vector<std::string>(
+                  {"! The chain is not as the board says, so nothing was driven. No chip of the board is named as a "
+                   "device on the chain: give each as U3=1 under [board] in the settings, or with --ref U3=1.",
+                   "status 2"}),
+              Test("", SourceText("examples/board/board.net")));
+    EXPECT_EQ(std::vector<std::string>(
+                  {"! The chain is not as the board says, so nothing was driven. U2 is device 2 (IDCODE 0x1100104B), "
+                   "and no BSDL file is known for it: put its file in a BSDL folder or name it under [bsdl].",
+                   "status 2"}),
+              Test("", "[board]\nchain=U1,U2\nnetlist=board.net\n[bsdl]\nU1=morva_demo.bsd\n"));
+    EXPECT_EQ(0u, SimulatedBoardChips()->Captures(1));
+}
+
 // The netlist alone: the chips named by the settings file's [board], the files found by IDCODE;
 // a chip named twice on the command line is refused before any clock.
 TEST_F(BoardTestTest, TheSettingsBoardNamesTheChipsOfANetlistAlone)

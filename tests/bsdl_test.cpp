@@ -247,6 +247,32 @@ TEST(BsdlReadTest, AFaultyFileIsRefusedAtItsLine)
     }
 }
 
+// COMPLIANCE_PATTERNS: the ports the board must hold, each with its level from the first
+// pattern; a pattern of the wrong length, or a list not closed, refused at its line.
+TEST(BsdlReadTest, TheCompliancePinsAreReadWithTheirFirstPattern)
+{
+    const std::string strBefore = "  attribute INSTRUCTION_LENGTH";
+    const auto with = [&](const std::string& strPatterns) {
+        std::string text = TIDY;
+        text.insert(text.find(strBefore), "  attribute COMPLIANCE_PATTERNS of TIDY : entity is \"" + strPatterns + "\";\n");
+        return text;
+    };
+    BsdlFile file;
+    std::string strError;
+    ASSERT_TRUE(ParseBsdl(with("(A(1), y) (10, 01)"), "chip.bsd", file, strError)) << strError;
+    EXPECT_EQ((std::vector<std::pair<std::string, char>>{{"A(1)", '1'}, {"Y", '0'}}), file.compliance);
+    const std::pair<const char*, const char*> refused[] = {
+        {"(A(1), Y) (1)", "chip.bsd:8: a pattern of COMPLIANCE_PATTERNS of 2 bits was expected, not \"1\" (1)."},
+        {"(A(1) Y) (10)", "chip.bsd:8: \")\" after COMPLIANCE_PATTERNS's ports was expected, not \"Y)\"."},
+        {"(Y) (1) (0)", "chip.bsd:8: the end of COMPLIANCE_PATTERNS was expected, not \"(0)\"."},
+    };
+    for (const auto& patterns : refused)
+    {
+        EXPECT_FALSE(ParseBsdl(with(patterns.first), "chip.bsd", file, strError)) << patterns.first;
+        EXPECT_EQ(patterns.second, strError);
+    }
+}
+
 TEST(BoundaryPinsTest, PinsReadAndDriveThroughTheirCells)
 {
     const BsdlFile file = Parse(TIDY);

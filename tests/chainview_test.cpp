@@ -211,3 +211,38 @@ TEST(BoardWindowTest, TheChainWindowsBoardTestAsksOnceAndListsTheFaultyNetsFirst
         RemoveTemporary(strPath);
 }
 
+// A board whose chain is not the one scanned: the difference in a box, no question, no pin
+// captured and no report.
+TEST(BoardWindowTest, AChainThatIsNotTheBoardsIsSaidInABoxAndNothingIsDriven)
+{
+    const std::string strNetlist = WriteTemporary("board.net", ExampleText("examples/board/board.net"));
+    const std::string strIo = WriteTemporary("morva_io.bsd", ExampleText("examples/board/morva_io.bsd"));
+    const std::string strDemo = WriteTemporary("morva_demo.bsd", ExampleText("examples/bsdl/morva_demo.bsd"));
+    const std::string strFiles = "netlist=board.net\n[bsdl]\nU1=morva_demo.bsd\nU2=morva_io.bsd\n";
+    const std::string strBoard = WriteTemporary("board.ini", "[board]\nchain=U1,U2\n" + strFiles);
+    const std::string strSwapped = WriteTemporary("swapped.ini", "[board]\nchain=U2,U1\n" + strFiles);
+    const std::shared_ptr<CParallelPort> pBoard = MakeBoardSimulatedPort(strBoard);
+    ASSERT_TRUE(pBoard->IsAccessible()) << pBoard->AccessProblem();
+    CCountedWaits waits;
+    CCableOn cable{pBoard.get()};
+    CStepperDlg dlg;
+    RunDialog(dlg, [&] {
+        dlg.SendMessage(WM_SYSCOMMAND, IDM_SCANCHAIN, 0);
+        {
+            CBoxAnswerer answerer(dlg);
+            dlg.ChainWindow().TestBoard(strSwapped);
+        }
+        ASSERT_EQ(1u, AnsweredBoxes().size());
+        EXPECT_EQ(0u, AnsweredBoxes()[0].strText.find("The chain is not as the board says, so nothing was driven. The "
+                                                     "board says U2 is device 1, a MORVA_IO ("))
+            << AnsweredBoxes()[0].strText;
+        EXPECT_EQ(0u, SimulatedBoardChips()->Captures(0));
+        EXPECT_EQ(0u, SimulatedBoardChips()->Captures(1));
+        HWND hBoard = nullptr;
+        ::EnumThreadWindows(::GetCurrentThreadId(), &FindBoardWindow, reinterpret_cast<LPARAM>(&hBoard));
+        EXPECT_TRUE(hBoard == nullptr || !::IsWindowVisible(hBoard));
+    });
+    for (const std::string& strPath : {strSwapped, strBoard, strDemo, strIo, strNetlist})
+        RemoveTemporary(strPath);
+}
+
