@@ -344,6 +344,29 @@ TEST_F(BoardTestTest, TheRarerReasonsAThreeNetShortAndChipsThatCannotBeMatched)
     EXPECT_EQ(0u, SimulatedBoardChips()->Captures(1));
 }
 
+// A simulated board that cannot be made says why, with the line of a fault it cannot plant.
+TEST_F(BoardTestTest, ASimulatedBoardThatCannotBeMadeSaysWhy)
+{
+    const std::string strStart = "[board]\nchain=U1,U2\nnetlist=board.net\n[bsdl]\nU1=morva_demo.bsd\n";
+    const std::pair<std::string, std::string> refused[] = {
+        {"[board]\nnetlist=board.net\n", "simulated.ini: a simulated board needs chain= under [board]."},
+        {strStart, "simulated.ini: U2 has no BSDL file under [bsdl]."},
+        {strStart + "U2=morva_io.bsd\n[faults]\nstuck0=SDA\nshort=SDA,NOPE\n", "simulated.ini:9: board.net has no net NOPE."},
+        {strStart + "U2=morva_io.bsd\n[faults]\nopen=R1.1\n", "simulated.ini:8: R1.1 is no boundary-scan pin on a net of "},
+    };
+    for (const auto& board : refused)
+    {
+        const std::string strPath = Write("simulated.ini", board.first);
+        const std::shared_ptr<CParallelPort> pPort = MakeBoardSimulatedPort(strPath);
+        EXPECT_FALSE(pPort->IsAccessible()) << board.first;
+        const std::string strFolder = strPath.substr(0, strPath.find_last_of("\\/") + 1);
+        std::string problem = pPort->AccessProblem();
+        for (size_t nAt; (nAt = problem.find(strFolder)) != std::string::npos;)
+            problem.erase(nAt, strFolder.size());
+        EXPECT_EQ(0u, problem.find(board.second)) << problem;
+    }
+}
+
 // The netlist alone: the chips named by the settings file's [board], the files found by IDCODE;
 // a chip named twice on the command line is refused before any clock.
 TEST_F(BoardTestTest, TheSettingsBoardNamesTheChipsOfANetlistAlone)

@@ -546,6 +546,25 @@ TEST_F(ChainFilesTest, TheFilesFoundByIdcodeTellTheLengthsAndABadFileIsSaidAtIts
         << scan.bsdlProblems[0];
 }
 
+// A file given again (a board tested twice) is read again in the place of the first reading, not
+// kept twice; a file found in a folder is not one given.
+TEST_F(ChainFilesTest, AFileGivenAgainTakesThePlaceOfTheFirstReading)
+{
+    const std::string strOne = Write("one.bsd", SmallChip("ONE", "0001", "XXXX1010101111001101000010010011"));
+    CBsdlLibrary library;
+    std::string strError;
+    ASSERT_TRUE(library.AddFile(strOne, strError)) << strError;
+    Write("one.bsd", SmallChip("ONEAGAIN", "0001", "XXXX1010101111001101000010010011"));
+    ASSERT_TRUE(library.AddFile(strOne, strError)) << strError;
+    ASSERT_NE(nullptr, library.Given(strOne));
+    EXPECT_EQ("ONEAGAIN", library.Given(strOne)->strEntity);
+    EXPECT_EQ(library.Given(strOne), library.Match(0x1ABCD093));
+    const std::string strTwo = Write("two.bsdl", SmallChip("TWO", "000001", "00110101011001111000000001000011"));
+    library.AddFolder(strTwo.substr(0, strTwo.find_last_of("\\/")));
+    EXPECT_NE(nullptr, library.Match(0x35678043));
+    EXPECT_EQ(nullptr, library.Given(strTwo));
+}
+
 TEST_F(ChainFilesTest, AFileGivenByHandToADeviceWithoutIdcodeTellsItsLength)
 {
     ChainScan scan;
