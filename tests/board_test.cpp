@@ -100,13 +100,6 @@ TEST(NetlistTest, WhatIsNoNetlistIsRefusedWithItsLine)
 
 namespace {
 
-std::string SourceText(const std::string& strPath)
-{
-    std::string text, strError;
-    EXPECT_TRUE(ReadTextFile(std::string(MORVA_SOURCE_DIR) + "/" + strPath, text, strError)) << strError;
-    return text;
-}
-
 // Boards in a folder of the test's own: the example board's netlist and chips, and board files
 // written for each case.
 class BoardTestTest : public ::testing::Test
@@ -114,9 +107,10 @@ class BoardTestTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        Write("board.net", SourceText("examples/board/board.net"));
-        m_strIo = Write("morva_io.bsd", SourceText("examples/board/morva_io.bsd"));
-        m_strDemo = Write("morva_demo.bsd", SourceText("examples/bsdl/morva_demo.bsd"));
+        const std::vector<std::string> example = WriteExampleBoard();
+        m_files.insert(m_files.begin(), example.begin(), example.end());
+        m_strIo = example[1];
+        m_strDemo = example[2];
     }
     void TearDown() override
     {

@@ -3,6 +3,7 @@
 // from the chain window, on a simulated board with an open and a short.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -152,30 +153,55 @@ std::vector<std::string> ListLines(HWND hList)
     return lines;
 }
 
-std::string ExampleText(const char* pszPath)
+// This test's own report window, or null.
+HWND BoardWindow()
 {
-    std::string text, strError;
-    EXPECT_TRUE(ReadTextFile(std::string(MORVA_SOURCE_DIR) + "/" + pszPath, text, strError)) << strError;
-    return text;
+    HWND hBoard = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &FindBoardWindow, reinterpret_cast<LPARAM>(&hBoard));
+    return hBoard;
 }
+
+// The example board in the test's folder, simulated as a board file says, behind the main window
+// whose chain was scanned.
+class BoardWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { m_files = WriteExampleBoard(); }
+    void TearDown() override
+    {
+        for (auto it = m_files.rbegin(); it != m_files.rend(); ++it)
+            RemoveTemporary(*it);
+    }
+
+    std::string Write(const std::string& strName, const std::string& text)
+    {
+        m_files.insert(m_files.begin(), WriteTemporary(strName, text));
+        return m_files.front();
+    }
+
+    void RunOnBoard(const std::string& strBoard, const std::function<void(CStepperDlg&)>& body)
+    {
+        const std::shared_ptr<CParallelPort> pBoard = MakeBoardSimulatedPort(strBoard);
+        ASSERT_TRUE(pBoard->IsAccessible()) << pBoard->AccessProblem();
+        CCountedWaits waits;
+        CCableOn cable{pBoard.get()};
+        CStepperDlg dlg;
+        RunDialog(dlg, [&] {
+            dlg.SendMessage(WM_SYSCOMMAND, IDM_SCANCHAIN, 0);
+            body(dlg);
+        });
+    }
+
+    const std::string BOARD = "[board]\nchain=U1,U2\nnetlist=board.net\n[bsdl]\nU1=morva_demo.bsd\nU2=morva_io.bsd\n";
+    std::vector<std::string> m_files;  // the last written first: removed before their folder
+};
 
 } // namespace
 
-TEST(BoardWindowTest, TheChainWindowsBoardTestAsksOnceAndListsTheFaultyNetsFirst)
+TEST_F(BoardWindowTest, TheChainWindowsBoardTestAsksOnceAndListsTheFaultyNetsFirst)
 {
-    const std::string strNetlist = WriteTemporary("board.net", ExampleText("examples/board/board.net"));
-    const std::string strIo = WriteTemporary("morva_io.bsd", ExampleText("examples/board/morva_io.bsd"));
-    const std::string strDemo = WriteTemporary("morva_demo.bsd", ExampleText("examples/bsdl/morva_demo.bsd"));
-    const std::string strBoard = WriteTemporary(
-        "faulty.ini", "[board]\nchain=U1,U2\nnetlist=board.net\n[bsdl]\nU1=morva_demo.bsd\nU2=morva_io.bsd\n"
-                      "[faults]\nopen=U2.5\nshort=SDA,SCL\n");
-    const std::shared_ptr<CParallelPort> pBoard = MakeBoardSimulatedPort(strBoard);
-    ASSERT_TRUE(pBoard->IsAccessible()) << pBoard->AccessProblem();
-    CCountedWaits waits;
-    CCableOn cable{pBoard.get()};
-    CStepperDlg dlg;
-    RunDialog(dlg, [&] {
-        dlg.SendMessage(WM_SYSCOMMAND, IDM_SCANCHAIN, 0);
+    const std::string strBoard = Write("faulty.ini", BOARD + "[faults]\nopen=U2.5\nshort=SDA,SCL\n");
+    RunOnBoard(strBoard, [&](CStepperDlg& dlg) {
         for (int nTime = 0; nTime < 2; ++nTime)
         {
             CBoxAnswerer answerer(dlg);
@@ -191,8 +217,7 @@ TEST(BoardWindowTest, TheChainWindowsBoardTestAsksOnceAndListsTheFaultyNetsFirst
                     << AnsweredBoxes()[0].strText;
             }
         }
-        HWND hBoard = nullptr;
-        ::EnumThreadWindows(::GetCurrentThreadId(), &FindBoardWindow, reinterpret_cast<LPARAM>(&hBoard));
+        const HWND hBoard = BoardWindow();
         ASSERT_NE(nullptr, hBoard);
         EXPECT_TRUE(::IsWindowVisible(hBoard));
         EXPECT_EQ("faulty.ini: 8 nets tested, 2 faults, 8 nets not testable.",
@@ -207,27 +232,16 @@ TEST(BoardWindowTest, TheChainWindowsBoardTestAsksOnceAndListsTheFaultyNetsFirst
         // The pins went back to their chips: the TAP was reset at the end.
         EXPECT_EQ(TapState::TestLogicReset, SimulatedBoardChips()->State());
     });
-    for (const std::string& strPath : {strBoard, strDemo, strIo, strNetlist})
-        RemoveTemporary(strPath);
 }
 
 // A board whose chain is not the one scanned: the difference in a box, no question, no pin
 // captured and no report.
-TEST(BoardWindowTest, AChainThatIsNotTheBoardsIsSaidInABoxAndNothingIsDriven)
+TEST_F(BoardWindowTest, AChainThatIsNotTheBoardsIsSaidInABoxAndNothingIsDriven)
 {
-    const std::string strNetlist = WriteTemporary("board.net", ExampleText("examples/board/board.net"));
-    const std::string strIo = WriteTemporary("morva_io.bsd", ExampleText("examples/board/morva_io.bsd"));
-    const std::string strDemo = WriteTemporary("morva_demo.bsd", ExampleText("examples/bsdl/morva_demo.bsd"));
-    const std::string strFiles = "netlist=board.net\n[bsdl]\nU1=morva_demo.bsd\nU2=morva_io.bsd\n";
-    const std::string strBoard = WriteTemporary("board.ini", "[board]\nchain=U1,U2\n" + strFiles);
-    const std::string strSwapped = WriteTemporary("swapped.ini", "[board]\nchain=U2,U1\n" + strFiles);
-    const std::shared_ptr<CParallelPort> pBoard = MakeBoardSimulatedPort(strBoard);
-    ASSERT_TRUE(pBoard->IsAccessible()) << pBoard->AccessProblem();
-    CCountedWaits waits;
-    CCableOn cable{pBoard.get()};
-    CStepperDlg dlg;
-    RunDialog(dlg, [&] {
-        dlg.SendMessage(WM_SYSCOMMAND, IDM_SCANCHAIN, 0);
+    std::string strSwapped = BOARD;
+    strSwapped.replace(strSwapped.find("U1,U2"), 5, "U2,U1");
+    strSwapped = Write("swapped.ini", strSwapped);
+    RunOnBoard(Write("board.ini", BOARD), [&](CStepperDlg& dlg) {
         {
             CBoxAnswerer answerer(dlg);
             dlg.ChainWindow().TestBoard(strSwapped);
@@ -238,11 +252,7 @@ TEST(BoardWindowTest, AChainThatIsNotTheBoardsIsSaidInABoxAndNothingIsDriven)
             << AnsweredBoxes()[0].strText;
         EXPECT_EQ(0u, SimulatedBoardChips()->Captures(0));
         EXPECT_EQ(0u, SimulatedBoardChips()->Captures(1));
-        HWND hBoard = nullptr;
-        ::EnumThreadWindows(::GetCurrentThreadId(), &FindBoardWindow, reinterpret_cast<LPARAM>(&hBoard));
-        EXPECT_TRUE(hBoard == nullptr || !::IsWindowVisible(hBoard));
+        EXPECT_TRUE(BoardWindow() == nullptr || !::IsWindowVisible(BoardWindow()));
     });
-    for (const std::string& strPath : {strSwapped, strBoard, strDemo, strIo, strNetlist})
-        RemoveTemporary(strPath);
 }
 

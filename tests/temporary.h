@@ -6,6 +6,9 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
+
+#include "bsdl/Bsdl.h"
 
 // The file written, its path given.
 inline std::string WriteTemporary(const std::string& strName, const std::string& text)
@@ -29,3 +32,22 @@ inline void RemoveTemporary(const std::string& strPath)
     ::DeleteFileA(strPath.c_str());
     ::RemoveDirectoryA(strPath.substr(0, strPath.find_last_of("\\/")).c_str());
 }
+
+#ifdef MORVA_SOURCE_DIR
+// A file of the source tree.
+inline std::string SourceText(const std::string& strPath)
+{
+    std::string text, strError;
+    EXPECT_TRUE(ReadTextFile(std::string(MORVA_SOURCE_DIR) + "/" + strPath, text, strError)) << strError;
+    return text;
+}
+
+// The example board's netlist and its chips' BSDL files in the test's folder, as board.net,
+// morva_io.bsd and morva_demo.bsd: their paths in that order.
+inline std::vector<std::string> WriteExampleBoard()
+{
+    return {WriteTemporary("board.net", SourceText("examples/board/board.net")),
+            WriteTemporary("morva_io.bsd", SourceText("examples/board/morva_io.bsd")),
+            WriteTemporary("morva_demo.bsd", SourceText("examples/bsdl/morva_demo.bsd"))};
+}
+#endif
